@@ -1,0 +1,33 @@
+#pragma once
+
+#include "base/Status.h"
+
+// Failure codes that clients see in error bodies. They keep the values they
+// had when they were introduced, so that they stay stable when code moves;
+// every other check uses FailureCodeFromLine(__LINE__).
+namespace FailureCode
+{
+// Server start-up: the location text
+constexpr HRESULT LocationWithoutSchemeSeparator = static_cast<HRESULT>(0x80FF08BC); // "PositionA != Location.npos"
+constexpr HRESULT LocationWithoutPath = static_cast<HRESULT>(0x80FF08BE);            // "PositionB != Location.npos"
+// Router
+constexpr HRESULT PathOutsideBasePaths = static_cast<HRESULT>(0x80FF0907);  // "BasePathRemoved"
+constexpr HRESULT IntentionalException = static_cast<HRESULT>(0x80FF0940);
+constexpr HRESULT WebCodecsVariantOutOfRange = static_cast<HRESULT>(0x80FF0A1C);
+constexpr HRESULT FrameMissing = static_cast<HRESULT>(0x80FF0A5F);
+constexpr HRESULT FrameOutOfRange = static_cast<HRESULT>(0x80FF0A60);
+constexpr HRESULT AssetMissing = static_cast<HRESULT>(0x80FF0BFC);
+constexpr HRESULT AssetUnknown = static_cast<HRESULT>(0x80FF0BFE);
+constexpr HRESULT AssetWithoutKey = static_cast<HRESULT>(0x80FF0C06);
+constexpr HRESULT VideoPlaylistVariant = static_cast<HRESULT>(0x80FF0C16);
+constexpr HRESULT VideoHeaderVariant = static_cast<HRESULT>(0x80FF0C76);
+constexpr HRESULT VideoBodyVariant = static_cast<HRESULT>(0x80FF0C8B);
+constexpr HRESULT VideoBodyIndexMissing = static_cast<HRESULT>(0x80FF0C8D);
+constexpr HRESULT AudioBodyIndexMissing = static_cast<HRESULT>(0x80FF0D51);
+constexpr HRESULT UnexpectedPath = static_cast<HRESULT>(0x80FF0D82);
+constexpr HRESULT UnexpectedMethod = static_cast<HRESULT>(0x80FF0D92);
+// Hexadecimal byte strings of the request configuration
+constexpr HRESULT Base16OddLength = static_cast<HRESULT>(0x80FF01A0);     // "Value.size() % 2 == 0"
+constexpr HRESULT Base16WrongLength = static_cast<HRESULT>(0x80FF01A1);   // "!Length.has_value() || Value.size() == Length.value() * 2"
+constexpr HRESULT Base16NotHexadecimal = static_cast<HRESULT>(0x80FF01A8); // "StrToIntExW(A, STIF_SUPPORT_HEX, &B)"
+} // namespace FailureCode
