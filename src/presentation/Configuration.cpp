@@ -1,0 +1,122 @@
+#include "presentation/Configuration.h"
+
+#include <charconv>
+
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "presentation/QueryNumbers.h"
+
+namespace Application
+{
+namespace
+{
+// Query values are UTF-8 here, but lengths are counted in characters: a key
+// with one non-ASCII character among 32 is a wrong digit, not a wrong length.
+std::size_t CharacterCount(std::string_view Text)
+{
+    std::size_t Count = 0;
+    for(char Character : Text)
+        if((static_cast<unsigned char>(Character) & 0xC0) != 0x80)
+            ++Count;
+    return Count;
+}
+
+std::optional<std::int64_t> QueryDurationSeconds(HttpServer::QueryVector const& Query)
+{
+    auto const Seconds = QueryInteger(Query, "duration");
+    if(!Seconds)
+        return std::nullopt;
+    CHECK_ARGUMENT(*Seconds >= 1 && *Seconds <= MaximalDurationSeconds);
+    return std::int64_t{*Seconds} * TimeUnitsPerSecond;
+}
+
+constexpr std::int64_t DefaultDuration = 180'000'000;
+constexpr std::int64_t DefaultLiveWindow = 300'000'000;
+} // namespace
+
+Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, HttpServer::QueryVector const& Query, std::int64_t Now) :
+    Asset(Asset), BaseLiveTime(BaseLiveTime)
+{
+    NoAudio = QueryFlag(Query, "noaudio");
+    NoVideo = QueryFlag(Query, "novideo");
+    Live = QueryFlag(Query, "live");
+    ParseDuration(Query);
+    AudioTargetDuration = QueryTime(Query, "atd");
+    VideoTargetDuration = QueryTime(Query, "vtd");
+    if(Live)
+        ParseLiveKeys(Query, Now);
+    ParseEncryptionKeys(Query);
+}
+
+void Configuration::ParseDuration(HttpServer::QueryVector const& Query)
+{
+    Duration = QueryDurationSeconds(Query);
+    if(!Live && !Duration)
+        Duration = DefaultDuration;
+}
+
+void Configuration::ParseLiveKeys(HttpServer::QueryVector const& Query, std::int64_t Now)
+{
+    LiveWindow = QueryTime(Query, "lv").value_or(DefaultLiveWindow);
+    CHECK_ARGUMENT(*LiveWindow >= 0 && *LiveWindow <= MaximalLiveWindow);
+    if(auto const Start = QueryTime(Query, "ls"))
+        BaseLiveTime = Now - *Start;
+    ProgramDateTimePeriod = QueryTime(Query, "pdt");
+}
+
+void Configuration::ParseEncryptionKeys(HttpServer::QueryVector const& Query)
+{
+    auto const* KeyPair = HttpServer::FindQueryValue(Query, "key");
+    if(!KeyPair)
+        return;
+    if(auto const* SchemePair = HttpServer::FindQueryValue(Query, "scheme"))
+        Scheme = SchemePair->Value;
+    if(Scheme.empty())
+        Scheme = "cenc";
+    CHECK_ARGUMENT(Scheme == "cenc" || Scheme == "cbcs");
+    EncryptionScheme = Scheme == "cenc" ? EncryptionScheme::Cenc : EncryptionScheme::Cbcs;
+    Key = ParseBase16(KeyPair->Value, 16);
+    if(auto const* VectorPair = HttpServer::FindQueryValue(Query, "initializationvector"))
+        InitializationVector = ParseBase16(VectorPair->Value, 16);
+    else
+        InitializationVector.assign(DefaultInitializationVector.begin(), DefaultInitializationVector.end());
+    if(auto const* FormatPair = HttpServer::FindQueryValue(Query, "keyformat"))
+        KeyFormat = FormatPair->Value;
+}
+
+Configuration Configuration::ForAudioFile(HttpServer::QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants)
+{
+    Configuration Result;
+    Result.VariantSet.AudioVariants = DefaultAudioVariants;
+    Result.NoVideo = true;
+    Result.Duration = QueryDurationSeconds(Query).value_or(DefaultDuration);
+    if(QueryFlag(Query, "flac") && !Result.VariantSet.AudioVariants.empty())
+        Result.VariantSet.AudioVariants.front() = Result.VariantSet.AudioVariants.front().FlacAlternative();
+    if(!Result.VariantSet.AudioVariants.empty())
+        Result.VariantSet.AudioVariants.front().Duration = Result.Duration;
+    return Result;
+}
+
+std::vector<std::uint8_t> Configuration::ParseBase16(std::string_view Value, std::optional<std::size_t> Length)
+{
+    std::size_t const Size = CharacterCount(Value);
+    // The traced expressions are the ones support staff know these codes by.
+    CheckCondition(Size % 2 == 0, TRACE_CONTEXT(), FailureCode::Base16OddLength, "Value.size() % 2 == 0");
+    CheckCondition(!Length.has_value() || Size == Length.value() * 2, TRACE_CONTEXT(), FailureCode::Base16WrongLength,
+                   "!Length.has_value() || Value.size() == Length.value() * 2");
+    std::vector<std::uint8_t> Bytes;
+    Bytes.reserve(Size / 2);
+    // Both characters of a pair must be digits: a pair such as "1G" is a typing
+    // error, never the byte 0x01.
+    for(std::size_t Index = 0; Index + 1 < Value.size(); Index += 2)
+    {
+        char const* const Pair = Value.data() + Index;
+        std::uint8_t Byte = 0;
+        auto const Result = std::from_chars(Pair, Pair + 2, Byte, 16);
+        CheckCondition(Result.ec == std::errc() && Result.ptr == Pair + 2, TRACE_CONTEXT(), FailureCode::Base16NotHexadecimal,
+                       "StrToIntExW(A, STIF_SUPPORT_HEX, &B)");
+        Bytes.push_back(Byte);
+    }
+    return Bytes;
+}
+} // namespace Application

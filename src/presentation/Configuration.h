@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "http/QueryStringNameValue.h"
+#include "presentation/VariantSet.h"
+
+namespace Application
+{
+// The cipher of an encrypted asset; the values are the ones the packaging and
+// the PlayReady header versions are keyed on.
+enum class EncryptionScheme : std::uint32_t
+{
+    Cbcs = 1,            // AES-CBC pattern encryption, header version 4.3.0.0
+    CencPlayReady42 = 2, // AES-CTR with a version 4.2.0.0 header; no query selects it
+    Cenc = 4,            // AES-CTR, header version 4.0.0.0
+};
+
+using KeyBytes = std::array<std::uint8_t, 16>;
+
+// Every encrypted asset uses this key ID; it is not configurable.
+constexpr KeyBytes FixedKeyId{0xA3, 0xF1, 0xC6, 0xD2, 0x84, 0x7B, 0x4E, 0x09, 0xB5, 0xE2, 0xD7, 0xC8, 0x19, 0x6F, 0x3A, 0x40};
+// Used when the query gives no "initializationvector".
+constexpr KeyBytes DefaultInitializationVector{0x5C, 0x2E, 0x9A, 0x17, 0xB3, 0xD0, 0x4F, 0x68, 0xE1, 0xA7, 0xC9, 0x3B, 0x2D, 0x5F, 0x0A, 0x84};
+
+// An on-demand playlist lists every segment of the presentation, so its length
+// bounds the playlist's size (a day is 28,800 video entries); a live window
+// bounds the live playlists the same way.
+constexpr std::int32_t MaximalDurationSeconds = 86'400;
+constexpr std::int64_t MaximalLiveWindow = std::int64_t{86'400} * 10'000'000;
+
+// One asset: the options of the manifest request that created it, its copy
+// of the variant rows, and the live end point the master playlist sets.
+struct Configuration
+{
+    std::uint32_t Asset = 0;
+    std::int64_t BaseLiveTime = 0; // absolute time of segment 0 of the live timeline
+    bool NoAudio = false;
+    bool NoVideo = false;
+    Application::VariantSet VariantSet;
+    std::optional<std::int64_t> Duration;
+    std::optional<std::int64_t> AudioTargetDuration;
+    std::optional<std::int64_t> VideoTargetDuration;
+    bool Live = false;
+    std::optional<std::int64_t> LiveWindow;
+    std::optional<std::int64_t> ProgramDateTimePeriod;
+    std::string Scheme; // "cenc" or "cbcs" when encrypted
+    Application::EncryptionScheme EncryptionScheme = Application::EncryptionScheme::Cbcs;
+    std::vector<std::uint8_t> Key; // empty: clear asset
+    std::vector<std::uint8_t> InitializationVector;
+    std::string KeyFormat;
+    std::int64_t LiveEndTime = 0; // relative to BaseLiveTime; 0 until set
+
+    Configuration() = default;
+    // Parses every query key of a manifest request; the variant lists stay
+    // empty. Now is the request's one clock reading (for "ls").
+    Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, HttpServer::QueryVector const& Query, std::int64_t Now);
+
+    // The reduced configuration of the progressive audio routes: audio only,
+    // not live, "duration" and "flac" only.
+    static Configuration ForAudioFile(HttpServer::QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants);
+
+    // Pairs of hexadecimal digits (either case) into bytes; with Length the
+    // text must hold exactly that many bytes.
+    static std::vector<std::uint8_t> ParseBase16(std::string_view Value, std::optional<std::size_t> Length = std::nullopt);
+
+private:
+    void ParseDuration(HttpServer::QueryVector const& Query);
+    void ParseLiveKeys(HttpServer::QueryVector const& Query, std::int64_t Now);
+    void ParseEncryptionKeys(HttpServer::QueryVector const& Query);
+};
+} // namespace Application

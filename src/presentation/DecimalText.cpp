@@ -1,0 +1,16 @@
+#include "presentation/DecimalText.h"
+
+#include <charconv>
+
+#include "base/Check.h"
+
+namespace Application
+{
+std::string FormatDecimal(double Value, int Digits)
+{
+    char Text[64];
+    auto const Result = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::fixed, Digits);
+    CHECK_LINE(Result.ec == std::errc());
+    return std::string(Text, Result.ptr);
+}
+} // namespace Application

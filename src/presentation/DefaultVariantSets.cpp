@@ -1,0 +1,20 @@
+#include "presentation/DefaultVariantSets.h"
+
+namespace Application
+{
+namespace
+{
+VariantSet MakeDefaultSet(VideoSubtype Subtype)
+{
+    VariantSet Set;
+    Set.AudioVariants.push_back({AudioSubtype::Aac, {}, 128, 60'000'000, std::nullopt, "en"});
+    Set.VideoVariants.push_back({0, Subtype, 1280, 720, 25, 1, 2'400'000, {}, 30'000'000, false});
+    Set.VideoVariants.push_back({1, Subtype, 960, 540, 1, 1, 995'000, {}, 30'000'000, true});
+    return Set;
+}
+} // namespace
+
+DefaultVariantSets::DefaultVariantSets() : H264(MakeDefaultSet(VideoSubtype::H264)), Hevc(MakeDefaultSet(VideoSubtype::Hevc))
+{
+}
+} // namespace Application

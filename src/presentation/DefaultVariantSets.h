@@ -1,0 +1,17 @@
+#pragma once
+
+#include "presentation/VariantSet.h"
+
+namespace Application
+{
+// The variant tables the server starts with: an H.264 set and an HEVC set,
+// each with its own copy of the audio list. The start-up encoding probes fill
+// their codecs texts; assets copy them.
+struct DefaultVariantSets
+{
+    VariantSet H264;
+    VariantSet Hevc;
+
+    DefaultVariantSets();
+};
+} // namespace Application

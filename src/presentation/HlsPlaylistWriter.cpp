@@ -1,0 +1,185 @@
+#include "presentation/HlsPlaylistWriter.h"
+
+#include "base/Check.h"
+#include "base/StringFormat.h"
+#include "presentation/Base64.h"
+#include "presentation/DecimalText.h"
+#include "presentation/PlayReadyHeader.h"
+#include "presentation/QueryNumbers.h"
+#include "presentation/Timeline.h"
+
+namespace Application
+{
+namespace
+{
+class PlaylistText
+{
+public:
+    void Line(std::string_view Text)
+    {
+        m_Text += Text;
+        m_Text += "\r\n";
+    }
+    std::string Take() { return std::move(m_Text); }
+
+private:
+    std::string m_Text;
+};
+
+std::string Seconds(std::int64_t Duration)
+{
+    return FormatDecimal(static_cast<double>(Duration) / static_cast<double>(TimeUnitsPerSecond), 3);
+}
+
+std::string UpperHexadecimal(std::span<std::uint8_t const> Bytes)
+{
+    std::string Text;
+    for(auto Byte : Bytes)
+        Text += StringFormat("%02X", Byte);
+    return Text;
+}
+
+AudioVariant const& FirstAudioVariant(Configuration const& Asset)
+{
+    CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
+    return Asset.VariantSet.AudioVariants.front();
+}
+
+std::string QuotedCodecs(std::string const& Codecs)
+{
+    return "CODECS=\"" + Codecs + "\"";
+}
+
+std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant)
+{
+    std::vector<std::string> Items;
+    if(Variant.Bitrate != 0)
+        Items.push_back(StringFormat("BANDWIDTH=%u", Variant.Bitrate));
+    if(Variant.FrameSizeW != 0 && Variant.FrameSizeH != 0)
+        Items.push_back(StringFormat("RESOLUTION=%ux%u", Variant.FrameSizeW, Variant.FrameSizeH));
+    if(Variant.FrameRateN != 0 && Variant.FrameRateD != 0)
+        Items.push_back("FRAME-RATE=" + FormatDecimal(static_cast<double>(Variant.FrameRateN) / Variant.FrameRateD, 3));
+    std::vector<std::string> Codecs;
+    if(!Variant.Codecs.empty())
+        Codecs.push_back(Variant.Codecs);
+    if(!Asset.NoAudio && !FirstAudioVariant(Asset).Codecs.empty())
+        Codecs.push_back(FirstAudioVariant(Asset).Codecs);
+    if(!Codecs.empty())
+        Items.push_back(QuotedCodecs(Join(Codecs, ",")));
+    if(!Asset.NoAudio)
+        Items.push_back("AUDIO=\"audio\"");
+    return Join(Items, ",");
+}
+
+std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
+{
+    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"audio\"", "LANGUAGE=\"en\"", "NAME=\"English\"", "AUTOSELECT=YES", "DEFAULT=YES", "CHANNELS=\"2\"",
+                                   "BANDWIDTH=128000"};
+    if(!Variant.Codecs.empty())
+        Items.push_back(QuotedCodecs(Variant.Codecs));
+    Items.push_back(StringFormat("URI=\"audio.m3u8?asset=%u\"", Asset.Asset));
+    return Join(Items, ",");
+}
+
+// What the video and audio media playlists share; they differ in their URIs
+// and in the audio playlist's independent-segments line.
+struct MediaPlaylistForm
+{
+    std::int64_t TargetDuration;
+    std::string MapUri;
+    std::string SegmentUriPrefix; // the segment index follows
+    bool IndependentSegments;
+};
+
+std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, MediaPlaylistForm const& Form)
+{
+    PlaylistText Text;
+    Text.Line("#EXTM3U");
+    Text.Line("#EXT-X-VERSION:6");
+    for(auto const& Tag : HlsPlaylistWriter::KeyTags(Asset))
+        Text.Line(Tag);
+    if(!Asset.Live)
+        Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
+    Text.Line("#EXT-X-TARGETDURATION:" + Seconds(Form.TargetDuration));
+    Text.Line(StringFormat("#EXT-X-MEDIA-SEQUENCE:%u", List.MediaSequence));
+    if(!Asset.Live && Form.IndependentSegments)
+        Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
+    Text.Line("#EXT-X-MAP:URI=\"" + Form.MapUri + "\"");
+    for(auto const& Segment : List.Segments)
+    {
+        if(!Segment.ProgramDateTime.empty())
+            Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + Segment.ProgramDateTime);
+        Text.Line("#EXTINF:" + Seconds(Segment.Duration) + ",");
+        Text.Line(Form.SegmentUriPrefix + std::to_string(Segment.Index));
+    }
+    if(List.EndList)
+        Text.Line("#EXT-X-ENDLIST");
+    return Text.Take();
+}
+} // namespace
+
+std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
+{
+    Timeline::SetLiveEndTime(Asset, Now);
+    PlaylistText Text;
+    Text.Line("#EXTM3U");
+    if(Asset.NoVideo)
+    {
+        std::vector<std::string> Items{"BANDWIDTH=128000"};
+        if(!FirstAudioVariant(Asset).Codecs.empty())
+            Items.push_back(QuotedCodecs(FirstAudioVariant(Asset).Codecs));
+        Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
+        Text.Line(StringFormat("audio.m3u8?asset=%u", Asset.Asset));
+        return Text.Take();
+    }
+    for(auto const& Variant : Asset.VariantSet.VideoVariants)
+    {
+        Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant));
+        Text.Line(StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index));
+    }
+    // Written with "noaudio" too: the rendition stays available, only the
+    // streams stop referring to it.
+    for(auto const& Variant : Asset.VariantSet.AudioVariants)
+        Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
+    return Text.Take();
+}
+
+std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now)
+{
+    auto const List = Timeline(Asset, Now).VideoSegments(Variant, ExtraSegments);
+    return MediaPlaylist(Asset, List,
+                         {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
+                          StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
+                          StringFormat("video-body.mp4?asset=%u&variant=%u&index=", Asset.Asset, Variant.Index), false});
+}
+
+std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t Now)
+{
+    auto const List = Timeline(Asset, Now).AudioSegments();
+    return MediaPlaylist(Asset, List,
+                         {Timeline::TargetDuration(Asset.AudioTargetDuration, FirstAudioVariant(Asset).SegmentDuration),
+                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), StringFormat("audio-body.mp4?asset=%u&index=", Asset.Asset), true});
+}
+
+std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset)
+{
+    std::vector<std::string> Tags;
+    if(Asset.Key.empty())
+        return Tags;
+    if(Asset.KeyFormat.find('c') != std::string::npos)
+    {
+        std::vector<std::string> Items{"METHOD=SAMPLE-AES", StringFormat("URI=\"key?asset=%u\"", Asset.Asset), "KEYID=0x" + UpperHexadecimal(FixedKeyId)};
+        if(!Asset.InitializationVector.empty())
+            Items.push_back("IV=0x" + UpperHexadecimal(Asset.InitializationVector));
+        Tags.push_back("#EXT-X-KEY:" + Join(Items, ","));
+    }
+    if(static_cast<std::uint32_t>(Asset.EncryptionScheme) != 0 && Asset.KeyFormat.find('p') == std::string::npos)
+    {
+        auto const Object = PlayReadyHeader::BuildObject(Asset.EncryptionScheme, FixedKeyId, Asset.Key);
+        std::vector<std::string> Items{"METHOD=SAMPLE-AES", "URI=\"data:text/plain;charset=UTF-16;base64," + EncodeBase64(Object) + "\"",
+                                       "KEYFORMAT=\"com.microsoft.playready\"", "KEYFORMATVERSIONS=\"1\""};
+        Tags.push_back("#EXT-X-KEY:" + Join(Items, ","));
+    }
+    return Tags;
+}
+} // namespace Application

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "presentation/Configuration.h"
+
+namespace Application
+{
+// The HLS texts of an asset: the master playlist and the video and audio media
+// playlists. Every line ends with CR LF, the last one included.
+class HlsPlaylistWriter
+{
+public:
+    // Also fixes the end of a live asset that has a duration, at Now.
+    static std::string Master(Configuration& Asset, std::int64_t Now);
+    static std::string Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now);
+    static std::string Audio(Configuration const& Asset, std::int64_t Now);
+
+    // The EXT-X-KEY lines of an encrypted asset: the key-URI tag with "c" in
+    // "keyformat", the PlayReady tag unless "p" is in it.
+    static std::vector<std::string> KeyTags(Configuration const& Asset);
+};
+} // namespace Application

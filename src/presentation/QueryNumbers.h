@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "http/QueryStringNameValue.h"
+
+namespace Application
+{
+// Time values (durations, media times, absolute times) count 100-ns units.
+constexpr std::int64_t TimeUnitsPerSecond = 10'000'000;
+
+// Time keys of the query are limited so that every sum and product the
+// timeline forms with them (and with the current time) stays inside 64 bits.
+constexpr double MaximalTimeSeconds = 1'000'000'000.0;
+
+// Signed 32-bit decimal conversion as clients of the server know it: leading
+// white space and one sign are accepted, the conversion stops at the first
+// non-digit, text without digits gives 0 and values beyond the range saturate.
+// Converted receives the number of characters used, 0 when there were no digits.
+std::int32_t ConvertInteger(std::string_view Text, std::size_t* Converted = nullptr) noexcept;
+
+// Decimal seconds (fraction and exponent allowed, "C" locale) truncated toward
+// zero to 100-ns units. A result that underflows to 0, is not finite or lies
+// beyond MaximalTimeSeconds raises E_INVALIDARG.
+std::int64_t ConvertTime(std::string_view Text);
+
+// The first value of Name converted, or nothing when the name is absent.
+std::optional<std::int32_t> QueryInteger(HttpServer::QueryVector const& Query, std::string_view Name);
+std::optional<std::int64_t> QueryTime(HttpServer::QueryVector const& Query, std::string_view Name);
+bool QueryFlag(HttpServer::QueryVector const& Query, std::string_view Name);
+} // namespace Application

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "http/QueryStringNameValue.h"
+
+namespace Application
+{
+// The segment a media request asks for: "index" − "baseIndex" (0 when absent),
+// taken as unsigned 32-bit; nothing when "index" is absent.
+std::optional<std::uint32_t> SegmentIndexFromQuery(HttpServer::QueryVector const& Query);
+
+// The number in the file name a saved media segment gets. HLS requests carry
+// no "baseIndex" and their files are numbered from 1 (index + 1); DASH
+// requests are numbered by their template number ("index" itself), which is
+// what the manifest's "__media" pattern says, so the two always agree.
+std::optional<std::uint32_t> ResponseFileSegmentNumber(HttpServer::QueryVector const& Query);
+} // namespace Application

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+#include "base/HResultError.h"
+#include "http/QueryStringNameValue.h"
+
+namespace Application::Test
+{
+// The status a body raises, or S_OK (and a test failure) when it raises none.
+template <typename BodyT>
+HRESULT RaisedStatus(BodyT&& Body)
+{
+    try
+    {
+        Body();
+    }
+    catch(HResultError const& Error)
+    {
+        return Error.Code();
+    }
+    ADD_FAILURE() << "nothing raised";
+    return S_OK;
+}
+
+inline HttpServer::QueryVector Query(std::string_view Text)
+{
+    return HttpServer::ParseQueryString(Text);
+}
+
+// 2024-01-01T00:00:00Z as an absolute time.
+constexpr std::int64_t January2024 = 133'485'408'000'000'000;
+} // namespace Application::Test

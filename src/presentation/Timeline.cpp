@@ -1,0 +1,119 @@
+#include "presentation/Timeline.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "base/Check.h"
+#include "base/StringFormat.h"
+#include "presentation/Clock.h"
+#include "presentation/QueryNumbers.h"
+
+namespace Application
+{
+namespace
+{
+// Rounds toward positive infinity for a positive divisor, whatever the sign
+// of the dividend.
+std::int64_t CeilDivide(std::int64_t Value, std::int64_t Divisor)
+{
+    std::int64_t const Quotient = Value / Divisor;
+    return Quotient + ((Value % Divisor) > 0 ? 1 : 0);
+}
+
+std::int64_t FloorDivide(std::int64_t Value, std::int64_t Divisor)
+{
+    std::int64_t const Quotient = Value / Divisor;
+    return Quotient - ((Value % Divisor) < 0 ? 1 : 0);
+}
+
+SegmentList OnDemandSegments(std::int64_t Count, auto DurationOf)
+{
+    CHECK_ARGUMENT(Count <= MaximalListedSegmentCount);
+    SegmentList List;
+    List.EndList = true;
+    for(std::int64_t Index = 0; Index < Count; ++Index)
+        List.Segments.push_back({static_cast<std::uint32_t>(Index), DurationOf(Index), {}});
+    return List;
+}
+} // namespace
+
+Timeline::Timeline(Configuration const& Asset, std::int64_t Now) : m_Asset(Asset), m_Elapsed(Now - Asset.BaseLiveTime)
+{
+}
+
+SegmentList Timeline::AudioSegments() const
+{
+    CHECK_LINE(!m_Asset.VariantSet.AudioVariants.empty());
+    std::int64_t const D = m_Asset.VariantSet.AudioVariants.front().SegmentDuration;
+    CHECK_LINE(D > 0);
+    std::optional<std::int64_t> Stop;
+    if(m_Asset.Duration)
+        Stop = CeilDivide(m_Asset.LiveEndTime, D);
+    if(m_Asset.Live)
+        return LiveSegments(D, Stop);
+    std::int64_t const Duration = m_Asset.Duration.value();
+    return OnDemandSegments(CeilDivide(Duration, D), [&](std::int64_t Index) { return std::min(D, Duration - Index * D); });
+}
+
+SegmentList Timeline::VideoSegments(VideoVariant const& Variant, std::int32_t ExtraSegments) const
+{
+    std::int64_t const D = Variant.SegmentDuration;
+    CHECK_LINE(D > 0);
+    std::optional<std::int64_t> Stop;
+    if(m_Asset.Duration)
+        Stop = m_Asset.LiveEndTime / D + ExtraSegments;
+    if(m_Asset.Live)
+        return LiveSegments(D, Stop);
+    return OnDemandSegments(m_Asset.Duration.value() / D + ExtraSegments, [&](std::int64_t) { return D; });
+}
+
+SegmentList Timeline::LiveSegments(std::int64_t SegmentDuration, std::optional<std::int64_t> Stop) const
+{
+    std::int64_t const Available = std::max<std::int64_t>(FloorDivide(m_Elapsed, SegmentDuration), 0);
+    std::int64_t const Window = CeilDivide(m_Asset.LiveWindow.value_or(0), SegmentDuration);
+    std::int64_t const First = std::max<std::int64_t>(Available - Window, 0);
+    CHECK_ARGUMENT(Available - First <= MaximalListedSegmentCount);
+    SegmentList List;
+    List.MediaSequence = static_cast<std::uint32_t>(First);
+    for(std::int64_t Index = First; Index < Available; ++Index)
+        List.Segments.push_back({static_cast<std::uint32_t>(Index), SegmentDuration, ProgramDateTimeOf(Index, SegmentDuration)});
+    List.EndList = Stop && Available >= *Stop;
+    return List;
+}
+
+std::string Timeline::ProgramDateTimeOf(std::int64_t Index, std::int64_t SegmentDuration) const
+{
+    if(!m_Asset.ProgramDateTimePeriod)
+        return {};
+    std::int64_t const Period = *m_Asset.ProgramDateTimePeriod;
+    // A period of zero (or one shorter than 100 ns) tags every segment, as
+    // any period shorter than the segment duration does.
+    bool const Crossed = Index == 0 || Period == 0 || ((Index - 1) * SegmentDuration) / Period != (Index * SegmentDuration) / Period;
+    if(!Crossed)
+        return {};
+    return FormatProgramDateTime(m_Asset.BaseLiveTime + Index * SegmentDuration);
+}
+
+void Timeline::SetLiveEndTime(Configuration& Asset, std::int64_t Now)
+{
+    if(Asset.Live && Asset.Duration)
+        Asset.LiveEndTime = (Now - Asset.BaseLiveTime) + *Asset.Duration;
+}
+
+std::int64_t Timeline::TargetDuration(std::optional<std::int64_t> Override, std::int64_t SegmentDuration) noexcept
+{
+    return Override.value_or(SegmentDuration);
+}
+
+std::string Timeline::FormatProgramDateTime(std::int64_t AbsoluteTime)
+{
+    std::int64_t const SinceUnixEpoch = AbsoluteTime - UnixEpochAbsoluteTime;
+    std::time_t const Seconds = static_cast<std::time_t>(FloorDivide(SinceUnixEpoch, TimeUnitsPerSecond));
+    std::int64_t const Remainder = SinceUnixEpoch - std::int64_t{Seconds} * TimeUnitsPerSecond;
+    std::tm Calendar{};
+    CHECK_POINTER(gmtime_r(&Seconds, &Calendar));
+    return StringFormat("%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", static_cast<unsigned>(Calendar.tm_year + 1900), static_cast<unsigned>(Calendar.tm_mon + 1),
+                        static_cast<unsigned>(Calendar.tm_mday), static_cast<unsigned>(Calendar.tm_hour), static_cast<unsigned>(Calendar.tm_min),
+                        static_cast<unsigned>(Calendar.tm_sec), static_cast<unsigned>(Remainder / 10'000));
+}
+} // namespace Application

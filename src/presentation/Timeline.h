@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "presentation/Configuration.h"
+
+namespace Application
+{
+// A playlist never lists more segments than this; longer lists are refused
+// rather than built (an hour-long window is a few thousand entries).
+constexpr std::int64_t MaximalListedSegmentCount = 100'000;
+
+struct SegmentEntry
+{
+    std::uint32_t Index = 0;
+    std::int64_t Duration = 0;
+    std::string ProgramDateTime; // empty: no program-date-time tag before it
+};
+
+struct SegmentList
+{
+    std::uint32_t MediaSequence = 0; // number of the first listed segment
+    std::vector<SegmentEntry> Segments;
+    bool EndList = false;
+};
+
+// Which segments one playlist request lists: on-demand, every segment of the
+// presentation; live, the window that ends at the last complete segment at
+// the request's clock reading. Segment i of a track covers [i * D, (i + 1) * D)
+// of its timeline, D the track's segment duration.
+class Timeline
+{
+public:
+    Timeline(Configuration const& Asset, std::int64_t Now);
+
+    // Time since the live timeline's segment 0 began.
+    std::int64_t Elapsed() const noexcept { return m_Elapsed; }
+
+    SegmentList AudioSegments() const;
+    SegmentList VideoSegments(VideoVariant const& Variant, std::int32_t ExtraSegments) const;
+
+    // The master playlist fixes the end of a live asset that has a duration.
+    static void SetLiveEndTime(Configuration& Asset, std::int64_t Now);
+    // The override when present, else the segment duration.
+    static std::int64_t TargetDuration(std::optional<std::int64_t> Override, std::int64_t SegmentDuration) noexcept;
+    // "2024-05-01T12:00:03.000Z" for an absolute time.
+    static std::string FormatProgramDateTime(std::int64_t AbsoluteTime);
+
+private:
+    SegmentList LiveSegments(std::int64_t SegmentDuration, std::optional<std::int64_t> Stop) const;
+    std::string ProgramDateTimeOf(std::int64_t Index, std::int64_t SegmentDuration) const;
+
+    Configuration const& m_Asset;
+    std::int64_t m_Elapsed;
+};
+} // namespace Application

@@ -1,0 +1,37 @@
+#include "presentation/VariantSet.h"
+
+#include "base/Check.h"
+#include "base/StringFormat.h"
+#include "presentation/QueryNumbers.h"
+
+namespace Application
+{
+AudioVariant AudioVariant::FlacAlternative() const
+{
+    AudioVariant Variant = *this;
+    Variant.Subtype = AudioSubtype::Flac;
+    Variant.Codecs.clear();
+    Variant.SequenceStride = 375;
+    Variant.SegmentDuration = 64'000'000;
+    return Variant;
+}
+
+bool VariantSet::ParseVideoVariant(HttpServer::QueryVector const& Query, VideoVariant& Variant) const
+{
+    auto const* Pair = HttpServer::FindQueryValue(Query, "variant");
+    if(!Pair)
+        return false;
+    std::size_t Converted = 0;
+    auto const Value = static_cast<std::uint32_t>(ConvertInteger(Pair->Value, &Converted));
+    if(Converted == 0)
+    {
+        std::string Message = StringFormat("Failed to convert \"%s\" to integer", Pair->Value.c_str());
+        TRACE("%s\n", Message.c_str());
+        throw HResultError(E_INVALIDARG, std::move(Message));
+    }
+    if(Value >= VideoVariants.size())
+        return false;
+    Variant = VideoVariants[Value];
+    return true;
+}
+} // namespace Application
