@@ -1,0 +1,169 @@
+#include "mp4/Mp4FragmentBoxes.h"
+
+#include <limits>
+
+#include "base/Check.h"
+#include "mp4/Mp4BoxWriter.h"
+
+namespace Mp4
+{
+void MfhdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] { Writer.AppendU32(m_SequenceNumber); });
+}
+
+void TfhdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(m_TrackId);
+        if(m_Flags & BaseDataOffsetPresent)
+            Writer.AppendU64(m_BaseDataOffset);
+        if(m_Flags & SampleDescriptionIndexPresent)
+            Writer.AppendU32(m_SampleDescriptionIndex);
+        if(m_Flags & DefaultSampleDurationPresent)
+            Writer.AppendU32(m_DefaultSampleDuration);
+        if(m_Flags & DefaultSampleSizePresent)
+            Writer.AppendU32(m_DefaultSampleSize);
+        if(m_Flags & DefaultSampleFlagsPresent)
+            Writer.AppendU32(m_DefaultSampleFlags);
+    });
+}
+
+void TfdtBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        ASSERT(m_Version == 1 || !(m_BaseMediaDecodeTime >> 32));
+        if(m_Version == 1)
+            Writer.AppendU64(m_BaseMediaDecodeTime);
+        else
+            Writer.AppendU32(static_cast<std::uint32_t>(m_BaseMediaDecodeTime));
+    });
+}
+
+void TrunBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(static_cast<std::uint32_t>(m_SampleVector.size()));
+        if(m_Flags & DataOffsetPresent)
+            Writer.AppendU32(static_cast<std::uint32_t>(m_DataOffset));
+        if(m_Flags & FirstSampleFlagsPresent)
+            Writer.AppendU32(m_FirstSampleFlags);
+        for(auto const& Sample : m_SampleVector)
+        {
+            if(m_Flags & SampleDurationPresent)
+                Writer.AppendU32(Sample.m_Duration);
+            if(m_Flags & SampleSizePresent)
+                Writer.AppendU32(Sample.m_Size);
+            if(m_Flags & SampleFlagsPresent)
+                Writer.AppendU32(Sample.m_Flags);
+            if(m_Flags & SampleCompositionTimeOffsetPresent)
+            {
+                // A negative offset only has a meaning in version 1; in version 0 it would wrap.
+                if(m_Version == 0)
+                    ASSERT(Sample.m_CompositionTimeOffset >= 0 && Sample.m_CompositionTimeOffset <= std::numeric_limits<std::uint32_t>::max());
+                else
+                    ASSERT(Sample.m_CompositionTimeOffset >= std::numeric_limits<std::int32_t>::min() && Sample.m_CompositionTimeOffset <= std::numeric_limits<std::int32_t>::max());
+                Writer.AppendU32(static_cast<std::uint32_t>(Sample.m_CompositionTimeOffset));
+            }
+        }
+    });
+}
+
+void SaizBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        ASSERT(m_SampleVector.empty() || m_SampleVector.size() == m_SampleCount);
+        ASSERT(m_DefaultSampleInfoSize == 0 || m_SampleVector.empty());
+        ASSERT(m_DefaultSampleInfoSize != 0 || m_SampleVector.size() == m_SampleCount);
+        if(m_Flags & 1)
+        {
+            Writer.AppendU32(m_AuxInfoType);
+            Writer.AppendU32(m_AuxInfoTypeParameter);
+        }
+        Writer.AppendU8(m_DefaultSampleInfoSize);
+        Writer.AppendU32(m_SampleCount);
+        if(m_DefaultSampleInfoSize == 0)
+            Writer.AppendBytes(m_SampleVector);
+    });
+}
+
+void SaioBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        if(m_Flags & 1)
+        {
+            Writer.AppendU32(m_AuxInfoType);
+            Writer.AppendU32(m_AuxInfoTypeParameter);
+        }
+        Writer.AppendU32(static_cast<std::uint32_t>(m_OffsetVector.size()));
+        for(auto const Offset : m_OffsetVector)
+        {
+            if(m_Version == 0)
+            {
+                ASSERT(!(Offset >> 32));
+                Writer.AppendU32(static_cast<std::uint32_t>(Offset));
+            }
+            else
+                Writer.AppendU64(Offset);
+        }
+    });
+}
+
+std::size_t SencBox::GetSampleInfoSize(Sample const& Value) const noexcept
+{
+    std::size_t Size = m_PerSampleIvSize;
+    if(m_Flags & UseSubsampleEncryption)
+        Size += 2 + 6 * Value.m_SubsampleVector.size();
+    return Size;
+}
+
+void SencBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(static_cast<std::uint32_t>(m_SampleVector.size()));
+        for(auto const& Sample : m_SampleVector)
+        {
+            ASSERT(Sample.m_InitializationVector.size() == m_PerSampleIvSize);
+            Writer.AppendBytes(Sample.m_InitializationVector);
+            if(!(m_Flags & UseSubsampleEncryption))
+                continue;
+            ASSERT(Sample.m_SubsampleVector.size() <= 0xFFFF);
+            Writer.AppendU16(static_cast<std::uint16_t>(Sample.m_SubsampleVector.size()));
+            for(auto const& Subsample : Sample.m_SubsampleVector)
+            {
+                Writer.AppendU16(Subsample.m_BytesOfClearData);
+                Writer.AppendU32(Subsample.m_BytesOfProtectedData);
+            }
+        }
+    });
+}
+
+void TrafBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        m_TfhdBox.Write(Writer);
+        m_TfdtBox.Write(Writer);
+        m_TrunBox.Write(Writer);
+        m_SaizBox.Write(Writer);
+        m_SaioBox.Write(Writer);
+        m_SencBox.Write(Writer);
+    });
+}
+
+void MoofBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        m_MfhdBox.Write(Writer);
+        for(auto const& TrafBox : m_TrafBoxList)
+            TrafBox.Write(Writer);
+    });
+}
+
+void MdatBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        for(auto const Range : m_RangeVector)
+            Writer.AppendBytes(Range);
+    });
+}
+} // namespace Mp4

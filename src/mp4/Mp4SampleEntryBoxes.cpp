@@ -1,0 +1,157 @@
+#include "mp4/Mp4SampleEntryBoxes.h"
+
+#include "base/Check.h"
+#include "mp4/Mp4BoxWriter.h"
+
+namespace Mp4
+{
+namespace
+{
+constexpr std::uint32_t UnityMatrixResolution = 0x00480000; // 72 dpi in 16.16
+
+void AppendParameterSet(BoxWriter& Writer, std::vector<std::uint8_t> const& ParameterSet)
+{
+    ASSERT(ParameterSet.size() <= 0xFFFF);
+    Writer.AppendU16(static_cast<std::uint16_t>(ParameterSet.size()));
+    Writer.AppendBytes(ParameterSet);
+}
+
+void AppendNalUnitArray(BoxWriter& Writer, std::uint8_t NalUnitType, std::vector<std::uint8_t> const& NalUnit)
+{
+    Writer.AppendU8(static_cast<std::uint8_t>(0x80 | NalUnitType)); // array_completeness 1
+    Writer.AppendU16(1);
+    AppendParameterSet(Writer, NalUnit);
+}
+} // namespace
+
+void AvccBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_SequenceParameterSet.size() >= 4);
+        Writer.AppendU8(1);
+        Writer.AppendBytes({m_SequenceParameterSet.data() + 1, 3}); // profile, compatibility, level
+        Writer.AppendU8(0xFF);                                      // lengthSizeMinusOne 3
+        Writer.AppendU8(0xE1);                                      // one sequence parameter set
+        AppendParameterSet(Writer, m_SequenceParameterSet);
+        Writer.AppendU8(1);
+        AppendParameterSet(Writer, m_PictureParameterSet);
+    });
+}
+
+void HvccBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        Writer.AppendU8(1);
+        Writer.AppendU8(static_cast<std::uint8_t>((m_GeneralProfileSpace & 0x03) << 6 | (m_GeneralTierFlag & 0x01) << 5 | (m_GeneralProfileIdc & 0x1F)));
+        Writer.AppendU32(m_GeneralProfileCompatibilityFlags);
+        Writer.AppendBytes(m_GeneralConstraintIndicatorFlags);
+        Writer.AppendU8(m_GeneralLevelIdc);
+        Writer.AppendU16(0xF000); // min_spatial_segmentation_idc 0: no promise about slices
+        Writer.AppendU8(0xFC);    // parallelismType 0
+        Writer.AppendU8(static_cast<std::uint8_t>(0xFC | (m_ChromaFormatIdc & 0x03)));
+        Writer.AppendU8(static_cast<std::uint8_t>(0xF8 | (m_BitDepthLumaMinus8 & 0x07)));
+        Writer.AppendU8(static_cast<std::uint8_t>(0xF8 | (m_BitDepthChromaMinus8 & 0x07)));
+        Writer.AppendU16(m_AverageFrameRate);
+        // constantFrameRate 0, temporal layers, nesting, lengthSizeMinusOne 3
+        Writer.AppendU8(static_cast<std::uint8_t>((m_NumTemporalLayers & 0x07) << 3 | (m_TemporalIdNested ? 0x04 : 0) | 0x03));
+        Writer.AppendU8(3);
+        AppendNalUnitArray(Writer, 32, m_VideoParameterSet);
+        AppendNalUnitArray(Writer, 33, m_SequenceParameterSet);
+        AppendNalUnitArray(Writer, 34, m_PictureParameterSet);
+    });
+}
+
+void Descriptor::AppendTo(std::vector<std::uint8_t>& Output) const
+{
+    // Two 7-bit groups hold lengths up to 16,383.
+    ASSERT(m_Data.size() < (1 << (7 + 7)));
+    Output.push_back(m_Tag);
+    Output.push_back(static_cast<std::uint8_t>(0x80 | (m_Data.size() >> 7)));
+    Output.push_back(static_cast<std::uint8_t>(m_Data.size() & 0x7F));
+    Output.insert(Output.end(), m_Data.begin(), m_Data.end());
+}
+
+void EsdsBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] { Writer.AppendBytes(m_Data); });
+}
+
+void DflaBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU8(0x80); // last metadata block, type 0 (STREAMINFO)
+        Writer.AppendU24(static_cast<std::uint32_t>(m_StreamInfo.size()));
+        Writer.AppendBytes(m_StreamInfo);
+    });
+}
+
+void VisualSampleEntryBox::WriteFields(BoxWriter& Writer) const
+{
+    ASSERT(m_CompressorName.size() < 32);
+    Writer.AppendZeros(6);
+    Writer.AppendU16(1); // data_reference_index
+    Writer.AppendZeros(2 + 2 + 3 * 4);
+    Writer.AppendU16(m_Width);
+    Writer.AppendU16(m_Height);
+    Writer.AppendU32(UnityMatrixResolution);
+    Writer.AppendU32(UnityMatrixResolution);
+    Writer.AppendU32(0);
+    Writer.AppendU16(1); // frame_count
+    Writer.AppendU8(static_cast<std::uint8_t>(m_CompressorName.size()));
+    Writer.AppendBytes({reinterpret_cast<std::uint8_t const*>(m_CompressorName.data()), m_CompressorName.size()});
+    Writer.AppendZeros(31 - m_CompressorName.size());
+    Writer.AppendU16(0x0018); // depth
+    Writer.AppendU16(0xFFFF); // pre_defined
+}
+
+void Avc1Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        WriteFields(Writer);
+        m_AvccBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void Hvc1Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_HvccBox.IsPresent());
+        WriteFields(Writer);
+        m_HvccBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void AudioSampleEntryBox::WriteFields(BoxWriter& Writer) const
+{
+    Writer.AppendZeros(6);
+    Writer.AppendU16(1); // data_reference_index
+    Writer.AppendZeros(8);
+    Writer.AppendU16(m_ChannelCount);
+    Writer.AppendU16(m_SampleSize);
+    Writer.AppendZeros(4);
+    // A rate that 16.16 cannot hold is left to the codec box, which carries it too.
+    Writer.AppendU32(m_SampleRate <= 0xFFFF ? m_SampleRate << 16 : 0);
+}
+
+void Mp4aBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_EsdsBox.IsPresent());
+        WriteFields(Writer);
+        m_EsdsBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void FlacBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_DflaBox.IsPresent());
+        WriteFields(Writer);
+        m_DflaBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+} // namespace Mp4

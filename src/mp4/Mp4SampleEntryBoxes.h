@@ -1,0 +1,128 @@
+#pragma once
+
+#include <string>
+
+#include "mp4/Mp4ProtectionBoxes.h"
+
+// Sample entries and the codec configuration boxes inside them.
+namespace Mp4
+{
+struct AvccBox : Box
+{
+    AvccBox() noexcept : Box(MakeFourCc("avcC")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::vector<std::uint8_t> m_SequenceParameterSet; // NAL unit without start code
+    std::vector<std::uint8_t> m_PictureParameterSet;
+};
+
+struct HvccBox : Box
+{
+    HvccBox() noexcept : Box(MakeFourCc("hvcC")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint8_t m_GeneralProfileSpace = 0;
+    std::uint8_t m_GeneralTierFlag = 0;
+    std::uint8_t m_GeneralProfileIdc = 0;
+    std::uint32_t m_GeneralProfileCompatibilityFlags = 0;
+    std::array<std::uint8_t, 6> m_GeneralConstraintIndicatorFlags{};
+    std::uint8_t m_GeneralLevelIdc = 0;
+    std::uint8_t m_ChromaFormatIdc = 1;
+    std::uint8_t m_BitDepthLumaMinus8 = 0;
+    std::uint8_t m_BitDepthChromaMinus8 = 0;
+    std::uint16_t m_AverageFrameRate = 0; // frames per 256 s, 0 when unknown
+    std::uint8_t m_NumTemporalLayers = 1;
+    bool m_TemporalIdNested = false;
+    std::vector<std::uint8_t> m_VideoParameterSet;
+    std::vector<std::uint8_t> m_SequenceParameterSet;
+    std::vector<std::uint8_t> m_PictureParameterSet;
+};
+
+// An MPEG-4 systems descriptor: tag, a length in two 7-bit groups, payload.
+// A parent's payload holds its children already encoded.
+struct Descriptor
+{
+    void AppendTo(std::vector<std::uint8_t>& Output) const;
+
+    std::uint8_t m_Tag = 0;
+    std::vector<std::uint8_t> m_Data;
+};
+
+struct EsdsBox : FullBox
+{
+    EsdsBox() noexcept : FullBox(MakeFourCc("esds")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::vector<std::uint8_t> m_Data; // the encoded ES descriptor
+};
+
+struct DflaBox : FullBox
+{
+    DflaBox() noexcept : FullBox(MakeFourCc("dfLa")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::vector<std::uint8_t> m_StreamInfo; // STREAMINFO block data, written as the last metadata block
+};
+
+struct VisualSampleEntryBox : Box
+{
+    using Box::Box;
+
+    std::uint16_t m_Width = 0;
+    std::uint16_t m_Height = 0;
+    std::string m_CompressorName; // at most 31 characters
+    SinfBox m_SinfBox;
+
+protected:
+    void WriteFields(BoxWriter& Writer) const;
+};
+
+// avc1, or encv when protected.
+struct Avc1Box : VisualSampleEntryBox
+{
+    Avc1Box() noexcept : VisualSampleEntryBox(MakeFourCc("avc1")) { }
+    void Write(BoxWriter& Writer) const;
+
+    AvccBox m_AvccBox;
+};
+
+// hvc1, or encv when protected.
+struct Hvc1Box : VisualSampleEntryBox
+{
+    Hvc1Box() noexcept : VisualSampleEntryBox(MakeFourCc("hvc1")) { }
+    void Write(BoxWriter& Writer) const;
+
+    HvccBox m_HvccBox;
+};
+
+struct AudioSampleEntryBox : Box
+{
+    using Box::Box;
+
+    std::uint16_t m_ChannelCount = 0;
+    std::uint16_t m_SampleSize = 16;
+    std::uint32_t m_SampleRate = 0; // in Hz; written in 16.16
+    SinfBox m_SinfBox;
+
+protected:
+    void WriteFields(BoxWriter& Writer) const;
+};
+
+// mp4a, or enca when protected.
+struct Mp4aBox : AudioSampleEntryBox
+{
+    Mp4aBox() noexcept : AudioSampleEntryBox(MakeFourCc("mp4a")) { }
+    void Write(BoxWriter& Writer) const;
+
+    EsdsBox m_EsdsBox;
+};
+
+// fLaC, or enca when protected.
+struct FlacBox : AudioSampleEntryBox
+{
+    FlacBox() noexcept : AudioSampleEntryBox(MakeFourCc("fLaC")) { }
+    void Write(BoxWriter& Writer) const;
+
+    DflaBox m_DflaBox;
+};
+} // namespace Mp4

@@ -1,0 +1,145 @@
+#include "mp4/Mp4StructureBoxes.h"
+
+#include "base/Check.h"
+#include "mp4/Mp4BoxWriter.h"
+
+namespace Mp4
+{
+namespace
+{
+constexpr std::uint16_t UndeterminedLanguage = 0x55C4; // "und" packed in three 5-bit letters
+} // namespace
+
+void FtypBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        Writer.AppendU32(m_MajorBrand);
+        Writer.AppendU32(m_MinorVersion);
+        for(auto const Brand : m_CompatibleBrandVector)
+            Writer.AppendU32(Brand);
+    });
+}
+
+void MehdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        ASSERT(m_Version == 1 || !(m_FragmentDuration >> 32));
+        if(m_Version == 1)
+            Writer.AppendU64(m_FragmentDuration);
+        else
+            Writer.AppendU32(static_cast<std::uint32_t>(m_FragmentDuration));
+    });
+}
+
+void MvexBox::Write(BoxWriter& Writer) const
+{
+    Box Always = *this;
+    Always.SetPresent();
+    Writer.WriteBox(Always, [&] {
+        m_MehdBox.Write(Writer);
+        for(auto const& TrexBox : m_TrexBoxList)
+            TrexBox.Write(Writer);
+    });
+}
+
+void MoovBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        m_MvhdBox.Write(Writer);
+        for(auto const& TrakBox : m_TrakBoxList)
+            TrakBox.Write(Writer);
+        m_MvexBox.Write(Writer);
+        for(auto const& PsshBox : m_PsshBoxList)
+            PsshBox.Write(Writer);
+    });
+}
+
+void MdhdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(0); // creation_time
+        Writer.AppendU32(0); // modification_time
+        Writer.AppendU32(m_Timescale);
+        Writer.AppendU32(0); // duration
+        Writer.AppendU16(UndeterminedLanguage);
+        Writer.AppendU16(0);
+    });
+}
+
+void HdlrBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(0);
+        Writer.AppendU32(m_HandlerType);
+        Writer.AppendZeros(3 * 4);
+        Writer.AppendString(m_Name);
+    });
+}
+
+void VmhdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] { Writer.AppendZeros(2 + 3 * 2); });
+}
+
+void SmhdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] { Writer.AppendZeros(2 + 2); });
+}
+
+void DinfBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        FullBox DrefBox(MakeFourCc("dref"));
+        DrefBox.SetPresent();
+        Writer.WriteFullBox(DrefBox, [&] {
+            Writer.AppendU32(1);
+            // flags 1: the media is in the same file
+            FullBox UrlBox(MakeFourCc("url "), 0, 1);
+            UrlBox.SetPresent();
+            Writer.WriteFullBox(UrlBox, [] { });
+        });
+    });
+}
+
+void StsdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(1);
+        m_Avc1Box.Write(Writer);
+        m_Hvc1Box.Write(Writer);
+        m_Mp4aBox.Write(Writer);
+        m_FlacBox.Write(Writer);
+    });
+}
+
+void StblBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        m_StsdBox.Write(Writer);
+        m_SttsBox.Write(Writer);
+        m_StscBox.Write(Writer);
+        m_StszBox.Write(Writer);
+        m_StcoBox.Write(Writer);
+        m_StssBox.Write(Writer);
+    });
+}
+
+void MinfBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        m_VmhdBox.Write(Writer);
+        m_SmhdBox.Write(Writer);
+        m_DinfBox.Write(Writer);
+        m_StblBox.Write(Writer);
+    });
+}
+
+void MdiaBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        m_MdhdBox.Write(Writer);
+        m_HdlrBox.Write(Writer);
+        m_MinfBox.Write(Writer);
+    });
+}
+} // namespace Mp4
