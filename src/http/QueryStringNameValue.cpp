@@ -1,22 +1,13 @@
 #include "http/QueryStringNameValue.h"
 
+#include "http/HexadecimalDigit.h"
+
 #include "base/Check.h"
 
 namespace HttpServer
 {
 namespace
 {
-int HexadecimalDigitValue(char Character)
-{
-    if(Character >= '0' && Character <= '9')
-        return Character - '0';
-    if(Character >= 'a' && Character <= 'f')
-        return Character - 'a' + 10;
-    if(Character >= 'A' && Character <= 'F')
-        return Character - 'A' + 10;
-    return -1;
-}
-
 // Appends one code point below 256 as UTF-8.
 void AppendCodePoint(std::string& Text, unsigned Value)
 {

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "http/QueryStringNameValue.h"
+#include "http/Verb.h"
+
+namespace HttpServer
+{
+// One received request: what the server routes on. Built by the connection
+// that read it and handed to the request handler on the I/O thread.
+class Request
+{
+public:
+    using HeaderVector = std::vector<std::pair<std::string, std::string>>;
+
+    struct Head
+    {
+        std::string Method;
+        unsigned Version = 11; // 10 or 11
+        std::string Target;    // as sent: origin form, absolute form or "*"
+        HeaderVector Headers;  // in the order received
+        std::uint64_t BodySize = 0;
+        bool KeepAlive = true;
+    };
+
+    // Raises E_INVALIDARG with a message when the target cannot be decoded
+    // (a bad escape, a NUL byte, a form that names no path).
+    Request(Head Value, std::string LocalAddress, std::uint16_t LocalPort);
+
+    Verb GetVerb() const noexcept { return m_Verb; }
+    std::string const& GetMethod() const noexcept { return m_Head.Method; }
+    unsigned GetVersion() const noexcept { return m_Head.Version; }
+    bool IsKeepAlive() const noexcept { return m_Head.KeepAlive; }
+    std::string const& GetRawUrl() const noexcept { return m_Head.Target; }
+    // The decoded absolute path, "." and ".." segments removed.
+    std::string const& GetAbsPath() const noexcept { return m_AbsPath; }
+    // The raw query with its leading "?", or empty when there is none.
+    std::string const& GetQueryString() const noexcept { return m_QueryString; }
+    // "http://" host ":" port, the decoded path and the raw query.
+    std::string const& GetFullUrl() const noexcept { return m_FullUrl; }
+    // The first header field of that name (case-insensitive), or empty.
+    std::string_view GetHeader(std::string_view Name) const noexcept;
+    HeaderVector const& GetHeaders() const noexcept { return m_Head.Headers; }
+
+    // Fills an empty vector with the decoded pairs of the query; raises
+    // E_INVALIDARG on an escape that is not hexadecimal.
+    void GetQueryStringNameValueVector(QueryVector& Vector) const;
+
+    // Writes the request to the trace sink, one line per part.
+    void Trace() const;
+
+private:
+    Head m_Head;
+    Verb m_Verb;
+    std::string m_AbsPath;
+    std::string m_QueryString;
+    std::string m_FullUrl;
+};
+} // namespace HttpServer

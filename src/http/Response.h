@@ -1,0 +1,102 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
+
+#include "http/KnownHeader.h"
+
+namespace HttpServer
+{
+class Connection;
+struct WriteBatch;
+
+// The answer to one request: status, headers and body pieces, sent whole or
+// as a head followed by more sends ("more data"). A response is shared: the
+// request loop may hand it to a task on a worker thread, which then sends
+// through it; it is used by one thread at a time.
+//
+// Send and SendEntityBody called from a worker thread return once the bytes
+// are written (or the client is gone), so a producer never runs ahead of a
+// slow client and borrowed pieces may be released after the call. Called on
+// the I/O thread they queue the write and return at once; borrowed pieces are
+// copied then. A response dropped before its last send aborts the connection:
+// the client never sees a body that looks complete but is not.
+class Response
+{
+public:
+    // The send is not the last one of the response.
+    static constexpr unsigned SendFlagMoreData = 0x00000002;
+
+    Response(std::shared_ptr<Connection> Owner, bool KeepAlive, bool HeadRequest);
+    ~Response();
+    Response(Response const&) = delete;
+    Response& operator=(Response const&) = delete;
+
+    // Starts the response afresh: status and reason ("OK", "No Content",
+    // "Bad Request"); headers and pieces added before are dropped.
+    void SetStatus(unsigned StatusCode, std::string Reason);
+    // Header values and names must not contain CR or LF (E_INVALIDARG).
+    void SetKnownHeader(KnownHeader Header, std::string Value);
+    void AddUnknownHeader(std::string Name, std::string Value);
+
+    // Body pieces, sent in order by the next Send or SendEntityBody.
+    void AddEntityChunk(void const* Data, std::size_t Size); // borrowed
+    void AddEntityChunk(std::string Text);                    // owned, moved in
+    void AddEntityChunk(std::vector<std::uint8_t> Data);      // owned, moved in
+    // One chunk of a "Transfer-Encoding: chunked" body: "%zX\r\n", the bytes
+    // (borrowed) and "\r\n". AddLastTransferChunk adds "0\r\n\r\n".
+    void AddTransferChunk(void const* Data, std::size_t Size);
+    void AddLastTransferChunk();
+
+    // Sends the head and the pieces added so far. Without SendFlagMoreData
+    // this completes the response; a Content-Length is added then unless a
+    // length or a transfer encoding was set. With it, the body that follows
+    // is delimited by the transfer encoding the caller set, or else by the
+    // end of the connection. Returns whether the bytes were written (on the
+    // I/O thread: whether the connection is still open). Never throws for a
+    // client that went away.
+    bool Send(unsigned Flags = 0);
+    // Sends the pieces added since the last send.
+    bool SendEntityBody(unsigned Flags = 0);
+    // Drops the connection without completing the response.
+    void Abort();
+
+    bool IsHeadSent() const noexcept { return m_HeadSent; }
+    bool IsComplete() const noexcept { return m_Complete; }
+
+private:
+    struct Piece
+    {
+        std::shared_ptr<void const> Owner; // null for borrowed memory
+        void const* Data;
+        std::size_t Size;
+    };
+
+    std::string BuildHead(bool Final);
+    bool Submit(std::shared_ptr<WriteBatch> Batch);
+    void Release();
+
+    std::shared_ptr<Connection> m_Connection;
+    // Keeps the I/O loop running while a task still has to send through
+    // this response, so that shutdown waits for it.
+    std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> m_WorkGuard;
+    bool m_KeepAlive;
+    bool m_HeadRequest;
+    unsigned m_StatusCode = 200;
+    std::string m_Reason = "OK";
+    std::array<std::optional<std::string>, KnownHeaderCount> m_KnownHeaders;
+    std::vector<std::pair<std::string, std::string>> m_UnknownHeaders;
+    std::vector<Piece> m_Pieces;
+    bool m_HeadSent = false;
+    bool m_Complete = false;
+    bool m_CloseDelimited = false;
+};
+} // namespace HttpServer
