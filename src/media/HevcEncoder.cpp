@@ -1,0 +1,125 @@
+#include "media/HevcEncoder.h"
+
+#include <x265.h>
+
+#include "base/Check.h"
+#include "media/VideoFrameConverter.h"
+
+namespace
+{
+constexpr std::uint32_t VideoParameterSet = 32;
+constexpr std::uint32_t SequenceParameterSet = 33;
+constexpr std::uint32_t PictureParameterSet = 34;
+// See H264Encoder: sRGB primaries and transfer, BT.601 matrix, limited range.
+constexpr int ColourPrimariesBt709 = 1;
+constexpr int TransferBt709 = 1;
+constexpr int MatrixSmpte170m = 6;
+constexpr int VideoFormatUnspecified = 5;
+
+std::uint32_t PictureType(int Type)
+{
+    if(IS_X265_TYPE_B(Type))
+        return 2;
+    return Type == X265_TYPE_P ? 1 : 0;
+}
+} // namespace
+
+HevcEncoder::HevcEncoder(VideoEncoderSettings const& Settings) : VideoEncoder(Settings)
+{
+    CHECK_ARGUMENT(Settings.Format == VideoEncoderSettings::Codec::Hevc);
+    m_Parameters = x265_param_alloc();
+    CHECK_POINTER(m_Parameters);
+    CHECK_LINE(x265_param_default_preset(m_Parameters, Preset, nullptr) == 0);
+    x265_param& Value = *m_Parameters;
+    Value.logLevel = X265_LOG_ERROR;
+    Value.internalCsp = X265_CSP_I420;
+    Value.sourceWidth = static_cast<int>(Settings.Width);
+    Value.sourceHeight = static_cast<int>(Settings.Height);
+    Value.fpsNum = Settings.RateN;
+    Value.fpsDenom = Settings.RateD;
+    Value.keyframeMax = static_cast<int>(Settings.GopSize);
+    Value.keyframeMin = static_cast<int>(Settings.GopSize);
+    Value.scenecutThreshold = 0;
+    Value.bOpenGOP = 0;
+    if(Settings.BPictureCount)
+        Value.bframes = static_cast<int>(*Settings.BPictureCount);
+    Value.rc.rateControlMode = X265_RC_CRF;
+    Value.rc.rfConstant = VideoEncoderSettings::QuantizerFromQuality(Settings.Quality);
+    Value.bRepeatHeaders = 0;
+    Value.bAnnexB = 1;
+    Value.bEmitInfoSEI = 0;
+    Value.vui.bEnableVideoSignalTypePresentFlag = 1;
+    Value.vui.videoFormat = VideoFormatUnspecified;
+    Value.vui.bEnableVideoFullRangeFlag = 0;
+    Value.vui.bEnableColorDescriptionPresentFlag = 1;
+    Value.vui.colorPrimaries = ColourPrimariesBt709;
+    Value.vui.transferCharacteristics = TransferBt709;
+    Value.vui.matrixCoeffs = MatrixSmpte170m;
+    if(Settings.Threads)
+    {
+        m_Pools = std::to_string(Settings.Threads);
+        Value.numaPools = m_Pools.c_str();
+    }
+    CHECK_LINE(x265_param_apply_profile(m_Parameters, "main") == 0);
+    m_Encoder = x265_encoder_open(m_Parameters);
+    CHECK_POINTER(m_Encoder);
+    x265_nal* Units = nullptr;
+    std::uint32_t UnitCount = 0;
+    CHECK_LINE(x265_encoder_headers(m_Encoder, &Units, &UnitCount) >= 0);
+    std::vector<std::uint8_t> Header;
+    for(std::uint32_t Index = 0; Index < UnitCount; ++Index)
+        if(Units[Index].type == VideoParameterSet || Units[Index].type == SequenceParameterSet || Units[Index].type == PictureParameterSet)
+            Header.insert(Header.end(), Units[Index].payload, Units[Index].payload + Units[Index].sizeBytes);
+    SetSequenceHeader(std::move(Header));
+}
+
+HevcEncoder::~HevcEncoder()
+{
+    if(m_Encoder)
+        x265_encoder_close(m_Encoder);
+    x265_param_free(m_Parameters);
+}
+
+VideoPicture HevcEncoder::Repacked(VideoPicture const& Picture)
+{
+    if(Picture.Format == VideoPicture::Layout::I420)
+        return Picture;
+    m_RepackBuffer.resize(VideoPicture::ContiguousSize(Picture.Width, Picture.Height));
+    VideoPicture const Target = VideoPicture::Contiguous(VideoPicture::Layout::I420, Picture.Width, Picture.Height, m_RepackBuffer.data());
+    VideoFrameConverter::Convert(Picture, Target);
+    return Target;
+}
+
+bool HevcEncoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result)
+{
+    x265_picture Input;
+    x265_picture* InputPointer = nullptr;
+    if(Picture)
+    {
+        VideoPicture const Planar = Repacked(*Picture);
+        x265_picture_init(m_Parameters, &Input);
+        Input.pts = Pts;
+        Input.bitDepth = 8;
+        Input.colorSpace = X265_CSP_I420;
+        for(int Plane = 0; Plane < 3; ++Plane)
+        {
+            Input.planes[Plane] = Planar.Planes[Plane];
+            Input.stride[Plane] = static_cast<int>(Planar.Strides[Plane]);
+        }
+        InputPointer = &Input;
+    }
+    x265_nal* Units = nullptr;
+    std::uint32_t UnitCount = 0;
+    x265_picture Output;
+    int const Count = x265_encoder_encode(m_Encoder, &Units, &UnitCount, InputPointer, &Output);
+    CHECK_LINE(Count >= 0);
+    if(Count == 0)
+        return false;
+    Result.Data.clear();
+    for(std::uint32_t Index = 0; Index < UnitCount; ++Index)
+        Result.Data.insert(Result.Data.end(), Units[Index].payload, Units[Index].payload + Units[Index].sizeBytes);
+    Result.Pts = Output.pts;
+    Result.Idr = Output.sliceType == X265_TYPE_IDR;
+    Result.PictureType = PictureType(Output.sliceType);
+    return true;
+}

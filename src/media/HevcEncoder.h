@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "media/VideoEncoder.h"
+
+struct x265_encoder;
+struct x265_param;
+
+// HEVC over libx265: Main profile, quality-based rate control (constant rate
+// factor at the quantiser the quality maps to), IDR pictures exactly every
+// GopSize pictures, closed GOPs, BT.601 limited range signalled in the VUI.
+// libx265 takes I420 only: NV12 pictures are repacked first.
+class HevcEncoder final : public VideoEncoder
+{
+public:
+    // Chosen for speed: segments are made on demand, while a player waits.
+    static constexpr char const* Preset = "ultrafast";
+
+    explicit HevcEncoder(VideoEncoderSettings const& Settings);
+    ~HevcEncoder() override;
+
+protected:
+    bool EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result) override;
+
+private:
+    VideoPicture Repacked(VideoPicture const& Picture);
+
+    x265_param* m_Parameters = nullptr;
+    x265_encoder* m_Encoder = nullptr;
+    std::string m_Pools;
+    std::vector<std::uint8_t> m_RepackBuffer;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+// Scaled integer arithmetic for media times: A × B / C computed in 128 bits so
+// that sample indices of long live presentations times 10^7 never overflow.
+// C must be positive.
+
+// Rounded toward negative infinity, so that a grid stays regular before 0.
+constexpr std::int64_t MulDivFloor(std::int64_t A, std::int64_t B, std::int64_t C)
+{
+    __int128 const Product = static_cast<__int128>(A) * B;
+    __int128 Quotient = Product / C;
+    if(Product % C != 0 && Product < 0)
+        --Quotient;
+    return static_cast<std::int64_t>(Quotient);
+}
+
+// Rounded to the nearest integer, halves away from zero.
+constexpr std::int64_t MulDivRound(std::int64_t A, std::int64_t B, std::int64_t C)
+{
+    __int128 const Product = static_cast<__int128>(A) * B;
+    __int128 const Half = C / 2;
+    return static_cast<std::int64_t>(Product >= 0 ? (Product + Half) / C : -((-Product + Half) / C));
+}
+
+// Rounded toward positive infinity.
+constexpr std::int64_t MulDivCeiling(std::int64_t A, std::int64_t B, std::int64_t C)
+{
+    return -MulDivFloor(-A, B, C);
+}
+
+// 100-nanosecond units per second: the unit of every media time.
+constexpr std::int64_t TimeUnitsPerSecond = 10'000'000;

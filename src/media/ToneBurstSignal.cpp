@@ -1,0 +1,93 @@
+#include "media/ToneBurstSignal.h"
+
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+#include "base/Check.h"
+
+namespace
+{
+constexpr float BurstLength = 0.1f;
+constexpr float BurstMiddle = 0.05f;
+
+// Stores a little-endian integer sample of Bytes bytes.
+void StoreInteger(std::uint8_t* Output, std::uint32_t Value, std::uint32_t Bytes)
+{
+    for(std::uint32_t Index = 0; Index < Bytes; ++Index)
+        Output[Index] = static_cast<std::uint8_t>(Value >> (8 * Index));
+}
+
+void StoreSample(std::uint8_t* Output, float Value, ToneBurstSignal::SampleFormat Format)
+{
+    switch(Format)
+    {
+    case ToneBurstSignal::SampleFormat::Float32:
+        std::memcpy(Output, &Value, sizeof Value);
+        break;
+    case ToneBurstSignal::SampleFormat::Pcm8:
+        *Output = static_cast<std::uint8_t>(Value * 127.0f + 128.0f);
+        break;
+    case ToneBurstSignal::SampleFormat::Pcm16:
+        StoreInteger(Output, static_cast<std::uint32_t>(static_cast<std::int16_t>(Value * 32767.0f)), 2);
+        break;
+    case ToneBurstSignal::SampleFormat::Pcm24:
+    {
+        // The three most significant bytes of the 32-bit value. Full scale
+        // saturates: 2^31 does not fit a signed 32-bit integer.
+        auto const Wide = static_cast<std::uint32_t>(static_cast<std::int32_t>(std::fmax(std::fmin(Value * 2147483648.0, 2147483647.0), -2147483648.0)));
+        StoreInteger(Output, Wide >> 8, 3);
+        break;
+    }
+    case ToneBurstSignal::SampleFormat::Pcm32:
+        StoreInteger(Output, static_cast<std::uint32_t>(static_cast<std::int32_t>(std::fmax(std::fmin(Value * 2147483648.0, 2147483647.0), -2147483648.0))), 4);
+        break;
+    }
+}
+} // namespace
+
+ToneBurstSignal::ToneBurstSignal(std::uint32_t SampleRate) : m_SampleRate(SampleRate)
+{
+    CHECK_LINE(SampleRate > 0);
+}
+
+std::uint32_t ToneBurstSignal::BytesPerSample(SampleFormat Format) noexcept
+{
+    switch(Format)
+    {
+    case SampleFormat::Pcm8: return 1;
+    case SampleFormat::Pcm16: return 2;
+    case SampleFormat::Pcm24: return 3;
+    case SampleFormat::Float32:
+    case SampleFormat::Pcm32: return 4;
+    }
+    return 0;
+}
+
+float ToneBurstSignal::Value(std::int64_t Index) const noexcept
+{
+    if(Index < 0)
+        return 0.0f;
+    std::int64_t const Second = Index / m_SampleRate;
+    float const Fraction = static_cast<float>(Index % m_SampleRate) / static_cast<float>(m_SampleRate);
+    if(Fraction >= BurstLength)
+        return 0.0f;
+    float const Frequency = Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
+    float const Distance = std::fabs(Fraction - BurstMiddle) / BurstMiddle;
+    float const Square = Distance * Distance;
+    float const Envelope = 1.0f - Square * Square * Square;
+    return Envelope * std::sin(2.0f * std::numbers::pi_v<float> * Frequency * Fraction);
+}
+
+void ToneBurstSignal::Write(std::int64_t First, std::uint32_t Count, std::uint32_t Channels, SampleFormat Format, std::span<std::uint8_t> Output) const
+{
+    std::uint32_t const SampleSize = BytesPerSample(Format);
+    CHECK_ARGUMENT(Output.size() >= static_cast<std::size_t>(Count) * Channels * SampleSize);
+    std::uint8_t* Position = Output.data();
+    for(std::uint32_t Frame = 0; Frame < Count; ++Frame)
+    {
+        float const Sample = Value(First + Frame);
+        for(std::uint32_t Channel = 0; Channel < Channels; ++Channel, Position += SampleSize)
+            StoreSample(Position, Sample, Format);
+    }
+}

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "media/ToneBurstSignal.h"
+
+namespace
+{
+constexpr std::uint32_t Rate = 48000;
+
+// Sign changes over the burst of one second: twice the frequency times 0.1 s.
+int ZeroCrossings(ToneBurstSignal const& Signal, std::int64_t Second)
+{
+    int Crossings = 0;
+    float Previous = 0.0f;
+    for(std::int64_t Index = Second * Rate + 1; Index < Second * Rate + Rate / 10; ++Index)
+    {
+        float const Value = Signal.Value(Index);
+        if(Value != 0.0f && Previous != 0.0f && (Value < 0.0f) != (Previous < 0.0f))
+            ++Crossings;
+        if(Value != 0.0f)
+            Previous = Value;
+    }
+    return Crossings;
+}
+} // namespace
+
+TEST(ToneBurstSignal, BurstsHaveTheirFrequencyEachSecond)
+{
+    ToneBurstSignal const Signal(Rate);
+    // 0.1 s of F Hz crosses zero 0.2 × F times (less the one at the very end).
+    EXPECT_NEAR(ZeroCrossings(Signal, 0), 280, 1);
+    EXPECT_NEAR(ZeroCrossings(Signal, 5), 200, 1);
+    EXPECT_NEAR(ZeroCrossings(Signal, 6), 140, 1);
+    EXPECT_NEAR(ZeroCrossings(Signal, 10), 280, 1);
+    EXPECT_NEAR(ZeroCrossings(Signal, 15), 200, 1);
+    EXPECT_NEAR(ZeroCrossings(Signal, 17), 140, 1);
+}
+
+TEST(ToneBurstSignal, EnvelopeRisesAndFallsWithinTheFirstTenthOfEachSecond)
+{
+    ToneBurstSignal const Signal(Rate);
+    float Peak = 0.0f;
+    float EdgePeak = 0.0f;
+    for(std::int64_t Index = 6 * Rate; Index < 7 * Rate; ++Index)
+    {
+        float const Value = std::fabs(Signal.Value(Index));
+        std::int64_t const Offset = Index - 6 * Rate;
+        if(Offset >= Rate / 10)
+        {
+            ASSERT_EQ(Value, 0.0f) << Offset;
+        }
+        Peak = std::max(Peak, Value);
+        // The envelope starts and ends at 0: the first and last samples of
+        // the burst are nearly silent.
+        if(Offset < 5 || (Offset >= Rate / 10 - 5 && Offset < Rate / 10))
+            EdgePeak = std::max(EdgePeak, Value);
+    }
+    EXPECT_EQ(Signal.Value(6 * Rate), 0.0f);
+    EXPECT_GT(Peak, 0.99f);
+    EXPECT_LE(Peak, 1.0f);
+    EXPECT_LT(EdgePeak, 0.02f);
+    // Before the presentation starts there is nothing.
+    EXPECT_EQ(Signal.Value(-100), 0.0f);
+}
+
+TEST(ToneBurstSignal, WritesEveryFormatOnEveryChannelFromAnyStart)
+{
+    ToneBurstSignal const Signal(Rate);
+    std::int64_t const First = 288000 + 100;
+    std::uint32_t const Count = 480;
+    std::vector<std::uint8_t> Pcm16(Count * 2 * 2);
+    Signal.Write(First, Count, 2, ToneBurstSignal::SampleFormat::Pcm16, Pcm16);
+    for(std::uint32_t Frame = 0; Frame < Count; ++Frame)
+    {
+        auto const Expected = static_cast<std::int16_t>(Signal.Value(First + Frame) * 32767.0f);
+        for(std::uint32_t Channel = 0; Channel < 2; ++Channel)
+        {
+            std::size_t const Offset = (Frame * 2 + Channel) * 2;
+            ASSERT_EQ(static_cast<std::int16_t>(Pcm16[Offset] | (Pcm16[Offset + 1] << 8)), Expected) << Frame;
+        }
+    }
+
+    // Silence: 128 in unsigned 8-bit samples.
+    std::vector<std::uint8_t> Pcm8(10);
+    Signal.Write(Rate / 2, 10, 1, ToneBurstSignal::SampleFormat::Pcm8, Pcm8);
+    EXPECT_EQ(Pcm8, std::vector<std::uint8_t>(10, 128));
+
+    // 24-bit: the upper three bytes of the 32-bit value, least significant first.
+    std::vector<std::uint8_t> Pcm24(3);
+    std::vector<std::uint8_t> Pcm32(4);
+    Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Pcm24, Pcm24);
+    Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Pcm32, Pcm32);
+    EXPECT_EQ(std::vector<std::uint8_t>(Pcm32.begin() + 1, Pcm32.end()), Pcm24);
+    EXPECT_NE(Pcm32, std::vector<std::uint8_t>(4, 0));
+
+    std::vector<std::uint8_t> Float(4);
+    Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Float32, Float);
+    float Value;
+    std::memcpy(&Value, Float.data(), 4);
+    EXPECT_EQ(Value, Signal.Value(First));
+
+    std::vector<std::uint8_t> Small(3);
+    EXPECT_ANY_THROW(Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Pcm32, Small));
+}

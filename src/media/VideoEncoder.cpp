@@ -1,0 +1,66 @@
+#include "media/VideoEncoder.h"
+
+#include "base/Check.h"
+#include "media/H264Encoder.h"
+#include "media/HevcEncoder.h"
+
+VideoEncoder::VideoEncoder(VideoEncoderSettings const& Settings) : m_Settings(Settings)
+{
+    CHECK_ARGUMENT(Settings.Width > 0 && Settings.Height > 0);
+    CHECK_ARGUMENT(Settings.RateN > 0 && Settings.RateD > 0);
+    CHECK_ARGUMENT(Settings.GopSize > 0);
+}
+
+VideoEncoder::~VideoEncoder() = default;
+
+std::unique_ptr<VideoEncoder> VideoEncoder::Create(VideoEncoderSettings const& Settings)
+{
+    if(Settings.Format == VideoEncoderSettings::Codec::Hevc)
+        return std::make_unique<HevcEncoder>(Settings);
+    return std::make_unique<H264Encoder>(Settings);
+}
+
+void VideoEncoder::Encode(VideoPicture const& Picture, std::int64_t Time, std::int64_t Duration, std::vector<EncodedSample>& Output)
+{
+    CHECK_ARGUMENT(Picture.Width == m_Settings.Width && Picture.Height == m_Settings.Height);
+    std::int64_t const Pts = m_InputCount++;
+    m_PendingTimes.emplace(Pts, PictureTimes{Time, Duration});
+    m_DecodeTimes.push_back(Time);
+    CodedPicture Coded;
+    if(EncodePicture(&Picture, Pts, Coded))
+        Deliver(Coded, Output);
+}
+
+void VideoEncoder::Drain(std::vector<EncodedSample>& Output)
+{
+    CodedPicture Coded;
+    while(!m_PendingTimes.empty() && EncodePicture(nullptr, 0, Coded))
+        Deliver(Coded, Output);
+    // Every picture put in must have come out.
+    CHECK_LINE(m_PendingTimes.empty());
+}
+
+void VideoEncoder::Deliver(CodedPicture& Coded, std::vector<EncodedSample>& Output)
+{
+    auto const Times = m_PendingTimes.find(Coded.Pts);
+    CHECK_LINE(Times != m_PendingTimes.end());
+    ASSERT(!m_DecodeTimes.empty());
+    EncodedSample Sample;
+    if(m_OutputCount++ == 0)
+    {
+        Sample.Data.reserve(m_SequenceHeader.size() + Coded.Data.size());
+        Sample.Data = m_SequenceHeader;
+        Sample.Data.insert(Sample.Data.end(), Coded.Data.begin(), Coded.Data.end());
+    }
+    else
+        Sample.Data = std::move(Coded.Data);
+    Sample.Time = Times->second.Time;
+    Sample.Duration = Times->second.Duration;
+    Sample.DecodeTime = m_DecodeTimes.front();
+    Sample.KeyFrame = Coded.Idr;
+    Sample.PictureType = Coded.PictureType;
+    m_PendingTimes.erase(Times);
+    m_DecodeTimes.pop_front();
+    Output.push_back(std::move(Sample));
+    Coded.Data.clear();
+}

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "media/EncodedSample.h"
+#include "media/VideoEncoderSettings.h"
+#include "media/VideoPicture.h"
+
+// A video encoder for one run (one segment, one header or one download): put
+// in the pictures in presentation order, then drain. Every picture put in
+// comes out as one sample; the first sample of the run carries the parameter
+// sets in front of its picture, and the first picture is an IDR picture.
+class VideoEncoder
+{
+public:
+    explicit VideoEncoder(VideoEncoderSettings const& Settings);
+    virtual ~VideoEncoder();
+    VideoEncoder(VideoEncoder const&) = delete;
+    VideoEncoder& operator=(VideoEncoder const&) = delete;
+
+    // The H.264 or HEVC encoder the settings ask for.
+    static std::unique_ptr<VideoEncoder> Create(VideoEncoderSettings const& Settings);
+
+    VideoEncoderSettings const& Settings() const noexcept { return m_Settings; }
+    // The parameter sets in Annex B form: SPS and PPS, or VPS, SPS and PPS.
+    std::vector<std::uint8_t> const& SequenceHeader() const noexcept { return m_SequenceHeader; }
+
+    // Encodes a picture presented at Time for Duration (100-ns units) and
+    // appends the samples that became ready, which may be none yet.
+    void Encode(VideoPicture const& Picture, std::int64_t Time, std::int64_t Duration, std::vector<EncodedSample>& Output);
+    // Appends the samples still held back for reordering.
+    void Drain(std::vector<EncodedSample>& Output);
+
+protected:
+    struct CodedPicture
+    {
+        std::vector<std::uint8_t> Data;
+        std::int64_t Pts = 0;
+        bool Idr = false;
+        std::uint32_t PictureType = 0;
+    };
+
+    // Puts Picture in with the encoder time stamp Pts (the count of pictures
+    // before it), or with no picture flushes one held back. Returns whether
+    // Result holds a coded picture.
+    virtual bool EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result) = 0;
+
+    void SetSequenceHeader(std::vector<std::uint8_t> Value) { m_SequenceHeader = std::move(Value); }
+
+private:
+    struct PictureTimes
+    {
+        std::int64_t Time;
+        std::int64_t Duration;
+    };
+
+    void Deliver(CodedPicture& Coded, std::vector<EncodedSample>& Output);
+
+    VideoEncoderSettings m_Settings;
+    std::vector<std::uint8_t> m_SequenceHeader;
+    std::int64_t m_InputCount = 0;
+    std::int64_t m_OutputCount = 0;
+    // Times of the pictures put in and not yet out, by encoder time stamp.
+    std::map<std::int64_t, PictureTimes> m_PendingTimes;
+    // Presentation times in the order put in: the decode times.
+    std::deque<std::int64_t> m_DecodeTimes;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "media/VideoPicture.h"
+
+struct VideoEncoderSettings
+{
+    enum class Codec
+    {
+        H264,
+        Hevc,
+    };
+
+    Codec Format = Codec::H264;
+    std::uint32_t Width = 0;
+    std::uint32_t Height = 0;
+    std::uint32_t RateN = 0;
+    std::uint32_t RateD = 0;
+    // Signalled only: rate control is quality-based.
+    std::uint32_t Bitrate = 0;
+    // 0 (worst) to 100 (best), mapped to a quantiser by QuantizerFromQuality.
+    std::uint32_t Quality = 70;
+    // Pictures from one IDR picture to the next; 1 makes every picture IDR.
+    std::uint32_t GopSize = 25;
+    // Consecutive B pictures; absent keeps the encoder's choice.
+    std::optional<std::uint32_t> BPictureCount;
+    // Encoder threads; 0 lets the encoder choose.
+    std::uint32_t Threads = 0;
+    // What the pictures put in look like.
+    VideoPicture::Layout InputFormat = VideoPicture::Layout::Nv12;
+
+    // QP = truncate((10^(600 / (q + 565)) - 8) × 10 + 16.5): 70 gives 24,
+    // 50 gives 31, 0 gives 51, 100 gives 16.
+    static std::uint32_t QuantizerFromQuality(std::uint32_t Quality);
+};

@@ -1,0 +1,167 @@
+#include "media/VideoFrameComposer.h"
+
+#include <cmath>
+#include <numbers>
+
+#include <pango/pangocairo.h>
+
+#include "base/Check.h"
+#include "media/VideoFrameText.h"
+
+namespace
+{
+struct GObjectDeleter
+{
+    void operator()(void* Object) const noexcept { g_object_unref(Object); }
+};
+struct CairoDeleter
+{
+    void operator()(cairo_t* Cairo) const noexcept { cairo_destroy(Cairo); }
+    void operator()(cairo_surface_t* Surface) const noexcept { cairo_surface_destroy(Surface); }
+};
+
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectDeleter>;
+
+// One text line: its font and its layout, reused for every frame.
+struct TextFormat
+{
+    PangoWeight Weight;
+    PangoStretch Stretch;
+    std::uint32_t HeightDivisor;
+    PangoAlignment Alignment;
+};
+
+// Khaki.
+constexpr double TextRed = 240.0 / 255.0;
+constexpr double TextGreen = 230.0 / 255.0;
+constexpr double TextBlue = 140.0 / 255.0;
+
+// The box spans the middle three fifths of the width and three quarters of
+// the height, and moves by up to a sixth of the width either way.
+constexpr double BoxMargin = 1.0 / 5.0;
+constexpr double BoxVerticalMargin = 0.125;
+constexpr double SwayAmplitude = 1.0 / 6.0;
+constexpr double SwayPeriodSeconds = 4.0;
+
+struct Extents
+{
+    double Left;
+    double Width;
+    double Height;
+};
+
+Extents LayoutExtents(PangoLayout* Layout)
+{
+    PangoRectangle Logical;
+    pango_layout_get_extents(Layout, nullptr, &Logical);
+    return {pango_units_to_double(Logical.x), pango_units_to_double(Logical.width), pango_units_to_double(Logical.height)};
+}
+} // namespace
+
+struct VideoFrameComposer::Resources
+{
+    static constexpr TextFormat Formats[3] = {
+        {PANGO_WEIGHT_SEMIBOLD, PANGO_STRETCH_NORMAL, 6, PANGO_ALIGN_LEFT},
+        {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 12, PANGO_ALIGN_LEFT},
+        {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 32, PANGO_ALIGN_CENTER},
+    };
+
+    GObjectPtr<PangoFontMap> FontMap;
+    GObjectPtr<PangoContext> Context;
+    GObjectPtr<PangoLayout> Layouts[3];
+    std::string FormatText;
+
+    explicit Resources(Parameters const& Value)
+    {
+        // A font map of its own: pango's objects are not to be shared
+        // between threads.
+        FontMap.reset(pango_cairo_font_map_new());
+        CHECK_POINTER(FontMap);
+        Context.reset(pango_font_map_create_context(FontMap.get()));
+        CHECK_POINTER(Context);
+        std::unique_ptr<cairo_font_options_t, decltype(&cairo_font_options_destroy)> Options(cairo_font_options_create(), cairo_font_options_destroy);
+        cairo_font_options_set_antialias(Options.get(), CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_metrics(Options.get(), CAIRO_HINT_METRICS_OFF);
+        pango_cairo_context_set_font_options(Context.get(), Options.get());
+        double const BoxWidth = Value.Width - 2.0 * Value.Width * BoxMargin;
+        for(std::size_t Index = 0; Index < std::size(Formats); ++Index)
+            Layouts[Index] = CreateLayout(Formats[Index], Value.Height, BoxWidth);
+        FormatText = VideoFrameText::Format(Value.Width, Value.Height, Value.RateN, Value.RateD, Value.ExtraText);
+    }
+
+    GObjectPtr<PangoLayout> CreateLayout(TextFormat const& Format, std::uint32_t Height, double BoxWidth)
+    {
+        GObjectPtr<PangoLayout> Layout(pango_layout_new(Context.get()));
+        CHECK_POINTER(Layout);
+        std::unique_ptr<PangoFontDescription, decltype(&pango_font_description_free)> Font(pango_font_description_new(), pango_font_description_free);
+        pango_font_description_set_family_static(Font.get(), FontFamily);
+        pango_font_description_set_style(Font.get(), PANGO_STYLE_NORMAL);
+        pango_font_description_set_weight(Font.get(), Format.Weight);
+        pango_font_description_set_stretch(Font.get(), Format.Stretch);
+        // Sizes are in pixels, as the picture has no resolution of its own.
+        pango_font_description_set_absolute_size(Font.get(), static_cast<double>(Height) / Format.HeightDivisor * PANGO_SCALE);
+        pango_layout_set_font_description(Layout.get(), Font.get());
+        pango_layout_set_alignment(Layout.get(), Format.Alignment);
+        pango_layout_set_width(Layout.get(), pango_units_from_double(BoxWidth));
+        return Layout;
+    }
+};
+
+VideoFrameComposer::VideoFrameComposer(Parameters Value) : m_Parameters(std::move(Value))
+{
+    CHECK_LINE(m_Parameters.RateN > 0 && m_Parameters.RateD > 0);
+    CHECK_LINE(m_Parameters.Width > 0 && m_Parameters.Height > 0);
+    m_Resources = std::make_unique<Resources>(m_Parameters);
+}
+
+VideoFrameComposer::~VideoFrameComposer() = default;
+
+void VideoFrameComposer::Compose(std::uint64_t Index, std::int64_t Time, std::uint8_t* Data, std::uint32_t Stride)
+{
+    CHECK_POINTER(Data);
+    CHECK_ARGUMENT(Stride >= m_Parameters.Width * BytesPerPixel && Stride % 4 == 0);
+    double const Width = m_Parameters.Width;
+    double const Height = m_Parameters.Height;
+    std::unique_ptr<cairo_surface_t, CairoDeleter> Surface(cairo_image_surface_create_for_data(
+        Data, CAIRO_FORMAT_ARGB32, static_cast<int>(m_Parameters.Width), static_cast<int>(m_Parameters.Height), static_cast<int>(Stride)));
+    CHECK_LINE(cairo_surface_status(Surface.get()) == CAIRO_STATUS_SUCCESS);
+    std::unique_ptr<cairo_t, CairoDeleter> Cairo(cairo_create(Surface.get()));
+    CHECK_LINE(cairo_status(Cairo.get()) == CAIRO_STATUS_SUCCESS);
+
+    cairo_set_operator(Cairo.get(), CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgb(Cairo.get(), 0.0, 0.0, 0.0);
+    cairo_paint(Cairo.get());
+
+    double const FramesPerSway = SwayPeriodSeconds * m_Parameters.RateN / m_Parameters.RateD;
+    double const Sway = std::sin(2.0 * std::numbers::pi * static_cast<double>(Index) / FramesPerSway) * Width * SwayAmplitude;
+    double const BoxLeft = Width * BoxMargin + Sway;
+    double const BoxRight = Width - Width * BoxMargin + Sway;
+    double const BoxTop = Height * BoxVerticalMargin;
+    double const BoxBottom = Height - Height * BoxVerticalMargin;
+    std::uint32_t const Color = m_Parameters.BoxColor;
+    cairo_set_source_rgb(Cairo.get(), ((Color >> 16) & 0xFF) / 255.0, ((Color >> 8) & 0xFF) / 255.0, (Color & 0xFF) / 255.0);
+    cairo_rectangle(Cairo.get(), BoxLeft, BoxTop, BoxRight - BoxLeft, BoxBottom - BoxTop);
+    cairo_fill(Cairo.get());
+
+    std::string const Texts[3] = {VideoFrameText::FrameNumber(Index), VideoFrameText::Time(Time, m_Parameters.BaseLiveTime), m_Resources->FormatText};
+    Extents LineExtents[3];
+    for(std::size_t Line = 0; Line < 3; ++Line)
+    {
+        pango_layout_set_text(m_Resources->Layouts[Line].get(), Texts[Line].data(), static_cast<int>(Texts[Line].size()));
+        LineExtents[Line] = LayoutExtents(m_Resources->Layouts[Line].get());
+    }
+
+    // The lines are centred in the box, one below the other.
+    cairo_set_operator(Cairo.get(), CAIRO_OPERATOR_OVER);
+    cairo_set_source_rgb(Cairo.get(), TextRed, TextGreen, TextBlue);
+    double Top = (BoxTop + BoxBottom - (LineExtents[0].Height + LineExtents[1].Height)) / 2.0;
+    for(std::size_t Line = 0; Line < 3; ++Line)
+    {
+        double const Left = (BoxLeft + BoxRight - LineExtents[Line].Width) / 2.0 - LineExtents[Line].Left;
+        cairo_move_to(Cairo.get(), Left, Top);
+        pango_cairo_show_layout(Cairo.get(), m_Resources->Layouts[Line].get());
+        Top += LineExtents[Line].Height;
+    }
+    cairo_surface_flush(Surface.get());
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+// Draws the synthetic picture: a black frame with a box that sways left and
+// right once every four seconds, and in the box the frame number, the time
+// and a line with the frame size and rate. One composer holds its font map,
+// layouts and fonts for many frames; it is used by one thread at a time, and
+// composers on different threads share nothing.
+class VideoFrameComposer
+{
+public:
+    struct Parameters
+    {
+        std::uint32_t Width = 0;
+        std::uint32_t Height = 0;
+        std::uint32_t RateN = 0;
+        std::uint32_t RateD = 0;
+        std::uint32_t BoxColor = 0x00008B; // 0x00RRGGBB
+        std::optional<std::int64_t> BaseLiveTime;
+        std::string ExtraText;
+    };
+
+    // The bytes of a top-down picture: rows of Width pixels, each pixel B, G,
+    // R, A (a little-endian 0xAARRGGBB word, alpha 0xFF).
+    static constexpr std::uint32_t BytesPerPixel = 4;
+    static constexpr char const* FontFamily = "Open Sans";
+
+    explicit VideoFrameComposer(Parameters Value);
+    ~VideoFrameComposer();
+    VideoFrameComposer(VideoFrameComposer const&) = delete;
+    VideoFrameComposer& operator=(VideoFrameComposer const&) = delete;
+
+    Parameters const& GetParameters() const noexcept { return m_Parameters; }
+
+    // Draws frame Index, presented at Time (100-ns units), into Data; Stride
+    // is the distance in bytes between rows, at least Width × 4 and a
+    // multiple of 4.
+    void Compose(std::uint64_t Index, std::int64_t Time, std::uint8_t* Data, std::uint32_t Stride);
+
+private:
+    struct Resources;
+
+    Parameters m_Parameters;
+    std::unique_ptr<Resources> m_Resources;
+};

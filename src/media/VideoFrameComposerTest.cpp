@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "base/HResultError.h"
+#include "media/VideoFrameComposer.h"
+
+namespace
+{
+constexpr std::uint32_t Width = 1280;
+constexpr std::uint32_t Height = 720;
+constexpr std::uint32_t Stride = Width * 4;
+
+VideoFrameComposer::Parameters DefaultParameters()
+{
+    VideoFrameComposer::Parameters Value;
+    Value.Width = Width;
+    Value.Height = Height;
+    Value.RateN = 25;
+    Value.RateD = 1;
+    Value.BoxColor = 0x00008B;
+    return Value;
+}
+
+struct Pixel
+{
+    std::uint8_t B, G, R, A;
+    bool operator==(Pixel const&) const = default;
+};
+
+Pixel At(std::vector<std::uint8_t> const& Frame, std::uint32_t X, std::uint32_t Y, std::uint32_t RowStride = Stride)
+{
+    std::uint8_t const* Data = Frame.data() + Y * RowStride + X * 4;
+    return {Data[0], Data[1], Data[2], Data[3]};
+}
+
+bool IsText(Pixel Value)
+{
+    return Value.R > 200 && Value.G > 190 && Value.B < 190;
+}
+
+std::vector<std::uint8_t> Compose(VideoFrameComposer& Composer, std::uint64_t Index)
+{
+    std::vector<std::uint8_t> Frame(Stride * Height, 0x55);
+    Composer.Compose(Index, static_cast<std::int64_t>(Index) * 400000, Frame.data(), Stride);
+    return Frame;
+}
+} // namespace
+
+TEST(VideoFrameComposer, DrawsTheBoxOnBlackAndSwaysItOnceInFourSeconds)
+{
+    VideoFrameComposer Composer(DefaultParameters());
+    Pixel const Black{0, 0, 0, 255};
+    Pixel const DarkBlue{0x8B, 0, 0, 255};
+    auto const First = Compose(Composer, 0);
+    EXPECT_EQ(At(First, 0, 0), Black);
+    EXPECT_EQ(At(First, Width - 1, Height - 1), Black);
+    // At frame 0 the box spans x 256 to 1024 and y 90 to 630.
+    EXPECT_EQ(At(First, 254, 200), Black);
+    EXPECT_EQ(At(First, 258, 92), DarkBlue);
+    EXPECT_EQ(At(First, 1021, 627), DarkBlue);
+    EXPECT_EQ(At(First, 1026, 627), Black);
+    EXPECT_EQ(At(First, 300, 88), Black);
+    EXPECT_EQ(At(First, 300, 632), Black);
+    // A second later (a quarter sway) it has moved right by a sixth of the width.
+    auto const Quarter = Compose(Composer, 25);
+    EXPECT_EQ(At(Quarter, 467, 200), Black);
+    EXPECT_EQ(At(Quarter, 472, 200), DarkBlue);
+    // Two seconds later it is back in the middle, then as far to the left.
+    auto const Half = Compose(Composer, 50);
+    EXPECT_EQ(At(Half, 254, 200), Black);
+    EXPECT_EQ(At(Half, 258, 200), DarkBlue);
+    auto const ThreeQuarters = Compose(Composer, 75);
+    EXPECT_EQ(At(ThreeQuarters, 40, 200), Black);
+    EXPECT_EQ(At(ThreeQuarters, 45, 200), DarkBlue);
+}
+
+TEST(VideoFrameComposer, CentresTheTextInTheBox)
+{
+    for(std::uint64_t Index : {0u, 25u, 12345u})
+    {
+        VideoFrameComposer Composer(DefaultParameters());
+        auto const Frame = Compose(Composer, Index);
+        double const Sway = std::sin(2.0 * 3.14159265358979 * static_cast<double>(Index) / 100.0) * Width / 6.0;
+        double const BoxLeft = Width / 5.0 + Sway;
+        double const BoxRight = Width - Width / 5.0 + Sway;
+        double SumX = 0.0;
+        double Count = 0.0;
+        std::uint32_t Top = Height;
+        std::uint32_t Bottom = 0;
+        for(std::uint32_t Y = 0; Y < Height; ++Y)
+            for(std::uint32_t X = 0; X < Width; ++X)
+                if(IsText(At(Frame, X, Y)))
+                {
+                    ASSERT_GT(X, BoxLeft);
+                    ASSERT_LT(X, BoxRight);
+                    SumX += X;
+                    Count += 1.0;
+                    Top = std::min(Top, Y);
+                    Bottom = std::max(Bottom, Y);
+                }
+        // Three lines of text: the frame number is 120 pixels high alone.
+        ASSERT_GT(Count, 5000.0) << Index;
+        EXPECT_NEAR(SumX / Count, (BoxLeft + BoxRight) / 2.0, 25.0) << Index;
+        EXPECT_LT(Bottom - Top, 360u);
+        EXPECT_GT(Bottom - Top, 180u);
+        // The first two lines are centred: the block sits around the middle.
+        EXPECT_NEAR((Top + Bottom) / 2.0, Height / 2.0, 60.0) << Index;
+    }
+}
+
+TEST(VideoFrameComposer, ComposersOnSeveralThreadsDrawTheSameFrames)
+{
+    VideoFrameComposer::Parameters Parameters = DefaultParameters();
+    Parameters.BoxColor = 0xFF8C00;
+    VideoFrameComposer Reference(Parameters);
+    std::vector<std::vector<std::uint8_t>> Expected;
+    for(std::uint64_t Index = 0; Index < 8; ++Index)
+        Expected.push_back(Compose(Reference, Index));
+    EXPECT_EQ(At(Expected[0], 300, 100), (Pixel{0x00, 0x8C, 0xFF, 255}));
+    EXPECT_NE(Expected[0], Expected[1]);
+
+    std::vector<int> Mismatches(4, 0);
+    std::vector<std::thread> Threads;
+    for(std::size_t Thread = 0; Thread < Mismatches.size(); ++Thread)
+        Threads.emplace_back([&, Thread] {
+            VideoFrameComposer Composer(Parameters);
+            for(int Round = 0; Round < 3; ++Round)
+                for(std::uint64_t Index = 0; Index < Expected.size(); ++Index)
+                    Mismatches[Thread] += Compose(Composer, Index) != Expected[Index];
+        });
+    for(auto& Thread : Threads)
+        Thread.join();
+    EXPECT_EQ(Mismatches, std::vector<int>(4, 0));
+}
+
+TEST(VideoFrameComposer, HonoursTheRowStrideAndRefusesATooShortOne)
+{
+    VideoFrameComposer Composer(DefaultParameters());
+    auto const Packed = Compose(Composer, 3);
+    std::uint32_t const WideStride = Stride + 64;
+    std::vector<std::uint8_t> Wide(WideStride * Height, 0x55);
+    Composer.Compose(3, 3 * 400000, Wide.data(), WideStride);
+    for(std::uint32_t Y = 0; Y < Height; Y += 7)
+        ASSERT_TRUE(std::equal(Packed.begin() + Y * Stride, Packed.begin() + (Y + 1) * Stride, Wide.begin() + Y * WideStride)) << Y;
+    // The padding is left alone.
+    EXPECT_EQ(Wide[Stride], 0x55);
+    EXPECT_THROW(Composer.Compose(0, 0, Wide.data(), Stride - 4), HResultError);
+    EXPECT_THROW(VideoFrameComposer({Width, Height, 0, 1}), HResultError);
+}

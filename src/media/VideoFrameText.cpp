@@ -1,0 +1,57 @@
+#include "media/VideoFrameText.h"
+
+#include <ctime>
+
+#include "base/Check.h"
+#include "base/StringFormat.h"
+#include "media/MulDiv.h"
+
+namespace
+{
+// 1601-01-01 to 1970-01-01 in 100-ns units.
+constexpr std::int64_t UnixEpochFileTime = 116'444'736'000'000'000;
+
+std::string MediaTimeText(std::int64_t Time)
+{
+    // The magnitude is formatted unsigned: -INT64_MIN does not exist.
+    std::uint64_t const Magnitude = Time < 0 ? 0 - static_cast<std::uint64_t>(Time) : static_cast<std::uint64_t>(Time);
+    std::uint64_t const Seconds = Magnitude / TimeUnitsPerSecond;
+    std::uint64_t const Remainder = Magnitude % TimeUnitsPerSecond;
+    return StringFormat("%s%02llu:%02llu:%02llu.%03llu %04llu", Time < 0 ? "-" : "",
+                        static_cast<unsigned long long>(Seconds / 3600), static_cast<unsigned long long>(Seconds / 60 % 60),
+                        static_cast<unsigned long long>(Seconds % 60), static_cast<unsigned long long>(Remainder / 10000),
+                        static_cast<unsigned long long>(Remainder % 10000));
+}
+
+std::string WallClockText(std::int64_t FileTime)
+{
+    std::int64_t const UnixTime = FileTime - UnixEpochFileTime;
+    auto const Seconds = static_cast<std::time_t>(MulDivFloor(UnixTime, 1, TimeUnitsPerSecond));
+    std::int64_t const Remainder = UnixTime - static_cast<std::int64_t>(Seconds) * TimeUnitsPerSecond;
+    std::tm Local{};
+    CHECK_LINE(localtime_r(&Seconds, &Local) != nullptr);
+    return StringFormat("%02u:%02u:%02u.%03u", static_cast<unsigned>(Local.tm_hour), static_cast<unsigned>(Local.tm_min),
+                        static_cast<unsigned>(Local.tm_sec), static_cast<unsigned>(Remainder / 10000));
+}
+} // namespace
+
+std::string VideoFrameText::FrameNumber(std::uint64_t Index)
+{
+    return StringFormat("%llu", static_cast<unsigned long long>(Index));
+}
+
+std::string VideoFrameText::Time(std::int64_t Time, std::optional<std::int64_t> BaseLiveTime)
+{
+    return BaseLiveTime ? WallClockText(*BaseLiveTime + Time) : MediaTimeText(Time);
+}
+
+std::string VideoFrameText::Format(std::uint32_t Width, std::uint32_t Height, std::uint32_t RateN, std::uint32_t RateD, std::string_view Extra)
+{
+    std::string Size = StringFormat("%ux%u@%.2f", Width, Height, static_cast<double>(RateN) / RateD);
+    if(Size.ends_with(".00"))
+        Size.resize(Size.size() - 3);
+    std::string Text = "(" + Size;
+    if(!Extra.empty())
+        Text.append("; ").append(Extra);
+    return Text + ")";
+}

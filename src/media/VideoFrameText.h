@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The three texts drawn into every frame.
+class VideoFrameText
+{
+public:
+    // The first line: the frame index in decimal.
+    static std::string FrameNumber(std::uint64_t Index);
+    // The second line: the presentation time as "HH:MM:SS.mmm uuuu" (hours
+    // uncapped, the last four digits the 100-ns remainder, "-" before a
+    // negative time); with a base live time, the wall-clock (local) time of the
+    // frame as "HH:MM:SS.mmm". Times are 100-ns units, BaseLiveTime on the
+    // 1601-01-01 UTC scale.
+    static std::string Time(std::int64_t Time, std::optional<std::int64_t> BaseLiveTime);
+    // The third line: "(1280x720@25)", "(1280x720@29.97; Extra)".
+    static std::string Format(std::uint32_t Width, std::uint32_t Height, std::uint32_t RateN, std::uint32_t RateD, std::string_view Extra);
+};
