@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include "base/HResultError.h"
+#include "mp4/Mp4AacCodecRecord.h"
+#include "mp4/Mp4FlacCodecRecord.h"
+#include "mp4/Mp4H264CodecRecord.h"
+#include "mp4/Mp4HevcCodecRecord.h"
+#include "mp4/Mp4StructureBoxes.h"
+#include "mp4/Mp4TestBytes.h"
+#include "mp4/Mp4TrackBuilder.h"
+
+using namespace Mp4;
+using Mp4::Test::Hex;
+using Mp4::Test::ReadU32;
+using Mp4::Test::Serialise;
+
+namespace
+{
+// Parameter sets of a 1280x720 Main profile stream and a 320x240 Main 10
+// stream made by libx265 (Annex B payloads, emulation prevention included).
+auto const HevcVideoParameterSet = Hex("40010c01ffff01600000030090000003000003005d959809");
+auto const HevcMainSequenceParameterSet = Hex("42010101600000030090000003000003005da00280802d165959a4932bc05a020000030002000003003c10");
+auto const HevcMain10SequenceParameterSet = Hex("42010102200000030090000003000003003ca00a080f1365959a4932bc05a020000003002000000303c1");
+auto const HevcPictureParameterSet = Hex("4401c172b46240");
+
+std::size_t Find(std::vector<std::uint8_t> const& Bytes, std::vector<std::uint8_t> const& Pattern)
+{
+    auto const Iterator = std::search(Bytes.begin(), Bytes.end(), Pattern.begin(), Pattern.end());
+    return Iterator == Bytes.end() ? std::string::npos : static_cast<std::size_t>(Iterator - Bytes.begin());
+}
+
+AudioFormat StereoAac(std::vector<std::uint8_t> AudioSpecificConfig)
+{
+    std::vector<std::uint8_t> UserData(12 + AudioSpecificConfig.size(), 0);
+    std::copy(AudioSpecificConfig.begin(), AudioSpecificConfig.end(), UserData.begin() + 12);
+    return AudioFormat{48000, 2, 128000, std::move(UserData)};
+}
+} // namespace
+
+TEST(CodecRecord, H264NeedsExactlyOneParameterSetOfEachKind)
+{
+    auto const Sample = Hex("00000001 6764001f 00000001 68ebe3cb 00000001 65888400");
+    VideoFormat const Format{1280, 720, 25, 1};
+    H264CodecRecord Record;
+    Record.CollectParameterSets(SplitAnnexB(Sample));
+    StsdBox Stsd;
+    Record.InitializeSampleEntry(Stsd, Format);
+    EXPECT_EQ(Record.GetCodecsString(), "avc1.64001f");
+    auto const Entry = Serialise(Stsd.m_Avc1Box);
+    ASSERT_EQ(Entry.size(), 86u + 8 + 19);
+    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 32, Entry.begin() + 36), Hex("050002d0")) << "width 1280, height 720";
+    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 50, Entry.begin() + 61), Hex("0a 41564320436f64696e67")) << "compressor name";
+    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 86, Entry.end()), Hex("0000001b 61766343 01 64001f ff e1 0004 6764001f 01 0004 68ebe3cb"));
+
+    H264CodecRecord Twice;
+    Twice.CollectParameterSets(SplitAnnexB(Sample));
+    Twice.CollectParameterSets(SplitAnnexB(Sample));
+    EXPECT_THROW(Twice.InitializeSampleEntry(Stsd, Format), HResultError);
+    EXPECT_EQ(Twice.GetCodecsString(), "");
+    H264CodecRecord None;
+    None.CollectParameterSets(SplitAnnexB(Hex("00000001 65888400")));
+    EXPECT_THROW(None.InitializeSampleEntry(Stsd, Format), HResultError);
+}
+
+TEST(CodecRecord, HevcRecordAndCodecsStringFollowTheSequenceParameterSet)
+{
+    HevcCodecRecord Record;
+    Record.m_VideoParameterSetVector = {HevcVideoParameterSet};
+    Record.m_SequenceParameterSetVector = {HevcMainSequenceParameterSet};
+    Record.m_PictureParameterSetVector = {HevcPictureParameterSet};
+    EXPECT_EQ(Record.GetCodecsString(), "hvc1.1.6.L93.90");
+    StsdBox Stsd;
+    Record.InitializeSampleEntry(Stsd, VideoFormat{1280, 720, 30, 1});
+    auto const Hvcc = Serialise(Stsd.m_Hvc1Box.m_HvccBox);
+    EXPECT_EQ(std::vector<std::uint8_t>(Hvcc.begin() + 8, Hvcc.begin() + 8 + 23),
+              Hex("01 01 60000000 900000000000 5d f000 fc fd f8 f8 1e00 0f 03")) << "Main, level 93, 4:2:0, 8 bits, 30 fps, nested";
+    EXPECT_EQ(std::vector<std::uint8_t>(Hvcc.begin() + 31, Hvcc.begin() + 36), Hex("a0 0001 0018"));
+
+    Record.m_SequenceParameterSetVector = {HevcMain10SequenceParameterSet};
+    EXPECT_EQ(Record.GetCodecsString(), "hvc1.2.4.L60.90");
+    Record.InitializeSampleEntry(Stsd, VideoFormat{320, 240, 30000, 1001});
+    auto const Main10 = Serialise(Stsd.m_Hvc1Box.m_HvccBox);
+    EXPECT_EQ(std::vector<std::uint8_t>(Main10.begin() + 8, Main10.begin() + 8 + 23), Hex("01 02 20000000 900000000000 3c f000 fc fd fa fa 1df8 0f 03"));
+
+    Record.m_SequenceParameterSetVector = {Hex("4201 01 01 6000")};
+    EXPECT_EQ(Record.GetCodecsString(), "") << "a truncated SPS gives no codecs string";
+    EXPECT_THROW(Record.InitializeSampleEntry(Stsd, VideoFormat{320, 240, 30, 1}), HResultError);
+}
+
+TEST(CodecRecord, AacDescriptorTreeAndCodecsString)
+{
+    auto const Format = StereoAac(Hex("1210"));
+    EXPECT_EQ(AacCodecRecord::GetCodecsString(Format), "mp4a.40.2");
+    EXPECT_EQ(AacCodecRecord::GetCodecsString(StereoAac(Hex("2b8a"))), "mp4a.40.5");
+    EXPECT_EQ(AacCodecRecord::MakeEsDescriptor(Format),
+              Hex("03 801c 0000 00"
+                  "   04 8012 40 15 000600 0001f400 0001f400"
+                  "      05 8002 1210"
+                  "   06 8001 02"));
+    StsdBox Stsd;
+    AacCodecRecord::InitializeSampleEntry(Stsd, Format);
+    auto const Entry = Serialise(Stsd.m_Mp4aBox);
+    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 24, Entry.begin() + 36), Hex("0002 0010 0000 0000 bb800000")) << "2 channels, 16 bits, 48 kHz";
+
+    EXPECT_THROW(AacCodecRecord::GetCodecsString(AudioFormat{48000, 2, 0, std::vector<std::uint8_t>(12, 0)}), HResultError);
+    EXPECT_THROW(AacCodecRecord::GetCodecsString(StereoAac(Hex("12"))), HResultError);
+}
+
+TEST(CodecRecord, FlacStreamHeaderLengthIsTwentyFourBits)
+{
+    auto const StreamInfo = Hex("1000 1000 00000e 0025a1 0bb802f000000000 d41d8cd98f00b204e9800998ecf8427e");
+    ASSERT_EQ(StreamInfo.size(), 34u);
+    auto Header = Hex("664c6143 80000022");
+    Header.insert(Header.end(), StreamInfo.begin(), StreamInfo.end());
+    FlacCodecRecord Record;
+    // The last-metadata flag is the top bit of the type byte, not of the length.
+    Record.ParseStreamHeader(Header);
+    EXPECT_EQ(Record.m_Header, StreamInfo);
+    StsdBox Stsd;
+    Record.InitializeSampleEntry(Stsd, AudioFormat{48000, 2, 0, {}});
+    auto const Entry = Serialise(Stsd.m_FlacBox);
+    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 36, Entry.begin() + 52), Hex("00000032 64664c61 00000000 80000022"));
+
+    FlacCodecRecord Refused;
+    auto Truncated = Header;
+    Truncated.pop_back();
+    EXPECT_THROW(Refused.ParseStreamHeader(Truncated), HResultError);
+    EXPECT_THROW(Refused.ParseStreamHeader(Hex("664c6143 800000")), HResultError);
+    EXPECT_THROW(Refused.ParseStreamHeader(Hex("4f676753 80000000")), HResultError) << "not a FLAC stream";
+    EXPECT_THROW(Refused.ParseStreamHeader(Hex("664c6143 84000000")), HResultError) << "first block is not STREAMINFO";
+    EXPECT_THROW(Refused.InitializeSampleEntry(Stsd, AudioFormat{48000, 2, 0, {}}), HResultError);
+}
+
+TEST(CodecRecord, TrackBoxesPerKind)
+{
+    StsdBox Stsd;
+    AacCodecRecord::InitializeSampleEntry(Stsd, StereoAac(Hex("1190")));
+    DataBox Trak(MakeFourCc("trak")), Trex(MakeFourCc("trex"));
+    TrackBuilder::Build(2, TrackKind::Audio, 48000, 0, 0, Stsd, Trak, Trex);
+    ASSERT_TRUE(Trak.IsPresent() && Trex.IsPresent());
+    EXPECT_EQ(Trex.m_Data, Hex("00000000 00000002 00000001 00000000 00000000 00000000"));
+    auto const& Audio = Trak.m_Data;
+    EXPECT_EQ(ReadU32(Audio, 0), 92u) << "tkhd";
+    EXPECT_EQ(ReadU32(Audio, 8), 1u) << "track enabled";
+    EXPECT_EQ(ReadU32(Audio, 20), 2u) << "track_ID";
+    EXPECT_EQ(ReadU32(Audio, 44), 0x01000000u) << "volume 1.0 for audio";
+    auto const Mdhd = Find(Audio, Hex("6d646864"));
+    ASSERT_NE(Mdhd, std::string::npos);
+    EXPECT_EQ(ReadU32(Audio, Mdhd + 16), 48000u);
+    EXPECT_NE(Find(Audio, Hex("736f756e 00000000 00000000 00000000 536f756e6448616e646c657200")), std::string::npos);
+    EXPECT_NE(Find(Audio, Hex("00000010 736d6864 00000000 00000000")), std::string::npos);
+    EXPECT_NE(Find(Audio, Hex("00000024 64696e66 0000001c 64726566 00000000 00000001 0000000c 75726c20 00000001")), std::string::npos);
+    EXPECT_NE(Find(Audio, Hex("00000010 73747473 00000000 00000000 00000010 73747363 00000000 00000000 00000014 7374737a")), std::string::npos);
+
+    StsdBox VideoStsd;
+    H264CodecRecord Record;
+    Record.CollectParameterSets(SplitAnnexB(Hex("00000001 6764001f 00000001 68ebe3cb")));
+    Record.InitializeSampleEntry(VideoStsd, VideoFormat{1280, 720, 25, 1});
+    TrackBuilder::Build(1, TrackKind::Video, 25, 1280, 720, VideoStsd, Trak, Trex);
+    auto const& Video = Trak.m_Data;
+    EXPECT_EQ(ReadU32(Video, 44), 0u) << "no volume for video";
+    EXPECT_EQ(ReadU32(Video, 84), 0x05000000u);
+    EXPECT_EQ(ReadU32(Video, 88), 0x02D00000u);
+    EXPECT_NE(Find(Video, Hex("00000014 766d6864 00000001 0000 000000000000")), std::string::npos);
+    EXPECT_EQ(TrackBuilder::MakeMvhdContent(25, 2).size(), 100u);
+}
