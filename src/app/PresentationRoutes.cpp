@@ -1,0 +1,63 @@
+#include "app/PresentationRoutes.h"
+
+#include "app/WholeAnswer.h"
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "presentation/DashManifestWriter.h"
+#include "presentation/HlsPlaylistWriter.h"
+#include "presentation/QueryNumbers.h"
+
+namespace Application
+{
+namespace
+{
+constexpr char const* PlaylistType = "application/vnd.apple.mpegURL";
+} // namespace
+
+PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe, Clock Now) :
+    m_Context(Context), m_Clock(std::move(Now)), m_Assets(Context.Settings.DefaultVariants, std::move(Probe))
+{
+    Table.SetAssetFinder([this](RouteContext& Request) -> Configuration& { return m_Assets.Find(Request.QueryVector); });
+    Table.AddRoute("master.m3u8", [this](RouteContext& Request) { MasterPlaylist(Request); });
+    Table.AddRoute("manifest.mpd", [this](RouteContext& Request) { DashManifest(Request); });
+    Table.AddAssetRoute("key", [this](RouteContext& Request) { Key(Request); });
+    Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
+    Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
+}
+
+void PresentationRoutes::MasterPlaylist(RouteContext& Context)
+{
+    std::int64_t const Now = m_Clock();
+    auto& Asset = m_Assets.Create(ManifestKind::Hls, Context.QueryVector, m_Context.BaseLiveTime, Now);
+    WholeAnswer{PlaylistType, true, "master.m3u8", true}.Send(Context, HlsPlaylistWriter::Master(Asset, Now));
+}
+
+void PresentationRoutes::DashManifest(RouteContext& Context)
+{
+    auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, m_Clock());
+    DashManifestWriter const Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody);
+    WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true}.Send(Context, Writer.Write());
+}
+
+void PresentationRoutes::VideoPlaylist(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    VideoVariant Variant;
+    CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
+                   "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
+    std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
+    WholeAnswer{PlaylistType, true, "video.m3u8"}.Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, m_Clock()));
+}
+
+void PresentationRoutes::AudioPlaylist(RouteContext& Context)
+{
+    WholeAnswer{PlaylistType, true, "audio.m3u8"}.Send(Context, HlsPlaylistWriter::Audio(*Context.Asset, m_Clock()));
+}
+
+void PresentationRoutes::Key(RouteContext& Context)
+{
+    auto const& Key = Context.Asset->Key;
+    CHECK_CONDITION(!Key.empty(), FailureCode::AssetWithoutKey);
+    WholeAnswer{"application/octet-stream", true, "key"}.Send(Context, Key);
+}
+} // namespace Application

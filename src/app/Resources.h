@@ -1,0 +1,10 @@
+#pragma once
+
+#include <string_view>
+
+// Files built into the program (see EmbedResource.cmake).
+namespace Application::Resources
+{
+// The about page, UTF-8 HTML with "$(Build)" placeholders.
+std::string_view AboutPage();
+} // namespace Application::Resources

@@ -1,0 +1,13 @@
+#include "app/RouteGroup.h"
+
+#include "app/TextRoutes.h"
+
+namespace Application
+{
+std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Context, RouteTable& Table)
+{
+    std::vector<std::unique_ptr<RouteGroup>> Groups;
+    Groups.push_back(std::make_unique<TextRoutes>(Context, Table));
+    return Groups;
+}
+} // namespace Application

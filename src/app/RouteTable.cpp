@@ -1,0 +1,55 @@
+#include "app/RouteTable.h"
+
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "base/StringFormat.h"
+
+namespace Application
+{
+namespace
+{
+// Until assets exist, every asset is unknown.
+Configuration& FindNoAsset(RouteContext& Context)
+{
+    CHECK_CONDITION(HttpServer::FindQueryValue(Context.QueryVector, "asset"), FailureCode::AssetMissing);
+    ThrowCheckFailure(FailureCode::AssetUnknown, TRACE_CONTEXT(), "Asset");
+}
+} // namespace
+
+RouteTable::RouteTable() : m_AssetFinder(FindNoAsset)
+{
+}
+
+void RouteTable::AddRoute(std::string Path, Handler Callback)
+{
+    ASSERT(!m_AssetRoutes.contains(Path));
+    m_Routes.insert_or_assign(std::move(Path), std::move(Callback));
+}
+
+void RouteTable::AddAssetRoute(std::string Path, Handler Callback)
+{
+    ASSERT(!m_Routes.contains(Path));
+    m_AssetRoutes.insert_or_assign(std::move(Path), std::move(Callback));
+}
+
+void RouteTable::SetAssetFinder(AssetFinder Finder)
+{
+    ASSERT(Finder);
+    m_AssetFinder = std::move(Finder);
+}
+
+void RouteTable::Dispatch(RouteContext& Context) const
+{
+    if(auto const Found = m_Routes.find(Context.Path); Found != m_Routes.end())
+    {
+        Found->second(Context);
+        return;
+    }
+    Context.Asset = &m_AssetFinder(Context);
+    auto const Found = m_AssetRoutes.find(Context.Path);
+    if(Found == m_AssetRoutes.end())
+        ThrowCheckFailure(FailureCode::UnexpectedPath, TRACE_CONTEXT(), "AssetRoute",
+                          StringFormat("Unexpected HTTP request path, Request->AbsPath %.*s", static_cast<int>(Context.Path.size()), Context.Path.data()));
+    Found->second(Context);
+}
+} // namespace Application

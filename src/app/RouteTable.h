@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "app/RouteContext.h"
+
+namespace Application
+{
+// Paths and their handlers, compared exactly after the base path. A plain
+// route answers by itself. Every other path is an asset route: the asset is
+// looked up first, so a request without "asset" fails with 0x80FF0BFC (and
+// an unknown one with 0x80FF0BFE) before its path is looked at; a valid asset
+// on a path no route has fails with 0x80FF0D82 naming the path.
+class RouteTable
+{
+public:
+    using Handler = std::function<void(RouteContext& Context)>;
+    // Finds the asset of a request or raises 0x80FF0BFC/0x80FF0BFE.
+    using AssetFinder = std::function<Configuration&(RouteContext& Context)>;
+
+    RouteTable();
+
+    void AddRoute(std::string Path, Handler Callback);
+    // The handler finds the asset in Context.Asset.
+    void AddAssetRoute(std::string Path, Handler Callback);
+    // Replaces the finder the table starts with, which knows no asset.
+    void SetAssetFinder(AssetFinder Finder);
+
+    void Dispatch(RouteContext& Context) const;
+
+private:
+    std::map<std::string, Handler, std::less<>> m_Routes;
+    std::map<std::string, Handler, std::less<>> m_AssetRoutes;
+    AssetFinder m_AssetFinder;
+};
+} // namespace Application

@@ -1,0 +1,56 @@
+#include "app/Run.h"
+
+#include <sched.h>
+
+#include "app/Console.h"
+#include "app/DurationText.h"
+#include "app/LocalAddresses.h"
+#include "app/Server.h"
+#include "base/Check.h"
+#include "base/StringFormat.h"
+
+namespace Application
+{
+namespace
+{
+void ApplyProcessAffinity(std::uint32_t Mask)
+{
+    if(Mask == 0)
+        return;
+    cpu_set_t Set;
+    CPU_ZERO(&Set);
+    for(unsigned Index = 0; Index < 32; ++Index)
+        if(Mask & (1u << Index))
+            CPU_SET(Index, &Set);
+    CHECK_ERRNO(sched_setaffinity(0, sizeof Set, &Set));
+}
+
+std::filesystem::path GetModuleDirectory()
+{
+    std::error_code Error;
+    auto const Path = std::filesystem::read_symlink("/proc/self/exe", Error);
+    CHECK_CONDITION(!Error, HResultFromErrno(Error.value()));
+    return Path.parent_path();
+}
+
+void PrintLocalAddresses()
+{
+    auto const Addresses = ListLocalAddresses();
+    if(!Addresses.empty())
+        ConsoleLine("Local IP Addresses: %s", Join(Addresses, ", ").c_str());
+}
+} // namespace
+
+void Run(Settings const& Settings, ManualResetEvent& Termination)
+{
+    ApplyProcessAffinity(Settings.ProcessAffinityMask);
+    auto ModuleDirectory = GetModuleDirectory();
+    auto const& AudioVariants = Settings.DefaultVariants.H264.AudioVariants;
+    ASSERT(!AudioVariants.empty());
+    ConsoleLine("Using audio segment duration: %s", FormatDuration(AudioVariants.front().SegmentDuration).c_str());
+    if(!Settings.IsService)
+        PrintLocalAddresses();
+    Server Instance(Settings, std::move(ModuleDirectory));
+    Instance.Run(Termination);
+}
+} // namespace Application

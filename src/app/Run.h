@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/ManualResetEvent.h"
+#include "app/Settings.h"
+
+namespace Application
+{
+// The server: prepares the process, prints the start-up lines, serves
+// requests on the calling thread until Termination is set, and returns once
+// everything is released. Failures outside request handling (a location that
+// cannot be bound, a folder that cannot be made) are raised to the caller.
+void Run(Settings const& Settings, ManualResetEvent& Termination);
+} // namespace Application

@@ -1,0 +1,141 @@
+#include "app/Server.h"
+
+#include <boost/asio/post.hpp>
+
+#include "app/BasePath.h"
+#include "app/Console.h"
+#include "app/CrossOriginHeaders.h"
+#include "app/ErrorBody.h"
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "base/StringFormat.h"
+
+namespace Application
+{
+namespace
+{
+// Start of segment 0 of live timelines: now minus 10 s, in 100-ns units
+// since 1601-01-01.
+std::int64_t ComputeBaseLiveTime()
+{
+    constexpr std::int64_t UnixEpochIn1601Units = 116'444'736'000'000'000;
+    auto const SinceUnixEpoch = std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return UnixEpochIn1601Units + SinceUnixEpoch.count() - 100'000'000;
+}
+} // namespace
+
+Server::Server(Application::Settings const& Settings, std::filesystem::path ModuleDirectory, HttpServer::Limits const& Bounds) :
+    m_Bounds(Bounds), m_Context{Settings, std::move(ModuleDirectory), ComputeBaseLiveTime(), nullptr}
+{
+}
+
+Server::~Server()
+{
+    // Route groups wait for their tasks; the I/O context has no work left.
+    m_RouteGroups.clear();
+    m_Locations.reset();
+}
+
+void Server::Run(ManualResetEvent& Termination)
+{
+    auto const& Locations = m_Context.Settings.Locations;
+    ConsoleLine("Web Server Locations: %s", Join(Locations, ", ").c_str());
+    for(auto const& Location : Locations)
+        m_BasePaths.push_back(ComputeBasePath(Location));
+    PrepareResponseFolder();
+    m_RouteGroups = CreateRouteGroups(m_Context, m_Routes);
+    ConsoleLine("Press Ctrl+C to exit...");
+    m_Locations = std::make_unique<HttpServer::Locations>(m_IoContext, m_Bounds, [this](auto const& Request, auto const& Response) { OnRequest(Request, Response); });
+    for(auto const& Location : Locations)
+        m_Locations->AddUrl(Location);
+    ConsoleLine("Waiting for Request...");
+    auto const Subscription = Termination.Subscribe([this] { boost::asio::post(m_IoContext, [this] { m_Locations->Close(); }); });
+    // Returns when the locations are closed and the last answer is out:
+    // responses held by tasks keep the loop running until they complete.
+    m_IoContext.run();
+}
+
+void Server::PrepareResponseFolder()
+{
+    if(!m_Context.Settings.WriteResponseBody)
+        return;
+    auto const Directory = m_Context.ModuleDirectory / "Response";
+    std::error_code Error;
+    if(!std::filesystem::is_directory(Directory, Error))
+    {
+        std::filesystem::create_directories(Directory, Error);
+        if(Error)
+            throw HResultError(HResultFromErrno(Error.value()), StringFormat("Cannot create %s: %s", Directory.c_str(), Error.message().c_str()));
+    }
+    m_Context.PayloadWriter = std::make_shared<DefaultPayloadWriteAgent>(Directory);
+}
+
+void Server::OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response)
+{
+    Request->Trace();
+    try
+    {
+        ConsoleLine("Request: %s", PrintableText(Request->GetFullUrl()).c_str());
+        switch(Request->GetVerb())
+        {
+        case HttpServer::Verb::Get:
+            Route(*Request, Response);
+            break;
+        case HttpServer::Verb::Options:
+            AnswerOptions(*Response);
+            break;
+        default:
+            ThrowCheckFailure(FailureCode::UnexpectedMethod, TRACE_CONTEXT(), "Request->Verb",
+                              StringFormat("Unexpected HTTP request method, Request->Verb %u", static_cast<unsigned>(Request->GetVerb())));
+        }
+    }
+    catch(HResultError const& Error)
+    {
+        AnswerError(*Response, Error);
+    }
+    catch(std::exception const& Exception)
+    {
+        TRACE("Exception %s\n", Exception.what());
+        if(Response->IsHeadSent())
+            Response->Abort();
+        else
+        {
+            Response->SetStatus(400, "Bad Request");
+            Response->Send();
+        }
+    }
+}
+
+void Server::Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response)
+{
+    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
+    bool const BasePathRemoved = Path.has_value();
+    CHECK_CONDITION(BasePathRemoved, FailureCode::PathOutsideBasePaths);
+    HttpServer::QueryVector QueryVector;
+    Request.GetQueryStringNameValueVector(QueryVector);
+    RouteContext Context{Request, Response, *Path, QueryVector, m_Context};
+    m_Routes.Dispatch(Context);
+}
+
+void Server::AnswerOptions(HttpServer::Response& Response)
+{
+    Response.SetStatus(204, "No Content");
+    AddCrossOriginHeaders(Response);
+    Response.Send();
+}
+
+void Server::AnswerError(HttpServer::Response& Response, HResultError const& Error)
+{
+    if(Response.IsHeadSent())
+    {
+        // Too late for a status: the client must not take the body for whole.
+        Response.Abort();
+        return;
+    }
+    Response.SetStatus(400, "Bad Request");
+    Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, "text/plain; charset=utf-8");
+    Response.AddEntityChunk(FormatErrorBody(Error));
+    Response.Send();
+}
+} // namespace Application

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <utility>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+
+#include "app/ManualResetEvent.h"
+#include "app/RouteGroup.h"
+#include "app/RouteTable.h"
+#include "app/ServerContext.h"
+#include "base/HResultError.h"
+#include "http/Limits.h"
+#include "http/Locations.h"
+
+namespace Application
+{
+// The request loop: binds the locations, answers requests on the calling
+// thread until the termination event is set, then shuts down in order.
+class Server
+{
+public:
+    Server(Application::Settings const& Settings, std::filesystem::path ModuleDirectory, HttpServer::Limits const& Bounds = {});
+    ~Server();
+    Server(Server const&) = delete;
+    Server& operator=(Server const&) = delete;
+
+    // Prints the start-up lines, binds every location (a location that
+    // cannot be bound raises before "Waiting for Request..."), serves until
+    // Termination is set, and returns once every answer in progress is out.
+    void Run(ManualResetEvent& Termination);
+
+private:
+    void PrepareResponseFolder();
+    void OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response);
+    void Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response);
+    static void AnswerOptions(HttpServer::Response& Response);
+    static void AnswerError(HttpServer::Response& Response, HResultError const& Error);
+
+    HttpServer::Limits m_Bounds;
+    ServerContext m_Context;
+    std::vector<std::string> m_BasePaths;
+    // Declared before what holds responses: it must outlive them.
+    boost::asio::io_context m_IoContext{1};
+    std::unique_ptr<HttpServer::Locations> m_Locations;
+    RouteTable m_Routes;
+    std::vector<std::unique_ptr<RouteGroup>> m_RouteGroups;
+};
+} // namespace Application

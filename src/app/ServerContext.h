@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "app/DefaultPayloadWriteAgent.h"
+#include "app/Settings.h"
+
+namespace Application
+{
+// What every route group may use, for the whole run of the server. Owned by
+// the server; route groups keep a reference.
+struct ServerContext
+{
+    Application::Settings const& Settings;
+    // The folder of the program file.
+    std::filesystem::path ModuleDirectory;
+    // Start of segment 0 of every live timeline: the start of the server
+    // minus 10 s, in 100-ns units since 1601-01-01 UTC.
+    std::int64_t BaseLiveTime = 0;
+    // Present with -WriteResponseBody.
+    std::shared_ptr<DefaultPayloadWriteAgent> PayloadWriter;
+};
+} // namespace Application

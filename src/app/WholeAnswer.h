@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/RouteContext.h"
+
+namespace Application
+{
+// How a route answers with one whole body: status 200 "OK", the content
+// type, the cross-origin headers when asked, and with -WriteResponseBody a
+// copy of the body in the Response folder under FileName (none when empty),
+// after deleting earlier files when asked and -DeletePreviousResponseBodies
+// is set.
+struct WholeAnswer
+{
+    std::string_view ContentType;
+    bool CrossOrigin = false;
+    std::string FileName;
+    bool DeletePreviousFiles = false;
+
+    void Send(RouteContext& Context, std::string Body) const;
+    void Send(RouteContext& Context, std::vector<std::uint8_t> Body) const;
+
+private:
+    void Prepare(RouteContext& Context, void const* Data, std::size_t Size) const;
+};
+} // namespace Application
