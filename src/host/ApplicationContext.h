@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ManualResetEvent.h"
+#include "app/Settings.h"
+
+namespace Application
+{
+// What the console server and the service run: the settings read from the
+// command line and the server run with them.
+class ApplicationContext
+{
+public:
+    // In service mode the settings say so (no local address listing).
+    // Raises what ParseCommandLineOptions raises.
+    static std::unique_ptr<ApplicationContext> Create(bool Service, std::vector<std::string> const& Arguments);
+
+    // Runs the server until Termination is set and it has shut down.
+    void Run(ManualResetEvent& Termination);
+    // A stop request of the service manager; the event it sets is what stops
+    // the server, so nothing happens here.
+    void Stop() {}
+
+    Settings const& GetSettings() const noexcept { return m_Settings; }
+
+private:
+    ApplicationContext() = default;
+
+    Settings m_Settings;
+};
+} // namespace Application

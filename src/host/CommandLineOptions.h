@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Settings.h"
+
+namespace Application
+{
+// An argument is an option when it starts with "-": the rest splits at the
+// first ":" into name and value ("-Debug:Full" gives "Debug" and "Full").
+bool ParseOptionArgument(std::string_view Argument, std::string& Name, std::string& Value);
+
+// Whether an option name is one of the given names (ASCII case-insensitive).
+bool IsOptionName(std::string_view Name, std::initializer_list<std::string_view> Names);
+
+// Applies the server options of Arguments (element 0 is the program) to
+// Settings, in order, later ones overriding earlier ones. Unknown options
+// and other arguments are warned about on standard error and skipped; an
+// option whose value (the next argument) is missing raises E_INVALIDARG.
+// Without a location, the default "http://+:80/hls/" is used.
+void ParseCommandLineOptions(Settings& Settings, std::vector<std::string> const& Arguments);
+} // namespace Application

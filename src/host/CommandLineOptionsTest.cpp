@@ -1,0 +1,74 @@
+#include "host/CommandLineOptions.h"
+
+#include "base/HResultError.h"
+
+#include <gtest/gtest.h>
+
+using namespace Application;
+
+namespace
+{
+Settings Parse(std::vector<std::string> Arguments)
+{
+    Arguments.insert(Arguments.begin(), "quorvel");
+    Settings Result;
+    ParseCommandLineOptions(Result, Arguments);
+    return Result;
+}
+} // namespace
+
+TEST(CommandLineOptions, OptionArgumentsSplitAtTheFirstColon)
+{
+    std::string Name;
+    std::string Value;
+    EXPECT_TRUE(ParseOptionArgument("-Debug:Full:x", Name, Value));
+    EXPECT_EQ(Name, "Debug");
+    EXPECT_EQ(Value, "Full:x");
+    EXPECT_TRUE(ParseOptionArgument("-Software", Name, Value));
+    EXPECT_EQ(Name, "Software");
+    EXPECT_EQ(Value, "");
+    EXPECT_FALSE(ParseOptionArgument("Software", Name, Value));
+}
+
+TEST(CommandLineOptions, DefaultsWithoutArguments)
+{
+    auto const Result = Parse({});
+    EXPECT_EQ(Result.Locations, std::vector<std::string>{"http://+:80/hls/"});
+    EXPECT_EQ(Result.AdapterIndex, 0u);
+    EXPECT_EQ(Result.ProcessAffinityMask, 0u);
+    EXPECT_FALSE(Result.WriteResponseBody);
+    EXPECT_FALSE(Result.DeletePreviousResponseBodies);
+    EXPECT_FALSE(Result.IsService);
+}
+
+TEST(CommandLineOptions, ValuesAliasesAndOrder)
+{
+    auto const Result = Parse({"-Location", "http://+:8080/a/", "-l", "-dprb", "-LOCATION:ignored", "http://[::1]:9000/b/", "-wrb", "-paf", "0x3"});
+    // A value is taken as it stands even when it looks like an option.
+    EXPECT_EQ(Result.Locations, (std::vector<std::string>{"http://+:8080/a/", "-dprb", "http://[::1]:9000/b/"}));
+    EXPECT_FALSE(Result.DeletePreviousResponseBodies);
+    EXPECT_TRUE(Result.WriteResponseBody);
+    EXPECT_EQ(Result.ProcessAffinityMask, 0u); // decimal only
+    EXPECT_EQ(Parse({"-paf", "12"}).ProcessAffinityMask, 12u);
+    EXPECT_EQ(Parse({"-paf", "99999999999"}).ProcessAffinityMask, 0xFFFFFFFFu);
+    EXPECT_FALSE(Parse({"-ai", "2", "-sw"}).AdapterIndex.has_value());
+    EXPECT_EQ(Parse({"-Software", "-AdapterIndex", "2"}).AdapterIndex, 2u);
+}
+
+TEST(CommandLineOptions, UnknownArgumentsWarnAndAMissingValueRaises)
+{
+    testing::internal::CaptureStderr();
+    auto const Result = Parse({"-Foo:Bar", "plain", "-Debug:Full", "-Service"});
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Warning, command line option argument not recognized: Foo\nWarning, command line argument not recognized: plain\n");
+    EXPECT_EQ(Result.Locations.size(), 1u);
+    try
+    {
+        Parse({"-wrb", "-Location"});
+        FAIL() << "nothing raised";
+    }
+    catch(HResultError const& Error)
+    {
+        EXPECT_EQ(static_cast<unsigned>(Error.Code()), 0x80070057u);
+    }
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Application
+{
+// "%04u-%02u-%02u %02u:%02u:%02u\t" in local time, the text without its own
+// line end, and a line end.
+std::string FormatDebugOutputLine(std::tm const& LocalTime, std::string_view Text);
+// Writes one trace line to standard output with the local time in front.
+void ForwardDebugOutput(std::string_view Text);
+// With "-Debug" (and no "-DisableDebugOutput" before it) every trace line
+// goes to the console from here on.
+void StartDebugOutputForwarding(std::vector<std::string> const& Arguments);
+} // namespace Application
