@@ -1,14 +1,31 @@
 #include "media/AacEncoder.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <mutex>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 }
 
 #include "base/Check.h"
 #include "media/MulDiv.h"
+
+namespace
+{
+// libavcodec's messages (statistics at close, warnings) are traces here, not
+// console output.
+void ForwardLog(void*, int Level, char const* Format, va_list Arguments)
+{
+    if(Level > AV_LOG_WARNING || !TraceSink::IsEnabled())
+        return;
+    char Text[512];
+    std::vsnprintf(Text, sizeof Text, Format, Arguments);
+    TRACE("libavcodec level %d: %s", Level, Text);
+}
+} // namespace
 
 void AacEncoder::CodecDeleter::operator()(AVCodecContext* Context) const noexcept
 {
@@ -29,6 +46,8 @@ AacEncoder::AacEncoder(std::uint32_t SampleRate, std::uint32_t Channels, std::ui
     : m_Grid(SampleRate), m_Channels(Channels), m_WindowStart(WindowStart), m_WindowEnd(WindowEnd)
 {
     CHECK_ARGUMENT(Channels > 0 && WindowStart < WindowEnd);
+    static std::once_flag LogForwarding;
+    std::call_once(LogForwarding, [] { av_log_set_callback(ForwardLog); });
     // The native encoder by name: another AAC encoder may be registered first.
     AVCodec const* Codec = avcodec_find_encoder_by_name("aac");
     CHECK_POINTER(Codec);
@@ -76,6 +95,7 @@ void AacEncoder::Encode(std::int16_t const* Samples, std::uint32_t Count, std::i
     CHECK_LINE(!m_Drained);
     if(m_NextSample < 0)
     {
+        CHECK_ARGUMENT(FirstSample >= 0);
         m_NextSample = FirstSample;
         m_FrameStart = MulDivCeiling(FirstSample, 1, FrameLength) * FrameLength;
         m_FirstFrame = m_FrameStart;

@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "media/AacEncoder.h"
+#include "media/FlacEncoder.h"
+#include "media/FlacFrameHeader.h"
+#include "media/MediaTestTools.h"
+#include "media/ToneBurstSignal.h"
+
+using namespace MediaTestTools;
+
+namespace
+{
+constexpr std::uint32_t Rate = 48000;
+constexpr std::uint32_t Channels = 2;
+// The source's 10 ms buffers.
+constexpr std::uint32_t BufferLength = 480;
+
+std::vector<std::int16_t> Signal(std::int64_t First, std::uint32_t Count)
+{
+    std::vector<std::int16_t> Samples(static_cast<std::size_t>(Count) * Channels);
+    ToneBurstSignal(Rate).Write(First, Count, Channels, ToneBurstSignal::SampleFormat::Pcm16,
+                                {reinterpret_cast<std::uint8_t*>(Samples.data()), Samples.size() * 2});
+    return Samples;
+}
+
+// Feeds [First, End) in 10 ms buffers as the source would, then drains.
+template <typename EncoderT>
+std::vector<EncodedSample> Feed(EncoderT& Encoder, std::int64_t First, std::int64_t End)
+{
+    std::vector<EncodedSample> Output;
+    for(std::int64_t Index = First; Index < End; Index += BufferLength)
+    {
+        auto const Count = static_cast<std::uint32_t>(std::min<std::int64_t>(BufferLength, End - Index));
+        auto const Samples = Signal(Index, Count);
+        Encoder.Encode(Samples.data(), Count, Index, Output);
+    }
+    Encoder.Drain(Output);
+    return Output;
+}
+
+std::vector<EncodedSample> AacSegment(std::int64_t Start, std::int64_t End)
+{
+    AacEncoder Encoder(Rate, Channels, 128000, Start, End);
+    // AAC-LC (object type 2), 48000 Hz (index 3), two channels; the encoder
+    // may add the explicit signalling that there is no SBR.
+    auto const& Config = Encoder.AudioSpecificConfig();
+    EXPECT_GE(Config.size(), 2u);
+    EXPECT_EQ(std::vector<std::uint8_t>(Config.begin(), Config.begin() + 2), (std::vector<std::uint8_t>{0x11, 0x90}));
+    return Feed(Encoder, AacEncoder::InputStart(Start), AacEncoder::InputEnd(End));
+}
+
+// An ADTS header for an AAC-LC access unit at 48000 Hz, two channels.
+std::vector<std::uint8_t> Adts(std::vector<std::uint8_t> const& Unit)
+{
+    std::size_t const Length = Unit.size() + 7;
+    std::vector<std::uint8_t> Frame = {0xFF, 0xF1, static_cast<std::uint8_t>((1 << 6) | (3 << 2)), static_cast<std::uint8_t>((2 << 6) | (Length >> 11)),
+                                       static_cast<std::uint8_t>(Length >> 3), static_cast<std::uint8_t>(((Length & 7) << 5) | 0x1F), 0xFC};
+    Frame.insert(Frame.end(), Unit.begin(), Unit.end());
+    return Frame;
+}
+
+std::vector<std::int16_t> Decode(std::filesystem::path const& Path, std::string const& Options)
+{
+    auto const Result = RunCommand("ffmpeg -v error " + Options + " -i " + Path.string() + " -f s16le -");
+    EXPECT_EQ(Result.ExitCode, 0) << Result.Errors;
+    EXPECT_EQ(Result.Errors, "");
+    std::vector<std::int16_t> Samples(Result.Output.size() / 2);
+    std::memcpy(Samples.data(), Result.Output.data(), Samples.size() * 2);
+    return Samples;
+}
+
+// Signal to error ratio in dB of Decoded against the signal over [First, End).
+double SignalToError(std::vector<std::int16_t> const& Decoded, std::int64_t First, std::int64_t End)
+{
+    auto const Expected = Signal(First, static_cast<std::uint32_t>(End - First));
+    double Power = 0.0;
+    double Error = 0.0;
+    for(std::size_t Index = 0; Index < Expected.size(); ++Index)
+    {
+        double const Value = Expected[Index];
+        double const Difference = Decoded[static_cast<std::size_t>(First) * Channels + Index] - Value;
+        Power += Value * Value;
+        Error += Difference * Difference;
+    }
+    return 10.0 * std::log10(Power / std::max(Error, 1.0));
+}
+
+void ExpectTiling(std::vector<EncodedSample> const& Frames, std::int64_t First, std::uint32_t Length)
+{
+    std::int64_t Next = First;
+    for(auto const& Frame : Frames)
+    {
+        ASSERT_EQ(Frame.FirstSample, Next);
+        ASSERT_EQ(Frame.Time, Next * 10000000 / Rate);
+        ASSERT_EQ(Frame.Time + Frame.Duration, (Next + Frame.SampleCount) * 10000000 / Rate);
+        ASSERT_TRUE(Frame.KeyFrame);
+        Next += Length;
+    }
+}
+} // namespace
+
+TEST(AacEncoder, SegmentsPutTheirFramesOnOneGridAndPlayBackToBackWithoutGaps)
+{
+    // Two 6 s segments, each a run of its own, joined as a player joins them.
+    auto const First = AacSegment(0, 288000);
+    auto const Second = AacSegment(288000, 576000);
+    // 6 s is 281.25 frames: frames start inside their segment and run over
+    // its end, the next segment goes on with the next frame.
+    ASSERT_EQ(First.size(), 282u);
+    ASSERT_EQ(Second.size(), 281u);
+    EXPECT_EQ(Second.front().FirstSample, 282 * 1024);
+    std::vector<EncodedSample> All = First;
+    All.insert(All.end(), Second.begin(), Second.end());
+    ExpectTiling(All, 0, 1024);
+
+    std::vector<std::uint8_t> Stream;
+    for(auto const& Frame : All)
+    {
+        auto const Unit = Adts(Frame.Data);
+        Stream.insert(Stream.end(), Unit.begin(), Unit.end());
+    }
+    auto const Path = ScratchDirectory() / "segments.aac";
+    WriteFile(Path, Stream);
+    auto const Decoded = Decode(Path, "");
+    ASSERT_EQ(Decoded.size(), All.size() * 1024 * Channels);
+    // Every burst comes out where the signal has it, the one across the
+    // joint at 6 s (frame 282 starts at 6.016 s) as well as the others: no
+    // priming silence, no shift.
+    // The very first frame has no predecessor to overlap with, as at the
+    // start of any AAC stream; it is left out of the comparison.
+    for(std::int64_t Second = 0; Second < 12; ++Second)
+    {
+        double const Ratio = SignalToError(Decoded, std::max<std::int64_t>(Second * Rate, 1024), Second * Rate + Rate / 10);
+        EXPECT_GT(Ratio, 20.0) << Second;
+    }
+    // Right around the joint the two runs' frames overlap as well as the
+    // frames of one run do (without two frames of pre-roll and post-roll
+    // each, this falls below 18 dB).
+    EXPECT_GT(SignalToError(Decoded, 282 * 1024 - 1024, 282 * 1024 + 2048), 20.0);
+    // Between bursts the decoder hears nothing.
+    EXPECT_GT(SignalToError(Decoded, 6 * Rate - Rate / 2, 6 * Rate + Rate / 10), 20.0);
+}
+
+TEST(AacEncoder, RunsKeepOnlyTheFramesOfTheirWindow)
+{
+    // A window ending inside a frame (the total duration of a presentation)
+    // keeps the frame that starts before the end.
+    AacEncoder Encoder(Rate, Channels, 128000, 288000, 300000);
+    auto const Frames = Feed(Encoder, AacEncoder::InputStart(288000), AacEncoder::InputEnd(300000));
+    ASSERT_EQ(Frames.size(), 11u);
+    EXPECT_EQ(Frames.front().FirstSample, 288768);
+    EXPECT_EQ(Frames.back().FirstSample, 299008);
+    // Without pre-roll the encoder's own first frame, which carries its
+    // priming, is left out too.
+    AacEncoder Late(Rate, Channels, 128000, 0, 20000);
+    auto const LateFrames = Feed(Late, 10240, 20000);
+    ASSERT_FALSE(LateFrames.empty());
+    EXPECT_EQ(LateFrames.front().FirstSample, 10240);
+    // Input that does not continue the previous one is refused.
+    std::vector<EncodedSample> Output;
+    AacEncoder Gap(Rate, Channels, 128000);
+    auto const Samples = Signal(0, 480);
+    Gap.Encode(Samples.data(), 480, 0, Output);
+    EXPECT_ANY_THROW(Gap.Encode(Samples.data(), 480, 960, Output));
+}
+
+TEST(FlacEncoder, SegmentsDecodeLosslesslyAsOneStreamWithFramesNumberedOnTheGrid)
+{
+    FlacEncoder FirstEncoder(Rate, Channels);
+    FlacEncoder SecondEncoder(Rate, Channels);
+    // Every run makes the same stream header: the initialisation segment of
+    // a header run serves the segments of every body run.
+    ASSERT_EQ(FirstEncoder.StreamHeader(), SecondEncoder.StreamHeader());
+    auto const Header = FirstEncoder.StreamHeader();
+    ASSERT_GE(Header.size(), 42u);
+    EXPECT_EQ(std::string(Header.begin(), Header.begin() + 4), "fLaC");
+    // STREAMINFO first, not the last block, 34 bytes long.
+    EXPECT_EQ(Header[4], 0x00);
+    EXPECT_EQ(Header[7], 34);
+
+    // 6.4 s segments hold 75 blocks exactly.
+    auto const First = Feed(FirstEncoder, 0, 307200);
+    auto const Second = Feed(SecondEncoder, 307200, 614400);
+    ASSERT_EQ(First.size(), 75u);
+    ASSERT_EQ(Second.size(), 75u);
+    std::vector<EncodedSample> All = First;
+    All.insert(All.end(), Second.begin(), Second.end());
+    ExpectTiling(All, 0, 4096);
+    std::vector<std::uint8_t> Stream = Header;
+    for(std::size_t Index = 0; Index < All.size(); ++Index)
+    {
+        EXPECT_EQ(FlacFrameHeader::FrameNumber(All[Index].Data), Index);
+        Stream.insert(Stream.end(), All[Index].Data.begin(), All[Index].Data.end());
+    }
+    auto const Path = ScratchDirectory() / "segments.flac";
+    WriteFile(Path, Stream);
+
+    // The parser of the FLAC reader takes the time stamps from the numbers.
+    auto const Packets = RunCommand("ffprobe -v error -show_entries packet=pts -of csv=p=0 " + Path.string());
+    ASSERT_EQ(Packets.ExitCode, 0) << Packets.Errors;
+    std::istringstream Lines(Text(Packets.Output));
+    std::int64_t Expected = 0;
+    for(std::string Line; std::getline(Lines, Line); Expected += 4096)
+        ASSERT_EQ(std::stoll(Line), Expected);
+    EXPECT_EQ(Expected, 614400);
+
+    auto const Decoded = Decode(Path, "-err_detect crccheck+explode");
+    EXPECT_EQ(Decoded, Signal(0, 614400));
+}
+
+TEST(FlacEncoder, RunsEndWithAShortBlockAndRunsOffTheGridKeepTheirOwnNumbers)
+{
+    FlacEncoder Encoder(Rate, Channels);
+    auto const Frames = Feed(Encoder, 307200, 307200 + 5000);
+    ASSERT_EQ(Frames.size(), 2u);
+    EXPECT_EQ(Frames[0].SampleCount, 4096u);
+    EXPECT_EQ(Frames[1].SampleCount, 904u);
+    EXPECT_EQ(FlacFrameHeader::FrameNumber(Frames[1].Data), 76u);
+
+    FlacEncoder OffGrid(Rate, Channels);
+    auto const OffGridFrames = Feed(OffGrid, 1000, 1000 + 8192);
+    ASSERT_EQ(OffGridFrames.size(), 2u);
+    EXPECT_EQ(OffGridFrames[1].FirstSample, 1000 + 4096);
+    EXPECT_EQ(FlacFrameHeader::FrameNumber(OffGridFrames[1].Data), 1u);
+}
+
+TEST(FlacFrameHeader, RenumberedFramesKeepValidChecksumsWhateverTheLengthOfTheNumber)
+{
+    FlacEncoder Encoder(Rate, Channels);
+    auto const Frames = Feed(Encoder, 0, 4096);
+    ASSERT_EQ(Frames.size(), 1u);
+    for(std::uint64_t Number : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x1FFFFFu, 0x200000u, 0x3FFFFFFu, 0x4000000u, 0x7FFFFFFFu, 5u})
+    {
+        auto Frame = Frames[0].Data;
+        FlacFrameHeader::Renumber(Frame, Number);
+        EXPECT_EQ(FlacFrameHeader::FrameNumber(Frame), Number);
+        std::vector<std::uint8_t> Stream = Encoder.StreamHeader();
+        Stream.insert(Stream.end(), Frame.begin(), Frame.end());
+        auto const Path = ScratchDirectory() / ("renumbered-" + std::to_string(Number) + ".flac");
+        WriteFile(Path, Stream);
+        EXPECT_EQ(Decode(Path, "-err_detect crccheck+explode"), Signal(0, 4096)) << Number;
+    }
+    auto Frame = Frames[0].Data;
+    EXPECT_ANY_THROW(FlacFrameHeader::Renumber(Frame, 0x80000000u));
+    Frame[1] = 0xF9; // variable block size: numbered by samples, not frames
+    EXPECT_ANY_THROW(FlacFrameHeader::Renumber(Frame, 1));
+}

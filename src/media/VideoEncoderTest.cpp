@@ -1,0 +1,269 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+#include "media/MediaTestTools.h"
+#include "media/VideoEncoder.h"
+#include "media/VideoFrameComposer.h"
+#include "media/VideoFrameConverter.h"
+#include "media/VideoFrameGrid.h"
+
+using namespace MediaTestTools;
+
+namespace
+{
+constexpr std::uint32_t Width = 640;
+constexpr std::uint32_t Height = 360;
+
+struct EncodedRun
+{
+    std::vector<EncodedSample> Samples;
+    std::vector<std::uint8_t> SequenceHeader;
+    // The luma planes put in, in presentation order.
+    std::vector<std::vector<std::uint8_t>> Lumas;
+    std::vector<std::int64_t> Times;
+};
+
+VideoEncoderSettings Settings(VideoEncoderSettings::Codec Format, std::uint32_t RateN, std::uint32_t GopSize, std::optional<std::uint32_t> BPictures)
+{
+    VideoEncoderSettings Value;
+    Value.Format = Format;
+    Value.Width = Width;
+    Value.Height = Height;
+    Value.RateN = RateN;
+    Value.RateD = 1;
+    Value.Bitrate = 1000000;
+    Value.GopSize = GopSize;
+    Value.BPictureCount = BPictures;
+    // NV12 into both: the HEVC encoder repacks it.
+    Value.InputFormat = VideoPicture::Layout::Nv12;
+    return Value;
+}
+
+// Draws, converts and encodes frames First to First + Count - 1 as one run.
+EncodedRun Encode(VideoEncoderSettings const& Value, std::int64_t First, std::int64_t Count)
+{
+    VideoFrameComposer Composer({Value.Width, Value.Height, Value.RateN, Value.RateD});
+    VideoFrameGrid const Grid(Value.RateN, Value.RateD);
+    auto Encoder = VideoEncoder::Create(Value);
+    EncodedRun Result;
+    Result.SequenceHeader = Encoder->SequenceHeader();
+    std::vector<std::uint8_t> Argb(Value.Width * Value.Height * 4);
+    std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(Value.Width, Value.Height));
+    for(std::int64_t Index = First; Index < First + Count; ++Index)
+    {
+        std::int64_t const Time = Grid.FrameTime(Index);
+        Composer.Compose(static_cast<std::uint64_t>(Index), Time, Argb.data(), Value.Width * 4);
+        VideoPicture const Picture = VideoPicture::Contiguous(Value.InputFormat, Value.Width, Value.Height, Planar.data());
+        VideoFrameConverter::Convert(Argb.data(), static_cast<std::int32_t>(Value.Width * 4), Picture);
+        Result.Lumas.emplace_back(Planar.begin(), Planar.begin() + Value.Width * Value.Height);
+        Result.Times.push_back(Time);
+        Encoder->Encode(Picture, Time, Grid.FrameDuration(Index), Result.Samples);
+    }
+    Encoder->Drain(Result.Samples);
+    return Result;
+}
+
+std::vector<std::uint8_t> AnnexB(std::vector<EncodedSample> const& Samples)
+{
+    std::vector<std::uint8_t> Stream;
+    for(auto const& Sample : Samples)
+        Stream.insert(Stream.end(), Sample.Data.begin(), Sample.Data.end());
+    return Stream;
+}
+
+struct ProbedFrame
+{
+    bool Key;
+    std::string PictureType;
+    // Where the frame's access unit starts in the file.
+    std::int64_t Position;
+};
+
+// What ffprobe makes of a raw stream, frame by frame in presentation order.
+std::vector<ProbedFrame> Probe(std::filesystem::path const& Path, std::string& ColourInfo)
+{
+    auto const Result = RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,pkt_pos,pict_type,color_space,color_range -of csv=p=0 " + Path.string());
+    EXPECT_EQ(Result.ExitCode, 0) << Result.Errors;
+    EXPECT_EQ(Result.Errors, "");
+    std::vector<ProbedFrame> Frames;
+    std::istringstream Lines(Text(Result.Output));
+    for(std::string Line; std::getline(Lines, Line);)
+    {
+        // key_frame,pkt_pos,pict_type,color_range,color_space
+        std::istringstream Fields(Line);
+        std::string Key, Position, Type, Range, Space;
+        std::getline(Fields, Key, ',');
+        std::getline(Fields, Position, ',');
+        std::getline(Fields, Type, ',');
+        std::getline(Fields, Range, ',');
+        std::getline(Fields, Space, ',');
+        Frames.push_back({Key == "1", Type, std::stoll(Position)});
+        ColourInfo = Range + "," + Space;
+    }
+    return Frames;
+}
+
+double MeanDifference(std::vector<std::uint8_t> const& A, std::uint8_t const* B)
+{
+    std::uint64_t Sum = 0;
+    for(std::size_t Index = 0; Index < A.size(); ++Index)
+        Sum += static_cast<std::uint64_t>(std::abs(A[Index] - B[Index]));
+    return static_cast<double>(Sum) / static_cast<double>(A.size());
+}
+
+std::string Extension(VideoEncoderSettings::Codec Format)
+{
+    return Format == VideoEncoderSettings::Codec::Hevc ? "hevc" : "h264";
+}
+
+class VideoEncoderTest : public testing::TestWithParam<VideoEncoderSettings::Codec>
+{
+};
+} // namespace
+
+TEST(VideoEncoderSettings, QualityMapsToTheQuantiser)
+{
+    EXPECT_EQ(VideoEncoderSettings::QuantizerFromQuality(70), 24u);
+    EXPECT_EQ(VideoEncoderSettings::QuantizerFromQuality(50), 31u);
+    EXPECT_EQ(VideoEncoderSettings::QuantizerFromQuality(0), 51u);
+    EXPECT_EQ(VideoEncoderSettings::QuantizerFromQuality(100), 16u);
+}
+
+TEST_P(VideoEncoderTest, EveryPictureComesOutOnceWithItsTimesAndKeyFramesOnTheGop)
+{
+    bool const Hevc = GetParam() == VideoEncoderSettings::Codec::Hevc;
+    // Frames 75 to 134: a segment that does not start at 0.
+    auto const Encoded = Encode(Settings(GetParam(), 25, 25, Hevc ? std::nullopt : std::optional<std::uint32_t>(4)), 75, 60);
+    ASSERT_EQ(Encoded.Samples.size(), 60u);
+
+    std::vector<std::int64_t> Presented;
+    for(std::size_t Index = 0; Index < Encoded.Samples.size(); ++Index)
+    {
+        auto const& Sample = Encoded.Samples[Index];
+        Presented.push_back(Sample.Time);
+        ASSERT_TRUE(Sample.DecodeTime.has_value());
+        // Decode times are the presentation times in the order put in.
+        EXPECT_EQ(*Sample.DecodeTime, Encoded.Times[Index]);
+        EXPECT_EQ(Sample.Duration, 400000);
+        std::int64_t const Position = (Sample.Time - Encoded.Times[0]) / 400000;
+        EXPECT_EQ(Sample.KeyFrame, Position % 25 == 0) << Position;
+    }
+    EXPECT_EQ(Encoded.Samples[0].Time, 30000000);
+    std::sort(Presented.begin(), Presented.end());
+    EXPECT_EQ(Presented, Encoded.Times);
+    if(!Hevc)
+    {
+        EXPECT_TRUE(std::any_of(Encoded.Samples.begin(), Encoded.Samples.end(), [](auto const& Sample) { return Sample.PictureType == 2; }));
+    }
+
+    // The parameter sets lead the first sample and appear nowhere else.
+    std::vector<int> const Expected = Hevc ? std::vector<int>{32, 33, 34} : std::vector<int>{7, 8};
+    auto const FirstTypes = NalUnitTypes(Encoded.Samples[0].Data, Hevc);
+    ASSERT_GT(FirstTypes.size(), Expected.size());
+    EXPECT_EQ(std::vector<int>(FirstTypes.begin(), FirstTypes.begin() + static_cast<std::ptrdiff_t>(Expected.size())), Expected);
+    EXPECT_EQ(NalUnitTypes(Encoded.SequenceHeader, Hevc), Expected);
+    for(std::size_t Index = 1; Index < Encoded.Samples.size(); ++Index)
+        for(int Type : NalUnitTypes(Encoded.Samples[Index].Data, Hevc))
+            ASSERT_TRUE(std::find(Expected.begin(), Expected.end(), Type) == Expected.end()) << Index;
+}
+
+TEST_P(VideoEncoderTest, AnIndependentDecoderSeesThePicturesInOrderWithKeyFramesAndColourSignalling)
+{
+    bool const Hevc = GetParam() == VideoEncoderSettings::Codec::Hevc;
+    // Two runs as two consecutive 3 s segments: played back to back they
+    // must decode as one stream with the same parameter sets.
+    auto const Settings25 = Settings(GetParam(), 25, 25, Hevc ? std::nullopt : std::optional<std::uint32_t>(4));
+    auto const First = Encode(Settings25, 0, 75);
+    auto const Second = Encode(Settings25, 75, 75);
+    EXPECT_EQ(First.SequenceHeader, Second.SequenceHeader);
+    auto Stream = AnnexB(First.Samples);
+    auto const SecondStream = AnnexB(Second.Samples);
+    Stream.insert(Stream.end(), SecondStream.begin(), SecondStream.end());
+    auto const Path = ScratchDirectory() / ("segments." + Extension(GetParam()));
+    WriteFile(Path, Stream);
+
+    std::string ColourInfo;
+    auto const Frames = Probe(Path, ColourInfo);
+    ASSERT_EQ(Frames.size(), 150u);
+    EXPECT_EQ(ColourInfo, "tv,smpte170m");
+    // The decoder's presentation order, told by where each access unit
+    // starts, is the order of the samples' presentation times.
+    std::map<std::int64_t, EncodedSample const*> ByPosition;
+    std::int64_t Position = 0;
+    for(auto const* Run : {&First, &Second})
+        for(auto const& Sample : Run->Samples)
+        {
+            ByPosition[Position] = &Sample;
+            Position += static_cast<std::int64_t>(Sample.Data.size());
+        }
+    for(std::size_t Index = 0; Index < Frames.size(); ++Index)
+    {
+        EXPECT_EQ(Frames[Index].Key, Index % 25 == 0) << Index;
+        // A parser may count the leading zero byte of a four-byte start code
+        // to the previous access unit.
+        auto const Sample = std::prev(ByPosition.upper_bound(Frames[Index].Position));
+        ASSERT_LE(Frames[Index].Position - Sample->first, 1) << Index;
+        EXPECT_EQ(Sample->second->Time, static_cast<std::int64_t>(Index) * 400000) << Index;
+        EXPECT_EQ(Sample->second->KeyFrame, Frames[Index].Key) << Index;
+    }
+
+    // Each decoded picture is closest to the picture put in at its place.
+    auto const Decoded = RunCommand("ffmpeg -v error -i " + Path.string() + " -f rawvideo -pix_fmt yuv420p -fps_mode passthrough -");
+    ASSERT_EQ(Decoded.ExitCode, 0) << Decoded.Errors;
+    EXPECT_EQ(Decoded.Errors, "");
+    // The luma plane of each decoded picture is compared, untouched.
+    std::size_t const PictureSize = VideoPicture::ContiguousSize(Width, Height);
+    ASSERT_EQ(Decoded.Output.size(), 150 * PictureSize);
+    std::vector<std::vector<std::uint8_t>> Sources = First.Lumas;
+    Sources.insert(Sources.end(), Second.Lumas.begin(), Second.Lumas.end());
+    for(std::size_t Index = 0; Index < 150; ++Index)
+    {
+        std::uint8_t const* Picture = Decoded.Output.data() + Index * PictureSize;
+        double const Own = MeanDifference(Sources[Index], Picture);
+        EXPECT_LT(Own, 2.0) << Index;
+        for(std::size_t Other = Index > 2 ? Index - 2 : 0; Other < std::min<std::size_t>(150, Index + 3); ++Other)
+            if(Other != Index)
+            {
+                EXPECT_LT(Own, MeanDifference(Sources[Other], Picture)) << Index << " " << Other;
+            }
+    }
+}
+
+TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
+{
+    auto const Encoded = Encode(Settings(GetParam(), 1, 1, std::nullopt), 6, 3);
+    ASSERT_EQ(Encoded.Samples.size(), 3u);
+    for(std::size_t Index = 0; Index < 3; ++Index)
+    {
+        EXPECT_TRUE(Encoded.Samples[Index].KeyFrame);
+        EXPECT_EQ(Encoded.Samples[Index].Time, static_cast<std::int64_t>(6 + Index) * 10000000);
+        EXPECT_EQ(Encoded.Samples[Index].Duration, 10000000);
+    }
+    auto const Path = ScratchDirectory() / ("trick." + Extension(GetParam()));
+    WriteFile(Path, AnnexB(Encoded.Samples));
+    std::string ColourInfo;
+    auto const Frames = Probe(Path, ColourInfo);
+    ASSERT_EQ(Frames.size(), 3u);
+    for(auto const& Frame : Frames)
+    {
+        EXPECT_TRUE(Frame.Key);
+        EXPECT_EQ(Frame.PictureType, "I");
+    }
+}
+
+TEST_P(VideoEncoderTest, RefusesPicturesOfAnotherSize)
+{
+    auto Encoder = VideoEncoder::Create(Settings(GetParam(), 25, 25, std::nullopt));
+    std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(320, 180));
+    std::vector<EncodedSample> Output;
+    EXPECT_ANY_THROW(Encoder->Encode(VideoPicture::Contiguous(VideoPicture::Layout::Nv12, 320, 180, Planar.data()), 0, 400000, Output));
+    Encoder->Drain(Output);
+    EXPECT_TRUE(Output.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, VideoEncoderTest, testing::Values(VideoEncoderSettings::Codec::H264, VideoEncoderSettings::Codec::Hevc),
+                         [](auto const& Info) { return Info.param == VideoEncoderSettings::Codec::Hevc ? "Hevc" : "H264"; });
