@@ -1,0 +1,185 @@
+"""End-to-end test harness: runs the real quorvel program and talks to it.
+
+A test starts the server on a free loopback port, waits until it serves,
+talks HTTP to it with real clients, and stops it with SIGTERM, checking that
+it exits with 0:
+
+    import unittest
+    from quorvel_harness import QuorvelServer
+
+    class VersionTest(unittest.TestCase):
+        def test_version(self):
+            with QuorvelServer() as server:           # "-Software" by default
+                status, headers, body = server.get("version")
+                self.assertEqual(status, 200)
+
+The program is $QUORVEL_BINARY_DIR/bin/quorvel (CTest sets the variable to
+the build folder), else build/bin/quorvel of this checkout. Test files named
+tests/test_*.py are run by CTest (tests/CMakeLists.txt) with
+"python3 -m unittest". Only the standard library is used.
+"""
+
+import http.client
+import os
+import re
+import signal
+import socket
+import subprocess
+import threading
+import time
+
+REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def binary_path():
+    """The quorvel program under test."""
+    build = os.environ.get("QUORVEL_BINARY_DIR", os.path.join(REPOSITORY, "build"))
+    return os.path.join(build, "bin", "quorvel")
+
+
+def free_port():
+    """A loopback port nobody listens on right now."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class OutputCollector:
+    """Collects the lines of one output stream of the server as they come."""
+
+    def __init__(self, stream):
+        self.lines = []
+        self._condition = threading.Condition()
+        self._closed = False
+        self._thread = threading.Thread(target=self._read, args=(stream,), daemon=True)
+        self._thread.start()
+
+    def _read(self, stream):
+        for raw in stream:
+            with self._condition:
+                self.lines.append(raw.decode("utf-8", "replace").rstrip("\r\n"))
+                self._condition.notify_all()
+        with self._condition:
+            self._closed = True
+            self._condition.notify_all()
+
+    def wait_for(self, pattern, timeout):
+        """The first line matching the regular expression; None when the
+        stream ends or the time runs out first."""
+        expression = re.compile(pattern)
+        deadline = time.monotonic() + timeout
+        with self._condition:
+            while True:
+                for line in self.lines:
+                    if expression.search(line):
+                        return line
+                left = deadline - time.monotonic()
+                if self._closed or left <= 0:
+                    return None
+                self._condition.wait(left)
+
+    def join(self, timeout=10):
+        self._thread.join(timeout)
+
+    def text(self):
+        with self._condition:
+            return "\n".join(self.lines)
+
+
+class QuorvelServer:
+    """One running quorvel serving http://127.0.0.1:<port><base_path>.
+
+    options: extra command-line arguments (default ["-Software"]); the
+    location option is added unless locations are given.
+    start_timeout: seconds to wait for "Waiting for Request..."; start-up may
+    run encoders first.
+    """
+
+    def __init__(self, options=("-Software",), base_path="/hls/", locations=None, start_timeout=120):
+        self.options = list(options)
+        self.base_path = base_path
+        self.locations = locations
+        self.start_timeout = start_timeout
+        self.port = None
+        self.process = None
+        self.stdout = None
+        self.stderr = None
+
+    # Life cycle -----------------------------------------------------------
+
+    def start(self):
+        """Starts the server and waits until it serves. A port taken by
+        someone else between choosing and binding is tried again."""
+        for _ in range(5):
+            self.port = free_port()
+            locations = self.locations or [f"http://127.0.0.1:{self.port}{self.base_path}"]
+            arguments = [binary_path()] + self.options
+            for location in locations:
+                arguments += ["-Location", location.format(port=self.port)]
+            self.process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            self.stdout = OutputCollector(self.process.stdout)
+            self.stderr = OutputCollector(self.process.stderr)
+            if self.stdout.wait_for(r"^Waiting for Request\.\.\.$", self.start_timeout):
+                return self
+            self.process.wait(30)
+            if "Address already in use" not in self.stderr.text():
+                raise RuntimeError(f"quorvel did not start:\n{self.stdout.text()}\n{self.stderr.text()}")
+        raise RuntimeError("quorvel found no free port")
+
+    def stop(self, sig=signal.SIGTERM, timeout=30):
+        """Sends the signal and returns the exit code once the process ended."""
+        if self.process.poll() is None:
+            self.process.send_signal(sig)
+        code = self.process.wait(timeout)
+        self.stdout.join()
+        self.stderr.join()
+        return code
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, kind, value, traceback):
+        code = self.stop()
+        if kind is None and code != 0:
+            raise AssertionError(f"quorvel exited with {code}:\n{self.stderr.text()}")
+
+    # Talking to it --------------------------------------------------------
+
+    def path(self, relative):
+        """The absolute path of a route: "version" gives "/hls/version"."""
+        return self.base_path + relative
+
+    def url(self, relative):
+        return f"http://127.0.0.1:{self.port}{self.path(relative)}"
+
+    def connection(self, timeout=60):
+        """A new keep-alive connection (http.client) to the server."""
+        return http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
+
+    def get(self, relative, method="GET", headers=None, body=None, timeout=60):
+        """One request on a connection of its own: (status, headers, body).
+        relative is taken as an absolute path when it starts with "/"."""
+        connection = self.connection(timeout)
+        try:
+            target = relative if relative.startswith("/") else self.path(relative)
+            connection.request(method, target, body=body, headers=headers or {})
+            response = connection.getresponse()
+            return response.status, response.headers, response.read()
+        finally:
+            connection.close()
+
+    def raw(self, data, timeout=10):
+        """Sends raw bytes and returns everything received until the server
+        closes the connection (or the time runs out)."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout) as client:
+            client.sendall(data)
+            received = b""
+            try:
+                while True:
+                    piece = client.recv(65536)
+                    if not piece:
+                        break
+                    received += piece
+            except socket.timeout:
+                pass
+            return received
