@@ -1,0 +1,87 @@
+#include "mp4/Mp4FragmentBuilder.h"
+
+#include "base/Check.h"
+#include "mp4/Mp4BoxWriter.h"
+#include "mp4/Mp4SampleEncryptor.h"
+
+namespace Mp4
+{
+namespace
+{
+constexpr std::uint32_t VideoTrunFlags = TrunBox::DataOffsetPresent | TrunBox::SampleDurationPresent | TrunBox::SampleSizePresent |
+                                         TrunBox::SampleFlagsPresent | TrunBox::SampleCompositionTimeOffsetPresent;
+constexpr std::uint32_t AudioTrunFlags = TrunBox::DataOffsetPresent | TrunBox::SampleDurationPresent | TrunBox::SampleSizePresent | TrunBox::SampleFlagsPresent;
+
+std::uint32_t GetSampleSize(std::span<std::uint8_t const> Payload)
+{
+    CHECK_LINE(Payload.size() <= 0xFFFFFFFFu);
+    return static_cast<std::uint32_t>(Payload.size());
+}
+} // namespace
+
+TrafBox& FragmentBuilder::AddTrackFragment(MoofBox& Moof, Sample const& Value)
+{
+    Moof.SetPresent();
+    Moof.m_MfhdBox.SetPresent();
+    Moof.m_MfhdBox.m_SequenceNumber = Value.m_SequenceNumber;
+    TrafBox& Traf = Moof.m_TrafBoxList.emplace_back();
+    Traf.SetPresent();
+    Traf.m_TfhdBox.SetPresent();
+    Traf.m_TfhdBox.m_Flags = TfhdBox::DefaultBaseIsMoof | TfhdBox::DefaultSampleDurationPresent;
+    Traf.m_TfhdBox.m_TrackId = Value.m_TrackId;
+    Traf.m_TfhdBox.m_DefaultSampleDuration = Value.m_Duration;
+    Traf.m_TfdtBox.SetPresent();
+    Traf.m_TfdtBox.m_Version = Value.m_DecodeTime >> 32 ? 1 : 0;
+    Traf.m_TfdtBox.m_BaseMediaDecodeTime = Value.m_DecodeTime;
+    Traf.m_TrunBox.SetPresent();
+    return Traf;
+}
+
+FragmentBuilder::Fragment FragmentBuilder::Serialise(MoofBox& Moof, std::span<std::uint8_t const> Payload)
+{
+    // The first pass gives the moof size that the data offset and saio count from.
+    BoxWriter Writer;
+    Moof.Write(Writer);
+    std::size_t const MoofSize = Writer.GetSize();
+    auto const MdatHeader = BoxWriter::FormatHeader(MakeFourCc("mdat"), {}, Payload.size());
+    std::size_t const DataOffset = MoofSize + MdatHeader.m_Size;
+    CHECK_LINE(DataOffset <= 0x7FFFFFFF);
+    TrafBox& Traf = Moof.m_TrafBoxList.back();
+    Traf.m_TrunBox.m_DataOffset = static_cast<std::int32_t>(DataOffset);
+    SampleEncryptor::SetAuxiliaryInformationOffset(Moof, MoofSize);
+    BoxWriter Final;
+    Moof.Write(Final);
+    ASSERT(Final.GetSize() == MoofSize);
+
+    MdatBox Mdat;
+    Mdat.SetPresent();
+    Mdat.m_RangeVector = {Payload};
+    BoxWriter MdatWriter;
+    Mdat.Write(MdatWriter);
+    return {Final.TakeData(), MdatWriter.TakeData()};
+}
+
+FragmentBuilder::Fragment FragmentBuilder::BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor)
+{
+    MoofBox Moof;
+    TrafBox& Traf = AddTrackFragment(Moof, Value);
+    TrunBox& Trun = Traf.m_TrunBox;
+    Trun.m_Flags = VideoTrunFlags;
+    Trun.m_Version = Value.m_CompositionOffset < 0 ? 1 : 0;
+    Trun.m_SampleVector = {{Value.m_Duration, GetSampleSize(Payload), Value.m_Flags, Value.m_CompositionOffset}};
+    if(Encryptor)
+        Encryptor->EncryptVideoSample(Codec, Payload, Traf);
+    return Serialise(Moof, Payload);
+}
+
+FragmentBuilder::Fragment FragmentBuilder::BuildAudio(Sample const& Value, std::span<std::uint8_t> Payload, SampleEncryptor const* Encryptor)
+{
+    MoofBox Moof;
+    TrafBox& Traf = AddTrackFragment(Moof, Value);
+    Traf.m_TrunBox.m_Flags = AudioTrunFlags;
+    Traf.m_TrunBox.m_SampleVector = {{Value.m_Duration, GetSampleSize(Payload), Value.m_Flags, 0}};
+    if(Encryptor)
+        Encryptor->EncryptAudioSample(Payload, Traf);
+    return Serialise(Moof, Payload);
+}
+} // namespace Mp4

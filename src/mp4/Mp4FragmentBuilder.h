@@ -1,0 +1,47 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "mp4/Mp4SubsampleLayout.h"
+
+namespace Mp4
+{
+class SampleEncryptor;
+
+// One media fragment of one sample: the moof and the mdat, each as written to
+// the byte stream.
+class FragmentBuilder
+{
+public:
+    static constexpr std::uint32_t SyncSampleFlags = 0x02000000;     // depends on no other sample
+    static constexpr std::uint32_t NonSyncVideoFlags = 0x01010000;   // depends on others, not a sync sample
+    static constexpr std::uint32_t NonSyncAudioFlags = 0x00010000;   // not a sync sample
+
+    struct Sample
+    {
+        std::uint32_t m_SequenceNumber = 0;
+        std::uint32_t m_TrackId = 0;
+        std::uint64_t m_DecodeTime = 0; // in the track's timescale
+        std::uint32_t m_Duration = 0;
+        std::int64_t m_CompositionOffset = 0; // video only
+        std::uint32_t m_Flags = 0;
+    };
+    struct Fragment
+    {
+        std::vector<std::uint8_t> m_Moof;
+        std::vector<std::uint8_t> m_Mdat;
+    };
+
+    // Payload: 4-byte length-prefixed NAL units; encrypted in place when an
+    // encryptor is given.
+    static Fragment BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor);
+    // Payload: one AAC access unit or FLAC frame; encrypted in place when an
+    // encryptor is given.
+    static Fragment BuildAudio(Sample const& Value, std::span<std::uint8_t> Payload, SampleEncryptor const* Encryptor);
+
+private:
+    static TrafBox& AddTrackFragment(MoofBox& Moof, Sample const& Value);
+    static Fragment Serialise(MoofBox& Moof, std::span<std::uint8_t const> Payload);
+};
+} // namespace Mp4

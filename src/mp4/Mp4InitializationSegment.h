@@ -1,0 +1,26 @@
+#pragma once
+
+#include <vector>
+
+#include "mp4/Mp4ProtectionSettings.h"
+#include "mp4/Mp4TrackBuilder.h"
+
+namespace Mp4
+{
+// The first write of a run: ftyp and moov.
+class InitializationSegment
+{
+public:
+    struct Track
+    {
+        TrackKind m_Kind = TrackKind::Video;
+        std::uint32_t m_Timescale = 0;
+        DataBox m_TrakBox{MakeFourCc("trak")};
+        DataBox m_TrexBox{MakeFourCc("trex")};
+    };
+
+    // The movie timescale is that of the first video track, or of the first
+    // track when there is no video. pssh boxes follow when protection is active.
+    static std::vector<std::uint8_t> Build(std::vector<Track> const& TrackVector, ProtectionSettings const& Settings);
+};
+} // namespace Mp4

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "mp4/Mp4Box.h"
+
+namespace Mp4
+{
+enum class ProtectionScheme : std::uint32_t
+{
+    None = 0,
+    Cenc = 1, // AES-128 counter mode, per-sample IVs
+    Cbcs = 2, // AES-128 CBC with a 1:9 pattern for video and a constant IV
+};
+
+// A protection system identifier as its 16 bytes read in the GUID's text
+// order (Data1, Data2 and Data3 big-endian, then Data4).
+using ProtectionSystemId = Bytes16;
+constexpr ProtectionSystemId PlayReadySystemId{0x9A, 0x04, 0xF0, 0x79, 0x98, 0x40, 0x42, 0x86, 0xAB, 0x92, 0xE6, 0x5B, 0xE0, 0x88, 0x5F, 0x95};
+// The other system asked for pssh data ({EDEF8BA9-79D6-4ACE-A3C8-27DCD51D21ED}).
+constexpr ProtectionSystemId EdefSystemId{0xED, 0xEF, 0x8B, 0xA9, 0x79, 0xD6, 0x4A, 0xCE, 0xA3, 0xC8, 0x27, 0xDC, 0xD5, 0x1D, 0x21, 0xED};
+
+// The pssh data of a protection system; empty means no pssh box for it.
+using ProtectionDataProvider = std::function<std::vector<std::uint8_t>(ProtectionSystemId const& SystemId)>;
+
+struct ProtectionSettings
+{
+    // Protection is on only with a scheme and a 16-byte key identifier, key and IV.
+    bool IsActive() const noexcept
+    {
+        return m_Scheme != ProtectionScheme::None && m_KeyIdentifier.size() == 16 && m_Key.size() == 16 && m_InitializationVector.size() == 16;
+    }
+
+    ProtectionScheme m_Scheme = ProtectionScheme::None;
+    std::vector<std::uint8_t> m_KeyIdentifier;
+    std::vector<std::uint8_t> m_Key;
+    // cenc: the seed of the per-sample IVs; cbcs: the constant IV.
+    std::vector<std::uint8_t> m_InitializationVector;
+    ProtectionDataProvider m_DataProvider;
+};
+} // namespace Mp4

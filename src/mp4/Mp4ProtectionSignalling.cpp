@@ -1,0 +1,90 @@
+#include "mp4/Mp4ProtectionSignalling.h"
+
+#include <algorithm>
+
+#include "base/Check.h"
+
+namespace Mp4
+{
+namespace
+{
+constexpr std::uint32_t SchemeVersion = 0x00010000;
+constexpr std::uint8_t CencIvSize = 8;
+
+Bytes16 ToBytes16(std::vector<std::uint8_t> const& Value)
+{
+    ASSERT(Value.size() == 16);
+    Bytes16 Result;
+    std::copy(Value.begin(), Value.end(), Result.begin());
+    return Result;
+}
+} // namespace
+
+void ProtectionSignalling::FillSinf(SinfBox& Sinf, std::uint32_t OriginalFormat, bool Video, ProtectionSettings const& Settings)
+{
+    bool const Cbcs = Settings.m_Scheme == ProtectionScheme::Cbcs;
+    Sinf.SetPresent();
+    Sinf.m_FrmaBox.SetPresent();
+    Sinf.m_FrmaBox.m_DataFormat = OriginalFormat;
+    Sinf.m_SchmBox.SetPresent();
+    Sinf.m_SchmBox.m_SchemeType = Cbcs ? MakeFourCc("cbcs") : MakeFourCc("cenc");
+    Sinf.m_SchmBox.m_SchemeVersion = SchemeVersion;
+    Sinf.m_SchiBox.SetPresent();
+    TencBox& Tenc = Sinf.m_SchiBox.m_TencBox;
+    Tenc.SetPresent();
+    Tenc.m_DefaultIsProtected = 1;
+    Tenc.m_DefaultKid = ToBytes16(Settings.m_KeyIdentifier);
+    if(!Cbcs)
+    {
+        Tenc.m_Version = 0;
+        Tenc.m_DefaultPerSampleIvSize = CencIvSize;
+        return;
+    }
+    Tenc.m_Version = 1;
+    Tenc.m_DefaultCryptByteBlock = Video ? 1 : 0;
+    Tenc.m_DefaultSkipByteBlock = Video ? 9 : 0;
+    Tenc.m_DefaultPerSampleIvSize = 0;
+    Tenc.m_DefaultConstantIvSize = 16;
+    Tenc.m_DefaultConstantIv = ToBytes16(Settings.m_InitializationVector);
+}
+
+void ProtectionSignalling::ProtectSampleEntry(StsdBox& Stsd, ProtectionSettings const& Settings)
+{
+    ASSERT(Settings.IsActive());
+    auto const ProtectVisual = [&](VisualSampleEntryBox& Entry) {
+        FillSinf(Entry.m_SinfBox, Entry.m_Type, true, Settings);
+        Entry.m_Type = MakeFourCc("encv");
+    };
+    auto const ProtectAudio = [&](AudioSampleEntryBox& Entry) {
+        FillSinf(Entry.m_SinfBox, Entry.m_Type, false, Settings);
+        Entry.m_Type = MakeFourCc("enca");
+    };
+    if(Stsd.m_Avc1Box.IsPresent())
+        ProtectVisual(Stsd.m_Avc1Box);
+    if(Stsd.m_Hvc1Box.IsPresent())
+        ProtectVisual(Stsd.m_Hvc1Box);
+    if(Stsd.m_Mp4aBox.IsPresent())
+        ProtectAudio(Stsd.m_Mp4aBox);
+    if(Stsd.m_FlacBox.IsPresent())
+        ProtectAudio(Stsd.m_FlacBox);
+}
+
+void ProtectionSignalling::AddPsshBoxes(MoovBox& Moov, ProtectionSettings const& Settings)
+{
+    ASSERT(Settings.IsActive());
+    if(!Settings.m_DataProvider)
+        return;
+    for(auto const& SystemId : {PlayReadySystemId, EdefSystemId})
+    {
+        auto Data = Settings.m_DataProvider(SystemId);
+        if(Data.empty())
+            continue;
+        PsshBox& Pssh = Moov.m_PsshBoxList.emplace_back();
+        Pssh.SetPresent();
+        Pssh.m_Version = 1;
+        Pssh.m_SystemId = SystemId;
+        Pssh.m_KidVector = {ToBytes16(Settings.m_KeyIdentifier)};
+        Pssh.m_Data = std::move(Data);
+    }
+}
+} // namespace Mp4

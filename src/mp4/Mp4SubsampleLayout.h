@@ -1,0 +1,37 @@
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "mp4/Mp4FragmentBoxes.h"
+#include "mp4/Mp4ProtectionSettings.h"
+
+namespace Mp4
+{
+enum class VideoCodec
+{
+    H264,
+    Hevc,
+};
+
+// A byte range of a sample that a scheme encrypts.
+struct ProtectedRange
+{
+    std::size_t m_Offset = 0;
+    std::size_t m_Length = 0;
+};
+
+// Which bytes of a video sample are protected, and how senc describes them.
+class SubsampleLayout
+{
+public:
+    // The protected ranges of a sample of 4-byte length-prefixed NAL units, in
+    // sample order. Slices keep a clear leader (NAL header and the start of the
+    // slice header); other NAL units stay clear. A length that runs past the
+    // sample fails.
+    static std::vector<ProtectedRange> FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample);
+    // Consecutive (clear, protected) pairs that together cover every byte of
+    // the sample; a clear run longer than 16 bits can count is split.
+    static std::vector<SencBox::Subsample> MakeSubsamples(std::vector<ProtectedRange> const& Ranges, std::size_t SampleSize);
+};
+} // namespace Mp4
