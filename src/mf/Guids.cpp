@@ -1,0 +1,30 @@
+#include "mf/Guids.h"
+
+#include <utility>
+
+namespace MF
+{
+char const* GuidName(Guid const& Value) noexcept
+{
+    static constexpr std::pair<Guid, char const*> Names[]{
+        {GUID_NULL, "GUID_NULL"},
+        {MFMediaType_Video, "MFMediaType_Video"},
+        {MFMediaType_Audio, "MFMediaType_Audio"},
+        {MFVideoFormat_ARGB32, "MFVideoFormat_ARGB32"},
+        {MFVideoFormat_RGB32, "MFVideoFormat_RGB32"},
+        {MFVideoFormat_NV12, "MFVideoFormat_NV12"},
+        {MFVideoFormat_I420, "MFVideoFormat_I420"},
+        {MFVideoFormat_H264, "MFVideoFormat_H264"},
+        {MFVideoFormat_HEVC, "MFVideoFormat_HEVC"},
+        {MFAudioFormat_PCM, "MFAudioFormat_PCM"},
+        {MFAudioFormat_Float, "MFAudioFormat_Float"},
+        {MFAudioFormat_MP3, "MFAudioFormat_MP3"},
+        {MFAudioFormat_AAC, "MFAudioFormat_AAC"},
+        {MFAudioFormat_FLAC, "MFAudioFormat_FLAC"},
+    };
+    for(auto const& [Key, Name] : Names)
+        if(Key == Value)
+            return Name;
+    return nullptr;
+}
+} // namespace MF

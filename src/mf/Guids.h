@@ -1,0 +1,29 @@
+#pragma once
+
+#include "mf/Guid.h"
+
+// Well-known identifiers with the platform's values: major types and the
+// subtypes the sources, encoders and sinks use.
+namespace MF
+{
+inline constexpr Guid GUID_NULL{};
+
+inline constexpr Guid MFMediaType_Video = Guid::FromFourCC(Guid::FourCC('v', 'i', 'd', 's'));
+inline constexpr Guid MFMediaType_Audio = Guid::FromFourCC(Guid::FourCC('a', 'u', 'd', 's'));
+
+inline constexpr Guid MFVideoFormat_ARGB32 = Guid::FromFourCC(21);
+inline constexpr Guid MFVideoFormat_RGB32 = Guid::FromFourCC(22);
+inline constexpr Guid MFVideoFormat_NV12 = Guid::FromFourCC(Guid::FourCC('N', 'V', '1', '2'));
+inline constexpr Guid MFVideoFormat_I420 = Guid::FromFourCC(Guid::FourCC('I', '4', '2', '0'));
+inline constexpr Guid MFVideoFormat_H264 = Guid::FromFourCC(Guid::FourCC('H', '2', '6', '4'));
+inline constexpr Guid MFVideoFormat_HEVC = Guid::FromFourCC(Guid::FourCC('H', 'E', 'V', 'C'));
+
+inline constexpr Guid MFAudioFormat_PCM = Guid::FromFourCC(0x0001);
+inline constexpr Guid MFAudioFormat_Float = Guid::FromFourCC(0x0003);
+inline constexpr Guid MFAudioFormat_MP3 = Guid::FromFourCC(0x0055);
+inline constexpr Guid MFAudioFormat_AAC = Guid::FromFourCC(0x1610);
+inline constexpr Guid MFAudioFormat_FLAC = Guid::FromFourCC(0xF1AC);
+
+// The name of a GUID above ("MFVideoFormat_H264"), or nullptr for another one.
+char const* GuidName(Guid const& Value) noexcept;
+} // namespace MF

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+
+#include "mf/IMediaEventGenerator.h"
+#include "mf/StreamDescriptor.h"
+
+namespace MF
+{
+class IMediaSource;
+
+// One stream of a media source (see IMediaSource for the protocol). The
+// token of a request, when given, is set on the sample it produces as
+// MFSampleExtension_Token.
+class IMediaStream : public virtual IMediaEventGenerator
+{
+public:
+    virtual std::shared_ptr<IMediaSource> GetMediaSource() = 0;
+    virtual std::shared_ptr<StreamDescriptor> GetStreamDescriptor() = 0;
+    virtual void RequestSample(std::shared_ptr<Object> Token) = 0;
+};
+} // namespace MF

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "base/Status.h"
+
+// Statuses of the media layer, with the values the platform gives them, so
+// that traces and error bodies read the same as the design's.
+constexpr HRESULT MF_E_PLATFORM_NOT_INITIALIZED = static_cast<HRESULT>(0xC00D36B0);
+constexpr HRESULT MF_E_BUFFERTOOSMALL = static_cast<HRESULT>(0xC00D36B1);
+constexpr HRESULT MF_E_INVALIDREQUEST = static_cast<HRESULT>(0xC00D36B2);
+constexpr HRESULT MF_E_INVALIDSTREAMNUMBER = static_cast<HRESULT>(0xC00D36B3);
+constexpr HRESULT MF_E_INVALIDMEDIATYPE = static_cast<HRESULT>(0xC00D36B4);
+constexpr HRESULT MF_E_NOTACCEPTING = static_cast<HRESULT>(0xC00D36B5);
+constexpr HRESULT MF_E_NOT_INITIALIZED = static_cast<HRESULT>(0xC00D36B6);
+constexpr HRESULT MF_E_INVALIDTYPE = static_cast<HRESULT>(0xC00D36BD);
+constexpr HRESULT MF_E_INVALIDINDEX = static_cast<HRESULT>(0xC00D36BF);
+constexpr HRESULT MF_E_NO_SAMPLE_TIMESTAMP = static_cast<HRESULT>(0xC00D36C9);
+constexpr HRESULT MF_E_NO_SAMPLE_DURATION = static_cast<HRESULT>(0xC00D36CA);
+constexpr HRESULT MF_E_NO_CLOCK = static_cast<HRESULT>(0xC00D36D7);
+constexpr HRESULT MF_E_MULTIPLE_BEGIN = static_cast<HRESULT>(0xC00D36DA);
+constexpr HRESULT MF_E_MULTIPLE_SUBSCRIBERS = static_cast<HRESULT>(0xC00D36DB);
+constexpr HRESULT MF_E_ATTRIBUTENOTFOUND = static_cast<HRESULT>(0xC00D36E6);
+constexpr HRESULT MF_E_NO_EVENTS_AVAILABLE = static_cast<HRESULT>(0xC00D3E80);
+constexpr HRESULT MF_E_INVALID_STATE_TRANSITION = static_cast<HRESULT>(0xC00D3E82);
+constexpr HRESULT MF_E_END_OF_STREAM = static_cast<HRESULT>(0xC00D3E84);
+constexpr HRESULT MF_E_THINNING_UNSUPPORTED = static_cast<HRESULT>(0xC00D3E8E);
+constexpr HRESULT MF_E_REVERSE_UNSUPPORTED = static_cast<HRESULT>(0xC00D3E8F);
+constexpr HRESULT MF_E_UNSUPPORTED_TIME_FORMAT = static_cast<HRESULT>(0xC00D3E91);
+constexpr HRESULT MF_E_STREAMSINK_REMOVED = static_cast<HRESULT>(0xC00D4A38);
+constexpr HRESULT MF_E_STREAMSINKS_FIXED = static_cast<HRESULT>(0xC00D4A3B);
+constexpr HRESULT MF_E_STREAMSINK_EXISTS = static_cast<HRESULT>(0xC00D4A3C);
+constexpr HRESULT MF_E_SAMPLEALLOCATOR_EMPTY = static_cast<HRESULT>(0xC00D4A3E);
+constexpr HRESULT MF_E_TOPO_UNSUPPORTED = static_cast<HRESULT>(0xC00D5214);
+constexpr HRESULT MF_E_TRANSFORM_TYPE_NOT_SET = static_cast<HRESULT>(0xC00D6D60);
+constexpr HRESULT MF_E_TRANSFORM_NEED_MORE_INPUT = static_cast<HRESULT>(0xC00D6D72);

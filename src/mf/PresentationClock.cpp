@@ -1,0 +1,106 @@
+#include "mf/PresentationClock.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "base/Check.h"
+
+namespace MF
+{
+std::int64_t PresentationClock::GetSystemTime() noexcept
+{
+    using Units = std::chrono::duration<std::int64_t, std::ratio<1, 10000000>>;
+    return std::chrono::duration_cast<Units>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void PresentationClock::AddClockStateSink(std::shared_ptr<IClockStateSink> const& Sink)
+{
+    CHECK_ARGUMENT(Sink);
+    std::lock_guard Lock(m_Mutex);
+    std::erase_if(m_Sinks, [](std::weak_ptr<IClockStateSink> const& Value) { return Value.expired(); });
+    m_Sinks.push_back(Sink);
+}
+
+void PresentationClock::RemoveClockStateSink(std::shared_ptr<IClockStateSink> const& Sink)
+{
+    std::lock_guard Lock(m_Mutex);
+    std::erase_if(m_Sinks, [&](std::weak_ptr<IClockStateSink> const& Value) {
+        auto const Locked = Value.lock();
+        return !Locked || Locked == Sink;
+    });
+}
+
+std::vector<std::shared_ptr<IClockStateSink>> PresentationClock::GetSinks()
+{
+    std::vector<std::shared_ptr<IClockStateSink>> Sinks;
+    std::lock_guard Lock(m_Mutex);
+    for(auto const& Sink : m_Sinks)
+        if(auto Locked = Sink.lock())
+            Sinks.push_back(std::move(Locked));
+    return Sinks;
+}
+
+void PresentationClock::Start(std::int64_t StartOffset)
+{
+    auto const SystemTime = GetSystemTime();
+    bool Restart = false;
+    {
+        std::lock_guard Lock(m_Mutex);
+        if(StartOffset == PRESENTATION_CURRENT_POSITION)
+        {
+            Restart = m_State == State::Paused;
+            StartOffset = Restart ? m_PausedTime : m_StartOffset;
+        }
+        m_StartOffset = StartOffset;
+        m_StartSystemTime = SystemTime;
+        m_State = State::Running;
+    }
+    for(auto const& Sink : GetSinks())
+    {
+        if(Restart)
+            Sink->OnClockRestart(SystemTime);
+        else
+            Sink->OnClockStart(SystemTime, StartOffset);
+    }
+}
+
+void PresentationClock::Stop()
+{
+    auto const SystemTime = GetSystemTime();
+    {
+        std::lock_guard Lock(m_Mutex);
+        m_State = State::Stopped;
+    }
+    for(auto const& Sink : GetSinks())
+        Sink->OnClockStop(SystemTime);
+}
+
+void PresentationClock::Pause()
+{
+    auto const SystemTime = GetSystemTime();
+    {
+        std::lock_guard Lock(m_Mutex);
+        m_PausedTime = m_StartOffset + (SystemTime - m_StartSystemTime);
+        m_State = State::Paused;
+    }
+    for(auto const& Sink : GetSinks())
+        Sink->OnClockPause(SystemTime);
+}
+
+PresentationClock::State PresentationClock::GetState() const
+{
+    std::lock_guard Lock(m_Mutex);
+    return m_State;
+}
+
+std::int64_t PresentationClock::GetTime() const
+{
+    std::lock_guard Lock(m_Mutex);
+    switch(m_State)
+    {
+    case State::Running: return m_StartOffset + (GetSystemTime() - m_StartSystemTime);
+    case State::Paused: return m_PausedTime;
+    default: return m_StartOffset;
+    }
+}
+} // namespace MF
