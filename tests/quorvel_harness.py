@@ -122,6 +122,10 @@ class QuorvelServer:
             if self.stdout.wait_for(r"^Waiting for Request\.\.\.$", self.start_timeout):
                 return self
             self.process.wait(30)
+            self.stdout.join()
+            self.stderr.join()
+            self.process.stdout.close()
+            self.process.stderr.close()
             if "Address already in use" not in self.stderr.text():
                 raise RuntimeError(f"quorvel did not start:\n{self.stdout.text()}\n{self.stderr.text()}")
         raise RuntimeError("quorvel found no free port")
@@ -133,6 +137,8 @@ class QuorvelServer:
         code = self.process.wait(timeout)
         self.stdout.join()
         self.stderr.join()
+        self.process.stdout.close()
+        self.process.stderr.close()
         return code
 
     def __enter__(self):
