@@ -175,6 +175,23 @@ class PresentationTest(unittest.TestCase):
         Clear, _ = self.playlist("master.m3u8")
         self.failure("key?asset=%d" % self.asset_of(Clear), 0x80FF0C06)
 
+        for KeyFormat, Count in [("", 1), ("cp", 1), ("p", 0)]:
+            Master, _ = self.playlist("master.m3u8?key=%s&keyformat=%s&live" % (Key, KeyFormat))
+            for Path in ["video.m3u8?asset=%d&variant=1", "audio.m3u8?asset=%d"]:
+                Text, _ = self.playlist(Path % self.asset_of(Master))
+                self.assertEqual(Text.count("#EXT-X-KEY:"), Count, (KeyFormat, Path))
+
+    def test_manifest_names_saved_files_when_bodies_are_written(self):
+        with QuorvelServer(options=("-Software", "-WriteResponseBody")) as Server:
+            Status, _, Body = Server.get("manifest.mpd")
+            self.assertEqual(Status, 200)
+            Text = Body.decode("utf-8")
+            self.assertEqual(Text.count(" __period="), 3 * 2)
+            self.assertIn(' __initialization="audio-header-v0.mp4" __media="audio-body-v0-p2-i$Number$.mp4">', Text)
+            Parsed = parse_independently("mpd", Text)
+            self.assertEqual(Parsed["warnings"], [])
+            self.assertNotIn("error", Parsed)
+
     def test_bad_input_answers_400_and_changes_no_asset(self):
         Master, _ = self.playlist("master.m3u8?duration=12")
         Asset = self.asset_of(Master)
