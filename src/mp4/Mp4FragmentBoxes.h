@@ -100,6 +100,7 @@ struct SencBox : FullBox
     {
         std::uint16_t m_BytesOfClearData = 0;
         std::uint32_t m_BytesOfProtectedData = 0;
+        bool operator==(Subsample const&) const = default;
     };
     struct Sample
     {
