@@ -54,6 +54,7 @@ std::int64_t ConvertTime(std::string_view Text)
 {
     std::string const Terminated(Text);
     errno = 0;
+    CHECK_POINTER(NumberLocale());
     double const Seconds = strtod_l(Terminated.c_str(), nullptr, NumberLocale());
     CHECK_ARGUMENT(Seconds != 0.0 || errno == 0);
     CHECK_ARGUMENT(std::isfinite(Seconds) && std::fabs(Seconds) <= MaximalTimeSeconds);
