@@ -1,0 +1,246 @@
+// Frames per second of drawing, colour conversion and encoding at 720p25, and
+// the time of one segment's worth of each codec, side by side with the ffmpeg
+// command line drawing an equivalent picture and encoding it in the same run.
+//
+//   quorvel_media_bench [rounds]     (medians of rounds, 5 by default)
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include "base/StringFormat.h"
+#include "media/AacEncoder.h"
+#include "media/FlacEncoder.h"
+#include "media/H264Encoder.h"
+#include "media/HevcEncoder.h"
+#include "media/ToneBurstSignal.h"
+#include "media/VideoEncoder.h"
+#include "media/VideoFrameComposer.h"
+#include "media/VideoFrameConverter.h"
+#include "media/VideoFrameGrid.h"
+
+namespace
+{
+constexpr std::uint32_t Width = 1280;
+constexpr std::uint32_t Height = 720;
+constexpr std::uint32_t SegmentFrames = 75;
+constexpr char const* FontDirectory = "/usr/share/fonts/truetype/open-sans/";
+
+double Seconds(std::function<void()> const& Body)
+{
+    auto const Start = std::chrono::steady_clock::now();
+    Body();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+}
+
+double Median(int Rounds, std::function<void()> const& Body)
+{
+    std::vector<double> Times;
+    for(int Round = 0; Round < Rounds; ++Round)
+        Times.push_back(Seconds(Body));
+    std::sort(Times.begin(), Times.end());
+    return Times[Times.size() / 2];
+}
+
+VideoEncoderSettings SegmentSettings(VideoEncoderSettings::Codec Format)
+{
+    VideoEncoderSettings Value;
+    Value.Format = Format;
+    Value.Width = Width;
+    Value.Height = Height;
+    Value.RateN = 25;
+    Value.RateD = 1;
+    Value.Bitrate = 2400000;
+    if(Format == VideoEncoderSettings::Codec::H264)
+        Value.BPictureCount = 4;
+    return Value;
+}
+
+struct Buffers
+{
+    std::vector<std::uint8_t> Argb = std::vector<std::uint8_t>(Width * Height * 4);
+    std::vector<std::uint8_t> Planar = std::vector<std::uint8_t>(VideoPicture::ContiguousSize(Width, Height));
+    VideoPicture Picture = VideoPicture::Contiguous(VideoPicture::Layout::Nv12, Width, Height, Planar.data());
+};
+
+// One segment as a segment run makes it: frames drawn, converted, encoded.
+void EncodeSegment(Buffers& Frames, VideoEncoderSettings const& Settings)
+{
+    VideoFrameComposer Composer({Width, Height, 25, 1});
+    VideoFrameGrid const Grid(25, 1);
+    auto Encoder = VideoEncoder::Create(Settings);
+    std::vector<EncodedSample> Output;
+    for(std::int64_t Index = 150; Index < 150 + SegmentFrames; ++Index)
+    {
+        Composer.Compose(static_cast<std::uint64_t>(Index), Grid.FrameTime(Index), Frames.Argb.data(), Width * 4);
+        VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
+        Encoder->Encode(Frames.Picture, Grid.FrameTime(Index), Grid.FrameDuration(Index), Output);
+    }
+    Encoder->Drain(Output);
+}
+
+template <typename EncoderT>
+void EncodeAudio(EncoderT& Encoder, std::int64_t First, std::int64_t End)
+{
+    ToneBurstSignal const Signal(48000);
+    std::vector<std::int16_t> Samples(480 * 2);
+    std::vector<EncodedSample> Output;
+    for(std::int64_t Index = First; Index < End; Index += 480)
+    {
+        Signal.Write(Index, 480, 2, ToneBurstSignal::SampleFormat::Pcm16, {reinterpret_cast<std::uint8_t*>(Samples.data()), Samples.size() * 2});
+        Encoder.Encode(Samples.data(), 480, Index, Output);
+    }
+    Encoder.Drain(Output);
+}
+
+// The same picture from ffmpeg's filters: a black frame, a swaying box and
+// three lines of text.
+std::string FfmpegPicture(std::uint32_t Frames)
+{
+    std::string const Sway = "213.333*sin(2*PI*n/100)";
+    auto Text = [&](char const* Font, int Size, char const* Content, int Top) {
+        return StringFormat(",drawtext=fontfile=%s%s:fontsize=%d:fontcolor=0xF0E68C:text='%s':x=(w-tw)/2+%s:y=%d", FontDirectory, Font, Size,
+                            Content, Sway.c_str(), Top);
+    };
+    return StringFormat("-f lavfi -i \"color=c=black:s=%ux%u:r=25[bg];color=c=0x00008B:s=768x540:r=25[box];"
+                        "[bg][box]overlay=x='256+%s':y=90:shortest=1",
+                        Width, Height, Sway.c_str()) +
+           Text("OpenSans-Semibold.ttf", 120, "%{frame_num}", 190) + Text("OpenSans-Regular.ttf", 60, "%{pts\\:hms}", 330) +
+           Text("OpenSans-Regular.ttf", 22, "(1280x720@25)", 420) + StringFormat("\" -frames:v %u -pix_fmt nv12", Frames);
+}
+
+void RunFfmpeg(std::string const& Arguments)
+{
+    std::string const Command = "ffmpeg -hide_banner -nostdin -v error " + Arguments + " -y -f null /dev/null";
+    if(std::system(Command.c_str()) != 0)
+        std::fprintf(stderr, "failed: %s\n", Command.c_str());
+}
+
+// The pictures of a segment as raw NV12, for the peer to encode exactly what
+// our encoder gets.
+std::string WriteRawSegment(Buffers& Frames)
+{
+    std::string const Path = "/tmp/quorvel-media-bench-" + std::to_string(getpid()) + ".nv12";
+    FILE* File = std::fopen(Path.c_str(), "wb");
+    VideoFrameComposer Composer({Width, Height, 25, 1});
+    for(std::uint32_t Index = 150; Index < 150 + SegmentFrames; ++Index)
+    {
+        Composer.Compose(Index, Index * 400000LL, Frames.Argb.data(), Width * 4);
+        VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
+        std::fwrite(Frames.Planar.data(), 1, Frames.Planar.size(), File);
+    }
+    std::fclose(File);
+    return Path;
+}
+
+// Medians of ours and the peer's times, rounds alternating so that the load
+// of the machine weighs on both alike.
+std::pair<double, double> Compare(int Rounds, std::function<void()> const& Ours, std::function<void()> const& Peer)
+{
+    std::vector<double> OurTimes;
+    std::vector<double> PeerTimes;
+    for(int Round = 0; Round < Rounds; ++Round)
+    {
+        OurTimes.push_back(Seconds(Ours));
+        PeerTimes.push_back(Seconds(Peer));
+    }
+    std::sort(OurTimes.begin(), OurTimes.end());
+    std::sort(PeerTimes.begin(), PeerTimes.end());
+    return {OurTimes[OurTimes.size() / 2], PeerTimes[PeerTimes.size() / 2]};
+}
+
+void Line(char const* What, double Ours, double Peer)
+{
+    if(Peer > 0.0)
+        std::printf("%-44s %9.1f ms %9.1f ms   ratio %.2f\n", What, Ours * 1000.0, Peer * 1000.0, Ours / Peer);
+    else
+        std::printf("%-44s %9.1f ms\n", What, Ours * 1000.0);
+}
+} // namespace
+
+int main(int ArgumentCount, char** Arguments)
+{
+    int const Rounds = ArgumentCount > 1 ? std::max(1, std::atoi(Arguments[1])) : 5;
+    Buffers Frames;
+    VideoFrameComposer Composer({Width, Height, 25, 1});
+    constexpr std::uint32_t Count = 250;
+
+    double const Draw = Median(Rounds, [&] {
+        for(std::uint32_t Index = 0; Index < Count; ++Index)
+            Composer.Compose(Index, Index * 400000LL, Frames.Argb.data(), Width * 4);
+    });
+    double const Convert = Median(Rounds, [&] {
+        for(std::uint32_t Index = 0; Index < Count; ++Index)
+            VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
+    });
+    std::printf("720p frames per second: drawing %.0f, ARGB32 to NV12 %.0f\n", Count / Draw, Count / Convert);
+    std::printf("presets: H.264 %s, HEVC %s; %d rounds, medians\n\n", H264Encoder::Preset, HevcEncoder::Preset, Rounds);
+    std::printf("%-44s %12s %12s\n", "one 3 s segment at 720p25 (75 frames)", "ours", "ffmpeg");
+
+    auto const H264 = SegmentSettings(VideoEncoderSettings::Codec::H264);
+    auto const Hevc = SegmentSettings(VideoEncoderSettings::Codec::Hevc);
+    std::string const X264 = " -c:v libx264 -preset veryfast -crf 24 -g 25 -keyint_min 25 -sc_threshold 0 -bf 4";
+    std::string const X265 = " -c:v libx265 -preset ultrafast -x265-params log-level=error:keyint=25:min-keyint=25:scenecut=0:crf=24";
+    std::string const Picture = FfmpegPicture(SegmentFrames);
+
+    auto const [Pictures, PeerPictures] = Compare(Rounds, [&] {
+        VideoFrameComposer Fresh({Width, Height, 25, 1});
+        for(std::uint32_t Index = 150; Index < 150 + SegmentFrames; ++Index)
+        {
+            Fresh.Compose(Index, Index * 400000LL, Frames.Argb.data(), Width * 4);
+            VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
+        }
+    }, [&] { RunFfmpeg(Picture); });
+    Line("pictures only (draw, convert)", Pictures, PeerPictures);
+
+    // The encoders alone, on the same pictures: ours fed from memory, the
+    // peer reading them from a raw file.
+    std::string const Raw = WriteRawSegment(Frames);
+    std::string const RawInput = StringFormat("-f rawvideo -pix_fmt nv12 -s %ux%u -r 25 -i %s", Width, Height, Raw.c_str());
+    std::vector<std::vector<std::uint8_t>> Segment;
+    {
+        FILE* File = std::fopen(Raw.c_str(), "rb");
+        for(std::uint32_t Index = 0; Index < SegmentFrames; ++Index)
+        {
+            Segment.emplace_back(Frames.Planar.size());
+            if(std::fread(Segment.back().data(), 1, Segment.back().size(), File) != Segment.back().size())
+                return 1;
+        }
+        std::fclose(File);
+    }
+    auto EncodeOnly = [&](VideoEncoderSettings const& Settings) {
+        auto Encoder = VideoEncoder::Create(Settings);
+        VideoFrameGrid const Grid(25, 1);
+        std::vector<EncodedSample> Output;
+        for(std::int64_t Index = 0; Index < SegmentFrames; ++Index)
+            Encoder->Encode(VideoPicture::Contiguous(VideoPicture::Layout::Nv12, Width, Height, Segment[static_cast<std::size_t>(Index)].data()),
+                            Grid.FrameTime(Index), Grid.FrameDuration(Index), Output);
+        Encoder->Drain(Output);
+    };
+    auto const [H264Alone, PeerH264Alone] = Compare(Rounds, [&] { EncodeOnly(H264); }, [&] { RunFfmpeg(RawInput + X264); });
+    Line("H.264 encoder alone, same pictures", H264Alone, PeerH264Alone);
+    auto const [HevcAlone, PeerHevcAlone] = Compare(Rounds, [&] { EncodeOnly(Hevc); }, [&] { RunFfmpeg(RawInput + X265); });
+    Line("HEVC encoder alone, same pictures", HevcAlone, PeerHevcAlone);
+    std::remove(Raw.c_str());
+
+    auto const [H264Segment, PeerH264Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, H264); }, [&] { RunFfmpeg(Picture + X264); });
+    Line("H.264 segment (draw, convert, encode)", H264Segment, PeerH264Segment);
+    auto const [HevcSegment, PeerHevcSegment] = Compare(Rounds, [&] { EncodeSegment(Frames, Hevc); }, [&] { RunFfmpeg(Picture + X265); });
+    Line("HEVC segment (draw, convert, encode)", HevcSegment, PeerHevcSegment);
+    Line("AAC segment (6 s)", Median(Rounds, [&] {
+        AacEncoder Encoder(48000, 2, 128000, 288000, 576000);
+        EncodeAudio(Encoder, AacEncoder::InputStart(288000), AacEncoder::InputEnd(576000));
+    }), 0.0);
+    Line("FLAC segment (6.4 s)", Median(Rounds, [&] {
+        FlacEncoder Encoder(48000, 2);
+        EncodeAudio(Encoder, 307200, 614400);
+    }), 0.0);
+    std::printf("\nH.264 segment %.1f times real time, HEVC segment %.1f times real time\n", 3.0 / H264Segment, 3.0 / HevcSegment);
+    return 0;
+}
