@@ -48,6 +48,11 @@ Response::Response(std::shared_ptr<Connection> Owner, bool KeepAlive, bool HeadR
 Response::~Response()
 {
     Abort();
+    // A connection belongs to the I/O thread: when a task drops the last
+    // reference, the connection ends there, not on the task's thread.
+    auto const Executor = m_Connection->GetExecutor();
+    if(!Executor.running_in_this_thread())
+        boost::asio::post(Executor, [Last = std::move(m_Connection)] {});
 }
 
 void Response::SetStatus(unsigned StatusCode, std::string Reason)
