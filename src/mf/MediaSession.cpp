@@ -321,6 +321,7 @@ void MediaSession::OnComponentEvent(Generator Which, std::shared_ptr<AsyncResult
         if(Status == MF_E_SHUTDOWN)
             return;
         CHECK(Status);
+        Self.m_Progress.fetch_add(1);
         TRACE("%s event %s\n", Which == Generator::Source ? "Source" : Which == Generator::Stream ? "Stream" : "Stream sink",
               Event->Describe().c_str());
         auto const& Callback = Which == Generator::Source ? Self.m_SourceCallback : Which == Generator::Stream ? Self.m_StreamCallback : Self.m_StreamSinkCallback;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -69,6 +70,10 @@ public:
     // MF_E_SHUTDOWN the second time.
     void Shutdown();
     std::shared_ptr<PresentationClock> GetClock();
+    // Counts the events of the pipeline's components that the session has
+    // handled (samples, requests ...): a value that stops changing while the
+    // session runs means the pipeline stalls.
+    std::uint64_t GetProgress() const noexcept { return m_Progress.load(); }
 
 private:
     enum class State
@@ -156,5 +161,6 @@ private:
     std::uint32_t m_SinkRequests = 0;
     std::uint32_t m_SampleRequestsInFlight = 0;
     std::deque<std::shared_ptr<Sample>> m_Outputs;
+    std::atomic<std::uint64_t> m_Progress{0};
 };
 } // namespace MF

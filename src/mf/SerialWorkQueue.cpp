@@ -17,8 +17,7 @@ bool SerialWorkQueue::Put(std::function<void()> Task)
             return true;
         m_Scheduled = true;
     }
-    Schedule();
-    return true;
+    return Schedule();
 }
 
 void SerialWorkQueue::Shutdown()
@@ -27,15 +26,16 @@ void SerialWorkQueue::Shutdown()
     m_Shutdown = true;
 }
 
-void SerialWorkQueue::Schedule()
+bool SerialWorkQueue::Schedule()
 {
     if(m_Parent->Put([Self = shared_from_this()] { Self->RunNext(); }))
-        return;
+        return true;
     // The platform has shut down: nothing queued here can run any more.
     std::deque<std::function<void()>> Dropped;
     std::lock_guard Lock(m_Mutex);
     Dropped.swap(m_Tasks);
     m_Scheduled = false;
+    return false;
 }
 
 void SerialWorkQueue::RunNext()

@@ -24,7 +24,8 @@ private:
     // Runs the oldest task, then hands the rest back to the parent so that
     // one busy serial queue does not hold a worker for all its tasks.
     void RunNext();
-    void Schedule();
+    // False when the parent refused: the platform has shut down.
+    bool Schedule();
 
     std::shared_ptr<WorkQueue> const m_Parent;
     std::mutex m_Mutex;

@@ -1,0 +1,91 @@
+#include "mf/PoolT.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace
+{
+// An element that knows its place in the pool's creation order.
+struct Numbered
+{
+    explicit Numbered(int Value) : Number(Value) {}
+    int Number;
+};
+
+HRESULT Raised(auto Body)
+{
+    try
+    {
+        Body();
+    }
+    catch(HResultError const& Error)
+    {
+        return Error.Code();
+    }
+    return S_OK;
+}
+
+constexpr std::chrono::milliseconds NoWait{0};
+} // namespace
+
+TEST(Pool, StaticPoolOfTwoHandsOutTwoAndSignalsOnceWhenOneReturns)
+{
+    int Created = 0;
+    Pool::PoolT<Numbered, Pool::Strategy::StaticStrategy> Elements([&] { return std::make_unique<Numbered>(Created++); });
+    Elements.Initialize(2);
+    auto A = Elements.Acquire();
+    auto B = Elements.Acquire();
+    ASSERT_TRUE(A && B);
+    EXPECT_EQ(A->Number, 0);
+    EXPECT_EQ(B->Number, 1);
+    EXPECT_EQ(Elements.Acquire(), nullptr);
+    auto const Event = Elements.GetAvailabilityEvent();
+    EXPECT_FALSE(Event->IsSet());
+
+    A.reset();
+    EXPECT_TRUE(Event->Wait(NoWait));
+    EXPECT_FALSE(Event->Wait(NoWait)) << "one return releases one waiter";
+    auto Again = Elements.Acquire();
+    ASSERT_TRUE(Again);
+    EXPECT_EQ(Again->Number, 0);
+    EXPECT_EQ(Elements.GetSize(), 2u);
+}
+
+TEST(Pool, DynamicPoolGrowsInCreationOrderAndReusesTheFirstFree)
+{
+    int Created = 0;
+    Pool::PoolT<Numbered, Pool::Strategy::DynamicStrategy> Elements([&] { return std::make_unique<Numbered>(Created++); });
+    Elements.Initialize(1);
+    auto A = Elements.Acquire();
+    auto B = Elements.Acquire();
+    auto C = Elements.Acquire();
+    ASSERT_TRUE(A && B && C);
+    EXPECT_EQ(Elements.GetSize(), 3u);
+    EXPECT_EQ((std::vector{A->Number, B->Number, C->Number}), (std::vector{0, 1, 2}));
+    EXPECT_EQ(Elements.GetWaitCount(), 0u);
+    B.reset();
+    A.reset();
+    auto D = Elements.Acquire();
+    EXPECT_EQ(D->Number, 0);
+    EXPECT_EQ(Elements.GetSize(), 3u);
+    EXPECT_FALSE(Elements.GetAvailabilityEvent()->IsSet()) << "nobody waits on a dynamic pool";
+}
+
+TEST(Pool, InitializationIsCheckedAndElementsMayOutliveThePool)
+{
+    Pool::PoolT<int, Pool::Strategy::StaticStrategy> Empty;
+    EXPECT_EQ(Raised([&] { Empty.Initialize(0); }), E_UNEXPECTED);
+    EXPECT_EQ(Raised([&] { Empty.Acquire(); }), E_UNEXPECTED) << "no element before Initialize";
+
+    std::shared_ptr<int> Survivor;
+    {
+        Pool::PoolT<int, Pool::Strategy::DynamicStrategy> Elements;
+        Elements.Initialize(2);
+        EXPECT_EQ(Raised([&] { Elements.Initialize(2); }), E_UNEXPECTED);
+        Survivor = Elements.Acquire();
+        *Survivor = 7;
+    }
+    EXPECT_EQ(*Survivor, 7);
+    Survivor.reset();
+}
