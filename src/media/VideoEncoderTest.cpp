@@ -56,7 +56,7 @@ EncodedRun Encode(VideoEncoderSettings const& Value, std::int64_t First, std::in
     for(std::int64_t Index = First; Index < First + Count; ++Index)
     {
         std::int64_t const Time = Grid.FrameTime(Index);
-        Composer.Compose(static_cast<std::uint64_t>(Index), Time, Argb.data(), Value.Width * 4);
+        Composer.Compose(Index, Time, Argb.data(), Value.Width * 4);
         VideoPicture const Picture = VideoPicture::Contiguous(Value.InputFormat, Value.Width, Value.Height, Planar.data());
         VideoFrameConverter::Convert(Argb.data(), static_cast<std::int32_t>(Value.Width * 4), Picture);
         Result.Lumas.emplace_back(Planar.begin(), Planar.begin() + Value.Width * Value.Height);

@@ -117,7 +117,7 @@ VideoFrameComposer::VideoFrameComposer(Parameters Value) : m_Parameters(std::mov
 
 VideoFrameComposer::~VideoFrameComposer() = default;
 
-void VideoFrameComposer::Compose(std::uint64_t Index, std::int64_t Time, std::uint8_t* Data, std::uint32_t Stride)
+void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uint8_t* Data, std::uint32_t Stride)
 {
     CHECK_POINTER(Data);
     CHECK_ARGUMENT(Stride >= m_Parameters.Width * BytesPerPixel && Stride % 4 == 0);

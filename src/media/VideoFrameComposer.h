@@ -39,7 +39,7 @@ public:
     // Draws frame Index, presented at Time (100-ns units), into Data; Stride
     // is the distance in bytes between rows, at least Width × 4 and a
     // multiple of 4.
-    void Compose(std::uint64_t Index, std::int64_t Time, std::uint8_t* Data, std::uint32_t Stride);
+    void Compose(std::int64_t Index, std::int64_t Time, std::uint8_t* Data, std::uint32_t Stride);
 
 private:
     struct Resources;

@@ -41,7 +41,7 @@ bool IsText(Pixel Value)
     return Value.R > 200 && Value.G > 190 && Value.B < 190;
 }
 
-std::vector<std::uint8_t> Compose(VideoFrameComposer& Composer, std::uint64_t Index)
+std::vector<std::uint8_t> Compose(VideoFrameComposer& Composer, std::int64_t Index)
 {
     std::vector<std::uint8_t> Frame(Stride * Height, 0x55);
     Composer.Compose(Index, static_cast<std::int64_t>(Index) * 400000, Frame.data(), Stride);
@@ -79,7 +79,7 @@ TEST(VideoFrameComposer, DrawsTheBoxOnBlackAndSwaysItOnceInFourSeconds)
 
 TEST(VideoFrameComposer, CentresTheTextInTheBox)
 {
-    for(std::uint64_t Index : {0u, 25u, 12345u})
+    for(std::int64_t Index : {0, 25, 12345})
     {
         VideoFrameComposer Composer(DefaultParameters());
         auto const Frame = Compose(Composer, Index);
@@ -117,7 +117,7 @@ TEST(VideoFrameComposer, ComposersOnSeveralThreadsDrawTheSameFrames)
     Parameters.BoxColor = 0xFF8C00;
     VideoFrameComposer Reference(Parameters);
     std::vector<std::vector<std::uint8_t>> Expected;
-    for(std::uint64_t Index = 0; Index < 8; ++Index)
+    for(std::int64_t Index = 0; Index < 8; ++Index)
         Expected.push_back(Compose(Reference, Index));
     EXPECT_EQ(At(Expected[0], 300, 100), (Pixel{0x00, 0x8C, 0xFF, 255}));
     EXPECT_NE(Expected[0], Expected[1]);
@@ -128,8 +128,8 @@ TEST(VideoFrameComposer, ComposersOnSeveralThreadsDrawTheSameFrames)
         Threads.emplace_back([&, Thread] {
             VideoFrameComposer Composer(Parameters);
             for(int Round = 0; Round < 3; ++Round)
-                for(std::uint64_t Index = 0; Index < Expected.size(); ++Index)
-                    Mismatches[Thread] += Compose(Composer, Index) != Expected[Index];
+                for(std::size_t Index = 0; Index < Expected.size(); ++Index)
+                    Mismatches[Thread] += Compose(Composer, static_cast<std::int64_t>(Index)) != Expected[Index];
         });
     for(auto& Thread : Threads)
         Thread.join();

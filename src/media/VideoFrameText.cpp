@@ -35,9 +35,9 @@ std::string WallClockText(std::int64_t FileTime)
 }
 } // namespace
 
-std::string VideoFrameText::FrameNumber(std::uint64_t Index)
+std::string VideoFrameText::FrameNumber(std::int64_t Index)
 {
-    return StringFormat("%llu", static_cast<unsigned long long>(Index));
+    return StringFormat("%lld", static_cast<long long>(Index));
 }
 
 std::string VideoFrameText::Time(std::int64_t Time, std::optional<std::int64_t> BaseLiveTime)

@@ -10,7 +10,7 @@ class VideoFrameText
 {
 public:
     // The first line: the frame index in decimal.
-    static std::string FrameNumber(std::uint64_t Index);
+    static std::string FrameNumber(std::int64_t Index);
     // The second line: the presentation time as "HH:MM:SS.mmm uuuu" (hours
     // uncapped, the last four digits the 100-ns remainder, "-" before a
     // negative time); with a base live time, the wall-clock (local) time of the

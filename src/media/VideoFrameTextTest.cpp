@@ -36,7 +36,8 @@ TEST(VideoFrameText, LiveTimeIsTheLocalWallClock)
 
 TEST(VideoFrameText, FormatDropsWholeRatesDecimalsAndAppendsTheExtraText)
 {
-    EXPECT_EQ(VideoFrameText::FrameNumber(4294967296ULL), "4294967296");
+    EXPECT_EQ(VideoFrameText::FrameNumber(4294967296LL), "4294967296");
+    EXPECT_EQ(VideoFrameText::FrameNumber(-3), "-3");
     EXPECT_EQ(VideoFrameText::Format(1280, 720, 25, 1, ""), "(1280x720@25)");
     EXPECT_EQ(VideoFrameText::Format(1920, 1080, 30000, 1001, ""), "(1920x1080@29.97)");
     EXPECT_EQ(VideoFrameText::Format(960, 540, 1, 1, "extra"), "(960x540@1; extra)");

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "media/AudioSampleGrid.h"
+#include "media/SyntheticMediaSource.h"
+#include "media/SyntheticMediaStream.h"
+#include "media/ToneBurstSignal.h"
+
+// The synthetic audio source: the tone-burst signal in 10 ms buffers on the
+// grid of absolute sample indices, from the first sample at or after the
+// start position up to the one before the duration (the last buffer is cut
+// there). The type is PCM (8, 16, 24 or 32 bits) or 32-bit float.
+class AudioMediaSource final : public SyntheticMediaSource
+{
+public:
+    class Stream;
+
+    static std::shared_ptr<AudioMediaSource> Create();
+
+protected:
+    std::shared_ptr<SyntheticMediaStream> CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor) override;
+};
+
+class AudioMediaSource::Stream final : public SyntheticMediaStream
+{
+public:
+    // 10 ms of samples a buffer.
+    static constexpr std::int64_t BufferDuration = 100000;
+
+    Stream(std::weak_ptr<SyntheticMediaSource> Source, std::shared_ptr<MF::StreamDescriptor> Descriptor)
+        : SyntheticMediaStream(std::move(Source), std::move(Descriptor))
+    {
+    }
+
+protected:
+    void OnActivate(MF::MediaType const& Type) override;
+    void OnStart(std::optional<std::int64_t> Position, std::optional<std::int64_t> Duration) override;
+    void PrepareOperation(ComposeSampleOperation& Operation) override;
+    void Compose(ComposeSampleOperation& Operation) override;
+
+private:
+    std::optional<AudioSampleGrid> m_Grid;
+    std::optional<ToneBurstSignal> m_Signal;
+    ToneBurstSignal::SampleFormat m_Format = ToneBurstSignal::SampleFormat::Pcm16;
+    std::uint32_t m_Channels = 0;
+    std::uint32_t m_SamplesPerBuffer = 0;
+    std::optional<std::int64_t> m_EndLimit;
+    std::int64_t m_NextSampleIndex = 0;
+};

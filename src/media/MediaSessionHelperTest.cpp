@@ -1,0 +1,256 @@
+#include "media/MediaSessionHelper.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "mf/AttributeKeys.h"
+#include "mf/Guids.h"
+#include "mf/MfTestTools.h"
+#include "mf/PassThroughTransform.h"
+#include "mf/Platform.h"
+#include "mf/TestMediaSource.h"
+#include "mp4/MemorySinkByteStream.h"
+#include "mp4/RawMediaSink.h"
+
+using MF::Testing::Raised;
+
+namespace
+{
+constexpr std::int64_t SampleDuration = 400000; // 25 per second
+
+std::shared_ptr<MF::MediaType> MakeType()
+{
+    auto Type = std::make_shared<MF::MediaType>();
+    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_H264);
+    Type->SetRatio(MF::MF_MT_FRAME_RATE, 25, 1);
+    return Type;
+}
+
+// The payload the test source writes for sample Index.
+std::vector<std::uint8_t> Payload(std::uint32_t Index, std::size_t Size)
+{
+    std::vector<std::uint8_t> Value(Size);
+    for(std::size_t Position = 0; Position < Size; ++Position)
+        Value[Position] = static_cast<std::uint8_t>(Index + Position);
+    return Value;
+}
+
+// source → pass-through transform → raw sink → memory byte stream, run by
+// the session runner.
+struct Pipeline
+{
+    explicit Pipeline(MF::TestMediaSource::Settings SourceSettings, MF::PassThroughTransform::Settings TransformSettings = {},
+                      std::int64_t Start = 0, std::optional<std::int64_t> Duration = std::nullopt, bool SetInputType = true)
+    {
+        SourceSettings.Type = MakeType();
+        SourceSettings.SampleDuration = SampleDuration;
+        Source = MF::TestMediaSource::Create(SourceSettings);
+        auto const PresentationDescriptor = Source->CreatePresentationDescriptor();
+        if(Duration)
+            PresentationDescriptor->SetUINT64(MF::MF_PD_DURATION, static_cast<std::uint64_t>(*Duration));
+        auto const StreamDescriptor = PresentationDescriptor->GetStreamDescriptorByIndex(0);
+        auto const Type = StreamDescriptor->GetMediaTypeHandler()->GetCurrentMediaType();
+        Transform = std::make_shared<MF::PassThroughTransform>(TransformSettings);
+        Transform->SetOutputType(Type);
+        if(SetInputType)
+            Transform->SetInputType(Type);
+        Sink = RawMediaSink::Create(Type, nullptr, ByteStream);
+
+        auto const& Topology = Helper->GetTopology();
+        auto const SourceNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
+        SourceNode->SetObject(MF::MF_TOPONODE_SOURCE, Source);
+        SourceNode->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, PresentationDescriptor);
+        SourceNode->SetObject(MF::MF_TOPONODE_STREAM_DESCRIPTOR, StreamDescriptor);
+        auto const TransformNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_TRANSFORM_NODE);
+        TransformNode->SetObject(std::static_pointer_cast<MF::Object>(Transform));
+        auto const OutputNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_OUTPUT_NODE);
+        OutputNode->SetObject(std::static_pointer_cast<MF::Object>(Sink->GetStreamSinkByIndex(0)));
+        Topology->AddNode(SourceNode);
+        Topology->AddNode(TransformNode);
+        Topology->AddNode(OutputNode);
+        SourceNode->ConnectOutput(0, TransformNode, 0);
+        TransformNode->ConnectOutput(0, OutputNode, 0);
+        Helper->SetStartPosition(Start);
+        Helper->SetWaitPeriod(std::chrono::milliseconds(50));
+    }
+
+    // Everything written since the last take.
+    std::vector<std::vector<std::uint8_t>> TakeWrites()
+    {
+        std::vector<std::vector<std::uint8_t>> Writes;
+        ByteStream->TakeData([&](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
+            std::size_t Position = 0;
+            for(auto const Size : WriteSizes)
+            {
+                Writes.emplace_back(Data.begin() + Position, Data.begin() + Position + Size);
+                Position += Size;
+            }
+        });
+        return Writes;
+    }
+
+    std::shared_ptr<Application::MediaSessionHelper> Helper = Application::MediaSessionHelper::Create();
+    std::shared_ptr<MemorySinkByteStream> ByteStream = MemorySinkByteStream::Create();
+    std::shared_ptr<MF::TestMediaSource> Source;
+    std::shared_ptr<MF::PassThroughTransform> Transform;
+    std::shared_ptr<RawMediaSink> Sink;
+};
+
+// Whether the pipeline's components were shut down.
+void ExpectShutDown(Pipeline& Value)
+{
+    EXPECT_EQ(Raised([&] { Value.Source->CreatePresentationDescriptor(); }), MF_E_SHUTDOWN);
+    EXPECT_EQ(Value.Transform->GetShutdownStatus(), MF::ShutdownStatus::Completed);
+    EXPECT_EQ(Raised([&] { Value.Sink->GetStreamSinkCount(); }), MF_E_SHUTDOWN);
+}
+
+class MediaSessionHelperTest : public testing::Test
+{
+protected:
+    MF::PlatformScope m_Platform;
+};
+} // namespace
+
+TEST_F(MediaSessionHelperTest, RunsTheSegmentWindowThroughADelayingTransformToAnOrderlyClose)
+{
+    auto const ThreadsBefore = MF::Testing::CountThreads();
+    auto const ObjectsBefore = MF::Object::GetLiveCount();
+    {
+        // Samples 50 to 74: [2 s, 3 s); the transform holds 3 back until the drain.
+        Pipeline Value({.PayloadSize = 12}, {.Delay = 3}, 20000000, 30000000);
+        int Ended = 0;
+        Value.Helper->SetEndedCallback([&] { ++Ended; });
+        EXPECT_TRUE(Value.Helper->Run());
+        EXPECT_EQ(Value.Helper->GetLastWaitResult(), MF::WAIT_OBJECT_0);
+        EXPECT_FALSE(Value.Helper->GetError());
+        EXPECT_EQ(Ended, 1);
+
+        auto const Writes = Value.TakeWrites();
+        ASSERT_EQ(Writes.size(), 25u);
+        for(std::uint32_t Index = 0; Index < 25; ++Index)
+            EXPECT_EQ(Writes[Index], Payload(50 + Index, 12)) << "write " << Index;
+        EXPECT_EQ(Value.Transform->GetInputCount(), 25u);
+        for(auto const Message : {MF::MFT_MESSAGE_NOTIFY_BEGIN_STREAMING, MF::MFT_MESSAGE_NOTIFY_END_OF_STREAM, MF::MFT_MESSAGE_COMMAND_DRAIN,
+                                  MF::MFT_MESSAGE_NOTIFY_END_STREAMING})
+            EXPECT_EQ(Value.Transform->GetMessageCount(Message), 1u) << std::hex << Message;
+        ExpectShutDown(Value);
+    }
+    EXPECT_EQ(MF::Object::GetLiveCount(), ObjectsBefore) << "the run released every object it made";
+    EXPECT_EQ(MF::Testing::CountThreads(), ThreadsBefore);
+}
+
+TEST_F(MediaSessionHelperTest, SourceThatEndsAtOnceStillEndsStopsAndCloses)
+{
+    Pipeline Value({}, {}, 20000000, 20000000);
+    int Ended = 0;
+    Value.Helper->SetEndedCallback([&] { ++Ended; });
+    EXPECT_TRUE(Value.Helper->Run());
+    EXPECT_EQ(Ended, 1);
+    EXPECT_TRUE(Value.TakeWrites().empty());
+    ExpectShutDown(Value);
+}
+
+TEST_F(MediaSessionHelperTest, TransformFailureEndsTheRunWithItsStatusAfterClosing)
+{
+    Pipeline Value({}, {.FailingInputIndex = 5}, 0, 40000000);
+    EXPECT_FALSE(Value.Helper->Run());
+    EXPECT_EQ(Value.Helper->GetLastWaitResult(), 1u);
+    EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
+    EXPECT_EQ(Value.TakeWrites().size(), 5u) << "what came before the failure was delivered";
+    ExpectShutDown(Value);
+}
+
+TEST_F(MediaSessionHelperTest, SourceFailureOnItsOwnQueueBecomesTheRunsError)
+{
+    Pipeline Value({.FailingSampleIndex = 3}, {}, 0, 40000000);
+    EXPECT_FALSE(Value.Helper->Run());
+    EXPECT_EQ(Value.Helper->GetLastWaitResult(), 1u);
+    EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
+    ExpectShutDown(Value);
+}
+
+TEST_F(MediaSessionHelperTest, TopologyThatCannotConnectFailsBeforeItIsReady)
+{
+    Pipeline Value({}, {}, 0, 40000000, false);
+    EXPECT_FALSE(Value.Helper->Run());
+    EXPECT_EQ(Value.Helper->GetLastWaitResult(), 1u);
+    EXPECT_EQ(Value.Helper->GetError(), MF_E_TRANSFORM_TYPE_NOT_SET);
+    EXPECT_EQ(Value.Transform->GetMessageCount(MF::MFT_MESSAGE_NOTIFY_BEGIN_STREAMING), 0u);
+    ExpectShutDown(Value);
+}
+
+TEST_F(MediaSessionHelperTest, StalledPipelineIsClosedInAnOrderlyWay)
+{
+    // The owner's stall check, and the runner's own when the owner gives none.
+    for(bool const OwnCheck : {true, false})
+    {
+        Pipeline Value({.StallingSampleIndex = 4}, {}, 0, 40000000);
+        int Checks = 0;
+        if(OwnCheck)
+            Value.Helper->SetStallCheck([&] { return ++Checks < 3; });
+        else
+            Value.Helper->SetStallTimeout(std::chrono::milliseconds(300));
+        auto const Began = std::chrono::steady_clock::now();
+        EXPECT_FALSE(Value.Helper->Run());
+        EXPECT_EQ(Value.Helper->GetLastWaitResult(), MF::WAIT_TIMEOUT);
+        EXPECT_FALSE(Value.Helper->GetError());
+        EXPECT_EQ(Value.TakeWrites().size(), 4u);
+        if(OwnCheck)
+            EXPECT_EQ(Checks, 3);
+        else
+            EXPECT_GE(std::chrono::steady_clock::now() - Began, std::chrono::milliseconds(300));
+        ExpectShutDown(Value);
+    }
+}
+
+TEST_F(MediaSessionHelperTest, StallStopPredicateStopsTheSession)
+{
+    Pipeline Value({.StallingSampleIndex = 2}, {}, 0, 40000000);
+    Value.Helper->SetStallStopPredicate([] { return true; });
+    EXPECT_FALSE(Value.Helper->Run());
+    EXPECT_EQ(Value.Helper->GetLastWaitResult(), MF::WAIT_TIMEOUT);
+    EXPECT_EQ(Value.Transform->GetMessageCount(MF::MFT_MESSAGE_COMMAND_FLUSH), 1u);
+    ExpectShutDown(Value);
+}
+
+TEST_F(MediaSessionHelperTest, CloseThatDoesNotCompleteRaisesClosureStall)
+{
+    Pipeline Value({.StallingSampleIndex = 1}, {.EndStreamingTime = std::chrono::milliseconds(600)}, 0, 40000000);
+    Value.Helper->SetStallCheck([] { return false; });
+    Value.Helper->SetCloseTimeout(std::chrono::milliseconds(100));
+    try
+    {
+        Value.Helper->Run();
+        ADD_FAILURE() << "nothing raised";
+    }
+    catch(HResultError const& Error)
+    {
+        EXPECT_EQ(static_cast<std::uint32_t>(Error.Code()) & 0xFFFF0000u, 0x80FF0000u);
+        EXPECT_EQ(Error.Message(), "Pipeline closure stall suspicion");
+    }
+}
+
+TEST_F(MediaSessionHelperTest, ExtraEventDeliversDataOnTheRunnersThreadWhileTheSessionRuns)
+{
+    Pipeline Value({.PayloadSize = 4}, {}, 0, 20000000);
+    auto const RunThread = std::this_thread::get_id();
+    std::vector<std::vector<std::uint8_t>> Delivered;
+    int Calls = 0;
+    bool OtherThread = false;
+    Value.Helper->SetExtraWait(Value.ByteStream->GetDataAvailableEvent(), [&] {
+        ++Calls;
+        OtherThread |= std::this_thread::get_id() != RunThread;
+        for(auto& Write : Value.TakeWrites())
+            Delivered.push_back(std::move(Write));
+    });
+    EXPECT_TRUE(Value.Helper->Run());
+    for(auto& Write : Value.TakeWrites())
+        Delivered.push_back(std::move(Write));
+    EXPECT_GE(Calls, 1);
+    EXPECT_FALSE(OtherThread);
+    ASSERT_EQ(Delivered.size(), 50u);
+    for(std::uint32_t Index = 0; Index < 50; ++Index)
+        EXPECT_EQ(Delivered[Index], Payload(Index, 4));
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "media/SynchronousTransform.h"
+#include "media/VideoEncoder.h"
+#include "mf/ICodecApi.h"
+
+// The H.264 and HEVC encoder transform over VideoEncoder. The output type
+// names the codec (MFVideoFormat_H264 or MFVideoFormat_HEVC), frame size,
+// rate and average bitrate; the input type is NV12 or I420 of the same size.
+// Settings come through ICodecApi before the types: rate control mode
+// (quality-based, 3, is the one there is), quality, GOP size and B pictures.
+// Once both types are set the parameter sets are in the output type's
+// MF_MT_MPEG_SEQUENCE_HEADER. Each output carries its presentation and
+// decode times, the clean-point flag of IDR pictures and the picture type.
+class VideoEncoderTransform final : public SynchronousTransform, public MF::ICodecApi
+{
+public:
+    static constexpr std::uint32_t QualityBasedRateControl = 3;
+    static constexpr std::uint32_t MaximalBPictureCount = 16;
+
+    static std::shared_ptr<VideoEncoderTransform> Create();
+
+    // ICodecApi
+    bool IsSupported(MF::AttributeKey const& Key) override;
+    void SetValue(MF::AttributeKey const& Key, MF::PropVariant const& Value) override;
+    MF::PropVariant GetValue(MF::AttributeKey const& Key) override;
+
+protected:
+    void CheckOutputType(MF::MediaType const& Type) override;
+    void CheckInputType(MF::MediaType const& Type) override;
+    void Configure() override;
+    void StartStream() override;
+    void Process(MF::Sample& Input) override;
+    void Drain() override;
+
+private:
+    void EmitAll(std::vector<EncodedSample>& Encoded);
+
+    std::mutex m_SettingsMutex;
+    VideoEncoderSettings m_Settings;
+    std::optional<std::uint32_t> m_RateControlMode;
+    std::unique_ptr<VideoEncoder> m_Encoder;
+    bool m_EncoderUsed = false;
+};
