@@ -137,7 +137,9 @@ TEST_F(MediaSessionHelperTest, RunsTheSegmentWindowThroughADelayingTransformToAn
             EXPECT_EQ(Value.Transform->GetMessageCount(Message), 1u) << std::hex << Message;
         ExpectShutDown(Value);
     }
-    EXPECT_EQ(MF::Object::GetLiveCount(), ObjectsBefore) << "the run released every object it made";
+    // Work items that completed the run may still be letting go of their results on the platform's threads.
+    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == ObjectsBefore; }))
+        << MF::Object::GetLiveCount() - ObjectsBefore << " objects outlived the run";
     EXPECT_EQ(MF::Testing::CountThreads(), ThreadsBefore);
 }
 
@@ -234,7 +236,8 @@ TEST_F(MediaSessionHelperTest, CloseThatDoesNotCompleteRaisesClosureStall)
 
 TEST_F(MediaSessionHelperTest, ExtraEventDeliversDataOnTheRunnersThreadWhileTheSessionRuns)
 {
-    Pipeline Value({.PayloadSize = 4}, {}, 0, 20000000);
+    // Three samples, then the source falls silent: the data arrives while the runner waits.
+    Pipeline Value({.PayloadSize = 4, .StallingSampleIndex = 3}, {}, 0, 20000000);
     auto const RunThread = std::this_thread::get_id();
     std::vector<std::vector<std::uint8_t>> Delivered;
     int Calls = 0;
@@ -245,12 +248,13 @@ TEST_F(MediaSessionHelperTest, ExtraEventDeliversDataOnTheRunnersThreadWhileTheS
         for(auto& Write : Value.TakeWrites())
             Delivered.push_back(std::move(Write));
     });
-    EXPECT_TRUE(Value.Helper->Run());
-    for(auto& Write : Value.TakeWrites())
-        Delivered.push_back(std::move(Write));
+    int Checks = 0;
+    Value.Helper->SetStallCheck([&] { return ++Checks < 4; });
+    EXPECT_FALSE(Value.Helper->Run());
     EXPECT_GE(Calls, 1);
     EXPECT_FALSE(OtherThread);
-    ASSERT_EQ(Delivered.size(), 50u);
-    for(std::uint32_t Index = 0; Index < 50; ++Index)
+    ASSERT_EQ(Delivered.size(), 3u);
+    for(std::uint32_t Index = 0; Index < 3; ++Index)
         EXPECT_EQ(Delivered[Index], Payload(Index, 4));
+    EXPECT_TRUE(Value.TakeWrites().empty());
 }

@@ -12,6 +12,7 @@ namespace MF
 // Results of Event::WaitForAny, with the platform's values.
 inline constexpr std::uint32_t WAIT_OBJECT_0 = 0;
 inline constexpr std::uint32_t WAIT_TIMEOUT = 258;
+inline constexpr std::uint32_t WAIT_FAILED = 0xFFFFFFFF;
 // The most events one wait takes.
 inline constexpr std::size_t MAXIMUM_WAIT_OBJECTS = 64;
 

@@ -124,12 +124,13 @@ void MediaSession::DoSetTopology(std::shared_ptr<Topology> const& Value)
 {
     HRESULT const Status = StatusBoundary([&] {
         CHECK_CONDITION(m_State == State::Created, MF_E_INVALIDREQUEST);
+        // Kept even when it does not resolve: its components are shut down with the session.
+        m_Topology = Value;
         Resolve(*Value);
     });
     InternalQueueEvent(MESessionTopologySet, Status, PropVariant(std::static_pointer_cast<Object>(Value)));
     if(Failed(Status))
         return;
-    m_Topology = Value;
     m_State = State::Ready;
     QueueTopologyStatus(MF_TOPOSTATUS_READY);
 }
@@ -266,13 +267,8 @@ void MediaSession::Teardown() noexcept
         if(Callback)
             Callback->Clear();
     ShutdownEventQueue();
-    if(m_Source)
-        BestEffort([&] { m_Source->Shutdown(); });
-    for(auto const& Transform : m_Transforms)
-        if(auto const Shutdown = std::dynamic_pointer_cast<IShutdown>(Transform))
-            BestEffort([&] { Shutdown->Shutdown(); });
-    if(m_MediaSink)
-        BestEffort([&] { m_MediaSink->Shutdown(); });
+    if(m_Topology)
+        ShutdownComponents(*m_Topology);
     m_Outputs.clear();
     m_Source.reset();
     m_Stream.reset();
@@ -282,6 +278,33 @@ void MediaSession::Teardown() noexcept
     m_MediaSink.reset();
     m_Topology.reset();
     m_WorkQueue->Shutdown();
+}
+
+void MediaSession::ShutdownComponents(Topology const& Value) noexcept
+{
+    // Walks the nodes rather than the resolved chain, so that the components
+    // of a topology that failed to resolve are shut down too.
+    for(std::size_t Index = 0; Index < Value.GetNodeCount(); ++Index)
+        BestEffort([&] {
+            auto const Node = Value.GetNode(Index);
+            switch(Node->GetNodeType())
+            {
+            case MF_TOPOLOGY_SOURCESTREAM_NODE:
+                if(auto const Source = Node->FindItem(MF_TOPONODE_SOURCE))
+                    if(auto const Object = Source->GetObjectAs<IMediaSource>())
+                        Object->Shutdown();
+                break;
+            case MF_TOPOLOGY_TRANSFORM_NODE:
+                if(auto const Shutdown = std::dynamic_pointer_cast<IShutdown>(Node->GetObject()))
+                    Shutdown->Shutdown();
+                break;
+            case MF_TOPOLOGY_OUTPUT_NODE:
+                if(auto const StreamSink = std::dynamic_pointer_cast<IStreamSink>(Node->GetObject()))
+                    StreamSink->GetMediaSink()->Shutdown();
+                break;
+            default: break;
+            }
+        });
 }
 
 std::shared_ptr<IMediaEventGenerator> MediaSession::GetGenerator(Generator Which) const

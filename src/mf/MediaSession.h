@@ -109,6 +109,7 @@ private:
     void CompleteClose(HRESULT Status);
     void StopComponents();
     void Teardown() noexcept;
+    static void ShutdownComponents(Topology const& Value) noexcept;
 
     void Subscribe(Generator Which);
     std::shared_ptr<IMediaEventGenerator> GetGenerator(Generator Which) const;
