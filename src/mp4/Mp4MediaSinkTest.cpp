@@ -1,0 +1,131 @@
+#include "mp4/Mp4MediaSink.h"
+
+#include <gtest/gtest.h>
+
+#include "mf/Guids.h"
+#include "mf/MediaStatus.h"
+#include "mp4/Mp4SinkTestTools.h"
+#include "mp4/Mp4TestBytes.h"
+
+using namespace Mp4::Test;
+using Mp4::Test::Hex;
+using Mp4::Test::ReadU32;
+
+namespace
+{
+HRESULT StatusOf(std::function<void()> const& Body) { return StatusBoundary(Body); }
+
+EncodedFrame Frame(std::string_view Hex, std::int64_t Time, bool Key)
+{
+    EncodedFrame Value;
+    Value.m_Data = Mp4::Test::Hex(Hex);
+    Value.m_Time = Time;
+    Value.m_Duration = 400'000;
+    Value.m_KeyFrame = Key;
+    return Value;
+}
+
+auto const IdrWithParameterSets = "00000001 6764001f 00000001 68ebe3cb 00000001 65888400";
+} // namespace
+
+TEST(Mp4MediaSink, StreamSinksAndTheirFailures)
+{
+    auto const Sink = Mp4MediaSink::Create(std::make_shared<RecordingByteStream>());
+    EXPECT_EQ(Sink->GetCharacteristics(), MF::MEDIASINK_RATELESS);
+    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, nullptr); }), E_NOTIMPL);
+    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, MakeAudioType(MF::MFAudioFormat_MP3, {})); }), MF_E_INVALIDMEDIATYPE);
+    auto const Stream = Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_H264, {}));
+    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_HEVC, {})); }), MF_E_STREAMSINK_EXISTS);
+    Sink->AddStreamSink(2, MakeAudioType(MF::MFAudioFormat_FLAC, {}));
+    EXPECT_EQ(Sink->GetStreamSinkCount(), 2u);
+    EXPECT_EQ(Sink->GetStreamSinkById(1), Stream);
+    EXPECT_EQ(StatusOf([&] { Sink->GetStreamSinkByIndex(2); }), MF_E_INVALIDINDEX);
+
+    // One stream exactly, or the clock does not start.
+    auto const Clock = MF::PresentationClock::Create();
+    Sink->SetPresentationClock(Clock);
+    EXPECT_NE(StatusOf([&] { Clock->Start(0); }), S_OK);
+    Sink->RemoveStreamSink(2);
+    EXPECT_EQ(StatusOf([&] { Sink->RemoveStreamSink(2); }), MF_E_INVALIDSTREAMNUMBER);
+    Clock->Start(0);
+
+    Sink->RemoveStreamSink(1);
+    EXPECT_EQ(StatusOf([&] { Stream->ProcessSample(MakeSample(Frame(IdrWithParameterSets, 0, true))); }), MF_E_STREAMSINK_REMOVED);
+    EXPECT_EQ(StatusOf([&] { Stream->ProcessSample(nullptr); }), E_INVALIDARG);
+    Sink->Shutdown();
+    EXPECT_EQ(StatusOf([&] { Sink->Shutdown(); }), MF_E_SHUTDOWN);
+    EXPECT_EQ(StatusOf([&] { Stream->ProcessSample(MakeSample(Frame(IdrWithParameterSets, 0, true))); }), MF_E_SHUTDOWN);
+    EXPECT_EQ(StatusOf([&] { Sink->GetStreamSinkCount(); }), MF_E_SHUTDOWN);
+}
+
+TEST(Mp4MediaSink, WritesHeaderFirstThenOneFragmentPerSample)
+{
+    SinkRun Run;
+    Run.m_Sink->SetFirstSequenceNumber(76);
+    Run.Start(MakeVideoType(MF::MFVideoFormat_H264, {320, 240, 25, 1}), 30'000'000);
+    EXPECT_EQ(Run.TakeStreamEvents(), (std::vector<std::uint32_t>{MF::MEStreamSinkStarted, MF::MEStreamSinkRequestSample}));
+    // The first sample has no clean-point attribute: it counts as a sync sample.
+    auto First = MakeSample(Frame(IdrWithParameterSets, 30'000'000, true));
+    First->DeleteItem(MF::MFSampleExtension_CleanPoint);
+    Run.m_StreamSink->ProcessSample(First);
+    Run.m_StreamSink->ProcessSample(MakeSample(Frame("00000001 419a2233", 30'400'000, false)));
+    EXPECT_EQ(Run.TakeStreamEvents(), (std::vector<std::uint32_t>{MF::MEStreamSinkRequestSample, MF::MEStreamSinkRequestSample}));
+    EXPECT_EQ(Run.m_Sink->GetCodecsString(), "avc1.64001f");
+
+    auto const& Writes = Run.m_ByteStream->m_WriteVector;
+    ASSERT_EQ(Writes.size(), 5u);
+    EXPECT_EQ(ReadU32(Writes[0], 4), Mp4::MakeFourCc("ftyp"));
+    EXPECT_EQ(ReadU32(Writes[0], 36 + 4), Mp4::MakeFourCc("moov"));
+    // moof: sequence 76 then 77; tfdt 75 and 76 at 25 fps; sync flags.
+    EXPECT_EQ(Writes[1].size(), 104u);
+    EXPECT_EQ(ReadU32(Writes[1], 20), 76u);
+    EXPECT_EQ(ReadU32(Writes[1], 64), 75u);
+    EXPECT_EQ(ReadU32(Writes[1], 96), 0x02000000u);
+    EXPECT_EQ(ReadU32(Writes[2], 4), Mp4::MakeFourCc("mdat"));
+    EXPECT_EQ(Writes[2], Hex("00000020 6d646174 00000004 6764001f 00000004 68ebe3cb 00000004 65888400"));
+    EXPECT_EQ(ReadU32(Writes[3], 20), 77u);
+    EXPECT_EQ(ReadU32(Writes[3], 64), 76u);
+    EXPECT_EQ(ReadU32(Writes[3], 96), 0x01010000u);
+
+    Run.m_StreamSink->PlaceMarker(MF::MFSTREAMSINK_MARKER_ENDOFSEGMENT, {}, MF::PropVariant(std::uint64_t{7}));
+    EXPECT_EQ(StatusOf([&] { Run.m_StreamSink->PlaceMarker(MF::MFSTREAMSINK_MARKER_TICK, MF::PropVariant(std::uint32_t{1}), {}); }), E_INVALIDARG);
+    Run.m_Clock->Stop();
+    EXPECT_EQ(Run.TakeStreamEvents(), (std::vector<std::uint32_t>{MF::MEStreamSinkMarker, MF::MEStreamSinkStopped}));
+    Run.m_Sink->Shutdown();
+}
+
+TEST(Mp4MediaSink, FirstSampleWithoutParameterSetsFailsTheHeader)
+{
+    SinkRun Run;
+    Run.Start(MakeVideoType(MF::MFVideoFormat_H264, {}));
+    EXPECT_NE(StatusOf([&] { Run.m_StreamSink->ProcessSample(MakeSample(Frame("00000001 65888400", 0, true))); }), S_OK);
+    EXPECT_TRUE(Run.m_ByteStream->m_WriteVector.empty());
+    Run.m_Sink->Shutdown();
+}
+
+TEST(Mp4MediaSink, FlacHeaderPayloadsMakeTheSampleEntry)
+{
+    auto const Stream = EncodeFlac(48000);
+    SinkRun Run;
+    Run.Start(MakeAudioType(MF::MFAudioFormat_FLAC, {}), 50'000'000);
+    // The stream header comes as payloads without audio samples, here in two pieces.
+    EncodedFrame Head, Tail;
+    Head.m_Data.assign(Stream.m_Header.begin(), Stream.m_Header.begin() + 6);
+    Tail.m_Data.assign(Stream.m_Header.begin() + 6, Stream.m_Header.end());
+    for(auto const* Piece : {&Head, &Tail})
+    {
+        auto Sample = MakeSample(*Piece);
+        Sample->SetUINT32(MF::MFSampleExtension_FlacSampleCount, 0);
+        Run.m_StreamSink->ProcessSample(Sample);
+    }
+    EXPECT_TRUE(Run.m_ByteStream->m_WriteVector.empty());
+    auto Second = Stream.m_FrameVector[1];
+    Second.m_Time = 0; // the position decides, not the time the sample carries
+    Run.m_StreamSink->ProcessSample(MakeSample(Second));
+    auto const& Writes = Run.m_ByteStream->m_WriteVector;
+    ASSERT_EQ(Writes.size(), 3u);
+    // tfdt = 5 s + 4096 samples at 48 kHz; duration 4096.
+    EXPECT_EQ(ReadU32(Writes[1], 64), 240000u + 4096);
+    EXPECT_EQ(ReadU32(Writes[1], 48), 4096u);
+    Run.m_Sink->Shutdown();
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mf/IByteStream.h"
+#include "mf/IStreamSink.h"
+#include "mf/MediaType.h"
+#include "mf/Sample.h"
+#include "mp4/Mp4MediaSink.h"
+#include "mp4/Mp4TestEncoders.h"
+
+// Running the MP4 sink in tests and judging what it wrote with ffprobe and
+// ffmpeg.
+namespace Mp4::Test
+{
+// Keeps every write, in order.
+class RecordingByteStream final : public MF::IByteStream
+{
+public:
+    std::uint32_t GetCapabilities() override { return MF::MFBYTESTREAM_IS_WRITABLE; }
+    std::uint64_t GetLength() override { throw HResultError(E_NOTIMPL); }
+    void SetLength(std::uint64_t) override { throw HResultError(E_NOTIMPL); }
+    std::uint64_t GetCurrentPosition() override { return m_Position; }
+    void SetCurrentPosition(std::uint64_t) override { throw HResultError(E_NOTIMPL); }
+    bool IsEndOfStream() override { throw HResultError(E_NOTIMPL); }
+    std::uint32_t Read(std::uint8_t*, std::uint32_t) override { throw HResultError(E_NOTIMPL); }
+    void BeginRead(std::uint8_t*, std::uint32_t, std::shared_ptr<MF::IAsyncCallback>, std::shared_ptr<MF::Object>) override { throw HResultError(E_NOTIMPL); }
+    std::uint32_t EndRead(std::shared_ptr<MF::AsyncResult> const&) override { throw HResultError(E_NOTIMPL); }
+    std::uint32_t Write(std::uint8_t const* Buffer, std::uint32_t Count) override;
+    void BeginWrite(std::uint8_t const*, std::uint32_t, std::shared_ptr<MF::IAsyncCallback>, std::shared_ptr<MF::Object>) override { throw HResultError(E_NOTIMPL); }
+    std::uint32_t EndWrite(std::shared_ptr<MF::AsyncResult> const&) override { throw HResultError(E_NOTIMPL); }
+    std::uint64_t Seek(MF::SeekOrigin, std::int64_t, std::uint32_t) override { throw HResultError(E_NOTIMPL); }
+    void Flush() override { }
+    void Close() override { }
+
+    std::vector<std::vector<std::uint8_t>> m_WriteVector;
+    std::uint64_t m_Position = 0;
+};
+
+std::shared_ptr<MF::MediaType> MakeVideoType(MF::Guid const& Subtype, VideoSettings const& Settings);
+std::shared_ptr<MF::MediaType> MakeAudioType(MF::Guid const& Subtype, std::vector<std::uint8_t> UserData);
+std::shared_ptr<MF::Sample> MakeSample(EncodedFrame const& Frame, bool WithDecodeTime = true);
+
+struct SinkRun
+{
+    std::shared_ptr<RecordingByteStream> m_ByteStream = std::make_shared<RecordingByteStream>();
+    std::shared_ptr<Mp4MediaSink> m_Sink = Mp4MediaSink::Create(m_ByteStream);
+    std::shared_ptr<MF::IStreamSink> m_StreamSink;
+    std::shared_ptr<MF::PresentationClock> m_Clock = MF::PresentationClock::Create();
+
+    // Adds the stream and starts the clock at StartOffset.
+    void Start(std::shared_ptr<MF::MediaType> const& Type, std::int64_t StartOffset = 0);
+    // Every write joined: what a player gets as initialisation segment plus media segment.
+    std::vector<std::uint8_t> GetFile() const;
+    // The event types queued on the stream sink so far.
+    std::vector<std::uint32_t> TakeStreamEvents();
+};
+
+// Packages the frames (decode order) with a fresh sink and returns the file.
+std::vector<std::uint8_t> Package(std::shared_ptr<MF::MediaType> const& Type, std::vector<std::shared_ptr<MF::Sample>> const& Samples,
+                                  ProtectionSettings const& Protection = {}, std::uint32_t FirstSequenceNumber = 1, std::int64_t StartOffset = 0);
+
+// A file in a temporary folder, removed with the object.
+class TemporaryFile
+{
+public:
+    explicit TemporaryFile(std::vector<std::uint8_t> const& Bytes);
+    ~TemporaryFile();
+    std::string const& GetPath() const noexcept { return m_Path; }
+
+private:
+    std::string m_Path;
+};
+
+struct ProbedFrame
+{
+    std::int64_t m_Pts = 0;
+    bool m_KeyFrame = false;
+};
+struct ProbeResult
+{
+    std::string m_CodecName;
+    std::string m_Profile;
+    std::vector<ProbedFrame> m_FrameVector; // in presentation order
+    // ffmpeg moves every presentation time later by the largest negative
+    // composition offset it meets, so that no frame presents before it
+    // decodes; the fragments' own times are the ones minus this shift. The
+    // first fragment of a run has offset 0, so the shift shows on its packet.
+    std::int64_t m_PresentationShift = 0;
+};
+// ffprobe's view of the first stream: codec, and every decoded frame.
+ProbeResult Probe(std::string const& Path);
+// ffmpeg's MD5 of every decoded frame, with a decryption key when given.
+std::string DecodedFrameDigests(std::string const& Path, std::string const& KeyHex = {});
+// The sample payloads as ffmpeg reads them (decrypted when a key is given),
+// one fragment at a time: ffmpeg 5.1 applies a fragment's encryption
+// information to the samples of the fragment it read last, which breaks
+// files with several fragments; each fragment with the initialisation
+// segment on its own is read right.
+std::string ReadPayloads(std::vector<std::uint8_t> const& File, std::string const& KeyHex = {});
+std::string RunCommand(std::string const& Command);
+} // namespace Mp4::Test
