@@ -12,19 +12,20 @@ namespace
 constexpr std::uint8_t RawPayloadType = 0;
 constexpr std::uint8_t AacProfileLevel2 = 0x29;
 constexpr std::size_t WaveFormatExtensionSize = 12;
-
-void CheckAudioType(MF::MediaType const& Type)
-{
-    CHECK_CONDITION(Type.GetMajorType() == MF::MFMediaType_Audio, MF_E_INVALIDMEDIATYPE);
-    std::uint32_t const Rate = Type.GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND);
-    std::uint32_t const Channels = Type.GetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS);
-    CHECK_CONDITION(Rate >= 8000 && Rate <= 96000 && Channels >= 1 && Channels <= 2, MF_E_INVALIDMEDIATYPE);
-}
+constexpr std::uint32_t MaximalRate = 96000;
+constexpr std::uint32_t MaximalChannels = 2;
+// 8 to 512 kbit/s.
+constexpr std::uint32_t MinimalBytesPerSecond = 1000;
+constexpr std::uint32_t MaximalBytesPerSecond = 64000;
 } // namespace
 
 std::shared_ptr<AacEncoderTransform> AacEncoderTransform::Create()
 {
     return std::make_shared<AacEncoderTransform>();
+}
+
+AacEncoderTransform::AacEncoderTransform() : PcmEncoderTransform(MF::MFAudioFormat_AAC, MaximalRate, MaximalChannels)
+{
 }
 
 std::int64_t AacEncoderTransform::InputStartTime(std::int64_t WindowStart, std::uint32_t SampleRate)
@@ -50,25 +51,13 @@ void AacEncoderTransform::SetOutputWindow(std::int64_t Start, std::int64_t End)
 
 void AacEncoderTransform::CheckOutputType(MF::MediaType const& Type)
 {
-    CheckAudioType(Type);
-    CHECK_CONDITION(Type.GetSubtype() == MF::MFAudioFormat_AAC, MF_E_INVALIDMEDIATYPE);
+    PcmEncoderTransform::CheckOutputType(Type);
     std::uint32_t const BytesPerSecond = Type.GetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND);
-    CHECK_CONDITION(BytesPerSecond >= 1000 && BytesPerSecond <= 64000, MF_E_INVALIDMEDIATYPE);
+    CHECK_CONDITION(BytesPerSecond >= MinimalBytesPerSecond && BytesPerSecond <= MaximalBytesPerSecond, MF_E_INVALIDMEDIATYPE);
 }
 
-void AacEncoderTransform::CheckInputType(MF::MediaType const& Type)
+void AacEncoderTransform::ConfigureCodec()
 {
-    CheckAudioType(Type);
-    CHECK_CONDITION(Type.GetSubtype() == MF::MFAudioFormat_PCM && Type.GetUINT32(MF::MF_MT_AUDIO_BITS_PER_SAMPLE) == 16, MF_E_INVALIDMEDIATYPE);
-    CHECK_CONDITION(Type.GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND) == OutputType().GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND) &&
-                        Type.GetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS) == OutputType().GetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS),
-                    MF_E_INVALIDMEDIATYPE);
-}
-
-void AacEncoderTransform::Configure()
-{
-    m_Grid.emplace(OutputType().GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND));
-    m_Channels = OutputType().GetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS);
     m_Bitrate = OutputType().GetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND) * 8;
     CreateEncoder();
     std::vector<std::uint8_t> UserData(WaveFormatExtensionSize, 0);
@@ -84,9 +73,9 @@ void AacEncoderTransform::Configure()
 
 void AacEncoderTransform::CreateEncoder()
 {
-    std::int64_t const First = m_Grid->SampleIndex(m_WindowStart, true);
-    std::int64_t const End = m_WindowEnd == Unbounded ? AacEncoder::Unbounded : m_Grid->SampleIndex(m_WindowEnd, true);
-    m_Encoder = std::make_unique<AacEncoder>(m_Grid->SampleRate(), m_Channels, m_Bitrate, First, End);
+    std::int64_t const First = Grid().SampleIndex(m_WindowStart, true);
+    std::int64_t const End = m_WindowEnd == Unbounded ? AacEncoder::Unbounded : Grid().SampleIndex(m_WindowEnd, true);
+    m_Encoder = std::make_unique<AacEncoder>(Grid().SampleRate(), Channels(), m_Bitrate, First, End);
 }
 
 void AacEncoderTransform::StartStream()
@@ -96,29 +85,13 @@ void AacEncoderTransform::StartStream()
     CreateEncoder();
 }
 
-void AacEncoderTransform::Process(MF::Sample& Input)
+void AacEncoderTransform::Encode(std::int16_t const* Samples, std::uint32_t Count, std::int64_t FirstSample, std::vector<EncodedSample>& Encoded)
 {
-    auto const Buffer = Input.ConvertToContiguousBuffer();
-    CHECK_POINTER(Buffer);
-    std::size_t const FrameSize = sizeof(std::int16_t) * m_Channels;
-    CHECK_CONDITION(Buffer->GetCurrentLength() % FrameSize == 0, MF_E_INVALIDMEDIATYPE);
-    auto const Count = static_cast<std::uint32_t>(Buffer->GetCurrentLength() / FrameSize);
-    if(Count == 0)
-        return;
-    std::vector<EncodedSample> Encoded;
-    m_Encoder->Encode(reinterpret_cast<std::int16_t const*>(Buffer->GetData()), Count, m_Grid->SampleIndex(Input.GetSampleTime(), true), Encoded);
-    EmitAll(Encoded);
+    if(Count)
+        m_Encoder->Encode(Samples, Count, FirstSample, Encoded);
 }
 
-void AacEncoderTransform::Drain()
+void AacEncoderTransform::DrainCodec(std::vector<EncodedSample>& Encoded)
 {
-    std::vector<EncodedSample> Encoded;
     m_Encoder->Drain(Encoded);
-    EmitAll(Encoded);
-}
-
-void AacEncoderTransform::EmitAll(std::vector<EncodedSample>& Encoded)
-{
-    for(auto& Sample : Encoded)
-        Emit(ToSample(std::move(Sample)));
 }

@@ -2,10 +2,9 @@
 
 #include <limits>
 #include <memory>
-#include <optional>
 
 #include "media/AacEncoder.h"
-#include "media/SynchronousTransform.h"
+#include "media/PcmEncoderTransform.h"
 
 // The AAC-LC encoder transform over AacEncoder. The input type is 16-bit
 // PCM; the output type has the same rate and channels, subtype
@@ -18,36 +17,33 @@
 // its source at InputStartTime and ends it at InputEndTime of that window:
 // the frames then lie on the one 1024-sample grid of the presentation and
 // only those that start inside the window come out.
-class AacEncoderTransform final : public SynchronousTransform
+class AacEncoderTransform final : public PcmEncoderTransform
 {
 public:
     static constexpr std::int64_t Unbounded = std::numeric_limits<std::int64_t>::max();
 
     static std::shared_ptr<AacEncoderTransform> Create();
+    AacEncoderTransform();
 
     // Times in 100-ns units at the given sample rate.
     static std::int64_t InputStartTime(std::int64_t WindowStart, std::uint32_t SampleRate);
     static std::int64_t InputEndTime(std::int64_t WindowEnd, std::uint32_t SampleRate);
     // The window of presentation times whose frames come out; the whole
-    // timeline without one.
+    // timeline without one. Before the run starts.
     void SetOutputWindow(std::int64_t Start, std::int64_t End);
 
 protected:
     void CheckOutputType(MF::MediaType const& Type) override;
-    void CheckInputType(MF::MediaType const& Type) override;
-    void Configure() override;
+    void ConfigureCodec() override;
     void StartStream() override;
-    void Process(MF::Sample& Input) override;
-    void Drain() override;
+    void Encode(std::int16_t const* Samples, std::uint32_t Count, std::int64_t FirstSample, std::vector<EncodedSample>& Encoded) override;
+    void DrainCodec(std::vector<EncodedSample>& Encoded) override;
 
 private:
     void CreateEncoder();
-    void EmitAll(std::vector<EncodedSample>& Encoded);
 
     std::int64_t m_WindowStart = 0;
     std::int64_t m_WindowEnd = Unbounded;
-    std::optional<AudioSampleGrid> m_Grid;
-    std::uint32_t m_Channels = 0;
     std::uint32_t m_Bitrate = 0;
     std::unique_ptr<AacEncoder> m_Encoder;
 };

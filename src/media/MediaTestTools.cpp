@@ -1,9 +1,20 @@
 #include "media/MediaTestTools.h"
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+
+#include "media/CollectingMediaSink.h"
+#include "mf/AttributeKeys.h"
+#include "mf/Guids.h"
+#include "mf/MediaSession.h"
+#include "mf/MediaStatus.h"
+#include "mf/Topology.h"
 
 namespace MediaTestTools
 {
@@ -54,6 +65,92 @@ CommandResult RunCommand(std::string const& Command)
     std::ifstream Errors(ErrorPath);
     Result.Errors.assign(std::istreambuf_iterator<char>(Errors), std::istreambuf_iterator<char>());
     return Result;
+}
+
+namespace
+{
+// The next event of the session, or nothing once the deadline passed.
+std::shared_ptr<MF::MediaEvent> NextEvent(MF::MediaSession& Session, std::chrono::steady_clock::time_point Deadline)
+{
+    while(std::chrono::steady_clock::now() < Deadline)
+    {
+        try
+        {
+            return Session.GetEvent(MF::MF_EVENT_FLAG_NO_WAIT);
+        }
+        catch(HResultError const& Error)
+        {
+            if(Error.Code() != MF_E_NO_EVENTS_AVAILABLE)
+                throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "the pipeline did not finish in time";
+    return nullptr;
+}
+
+// Waits for the event Type (or a failure, whose status it returns).
+HRESULT WaitFor(MF::MediaSession& Session, MF::MediaEventType Type, std::chrono::steady_clock::time_point Deadline)
+{
+    while(auto const Event = NextEvent(Session, Deadline))
+    {
+        if(Failed(Event->GetStatus()))
+            return Event->GetStatus();
+        if(Event->GetType() == Type)
+            return S_OK;
+    }
+    return E_ABORT;
+}
+} // namespace
+
+PipelineResult RunPipeline(std::shared_ptr<MF::IMediaSource> const& Source, std::vector<std::shared_ptr<MF::ITransform>> const& Transforms,
+                           std::int64_t Position, std::optional<std::int64_t> Duration)
+{
+    auto const Deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    auto const Descriptor = Source->CreatePresentationDescriptor();
+    if(Duration)
+        Descriptor->SetUINT64(MF::MF_PD_DURATION, static_cast<std::uint64_t>(*Duration));
+    auto const StreamDescriptor = Descriptor->GetStreamDescriptorByIndex(0);
+    auto const Topology = MF::Topology::Create();
+    auto Node = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
+    Node->SetObject(MF::MF_TOPONODE_SOURCE, Source);
+    Node->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, Descriptor);
+    Node->SetObject(MF::MF_TOPONODE_STREAM_DESCRIPTOR, StreamDescriptor);
+    Topology->AddNode(Node);
+    for(auto const& Transform : Transforms)
+    {
+        auto TransformNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_TRANSFORM_NODE);
+        TransformNode->SetObject(Transform);
+        Topology->AddNode(TransformNode);
+        Node->ConnectOutput(0, TransformNode, 0);
+        Node = TransformNode;
+    }
+    auto const Sink = CollectingMediaSink::Create(StreamDescriptor->GetMediaTypeHandler()->GetMajorType());
+    auto const OutputNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_OUTPUT_NODE);
+    OutputNode->SetObject(Sink->GetStream());
+    Topology->AddNode(OutputNode);
+    Node->ConnectOutput(0, OutputNode, 0);
+
+    auto const Session = MF::MediaSession::Create();
+    PipelineResult Result;
+    Session->SetTopology(0, Topology);
+    Result.Status = WaitFor(*Session, MF::MESessionTopologySet, Deadline);
+    if(Succeeded(Result.Status))
+    {
+        Session->Start(MF::GUID_NULL, MF::PropVariant(Position));
+        Result.Status = WaitFor(*Session, MF::MESessionEnded, Deadline);
+    }
+    Session->Close();
+    WaitFor(*Session, MF::MESessionClosed, Deadline);
+    Session->Shutdown();
+    Result.Samples = Sink->GetSamples();
+    return Result;
+}
+
+std::vector<std::uint8_t> Payload(MF::Sample& Sample)
+{
+    auto const Span = Sample.ConvertToContiguousBuffer()->GetSpan();
+    return {Span.begin(), Span.end()};
 }
 
 std::string Text(std::vector<std::uint8_t> const& Data)

@@ -2,8 +2,15 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "base/Status.h"
+#include "mf/IMediaSource.h"
+#include "mf/ITransform.h"
+#include "mf/Sample.h"
 
 // What the media tests share: files in a scratch directory and the ffmpeg
 // tools as the independent judges of what the encoders make.
@@ -22,6 +29,20 @@ struct CommandResult
 // Runs a shell command and collects its standard output and error.
 CommandResult RunCommand(std::string const& Command);
 std::string Text(std::vector<std::uint8_t> const& Data);
+
+struct PipelineResult
+{
+    // The status of the pipeline's failure, S_OK when it ended.
+    HRESULT Status = S_OK;
+    std::vector<std::shared_ptr<MF::Sample>> Samples;
+};
+// Runs Source → Transforms → a collecting sink in a media session from
+// Position with the presentation duration Duration (none: the source's own),
+// and closes and shuts the session down. Fails the test after a minute.
+PipelineResult RunPipeline(std::shared_ptr<MF::IMediaSource> const& Source, std::vector<std::shared_ptr<MF::ITransform>> const& Transforms,
+                           std::int64_t Position, std::optional<std::int64_t> Duration);
+// The payload of a sample.
+std::vector<std::uint8_t> Payload(MF::Sample& Sample);
 
 // The NAL unit types of an Annex B stream, in order (HEVC when Hevc is set).
 std::vector<int> NalUnitTypes(std::vector<std::uint8_t> const& Data, bool Hevc);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "media/AudioSampleGrid.h"
+#include "media/SynchronousTransform.h"
+#include "mf/Guid.h"
+
+// What the AAC and FLAC encoder transforms share: 16-bit PCM in, at the
+// sample rate and channel count of the output type, whose subtype names the
+// codec. Each input is handed to the codec with the absolute index of its
+// first sample, and every frame the codec makes comes out as one sample.
+class PcmEncoderTransform : public SynchronousTransform
+{
+protected:
+    PcmEncoderTransform(MF::Guid const& Subtype, std::uint32_t MaximalRate, std::uint32_t MaximalChannels);
+
+    void CheckOutputType(MF::MediaType const& Type) override;
+    void CheckInputType(MF::MediaType const& Type) final;
+    void Configure() final;
+    void Process(MF::Sample& Input) final;
+    void Drain() final;
+
+    // Both types are set: make the codec, put its private data into the output type.
+    virtual void ConfigureCodec() = 0;
+    virtual void Encode(std::int16_t const* Samples, std::uint32_t Count, std::int64_t FirstSample, std::vector<EncodedSample>& Encoded) = 0;
+    virtual void DrainCodec(std::vector<EncodedSample>& Encoded) = 0;
+    // The output sample of a frame: by default payload, times and clean point.
+    virtual std::shared_ptr<MF::Sample> ToOutput(EncodedSample&& Encoded) { return ToSample(std::move(Encoded)); }
+
+    AudioSampleGrid const& Grid() const { return *m_Grid; }
+    std::uint32_t Channels() const noexcept { return m_Channels; }
+
+private:
+    void EmitAll(std::vector<EncodedSample>& Encoded);
+
+    MF::Guid const m_Subtype;
+    std::uint32_t const m_MaximalRate;
+    std::uint32_t const m_MaximalChannels;
+    std::optional<AudioSampleGrid> m_Grid;
+    std::uint32_t m_Channels = 0;
+};
