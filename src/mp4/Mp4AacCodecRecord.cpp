@@ -3,6 +3,7 @@
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "mp4/Mp4BoxWriter.h"
+#include "mp4/Mp4HexText.h"
 #include "mp4/Mp4StructureBoxes.h"
 #include "mp4/Mp4TrackBuilder.h"
 
@@ -56,6 +57,7 @@ void AacCodecRecord::InitializeSampleEntry(StsdBox& Stsd, AudioFormat const& For
     TrackBuilder::InitializeAudioSampleEntry(Entry, Format);
     Entry.m_EsdsBox.SetPresent();
     Entry.m_EsdsBox.m_Data = MakeEsDescriptor(Format);
+    TRACE("EsdsBox.m_Data %s, size %zu\n", FormatHexText(Entry.m_EsdsBox.m_Data).c_str(), Entry.m_EsdsBox.m_Data.size());
 }
 
 std::string AacCodecRecord::GetCodecsString(AudioFormat const& Format)

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/Check.h"
+#include "mp4/Mp4HexText.h"
 #include "mp4/Mp4StructureBoxes.h"
 #include "mp4/Mp4TrackBuilder.h"
 
@@ -25,6 +26,7 @@ void FlacCodecRecord::ParseStreamHeader(std::span<std::uint8_t const> Header)
     auto const Block = Header.subspan(sizeof StreamMarker + MetadataBlockHeaderSize);
     CHECK_LINE(BlockLength <= Block.size());
     m_Header.assign(Block.begin(), Block.begin() + static_cast<std::ptrdiff_t>(BlockLength));
+    TRACE("m_Header %s\n", FormatHexText(m_Header).c_str());
 }
 
 void FlacCodecRecord::InitializeSampleEntry(StsdBox& Stsd, AudioFormat const& Format) const
