@@ -46,9 +46,10 @@ public:
     {
         return QueueOperation(WorkQueue, std::make_shared<FunctionOperation>(shared_from_this(), std::move(Body)));
     }
-    std::optional<std::uint64_t> QueueWaiting(std::shared_ptr<MF::Event> const& Event, std::function<void()> Body)
+    std::optional<std::uint64_t> QueueWaiting(std::shared_ptr<MF::Event> const& Event, std::function<void()> Body,
+                                              std::shared_ptr<MF::WorkQueue> const& Queue = nullptr)
     {
-        return QueueWaitingOperation(Event, std::make_shared<FunctionOperation>(shared_from_this(), std::move(Body)));
+        return QueueWaitingOperation(Event, std::make_shared<FunctionOperation>(shared_from_this(), std::move(Body)), Queue);
     }
     void Shutdown()
     {
@@ -132,8 +133,9 @@ TEST_F(Framework, WaitingOperationRunsOncePerSignalAndCanBeCancelled)
     auto const Owner = std::make_shared<Component>();
     auto const Signal = MF::Event::Create(MF::EventReset::Automatic);
     std::atomic<int> Runs{0};
+    auto const Serial = MF::AllocateSerialWorkQueue();
     ASSERT_TRUE(Owner->QueueWaiting(Signal, [&] { ++Runs; }));
-    ASSERT_TRUE(Owner->QueueWaiting(Signal, [&] { ++Runs; }));
+    ASSERT_TRUE(Owner->QueueWaiting(Signal, [&] { ++Runs; }, Serial));
     auto const Cancelled = Owner->QueueWaiting(Signal, [&] { Runs += 100; });
     ASSERT_TRUE(Cancelled);
     EXPECT_TRUE(MF::CancelWorkItem(*Cancelled));

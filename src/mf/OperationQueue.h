@@ -54,13 +54,17 @@ public:
         ASSERT(Value);
         return PutWorkItem(Queue, m_AsyncCallback, std::move(Value));
     }
-    // Runs the operation on the multithreaded queue once Event is signalled.
-    // The key cancels it (CancelWorkItem); nothing when the platform is shut down.
-    std::optional<std::uint64_t> QueueWaitingOperation(std::shared_ptr<Event> const& Event, std::shared_ptr<Operation> Value)
+    // Runs the operation once Event is signalled, on Queue (a serial queue
+    // keeps it in order with the component's other operations), or on the
+    // multithreaded queue without one. The key cancels it (CancelWorkItem);
+    // nothing when the platform is shut down.
+    std::optional<std::uint64_t> QueueWaitingOperation(std::shared_ptr<Event> const& Event, std::shared_ptr<Operation> Value,
+                                                       std::shared_ptr<WorkQueue> const& Queue = nullptr)
     {
         ASSERT(Event);
         ASSERT(Value);
-        return PutWaitingWorkItem(Event, m_AsyncCallback->CreateAsyncResult(nullptr, std::move(Value)));
+        auto const Callback = Queue ? std::make_shared<AsyncCallback>(&OperationInvoke, Queue) : m_AsyncCallback;
+        return PutWaitingWorkItem(Event, Callback->CreateAsyncResult(nullptr, std::move(Value)));
     }
 
 protected:
