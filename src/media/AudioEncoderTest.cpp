@@ -53,26 +53,6 @@ std::vector<EncodedSample> AacSegment(std::int64_t Start, std::int64_t End)
     return Feed(Encoder, AacEncoder::InputStart(Start), AacEncoder::InputEnd(End));
 }
 
-// An ADTS header for an AAC-LC access unit at 48000 Hz, two channels.
-std::vector<std::uint8_t> Adts(std::vector<std::uint8_t> const& Unit)
-{
-    std::size_t const Length = Unit.size() + 7;
-    std::vector<std::uint8_t> Frame = {0xFF, 0xF1, static_cast<std::uint8_t>((1 << 6) | (3 << 2)), static_cast<std::uint8_t>((2 << 6) | (Length >> 11)),
-                                       static_cast<std::uint8_t>(Length >> 3), static_cast<std::uint8_t>(((Length & 7) << 5) | 0x1F), 0xFC};
-    Frame.insert(Frame.end(), Unit.begin(), Unit.end());
-    return Frame;
-}
-
-std::vector<std::int16_t> Decode(std::filesystem::path const& Path, std::string const& Options)
-{
-    auto const Result = RunCommand("ffmpeg -v error " + Options + " -i " + Path.string() + " -f s16le -");
-    EXPECT_EQ(Result.ExitCode, 0) << Result.Errors;
-    EXPECT_EQ(Result.Errors, "");
-    std::vector<std::int16_t> Samples(Result.Output.size() / 2);
-    std::memcpy(Samples.data(), Result.Output.data(), Samples.size() * 2);
-    return Samples;
-}
-
 // Signal to error ratio in dB of Decoded against the signal over [First, End).
 double SignalToError(std::vector<std::int16_t> const& Decoded, std::int64_t First, std::int64_t End)
 {
@@ -125,7 +105,7 @@ TEST(AacEncoder, SegmentsPutTheirFramesOnOneGridAndPlayBackToBackWithoutGaps)
     }
     auto const Path = ScratchDirectory() / "segments.aac";
     WriteFile(Path, Stream);
-    auto const Decoded = Decode(Path, "");
+    auto const Decoded = DecodeAudio(Path, "");
     ASSERT_EQ(Decoded.size(), All.size() * 1024 * Channels);
     // Every burst comes out where the signal has it, the one across the
     // joint at 6 s (frame 282 starts at 6.016 s) as well as the others: no
@@ -208,7 +188,7 @@ TEST(FlacEncoder, SegmentsDecodeLosslesslyAsOneStreamWithFramesNumberedOnTheGrid
         ASSERT_EQ(std::stoll(Line), Expected);
     EXPECT_EQ(Expected, 614400);
 
-    auto const Decoded = Decode(Path, "-err_detect crccheck+explode");
+    auto const Decoded = DecodeAudio(Path, "-err_detect crccheck+explode");
     EXPECT_EQ(Decoded, Signal(0, 614400));
 }
 
@@ -242,7 +222,7 @@ TEST(FlacFrameHeader, RenumberedFramesKeepValidChecksumsWhateverTheLengthOfTheNu
         Stream.insert(Stream.end(), Frame.begin(), Frame.end());
         auto const Path = ScratchDirectory() / ("renumbered-" + std::to_string(Number) + ".flac");
         WriteFile(Path, Stream);
-        EXPECT_EQ(Decode(Path, "-err_detect crccheck+explode"), Signal(0, 4096)) << Number;
+        EXPECT_EQ(DecodeAudio(Path, "-err_detect crccheck+explode"), Signal(0, 4096)) << Number;
     }
     auto Frame = Frames[0].Data;
     EXPECT_ANY_THROW(FlacFrameHeader::Renumber(Frame, 0x80000000u));

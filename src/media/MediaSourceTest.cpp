@@ -15,31 +15,6 @@ using namespace MediaTestTools;
 
 namespace
 {
-std::shared_ptr<MF::MediaType> VideoType(std::uint32_t Width, std::uint32_t Height, std::uint32_t RateN, std::uint32_t RateD)
-{
-    auto Type = std::make_shared<MF::MediaType>();
-    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
-    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
-    Type->SetSize(MF::MF_MT_FRAME_SIZE, Width, Height);
-    Type->SetRatio(MF::MF_MT_FRAME_RATE, RateN, RateD);
-    Type->SetUINT32(MF::MF_MT_INTERLACE_MODE, 2);
-    return Type;
-}
-
-std::shared_ptr<MF::MediaType> AudioType(MF::Guid const& Subtype, std::uint32_t Bits)
-{
-    auto Type = std::make_shared<MF::MediaType>();
-    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Audio);
-    Type->SetGUID(MF::MF_MT_SUBTYPE, Subtype);
-    Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, 2);
-    Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, 48000);
-    Type->SetUINT32(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT, 2 * Bits / 8);
-    Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, 48000 * 2 * Bits / 8);
-    Type->SetUINT32(MF::MF_MT_AUDIO_BITS_PER_SAMPLE, Bits);
-    Type->SetUINT32(MF::MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
-    return Type;
-}
-
 std::shared_ptr<VideoMediaSource> VideoSource(std::shared_ptr<MF::MediaType> Type)
 {
     auto Source = VideoMediaSource::Create();

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sys/wait.h>
 #include <thread>
@@ -151,6 +152,55 @@ std::vector<std::uint8_t> Payload(MF::Sample& Sample)
 {
     auto const Span = Sample.ConvertToContiguousBuffer()->GetSpan();
     return {Span.begin(), Span.end()};
+}
+
+std::shared_ptr<MF::MediaType> VideoType(std::uint32_t Width, std::uint32_t Height, std::uint32_t RateN, std::uint32_t RateD)
+{
+    auto Type = std::make_shared<MF::MediaType>();
+    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
+    Type->SetSize(MF::MF_MT_FRAME_SIZE, Width, Height);
+    Type->SetRatio(MF::MF_MT_FRAME_RATE, RateN, RateD);
+    Type->SetUINT32(MF::MF_MT_INTERLACE_MODE, 2);
+    return Type;
+}
+
+std::shared_ptr<MF::MediaType> AudioType(MF::Guid const& Subtype, std::uint32_t BitsPerSample)
+{
+    constexpr std::uint32_t Rate = 48000;
+    constexpr std::uint32_t Channels = 2;
+    auto Type = std::make_shared<MF::MediaType>();
+    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Audio);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, Subtype);
+    Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, Channels);
+    Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, Rate);
+    Type->SetUINT32(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT, Channels * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, Rate * Channels * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_BITS_PER_SAMPLE, BitsPerSample);
+    Type->SetUINT32(MF::MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
+    return Type;
+}
+
+std::vector<std::uint8_t> Adts(std::vector<std::uint8_t> const& Unit)
+{
+    // Profile LC, sampling frequency index 3, channel configuration 2, no CRC.
+    std::size_t const Length = Unit.size() + 7;
+    std::uint8_t const Header[7] = {0xFF, 0xF1, static_cast<std::uint8_t>((1 << 6) | (3 << 2)), static_cast<std::uint8_t>((2 << 6) | (Length >> 11)),
+                                    static_cast<std::uint8_t>(Length >> 3), static_cast<std::uint8_t>(((Length & 7) << 5) | 0x1F), 0xFC};
+    std::vector<std::uint8_t> Frame(Length);
+    std::memcpy(Frame.data(), Header, sizeof Header);
+    std::memcpy(Frame.data() + sizeof Header, Unit.data(), Unit.size());
+    return Frame;
+}
+
+std::vector<std::int16_t> DecodeAudio(std::filesystem::path const& Path, std::string const& Options)
+{
+    auto const Result = RunCommand("ffmpeg -v error " + Options + " -i " + Path.string() + " -f s16le -");
+    EXPECT_EQ(Result.ExitCode, 0) << Result.Errors;
+    EXPECT_EQ(Result.Errors, "");
+    std::vector<std::int16_t> Samples(Result.Output.size() / 2);
+    std::memcpy(Samples.data(), Result.Output.data(), Samples.size() * 2);
+    return Samples;
 }
 
 std::string Text(std::vector<std::uint8_t> const& Data)

@@ -44,6 +44,17 @@ PipelineResult RunPipeline(std::shared_ptr<MF::IMediaSource> const& Source, std:
 // The payload of a sample.
 std::vector<std::uint8_t> Payload(MF::Sample& Sample);
 
+// Uncompressed types as the segment runs make them: ARGB32 video,
+// progressive; 48000 Hz stereo audio.
+std::shared_ptr<MF::MediaType> VideoType(std::uint32_t Width, std::uint32_t Height, std::uint32_t RateN, std::uint32_t RateD);
+std::shared_ptr<MF::MediaType> AudioType(MF::Guid const& Subtype, std::uint32_t BitsPerSample);
+
+// An AAC-LC access unit at 48000 Hz, two channels, behind an ADTS header.
+std::vector<std::uint8_t> Adts(std::vector<std::uint8_t> const& Unit);
+// Decodes an audio file with ffmpeg to interleaved 16-bit samples,
+// expecting neither an error nor a warning.
+std::vector<std::int16_t> DecodeAudio(std::filesystem::path const& Path, std::string const& Options);
+
 // The NAL unit types of an Annex B stream, in order (HEVC when Hevc is set).
 std::vector<int> NalUnitTypes(std::vector<std::uint8_t> const& Data, bool Hevc);
 } // namespace MediaTestTools

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "media/AacEncoderTransform.h"
+#include "media/AudioMediaSource.h"
+#include "media/FlacEncoderTransform.h"
+#include "media/MediaTestTools.h"
+#include "media/ToneBurstSignal.h"
+#include "media/VideoEncoderTransform.h"
+#include "media/VideoMediaSource.h"
+#include "media/VideoProcessorTransform.h"
+#include "mf/AttributeKeys.h"
+#include "mf/Guids.h"
+#include "mf/MediaStatus.h"
+#include "mf/MfTestTools.h"
+#include "mf/Platform.h"
+
+using namespace MediaTestTools;
+
+namespace
+{
+constexpr std::uint32_t Rate = 48000;
+
+struct VideoRow
+{
+    MF::Guid Subtype;
+    std::uint32_t Width, Height, RateN;
+    bool KeyFrameOnly;
+};
+
+std::shared_ptr<MF::MediaType> SourceVideoType(VideoRow const& Row)
+{
+    return VideoType(Row.Width, Row.Height, Row.RateN, 1);
+}
+
+// Source → converter → encoder, set up as a video segment run does.
+struct VideoPipeline
+{
+    std::shared_ptr<VideoMediaSource> Source = VideoMediaSource::Create();
+    std::shared_ptr<VideoProcessorTransform> Converter = VideoProcessorTransform::Create();
+    std::shared_ptr<VideoEncoderTransform> Encoder = VideoEncoderTransform::Create();
+
+    explicit VideoPipeline(VideoRow const& Row)
+    {
+        auto const Type = SourceVideoType(Row);
+        Source->SetMediaType(Type);
+        auto ConverterType = Type->Clone();
+        ConverterType->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_NV12);
+        Converter->SetOutputType(ConverterType);
+        Converter->SetInputType(Type);
+        Encoder->SetValue(MF::CODECAPI_AVEncCommonRateControlMode, MF::PropVariant(std::uint32_t{3}));
+        Encoder->SetValue(MF::CODECAPI_AVEncCommonQuality, MF::PropVariant(std::uint32_t{70}));
+        Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(std::uint32_t{Row.KeyFrameOnly ? 1u : 25u}));
+        if(!Row.KeyFrameOnly && Row.Subtype == MF::MFVideoFormat_H264)
+            Encoder->SetValue(MF::CODECAPI_AVEncMPVDefaultBPictureCount, MF::PropVariant(std::uint32_t{4}));
+        auto EncoderType = Type->Clone();
+        EncoderType->SetGUID(MF::MF_MT_SUBTYPE, Row.Subtype);
+        EncoderType->SetUINT32(MF::MF_MT_AVG_BITRATE, 2400000);
+        EncoderType->SetUINT32(MF::MF_NALU_LENGTH_SET, 1);
+        Encoder->SetOutputType(EncoderType);
+        Encoder->SetInputType(Converter->GetOutputCurrentType());
+    }
+
+    PipelineResult Run(std::int64_t Start, std::int64_t End) { return RunPipeline(Source, {Converter, Encoder}, Start, End); }
+};
+
+std::shared_ptr<MF::MediaType> PcmType()
+{
+    return AudioType(MF::MFAudioFormat_PCM, 16);
+}
+
+// Source → audio encoder with the output type a segment run gives it.
+template <typename TransformT>
+std::shared_ptr<TransformT> AudioEncoder(MF::Guid const& Subtype)
+{
+    auto Encoder = TransformT::Create();
+    auto Type = PcmType();
+    Type->SetGUID(MF::MF_MT_SUBTYPE, Subtype);
+    Type->DeleteItem(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT);
+    Type->DeleteItem(MF::MF_MT_ALL_SAMPLES_INDEPENDENT);
+    if(Subtype == MF::MFAudioFormat_AAC)
+        Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, 16000);
+    else
+        Type->DeleteItem(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND);
+    Encoder->SetOutputType(Type);
+    Encoder->SetInputType(PcmType());
+    return Encoder;
+}
+
+std::shared_ptr<AudioMediaSource> AudioSource()
+{
+    auto Source = AudioMediaSource::Create();
+    Source->SetMediaType(PcmType());
+    return Source;
+}
+
+// An AAC segment [Start, End) as a segment run makes it.
+PipelineResult AacSegment(std::int64_t Start, std::int64_t End)
+{
+    auto const Encoder = AudioEncoder<AacEncoderTransform>(MF::MFAudioFormat_AAC);
+    Encoder->SetOutputWindow(Start, End);
+    return RunPipeline(AudioSource(), {Encoder}, AacEncoderTransform::InputStartTime(Start, Rate), AacEncoderTransform::InputEndTime(End, Rate));
+}
+
+class EncoderTransformTest : public testing::Test
+{
+protected:
+    MF::PlatformScope m_Platform;
+};
+} // namespace
+
+TEST_F(EncoderTransformTest, H264SegmentsStartWithAKeyFrameAndCarryDecodeTimes)
+{
+    VideoRow const Row{MF::MFVideoFormat_H264, 320, 180, 25, false};
+    VideoPipeline Pipeline(Row);
+    auto const Header = Pipeline.Encoder->GetOutputCurrentType()->GetBlob(MF::MF_MT_MPEG_SEQUENCE_HEADER);
+    EXPECT_EQ(NalUnitTypes(Header, false), (std::vector<int>{7, 8}));
+    // Segment 1 of a 3 s variant.
+    auto const Result = Pipeline.Run(30000000, 60000000);
+    ASSERT_EQ(Result.Status, S_OK);
+    ASSERT_EQ(Result.Samples.size(), 75u);
+    auto const First = Payload(*Result.Samples[0]);
+    ASSERT_GE(First.size(), Header.size());
+    EXPECT_TRUE(std::equal(Header.begin(), Header.end(), First.begin()));
+    std::vector<std::int64_t> Times;
+    std::int64_t PreviousDecodeTime = 0;
+    bool Reordered = false;
+    for(std::size_t Index = 0; Index < Result.Samples.size(); ++Index)
+    {
+        auto& Sample = *Result.Samples[Index];
+        std::int64_t const Time = Sample.GetSampleTime();
+        std::int64_t const DecodeTime = Sample.GetINT64(MF::MFSampleExtension_DecodeTimestamp);
+        EXPECT_EQ(Sample.GetUINT32(MF::MFSampleExtension_CleanPoint) == 1, (Time - 30000000) % 10000000 == 0) << Index;
+        EXPECT_EQ(Sample.GetSampleDuration(), 400000);
+        if(Index == 0)
+            EXPECT_EQ(DecodeTime, 30000000);
+        else
+            EXPECT_EQ(DecodeTime, PreviousDecodeTime + 400000);
+        Reordered |= Time != DecodeTime;
+        PreviousDecodeTime = DecodeTime;
+        Times.push_back(Time);
+    }
+    EXPECT_TRUE(Reordered);
+    std::sort(Times.begin(), Times.end());
+    for(std::size_t Index = 0; Index < Times.size(); ++Index)
+        ASSERT_EQ(Times[Index], 30000000 + static_cast<std::int64_t>(Index) * 400000);
+
+    std::vector<std::uint8_t> Stream;
+    for(auto const& Sample : Result.Samples)
+    {
+        auto const Data = Payload(*Sample);
+        Stream.insert(Stream.end(), Data.begin(), Data.end());
+    }
+    auto const Path = ScratchDirectory() / "pipeline.h264";
+    WriteFile(Path, Stream);
+    auto const Probe = RunCommand("ffprobe -v error -count_frames -show_entries stream=nb_read_frames,width,height,profile -of csv=p=0 " + Path.string());
+    EXPECT_EQ(Probe.Errors, "");
+    EXPECT_EQ(Text(Probe.Output), "High,320,180,75\n");
+}
+
+TEST_F(EncoderTransformTest, HevcAndKeyFrameOnlyRuns)
+{
+    VideoPipeline Hevc({MF::MFVideoFormat_HEVC, 320, 180, 25, false});
+    EXPECT_EQ(NalUnitTypes(Hevc.Encoder->GetOutputCurrentType()->GetBlob(MF::MF_MT_MPEG_SEQUENCE_HEADER), true), (std::vector<int>{32, 33, 34}));
+    auto const HevcResult = Hevc.Run(0, 20000000);
+    ASSERT_EQ(HevcResult.Status, S_OK);
+    ASSERT_EQ(HevcResult.Samples.size(), 50u);
+    EXPECT_EQ(NalUnitTypes(Payload(*HevcResult.Samples[0]), true)[0], 32);
+    EXPECT_EQ(HevcResult.Samples[25]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
+
+    // The trick-play row: one frame a second, every one a key frame;
+    // segment 2 numbers its frames 6, 7 and 8.
+    VideoPipeline Trick({MF::MFVideoFormat_H264, 960, 540, 1, true});
+    auto const TrickResult = Trick.Run(60000000, 90000000);
+    ASSERT_EQ(TrickResult.Status, S_OK);
+    ASSERT_EQ(TrickResult.Samples.size(), 3u);
+    for(std::size_t Index = 0; Index < 3; ++Index)
+    {
+        EXPECT_EQ(TrickResult.Samples[Index]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
+        EXPECT_EQ(TrickResult.Samples[Index]->GetSampleTime(), static_cast<std::int64_t>(6 + Index) * 10000000);
+    }
+}
+
+TEST_F(EncoderTransformTest, EncoderSettingsAndTypesAreChecked)
+{
+    auto const Encoder = VideoEncoderTransform::Create();
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::CODECAPI_AVEncCommonRateControlMode, MF::PropVariant(std::uint32_t{0})); }), E_NOTIMPL);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::CODECAPI_AVEncCommonQuality, MF::PropVariant(std::uint32_t{101})); }), E_INVALIDARG);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(std::uint64_t{25})); }), E_INVALIDARG);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::MF_MT_AVG_BITRATE, MF::PropVariant(std::uint32_t{1})); }), E_NOTIMPL);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->GetInputCurrentType(); }), MF_E_TRANSFORM_TYPE_NOT_SET);
+    auto Type = SourceVideoType({MF::MFVideoFormat_H264, 321, 180, 25, false});
+    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_H264);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetOutputType(Type); }), MF_E_INVALIDMEDIATYPE);
+    Type->SetSize(MF::MF_MT_FRAME_SIZE, 320, 180);
+    Encoder->SetOutputType(Type);
+    auto Input = Type->Clone();
+    Input->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetInputType(Input); }), MF_E_INVALIDMEDIATYPE);
+    Input->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_NV12);
+    Input->SetSize(MF::MF_MT_FRAME_SIZE, 640, 360);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetInputType(Input); }), MF_E_INVALIDMEDIATYPE);
+    // A picture shorter than the type says fails the run, not the process.
+    Input->SetSize(MF::MF_MT_FRAME_SIZE, 320, 180);
+    Encoder->SetInputType(Input);
+    Encoder->ProcessMessage(MF::MFT_MESSAGE_NOTIFY_START_OF_STREAM, 0);
+    auto Short = MF::Sample::Create();
+    Short->AddBuffer(MF::MediaBuffer::CreateFrom(std::vector<std::uint8_t>(100)));
+    Short->SetSampleTime(0);
+    Short->SetSampleDuration(400000);
+    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->ProcessInput(Short); }), MF_E_BUFFERTOOSMALL);
+}
+
+TEST_F(EncoderTransformTest, AacSegmentsFromSeparateRunsPlayAsOneStream)
+{
+    auto const First = AacSegment(0, 60000000);
+    auto const Second = AacSegment(60000000, 120000000);
+    ASSERT_EQ(First.Status, S_OK);
+    ASSERT_EQ(Second.Status, S_OK);
+    ASSERT_EQ(First.Samples.size(), 282u);
+    ASSERT_EQ(Second.Samples.size(), 281u);
+    std::vector<std::shared_ptr<MF::Sample>> All = First.Samples;
+    All.insert(All.end(), Second.Samples.begin(), Second.Samples.end());
+    std::vector<std::uint8_t> Stream;
+    for(std::size_t Index = 0; Index < All.size(); ++Index)
+    {
+        // Frame k starts at sample 1024 k, whichever run made it.
+        ASSERT_EQ(All[Index]->GetSampleTime(), static_cast<std::int64_t>(Index) * 1024 * 10000000 / Rate) << Index;
+        auto const Unit = Adts(Payload(*All[Index]));
+        Stream.insert(Stream.end(), Unit.begin(), Unit.end());
+    }
+    auto const Path = ScratchDirectory() / "pipeline.aac";
+    WriteFile(Path, Stream);
+    auto const Decoded = DecodeAudio(Path, "");
+    ASSERT_EQ(Decoded.size(), All.size() * 1024 * 2);
+    // The burst of second 6 lies across the joint; it decodes like the others.
+    ToneBurstSignal const Signal(Rate);
+    for(std::int64_t Second : {1, 5, 6, 7})
+    {
+        double Power = 0.0, Error = 0.0;
+        for(std::int64_t Index = Second * Rate; Index < Second * Rate + Rate / 10; ++Index)
+        {
+            double const Expected = static_cast<std::int16_t>(Signal.Value(Index) * 32767.0f);
+            double const Difference = Decoded[static_cast<std::size_t>(Index) * 2] - Expected;
+            Power += Expected * Expected;
+            Error += Difference * Difference;
+        }
+        EXPECT_GT(10.0 * std::log10(Power / Error), 20.0) << Second;
+    }
+}
+
+TEST_F(EncoderTransformTest, AacOutputTypeCarriesTheConfigurationTheSinkReads)
+{
+    auto const Encoder = AudioEncoder<AacEncoderTransform>(MF::MFAudioFormat_AAC);
+    auto const Type = Encoder->GetOutputCurrentType();
+    auto const UserData = Type->GetBlob(MF::MF_MT_USER_DATA);
+    ASSERT_GE(UserData.size(), 14u);
+    EXPECT_EQ(UserData[0], 0);
+    EXPECT_EQ(UserData[2], 0x29);
+    EXPECT_EQ(UserData[12], 0x11);
+    EXPECT_EQ(UserData[13], 0x90);
+    EXPECT_EQ(Type->GetUINT32(MF::MF_MT_AVG_BITRATE), 128000u);
+    // A header run: 100 ms from the start.
+    auto const Header = RunPipeline(AudioSource(), {Encoder}, 0, 1000000);
+    ASSERT_EQ(Header.Status, S_OK);
+    EXPECT_EQ(Header.Samples.size(), 5u);
+}
+
+TEST_F(EncoderTransformTest, FlacSegmentsLeadWithTheStreamHeaderAndDecodeLosslessly)
+{
+    std::vector<std::uint8_t> Stream;
+    for(std::int64_t Segment = 0; Segment < 2; ++Segment)
+    {
+        auto const Encoder = AudioEncoder<FlacEncoderTransform>(MF::MFAudioFormat_FLAC);
+        auto const HeaderInType = Encoder->GetOutputCurrentType()->GetBlob(MF::MF_MT_USER_DATA);
+        auto const Result = RunPipeline(AudioSource(), {Encoder}, Segment * 64000000, (Segment + 1) * 64000000);
+        ASSERT_EQ(Result.Status, S_OK);
+        ASSERT_EQ(Result.Samples.size(), 76u);
+        auto& Header = *Result.Samples[0];
+        EXPECT_EQ(Header.GetUINT32(MF::MFSampleExtension_FlacSampleCount), 0u);
+        EXPECT_EQ(Payload(Header), HeaderInType);
+        if(Segment == 0)
+            Stream = HeaderInType;
+        for(std::size_t Index = 1; Index < Result.Samples.size(); ++Index)
+        {
+            auto& Frame = *Result.Samples[Index];
+            EXPECT_EQ(Frame.GetUINT32(MF::MFSampleExtension_FlacSampleCount), 4096u);
+            // Positions count from the run's first sample.
+            EXPECT_EQ(Frame.GetUINT64(MF::MFSampleExtension_FlacSamplePosition), (Index - 1) * 4096);
+            EXPECT_EQ(Frame.GetSampleTime(), (Segment * 307200 + static_cast<std::int64_t>(Index - 1) * 4096) * 10000000 / Rate);
+            auto const Data = Payload(Frame);
+            Stream.insert(Stream.end(), Data.begin(), Data.end());
+        }
+    }
+    auto const Path = ScratchDirectory() / "pipeline.flac";
+    WriteFile(Path, Stream);
+    std::vector<std::int16_t> Expected(614400 * 2);
+    ToneBurstSignal(Rate).Write(0, 614400, 2, ToneBurstSignal::SampleFormat::Pcm16, {reinterpret_cast<std::uint8_t*>(Expected.data()), Expected.size() * 2});
+    EXPECT_EQ(DecodeAudio(Path, "-err_detect crccheck+explode"), Expected);
+}
