@@ -78,7 +78,7 @@ void EncodeSegment(Buffers& Frames, VideoEncoderSettings const& Settings)
     std::vector<EncodedSample> Output;
     for(std::int64_t Index = 150; Index < 150 + SegmentFrames; ++Index)
     {
-        Composer.Compose(static_cast<std::uint64_t>(Index), Grid.FrameTime(Index), Frames.Argb.data(), Width * 4);
+        Composer.Compose(Index, Grid.FrameTime(Index), Frames.Argb.data(), Width * 4);
         VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
         Encoder->Encode(Frames.Picture, Grid.FrameTime(Index), Grid.FrameDuration(Index), Output);
     }
