@@ -163,25 +163,32 @@ TEST_F(EncoderTransformTest, H264SegmentsStartWithAKeyFrameAndCarryDecodeTimes)
 
 TEST_F(EncoderTransformTest, HevcAndKeyFrameOnlyRuns)
 {
-    VideoPipeline Hevc({MF::MFVideoFormat_HEVC, 320, 180, 25, false});
-    EXPECT_EQ(NalUnitTypes(Hevc.Encoder->GetOutputCurrentType()->GetBlob(MF::MF_MT_MPEG_SEQUENCE_HEADER), true), (std::vector<int>{32, 33, 34}));
-    auto const HevcResult = Hevc.Run(0, 20000000);
-    ASSERT_EQ(HevcResult.Status, S_OK);
-    ASSERT_EQ(HevcResult.Samples.size(), 50u);
-    EXPECT_EQ(NalUnitTypes(Payload(*HevcResult.Samples[0]), true)[0], 32);
-    EXPECT_EQ(HevcResult.Samples[25]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
-
-    // The trick-play row: one frame a second, every one a key frame;
-    // segment 2 numbers its frames 6, 7 and 8.
-    VideoPipeline Trick({MF::MFVideoFormat_H264, 960, 540, 1, true});
-    auto const TrickResult = Trick.Run(60000000, 90000000);
-    ASSERT_EQ(TrickResult.Status, S_OK);
-    ASSERT_EQ(TrickResult.Samples.size(), 3u);
-    for(std::size_t Index = 0; Index < 3; ++Index)
+    std::size_t const Threads = MF::Testing::CountThreads();
+    std::int64_t const Objects = MF::Object::GetLiveCount();
     {
-        EXPECT_EQ(TrickResult.Samples[Index]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
-        EXPECT_EQ(TrickResult.Samples[Index]->GetSampleTime(), static_cast<std::int64_t>(6 + Index) * 10000000);
+        VideoPipeline Hevc({MF::MFVideoFormat_HEVC, 320, 180, 25, false});
+        EXPECT_EQ(NalUnitTypes(Hevc.Encoder->GetOutputCurrentType()->GetBlob(MF::MF_MT_MPEG_SEQUENCE_HEADER), true), (std::vector<int>{32, 33, 34}));
+        auto const HevcResult = Hevc.Run(0, 20000000);
+        ASSERT_EQ(HevcResult.Status, S_OK);
+        ASSERT_EQ(HevcResult.Samples.size(), 50u);
+        EXPECT_EQ(NalUnitTypes(Payload(*HevcResult.Samples[0]), true)[0], 32);
+        EXPECT_EQ(HevcResult.Samples[25]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
+
+        // The trick-play row: one frame a second, every one a key frame;
+        // segment 2 holds frames 6, 7 and 8.
+        VideoPipeline Trick({MF::MFVideoFormat_H264, 960, 540, 1, true});
+        auto const TrickResult = Trick.Run(60000000, 90000000);
+        ASSERT_EQ(TrickResult.Status, S_OK);
+        ASSERT_EQ(TrickResult.Samples.size(), 3u);
+        for(std::size_t Index = 0; Index < 3; ++Index)
+        {
+            EXPECT_EQ(TrickResult.Samples[Index]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
+            EXPECT_EQ(TrickResult.Samples[Index]->GetSampleTime(), static_cast<std::int64_t>(6 + Index) * 10000000);
+        }
     }
+    // The encoders' threads end with their runs, and every object goes.
+    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Testing::CountThreads() == Threads; })) << MF::Testing::CountThreads() << " " << Threads;
+    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == Objects; })) << MF::Object::GetLiveCount() - Objects;
 }
 
 TEST_F(EncoderTransformTest, EncoderSettingsAndTypesAreChecked)
