@@ -2,18 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 #include "media/CollectingMediaSink.h"
+#include "media/MediaSessionHelper.h"
 #include "mf/AttributeKeys.h"
 #include "mf/Guids.h"
-#include "mf/MediaSession.h"
 #include "mf/MediaStatus.h"
 #include "mf/Topology.h"
 
@@ -68,51 +66,16 @@ CommandResult RunCommand(std::string const& Command)
     return Result;
 }
 
-namespace
-{
-// The next event of the session, or nothing once the deadline passed.
-std::shared_ptr<MF::MediaEvent> NextEvent(MF::MediaSession& Session, std::chrono::steady_clock::time_point Deadline)
-{
-    while(std::chrono::steady_clock::now() < Deadline)
-    {
-        try
-        {
-            return Session.GetEvent(MF::MF_EVENT_FLAG_NO_WAIT);
-        }
-        catch(HResultError const& Error)
-        {
-            if(Error.Code() != MF_E_NO_EVENTS_AVAILABLE)
-                throw;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ADD_FAILURE() << "the pipeline did not finish in time";
-    return nullptr;
-}
-
-// Waits for the event Type (or a failure, whose status it returns).
-HRESULT WaitFor(MF::MediaSession& Session, MF::MediaEventType Type, std::chrono::steady_clock::time_point Deadline)
-{
-    while(auto const Event = NextEvent(Session, Deadline))
-    {
-        if(Failed(Event->GetStatus()))
-            return Event->GetStatus();
-        if(Event->GetType() == Type)
-            return S_OK;
-    }
-    return E_ABORT;
-}
-} // namespace
-
 PipelineResult RunPipeline(std::shared_ptr<MF::IMediaSource> const& Source, std::vector<std::shared_ptr<MF::ITransform>> const& Transforms,
                            std::int64_t Position, std::optional<std::int64_t> Duration)
 {
-    auto const Deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    auto const Helper = Application::MediaSessionHelper::Create();
+    Helper->SetStallTimeout(std::chrono::seconds(30));
+    auto const& Topology = Helper->GetTopology();
     auto const Descriptor = Source->CreatePresentationDescriptor();
     if(Duration)
         Descriptor->SetUINT64(MF::MF_PD_DURATION, static_cast<std::uint64_t>(*Duration));
     auto const StreamDescriptor = Descriptor->GetStreamDescriptorByIndex(0);
-    auto const Topology = MF::Topology::Create();
     auto Node = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
     Node->SetObject(MF::MF_TOPONODE_SOURCE, Source);
     Node->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, Descriptor);
@@ -132,18 +95,10 @@ PipelineResult RunPipeline(std::shared_ptr<MF::IMediaSource> const& Source, std:
     Topology->AddNode(OutputNode);
     Node->ConnectOutput(0, OutputNode, 0);
 
-    auto const Session = MF::MediaSession::Create();
+    Helper->SetStartPosition(Position);
     PipelineResult Result;
-    Session->SetTopology(0, Topology);
-    Result.Status = WaitFor(*Session, MF::MESessionTopologySet, Deadline);
-    if(Succeeded(Result.Status))
-    {
-        Session->Start(MF::GUID_NULL, MF::PropVariant(Position));
-        Result.Status = WaitFor(*Session, MF::MESessionEnded, Deadline);
-    }
-    Session->Close();
-    WaitFor(*Session, MF::MESessionClosed, Deadline);
-    Session->Shutdown();
+    bool const Closed = Helper->Run();
+    Result.Status = Helper->GetError().value_or(Closed ? S_OK : E_ABORT);
     Result.Samples = Sink->GetSamples();
     return Result;
 }

@@ -36,9 +36,9 @@ struct PipelineResult
     HRESULT Status = S_OK;
     std::vector<std::shared_ptr<MF::Sample>> Samples;
 };
-// Runs Source → Transforms → a collecting sink in a media session from
-// Position with the presentation duration Duration (none: the source's own),
-// and closes and shuts the session down. Fails the test after a minute.
+// Runs Source → Transforms → a collecting sink with the session runner from
+// Position with the presentation duration Duration (none: the source's own).
+// A stall ends the run with E_ABORT.
 PipelineResult RunPipeline(std::shared_ptr<MF::IMediaSource> const& Source, std::vector<std::shared_ptr<MF::ITransform>> const& Transforms,
                            std::int64_t Position, std::optional<std::int64_t> Duration);
 // The payload of a sample.
