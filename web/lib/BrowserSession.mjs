@@ -1,0 +1,82 @@
+// One headless Chromium for one check: Debian's browser driven through
+// playwright-core with a fresh profile that is deleted afterwards. It also
+// collects what goes wrong on its pages outside the players' own reports:
+// uncaught exceptions, console errors, failed requests and error answers.
+import { chromium } from 'playwright-core';
+import { mkdtemp, rm } from 'node:fs/promises';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+
+export const ChromiumBinary = process.env.QUORVEL_CHROMIUM || '/usr/bin/chromium';
+
+const Flags = [
+  '--no-sandbox',
+  '--disable-gpu',
+  '--disable-quic',
+  '--no-first-run',
+  '--disable-background-networking',
+  '--disable-component-update',
+  '--disable-sync',
+  '--autoplay-policy=no-user-gesture-required',
+];
+
+// Requests the browser makes by itself, not the media under test.
+function incidental(url) {
+  return new URL(url).pathname.endsWith('/favicon.ico');
+}
+
+export class BrowserSession {
+  async start() {
+    this.profile = await mkdtemp(join(tmpdir(), 'quorvel-chromium-'));
+    this.problems = [];
+    this.console = [];
+    // playwright-core never downloads a browser; it drives the one given here.
+    this.context = await chromium.launchPersistentContext(this.profile, {
+      executablePath: ChromiumBinary,
+      headless: true,
+      args: Flags,
+    });
+    return this;
+  }
+
+  async open(url) {
+    const page = this.context.pages()[0] || (await this.context.newPage());
+    this.watch(page);
+    await page.goto(url);
+    return page;
+  }
+
+  watch(page) {
+    page.on('console', (message) => {
+      this.console.push(message.text());
+      if (message.type() === 'error' && !incidental(message.location().url || 'http://x/')) this.problems.push(`console: ${message.text()}`);
+    });
+    page.on('pageerror', (error) => this.problems.push(`page: ${error.message}`));
+    page.on('response', (response) => {
+      if (response.status() >= 400 && !incidental(response.url())) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
+    });
+    page.on('requestfailed', (request) => {
+      const reason = request.failure() ? request.failure().errorText : 'failed';
+      // Players cancel requests they no longer need (a level switch, a seek).
+      if (reason !== 'net::ERR_ABORTED' && !incidental(request.url())) this.problems.push(`request ${request.url()}: ${reason}`);
+    });
+  }
+
+  // Waits until the page printed a console line containing text; false on time-out.
+  async consoleLine(text, seconds) {
+    const deadline = Date.now() + seconds * 1000;
+    while (Date.now() < deadline) {
+      if (this.console.some((line) => line.includes(text))) return true;
+      await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+    return false;
+  }
+
+  async close() {
+    try {
+      if (this.context) await this.context.close();
+    } finally {
+      await rm(this.profile, { recursive: true, force: true });
+    }
+  }
+}

@@ -1,0 +1,120 @@
+// The checks that play the server's presentations with hls.js, dash.js and
+// Shaka: HLS variants, the three-period DASH presentation, encrypted assets
+// decrypted with ClearKey, and live assets.
+import { playWithPlayer } from './PlayerRun.mjs';
+import { judgePlayback } from './Verdict.mjs';
+import { protectionOfPresentation } from './ProtectedAsset.mjs';
+
+const Both = { video: true, audio: true };
+const Key = '00112233445566778899AABBCCDDEEFF';
+const WrongKey = 'FFEEDDCCBBAA99887766554433221100';
+// Media that every HLS check plays.
+const HlsSeconds = 10;
+// Past the second period boundary of the DASH presentation (periods start at 0, 6 and 12 s).
+const DashPosition = 14;
+const LiveFollowSeconds = 20;
+// Behind the live edge by more than the player's own target plus one audio segment is not following.
+const LiveLatencySlackSeconds = 6;
+
+function requirePlayed(result, goal) {
+  if (goal.played !== undefined && result.figures.played < goal.played - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s of ${goal.played} s`);
+  if (goal.position !== undefined && result.figures.position < goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${goal.position} s`);
+  return result;
+}
+
+function playback(player, path, goal, expect, timeoutSeconds = 60) {
+  return {
+    name: `${player} ${path}`,
+    timeoutSeconds,
+    async run(session, environment) {
+      const report = await playWithPlayer(session, environment, { player, path, goal });
+      const result = requirePlayed(judgePlayback(report, expect, session.problems), goal);
+      if (report.player.periods) result.figures.extra['period switches'] = report.player.periods.length;
+      return result;
+    },
+  };
+}
+
+// The key ID comes from the initialisation segments; both tracks must carry
+// the requested scheme and the same key ID.
+async function keyIdOf(environment, path, scheme) {
+  const protection = await protectionOfPresentation(new URL(path, environment.location).href);
+  const entries = [...protection.video, ...protection.audio];
+  const problems = [];
+  if (protection.video.length !== 1 || protection.video[0].entry !== 'encv') problems.push('the video initialisation segment has no protected sample entry');
+  if (protection.audio.length !== 1 || protection.audio[0].entry !== 'enca') problems.push('the audio initialisation segment has no protected sample entry');
+  for (const entry of entries) {
+    if (entry.scheme !== scheme) problems.push(`${entry.entry} signals scheme ${entry.scheme}, not ${scheme}`);
+    if (entry.keyId !== entries[0].keyId) problems.push(`${entry.entry} key ID ${entry.keyId} differs from ${entries[0].keyId}`);
+  }
+  return { keyId: entries.length ? entries[0].keyId : null, problems };
+}
+
+function encrypted(scheme, key, mustPlay) {
+  const query = `master.m3u8?key=${Key}${scheme === 'cbcs' ? '&scheme=cbcs' : ''}`;
+  return {
+    name: `Shaka ${query}${mustPlay ? '' : ' with a wrong key'}`,
+    timeoutSeconds: 60,
+    async run(session, environment) {
+      const { keyId, problems } = await keyIdOf(environment, query, scheme);
+      if (!keyId) return { failures: problems, figures: {} };
+      const goal = { played: HlsSeconds };
+      const options = { clearKeys: { [keyId.toLowerCase()]: key.toLowerCase() } };
+      const report = await playWithPlayer(session, environment, { player: 'Shaka', path: query, options, goal });
+      const result = judgePlayback(report, Both, session.problems);
+      result.figures.extra['key ID'] = keyId;
+      if (!mustPlay) {
+        // Garbage from a wrong key must not pass for media.
+        result.figures.extra.refused = report.errors.map((error) => error.detail).join('; ').slice(0, 160);
+        return { failures: [...problems, ...(report.errors.length ? [] : ['played without an error'])], figures: result.figures };
+      }
+      if (!report.mediaKeys) result.failures.push('the player set no MediaKeys: nothing was decrypted');
+      result.failures.unshift(...problems);
+      return requirePlayed(result, goal);
+    },
+  };
+}
+
+const liveFollow = {
+  name: `hls.js master.m3u8?live at the live edge for ${LiveFollowSeconds} s`,
+  timeoutSeconds: 75,
+  async run(session, environment) {
+    const goal = { secondsAfterStart: LiveFollowSeconds };
+    const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live', goal });
+    const result = judgePlayback(report, Both, session.problems);
+    const { latency, targetLatency, playlist } = report.player;
+    const advanced = playlist.lastEdge - playlist.firstEdge;
+    Object.assign(result.figures.extra, { latency: `${Number(latency).toFixed(1)} s`, 'target latency': `${Number(targetLatency).toFixed(1)} s`, 'playlist edge advanced': `${advanced.toFixed(1)} s` });
+    if (!playlist.live) result.failures.push('the playlist was not live');
+    if (!(latency <= targetLatency + LiveLatencySlackSeconds)) result.failures.push(`latency ${Number(latency).toFixed(1)} s behind the live edge`);
+    if (!(advanced >= LiveFollowSeconds - 2 * 3)) result.failures.push(`the playlist edge advanced only ${advanced.toFixed(1)} s`);
+    if (result.figures.played < LiveFollowSeconds - 1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+    return result;
+  },
+};
+
+const liveEnd = {
+  name: 'hls.js master.m3u8?live&duration=10 to its end',
+  timeoutSeconds: 90,
+  async run(session, environment) {
+    const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live&duration=10', goal: { ended: true } });
+    const result = judgePlayback(report, Both, session.problems);
+    if (!report.ended) result.failures.push('playback did not reach the end');
+    return result;
+  },
+};
+
+export function playbackChecks() {
+  const checks = [];
+  const hls = [
+    ['master.m3u8', Both],
+    ['master.m3u8?flac', Both],
+    ['master.m3u8?noaudio', { video: true }],
+    ['master.m3u8?novideo', { audio: true }],
+  ];
+  for (const player of ['hls.js', 'Shaka']) for (const [path, expect] of hls) checks.push(playback(player, path, { played: HlsSeconds }, expect));
+  for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
+  checks.push(encrypted('cenc', Key, true), encrypted('cbcs', Key, true), encrypted('cenc', WrongKey, false));
+  checks.push(liveFollow, liveEnd);
+  return checks;
+}

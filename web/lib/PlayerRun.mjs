@@ -1,0 +1,64 @@
+// Plays one presentation with one player on the check page (or watches a
+// media element another page plays) and returns the probe's record. The
+// check's own deadline (run-tests.mjs) bounds everything.
+import { Limits } from './Verdict.mjs';
+
+const Libraries = { 'hls.js': '/lib/hls.js', 'dash.js': '/lib/dash.js', Shaka: '/lib/shaka.js' };
+const PollMs = 250;
+// Time left to the page after the first error, so that what follows from it is recorded too.
+const ErrorGraceSeconds = 1;
+// A position that stands still this long after the start will not move again.
+const FrozenGiveUpSeconds = 8;
+
+export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+function reached(goal, state, startedAt) {
+  if (goal.ended && state.ended) return true;
+  if (goal.position !== undefined && state.position >= goal.position) return true;
+  if (goal.played !== undefined && state.played >= goal.played) return true;
+  if (goal.secondsAfterStart !== undefined && startedAt !== null && state.now - startedAt >= goal.secondsAfterStart) return true;
+  return false;
+}
+
+// Polls the page's probe until the goal is reached, an error shows,
+// playback never starts or it freezes for good; returns the probe's record.
+// goal: { played } seconds of media, { position } to reach, { ended }, or
+// { secondsAfterStart } of wall-clock time; several may be given (first wins).
+export async function watchPlayback(page, session, goal) {
+  let startedAt = null;
+  let lastPosition = null;
+  let movedAt = 0;
+  let errorSeenAt = null;
+  for (;;) {
+    await sleep(PollMs);
+    const state = await page.evaluate(() => {
+      const probe = window.PlaybackProbe.current;
+      const element = probe.element;
+      let played = 0;
+      for (let index = 0; index < element.played.length; index++) played += element.played.end(index) - element.played.start(index);
+      return { now: probe.now(), position: element.currentTime, ended: element.ended, errors: probe.errors.length, played };
+    });
+    if (lastPosition !== null && state.position > lastPosition + Limits.progressEpsilon) {
+      if (startedAt === null) startedAt = state.now;
+      movedAt = state.now;
+    }
+    lastPosition = state.position;
+    if (reached(goal, state, startedAt) || state.ended) break;
+    if ((state.errors || session.problems.length) && errorSeenAt === null) errorSeenAt = state.now;
+    if (errorSeenAt !== null && state.now - errorSeenAt >= ErrorGraceSeconds) break;
+    if (startedAt === null && state.now > Limits.startSeconds + 1) break;
+    if (startedAt !== null && state.now - movedAt > FrozenGiveUpSeconds) break;
+  }
+  return page.evaluate(() => {
+    window.PlaybackProbe.current.stop();
+    return window.PlaybackProbe.current.report();
+  });
+}
+
+export async function playWithPlayer(session, environment, { player, path, options = {}, goal }) {
+  const page = await session.open(`${environment.pageOrigin}/player.html`);
+  await page.addScriptTag({ url: Libraries[player] });
+  const url = new URL(path, environment.location).href;
+  await page.evaluate(([name, address, settings]) => window.startPlayer(name, address, settings), [player, url, options]);
+  return watchPlayback(page, session, goal);
+}

@@ -1,0 +1,119 @@
+// Judges what the page probe recorded during one playback: the measured
+// figures and the list of failures. Pure functions over the record, so the
+// rules are tested without a browser (test/Verdict.test.mjs).
+
+export const Limits = {
+  // A start later than this fails.
+  startSeconds: 20,
+  // Playback frozen this long while it should run is a stall. A 'waiting'
+  // event alone is not: Chromium also sends it while its decoder catches up
+  // on a busy machine (or after a resolution switch), with media in the buffer.
+  frozenSeconds: 1.0,
+  // Position changes smaller than this are not progress (clock jitter).
+  progressEpsilon: 0.001,
+};
+
+export function rangeText(ranges) {
+  return ranges.length ? ranges.map(([start, end]) => `${start.toFixed(2)}-${end.toFixed(2)}`).join(',') : 'none';
+}
+
+// The first sample at which the position moved forward on its own: the
+// moment playback really started (a 'playing' event alone may precede a stall).
+export function startSample(samples) {
+  for (let index = 1; index < samples.length; index++) {
+    const previous = samples[index - 1];
+    const sample = samples[index];
+    if (!sample.seeking && !previous.seeking && sample.position > previous.position + Limits.progressEpsilon) return previous;
+  }
+  return null;
+}
+
+// Stretches after the start during which the element should have been
+// playing (not paused, ended or seeking) but its position stood still.
+export function findStalls(samples, start) {
+  const stalls = [];
+  let lastProgress = start;
+  let reported = false;
+  for (const sample of samples) {
+    if (sample.at <= start.at) continue;
+    if (sample.paused || sample.ended || sample.seeking || sample.position > lastProgress.position + Limits.progressEpsilon) {
+      lastProgress = sample;
+      reported = false;
+      continue;
+    }
+    const frozen = sample.at - lastProgress.at;
+    if (frozen > Limits.frozenSeconds && !reported) {
+      stalls.push({ at: lastProgress.at, position: lastProgress.position, seconds: frozen });
+      reported = true;
+    } else if (reported) {
+      stalls[stalls.length - 1].seconds = frozen;
+    }
+  }
+  return stalls;
+}
+
+// Holes between buffered ranges that lie behind the position after playback
+// passed them: the player jumped a gap (or played through missing media).
+export function findCrossedGaps(samples, start) {
+  const gaps = new Map();
+  for (const sample of samples) {
+    if (sample.at < start.at) continue;
+    const ranges = sample.buffered;
+    for (let index = 1; index < ranges.length; index++) {
+      const gapStart = ranges[index - 1][1];
+      const gapEnd = ranges[index][0];
+      if (gapStart >= start.position - Limits.progressEpsilon && gapEnd <= sample.position) gaps.set(`${gapStart.toFixed(3)}-${gapEnd.toFixed(3)}`, [gapStart, gapEnd]);
+    }
+  }
+  return [...gaps.values()];
+}
+
+// 'waiting' after the start outside a seek: the element paused for media or
+// for its decoder. Counted in the figures; its length decides on a stall.
+export function findRebuffering(waiting, start) {
+  return waiting.filter((event) => event.at > start.at && !event.seeking);
+}
+
+export function playedSeconds(played) {
+  return played.reduce((sum, [start, end]) => sum + (end - start), 0);
+}
+
+// expect: { video: bool, audio: bool } which tracks must decode.
+export function judgePlayback(report, expect, problems = []) {
+  const failures = [...report.errors.map((error) => `${error.source}: ${error.detail}`), ...problems];
+  const quality = report.quality;
+  const start = startSample(report.samples);
+  const figures = {
+    start: start ? start.at : null,
+    played: playedSeconds(report.played),
+    position: report.samples.length ? report.samples[report.samples.length - 1].position : 0,
+    decodedFrames: quality.decodedFrames,
+    droppedFrames: quality.droppedFrames,
+    audioBytes: quality.audioBytes,
+    size: `${quality.width}x${quality.height}`,
+    buffered: report.samples.length ? report.samples[report.samples.length - 1].buffered : [],
+    extra: {},
+  };
+  if (!start) failures.push('playback never started');
+  else if (start.at > Limits.startSeconds) failures.push(`start after ${start.at.toFixed(1)} s (limit ${Limits.startSeconds} s)`);
+  if (start) {
+    for (const stall of findStalls(report.samples, start)) failures.push(`stall of ${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`);
+    figures.extra.rebuffering = findRebuffering(report.waiting, start).length;
+    for (const [gapStart, gapEnd] of findCrossedGaps(report.samples, start)) failures.push(`playback crossed a gap in the buffered media at ${gapStart.toFixed(3)}-${gapEnd.toFixed(3)} s`);
+  }
+  if (expect.video && !(quality.decodedFrames > 0)) failures.push('no video frame decoded');
+  if (expect.audio && !(quality.audioBytes > 0)) failures.push('no audio decoded');
+  return { failures, figures };
+}
+
+export function figureText(figures) {
+  const parts = [];
+  if (figures.start !== null && figures.start !== undefined) parts.push(`start ${figures.start.toFixed(2)} s`);
+  if (figures.played !== undefined) parts.push(`played ${figures.played.toFixed(1)} s`);
+  if (figures.decodedFrames !== undefined) parts.push(`frames ${figures.decodedFrames} decoded, ${figures.droppedFrames} dropped`);
+  if (figures.audioBytes !== undefined) parts.push(`audio ${figures.audioBytes} B`);
+  if (figures.size && figures.size !== '0x0') parts.push(`video ${figures.size}`);
+  if (figures.buffered) parts.push(`buffered ${rangeText(figures.buffered)}`);
+  for (const [name, value] of Object.entries(figures.extra || {})) parts.push(`${name} ${value}`);
+  return parts.join(', ');
+}

@@ -1,0 +1,97 @@
+// Starts one of the players on the page's video element and forwards every
+// error it reports to the probe. The runner has loaded the player's library
+// before it calls startPlayer(name, url, options); options.clearKeys maps key
+// IDs to keys (hexadecimal) for encrypted presentations.
+(() => {
+  function describe(value) {
+    if (value === undefined || value === null) return 'unknown';
+    if (typeof value === 'string') return value;
+    if (value instanceof Error) return value.message;
+    try {
+      return JSON.stringify(value).slice(0, 400);
+    } catch (error) {
+      return String(value);
+    }
+  }
+
+  function play(probe) {
+    probe.element.play().catch((error) => {
+      // A play() cut short by the player's own reload is no fault of the media.
+      if (error.name !== 'AbortError') probe.fail('play()', error.message);
+    });
+  }
+
+  function startHls(probe, url) {
+    const hls = new Hls();
+    const playlist = { updates: 0, firstEdge: null, lastEdge: null, live: false, ended: false };
+    hls.on(Hls.Events.ERROR, (event, data) => {
+      // hls.js cancelling its own request (say, to switch down a level) is no fault of the media.
+      if (data.details === Hls.ErrorDetails.INTERNAL_ABORTED) return;
+      const reason = data.reason || (data.error && data.error.message) || '';
+      probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
+    });
+    hls.on(Hls.Events.LEVEL_UPDATED, (event, data) => {
+      playlist.updates++;
+      playlist.live = data.details.live;
+      playlist.ended = !data.details.live;
+      if (playlist.firstEdge === null) playlist.firstEdge = data.details.edge;
+      playlist.lastEdge = data.details.edge;
+    });
+    hls.on(Hls.Events.MANIFEST_PARSED, () => play(probe));
+    hls.loadSource(url);
+    hls.attachMedia(probe.element);
+    probe.playerFigures = () => ({
+      latency: hls.latency,
+      targetLatency: hls.targetLatency,
+      level: hls.currentLevel,
+      playlist,
+    });
+  }
+
+  async function startShaka(probe, url, options) {
+    shaka.polyfill.installAll();
+    const player = new shaka.Player();
+    await player.attach(probe.element);
+    player.configure({ drm: { clearKeys: options.clearKeys || {} } });
+    player.addEventListener('error', (event) => {
+      const error = event.detail;
+      probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
+    });
+    probe.playerFigures = () => {
+      const stats = player.getStats();
+      return { live: player.isLive(), width: stats.width, height: stats.height, decodedFrames: stats.decodedFrames };
+    };
+    try {
+      await player.load(url);
+    } catch (error) {
+      // A failed load was already reported through the error event.
+      if (!probe.errors.length) probe.fail('Shaka', `load: code ${error.code}: ${describe(error.data)}`);
+      return;
+    }
+    play(probe);
+  }
+
+  function startDash(probe, url) {
+    const player = dashjs.MediaPlayer().create();
+    const periods = [];
+    player.on(dashjs.MediaPlayer.events.ERROR, (event) => probe.fail('dash.js', describe(event.error)));
+    player.on(dashjs.MediaPlayer.events.PLAYBACK_ERROR, (event) => probe.fail('dash.js playback', describe(event.error)));
+    player.on(dashjs.MediaPlayer.events.PERIOD_SWITCH_COMPLETED, (event) => periods.push(event.toStreamInfo && event.toStreamInfo.id));
+    player.initialize(probe.element, url, true);
+    probe.playerFigures = () => ({ periods });
+  }
+
+  const starters = { 'hls.js': startHls, Shaka: startShaka, 'dash.js': startDash };
+
+  window.startPlayer = (name, url, options = {}) => {
+    const element = document.getElementById('video');
+    element.muted = true;
+    const probe = new PlaybackProbe(element);
+    try {
+      const started = starters[name](probe, url, options);
+      if (started && started.catch) started.catch((error) => probe.fail(name, describe(error)));
+    } catch (error) {
+      probe.fail(name, describe(error));
+    }
+  };
+})();

@@ -1,0 +1,97 @@
+// Watches one media element inside the page and records what a viewer would
+// notice: every position sample with the buffered ranges, rebuffering,
+// element errors and the errors the player reports. The runner reads the
+// record with PlaybackProbe.current.report() and judges it in Node
+// (lib/Verdict.mjs), so the page only observes.
+(() => {
+  const SampleIntervalMs = 100;
+
+  function ranges(timeRanges) {
+    const result = [];
+    for (let index = 0; index < timeRanges.length; index++)
+      result.push([timeRanges.start(index), timeRanges.end(index)]);
+    return result;
+  }
+
+  class PlaybackProbe {
+    constructor(element) {
+      this.element = element;
+      this.origin = performance.now();
+      this.errors = [];
+      this.samples = [];
+      this.waiting = [];
+      this.events = {};
+      for (const name of ['loadedmetadata', 'playing', 'waiting', 'seeking', 'seeked', 'ended', 'error', 'encrypted', 'waitingforkey'])
+        element.addEventListener(name, () => this.onEvent(name));
+      this.timer = setInterval(() => this.sample(), SampleIntervalMs);
+      PlaybackProbe.current = this;
+    }
+
+    now() {
+      return (performance.now() - this.origin) / 1000;
+    }
+
+    onEvent(name) {
+      this.events[name] = (this.events[name] || 0) + 1;
+      if (name === 'error') {
+        const error = this.element.error;
+        this.fail('media element', error ? `code ${error.code} ${error.message || ''}`.trim() : 'unknown');
+      } else if (name === 'waiting') {
+        this.waiting.push({ at: this.now(), position: this.element.currentTime, seeking: this.element.seeking });
+      }
+      this.sample();
+    }
+
+    fail(source, detail) {
+      this.errors.push({ at: this.now(), source, detail: String(detail) });
+    }
+
+    sample() {
+      const element = this.element;
+      this.samples.push({
+        at: this.now(),
+        position: element.currentTime,
+        paused: element.paused,
+        seeking: element.seeking,
+        ended: element.ended,
+        buffered: ranges(element.buffered),
+      });
+    }
+
+    quality() {
+      const element = this.element;
+      const figures = { width: element.videoWidth || 0, height: element.videoHeight || 0 };
+      if (element.getVideoPlaybackQuality) {
+        const quality = element.getVideoPlaybackQuality();
+        figures.decodedFrames = quality.totalVideoFrames - quality.droppedVideoFrames;
+        figures.droppedFrames = quality.droppedVideoFrames;
+      }
+      // Chromium's own counters; other browsers may lack them.
+      if ('webkitAudioDecodedByteCount' in element) figures.audioBytes = element.webkitAudioDecodedByteCount;
+      if ('webkitVideoDecodedByteCount' in element) figures.videoBytes = element.webkitVideoDecodedByteCount;
+      return figures;
+    }
+
+    report() {
+      this.sample();
+      return {
+        errors: this.errors,
+        samples: this.samples,
+        waiting: this.waiting,
+        events: this.events,
+        mediaKeys: Boolean(this.element.mediaKeys),
+        ended: this.element.ended,
+        played: ranges(this.element.played),
+        duration: this.element.duration,
+        quality: this.quality(),
+        player: this.playerFigures ? this.playerFigures() : {},
+      };
+    }
+
+    stop() {
+      clearInterval(this.timer);
+    }
+  }
+
+  window.PlaybackProbe = PlaybackProbe;
+})();

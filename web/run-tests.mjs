@@ -1,0 +1,131 @@
+// The browser suite: the players people use judge what the server makes.
+// Starts `quorvel -Software` on a free loopback port and a small server for
+// the check page and the player libraries on another, then runs every check
+// in sequence, each in a fresh headless Chromium with its own deadline, and
+// prints one PASS or FAIL line per check with its measured figures.
+//
+//   node run-tests.mjs                 unit tests of the suite, then the checks
+//   node run-tests.mjs --only WORDS    only the checks whose name contains WORDS
+//   node run-tests.mjs --server URL    against a server already running at URL (e.g. http://127.0.0.1:8080/hls/)
+//   node run-tests.mjs --list          names of the checks
+//
+// The program is $QUORVEL_BINARY_DIR/bin/quorvel, else build/bin/quorvel.
+// While the file "playback-checks-off" exists beside this one, only the unit
+// tests run; QUORVEL_PLAYBACK_CHECKS=1 runs the checks anyway, =0 skips them.
+import { spawnSync } from 'node:child_process';
+import { existsSync, readdirSync } from 'node:fs';
+import { fileURLToPath } from 'node:url';
+import { BrowserSession, ChromiumBinary } from './lib/BrowserSession.mjs';
+import { pageChecks } from './lib/PageChecks.mjs';
+import { playbackChecks } from './lib/PlaybackChecks.mjs';
+import { QuorvelProcess } from './lib/QuorvelProcess.mjs';
+import { StaticServer } from './lib/StaticServer.mjs';
+import { figureText } from './lib/Verdict.mjs';
+
+const Here = fileURLToPath(new URL('.', import.meta.url));
+const OffMarker = Here + 'playback-checks-off';
+
+function options(argv) {
+  const result = { only: null, server: null, list: false };
+  for (let index = 0; index < argv.length; index++) {
+    if (argv[index] === '--only') result.only = argv[++index];
+    else if (argv[index] === '--server') result.server = argv[++index];
+    else if (argv[index] === '--list') result.list = true;
+    else throw new Error(`unknown argument ${argv[index]}`);
+  }
+  return result;
+}
+
+function unitTests() {
+  const files = readdirSync(Here + 'test').filter((name) => name.endsWith('.test.mjs')).map((name) => Here + 'test/' + name);
+  return spawnSync(process.execPath, ['--test', '--test-reporter=spec', ...files], { stdio: 'inherit' }).status === 0;
+}
+
+function checksWanted() {
+  const setting = process.env.QUORVEL_PLAYBACK_CHECKS;
+  if (setting === '1') return true;
+  if (setting === '0') return false;
+  return !existsSync(OffMarker);
+}
+
+// Runs one check in its own browser; the deadline closes the browser, which
+// ends whatever the check still waits for.
+async function runCheck(check, environment) {
+  const session = new BrowserSession();
+  let timer;
+  try {
+    await session.start();
+    const deadline = new Promise((resolve) => {
+      timer = setTimeout(() => resolve({ failures: [`no verdict within ${check.timeoutSeconds} s`], figures: {} }), check.timeoutSeconds * 1000);
+    });
+    return await Promise.race([check.run(session, environment), deadline]);
+  } catch (error) {
+    return { failures: [`${error.message.split('\n')[0]}`, ...session.problems], figures: {} };
+  } finally {
+    clearTimeout(timer);
+    await session.close().catch(() => {});
+  }
+}
+
+async function runChecks(checks, settings) {
+  const pages = await new StaticServer().start();
+  const quorvel = settings.server ? null : new QuorvelProcess();
+  let passed = 0;
+  let failed = 0;
+  try {
+    const location = settings.server || (await quorvel.start());
+    console.log(`Server ${location}, page ${pages.origin}, browser ${ChromiumBinary}`);
+    const environment = { location, pageOrigin: pages.origin };
+    for (const check of checks) {
+      const began = Date.now();
+      const result = await runCheck(check, environment);
+      const seconds = ((Date.now() - began) / 1000).toFixed(1);
+      const figures = figureText(result.figures);
+      if (result.failures.length) {
+        failed++;
+        console.log(`FAIL ${check.name} (${seconds} s): ${result.failures.slice(0, 6).join('; ')}${figures ? ' | ' + figures : ''}`);
+      } else {
+        passed++;
+        console.log(`PASS ${check.name} (${seconds} s): ${figures}`);
+      }
+    }
+  } catch (error) {
+    failed++;
+    console.log(`FAIL start: ${error.message}`);
+  } finally {
+    if (quorvel) {
+      const code = await quorvel.stop();
+      if (code !== 0) {
+        failed++;
+        console.log(`FAIL quorvel exited with ${code}: ${quorvel.errors.slice(-500)}`);
+      }
+    }
+    await pages.stop();
+  }
+  return { passed, failed };
+}
+
+async function main() {
+  const settings = options(process.argv.slice(2));
+  const checks = [...playbackChecks(), ...pageChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  if (settings.list) {
+    for (const check of checks) console.log(check.name);
+    return 0;
+  }
+  if (!settings.only && !unitTests()) return 1;
+  if (!checksWanted() && !settings.only && !settings.server) {
+    console.log(`Browser playback checks skipped: ${OffMarker} exists (QUORVEL_PLAYBACK_CHECKS=1 runs them).`);
+    return 0;
+  }
+  if (!existsSync(ChromiumBinary)) {
+    console.log(`FAIL browser: ${ChromiumBinary} not found (scripts/setup test installs it)`);
+    return 1;
+  }
+  const began = Date.now();
+  const { passed, failed } = await runChecks(checks, settings);
+  console.log(`Browser checks took ${((Date.now() - began) / 1000).toFixed(0)} s`);
+  console.log(`${passed} passed, ${failed} failed`);
+  return failed ? 1 : 0;
+}
+
+process.exitCode = await main();
