@@ -117,7 +117,15 @@ bool HevcEncoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, C
         return false;
     Result.Data.clear();
     for(std::uint32_t Index = 0; Index < UnitCount; ++Index)
+    {
+        // x265 repeats the parameter sets before every IDR picture of an
+        // intra-only stream; a run carries them once, in front of its first
+        // picture, as the sample entry has them.
+        auto const Type = Units[Index].type;
+        if(Type == VideoParameterSet || Type == SequenceParameterSet || Type == PictureParameterSet)
+            continue;
         Result.Data.insert(Result.Data.end(), Units[Index].payload, Units[Index].payload + Units[Index].sizeBytes);
+    }
     Result.Pts = Output.pts;
     Result.Idr = Output.sliceType == X265_TYPE_IDR;
     Result.PictureType = PictureType(Output.sliceType);

@@ -1,0 +1,77 @@
+#include "media/AudioSession.h"
+
+#include "media/AacEncoderTransform.h"
+#include "media/AudioMediaSource.h"
+#include "media/FlacEncoderTransform.h"
+#include "mf/Guids.h"
+
+namespace Application
+{
+namespace
+{
+constexpr std::uint32_t Channels = 2;
+constexpr std::uint32_t BitsPerSample = 16;
+// 128 kbit/s.
+constexpr std::uint32_t AacBytesPerSecond = 16'000;
+
+std::shared_ptr<MF::MediaType> SourceType()
+{
+    auto Type = std::make_shared<MF::MediaType>();
+    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Audio);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_PCM);
+    Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, Channels);
+    Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, SegmentWindow::AudioSampleRate);
+    Type->SetUINT32(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT, Channels * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, SegmentWindow::AudioSampleRate * Channels * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_BITS_PER_SAMPLE, BitsPerSample);
+    Type->SetUINT32(MF::MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
+    return Type;
+}
+
+std::shared_ptr<MF::MediaType> EncodedType(MF::MediaType const& Source, AudioSubtype Subtype)
+{
+    auto Type = Source.Clone();
+    Type->DeleteItem(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT);
+    Type->DeleteItem(MF::MF_MT_ALL_SAMPLES_INDEPENDENT);
+    if(Subtype == AudioSubtype::Aac)
+    {
+        Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_AAC);
+        Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, AacBytesPerSecond);
+    }
+    else
+    {
+        Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_FLAC);
+        Type->DeleteItem(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND);
+    }
+    return Type;
+}
+
+std::shared_ptr<MF::ITransform> CreateEncoder(AudioSubtype Subtype, SegmentWindow const& Window)
+{
+    if(Subtype == AudioSubtype::Flac)
+        return FlacEncoderTransform::Create();
+    auto Encoder = AacEncoderTransform::Create();
+    Encoder->SetOutputWindow(Window.Start, Window.End);
+    return Encoder;
+}
+} // namespace
+
+AudioSession::AudioSession(AudioVariant Variant, std::optional<std::uint32_t> Index) :
+    SegmentSession(Index.has_value()), m_Variant(std::move(Variant)), m_Index(Index)
+{
+}
+
+SegmentSession::Chain AudioSession::BuildChain(MediaSessionHelper& Helper)
+{
+    auto const Window = SegmentWindow::ForAudio(m_Variant, m_Index);
+    auto const Type = SourceType();
+    auto const Source = AudioMediaSource::Create();
+    Source->SetMediaType(Type);
+    auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
+    auto const Encoder = CreateEncoder(m_Variant.Subtype, Window);
+    Encoder->SetOutputType(EncodedType(*Type, m_Variant.Subtype));
+    Encoder->SetInputType(Type);
+    Helper.SetStartPosition(Window.SourceStart);
+    return {AddTransformNode(Helper, SourceNode, Encoder), Encoder->GetOutputCurrentType(), Window};
+}
+} // namespace Application

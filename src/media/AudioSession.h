@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "media/SegmentSession.h"
+#include "presentation/VariantSet.h"
+
+namespace Application
+{
+// A segment of the audio track: the tone-burst source, the AAC or FLAC
+// encoder and the fragmented MP4 sink. A header run makes 100 ms and keeps
+// the initialisation segment; a body run makes segment Index of the
+// variant's timeline (the last one cut at the variant's Duration), its AAC
+// frames on the one 1024-sample grid of the whole presentation.
+class AudioSession final : public SegmentSession
+{
+public:
+    // Index absent: the header.
+    explicit AudioSession(AudioVariant Variant, std::optional<std::uint32_t> Index = std::nullopt);
+
+private:
+    Chain BuildChain(MediaSessionHelper& Helper) override;
+
+    AudioVariant const m_Variant;
+    std::optional<std::uint32_t> const m_Index;
+};
+} // namespace Application

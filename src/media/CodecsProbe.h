@@ -1,0 +1,33 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "media/VideoSessionContext.h"
+#include "presentation/DefaultVariantSets.h"
+
+namespace Application
+{
+// Learns the RFC 6381 codecs texts that playlists and manifests name by
+// encoding a little of a variant: a header run, whose sink reports the text
+// its codec records give ("avc1.64001F", "hvc1.1.6.L93.B0", "mp4a.40.2",
+// "flac"). The start-up fills every default row before the first request
+// is accepted; manifest requests ask again for their audio row. An audio
+// text depends only on the codec, so it is learned once per codec.
+class CodecsProbe
+{
+public:
+    explicit CodecsProbe(VideoSessionContext const& Context) : m_Context(Context) {}
+
+    std::string ProbeVideo(VideoVariant const& Variant) const;
+    std::string ProbeAudio(AudioVariant const& Variant);
+    // Every video row of both sets and their audio rows.
+    void FillDefaults(DefaultVariantSets& Sets);
+
+private:
+    VideoSessionContext const& m_Context;
+    std::mutex m_Mutex;
+    std::map<AudioSubtype, std::string> m_AudioCodecs;
+};
+} // namespace Application

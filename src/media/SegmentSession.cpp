@@ -1,0 +1,208 @@
+#include "media/SegmentSession.h"
+
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "mf/AttributeKeys.h"
+#include "mp4/MemorySinkByteStream.h"
+#include "mp4/Mp4MediaSink.h"
+#include "mp4/RawMediaSink.h"
+#include "presentation/ProtectionDataProvider.h"
+
+namespace Application
+{
+namespace
+{
+Mp4::ProtectionSettings MakeProtectionSettings(EncryptionScheme Scheme, std::vector<std::uint8_t> const& Key, std::vector<std::uint8_t> const& InitializationVector)
+{
+    Mp4::ProtectionSettings Settings;
+    // The packaging knows two ciphers: every counter-mode scheme is cenc.
+    Settings.m_Scheme = Scheme == EncryptionScheme::Cbcs ? Mp4::ProtectionScheme::Cbcs : Mp4::ProtectionScheme::Cenc;
+    Settings.m_KeyIdentifier.assign(FixedKeyId.begin(), FixedKeyId.end());
+    Settings.m_Key = Key;
+    Settings.m_InitializationVector = InitializationVector;
+    Settings.m_DataProvider = MakeProtectionDataProvider(Scheme, Key);
+    return Settings;
+}
+} // namespace
+
+SegmentSession::~SegmentSession() = default;
+
+void SegmentSession::SetEncryption(EncryptionScheme Scheme, std::vector<std::uint8_t> Key, std::vector<std::uint8_t> InitializationVector)
+{
+    CHECK_ARGUMENT(Key.empty() || (Key.size() == 16 && InitializationVector.size() == 16));
+    m_Scheme = Scheme;
+    m_Key = std::move(Key);
+    m_InitializationVector = std::move(InitializationVector);
+}
+
+std::string SegmentSession::GetCodecsString() const
+{
+    std::lock_guard Lock(m_CodecsMutex);
+    return m_CodecsString;
+}
+
+void SegmentSession::UseRawSink(std::string CodecsString)
+{
+    m_Raw = true;
+    std::lock_guard Lock(m_CodecsMutex);
+    m_CodecsString = std::move(CodecsString);
+}
+
+void SegmentSession::Run()
+{
+    ASSERT(!m_Ran);
+    m_Ran = true;
+    auto const Helper = MediaSessionHelper::Create();
+    m_ByteStream = MemorySinkByteStream::Create();
+    ConnectSink(*Helper, BuildChain(*Helper));
+    Helper->SetEndedCallback([this] { OnEnded(); });
+    if(m_DataCallback)
+        Helper->SetExtraWait(m_ByteStream->GetDataAvailableEvent(), [this] { DeliverPending(); });
+    bool const Closed = Helper->Run();
+    CheckOutcome(*Helper, Closed);
+    if(m_DataCallback)
+        DeliverPending();
+    else
+        CollectOutput();
+}
+
+std::shared_ptr<MF::TopologyNode> SegmentSession::AddSourceNode(MediaSessionHelper& Helper, std::shared_ptr<MF::IMediaSource> const& Source,
+                                                                std::int64_t Duration)
+{
+    auto const Descriptor = Source->CreatePresentationDescriptor();
+    Descriptor->SetUINT64(MF::MF_PD_DURATION, static_cast<std::uint64_t>(Duration));
+    auto Node = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
+    Node->SetObject(MF::MF_TOPONODE_SOURCE, Source);
+    Node->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, Descriptor);
+    Node->SetObject(MF::MF_TOPONODE_STREAM_DESCRIPTOR, Descriptor->GetStreamDescriptorByIndex(0));
+    Helper.GetTopology()->AddNode(Node);
+    return Node;
+}
+
+std::shared_ptr<MF::TopologyNode> SegmentSession::AddTransformNode(MediaSessionHelper& Helper, std::shared_ptr<MF::TopologyNode> const& Upstream,
+                                                                   std::shared_ptr<MF::ITransform> const& Transform)
+{
+    auto Node = MF::TopologyNode::Create(MF::MF_TOPOLOGY_TRANSFORM_NODE);
+    Node->SetObject(Transform);
+    Helper.GetTopology()->AddNode(Node);
+    Upstream->ConnectOutput(0, Node, 0);
+    return Node;
+}
+
+void SegmentSession::ConnectSink(MediaSessionHelper& Helper, Chain const& Value)
+{
+    if(m_Raw)
+    {
+        m_MediaSink = RawMediaSink::Create(Value.EncodedType, nullptr, m_ByteStream);
+        m_StreamSink = m_MediaSink->GetStreamSinkByIndex(0);
+    }
+    else
+    {
+        m_MediaSink = CreateMp4Sink(Value.Window.FirstSequenceNumber);
+        m_StreamSink = m_MediaSink->AddStreamSink(0, Value.EncodedType);
+    }
+    auto const Node = MF::TopologyNode::Create(MF::MF_TOPOLOGY_OUTPUT_NODE);
+    Node->SetObject(m_StreamSink);
+    Helper.GetTopology()->AddNode(Node);
+    Value.Encoder->ConnectOutput(0, Node, 0);
+}
+
+std::shared_ptr<MF::IMediaSink> SegmentSession::CreateMp4Sink(std::uint32_t FirstSequenceNumber)
+{
+    m_Mp4Sink = Mp4MediaSink::Create(m_ByteStream);
+    if(!m_Key.empty())
+        m_Mp4Sink->SetProtection(MakeProtectionSettings(m_Scheme, m_Key, m_InitializationVector));
+    m_Mp4Sink->SetFirstSequenceNumber(FirstSequenceNumber);
+    return m_Mp4Sink;
+}
+
+void SegmentSession::OnEnded()
+{
+    // The sink knows its codec state until the runner shuts it down.
+    if(m_Mp4Sink)
+    {
+        auto Codecs = m_Mp4Sink->GetCodecsString();
+        std::lock_guard Lock(m_CodecsMutex);
+        m_CodecsString = std::move(Codecs);
+    }
+    if(m_EndedCallback)
+        m_EndedCallback();
+}
+
+void SegmentSession::CheckOutcome(MediaSessionHelper& Helper, bool Closed)
+{
+    if(m_DeliveryFailure)
+        std::rethrow_exception(m_DeliveryFailure);
+    if(m_ReceiverGone)
+        throw HResultError(E_ABORT, "The receiver of the segment is gone");
+    if(auto const Error = Helper.GetError())
+        throw HResultError(*Error);
+    // A run that neither closed nor failed was stopped as stalled: what it
+    // wrote is not the whole segment.
+    if(!Closed)
+        ThrowCheckFailure(FailureCode::PipelineStreamingStall, TRACE_CONTEXT(), "Helper->Run()", "Pipeline streaming stall suspicion");
+}
+
+void SegmentSession::DeliverPending()
+{
+    m_ByteStream->TakeData([this](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
+        auto const Bytes = SkipInitializationSegment(Data, WriteSizes);
+        if(Bytes.empty() || m_ReceiverGone)
+            return;
+        // This runs inside the runner's wait: a failure must stop the
+        // pipeline, not leave the runner before it has closed the session.
+        try
+        {
+            if(m_DataCallback(Bytes))
+                return;
+        }
+        catch(...)
+        {
+            m_DeliveryFailure = std::current_exception();
+        }
+        StopForGoneReceiver();
+    });
+}
+
+void SegmentSession::StopForGoneReceiver()
+{
+    m_ReceiverGone = true;
+    // The sink refuses every later sample: the pipeline fails and the runner
+    // closes it right away rather than encoding for no one.
+    HRESULT const Status = StatusBoundary([&] { m_MediaSink->Shutdown(); });
+    TRACE("Receiver gone, sink shutdown 0x%08X\n", static_cast<unsigned>(Status));
+}
+
+std::span<std::uint8_t const> SegmentSession::SkipInitializationSegment(std::vector<std::uint8_t> const& Data, std::vector<std::size_t>& WriteSizes)
+{
+    std::span<std::uint8_t const> Bytes(Data);
+    if(m_Raw || m_InitializationSegmentTaken || WriteSizes.empty())
+        return Bytes;
+    m_InitializationSegmentTaken = true;
+    std::size_t const Size = WriteSizes.front();
+    WriteSizes.erase(WriteSizes.begin());
+    return Bytes.subspan(Size);
+}
+
+void SegmentSession::CollectOutput()
+{
+    m_ByteStream->TakeData([this](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
+        if(!m_Raw && !m_Body)
+        {
+            // A header is the initialisation segment alone.
+            Data.resize(WriteSizes.front());
+            WriteSizes.resize(1);
+        }
+        else if(!m_Raw)
+        {
+            std::size_t const Size = WriteSizes.front();
+            Data.erase(Data.begin(), Data.begin() + static_cast<std::ptrdiff_t>(Size));
+            WriteSizes.erase(WriteSizes.begin());
+        }
+        m_Output = std::move(Data);
+        m_OutputWriteSizes = std::move(WriteSizes);
+    });
+    // A header run that wrote nothing has no header to give.
+    CHECK_LINE(m_Body || m_Raw || !m_Output.empty());
+}
+} // namespace Application

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "media/MediaSessionHelper.h"
+#include "media/SegmentWindow.h"
+#include "mf/IMediaSink.h"
+#include "mf/IStreamSink.h"
+#include "mf/MediaType.h"
+#include "mf/TopologyNode.h"
+#include "presentation/Configuration.h"
+
+class MemorySinkByteStream;
+class Mp4MediaSink;
+
+namespace Application
+{
+// One run of a short pipeline that makes one segment of one track: the
+// initialisation segment ("header") or the fragments of one media segment
+// ("body"), as fragmented MP4, clear or encrypted. AudioSession and
+// VideoSession build the source and encoder; this class adds the sink over
+// an in-memory byte stream, runs the pipeline with the session runner and
+// hands over what the sink wrote:
+//
+//   VideoSession Session(Context, Asset, Variant, Index);
+//   Session.SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+//   Session.SetDataCallback([&](std::span<std::uint8_t const> Data) { return Send(Data); });
+//   Session.Run();
+//
+// A run's first write is the initialisation segment: a header run keeps only
+// it, a body run everything after it. With a data callback the bytes go out
+// while the pipeline runs. A session is run once.
+class SegmentSession
+{
+public:
+    // Takes bytes while the pipeline runs; false when no one is left to take
+    // them, which stops the run (Run then raises E_ABORT).
+    using DataCallback = std::function<bool(std::span<std::uint8_t const> Data)>;
+
+    virtual ~SegmentSession();
+    SegmentSession(SegmentSession const&) = delete;
+    SegmentSession& operator=(SegmentSession const&) = delete;
+
+    // An empty key keeps the output clear.
+    void SetEncryption(EncryptionScheme Scheme, std::vector<std::uint8_t> Key, std::vector<std::uint8_t> InitializationVector);
+    void SetDataCallback(DataCallback Value) { m_DataCallback = std::move(Value); }
+    // Called on a platform thread when the presentation has ended.
+    void SetEndedCallback(std::function<void()> Value) { m_EndedCallback = std::move(Value); }
+
+    // Raises the pipeline's failure (its status), "Pipeline streaming stall
+    // suspicion" for a pipeline that stopped making progress, E_ABORT when the
+    // data callback gave up. Bytes delivered before a failure stay delivered.
+    void Run();
+
+    // Without a data callback: what the run made, and the size of each write
+    // (a body's fragments are a moof and an mdat write each).
+    std::vector<std::uint8_t>& GetOutput() noexcept { return m_Output; }
+    std::vector<std::size_t> const& GetOutputWriteSizes() const noexcept { return m_OutputWriteSizes; }
+    // The RFC 6381 codecs text of the encoded stream, known once the run ended.
+    std::string GetCodecsString() const;
+    // The stream sink the run wrote through, kept after the run.
+    std::shared_ptr<MF::IStreamSink> const& GetStreamSink() const noexcept { return m_StreamSink; }
+
+protected:
+    // The nodes up to the encoder, added to the runner's topology.
+    struct Chain
+    {
+        std::shared_ptr<MF::TopologyNode> Encoder;
+        std::shared_ptr<MF::MediaType> EncodedType;
+        SegmentWindow Window;
+    };
+
+    explicit SegmentSession(bool Body) : m_Body(Body) {}
+
+    bool IsBody() const noexcept { return m_Body; }
+    // Builds source → (converter →) encoder and sets the start position.
+    virtual Chain BuildChain(MediaSessionHelper& Helper) = 0;
+    // The encoded samples go to the byte stream unchanged, one write each,
+    // with no initialisation segment (the WebCodecs page's frames).
+    void UseRawSink(std::string CodecsString);
+
+    // A source-stream node for stream 0 of a source, its presentation ending at Duration.
+    static std::shared_ptr<MF::TopologyNode> AddSourceNode(MediaSessionHelper& Helper, std::shared_ptr<MF::IMediaSource> const& Source,
+                                                           std::int64_t Duration);
+    static std::shared_ptr<MF::TopologyNode> AddTransformNode(MediaSessionHelper& Helper, std::shared_ptr<MF::TopologyNode> const& Upstream,
+                                                              std::shared_ptr<MF::ITransform> const& Transform);
+
+private:
+    void ConnectSink(MediaSessionHelper& Helper, Chain const& Value);
+    std::shared_ptr<MF::IMediaSink> CreateMp4Sink(std::uint32_t FirstSequenceNumber);
+    void OnEnded();
+    void CheckOutcome(MediaSessionHelper& Helper, bool Closed);
+    void DeliverPending();
+    void StopForGoneReceiver();
+    void CollectOutput();
+    // The bytes of a take after the initialisation segment, which a run
+    // writes first and a body leaves out.
+    std::span<std::uint8_t const> SkipInitializationSegment(std::vector<std::uint8_t> const& Data, std::vector<std::size_t>& WriteSizes);
+
+    bool const m_Body;
+    bool m_Raw = false;
+    bool m_Ran = false;
+    EncryptionScheme m_Scheme = EncryptionScheme::Cbcs;
+    std::vector<std::uint8_t> m_Key;
+    std::vector<std::uint8_t> m_InitializationVector;
+    DataCallback m_DataCallback;
+    std::function<void()> m_EndedCallback;
+    std::shared_ptr<MemorySinkByteStream> m_ByteStream;
+    std::shared_ptr<MF::IMediaSink> m_MediaSink;
+    std::shared_ptr<Mp4MediaSink> m_Mp4Sink;
+    std::shared_ptr<MF::IStreamSink> m_StreamSink;
+    // Whether the initialisation segment has been taken from the byte stream.
+    bool m_InitializationSegmentTaken = false;
+    // The data callback gave up (or failed): later bytes are dropped.
+    bool m_ReceiverGone = false;
+    std::exception_ptr m_DeliveryFailure;
+    std::vector<std::uint8_t> m_Output;
+    std::vector<std::size_t> m_OutputWriteSizes;
+    mutable std::mutex m_CodecsMutex;
+    std::string m_CodecsString;
+};
+} // namespace Application

@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "base/FailureCodes.h"
+#include "media/AudioSession.h"
+#include "media/CodecsProbe.h"
+#include "media/MediaTestTools.h"
+#include "media/SegmentWindow.h"
+#include "media/VideoFrameGrid.h"
+#include "media/VideoSession.h"
+#include "mf/MfTestTools.h"
+#include "mf/Object.h"
+#include "mf/Platform.h"
+#include "presentation/DefaultVariantSets.h"
+
+using namespace Application;
+using namespace MediaTestTools;
+
+namespace
+{
+constexpr std::int64_t Second = 10'000'000;
+
+VideoVariant SmallVideo(VideoSubtype Subtype = VideoSubtype::H264)
+{
+    // One-second segments keep the runs short; 25 frames is one GOP.
+    return {0, Subtype, 320, 180, 25, 1, 500'000, {}, Second, false};
+}
+
+AudioVariant Aac(std::optional<std::int64_t> Duration = std::nullopt)
+{
+    return {AudioSubtype::Aac, {}, 128, 6 * Second, Duration, "en"};
+}
+
+// The top-level boxes of a fragmented MP4 piece: type and the sequence
+// number of each moof.
+struct Boxes
+{
+    std::vector<std::string> Types;
+    std::vector<std::uint32_t> SequenceNumbers;
+};
+
+std::uint32_t ReadUInt32(std::vector<std::uint8_t> const& Data, std::size_t Position)
+{
+    return (std::uint32_t{Data[Position]} << 24) | (std::uint32_t{Data[Position + 1]} << 16) | (std::uint32_t{Data[Position + 2]} << 8) | Data[Position + 3];
+}
+
+Boxes ReadBoxes(std::vector<std::uint8_t> const& Data)
+{
+    Boxes Result;
+    for(std::size_t Position = 0; Position + 8 <= Data.size();)
+    {
+        std::uint32_t const Size = ReadUInt32(Data, Position);
+        EXPECT_GE(Size, 8u);
+        if(Size < 8)
+            break;
+        std::string const Type(Data.begin() + static_cast<std::ptrdiff_t>(Position) + 4, Data.begin() + static_cast<std::ptrdiff_t>(Position) + 8);
+        Result.Types.push_back(Type);
+        // moof: its first child is mfhd (size, type, version and flags, sequence number).
+        if(Type == "moof")
+            Result.SequenceNumbers.push_back(ReadUInt32(Data, Position + 8 + 12));
+        Position += Size;
+    }
+    return Result;
+}
+
+std::vector<std::uint8_t> Produce(SegmentSession& Session)
+{
+    Session.Run();
+    return Session.GetOutput();
+}
+
+std::vector<std::uint8_t> Concatenate(std::vector<std::vector<std::uint8_t>> const& Pieces)
+{
+    std::vector<std::uint8_t> All;
+    for(auto const& Piece : Pieces)
+        All.insert(All.end(), Piece.begin(), Piece.end());
+    return All;
+}
+
+class SegmentSessionTest : public testing::Test
+{
+protected:
+    MF::PlatformScope m_Platform;
+    VideoSessionContext m_Context{std::nullopt};
+};
+} // namespace
+
+TEST(SegmentWindow, SegmentsCoverTheirTimeAndNumberFragmentsByTheirPlaceOnTheGrid)
+{
+    DefaultVariantSets const Defaults;
+    auto const& Video = Defaults.H264.VideoVariants;
+    auto const Body = SegmentWindow::ForVideo(Video[0], 2);
+    EXPECT_EQ(Body.Start, 6 * Second);
+    EXPECT_EQ(Body.End, 9 * Second);
+    EXPECT_EQ(Body.SourceStart, 6 * Second);
+    EXPECT_EQ(Body.FirstSequenceNumber, 151u);
+    EXPECT_EQ(SegmentWindow::ForVideo(Video[1], 2).FirstSequenceNumber, 7u);
+    auto const Header = SegmentWindow::ForVideo(Video[0], std::nullopt);
+    EXPECT_EQ(Header.End, 500'000);
+    EXPECT_EQ(Header.FirstSequenceNumber, 1u);
+
+    // 29.97 fps in 6 s segments: segment 6 starts between frames 1078 and
+    // 1079 and begins with the later one, which segment 5 does not have.
+    VideoVariant Ntsc = Video[0];
+    Ntsc.FrameRateN = 30000;
+    Ntsc.FrameRateD = 1001;
+    Ntsc.SegmentDuration = 6 * Second;
+    VideoFrameGrid const Grid(30000, 1001);
+    auto const Sixth = SegmentWindow::ForVideo(Ntsc, 6);
+    EXPECT_EQ(Sixth.FirstSequenceNumber, 1080u);
+    EXPECT_EQ(Sixth.SourceStart, Grid.FrameTime(1079));
+    EXPECT_LT(Grid.FrameTime(1078), 36 * Second);
+
+    // AAC: 6 s is 281.25 frames; the frames of segment 1 start at frame 282,
+    // and its run starts two frames early.
+    auto const Audio = SegmentWindow::ForAudio(Aac(), 1);
+    EXPECT_EQ(Audio.Start, 6 * Second);
+    EXPECT_EQ(Audio.End, 12 * Second);
+    EXPECT_EQ(Audio.FirstSequenceNumber, 283u);
+    EXPECT_EQ(Audio.SourceStart, 280 * 1024 * Second / 48000);
+    EXPECT_GT(Audio.SourceEnd, 12 * Second);
+    EXPECT_EQ(SegmentWindow::ForAudio(Aac(), 0).FirstSequenceNumber, 1u);
+    // The last segment ends with the presentation; one past it is whole.
+    EXPECT_EQ(SegmentWindow::ForAudio(Aac(20 * Second), 3).End, 20 * Second);
+    EXPECT_EQ(SegmentWindow::ForAudio(Aac(20 * Second), 4).End, 30 * Second);
+    // FLAC: 6.4 s is 75 blocks of 4096 samples.
+    auto const Flac = SegmentWindow::ForAudio(Aac().FlacAlternative(), 1);
+    EXPECT_EQ(Flac.SourceStart, 64'000'000);
+    EXPECT_EQ(Flac.SourceEnd, 128'000'000);
+    EXPECT_EQ(Flac.FirstSequenceNumber, 76u);
+    // Far segments of a live timeline wrap the 32-bit numbers and stay exact.
+    auto const Far = SegmentWindow::ForVideo(Video[0], 0xFFFFFFFFu);
+    EXPECT_EQ(Far.Start, std::int64_t{0xFFFFFFFF} * 3 * Second);
+    EXPECT_EQ(Far.FirstSequenceNumber, static_cast<std::uint32_t>(std::int64_t{0xFFFFFFFF} * 75 + 1));
+}
+
+TEST_F(SegmentSessionTest, VideoHeaderAndBodiesPlayAsOneStreamWithEveryFrameOnItsGrid)
+{
+    auto const ObjectsBefore = MF::Object::GetLiveCount();
+    for(auto const Subtype : {VideoSubtype::H264, VideoSubtype::Hevc})
+    {
+        VideoSession Header(m_Context, SmallVideo(Subtype));
+        auto const Init = Produce(Header);
+        EXPECT_EQ(ReadBoxes(Init).Types, (std::vector<std::string>{"ftyp", "moov"}));
+        EXPECT_EQ(Header.GetCodecsString().substr(0, 5), Subtype == VideoSubtype::H264 ? "avc1." : "hvc1.");
+        std::vector<std::vector<std::uint8_t>> Pieces{Init};
+        std::vector<std::uint32_t> Numbers;
+        for(std::uint32_t Index : {0u, 1u})
+        {
+            VideoSession Body(m_Context, SmallVideo(Subtype), Index);
+            Pieces.push_back(Produce(Body));
+            auto const Read = ReadBoxes(Pieces.back());
+            EXPECT_EQ(Read.Types.front(), "moof");
+            Numbers.insert(Numbers.end(), Read.SequenceNumbers.begin(), Read.SequenceNumbers.end());
+        }
+        ASSERT_EQ(Numbers.size(), 50u);
+        for(std::uint32_t Index = 0; Index < 50; ++Index)
+            EXPECT_EQ(Numbers[Index], Index + 1);
+
+        auto const Path = ScratchDirectory() / "video.mp4";
+        WriteFile(Path, Concatenate(Pieces));
+        auto const Probe = RunCommand("ffprobe -v error -select_streams v -show_entries frame=pts,key_frame -of csv=p=0 " + Path.string());
+        ASSERT_EQ(Probe.ExitCode, 0) << Probe.Errors;
+        EXPECT_EQ(Probe.Errors, "");
+        // ffmpeg moves every picture of a stream with negative composition
+        // offsets (B-pictures) later by the largest of them; apart from that
+        // one shift each picture is at its place on the grid, key frames
+        // every 25, across the joint of the two runs.
+        auto const Lines = Text(Probe.Output);
+        int const Shift = std::stoi(Lines.substr(Lines.find(',') + 1));
+        EXPECT_LE(Shift, 4);
+        std::string Expected;
+        for(int Frame = 0; Frame < 50; ++Frame)
+            Expected += std::to_string(Frame % 25 == 0 ? 1 : 0) + "," + std::to_string(Frame + Shift) + "\n";
+        EXPECT_EQ(Lines, Expected);
+    }
+    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == ObjectsBefore; }));
+}
+
+TEST_F(SegmentSessionTest, AudioSegmentsNumberTheirFragmentsOnTheFrameGridAndEndWithThePresentation)
+{
+    auto const Variant = Aac(15 * Second);
+    AudioSession Header(Variant);
+    std::vector<std::vector<std::uint8_t>> Pieces{Produce(Header)};
+    EXPECT_EQ(Header.GetCodecsString(), "mp4a.40.2");
+    std::vector<std::uint32_t> Numbers;
+    for(std::uint32_t Index : {0u, 1u, 2u})
+    {
+        AudioSession Body(Variant, Index);
+        Pieces.push_back(Produce(Body));
+        auto const Read = ReadBoxes(Pieces.back());
+        Numbers.insert(Numbers.end(), Read.SequenceNumbers.begin(), Read.SequenceNumbers.end());
+    }
+    // Frames that start before 15 s: 15 × 48000 / 1024 = 703.1, so 704.
+    ASSERT_EQ(Numbers.size(), 704u);
+    for(std::uint32_t Index = 0; Index < Numbers.size(); ++Index)
+        ASSERT_EQ(Numbers[Index], Index + 1);
+    auto const Path = ScratchDirectory() / "audio.mp4";
+    WriteFile(Path, Concatenate(Pieces));
+    EXPECT_EQ(DecodeAudio(Path, "").size(), std::size_t{704} * 1024 * 2);
+}
+
+TEST_F(SegmentSessionTest, StreamedBodyHandsOverTheSameBytesWhileThePipelineRuns)
+{
+    AudioSession Whole(Aac(), 1);
+    auto const Expected = Produce(Whole);
+    AudioSession Streamed(Aac(), 1);
+    std::vector<std::uint8_t> Received;
+    int Deliveries = 0;
+    Streamed.SetDataCallback([&](std::span<std::uint8_t const> Data) {
+        ++Deliveries;
+        Received.insert(Received.end(), Data.begin(), Data.end());
+        return true;
+    });
+    Streamed.Run();
+    EXPECT_GT(Deliveries, 1);
+    EXPECT_EQ(Received, Expected);
+    EXPECT_TRUE(Streamed.GetOutput().empty());
+}
+
+TEST_F(SegmentSessionTest, ReceiverThatGoesAwayStopsThePipelineAtOnce)
+{
+    auto const ThreadsBefore = MF::Testing::CountThreads();
+    auto const ObjectsBefore = MF::Object::GetLiveCount();
+    DefaultVariantSets const Defaults;
+    auto const Started = std::chrono::steady_clock::now();
+    int Deliveries = 0;
+    {
+        // A whole 720p segment takes far longer than this run may.
+        VideoSession Session(m_Context, Defaults.H264.VideoVariants[0], 3);
+        Session.SetDataCallback([&](std::span<std::uint8_t const>) { return ++Deliveries < 2; });
+        EXPECT_EQ(MF::Testing::Raised([&] { Session.Run(); }), E_ABORT);
+    }
+    EXPECT_EQ(Deliveries, 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - Started, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == ObjectsBefore; }));
+    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Testing::CountThreads() <= ThreadsBefore; }));
+}
+
+TEST_F(SegmentSessionTest, RawVideoWritesEachPictureAsItIsAndProbesNameTheCodecs)
+{
+    VideoSession Session(m_Context, SmallVideo(), 0);
+    Session.SetRaw(true);
+    auto const Frames = Produce(Session);
+    ASSERT_EQ(Session.GetOutputWriteSizes().size(), 25u);
+    EXPECT_EQ(Session.GetCodecsString().substr(0, 5), "avc1.");
+    // Annex B, starting with the parameter sets of the IDR picture.
+    auto const Types = NalUnitTypes({Frames.begin(), Frames.begin() + static_cast<std::ptrdiff_t>(Session.GetOutputWriteSizes().front())}, false);
+    ASSERT_GE(Types.size(), 3u);
+    EXPECT_EQ(Types[0], 7);
+    EXPECT_EQ(Types[1], 8);
+
+    DefaultVariantSets Defaults;
+    CodecsProbe Probe(m_Context);
+    Probe.FillDefaults(Defaults);
+    EXPECT_EQ(Defaults.H264.VideoVariants[0].Codecs.substr(0, 5), "avc1.");
+    EXPECT_EQ(Defaults.Hevc.VideoVariants[1].Codecs.substr(0, 5), "hvc1.");
+    EXPECT_EQ(Defaults.Hevc.AudioVariants[0].Codecs, "mp4a.40.2");
+    EXPECT_EQ(Probe.ProbeAudio(Defaults.H264.AudioVariants[0].FlacAlternative()), "flac");
+}

@@ -1,0 +1,93 @@
+#include "media/VideoSession.h"
+
+#include "base/Check.h"
+#include "media/VideoEncoderTransform.h"
+#include "media/VideoMediaSource.h"
+#include "media/VideoProcessorTransform.h"
+#include "mf/Guids.h"
+#include "mp4/Mp4NalUnit.h"
+
+namespace Application
+{
+namespace
+{
+constexpr std::uint32_t Progressive = 2;
+
+std::shared_ptr<MF::MediaType> SourceType(VideoVariant const& Variant)
+{
+    auto Type = std::make_shared<MF::MediaType>();
+    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
+    Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);
+    Type->SetRatio(MF::MF_MT_FRAME_RATE, Variant.FrameRateN, Variant.FrameRateD);
+    Type->SetUINT32(MF::MF_MT_INTERLACE_MODE, Progressive);
+    return Type;
+}
+
+std::shared_ptr<MF::MediaType> EncodedType(VideoVariant const& Variant)
+{
+    auto Type = std::make_shared<MF::MediaType>();
+    Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, Variant.Subtype == VideoSubtype::Hevc ? MF::MFVideoFormat_HEVC : MF::MFVideoFormat_H264);
+    Type->SetUINT32(MF::MF_MT_AVG_BITRATE, Variant.Bitrate);
+    Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);
+    Type->SetRatio(MF::MF_MT_FRAME_RATE, Variant.FrameRateN, Variant.FrameRateD);
+    Type->SetUINT32(MF::MF_MT_INTERLACE_MODE, Progressive);
+    Type->SetUINT32(MF::MF_NALU_LENGTH_SET, 1);
+    return Type;
+}
+} // namespace
+
+VideoSession::VideoSession(VideoSessionContext const& Context, VideoVariant Variant, std::optional<std::uint32_t> Index) :
+    SegmentSession(Index.has_value()), m_Context(Context), m_Variant(std::move(Variant)), m_Index(Index)
+{
+}
+
+SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
+{
+    ASSERT(m_Context.IsSoftware());
+    auto const Window = SegmentWindow::ForVideo(m_Variant, m_Index);
+    auto const Type = SourceType(m_Variant);
+    auto const Source = VideoMediaSource::Create();
+    Source->SetMediaType(Type);
+    // Lists longer than the colour table repeat it.
+    Source->SetBackgroundColor(m_BackgroundColor.value_or(VideoMediaSource::BackgroundColors[m_Variant.Index % std::size(VideoMediaSource::BackgroundColors)]));
+    if(m_BaseLiveTime)
+        Source->SetBaseLiveTime(*m_BaseLiveTime);
+    auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
+
+    auto const Converter = VideoProcessorTransform::Create();
+    auto ConverterType = Type->Clone();
+    ConverterType->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_NV12);
+    Converter->SetOutputType(ConverterType);
+    Converter->SetInputType(Type);
+    auto const ConverterNode = AddTransformNode(Helper, SourceNode, Converter);
+
+    auto const Encoder = CreateEncoder();
+    Encoder->SetOutputType(EncodedType(m_Variant));
+    Encoder->SetInputType(ConverterType);
+    auto const EncoderNode = AddTransformNode(Helper, ConverterNode, Encoder);
+    EncoderNode->SetUINT32(MF::MF_TOPONODE_LOCKED, 1);
+    auto const Encoded = Encoder->GetOutputCurrentType();
+    if(m_RawOutput)
+    {
+        // Without a container the codecs text comes from the parameter sets.
+        CHECK_CONDITION(m_Variant.Subtype == VideoSubtype::H264, E_NOTIMPL);
+        UseRawSink(Mp4::GetH264CodecsStringFromSample(Encoded->GetBlob(MF::MF_MT_MPEG_SEQUENCE_HEADER)));
+    }
+    Helper.SetStartPosition(Window.SourceStart);
+    return {EncoderNode, Encoded, Window};
+}
+
+std::shared_ptr<MF::ITransform> VideoSession::CreateEncoder() const
+{
+    auto Encoder = VideoEncoderTransform::Create();
+    bool const KeyFramesOnly = m_Variant.TrickPlay;
+    Encoder->SetValue(MF::CODECAPI_AVEncCommonRateControlMode, MF::PropVariant(VideoEncoderTransform::QualityBasedRateControl));
+    Encoder->SetValue(MF::CODECAPI_AVEncCommonQuality, MF::PropVariant(Quality));
+    Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(KeyFramesOnly ? 1u : GopSize));
+    if(!KeyFramesOnly && m_Variant.Subtype == VideoSubtype::H264)
+        Encoder->SetValue(MF::CODECAPI_AVEncMPVDefaultBPictureCount, MF::PropVariant(BPictureCount));
+    return Encoder;
+}
+} // namespace Application

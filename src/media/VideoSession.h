@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "media/SegmentSession.h"
+#include "media/VideoSessionContext.h"
+#include "presentation/VariantSet.h"
+
+namespace Application
+{
+// A segment of one video variant: the synthetic picture, the conversion to
+// NV12, the H.264 or HEVC encoder and the fragmented MP4 sink. A header run
+// makes 50 ms and keeps the initialisation segment; a body run makes
+// segment Index, exactly the frames presented in [Index×D, (Index+1)×D), the
+// first one an IDR picture. With the raw flag the encoded pictures are
+// written as they are, one write each (Annex B), without a container.
+class VideoSession final : public SegmentSession
+{
+public:
+    // The quality-based rate control every variant is encoded with.
+    static constexpr std::uint32_t Quality = 70;
+    static constexpr std::uint32_t GopSize = 25;
+    static constexpr std::uint32_t BPictureCount = 4;
+
+    // Index absent: the header.
+    VideoSession(VideoSessionContext const& Context, VideoVariant Variant, std::optional<std::uint32_t> Index = std::nullopt);
+
+    // Before Run: the box colour (0x00RRGGBB) instead of the variant's, the
+    // base live time that makes the picture's time text the wall clock, and
+    // the raw output.
+    void SetBackgroundColor(std::uint32_t Value) { m_BackgroundColor = Value; }
+    void SetBaseLiveTime(std::int64_t Value) { m_BaseLiveTime = Value; }
+    void SetRaw(bool Value) { m_RawOutput = Value; }
+
+private:
+    Chain BuildChain(MediaSessionHelper& Helper) override;
+    std::shared_ptr<MF::ITransform> CreateEncoder() const;
+
+    VideoSessionContext const& m_Context;
+    VideoVariant const m_Variant;
+    std::optional<std::uint32_t> const m_Index;
+    std::optional<std::uint32_t> m_BackgroundColor;
+    std::optional<std::int64_t> m_BaseLiveTime;
+    bool m_RawOutput = false;
+};
+} // namespace Application
