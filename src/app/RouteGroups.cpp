@@ -1,5 +1,6 @@
 #include "app/RouteGroup.h"
 
+#include "app/MediaRoutes.h"
 #include "app/PresentationRoutes.h"
 #include "app/TextRoutes.h"
 
@@ -8,8 +9,12 @@ namespace Application
 std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Context, RouteTable& Table)
 {
     std::vector<std::unique_ptr<RouteGroup>> Groups;
+    auto Media = std::make_unique<MediaRoutes>(Context, Table);
+    // Manifests name their audio row's codecs; the media group learns them.
+    auto AudioCodecs = [&Probe = Media->GetCodecsProbe()](AudioVariant& Variant) { Variant.Codecs = Probe.ProbeAudio(Variant); };
     Groups.push_back(std::make_unique<TextRoutes>(Context, Table));
-    Groups.push_back(std::make_unique<PresentationRoutes>(Context, Table));
+    Groups.push_back(std::make_unique<PresentationRoutes>(Context, Table, std::move(AudioCodecs)));
+    Groups.push_back(std::move(Media));
     return Groups;
 }
 } // namespace Application

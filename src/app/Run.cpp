@@ -8,6 +8,8 @@
 #include "app/Server.h"
 #include "base/Check.h"
 #include "base/StringFormat.h"
+#include "media/CodecsProbe.h"
+#include "mf/Platform.h"
 
 namespace Application
 {
@@ -33,6 +35,18 @@ std::filesystem::path GetModuleDirectory()
     return Path.parent_path();
 }
 
+// The settings with the codecs texts of every default variant row, learned
+// by encoding a little of each before the first request is accepted.
+Settings WithProbedCodecs(Settings const& Value)
+{
+    VideoSessionContext const Context(Value.AdapterIndex);
+    if(auto const Adapter = Context.GetRequestedAdapter())
+        ConsoleLine("Video adapter %u is not used: pictures are drawn and encoded in software", *Adapter);
+    Settings Probed = Value;
+    CodecsProbe(Context).FillDefaults(Probed.DefaultVariants);
+    return Probed;
+}
+
 void PrintLocalAddresses()
 {
     auto const Addresses = ListLocalAddresses();
@@ -50,7 +64,10 @@ void Run(Settings const& Settings, ManualResetEvent& Termination)
     ConsoleLine("Using audio segment duration: %s", FormatDuration(AudioVariants.front().SegmentDuration).c_str());
     if(!Settings.IsService)
         PrintLocalAddresses();
-    Server Instance(Settings, std::move(ModuleDirectory));
+    // The media platform outlives the server, whose tasks run pipelines on it.
+    MF::PlatformScope MediaPlatform;
+    auto const Probed = WithProbedCodecs(Settings);
+    Server Instance(Probed, std::move(ModuleDirectory));
     Instance.Run(Termination);
 }
 } // namespace Application

@@ -6,29 +6,33 @@ namespace Application
 {
 void WholeAnswer::Send(RouteContext& Context, std::string Body) const
 {
-    Prepare(Context, Body.data(), Body.size());
+    Prepare(Context.Server, *Context.Response, Body.data(), Body.size());
     Context.Response->AddEntityChunk(std::move(Body));
     Context.Response->Send();
 }
 
 void WholeAnswer::Send(RouteContext& Context, std::vector<std::uint8_t> Body) const
 {
-    Prepare(Context, Body.data(), Body.size());
-    Context.Response->AddEntityChunk(std::move(Body));
-    Context.Response->Send();
+    Send(Context.Server, *Context.Response, std::move(Body));
 }
 
-void WholeAnswer::Prepare(RouteContext& Context, void const* Data, std::size_t Size) const
+void WholeAnswer::Send(ServerContext& Server, HttpServer::Response& Response, std::vector<std::uint8_t> Body) const
+{
+    Prepare(Server, Response, Body.data(), Body.size());
+    Response.AddEntityChunk(std::move(Body));
+    Response.Send();
+}
+
+void WholeAnswer::Prepare(ServerContext& Server, HttpServer::Response& Response, void const* Data, std::size_t Size) const
 {
     // The file comes first: when it cannot be written the request fails
     // before anything is sent.
-    if(auto const& Writer = Context.Server.PayloadWriter; Writer && !FileName.empty())
+    if(auto const& Writer = Server.PayloadWriter; Writer && !FileName.empty())
     {
-        if(DeletePreviousFiles && Context.Server.Settings.DeletePreviousResponseBodies)
+        if(DeletePreviousFiles && Server.Settings.DeletePreviousResponseBodies)
             Writer->DeletePrevious();
         Writer->Write({FileName, {}, Data, Size});
     }
-    auto& Response = *Context.Response;
     Response.SetStatus(200, "OK");
     Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, std::string(ContentType));
     if(CrossOrigin)

@@ -23,8 +23,10 @@ struct WholeAnswer
 
     void Send(RouteContext& Context, std::string Body) const;
     void Send(RouteContext& Context, std::vector<std::uint8_t> Body) const;
+    // From a task on a worker thread, where only the response is left of the request.
+    void Send(ServerContext& Server, HttpServer::Response& Response, std::vector<std::uint8_t> Body) const;
 
 private:
-    void Prepare(RouteContext& Context, void const* Data, std::size_t Size) const;
+    void Prepare(ServerContext& Server, HttpServer::Response& Response, void const* Data, std::size_t Size) const;
 };
 } // namespace Application

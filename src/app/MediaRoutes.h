@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/MediaAnswer.h"
+#include "app/RouteGroup.h"
+#include "app/SegmentTaskGroup.h"
+#include "media/CodecsProbe.h"
+#include "media/VideoSessionContext.h"
+
+namespace Application
+{
+class SegmentSession;
+
+// The media of the presentations: initialisation segments ("video-header.mp4",
+// "audio-header.mp4"), answered inline as they are short; media segments
+// ("video-body.mp4", "audio-body.mp4"), each made by a task on a worker
+// thread and streamed as it is made; and the progressive files "video.mp4"
+// (default video variant 0, 18 s) and "audio.mp4" ("duration", "flac"),
+// made by tasks too since they take seconds. Video and audio work run in
+// task groups of their own, each bounded to one pipeline per processor.
+// The group's destructor waits for every task.
+class MediaRoutes : public RouteGroup
+{
+public:
+    // Pictures of "video.mp4".
+    static constexpr std::int64_t VideoFileDuration = 180'000'000;
+    // "audio.mp4" is made whole in memory: an hour is about 58 MB of AAC.
+    static constexpr std::int32_t MaximalAudioFileSeconds = 3'600;
+
+    MediaRoutes(ServerContext& Context, RouteTable& Table);
+    ~MediaRoutes() override;
+
+    VideoSessionContext const& GetVideoContext() const noexcept { return m_VideoContext; }
+    // The codecs texts of audio rows, for the manifests.
+    CodecsProbe& GetCodecsProbe() noexcept { return m_CodecsProbe; }
+
+private:
+    void VideoHeader(RouteContext& Context);
+    void VideoBody(RouteContext& Context);
+    void AudioHeader(RouteContext& Context);
+    void AudioBody(RouteContext& Context);
+    void VideoFile(RouteContext& Context);
+    void AudioFile(RouteContext& Context);
+    void Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task);
+
+    ServerContext& m_Context;
+    VideoSessionContext const m_VideoContext;
+    CodecsProbe m_CodecsProbe{m_VideoContext};
+    // Declared last: their destructors wait for the tasks, which use the above.
+    SegmentTaskGroup m_VideoTasks;
+    SegmentTaskGroup m_AudioTasks;
+};
+} // namespace Application

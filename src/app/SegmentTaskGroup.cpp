@@ -1,0 +1,67 @@
+#include "app/SegmentTaskGroup.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "base/Trace.h"
+
+namespace Application
+{
+std::size_t SegmentTaskGroup::DefaultWorkerCount() noexcept
+{
+    return std::max(2u, std::thread::hardware_concurrency());
+}
+
+SegmentTaskGroup::SegmentTaskGroup(std::size_t WorkerCount)
+{
+    m_Workers.reserve(WorkerCount);
+    for(std::size_t Index = 0; Index < std::max<std::size_t>(WorkerCount, 1); ++Index)
+        m_Workers.emplace_back([this] { Work(); });
+}
+
+SegmentTaskGroup::~SegmentTaskGroup()
+{
+    {
+        std::lock_guard Lock(m_Mutex);
+        m_Stopping = true;
+    }
+    m_Condition.notify_all();
+    for(auto& Worker : m_Workers)
+        Worker.join();
+}
+
+void SegmentTaskGroup::Submit(std::function<void()> Task)
+{
+    {
+        std::lock_guard Lock(m_Mutex);
+        m_Tasks.push_back(std::move(Task));
+    }
+    m_Condition.notify_one();
+}
+
+void SegmentTaskGroup::Work()
+{
+    for(;;)
+    {
+        std::function<void()> Task;
+        {
+            std::unique_lock Lock(m_Mutex);
+            m_Condition.wait(Lock, [this] { return m_Stopping || !m_Tasks.empty(); });
+            // Stopping still runs what was submitted: each holds a response
+            // that must be completed.
+            if(m_Tasks.empty())
+                return;
+            Task = std::move(m_Tasks.front());
+            m_Tasks.pop_front();
+        }
+        try
+        {
+            Task();
+        }
+        catch(std::exception const& Exception)
+        {
+            TRACE("Exception %s\n", Exception.what());
+        }
+    }
+}
+} // namespace Application
