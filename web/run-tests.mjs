@@ -94,7 +94,9 @@ async function runChecks(checks, settings) {
     console.log(`FAIL start: ${error.message}`);
   } finally {
     if (quorvel) {
+      const stopping = Date.now();
       const code = await quorvel.stop();
+      console.log(`quorvel stopped in ${((Date.now() - stopping) / 1000).toFixed(1)} s with ${code}`);
       if (code !== 0) {
         failed++;
         console.log(`FAIL quorvel exited with ${code}: ${quorvel.errors.slice(-500)}`);

@@ -42,18 +42,22 @@ export class BrowserSession {
   async open(url) {
     const page = this.context.pages()[0] || (await this.context.newPage());
     this.watch(page);
-    await page.goto(url);
+    const response = await page.goto(url);
+    if (!response.ok()) throw new Error(`HTTP ${response.status()} for ${url}: ${(await response.text()).trim().split('\n')[0]}`);
     return page;
   }
 
   watch(page) {
     page.on('console', (message) => {
       this.console.push(message.text());
-      if (message.type() === 'error' && !incidental(message.location().url || 'http://x/')) this.problems.push(`console: ${message.text()}`);
+      // Failed loads are reported with more detail by the two handlers below.
+      if (message.type() === 'error' && !message.text().startsWith('Failed to load resource') && !incidental(message.location().url || 'http://x/'))
+        this.problems.push(`console: ${message.text()}`);
     });
     page.on('pageerror', (error) => this.problems.push(`page: ${error.message}`));
     page.on('response', (response) => {
-      if (response.status() >= 400 && !incidental(response.url())) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
+      // open() reports an error answer to the page itself.
+      if (response.status() >= 400 && !incidental(response.url()) && !response.request().isNavigationRequest()) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
     });
     page.on('requestfailed', (request) => {
       const reason = request.failure() ? request.failure().errorText : 'failed';

@@ -7,7 +7,9 @@ import { fileURLToPath } from 'node:url';
 
 const Repository = fileURLToPath(new URL('../..', import.meta.url));
 const StartLimitSeconds = 120;
-const StopLimitSeconds = 30;
+// Shutdown completes every segment task already queued, also for players
+// that have gone away, so it may take a while after a busy check.
+const StopLimitSeconds = 60;
 const PortAttempts = 5;
 
 export function quorvelBinary() {

@@ -21,8 +21,13 @@
     });
   }
 
+  // The players' own first guesses (0.5 to 1 Mbit/s) would start every
+  // presentation on its 1 picture/s row; on loopback the main row is the
+  // honest start, and the players still switch down when segments come slowly.
+  const StartBitsPerSecond = 50e6;
+
   function startHls(probe, url) {
-    const hls = new Hls();
+    const hls = new Hls({ abrEwmaDefaultEstimate: StartBitsPerSecond });
     const playlist = { updates: 0, firstEdge: null, lastEdge: null, live: false, ended: false };
     hls.on(Hls.Events.ERROR, (event, data) => {
       // hls.js cancelling its own request (say, to switch down a level) is no fault of the media.
@@ -52,7 +57,7 @@
     shaka.polyfill.installAll();
     const player = new shaka.Player();
     await player.attach(probe.element);
-    player.configure({ drm: { clearKeys: options.clearKeys || {} } });
+    player.configure({ drm: { clearKeys: options.clearKeys || {} }, abr: { defaultBandwidthEstimate: StartBitsPerSecond } });
     player.addEventListener('error', (event) => {
       const error = event.detail;
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
@@ -73,6 +78,7 @@
 
   function startDash(probe, url) {
     const player = dashjs.MediaPlayer().create();
+    player.updateSettings({ streaming: { abr: { initialBitrate: { video: StartBitsPerSecond / 1000 } } } });
     const periods = [];
     player.on(dashjs.MediaPlayer.events.ERROR, (event) => probe.fail('dash.js', describe(event.error)));
     player.on(dashjs.MediaPlayer.events.PLAYBACK_ERROR, (event) => probe.fail('dash.js playback', describe(event.error)));
