@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 
+#include <malloc.h>
+
 #include "base/Trace.h"
 
 namespace Application
@@ -39,6 +41,19 @@ void SegmentTaskGroup::Submit(std::function<void()> Task)
     m_Condition.notify_one();
 }
 
+void SegmentTaskGroup::ReleaseIdleMemory()
+{
+    {
+        std::lock_guard Lock(m_Mutex);
+        if(!m_Tasks.empty())
+            return;
+    }
+    // A pipeline allocates and frees hundreds of megabytes over the threads
+    // of its encoders; the allocator would keep them for good in its
+    // per-thread arenas. Once the queue is empty they go back.
+    malloc_trim(0);
+}
+
 void SegmentTaskGroup::Work()
 {
     for(;;)
@@ -62,6 +77,7 @@ void SegmentTaskGroup::Work()
         {
             TRACE("Exception %s\n", Exception.what());
         }
+        ReleaseIdleMemory();
     }
 }
 } // namespace Application

@@ -34,6 +34,7 @@ public:
 
 private:
     void Work();
+    void ReleaseIdleMemory();
 
     std::mutex m_Mutex;
     std::condition_variable m_Condition;

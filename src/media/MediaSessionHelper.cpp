@@ -75,7 +75,9 @@ bool MediaSessionHelper::Run()
 
 std::uint32_t MediaSessionHelper::WaitLoop()
 {
-    std::vector<MF::Event*> ObjectVector{m_CloseEvent.get(), m_ErrorEvent.get()};
+    // The cancel event comes before the extra one: a wait takes the first
+    // signalled event, and output keeps coming until the session stops.
+    std::vector<MF::Event*> ObjectVector{m_CloseEvent.get(), m_ErrorEvent.get(), m_CancelEvent.get()};
     if(m_ExtraCallback)
         ObjectVector.push_back(m_ExtraEvent.get());
     ASSERT(ObjectVector.size() <= MF::MAXIMUM_WAIT_OBJECTS);
@@ -84,10 +86,15 @@ std::uint32_t MediaSessionHelper::WaitLoop()
         std::uint32_t WaitResult = MF::WAIT_FAILED;
         if(Failed(StatusBoundary([&] { WaitResult = MF::Event::WaitForAny(ObjectVector, m_WaitPeriod); })))
             return MF::WAIT_FAILED;
-        if(WaitResult == 2)
+        if(WaitResult == 3)
         {
             m_ExtraCallback();
             continue;
+        }
+        if(WaitResult == 2)
+        {
+            StopBranch();
+            return WaitResult;
         }
         if(WaitResult != MF::WAIT_TIMEOUT)
             return WaitResult;

@@ -62,11 +62,16 @@ public:
     void SetStallTimeout(std::chrono::milliseconds Value) { m_StallTimeout = Value; }
     std::chrono::milliseconds GetStallTimeout() const noexcept { return m_StallTimeout; }
 
+    // From any thread, also from the extra callback: stops the session and
+    // closes it, as a stall does, once Run's wait sees it (its owner no
+    // longer wants the output). Run then returns false.
+    void Cancel() { m_CancelEvent->Set(); }
+
     // Runs the session once: true when it ended by closing. Raises what
     // creating, starting, stopping, closing or shutting down the session
     // raised, and "Pipeline closure stall suspicion".
     bool Run();
-    // What ended the wait: 0 the close event, 1 the error event, MF::WAIT_TIMEOUT a stall.
+    // What ended the wait: 0 the close event, 1 the error event, 2 Cancel, MF::WAIT_TIMEOUT a stall.
     std::uint32_t GetLastWaitResult() const noexcept { return m_LastWaitResult; }
     // The status of the first pipeline error.
     std::optional<HRESULT> GetError() const;
@@ -107,6 +112,7 @@ private:
     std::shared_ptr<MF::Event> const m_CloseEvent = MF::Event::Create(MF::EventReset::Manual);
     std::optional<HRESULT> m_Error;
     std::shared_ptr<MF::Event> const m_ErrorEvent = MF::Event::Create(MF::EventReset::Manual);
+    std::shared_ptr<MF::Event> const m_CancelEvent = MF::Event::Create(MF::EventReset::Manual);
     bool m_Finished = false;
     std::uint32_t m_LastWaitResult = MF::WAIT_TIMEOUT;
     // The default stall check's view of the session's progress.

@@ -57,11 +57,11 @@ void SegmentSession::Run()
     ConnectSink(*Helper, BuildChain(*Helper));
     Helper->SetEndedCallback([this] { OnEnded(); });
     if(m_DataCallback)
-        Helper->SetExtraWait(m_ByteStream->GetDataAvailableEvent(), [this] { DeliverPending(); });
+        Helper->SetExtraWait(m_ByteStream->GetDataAvailableEvent(), [this, Runner = Helper.get()] { DeliverPending(Runner); });
     bool const Closed = Helper->Run();
     CheckOutcome(*Helper, Closed);
     if(m_DataCallback)
-        DeliverPending();
+        DeliverPending(nullptr);
     else
         CollectOutput();
 }
@@ -143,9 +143,9 @@ void SegmentSession::CheckOutcome(MediaSessionHelper& Helper, bool Closed)
         ThrowCheckFailure(FailureCode::PipelineStreamingStall, TRACE_CONTEXT(), "Helper->Run()", "Pipeline streaming stall suspicion");
 }
 
-void SegmentSession::DeliverPending()
+void SegmentSession::DeliverPending(MediaSessionHelper* Helper)
 {
-    m_ByteStream->TakeData([this](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
+    m_ByteStream->TakeData([&](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
         auto const Bytes = SkipInitializationSegment(Data, WriteSizes);
         if(Bytes.empty() || m_ReceiverGone)
             return;
@@ -160,17 +160,12 @@ void SegmentSession::DeliverPending()
         {
             m_DeliveryFailure = std::current_exception();
         }
-        StopForGoneReceiver();
+        // No one takes the rest: the runner stops the pipeline at once
+        // rather than encoding for no one.
+        m_ReceiverGone = true;
+        if(Helper)
+            Helper->Cancel();
     });
-}
-
-void SegmentSession::StopForGoneReceiver()
-{
-    m_ReceiverGone = true;
-    // The sink refuses every later sample: the pipeline fails and the runner
-    // closes it right away rather than encoding for no one.
-    HRESULT const Status = StatusBoundary([&] { m_MediaSink->Shutdown(); });
-    TRACE("Receiver gone, sink shutdown 0x%08X\n", static_cast<unsigned>(Status));
 }
 
 std::span<std::uint8_t const> SegmentSession::SkipInitializationSegment(std::vector<std::uint8_t> const& Data, std::vector<std::size_t>& WriteSizes)

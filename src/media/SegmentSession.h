@@ -98,8 +98,9 @@ private:
     std::shared_ptr<MF::IMediaSink> CreateMp4Sink(std::uint32_t FirstSequenceNumber);
     void OnEnded();
     void CheckOutcome(MediaSessionHelper& Helper, bool Closed);
-    void DeliverPending();
-    void StopForGoneReceiver();
+    // Hands pending bytes to the data callback; when it gives up, cancels
+    // the run of Helper (none after the run).
+    void DeliverPending(MediaSessionHelper* Helper);
     void CollectOutput();
     // The bytes of a take after the initialisation segment, which a run
     // writes first and a body leaves out.
