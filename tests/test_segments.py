@@ -451,6 +451,58 @@ class Downloads(SegmentClient, unittest.TestCase):
             self.assertAlmostEqual(duration, seconds, delta=0.03)
 
 
+class TestPages(SegmentClient, unittest.TestCase):
+    def expect_failure(self, path, status):
+        self.assertTrue(self.fetch(path, 400).startswith(b"Exception 0x%08X" % status), path)
+
+    def test_webcodecs_page_and_its_frames(self):
+        # Before any page there are no frames.
+        self.expect_failure("webcodecs-videodecoder-A?frame=0", 0x80FF0A60)
+        # A width alone keeps the variant's size.
+        page = self.fetch("webcodecs-videodecoder-A.html?FrameSizeW=640").decode()
+        self.assertIn('width="1280" height="720"', page)
+        self.assertIn("const frameCount = 75;", page)
+        codec = re.search(r"const codec = '(avc1\.[0-9a-fA-F]{6})';", page).group(1)
+        self.assertNotIn("$(", page)
+        page = self.fetch("webcodecs-videodecoder-A.html?FrameSizeW=640&FrameSizeH=360&FrameRateN=30&FrameRateD=1&SegmentDuration=2").decode()
+        self.assertIn("const frameCount = 60;", page)
+        frames = [self.fetch("webcodecs-videodecoder-A?frame=%d" % index) for index in range(60)]
+        # The pictures as they are: an H.264 stream that decodes whole.
+        output, errors = run(["ffprobe", "-v", "warning", "-f", "h264", "-count_frames", "-show_entries", "stream=nb_read_frames,width,height,codec_tag_string",
+                              "-of", "json", self.scratch.file(b"".join(frames), ".h264")])
+        self.assertEqual(errors, "")
+        stream = json.loads(output)["streams"][0]
+        self.assertEqual((stream["width"], stream["height"], int(stream["nb_read_frames"])), (640, 360, 60))
+        self.assertTrue(codec.startswith("avc1.64"))
+        self.expect_failure("webcodecs-videodecoder-A?frame=60", 0x80FF0A60)
+        self.expect_failure("webcodecs-videodecoder-A?frame=-1", 0x80FF0A60)
+        self.expect_failure("webcodecs-videodecoder-A", 0x80FF0A5F)
+        self.expect_failure("webcodecs-videodecoder-A.html?Variant=2", 0x80FF0A1C)
+        for query in ("FrameSizeW=641&FrameSizeH=360", "FrameSizeW=-2&FrameSizeH=360", "FrameRateN=0&FrameRateD=1", "SegmentDuration=600",
+                      "SegmentDuration=0"):
+            self.expect_failure("webcodecs-videodecoder-A.html?" + query, 0x80070057)
+        # The frames of the last page that made any stay.
+        self.assertEqual(self.fetch("webcodecs-videodecoder-A?frame=59"), frames[59])
+
+    def test_media_source_pages_name_the_files_and_their_codecs(self):
+        page = self.fetch("audio.mp4.html?flac&duration=7").decode()
+        self.assertIn('<p>Audio MIME type: audio/mp4; codecs="flac"</p>', page)
+        self.assertIn("const uri = 'audio.mp4?flac\\x26duration=7';", page)
+        _, master = self.asset()
+        video = re.search(r'CODECS="([^,"]+)', master).group(1)
+        page = self.fetch("video.mp4.html").decode()
+        self.assertIn("const mimeType = 'video/mp4; codecs=\"%s\"';" % video, page)
+        self.assertIn("const uri = 'video.mp4';", page)
+        # Nothing of the query runs as script.
+        connection = raw_request(self.server.port, self.server.path("audio.mp4.html?a='</script><script>alert(1)</script>"))
+        answer = b""
+        while not answer.endswith(b"</html>"):
+            answer += connection.recv(65536)
+        connection.close()
+        self.assertEqual(answer.count(b"<script>"), 1)
+        self.assertEqual(answer.count(b"</script>"), 1)
+
+
 class ResponseFiles(SegmentClient, unittest.TestCase):
     """With response-body files, from a copy of the program whose Response
     folder belongs to this test alone."""

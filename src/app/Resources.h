@@ -7,4 +7,7 @@ namespace Application::Resources
 {
 // The about page, UTF-8 HTML with "$(Build)" placeholders.
 std::string_view AboutPage();
+// The WebCodecs test page, UTF-8 HTML with "$(Codec)", "$(FrameSizeW)",
+// "$(FrameSizeH)", "$(FrameRateN)", "$(FrameRateD)" and "$(FrameCount)".
+std::string_view WebCodecsPage();
 } // namespace Application::Resources
