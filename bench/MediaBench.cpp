@@ -4,6 +4,7 @@
 //
 //   quorvel_media_bench [rounds]     (medians of rounds, 5 by default)
 
+#include "BenchTiming.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -32,21 +33,8 @@ constexpr std::uint32_t Height = 720;
 constexpr std::uint32_t SegmentFrames = 75;
 constexpr char const* FontDirectory = "/usr/share/fonts/truetype/open-sans/";
 
-double Seconds(std::function<void()> const& Body)
-{
-    auto const Start = std::chrono::steady_clock::now();
-    Body();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-}
-
-double Median(int Rounds, std::function<void()> const& Body)
-{
-    std::vector<double> Times;
-    for(int Round = 0; Round < Rounds; ++Round)
-        Times.push_back(Seconds(Body));
-    std::sort(Times.begin(), Times.end());
-    return Times[Times.size() / 2];
-}
+using BenchTiming::Median;
+using BenchTiming::Seconds;
 
 VideoEncoderSettings SegmentSettings(VideoEncoderSettings::Codec Format)
 {

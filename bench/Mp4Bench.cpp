@@ -6,6 +6,7 @@
 //
 //   quorvel_mp4_bench [rounds]     (medians of rounds, 9 by default)
 
+#include "BenchTiming.h"
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -36,21 +37,8 @@ constexpr std::uint32_t SegmentFrames = 75;
 constexpr std::int64_t SegmentStart = 30'000'000;
 constexpr std::uint32_t AudioRate = 48000;
 
-double Seconds(std::function<void()> const& Body)
-{
-    auto const Start = std::chrono::steady_clock::now();
-    Body();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
-}
-
-double Median(int Rounds, std::function<void()> const& Body)
-{
-    std::vector<double> Times;
-    for(int Round = 0; Round < Rounds; ++Round)
-        Times.push_back(Seconds(Body));
-    std::sort(Times.begin(), Times.end());
-    return Times[Times.size() / 2];
-}
+using BenchTiming::Median;
+using BenchTiming::Seconds;
 
 std::vector<EncodedSample> EncodeVideoSegment()
 {
