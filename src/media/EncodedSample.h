@@ -11,9 +11,10 @@ struct EncodedSample
     std::vector<std::uint8_t> Data;
     std::int64_t Time = 0;
     std::int64_t Duration = 0;
-    // Video: the decode time. The k-th sample of a run decodes at the time of
-    // the k-th picture put in, so the first decodes at its own presentation
-    // time and decode times of consecutive segments tile without overlap.
+    // Video: the decode time, never after the presentation time. The k-th
+    // sample of a run decodes at the time of the k-th picture put in, less the
+    // encoder's reorder delay, so the first decodes that many frames before it
+    // presents and every reordered picture is decoded before it is shown.
     std::optional<std::int64_t> DecodeTime;
     // A random access point (IDR picture; every audio frame).
     bool KeyFrame = false;

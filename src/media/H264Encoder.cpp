@@ -61,6 +61,16 @@ x264_param_t Parameters(VideoEncoderSettings const& Settings)
     return Value;
 }
 
+// x264 decodes the first picture this many pictures before it presents.
+std::uint32_t ChosenReorderDelay(x264_t* Encoder)
+{
+    x264_param_t Actual;
+    x264_encoder_parameters(Encoder, &Actual);
+    if(Actual.i_bframe == 0)
+        return 0;
+    return Actual.i_bframe_pyramid == X264_B_PYRAMID_NONE ? 1 : 2;
+}
+
 std::uint32_t PictureType(int Type)
 {
     if(IS_X264_TYPE_B(Type))
@@ -75,6 +85,7 @@ H264Encoder::H264Encoder(VideoEncoderSettings const& Settings) : VideoEncoder(Se
     x264_param_t Value = Parameters(Settings);
     m_Encoder = x264_encoder_open(&Value);
     CHECK_POINTER(m_Encoder);
+    SetReorderDelay(ChosenReorderDelay(m_Encoder));
     x264_nal_t* Units = nullptr;
     int UnitCount = 0;
     CHECK_LINE(x264_encoder_headers(m_Encoder, &Units, &UnitCount) >= 0);

@@ -1,5 +1,7 @@
 #include "media/HevcEncoder.h"
 
+#include <memory>
+
 #include <x265.h>
 
 #include "base/Check.h"
@@ -15,6 +17,17 @@ constexpr int ColourPrimariesBt709 = 1;
 constexpr int TransferBt709 = 1;
 constexpr int MatrixSmpte170m = 6;
 constexpr int VideoFormatUnspecified = 5;
+
+// libx265 decodes the first picture this many pictures before it presents.
+std::uint32_t ChosenReorderDelay(x265_encoder* Encoder)
+{
+    std::unique_ptr<x265_param, void (*)(x265_param*)> const Actual(x265_param_alloc(), x265_param_free);
+    CHECK_POINTER(Actual.get());
+    x265_encoder_parameters(Encoder, Actual.get());
+    if(Actual->bframes == 0)
+        return 0;
+    return Actual->bBPyramid ? 2 : 1;
+}
 
 std::uint32_t PictureType(int Type)
 {
@@ -63,6 +76,7 @@ HevcEncoder::HevcEncoder(VideoEncoderSettings const& Settings) : VideoEncoder(Se
     CHECK_LINE(x265_param_apply_profile(m_Parameters, "main") == 0);
     m_Encoder = x265_encoder_open(m_Parameters);
     CHECK_POINTER(m_Encoder);
+    SetReorderDelay(ChosenReorderDelay(m_Encoder));
     x265_nal* Units = nullptr;
     std::uint32_t UnitCount = 0;
     CHECK_LINE(x265_encoder_headers(m_Encoder, &Units, &UnitCount) >= 0);

@@ -25,6 +25,9 @@ void VideoEncoder::Encode(VideoPicture const& Picture, std::int64_t Time, std::i
     CHECK_ARGUMENT(Picture.Width == m_Settings.Width && Picture.Height == m_Settings.Height);
     std::int64_t const Pts = m_InputCount++;
     m_PendingTimes.emplace(Pts, PictureTimes{Time, Duration});
+    if(Pts == 0)
+        for(std::int64_t Step = m_ReorderDelay; Step > 0; --Step)
+            m_DecodeTimes.push_back(Time - Step * Duration);
     m_DecodeTimes.push_back(Time);
     CodedPicture Coded;
     if(EncodePicture(&Picture, Pts, Coded))

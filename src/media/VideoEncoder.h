@@ -14,6 +14,8 @@
 // in the pictures in presentation order, then drain. Every picture put in
 // comes out as one sample; the first sample of the run carries the parameter
 // sets in front of its picture, and the first picture is an IDR picture.
+// Decode times lag the pictures put in by the reorder delay, as a decoder
+// needs them: no picture is shown before it is decoded.
 class VideoEncoder
 {
 public:
@@ -28,6 +30,10 @@ public:
     VideoEncoderSettings const& Settings() const noexcept { return m_Settings; }
     // The parameter sets in Annex B form: SPS and PPS, or VPS, SPS and PPS.
     std::vector<std::uint8_t> const& SequenceHeader() const noexcept { return m_SequenceHeader; }
+    // How many pictures a B-picture may be presented before the picture
+    // decoded just before it: 0 without B-pictures, 1 with them, 2 when
+    // B-pictures are references too (pyramid).
+    std::uint32_t ReorderDelay() const noexcept { return m_ReorderDelay; }
 
     // Encodes a picture presented at Time for Duration (100-ns units) and
     // appends the samples that became ready, which may be none yet.
@@ -50,6 +56,9 @@ protected:
     virtual bool EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result) = 0;
 
     void SetSequenceHeader(std::vector<std::uint8_t> Value) { m_SequenceHeader = std::move(Value); }
+    // From the settings the library chose; the same for every run of the
+    // same settings, so that the runs of a track agree.
+    void SetReorderDelay(std::uint32_t Value) noexcept { m_ReorderDelay = Value; }
 
 private:
     struct PictureTimes
@@ -62,10 +71,12 @@ private:
 
     VideoEncoderSettings m_Settings;
     std::vector<std::uint8_t> m_SequenceHeader;
+    std::uint32_t m_ReorderDelay = 0;
     std::int64_t m_InputCount = 0;
     std::int64_t m_OutputCount = 0;
     // Times of the pictures put in and not yet out, by encoder time stamp.
     std::map<std::int64_t, PictureTimes> m_PendingTimes;
-    // Presentation times in the order put in: the decode times.
+    // Presentation times in the order put in, preceded by one frame before
+    // the first for each picture of reorder delay: the decode times.
     std::deque<std::int64_t> m_DecodeTimes;
 };

@@ -25,6 +25,7 @@ struct EncodedRun
     // The luma planes put in, in presentation order.
     std::vector<std::vector<std::uint8_t>> Lumas;
     std::vector<std::int64_t> Times;
+    std::uint32_t ReorderDelay = 0;
 };
 
 VideoEncoderSettings Settings(VideoEncoderSettings::Codec Format, std::uint32_t RateN, std::uint32_t GopSize, std::optional<std::uint32_t> BPictures)
@@ -51,6 +52,7 @@ EncodedRun Encode(VideoEncoderSettings const& Value, std::int64_t First, std::in
     auto Encoder = VideoEncoder::Create(Value);
     EncodedRun Result;
     Result.SequenceHeader = Encoder->SequenceHeader();
+    Result.ReorderDelay = Encoder->ReorderDelay();
     std::vector<std::uint8_t> Argb(Value.Width * Value.Height * 4);
     std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(Value.Width, Value.Height));
     for(std::int64_t Index = First; Index < First + Count; ++Index)
@@ -140,14 +142,18 @@ TEST_P(VideoEncoderTest, EveryPictureComesOutOnceWithItsTimesAndKeyFramesOnTheGo
     auto const Encoded = Encode(Settings(GetParam(), 25, 25, Hevc ? std::nullopt : std::optional<std::uint32_t>(4)), 75, 60);
     ASSERT_EQ(Encoded.Samples.size(), 60u);
 
+    // Both libraries keep B-pictures as references: two pictures of delay.
+    ASSERT_EQ(Encoded.ReorderDelay, 2u);
     std::vector<std::int64_t> Presented;
     for(std::size_t Index = 0; Index < Encoded.Samples.size(); ++Index)
     {
         auto const& Sample = Encoded.Samples[Index];
         Presented.push_back(Sample.Time);
         ASSERT_TRUE(Sample.DecodeTime.has_value());
-        // Decode times are the presentation times in the order put in.
-        EXPECT_EQ(*Sample.DecodeTime, Encoded.Times[Index]);
+        // Decode times are the presentation times in the order put in, two
+        // frames earlier, and no picture is shown before it is decoded.
+        EXPECT_EQ(*Sample.DecodeTime, Encoded.Times[Index] - 2 * 400000);
+        EXPECT_LE(*Sample.DecodeTime, Sample.Time) << Index;
         EXPECT_EQ(Sample.Duration, 400000);
         std::int64_t const Position = (Sample.Time - Encoded.Times[0]) / 400000;
         EXPECT_EQ(Sample.KeyFrame, Position % 25 == 0) << Position;
@@ -237,9 +243,11 @@ TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
 {
     auto const Encoded = Encode(Settings(GetParam(), 1, 1, std::nullopt), 6, 3);
     ASSERT_EQ(Encoded.Samples.size(), 3u);
+    EXPECT_EQ(Encoded.ReorderDelay, 0u) << "nothing to reorder";
     for(std::size_t Index = 0; Index < 3; ++Index)
     {
         EXPECT_TRUE(Encoded.Samples[Index].KeyFrame);
+        EXPECT_EQ(Encoded.Samples[Index].DecodeTime, Encoded.Samples[Index].Time);
         EXPECT_EQ(Encoded.Samples[Index].Time, static_cast<std::int64_t>(6 + Index) * 10000000);
         EXPECT_EQ(Encoded.Samples[Index].Duration, 10000000);
     }

@@ -60,27 +60,50 @@ TEST(FragmentTiming, ScaleRoundsHalvesUp)
     EXPECT_EQ(FragmentTiming::Scale(10'000'000ll << 30, 48000), 48000ll << 30) << "the product does not fit in 64 bits";
 }
 
-TEST(FragmentTiming, ReorderedFramesPresentOnTheirGrid)
+TEST(FragmentTiming, ReorderedRunsStartAtTheirFirstPictureAndNeverDecodeAPictureAfterItShows)
 {
-    // Decode order I0 P3 B1 B2 at 25 fps, decode timestamps two frames early.
-    VideoFragmentTiming Timing(25);
+    // Decode order I0 P4 B2 b1 b3 P8 B6 b5 b7 at 25 fps, decode timestamps
+    // two frames early as x264 gives them with B-pyramids.
     std::int64_t const Frame = 400'000;
-    struct
+    struct Picture
     {
         std::int64_t Pts, Dts;
-        std::uint64_t DecodeTime;
-        std::int64_t Offset;
-    } const Expected[] = {{0, -2, 0, 0}, {3, -1, 1, 2}, {1, 0, 2, -1}, {2, 1, 3, -1}, {6, 2, 4, 2}};
-    for(auto const& Sample : Expected)
+    } const Run[] = {{0, -2}, {4, -1}, {2, 0}, {1, 1}, {3, 2}, {8, 3}, {6, 4}, {5, 5}, {7, 6}};
+    for(std::int64_t const First : {0, 75})
     {
-        auto const Result = Timing.Next(Sample.Pts * Frame, Sample.Dts * Frame);
-        EXPECT_EQ(Result.m_DecodeTime, Sample.DecodeTime);
-        EXPECT_EQ(Result.m_CompositionOffset, Sample.Offset);
-        EXPECT_EQ(static_cast<std::int64_t>(Result.m_DecodeTime) + Result.m_CompositionOffset, Sample.Pts) << "presentation on the frame grid";
+        VideoFragmentTiming Timing(25, 1, First * Frame, (First - 2) * Frame);
+        // A frame of 3 ticks leaves room to make up the two frames of lag.
+        ASSERT_EQ(Timing.GetTimescale(), 75u);
+        ASSERT_EQ(Timing.GetFrameDuration(), 3u);
+        std::vector<std::uint64_t> DecodeTimes;
+        for(auto const& Sample : Run)
+        {
+            auto const Result = Timing.Next((First + Sample.Pts) * Frame, (First + Sample.Dts) * Frame);
+            EXPECT_GE(Result.m_CompositionOffset, 0) << Sample.Pts;
+            EXPECT_EQ(static_cast<std::int64_t>(Result.m_DecodeTime) + Result.m_CompositionOffset, 3 * (First + Sample.Pts)) << "on the frame grid";
+            DecodeTimes.push_back(Result.m_DecodeTime - 3 * First);
+        }
+        EXPECT_EQ(DecodeTimes, (std::vector<std::uint64_t>{0, 1, 2, 3, 6, 9, 12, 15, 18})) << First;
     }
-    VideoFragmentTiming WithoutDecodeTimes(30000);
+
+    // 1001 ticks a frame are room enough: the timescale stays the frame rate's.
+    VideoFragmentTiming Ntsc(30000, 1001, 10'010'000, 10'010'000 - 2 * 333'667);
+    EXPECT_EQ(Ntsc.GetTimescale(), 30000u);
+    EXPECT_EQ(Ntsc.Next(10'010'000, 10'010'000 - 2 * 333'667).m_DecodeTime, 30030u);
+    EXPECT_EQ(Ntsc.Next(10'010'000 + 4 * 333'667, 10'010'000 - 333'667).m_DecodeTime, 30030u + 333);
+
+    VideoFragmentTiming WithoutDecodeTimes(30000, 1001, 10'010'000, std::nullopt);
+    EXPECT_EQ(WithoutDecodeTimes.GetFrameDuration(), 1001u);
     EXPECT_EQ(WithoutDecodeTimes.Next(10'010'000, std::nullopt).m_DecodeTime, 30030u);
     EXPECT_EQ(WithoutDecodeTimes.Next(10'010'000 + 333'667, std::nullopt).m_CompositionOffset, 0);
+
+    // Key-frame-only rows keep the timescale of their frame rate.
+    VideoFragmentTiming KeyFramesOnly(1, 1, 60'000'000, 60'000'000);
+    EXPECT_EQ(KeyFramesOnly.GetTimescale(), 1u);
+    EXPECT_EQ(KeyFramesOnly.Next(60'000'000, 60'000'000).m_DecodeTime, 6u);
+    EXPECT_EQ(KeyFramesOnly.Next(70'000'000, 70'000'000).m_DecodeTime, 7u);
+
+    EXPECT_THROW(VideoFragmentTiming(25, 1, 0, -17 * Frame), HResultError) << "more reordering than any encoder does";
 }
 
 TEST(InitializationSegment, MovieWithOneTrack)

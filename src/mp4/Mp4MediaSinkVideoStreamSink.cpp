@@ -15,8 +15,22 @@ Mp4::VideoFormat Mp4MediaSink::VideoStreamSink::GetVideoFormat() const
     return {Width, Height, Numerator, Denominator};
 }
 
+std::uint32_t Mp4MediaSink::VideoStreamSink::GetTimescale()
+{
+    ASSERT(m_Timing);
+    return m_Timing->GetTimescale();
+}
+
 void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::span<std::uint8_t> Payload, Mp4MediaSink& Sink)
 {
+    std::int64_t const SampleTime = Sample.GetSampleTime();
+    auto const DecodeTimestampItem = Sample.FindItem(MF::MFSampleExtension_DecodeTimestamp);
+    std::optional<std::int64_t> const DecodeTimestamp = DecodeTimestampItem ? std::optional(DecodeTimestampItem->GetInt64()) : std::nullopt;
+    if(!m_Timing)
+    {
+        auto const Format = GetVideoFormat();
+        m_Timing.emplace(Format.m_FrameRateNumerator, Format.m_FrameRateDenominator, SampleTime, DecodeTimestamp);
+    }
     auto const NalUnits = Mp4::SplitAnnexB(Payload);
     if(Sink.IsInitializationSegmentDue())
     {
@@ -25,21 +39,14 @@ void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::
     }
     auto LengthPrefixed = Mp4::ToLengthPrefixed(NalUnits);
 
-    auto const Format = GetVideoFormat();
-    if(!m_Timing)
-        m_Timing.emplace(Format.m_FrameRateNumerator);
-    std::int64_t const SampleTime = Sample.GetSampleTime();
-    auto const DecodeTimestampItem = Sample.FindItem(MF::MFSampleExtension_DecodeTimestamp);
-    std::optional<std::int64_t> const DecodeTimestamp = DecodeTimestampItem ? std::optional(DecodeTimestampItem->GetInt64()) : std::nullopt;
     auto const Timing = m_Timing->Next(SampleTime, DecodeTimestamp);
-    TRACE("Dts %lld %.3f, Pts %lld %.3f, PictureType %u\n", static_cast<long long>(Timing.m_DecodeTime),
-          static_cast<double>(Timing.m_DecodeTime) / Format.m_FrameRateNumerator,
-          static_cast<long long>(static_cast<std::int64_t>(Timing.m_DecodeTime) + Timing.m_CompositionOffset),
-          static_cast<double>(static_cast<std::int64_t>(Timing.m_DecodeTime) + Timing.m_CompositionOffset) / Format.m_FrameRateNumerator,
-          Sample.GetUINT32(MF::MFSampleExtension_VideoEncodePictureType, 0));
+    double const Timescale = m_Timing->GetTimescale();
+    std::int64_t const PresentationTime = static_cast<std::int64_t>(Timing.m_DecodeTime) + Timing.m_CompositionOffset;
+    TRACE("Dts %lld %.3f, Pts %lld %.3f, PictureType %u\n", static_cast<long long>(Timing.m_DecodeTime), static_cast<double>(Timing.m_DecodeTime) / Timescale,
+          static_cast<long long>(PresentationTime), static_cast<double>(PresentationTime) / Timescale, Sample.GetUINT32(MF::MFSampleExtension_VideoEncodePictureType, 0));
 
     bool const Sync = Sample.GetUINT32(MF::MFSampleExtension_CleanPoint, 1) != 0;
-    Mp4::FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, Timing.m_DecodeTime, Format.m_FrameRateDenominator,
+    Mp4::FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, Timing.m_DecodeTime, m_Timing->GetFrameDuration(),
                                                    Timing.m_CompositionOffset, Sync ? Mp4::FragmentBuilder::SyncSampleFlags : Mp4::FragmentBuilder::NonSyncVideoFlags};
     Sink.WriteFragment(Mp4::FragmentBuilder::BuildVideo(Description, LengthPrefixed, m_Codec, Sink.GetEncryptor()));
 }

@@ -19,12 +19,13 @@ protected:
     // Keeps the parameter sets of the run's first sample.
     virtual void CollectParameterSets(std::vector<Mp4::NalUnitSpan> const& NalUnits) = 0;
     Mp4::VideoFormat GetVideoFormat() const;
-    std::uint32_t GetTimescale() final { return GetVideoFormat().m_FrameRateNumerator; }
+    // Known from the run's first sample, which comes before the initialisation segment.
+    std::uint32_t GetTimescale() final;
     void ProcessCodecSample(MF::Sample& Sample, std::span<std::uint8_t> Payload, Mp4MediaSink& Sink) final;
     void OnStart() override { m_Timing.reset(); }
 
 private:
     Mp4::VideoCodec const m_Codec;
-    // Holds the first fragment's composition offset of the run.
+    // Set up by the run's first sample.
     std::optional<Mp4::VideoFragmentTiming> m_Timing;
 };

@@ -38,13 +38,17 @@ Mp4::ProtectionSettings Protection(Mp4::ProtectionScheme Scheme)
 }
 std::string const KeyHex = "3c4e5f60718293a4b5c6d7e8f9012345";
 
-// Presentation times n, n + 1, ... in the track's timescale, key frames where expected.
-void ExpectFrameGrid(ProbeResult const& Probed, std::int64_t FirstPts, std::int64_t Step, std::size_t Count, std::size_t KeyFrameInterval)
+// Presentation times FirstPts, FirstPts + Step, ... in units of 1 / Timescale
+// seconds, as ffprobe gives them (whatever the track's own timescale), key
+// frames where expected.
+void ExpectFrameGrid(ProbeResult const& Probed, std::int64_t Timescale, std::int64_t FirstPts, std::int64_t Step, std::size_t Count, std::size_t KeyFrameInterval)
 {
     ASSERT_EQ(Probed.m_FrameVector.size(), Count);
     for(std::size_t Index = 0; Index < Count; ++Index)
     {
-        EXPECT_EQ(Probed.m_FrameVector[Index].m_Pts - Probed.m_PresentationShift, FirstPts + static_cast<std::int64_t>(Index) * Step) << Index;
+        std::int64_t const Scaled = Probed.m_FrameVector[Index].m_Pts * Probed.m_TimeBaseNumerator * Timescale;
+        EXPECT_EQ(Scaled % Probed.m_TimeBaseDenominator, 0) << Index;
+        EXPECT_EQ(Scaled / Probed.m_TimeBaseDenominator, FirstPts + static_cast<std::int64_t>(Index) * Step) << Index;
         if(KeyFrameInterval)
         {
             EXPECT_EQ(Probed.m_FrameVector[Index].m_KeyFrame, Index % KeyFrameInterval == 0) << Index;
@@ -62,13 +66,14 @@ TEST(Segment, H264WithBFramesPresentsOnTheFrameGrid)
     auto const Probed = Probe(File.GetPath());
     EXPECT_EQ(Probed.m_CodecName, "h264");
     EXPECT_EQ(Probed.m_Profile, "High");
-    ExpectFrameGrid(Probed, 0, 1, 50, 25);
+    // ffmpeg shows every picture at its own time, without moving the track.
+    ExpectFrameGrid(Probed, 25, 0, 1, 50, 25);
 
     // A later segment, produced on its own, continues the grid: frames 50 to 74.
     Settings.m_FirstFrame = 50;
     Settings.m_FrameCount = 25;
     TemporaryFile const Later(Package(MakeVideoType(MF::MFVideoFormat_H264, Settings), Samples(EncodeH264(Settings)), {}, 51, 20'000'000));
-    ExpectFrameGrid(Probe(Later.GetPath()), 50, 1, 25, 25);
+    ExpectFrameGrid(Probe(Later.GetPath()), 25, 50, 1, 25, 25);
 }
 
 TEST(Segment, H264AtNtscRateWithoutDecodeTimes)
@@ -82,7 +87,7 @@ TEST(Segment, H264AtNtscRateWithoutDecodeTimes)
     for(auto const& Frame : EncodeH264(Settings))
         Plain.push_back(MakeSample(Frame, false));
     TemporaryFile const File(Package(MakeVideoType(MF::MFVideoFormat_H264, Settings), Plain));
-    ExpectFrameGrid(Probe(File.GetPath()), 0, 1001, 30, 25);
+    ExpectFrameGrid(Probe(File.GetPath()), 30000, 0, 1001, 30, 25);
 }
 
 TEST(Segment, HevcWithBFrames)
@@ -94,7 +99,7 @@ TEST(Segment, HevcWithBFrames)
     auto const Probed = Probe(File.GetPath());
     EXPECT_EQ(Probed.m_CodecName, "hevc");
     EXPECT_EQ(Probed.m_Profile, "Main");
-    ExpectFrameGrid(Probed, 0, 1, 30, 15);
+    ExpectFrameGrid(Probed, 25, 0, 1, 30, 15);
 }
 
 TEST(Segment, AacAndFlac)
@@ -103,7 +108,7 @@ TEST(Segment, AacAndFlac)
     TemporaryFile const AacFile(Package(MakeAudioType(MF::MFAudioFormat_AAC, AacUserData(Aac.m_Header)), Samples(Aac.m_FrameVector)));
     auto const ProbedAac = Probe(AacFile.GetPath());
     EXPECT_EQ(ProbedAac.m_CodecName, "aac");
-    ExpectFrameGrid(ProbedAac, 0, 1024, Aac.m_FrameVector.size(), 1);
+    ExpectFrameGrid(ProbedAac, 48000, 0, 1024, Aac.m_FrameVector.size(), 1);
 
     auto const Flac = EncodeFlac(48000 * 2);
     auto FlacSamples = Samples(Flac.m_FrameVector);
@@ -113,7 +118,7 @@ TEST(Segment, AacAndFlac)
     TemporaryFile const FlacFile(Package(MakeAudioType(MF::MFAudioFormat_FLAC, {}), FlacSamples));
     auto const ProbedFlac = Probe(FlacFile.GetPath());
     EXPECT_EQ(ProbedFlac.m_CodecName, "flac");
-    ExpectFrameGrid(ProbedFlac, 0, 4096, Flac.m_FrameVector.size(), 1);
+    ExpectFrameGrid(ProbedFlac, 48000, 0, 4096, Flac.m_FrameVector.size(), 1);
 }
 
 // Protected segments: ffmpeg decrypts every sample back to the clear payload,

@@ -142,9 +142,8 @@ ProbeResult Probe(std::string const& Path)
 {
     ProbeResult Result;
     std::string const Output =
-        RunCommand("ffprobe -v error -select_streams 0 -show_entries stream=codec_name,profile:frame=pts,key_frame -of flat '" + Path + "' 2>&1");
-    std::string const FirstPacket = RunCommand("ffprobe -v error -select_streams 0 -read_intervals %+#1 -show_entries packet=pts,dts -of flat '" + Path + "' 2>&1");
-    std::istringstream Lines(Output + FirstPacket);
+        RunCommand("ffprobe -v error -select_streams 0 -show_entries stream=codec_name,profile,time_base:frame=pts,key_frame -of flat '" + Path + "' 2>&1");
+    std::istringstream Lines(Output);
     std::string Line;
     while(std::getline(Lines, Line))
     {
@@ -158,10 +157,11 @@ ProbeResult Probe(std::string const& Path)
             Result.m_CodecName = Value;
         else if(Name.ends_with(".profile"))
             Result.m_Profile = Value;
-        else if(Name == "packets.packet.0.pts")
-            Result.m_PresentationShift += std::stoll(Value);
-        else if(Name == "packets.packet.0.dts")
-            Result.m_PresentationShift -= std::stoll(Value);
+        else if(Name.ends_with(".time_base"))
+        {
+            Result.m_TimeBaseNumerator = std::stoll(Value);
+            Result.m_TimeBaseDenominator = std::stoll(Value.substr(Value.find('/') + 1));
+        }
         else if(Name.starts_with("frames.frame."))
         {
             std::size_t const Index = std::stoul(Name.substr(13));

@@ -84,12 +84,10 @@ struct ProbeResult
 {
     std::string m_CodecName;
     std::string m_Profile;
+    // The stream's time base: times are m_Pts × numerator / denominator seconds.
+    std::int64_t m_TimeBaseNumerator = 1;
+    std::int64_t m_TimeBaseDenominator = 1;
     std::vector<ProbedFrame> m_FrameVector; // in presentation order
-    // ffmpeg moves every presentation time later by the largest negative
-    // composition offset it meets, so that no frame presents before it
-    // decodes; the fragments' own times are the ones minus this shift. The
-    // first fragment of a run has offset 0, so the shift shows on its packet.
-    std::int64_t m_PresentationShift = 0;
 };
 // ffprobe's view of the first stream: codec, and every decoded frame.
 ProbeResult Probe(std::string const& Path);

@@ -1,0 +1,123 @@
+"""When ffmpeg and GStreamer show each picture: every picture of the first
+three segments of the H.264 and of the HEVC presentation at its place on the
+40 ms grid, in order, none twice and none missing, across the segment joints,
+and the audio starting with the video.
+
+Both read the HLS playlists as users run them (ffprobe on the master
+playlist; playbin with its own demuxers and decoders). Players differ in how
+they treat B-pictures: ffmpeg moves a whole track by the largest negative
+composition offset it meets, GStreamer never shows a picture before its decode
+time. Exact times from both show that no picture decodes after it presents
+and that every run starts decoding at its first picture.
+
+GStreamer's times are taken from its own trace of every buffer pushed into
+the queues in front of the sinks (the "log" tracer writes each push as it
+happens), as running times (pts - segment start + segment base): the
+last-message property that gst-launch -v prints is read some time after it
+changes and may show one buffer twice and skip another.
+
+Like the other playback checks these are skipped while web/playback-checks-off
+exists; QUORVEL_PLAYBACK_CHECKS=1 runs them anyway, =0 skips them.
+"""
+
+import os
+import re
+import subprocess
+import unittest
+
+from quorvel_harness import QuorvelServer
+from test_segment_playback import playback_checks_wanted
+
+# Three 3 s segments: an on-demand presentation of 9 s has exactly these.
+Seconds = 9
+FrameRate = 25
+Frames = Seconds * FrameRate
+MainWidth = 1280
+Presentations = ("master.m3u8?duration=9", "master.m3u8?duration=9&hvc1")
+ToolLimit = 300
+# Above the main row's bandwidth, so that GStreamer keeps to it (kbit/s).
+GStreamerSpeed = 100000
+Nanoseconds = 1_000_000_000
+
+
+def run(arguments, environment=None):
+    """(stdout, stderr) of a tool that must succeed."""
+    result = subprocess.run(arguments, capture_output=True, text=True, timeout=ToolLimit, env=environment)
+    if result.returncode != 0:
+        raise AssertionError(f"{arguments[0]} exited with {result.returncode}:\n{result.stderr[-2000:]}")
+    return result.stdout, result.stderr
+
+
+def grid(count):
+    """Frame k at k / 25 s, in nanoseconds."""
+    return [index * Nanoseconds // FrameRate for index in range(count)]
+
+
+def ffprobe_times(url):
+    """Presentation times (ns) of the main row's pictures and of the audio
+    frames, in the order ffmpeg outputs them."""
+    output, _ = run(["ffprobe", "-v", "error", "-show_entries", "frame=media_type,width,pts_time", "-of", "csv=p=0", url])
+    video, audio = [], []
+    for line in output.splitlines():
+        kind, *fields = line.split(",")
+        time = round(float(next(field for field in fields if "." in field)) * Nanoseconds)
+        if kind == "video" and str(MainWidth) in fields:
+            video.append(time)
+        elif kind == "audio":
+            audio.append(time)
+    return video, audio
+
+
+def gstreamer_clock(text):
+    hours, minutes, seconds = text.split(":")
+    return (int(hours) * 3600 + int(minutes) * 60) * Nanoseconds + round(float(seconds) * Nanoseconds)
+
+
+def gstreamer_times(url):
+    """Running times (ns) of the buffers that reach the video and the audio
+    sink of playbin, in the order they get there."""
+    environment = dict(os.environ, GST_TRACERS="log", GST_DEBUG="GST_BUFFER:7,GST_EVENT:7", GST_DEBUG_NO_COLOR="1")
+    _, trace = run(["gst-launch-1.0", "playbin", "uri=" + url, f"connection-speed={GStreamerSpeed}",
+                    "video-sink=fakesink sync=false", "audio-sink=fakesink sync=false"], environment)
+    segments = {}
+    times = {"vqueue": [], "aqueue": []}
+    for line in trace.splitlines():
+        push = re.search(r"do_push_(buffer|event)_pre:<([av]queue):src>", line)
+        if not push:
+            continue
+        queue = push.group(2)
+        if push.group(1) == "event":
+            segment = re.search(r"GstEventSegment.*?base=\(guint64\)(\d+).*?start=\(guint64\)(\d+)", line)
+            if segment:
+                segments[queue] = (int(segment.group(1)), int(segment.group(2)))
+        else:
+            base, start = segments[queue]
+            pts = re.search(r" pts (\d+:\d+:[\d.]+)", line).group(1)
+            times[queue].append(gstreamer_clock(pts) - start + base)
+    return times["vqueue"], times["aqueue"]
+
+
+@unittest.skipUnless(playback_checks_wanted(), "playback checks are off")
+class PresentationTimesTest(unittest.TestCase):
+    def expect_grid(self, video, audio):
+        self.assertEqual(len(video), Frames)
+        misplaced = [(index, time) for index, (time, expected) in enumerate(zip(video, grid(Frames))) if time != expected]
+        self.assertEqual(misplaced[:5], [], f"{len(misplaced)} pictures off the grid")
+        self.assertTrue(audio, "no audio")
+        self.assertEqual(audio[0], 0, "the audio starts with the video")
+
+    def expect_tool_shows_the_grid(self, times):
+        with QuorvelServer() as server:
+            for query in Presentations:
+                with self.subTest(query=query):
+                    self.expect_grid(*times(server.url(query)))
+
+    def test_ffmpeg_shows_every_picture_on_the_grid(self):
+        self.expect_tool_shows_the_grid(ffprobe_times)
+
+    def test_gstreamer_shows_every_picture_on_the_grid(self):
+        self.expect_tool_shows_the_grid(gstreamer_times)
+
+
+if __name__ == "__main__":
+    unittest.main()
