@@ -9,7 +9,7 @@ namespace Application
 // The manifests and what they refer to besides media: "master.m3u8" and
 // "manifest.mpd" create assets, "video.m3u8", "audio.m3u8" and "key" read
 // them. The group owns the asset registry and finds the asset of every asset
-// route. Each request reads the clock once.
+// route. Each request reads the clock once, or takes its "now" instead.
 class PresentationRoutes : public RouteGroup
 {
 public:
