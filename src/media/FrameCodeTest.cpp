@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <qrencode.h>
@@ -135,4 +136,31 @@ TEST(FrameCodePainter, TheCodeLeavesEveryTextPixelOfThePictureAsItWas)
                 EXPECT_GT(TextPixels, 1000u);
                 EXPECT_EQ(With.At(0, 0), 0xFFFFFFFFu);
             }
+}
+
+TEST(FrameCodePainter, ComposersOnSeveralThreadsPaintTheSameCodes)
+{
+    // Segment tasks draw in parallel: the encoder's shared tables must hold.
+    auto Parameters = Size(960, 540, 1);
+    Parameters.FrameCode = FrameCodeIdentity{7, 1};
+    std::vector<Picture> Expected;
+    for(std::int64_t Index = 0; Index < 6; ++Index)
+        Expected.push_back(Compose(Parameters, Index, Index * Second));
+    EXPECT_NE(Expected[0].Data, Expected[1].Data);
+    std::vector<int> Mismatches(4, 0);
+    std::vector<std::thread> Threads;
+    for(std::size_t Thread = 0; Thread < Mismatches.size(); ++Thread)
+        Threads.emplace_back([&, Thread] {
+            VideoFrameComposer Composer(Parameters);
+            Picture Frame(Parameters.Width, Parameters.Height);
+            for(int Round = 0; Round < 3; ++Round)
+                for(std::size_t Index = 0; Index < Expected.size(); ++Index)
+                {
+                    Composer.Compose(static_cast<std::int64_t>(Index), static_cast<std::int64_t>(Index) * Second, Frame.Data.data(), Frame.Stride());
+                    Mismatches[Thread] += Frame.Data != Expected[Index].Data;
+                }
+        });
+    for(auto& Thread : Threads)
+        Thread.join();
+    EXPECT_EQ(Mismatches, std::vector<int>(4, 0));
 }
