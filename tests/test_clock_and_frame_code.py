@@ -160,9 +160,9 @@ class FrameCodeTest(unittest.TestCase):
         shutil.rmtree(cls.folder, ignore_errors=True)
         assert cls.server.stop() == 0, cls.server.stderr.text()
 
-    def asset(self, query):
-        master = fetch(self.server, "master.m3u8?" + query).decode()
-        return int(re.search(r"asset=(\d+)", master).group(1))
+    def asset(self, query, manifest="master.m3u8"):
+        text = fetch(self.server, manifest + "?" + query).decode()
+        return int(re.search(r"asset=(\d+)", text).group(1))
 
     def pictures(self, asset, variant, index):
         """Every picture ffmpeg decodes from one segment, as PNG files, with
@@ -211,7 +211,7 @@ class FrameCodeTest(unittest.TestCase):
         # The timeline starts 10 s before the manifest's "now".
         asset = self.asset("framecode&live&now=" + Start)
         self.expect_codes(asset, 0, 5, 75, 25, utc_base=StartMilliseconds - 10000)
-        anchored = self.asset("framecode&live&ls=3600&now=" + Start)
+        anchored = self.asset("framecode&live&ls=3600&now=" + Start, manifest="manifest.mpd")
         self.expect_codes(anchored, 1, 1200, 3, 1, utc_base=StartMilliseconds - 3600 * 1000)
 
     def test_without_framecode_pictures_carry_no_code(self):

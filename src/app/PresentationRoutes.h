@@ -23,6 +23,8 @@ private:
     void VideoPlaylist(RouteContext& Context);
     void AudioPlaylist(RouteContext& Context);
     void Key(RouteContext& Context);
+    // The request's "now", or the clock.
+    std::int64_t ClockReading(RouteContext const& Context) const;
 
     ServerContext& m_Context;
     Clock m_Clock;
