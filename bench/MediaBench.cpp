@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "base/StringFormat.h"
 #include "media/AacEncoder.h"
 #include "media/FlacEncoder.h"
+#include "media/FrameCodePainter.h"
 #include "media/H264Encoder.h"
 #include "media/HevcEncoder.h"
 #include "media/ToneBurstSignal.h"
@@ -154,6 +157,55 @@ void Line(char const* What, double Ours, double Peer)
     else
         std::printf("%-44s %9.1f ms\n", What, Ours * 1000.0);
 }
+// What the frame code adds to each picture: its text, the QR symbol and the
+// painting, beside the plain picture drawn by the same composer (rounds
+// alternate, so that the machine's load weighs on both alike); the code
+// alone; and what it adds to an encoded H.264 segment.
+void FrameCodeCost(int Rounds, Buffers& Frames)
+{
+    constexpr std::uint32_t Count = 250;
+    for(auto [FrameWidth, FrameHeight, RateN] : {std::tuple{Width, Height, 25u}, std::tuple{960u, 540u, 1u}})
+    {
+        VideoFrameComposer::Parameters Plain{FrameWidth, FrameHeight, RateN, 1};
+        Plain.BaseLiveTime = 134'000'000'000'000'000;
+        auto Coded = Plain;
+        Coded.FrameCode = FrameCodeIdentity{1, 0};
+        VideoFrameComposer PlainComposer(Plain);
+        VideoFrameComposer CodedComposer(Coded);
+        auto Draw = [&](VideoFrameComposer& Composer) {
+            for(std::uint32_t Index = 0; Index < Count; ++Index)
+                Composer.Compose(Index, Index * 400000LL, Frames.Argb.data(), FrameWidth * 4);
+        };
+        auto const [CodedTime, PlainTime] = Compare(Rounds, [&] { Draw(CodedComposer); }, [&] { Draw(PlainComposer); });
+        double const CodeAlone = Median(Rounds, [&] {
+            for(std::uint32_t Index = 0; Index < Count; ++Index)
+                FrameCodePainter::Paint(FrameCodePayload::Format(*Coded.FrameCode, Index, Index * 400000LL, Plain.BaseLiveTime), Frames.Argb.data(),
+                                        FrameWidth * 4, FrameWidth, FrameHeight);
+        });
+        std::printf("%ux%u live picture: plain %.0f us, with frame code %.0f us; the code alone (text, symbol, painting) %.0f us\n", FrameWidth,
+                    FrameHeight, PlainTime / Count * 1e6, CodedTime / Count * 1e6, CodeAlone / Count * 1e6);
+    }
+    auto SegmentBytes = [&](std::optional<FrameCodeIdentity> FrameCode) {
+        VideoFrameComposer::Parameters Parameters{Width, Height, 25, 1};
+        Parameters.FrameCode = FrameCode;
+        VideoFrameComposer Composer(Parameters);
+        VideoFrameGrid const Grid(25, 1);
+        auto Encoder = VideoEncoder::Create(SegmentSettings(VideoEncoderSettings::Codec::H264));
+        std::vector<EncodedSample> Output;
+        for(std::int64_t Index = 150; Index < 150 + SegmentFrames; ++Index)
+        {
+            Composer.Compose(Index, Grid.FrameTime(Index), Frames.Argb.data(), Width * 4);
+            VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
+            Encoder->Encode(Frames.Picture, Grid.FrameTime(Index), Grid.FrameDuration(Index), Output);
+        }
+        Encoder->Drain(Output);
+        std::size_t Bytes = 0;
+        for(auto const& Sample : Output)
+            Bytes += Sample.Data.size();
+        return Bytes;
+    };
+    std::printf("H.264 segment at 720p25: %zu bytes plain, %zu bytes with frame code\n", SegmentBytes(std::nullopt), SegmentBytes(FrameCodeIdentity{1, 0}));
+}
 } // namespace
 
 int main(int ArgumentCount, char** Arguments)
@@ -172,6 +224,7 @@ int main(int ArgumentCount, char** Arguments)
             VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
     });
     std::printf("720p frames per second: drawing %.0f, ARGB32 to NV12 %.0f\n", Count / Draw, Count / Convert);
+    FrameCodeCost(std::max(Rounds, 9), Frames);
     std::printf("presets: H.264 %s, HEVC %s; %d rounds, medians\n\n", H264Encoder::Preset, HevcEncoder::Preset, Rounds);
     std::printf("%-44s %12s %12s\n", "one 3 s segment at 720p25 (75 frames)", "ours", "ffmpeg");
 

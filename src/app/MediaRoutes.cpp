@@ -83,6 +83,8 @@ void MediaRoutes::VideoBody(RouteContext& Context)
         Session->SetBackgroundColor(OverrideColor(*Color));
     if(Asset.Live)
         Session->SetBaseLiveTime(Asset.BaseLiveTime);
+    if(Asset.FrameCode)
+        Session->SetFrameCode(Asset.Asset);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
     auto FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
     Submit(m_VideoTasks, Context, std::move(FileName), [Session](MediaAnswer& Answer) { Answer.SendSegment(*Session, "video/mp4"); });
@@ -104,6 +106,7 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), *Index);
+    Session->SetMarkerTone(Asset.FrameCode);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
     auto FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
     Submit(m_AudioTasks, Context, std::move(FileName), [Session](MediaAnswer& Answer) { Answer.SendSegment(*Session, "audio/mp4"); });

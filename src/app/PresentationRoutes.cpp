@@ -6,6 +6,7 @@
 #include "presentation/DashManifestWriter.h"
 #include "presentation/HlsPlaylistWriter.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/RequestTime.h"
 
 namespace Application
 {
@@ -27,14 +28,14 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
 
 void PresentationRoutes::MasterPlaylist(RouteContext& Context)
 {
-    std::int64_t const Now = m_Clock();
+    std::int64_t const Now = ClockReading(Context);
     auto& Asset = m_Assets.Create(ManifestKind::Hls, Context.QueryVector, m_Context.BaseLiveTime, Now);
     WholeAnswer{PlaylistType, true, "master.m3u8", true}.Send(Context, HlsPlaylistWriter::Master(Asset, Now));
 }
 
 void PresentationRoutes::DashManifest(RouteContext& Context)
 {
-    auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, m_Clock());
+    auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, ClockReading(Context));
     DashManifestWriter const Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody);
     WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true}.Send(Context, Writer.Write());
 }
@@ -46,12 +47,17 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
                    "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
     std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
-    WholeAnswer{PlaylistType, true, "video.m3u8"}.Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, m_Clock()));
+    WholeAnswer{PlaylistType, true, "video.m3u8"}.Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, ClockReading(Context)));
 }
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)
 {
-    WholeAnswer{PlaylistType, true, "audio.m3u8"}.Send(Context, HlsPlaylistWriter::Audio(*Context.Asset, m_Clock()));
+    WholeAnswer{PlaylistType, true, "audio.m3u8"}.Send(Context, HlsPlaylistWriter::Audio(*Context.Asset, ClockReading(Context)));
+}
+
+std::int64_t PresentationRoutes::ClockReading(RouteContext const& Context) const
+{
+    return RequestTime::Read(Context.QueryVector, m_Clock);
 }
 
 void PresentationRoutes::Key(RouteContext& Context)

@@ -9,7 +9,7 @@ namespace Application
 // The manifests and what they refer to besides media: "master.m3u8" and
 // "manifest.mpd" create assets, "video.m3u8", "audio.m3u8" and "key" read
 // them. The group owns the asset registry and finds the asset of every asset
-// route. Each request reads the clock once.
+// route. Each request reads the clock once, or takes its "now" instead.
 class PresentationRoutes : public RouteGroup
 {
 public:
@@ -23,6 +23,8 @@ private:
     void VideoPlaylist(RouteContext& Context);
     void AudioPlaylist(RouteContext& Context);
     void Key(RouteContext& Context);
+    // The request's "now", or the clock.
+    std::int64_t ClockReading(RouteContext const& Context) const;
 
     ServerContext& m_Context;
     Clock m_Clock;

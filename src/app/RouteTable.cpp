@@ -3,6 +3,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/RequestTime.h"
 
 namespace Application
 {
@@ -40,6 +41,9 @@ void RouteTable::SetAssetFinder(AssetFinder Finder)
 
 void RouteTable::Dispatch(RouteContext& Context) const
 {
+    // Every request may say what time it is; one that says it wrongly is
+    // refused whatever its route, so a test's typo never passes for the clock.
+    RequestTime::FromQuery(Context.QueryVector);
     if(auto const Found = m_Routes.find(Context.Path); Found != m_Routes.end())
     {
         Found->second(Context);

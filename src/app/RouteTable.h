@@ -13,7 +13,8 @@ namespace Application
 // route answers by itself. Every other path is an asset route: the asset is
 // looked up first, so a request without "asset" fails with 0x80FF0BFC (and
 // an unknown one with 0x80FF0BFE) before its path is looked at; a valid asset
-// on a path no route has fails with 0x80FF0D82 naming the path.
+// on a path no route has fails with 0x80FF0D82 naming the path. A malformed
+// "now" fails any route with 0x80FF0E10 (RequestTime).
 class RouteTable
 {
 public:

@@ -30,6 +30,8 @@ constexpr HRESULT UnexpectedMethod = static_cast<HRESULT>(0x80FF0D92);
 constexpr HRESULT Base16OddLength = static_cast<HRESULT>(0x80FF01A0);     // "Value.size() % 2 == 0"
 constexpr HRESULT Base16WrongLength = static_cast<HRESULT>(0x80FF01A1);   // "!Length.has_value() || Value.size() == Length.value() * 2"
 constexpr HRESULT Base16NotHexadecimal = static_cast<HRESULT>(0x80FF01A8); // "StrToIntExW(A, STIF_SUPPORT_HEX, &B)"
+// Request clock: a "now" that names no time
+constexpr HRESULT NowInvalid = static_cast<HRESULT>(0x80FF0E10); // "RequestTime::Parse(Value)"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 } // namespace FailureCode

@@ -11,9 +11,15 @@ std::shared_ptr<AudioMediaSource> AudioMediaSource::Create()
     return std::make_shared<AudioMediaSource>();
 }
 
+void AudioMediaSource::SetMarkerTone(bool Value)
+{
+    ASSERT(!HasWorkQueue());
+    SourceAttributes()->SetUINT32(MarkerTone, Value ? 1 : 0);
+}
+
 std::shared_ptr<SyntheticMediaStream> AudioMediaSource::CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor)
 {
-    return std::make_shared<Stream>(weak_from_this(), std::move(Descriptor));
+    return std::make_shared<Stream>(weak_from_this(), std::move(Descriptor), SourceAttributes());
 }
 
 void AudioMediaSource::Stream::OnActivate(MF::MediaType const& Type)
@@ -38,7 +44,7 @@ void AudioMediaSource::Stream::OnActivate(MF::MediaType const& Type)
                                 : ToneBurstSignal::SampleFormat::Pcm32;
     }
     m_Grid.emplace(Rate);
-    m_Signal.emplace(Rate);
+    m_Signal.emplace(Rate, m_SourceAttributes->GetUINT32(MarkerTone, 0) != 0);
     m_SamplesPerBuffer = static_cast<std::uint32_t>(MulDivFloor(BufferDuration, Rate, TimeUnitsPerSecond));
     CHECK_LINE(m_SamplesPerBuffer > 0);
 }

@@ -18,7 +18,14 @@ class AudioMediaSource final : public SyntheticMediaSource
 public:
     class Stream;
 
+    // A source attribute (UINT32, 0 or 1): the signal carries the marker at
+    // every whole second (ToneBurstSignal).
+    static constexpr MF::AttributeKey MarkerTone{"AudioMediaSource_MarkerTone"};
+
     static std::shared_ptr<AudioMediaSource> Create();
+
+    // Owner setting, before the first Start.
+    void SetMarkerTone(bool Value);
 
 protected:
     std::shared_ptr<SyntheticMediaStream> CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor) override;
@@ -30,8 +37,8 @@ public:
     // 10 ms of samples a buffer.
     static constexpr std::int64_t BufferDuration = 100000;
 
-    Stream(std::weak_ptr<SyntheticMediaSource> Source, std::shared_ptr<MF::StreamDescriptor> Descriptor)
-        : SyntheticMediaStream(std::move(Source), std::move(Descriptor))
+    Stream(std::weak_ptr<SyntheticMediaSource> Source, std::shared_ptr<MF::StreamDescriptor> Descriptor, std::shared_ptr<MF::Attributes const> SourceAttributes)
+        : SyntheticMediaStream(std::move(Source), std::move(Descriptor)), m_SourceAttributes(std::move(SourceAttributes))
     {
     }
 
@@ -42,6 +49,7 @@ protected:
     void Compose(ComposeSampleOperation& Operation) override;
 
 private:
+    std::shared_ptr<MF::Attributes const> const m_SourceAttributes;
     std::optional<AudioSampleGrid> m_Grid;
     std::optional<ToneBurstSignal> m_Signal;
     ToneBurstSignal::SampleFormat m_Format = ToneBurstSignal::SampleFormat::Pcm16;

@@ -67,6 +67,7 @@ SegmentSession::Chain AudioSession::BuildChain(MediaSessionHelper& Helper)
     auto const Type = SourceType();
     auto const Source = AudioMediaSource::Create();
     Source->SetMediaType(Type);
+    Source->SetMarkerTone(m_MarkerTone);
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
     auto const Encoder = CreateEncoder(m_Variant.Subtype, Window);
     Encoder->SetOutputType(EncodedType(*Type, m_Variant.Subtype));

@@ -19,10 +19,14 @@ public:
     // Index absent: the header.
     explicit AudioSession(AudioVariant Variant, std::optional<std::uint32_t> Index = std::nullopt);
 
+    // Before Run: the marker at every whole second of the frame code.
+    void SetMarkerTone(bool Value) { m_MarkerTone = Value; }
+
 private:
     Chain BuildChain(MediaSessionHelper& Helper) override;
 
     AudioVariant const m_Variant;
     std::optional<std::uint32_t> const m_Index;
+    bool m_MarkerTone = false;
 };
 } // namespace Application

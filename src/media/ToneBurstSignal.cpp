@@ -46,7 +46,7 @@ void StoreSample(std::uint8_t* Output, float Value, ToneBurstSignal::SampleForma
 }
 } // namespace
 
-ToneBurstSignal::ToneBurstSignal(std::uint32_t SampleRate) : m_SampleRate(SampleRate)
+ToneBurstSignal::ToneBurstSignal(std::uint32_t SampleRate, bool Marker) : m_SampleRate(SampleRate), m_MarkerSamples(Marker ? SampleRate / MarkerDivisor : 0)
 {
     CHECK_LINE(SampleRate > 0);
 }
@@ -69,14 +69,18 @@ float ToneBurstSignal::Value(std::int64_t Index) const noexcept
     if(Index < 0)
         return 0.0f;
     std::int64_t const Second = Index / m_SampleRate;
-    float const Fraction = static_cast<float>(Index % m_SampleRate) / static_cast<float>(m_SampleRate);
+    std::int64_t const Offset = Index % m_SampleRate;
+    float const Fraction = static_cast<float>(Offset) / static_cast<float>(m_SampleRate);
     if(Fraction >= BurstLength)
         return 0.0f;
+    float Marker = 0.0f;
+    if(Offset < m_MarkerSamples)
+        Marker = MarkerAmplitude * std::sin(2.0f * std::numbers::pi_v<float> * MarkerFrequency * Fraction);
     float const Frequency = Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
     float const Distance = std::fabs(Fraction - BurstMiddle) / BurstMiddle;
     float const Square = Distance * Distance;
     float const Envelope = 1.0f - Square * Square * Square;
-    return Envelope * std::sin(2.0f * std::numbers::pi_v<float> * Frequency * Fraction);
+    return Envelope * std::sin(2.0f * std::numbers::pi_v<float> * Frequency * Fraction) + Marker;
 }
 
 void ToneBurstSignal::Write(std::int64_t First, std::uint32_t Count, std::uint32_t Channels, SampleFormat Format, std::span<std::uint8_t> Output) const

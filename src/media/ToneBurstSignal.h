@@ -9,6 +9,14 @@
 // the absolute sample index, so any range of samples can be made at any time,
 // in particular the samples before a segment that an encoder needs to warm up.
 // The presentation starts at sample 0: earlier samples are silence.
+//
+// With the marker (the "framecode" test aid) a 10 ms, 6000 Hz tone at a
+// quarter of full scale is added from the first sample of every whole second
+// on, so that a capture can find each second to the sample and measure how
+// far the audio is from the pictures. It rises at once, starting at phase 0:
+// the first sample of the second is 0, the next ones already far from it.
+// The burst's envelope stays below 0.74 for those 10 ms, so the sum never
+// leaves [-1, 1].
 class ToneBurstSignal
 {
 public:
@@ -21,7 +29,12 @@ public:
         Pcm32,
     };
 
-    explicit ToneBurstSignal(std::uint32_t SampleRate);
+    static constexpr float MarkerFrequency = 6000.0f;
+    static constexpr float MarkerAmplitude = 0.25f;
+    // 10 ms.
+    static constexpr std::uint32_t MarkerDivisor = 100;
+
+    explicit ToneBurstSignal(std::uint32_t SampleRate, bool Marker = false);
 
     static std::uint32_t BytesPerSample(SampleFormat Format) noexcept;
 
@@ -33,4 +46,6 @@ public:
 
 private:
     std::uint32_t m_SampleRate;
+    // Samples of the marker at the start of each second; 0 without it.
+    std::uint32_t m_MarkerSamples;
 };

@@ -105,3 +105,28 @@ TEST(ToneBurstSignal, WritesEveryFormatOnEveryChannelFromAnyStart)
     std::vector<std::uint8_t> Small(3);
     EXPECT_ANY_THROW(Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Pcm32, Small));
 }
+
+TEST(ToneBurstSignal, TheMarkerAddsTenMillisecondsOf6000HzFromEveryWholeSecond)
+{
+    ToneBurstSignal const Plain(Rate);
+    ToneBurstSignal const Marked(Rate, true);
+    std::uint32_t const MarkerSamples = Rate / 100;
+    float Largest = 0.0f;
+    for(std::int64_t Second : {0, 1, 5, 10, 3599})
+        for(std::int64_t Offset = -10; Offset < Rate / 10 + 10; ++Offset)
+        {
+            std::int64_t const Index = Second * Rate + Offset;
+            float const Added = Marked.Value(Index) - Plain.Value(Index);
+            // Exactly on the absolute sample grid: phase 0 at the second's first
+            // sample, a period of 8 samples at 48 kHz, nothing outside 10 ms.
+            float const Expected = Offset >= 0 && Offset < MarkerSamples ? 0.25f * std::sin(3.14159265f * static_cast<float>(Offset) / 4.0f) : 0.0f;
+            ASSERT_NEAR(Added, Expected, 1e-5f) << Second << " " << Offset;
+            Largest = std::max(Largest, std::fabs(Marked.Value(Index)));
+        }
+    EXPECT_EQ(Marked.Value(Rate), Plain.Value(Rate));
+    EXPECT_NEAR(Marked.Value(Rate + 2) - Plain.Value(Rate + 2), 0.25f, 1e-5f);
+    // The sum stays a valid sample value.
+    EXPECT_LE(Largest, 1.0f);
+    EXPECT_GT(Largest, 0.9f);
+    EXPECT_EQ(Marked.Value(-1), 0.0f);
+}

@@ -6,6 +6,7 @@
 #include <pango/pangocairo.h>
 
 #include "base/Check.h"
+#include "media/FrameCodePainter.h"
 #include "media/VideoFrameText.h"
 
 namespace
@@ -164,4 +165,8 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
         Top += LineExtents[Line].Height;
     }
     cairo_surface_flush(Surface.get());
+    // Painted last, straight into the pixels: nothing may draw over it.
+    if(m_Parameters.FrameCode)
+        FrameCodePainter::Paint(FrameCodePayload::Format(*m_Parameters.FrameCode, Index, Time, m_Parameters.BaseLiveTime), Data, Stride,
+                                m_Parameters.Width, m_Parameters.Height);
 }

@@ -5,9 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "media/FrameCodePayload.h"
+
 // Draws the synthetic picture: a black frame with a box that sways left and
 // right once every four seconds, and in the box the frame number, the time
-// and a line with the frame size and rate. One composer holds its font map,
+// and a line with the frame size and rate; with a frame code, a QR code in
+// the top-left corner that says which frame it is (FrameCodePayload). One composer holds its font map,
 // layouts and fonts for many frames; it is used by one thread at a time, and
 // composers on different threads share nothing.
 class VideoFrameComposer
@@ -22,6 +25,7 @@ public:
         std::uint32_t BoxColor = 0x00008B; // 0x00RRGGBB
         std::optional<std::int64_t> BaseLiveTime;
         std::string ExtraText;
+        std::optional<FrameCodeIdentity> FrameCode;
     };
 
     // The bytes of a top-down picture: rows of Width pixels, each pixel B, G,

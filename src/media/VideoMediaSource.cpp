@@ -28,6 +28,13 @@ void VideoMediaSource::SetBaseLiveTime(std::int64_t Value)
     m_Settings->BaseLiveTime = Value;
 }
 
+void VideoMediaSource::SetFrameCode(FrameCodeIdentity Identity)
+{
+    ASSERT(!HasWorkQueue());
+    std::unique_lock Lock(GetLock());
+    m_Settings->FrameCode = Identity;
+}
+
 std::shared_ptr<SyntheticMediaStream> VideoMediaSource::CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor)
 {
     return std::make_shared<Stream>(weak_from_this(), std::move(Descriptor), m_Settings, SourceAttributes());

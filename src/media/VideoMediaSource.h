@@ -33,6 +33,8 @@ public:
     // (100-ns units from 1601-01-01 UTC).
     void SetBackgroundColor(std::uint32_t Color);
     void SetBaseLiveTime(std::int64_t Value);
+    // The QR code of every picture names this asset and variant.
+    void SetFrameCode(FrameCodeIdentity Identity);
 
 protected:
     std::shared_ptr<SyntheticMediaStream> CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor) override;

@@ -54,6 +54,8 @@ SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
     Source->SetBackgroundColor(m_BackgroundColor.value_or(VideoMediaSource::BackgroundColors[m_Variant.Index % std::size(VideoMediaSource::BackgroundColors)]));
     if(m_BaseLiveTime)
         Source->SetBaseLiveTime(*m_BaseLiveTime);
+    if(m_FrameCodeAsset)
+        Source->SetFrameCode({*m_FrameCodeAsset, m_Variant.Index});
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
 
     auto const Converter = VideoProcessorTransform::Create();

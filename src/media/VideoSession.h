@@ -27,10 +27,11 @@ public:
     VideoSession(VideoSessionContext const& Context, VideoVariant Variant, std::optional<std::uint32_t> Index = std::nullopt);
 
     // Before Run: the box colour (0x00RRGGBB) instead of the variant's, the
-    // base live time that makes the picture's time text the wall clock, and
-    // the raw output.
+    // base live time that makes the picture's time text the wall clock, the
+    // frame code naming this asset number and the variant, and the raw output.
     void SetBackgroundColor(std::uint32_t Value) { m_BackgroundColor = Value; }
     void SetBaseLiveTime(std::int64_t Value) { m_BaseLiveTime = Value; }
+    void SetFrameCode(std::uint32_t Asset) { m_FrameCodeAsset = Asset; }
     void SetRaw(bool Value) { m_RawOutput = Value; }
 
 private:
@@ -42,6 +43,7 @@ private:
     std::optional<std::uint32_t> const m_Index;
     std::optional<std::uint32_t> m_BackgroundColor;
     std::optional<std::int64_t> m_BaseLiveTime;
+    std::optional<std::uint32_t> m_FrameCodeAsset;
     bool m_RawOutput = false;
 };
 } // namespace Application

@@ -14,4 +14,8 @@ constexpr std::int64_t UnixEpochAbsoluteTime = 116'444'736'000'000'000;
 using Clock = std::function<std::int64_t()>;
 
 std::int64_t SystemAbsoluteTime();
+
+// Live timelines begin this long before the clock reading that starts them,
+// so that a player finds segments at once: 10 s.
+constexpr std::int64_t BaseLiveTimeLead = 100'000'000;
 } // namespace Application

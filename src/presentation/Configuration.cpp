@@ -5,6 +5,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/RequestTime.h"
 
 namespace Application
 {
@@ -46,6 +47,7 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Htt
     if(Live)
         ParseLiveKeys(Query, Now);
     ParseEncryptionKeys(Query);
+    ParseTestAids(Query);
 }
 
 void Configuration::ParseDuration(HttpServer::QueryVector const& Query)
@@ -61,6 +63,11 @@ void Configuration::ParseLiveKeys(HttpServer::QueryVector const& Query, std::int
     CHECK_ARGUMENT(*LiveWindow >= 0 && *LiveWindow <= MaximalLiveWindow);
     if(auto const Start = QueryTime(Query, "ls"))
         BaseLiveTime = Now - *Start;
+    else if(QueryFlag(Query, RequestTime::QueryKey))
+        // A manifest that says what time it is starts its own timeline, as
+        // the server's start does, so that the presentation follows from the
+        // URLs alone and not from when the server started.
+        BaseLiveTime = Now - BaseLiveTimeLead;
     ProgramDateTimePeriod = QueryTime(Query, "pdt");
 }
 
@@ -82,6 +89,11 @@ void Configuration::ParseEncryptionKeys(HttpServer::QueryVector const& Query)
         InitializationVector.assign(DefaultInitializationVector.begin(), DefaultInitializationVector.end());
     if(auto const* FormatPair = HttpServer::FindQueryValue(Query, "keyformat"))
         KeyFormat = FormatPair->Value;
+}
+
+void Configuration::ParseTestAids(HttpServer::QueryVector const& Query)
+{
+    FrameCode = QueryFlag(Query, "framecode");
 }
 
 Configuration Configuration::ForAudioFile(HttpServer::QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants)

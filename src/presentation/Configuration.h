@@ -57,6 +57,11 @@ struct Configuration
     std::string KeyFormat;
     std::int64_t LiveEndTime = 0; // relative to BaseLiveTime; 0 until set
 
+    // Test aids kept with the asset. "framecode": every picture carries a QR
+    // code saying which frame it is, and the audio a marker at every whole
+    // second (FrameCodePayload, ToneBurstSignal).
+    bool FrameCode = false;
+
     Configuration() = default;
     // Parses every query key of a manifest request; the variant lists stay
     // empty. Now is the request's one clock reading (for "ls").
@@ -74,5 +79,6 @@ private:
     void ParseDuration(HttpServer::QueryVector const& Query);
     void ParseLiveKeys(HttpServer::QueryVector const& Query, std::int64_t Now);
     void ParseEncryptionKeys(HttpServer::QueryVector const& Query);
+    void ParseTestAids(HttpServer::QueryVector const& Query);
 };
 } // namespace Application

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <limits>
 
 #include "base/Check.h"
 #include "base/StringFormat.h"
@@ -73,6 +74,9 @@ SegmentList Timeline::LiveSegments(std::int64_t SegmentDuration, std::optional<s
     std::int64_t const Window = CeilDivide(m_Asset.LiveWindow.value_or(0), SegmentDuration);
     std::int64_t const First = std::max<std::int64_t>(Available - Window, 0);
     CHECK_ARGUMENT(Available - First <= MaximalListedSegmentCount);
+    // A clock reading far from the timeline's start (a "now" centuries
+    // ahead) would need segment numbers beyond 32 bits.
+    CHECK_ARGUMENT(Available <= std::int64_t{std::numeric_limits<std::uint32_t>::max()});
     SegmentList List;
     List.MediaSequence = static_cast<std::uint32_t>(First);
     for(std::int64_t Index = First; Index < Available; ++Index)

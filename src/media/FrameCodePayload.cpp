@@ -1,0 +1,22 @@
+#include "media/FrameCodePayload.h"
+
+#include "base/StringFormat.h"
+#include "media/MulDiv.h"
+#include "presentation/Clock.h"
+
+namespace
+{
+constexpr std::int64_t UnitsPerMillisecond = 10'000;
+
+std::string Milliseconds(std::int64_t Time)
+{
+    return StringFormat("%lld", static_cast<long long>(MulDivFloor(Time, 1, UnitsPerMillisecond)));
+}
+} // namespace
+
+std::string FrameCodePayload::Format(FrameCodeIdentity const& Identity, std::int64_t Index, std::int64_t Time, std::optional<std::int64_t> BaseLiveTime)
+{
+    std::string const Utc = BaseLiveTime ? Milliseconds(*BaseLiveTime + Time - Application::UnixEpochAbsoluteTime) : "-";
+    return StringFormat("%.*s;a=%u;v=%u;f=%lld;t=%s;u=%s", static_cast<int>(Version.size()), Version.data(), Identity.Asset, Identity.Variant,
+                        static_cast<long long>(Index), Milliseconds(Time).c_str(), Utc.c_str());
+}
