@@ -93,10 +93,12 @@ class QuorvelServer:
     location option is added unless locations are given.
     start_timeout: seconds to wait for "Waiting for Request..."; start-up may
     run encoders first.
+    environment: variables to set for the program, on top of this process's.
     """
 
-    def __init__(self, options=("-Software",), base_path="/hls/", locations=None, start_timeout=120):
+    def __init__(self, options=("-Software",), base_path="/hls/", locations=None, start_timeout=120, environment=None):
         self.options = list(options)
+        self.environment = dict(os.environ, **(environment or {}))
         self.base_path = base_path
         self.locations = locations
         self.start_timeout = start_timeout
@@ -116,7 +118,8 @@ class QuorvelServer:
             arguments = [binary_path()] + self.options
             for location in locations:
                 arguments += ["-Location", location.format(port=self.port)]
-            self.process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            self.process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                            env=self.environment)
             self.stdout = OutputCollector(self.process.stdout)
             self.stderr = OutputCollector(self.process.stderr)
             if self.stdout.wait_for(r"^Waiting for Request\.\.\.$", self.start_timeout):

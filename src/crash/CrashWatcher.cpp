@@ -1,6 +1,7 @@
 #include "crash/CrashWatcher.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -90,8 +91,12 @@ std::filesystem::path CrashWatcher::ChooseDumpDirectory() const
 {
     if(!m_DumpDirectory.empty())
         return m_DumpDirectory;
-    // Beside the program, unless that folder cannot take files (a system
-    // folder, a read-only mount): then the working directory.
+    // A service's state folder, which systemd makes for it and names here;
+    // a program in /usr/bin must not fill that folder with dumps.
+    if(char const* States = std::getenv("STATE_DIRECTORY"); States && *States)
+        return std::string(States).substr(0, std::string(States).find(':'));
+    // Beside the program, unless that folder cannot take files (a
+    // read-only mount, no permission): then the working directory.
     std::error_code Error;
     auto const Program = std::filesystem::read_symlink("/proc/" + std::to_string(m_Traced.GetProcess()) + "/exe", Error);
     if(!Error && access(Program.parent_path().c_str(), W_OK) == 0)

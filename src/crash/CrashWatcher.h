@@ -17,7 +17,8 @@ namespace Application
 class CrashWatcher
 {
 public:
-    // Dumps go beside the program unless DumpDirectory names a folder.
+    // Dumps go to DumpDirectory when given, else to the service's state
+    // folder under systemd, else beside the program.
     CrashWatcher(pid_t Process, std::uint32_t MinidumpType, std::filesystem::path DumpDirectory = {}) :
         m_Traced(Process), m_MinidumpType(MinidumpType), m_DumpDirectory(std::move(DumpDirectory))
     {
