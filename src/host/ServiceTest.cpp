@@ -47,6 +47,7 @@ TEST(SystemdUnit, TextIsANotifyServiceEnabledForBoot)
 {
     EXPECT_EQ(SystemdUnit::MakeText("\"/q\" -Service:Main"), "[Unit]\n"
                                                               "Description=Pellumo Quorvel Service\n"
+                                                              "Documentation=https://quorvel.example.org/\n"
                                                               "Wants=network-online.target\n"
                                                               "After=network-online.target\n"
                                                               "\n"

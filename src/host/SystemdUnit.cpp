@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "app/ErrorBody.h"
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "host/CommandLineOptions.h"
@@ -121,6 +122,7 @@ std::string SystemdUnit::MakeText(std::string_view CommandLine)
 {
     return StringFormat("[Unit]\n"
                         "Description=%.*s\n"
+                        "Documentation=%s\n"
                         "Wants=network-online.target\n"
                         "After=network-online.target\n"
                         "\n"
@@ -133,7 +135,7 @@ std::string SystemdUnit::MakeText(std::string_view CommandLine)
                         "\n"
                         "[Install]\n"
                         "WantedBy=%.*s\n",
-                        static_cast<int>(DisplayName.size()), DisplayName.data(), static_cast<int>(CommandLine.size()), CommandLine.data(),
+                        static_cast<int>(DisplayName.size()), DisplayName.data(), ProjectWebPage, static_cast<int>(CommandLine.size()), CommandLine.data(),
                         static_cast<int>(BootTarget.size()), BootTarget.data());
 }
 
