@@ -94,9 +94,11 @@ class QuorvelServer:
     start_timeout: seconds to wait for "Waiting for Request..."; start-up may
     run encoders first.
     environment: variables to set for the program, on top of this process's.
+    program: another quorvel program than binary_path() (an installed one).
     """
 
-    def __init__(self, options=("-Software",), base_path="/hls/", locations=None, start_timeout=120, environment=None):
+    def __init__(self, options=("-Software",), base_path="/hls/", locations=None, start_timeout=120, environment=None, program=None):
+        self.program = program or binary_path()
         self.options = list(options)
         self.environment = dict(os.environ, **(environment or {}))
         self.base_path = base_path
@@ -115,7 +117,7 @@ class QuorvelServer:
         for _ in range(5):
             self.port = free_port()
             locations = self.locations or [f"http://127.0.0.1:{self.port}{self.base_path}"]
-            arguments = [binary_path()] + self.options
+            arguments = [self.program] + self.options
             for location in locations:
                 arguments += ["-Location", location.format(port=self.port)]
             self.process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
