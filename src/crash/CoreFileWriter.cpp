@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "base/Check.h"
+#include "base/FileDescriptor.h"
 #include "base/StringFormat.h"
 
 namespace Application
@@ -105,21 +106,6 @@ std::vector<std::uint8_t> MakeFileNote(std::vector<MemoryRegion> const& Regions,
     return Bytes;
 }
 
-void WriteAt(int File, void const* Data, std::size_t Size, std::uint64_t Offset)
-{
-    auto const* Bytes = static_cast<char const*>(Data);
-    while(Size > 0)
-    {
-        ssize_t const Count = pwrite(File, Bytes, Size, static_cast<off_t>(Offset));
-        if(Count < 0 && errno == EINTR)
-            continue;
-        CHECK_ERRNO(Count);
-        Bytes += Count;
-        Size -= static_cast<std::size_t>(Count);
-        Offset += static_cast<std::uint64_t>(Count);
-    }
-}
-
 bool IsZero(std::uint8_t const* Bytes, std::size_t Size)
 {
     return std::all_of(Bytes, Bytes + Size, [](std::uint8_t Byte) { return Byte == 0; });
@@ -150,7 +136,7 @@ std::vector<std::uint8_t> CoreFileWriter::BuildNotes() const
     return Notes.Take();
 }
 
-std::uint64_t CoreFileWriter::WriteMemory(int File, std::uint64_t FileOffset, CoreSegment const& Segment) const
+std::uint64_t CoreFileWriter::WriteMemory(FileDescriptor const& File, std::uint64_t FileOffset, CoreSegment const& Segment) const
 {
     // Pages are read in pieces; an unreadable page stays a hole (zeros).
     constexpr std::uint64_t PieceSize = 1u << 20;
@@ -165,7 +151,7 @@ std::uint64_t CoreFileWriter::WriteMemory(int File, std::uint64_t FileOffset, Co
             std::size_t const Size = std::min<std::size_t>(m_PageSize, Count - Page);
             if(!IsZero(Piece.data() + Page, Size))
             {
-                WriteAt(File, Piece.data() + Page, Size, FileOffset + (Address - Segment.Start) + Page);
+                File.WriteAt(Piece.data() + Page, Size, FileOffset + (Address - Segment.Start) + Page);
                 Written += Size;
             }
         }
@@ -218,32 +204,24 @@ std::uint64_t CoreFileWriter::Write(std::filesystem::path const& Path, std::vect
         Offset += FileSize;
     }
 
-    int const File = open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if(File < 0)
+    FileDescriptor File(open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if(File.Get() < 0)
     {
         int const Error = errno;
         throw HResultError(HResultFromErrno(Error), StringFormat("Cannot create %s: %s", Path.c_str(), strerror(Error)));
     }
+    File.WriteAt(&Header, sizeof Header, 0);
+    File.WriteAt(Programs.data(), Programs.size() * sizeof(Elf64_Phdr), Header.e_phoff);
+    if(ExtendedCount)
+        File.WriteAt(&Section, sizeof Section, Header.e_shoff);
+    File.WriteAt(Notes.data(), Notes.size(), Programs[0].p_offset);
     std::uint64_t Written = 0;
-    try
-    {
-        WriteAt(File, &Header, sizeof Header, 0);
-        WriteAt(File, Programs.data(), Programs.size() * sizeof(Elf64_Phdr), Header.e_phoff);
-        if(ExtendedCount)
-            WriteAt(File, &Section, sizeof Section, Header.e_shoff);
-        WriteAt(File, Notes.data(), Notes.size(), Programs[0].p_offset);
-        for(std::size_t Index = 0; Index < Segments.size(); ++Index)
-            if(Segments[Index].Dumped)
-                Written += WriteMemory(File, Programs[Index + 1].p_offset, Segments[Index]);
-        // The holes at the end count too.
-        CHECK_ERRNO(ftruncate(File, static_cast<off_t>(Offset)));
-    }
-    catch(...)
-    {
-        close(File);
-        throw;
-    }
-    CHECK_ERRNO(close(File));
+    for(std::size_t Index = 0; Index < Segments.size(); ++Index)
+        if(Segments[Index].Dumped)
+            Written += WriteMemory(File, Programs[Index + 1].p_offset, Segments[Index]);
+    // The holes at the end count too.
+    CHECK_ERRNO(ftruncate(File.Get(), static_cast<off_t>(Offset)));
+    File.Close();
     return Written;
 }
 } // namespace Application

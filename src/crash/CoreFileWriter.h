@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/FileDescriptor.h"
 #include "crash/DumpPlan.h"
 #include "crash/ProcessMemory.h"
 #include "crash/ProcessSnapshot.h"
@@ -30,7 +31,7 @@ public:
     std::vector<std::uint8_t> BuildNotes() const;
 
 private:
-    std::uint64_t WriteMemory(int File, std::uint64_t FileOffset, CoreSegment const& Segment) const;
+    std::uint64_t WriteMemory(FileDescriptor const& File, std::uint64_t FileOffset, CoreSegment const& Segment) const;
 
     ProcessSnapshot const& m_Snapshot;
     ProcessMemory const& m_Memory;

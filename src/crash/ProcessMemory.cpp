@@ -7,16 +7,9 @@
 
 namespace Application
 {
-ProcessMemory::ProcessMemory(pid_t Process)
+ProcessMemory::ProcessMemory(pid_t Process) : m_File(open(("/proc/" + std::to_string(Process) + "/mem").c_str(), O_RDONLY | O_CLOEXEC))
 {
-    std::string const Path = "/proc/" + std::to_string(Process) + "/mem";
-    m_File = open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-    CHECK_ERRNO(m_File);
-}
-
-ProcessMemory::~ProcessMemory()
-{
-    close(m_File);
+    CHECK_ERRNO(m_File.Get());
 }
 
 std::size_t ProcessMemory::Read(std::uint64_t Address, void* Buffer, std::size_t Size) const noexcept
@@ -28,7 +21,7 @@ std::size_t ProcessMemory::Read(std::uint64_t Address, void* Buffer, std::size_t
         // Addresses above the signed offset range cannot be read through pread.
         if(Address + Done > static_cast<std::uint64_t>(INT64_MAX))
             break;
-        ssize_t const Count = pread(m_File, Bytes + Done, Size - Done, static_cast<off_t>(Address + Done));
+        ssize_t const Count = pread(m_File.Get(), Bytes + Done, Size - Done, static_cast<off_t>(Address + Done));
         if(Count <= 0)
             break;
         Done += static_cast<std::size_t>(Count);

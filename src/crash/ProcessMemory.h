@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include "base/FileDescriptor.h"
+
 namespace Application
 {
 // Reads the memory of a stopped process through /proc/<pid>/mem, which its
@@ -15,9 +17,6 @@ class ProcessMemory
 {
 public:
     explicit ProcessMemory(pid_t Process);
-    ~ProcessMemory();
-    ProcessMemory(ProcessMemory const&) = delete;
-    ProcessMemory& operator=(ProcessMemory const&) = delete;
 
     // The number of bytes read from Address on, up to the first unreadable one.
     std::size_t Read(std::uint64_t Address, void* Buffer, std::size_t Size) const noexcept;
@@ -35,6 +34,6 @@ public:
     std::string ReadString(std::uint64_t Address, std::size_t Limit) const;
 
 private:
-    int m_File = -1;
+    FileDescriptor m_File;
 };
 } // namespace Application

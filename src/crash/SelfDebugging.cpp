@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "base/Check.h"
+#include "base/FileDescriptor.h"
 #include "base/StringFormat.h"
 #include "crash/CrashWatcher.h"
 
@@ -27,23 +28,6 @@ namespace
 // watcher says it traces every thread ("ready").
 constexpr char GoByte = 'g';
 constexpr char ReadyByte = 'r';
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int Value = -1) : m_Value(Value) {}
-    ~FileDescriptor()
-    {
-        if(m_Value >= 0)
-            close(m_Value);
-    }
-    FileDescriptor(FileDescriptor const&) = delete;
-    FileDescriptor& operator=(FileDescriptor const&) = delete;
-    int Get() const noexcept { return m_Value; }
-
-private:
-    int m_Value;
-};
 
 bool ReadByteWithin(int Socket, char Expected, int TimeoutMilliseconds)
 {
