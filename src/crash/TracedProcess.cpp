@@ -67,6 +67,14 @@ void TracedProcess::AddThread(pid_t Thread)
     m_Threads.try_emplace(Thread);
 }
 
+void TracedProcess::AddClonedThread(pid_t Parent)
+{
+    // Known from here on, so that a stop of every thread waits for it too.
+    unsigned long Thread = 0;
+    if(ptrace(PTRACE_GETEVENTMSG, Parent, nullptr, &Thread) == 0 && Thread != 0)
+        AddThread(static_cast<pid_t>(Thread));
+}
+
 bool TracedProcess::WaitForStatus(pid_t& Thread, int& Status)
 {
     for(;;)
@@ -105,6 +113,8 @@ std::optional<TracedProcess::SignalStop> TracedProcess::WaitForSignal()
             continue;
         int const Signal = WSTOPSIG(Status);
         unsigned const Event = static_cast<unsigned>(Status) >> 16;
+        if(Event == PTRACE_EVENT_CLONE)
+            AddClonedThread(Thread);
         if(Event == PTRACE_EVENT_STOP && IsGroupStopSignal(Signal))
             ptrace(PTRACE_LISTEN, Thread, nullptr, nullptr);
         else if(Event != 0)
@@ -136,6 +146,8 @@ void TracedProcess::StopOtherThreads(pid_t Thread)
             return;
         if(!WIFSTOPPED(Status))
             continue;
+        if((static_cast<unsigned>(Status) >> 16) == PTRACE_EVENT_CLONE)
+            AddClonedThread(Stopped);
         auto& State = m_Threads[Stopped];
         State.Stopped = true;
         // A signal about to be delivered is delivered when the thread resumes.

@@ -66,6 +66,7 @@ private:
     // One wait status of a thread; false when the process has ended.
     bool WaitForStatus(pid_t& Thread, int& Status);
     void AddThread(pid_t Thread);
+    void AddClonedThread(pid_t Parent);
 
     pid_t m_Process;
     std::map<pid_t, ThreadState> m_Threads;
