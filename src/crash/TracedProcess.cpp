@@ -69,9 +69,12 @@ void TracedProcess::AddThread(pid_t Thread)
 
 void TracedProcess::AddClonedThread(pid_t Parent)
 {
-    // Known from here on, so that a stop of every thread waits for it too.
+    // Known from here on, so that a stop of every thread waits for it too;
+    // unless it has come and gone already (its end may be reported first).
     unsigned long Thread = 0;
-    if(ptrace(PTRACE_GETEVENTMSG, Parent, nullptr, &Thread) == 0 && Thread != 0)
+    std::error_code Error;
+    if(ptrace(PTRACE_GETEVENTMSG, Parent, nullptr, &Thread) == 0 && Thread != 0 &&
+       std::filesystem::exists(StringFormat("/proc/%d/task/%lu", static_cast<int>(m_Process), Thread), Error))
         AddThread(static_cast<pid_t>(Thread));
 }
 
@@ -135,9 +138,10 @@ void TracedProcess::Resume(pid_t Thread, int Signal)
 void TracedProcess::StopOtherThreads(pid_t Thread)
 {
     auto const IsWaitedFor = [&](auto const& Entry) { return Entry.first != Thread && !Entry.second.Stopped; };
-    for(auto const& Entry : m_Threads)
-        if(IsWaitedFor(Entry))
-            ptrace(PTRACE_INTERRUPT, Entry.first, nullptr, nullptr);
+    // A thread that is gone cannot be waited for.
+    std::erase_if(m_Threads, [&](auto const& Entry) {
+        return IsWaitedFor(Entry) && ptrace(PTRACE_INTERRUPT, Entry.first, nullptr, nullptr) != 0 && errno == ESRCH;
+    });
     while(std::any_of(m_Threads.begin(), m_Threads.end(), IsWaitedFor))
     {
         pid_t Stopped = 0;
