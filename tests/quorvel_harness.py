@@ -93,10 +93,14 @@ class QuorvelServer:
     location option is added unless locations are given.
     start_timeout: seconds to wait for "Waiting for Request..."; start-up may
     run encoders first.
+    environment: variables to set for the program, on top of this process's.
+    program: another quorvel program than binary_path() (an installed one).
     """
 
-    def __init__(self, options=("-Software",), base_path="/hls/", locations=None, start_timeout=120):
+    def __init__(self, options=("-Software",), base_path="/hls/", locations=None, start_timeout=120, environment=None, program=None):
+        self.program = program or binary_path()
         self.options = list(options)
+        self.environment = dict(os.environ, **(environment or {}))
         self.base_path = base_path
         self.locations = locations
         self.start_timeout = start_timeout
@@ -113,10 +117,11 @@ class QuorvelServer:
         for _ in range(5):
             self.port = free_port()
             locations = self.locations or [f"http://127.0.0.1:{self.port}{self.base_path}"]
-            arguments = [binary_path()] + self.options
+            arguments = [self.program] + self.options
             for location in locations:
                 arguments += ["-Location", location.format(port=self.port)]
-            self.process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            self.process = subprocess.Popen(arguments, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                            env=self.environment)
             self.stdout = OutputCollector(self.process.stdout)
             self.stderr = OutputCollector(self.process.stderr)
             if self.stdout.wait_for(r"^Waiting for Request\.\.\.$", self.start_timeout):

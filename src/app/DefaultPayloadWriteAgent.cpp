@@ -1,37 +1,13 @@
 #include "app/DefaultPayloadWriteAgent.h"
 
 #include <fcntl.h>
-#include <unistd.h>
-
-#include <utility>
 
 #include "base/Check.h"
+#include "base/FileDescriptor.h"
 #include "base/StringFormat.h"
 
 namespace Application
 {
-namespace
-{
-// Closes the descriptor on every way out.
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int Value) : m_Value(Value) {}
-    ~FileDescriptor()
-    {
-        if(m_Value >= 0)
-            close(m_Value);
-    }
-    FileDescriptor(FileDescriptor const&) = delete;
-    FileDescriptor& operator=(FileDescriptor const&) = delete;
-    int Get() const noexcept { return m_Value; }
-    int Release() noexcept { return std::exchange(m_Value, -1); }
-
-private:
-    int m_Value;
-};
-} // namespace
-
 DefaultPayloadWriteAgent::DefaultPayloadWriteAgent(std::filesystem::path Directory) : m_Directory(std::move(Directory))
 {
 }
@@ -46,18 +22,8 @@ std::filesystem::path DefaultPayloadWriteAgent::Write(Payload const& Entry)
     auto const Path = m_Directory / StringFormat("%03u-%s", Number, Name.c_str());
     FileDescriptor File(open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     CHECK_ERRNO(File.Get());
-    auto const* Data = static_cast<char const*>(Entry.Data);
-    std::size_t Left = Entry.Size;
-    while(Left > 0)
-    {
-        ssize_t const Written = write(File.Get(), Data, Left);
-        if(Written < 0 && errno == EINTR)
-            continue;
-        CHECK_ERRNO(Written);
-        Data += Written;
-        Left -= static_cast<std::size_t>(Written);
-    }
-    CHECK_ERRNO(close(File.Release()));
+    File.Write(Entry.Data, Entry.Size);
+    File.Close();
     return Path;
 }
 

@@ -55,7 +55,7 @@ void PrintLocalAddresses()
 }
 } // namespace
 
-void Run(Settings const& Settings, ManualResetEvent& Termination)
+void Run(Settings const& Settings, ManualResetEvent& Termination, std::function<void()> const& Serving)
 {
     ApplyProcessAffinity(Settings.ProcessAffinityMask);
     auto ModuleDirectory = GetModuleDirectory();
@@ -68,6 +68,6 @@ void Run(Settings const& Settings, ManualResetEvent& Termination)
     MF::PlatformScope MediaPlatform;
     auto const Probed = WithProbedCodecs(Settings);
     Server Instance(Probed, std::move(ModuleDirectory));
-    Instance.Run(Termination);
+    Instance.Run(Termination, Serving);
 }
 } // namespace Application

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "app/ManualResetEvent.h"
 #include "app/Settings.h"
 
@@ -9,5 +11,6 @@ namespace Application
 // requests on the calling thread until Termination is set, and returns once
 // everything is released. Failures outside request handling (a location that
 // cannot be bound, a folder that cannot be made) are raised to the caller.
-void Run(Settings const& Settings, ManualResetEvent& Termination);
+// Serving, when given, is called once every location is bound.
+void Run(Settings const& Settings, ManualResetEvent& Termination, std::function<void()> const& Serving = {});
 } // namespace Application

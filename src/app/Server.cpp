@@ -37,7 +37,7 @@ Server::~Server()
     m_Locations.reset();
 }
 
-void Server::Run(ManualResetEvent& Termination)
+void Server::Run(ManualResetEvent& Termination, std::function<void()> const& Serving)
 {
     auto const& Locations = m_Context.Settings.Locations;
     ConsoleLine("Web Server Locations: %s", Join(Locations, ", ").c_str());
@@ -50,6 +50,8 @@ void Server::Run(ManualResetEvent& Termination)
     for(auto const& Location : Locations)
         m_Locations->AddUrl(Location);
     ConsoleLine("Waiting for Request...");
+    if(Serving)
+        Serving();
     auto const Subscription = Termination.Subscribe([this] { boost::asio::post(m_IoContext, [this] { m_Locations->Close(); }); });
     // Returns when the locations are closed and the last answer is out:
     // responses held by tasks keep the loop running until they complete.

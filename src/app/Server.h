@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +32,9 @@ public:
     // Prints the start-up lines, binds every location (a location that
     // cannot be bound raises before "Waiting for Request..."), serves until
     // Termination is set, and returns once every answer in progress is out.
-    void Run(ManualResetEvent& Termination);
+    // Serving, when given, is called once every location is bound (a
+    // service reports readiness there).
+    void Run(ManualResetEvent& Termination, std::function<void()> const& Serving = {});
 
 private:
     void PrepareResponseFolder();

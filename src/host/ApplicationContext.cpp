@@ -13,8 +13,8 @@ std::unique_ptr<ApplicationContext> ApplicationContext::Create(bool Service, std
     return Context;
 }
 
-void ApplicationContext::Run(ManualResetEvent& Termination)
+void ApplicationContext::Run(ManualResetEvent& Termination, std::function<void()> const& Serving)
 {
-    Application::Run(m_Settings, Termination);
+    Application::Run(m_Settings, Termination, Serving);
 }
 } // namespace Application

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,8 +19,9 @@ public:
     // Raises what ParseCommandLineOptions raises.
     static std::unique_ptr<ApplicationContext> Create(bool Service, std::vector<std::string> const& Arguments);
 
-    // Runs the server until Termination is set and it has shut down.
-    void Run(ManualResetEvent& Termination);
+    // Runs the server until Termination is set and it has shut down;
+    // Serving, when given, is called once the server accepts requests.
+    void Run(ManualResetEvent& Termination, std::function<void()> const& Serving = {});
     // A stop request of the service manager; the event it sets is what stops
     // the server, so nothing happens here.
     void Stop() {}

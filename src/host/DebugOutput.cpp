@@ -1,11 +1,8 @@
 #include "host/DebugOutput.h"
 
 #include <cstdio>
-#include <vector>
 
 #include "base/StringFormat.h"
-#include "base/TraceSink.h"
-#include "host/CommandLineOptions.h"
 
 namespace Application
 {
@@ -27,24 +24,5 @@ void ForwardDebugOutput(std::string_view Text)
     std::string const Line = FormatDebugOutputLine(LocalTime, Text);
     std::fwrite(Line.data(), 1, Line.size(), stdout);
     std::fflush(stdout);
-}
-
-void StartDebugOutputForwarding(std::vector<std::string> const& Arguments)
-{
-    bool Disabled = false;
-    for(std::size_t Index = 1; Index < Arguments.size(); ++Index)
-    {
-        std::string Name;
-        std::string Value;
-        if(!ParseOptionArgument(Arguments[Index], Name, Value))
-            continue;
-        if(IsOptionName(Name, {"DisableDebugOutput"}))
-            Disabled = true;
-        else if(IsOptionName(Name, {"Debug"}) && !Disabled)
-        {
-            TraceSink::SetForwarder(ForwardDebugOutput);
-            return;
-        }
-    }
 }
 } // namespace Application

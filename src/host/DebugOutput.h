@@ -3,7 +3,6 @@
 #include <ctime>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace Application
 {
@@ -12,7 +11,4 @@ namespace Application
 std::string FormatDebugOutputLine(std::tm const& LocalTime, std::string_view Text);
 // Writes one trace line to standard output with the local time in front.
 void ForwardDebugOutput(std::string_view Text);
-// With "-Debug" (and no "-DisableDebugOutput" before it) every trace line
-// goes to the console from here on.
-void StartDebugOutputForwarding(std::vector<std::string> const& Arguments);
 } // namespace Application

@@ -1,5 +1,6 @@
-// The entry point of quorvel: the banner, the syntax help and the adapter
-// list, or the console server until a control signal arrives.
+// The entry point of quorvel: the crash watcher of a self-debugging server,
+// the service commands and the service, the banner, the syntax help and the
+// adapter list, or the console server until a control signal arrives.
 
 #include <cstdio>
 
@@ -10,8 +11,9 @@
 #include "host/ApplicationContext.h"
 #include "host/CommandLineOptions.h"
 #include "host/ConsoleControlHandler.h"
-#include "host/DebugOutput.h"
+#include "host/DebugCommandLine.h"
 #include "host/HostText.h"
+#include "host/ServiceCommand.h"
 
 namespace
 {
@@ -61,7 +63,14 @@ int main(int ArgumentCount, char* ArgumentValues[])
     std::vector<std::string> const Arguments(ArgumentValues, ArgumentValues + ArgumentCount);
     try
     {
-        Application::StartDebugOutputForwarding(Arguments);
+        if(Application::RunDebugger(Arguments))
+            return 0;
+        Application::StartSelfDebugging(Arguments);
+        int ExitCode = 0;
+        if(Application::ProcessServiceCommand(Arguments, ExitCode, [](auto const& ServiceArguments) {
+               return Application::ApplicationContext::Create(true, ServiceArguments);
+           }))
+            return ExitCode;
         return RunConsoleServer(Arguments);
     }
     catch(HResultError const& Error)
