@@ -56,6 +56,9 @@ struct Configuration
     std::vector<std::uint8_t> InitializationVector;
     std::string KeyFormat;
     std::int64_t LiveEndTime = 0; // relative to BaseLiveTime; 0 until set
+    // "cp": the DASH manifest of an encrypted asset signals its protection
+    // (DashContentProtection); by default players learn it from the media.
+    bool ContentProtection = false;
 
     Configuration() = default;
     // Parses every query key of a manifest request; the variant lists stay
