@@ -57,6 +57,7 @@ void RouteTable::Dispatch(RouteContext& Context) const
                           StringFormat("Unexpected HTTP request path, Request->AbsPath %.*s", static_cast<int>(Context.Path.size()), Context.Path.data()));
     Found->second(Context);
 }
+
 bool RouteTable::HasPostRoute(std::string_view Path) const
 {
     return m_AssetPostRoutes.contains(Path);
