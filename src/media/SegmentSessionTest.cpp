@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "media/AudioSession.h"
@@ -221,7 +220,8 @@ TEST_F(SegmentSessionTest, ReceiverThatGoesAwayStopsThePipelineAtOnce)
     auto const ThreadsBefore = MF::Testing::CountThreads();
     auto const ObjectsBefore = MF::Object::GetLiveCount();
     DefaultVariantSets const Defaults;
-    // A whole 720p segment takes far longer than each of these runs may.
+    // The receiver refuses the delivery after the accepted ones; a whole 720p
+    // segment would take many more.
     for(int const Accepted : {0, 1, 5})
     {
         int Deliveries = 0;
