@@ -5,7 +5,7 @@
   other, and see what the standards ask for: sample counts and durations,
   and for encrypted segments tenc, pssh, senc, saiz and saio (ISO/IEC 23001-7).
 - Playlists: hls-parser in strict mode and m3u8-parser (playlist_readers.mjs)
-  read every playlist alike; xmllint reads every manifest.
+  read every playlist alike; xmllint and mpd-parser read every manifest.
 - Manifests and media: channel count, sample rate, codecs and frame size in
   playlists and manifests equal what ffprobe and mp4box read from the
   segments, and the frame rate equals the spacing of the presentation times.
@@ -253,8 +253,12 @@ class PlaylistReaders(Client, unittest.TestCase):
 
 class ManifestsAndMedia(Client, unittest.TestCase):
     def manifest(self, query):
+        """A manifest that xmllint and mpd-parser read without a complaint."""
         data = self.fetch("manifest.mpd" + query)
-        run(["xmllint", "--noout", self.file(data, ".mpd")])
+        path = self.file(data, ".mpd")
+        run(["xmllint", "--noout", path])
+        parsed = json.loads(run(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd")]))
+        self.assertEqual((parsed["warnings"], parsed.get("error")), ([], None), query)
         return data.decode()
 
     def representation_media(self, asset, representation):
