@@ -8,6 +8,7 @@
 import { createRequire } from 'node:module';
 import { readFileSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
+import { isoboxerFragments } from './segment_readers.mjs';
 
 const require = createRequire(fileURLToPath(new URL('../web/package.json', import.meta.url)));
 const ISOBoxer = require('codem-isoboxer');
@@ -17,42 +18,16 @@ function parse(path) {
   return ISOBoxer.parseBuffer(data.buffer.slice(data.byteOffset, data.byteOffset + data.byteLength));
 }
 
-function sampleFlags(trun, tfhd, trex, sample, index) {
-  if (sample.sample_flags !== undefined) return sample.sample_flags;
-  if (index === 0 && trun.first_sample_flags !== undefined) return trun.first_sample_flags;
-  if (tfhd.default_sample_flags !== undefined) return tfhd.default_sample_flags;
-  return trex.default_sample_flags;
-}
-
-function readFragments(file, trex) {
-  return file.fetchAll('moof').map((moof) => {
-    const traf = moof.boxes.find((box) => box.type === 'traf');
-    const tfhd = traf.boxes.find((box) => box.type === 'tfhd');
-    let decodeTime = Number(traf.boxes.find((box) => box.type === 'tfdt').baseMediaDecodeTime);
-    const samples = [];
-    for (const trun of traf.boxes.filter((box) => box.type === 'trun')) {
-      trun.samples.forEach((sample, index) => {
-        const duration = sample.sample_duration ?? tfhd.default_sample_duration ?? trex.default_sample_duration;
-        const flags = sampleFlags(trun, tfhd, trex, sample, index);
-        samples.push({
-          dts: decodeTime,
-          cts: decodeTime + (sample.sample_composition_time_offset ?? 0),
-          duration,
-          size: sample.sample_size ?? tfhd.default_sample_size ?? trex.default_sample_size,
-          sync: (flags & 0x10000) === 0,
-        });
-        decodeTime += duration;
-      });
-    }
-    return { sequence: moof.boxes.find((box) => box.type === 'mfhd').sequence_number, samples };
-  });
-}
-
 const [initPath, ...segmentPaths] = process.argv.slice(2);
 const init = parse(initPath);
 const trex = init.fetch('trex');
 const result = {
   timescale: init.fetch('mdhd').timescale,
-  segments: segmentPaths.map((path) => readFragments(parse(path), trex)),
+  segments: segmentPaths.map((path) =>
+    isoboxerFragments(readFileSync(path), trex).map(({ sequence, samples }) => ({
+      sequence,
+      samples: samples.map(([dts, cts, duration, size, sync]) => ({ dts, cts, duration, size, sync })),
+    })),
+  ),
 };
 process.stdout.write(JSON.stringify(result));

@@ -1,5 +1,6 @@
 #include "app/PresentationRoutes.h"
 
+#include "app/ClearKeyRoutes.h"
 #include "app/WholeAnswer.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
@@ -36,7 +37,8 @@ void PresentationRoutes::MasterPlaylist(RouteContext& Context)
 void PresentationRoutes::DashManifest(RouteContext& Context)
 {
     auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, ClockReading(Context));
-    DashManifestWriter const Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody);
+    DashManifestWriter const Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
+                                    ClearKeyRoutes::LicenceUrl(Context, Asset.Asset));
     WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true}.Send(Context, Writer.Write());
 }
 

@@ -33,6 +33,11 @@ void RouteTable::AddAssetRoute(std::string Path, Handler Callback)
     m_AssetRoutes.insert_or_assign(std::move(Path), std::move(Callback));
 }
 
+void RouteTable::AddAssetPostRoute(std::string Path, Handler Callback)
+{
+    m_AssetPostRoutes.insert_or_assign(std::move(Path), std::move(Callback));
+}
+
 void RouteTable::SetAssetFinder(AssetFinder Finder)
 {
     ASSERT(Finder);
@@ -54,6 +59,19 @@ void RouteTable::Dispatch(RouteContext& Context) const
     if(Found == m_AssetRoutes.end())
         ThrowCheckFailure(FailureCode::UnexpectedPath, TRACE_CONTEXT(), "AssetRoute",
                           StringFormat("Unexpected HTTP request path, Request->AbsPath %.*s", static_cast<int>(Context.Path.size()), Context.Path.data()));
+    Found->second(Context);
+}
+
+bool RouteTable::HasPostRoute(std::string_view Path) const
+{
+    return m_AssetPostRoutes.contains(Path);
+}
+
+void RouteTable::DispatchPost(RouteContext& Context) const
+{
+    auto const Found = m_AssetPostRoutes.find(Context.Path);
+    ASSERT(Found != m_AssetPostRoutes.end());
+    Context.Asset = &m_AssetFinder(Context);
     Found->second(Context);
 }
 } // namespace Application

@@ -27,14 +27,21 @@ public:
     void AddRoute(std::string Path, Handler Callback);
     // The handler finds the asset in Context.Asset.
     void AddAssetRoute(std::string Path, Handler Callback);
+    // An asset route that takes POST (with its body in the request) instead
+    // of GET. POST of any other path is refused with 0x80FF0D92 before the
+    // path or the asset is looked at, as a method the server does not answer.
+    void AddAssetPostRoute(std::string Path, Handler Callback);
     // Replaces the finder the table starts with, which knows no asset.
     void SetAssetFinder(AssetFinder Finder);
 
     void Dispatch(RouteContext& Context) const;
+    bool HasPostRoute(std::string_view Path) const;
+    void DispatchPost(RouteContext& Context) const;
 
 private:
     std::map<std::string, Handler, std::less<>> m_Routes;
     std::map<std::string, Handler, std::less<>> m_AssetRoutes;
+    std::map<std::string, Handler, std::less<>> m_AssetPostRoutes;
     AssetFinder m_AssetFinder;
 };
 } // namespace Application

@@ -15,16 +15,19 @@ namespace
 class Dispatcher
 {
 public:
-    HRESULT Dispatch(RouteTable const& Table, std::string_view Path, std::string_view Query)
+    HRESULT Dispatch(RouteTable const& Table, std::string_view Path, std::string_view Query, std::string Method = "GET")
     {
-        HttpServer::Request Request({"GET", 11, "/hls/" + std::string(Path) + std::string(Query), {}, 0, true}, "127.0.0.1", 80);
+        HttpServer::Request Request({Method, 11, "/hls/" + std::string(Path) + std::string(Query), {}, 0, true}, "127.0.0.1", 80);
         HttpServer::QueryVector QueryVector;
         Request.GetQueryStringNameValueVector(QueryVector);
         std::shared_ptr<HttpServer::Response> const NoResponse;
         RouteContext Context{Request, NoResponse, Path, QueryVector, m_Server};
         try
         {
-            Table.Dispatch(Context);
+            if(Method == "POST")
+                Table.DispatchPost(Context);
+            else
+                Table.Dispatch(Context);
         }
         catch(HResultError const& Error)
         {
@@ -77,4 +80,29 @@ TEST(RouteTable, AssetRoutesGetTheAssetAndUnknownPathsAreNamed)
     EXPECT_EQ(Request.Dispatch(Table, "keys", "?asset=2"), FailureCode::AssetUnknown);
     EXPECT_EQ(Request.Dispatch(Table, "sub/keys", "?asset=1"), FailureCode::UnexpectedPath);
     EXPECT_EQ(Request.m_Message, "Unexpected HTTP request path, Request->AbsPath sub/keys");
+}
+
+TEST(RouteTable, PostRoutesAreAssetRoutesOfTheirOwn)
+{
+    RouteTable Table;
+    Configuration Asset;
+    Table.SetAssetFinder([&](RouteContext& Context) -> Configuration& {
+        if(!HttpServer::FindQueryValue(Context.QueryVector, "asset"))
+            throw HResultError(FailureCode::AssetMissing);
+        return Asset;
+    });
+    int GetCalls = 0, PostCalls = 0;
+    Table.AddAssetRoute("key", [&](RouteContext&) { ++GetCalls; });
+    Table.AddAssetPostRoute("clearkey", [&](RouteContext& Context) { PostCalls += Context.Asset == &Asset; });
+    // Only the POST route takes POST; the server refuses POST of other paths.
+    EXPECT_TRUE(Table.HasPostRoute("clearkey"));
+    EXPECT_FALSE(Table.HasPostRoute("key"));
+    EXPECT_FALSE(Table.HasPostRoute("ClearKey"));
+    Dispatcher Request;
+    EXPECT_EQ(Request.Dispatch(Table, "clearkey", "?asset=1", "POST"), S_OK);
+    EXPECT_EQ(PostCalls, 1);
+    EXPECT_EQ(Request.Dispatch(Table, "clearkey", "", "POST"), FailureCode::AssetMissing);
+    // GET of the POST route is a path no GET route has.
+    EXPECT_EQ(Request.Dispatch(Table, "clearkey", "?asset=1"), FailureCode::UnexpectedPath);
+    EXPECT_EQ(GetCalls + PostCalls, 1);
 }

@@ -87,6 +87,15 @@ void Server::OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std:
         case HttpServer::Verb::Options:
             AnswerOptions(*Response);
             break;
+        case HttpServer::Verb::Post:
+            // Only a route that takes a body answers POST; any other path
+            // gets the answer of a method the server does not serve.
+            if(TakesPost(*Request))
+            {
+                Route(*Request, Response);
+                break;
+            }
+            [[fallthrough]];
         default:
             ThrowCheckFailure(FailureCode::UnexpectedMethod, TRACE_CONTEXT(), "Request->Verb",
                               StringFormat("Unexpected HTTP request method, Request->Verb %u", static_cast<unsigned>(Request->GetVerb())));
@@ -117,7 +126,16 @@ void Server::Route(HttpServer::Request const& Request, std::shared_ptr<HttpServe
     HttpServer::QueryVector QueryVector;
     Request.GetQueryStringNameValueVector(QueryVector);
     RouteContext Context{Request, Response, *Path, QueryVector, m_Context};
-    m_Routes.Dispatch(Context);
+    if(Request.GetVerb() == HttpServer::Verb::Post)
+        m_Routes.DispatchPost(Context);
+    else
+        m_Routes.Dispatch(Context);
+}
+
+bool Server::TakesPost(HttpServer::Request const& Request) const
+{
+    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
+    return Path && m_Routes.HasPostRoute(*Path);
 }
 
 void Server::AnswerOptions(HttpServer::Response& Response)

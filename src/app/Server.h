@@ -40,6 +40,7 @@ private:
     void PrepareResponseFolder();
     void OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response);
     void Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response);
+    bool TakesPost(HttpServer::Request const& Request) const;
     static void AnswerOptions(HttpServer::Response& Response);
     static void AnswerError(HttpServer::Response& Response, HResultError const& Error);
 

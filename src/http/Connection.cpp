@@ -88,7 +88,7 @@ void Connection::OnRead(beast::error_code Error)
 
 void Connection::Dispatch()
 {
-    auto const& Message = m_Parser->get();
+    auto& Message = m_Parser->get();
     Request::Head Head;
     Head.Method = std::string(Message.method_string());
     Head.Version = Message.version();
@@ -96,6 +96,7 @@ void Connection::Dispatch()
     for(auto const& Field : Message)
         Head.Headers.emplace_back(std::string(Field.name_string()), std::string(Field.value()));
     Head.BodySize = Message.body().size();
+    Head.Body = std::move(Message.body());
     Head.KeepAlive = Message.keep_alive();
     m_Parser.reset();
     std::shared_ptr<Request> Received;

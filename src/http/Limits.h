@@ -13,7 +13,8 @@ struct Limits
     // Request line and header fields of one request; more is answered with
     // 431 and the connection is closed.
     std::uint32_t MaximalHeaderBytes = 16 * 1024;
-    // A request body is read and dropped; a longer one is answered with 413.
+    // A request body is read and kept with the request; a longer one is
+    // answered with 413.
     std::uint64_t MaximalBodyBytes = 64 * 1024;
     // Time a client has to deliver one whole request, counted from the
     // connection or from the end of the previous answer: it bounds idle

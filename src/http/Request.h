@@ -26,6 +26,7 @@ public:
         HeaderVector Headers;  // in the order received
         std::uint64_t BodySize = 0;
         bool KeepAlive = true;
+        std::string Body; // within Limits::MaximalBodyBytes
     };
 
     // Raises E_INVALIDARG with a message when the target cannot be decoded
@@ -46,6 +47,7 @@ public:
     // The first header field of that name (case-insensitive), or empty.
     std::string_view GetHeader(std::string_view Name) const noexcept;
     HeaderVector const& GetHeaders() const noexcept { return m_Head.Headers; }
+    std::string const& GetBody() const noexcept { return m_Head.Body; }
 
     // Fills an empty vector with the decoded pairs of the query; raises
     // E_INVALIDARG on an escape that is not hexadecimal.

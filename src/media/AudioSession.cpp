@@ -9,7 +9,7 @@ namespace Application
 {
 namespace
 {
-constexpr std::uint32_t Channels = 2;
+constexpr std::uint32_t Channels = AudioChannelCount;
 constexpr std::uint32_t BitsPerSample = 16;
 // 128 kbit/s.
 constexpr std::uint32_t AacBytesPerSecond = 16'000;

@@ -43,14 +43,10 @@ TEST(CodecRecord, H264NeedsExactlyOneParameterSetOfEachKind)
     VideoFormat const Format{1280, 720, 25, 1};
     H264CodecRecord Record;
     Record.CollectParameterSets(SplitAnnexB(Sample));
-    StsdBox Stsd;
-    Record.InitializeSampleEntry(Stsd, Format);
     EXPECT_EQ(Record.GetCodecsString(), "avc1.64001f");
-    auto const Entry = Serialise(Stsd.m_Avc1Box);
-    ASSERT_EQ(Entry.size(), 86u + 8 + 19);
-    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 32, Entry.begin() + 36), Hex("050002d0")) << "width 1280, height 720";
-    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 50, Entry.begin() + 61), Hex("0a 41564320436f64696e67")) << "compressor name";
-    EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 86, Entry.end()), Hex("0000001b 61766343 01 64001f ff e1 0004 6764001f 01 0004 68ebe3cb"));
+    StsdBox Stsd;
+    // A High profile record reads the chroma format from the SPS, which is cut short here.
+    EXPECT_THROW(Record.InitializeSampleEntry(Stsd, Format), HResultError);
 
     H264CodecRecord Twice;
     Twice.CollectParameterSets(SplitAnnexB(Sample));
@@ -60,6 +56,31 @@ TEST(CodecRecord, H264NeedsExactlyOneParameterSetOfEachKind)
     H264CodecRecord None;
     None.CollectParameterSets(SplitAnnexB(Hex("00000001 65888400")));
     EXPECT_THROW(None.InitializeSampleEntry(Stsd, Format), HResultError);
+}
+
+// Parameter sets of 320x240 streams made by libx264: High (4:2:0, 8 bits),
+// High 4:2:2 at 10 bits, and Constrained Baseline.
+TEST(CodecRecord, H264RecordOfHighProfilesEndsWithChromaFormatAndBitDepths)
+{
+    auto Avcc = [](char const* SequenceParameterSet, char const* PictureParameterSet) {
+        H264CodecRecord Record;
+        Record.m_SequenceParameterSetVector = {Hex(SequenceParameterSet)};
+        Record.m_PictureParameterSetVector = {Hex(PictureParameterSet)};
+        StsdBox Stsd;
+        Record.InitializeSampleEntry(Stsd, VideoFormat{320, 240, 25, 1});
+        auto const Entry = Serialise(Stsd.m_Avc1Box);
+        EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 50, Entry.begin() + 61), Hex("0a 41564320436f64696e67")) << "compressor name";
+        return std::vector<std::uint8_t>(Entry.begin() + 86, Entry.end());
+    };
+    // ISO/IEC 14496-15 5.3.3.1.2: profiles 100, 110, 122 and 144 add
+    // chroma_format, bit_depth_luma_minus8, bit_depth_chroma_minus8 and
+    // numOfSequenceParameterSetExt after the PPS list.
+    EXPECT_EQ(Avcc("6764000dacd94141fb011000000300100000030320f1429960", "68ef8fcb"),
+              Hex("00000034 61766343 01 64000d ff e1 0019 6764000dacd94141fb011000000300100000030320f1429960 01 0004 68ef8fcb fd f8 f8 00"));
+    EXPECT_EQ(Avcc("677a000db6cd94141fb011000003000100000300320f142996", "68ef8fcb"),
+              Hex("00000034 61766343 01 7a000d ff e1 0019 677a000db6cd94141fb011000003000100000300320f142996 01 0004 68ef8fcb fe fa fa 00"));
+    EXPECT_EQ(Avcc("6742c00dda0507ec0440000003004000000c83c50aa8", "68ce0fc8"),
+              Hex("0000002d 61766343 01 42c00d ff e1 0016 6742c00dda0507ec0440000003004000000c83c50aa8 01 0004 68ce0fc8"));
 }
 
 TEST(CodecRecord, HevcRecordAndCodecsStringFollowTheSequenceParameterSet)
@@ -154,7 +175,7 @@ TEST(CodecRecord, TrackBoxesPerKind)
 
     StsdBox VideoStsd;
     H264CodecRecord Record;
-    Record.CollectParameterSets(SplitAnnexB(Hex("00000001 6764001f 00000001 68ebe3cb")));
+    Record.CollectParameterSets(SplitAnnexB(Hex("00000001 6764001fae 00000001 68ebe3cb")));
     Record.InitializeSampleEntry(VideoStsd, VideoFormat{1280, 720, 25, 1});
     TrackBuilder::Build(1, TrackKind::Video, 25, 1280, 720, VideoStsd, Trak, Trex);
     auto const& Video = Trak.m_Data;

@@ -1,6 +1,7 @@
 #include "mp4/Mp4H264CodecRecord.h"
 
 #include "base/Check.h"
+#include "mp4/Mp4H264SequenceParameterSet.h"
 #include "mp4/Mp4StructureBoxes.h"
 #include "mp4/Mp4TrackBuilder.h"
 
@@ -34,6 +35,7 @@ void H264CodecRecord::InitializeSampleEntry(StsdBox& Stsd, VideoFormat const& Fo
     Entry.m_AvccBox.SetPresent();
     Entry.m_AvccBox.m_SequenceParameterSet = m_SequenceParameterSetVector.front();
     Entry.m_AvccBox.m_PictureParameterSet = m_PictureParameterSetVector.front();
+    H264SequenceParameterSet::ReadInto(Entry.m_AvccBox.m_SequenceParameterSet, Entry.m_AvccBox);
 }
 
 std::string H264CodecRecord::GetCodecsString() const

@@ -25,7 +25,8 @@ EncodedFrame Frame(std::string_view Hex, std::int64_t Time, bool Key)
     return Value;
 }
 
-auto const IdrWithParameterSets = "00000001 6764001f 00000001 68ebe3cb 00000001 65888400";
+// The SPS ends after its bit depths: all the avcC record reads of it.
+auto const IdrWithParameterSets = "00000001 6764001fae 00000001 68ebe3cb 00000001 65888400";
 } // namespace
 
 TEST(Mp4MediaSink, StreamSinksAndTheirFailures)
@@ -82,7 +83,7 @@ TEST(Mp4MediaSink, WritesHeaderFirstThenOneFragmentPerSample)
     EXPECT_EQ(ReadU32(Writes[1], 64), 75u);
     EXPECT_EQ(ReadU32(Writes[1], 96), 0x02000000u);
     EXPECT_EQ(ReadU32(Writes[2], 4), Mp4::MakeFourCc("mdat"));
-    EXPECT_EQ(Writes[2], Hex("00000020 6d646174 00000004 6764001f 00000004 68ebe3cb 00000004 65888400"));
+    EXPECT_EQ(Writes[2], Hex("00000021 6d646174 00000005 6764001fae 00000004 68ebe3cb 00000004 65888400"));
     EXPECT_EQ(ReadU32(Writes[3], 20), 77u);
     EXPECT_EQ(ReadU32(Writes[3], 64), 76u);
     EXPECT_EQ(ReadU32(Writes[3], 96), 0x01010000u);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Check.h"
+#include "mp4/Mp4BoxWriter.h"
 
 namespace Mp4
 {
@@ -79,12 +80,25 @@ void ProtectionSignalling::AddPsshBoxes(MoovBox& Moov, ProtectionSettings const&
         auto Data = Settings.m_DataProvider(SystemId);
         if(Data.empty())
             continue;
-        PsshBox& Pssh = Moov.m_PsshBoxList.emplace_back();
-        Pssh.SetPresent();
-        Pssh.m_Version = 1;
-        Pssh.m_SystemId = SystemId;
-        Pssh.m_KidVector = {ToBytes16(Settings.m_KeyIdentifier)};
-        Pssh.m_Data = std::move(Data);
+        FillPssh(Moov.m_PsshBoxList.emplace_back(), SystemId, ToBytes16(Settings.m_KeyIdentifier), std::move(Data));
     }
+}
+
+std::vector<std::uint8_t> ProtectionSignalling::MakePsshBox(ProtectionSystemId const& SystemId, Bytes16 const& KeyId, std::vector<std::uint8_t> Data)
+{
+    PsshBox Pssh;
+    FillPssh(Pssh, SystemId, KeyId, std::move(Data));
+    BoxWriter Writer;
+    Pssh.Write(Writer);
+    return Writer.TakeData();
+}
+
+void ProtectionSignalling::FillPssh(PsshBox& Pssh, ProtectionSystemId const& SystemId, Bytes16 const& KeyId, std::vector<std::uint8_t> Data)
+{
+    Pssh.SetPresent();
+    Pssh.m_Version = 1;
+    Pssh.m_SystemId = SystemId;
+    Pssh.m_KidVector = {KeyId};
+    Pssh.m_Data = std::move(Data);
 }
 } // namespace Mp4

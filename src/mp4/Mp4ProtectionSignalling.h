@@ -15,8 +15,12 @@ public:
     static void ProtectSampleEntry(StsdBox& Stsd, ProtectionSettings const& Settings);
     // One version-1 pssh per protection system the provider has data for.
     static void AddPsshBoxes(MoovBox& Moov, ProtectionSettings const& Settings);
+    // The bytes of the pssh box AddPsshBoxes writes for one system, for a
+    // manifest that repeats it.
+    static std::vector<std::uint8_t> MakePsshBox(ProtectionSystemId const& SystemId, Bytes16 const& KeyId, std::vector<std::uint8_t> Data);
 
 private:
+    static void FillPssh(PsshBox& Pssh, ProtectionSystemId const& SystemId, Bytes16 const& KeyId, std::vector<std::uint8_t> Data);
     static void FillSinf(SinfBox& Sinf, std::uint32_t OriginalFormat, bool Video, ProtectionSettings const& Settings);
 };
 } // namespace Mp4

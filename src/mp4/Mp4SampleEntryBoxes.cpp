@@ -2,6 +2,7 @@
 
 #include "base/Check.h"
 #include "mp4/Mp4BoxWriter.h"
+#include "mp4/Mp4H264SequenceParameterSet.h"
 
 namespace Mp4
 {
@@ -35,6 +36,13 @@ void AvccBox::Write(BoxWriter& Writer) const
         AppendParameterSet(Writer, m_SequenceParameterSet);
         Writer.AppendU8(1);
         AppendParameterSet(Writer, m_PictureParameterSet);
+        if(H264SequenceParameterSet::HasFormatFields(m_SequenceParameterSet[1]))
+        {
+            Writer.AppendU8(static_cast<std::uint8_t>(0xFC | (m_ChromaFormatIdc & 0x03)));
+            Writer.AppendU8(static_cast<std::uint8_t>(0xF8 | (m_BitDepthLumaMinus8 & 0x07)));
+            Writer.AppendU8(static_cast<std::uint8_t>(0xF8 | (m_BitDepthChromaMinus8 & 0x07)));
+            Writer.AppendU8(0); // numOfSequenceParameterSetExt
+        }
     });
 }
 

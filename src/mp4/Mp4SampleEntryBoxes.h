@@ -14,6 +14,10 @@ struct AvccBox : Box
 
     std::vector<std::uint8_t> m_SequenceParameterSet; // NAL unit without start code
     std::vector<std::uint8_t> m_PictureParameterSet;
+    // Written for the High profiles only (H264SequenceParameterSet).
+    std::uint8_t m_ChromaFormatIdc = 1;
+    std::uint8_t m_BitDepthLumaMinus8 = 0;
+    std::uint8_t m_BitDepthChromaMinus8 = 0;
 };
 
 struct HvccBox : Box

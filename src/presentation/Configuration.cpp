@@ -31,6 +31,15 @@ std::optional<std::int64_t> QueryDurationSeconds(HttpServer::QueryVector const& 
     return std::int64_t{*Seconds} * TimeUnitsPerSecond;
 }
 
+// Fractional target durations are allowed on purpose; a target of zero or
+// less would tell players that no segment may last at all.
+std::optional<std::int64_t> QueryTargetDuration(HttpServer::QueryVector const& Query, std::string_view Name)
+{
+    auto const Value = QueryTime(Query, Name);
+    CHECK_ARGUMENT(!Value || *Value > 0);
+    return Value;
+}
+
 constexpr std::int64_t DefaultDuration = 180'000'000;
 constexpr std::int64_t DefaultLiveWindow = 300'000'000;
 } // namespace
@@ -42,12 +51,13 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Htt
     NoVideo = QueryFlag(Query, "novideo");
     Live = QueryFlag(Query, "live");
     ParseDuration(Query);
-    AudioTargetDuration = QueryTime(Query, "atd");
-    VideoTargetDuration = QueryTime(Query, "vtd");
+    AudioTargetDuration = QueryTargetDuration(Query, "atd");
+    VideoTargetDuration = QueryTargetDuration(Query, "vtd");
     if(Live)
         ParseLiveKeys(Query, Now);
     ParseEncryptionKeys(Query);
     ParseTestAids(Query);
+    ContentProtection = QueryFlag(Query, "cp");
 }
 
 void Configuration::ParseDuration(HttpServer::QueryVector const& Query)

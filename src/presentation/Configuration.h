@@ -56,6 +56,9 @@ struct Configuration
     std::vector<std::uint8_t> InitializationVector;
     std::string KeyFormat;
     std::int64_t LiveEndTime = 0; // relative to BaseLiveTime; 0 until set
+    // "cp": the DASH manifest of an encrypted asset signals its protection
+    // (DashContentProtection); by default players learn it from the media.
+    bool ContentProtection = false;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole

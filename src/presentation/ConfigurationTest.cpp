@@ -92,6 +92,10 @@ TEST(Configuration, DurationIsWholeSecondsFromOneToADay)
         EXPECT_EQ(ParseStatus(Text), E_INVALIDARG) << Text;
     for(auto Text : {"live&lv=-1", "live&lv=86401", "live&ls=1e12", "atd=nan", "vtd=1e-999", "live&pdt=inf"})
         EXPECT_EQ(ParseStatus(Text), E_INVALIDARG) << Text;
+    // A target duration must be positive (it bounds every segment's duration).
+    for(auto Text : {"atd=-1", "atd=0", "vtd=-0.5", "vtd=0", "live&atd=-3"})
+        EXPECT_EQ(ParseStatus(Text), E_INVALIDARG) << Text;
+    EXPECT_EQ(Parse("atd=0.001").AudioTargetDuration, 10'000);
 }
 
 TEST(Configuration, EncryptionKeys)

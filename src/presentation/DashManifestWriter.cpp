@@ -20,8 +20,8 @@ std::string Duration(std::int64_t Value)
 constexpr char const* TrickModeScheme = "http://dashif.org/guidelines/trickmode";
 } // namespace
 
-DashManifestWriter::DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles) :
-    m_Asset(Asset), m_TrickPlay(TrickPlay), m_WriteResponseFiles(WriteResponseFiles)
+DashManifestWriter::DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles, std::string LicenceUrl) :
+    m_Asset(Asset), m_TrickPlay(TrickPlay), m_WriteResponseFiles(WriteResponseFiles), m_ContentProtection(Asset, std::move(LicenceUrl))
 {
 }
 
@@ -31,7 +31,7 @@ std::string DashManifestWriter::Write() const
     for(auto const& Period : DashPeriods)
         TotalDuration += Period.Duration;
     std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-    Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
+    Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
             " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\" profiles=\"urn:mpeg:dash:profile:isoff-on-demand:2011\""
             " minBufferTime=\"PT2.00S\" type=\"static\" mediaPresentationDuration=\"" +
             Duration(TotalDuration) + "\">";
@@ -61,6 +61,7 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
 {
     Numbers.MainVideoSet = Numbers.AdaptationSet;
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"video\">", Numbers.AdaptationSet++);
+    Text += m_ContentProtection.Descriptors();
     Text += "<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"main\"/>";
     for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
     {
@@ -78,6 +79,7 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
 void DashManifestWriter::WriteTrickPlaySet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const
 {
     Text += StringFormat("<AdaptationSet id=\"trickplay-%u\" contentType=\"video\">", Numbers.AdaptationSet++);
+    Text += m_ContentProtection.Descriptors();
     // The value names the main adaptation set whose key frames this set
     // carries; players attach the trick-play set to the set with that id.
     Text += StringFormat("<EssentialProperty schemeIdUri=\"%s\" value=\"%u\" />", TrickModeScheme, Numbers.MainVideoSet);
@@ -100,9 +102,11 @@ void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIn
     CHECK_LINE(!m_Asset.VariantSet.AudioVariants.empty());
     auto const& Variant = m_Asset.VariantSet.AudioVariants.front();
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"audio\" lang=\"%s\">", Numbers.AdaptationSet++, Variant.Language.c_str());
+    Text += m_ContentProtection.Descriptors();
     Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%s\" mimeType=\"audio/mp4\" audioSamplingRate=\"%u\">", Numbers.Representation++,
-                         128'000u, Variant.Codecs.c_str(), 48'000u);
-    Text += "<AudioChannelConfiguration schemeIdUri=\"urn:mpeg:dash:23003:3:audio_channel_configuration:2011\" value=\"1\"/>";
+                         128'000u, Variant.Codecs.c_str(), AudioSampleRate);
+    // The value of this scheme is the channel count (ISO/IEC 23009-1 5.8.5.4).
+    Text += StringFormat("<AudioChannelConfiguration schemeIdUri=\"urn:mpeg:dash:23003:3:audio_channel_configuration:2011\" value=\"%u\"/>", AudioChannelCount);
     WriteAudioTemplate(Text, PeriodIndex);
     Text += "</Representation></AdaptationSet>";
 }

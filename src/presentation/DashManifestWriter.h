@@ -4,6 +4,7 @@
 #include <string>
 
 #include "presentation/Configuration.h"
+#include "presentation/DashContentProtection.h"
 #include "presentation/DashPeriod.h"
 
 namespace Application
@@ -11,13 +12,15 @@ namespace Application
 // The static MPD of an asset: three 6-second periods, each with the video
 // set, the optional trick-play set and the audio set, every representation
 // addressed by a segment template with an explicit timeline. The asset's
-// duration, live flag and encryption do not change it.
+// duration and live flag do not change it; its encryption is signalled only
+// when the asset asked for it ("cp", DashContentProtection).
 class DashManifestWriter
 {
 public:
     // With WriteResponseFiles every template also names the files the server
     // saves its segments under ("__period", "__initialization", "__media").
-    DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles);
+    // LicenceUrl is the absolute address of the asset's Clear Key licence.
+    DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles, std::string LicenceUrl = {});
 
     std::string Write() const;
 
@@ -44,5 +47,6 @@ private:
     Configuration const& m_Asset;
     bool m_TrickPlay;
     bool m_WriteResponseFiles;
+    DashContentProtection m_ContentProtection;
 };
 } // namespace Application

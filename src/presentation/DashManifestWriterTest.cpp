@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "presentation/Base64.h"
+#include "presentation/PlayReadyHeader.h"
 #include "presentation/TestSupport.h"
 
 using namespace Application;
@@ -33,12 +35,12 @@ protected:
             Variant.Codecs = "VIDEO-CODECS";
         m_Defaults.H264.AudioVariants[0].Codecs = "AUDIO-CODECS";
     }
-    std::string Manifest(std::string_view Text, bool WriteResponseFiles = false)
+    std::string Manifest(std::string_view Text, bool WriteResponseFiles = false, std::string LicenceUrl = "http://example.net:8080/hls/clearkey?asset=1")
     {
         AssetRegistry Registry(m_Defaults);
         auto const Query = Application::Test::Query(Text);
         auto const& Asset = Registry.Create(ManifestKind::Dash, Query, Start, Start);
-        return DashManifestWriter(Asset, HttpServer::FindQueryValue(Query, "trickplay") != nullptr, WriteResponseFiles).Write();
+        return DashManifestWriter(Asset, HttpServer::FindQueryValue(Query, "trickplay") != nullptr, WriteResponseFiles, std::move(LicenceUrl)).Write();
     }
 
     DefaultVariantSets m_Defaults;
@@ -61,4 +63,69 @@ TEST_F(DashManifestWriterTest, OptionsThatDoNotChangeTheDocument)
     EXPECT_EQ(NoAudio.find("contentType=\"audio\""), std::string::npos);
     EXPECT_EQ(NoAudio.find("audio-"), std::string::npos);
     EXPECT_NE(NoAudio.find("<AdaptationSet id=\"0\" contentType=\"video\">"), std::string::npos);
+}
+
+namespace
+{
+std::size_t Count(std::string const& Text, std::string_view Part)
+{
+    std::size_t Number = 0;
+    for(auto Position = Text.find(Part); Position != std::string::npos; Position = Text.find(Part, Position + 1))
+        ++Number;
+    return Number;
+}
+
+std::vector<std::uint8_t> Hex(std::string Text)
+{
+    std::erase(Text, ' ');
+    return Configuration::ParseBase16(Text);
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<std::vector<std::uint8_t>> Parts)
+{
+    std::vector<std::uint8_t> Result;
+    for(auto const& Part : Parts)
+        Result.insert(Result.end(), Part.begin(), Part.end());
+    return Result;
+}
+} // namespace
+
+TEST_F(DashManifestWriterTest, ContentProtectionOnlyOnRequestAndOnlyForEncryptedAssets)
+{
+    std::string const Key = "key=000102030405060708090A0B0C0D0E0F";
+    // The design's default: players learn the protection from the media.
+    EXPECT_EQ(Manifest("cp"), Expected("default.mpd"));
+    EXPECT_EQ(Manifest(Key + "&scheme=cbcs"), Expected("default.mpd"));
+
+    auto const Text = Manifest(Key + "&cp&trickplay");
+    EXPECT_NE(Text.find("<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" xmlns:cenc=\"urn:mpeg:cenc:2013\""
+                        " xmlns:mspr=\"urn:microsoft:playready\" xmlns:dashif=\"https://dashif.org/CPS\" xsi:schemaLocation="),
+              std::string::npos);
+    // Every adaptation set (video, trick play, audio) of the three periods
+    // starts with the three descriptors.
+    std::string const CommonEncryption =
+        "<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"cenc\" cenc:default_KID=\"a3f1c6d2-847b-4e09-b5e2-d7c8196f3a40\"/>";
+    EXPECT_EQ(Count(Text, "<ContentProtection "), 3u * 3 * 3);
+    EXPECT_EQ(Count(Text, "<AdaptationSet id=\"0\" contentType=\"video\">" + CommonEncryption), 3u);
+    EXPECT_EQ(Count(Text, "<AdaptationSet id=\"trickplay-1\" contentType=\"video\">" + CommonEncryption), 3u);
+    EXPECT_EQ(Count(Text, "<AdaptationSet id=\"2\" contentType=\"audio\" lang=\"en\">" + CommonEncryption), 3u);
+    EXPECT_EQ(Count(Text, "<ContentProtection schemeIdUri=\"urn:uuid:e2719d58-a985-b3c9-781a-b030af78d30e\" value=\"ClearKey1.0\">"
+                          "<dashif:Laurl>http://example.net:8080/hls/clearkey?asset=1</dashif:Laurl></ContentProtection>"),
+              9u);
+
+    // PlayReady: the header object, and the pssh box of the initialisation
+    // segments (version 1, the system, one key ID, the object).
+    auto const Object = PlayReadyHeader::BuildObject(EncryptionScheme::Cenc, FixedKeyId, Hex("000102030405060708090A0B0C0D0E0F"));
+    auto const Pssh = Bytes({Hex("00000000 70737368 01000000 9a04f07998404286ab92e65be0885f95 00000001 a3f1c6d2847b4e09b5e2d7c8196f3a40"),
+                             {0, 0, static_cast<std::uint8_t>(Object.size() >> 8), static_cast<std::uint8_t>(Object.size())}, Object});
+    auto SizedPssh = Pssh;
+    SizedPssh[2] = static_cast<std::uint8_t>(Pssh.size() >> 8);
+    SizedPssh[3] = static_cast<std::uint8_t>(Pssh.size());
+    EXPECT_EQ(Count(Text, "<ContentProtection schemeIdUri=\"urn:uuid:9a04f079-9840-4286-ab92-e65be0885f95\" value=\"MSPR 2.0\"><mspr:pro>" +
+                              EncodeBase64(Object) + "</mspr:pro><cenc:pssh>" + EncodeBase64(SizedPssh) + "</cenc:pssh></ContentProtection>"),
+              9u);
+
+    auto const Cbcs = Manifest(Key + "&scheme=cbcs&cp", false, "http://h/<a>&b");
+    EXPECT_EQ(Count(Cbcs, "<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"cbcs\" "), 6u);
+    EXPECT_EQ(Count(Cbcs, "<dashif:Laurl>http://h/&lt;a&gt;&amp;b</dashif:Laurl>"), 6u);
 }

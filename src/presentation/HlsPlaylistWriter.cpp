@@ -73,8 +73,8 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
 
 std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
 {
-    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"audio\"", "LANGUAGE=\"en\"", "NAME=\"English\"", "AUTOSELECT=YES", "DEFAULT=YES", "CHANNELS=\"2\"",
-                                   "BANDWIDTH=128000"};
+    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"audio\"", "LANGUAGE=\"en\"", "NAME=\"English\"", "AUTOSELECT=YES", "DEFAULT=YES",
+                                   StringFormat("CHANNELS=\"%u\"", AudioChannelCount), "BANDWIDTH=128000"};
     if(!Variant.Codecs.empty())
         Items.push_back(QuotedCodecs(Variant.Codecs));
     Items.push_back(StringFormat("URI=\"audio.m3u8?asset=%u\"", Asset.Asset));
@@ -166,9 +166,13 @@ std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset)
     std::vector<std::string> Tags;
     if(Asset.Key.empty())
         return Tags;
+    // On fragmented MP4, SAMPLE-AES names the 'cbcs' scheme and SAMPLE-AES-CTR
+    // the 'cenc' scheme (HLS, RFC 8216bis 4.4.4.4); a player that is told the
+    // wrong one asks its decryptor for the wrong cipher.
+    std::string const Method = Asset.EncryptionScheme == EncryptionScheme::Cbcs ? "METHOD=SAMPLE-AES" : "METHOD=SAMPLE-AES-CTR";
     if(Asset.KeyFormat.find('c') != std::string::npos)
     {
-        std::vector<std::string> Items{"METHOD=SAMPLE-AES", StringFormat("URI=\"key?asset=%u\"", Asset.Asset), "KEYID=0x" + UpperHexadecimal(FixedKeyId)};
+        std::vector<std::string> Items{Method, StringFormat("URI=\"key?asset=%u\"", Asset.Asset), "KEYID=0x" + UpperHexadecimal(FixedKeyId)};
         if(!Asset.InitializationVector.empty())
             Items.push_back("IV=0x" + UpperHexadecimal(Asset.InitializationVector));
         Tags.push_back("#EXT-X-KEY:" + Join(Items, ","));
@@ -176,7 +180,7 @@ std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset)
     if(static_cast<std::uint32_t>(Asset.EncryptionScheme) != 0 && Asset.KeyFormat.find('p') == std::string::npos)
     {
         auto const Object = PlayReadyHeader::BuildObject(Asset.EncryptionScheme, FixedKeyId, Asset.Key);
-        std::vector<std::string> Items{"METHOD=SAMPLE-AES", "URI=\"data:text/plain;charset=UTF-16;base64," + EncodeBase64(Object) + "\"",
+        std::vector<std::string> Items{Method, "URI=\"data:text/plain;charset=UTF-16;base64," + EncodeBase64(Object) + "\"",
                                        "KEYFORMAT=\"com.microsoft.playready\"", "KEYFORMATVERSIONS=\"1\""};
         Tags.push_back("#EXT-X-KEY:" + Join(Items, ","));
     }

@@ -1,5 +1,7 @@
 #include "presentation/PlayReadyHeader.h"
 
+#include <algorithm>
+
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "presentation/Base64.h"
@@ -25,6 +27,20 @@ std::string KeyIdList(char const* Algorithm, std::string const& KeyId)
 
 constexpr char const* Close = "</DATA></WRMHEADER>";
 
+// A PlayReady header names the key ID as a GUID in its little-endian byte
+// layout (PlayReady Header Object, KID element: Data1, Data2 and Data3
+// byte-swapped), while tenc and pssh carry the same key ID in UUID (big-endian)
+// order. Without the swap a PlayReady client asks for a licence for another key.
+std::vector<std::uint8_t> GuidByteOrder(std::span<std::uint8_t const> KeyId)
+{
+    CHECK_LINE(KeyId.size() == 16);
+    std::vector<std::uint8_t> Bytes(KeyId.begin(), KeyId.end());
+    std::reverse(Bytes.begin(), Bytes.begin() + 4);
+    std::reverse(Bytes.begin() + 4, Bytes.begin() + 6);
+    std::reverse(Bytes.begin() + 6, Bytes.begin() + 8);
+    return Bytes;
+}
+
 void AppendLittleEndian(std::vector<std::uint8_t>& Bytes, std::uint32_t Value, unsigned Size)
 {
     for(unsigned Index = 0; Index < Size; ++Index)
@@ -34,7 +50,7 @@ void AppendLittleEndian(std::vector<std::uint8_t>& Bytes, std::uint32_t Value, u
 
 std::string PlayReadyHeader::BuildXml(EncryptionScheme Scheme, std::span<std::uint8_t const> KeyId, std::span<std::uint8_t const> Key)
 {
-    std::string const K = EncodeBase64(KeyId);
+    std::string const K = EncodeBase64(GuidByteOrder(KeyId));
     std::string const C = EncodeBase64(Key);
     switch(Scheme)
     {

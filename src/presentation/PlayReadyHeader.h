@@ -22,7 +22,8 @@ public:
                                                            0xAB, 0x92, 0xE6, 0x5B, 0xE0, 0x88, 0x5F, 0x95};
     static constexpr char const* LicenceServer = "http://test.playready.microsoft.com/service/rightsmanager.asmx";
 
-    // The header XML; empty for a scheme without a header.
+    // KeyId is given in UUID order, as tenc and pssh carry it; the XML names it
+    // in GUID order. The header XML; empty for a scheme without a header.
     static std::string BuildXml(EncryptionScheme Scheme, std::span<std::uint8_t const> KeyId, std::span<std::uint8_t const> Key);
     // The whole object (length, record count, record type, record length,
     // record); empty for a scheme without a header.

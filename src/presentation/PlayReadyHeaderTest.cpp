@@ -31,7 +31,9 @@ std::string RecordText(std::vector<std::uint8_t> const& Object)
 }
 
 std::string const Open = "<WRMHEADER xmlns=\"http://schemas.microsoft.com/DRM/2007/03/PlayReadyHeader\" version=\"";
-std::string const KeyIdText = "o/HG0oR7Tgm14tfIGW86QA==";
+// The fixed key ID A3F1C6D2-847B-4E09-B5E2-D7C8196F3A40 in GUID byte order
+// (D2 C6 F1 A3 7B 84 09 4E B5 E2 ...), as PlayReady clients read it.
+std::string const KeyIdText = "0sbxo3uECU614tfIGW86QA==";
 std::string const KeyText = "AAECAwQFBgcICQoLDA0ODw==";
 std::string const LicenceUrl = "<LA_URL>http://test.playready.microsoft.com/service/rightsmanager.asmx?cfg=(persist:false,ck:" + KeyText;
 } // namespace
@@ -42,7 +44,17 @@ TEST(Base64, StandardAlphabetWithFill)
     EXPECT_EQ(EncodeBase64(std::vector<std::uint8_t>{'f'}), "Zg==");
     EXPECT_EQ(EncodeBase64(std::vector<std::uint8_t>{'f', 'o', 'o', 'b'}), "Zm9vYg==");
     EXPECT_EQ(EncodeBase64(std::vector<std::uint8_t>{0xFB, 0xFF, 0xBF}), "+/+/");
-    EXPECT_EQ(EncodeBase64(FixedKeyId), KeyIdText);
+    EXPECT_EQ(EncodeBase64(FixedKeyId), "o/HG0oR7Tgm14tfIGW86QA==");
+}
+
+TEST(PlayReadyHeader, KeyIdsAreWrittenInGuidByteOrder)
+{
+    // 6f651ae1-dbe4-4434-bcb4-690d1564c41c, the example of the PlayReady
+    // header documentation, is written as 4Rplb+TbNES8tGkNFWTEHA==.
+    std::vector<std::uint8_t> const DocumentedKeyId{0x6F, 0x65, 0x1A, 0xE1, 0xDB, 0xE4, 0x44, 0x34, 0xBC, 0xB4, 0x69, 0x0D, 0x15, 0x64, 0xC4, 0x1C};
+    EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::Cenc, DocumentedKeyId, Key).find("<KID>4Rplb+TbNES8tGkNFWTEHA==</KID>"), std::string::npos);
+    EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::Cbcs, DocumentedKeyId, Key).find("VALUE=\"4Rplb+TbNES8tGkNFWTEHA==\""), std::string::npos);
+    EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::CencPlayReady42, FixedKeyId, Key).find("VALUE=\"0sbxo3uECU614tfIGW86QA==\""), std::string::npos);
 }
 
 TEST(PlayReadyHeader, ObjectLayoutAndXmlOfEachScheme)

@@ -21,6 +21,10 @@ enum class VideoSubtype
     Hevc,
 };
 
+// Every audio row is encoded as 48 kHz stereo; the manifests say so.
+constexpr std::uint32_t AudioChannelCount = 2;
+constexpr std::uint32_t AudioSampleRate = 48'000;
+
 struct AudioVariant
 {
     AudioSubtype Subtype = AudioSubtype::Aac;

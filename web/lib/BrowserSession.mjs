@@ -30,6 +30,8 @@ export class BrowserSession {
     this.profile = await mkdtemp(join(tmpdir(), 'quorvel-chromium-'));
     this.problems = [];
     this.console = [];
+    // Every POST the pages made and its answer's status (licence requests).
+    this.posts = [];
     // playwright-core never downloads a browser; it drives the one given here.
     this.context = await chromium.launchPersistentContext(this.profile, {
       executablePath: ChromiumBinary,
@@ -56,6 +58,7 @@ export class BrowserSession {
     });
     page.on('pageerror', (error) => this.problems.push(`page: ${error.message}`));
     page.on('response', (response) => {
+      if (response.request().method() === 'POST') this.posts.push({ url: response.url(), status: response.status() });
       // open() reports an error answer to the page itself.
       if (response.status() >= 400 && !incidental(response.url()) && !response.request().isNavigationRequest()) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
     });

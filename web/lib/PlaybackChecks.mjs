@@ -77,6 +77,27 @@ function encrypted(scheme, key, mustPlay) {
   };
 }
 
+// A DASH presentation that signals its protection ("cp"): the player gets no
+// key, finds Clear Key and the licence address in the manifest and fetches
+// the licence from the server.
+function licenceFromManifest(player, scheme) {
+  const path = `manifest.mpd?key=${Key}&cp${scheme === 'cbcs' ? '&scheme=cbcs' : ''}`;
+  return {
+    name: `${player} ${path}`,
+    timeoutSeconds: 60,
+    async run(session, environment) {
+      const goal = { position: DashPosition };
+      const report = await playWithPlayer(session, environment, { player, path, goal });
+      const result = requirePlayed(judgePlayback(report, Both, session.problems), goal);
+      const licences = session.posts.filter((post) => new URL(post.url).pathname.endsWith('/clearkey'));
+      result.figures.extra.licences = licences.map((post) => post.status).join(',') || 'none';
+      if (!report.mediaKeys) result.failures.push('the player set no MediaKeys: nothing was decrypted');
+      if (!licences.some((post) => post.status === 200)) result.failures.push('no licence came from the address in the manifest');
+      return result;
+    },
+  };
+}
+
 const liveFollow = {
   name: `hls.js master.m3u8?live at the live edge for ${LiveFollowSeconds} s`,
   timeoutSeconds: 75,
@@ -117,6 +138,7 @@ export function playbackChecks() {
   for (const player of ['hls.js', 'Shaka']) for (const [path, expect] of hls) checks.push(playback(player, path, { played: HlsSeconds }, expect));
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
   checks.push(encrypted('cenc', Key, true), encrypted('cbcs', Key, true), encrypted('cenc', WrongKey, false));
+  for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
   checks.push(liveFollow, liveEnd);
   return checks;
 }

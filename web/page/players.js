@@ -57,7 +57,9 @@
     shaka.polyfill.installAll();
     const player = new shaka.Player();
     await player.attach(probe.element);
-    player.configure({ drm: { clearKeys: options.clearKeys || {} }, abr: { defaultBandwidthEstimate: StartBitsPerSecond } });
+    player.configure({ abr: { defaultBandwidthEstimate: StartBitsPerSecond } });
+    // Without keys here the player takes its licence from the manifest.
+    if (options.clearKeys) player.configure({ drm: { clearKeys: options.clearKeys } });
     player.addEventListener('error', (event) => {
       const error = event.detail;
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);

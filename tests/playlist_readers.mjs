@@ -1,0 +1,110 @@
+// What two HLS playlist readers written by others make of a playlist:
+// hls-parser in strict mode (it refuses what RFC 8216 does not allow) and
+// m3u8-parser (the reader of video.js, which reports what it tolerates as
+// warnings). Both views are reduced to the same plain form:
+//
+//   node playlist_readers.mjs <playlist file>
+//
+// prints {"hlsParser": View, "m3u8Parser": View, "errors": [text], "warnings": [text]},
+// where a master playlist's View is
+//   { variants: [{ uri, bandwidth, resolution, frameRate, codecs, audio }],
+//     renditions: [{ uri, channels, language, name }] }
+// and a media playlist's View is
+//   { targetDuration, mediaSequence, endList, map, keys: [{ method, uri, format }],
+//     segments: [{ uri, duration }] }.
+// The readers model some things differently: m3u8-parser reports no
+// CHANNELS, keeps the identity key per segment and the PlayReady tag apart
+// (playReadyUri); hls-parser keeps only the last key tag of a segment.
+import { createRequire } from 'node:module';
+import { readFileSync } from 'node:fs';
+import { fileURLToPath } from 'node:url';
+
+const require = createRequire(fileURLToPath(new URL('../web/package.json', import.meta.url)));
+const HLS = require('hls-parser');
+const { Parser } = require('m3u8-parser');
+
+const orNull = (value) => (value === undefined ? null : value);
+
+function hlsParserView(text) {
+  HLS.setOptions({ strictMode: true });
+  const playlist = HLS.parse(text);
+  if (playlist.isMasterPlaylist) {
+    const renditions = new Map();
+    for (const variant of playlist.variants)
+      for (const rendition of variant.audio) renditions.set(rendition.uri, { uri: rendition.uri, channels: orNull(rendition.channels), language: rendition.language, name: rendition.name });
+    return {
+      variants: playlist.variants.map((variant) => ({
+        uri: variant.uri,
+        bandwidth: variant.bandwidth,
+        resolution: variant.resolution ? [variant.resolution.width, variant.resolution.height] : null,
+        frameRate: orNull(variant.frameRate),
+        codecs: orNull(variant.codecs),
+        audio: variant.audio.length ? variant.audio[0].groupId : null,
+      })),
+      renditions: [...renditions.values()],
+    };
+  }
+  // hls-parser keeps one key per segment: the last tag's.
+  const keys = new Map();
+  for (const segment of playlist.segments) if (segment.key) keys.set(segment.key.uri, { method: segment.key.method, uri: segment.key.uri, format: orNull(segment.key.format) });
+  return {
+    targetDuration: playlist.targetDuration,
+    mediaSequence: playlist.mediaSequenceBase ?? 0,
+    endList: playlist.endlist,
+    map: playlist.segments.length && playlist.segments[0].map ? playlist.segments[0].map.uri : null,
+    keys: [...keys.values()],
+    segments: playlist.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration })),
+  };
+}
+
+function m3u8ParserView(text, warnings) {
+  const parser = new Parser();
+  parser.on('warn', (event) => warnings.push(event.message));
+  parser.push(text);
+  parser.end();
+  const manifest = parser.manifest;
+  if (manifest.playlists) {
+    const groups = (manifest.mediaGroups && manifest.mediaGroups.AUDIO) || {};
+    const renditions = Object.values(groups).flatMap((group) =>
+      Object.entries(group).map(([name, rendition]) => ({ uri: rendition.uri, language: rendition.language, name })),
+    );
+    return {
+      variants: manifest.playlists.map((variant) => ({
+        uri: variant.uri,
+        bandwidth: variant.attributes.BANDWIDTH,
+        resolution: variant.attributes.RESOLUTION ? [variant.attributes.RESOLUTION.width, variant.attributes.RESOLUTION.height] : null,
+        frameRate: orNull(variant.attributes['FRAME-RATE']),
+        codecs: orNull(variant.attributes.CODECS),
+        audio: orNull(variant.attributes.AUDIO),
+      })),
+      renditions,
+    };
+  }
+  // m3u8-parser keeps the identity key per segment and PlayReady apart.
+  const keys = new Map();
+  for (const segment of manifest.segments) if (segment.key) keys.set(segment.key.uri, { method: segment.key.method, uri: segment.key.uri, format: null });
+  const playReady = manifest.contentProtection && manifest.contentProtection['com.microsoft.playready'];
+  return {
+    targetDuration: manifest.targetDuration,
+    mediaSequence: manifest.mediaSequence ?? 0,
+    endList: Boolean(manifest.endList),
+    map: manifest.segments.length && manifest.segments[0].map ? manifest.segments[0].map.uri : null,
+    keys: [...keys.values()],
+    playReadyUri: playReady ? playReady.uri : null,
+    segments: manifest.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration })),
+  };
+}
+
+const text = readFileSync(process.argv[2], 'utf8');
+const result = { errors: [], warnings: [] };
+try {
+  result.hlsParser = hlsParserView(text);
+} catch (error) {
+  result.errors.push(`hls-parser: ${error.message}`);
+}
+try {
+  result.m3u8Parser = m3u8ParserView(text, result.warnings);
+} catch (error) {
+  result.errors.push(`m3u8-parser: ${error.message}`);
+}
+process.stdout.write(JSON.stringify(result));

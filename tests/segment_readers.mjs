@@ -1,0 +1,302 @@
+// What two ISO BMFF readers written by others make of an initialisation
+// segment and its media segments: mp4box (GPAC's JavaScript parser) and
+// codem-isoboxer (the parser inside dash.js). Each reader's view is reduced
+// to the same plain form, so that a test can require both to agree and to
+// match what the server meant to write:
+//
+//   node segment_readers.mjs <initialisation segment> <media segment>...
+//
+// prints {"mp4box": View, "isoboxer": View}, where View is
+//   { errors: [text], entry, timescale, scheme, tenc, pssh: [...],
+//     segments: [{ sequences: [n], samples: [[dts, cts, duration, size, sync]],
+//                  auxiliary: [{ saiz, saio, sencEntriesAt, senc }] }] }
+// (mp4box adds codecs, its codecs text for the sample entry, and
+// avcExtension, the avcC bytes after the PPS list).
+// with times in the track's timescale and byte strings as lowercase hex.
+//
+// Where a reader leaves a box's payload unread (mp4box: senc; codem-isoboxer:
+// the children of sample entries, saiz, saio, senc, version 1 pssh), its own
+// box framing delimits the bytes and the fields are read here as ISO/IEC
+// 14496-12 and 23001-7 lay them out, in the same way for both readers.
+import { createRequire } from 'node:module';
+import { readFileSync } from 'node:fs';
+import { fileURLToPath } from 'node:url';
+
+const require = createRequire(fileURLToPath(new URL('../web/package.json', import.meta.url)));
+const ISOBoxer = require('codem-isoboxer');
+const MP4Box = require('mp4box');
+
+// The first senc entry follows the box header, the full-box header and the
+// sample count; saio points there, counted from the moof.
+const SencEntriesOffset = 16;
+// mp4box hands extracted samples over in batches of at most this many.
+const MaximalSamplesPerCall = 1000;
+
+const hex = (bytes) => Buffer.from(bytes).toString('hex');
+const fourCc = (value) => String.fromCharCode((value >>> 24) & 0xff, (value >>> 16) & 0xff, (value >>> 8) & 0xff, value & 0xff);
+
+function arrayBufferOf(data) {
+  return data.buffer.slice(data.byteOffset, data.byteOffset + data.byteLength);
+}
+
+// ISO/IEC 23001-7 7.2: after the full-box header, the sample count, then per
+// sample an IV of the track's size and, with flag 2, the subsample count and
+// (clear bytes u16, protected bytes u32) pairs.
+export function readSencEntries(flags, bytes, perSampleIvSize) {
+  const view = Buffer.from(bytes);
+  const need = (offset, size) => {
+    if (offset + size > view.length) throw new Error(`senc cut short: ${offset + size} bytes needed, ${view.length} there`);
+  };
+  need(0, 4);
+  const count = view.readUInt32BE(0);
+  let offset = 4;
+  const entries = [];
+  for (let index = 0; index < count; index++) {
+    need(offset, perSampleIvSize);
+    const iv = hex(view.subarray(offset, offset + perSampleIvSize));
+    offset += perSampleIvSize;
+    const subsamples = [];
+    if (flags & 2) {
+      need(offset, 2);
+      const subsampleCount = view.readUInt16BE(offset);
+      offset += 2;
+      need(offset, 6 * subsampleCount);
+      for (let part = 0; part < subsampleCount; part++, offset += 6) subsamples.push([view.readUInt16BE(offset), view.readUInt32BE(offset + 2)]);
+    }
+    entries.push([iv, subsamples]);
+  }
+  if (offset !== view.length) throw new Error(`senc holds ${view.length - offset} bytes beyond its ${count} entries`);
+  return { flags, entries };
+}
+
+function sampleIsSync(flags) {
+  return (flags & 0x10000) === 0;
+}
+
+// ---------------------------------------------------------------- mp4box
+
+// samples: receives every sample of the first track, when given.
+function mp4boxFile(buffers, samples) {
+  const file = MP4Box.createFile();
+  const errors = [];
+  file.onError = (module, message) => errors.push(`${module}: ${message}`);
+  if (samples) {
+    file.onReady = (info) => {
+      file.setExtractionOptions(info.tracks[0].id, null, { nbSamples: MaximalSamplesPerCall });
+      file.start();
+    };
+    file.onSamples = (id, user, list) => samples.push(...list);
+  }
+  let position = 0;
+  for (const data of buffers) {
+    const buffer = arrayBufferOf(data);
+    buffer.fileStart = position;
+    position += buffer.byteLength;
+    file.appendBuffer(buffer);
+  }
+  file.flush();
+  return { file, errors };
+}
+
+function mp4boxView(init, segments) {
+  const { file, errors } = mp4boxFile([init]);
+  const trak = file.moov.traks[0];
+  const entry = trak.mdia.minf.stbl.stsd.entries[0];
+  const view = { errors, entry: entry.type, timescale: trak.mdia.mdhd.timescale, scheme: null, tenc: null, pssh: [], segments: [] };
+  // Only mp4box reads these: the codecs text it derives from the sample
+  // entry, and the bytes after the PPS list of an avcC.
+  view.codecs = entry.getCodec();
+  if (entry.avcC) view.avcExtension = hex(entry.avcC.ext || []);
+  const sinf = entry.sinf || (entry.sinfs && entry.sinfs[0]);
+  if (sinf) {
+    view.scheme = sinf.schm.scheme_type;
+    const tenc = sinf.schi.tenc;
+    view.tenc = {
+      isProtected: tenc.default_isProtected,
+      perSampleIvSize: tenc.default_Per_Sample_IV_Size,
+      pattern: [tenc.default_crypt_byte_block || 0, tenc.default_skip_byte_block || 0],
+      kid: tenc.default_KID,
+      constantIv: tenc.default_constant_IV ? hex(tenc.default_constant_IV) : '',
+    };
+  }
+  view.pssh = (file.moov.psshs || []).map((box) => ({ version: box.version, systemId: box.system_id, kids: box.kid, data: hex(box.protection_data || []) }));
+  for (const segment of segments) {
+    const samples = [];
+    const parsed = mp4boxFile([init, segment], samples);
+    errors.push(...parsed.errors);
+    const auxiliary = parsed.file.moofs.map((moof) => {
+      const boxes = moof.trafs[0].boxes;
+      const saiz = boxes.find((box) => box.type === 'saiz');
+      const saio = boxes.find((box) => box.type === 'saio');
+      const senc = boxes.find((box) => box.type === 'senc');
+      return {
+        saiz: saiz ? [saiz.default_sample_info_size, saiz.sample_count, saiz.sample_info_size] : null,
+        saio: saio ? saio.offset.map(Number) : null,
+        sencEntriesAt: senc ? senc.start - moof.start + SencEntriesOffset : null,
+        // mp4box reads the full-box header and keeps the rest as data.
+        senc: senc ? readSencEntries(senc.flags, senc.data, view.tenc ? view.tenc.perSampleIvSize : 0) : null,
+      };
+    });
+    view.segments.push({
+      sequences: parsed.file.moofs.map((moof) => moof.mfhd.sequence_number),
+      samples: samples.map((sample) => [sample.dts, sample.cts, sample.duration, sample.size, Boolean(sample.is_sync)]),
+      auxiliary,
+    });
+  }
+  return view;
+}
+
+// -------------------------------------------------------- codem-isoboxer
+
+// Boxes codem-isoboxer 0.3.10 leaves unread, read with its own field
+// readers. Its pssh reader knows only version 0 (ISO/IEC 23001-7 8.1 adds
+// the key ID list of version 1).
+ISOBoxer.addBoxProcessor('saiz', function saiz() {
+  this._procFullBox();
+  if (this.flags & 1) {
+    this._procField('aux_info_type', 'uint', 32);
+    this._procField('aux_info_type_parameter', 'uint', 32);
+  }
+  this._procField('default_sample_info_size', 'uint', 8);
+  this._procField('sample_count', 'uint', 32);
+  if (this.default_sample_info_size === 0) this._procFieldArray('sample_info_size', this.sample_count, 'uint', 8);
+});
+ISOBoxer.addBoxProcessor('saio', function saio() {
+  this._procFullBox();
+  if (this.flags & 1) {
+    this._procField('aux_info_type', 'uint', 32);
+    this._procField('aux_info_type_parameter', 'uint', 32);
+  }
+  this._procField('entry_count', 'uint', 32);
+  this._procFieldArray('offset', this.entry_count, 'uint', this.version === 1 ? 64 : 32);
+});
+ISOBoxer.addBoxProcessor('pssh', function pssh() {
+  this._procFullBox();
+  this._procFieldArray('SystemID', 16, 'uint', 8);
+  if (this.version > 0) {
+    this._procField('KID_count', 'uint', 32);
+    this._procEntries('KID', this.KID_count, function kid(entry) {
+      this._procEntryField(entry, 'bytes', 'data', 16);
+    });
+  }
+  this._procField('DataSize', 'uint', 32);
+  this._procFieldArray('Data', this.DataSize, 'uint', 8);
+});
+
+function isoboxerParse(data) {
+  return ISOBoxer.parseBuffer(arrayBufferOf(data));
+}
+
+function payloadOf(box, headerSize) {
+  return new Uint8Array(box._raw.buffer, box._raw.byteOffset + headerSize, box._raw.byteLength - headerSize);
+}
+
+function incomplete(file, name) {
+  return file._incomplete ? [`codem-isoboxer: ${name} is cut short`] : [];
+}
+
+// The boxes after a sample entry's fixed fields, which codem-isoboxer keeps as data.
+function entryChildren(entry) {
+  const data = entry.type === 'encv' || entry.type === 'avc1' || entry.type === 'hvc1' ? entry.config : entry.esds;
+  return data ? ISOBoxer.parseBuffer(arrayBufferOf(Buffer.from(data))) : null;
+}
+
+function isoboxerTenc(tenc) {
+  // Its tenc reader takes reserved, pattern and isProtected as one 24-bit field.
+  const packed = tenc.default_IsEncrypted;
+  const result = {
+    isProtected: packed & 0xff,
+    perSampleIvSize: tenc.default_IV_size,
+    pattern: tenc.version > 0 ? [(packed >> 12) & 0xf, (packed >> 8) & 0xf] : [0, 0],
+    kid: hex(tenc.default_KID),
+    constantIv: '',
+  };
+  if (result.isProtected === 1 && result.perSampleIvSize === 0) {
+    const payload = payloadOf(tenc, 8);
+    const size = payload[24];
+    result.constantIv = hex(payload.subarray(25, 25 + size));
+  }
+  return result;
+}
+
+function isoboxerSamples(moof, trex) {
+  const traf = moof.boxes.find((box) => box.type === 'traf');
+  const tfhd = traf.boxes.find((box) => box.type === 'tfhd');
+  let decodeTime = Number(traf.boxes.find((box) => box.type === 'tfdt').baseMediaDecodeTime);
+  const samples = [];
+  for (const trun of traf.boxes.filter((box) => box.type === 'trun')) {
+    trun.samples.forEach((sample, index) => {
+      const duration = sample.sample_duration ?? tfhd.default_sample_duration ?? trex.default_sample_duration;
+      let flags = sample.sample_flags;
+      if (flags === undefined) flags = index === 0 && trun.first_sample_flags !== undefined ? trun.first_sample_flags : tfhd.default_sample_flags ?? trex.default_sample_flags;
+      const size = sample.sample_size ?? tfhd.default_sample_size ?? trex.default_sample_size;
+      samples.push([decodeTime, decodeTime + (sample.sample_composition_time_offset ?? 0), duration, size, sampleIsSync(flags)]);
+      decodeTime += duration;
+    });
+  }
+  return { traf, samples };
+}
+
+// The fragments of one media segment as codem-isoboxer reads them: the
+// sequence number and the samples of each moof.
+export function isoboxerFragments(segment, trex) {
+  return isoboxerParse(segment)
+    .fetchAll('moof')
+    .map((moof) => ({ sequence: moof.boxes.find((box) => box.type === 'mfhd').sequence_number, samples: isoboxerSamples(moof, trex).samples }));
+}
+
+function isoboxerView(init, segments) {
+  const file = isoboxerParse(init);
+  const errors = incomplete(file, 'the initialisation segment');
+  const entry = file.fetch('stsd').entries[0];
+  const trex = file.fetch('trex');
+  const view = { errors, entry: entry.type, timescale: file.fetch('mdhd').timescale, scheme: null, tenc: null, pssh: [], segments: [] };
+  const children = entryChildren(entry);
+  const schm = children && children.fetch('schm');
+  if (schm) {
+    view.scheme = fourCc(schm.scheme_type);
+    view.tenc = isoboxerTenc(children.fetch('tenc'));
+  }
+  view.pssh = file.fetchAll('pssh').map((box) => ({
+    version: box.version,
+    systemId: hex(box.SystemID),
+    kids: (box.KID || []).map((kid) => hex(kid.bytes)),
+    data: hex(box.Data),
+  }));
+  for (const segment of segments) {
+    const parsed = isoboxerParse(segment);
+    errors.push(...incomplete(parsed, 'a media segment'));
+    const result = { sequences: [], samples: [], auxiliary: [] };
+    for (const moof of parsed.fetchAll('moof')) {
+      result.sequences.push(moof.boxes.find((box) => box.type === 'mfhd').sequence_number);
+      const { traf, samples } = isoboxerSamples(moof, trex);
+      result.samples.push(...samples);
+      const saiz = traf.boxes.find((box) => box.type === 'saiz');
+      const saio = traf.boxes.find((box) => box.type === 'saio');
+      const senc = traf.boxes.find((box) => box.type === 'senc');
+      result.auxiliary.push({
+        saiz: saiz ? [saiz.default_sample_info_size, saiz.sample_count, saiz.sample_info_size || []] : null,
+        saio: saio ? saio.offset.map(Number) : null,
+        sencEntriesAt: senc ? senc._offset - moof._offset + SencEntriesOffset : null,
+        senc: senc ? readSencEntries(Buffer.from(payloadOf(senc, 8)).readUIntBE(1, 3), payloadOf(senc, 12), view.tenc ? view.tenc.perSampleIvSize : 0) : null,
+      });
+    }
+    view.segments.push(result);
+  }
+  return view;
+}
+
+function guarded(name, read) {
+  try {
+    return read();
+  } catch (error) {
+    return { errors: [`${name}: ${error.message}`] };
+  }
+}
+
+if (process.argv[1] === fileURLToPath(import.meta.url)) {
+  const [initPath, ...segmentPaths] = process.argv.slice(2);
+  const init = readFileSync(initPath);
+  const segments = segmentPaths.map((path) => readFileSync(path));
+  process.stdout.write(JSON.stringify({ mp4box: guarded('mp4box', () => mp4boxView(init, segments)), isoboxer: guarded('codem-isoboxer', () => isoboxerView(init, segments)) }));
+}

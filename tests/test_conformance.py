@@ -1,0 +1,402 @@
+"""Conformance of everything the server emits, judged by readers others wrote.
+
+- Segments: mp4box and codem-isoboxer (segment_readers.mjs) parse every
+  initialisation and media segment kind without an error, agree with each
+  other, and see what the standards ask for: sample counts and durations,
+  and for encrypted segments tenc, pssh, senc, saiz and saio (ISO/IEC 23001-7).
+- Playlists: hls-parser in strict mode and m3u8-parser (playlist_readers.mjs)
+  read every playlist alike; xmllint and mpd-parser read every manifest.
+- Manifests and media: channel count, sample rate, codecs and frame size in
+  playlists and manifests equal what ffprobe and mp4box read from the
+  segments, and the frame rate equals the spacing of the presentation times.
+- Video timing: decode times never decrease within a track and every picture
+  sits on the frame grid across segment joints, as codem-isoboxer and ffprobe
+  read them.
+- The Clear Key licence route, and the DASH content protection descriptors
+  ("cp") that name it.
+"""
+
+import base64
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+import uuid
+import xml.etree.ElementTree as ElementTree
+
+from quorvel_harness import QuorvelServer
+
+Here = os.path.dirname(os.path.abspath(__file__))
+Key = "000102030405060708090A0B0C0D0E0F"
+KeyId = "a3f1c6d2847b4e09b5e2d7c8196f3a40"
+DefaultIv = "5c2e9a17b3d04f68e1a7c93b2d5f0a84"
+PlayReadySystem = "9a04f07998404286ab92e65be0885f95"
+# The fixed key ID in the GUID byte order of PlayReady headers.
+PlayReadyKeyIdText = "0sbxo3uECU614tfIGW86QA=="
+ToolLimit = 300
+InvalidArgument, AssetMissing, AssetUnknown, AssetWithoutKey = 0x80070057, 0x80FF0BFC, 0x80FF0BFE, 0x80FF0C06
+UnexpectedPath, UnexpectedMethod = 0x80FF0D82, 0x80FF0D92
+Space = {"mpd": "urn:mpeg:dash:schema:mpd:2011", "cenc": "urn:mpeg:cenc:2013", "mspr": "urn:microsoft:playready", "dashif": "https://dashif.org/CPS"}
+
+
+def run(arguments):
+    result = subprocess.run(arguments, capture_output=True, timeout=ToolLimit)
+    if result.returncode != 0:
+        raise AssertionError("%s failed: %s" % (arguments[0], result.stderr.decode(errors="replace")[-2000:]))
+    return result.stdout
+
+
+class Client:
+    """A server for the test class and files in a scratch folder."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = QuorvelServer().start()
+        cls.folder = tempfile.mkdtemp(prefix="quorvel-conformance-")
+        cls.count = 0
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+        assert cls.server.stop() == 0, cls.server.stderr.text()
+
+    def file(self, data, suffix=".mp4"):
+        type(self).count += 1
+        path = os.path.join(self.folder, "%04d%s" % (self.count, suffix))
+        with open(path, "wb") as stream:
+            stream.write(data)
+        return path
+
+    def fetch(self, path, status=200, method="GET", body=None, headers=None):
+        got, answer_headers, data = self.server.get(path, method=method, body=body, headers=headers)
+        self.assertEqual(got, status, (path, data[:200]))
+        return data
+
+    def failure(self, path, code, method="GET", body=None):
+        data = self.fetch(path, 400, method, body)
+        self.assertTrue(data.startswith(b"Exception 0x%08X" % code), (path, data[:120]))
+
+    def asset(self, path):
+        text = self.fetch(path).decode()
+        return int(re.search(r"asset=(\d+)", text).group(1)), text
+
+    def video(self, asset, variant, indexes):
+        return (self.fetch("video-header.mp4?asset=%d&variant=%d" % (asset, variant)),
+                [self.fetch("video-body.mp4?asset=%d&variant=%d&index=%d" % (asset, variant, index)) for index in indexes])
+
+    def audio(self, asset, indexes):
+        return self.fetch("audio-header.mp4?asset=%d" % asset), [self.fetch("audio-body.mp4?asset=%d&index=%d" % (asset, index)) for index in indexes]
+
+    def readers(self, header, segments):
+        """mp4box's and codem-isoboxer's views, after checking that both read
+        without an error and agree."""
+        views = json.loads(run(["node", os.path.join(Here, "segment_readers.mjs"), self.file(header)] + [self.file(segment) for segment in segments]))
+        mp4box, isoboxer = views["mp4box"], views["isoboxer"]
+        self.assertEqual(mp4box["errors"], [])
+        self.assertEqual(isoboxer["errors"], [])
+        for field in ("entry", "timescale", "scheme", "tenc", "pssh"):
+            self.assertEqual(mp4box[field], isoboxer[field], field)
+        self.assertEqual(len(mp4box["segments"]), len(segments))
+        for ours, theirs in zip(mp4box["segments"], isoboxer["segments"]):
+            self.assertEqual(ours["sequences"], theirs["sequences"])
+            self.assertEqual(ours["auxiliary"], theirs["auxiliary"])
+            # Duration, size and sync flag of every sample, and where the
+            # segment starts. mp4box takes later decode times from the sum of
+            # the durations instead of each fragment's tfdt (see "Video timing"
+            # in docs/architecture.md), so only the first ones are compared.
+            self.assertEqual([sample[2:] for sample in ours["samples"]], [sample[2:] for sample in theirs["samples"]])
+            self.assertEqual(ours["samples"][0][:2], theirs["samples"][0][:2])
+        isoboxer["codecs"] = mp4box["codecs"]
+        isoboxer["avcExtension"] = mp4box.get("avcExtension")
+        return isoboxer
+
+    def probe(self, data, entries):
+        return json.loads(run(["ffprobe", "-v", "error", "-of", "json", "-show_entries", entries, self.file(data)]))
+
+
+def playready_xml(object_bytes):
+    """The WRMHEADER text of a PlayReady header object."""
+    record_length = int.from_bytes(object_bytes[8:10], "little")
+    return object_bytes[10:10 + record_length].decode("utf-16-le")
+
+
+class SegmentReaders(Client, unittest.TestCase):
+    def expect_protection(self, view, scheme, video):
+        self.assertEqual(view["entry"], "encv" if video else "enca")
+        self.assertEqual(view["scheme"], scheme)
+        if scheme == "cenc":
+            self.assertEqual(view["tenc"], {"isProtected": 1, "perSampleIvSize": 8, "pattern": [0, 0], "kid": KeyId, "constantIv": ""})
+        else:
+            self.assertEqual(view["tenc"], {"isProtected": 1, "perSampleIvSize": 0, "pattern": [1, 9] if video else [0, 0], "kid": KeyId, "constantIv": DefaultIv})
+        # One PlayReady pssh (version 1) listing the key ID in UUID order,
+        # whose header names it in GUID order.
+        self.assertEqual([(box["version"], box["systemId"], box["kids"]) for box in view["pssh"]], [(1, PlayReadySystem, [KeyId])])
+        xml = playready_xml(bytes.fromhex(view["pssh"][0]["data"]))
+        self.assertIn("<KID>%s</KID>" % PlayReadyKeyIdText if scheme == "cenc" else 'VALUE="%s"' % PlayReadyKeyIdText, xml)
+        ivs = {}
+        for segment in view["segments"]:
+            for auxiliary, sample in zip(segment["auxiliary"], segment["samples"]):
+                entries = auxiliary["senc"]["entries"]
+                self.assertEqual(len(entries), 1)
+                iv, subsamples = entries[0]
+                ivs.setdefault(iv, set()).add(sample[3])
+                if video:
+                    # saiz gives the size of the entry, saio points at it.
+                    self.assertEqual(auxiliary["saiz"], [len(iv) // 2 + 2 + 6 * len(subsamples), 1, []])
+                    self.assertEqual(auxiliary["saio"], [auxiliary["sencEntriesAt"]])
+                    self.assertEqual(sum(clear + protected for clear, protected in subsamples), sample[3])
+                else:
+                    # Whole samples, described by senc alone (no saiz or saio for audio).
+                    self.assertEqual((auxiliary["saiz"], auxiliary["saio"], subsamples), (None, None, []))
+        if scheme == "cenc":
+            # IVs come from a keyed hash of the sample: only equal samples (the
+            # silent AAC frames between tone bursts) share one.
+            self.assertTrue(all(len(sizes) == 1 for sizes in ivs.values()), "one IV for samples of different sizes")
+            self.assertGreater(len(ivs), 1)
+        else:
+            self.assertEqual(set(ivs), {""}, "cbcs uses the constant IV")
+
+    def expect_samples(self, view, per_segment, duration):
+        for segment in view["segments"]:
+            samples = segment["samples"]
+            self.assertIn(len(samples), per_segment)
+            self.assertTrue(samples[0][4], "a segment starts with a sync sample")
+            self.assertEqual({sample[2] for sample in samples[:-1]}, {duration})
+
+    def test_every_segment_kind(self):
+        frame25 = lambda view: view["timescale"] // 25
+        # (query, video variant or None for audio, samples per segment, sample duration)
+        kinds = [
+            ("", 0, {75}, frame25), ("?hvc1", 0, {75}, frame25), ("", 1, {3}, lambda view: view["timescale"]),
+            ("", None, {281, 282}, lambda view: 1024), ("?flac", None, {75}, lambda view: 4096),
+        ]
+        for scheme in ("cenc", "cbcs"):
+            query = "?key=%s&scheme=%s" % (Key, scheme)
+            kinds += [(query, 0, {75}, frame25), (query + "&hvc1", 0, {75}, frame25), (query, 1, {3}, lambda view: view["timescale"]),
+                      (query, None, {281, 282}, lambda view: 1024), (query + "&flac", None, {75}, lambda view: 4096)]
+        for query, variant, per_segment, duration in kinds:
+            with self.subTest(query=query, variant=variant):
+                asset, _ = self.asset("master.m3u8" + query)
+                header, segments = self.video(asset, variant, [1, 2]) if variant is not None else self.audio(asset, [1])
+                view = self.readers(header, segments)
+                self.expect_samples(view, per_segment, duration(view))
+                self.assertEqual(view["segments"][-1]["sequences"][-1] - view["segments"][0]["sequences"][0] + 1,
+                                 sum(len(segment["samples"]) for segment in view["segments"]), "fragments numbered without a gap")
+                if "key=" in query:
+                    self.expect_protection(view, "cbcs" if "cbcs" in query else "cenc", variant is not None)
+                else:
+                    self.assertIsNone(view["scheme"])
+                    self.assertEqual(view["pssh"], [])
+                if variant is not None and "hvc1" not in query:
+                    # ISO/IEC 14496-15: High profile avcC ends with chroma format
+                    # 1 (4:2:0), 8-bit luma and chroma, no SPS extensions.
+                    self.assertEqual(view["avcExtension"], "fdf8f800")
+
+
+class PlaylistReaders(Client, unittest.TestCase):
+    def read(self, path):
+        text = self.fetch(path).decode()
+        result = json.loads(run(["node", os.path.join(Here, "playlist_readers.mjs"), self.file(text.encode(), ".m3u8")]))
+        self.assertEqual(result["errors"], [], path)
+        self.assertEqual(result["warnings"], [], path)
+        hls_parser, m3u8_parser = result["hlsParser"], result["m3u8Parser"]
+        # Where the readers' models differ (playlist_readers.mjs): keys;
+        # m3u8-parser keeps the integer part of a target duration and has no
+        # CHANNELS; hls-parser lists renditions through the variants that
+        # refer to them.
+        for field in set(hls_parser) - {"keys", "renditions", "targetDuration"}:
+            self.assertEqual(hls_parser[field], m3u8_parser[field], (path, field))
+        if "targetDuration" in hls_parser:
+            self.assertEqual(int(hls_parser["targetDuration"]), m3u8_parser["targetDuration"], path)
+        if hls_parser.get("renditions"):
+            self.assertEqual([{name: value for name, value in rendition.items() if name != "channels"} for rendition in hls_parser["renditions"]],
+                             m3u8_parser["renditions"])
+            self.assertEqual({rendition["channels"] for rendition in hls_parser["renditions"]}, {"2"})
+        return text, hls_parser, m3u8_parser
+
+    def test_every_playlist_reads_alike(self):
+        for query in ("", "?hvc1&flac", "?novideo", "?noaudio", "?live&duration=60&pdt=6", "?atd=6.5&vtd=3.25&duration=20",
+                      "?key=%s&keyformat=c" % Key, "?key=%s&scheme=cbcs&keyformat=c&live" % Key, "?key=%s&keyformat=cp" % Key):
+            with self.subTest(query=query):
+                _, master, _ = self.read("master.m3u8" + query)
+                for variant in master["variants"]:
+                    if variant["uri"].startswith("video"):
+                        self.read(variant["uri"])
+                for rendition in master.get("renditions", []) + [variant for variant in master["variants"] if variant["uri"].startswith("audio")]:
+                    self.expect_keys(query, *self.read(rendition["uri"]))
+
+    def expect_keys(self, query, text, hls_parser, m3u8_parser):
+        """On fMP4 'cenc' is SAMPLE-AES-CTR and 'cbcs' SAMPLE-AES, in both key tags."""
+        if "key=" not in query:
+            self.assertNotIn("#EXT-X-KEY", text)
+            return
+        method = "SAMPLE-AES" if "cbcs" in query else "SAMPLE-AES-CTR"
+        tags = re.findall(r"^#EXT-X-KEY:METHOD=([A-Z-]+),", text, re.M)
+        self.assertEqual(tags, [method] * (1 if "keyformat=cp" in query else 2))
+        self.assertEqual({key["method"] for key in hls_parser["keys"]}, {method})
+        self.assertEqual(m3u8_parser["keys"][0]["method"], method)
+        if "keyformat=cp" not in query:
+            header = base64.b64decode(m3u8_parser["playReadyUri"].split("base64,", 1)[1])
+            self.assertIn(PlayReadyKeyIdText, playready_xml(header))
+
+    def test_target_durations_must_be_positive(self):
+        for query in ("atd=-1", "atd=0", "vtd=-2.5", "vtd=0"):
+            with self.subTest(query=query):
+                self.failure("master.m3u8?" + query, InvalidArgument)
+                self.failure("manifest.mpd?" + query, InvalidArgument)
+        asset, _ = self.asset("master.m3u8?atd=0.5")
+        self.assertIn("#EXT-X-TARGETDURATION:0.500\r\n", self.fetch("audio.m3u8?asset=%d" % asset).decode())
+
+
+class ManifestsAndMedia(Client, unittest.TestCase):
+    def manifest(self, query):
+        """A manifest that xmllint and mpd-parser read without a complaint."""
+        data = self.fetch("manifest.mpd" + query)
+        path = self.file(data, ".mpd")
+        run(["xmllint", "--noout", path])
+        parsed = json.loads(run(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd")]))
+        self.assertEqual((parsed["warnings"], parsed.get("error")), ([], None), query)
+        return data.decode()
+
+    def representation_media(self, asset, representation):
+        """Initialisation and first media segment of a representation of period 0."""
+        template = representation.find("mpd:SegmentTemplate", Space)
+        first = template.get("media").replace("$Number$", "1")
+        return self.fetch(template.get("initialization")), [self.fetch(first)]
+
+    def expect_video(self, header, segments, width, height, rate, codecs):
+        stream = self.probe(header + segments[0], "stream=width,height,codec_tag_string")["streams"][0]
+        self.assertEqual((stream["width"], stream["height"]), (width, height))
+        view = self.readers(header, segments)
+        # Hexadecimal digits in either case (mp4box writes HEVC constraint bytes in lower case).
+        self.assertEqual(view["codecs"].lower(), codecs.lower())
+        # The stated frame rate is the spacing of the presentation times.
+        times = sorted(sample[1] for sample in view["segments"][0]["samples"])
+        self.assertEqual({later - earlier for earlier, later in zip(times, times[1:])}, {view["timescale"] * rate[1] // rate[0]})
+        self.assertEqual(view["timescale"] % rate[0], 0)
+
+    def expect_audio(self, header, segments, channels, rate, codecs):
+        stream = self.probe(header + segments[0], "stream=channels,sample_rate,codec_name")["streams"][0]
+        self.assertEqual((stream["channels"], int(stream["sample_rate"])), (channels, rate))
+        self.assertEqual(self.readers(header, segments)["codecs"].lower(), codecs.lower())
+
+    def test_dash_manifests_state_what_the_media_holds(self):
+        for query in ("?trickplay", "?hvc1&flac"):
+            with self.subTest(query=query):
+                text = self.manifest(query)
+                asset = int(re.search(r"asset=(\d+)", text).group(1))
+                period = ElementTree.fromstring(text).find("mpd:Period", Space)
+                for adaptation in period.findall("mpd:AdaptationSet", Space):
+                    for representation in adaptation.findall("mpd:Representation", Space):
+                        header, segments = self.representation_media(asset, representation)
+                        if adaptation.get("contentType") == "video":
+                            rate = tuple(int(part) for part in representation.get("frameRate").split("/"))
+                            # The trick-play set states one picture a second, as its row holds.
+                            self.expect_video(header, segments, int(representation.get("width")), int(representation.get("height")), rate,
+                                              representation.get("codecs"))
+                        else:
+                            channels = int(representation.find("mpd:AudioChannelConfiguration", Space).get("value"))
+                            self.assertEqual(channels, 2)
+                            self.expect_audio(header, segments, channels, int(representation.get("audioSamplingRate")), representation.get("codecs"))
+
+    def test_hls_playlists_state_what_the_media_holds(self):
+        for query in ("", "?hvc1&flac"):
+            with self.subTest(query=query):
+                asset, master = self.asset("master.m3u8" + query)
+                streams = re.findall(r'#EXT-X-STREAM-INF:.*?RESOLUTION=(\d+)x(\d+),FRAME-RATE=([\d.]+),CODECS="([^,"]+),([^"]+)".*\r\nvideo\.m3u8\?asset=\d+&variant=(\d)', master)
+                self.assertEqual(len(streams), 2)
+                for width, height, rate, video_codecs, audio_codecs, variant in streams:
+                    self.expect_video(*self.video(asset, int(variant), [0]), int(width), int(height), (round(float(rate)), 1), video_codecs)
+                rendition = re.search(r'#EXT-X-MEDIA:.*CHANNELS="(\d+)".*CODECS="([^"]+)"', master)
+                self.expect_audio(*self.audio(asset, [0]), int(rendition.group(1)), 48000, rendition.group(2))
+
+    def test_content_protection_descriptors_match_the_media(self):
+        for scheme in ("cenc", "cbcs"):
+            with self.subTest(scheme=scheme):
+                text = self.manifest("?key=%s&scheme=%s&cp&trickplay" % (Key, scheme))
+                asset = int(re.search(r"asset=(\d+)", text).group(1))
+                period = ElementTree.fromstring(text).find("mpd:Period", Space)
+                for adaptation in period.findall("mpd:AdaptationSet", Space):
+                    header, segments = self.representation_media(asset, adaptation.find("mpd:Representation", Space))
+                    view = self.readers(header, segments)
+                    descriptors = adaptation.findall("mpd:ContentProtection", Space)
+                    self.assertEqual([descriptor.get("schemeIdUri") for descriptor in descriptors],
+                                     ["urn:mpeg:dash:mp4protection:2011", "urn:uuid:9a04f079-9840-4286-ab92-e65be0885f95",
+                                      "urn:uuid:e2719d58-a985-b3c9-781a-b030af78d30e"])
+                    common, playready, clear_key = descriptors
+                    self.assertEqual(common.get("value"), view["scheme"])
+                    self.assertEqual(common.get("{urn:mpeg:cenc:2013}default_KID"), str(uuid.UUID(view["tenc"]["kid"])))
+                    # The header object and the whole pssh box of the initialisation segment.
+                    self.assertEqual(base64.b64decode(playready.find("mspr:pro", Space).text).hex(), view["pssh"][0]["data"])
+                    self.assertEqual(base64.b64decode(playready.find("cenc:pssh", Space).text), self.pssh_box(header))
+                    self.assertEqual(clear_key.find("dashif:Laurl", Space).text, self.server.url("clearkey?asset=%d" % asset))
+
+    def pssh_box(self, header):
+        """The pssh box inside the moov of an initialisation segment."""
+        position = header.index(b"pssh") - 4
+        return header[position:position + int.from_bytes(header[position:position + 4], "big")]
+
+
+class VideoTiming(Client, unittest.TestCase):
+    def test_decode_times_never_decrease_and_pictures_stay_on_the_grid(self):
+        for query in ("?duration=9", "?duration=9&hvc1"):
+            with self.subTest(query=query):
+                asset, _ = self.asset("master.m3u8" + query)
+                header, segments = self.video(asset, 0, [0, 1, 2])
+                view = self.readers(header, segments)
+                frame = view["timescale"] // 25
+                decode_times = [sample[0] for segment in view["segments"] for sample in segment["samples"]]
+                self.assertEqual(decode_times, sorted(decode_times))
+                self.assertEqual(len(set(decode_times)), len(decode_times))
+                for index, segment in enumerate(view["segments"]):
+                    start = index * 75 * frame
+                    # Each segment decodes its first picture when it presents it,
+                    # and no picture decodes after it presents.
+                    self.assertEqual(segment["samples"][0][:2], [start, start])
+                    self.assertTrue(all(sample[0] <= sample[1] for sample in segment["samples"]))
+                    self.assertEqual(sorted(sample[1] for sample in segment["samples"]), [start + number * frame for number in range(75)])
+                # ffprobe reads the three segments as one file the same way.
+                packets = run(["ffprobe", "-v", "error", "-show_entries", "packet=pts,dts", "-of", "csv=p=0", self.file(header + b"".join(segments))]).decode()
+                rows = [tuple(int(field) for field in line.split(",")) for line in packets.split()]
+                self.assertEqual(sorted(pts for pts, dts in rows), [number * frame for number in range(225)])
+                self.assertEqual([dts for pts, dts in rows], sorted(dts for pts, dts in rows))
+
+
+class ClearKeyLicence(Client, unittest.TestCase):
+    Request = json.dumps({"kids": ["o_HG0oR7Tgm14tfIGW86QA"], "type": "temporary"}).encode()
+
+    def test_licence_of_an_encrypted_asset(self):
+        asset, _ = self.asset("manifest.mpd?key=%s&cp" % Key)
+        got, headers, body = self.server.get("clearkey?asset=%d" % asset, method="POST", body=self.Request, headers={"Content-Type": "application/json"})
+        self.assertEqual(got, 200)
+        self.assertEqual(headers["Content-Type"], "application/json")
+        self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
+        self.assertEqual(json.loads(body), {"keys": [{"kty": "oct", "kid": "o_HG0oR7Tgm14tfIGW86QA", "k": "AAECAwQFBgcICQoLDA0ODw"}], "type": "temporary"})
+        # The preflight of a browser's cross-origin POST with a JSON body.
+        got, headers, _ = self.server.get("clearkey?asset=%d" % asset, method="OPTIONS",
+                                          headers={"Origin": "http://example.org", "Access-Control-Request-Method": "POST",
+                                                   "Access-Control-Request-Headers": "content-type"})
+        self.assertEqual(got, 204)
+        self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
+        self.assertIn("content-type", headers["Access-Control-Allow-Headers"].lower())
+
+    def test_refusals(self):
+        asset, _ = self.asset("master.m3u8?key=%s&scheme=cbcs" % Key)
+        clear, _ = self.asset("master.m3u8")
+        self.failure("clearkey", AssetMissing, "POST", self.Request)
+        self.failure("clearkey?asset=99999", AssetUnknown, "POST", self.Request)
+        self.failure("clearkey?asset=%d" % clear, AssetWithoutKey, "POST", self.Request)
+        for body in (b"", b"{", b'{"kids":"o_HG0oR7Tgm14tfIGW86QA"}', b'{"kids":["AAAAAAAAAAAAAAAAAAAAAA"]}', b"[" * 30000):
+            self.failure("clearkey?asset=%d" % asset, InvalidArgument, "POST", body)
+        # Every other route still refuses POST; the licence route takes nothing but POST.
+        for path in ("master.m3u8", "manifest.mpd", "key?asset=%d" % asset, "video-body.mp4?asset=%d&variant=0&index=0" % asset, "nowhere"):
+            self.failure(path, UnexpectedMethod, "POST", self.Request)
+        self.failure("clearkey?asset=%d" % asset, UnexpectedPath)
+        self.fetch("clearkey?asset=%d" % asset, 200, "POST", self.Request)
+
+
+if __name__ == "__main__":
+    unittest.main()
