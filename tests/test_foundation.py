@@ -176,7 +176,7 @@ class Locations(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         self.assertNotIn("Waiting for Request...", result.stdout)
         self.assertIn("Press Ctrl+C to exit...", result.stdout)
-        self.assertRegex(result.stderr, r"Exception 0x80070062 .*Address already in use")
+        self.assertRegex(result.stderr, r"Exception 0x800700B7 .*Address already in use")
 
 
 def run_quorvel(*arguments, timeout=60):
