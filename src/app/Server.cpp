@@ -5,7 +5,7 @@
 #include "app/BasePath.h"
 #include "app/Console.h"
 #include "app/CrossOriginHeaders.h"
-#include "app/ErrorBody.h"
+#include "app/ErrorAnswer.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
@@ -33,7 +33,10 @@ Server::Server(Application::Settings const& Settings, std::filesystem::path Modu
 Server::~Server()
 {
     // Route groups wait for their tasks; the I/O context has no work left.
-    m_RouteGroups.clear();
+    // The media group, made first and listed last, goes first: other
+    // groups' tasks run on its workers.
+    while(!m_RouteGroups.empty())
+        m_RouteGroups.pop_back();
     m_Locations.reset();
 }
 
@@ -50,10 +53,17 @@ void Server::Run(ManualResetEvent& Termination)
     for(auto const& Location : Locations)
         m_Locations->AddUrl(Location);
     ConsoleLine("Waiting for Request...");
-    auto const Subscription = Termination.Subscribe([this] { boost::asio::post(m_IoContext, [this] { m_Locations->Close(); }); });
+    auto const Subscription = Termination.Subscribe([this] { boost::asio::post(m_IoContext, [this] { Stop(); }); });
     // Returns when the locations are closed and the last answer is out:
     // responses held by tasks keep the loop running until they complete.
     m_IoContext.run();
+}
+
+void Server::Stop()
+{
+    m_Locations->Close();
+    for(auto const& Group : m_RouteGroups)
+        Group->Stop();
 }
 
 void Server::PrepareResponseFolder()
@@ -90,20 +100,9 @@ void Server::OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std:
                               StringFormat("Unexpected HTTP request method, Request->Verb %u", static_cast<unsigned>(Request->GetVerb())));
         }
     }
-    catch(HResultError const& Error)
-    {
-        AnswerError(*Response, Error);
-    }
     catch(std::exception const& Exception)
     {
-        TRACE("Exception %s\n", Exception.what());
-        if(Response->IsHeadSent())
-            Response->Abort();
-        else
-        {
-            Response->SetStatus(400, "Bad Request");
-            Response->Send();
-        }
+        AnswerFailure(*Response, Exception);
     }
 }
 
@@ -122,20 +121,6 @@ void Server::AnswerOptions(HttpServer::Response& Response)
 {
     Response.SetStatus(204, "No Content");
     AddCrossOriginHeaders(Response);
-    Response.Send();
-}
-
-void Server::AnswerError(HttpServer::Response& Response, HResultError const& Error)
-{
-    if(Response.IsHeadSent())
-    {
-        // Too late for a status: the client must not take the body for whole.
-        Response.Abort();
-        return;
-    }
-    Response.SetStatus(400, "Bad Request");
-    Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, "text/plain; charset=utf-8");
-    Response.AddEntityChunk(FormatErrorBody(Error));
     Response.Send();
 }
 } // namespace Application

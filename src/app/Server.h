@@ -34,11 +34,13 @@ public:
     void Run(ManualResetEvent& Termination);
 
 private:
+    // On the I/O thread: stops accepting, ends idle connections and drops
+    // the media work that has not started.
+    void Stop();
     void PrepareResponseFolder();
     void OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response);
     void Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response);
     static void AnswerOptions(HttpServer::Response& Response);
-    static void AnswerError(HttpServer::Response& Response, HResultError const& Error);
 
     HttpServer::Limits m_Bounds;
     ServerContext m_Context;
