@@ -38,8 +38,6 @@ public:
     VideoSessionContext const& GetVideoContext() const noexcept { return m_VideoContext; }
     // The codecs texts of audio rows, for the manifests.
     CodecsProbe& GetCodecsProbe() noexcept { return m_CodecsProbe; }
-    // Other groups' video work (the WebCodecs page) runs here too.
-    SegmentTaskGroup& GetVideoTasks() noexcept { return m_VideoTasks; }
     // Hands a task that answers through a MediaAnswer to Group.
     void Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
                 bool Urgent = false);

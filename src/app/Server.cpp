@@ -33,10 +33,7 @@ Server::Server(Application::Settings const& Settings, std::filesystem::path Modu
 Server::~Server()
 {
     // Route groups wait for their tasks; the I/O context has no work left.
-    // The media group, made first and listed last, goes first: other
-    // groups' tasks run on its workers.
-    while(!m_RouteGroups.empty())
-        m_RouteGroups.pop_back();
+    m_RouteGroups.clear();
     m_Locations.reset();
 }
 

@@ -94,6 +94,11 @@ TestPageRoutes::TestPageRoutes(ServerContext& Context, RouteTable& Table, MediaR
     Table.AddRoute("webcodecs-videodecoder-A", [this](RouteContext& Request) { WebCodecsFrame(Request); });
 }
 
+void TestPageRoutes::Stop()
+{
+    m_PageTasks.DropWaiting();
+}
+
 void TestPageRoutes::AudioPage(RouteContext& Context)
 {
     auto const Asset = Configuration::ForAudioFile(Context.QueryVector, m_Context.Settings.DefaultVariants.H264.AudioVariants);
@@ -145,7 +150,7 @@ void TestPageRoutes::WebCodecsPage(RouteContext& Context)
     auto const Variant = WebCodecsVariant(Context.QueryVector);
     auto const Session = std::make_shared<VideoSession>(m_Media.GetVideoContext(), Variant, 0);
     Session->SetRaw(true);
-    m_Media.Submit(m_Media.GetVideoTasks(), Context, "webcodecs-videodecoder-A.html", [this, Session, Variant](MediaAnswer& Answer) {
+    m_Media.Submit(m_PageTasks, Context, "webcodecs-videodecoder-A.html", [this, Session, Variant](MediaAnswer& Answer) {
         Answer.RunSession(*Session);
         auto Frames = std::make_shared<FrameList const>(SplitWrites(Session->GetOutput(), Session->GetOutputWriteSizes()));
         auto Page = ReplacePlaceholders(std::string(Resources::WebCodecsPage()), {{"Codec", Session->GetCodecsString()},
