@@ -4,10 +4,6 @@
 
 #include "app/BasePath.h"
 #include "app/Console.h"
-#include "app/CrossOriginHeaders.h"
-#include "app/ErrorAnswer.h"
-#include "base/Check.h"
-#include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 
 namespace Application
@@ -41,12 +37,15 @@ void Server::Run(ManualResetEvent& Termination)
 {
     auto const& Locations = m_Context.Settings.Locations;
     ConsoleLine("Web Server Locations: %s", Join(Locations, ", ").c_str());
+    std::vector<std::string> BasePaths;
     for(auto const& Location : Locations)
-        m_BasePaths.push_back(ComputeBasePath(Location));
+        BasePaths.push_back(ComputeBasePath(Location));
     PrepareResponseFolder();
     m_RouteGroups = CreateRouteGroups(m_Context, m_Routes);
+    m_Router = std::make_unique<RequestRouter>(std::move(BasePaths), m_Routes, m_Context);
     ConsoleLine("Press Ctrl+C to exit...");
-    m_Locations = std::make_unique<HttpServer::Locations>(m_IoContext, m_Bounds, [this](auto const& Request, auto const& Response) { OnRequest(Request, Response); });
+    m_Locations = std::make_unique<HttpServer::Locations>(m_IoContext, m_Bounds,
+                                                          [this](auto const& Request, auto const& Response) { m_Router->Answer(Request, Response); });
     for(auto const& Location : Locations)
         m_Locations->AddUrl(Location);
     ConsoleLine("Waiting for Request...");
@@ -76,48 +75,5 @@ void Server::PrepareResponseFolder()
             throw HResultError(HResultFromErrno(Error.value()), StringFormat("Cannot create %s: %s", Directory.c_str(), Error.message().c_str()));
     }
     m_Context.PayloadWriter = std::make_shared<DefaultPayloadWriteAgent>(Directory);
-}
-
-void Server::OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response)
-{
-    Request->Trace();
-    try
-    {
-        ConsoleLine("Request: %s", PrintableText(Request->GetFullUrl()).c_str());
-        switch(Request->GetVerb())
-        {
-        case HttpServer::Verb::Get:
-            Route(*Request, Response);
-            break;
-        case HttpServer::Verb::Options:
-            AnswerOptions(*Response);
-            break;
-        default:
-            ThrowCheckFailure(FailureCode::UnexpectedMethod, TRACE_CONTEXT(), "Request->Verb",
-                              StringFormat("Unexpected HTTP request method, Request->Verb %u", static_cast<unsigned>(Request->GetVerb())));
-        }
-    }
-    catch(std::exception const& Exception)
-    {
-        AnswerFailure(*Response, Exception);
-    }
-}
-
-void Server::Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response)
-{
-    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
-    bool const BasePathRemoved = Path.has_value();
-    CHECK_CONDITION(BasePathRemoved, FailureCode::PathOutsideBasePaths);
-    HttpServer::QueryVector QueryVector;
-    Request.GetQueryStringNameValueVector(QueryVector);
-    RouteContext Context{Request, Response, *Path, QueryVector, m_Context};
-    m_Routes.Dispatch(Context);
-}
-
-void Server::AnswerOptions(HttpServer::Response& Response)
-{
-    Response.SetStatus(204, "No Content");
-    AddCrossOriginHeaders(Response);
-    Response.Send();
 }
 } // namespace Application

@@ -11,6 +11,7 @@
 #include "base/StringFormat.h"
 #include "base/Trace.h"
 #include "http/Request.h"
+#include "http/RequestHeadFromMessage.h"
 #include "http/Response.h"
 
 namespace HttpServer
@@ -239,15 +240,7 @@ void Connection::Dispatch()
 {
     if(RefuseNonconforming())
         return;
-    auto const& Message = m_Parser->get();
-    Request::Head Head;
-    Head.Method = std::string(Message.method_string());
-    Head.Version = Message.version();
-    Head.Target = std::string(Message.target());
-    for(auto const& Field : Message)
-        Head.Headers.emplace_back(std::string(Field.name_string()), std::string(Field.value()));
-    Head.BodySize = Message.body().size();
-    Head.KeepAlive = Message.keep_alive();
+    Request::Head Head = RequestHeadFromMessage(m_Parser->get());
     m_Parser.reset();
     std::shared_ptr<Request> Received;
     try
