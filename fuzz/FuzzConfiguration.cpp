@@ -13,19 +13,6 @@ namespace
 // 2024-01-01 in 100-ns units since 1601, and a live time base before it.
 constexpr std::int64_t Now = 133'485'408'000'000'000;
 constexpr std::int64_t Base = Now - 100'000'000;
-
-template <typename BodyT>
-void Failing(BodyT&& Body)
-{
-    try
-    {
-        Body();
-    }
-    catch(HResultError const& Error)
-    {
-        Fuzz::Expect(Failed(Error.Code()), "a failure carries a failure status");
-    }
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size)
@@ -43,13 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
         return 0;
     }
     for(auto const Kind : {Application::ManifestKind::Hls, Application::ManifestKind::Dash})
-        Failing([&] {
+        Fuzz::Failing([&] {
             auto const& Asset = Registry.Create(Kind, Query, Base, Now);
             Fuzz::Expect(Asset.Key.empty() || Asset.Key.size() == 16, "a key is 16 bytes");
             Fuzz::Expect(!Asset.Duration || *Asset.Duration > 0, "a duration is positive");
             Fuzz::Expect(&Registry.Find(HttpServer::ParseQueryString("asset=" + std::to_string(Asset.Asset))) == &Asset, "the asset is found again");
         });
-    Failing([&] {
+    Fuzz::Failing([&] {
         auto& Asset = Registry.Find(Query);
         Application::VideoVariant Variant;
         if(Asset.VariantSet.ParseVideoVariant(Query, Variant))
@@ -60,6 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
     for(char const* Key : {"asset", "variant", "index", "baseIndex", "period", "color", "extra-video-segments", "frame", "Variant", "FrameSizeW",
                            "FrameSizeH", "FrameRateN", "FrameRateD", "SegmentDuration"})
         Application::QueryInteger(Query, Key);
-    Failing([&] { Application::Configuration::ForAudioFile(Query, Defaults.H264.AudioVariants); });
+    Fuzz::Failing([&] { Application::Configuration::ForAudioFile(Query, Defaults.H264.AudioVariants); });
     return 0;
 }

@@ -13,19 +13,6 @@ namespace
 {
 // nal_unit_type of an HEVC sequence parameter set.
 constexpr std::uint8_t HevcSequenceParameterSetType = 33;
-
-template <typename BodyT>
-void Failing(BodyT&& Body)
-{
-    try
-    {
-        Body();
-    }
-    catch(HResultError const& Error)
-    {
-        Fuzz::Expect(Failed(Error.Code()), "a failure carries a failure status");
-    }
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size)
@@ -37,19 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
         Fuzz::Expect(Unit.data() >= Data && Unit.data() + Unit.size() <= Data + Size, "a NAL unit lies inside the sample");
         Fuzz::Expect(Mp4::ExtractRbsp(Unit).size() <= Unit.size(), "the payload is never longer than its unit");
         if(Mp4::GetHevcNalUnitType(Unit) == HevcSequenceParameterSetType)
-            Failing([&] {
+            Fuzz::Failing([&] {
                 Mp4::HvccBox Record;
                 Mp4::HevcSequenceParameterSet::ReadInto(Unit, Record);
                 Fuzz::Expect(Mp4::HevcSequenceParameterSet::GetCodecsString(Record).starts_with("hvc1."), "an HEVC codecs text");
             });
     }
     // The whole sample read as one HEVC set, too: the reader sees every byte string.
-    Failing([&] {
+    Fuzz::Failing([&] {
         Mp4::HvccBox Record;
         Mp4::HevcSequenceParameterSet::ReadInto(Sample, Record);
         Mp4::HevcSequenceParameterSet::GetCodecsString(Record);
     });
-    Failing([&] {
+    Fuzz::Failing([&] {
         auto const Codecs = Mp4::GetH264CodecsStringFromSample(Sample);
         Fuzz::Expect(Codecs.empty() || (Codecs.size() == 11 && Codecs.starts_with("avc1.")), "an H.264 codecs text");
     });
