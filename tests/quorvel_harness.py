@@ -63,14 +63,15 @@ class OutputCollector:
             self._closed = True
             self._condition.notify_all()
 
-    def wait_for(self, pattern, timeout):
-        """The first line matching the regular expression; None when the
-        stream ends or the time runs out first."""
+    def wait_for(self, pattern, timeout, after=0):
+        """The first line matching the regular expression, from line number
+        after on (len(lines) marks what came before an action); None when
+        the stream ends or the time runs out first."""
         expression = re.compile(pattern)
         deadline = time.monotonic() + timeout
         with self._condition:
             while True:
-                for line in self.lines:
+                for line in self.lines[after:]:
                     if expression.search(line):
                         return line
                 left = deadline - time.monotonic()

@@ -1,11 +1,22 @@
 #include "app/MediaAnswer.h"
 
 #include "app/CrossOriginHeaders.h"
-#include "app/WholeAnswer.h"
+#include "app/ErrorAnswer.h"
+#include "base/Trace.h"
 #include "media/SegmentSession.h"
 
 namespace Application
 {
+std::shared_ptr<MediaAnswer> MediaAnswer::Create(ServerContext& Server, std::shared_ptr<HttpServer::Response> Response, std::string FileName)
+{
+    std::shared_ptr<MediaAnswer> Answer(new MediaAnswer(Server, std::move(Response), std::move(FileName)));
+    Answer->m_Response->OnClientGone([Weak = std::weak_ptr<MediaAnswer>(Answer)] {
+        if(auto const Self = Weak.lock())
+            Self->CancelRunning();
+    });
+    return Answer;
+}
+
 MediaAnswer::MediaAnswer(ServerContext& Server, std::shared_ptr<HttpServer::Response> Response, std::string FileName) :
     m_Server(Server), m_Response(std::move(Response)), m_FileName(std::move(FileName))
 {
@@ -13,6 +24,11 @@ MediaAnswer::MediaAnswer(ServerContext& Server, std::shared_ptr<HttpServer::Resp
 
 void MediaAnswer::Run(std::function<void(MediaAnswer& Answer)> const& Task) noexcept
 {
+    if(m_Response->IsClientGone())
+    {
+        TRACE("The client left while its request waited\n");
+        return;
+    }
     try
     {
         Task(*this);
@@ -20,22 +36,54 @@ void MediaAnswer::Run(std::function<void(MediaAnswer& Answer)> const& Task) noex
     catch(std::exception const& Exception)
     {
         TRACE("Exception %s\n", Exception.what());
-        m_Response->Abort();
+        if(m_Response->IsClientGone())
+            m_Response->Abort();
+        else
+            AnswerFailure(*m_Response, Exception);
     }
+}
+
+void MediaAnswer::RunSession(SegmentSession& Session)
+{
+    {
+        // The client-gone flag is set before its callback runs: either it
+        // is seen here, or the callback sees the session and cancels it.
+        std::lock_guard Lock(m_Mutex);
+        m_Running = &Session;
+        if(m_Response->IsClientGone())
+            Session.Cancel();
+    }
+    struct Finished
+    {
+        MediaAnswer& Owner;
+        ~Finished()
+        {
+            std::lock_guard Lock(Owner.m_Mutex);
+            Owner.m_Running = nullptr;
+        }
+    } const Scope{*this};
+    Session.Run();
+}
+
+void MediaAnswer::CancelRunning()
+{
+    std::lock_guard Lock(m_Mutex);
+    if(m_Running)
+        m_Running->Cancel();
 }
 
 void MediaAnswer::SendSegment(SegmentSession& Session, std::string ContentType)
 {
     if(m_Server.PayloadWriter)
     {
-        Session.Run();
-        SendWhole(std::move(ContentType), std::move(Session.GetOutput()));
+        RunSession(Session);
+        SendWhole(WholeAnswer{std::move(ContentType), true}, std::move(Session.GetOutput()));
         return;
     }
     StartHead(std::move(ContentType));
     m_Response->SetKnownHeader(HttpServer::KnownHeader::TransferEncoding, "chunked");
     Session.SetDataCallback([this](std::span<std::uint8_t const> Data) { return SendChunk(Data); });
-    Session.Run();
+    RunSession(Session);
     m_Response->AddLastTransferChunk();
     if(m_HeadSent)
         m_Response->SendEntityBody();
@@ -43,9 +91,18 @@ void MediaAnswer::SendSegment(SegmentSession& Session, std::string ContentType)
         m_Response->Send();
 }
 
-void MediaAnswer::SendWhole(std::string ContentType, std::vector<std::uint8_t> Body)
+void MediaAnswer::SendWhole(WholeAnswer Answer, std::vector<std::uint8_t> Body)
 {
-    WholeAnswer{ContentType, true, m_FileName}.Send(m_Server, *m_Response, std::move(Body));
+    if(Answer.FileName.empty())
+        Answer.FileName = m_FileName;
+    Answer.Send(m_Server, *m_Response, std::move(Body));
+}
+
+void MediaAnswer::SendWhole(WholeAnswer Answer, std::string Body)
+{
+    if(Answer.FileName.empty())
+        Answer.FileName = m_FileName;
+    Answer.Send(m_Server, *m_Response, std::move(Body));
 }
 
 void MediaAnswer::StartHead(std::string ContentType)
@@ -57,12 +114,12 @@ void MediaAnswer::StartHead(std::string ContentType)
 
 bool MediaAnswer::SendChunk(std::span<std::uint8_t const> Data)
 {
-    // The send returns once the bytes are written, so the pipeline never
-    // runs ahead of its client; false means the client is gone.
-    m_Response->AddTransferChunk(Data.data(), Data.size());
+    // The bytes are handed to the connection and the pipeline goes on at
+    // once; false (the client is gone or too far behind) stops it.
+    m_Response->AddTransferChunk(std::make_shared<std::vector<std::uint8_t> const>(Data.begin(), Data.end()));
     unsigned const Flags = HttpServer::Response::SendFlagMoreData;
-    bool const Written = m_HeadSent ? m_Response->SendEntityBody(Flags) : m_Response->Send(Flags);
+    bool const Taken = m_HeadSent ? m_Response->SendEntityBody(Flags) : m_Response->Send(Flags);
     m_HeadSent = true;
-    return Written;
+    return Taken;
 }
 } // namespace Application

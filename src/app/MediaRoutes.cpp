@@ -1,6 +1,7 @@
 #include "app/MediaRoutes.h"
 
 #include "app/WholeAnswer.h"
+#include "base/Trace.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
@@ -33,9 +34,9 @@ std::uint32_t SegmentCount(std::int64_t Duration, std::int64_t SegmentDuration)
     return static_cast<std::uint32_t>(MulDivCeiling(Duration, 1, SegmentDuration));
 }
 
-void Append(std::vector<std::uint8_t>& Body, SegmentSession& Session)
+void Append(std::vector<std::uint8_t>& Body, MediaAnswer& Answer, SegmentSession& Session)
 {
-    Session.Run();
+    Answer.RunSession(Session);
     auto const& Output = Session.GetOutput();
     Body.insert(Body.end(), Output.begin(), Output.end());
 }
@@ -47,8 +48,16 @@ AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 }
 } // namespace
 
-MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) : m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex)
+MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
+    m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount()))
 {
+    // Manifests ask for the codecs text of their audio row on the request
+    // loop: every audio codec is learned here, before the first request.
+    for(auto const& Variant : Context.Settings.DefaultVariants.H264.AudioVariants)
+    {
+        m_CodecsProbe.ProbeAudio(Variant);
+        m_CodecsProbe.ProbeAudio(Variant.FlacAlternative());
+    }
     Table.AddRoute("video.mp4", [this](RouteContext& Request) { VideoFile(Request); });
     Table.AddRoute("audio.mp4", [this](RouteContext& Request) { AudioFile(Request); });
     Table.AddAssetRoute("video-header.mp4", [this](RouteContext& Request) { VideoHeader(Request); });
@@ -59,15 +68,24 @@ MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) : m_Context(
 
 MediaRoutes::~MediaRoutes() = default;
 
+void MediaRoutes::Stop()
+{
+    std::size_t const Dropped = m_VideoTasks.DropWaiting() + m_AudioTasks.DropWaiting();
+    TRACE("Dropped %zu media tasks that had not started\n", Dropped);
+}
+
 void MediaRoutes::VideoHeader(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
     VideoVariant Variant;
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
-    VideoSession Session(m_VideoContext, Variant);
-    Session.SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    Session.Run();
-    WholeAnswer{"video/mp4", true, StringFormat("video-header-v%u.mp4", Variant.Index)}.Send(Context, std::move(Session.GetOutput()));
+    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant);
+    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    auto FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
+    Submit(m_VideoTasks, Context, std::move(FileName), [Session](MediaAnswer& Answer) {
+        Answer.RunSession(*Session);
+        Answer.SendWhole({"video/mp4", true}, std::move(Session->GetOutput()));
+    }, true);
 }
 
 void MediaRoutes::VideoBody(RouteContext& Context)
@@ -93,10 +111,12 @@ void MediaRoutes::VideoBody(RouteContext& Context)
 void MediaRoutes::AudioHeader(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
-    AudioSession Session(FirstAudioVariant(Asset));
-    Session.SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    Session.Run();
-    WholeAnswer{"audio/mp4", true, "audio-header-v0.mp4"}.Send(Context, std::move(Session.GetOutput()));
+    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset));
+    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    Submit(m_AudioTasks, Context, "audio-header-v0.mp4", [Session](MediaAnswer& Answer) {
+        Answer.RunSession(*Session);
+        Answer.SendWhole({"audio/mp4", true}, std::move(Session->GetOutput()));
+    }, true);
 }
 
 void MediaRoutes::AudioBody(RouteContext& Context)
@@ -119,13 +139,13 @@ void MediaRoutes::VideoFile(RouteContext& Context)
     Submit(m_VideoTasks, Context, "video.mp4", [this, Variant = Variants.front()](MediaAnswer& Answer) {
         std::vector<std::uint8_t> Body;
         VideoSession Header(m_VideoContext, Variant);
-        Append(Body, Header);
+        Append(Body, Answer, Header);
         for(std::uint32_t Index = 0; Index < SegmentCount(VideoFileDuration, Variant.SegmentDuration); ++Index)
         {
             VideoSession Segment(m_VideoContext, Variant, Index);
-            Append(Body, Segment);
+            Append(Body, Answer, Segment);
         }
-        Answer.SendWhole(StringFormat("video/mp4; codecs=\"%s\"", Variant.Codecs.c_str()), std::move(Body));
+        Answer.SendWhole({StringFormat("video/mp4; codecs=\"%s\"", Variant.Codecs.c_str()), true}, std::move(Body));
     });
 }
 
@@ -136,19 +156,20 @@ void MediaRoutes::AudioFile(RouteContext& Context)
     Submit(m_AudioTasks, Context, "audio.mp4", [Variant = FirstAudioVariant(Asset)](MediaAnswer& Answer) {
         std::vector<std::uint8_t> Body;
         AudioSession Header(Variant);
-        Append(Body, Header);
+        Append(Body, Answer, Header);
         for(std::uint32_t Index = 0; Index < SegmentCount(*Variant.Duration, Variant.SegmentDuration); ++Index)
         {
             AudioSession Segment(Variant, Index);
-            Append(Body, Segment);
+            Append(Body, Answer, Segment);
         }
-        Answer.SendWhole(StringFormat("audio/mp4; codecs=\"%s\"", Header.GetCodecsString().c_str()), std::move(Body));
+        Answer.SendWhole({StringFormat("audio/mp4; codecs=\"%s\"", Header.GetCodecsString().c_str()), true}, std::move(Body));
     });
 }
 
-void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task)
+void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
+                         bool Urgent)
 {
-    auto Answer = std::make_shared<MediaAnswer>(m_Context, Context.Response, std::move(FileName));
-    Group.Submit([Answer, Task = std::move(Task)] { Answer->Run(Task); });
+    auto Answer = MediaAnswer::Create(m_Context, Context.Response, std::move(FileName));
+    Group.Submit([Answer, Task = std::move(Task)] { Answer->Run(Task); }, Urgent);
 }
 } // namespace Application

@@ -15,13 +15,14 @@ namespace Application
 class SegmentSession;
 
 // The media of the presentations: initialisation segments ("video-header.mp4",
-// "audio-header.mp4"), answered inline as they are short; media segments
-// ("video-body.mp4", "audio-body.mp4"), each made by a task on a worker
-// thread and streamed as it is made; and the progressive files "video.mp4"
-// (default video variant 0, 18 s) and "audio.mp4" ("duration", "flac"),
-// made by tasks too since they take seconds. Video and audio work run in
-// task groups of their own, each bounded to one pipeline per processor.
-// The group's destructor waits for every task.
+// "audio-header.mp4"), media segments ("video-body.mp4", "audio-body.mp4"),
+// streamed as they are made, and the progressive files "video.mp4" (default
+// video variant 0, 18 s) and "audio.mp4" ("duration", "flac"). Every one is
+// made by a task on a worker thread, never on the request loop: video and
+// audio work run in task groups of their own, each bounded to one pipeline
+// per processor, headers before waiting segments as they are short and a
+// player needs them first. Stop drops what has not started; the group's
+// destructor waits for the rest.
 class MediaRoutes : public RouteGroup
 {
 public:
@@ -32,10 +33,14 @@ public:
 
     MediaRoutes(ServerContext& Context, RouteTable& Table);
     ~MediaRoutes() override;
+    void Stop() override;
 
     VideoSessionContext const& GetVideoContext() const noexcept { return m_VideoContext; }
     // The codecs texts of audio rows, for the manifests.
     CodecsProbe& GetCodecsProbe() noexcept { return m_CodecsProbe; }
+    // Hands a task that answers through a MediaAnswer to Group.
+    void Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
+                bool Urgent = false);
 
 private:
     void VideoHeader(RouteContext& Context);
@@ -44,7 +49,6 @@ private:
     void AudioBody(RouteContext& Context);
     void VideoFile(RouteContext& Context);
     void AudioFile(RouteContext& Context);
-    void Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task);
 
     ServerContext& m_Context;
     VideoSessionContext const m_VideoContext;

@@ -16,6 +16,9 @@ class RouteGroup
 {
 public:
     virtual ~RouteGroup() = default;
+    // The server stops (on the I/O thread, after the locations closed): work
+    // that has not started is dropped, closing its connections.
+    virtual void Stop() {}
 };
 
 // Every route group of the server, in order (RouteGroups.cpp).

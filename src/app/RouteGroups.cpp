@@ -17,7 +17,7 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     Groups.push_back(std::make_unique<TextRoutes>(Context, Table));
     Groups.push_back(std::make_unique<PresentationRoutes>(Context, Table, std::move(AudioCodecs)));
     Groups.push_back(std::make_unique<ClearKeyRoutes>(Context, Table));
-    Groups.push_back(std::make_unique<TestPageRoutes>(Context, Table, Media->GetVideoContext(), Media->GetCodecsProbe()));
+    Groups.push_back(std::make_unique<TestPageRoutes>(Context, Table, *Media));
     Groups.push_back(std::move(Media));
     return Groups;
 }

@@ -14,6 +14,12 @@ std::size_t SegmentTaskGroup::DefaultWorkerCount() noexcept
     return std::max(2u, std::thread::hardware_concurrency());
 }
 
+std::uint32_t SegmentTaskGroup::ProcessorShare(std::size_t WorkerCount) noexcept
+{
+    std::size_t const Processors = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<std::uint32_t>(std::max<std::size_t>(1, Processors / std::max<std::size_t>(WorkerCount, 1)));
+}
+
 SegmentTaskGroup::SegmentTaskGroup(std::size_t WorkerCount)
 {
     m_Workers.reserve(WorkerCount);
@@ -32,13 +38,30 @@ SegmentTaskGroup::~SegmentTaskGroup()
         Worker.join();
 }
 
-void SegmentTaskGroup::Submit(std::function<void()> Task)
+void SegmentTaskGroup::Submit(std::function<void()> Task, bool Urgent)
 {
     {
         std::lock_guard Lock(m_Mutex);
-        m_Tasks.push_back(std::move(Task));
+        if(Urgent)
+            m_Tasks.insert(m_Tasks.begin() + static_cast<std::ptrdiff_t>(m_UrgentCount++), std::move(Task));
+        else
+            m_Tasks.push_back(std::move(Task));
     }
     m_Condition.notify_one();
+}
+
+std::size_t SegmentTaskGroup::DropWaiting()
+{
+    std::deque<std::function<void()>> Dropped;
+    {
+        std::lock_guard Lock(m_Mutex);
+        Dropped.swap(m_Tasks);
+        m_UrgentCount = 0;
+    }
+    // Released outside the lock: what a task holds may take a while to end.
+    std::size_t const Count = Dropped.size();
+    Dropped.clear();
+    return Count;
 }
 
 void SegmentTaskGroup::ReleaseIdleMemory()
@@ -68,6 +91,8 @@ void SegmentTaskGroup::Work()
                 return;
             Task = std::move(m_Tasks.front());
             m_Tasks.pop_front();
+            if(m_UrgentCount > 0)
+                --m_UrgentCount;
         }
         try
         {

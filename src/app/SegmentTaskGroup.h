@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -13,16 +14,21 @@ namespace Application
 // Worker threads for media tasks, which run whole pipelines and would hold
 // up every other request on the I/O thread. At most WorkerCount tasks run
 // at once, which bounds the pipelines (and so memory and processor use) at
-// any load; later tasks wait their turn in order of submission. The queue
-// itself is bounded by the connection limit, since a connection has one
-// request in answer at a time. The destructor lets every submitted task
-// finish, so shutdown waits for them.
+// any load; later tasks wait their turn in order of submission, urgent ones
+// before the others. The queue itself is bounded by the connection limit,
+// since a connection has one request in answer at a time. A task hands its
+// bytes to its connection and never waits for the client. The destructor
+// lets every task still queued finish; DropWaiting comes first at shutdown.
 class SegmentTaskGroup
 {
 public:
-    // One pipeline per processor: encoders use several threads each, so
-    // more would only share the processors between more segments.
+    // One pipeline per processor, at least two so that one long task (a
+    // progressive file) does not hold up every segment.
     static std::size_t DefaultWorkerCount() noexcept;
+    // The threads one encoder gets when every worker runs one: the
+    // processors shared out, at least one. More would only make the
+    // encoders of concurrent segments take turns on the same processors.
+    static std::uint32_t ProcessorShare(std::size_t WorkerCount) noexcept;
 
     explicit SegmentTaskGroup(std::size_t WorkerCount = DefaultWorkerCount());
     ~SegmentTaskGroup();
@@ -30,7 +36,13 @@ public:
     SegmentTaskGroup& operator=(SegmentTaskGroup const&) = delete;
 
     // The task answers its own failures; anything that escapes it is traced.
-    void Submit(std::function<void()> Task);
+    // An urgent task (short work a client waits for before anything else,
+    // such as an initialisation segment) goes before every waiting task.
+    void Submit(std::function<void()> Task, bool Urgent = false);
+    // Drops the tasks that have not started; each releases what it holds
+    // (its response, whose connection then closes). Returns how many.
+    std::size_t DropWaiting();
+    std::size_t GetWorkerCount() const noexcept { return m_Workers.size(); }
 
 private:
     void Work();
@@ -39,6 +51,8 @@ private:
     std::mutex m_Mutex;
     std::condition_variable m_Condition;
     std::deque<std::function<void()>> m_Tasks;
+    // The urgent tasks at the front of m_Tasks.
+    std::size_t m_UrgentCount = 0;
     bool m_Stopping = false;
     std::vector<std::thread> m_Workers;
 };

@@ -4,10 +4,6 @@
 
 #include "app/BasePath.h"
 #include "app/Console.h"
-#include "app/CrossOriginHeaders.h"
-#include "app/ErrorBody.h"
-#include "base/Check.h"
-#include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 
 namespace Application
@@ -41,21 +37,31 @@ void Server::Run(ManualResetEvent& Termination, std::function<void()> const& Ser
 {
     auto const& Locations = m_Context.Settings.Locations;
     ConsoleLine("Web Server Locations: %s", Join(Locations, ", ").c_str());
+    std::vector<std::string> BasePaths;
     for(auto const& Location : Locations)
-        m_BasePaths.push_back(ComputeBasePath(Location));
+        BasePaths.push_back(ComputeBasePath(Location));
     PrepareResponseFolder();
     m_RouteGroups = CreateRouteGroups(m_Context, m_Routes);
+    m_Router = std::make_unique<RequestRouter>(std::move(BasePaths), m_Routes, m_Context);
     ConsoleLine("Press Ctrl+C to exit...");
-    m_Locations = std::make_unique<HttpServer::Locations>(m_IoContext, m_Bounds, [this](auto const& Request, auto const& Response) { OnRequest(Request, Response); });
+    m_Locations = std::make_unique<HttpServer::Locations>(m_IoContext, m_Bounds,
+                                                          [this](auto const& Request, auto const& Response) { m_Router->Answer(Request, Response); });
     for(auto const& Location : Locations)
         m_Locations->AddUrl(Location);
     ConsoleLine("Waiting for Request...");
     if(Serving)
         Serving();
-    auto const Subscription = Termination.Subscribe([this] { boost::asio::post(m_IoContext, [this] { m_Locations->Close(); }); });
+    auto const Subscription = Termination.Subscribe([this] { boost::asio::post(m_IoContext, [this] { Stop(); }); });
     // Returns when the locations are closed and the last answer is out:
     // responses held by tasks keep the loop running until they complete.
     m_IoContext.run();
+}
+
+void Server::Stop()
+{
+    m_Locations->Close();
+    for(auto const& Group : m_RouteGroups)
+        Group->Stop();
 }
 
 void Server::PrepareResponseFolder()
@@ -71,91 +77,5 @@ void Server::PrepareResponseFolder()
             throw HResultError(HResultFromErrno(Error.value()), StringFormat("Cannot create %s: %s", Directory.c_str(), Error.message().c_str()));
     }
     m_Context.PayloadWriter = std::make_shared<DefaultPayloadWriteAgent>(Directory);
-}
-
-void Server::OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response)
-{
-    Request->Trace();
-    try
-    {
-        ConsoleLine("Request: %s", PrintableText(Request->GetFullUrl()).c_str());
-        switch(Request->GetVerb())
-        {
-        case HttpServer::Verb::Get:
-            Route(*Request, Response);
-            break;
-        case HttpServer::Verb::Options:
-            AnswerOptions(*Response);
-            break;
-        case HttpServer::Verb::Post:
-            // Only a route that takes a body answers POST; any other path
-            // gets the answer of a method the server does not serve.
-            if(TakesPost(*Request))
-            {
-                Route(*Request, Response);
-                break;
-            }
-            [[fallthrough]];
-        default:
-            ThrowCheckFailure(FailureCode::UnexpectedMethod, TRACE_CONTEXT(), "Request->Verb",
-                              StringFormat("Unexpected HTTP request method, Request->Verb %u", static_cast<unsigned>(Request->GetVerb())));
-        }
-    }
-    catch(HResultError const& Error)
-    {
-        AnswerError(*Response, Error);
-    }
-    catch(std::exception const& Exception)
-    {
-        TRACE("Exception %s\n", Exception.what());
-        if(Response->IsHeadSent())
-            Response->Abort();
-        else
-        {
-            Response->SetStatus(400, "Bad Request");
-            Response->Send();
-        }
-    }
-}
-
-void Server::Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response)
-{
-    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
-    bool const BasePathRemoved = Path.has_value();
-    CHECK_CONDITION(BasePathRemoved, FailureCode::PathOutsideBasePaths);
-    HttpServer::QueryVector QueryVector;
-    Request.GetQueryStringNameValueVector(QueryVector);
-    RouteContext Context{Request, Response, *Path, QueryVector, m_Context};
-    if(Request.GetVerb() == HttpServer::Verb::Post)
-        m_Routes.DispatchPost(Context);
-    else
-        m_Routes.Dispatch(Context);
-}
-
-bool Server::TakesPost(HttpServer::Request const& Request) const
-{
-    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
-    return Path && m_Routes.HasPostRoute(*Path);
-}
-
-void Server::AnswerOptions(HttpServer::Response& Response)
-{
-    Response.SetStatus(204, "No Content");
-    AddCrossOriginHeaders(Response);
-    Response.Send();
-}
-
-void Server::AnswerError(HttpServer::Response& Response, HResultError const& Error)
-{
-    if(Response.IsHeadSent())
-    {
-        // Too late for a status: the client must not take the body for whole.
-        Response.Abort();
-        return;
-    }
-    Response.SetStatus(400, "Bad Request");
-    Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, "text/plain; charset=utf-8");
-    Response.AddEntityChunk(FormatErrorBody(Error));
-    Response.Send();
 }
 } // namespace Application

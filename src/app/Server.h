@@ -10,6 +10,7 @@
 #include <boost/asio/io_context.hpp>
 
 #include "app/ManualResetEvent.h"
+#include "app/RequestRouter.h"
 #include "app/RouteGroup.h"
 #include "app/RouteTable.h"
 #include "app/ServerContext.h"
@@ -37,20 +38,18 @@ public:
     void Run(ManualResetEvent& Termination, std::function<void()> const& Serving = {});
 
 private:
+    // On the I/O thread: stops accepting, ends idle connections and drops
+    // the media work that has not started.
+    void Stop();
     void PrepareResponseFolder();
-    void OnRequest(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response);
-    void Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response);
-    bool TakesPost(HttpServer::Request const& Request) const;
-    static void AnswerOptions(HttpServer::Response& Response);
-    static void AnswerError(HttpServer::Response& Response, HResultError const& Error);
 
     HttpServer::Limits m_Bounds;
     ServerContext m_Context;
-    std::vector<std::string> m_BasePaths;
     // Declared before what holds responses: it must outlive them.
     boost::asio::io_context m_IoContext{1};
     std::unique_ptr<HttpServer::Locations> m_Locations;
     RouteTable m_Routes;
     std::vector<std::unique_ptr<RouteGroup>> m_RouteGroups;
+    std::unique_ptr<RequestRouter> m_Router;
 };
 } // namespace Application

@@ -1,5 +1,7 @@
 #include "app/TestPageRoutes.h"
 
+#include "app/MediaAnswer.h"
+#include "app/MediaRoutes.h"
 #include "app/Resources.h"
 #include "app/WholeAnswer.h"
 #include "base/Check.h"
@@ -84,8 +86,7 @@ std::vector<std::vector<std::uint8_t>> SplitWrites(std::vector<std::uint8_t> con
 }
 } // namespace
 
-TestPageRoutes::TestPageRoutes(ServerContext& Context, RouteTable& Table, VideoSessionContext const& VideoContext, CodecsProbe& Codecs) :
-    m_Context(Context), m_VideoContext(VideoContext), m_Codecs(Codecs)
+TestPageRoutes::TestPageRoutes(ServerContext& Context, RouteTable& Table, MediaRoutes& Media) : m_Context(Context), m_Media(Media)
 {
     Table.AddRoute("audio.mp4.html", [this](RouteContext& Request) { AudioPage(Request); });
     Table.AddRoute("video.mp4.html", [this](RouteContext& Request) { VideoPage(Request); });
@@ -93,10 +94,15 @@ TestPageRoutes::TestPageRoutes(ServerContext& Context, RouteTable& Table, VideoS
     Table.AddRoute("webcodecs-videodecoder-A", [this](RouteContext& Request) { WebCodecsFrame(Request); });
 }
 
+void TestPageRoutes::Stop()
+{
+    m_PageTasks.DropWaiting();
+}
+
 void TestPageRoutes::AudioPage(RouteContext& Context)
 {
     auto const Asset = Configuration::ForAudioFile(Context.QueryVector, m_Context.Settings.DefaultVariants.H264.AudioVariants);
-    auto const Codecs = m_Codecs.ProbeAudio(Asset.VariantSet.AudioVariants.front());
+    auto const Codecs = m_Media.GetCodecsProbe().ProbeAudio(Asset.VariantSet.AudioVariants.front());
     WholeAnswer{PageType, true}.Send(Context, MediaSourcePage("audio", Context.Request.GetQueryString(), Codecs));
 }
 
@@ -142,17 +148,23 @@ VideoVariant TestPageRoutes::WebCodecsVariant(HttpServer::QueryVector const& Que
 void TestPageRoutes::WebCodecsPage(RouteContext& Context)
 {
     auto const Variant = WebCodecsVariant(Context.QueryVector);
-    VideoSession Session(m_VideoContext, Variant, 0);
-    Session.SetRaw(true);
-    Session.Run();
-    m_Frames = SplitWrites(Session.GetOutput(), Session.GetOutputWriteSizes());
-    auto Page = ReplacePlaceholders(std::string(Resources::WebCodecsPage()), {{"Codec", Session.GetCodecsString()},
-                                                                              {"FrameSizeW", StringFormat("%u", Variant.FrameSizeW)},
-                                                                              {"FrameSizeH", StringFormat("%u", Variant.FrameSizeH)},
-                                                                              {"FrameRateN", StringFormat("%u", Variant.FrameRateN)},
-                                                                              {"FrameRateD", StringFormat("%u", Variant.FrameRateD)},
-                                                                              {"FrameCount", StringFormat("%zu", m_Frames.size())}});
-    WholeAnswer{PageType, true, "webcodecs-videodecoder-A.html", true}.Send(Context, std::move(Page));
+    auto const Session = std::make_shared<VideoSession>(m_Media.GetVideoContext(), Variant, 0);
+    Session->SetRaw(true);
+    m_Media.Submit(m_PageTasks, Context, "webcodecs-videodecoder-A.html", [this, Session, Variant](MediaAnswer& Answer) {
+        Answer.RunSession(*Session);
+        auto Frames = std::make_shared<FrameList const>(SplitWrites(Session->GetOutput(), Session->GetOutputWriteSizes()));
+        auto Page = ReplacePlaceholders(std::string(Resources::WebCodecsPage()), {{"Codec", Session->GetCodecsString()},
+                                                                                  {"FrameSizeW", StringFormat("%u", Variant.FrameSizeW)},
+                                                                                  {"FrameSizeH", StringFormat("%u", Variant.FrameSizeH)},
+                                                                                  {"FrameRateN", StringFormat("%u", Variant.FrameRateN)},
+                                                                                  {"FrameRateD", StringFormat("%u", Variant.FrameRateD)},
+                                                                                  {"FrameCount", StringFormat("%zu", Frames->size())}});
+        {
+            std::lock_guard Lock(m_FramesMutex);
+            m_Frames = std::move(Frames);
+        }
+        Answer.SendWhole({PageType, true, {}, true}, std::move(Page));
+    });
 }
 
 void TestPageRoutes::WebCodecsFrame(RouteContext& Context)
@@ -160,7 +172,12 @@ void TestPageRoutes::WebCodecsFrame(RouteContext& Context)
     auto const Frame = QueryInteger(Context.QueryVector, "frame");
     CHECK_CONDITION(Frame.has_value(), FailureCode::FrameMissing);
     auto const Index = static_cast<std::uint32_t>(*Frame);
-    CHECK_CONDITION(Index < m_Frames.size(), FailureCode::FrameOutOfRange);
-    WholeAnswer{"application/octet-stream", true, "webcodecs-videodecoder-A"}.Send(Context, m_Frames[Index]);
+    std::shared_ptr<FrameList const> Frames;
+    {
+        std::lock_guard Lock(m_FramesMutex);
+        Frames = m_Frames;
+    }
+    CHECK_CONDITION(Index < Frames->size(), FailureCode::FrameOutOfRange);
+    WholeAnswer{"application/octet-stream", true, "webcodecs-videodecoder-A"}.Send(Context, (*Frames)[Index]);
 }
 } // namespace Application

@@ -6,9 +6,7 @@ namespace Application
 {
 void WholeAnswer::Send(RouteContext& Context, std::string Body) const
 {
-    Prepare(Context.Server, *Context.Response, Body.data(), Body.size());
-    Context.Response->AddEntityChunk(std::move(Body));
-    Context.Response->Send();
+    Send(Context.Server, *Context.Response, std::move(Body));
 }
 
 void WholeAnswer::Send(RouteContext& Context, std::vector<std::uint8_t> Body) const
@@ -17,6 +15,13 @@ void WholeAnswer::Send(RouteContext& Context, std::vector<std::uint8_t> Body) co
 }
 
 void WholeAnswer::Send(ServerContext& Server, HttpServer::Response& Response, std::vector<std::uint8_t> Body) const
+{
+    Prepare(Server, Response, Body.data(), Body.size());
+    Response.AddEntityChunk(std::move(Body));
+    Response.Send();
+}
+
+void WholeAnswer::Send(ServerContext& Server, HttpServer::Response& Response, std::string Body) const
 {
     Prepare(Server, Response, Body.data(), Body.size());
     Response.AddEntityChunk(std::move(Body));
@@ -34,7 +39,7 @@ void WholeAnswer::Prepare(ServerContext& Server, HttpServer::Response& Response,
         Writer->Write({FileName, {}, Data, Size});
     }
     Response.SetStatus(200, "OK");
-    Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, std::string(ContentType));
+    Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, ContentType);
     if(CrossOrigin)
         AddCrossOriginHeaders(Response);
 }

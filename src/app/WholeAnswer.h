@@ -16,7 +16,7 @@ namespace Application
 // is set.
 struct WholeAnswer
 {
-    std::string_view ContentType;
+    std::string ContentType;
     bool CrossOrigin = false;
     std::string FileName;
     bool DeletePreviousFiles = false;
@@ -25,6 +25,7 @@ struct WholeAnswer
     void Send(RouteContext& Context, std::vector<std::uint8_t> Body) const;
     // From a task on a worker thread, where only the response is left of the request.
     void Send(ServerContext& Server, HttpServer::Response& Response, std::vector<std::uint8_t> Body) const;
+    void Send(ServerContext& Server, HttpServer::Response& Response, std::string Body) const;
 
 private:
     void Prepare(ServerContext& Server, HttpServer::Response& Response, void const* Data, std::size_t Size) const;

@@ -27,6 +27,9 @@ char const* HResultError::StandardMessage(HRESULT Code) noexcept
     case E_UNEXPECTED: return "Catastrophic failure";
     case E_OUTOFMEMORY: return "Not enough memory resources are available to complete this operation.";
     case E_INVALIDARG: return "The parameter is incorrect.";
+    case static_cast<HRESULT>(0x80070002): return "The system cannot find the file specified.";
+    case static_cast<HRESULT>(0x80070005): return "Access is denied.";
+    case static_cast<HRESULT>(0x800700B7): return "Cannot create a file when that file already exists.";
     case E_BOUNDS: return "The operation attempted to access data outside the valid range";
     case E_NOT_VALID_STATE: return "A method was called at an unexpected time.";
     case MF_E_SHUTDOWN: return "The object was shut down.";

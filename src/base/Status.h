@@ -28,8 +28,7 @@ constexpr HRESULT FailureCodeFromLine(unsigned Line)
     return static_cast<HRESULT>(0x80FF0000u + (Line & 0xFFFFu));
 }
 
-// A POSIX error number in the facility the platform uses for system errors.
-constexpr HRESULT HResultFromErrno(int Error)
-{
-    return Error > 0 ? static_cast<HRESULT>(0x80070000u | (static_cast<unsigned>(Error) & 0xFFFFu)) : E_FAIL;
-}
+// A POSIX error number as the platform status of the same meaning (EACCES
+// is 0x80070005, EADDRINUSE 0x800700B7, ENOENT 0x80070002), from the table
+// in ErrnoStatus.cpp; an error number it does not name gives E_FAIL.
+HRESULT HResultFromErrno(int Error) noexcept;

@@ -1,5 +1,8 @@
 #include "http/Connection.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/read.hpp>
@@ -8,6 +11,7 @@
 #include "base/StringFormat.h"
 #include "base/Trace.h"
 #include "http/Request.h"
+#include "http/RequestHeadFromMessage.h"
 #include "http/Response.h"
 
 namespace HttpServer
@@ -15,29 +19,79 @@ namespace HttpServer
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
 
+namespace
+{
+// Bytes asked of the socket per read while looking for the end of a head,
+// and while watching a connection whose answer is being made.
+constexpr std::size_t ReadPieceBytes = 4096;
+
+// The size of the head at the start of Data (up to and including the empty
+// line that ends it), when it ends within Limit bytes. A bare LF line end
+// also ends it, for the parser to refuse.
+std::optional<std::size_t> FindHeadEnd(std::string_view Data, std::size_t Limit)
+{
+    Data = Data.substr(0, Limit);
+    std::size_t End = std::string_view::npos;
+    if(auto const Position = Data.find("\r\n\r\n"); Position != std::string_view::npos)
+        End = Position + 4;
+    if(auto const Position = Data.find("\n\n"); Position != std::string_view::npos)
+        End = std::min(End, Position + 2);
+    if(End == std::string_view::npos)
+        return std::nullopt;
+    return End;
+}
+
+// uri-host [":" port] of RFC 3986: a name, an IPv4 address or a bracketed
+// IPv6 address; empty is allowed.
+bool IsValidHost(std::string_view Value)
+{
+    return std::all_of(Value.begin(), Value.end(), [](char Character) {
+        return (Character >= 'a' && Character <= 'z') || (Character >= 'A' && Character <= 'Z') || (Character >= '0' && Character <= '9') ||
+               std::string_view("-._~!$&'()*+,;=%:[]").find(Character) != std::string_view::npos;
+    });
+}
+
+// Whether the request line ends in a version of the form HTTP/<digit>.<digit>
+// (RFC 9112 section 2.3), which the parser takes for one it cannot read
+// unless it is 1.0 or 1.1: a well-formed other version is answered 505.
+bool NamesAnotherVersion(std::string_view Head)
+{
+    std::string_view Line = Head.substr(0, Head.find('\n'));
+    if(Line.ends_with('\r'))
+        Line.remove_suffix(1);
+    std::string_view const Version = Line.substr(Line.rfind(' ') + 1);
+    auto const IsDigit = [](char Character) { return Character >= '0' && Character <= '9'; };
+    return Line.find(' ') != Line.rfind(' ') && Version.size() == 8 && Version.starts_with("HTTP/") && IsDigit(Version[5]) && Version[6] == '.' &&
+           IsDigit(Version[7]);
+}
+
+std::string LocalAddressText(boost::asio::ip::address const& Address)
+{
+    if(Address.is_v6() && Address.to_v6().is_v4_mapped())
+        return boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, Address.to_v6()).to_string();
+    if(Address.is_v6())
+        return "[" + Address.to_string() + "]";
+    return Address.to_string();
+}
+} // namespace
+
 Connection::Connection(boost::asio::io_context& IoContext, boost::asio::ip::tcp::socket Socket, std::shared_ptr<ConnectionSet> Set) :
-    m_Executor(IoContext.get_executor()), m_Stream(std::move(Socket)), m_Set(std::move(Set))
+    m_Executor(IoContext.get_executor()), m_Stream(std::move(Socket)), m_Set(std::move(Set)), m_ShutdownTimer(IoContext)
 {
     boost::system::error_code Error;
     auto const Local = m_Stream.socket().local_endpoint(Error);
     if(!Error)
     {
-        auto const Address = Local.address();
-        if(Address.is_v6() && Address.to_v6().is_v4_mapped())
-            m_LocalAddress = boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, Address.to_v6()).to_string();
-        else if(Address.is_v6())
-            m_LocalAddress = "[" + Address.to_string() + "]";
-        else
-            m_LocalAddress = Address.to_string();
+        m_LocalAddress = LocalAddressText(Local.address());
         m_LocalPort = Local.port();
     }
     m_Stream.socket().set_option(boost::asio::ip::tcp::no_delay(true), Error);
-    m_Set->Members.insert(this);
+    m_Set->Add(this, ConnectionSet::ClientAddress(m_Stream.socket()));
 }
 
 Connection::~Connection()
 {
-    m_Set->Members.erase(this);
+    m_Set->Remove(this);
 }
 
 void Connection::Start()
@@ -47,9 +101,29 @@ void Connection::Start()
 
 void Connection::Stop()
 {
-    if(m_Answering)
-        return; // EndResponse closes once the answer is out
-    Close();
+    if(!m_Answering)
+    {
+        Close();
+        return;
+    }
+    // EndResponse closes once the answer is out; a write that the client
+    // does not take gets the shutdown send time.
+    if(!m_Writing)
+        return;
+    m_ShutdownTimer.expires_after(m_Set->Bounds.ShutdownSendTime);
+    m_ShutdownTimer.async_wait([Self = shared_from_this(), Write = m_WriteCount](boost::system::error_code Error) {
+        if(!Error && Self->m_Writing && Self->m_WriteCount == Write)
+        {
+            TRACE("The client did not take its answer in the shutdown send time\n");
+            Self->Close();
+        }
+    });
+}
+
+void Connection::Evict()
+{
+    if(IsIdle())
+        CloseGracefully();
 }
 
 void Connection::ReadRequest()
@@ -61,11 +135,72 @@ void Connection::ReadRequest()
         CloseGracefully();
         return;
     }
-    m_Parser.emplace();
-    m_Parser->header_limit(m_Set->Bounds.MaximalHeaderBytes);
-    m_Parser->body_limit(m_Set->Bounds.MaximalBodyBytes);
+    m_IdleSince = Clock::now();
     m_Stream.expires_after(m_Set->Bounds.ReceiveTime);
-    http::async_read(m_Stream, m_Buffer, *m_Parser, [Self = shared_from_this()](beast::error_code Error, std::size_t) { Self->OnRead(Error); });
+    ReadHead();
+}
+
+void Connection::ReadHead()
+{
+    // Empty lines before a request line are skipped (RFC 9112 section 2.2).
+    while(m_Buffer.size() >= 2 && std::string_view(static_cast<char const*>(m_Buffer.data().data()), 2) == "\r\n")
+        m_Buffer.consume(2);
+    std::string_view const Data(static_cast<char const*>(m_Buffer.data().data()), m_Buffer.size());
+    std::size_t const Limit = m_Set->Bounds.MaximalHeaderBytes;
+    if(auto const HeadSize = FindHeadEnd(Data, Limit))
+    {
+        ParseHead(*HeadSize);
+        return;
+    }
+    if(Data.size() >= Limit)
+    {
+        Refuse(431, "Request Header Fields Too Large", "The request line and header fields are too large.\n");
+        return;
+    }
+    m_Stream.async_read_some(m_Buffer.prepare(ReadPieceBytes),
+                             [Self = shared_from_this()](beast::error_code Error, std::size_t Count) { Self->OnHeadBytes(Error, Count); });
+}
+
+void Connection::OnHeadBytes(beast::error_code Error, std::size_t Count)
+{
+    if(Error)
+    {
+        OnRead(Error);
+        return;
+    }
+    m_Buffer.commit(Count);
+    ReadHead();
+}
+
+void Connection::ParseHead(std::size_t HeadSize)
+{
+    m_Parser.emplace();
+    // The head is complete and within the limit already: the parser's own
+    // count must not refuse it.
+    m_Parser->header_limit(static_cast<std::uint32_t>(HeadSize + 1));
+    m_Parser->body_limit(m_Set->Bounds.MaximalBodyBytes);
+    beast::error_code Error;
+    std::string_view const Head(static_cast<char const*>(m_Buffer.data().data()), HeadSize);
+    std::size_t const Used = m_Parser->put(boost::asio::buffer(Head.data(), Head.size()), Error);
+    if(Error == http::error::bad_version && NamesAnotherVersion(Head))
+    {
+        Refuse(505, "HTTP Version Not Supported", "Only HTTP/1.0 and HTTP/1.1 are served.\n");
+        return;
+    }
+    m_Buffer.consume(Used);
+    if(!Error && !m_Parser->is_header_done())
+        Error = http::error::bad_line_ending;
+    if(Error)
+    {
+        OnRead(Error);
+        return;
+    }
+    if(m_Parser->is_done())
+    {
+        Dispatch();
+        return;
+    }
+    http::async_read(m_Stream, m_Buffer, *m_Parser, [Self = shared_from_this()](beast::error_code ReadError, std::size_t) { Self->OnRead(ReadError); });
 }
 
 void Connection::OnRead(beast::error_code Error)
@@ -86,18 +221,26 @@ void Connection::OnRead(beast::error_code Error)
         Close(); // the client went away, timed out, or the server stops
 }
 
+bool Connection::RefuseNonconforming()
+{
+    auto const& Message = m_Parser->get();
+    // RFC 9112 section 3.2: an HTTP/1.1 request without Host, any request
+    // with several or with one that is no host, is answered 400.
+    auto const Hosts = Message.equal_range(http::field::host);
+    auto const Count = std::distance(Hosts.first, Hosts.second);
+    if(Count > 1 || (Count == 0 && Message.version() == 11) || (Count == 1 && !IsValidHost(Hosts.first->value())))
+    {
+        Refuse(400, "Bad Request", "The request must name its host in one Host header field.\n");
+        return true;
+    }
+    return false;
+}
+
 void Connection::Dispatch()
 {
-    auto& Message = m_Parser->get();
-    Request::Head Head;
-    Head.Method = std::string(Message.method_string());
-    Head.Version = Message.version();
-    Head.Target = std::string(Message.target());
-    for(auto const& Field : Message)
-        Head.Headers.emplace_back(std::string(Field.name_string()), std::string(Field.value()));
-    Head.BodySize = Message.body().size();
-    Head.Body = std::move(Message.body());
-    Head.KeepAlive = Message.keep_alive();
+    if(RefuseNonconforming())
+        return;
+    Request::Head Head = RequestHeadFromMessage(m_Parser->get());
     m_Parser.reset();
     std::shared_ptr<Request> Received;
     try
@@ -111,7 +254,9 @@ void Connection::Dispatch()
         return;
     }
     m_Answering = true;
-    auto const Answer = std::make_shared<Response>(shared_from_this(), Received->IsKeepAlive(), Received->GetVerb() == Verb::Head);
+    m_FinalQueued = false;
+    m_Delivery = std::make_shared<Delivery>();
+    auto const Answer = std::make_shared<Response>(shared_from_this(), m_Delivery, Received->IsKeepAlive(), Received->GetVerb() == Verb::Head);
     try
     {
         m_Set->Handler(Received, Answer);
@@ -122,10 +267,15 @@ void Connection::Dispatch()
         TRACE("Exception %s\n", Exception.what());
         Answer->Abort();
     }
+    // An answer made elsewhere takes a while: meanwhile, a client that
+    // leaves must be noticed.
+    if(m_Answering && !m_FinalQueued)
+        Watch();
 }
 
 void Connection::Refuse(unsigned Status, char const* Reason, char const* Text)
 {
+    m_Parser.reset();
     auto Batch = std::make_shared<WriteBatch>();
     Batch->Head = StringFormat("HTTP/1.1 %u %s\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: %zu\r\nConnection: close\r\n\r\n%s",
                                Status, Reason, std::char_traits<char>::length(Text), Text);
@@ -135,16 +285,47 @@ void Connection::Refuse(unsigned Status, char const* Reason, char const* Text)
     Write(std::move(Batch));
 }
 
-void Connection::Write(std::shared_ptr<WriteBatch> Batch)
+void Connection::Watch()
 {
+    // A client that pipelines a whole head's worth of requests is not read
+    // further until its answer is out.
+    if(!m_Open || m_Watching || m_Buffer.size() >= m_Set->Bounds.MaximalHeaderBytes)
+        return;
+    m_Watching = true;
+    m_Stream.socket().async_read_some(m_Buffer.prepare(ReadPieceBytes),
+                                      [Self = shared_from_this()](beast::error_code Error, std::size_t Count) { Self->OnWatched(Error, Count); });
+}
+
+void Connection::OnWatched(beast::error_code Error, std::size_t Count)
+{
+    m_Watching = false;
+    if(!Error)
+        m_Buffer.commit(Count);
     if(!m_Open)
+        return;
+    if(std::exchange(m_ReadAfterWatch, false))
     {
-        if(Batch->Completion)
-            Batch->Completion(false);
+        ReadRequest();
         return;
     }
+    if(Error)
+    {
+        TRACE("The client left before its answer was complete: %s\n", Error.message().c_str());
+        Close();
+        return;
+    }
+    if(m_Answering)
+        Watch();
+}
+
+void Connection::Write(std::shared_ptr<WriteBatch> Batch)
+{
+    if(!m_Open || m_CloseWhenWritten)
+        return; // dropped: the batch's bytes no longer count
+    if(Batch->Final)
+        m_FinalQueued = true;
     m_Queue.push_back(std::move(Batch));
-    if(m_Queue.size() == 1)
+    if(!m_Writing)
         WriteNext();
 }
 
@@ -156,8 +337,10 @@ void Connection::WriteNext()
     if(!Batch.Head.empty())
         Buffers.emplace_back(Batch.Head.data(), Batch.Head.size());
     Buffers.insert(Buffers.end(), Batch.Pieces.begin(), Batch.Pieces.end());
-    m_Stream.expires_after(m_Set->Bounds.SendTime);
+    auto const& Bounds = m_Set->Bounds;
+    m_Stream.expires_after(m_Set->Stopping ? std::min(Bounds.SendTime, Bounds.ShutdownSendTime) : Bounds.SendTime);
     m_Writing = true;
+    ++m_WriteCount;
     boost::asio::async_write(m_Stream, Buffers, [Self = shared_from_this()](beast::error_code Error, std::size_t) { Self->OnWritten(Error); });
 }
 
@@ -167,10 +350,12 @@ void Connection::OnWritten(beast::error_code Error)
     auto const Batch = std::move(m_Queue.front());
     m_Queue.pop_front();
     if(Error)
+    {
         TRACE("Error %s\n", Error.message().c_str());
-    if(Batch->Completion)
-        Batch->Completion(!Error);
-    if(Error)
+        Close();
+        return;
+    }
+    if(m_CloseWhenWritten && m_Queue.empty())
     {
         Close();
         return;
@@ -184,13 +369,30 @@ void Connection::OnWritten(beast::error_code Error)
 void Connection::EndResponse(bool CloseAfter)
 {
     m_Answering = false;
+    m_Delivery.reset();
+    m_ShutdownTimer.cancel();
     if(CloseAfter || m_Set->Stopping)
         CloseGracefully();
+    else if(m_Watching)
+    {
+        // The watch holds the socket's read: take it back first.
+        m_ReadAfterWatch = true;
+        boost::system::error_code Ignored;
+        m_Stream.socket().cancel(Ignored);
+    }
     else
         ReadRequest();
 }
 
 void Connection::Abort()
+{
+    if(m_Queue.empty())
+        Close();
+    else
+        m_CloseWhenWritten = true;
+}
+
+void Connection::Drop()
 {
     Close();
 }
@@ -207,17 +409,16 @@ void Connection::Close()
     if(!m_Open)
         return;
     m_Open = false;
+    m_Set->Remove(this);
+    m_ShutdownTimer.cancel();
     boost::system::error_code Error;
     m_Stream.socket().close(Error);
     // A write in flight completes with an error and takes its batch; the
     // ones behind it are never written.
     std::size_t const Keep = m_Writing ? 1 : 0;
     while(m_Queue.size() > Keep)
-    {
-        auto const Batch = std::move(m_Queue.back());
         m_Queue.pop_back();
-        if(Batch->Completion)
-            Batch->Completion(false);
-    }
+    if(auto const Current = std::exchange(m_Delivery, nullptr))
+        Current->MarkClientGone();
 }
 } // namespace HttpServer

@@ -2,18 +2,21 @@
 
 #include <utility>
 
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <optional>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
 #include "http/ConnectionSet.h"
+#include "http/Delivery.h"
 #include "http/WriteBatch.h"
 
 namespace HttpServer
@@ -21,11 +24,15 @@ namespace HttpServer
 // One client connection: reads one request at a time, hands it to the
 // request handler with a Response bound to this connection, and reads the
 // next request only after the last send of that response (keep-alive).
-// Everything here runs on the I/O thread; Response posts to it.
+// While an answer is being made it keeps reading, so that a client that
+// leaves is noticed at once and its answer's producer can stop; bytes of a
+// pipelined next request are kept for later. Everything here runs on the
+// I/O thread; Response posts to it.
 class Connection : public std::enable_shared_from_this<Connection>
 {
 public:
     using Executor = boost::asio::io_context::executor_type;
+    using Clock = std::chrono::steady_clock;
 
     Connection(boost::asio::io_context& IoContext, boost::asio::ip::tcp::socket Socket, std::shared_ptr<ConnectionSet> Set);
     ~Connection();
@@ -33,25 +40,43 @@ public:
     Connection& operator=(Connection const&) = delete;
 
     void Start();
-    // Ends the connection when it is between requests, else after the answer.
+    // Ends the connection when it is between requests, else after the
+    // answer, which then has the shutdown send time to get out.
     void Stop();
+    // Closes an idle connection to make room for a new one.
+    void Evict();
     // Queues a send of the current response.
     void Write(std::shared_ptr<WriteBatch> Batch);
-    // Drops the connection at once: a client of a failed response sees the
-    // body end early rather than a body that looks complete.
+    // Ends the answer without completing it: what was queued still goes
+    // out, then the connection closes, so a client of a failed response
+    // sees the body end early rather than a body that looks complete.
     void Abort();
+    // Closes the connection at once, dropping what is queued: the client has
+    // fallen too far behind to be waited for.
+    void Drop();
 
     Executor GetExecutor() const noexcept { return m_Executor; }
     bool IsOpen() const noexcept { return m_Open; }
+    // Open and between requests: no answer is being made or sent.
+    bool IsIdle() const noexcept { return m_Open && !m_Answering; }
+    Clock::time_point GetIdleSince() const noexcept { return m_IdleSince; }
     // Whether the server stops, so that this answer is the connection's last.
     bool IsStopping() const noexcept { return m_Set->Stopping.load(); }
-    std::chrono::milliseconds GetSendTime() const noexcept { return m_Set->Bounds.SendTime; }
+    Limits const& GetBounds() const noexcept { return m_Set->Bounds; }
 
 private:
     void ReadRequest();
+    void ReadHead();
+    void OnHeadBytes(boost::beast::error_code Error, std::size_t Count);
+    void ParseHead(std::size_t HeadSize);
     void OnRead(boost::beast::error_code Error);
     void Dispatch();
+    // Refuses a request that HTTP/1.1 does not allow a server to answer: no
+    // Host or several (400). True when refused.
+    bool RefuseNonconforming();
     void Refuse(unsigned Status, char const* Reason, char const* Text);
+    void Watch();
+    void OnWatched(boost::beast::error_code Error, std::size_t Count);
     void WriteNext();
     void OnWritten(boost::beast::error_code Error);
     void EndResponse(bool CloseAfter);
@@ -61,13 +86,25 @@ private:
     Executor m_Executor;
     boost::beast::tcp_stream m_Stream;
     std::shared_ptr<ConnectionSet> m_Set;
+    boost::asio::steady_timer m_ShutdownTimer;
     std::string m_LocalAddress;
     std::uint16_t m_LocalPort = 0;
     boost::beast::flat_buffer m_Buffer;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_Parser;
     std::deque<std::shared_ptr<WriteBatch>> m_Queue;
+    // What the producer of the current answer shares with this connection.
+    std::shared_ptr<Delivery> m_Delivery;
+    Clock::time_point m_IdleSince = Clock::now();
+    std::uint64_t m_WriteCount = 0;
     bool m_Open = true;
     bool m_Writing = false;
     bool m_Answering = false;
+    bool m_FinalQueued = false;
+    bool m_Watching = false;
+    // The answer ended while watching: read the next request once the watch
+    // has been cancelled.
+    bool m_ReadAfterWatch = false;
+    // The answer was aborted: close once the queue is written.
+    bool m_CloseWhenWritten = false;
 };
 } // namespace HttpServer

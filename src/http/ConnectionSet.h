@@ -2,8 +2,13 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
-#include <unordered_set>
+#include <unordered_map>
+#include <vector>
+
+#include <boost/asio/ip/address.hpp>
+#include <boost/asio/ip/tcp.hpp>
 
 #include "http/Limits.h"
 
@@ -15,15 +20,40 @@ class Response;
 
 using RequestHandler = std::function<void(std::shared_ptr<Request> const& Request, std::shared_ptr<Response> const& Response)>;
 
-// What the listeners and their connections share; touched on the I/O thread
-// only, except Stopping, which responses read on their senders' threads. Connections leave the set when they are destroyed, so the set can
-// outlive or be outlived by the listeners.
-struct ConnectionSet
+// The open connections of all listeners and what they share. Touched on the
+// I/O thread only, except Stopping and Bounds, which responses read on their
+// producers' threads. A connection is a member from its acceptance until it
+// closes, so the set counts exactly what holds a socket.
+class ConnectionSet
 {
+public:
     Limits Bounds;
     RequestHandler Handler;
-    std::unordered_set<Connection*> Members;
     // Set when the server stops: connections close after their current answer.
     std::atomic<bool> Stopping{false};
+
+    // Makes room for one more connection from Address within the per-address
+    // and the overall limit, by closing the longest-idle connection of that
+    // address or else of all. False when the connections that would have to
+    // go are all answering: the newcomer is refused.
+    bool MakeRoom(boost::asio::ip::address const& Address);
+    // The client's address, an IPv4 client of an IPv6 socket as IPv4, so
+    // that it counts as the same client on every listener.
+    static boost::asio::ip::address ClientAddress(boost::asio::ip::tcp::socket const& Socket);
+    void Add(Connection* Member, boost::asio::ip::address const& Address);
+    // Once per member; later calls do nothing.
+    void Remove(Connection* Member);
+    bool Contains(Connection* Member) const { return m_Members.contains(Member); }
+    std::size_t Size() const noexcept { return m_Members.size(); }
+    std::size_t CountFrom(boost::asio::ip::address const& Address) const;
+    std::vector<Connection*> GetMembers() const;
+
+private:
+    // The idle member (between requests) that has waited longest, among
+    // those from Address or, without one, among all; null when none is idle.
+    Connection* LongestIdle(boost::asio::ip::address const* Address) const;
+
+    std::unordered_map<Connection*, boost::asio::ip::address> m_Members;
+    std::map<boost::asio::ip::address, std::size_t> m_PerAddress;
 };
 } // namespace HttpServer

@@ -10,8 +10,9 @@ namespace HttpServer
 // one gets a clear HTTP error or a closed connection; the others go on.
 struct Limits
 {
-    // Request line and header fields of one request; more is answered with
-    // 431 and the connection is closed.
+    // The head of one request: the request line, every header line and the
+    // empty line that ends them, each with its line end. More is answered
+    // with 431 and the connection is closed.
     std::uint32_t MaximalHeaderBytes = 16 * 1024;
     // A request body is read and kept with the request; a longer one is
     // answered with 413.
@@ -20,10 +21,23 @@ struct Limits
     // connection or from the end of the previous answer: it bounds idle
     // keep-alive connections and clients that send slowly.
     std::chrono::milliseconds ReceiveTime{30'000};
-    // Time one write to a client may take before the connection is dropped,
-    // so that a client that stops reading cannot hold a worker forever.
+    // Time one write to a client may take before the connection is dropped.
     std::chrono::milliseconds SendTime{60'000};
-    // Open connections; one more is answered with 503 and closed.
+    // Bytes of answers queued for one connection and not yet written. A send
+    // that finds more than this still queued closes the connection: the
+    // client has fallen too far behind. A connection therefore holds at most
+    // this much plus the one piece handed over last (a whole body is one
+    // piece), whatever its producer makes.
+    std::size_t MaximalQueuedBytes = 16 * 1024 * 1024;
+    // Open connections. When all are taken, a new client closes the
+    // connection that has been idle longest (between requests); only when
+    // every connection is answering is it told 503 and closed.
     std::size_t MaximalConnections = 512;
+    // Open connections from one client address, with the same rule among
+    // that address's connections, so that one client cannot take them all.
+    std::size_t MaximalConnectionsPerAddress = 128;
+    // Once the server stops, time a connection has to take the bytes queued
+    // for it; a client that does not read then does not hold up the exit.
+    std::chrono::milliseconds ShutdownSendTime{2'000};
 };
 } // namespace HttpServer

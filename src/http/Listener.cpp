@@ -7,6 +7,7 @@
 #include "base/StringFormat.h"
 #include "base/Trace.h"
 #include "http/Connection.h"
+#include "http/ErrorCodeStatus.h"
 
 namespace HttpServer
 {
@@ -21,7 +22,7 @@ void RaiseSocketError(boost::system::error_code const& Error, boost::asio::ip::t
     if(!Error)
         return;
     std::string const Address = Endpoint.address().is_v6() ? "[" + Endpoint.address().to_string() + "]" : Endpoint.address().to_string();
-    throw HResultError(HResultFromErrno(Error.value()), StringFormat("Cannot %s %s:%u: %s", Action, Address.c_str(), static_cast<unsigned>(Endpoint.port()), Error.message().c_str()));
+    throw HResultError(HResultFromErrorCode(Error), StringFormat("Cannot %s %s:%u: %s", Action, Address.c_str(), static_cast<unsigned>(Endpoint.port()), Error.message().c_str()));
 }
 } // namespace
 
@@ -79,7 +80,7 @@ void Listener::OnAccept(boost::system::error_code Error, boost::asio::ip::tcp::s
         });
         return;
     }
-    if(m_Set->Members.size() >= m_Set->Bounds.MaximalConnections)
+    if(!m_Set->MakeRoom(ConnectionSet::ClientAddress(Socket)))
         RefuseBusy(std::move(Socket));
     else
         std::make_shared<Connection>(m_IoContext, std::move(Socket), m_Set)->Start();

@@ -13,7 +13,8 @@
 namespace HttpServer
 {
 // One listening socket. Accepts connections into the shared set until
-// closed; past the connection limit it answers 503 and closes.
+// closed. When the set is full for the client (Limits), an idle connection
+// makes room; when none is idle the client is told 503 and closed.
 class Listener : public std::enable_shared_from_this<Listener>
 {
 public:

@@ -35,6 +35,10 @@ Location Location::Parse(std::string_view Text)
     std::string_view Authority = Rest.substr(0, PathPosition);
     Location Result;
     Result.Path = PathPosition == std::string_view::npos ? std::string("/") : std::string(Rest.substr(PathPosition));
+    // The path is a prefix of request paths: without a final "/" it would
+    // take "/hlsversion" for "/hls" and never "/hls/version".
+    if(!Result.Path.ends_with('/'))
+        RaiseInvalid(Text, "the path does not end with \"/\"");
     std::string_view HostText = Authority;
     std::optional<std::string_view> PortText;
     if(Authority.starts_with('['))

@@ -13,12 +13,12 @@ struct Location
 {
     std::string Host; // without brackets; "+" or "*" for every address
     std::uint16_t Port = 80; // 0 binds a free port (tests)
-    std::string Path; // from the first "/" after the host part, at least "/"
+    std::string Path; // from the first "/" after the host part, ending with "/"
 
     bool IsWildcard() const { return Host == "+" || Host == "*"; }
 
     // Raises E_INVALIDARG with a message naming the text when it is not an
-    // "http://" location with a valid port.
+    // "http://" location with a valid port and a path that ends with "/".
     static Location Parse(std::string_view Text);
 };
 } // namespace HttpServer

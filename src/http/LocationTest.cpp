@@ -20,6 +20,6 @@ TEST(Location, FormsOfHostAndPort)
     auto const Named = HttpServer::Location::Parse("HTTP://localhost/");
     EXPECT_EQ(Named.Host, "localhost");
     EXPECT_EQ(Named.Port, 80);
-    for(char const* Bad : {"https://+:443/a/", "http://:80/a/", "http://+:99999/a/", "http://+:8x/a/", "http://[::1/a/", "+:80/hls/"})
+    for(char const* Bad : {"https://+:443/a/", "http://:80/a/", "http://+:99999/a/", "http://+:8x/a/", "http://[::1/a/", "+:80/hls/", "http://+:8080/hls", "http://+:8080/a/b"})
         EXPECT_THROW(HttpServer::Location::Parse(Bad), HResultError) << Bad;
 }

@@ -5,6 +5,7 @@
 #include "base/HResultError.h"
 #include "base/StringFormat.h"
 #include "http/Connection.h"
+#include "http/ErrorCodeStatus.h"
 #include "http/Listener.h"
 
 namespace HttpServer
@@ -24,7 +25,7 @@ std::vector<ip::tcp::endpoint> ResolveEndpoints(boost::asio::io_context& IoConte
     ip::tcp::resolver Resolver(IoContext);
     auto const Results = Resolver.resolve(Target.Host, std::to_string(Target.Port), ip::tcp::resolver::passive | ip::tcp::resolver::address_configured, Error);
     if(Error || Results.empty())
-        throw HResultError(HResultFromErrno(Error ? Error.value() : EADDRNOTAVAIL), StringFormat("Cannot resolve host %s: %s", Target.Host.c_str(), Error ? Error.message().c_str() : "no address"));
+        throw HResultError(Error ? HResultFromErrorCode(Error) : HResultFromErrno(EADDRNOTAVAIL), StringFormat("Cannot resolve host %s: %s", Target.Host.c_str(), Error ? Error.message().c_str() : "no address"));
     std::vector<ip::tcp::endpoint> Endpoints;
     for(auto const& Entry : Results)
         if(std::find(Endpoints.begin(), Endpoints.end(), Entry.endpoint()) == Endpoints.end())
@@ -108,9 +109,8 @@ void Locations::Close()
     for(auto const& Item : m_Listeners)
         Item->Close();
     // Stop may end a connection and so remove it from the set.
-    std::vector<Connection*> const Members(m_Set->Members.begin(), m_Set->Members.end());
-    for(auto* Member : Members)
-        if(m_Set->Members.contains(Member))
+    for(auto* Member : m_Set->GetMembers())
+        if(m_Set->Contains(Member))
             Member->Stop();
 }
 } // namespace HttpServer

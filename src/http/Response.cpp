@@ -1,7 +1,6 @@
 #include "http/Response.h"
 
 #include <ctime>
-#include <future>
 
 #include <boost/asio/post.hpp>
 
@@ -40,8 +39,9 @@ std::string const& DateHeader()
 constexpr char const* LastTransferChunk = "0\r\n\r\n";
 } // namespace
 
-Response::Response(std::shared_ptr<Connection> Owner, bool KeepAlive, bool HeadRequest) :
-    m_Connection(std::move(Owner)), m_WorkGuard(std::in_place, m_Connection->GetExecutor()), m_KeepAlive(KeepAlive), m_HeadRequest(HeadRequest)
+Response::Response(std::shared_ptr<Connection> Owner, std::shared_ptr<Delivery> Shared, bool KeepAlive, bool HeadRequest) :
+    m_Connection(std::move(Owner)), m_Delivery(std::move(Shared)), m_WorkGuard(std::in_place, m_Connection->GetExecutor()), m_KeepAlive(KeepAlive),
+    m_HeadRequest(HeadRequest)
 {
 }
 
@@ -95,12 +95,26 @@ void Response::AddEntityChunk(std::vector<std::uint8_t> Data)
     m_Pieces.push_back({Owned, Owned->data(), Owned->size()});
 }
 
+void Response::AddEntityChunk(SharedBytes Data)
+{
+    m_Pieces.push_back({Data, Data->data(), Data->size()});
+}
+
 void Response::AddTransferChunk(void const* Data, std::size_t Size)
 {
     if(Size == 0)
         return; // a zero-size chunk would end the body
     AddEntityChunk(StringFormat("%zX\r\n", Size));
     AddEntityChunk(Data, Size);
+    AddEntityChunk(LastTransferChunk + 3, 2);
+}
+
+void Response::AddTransferChunk(SharedBytes Data)
+{
+    if(Data->empty())
+        return;
+    AddEntityChunk(StringFormat("%zX\r\n", Data->size()));
+    AddEntityChunk(std::move(Data));
     AddEntityChunk(LastTransferChunk + 3, 2);
 }
 
@@ -160,53 +174,58 @@ bool Response::SendEntityBody(unsigned Flags)
     return Submit(std::move(Batch));
 }
 
+template <typename ActionT>
+void Response::OnConnection(ActionT&& Action)
+{
+    // Once anything went by post, everything after must too, or it would
+    // overtake what is still on its way.
+    if(!m_Posted && m_Connection->GetExecutor().running_in_this_thread())
+    {
+        Action(*m_Connection);
+        return;
+    }
+    m_Posted = true;
+    boost::asio::post(m_Connection->GetExecutor(), [Target = m_Connection, Action = std::forward<ActionT>(Action)]() mutable { Action(*Target); });
+}
+
 bool Response::Submit(std::shared_ptr<WriteBatch> Batch)
 {
-    bool const OnIoThread = m_Connection->GetExecutor().running_in_this_thread();
+    Batch->Size = Batch->Head.size();
     if(!m_HeadRequest && m_StatusCode != 204 && m_StatusCode != 304)
     {
         for(auto& Item : m_Pieces)
         {
-            if(!Item.Owner && OnIoThread)
+            // Only the two line-end constants stay borrowed: the caller may
+            // release borrowed memory as soon as we return.
+            if(!Item.Owner && Item.Data != LastTransferChunk && Item.Data != LastTransferChunk + 3)
             {
-                // The caller may release borrowed memory as soon as we return.
                 auto Copy = std::make_shared<std::string const>(static_cast<char const*>(Item.Data), Item.Size);
                 Item = {Copy, Copy->data(), Copy->size()};
             }
             if(Item.Owner)
                 Batch->Owners.push_back(std::move(Item.Owner));
             Batch->Pieces.emplace_back(Item.Data, Item.Size);
+            Batch->Size += Item.Size;
         }
     }
     m_Pieces.clear();
     Batch->CloseAfter = !m_KeepAlive || m_CloseDelimited;
+    Batch->Account = m_Delivery;
     if(Batch->Final)
         m_Complete = true;
-    bool Written = false;
-    if(OnIoThread)
+    std::size_t const Queued = m_Delivery->AddQueued(Batch->Size);
+    if(Queued > m_Connection->GetBounds().MaximalQueuedBytes)
     {
-        m_Connection->Write(Batch);
-        Written = m_Connection->IsOpen();
+        TRACE("The client is %zu bytes behind: the connection is closed\n", Queued);
+        m_Complete = true;
+        Release();
+        OnConnection([](Connection& Target) { Target.Drop(); });
+        return false;
     }
-    else
-    {
-        auto Promise = std::make_shared<std::promise<bool>>();
-        auto Future = Promise->get_future();
-        Batch->Completion = [Promise](bool Value) { Promise->set_value(Value); };
-        boost::asio::post(m_Connection->GetExecutor(), [Target = m_Connection, Batch] { Target->Write(Batch); });
-        Batch.reset();
-        try
-        {
-            Written = Future.get();
-        }
-        catch(std::future_error const&)
-        {
-            Written = false; // the I/O loop went away with the write
-        }
-    }
+    OnConnection([Batch = std::move(Batch)](Connection& Target) mutable { Target.Write(std::move(Batch)); });
     if(m_Complete)
         Release();
-    return Written;
+    return !m_Delivery->IsClientGone();
 }
 
 void Response::Abort()
@@ -214,10 +233,7 @@ void Response::Abort()
     if(m_Complete)
         return;
     m_Complete = true;
-    if(m_Connection->GetExecutor().running_in_this_thread())
-        m_Connection->Abort();
-    else
-        boost::asio::post(m_Connection->GetExecutor(), [Target = m_Connection] { Target->Abort(); });
+    OnConnection([](Connection& Target) { Target.Abort(); });
     Release();
 }
 

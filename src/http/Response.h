@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 
+#include "http/Delivery.h"
 #include "http/KnownHeader.h"
 
 namespace HttpServer
@@ -18,24 +20,30 @@ namespace HttpServer
 class Connection;
 struct WriteBatch;
 
+// Bytes that several sends may share without copying: one chunk made once
+// can go to every client that asked for it.
+using SharedBytes = std::shared_ptr<std::vector<std::uint8_t> const>;
+
 // The answer to one request: status, headers and body pieces, sent whole or
 // as a head followed by more sends ("more data"). A response is shared: the
 // request loop may hand it to a task on a worker thread, which then sends
 // through it; it is used by one thread at a time.
 //
-// Send and SendEntityBody called from a worker thread return once the bytes
-// are written (or the client is gone), so a producer never runs ahead of a
-// slow client and borrowed pieces may be released after the call. Called on
-// the I/O thread they queue the write and return at once; borrowed pieces are
-// copied then. A response dropped before its last send aborts the connection:
-// the client never sees a body that looks complete but is not.
+// Sends never wait for the client: they queue the bytes on the connection
+// and return, so a producer hands over what it made and goes on with its
+// next work however slowly its client reads. Borrowed pieces are copied
+// when sent. The connection's queue is bounded (Limits::MaximalQueuedBytes):
+// a send that finds it full closes the connection, and from then on sends
+// return false and the client-gone callback has run. A response dropped
+// before its last send aborts the connection: the client never sees a body
+// that looks complete but is not.
 class Response
 {
 public:
     // The send is not the last one of the response.
     static constexpr unsigned SendFlagMoreData = 0x00000002;
 
-    Response(std::shared_ptr<Connection> Owner, bool KeepAlive, bool HeadRequest);
+    Response(std::shared_ptr<Connection> Owner, std::shared_ptr<Delivery> Shared, bool KeepAlive, bool HeadRequest);
     ~Response();
     Response(Response const&) = delete;
     Response& operator=(Response const&) = delete;
@@ -48,26 +56,35 @@ public:
     void AddUnknownHeader(std::string Name, std::string Value);
 
     // Body pieces, sent in order by the next Send or SendEntityBody.
-    void AddEntityChunk(void const* Data, std::size_t Size); // borrowed
+    void AddEntityChunk(void const* Data, std::size_t Size); // borrowed: copied when sent
     void AddEntityChunk(std::string Text);                    // owned, moved in
     void AddEntityChunk(std::vector<std::uint8_t> Data);      // owned, moved in
+    void AddEntityChunk(SharedBytes Data);                    // shared, never copied
     // One chunk of a "Transfer-Encoding: chunked" body: "%zX\r\n", the bytes
-    // (borrowed) and "\r\n". AddLastTransferChunk adds "0\r\n\r\n".
+    // and "\r\n". AddLastTransferChunk adds "0\r\n\r\n".
     void AddTransferChunk(void const* Data, std::size_t Size);
+    void AddTransferChunk(SharedBytes Data);
     void AddLastTransferChunk();
 
     // Sends the head and the pieces added so far. Without SendFlagMoreData
     // this completes the response; a Content-Length is added then unless a
     // length or a transfer encoding was set. With it, the body that follows
     // is delimited by the transfer encoding the caller set, or else by the
-    // end of the connection. Returns whether the bytes were written (on the
-    // I/O thread: whether the connection is still open). Never throws for a
-    // client that went away.
+    // end of the connection. Returns whether the client is still there to
+    // take the bytes. Never throws for a client that went away.
     bool Send(unsigned Flags = 0);
     // Sends the pieces added since the last send.
     bool SendEntityBody(unsigned Flags = 0);
-    // Drops the connection without completing the response.
+    // Ends the response without completing it: what was sent so far still
+    // goes out, then the connection closes.
     void Abort();
+
+    // From any thread: whether the client left (or was dropped) before the
+    // response was complete.
+    bool IsClientGone() const noexcept { return m_Delivery->IsClientGone(); }
+    // Callback runs once when the client goes before the response is
+    // complete (see Delivery::OnClientGone): a producer stops there.
+    void OnClientGone(std::function<void()> Callback) { m_Delivery->OnClientGone(std::move(Callback)); }
 
     bool IsHeadSent() const noexcept { return m_HeadSent; }
     bool IsComplete() const noexcept { return m_Complete; }
@@ -82,9 +99,13 @@ private:
 
     std::string BuildHead(bool Final);
     bool Submit(std::shared_ptr<WriteBatch> Batch);
+    // Runs Action on the connection, on the I/O thread, in the order of calls.
+    template <typename ActionT>
+    void OnConnection(ActionT&& Action);
     void Release();
 
     std::shared_ptr<Connection> m_Connection;
+    std::shared_ptr<Delivery> m_Delivery;
     // Keeps the I/O loop running while a task still has to send through
     // this response, so that shutdown waits for it.
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> m_WorkGuard;
@@ -98,5 +119,6 @@ private:
     bool m_HeadSent = false;
     bool m_Complete = false;
     bool m_CloseDelimited = false;
+    bool m_Posted = false;
 };
 } // namespace HttpServer

@@ -194,15 +194,14 @@ TEST_F(MediaSessionHelperTest, StalledPipelineIsClosedInAnOrderlyWay)
             Value.Helper->SetStallCheck([&] { return ++Checks < 3; });
         else
             Value.Helper->SetStallTimeout(std::chrono::milliseconds(300));
-        auto const Began = std::chrono::steady_clock::now();
         EXPECT_FALSE(Value.Helper->Run());
         EXPECT_EQ(Value.Helper->GetLastWaitResult(), MF::WAIT_TIMEOUT);
         EXPECT_FALSE(Value.Helper->GetError());
         EXPECT_EQ(Value.TakeWrites().size(), 4u);
         if(OwnCheck)
+        {
             EXPECT_EQ(Checks, 3);
-        else
-            EXPECT_GE(std::chrono::steady_clock::now() - Began, std::chrono::milliseconds(300));
+        }
         ExpectShutDown(Value);
     }
 }

@@ -53,6 +53,12 @@ void SegmentSession::Run()
     ASSERT(!m_Ran);
     m_Ran = true;
     auto const Helper = MediaSessionHelper::Create();
+    {
+        std::lock_guard Lock(m_CancelMutex);
+        if(m_Cancelled)
+            throw HResultError(E_ABORT, "The receiver of the segment is gone");
+        m_Runner = Helper;
+    }
     m_ByteStream = MemorySinkByteStream::Create();
     ConnectSink(*Helper, BuildChain(*Helper));
     Helper->SetEndedCallback([this] { OnEnded(); });
@@ -64,6 +70,14 @@ void SegmentSession::Run()
         DeliverPending(nullptr);
     else
         CollectOutput();
+}
+
+void SegmentSession::Cancel()
+{
+    std::lock_guard Lock(m_CancelMutex);
+    m_Cancelled = true;
+    if(auto const Runner = m_Runner.lock())
+        Runner->Cancel();
 }
 
 std::shared_ptr<MF::TopologyNode> SegmentSession::AddSourceNode(MediaSessionHelper& Helper, std::shared_ptr<MF::IMediaSource> const& Source,
@@ -133,7 +147,12 @@ void SegmentSession::CheckOutcome(MediaSessionHelper& Helper, bool Closed)
 {
     if(m_DeliveryFailure)
         std::rethrow_exception(m_DeliveryFailure);
-    if(m_ReceiverGone)
+    bool Cancelled = false;
+    {
+        std::lock_guard Lock(m_CancelMutex);
+        Cancelled = m_Cancelled;
+    }
+    if(m_ReceiverGone || Cancelled)
         throw HResultError(E_ABORT, "The receiver of the segment is gone");
     if(auto const Error = Helper.GetError())
         throw HResultError(*Error);

@@ -57,8 +57,12 @@ public:
 
     // Raises the pipeline's failure (its status), "Pipeline streaming stall
     // suspicion" for a pipeline that stopped making progress, E_ABORT when the
-    // data callback gave up. Bytes delivered before a failure stay delivered.
+    // data callback gave up or the run was cancelled. Bytes delivered before
+    // a failure stay delivered.
     void Run();
+    // From any thread: stops the run in progress, or the one about to start,
+    // which then raises E_ABORT (no one wants the segment any more).
+    void Cancel();
 
     // Without a data callback: what the run made, and the size of each write
     // (a body's fragments are a moof and an mdat write each).
@@ -127,5 +131,8 @@ private:
     std::vector<std::size_t> m_OutputWriteSizes;
     mutable std::mutex m_CodecsMutex;
     std::string m_CodecsString;
+    std::mutex m_CancelMutex;
+    bool m_Cancelled = false;
+    std::weak_ptr<MediaSessionHelper> m_Runner;
 };
 } // namespace Application

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <chrono>
+
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "media/AudioSession.h"
@@ -233,6 +237,25 @@ TEST_F(SegmentSessionTest, ReceiverThatGoesAwayStopsThePipelineAtOnce)
     }
     EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == ObjectsBefore; }));
     EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Testing::CountThreads() <= ThreadsBefore; }));
+}
+
+TEST_F(SegmentSessionTest, CancelStopsARunFromAnyThreadOrBeforeItStarts)
+{
+    DefaultVariantSets const Defaults;
+    VideoSession Before(m_Context, Defaults.H264.VideoVariants[0], 3);
+    Before.Cancel();
+    EXPECT_EQ(MF::Testing::Raised([&] { Before.Run(); }), E_ABORT);
+    // Cancelled by another thread once the first bytes are out, as a
+    // client that leaves does.
+    VideoSession During(m_Context, Defaults.H264.VideoVariants[0], 3);
+    std::thread Canceller;
+    During.SetDataCallback([&](std::span<std::uint8_t const>) {
+        if(!Canceller.joinable())
+            Canceller = std::thread([&] { During.Cancel(); });
+        return true;
+    });
+    EXPECT_EQ(MF::Testing::Raised([&] { During.Run(); }), E_ABORT);
+    Canceller.join();
 }
 
 TEST_F(SegmentSessionTest, RawVideoWritesEachPictureAsItIsAndProbesNameTheCodecs)

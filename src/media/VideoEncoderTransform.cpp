@@ -23,7 +23,7 @@ std::shared_ptr<VideoEncoderTransform> VideoEncoderTransform::Create()
 bool VideoEncoderTransform::IsSupported(MF::AttributeKey const& Key)
 {
     return Key == MF::CODECAPI_AVEncCommonRateControlMode || Key == MF::CODECAPI_AVEncCommonQuality || Key == MF::CODECAPI_AVEncMPVGOPSize ||
-           Key == MF::CODECAPI_AVEncMPVDefaultBPictureCount;
+           Key == MF::CODECAPI_AVEncMPVDefaultBPictureCount || Key == MF::CODECAPI_AVEncNumWorkerThreads;
 }
 
 void VideoEncoderTransform::SetValue(MF::AttributeKey const& Key, MF::PropVariant const& Value)
@@ -47,6 +47,8 @@ void VideoEncoderTransform::SetValue(MF::AttributeKey const& Key, MF::PropVarian
         CHECK_ARGUMENT(Number >= 1);
         m_Settings.GopSize = Number;
     }
+    else if(Key == MF::CODECAPI_AVEncNumWorkerThreads)
+        m_Settings.Threads = Number;
     else
     {
         CHECK_ARGUMENT(Number <= MaximalBPictureCount);
@@ -64,6 +66,8 @@ MF::PropVariant VideoEncoderTransform::GetValue(MF::AttributeKey const& Key)
         return MF::PropVariant(m_Settings.Quality);
     if(Key == MF::CODECAPI_AVEncMPVGOPSize)
         return MF::PropVariant(m_Settings.GopSize);
+    if(Key == MF::CODECAPI_AVEncNumWorkerThreads)
+        return MF::PropVariant(m_Settings.Threads);
     CHECK_CONDITION(m_Settings.BPictureCount, MF_E_ATTRIBUTENOTFOUND);
     return MF::PropVariant(*m_Settings.BPictureCount);
 }

@@ -90,6 +90,8 @@ std::shared_ptr<MF::ITransform> VideoSession::CreateEncoder() const
     Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(KeyFramesOnly ? 1u : GopSize));
     if(!KeyFramesOnly && m_Variant.Subtype == VideoSubtype::H264)
         Encoder->SetValue(MF::CODECAPI_AVEncMPVDefaultBPictureCount, MF::PropVariant(BPictureCount));
+    if(auto const Threads = m_Context.GetEncoderThreads())
+        Encoder->SetValue(MF::CODECAPI_AVEncNumWorkerThreads, MF::PropVariant(Threads));
     return Encoder;
 }
 } // namespace Application

@@ -13,13 +13,20 @@ namespace Application
 class VideoSessionContext
 {
 public:
-    // AdapterIndex absent: software was asked for.
-    explicit VideoSessionContext(std::optional<std::uint32_t> AdapterIndex) : m_RequestedAdapter(AdapterIndex) {}
+    // AdapterIndex absent: software was asked for. EncoderThreads is each
+    // encoder's share of the processors when several run side by side
+    // (0 lets every encoder take as many as it likes).
+    explicit VideoSessionContext(std::optional<std::uint32_t> AdapterIndex, std::uint32_t EncoderThreads = 0) :
+        m_RequestedAdapter(AdapterIndex), m_EncoderThreads(EncoderThreads)
+    {
+    }
 
     std::optional<std::uint32_t> GetRequestedAdapter() const noexcept { return m_RequestedAdapter; }
     bool IsSoftware() const noexcept { return true; }
+    std::uint32_t GetEncoderThreads() const noexcept { return m_EncoderThreads; }
 
 private:
     std::optional<std::uint32_t> m_RequestedAdapter;
+    std::uint32_t m_EncoderThreads;
 };
 } // namespace Application

@@ -66,6 +66,7 @@ QUORVEL_ATTRIBUTE_KEY(CODECAPI_AVEncCommonRateControlMode)   // [UInt32] 3: qual
 QUORVEL_ATTRIBUTE_KEY(CODECAPI_AVEncCommonQuality)           // [UInt32] 0..100
 QUORVEL_ATTRIBUTE_KEY(CODECAPI_AVEncMPVGOPSize)              // [UInt32] frames per group of pictures
 QUORVEL_ATTRIBUTE_KEY(CODECAPI_AVEncMPVDefaultBPictureCount) // [UInt32]
+QUORVEL_ATTRIBUTE_KEY(CODECAPI_AVEncNumWorkerThreads)        // [UInt32] 0: the encoder chooses
 
 // Sample allocators
 QUORVEL_ATTRIBUTE_KEY(MF_SA_D3D11_BINDFLAGS)            // [UInt32]

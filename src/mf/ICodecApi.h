@@ -8,7 +8,8 @@ namespace MF
 {
 // Encoder settings by key (CODECAPI_AVEncCommonRateControlMode,
 // CODECAPI_AVEncCommonQuality, CODECAPI_AVEncMPVGOPSize,
-// CODECAPI_AVEncMPVDefaultBPictureCount of AttributeKeys.h). An encoder
+// CODECAPI_AVEncMPVDefaultBPictureCount, CODECAPI_AVEncNumWorkerThreads of
+// AttributeKeys.h). An encoder
 // transform that has settings implements it besides ITransform; callers
 // find it with std::dynamic_pointer_cast. Set them before the types.
 class ICodecApi : public virtual Object

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <map>
+#include <list>
+#include <unordered_map>
 
 #include "http/QueryStringNameValue.h"
 #include "presentation/Configuration.h"
@@ -22,17 +24,25 @@ enum class ManifestKind
 using AudioCodecsProbe = std::function<void(AudioVariant& Variant)>;
 
 // The assets made by manifest requests, under numbers from 1 that are never
-// reused. Records are never removed or moved, so references handed out stay
-// valid for the life of the registry. Owned by the request loop; not locked.
+// reused. The registry keeps the most recently used MaximalAssetCount
+// assets (made or found): a client that makes manifests without end cannot
+// grow it. An asset that aged out answers as unknown (0x80FF0BFE). Records
+// never move, so a reference handed out stays valid until its asset ages
+// out, which takes that many manifests of others. Owned by the request
+// loop; not locked.
 class AssetRegistry
 {
 public:
-    explicit AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe = {});
+    // About 600 bytes each: 60 MB at the most.
+    static constexpr std::size_t MaximalAssetCount = 100'000;
+
+    explicit AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe = {}, std::size_t MaximalAssets = MaximalAssetCount);
 
     // Takes the next number (even when the request then fails), parses the
     // query and registers the asset with its copy of the variant rows.
     Configuration& Create(ManifestKind Kind, HttpServer::QueryVector const& Query, std::int64_t BaseLiveTime, std::int64_t Now);
-    // The asset named by "asset": 0x80FF0BFC when absent, 0x80FF0BFE when unknown.
+    // The asset named by "asset": 0x80FF0BFC when absent, 0x80FF0BFE when
+    // unknown or aged out.
     Configuration& Find(HttpServer::QueryVector const& Query);
 
     std::size_t Size() const noexcept { return m_Assets.size(); }
@@ -40,7 +50,10 @@ public:
 private:
     DefaultVariantSets const& m_Defaults;
     AudioCodecsProbe m_AudioCodecsProbe;
-    std::map<std::uint32_t, Configuration> m_Assets;
+    std::size_t const m_MaximalAssets;
+    // Most recently used first.
+    std::list<Configuration> m_Recent;
+    std::unordered_map<std::uint32_t, std::list<Configuration>::iterator> m_Assets;
     std::uint64_t m_NextAsset = 1;
 };
 } // namespace Application

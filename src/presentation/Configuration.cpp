@@ -1,5 +1,6 @@
 #include "presentation/Configuration.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "base/Check.h"
@@ -130,11 +131,13 @@ std::vector<std::uint8_t> Configuration::ParseBase16(std::string_view Value, std
     Bytes.reserve(Size / 2);
     // Both characters of a pair must be digits: a pair such as "1G" is a typing
     // error, never the byte 0x01.
-    for(std::size_t Index = 0; Index + 1 < Value.size(); Index += 2)
+    // Every byte is read: a stray byte that counts as no character (a UTF-8
+    // continuation byte) must not be left over unread.
+    for(std::size_t Index = 0; Index < Value.size(); Index += 2)
     {
         char const* const Pair = Value.data() + Index;
         std::uint8_t Byte = 0;
-        auto const Result = std::from_chars(Pair, Pair + 2, Byte, 16);
+        auto const Result = std::from_chars(Pair, Pair + std::min<std::size_t>(2, Value.size() - Index), Byte, 16);
         CheckCondition(Result.ec == std::errc() && Result.ptr == Pair + 2, TRACE_CONTEXT(), FailureCode::Base16NotHexadecimal,
                        "StrToIntExW(A, STIF_SUPPORT_HEX, &B)");
         Bytes.push_back(Byte);

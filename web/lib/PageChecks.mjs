@@ -13,7 +13,10 @@ const AudioFileSeconds = 18;
 // Buffered media may end this much short of the file's length (the last audio frame).
 const EndTolerance = 0.1;
 const PagePlaySeconds = 3;
-const WebCodecsLimitSeconds = 60;
+// Waits end a little before each check's deadline, so that a failing check
+// still reports what it saw; until then a slow page is waited for.
+const WebCodecsLimitSeconds = 80;
+const AudioReadyLimitSeconds = 50;
 const PollMs = 100;
 
 // Plays the page's first element of the given kind, watched by the probe.
@@ -34,7 +37,7 @@ function audioPage(query) {
     timeoutSeconds: 60,
     async run(session, environment) {
       const page = await session.open(new URL(`audio.mp4.html${query}`, environment.location).href);
-      const ready = await session.consoleLine(AudioReady, 30);
+      const ready = await session.consoleLine(AudioReady, AudioReadyLimitSeconds);
       const failures = [];
       const unsupported = session.console.find((line) => line.includes(NotSupported));
       if (unsupported) failures.push(unsupported);

@@ -2,12 +2,14 @@
 // figures and the list of failures. Pure functions over the record, so the
 // rules are tested without a browser (test/Verdict.test.mjs).
 
+// How long things take is reported, never judged: on a busy machine a late
+// start or a stall says more about the machine than about the server. What
+// fails is what is wrong whenever it happens: errors, gaps played across,
+// missing tracks, and media that never plays as far as the check asks.
 export const Limits = {
-  // A start later than this fails.
-  startSeconds: 20,
-  // Playback frozen this long while it should run is a stall. A 'waiting'
-  // event alone is not: Chromium also sends it while its decoder catches up
-  // on a busy machine (or after a resolution switch), with media in the buffer.
+  // Playback frozen this long while it should run counts as a stall in the
+  // figures. A 'waiting' event alone is not one: Chromium also sends it while
+  // its decoder catches up (or after a resolution switch), with media in the buffer.
   frozenSeconds: 1.0,
   // Position changes smaller than this are not progress (clock jitter).
   progressEpsilon: 0.001,
@@ -95,9 +97,9 @@ export function judgePlayback(report, expect, problems = []) {
     extra: {},
   };
   if (!start) failures.push('playback never started');
-  else if (start.at > Limits.startSeconds) failures.push(`start after ${start.at.toFixed(1)} s (limit ${Limits.startSeconds} s)`);
   if (start) {
-    for (const stall of findStalls(report.samples, start)) failures.push(`stall of ${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`);
+    const stalls = findStalls(report.samples, start);
+    if (stalls.length) figures.extra.stalls = stalls.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(' ');
     figures.extra.rebuffering = findRebuffering(report.waiting, start).length;
     for (const [gapStart, gapEnd] of findCrossedGaps(report.samples, start)) failures.push(`playback crossed a gap in the buffered media at ${gapStart.toFixed(3)}-${gapEnd.toFixed(3)} s`);
   }

@@ -1,0 +1,52 @@
+// An asset made from a query, with every key the manifests read, and the
+// keys later requests name it and its segments by. Bad values fail with a
+// status (and leave the registry as it was); nothing else may happen.
+#include "FuzzCheck.h"
+
+#include "base/HResultError.h"
+#include "presentation/AssetRegistry.h"
+#include "presentation/QueryNumbers.h"
+#include "presentation/SegmentIndex.h"
+
+namespace
+{
+// 2024-01-01 in 100-ns units since 1601, and a live time base before it.
+constexpr std::int64_t Now = 133'485'408'000'000'000;
+constexpr std::int64_t Base = Now - 100'000'000;
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size)
+{
+    static Application::DefaultVariantSets const Defaults;
+    // Few assets: the registry's bound is part of what runs.
+    static Application::AssetRegistry Registry(Defaults, {}, 8);
+    HttpServer::QueryVector Query;
+    try
+    {
+        Query = HttpServer::ParseQueryString(Fuzz::Text(Data, Size));
+    }
+    catch(HResultError const&)
+    {
+        return 0;
+    }
+    for(auto const Kind : {Application::ManifestKind::Hls, Application::ManifestKind::Dash})
+        Fuzz::Failing([&] {
+            auto const& Asset = Registry.Create(Kind, Query, Base, Now);
+            Fuzz::Expect(Asset.Key.empty() || Asset.Key.size() == 16, "a key is 16 bytes");
+            Fuzz::Expect(!Asset.Duration || *Asset.Duration > 0, "a duration is positive");
+            Fuzz::Expect(&Registry.Find(HttpServer::ParseQueryString("asset=" + std::to_string(Asset.Asset))) == &Asset, "the asset is found again");
+        });
+    Fuzz::Failing([&] {
+        auto& Asset = Registry.Find(Query);
+        Application::VideoVariant Variant;
+        if(Asset.VariantSet.ParseVideoVariant(Query, Variant))
+            Fuzz::Expect(Variant.Index < Asset.VariantSet.VideoVariants.size(), "a variant parsed is one of the asset's");
+    });
+    Application::SegmentIndexFromQuery(Query);
+    Application::ResponseFileSegmentNumber(Query);
+    for(char const* Key : {"asset", "variant", "index", "baseIndex", "period", "color", "extra-video-segments", "frame", "Variant", "FrameSizeW",
+                           "FrameSizeH", "FrameRateN", "FrameRateD", "SegmentDuration"})
+        Application::QueryInteger(Query, Key);
+    Fuzz::Failing([&] { Application::Configuration::ForAudioFile(Query, Defaults.H264.AudioVariants); });
+    return 0;
+}

@@ -1,0 +1,34 @@
+#include "base/ErrnoStatus.h"
+
+#include <cerrno>
+#include <set>
+
+#include <gtest/gtest.h>
+
+TEST(ErrnoStatus, CommonErrorsKeepThePlatformMeaning)
+{
+    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(EACCES)), 0x80070005u);
+    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(EADDRINUSE)), 0x800700B7u);
+    EXPECT_EQ(HResultFromErrno(ENOMEM), E_OUTOFMEMORY);
+    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(ENOENT)), 0x80070002u);
+    EXPECT_EQ(HResultFromErrno(EINVAL), E_INVALIDARG);
+    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(EADDRNOTAVAIL)), 0x80072741u);
+}
+
+TEST(ErrnoStatus, UnnamedNumbersAreAPlainFailure)
+{
+    EXPECT_EQ(HResultFromErrno(0), E_FAIL);
+    EXPECT_EQ(HResultFromErrno(-1), E_FAIL);
+    EXPECT_EQ(HResultFromErrno(ENOTRECOVERABLE), E_FAIL);
+}
+
+TEST(ErrnoStatus, EveryRowIsASystemFailureAndEveryNumberAppearsOnce)
+{
+    std::set<int> Seen;
+    for(auto const& Row : ErrnoStatusTable())
+    {
+        EXPECT_TRUE(Seen.insert(Row.Errno).second) << Row.Errno;
+        EXPECT_EQ(static_cast<unsigned>(Row.Status) & 0xFFFF0000u, 0x80070000u) << Row.Errno;
+    }
+    EXPECT_GE(Seen.size(), 40u);
+}

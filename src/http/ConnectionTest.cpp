@@ -1,0 +1,212 @@
+#include "http/HttpTestTools.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using HttpServer::Response;
+using HttpServer::Testing::AnswerText;
+using HttpServer::Testing::Client;
+using HttpServer::Testing::TestServer;
+
+namespace
+{
+// A request whose head (request line, header lines, empty line) is exactly
+// Size bytes long.
+std::string RequestOfHeadSize(std::size_t Size)
+{
+    std::string const Start = "GET /t/x HTTP/1.1\r\nHost: h\r\nX-Fill: ";
+    return Start + std::string(Size - Start.size() - 4, 'f') + "\r\n\r\n";
+}
+
+// Holds the responses of the requests it gets until released.
+class HeldAnswers
+{
+public:
+    void Hold(std::shared_ptr<Response> const& Answer)
+    {
+        std::lock_guard Lock(m_Mutex);
+        m_Held.push_back(Answer);
+        m_Changed.notify_all();
+    }
+    void WaitFor(std::size_t Count)
+    {
+        std::unique_lock Lock(m_Mutex);
+        m_Changed.wait(Lock, [&] { return m_Held.size() >= Count; });
+    }
+    void AnswerAll()
+    {
+        std::lock_guard Lock(m_Mutex);
+        for(auto const& Answer : m_Held)
+            AnswerText(*Answer, "held");
+        m_Held.clear();
+    }
+
+private:
+    std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+    std::vector<std::shared_ptr<Response>> m_Held;
+};
+} // namespace
+
+TEST(HttpConnection, TheHeadLimitCountsTheRequestLineAndEveryHeaderLine)
+{
+    HttpServer::Limits Bounds;
+    Bounds.MaximalHeaderBytes = 1024;
+    TestServer Server([](auto const&, auto const& Answer) { AnswerText(*Answer, "fine"); }, Bounds);
+    EXPECT_TRUE(Client(Server.Port()).Exchange(RequestOfHeadSize(1024) + "GET /t/x HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n").ends_with("fine"));
+    EXPECT_TRUE(Client(Server.Port()).Exchange(RequestOfHeadSize(1025)).starts_with("HTTP/1.1 431 "));
+    // The request line alone counts as much.
+    std::string const LongLine = "GET /t/" + std::string(1024 - 22, 'a') + " HTTP/1.1\r\n";
+    EXPECT_TRUE(Client(Server.Port()).Exchange(LongLine + "Host: h\r\n\r\n").starts_with("HTTP/1.1 431 "));
+}
+
+TEST(HttpConnection, HostAndVersionAsHttp11Requires)
+{
+    TestServer Server([](auto const&, auto const& Answer) { AnswerText(*Answer, "fine"); });
+    auto Exchange = [&](std::string const& Text) { return Client(Server.Port()).Exchange(Text); };
+    for(char const* Head : {"GET /t/x HTTP/1.1\r\n\r\n", "GET /t/x HTTP/1.1\r\nHost: a\r\nHost: b\r\n\r\n",
+                            "GET /t/x HTTP/1.0\r\nHost: a\r\nHost: a\r\n\r\n", "GET /t/x HTTP/1.1\r\nHost: a b\r\n\r\n",
+                            "GET /t/x HTTP/1.1\r\nHost: a/b\r\n\r\n"})
+    {
+        std::string const Answer = Exchange(Head);
+        EXPECT_TRUE(Answer.starts_with("HTTP/1.1 400 ")) << Head << Answer;
+        EXPECT_TRUE(Answer.ends_with("The request must name its host in one Host header field.\n")) << Answer;
+    }
+    for(char const* Head : {"GET /t/x HTTP/1.2\r\nHost: a\r\n\r\n", "GET /t/x HTTP/2.0\r\nHost: a\r\n\r\n", "GET /t/x HTTP/0.9\r\nHost: a\r\n\r\n"})
+        EXPECT_TRUE(Exchange(Head).starts_with("HTTP/1.1 505 HTTP Version Not Supported\r\n")) << Head;
+    EXPECT_TRUE(Exchange("GET /t/x HTTP/1.0\r\n\r\n").ends_with("fine"));
+    EXPECT_TRUE(Exchange("GET /t/x HTTP/1.1\r\nHost: [::1]:8080\r\nConnection: close\r\n\r\n").ends_with("fine"));
+    EXPECT_TRUE(Exchange("\r\n\r\nGET /t/x HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n").ends_with("fine"));
+}
+
+TEST(HttpConnection, ANewClientClosesTheLongestIdleConnectionWhenTheServerIsFull)
+{
+    HttpServer::Limits Bounds;
+    Bounds.MaximalConnections = 3;
+    Bounds.MaximalConnectionsPerAddress = 2;
+    HeldAnswers Held;
+    TestServer Server([&](auto const& Request, auto const& Answer) {
+        if(Request->GetAbsPath() == "/t/hold")
+            Held.Hold(Answer);
+        else
+            AnswerText(*Answer, "fine");
+    }, Bounds);
+    auto Served = [](Client& Connection) {
+        Connection.Write("GET /t/x HTTP/1.1\r\nHost: h\r\n\r\n");
+        return Connection.ReadUntil("fine").ends_with("fine");
+    };
+    // Two idle connections of one address; a third of it closes the first.
+    Client First(Server.Port(), "127.0.0.1");
+    ASSERT_TRUE(Served(First));
+    Client Second(Server.Port(), "127.0.0.1");
+    ASSERT_TRUE(Served(Second));
+    Client Third(Server.Port(), "127.0.0.1");
+    EXPECT_TRUE(Served(Third));
+    EXPECT_EQ(First.ReadToEnd(), "");
+    EXPECT_TRUE(Served(Second));
+    // Full: another address closes the longest-idle connection of all.
+    Client Other(Server.Port(), "127.0.0.2");
+    ASSERT_TRUE(Served(Other));
+    Client Another(Server.Port(), "127.0.0.3");
+    EXPECT_TRUE(Served(Another));
+    EXPECT_EQ(Third.ReadToEnd(), "");
+    // Connections that are answering are never closed for a newcomer: with
+    // every one busy, the newcomer is told 503.
+    Second.Write("GET /t/hold HTTP/1.1\r\nHost: h\r\n\r\n");
+    Other.Write("GET /t/hold HTTP/1.1\r\nHost: h\r\n\r\n");
+    Another.Write("GET /t/hold HTTP/1.1\r\nHost: h\r\n\r\n");
+    Held.WaitFor(3);
+    std::string const Refused = Client(Server.Port(), "127.0.0.4").ReadToEnd();
+    EXPECT_TRUE(Refused.starts_with("HTTP/1.1 503 ")) << Refused;
+    Held.AnswerAll();
+    EXPECT_TRUE(Second.ReadUntil("held").ends_with("held"));
+}
+
+TEST(HttpConnection, OneAddressCannotTakeEveryConnection)
+{
+    HttpServer::Limits Bounds;
+    Bounds.MaximalConnections = 4;
+    Bounds.MaximalConnectionsPerAddress = 2;
+    HeldAnswers Held;
+    TestServer Server([&](auto const&, auto const& Answer) { Held.Hold(Answer); }, Bounds);
+    std::vector<std::unique_ptr<Client>> Busy;
+    for(int Index = 0; Index < 2; ++Index)
+    {
+        Busy.push_back(std::make_unique<Client>(Server.Port(), "127.0.0.1"));
+        Busy.back()->Write("GET /t/x HTTP/1.1\r\nHost: h\r\n\r\n");
+    }
+    Held.WaitFor(2);
+    std::string const Refused = Client(Server.Port(), "127.0.0.1").ReadToEnd();
+    EXPECT_TRUE(Refused.starts_with("HTTP/1.1 503 ")) << Refused;
+    // Another address still gets in.
+    Client Other(Server.Port(), "127.0.0.2");
+    Other.Write("GET /t/x HTTP/1.1\r\nHost: h\r\n\r\n");
+    Held.WaitFor(3);
+    Held.AnswerAll();
+    EXPECT_TRUE(Other.ReadUntil("held").ends_with("held"));
+}
+
+TEST(HttpConnection, AProducerNeverWaitsForItsClientAndOneThatFallsTooFarBehindIsClosed)
+{
+    HttpServer::Limits Bounds;
+    Bounds.MaximalQueuedBytes = 256 * 1024;
+    std::promise<void> Gone;
+    std::promise<int> Taken;
+    std::thread Worker;
+    std::promise<void> Started;
+    TestServer Server([&](auto const&, auto const& Answer) {
+        Answer->OnClientGone([&Gone] { Gone.set_value(); });
+        Worker = std::thread([Answer, &Taken] {
+            Answer->SetStatus(200, "OK");
+            Answer->SetKnownHeader(HttpServer::KnownHeader::TransferEncoding, "chunked");
+            auto const Block = std::make_shared<std::vector<std::uint8_t> const>(64 * 1024, 'b');
+            int Sends = 0;
+            bool Accepted = Answer->Send(Response::SendFlagMoreData);
+            // 64 MiB for a client that reads nothing: far more than the
+            // socket buffers and the queue together hold.
+            for(; Accepted && Sends < 1024; ++Sends)
+            {
+                Answer->AddTransferChunk(Block);
+                Accepted = Answer->SendEntityBody(Response::SendFlagMoreData);
+            }
+            Taken.set_value(Accepted ? -1 : Sends);
+        });
+        Started.set_value();
+    });
+    Client Sleeper(Server.Port());
+    Sleeper.Write("GET /t/slow HTTP/1.1\r\nHost: h\r\n\r\n");
+    int const Sends = Taken.get_future().get();
+    Started.get_future().wait();
+    Worker.join();
+    EXPECT_GT(Sends, 0);
+    Gone.get_future().wait();
+    // The client finds its answer cut off, never complete.
+    std::string const Text = Sleeper.ReadToEnd();
+    EXPECT_FALSE(Text.ends_with("0\r\n\r\n"));
+    EXPECT_LT(Text.size(), 64u * 1024 * 1024);
+}
+
+TEST(HttpConnection, AtShutdownAClientThatReadsNothingDoesNotHoldTheServer)
+{
+    HttpServer::Limits Bounds;
+    // Without the shutdown send time the stop would wait an hour.
+    Bounds.SendTime = std::chrono::hours(1);
+    Bounds.ShutdownSendTime = std::chrono::milliseconds(100);
+    std::promise<void> Queued;
+    TestServer Server([&](auto const&, auto const& Answer) {
+        Answer->SetStatus(200, "OK");
+        Answer->AddEntityChunk(std::vector<std::uint8_t>(32 * 1024 * 1024, 'z'));
+        Answer->Send();
+        Queued.set_value();
+    }, Bounds);
+    Client Sleeper(Server.Port());
+    Sleeper.Write("GET /t/big HTTP/1.1\r\nHost: h\r\n\r\n");
+    Queued.get_future().wait();
+    Server.Stop();
+    EXPECT_LT(Sleeper.ReadToEnd().size(), 32u * 1024 * 1024);
+}
