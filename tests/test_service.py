@@ -62,7 +62,7 @@ class Commands(unittest.TestCase):
 
         again = run_quorvel("-Service:Install", environment=self.environment)
         self.assertEqual(again.returncode, 1)
-        self.assertIn(f"Exception 0x80070011 The service {UNIT} is installed already: {self.unit}", again.stderr)
+        self.assertIn(f"Exception 0x800700B7 The service {UNIT} is installed already: {self.unit}", again.stderr)
         with open(self.unit) as unit:
             self.assertEqual(unit.read(), text)
 
@@ -86,12 +86,12 @@ class Commands(unittest.TestCase):
         as_nobody = ("setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups")
         denied = run_quorvel("-Service:Install", environment=self.environment, prefix=as_nobody)
         self.assertEqual(denied.returncode, 1)
-        self.assertEqual(denied.stderr.splitlines(), [f"Exception 0x8007000D Cannot write {self.unit}: Permission denied"])
+        self.assertEqual(denied.stderr.splitlines(), [f"Exception 0x80070005 Cannot write {self.unit}: Permission denied"])
         self.assertFalse(os.path.lexists(self.unit))
         self.assertEqual(run_quorvel("-Service:Install", environment=self.environment).returncode, 0)
         denied = run_quorvel("-Service:Delete", environment=self.environment, prefix=as_nobody)
         self.assertEqual(denied.returncode, 1)
-        self.assertEqual(denied.stderr.splitlines(), [f"Exception 0x8007000D Cannot remove {self.unit}: Permission denied"])
+        self.assertEqual(denied.stderr.splitlines(), [f"Exception 0x80070005 Cannot remove {self.unit}: Permission denied"])
         self.assertTrue(os.path.exists(self.unit))
 
 
