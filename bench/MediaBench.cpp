@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Frames per second of drawing, colour conversion and encoding at 720p25, and
 // the time of one segment's worth of each codec, side by side with the ffmpeg
 // command line drawing an equivalent picture and encoding it in the same run.

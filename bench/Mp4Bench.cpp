@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Packaging throughput of the fragmented MP4 sink: a 3 s 720p25 H.264 segment
 // and 3 s of 48 kHz AAC, as the encoders make them, packaged clear, "cenc"
 // and "cbcs" into the memory byte stream; beside it the time producing that

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Requests per second and p99 latency of the "version" route under wrk
 # (64 connections, 10 s), side by side in the same run with nginx serving a
 # static file of the same size. Prints both and the ratio quorvel / nginx.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Throughput of the manifest routes and the memory an asset costs.
 
 Runs the server in software mode on loopback and measures with wrk:

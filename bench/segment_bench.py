@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Time to produce media segments through the HTTP routes.
 
 Runs the server in software mode on loopback and measures, median of N runs:

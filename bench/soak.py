@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Soak: simulated live players and a trickle of bad requests for minutes.
 
 Runs the server in software mode on loopback. Each player asks for its own

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Writes the build information source (git describe, last commit, build type)
 # and, for packaging, the same git describe text with the commit's date and
 # subject as CMake variables (VERSION_OUTPUT). Runs at every build; the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # cmake -DVERSION_FILE=<BuildVersion.cmake> -DMAINTAINER=<name <address>>
 #       -DOUTPUT=<changelog.gz> -P DebianChangelog.cmake
 #

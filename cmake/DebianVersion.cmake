@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Debian package version of a git describe text, so that the package
 # names the build the program reports ("Git Describe" of the version route):
 #   v1.2.3 or 1.2.3         1.2.3

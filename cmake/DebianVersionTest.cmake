@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # cmake -P cmake/DebianVersionTest.cmake: the package versions of git
 # describe texts.
 include(${CMAKE_CURRENT_LIST_DIR}/DebianVersion.cmake)

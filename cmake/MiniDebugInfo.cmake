@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # cmake -DPROGRAM=<installed program> -P MiniDebugInfo.cmake
 #
 # Strips an installed program (Debian wants no symbol table in a package) and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installation and the Debian package. In a release build folder,
 # `cpack -G DEB` makes quorvel_<version>_<architecture>.deb from the program
 # built there: /usr/bin/quorvel (stripped, with its function names kept as

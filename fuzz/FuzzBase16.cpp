@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Hexadecimal byte strings of the query ("key", "initializationvector"):
 // pairs of digits or a failure with one of the three named statuses.
 #include "FuzzCheck.h"

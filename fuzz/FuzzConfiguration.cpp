@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // An asset made from a query, with every key the manifests read, and the
 // keys later requests name it and its segments by. Bad values fail with a
 // status (and leave the registry as it was); nothing else may happen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FLAC frame headers of fixed-block-size frames: the number a frame
 // carries, and renumbering it to its place on the absolute block grid. A
 // frame that is not one may fail with a status; a renumbered frame reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The query of a request: split into pairs and unescaped, as every route
 // reads it. A bad escape may fail, but only with E_INVALIDARG.
 #include "FuzzCheck.h"

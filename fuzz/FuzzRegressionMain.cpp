@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs a fuzz target once over its corpus, as libFuzzer does with -runs=0,
 // so that every compiler can run the corpora as regression tests:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A whole request line as a client sends it ("GET /hls/master.m3u8?live
 // HTTP/1.1"), parsed as the connection parses it and answered by the
 // server's router over the text and presentation routes: every input ends

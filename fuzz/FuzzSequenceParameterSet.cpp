@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Sequence parameter sets as an encoder's first sample carries them: the
 // HEVC reader behind hvcC and the codecs text, and the H.264 codecs text,
 // on any bytes. A malformed set may fail with a status, never read past

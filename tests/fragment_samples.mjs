@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Prints the samples of fragmented MP4 files as JSON, as an independent
 // reader (codem-isoboxer, installed in web/) sees them:
 //   node fragment_samples.mjs <initialisation segment> <media segment>...

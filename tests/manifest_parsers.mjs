@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Parses one playlist or manifest with the independent npm parsers the test
 // suite uses (installed in web/) and prints what they made of it as JSON:
 //   node manifest_parsers.mjs m3u8|mpd <file> [<manifest URL>]

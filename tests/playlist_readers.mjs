@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What two HLS playlist readers written by others make of a playlist:
 // hls-parser in strict mode (it refuses what RFC 8216 does not allow) and
 // m3u8-parser (the reader of video.js, which reports what it tolerates as

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """End-to-end test harness: runs the real quorvel program and talks to it.
 
 A test starts the server on a free loopback port, waits until it serves,

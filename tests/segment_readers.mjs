@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What two ISO BMFF readers written by others make of an initialisation
 // segment and its media segments: mp4box (GPAC's JavaScript parser) and
 // codem-isoboxer (the parser inside dash.js). Each reader's view is reduced

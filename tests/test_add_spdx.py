@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """scripts/add-spdx on a few files of a temporary folder: each kind gets the
 identifier line in its own comment style, after a "#!" line, once."""
 
@@ -49,6 +50,10 @@ class AddSpdx(unittest.TestCase):
         self.assertEqual(self.run_script(*names).returncode, 0)
         self.assertEqual(self.read("a.cpp"), f"// {LINE}\n#include <x>\n")
         self.assertEqual(self.run_script("--check", *names).returncode, 0)
+
+    def test_every_source_file_of_the_repository_carries_the_line(self):
+        check = subprocess.run([SCRIPT, "--check"], cwd=REPOSITORY, capture_output=True, text=True, timeout=60)
+        self.assertEqual((check.returncode, check.stdout), (0, ""))
 
 
 if __name__ == "__main__":

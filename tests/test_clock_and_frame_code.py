@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """End-to-end tests of two test aids: the settable clock ("now") and
 pictures that say which frame they are ("framecode").
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Conformance of everything the server emits, judged by readers others wrote.
 
 - Segments: mp4box and codem-isoboxer (segment_readers.mjs) parse every

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Crash reports: a server started with -Debug that dies of a fatal signal
 leaves an ELF core dump that gdb reads and a text report naming the stack's
 functions, beside the program; without -Debug nothing changes."""

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The server's own endpoints, its error answers, its HTTP limits, its
 command line and its shutdown, through the real program."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """The Debian package: cpack -G DEB in the build folder packages the program
 built there; its name, control fields and contents are checked with
 dpkg-deb, it is unpacked into a folder of its own, the unpacked program

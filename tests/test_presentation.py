@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """End-to-end tests of the manifests and playlists through the running server.
 
 Every playlist and manifest the server answers here is also read by the

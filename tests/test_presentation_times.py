@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """When ffmpeg and GStreamer show each picture: every picture of the first
 three segments of the H.264 and of the HEVC presentation at its place on the
 40 ms grid, in order, none twice and none missing, across the segment joints,

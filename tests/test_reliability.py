@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """End-to-end tests of the server under load, slow clients and bad input:
 long work stays off the request loop, slow or departed clients do not hold
 the workers, one address cannot lock everyone out, the asset table stays

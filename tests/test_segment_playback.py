@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """End-to-end playback judged by ffmpeg and GStreamer: the HEVC presentation
 ("master.m3u8?hvc1"), which the browser of the test machine cannot decode,
 and the picture time stamps of both video codecs as these readers see them.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """End-to-end tests of segment production through the running server.
 
 Segments are judged from outside: ffmpeg decodes the presentations through

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 """Service mode under systemd: the unit that -Service:Install writes and
 -Service:Delete removes (in a unit folder of the test's own, named by
 QUORVEL_SYSTEMD_UNIT_DIRECTORY, so that the machine's systemd is never

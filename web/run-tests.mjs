@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The browser suite: the players people use judge what the server makes.
 // Starts `quorvel -Software` on a free loopback port and a small server for
 // the check page and the player libraries on another, then runs every check

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Writes a C++ source that holds a file's bytes, for resources built into the
 # program: cmake -DINPUT=file -DOUTPUT=source.cpp -DNAME=Function -P EmbedResource.cmake
 # The source defines std::string_view Application::Resources::NAME().

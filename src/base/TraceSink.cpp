@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "base/TraceSink.h"
 
 std::atomic<bool> TraceSink::s_Enabled{false};

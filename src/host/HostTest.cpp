@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "host/AdapterList.h"
 #include "host/ConsoleControlHandler.h"
 #include "host/DebugOutput.h"

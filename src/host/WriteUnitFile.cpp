@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Build tool: writes the service's unit for an installed program, as
 // "-Service:Install" would write it, for the package to ship (disabled).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The entry point of quorvel: the crash watcher of a self-debugging server,
 // the service commands and the service, the banner, the syntax help and the
 // adapter list, or the console server until a control signal arrives.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "http/Listener.h"
 
 #include <boost/asio/ip/v6_only.hpp>

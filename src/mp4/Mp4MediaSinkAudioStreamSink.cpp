@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "mp4/Mp4MediaSinkAudioStreamSink.h"
 
 #include "mp4/Mp4FragmentTiming.h"

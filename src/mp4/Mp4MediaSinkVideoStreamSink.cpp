@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "mp4/Mp4MediaSinkVideoStreamSink.h"
 
 Mp4MediaSink::VideoStreamSink::VideoStreamSink(std::weak_ptr<Mp4MediaSink> MediaSink, std::uint32_t Identifier, std::shared_ptr<MF::MediaType> const& Type,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Whole segments from real encoders, packaged by the sink and judged by
 // ffprobe and ffmpeg: codec, frame count, every presentation time, key
 // frames, and for protected segments the frames ffmpeg decrypts.

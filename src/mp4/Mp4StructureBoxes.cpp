@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "mp4/Mp4StructureBoxes.h"
 
 #include "base/Check.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/Base64.h"
 #include "presentation/PlayReadyHeader.h"
 #include "presentation/ProtectionDataProvider.h"

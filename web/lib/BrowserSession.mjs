@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One headless Chromium for one check: Debian's browser driven through
 // playwright-core with a fresh profile that is deleted afterwards. It also
 // collects what goes wrong on its pages outside the players' own reports:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reads the protection signalling of an initialisation segment: for each
 // protected sample entry the scheme (schm) and the default key ID (tenc).
 // Written from the box layout of ISO/IEC 14496-12 and 23001-7, independently

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checks of the server's own test pages: the audio page must make its
 // whole file playable through Media Source Extensions, the WebCodecs page
 // must decode every frame it fetches, and the video page must play.

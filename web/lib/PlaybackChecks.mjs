@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checks that play the server's presentations with hls.js, dash.js and
 // Shaka: HLS variants, the three-period DASH presentation, encrypted assets
 // decrypted with ClearKey, and live assets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Plays one presentation with one player on the check page (or watches a
 // media element another page plays) and returns the probe's record. The
 // check's own deadline (run-tests.mjs) bounds everything.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Follows an HLS presentation from its master playlist to the
 // initialisation segments of its first video variant and of its audio
 // rendition, and reads their protection signalling, so that a check knows

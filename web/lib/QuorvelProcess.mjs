@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs the real quorvel program on a free loopback port for the checks and
 // stops it with SIGTERM at the end, as the end-to-end harness of tests/ does.
 import { spawn } from 'node:child_process';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Serves the check page and the player libraries on a loopback port of its
 // own, so that the players fetch every playlist and segment from the quorvel
 // server across origins, as they do in real use. Only the names in the table

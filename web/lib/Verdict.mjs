@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Judges what the page probe recorded during one playback: the measured
 // figures and the list of failures. Pure functions over the record, so the
 // rules are tested without a browser (test/Verdict.test.mjs).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Starts one of the players on the page's video element and forwards every
 // error it reports to the probe. The runner has loaded the player's library
 // before it calls startPlayer(name, url, options); options.clearKeys maps key

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Watches one media element inside the page and records what a viewer would
 // notice: every position sample with the buffered ranges, rebuffering,
 // element errors and the errors the player reports. The runner reads the

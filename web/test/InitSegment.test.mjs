@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 import assert from 'node:assert/strict';
 import { test } from 'node:test';
 import { protectionOf } from '../lib/InitSegment.mjs';

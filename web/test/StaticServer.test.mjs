@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { StaticServer } from '../lib/StaticServer.mjs';
