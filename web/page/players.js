@@ -30,9 +30,14 @@
   function startHls(probe, url) {
     const hls = new Hls({ abrEwmaDefaultEstimate: StartBitsPerSecond });
     const playlist = { updates: 0, firstEdge: null, lastEdge: null, live: false, ended: false };
+    const StallNotices = [Hls.ErrorDetails.BUFFER_STALLED_ERROR, Hls.ErrorDetails.BUFFER_NUDGE_ON_STALL];
     hls.on(Hls.Events.ERROR, (event, data) => {
       // hls.js cancelling its own request (say, to switch down a level) is no fault of the media.
       if (data.details === Hls.ErrorDetails.INTERNAL_ABORTED) return;
+      // Its non-fatal notices that playback waits for data are stalls, which
+      // the probe measures as figures: on a busy machine they say more about
+      // the machine than about the media.
+      if (!data.fatal && StallNotices.includes(data.details)) return;
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
