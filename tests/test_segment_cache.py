@@ -15,7 +15,7 @@ import threading
 import unittest
 
 from quorvel_harness import QuorvelServer
-from test_segments import FramesPerVideoSegment, fragments
+from test_segments import FramesPerVideoSegment, fragments, read_chunked
 
 HangGuard = 300
 Immutable = "public, max-age=31536000, immutable"
@@ -29,6 +29,20 @@ def is_whole(headers):
     return headers.get("Content-Length") is not None and headers.get("Transfer-Encoding") is None
 
 
+class Prefixed:
+    """Bytes already received, then the rest from the socket."""
+
+    def __init__(self, data, connection):
+        self.data = data
+        self.connection = connection
+
+    def recv(self, size):
+        if self.data:
+            piece, self.data = self.data[:size], self.data[size:]
+            return piece
+        return self.connection.recv(size)
+
+
 def read_answer(connection):
     """Head and body of one answer, chunked or with a Content-Length."""
     buffer = b""
@@ -37,27 +51,14 @@ def read_answer(connection):
         if not piece:
             raise AssertionError("closed before the head")
         buffer += piece
-    head, buffer = buffer.split(b"\r\n\r\n", 1)
+    head, rest = buffer.split(b"\r\n\r\n", 1)
     length = re.search(rb"Content-Length: (\d+)", head)
-    if length:
-        while len(buffer) < int(length.group(1)):
-            buffer += connection.recv(65536)
-        return head.decode(), buffer
-    body = b""
-    while True:
-        while b"\r\n" not in buffer:
-            buffer += connection.recv(65536)
-        line, buffer = buffer.split(b"\r\n", 1)
-        size = int(line, 16)
-        while len(buffer) < size + 2:
-            piece = connection.recv(65536)
-            if not piece:
-                raise AssertionError("closed inside a chunk")
-            buffer += piece
-        if size == 0:
-            return head.decode(), body
-        body += buffer[:size]
-        buffer = buffer[size + 2:]
+    if not length:
+        _, chunks = read_chunked(Prefixed(b"\r\n\r\n" + rest, connection))
+        return head.decode(), b"".join(chunks)
+    while len(rest) < int(length.group(1)):
+        rest += connection.recv(65536)
+    return head.decode(), rest
 
 
 def metrics(server):

@@ -10,15 +10,6 @@ namespace HttpServer
 {
 namespace
 {
-std::string_view Trim(std::string_view Text)
-{
-    while(!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
-        Text.remove_prefix(1);
-    while(!Text.empty() && (Text.back() == ' ' || Text.back() == '\t'))
-        Text.remove_suffix(1);
-    return Text;
-}
-
 // Decimal digits only: a sign or a blank inside makes the field malformed.
 std::optional<std::uint64_t> ParseDigits(std::string_view Text)
 {
@@ -36,9 +27,9 @@ ByteRange ByteRange::Evaluate(std::string_view Field, std::uint64_t Length)
 {
     ByteRange Whole;
     std::size_t const Equals = Field.find('=');
-    if(Equals == std::string_view::npos || !EqualsIgnoreCase(Trim(Field.substr(0, Equals)), "bytes"))
+    if(Equals == std::string_view::npos || !EqualsIgnoreCase(TrimBlanks(Field.substr(0, Equals)), "bytes"))
         return Whole;
-    std::string_view const Set = Trim(Field.substr(Equals + 1));
+    std::string_view const Set = TrimBlanks(Field.substr(Equals + 1));
     if(Set.find(',') != std::string_view::npos)
         return Whole;
     std::size_t const Dash = Set.find('-');

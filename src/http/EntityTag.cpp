@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "http/EntityTag.h"
 
+#include "base/StringFormat.h"
+
 namespace HttpServer
 {
 namespace
@@ -11,20 +13,11 @@ std::string_view Opaque(std::string_view Tag)
         Tag.remove_prefix(2);
     return Tag;
 }
-
-std::string_view Trim(std::string_view Text)
-{
-    while(!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
-        Text.remove_prefix(1);
-    while(!Text.empty() && (Text.back() == ' ' || Text.back() == '\t'))
-        Text.remove_suffix(1);
-    return Text;
-}
 } // namespace
 
 bool EntityTag::NoneMatchHolds(std::string_view Field, std::string_view Tag)
 {
-    Field = Trim(Field);
+    Field = TrimBlanks(Field);
     if(Field.empty() || Tag.empty())
         return false;
     if(Field == "*")
@@ -33,7 +26,7 @@ bool EntityTag::NoneMatchHolds(std::string_view Field, std::string_view Tag)
     while(!Field.empty())
     {
         std::size_t const Comma = Field.find(',');
-        std::string_view const Item = Trim(Field.substr(0, Comma));
+        std::string_view const Item = TrimBlanks(Field.substr(0, Comma));
         if(!Item.empty() && Opaque(Item) == Opaque(Tag))
             return true;
         if(Comma == std::string_view::npos)
@@ -45,7 +38,7 @@ bool EntityTag::NoneMatchHolds(std::string_view Field, std::string_view Tag)
 
 bool EntityTag::RangeHolds(std::string_view Field, std::string_view Tag)
 {
-    Field = Trim(Field);
+    Field = TrimBlanks(Field);
     if(Field.empty())
         return true;
     return !Field.starts_with("W/") && !Tag.starts_with("W/") && Field == Tag;
