@@ -66,16 +66,18 @@ def start_server(options):
 
 
 class Connection:
-    """One keep-alive HTTP/1.1 connection."""
+    """One keep-alive HTTP/1.1 connection, from a loopback address of its
+    player: the server admits 128 connections per client address."""
 
-    def __init__(self, port):
+    def __init__(self, port, source):
         self.port = port
+        self.source = source
         self.reader = None
         self.writer = None
 
     async def get(self, path):
         if self.writer is None:
-            self.reader, self.writer = await asyncio.open_connection("127.0.0.1", self.port, limit=1 << 22)
+            self.reader, self.writer = await asyncio.open_connection("127.0.0.1", self.port, limit=1 << 22, local_addr=(self.source, 0))
         self.writer.write(("GET /hls/%s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
         head = await self.reader.readuntil(b"\r\n\r\n")
         status = int(head[9:12])
@@ -102,11 +104,11 @@ class Figures:
         self.errors = 0
 
 
-async def follow(port, asset, playlist, duration, deadline, figures):
-    connection = Connection(port)
+async def follow(port, source, asset, playlist, duration, deadline, figures):
+    connection = Connection(port, source)
     last = None
-    try:
-        while time.monotonic() < deadline:
+    while time.monotonic() < deadline:
+        try:
             status, text = await connection.get(playlist % asset)
             if status != 200:
                 figures.errors += 1
@@ -126,20 +128,24 @@ async def follow(port, asset, playlist, duration, deadline, figures):
                 figures.late += latency > duration
                 last = number
             await asyncio.sleep(duration if new else duration / 2)
-    except (OSError, asyncio.IncompleteReadError, ValueError):
-        figures.errors += 1
-    finally:
-        connection.close()
+        except (OSError, asyncio.IncompleteReadError, ValueError):
+            # A player opens another connection and goes on.
+            figures.errors += 1
+            connection.close()
+            connection = Connection(port, source)
+            await asyncio.sleep(1)
+    connection.close()
 
 
-async def player(port, deadline, video, audio):
+async def player(port, number, deadline, video, audio):
+    source = "127.0.%d.%d" % (1 + number // 200, 2 + number % 200)
     await asyncio.sleep(random.uniform(0, VIDEO_SECONDS))
-    connection = Connection(port)
+    connection = Connection(port, source)
     status, master = await connection.get("master.m3u8?live")
     connection.close()
     asset = int(re.search(rb"asset=(\d+)", master).group(1))
-    await asyncio.gather(follow(port, asset, "video.m3u8?asset=%d&variant=0", VIDEO_SECONDS, deadline, video),
-                         follow(port, asset, "audio.m3u8?asset=%d", AUDIO_SECONDS, deadline, audio))
+    await asyncio.gather(follow(port, source, asset, "video.m3u8?asset=%d&variant=0", VIDEO_SECONDS, deadline, video),
+                         follow(port, source, asset, "audio.m3u8?asset=%d", AUDIO_SECONDS, deadline, audio))
 
 
 def percentile(values, fraction):
@@ -153,7 +159,7 @@ async def run_players(pid, port, count, seconds):
     video, audio = Figures(), Figures()
     deadline = time.monotonic() + seconds
     before, started = processor_seconds(pid), time.monotonic()
-    await asyncio.gather(*(player(port, deadline, video, audio) for _ in range(count)))
+    await asyncio.gather(*(player(port, number, deadline, video, audio) for number in range(count)))
     cores = (processor_seconds(pid) - before) / (time.monotonic() - started)
     return video, audio, cores
 
