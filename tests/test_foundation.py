@@ -190,7 +190,10 @@ class CommandLine(unittest.TestCase):
             self.assertTrue(lines[0].startswith(os.path.basename(binary_path()) + " "), lines[0])
             help_start = lines.index("--") + 1
             self.assertEqual(lines[help_start:help_start + 3], ["Syntax: Quorvel [options]", "", "Options: "])
-            self.assertEqual(len(lines) - help_start, 11)
+            self.assertEqual(len(lines) - help_start, 13)
+            # Options of this system come after the original ones.
+            self.assertTrue(lines[-2].startswith("  -SegmentCacheBytes <bytes> - "), lines[-2])
+            self.assertTrue(lines[-1].startswith("  -AssetStore <redis://host:port> - "), lines[-1])
             self.assertNotIn("Waiting for Request...", result.stdout)
 
     def test_adapter_list_ends_at_once(self):

@@ -35,12 +35,29 @@ std::uint32_t SegmentCount(std::int64_t Duration, std::int64_t SegmentDuration)
     return static_cast<std::uint32_t>(MulDivCeiling(Duration, 1, SegmentDuration));
 }
 
-void Append(std::vector<std::uint8_t>& Body, MediaAnswer& Answer, SegmentSession& Session)
+void Append(std::vector<std::uint8_t>& Body, SegmentProduction& Production, SegmentSession& Session)
 {
-    Answer.RunSession(Session);
+    Production.RunSession(Session);
     auto const& Output = Session.GetOutput();
     Body.insert(Body.end(), Output.begin(), Output.end());
 }
+
+// Hands what a session makes to the production as it is made.
+void Stream(SegmentProduction& Production, SegmentSession& Session)
+{
+    Session.SetDataCallback([&Production](std::span<std::uint8_t const> Data) { return Production.Deliver(Data); });
+    Production.RunSession(Session);
+}
+
+void MakeWhole(SegmentProduction& Production, SegmentSession& Session)
+{
+    Production.RunSession(Session);
+    Production.SetBody(std::move(Session.GetOutput()));
+}
+
+// Progressive files stay at one address from build to build: caches ask
+// again each time (and get 304 while the tag holds).
+constexpr char const* RevalidateEachTime = "no-cache";
 
 AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 {
@@ -50,7 +67,8 @@ AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 } // namespace
 
 MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
-    m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount()))
+    m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount())),
+    m_Productions(Context, Context.Settings.SegmentCacheBytes)
 {
     // Manifests ask for the codecs text of their audio row on the request
     // loop: every audio codec is learned here, before the first request.
@@ -82,11 +100,10 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
     auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    auto FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
-    Submit(m_VideoTasks, Context, std::move(FileName), [Session](MediaAnswer& Answer) {
-        Answer.RunSession(*Session);
-        Answer.SendWhole({"video/mp4", true}, std::move(Session->GetOutput()));
-    }, true);
+    auto const Key = SegmentKey::VideoHeader(Variant, Asset);
+    MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
+    Answer.FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
+    Serve(Context, Key, std::move(Answer), false, m_VideoTasks, [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
 }
 
 void MediaRoutes::VideoBody(RouteContext& Context)
@@ -98,15 +115,20 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
     auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, *Index);
+    std::optional<std::uint32_t> Colour;
     if(auto const Color = QueryInteger(Query, "color"))
-        Session->SetBackgroundColor(OverrideColor(*Color));
+        Session->SetBackgroundColor(*(Colour = OverrideColor(*Color)));
+    std::optional<std::int64_t> BaseLiveTime;
     if(Asset.Live)
-        Session->SetBaseLiveTime(Asset.BaseLiveTime);
+        Session->SetBaseLiveTime(*(BaseLiveTime = Asset.BaseLiveTime));
+    std::optional<std::uint32_t> FrameCodeAsset;
     if(Asset.FrameCode)
-        Session->SetFrameCode(Asset.Asset);
+        Session->SetFrameCode(*(FrameCodeAsset = Asset.Asset));
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    auto FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    Submit(m_VideoTasks, Context, std::move(FileName), [Session](MediaAnswer& Answer) { Answer.SendSegment(*Session, "video/mp4"); });
+    auto const Key = SegmentKey::VideoBody(Variant, *Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
+    MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
+    Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    Serve(Context, Key, std::move(Answer), true, m_VideoTasks, [Session](SegmentProduction& Production) { Stream(Production, *Session); });
 }
 
 void MediaRoutes::AudioHeader(RouteContext& Context)
@@ -114,10 +136,10 @@ void MediaRoutes::AudioHeader(RouteContext& Context)
     auto const& Asset = *Context.Asset;
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset));
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    Submit(m_AudioTasks, Context, "audio-header-v0.mp4", [Session](MediaAnswer& Answer) {
-        Answer.RunSession(*Session);
-        Answer.SendWhole({"audio/mp4", true}, std::move(Session->GetOutput()));
-    }, true);
+    auto const Key = SegmentKey::AudioHeader(FirstAudioVariant(Asset), Asset);
+    MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
+    Answer.FileName = "audio-header-v0.mp4";
+    Serve(Context, Key, std::move(Answer), false, m_AudioTasks, [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
 }
 
 void MediaRoutes::AudioBody(RouteContext& Context)
@@ -129,24 +151,29 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), *Index);
     Session->SetMarkerTone(Asset.FrameCode);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    auto FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    Submit(m_AudioTasks, Context, std::move(FileName), [Session](MediaAnswer& Answer) { Answer.SendSegment(*Session, "audio/mp4"); });
+    auto const Key = SegmentKey::AudioBody(FirstAudioVariant(Asset), *Index, Asset.FrameCode, Asset);
+    MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
+    Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    Serve(Context, Key, std::move(Answer), true, m_AudioTasks, [Session](SegmentProduction& Production) { Stream(Production, *Session); });
 }
 
 void MediaRoutes::VideoFile(RouteContext& Context)
 {
     auto const& Variants = m_Context.Settings.DefaultVariants.H264.VideoVariants;
     CHECK_LINE(!Variants.empty());
-    Submit(m_VideoTasks, Context, "video.mp4", [this, Variant = Variants.front()](MediaAnswer& Answer) {
+    auto const& Variant = Variants.front();
+    auto const Key = SegmentKey::File("video.mp4", "");
+    MediaBodyAnswer Answer{StringFormat("video/mp4; codecs=\"%s\"", Variant.Codecs.c_str()), Key.EntityTag(), RevalidateEachTime, "video.mp4"};
+    Serve(Context, Key, std::move(Answer), false, m_VideoTasks, [this, Variant](SegmentProduction& Production) {
         std::vector<std::uint8_t> Body;
         VideoSession Header(m_VideoContext, Variant);
-        Append(Body, Answer, Header);
+        Append(Body, Production, Header);
         for(std::uint32_t Index = 0; Index < SegmentCount(VideoFileDuration, Variant.SegmentDuration); ++Index)
         {
             VideoSession Segment(m_VideoContext, Variant, Index);
-            Append(Body, Answer, Segment);
+            Append(Body, Production, Segment);
         }
-        Answer.SendWhole({StringFormat("video/mp4; codecs=\"%s\"", Variant.Codecs.c_str()), true}, std::move(Body));
+        Production.SetBody(std::move(Body));
     });
 }
 
@@ -154,17 +181,28 @@ void MediaRoutes::AudioFile(RouteContext& Context)
 {
     auto const Asset = Configuration::ForAudioFile(Context.QueryVector, m_Context.Settings.DefaultVariants.H264.AudioVariants);
     CHECK_ARGUMENT(*Asset.Duration <= std::int64_t{MaximalAudioFileSeconds} * TimeUnitsPerSecond);
-    Submit(m_AudioTasks, Context, "audio.mp4", [Variant = FirstAudioVariant(Asset)](MediaAnswer& Answer) {
+    auto const& Variant = FirstAudioVariant(Asset);
+    auto const Key = SegmentKey::File("audio.mp4", SegmentKey::AudioHeader(Variant, Asset).Text());
+    // The codecs text depends on the codec alone, learned at start-up.
+    MediaBodyAnswer Answer{StringFormat("audio/mp4; codecs=\"%s\"", m_CodecsProbe.ProbeAudio(Variant).c_str()), Key.EntityTag(), RevalidateEachTime,
+                           "audio.mp4"};
+    Serve(Context, Key, std::move(Answer), false, m_AudioTasks, [Variant](SegmentProduction& Production) {
         std::vector<std::uint8_t> Body;
         AudioSession Header(Variant);
-        Append(Body, Answer, Header);
+        Append(Body, Production, Header);
         for(std::uint32_t Index = 0; Index < SegmentCount(*Variant.Duration, Variant.SegmentDuration); ++Index)
         {
             AudioSession Segment(Variant, Index);
-            Append(Body, Answer, Segment);
+            Append(Body, Production, Segment);
         }
-        Answer.SendWhole({StringFormat("audio/mp4; codecs=\"%s\"", Header.GetCodecsString().c_str()), true}, std::move(Body));
+        Production.SetBody(std::move(Body));
     });
+}
+
+void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
+                        SegmentProduction::Producer Make, bool Urgent)
+{
+    m_Productions.Serve(Context, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
 }
 
 void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/MediaAnswer.h"
+#include "app/MediaProductions.h"
 #include "app/RouteGroup.h"
 #include "app/SegmentTaskGroup.h"
 #include "media/CodecsProbe.h"
@@ -22,7 +23,8 @@ class SegmentSession;
 // made by a task on a worker thread, never on the request loop: video and
 // audio work run in task groups of their own, each bounded to one pipeline
 // per processor, headers before waiting segments as they are short and a
-// player needs them first. Stop drops what has not started; the group's
+// player needs them first. Each piece of media is made once for all the
+// requests that want it at the same time, and kept (MediaProductions). Stop drops what has not started; the group's
 // destructor waits for the rest.
 class MediaRoutes : public RouteGroup
 {
@@ -39,6 +41,9 @@ public:
     VideoSessionContext const& GetVideoContext() const noexcept { return m_VideoContext; }
     // The codecs texts of audio rows, for the manifests.
     CodecsProbe& GetCodecsProbe() noexcept { return m_CodecsProbe; }
+    MediaProductions const& GetProductions() const noexcept { return m_Productions; }
+    SegmentTaskGroup const& GetVideoTasks() const noexcept { return m_VideoTasks; }
+    SegmentTaskGroup const& GetAudioTasks() const noexcept { return m_AudioTasks; }
     // Hands a task that answers through a MediaAnswer to Group.
     void Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
                 bool Urgent = false);
@@ -50,10 +55,14 @@ private:
     void AudioBody(RouteContext& Context);
     void VideoFile(RouteContext& Context);
     void AudioFile(RouteContext& Context);
+    // Media made once for every request with the same key (MediaProductions).
+    void Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
+               SegmentProduction::Producer Make, bool Urgent = false);
 
     ServerContext& m_Context;
     VideoSessionContext const m_VideoContext;
     CodecsProbe m_CodecsProbe{m_VideoContext};
+    MediaProductions m_Productions;
     // Declared last: their destructors wait for the tasks, which use the above.
     SegmentTaskGroup m_VideoTasks;
     SegmentTaskGroup m_AudioTasks;

@@ -19,6 +19,7 @@ RequestRouter::RequestRouter(std::vector<std::string> BasePaths, RouteTable cons
 void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response) const
 {
     Request->Trace();
+    CountAnswer(*Request, *Response);
     try
     {
         ConsoleLine("Request: %s", PrintableText(Request->GetFullUrl()).c_str());
@@ -62,6 +63,14 @@ void RequestRouter::Route(HttpServer::Request const& Request, std::shared_ptr<Ht
         m_Routes.DispatchPost(Context);
     else
         m_Routes.Dispatch(Context);
+}
+
+void RequestRouter::CountAnswer(HttpServer::Request const& Request, HttpServer::Response& Response) const
+{
+    // Paths no route has are counted together: clients choose them.
+    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
+    std::string Route = Path && m_Routes.HasPath(*Path) ? std::string(*Path) : "other";
+    Response.OnHeadSent([Metrics = m_Context.Metrics, Route = std::move(Route)](unsigned Status) { Metrics->CountAnswer(Route, Status); });
 }
 
 bool RequestRouter::TakesPost(HttpServer::Request const& Request) const

@@ -27,6 +27,7 @@ public:
 private:
     void Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response) const;
     bool TakesPost(HttpServer::Request const& Request) const;
+    void CountAnswer(HttpServer::Request const& Request, HttpServer::Response& Response) const;
     static void AnswerOptions(HttpServer::Response& Response);
 
     std::vector<std::string> const m_BasePaths;

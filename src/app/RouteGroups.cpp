@@ -3,6 +3,7 @@
 
 #include "app/ClearKeyRoutes.h"
 #include "app/MediaRoutes.h"
+#include "app/MetricsRoutes.h"
 #include "app/PresentationRoutes.h"
 #include "app/TestPageRoutes.h"
 #include "app/TextRoutes.h"
@@ -19,6 +20,7 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     Groups.push_back(std::make_unique<PresentationRoutes>(Context, Table, std::move(AudioCodecs)));
     Groups.push_back(std::make_unique<ClearKeyRoutes>(Context, Table));
     Groups.push_back(std::make_unique<TestPageRoutes>(Context, Table, *Media));
+    Groups.push_back(std::make_unique<MetricsRoutes>(Context, Table, *Media));
     Groups.push_back(std::move(Media));
     return Groups;
 }

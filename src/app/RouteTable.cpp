@@ -63,6 +63,11 @@ void RouteTable::Dispatch(RouteContext& Context) const
     Found->second(Context);
 }
 
+bool RouteTable::HasPath(std::string_view Path) const
+{
+    return m_Routes.contains(Path) || m_AssetRoutes.contains(Path) || m_AssetPostRoutes.contains(Path);
+}
+
 bool RouteTable::HasPostRoute(std::string_view Path) const
 {
     return m_AssetPostRoutes.contains(Path);

@@ -37,6 +37,8 @@ public:
 
     void Dispatch(RouteContext& Context) const;
     bool HasPostRoute(std::string_view Path) const;
+    // Whether a route of any kind has this path.
+    bool HasPath(std::string_view Path) const;
     void DispatchPost(RouteContext& Context) const;
 
 private:

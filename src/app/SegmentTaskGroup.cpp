@@ -65,6 +65,12 @@ std::size_t SegmentTaskGroup::DropWaiting()
     return Count;
 }
 
+std::size_t SegmentTaskGroup::GetWaitingCount() const
+{
+    std::lock_guard Lock(m_Mutex);
+    return m_Tasks.size();
+}
+
 void SegmentTaskGroup::ReleaseIdleMemory()
 {
     {
@@ -95,6 +101,7 @@ void SegmentTaskGroup::Work()
             if(m_UrgentCount > 0)
                 --m_UrgentCount;
         }
+        ++m_Running;
         try
         {
             Task();
@@ -103,6 +110,8 @@ void SegmentTaskGroup::Work()
         {
             TRACE("Exception %s\n", Exception.what());
         }
+        Task = nullptr; // what it holds goes before it counts as done
+        --m_Running;
         ReleaseIdleMemory();
     }
 }

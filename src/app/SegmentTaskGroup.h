@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -44,12 +45,16 @@ public:
     // (its response, whose connection then closes). Returns how many.
     std::size_t DropWaiting();
     std::size_t GetWorkerCount() const noexcept { return m_Workers.size(); }
+    // Tasks waiting for a worker, and tasks running.
+    std::size_t GetWaitingCount() const;
+    std::size_t GetRunningCount() const noexcept { return m_Running.load(); }
 
 private:
     void Work();
     void ReleaseIdleMemory();
 
-    std::mutex m_Mutex;
+    mutable std::mutex m_Mutex;
+    std::atomic<std::size_t> m_Running{0};
     std::condition_variable m_Condition;
     std::deque<std::function<void()>> m_Tasks;
     // The urgent tasks at the front of m_Tasks.

@@ -6,6 +6,7 @@
 #include "app/BasePath.h"
 #include "app/Console.h"
 #include "base/StringFormat.h"
+#include "presentation/RedisAssetStore.h"
 
 namespace Application
 {
@@ -42,6 +43,7 @@ void Server::Run(ManualResetEvent& Termination, std::function<void()> const& Ser
     for(auto const& Location : Locations)
         BasePaths.push_back(ComputeBasePath(Location));
     PrepareResponseFolder();
+    ConnectAssetStore();
     m_RouteGroups = CreateRouteGroups(m_Context, m_Routes);
     m_Router = std::make_unique<RequestRouter>(std::move(BasePaths), m_Routes, m_Context);
     ConsoleLine("Press Ctrl+C to exit...");
@@ -49,6 +51,7 @@ void Server::Run(ManualResetEvent& Termination, std::function<void()> const& Ser
                                                           [this](auto const& Request, auto const& Response) { m_Router->Answer(Request, Response); });
     for(auto const& Location : Locations)
         m_Locations->AddUrl(Location);
+    m_Context.Metrics->ConnectionCount = [this] { return m_Locations->GetConnectionCount(); };
     ConsoleLine("Waiting for Request...");
     if(Serving)
         Serving();
@@ -63,6 +66,19 @@ void Server::Stop()
     m_Locations->Close();
     for(auto const& Group : m_RouteGroups)
         Group->Stop();
+}
+
+void Server::ConnectAssetStore()
+{
+    auto const& Address = m_Context.Settings.AssetStore;
+    if(Address.empty())
+        return;
+    auto Store = std::make_shared<RedisAssetStore>(Address);
+    // Live segments of one number are the same on every instance only if
+    // all count from one start.
+    m_Context.BaseLiveTime = Store->SharedBaseLiveTime(m_Context.BaseLiveTime);
+    m_Context.Assets = std::move(Store);
+    ConsoleLine("Asset Store: %s", Address.c_str());
 }
 
 void Server::PrepareResponseFolder()

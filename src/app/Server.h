@@ -43,6 +43,8 @@ private:
     // the media work that has not started.
     void Stop();
     void PrepareResponseFolder();
+    // With -AssetStore: connects, and takes the shared live time base.
+    void ConnectAssetStore();
 
     HttpServer::Limits m_Bounds;
     ServerContext m_Context;

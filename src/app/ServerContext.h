@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "app/DefaultPayloadWriteAgent.h"
+#include "app/ServerMetrics.h"
+#include "presentation/AssetStore.h"
 #include "app/Settings.h"
 
 namespace Application
@@ -22,5 +24,9 @@ struct ServerContext
     std::int64_t BaseLiveTime = 0;
     // Present with -WriteResponseBody.
     std::shared_ptr<DefaultPayloadWriteAgent> PayloadWriter;
+    // What the "metrics" route reports.
+    std::shared_ptr<ServerMetrics> Metrics = std::make_shared<ServerMetrics>();
+    // With -AssetStore: where assets are shared with other instances.
+    std::shared_ptr<AssetStore> Assets;
 };
 } // namespace Application

@@ -26,5 +26,10 @@ struct Settings
     // Copies of every produced response body go to the Response folder.
     bool WriteResponseBody = false;
     bool DeletePreviousResponseBodies = false;
+    // Made media kept in memory, at most this many bytes (0: none).
+    std::uint64_t SegmentCacheBytes = std::uint64_t{512} << 20;
+    // "redis://host:port": assets and the live time base shared with other
+    // instances there; empty keeps them in memory.
+    std::string AssetStore;
 };
 } // namespace Application

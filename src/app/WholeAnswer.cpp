@@ -2,12 +2,32 @@
 #include "app/WholeAnswer.h"
 
 #include "app/CrossOriginHeaders.h"
+#include "app/SegmentKey.h"
+#include "http/EntityTag.h"
 
 namespace Application
 {
 void WholeAnswer::Send(RouteContext& Context, std::string Body) const
 {
-    Send(Context.Server, *Context.Response, std::move(Body));
+    if(!Tagged)
+    {
+        Send(Context.Server, *Context.Response, std::move(Body));
+        return;
+    }
+    auto& Response = *Context.Response;
+    std::string const Tag = SegmentKey::DigestTag(Body);
+    if(HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetHeader("If-None-Match"), Tag))
+    {
+        Response.SetStatus(304, "Not Modified");
+        AddFields(Response);
+        Response.SetKnownHeader(HttpServer::KnownHeader::ETag, Tag);
+        Response.Send();
+        return;
+    }
+    Prepare(Context.Server, Response, Body.data(), Body.size());
+    Response.SetKnownHeader(HttpServer::KnownHeader::ETag, Tag);
+    Response.AddEntityChunk(std::move(Body));
+    Response.Send();
 }
 
 void WholeAnswer::Send(RouteContext& Context, std::vector<std::uint8_t> Body) const
@@ -40,8 +60,15 @@ void WholeAnswer::Prepare(ServerContext& Server, HttpServer::Response& Response,
         Writer->Write({FileName, {}, Data, Size});
     }
     Response.SetStatus(200, "OK");
+    AddFields(Response);
+}
+
+void WholeAnswer::AddFields(HttpServer::Response& Response) const
+{
     Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, ContentType);
     if(CrossOrigin)
         AddCrossOriginHeaders(Response);
+    if(!CacheControl.empty())
+        Response.SetKnownHeader(HttpServer::KnownHeader::CacheControl, CacheControl);
 }
 } // namespace Application

@@ -21,6 +21,11 @@ struct WholeAnswer
     bool CrossOrigin = false;
     std::string FileName;
     bool DeletePreviousFiles = false;
+    // "Cache-Control", when not empty.
+    std::string CacheControl;
+    // A strong entity tag from the body's digest, and 304 for a request
+    // whose "If-None-Match" names it (from the request loop only).
+    bool Tagged = false;
 
     void Send(RouteContext& Context, std::string Body) const;
     void Send(RouteContext& Context, std::vector<std::uint8_t> Body) const;
@@ -30,5 +35,6 @@ struct WholeAnswer
 
 private:
     void Prepare(ServerContext& Server, HttpServer::Response& Response, void const* Data, std::size_t Size) const;
+    void AddFields(HttpServer::Response& Response) const;
 };
 } // namespace Application

@@ -59,3 +59,12 @@ std::string ReplacePlaceholders(std::string Text, std::vector<std::pair<std::str
     }
     return Text;
 }
+
+std::string_view TrimBlanks(std::string_view Text) noexcept
+{
+    while(!Text.empty() && (Text.front() == ' ' || Text.front() == '\t'))
+        Text.remove_prefix(1);
+    while(!Text.empty() && (Text.back() == ' ' || Text.back() == '\t'))
+        Text.remove_suffix(1);
+    return Text;
+}

@@ -12,6 +12,9 @@ std::string StringFormat(char const* Format, ...) __attribute__((format(printf, 
 // ASCII case-insensitive equality (ordinal, no locale).
 bool EqualsIgnoreCase(std::string_view A, std::string_view B) noexcept;
 
+// Text without the blanks and tabs around it (HTTP's optional white space).
+std::string_view TrimBlanks(std::string_view Text) noexcept;
+
 std::string Join(std::vector<std::string> const& Parts, std::string_view Separator);
 
 // Replaces every "$(Name)" by its value, repeatedly until none of the given

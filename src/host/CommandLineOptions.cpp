@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "host/CommandLineOptions.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "app/Console.h"
@@ -13,15 +14,24 @@ namespace
 {
 // Decimal digits after optional blanks, up to the first other character
 // ("0x3" is 0); too large a number is the largest one.
-std::uint32_t ParseDecimal(std::string_view Text)
+std::uint64_t ParseDecimal64(std::string_view Text)
 {
     std::size_t Index = Text.find_first_not_of(" \t");
     if(Index == std::string_view::npos)
         return 0;
     std::uint64_t Value = 0;
+    std::uint64_t const Largest = std::numeric_limits<std::uint64_t>::max();
     for(; Index < Text.size() && Text[Index] >= '0' && Text[Index] <= '9'; ++Index)
-        Value = std::min<std::uint64_t>(Value * 10 + static_cast<unsigned>(Text[Index] - '0'), std::numeric_limits<std::uint32_t>::max());
-    return static_cast<std::uint32_t>(Value);
+    {
+        unsigned const Digit = static_cast<unsigned>(Text[Index] - '0');
+        Value = Value > (Largest - Digit) / 10 ? Largest : Value * 10 + Digit;
+    }
+    return Value;
+}
+
+std::uint32_t ParseDecimal(std::string_view Text)
+{
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(ParseDecimal64(Text), std::numeric_limits<std::uint32_t>::max()));
 }
 } // namespace
 
@@ -74,6 +84,10 @@ void ParseCommandLineOptions(Settings& Settings, std::vector<std::string> const&
             Settings.WriteResponseBody = true;
         else if(IsOptionName(Name, {"DeletePreviousResponseBodies", "dprb"}))
             Settings.DeletePreviousResponseBodies = true;
+        else if(IsOptionName(Name, {"SegmentCacheBytes", "scb"}))
+            Settings.SegmentCacheBytes = ParseDecimal64(NextArgument());
+        else if(IsOptionName(Name, {"AssetStore", "as"}))
+            Settings.AssetStore = NextArgument();
         else
             ConsoleErrorLine("Warning, command line option argument not recognized: %s", Name.c_str());
     }

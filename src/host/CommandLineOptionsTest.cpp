@@ -40,6 +40,7 @@ TEST(CommandLineOptions, DefaultsWithoutArguments)
     EXPECT_FALSE(Result.WriteResponseBody);
     EXPECT_FALSE(Result.DeletePreviousResponseBodies);
     EXPECT_FALSE(Result.IsService);
+    EXPECT_EQ(Result.SegmentCacheBytes, std::uint64_t{512} << 20);
 }
 
 TEST(CommandLineOptions, ValuesAliasesAndOrder)
@@ -54,6 +55,11 @@ TEST(CommandLineOptions, ValuesAliasesAndOrder)
     EXPECT_EQ(Parse({"-paf", "99999999999"}).ProcessAffinityMask, 0xFFFFFFFFu);
     EXPECT_FALSE(Parse({"-ai", "2", "-sw"}).AdapterIndex.has_value());
     EXPECT_EQ(Parse({"-Software", "-AdapterIndex", "2"}).AdapterIndex, 2u);
+    EXPECT_EQ(Parse({"-SegmentCacheBytes", "0"}).SegmentCacheBytes, 0u);
+    EXPECT_EQ(Parse({"-AssetStore", "redis://127.0.0.1:6379"}).AssetStore, "redis://127.0.0.1:6379");
+    EXPECT_EQ(Parse({}).AssetStore, "");
+    EXPECT_EQ(Parse({"-scb", "8589934592"}).SegmentCacheBytes, std::uint64_t{8} << 30); // beyond 32 bits
+    EXPECT_EQ(Parse({"-scb", "99999999999999999999999"}).SegmentCacheBytes, ~std::uint64_t{0});
 }
 
 TEST(CommandLineOptions, UnknownArgumentsWarnAndAMissingValueRaises)

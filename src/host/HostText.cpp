@@ -26,6 +26,8 @@ void PrintSyntax()
         "  -Location <location> - Use specific HTTP Server API binding, can be used multiple times",
         "  -WriteResponseBody - Write produced response to files, in Response subdirectory",
         "  -DeletePreviousResponseBodies - Delete previous files with produced responses, in Response subdirectory",
+        "  -SegmentCacheBytes <bytes> - Keep made media in memory up to this many bytes (default 536870912, 0 keeps nothing)",
+        "  -AssetStore <redis://host:port> - Share assets and the live time base with other instances in Redis",
     };
     for(char const* Line : Lines)
         ConsoleLine("%s", Line);

@@ -37,6 +37,8 @@ public:
     std::vector<std::string> const& GetUrls() const noexcept { return m_Urls; }
     // The ports bound, for locations that asked for a free port (0).
     std::vector<std::uint16_t> GetPorts() const;
+    // The connections open now. Call on the I/O thread.
+    std::size_t GetConnectionCount() const noexcept { return m_Set->Size(); }
 
     // Stops accepting and ends every connection once its current answer is
     // out. Call on the I/O thread. The I/O context then runs out of work

@@ -101,6 +101,18 @@ void Response::AddEntityChunk(SharedBytes Data)
     m_Pieces.push_back({Data, Data->data(), Data->size()});
 }
 
+void Response::AddEntityChunk(SharedBytes Data, std::size_t Offset, std::size_t Size)
+{
+    ASSERT(Offset <= Data->size() && Size <= Data->size() - Offset);
+    void const* const Start = Data->data() + Offset;
+    m_Pieces.push_back({std::move(Data), Start, Size});
+}
+
+boost::asio::io_context::executor_type Response::GetExecutor() const noexcept
+{
+    return m_Connection->GetExecutor();
+}
+
 void Response::AddTransferChunk(void const* Data, std::size_t Size)
 {
     if(Size == 0)
@@ -163,6 +175,8 @@ bool Response::Send(unsigned Flags)
     auto Batch = std::make_shared<WriteBatch>();
     Batch->Head = BuildHead(Final);
     m_HeadSent = true;
+    if(m_HeadObserver)
+        m_HeadObserver(m_StatusCode);
     Batch->Final = Final;
     return Submit(std::move(Batch));
 }

@@ -61,6 +61,8 @@ public:
     void AddEntityChunk(std::string Text);                    // owned, moved in
     void AddEntityChunk(std::vector<std::uint8_t> Data);      // owned, moved in
     void AddEntityChunk(SharedBytes Data);                    // shared, never copied
+    // Part of shared bytes (a byte range of a kept body), never copied.
+    void AddEntityChunk(SharedBytes Data, std::size_t Offset, std::size_t Size);
     // One chunk of a "Transfer-Encoding: chunked" body: "%zX\r\n", the bytes
     // and "\r\n". AddLastTransferChunk adds "0\r\n\r\n".
     void AddTransferChunk(void const* Data, std::size_t Size);
@@ -86,8 +88,14 @@ public:
     // Callback runs once when the client goes before the response is
     // complete (see Delivery::OnClientGone): a producer stops there.
     void OnClientGone(std::function<void()> Callback) { m_Delivery->OnClientGone(std::move(Callback)); }
+    // Observer runs with the status code when the head is sent (on the
+    // sending thread), so that answers can be counted by status.
+    void OnHeadSent(std::function<void(unsigned StatusCode)> Observer) { m_HeadObserver = std::move(Observer); }
 
     bool IsHeadSent() const noexcept { return m_HeadSent; }
+    // The I/O thread's executor: a producer that serves several responses
+    // posts there to send through all of them in one order.
+    boost::asio::io_context::executor_type GetExecutor() const noexcept;
     bool IsComplete() const noexcept { return m_Complete; }
 
 private:
@@ -117,6 +125,7 @@ private:
     std::array<std::optional<std::string>, KnownHeaderCount> m_KnownHeaders;
     std::vector<std::pair<std::string, std::string>> m_UnknownHeaders;
     std::vector<Piece> m_Pieces;
+    std::function<void(unsigned StatusCode)> m_HeadObserver;
     bool m_HeadSent = false;
     bool m_Complete = false;
     bool m_CloseDelimited = false;

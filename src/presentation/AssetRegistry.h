@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <unordered_map>
 
 #include "http/QueryStringNameValue.h"
+#include "presentation/AssetStore.h"
 #include "presentation/Configuration.h"
 #include "presentation/DefaultVariantSets.h"
 
@@ -31,13 +33,18 @@ using AudioCodecsProbe = std::function<void(AudioVariant& Variant)>;
 // never move, so a reference handed out stays valid until its asset ages
 // out, which takes that many manifests of others. Owned by the request
 // loop; not locked.
+//
+// With a shared AssetStore, numbers come from the store and every asset
+// made is saved there; an asset this instance has not seen (or that aged
+// out) is loaded from the store and parsed again, to the same record.
 class AssetRegistry
 {
 public:
     // About 600 bytes each: 60 MB at the most.
     static constexpr std::size_t MaximalAssetCount = 100'000;
 
-    explicit AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe = {}, std::size_t MaximalAssets = MaximalAssetCount);
+    explicit AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe = {}, std::size_t MaximalAssets = MaximalAssetCount,
+                           std::shared_ptr<AssetStore> Store = nullptr);
 
     // Takes the next number (even when the request then fails), parses the
     // query and registers the asset with its copy of the variant rows.
@@ -49,7 +56,11 @@ public:
     std::size_t Size() const noexcept { return m_Assets.size(); }
 
 private:
+    // Parses and keeps an asset; the variant rows as its kind says.
+    Configuration& Register(StoredAsset const& Value);
+
     DefaultVariantSets const& m_Defaults;
+    std::shared_ptr<AssetStore> const m_Store;
     AudioCodecsProbe m_AudioCodecsProbe;
     std::size_t const m_MaximalAssets;
     // Most recently used first.

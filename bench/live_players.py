@@ -1,0 +1,230 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""Live players on one machine, with and without the segment cache, and the
+cached segments beside nginx serving the same segment files.
+
+Each simulated player makes its own live asset of the same options
+("master.m3u8?live"), follows its video playlist (variant 0) and its audio
+playlist as a player does (reload after a segment duration, or half of one
+when nothing new came), and fetches every new segment on a keep-alive
+connection per track, starting at the live edge. A segment is late when it
+arrives more than one segment duration after it was asked for, that is
+after the next one was due. Printed per player count: segments, late
+segments, p50/p99 latency of a segment, errors, and the server's processor
+use (cores).
+
+Then wrk asks 64 connections for one cached segment from the server and
+the same bytes as a file from nginx (nginx-light), and the ratio of their
+requests per second is printed.
+
+    bench/live_players.py [--counts 10,50,100,200] [--seconds 60] [--modes cache,nocache]
+
+"nocache" runs the server with -SegmentCacheBytes 0: requests that arrive
+while a segment is made still share its making.
+"""
+
+import argparse
+import asyncio
+import os
+import random
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BINARY = os.path.join(os.environ.get("QUORVEL_BINARY_DIR", os.path.join(REPOSITORY, "build")), "bin", "quorvel")
+VIDEO_SECONDS = 3.0
+AUDIO_SECONDS = 6.0
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def processor_seconds(pid):
+    with open("/proc/%d/stat" % pid) as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def start_server(options):
+    port = free_port()
+    process = subprocess.Popen([BINARY, "-Software", "-Location", "http://127.0.0.1:%d/hls/" % port] + options,
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    for line in process.stdout:
+        if line.startswith("Waiting for Request"):
+            break
+    # The console prints a line per request: drain it.
+    asyncio.get_event_loop().run_in_executor(None, lambda: [None for _ in process.stdout])
+    return process, port
+
+
+class Connection:
+    """One keep-alive HTTP/1.1 connection, from a loopback address of its
+    player: the server admits 128 connections per client address."""
+
+    def __init__(self, port, source):
+        self.port = port
+        self.source = source
+        self.reader = None
+        self.writer = None
+
+    async def get(self, path):
+        if self.writer is None:
+            self.reader, self.writer = await asyncio.open_connection("127.0.0.1", self.port, limit=1 << 22, local_addr=(self.source, 0))
+        self.writer.write(("GET /hls/%s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
+        head = await self.reader.readuntil(b"\r\n\r\n")
+        status = int(head[9:12])
+        length = re.search(rb"Content-Length: (\d+)", head, re.I)
+        if length:
+            return status, await self.reader.readexactly(int(length.group(1)))
+        body = b""
+        while True:
+            size = int((await self.reader.readuntil(b"\r\n"))[:-2], 16)
+            data = await self.reader.readexactly(size + 2)
+            if size == 0:
+                return status, body
+            body += data[:-2]
+
+    def close(self):
+        if self.writer:
+            self.writer.close()
+
+
+class Figures:
+    def __init__(self):
+        self.latencies = []
+        self.late = 0
+        self.errors = 0
+
+
+async def follow(port, source, asset, playlist, duration, deadline, figures):
+    connection = Connection(port, source)
+    last = None
+    while time.monotonic() < deadline:
+        try:
+            status, text = await connection.get(playlist % asset)
+            if status != 200:
+                figures.errors += 1
+                await asyncio.sleep(duration)
+                continue
+            uris = [line for line in text.decode().split("\r\n") if line and not line.startswith("#")]
+            numbers = [int(re.search(r"index=(\d+)", uri).group(1)) for uri in uris]
+            new = [(number, uri) for number, uri in zip(numbers, uris) if last is None and number == numbers[-1] or last is not None and number > last]
+            for number, uri in new:
+                started = time.monotonic()
+                status, body = await connection.get(uri)
+                latency = time.monotonic() - started
+                if status != 200 or not body:
+                    figures.errors += 1
+                    continue
+                figures.latencies.append(latency)
+                figures.late += latency > duration
+                last = number
+            await asyncio.sleep(duration if new else duration / 2)
+        except (OSError, asyncio.IncompleteReadError, ValueError):
+            # A player opens another connection and goes on.
+            figures.errors += 1
+            connection.close()
+            connection = Connection(port, source)
+            await asyncio.sleep(1)
+    connection.close()
+
+
+async def player(port, number, deadline, video, audio):
+    source = "127.0.%d.%d" % (1 + number // 200, 2 + number % 200)
+    await asyncio.sleep(random.uniform(0, VIDEO_SECONDS))
+    connection = Connection(port, source)
+    status, master = await connection.get("master.m3u8?live")
+    connection.close()
+    asset = int(re.search(rb"asset=(\d+)", master).group(1))
+    await asyncio.gather(follow(port, source, asset, "video.m3u8?asset=%d&variant=0", VIDEO_SECONDS, deadline, video),
+                         follow(port, source, asset, "audio.m3u8?asset=%d", AUDIO_SECONDS, deadline, audio))
+
+
+def percentile(values, fraction):
+    if not values:
+        return float("nan")
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
+
+
+async def run_players(pid, port, count, seconds):
+    video, audio = Figures(), Figures()
+    deadline = time.monotonic() + seconds
+    before, started = processor_seconds(pid), time.monotonic()
+    await asyncio.gather(*(player(port, number, deadline, video, audio) for number in range(count)))
+    cores = (processor_seconds(pid) - before) / (time.monotonic() - started)
+    return video, audio, cores
+
+
+def wrk(url, seconds):
+    output = subprocess.run(["wrk", "-t2", "-c64", "-d%ds" % seconds, url], capture_output=True, text=True, check=True).stdout
+    return float(re.search(r"Requests/sec:\s+([\d.]+)", output).group(1))
+
+
+def compare_with_nginx(port, seconds):
+    """Requests per second of one cached video segment, server and nginx."""
+    folder = tempfile.mkdtemp(prefix="quorvel-bench-")
+    nginx = None
+    try:
+        path = "video-body.mp4?asset=1&variant=0&index=5"
+        subprocess.run(["curl", "-sf", "-o", os.path.join(folder, "segment.mp4"), "http://127.0.0.1:%d/hls/%s" % (port, path)], check=True)
+        nginx_port = free_port()
+        with open(os.path.join(folder, "nginx.conf"), "w") as conf:
+            conf.write("daemon off; worker_processes 1; pid %s/nginx.pid; error_log stderr;\n"
+                       "events { worker_connections 1024; }\n"
+                       "http { access_log off; default_type video/mp4; sendfile on; tcp_nopush on;\n"
+                       "  client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s; uwsgi_temp_path %s; scgi_temp_path %s;\n"
+                       "  server { listen 127.0.0.1:%d; root %s; } }\n" % ((folder,) * 6 + (nginx_port, folder)))
+        nginx = subprocess.Popen(["nginx", "-c", os.path.join(folder, "nginx.conf"), "-p", folder], stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if subprocess.run(["curl", "-sf", "-o", "/dev/null", "http://127.0.0.1:%d/segment.mp4" % nginx_port]).returncode == 0:
+                break
+            time.sleep(0.05)
+        ours = wrk("http://127.0.0.1:%d/hls/%s" % (port, path), seconds)
+        theirs = wrk("http://127.0.0.1:%d/segment.mp4" % nginx_port, seconds)
+        size = os.path.getsize(os.path.join(folder, "segment.mp4"))
+        print("cached segment (%d bytes), wrk 2 threads, 64 connections, %d s:" % (size, seconds))
+        print("  quorvel %.0f requests/s, nginx %.0f requests/s, ratio %.2f" % (ours, theirs, ours / theirs))
+    finally:
+        if nginx:
+            nginx.terminate()
+            nginx.wait()
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+async def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--counts", default="10,50,100,200")
+    parser.add_argument("--seconds", type=int, default=60)
+    parser.add_argument("--modes", default="cache,nocache")
+    parser.add_argument("--wrk-seconds", type=int, default=10)
+    arguments = parser.parse_args()
+    print("players on %d processors, %d s per run; video segments 3 s, audio 6 s" % (os.cpu_count(), arguments.seconds))
+    print("%-8s %7s  %-5s %8s %5s %9s %9s %6s  %s" % ("mode", "players", "track", "segments", "late", "p50 ms", "p99 ms", "errors", "server cores"))
+    for mode in arguments.modes.split(","):
+        process, port = start_server([] if mode == "cache" else ["-SegmentCacheBytes", "0"])
+        try:
+            for count in (int(value) for value in arguments.counts.split(",")):
+                video, audio, cores = await run_players(process.pid, port, count, arguments.seconds)
+                for track, figures in (("video", video), ("audio", audio)):
+                    print("%-8s %7d  %-5s %8d %5d %9.0f %9.0f %6d  %.2f" % (
+                        mode, count, track, len(figures.latencies), figures.late, percentile(figures.latencies, 0.5) * 1000,
+                        percentile(figures.latencies, 0.99) * 1000, figures.errors, cores))
+                sys.stdout.flush()
+            if mode == "cache" and shutil.which("wrk") and shutil.which("nginx"):
+                compare_with_nginx(port, arguments.wrk_seconds)
+        finally:
+            process.terminate()
+            process.wait()
+
+
+if __name__ == "__main__":
+    asyncio.run(main())

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "app/MediaBodyAnswer.h"
+#include "app/RouteContext.h"
+#include "app/SegmentCache.h"
+#include "app/SegmentKey.h"
+#include "app/SegmentProduction.h"
+#include "app/SegmentTaskGroup.h"
+
+namespace Application
+{
+// Answers every request for media by what determines its bytes: a client
+// whose copy is current gets 304; a kept body is sent whole at once from the
+// cache; a request for media being made joins its production; any other
+// starts one on a task group, and its body is kept once complete. So each
+// segment is made once however many players ask for it. Used on the I/O
+// thread; the destructor runs after the last response is complete.
+class MediaProductions
+{
+public:
+    struct Statistics
+    {
+        std::uint64_t Started = 0;   // productions started
+        std::uint64_t Completed = 0; // made completely (and kept)
+        std::uint64_t Joined = 0;    // requests that joined one in progress
+        std::uint64_t InProgress = 0;
+    };
+
+    MediaProductions(ServerContext& Server, std::uint64_t CacheBytes);
+    ~MediaProductions();
+    MediaProductions(MediaProductions const&) = delete;
+    MediaProductions& operator=(MediaProductions const&) = delete;
+
+    // Answers the request of Context for the media named by Key, described
+    // by Answer (its conditions are taken here). Streams: the media may go
+    // out in chunks as made. Make runs on Group when a production starts.
+    void Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group, bool Urgent,
+               SegmentProduction::Producer Make);
+
+    SegmentCache const& GetCache() const noexcept { return m_Cache; }
+    Statistics GetStatistics() const noexcept;
+
+private:
+    void OnEnded(SegmentProduction& Production, HttpServer::SharedBytes const& Body);
+
+    ServerContext& m_Server;
+    SegmentCache m_Cache;
+    std::unordered_map<std::string, std::shared_ptr<SegmentProduction>> m_InProgress;
+    std::atomic<std::uint64_t> m_Started{0};
+    std::atomic<std::uint64_t> m_Completed{0};
+    std::atomic<std::uint64_t> m_Joined{0};
+    std::atomic<std::uint64_t> m_InProgressCount{0};
+};
+} // namespace Application

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "presentation/Configuration.h"
+
+namespace Application
+{
+// What determines the bytes of a piece of media, as text: two requests with
+// equal keys get identical bytes from this build, whichever asset they name.
+// The asset number is part of it only where it shows in the media (the frame
+// code). The key names the cache entry, the production requests join, and,
+// hashed with the build, the entity tag, so that instances of one build
+// answer one segment with one tag.
+class SegmentKey
+{
+public:
+    static SegmentKey VideoHeader(VideoVariant const& Variant, Configuration const& Asset);
+    // Colour is the box colour override, BaseLiveTime that of a live asset,
+    // FrameCodeAsset the asset number of a frame-coded one.
+    static SegmentKey VideoBody(VideoVariant const& Variant, std::uint32_t Index, std::optional<std::uint32_t> Colour,
+                                std::optional<std::int64_t> BaseLiveTime, std::optional<std::uint32_t> FrameCodeAsset, Configuration const& Asset);
+    static SegmentKey AudioHeader(AudioVariant const& Variant, Configuration const& Asset);
+    static SegmentKey AudioBody(AudioVariant const& Variant, std::uint32_t Index, bool MarkerTone, Configuration const& Asset);
+    // A progressive file named by its route and the options that shape it.
+    static SegmentKey File(std::string_view Route, std::string_view Options);
+
+    std::string const& Text() const noexcept { return m_Text; }
+    // The strong entity tag: a digest of the build and the key, quoted.
+    std::string EntityTag() const;
+    // A strong entity tag for a body at hand: a digest of its bytes, quoted.
+    static std::string DigestTag(std::string_view Bytes);
+
+private:
+    explicit SegmentKey(std::string_view Kind);
+    SegmentKey& Add(std::string_view Name, std::string_view Value);
+    SegmentKey& Add(std::string_view Name, std::int64_t Value);
+    SegmentKey& AddVideoVariant(VideoVariant const& Variant);
+    SegmentKey& AddAudioVariant(AudioVariant const& Variant);
+    SegmentKey& AddEncryption(Configuration const& Asset);
+
+    std::string m_Text;
+};
+} // namespace Application
