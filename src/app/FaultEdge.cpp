@@ -236,9 +236,9 @@ void FaultEdge::Pump(HttpServer::Connection& Target)
                 m_Timer.emplace(Target.GetExecutor());
             m_TimerArmed = true;
             m_Timer->expires_at(m_NextRelease);
-            m_Timer->async_wait([Self = shared_from_this(), Connection = Target.weak_from_this()](boost::system::error_code Error) {
+            m_Timer->async_wait([Self = shared_from_this(), Weak = Target.weak_from_this()](boost::system::error_code Error) {
                 Self->m_TimerArmed = false;
-                auto const Owner = Connection.lock();
+                auto const Owner = Weak.lock();
                 if(!Error && Owner && Owner->IsOpen())
                     Self->Pump(*Owner);
             });

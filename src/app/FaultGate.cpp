@@ -77,7 +77,7 @@ std::string Names(std::vector<FaultRule> const& Rules)
     return Text;
 }
 
-FaultEffects Effects(std::vector<FaultRule> const& Fired, FaultTarget const& Target)
+FaultEffects EffectsOf(std::vector<FaultRule> const& Fired, FaultTarget const& Target)
 {
     FaultEffects Result;
     Result.Names = Names(Fired);
@@ -111,7 +111,7 @@ FaultEffects Effects(std::vector<FaultRule> const& Fired, FaultTarget const& Tar
 std::string ReasonPhrase(unsigned Status)
 {
     auto const Reason = boost::beast::http::obsolete_reason(static_cast<boost::beast::http::status>(Status));
-    return Reason.starts_with('<') ? "Deliberate Fault" : std::string(Reason);
+    return Reason.starts_with('<') ? std::string("Deliberate Fault") : std::string(Reason.data(), Reason.size());
 }
 
 void AnswerStatus(RouteContext& Context, unsigned Status, FaultRule const& Rule)
@@ -141,7 +141,7 @@ bool FaultGate::Answer(RouteContext& Context)
         if(auto const Stale = Plan->StaleRule(Target->Number))
             if((Repeated = Plan->RepeatedPlaylist(Target->PlaylistKey, Now, std::int64_t{Stale->Value} * TimeUnitsPerMillisecond)))
                 Fired.push_back(*Stale);
-    auto Effects = Application::Effects(Fired, *Target);
+    auto Effects = EffectsOf(Fired, *Target);
     // Every fresh playlist is remembered, so that a stale one can repeat it.
     if(Target->Track == FaultTrack::Playlist && !Repeated && Plan->HasStaleRules())
         Effects.RecordBody = [Plan, Key = Target->PlaylistKey, Now](std::string Body) { Plan->RememberPlaylist(Key, Now, std::move(Body)); };

@@ -14,7 +14,7 @@ using Application::Test::RaisedStatus;
 
 namespace
 {
-FaultPlan Plan(std::string_view Text)
+FaultPlan MakePlan(std::string_view Text)
 {
     return FaultPlan(FaultParser::Parse(Query(Text)));
 }
@@ -29,7 +29,7 @@ std::string Refusal(std::string_view Text)
     catch(HResultError const& Error)
     {
         EXPECT_EQ(Error.Code(), FailureCode::FaultRuleInvalid);
-        return Error.what();
+        return Error.Message();
     }
     return {};
 }
@@ -89,7 +89,7 @@ TEST(FaultParser, MalformedRulesAreNamedInTheRefusal)
 
 TEST(FaultPlan, SelectionsTracksAndCounts)
 {
-    auto Plan = ::Plan("fail=404@video:5&delay=10@any:2-3&throttle=100@audio:%253&fail=503x1@video:*");
+    auto Plan = MakePlan("fail=404@video:5&delay=10@any:2-3&throttle=100@audio:%253&fail=503x1@video:*");
     EXPECT_EQ(FiredNames(Plan, FaultTrack::Video, 5), (std::vector<std::string>{"fail=404@video:5", "fail=503x1@video:*"}));
     // Counted per segment: the retry of segment 5 only meets the uncounted rule.
     EXPECT_EQ(FiredNames(Plan, FaultTrack::Video, 5), (std::vector<std::string>{"fail=404@video:5"}));
@@ -105,7 +105,7 @@ TEST(FaultPlan, SelectionsTracksAndCounts)
 
 TEST(FaultPlan, PlaylistRequestsAreNumberedFromOne)
 {
-    auto Plan = ::Plan("fail=500@playlist:%255&stale=6000@playlist:2-3");
+    auto Plan = MakePlan("fail=500@playlist:%255&stale=6000@playlist:2-3");
     std::vector<std::uint32_t> Failed;
     for(int Request = 0; Request < 12; ++Request)
     {
@@ -120,11 +120,11 @@ TEST(FaultPlan, PlaylistRequestsAreNumberedFromOne)
 
 TEST(FaultPlan, StalePlaylistsLastTheirLifetime)
 {
-    auto Plan = ::Plan("stale=6000@playlist:*");
+    auto Plan = MakePlan("stale=6000@playlist:*");
     constexpr std::int64_t Second = 10'000'000;
     EXPECT_FALSE(Plan.RepeatedPlaylist("video.m3u8?variant=0", 100 * Second, 6 * Second));
     Plan.RememberPlaylist("video.m3u8?variant=0", 100 * Second, "first");
-    EXPECT_EQ(Plan.RepeatedPlaylist("video.m3u8?variant=0", 105 * Second, 6 * Second), "first");
+    EXPECT_EQ(Plan.RepeatedPlaylist("video.m3u8?variant=0", 105 * Second, 6 * Second).value_or(""), "first");
     EXPECT_FALSE(Plan.RepeatedPlaylist("video.m3u8?variant=1", 105 * Second, 6 * Second));
     EXPECT_FALSE(Plan.RepeatedPlaylist("video.m3u8?variant=0", 106 * Second, 6 * Second));
     EXPECT_FALSE(Plan.RepeatedPlaylist("video.m3u8?variant=0", 99 * Second, 6 * Second));
@@ -132,7 +132,7 @@ TEST(FaultPlan, StalePlaylistsLastTheirLifetime)
 
 TEST(FaultPlan, CountedSegmentsAreBounded)
 {
-    auto Plan = ::Plan("fail=503x1@video:*");
+    auto Plan = MakePlan("fail=503x1@video:*");
     for(std::uint32_t Index = 0; Index < FaultPlan::MaximalCountedSegments; ++Index)
         ASSERT_EQ(Plan.Fire(FaultTrack::Video, 0, Index).size(), 1u);
     EXPECT_TRUE(Plan.Fire(FaultTrack::Video, 0, FaultPlan::MaximalCountedSegments).empty());
