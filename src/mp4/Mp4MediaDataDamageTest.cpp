@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
@@ -17,18 +18,21 @@ void AppendBigEndian(std::vector<std::uint8_t>& Data, std::uint32_t Value)
 void AppendBox(std::vector<std::uint8_t>& Data, std::string_view Type, std::vector<std::uint8_t> const& Payload)
 {
     AppendBigEndian(Data, static_cast<std::uint32_t>(8 + Payload.size()));
-    Data.insert(Data.end(), Type.begin(), Type.end());
-    Data.insert(Data.end(), Payload.begin(), Payload.end());
+    for(char Character : Type)
+        Data.push_back(static_cast<std::uint8_t>(Character));
+    for(auto Byte : Payload)
+        Data.push_back(Byte);
 }
 
 // Two units of 100 and 6 bytes behind 4-byte lengths.
 std::vector<std::uint8_t> UnitPayload()
 {
-    std::vector<std::uint8_t> Payload;
-    AppendBigEndian(Payload, 100);
-    Payload.insert(Payload.end(), 100, 0x11);
-    AppendBigEndian(Payload, 6);
-    Payload.insert(Payload.end(), 6, 0x22);
+    std::vector<std::uint8_t> Payload(4 + 100 + 4 + 6, 0x11);
+    std::fill(Payload.begin(), Payload.begin() + 4, 0);
+    Payload[3] = 100;
+    std::fill(Payload.begin() + 104, Payload.end(), 0x22);
+    std::fill(Payload.begin() + 104, Payload.begin() + 108, 0);
+    Payload[107] = 6;
     return Payload;
 }
 } // namespace
@@ -68,9 +72,10 @@ TEST(Mp4MediaDataDamage, FramesWithoutUnitsAndBrokenBoxes)
     EXPECT_EQ(Mp4::DamageMediaData(Damaged, true), 2u);
     // A box that claims more than there is ends the walk untouched.
     std::vector<std::uint8_t> Broken;
-    AppendBigEndian(Broken, 4000);
-    Broken.insert(Broken.end(), {'m', 'd', 'a', 't'});
-    Broken.insert(Broken.end(), 40, 0x55);
+    AppendBox(Broken, "mdat", std::vector<std::uint8_t>(40, 0x55));
+    // It claims 4000 bytes.
+    Broken[2] = 0x0F;
+    Broken[3] = 0xA0;
     auto const Before = Broken;
     EXPECT_EQ(Mp4::DamageMediaData(Broken, false), 0u);
     EXPECT_EQ(Broken, Before);

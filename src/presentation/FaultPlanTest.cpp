@@ -143,7 +143,7 @@ TEST(FaultPlan, GapsAreMarkedInTheirTracksPlaylists)
     DefaultVariantSets Defaults;
     AssetRegistry Registry(Defaults);
     constexpr std::int64_t Start = Application::Test::January2024;
-    auto& Asset = Registry.Create(ManifestKind::Hls, Query("gap=@video:3,4-5&asset=1"), Start, Start);
+    auto& Asset = Registry.Create(ManifestKind::Hls, Query("gap=@video:3,@video:4-5&asset=1"), Start, Start);
     auto const Video = HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[0], 0, Start);
     EXPECT_NE(Video.find("#EXT-X-VERSION:8\r\n"), std::string::npos);
     EXPECT_NE(Video.find("#EXT-X-GAP\r\n#EXTINF:3.000,\r\nvideo-body.mp4?asset=1&variant=0&index=3\r\n"), std::string::npos);
