@@ -6,6 +6,7 @@
 
 #include "base/HResultError.h"
 #include "presentation/AssetRegistry.h"
+#include "presentation/FaultParser.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
 
@@ -35,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
             auto const& Asset = Registry.Create(Kind, Query, Base, Now);
             Fuzz::Expect(Asset.Key.empty() || Asset.Key.size() == 16, "a key is 16 bytes");
             Fuzz::Expect(!Asset.Duration || *Asset.Duration > 0, "a duration is positive");
+            Fuzz::Expect(!Asset.Faults || (!Asset.Faults->GetRules().empty() && Asset.Faults->GetRules().size() <= Application::FaultParser::MaximalRuleCount),
+                         "an asset keeps between 1 and 32 fault rules, or none");
             Fuzz::Expect(&Registry.Find(HttpServer::ParseQueryString("asset=" + std::to_string(Asset.Asset))) == &Asset, "the asset is found again");
         });
     Fuzz::Failing([&] {

@@ -12,7 +12,7 @@
 //     renditions: [{ uri, channels, language, name }] }
 // and a media playlist's View is
 //   { targetDuration, mediaSequence, endList, map, keys: [{ method, uri, format }],
-//     segments: [{ uri, duration }] }.
+//     segments: [{ uri, duration }] }, a segment marked missing (EXT-X-GAP) with gap: true.
 // The readers model some things differently: m3u8-parser reports no
 // CHANNELS, keeps the identity key per segment and the PlayReady tag apart
 // (playReadyUri); hls-parser keeps only the last key tag of a segment.
@@ -54,13 +54,15 @@ function hlsParserView(text) {
     endList: playlist.endlist,
     map: playlist.segments.length && playlist.segments[0].map ? playlist.segments[0].map.uri : null,
     keys: [...keys.values()],
-    segments: playlist.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration })),
+    segments: playlist.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration, ...(segment.gap ? { gap: true } : {}) })),
   };
 }
 
 function m3u8ParserView(text, warnings) {
   const parser = new Parser();
   parser.on('warn', (event) => warnings.push(event.message));
+  // m3u8-parser has no model of EXT-X-GAP; its custom-tag hook puts it on the segment.
+  parser.addParser({ expression: /^#EXT-X-GAP$/, customType: 'gap', dataParser: () => true, segment: true });
   parser.push(text);
   parser.end();
   const manifest = parser.manifest;
@@ -92,7 +94,7 @@ function m3u8ParserView(text, warnings) {
     map: manifest.segments.length && manifest.segments[0].map ? manifest.segments[0].map.uri : null,
     keys: [...keys.values()],
     playReadyUri: playReady ? playReady.uri : null,
-    segments: manifest.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration })),
+    segments: manifest.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration, ...(segment.custom && segment.custom.gap ? { gap: true } : {}) })),
   };
 }
 

@@ -17,6 +17,7 @@ import { spawnSync } from 'node:child_process';
 import { existsSync, readdirSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { BrowserSession, ChromiumBinary } from './lib/BrowserSession.mjs';
+import { faultChecks } from './lib/FaultChecks.mjs';
 import { pageChecks } from './lib/PageChecks.mjs';
 import { playbackChecks } from './lib/PlaybackChecks.mjs';
 import { QuorvelProcess } from './lib/QuorvelProcess.mjs';
@@ -110,7 +111,7 @@ async function runChecks(checks, settings) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...pageChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  const checks = [...playbackChecks(), ...faultChecks(), ...pageChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
   if (settings.list) {
     for (const check of checks) console.log(check.name);
     return 0;

@@ -2,6 +2,7 @@
 #include "app/RouteGroup.h"
 
 #include "app/ClearKeyRoutes.h"
+#include "app/FaultGate.h"
 #include "app/MediaRoutes.h"
 #include "app/MetricsRoutes.h"
 #include "app/PresentationRoutes.h"
@@ -22,6 +23,8 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     Groups.push_back(std::make_unique<TestPageRoutes>(Context, Table, *Media));
     Groups.push_back(std::make_unique<MetricsRoutes>(Context, Table, *Media));
     Groups.push_back(std::move(Media));
+    // Faults asked for by a manifest apply to every request of its asset.
+    Table.SetAssetGate(&FaultGate::Answer);
     return Groups;
 }
 } // namespace Application

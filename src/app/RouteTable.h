@@ -22,6 +22,9 @@ public:
     using Handler = std::function<void(RouteContext& Context)>;
     // Finds the asset of a request or raises 0x80FF0BFC/0x80FF0BFE.
     using AssetFinder = std::function<Configuration&(RouteContext& Context)>;
+    // Sees every request of an existing asset route before its handler;
+    // true when it answered the request itself.
+    using AssetGate = std::function<bool(RouteContext& Context)>;
 
     RouteTable();
 
@@ -34,6 +37,7 @@ public:
     void AddAssetPostRoute(std::string Path, Handler Callback);
     // Replaces the finder the table starts with, which knows no asset.
     void SetAssetFinder(AssetFinder Finder);
+    void SetAssetGate(AssetGate Gate);
 
     void Dispatch(RouteContext& Context) const;
     bool HasPostRoute(std::string_view Path) const;
@@ -46,5 +50,6 @@ private:
     std::map<std::string, Handler, std::less<>> m_AssetRoutes;
     std::map<std::string, Handler, std::less<>> m_AssetPostRoutes;
     AssetFinder m_AssetFinder;
+    AssetGate m_AssetGate;
 };
 } // namespace Application

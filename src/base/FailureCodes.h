@@ -33,6 +33,8 @@ constexpr HRESULT Base16WrongLength = static_cast<HRESULT>(0x80FF01A1);   // "!L
 constexpr HRESULT Base16NotHexadecimal = static_cast<HRESULT>(0x80FF01A8); // "StrToIntExW(A, STIF_SUPPORT_HEX, &B)"
 // Request clock: a "now" that names no time
 constexpr HRESULT NowInvalid = static_cast<HRESULT>(0x80FF0E10); // "RequestTime::Parse(Value)"
+// Fault rules of a manifest request: one that does not parse
+constexpr HRESULT FaultRuleInvalid = static_cast<HRESULT>(0x80FF0E20); // "FaultParser::ParseRule"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 } // namespace FailureCode

@@ -102,6 +102,10 @@ void Connection::Start()
 
 void Connection::Stop()
 {
+    if(auto const Edge = m_Edge)
+        Edge->Stop(*this);
+    if(!m_Open)
+        return;
     if(!m_Answering)
     {
         Close();
@@ -321,6 +325,16 @@ void Connection::OnWatched(beast::error_code Error, std::size_t Count)
 
 void Connection::Write(std::shared_ptr<WriteBatch> Batch)
 {
+    if(auto const Edge = m_Edge; Edge && m_Open && !m_CloseWhenWritten)
+    {
+        Edge->Write(std::move(Batch), *this);
+        return;
+    }
+    Forward(std::move(Batch));
+}
+
+void Connection::Forward(std::shared_ptr<WriteBatch> Batch)
+{
     if(!m_Open || m_CloseWhenWritten)
         return; // dropped: the batch's bytes no longer count
     if(Batch->Final)
@@ -371,6 +385,8 @@ void Connection::EndResponse(bool CloseAfter)
 {
     m_Answering = false;
     m_Delivery.reset();
+    if(auto const Edge = std::exchange(m_Edge, nullptr))
+        Edge->Close();
     m_ShutdownTimer.cancel();
     if(CloseAfter || m_Set->Stopping)
         CloseGracefully();
@@ -412,6 +428,8 @@ void Connection::Close()
     m_Open = false;
     m_Set->Remove(this);
     m_ShutdownTimer.cancel();
+    if(auto const Edge = std::exchange(m_Edge, nullptr))
+        Edge->Close();
     boost::system::error_code Error;
     m_Stream.socket().close(Error);
     // A write in flight completes with an error and takes its batch; the

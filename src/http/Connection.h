@@ -18,6 +18,7 @@
 
 #include "http/ConnectionSet.h"
 #include "http/Delivery.h"
+#include "http/SendEdge.h"
 #include "http/WriteBatch.h"
 
 namespace HttpServer
@@ -46,8 +47,12 @@ public:
     void Stop();
     // Closes an idle connection to make room for a new one.
     void Evict();
-    // Queues a send of the current response.
+    // Queues a send of the current response, through its edge when it has one.
     void Write(std::shared_ptr<WriteBatch> Batch);
+    // The current answer's sends go through Edge until the answer ends.
+    void SetEdge(std::shared_ptr<SendEdge> Edge) { m_Edge = std::move(Edge); }
+    // Queues a send as it stands: what an edge lets through.
+    void Forward(std::shared_ptr<WriteBatch> Batch);
     // Ends the answer without completing it: what was queued still goes
     // out, then the connection closes, so a client of a failed response
     // sees the body end early rather than a body that looks complete.
@@ -95,6 +100,7 @@ private:
     std::deque<std::shared_ptr<WriteBatch>> m_Queue;
     // What the producer of the current answer shares with this connection.
     std::shared_ptr<Delivery> m_Delivery;
+    std::shared_ptr<SendEdge> m_Edge;
     Clock::time_point m_IdleSince = Clock::now();
     std::uint64_t m_WriteCount = 0;
     bool m_Open = true;

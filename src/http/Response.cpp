@@ -243,6 +243,12 @@ bool Response::Submit(std::shared_ptr<WriteBatch> Batch)
     return !m_Delivery->IsClientGone();
 }
 
+void Response::SetEdge(std::shared_ptr<SendEdge> Edge)
+{
+    ASSERT(!m_HeadSent);
+    OnConnection([Edge = std::move(Edge)](Connection& Target) mutable { Target.SetEdge(std::move(Edge)); });
+}
+
 void Response::Abort()
 {
     if(m_Complete)

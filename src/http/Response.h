@@ -19,6 +19,7 @@
 namespace HttpServer
 {
 class Connection;
+class SendEdge;
 struct WriteBatch;
 
 // Bytes that several sends may share without copying: one chunk made once
@@ -78,6 +79,9 @@ public:
     bool Send(unsigned Flags = 0);
     // Sends the pieces added since the last send.
     bool SendEntityBody(unsigned Flags = 0);
+    // Before the first send, on the I/O thread: the response's bytes go out
+    // through Edge (see SendEdge).
+    void SetEdge(std::shared_ptr<SendEdge> Edge);
     // Ends the response without completing it: what was sent so far still
     // goes out, then the connection closes.
     void Abort();

@@ -6,6 +6,7 @@
 
 #include "base/Check.h"
 #include "base/FailureCodes.h"
+#include "presentation/FaultParser.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
 
@@ -106,6 +107,8 @@ void Configuration::ParseEncryptionKeys(HttpServer::QueryVector const& Query)
 void Configuration::ParseTestAids(HttpServer::QueryVector const& Query)
 {
     FrameCode = QueryFlag(Query, "framecode");
+    if(auto Rules = FaultParser::Parse(Query); !Rules.empty())
+        Faults = std::make_shared<FaultPlan>(std::move(Rules));
 }
 
 Configuration Configuration::ForAudioFile(HttpServer::QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants)

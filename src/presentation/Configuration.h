@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "http/QueryStringNameValue.h"
+#include "presentation/FaultPlan.h"
 #include "presentation/VariantSet.h"
 
 namespace Application
@@ -65,6 +67,10 @@ struct Configuration
     // code saying which frame it is, and the audio a marker at every whole
     // second (FrameCodePayload, ToneBurstSignal).
     bool FrameCode = false;
+    // Fault rules ("fail", "delay", "throttle", "hang", "truncate",
+    // "corrupt", "gap", "stale"; FaultParser); null without any. Shared by
+    // copies, as it counts requests.
+    std::shared_ptr<FaultPlan> Faults;
 
     Configuration() = default;
     // Parses every query key of a manifest request; the variant lists stay

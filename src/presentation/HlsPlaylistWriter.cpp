@@ -90,13 +90,16 @@ struct MediaPlaylistForm
     std::string MapUri;
     std::string SegmentUriPrefix; // the segment index follows
     bool IndependentSegments;
+    FaultTrack Track;
 };
 
 std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, MediaPlaylistForm const& Form)
 {
     PlaylistText Text;
     Text.Line("#EXTM3U");
-    Text.Line("#EXT-X-VERSION:6");
+    // Gap rules mark missing segments, which takes protocol version 8.
+    bool const Gaps = Asset.Faults && Asset.Faults->HasGaps(Form.Track);
+    Text.Line(Gaps ? "#EXT-X-VERSION:8" : "#EXT-X-VERSION:6");
     for(auto const& Tag : HlsPlaylistWriter::KeyTags(Asset))
         Text.Line(Tag);
     if(!Asset.Live)
@@ -110,6 +113,8 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     {
         if(!Segment.ProgramDateTime.empty())
             Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + Segment.ProgramDateTime);
+        if(Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index))
+            Text.Line("#EXT-X-GAP");
         Text.Line("#EXTINF:" + Seconds(Segment.Duration) + ",");
         Text.Line(Form.SegmentUriPrefix + std::to_string(Segment.Index));
     }
@@ -151,7 +156,7 @@ std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant co
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
                           StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-                          StringFormat("video-body.mp4?asset=%u&variant=%u&index=", Asset.Asset, Variant.Index), false});
+                          StringFormat("video-body.mp4?asset=%u&variant=%u&index=", Asset.Asset, Variant.Index), false, FaultTrack::Video});
 }
 
 std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t Now)
@@ -159,7 +164,7 @@ std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t No
     auto const List = Timeline(Asset, Now).AudioSegments();
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.AudioTargetDuration, FirstAudioVariant(Asset).SegmentDuration),
-                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), StringFormat("audio-body.mp4?asset=%u&index=", Asset.Asset), true});
+                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), StringFormat("audio-body.mp4?asset=%u&index=", Asset.Asset), true, FaultTrack::Audio});
 }
 
 std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset)

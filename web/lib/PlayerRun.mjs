@@ -27,7 +27,9 @@ function reached(goal, state, startedAt) {
 // give-up time has come; returns the probe's record.
 // goal: { played } seconds of media, { position } to reach, { ended }, or
 // { secondsAfterStart } of wall-clock time; several may be given (first wins).
-export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpSeconds) {
+// With stopOnError false, errors do not end the watch (a check that
+// provokes them judges them itself).
+export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpSeconds, stopOnError = true) {
   let startedAt = null;
   let lastPosition = null;
   let errorSeenAt = null;
@@ -43,7 +45,7 @@ export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpS
     if (lastPosition !== null && state.position > lastPosition + Limits.progressEpsilon && startedAt === null) startedAt = state.now;
     lastPosition = state.position;
     if (reached(goal, state, startedAt) || state.ended) break;
-    if ((state.errors || session.problems.length) && errorSeenAt === null) errorSeenAt = state.now;
+    if (stopOnError && (state.errors || session.problems.length) && errorSeenAt === null) errorSeenAt = state.now;
     if (errorSeenAt !== null && state.now - errorSeenAt >= ErrorGraceSeconds) break;
     if (state.now > giveUpSeconds) break;
   }
@@ -53,10 +55,10 @@ export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpS
   });
 }
 
-export async function playWithPlayer(session, environment, { player, path, options = {}, goal, giveUpSeconds = GiveUpSeconds }) {
+export async function playWithPlayer(session, environment, { player, path, options = {}, goal, giveUpSeconds = GiveUpSeconds, stopOnError = true }) {
   const page = await session.open(`${environment.pageOrigin}/player.html`);
   await page.addScriptTag({ url: Libraries[player] });
   const url = new URL(path, environment.location).href;
   await page.evaluate(([name, address, settings]) => window.startPlayer(name, address, settings), [player, url, options]);
-  return watchPlayback(page, session, goal, giveUpSeconds);
+  return watchPlayback(page, session, goal, giveUpSeconds, stopOnError);
 }

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "mp4/Mp4MediaDataDamage.h"
+
+#include <algorithm>
+
+namespace Mp4
+{
+namespace
+{
+std::uint64_t ReadBigEndian(std::uint8_t const* Data, std::size_t Size)
+{
+    std::uint64_t Value = 0;
+    for(std::size_t Index = 0; Index < Size; ++Index)
+        Value = (Value << 8) | Data[Index];
+    return Value;
+}
+
+std::size_t Invert(std::span<std::uint8_t> Bytes)
+{
+    std::size_t Count = 0;
+    for(std::size_t Index = 0; Index < Bytes.size(); Index += DamageStride, ++Count)
+        Bytes[Index] ^= 0xFF;
+    return Count;
+}
+
+// The units of one sample, when its payload is made of whole length-prefixed units.
+bool AreLengthPrefixedUnits(std::span<std::uint8_t const> Payload)
+{
+    std::size_t Position = 0;
+    while(Position + 4 <= Payload.size())
+        Position += 4 + ReadBigEndian(Payload.data() + Position, 4);
+    return Position == Payload.size();
+}
+
+std::size_t DamageUnits(std::span<std::uint8_t> Payload)
+{
+    std::size_t Count = 0;
+    std::size_t Position = 0;
+    while(Position + 4 <= Payload.size())
+    {
+        auto const Length = static_cast<std::size_t>(ReadBigEndian(Payload.data() + Position, 4));
+        auto const Unit = Payload.subspan(Position + 4, Length);
+        // The first bytes (unit and slice headers) stay, so the unit is
+        // still taken for what it is.
+        if(Unit.size() >= 8)
+            Count += Invert(Unit.subspan(Unit.size() / 2));
+        Position += 4 + Length;
+    }
+    return Count;
+}
+
+std::size_t DamagePayload(std::span<std::uint8_t> Payload, bool LengthPrefixedUnits)
+{
+    if(LengthPrefixedUnits && AreLengthPrefixedUnits(Payload))
+        return DamageUnits(Payload);
+    return Payload.size() > 2 ? Invert(Payload.subspan(2)) : 0;
+}
+} // namespace
+
+std::size_t DamageMediaData(std::span<std::uint8_t> Segment, bool LengthPrefixedUnits)
+{
+    std::size_t Count = 0;
+    std::size_t Position = 0;
+    while(Segment.size() - Position >= 8)
+    {
+        std::uint8_t const* const Box = Segment.data() + Position;
+        std::uint64_t Size = ReadBigEndian(Box, 4);
+        std::size_t Header = 8;
+        if(Size == 1)
+        {
+            if(Segment.size() - Position < 16)
+                break;
+            Size = ReadBigEndian(Box + 8, 8);
+            Header = 16;
+        }
+        else if(Size == 0)
+            Size = Segment.size() - Position; // to the end
+        if(Size < Header || Size > Segment.size() - Position)
+            break; // not a box: leave the rest as it is
+        if(std::equal(Box + 4, Box + 8, "mdat"))
+            Count += DamagePayload(Segment.subspan(Position + Header, static_cast<std::size_t>(Size) - Header), LengthPrefixedUnits);
+        Position += static_cast<std::size_t>(Size);
+    }
+    return Count;
+}
+} // namespace Mp4

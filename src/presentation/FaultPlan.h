@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "presentation/FaultRule.h"
+
+namespace Application
+{
+// The fault rules of one asset and what they remember between its
+// requests: how often each segment was asked for (for "fail=503x1"), how
+// many playlist requests the asset had, and the last playlist of each URL
+// (for "stale"). Copies of the asset share one plan. Thread-safe.
+class FaultPlan
+{
+public:
+    // Segments whose requests a counted rule remembers: a live player asks
+    // for a new one every few seconds for as long as it plays. A segment
+    // first asked for beyond this is no longer failed by counted rules.
+    static constexpr std::size_t MaximalCountedSegments = 10'000;
+
+    explicit FaultPlan(std::vector<FaultRule> Rules);
+
+    std::vector<FaultRule> const& GetRules() const noexcept { return m_Rules; }
+
+    // The rules that fire for one request of a segment (Number after
+    // baseIndex) of a video variant or the audio track, or for playlist
+    // request Number. Counts the request for rules with a count. Gap rules
+    // fire as a 404; stale rules are left to RepeatedPlaylist.
+    std::vector<FaultRule> Fire(FaultTrack Track, std::uint32_t Variant, std::uint32_t Number);
+    // Whether a media playlist of Track marks segment Number as missing.
+    bool IsGap(FaultTrack Track, std::uint32_t Number) const;
+    bool HasGaps(FaultTrack Track) const;
+    // Playlist requests are numbered from 1 in the order they arrive.
+    std::uint32_t NextPlaylistRequest();
+    // The stale rule that selects playlist request Number, if any.
+    std::optional<FaultRule> StaleRule(std::uint32_t Number) const;
+    bool HasStaleRules() const;
+
+    // The last playlist made for Key, when it was made (absolute time) less
+    // than Lifetime before Now.
+    std::optional<std::string> RepeatedPlaylist(std::string const& Key, std::int64_t Now, std::int64_t Lifetime) const;
+    void RememberPlaylist(std::string const& Key, std::int64_t Now, std::string Text);
+
+private:
+    struct Playlist
+    {
+        std::int64_t MadeAt = 0;
+        std::string Text;
+    };
+    // Whether a counted rule still fires for this request of a segment.
+    bool CountRequest(std::size_t Rule, FaultTrack Track, std::uint32_t Variant, std::uint32_t Number);
+
+    std::vector<FaultRule> const m_Rules;
+    mutable std::mutex m_Mutex;
+    std::map<std::tuple<std::size_t, FaultTrack, std::uint32_t, std::uint32_t>, std::uint32_t> m_Requests;
+    std::uint32_t m_PlaylistRequests = 0;
+    std::map<std::string, Playlist> m_Playlists;
+};
+} // namespace Application
