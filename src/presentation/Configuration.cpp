@@ -61,6 +61,20 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Htt
     ParseEncryptionKeys(Query);
     ParseTestAids(Query);
     ContentProtection = QueryFlag(Query, "cp");
+    ParseLowLatencyKeys(Query);
+}
+
+void Configuration::ParseLowLatencyKeys(HttpServer::QueryVector const& Query)
+{
+    LowLatency = QueryFlag(Query, "ll");
+    // A part shorter than this would be a fraction of one picture at the
+    // highest frame rate; one longer than the segment is no part.
+    constexpr std::int64_t MinimalPartDuration = 1'000'000;
+    if(auto const Part = QueryTime(Query, "part"))
+    {
+        CHECK_ARGUMENT(*Part >= MinimalPartDuration && *Part <= 10 * TimeUnitsPerSecond);
+        PartDuration = *Part;
+    }
 }
 
 void Configuration::ParseDuration(HttpServer::QueryVector const& Query)

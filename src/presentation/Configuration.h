@@ -37,6 +37,7 @@ constexpr KeyBytes DefaultInitializationVector{0x5C, 0x2E, 0x9A, 0x17, 0xB3, 0xD
 // bounds the live playlists the same way.
 constexpr std::int32_t MaximalDurationSeconds = 86'400;
 constexpr std::int64_t MaximalLiveWindow = std::int64_t{86'400} * 10'000'000;
+constexpr std::int64_t DefaultPartDuration = 5'000'000;
 
 // One asset: the options of the manifest request that created it, its copy
 // of the variant rows, and the live end point the master playlist sets.
@@ -62,6 +63,11 @@ struct Configuration
     // "cp": the DASH manifest of an encrypted asset signals its protection
     // (DashContentProtection); by default players learn it from the media.
     bool ContentProtection = false;
+    // "ll": low latency for a live asset; HLS playlists list parts of
+    // PartDuration ("part", seconds, default half a second) and answer
+    // blocking reloads, the DASH manifest is dynamic.
+    bool LowLatency = false;
+    std::int64_t PartDuration = DefaultPartDuration;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole
@@ -90,5 +96,6 @@ private:
     void ParseLiveKeys(HttpServer::QueryVector const& Query, std::int64_t Now);
     void ParseEncryptionKeys(HttpServer::QueryVector const& Query);
     void ParseTestAids(HttpServer::QueryVector const& Query);
+    void ParseLowLatencyKeys(HttpServer::QueryVector const& Query);
 };
 } // namespace Application

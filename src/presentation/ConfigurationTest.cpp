@@ -99,6 +99,16 @@ TEST(Configuration, DurationIsWholeSecondsFromOneToADay)
     EXPECT_EQ(Parse("atd=0.001").AudioTargetDuration, 10'000);
 }
 
+TEST(Configuration, LowLatencyPartsLastFromATenthOfASecondToTenSeconds)
+{
+    EXPECT_FALSE(Parse("live").LowLatency);
+    EXPECT_TRUE(Parse("live&ll").LowLatency);
+    EXPECT_EQ(Parse("live&ll").PartDuration, 5'000'000);
+    EXPECT_EQ(Parse("live&ll&part=0.2").PartDuration, 2'000'000);
+    for(auto Text : {"live&ll&part=0", "live&ll&part=0.05", "live&ll&part=10.5", "live&ll&part=x"})
+        EXPECT_EQ(ParseStatus(Text), E_INVALIDARG) << Text;
+}
+
 TEST(Configuration, EncryptionKeys)
 {
     auto const Clear = Parse("scheme=cbcs&initializationvector=zz");
