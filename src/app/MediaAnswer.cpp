@@ -13,7 +13,7 @@ std::shared_ptr<MediaAnswer> MediaAnswer::Create(ServerContext& Server, std::sha
     std::shared_ptr<MediaAnswer> Answer(new MediaAnswer(Server, std::move(Response), std::move(FileName)));
     Answer->m_Response->OnClientGone([Weak = std::weak_ptr<MediaAnswer>(Answer)] {
         if(auto const Self = Weak.lock())
-            Self->CancelRunning();
+            Self->m_Cancellation.Cancel();
     });
     return Answer;
 }
@@ -46,31 +46,11 @@ void MediaAnswer::Run(std::function<void(MediaAnswer& Answer)> const& Task) noex
 
 void MediaAnswer::RunSession(SegmentSession& Session)
 {
-    {
-        // The client-gone flag is set before its callback runs: either it
-        // is seen here, or the callback sees the session and cancels it.
-        std::lock_guard Lock(m_Mutex);
-        m_Running = &Session;
-        if(m_Response->IsClientGone())
-            Session.Cancel();
-    }
-    struct Finished
-    {
-        MediaAnswer& Owner;
-        ~Finished()
-        {
-            std::lock_guard Lock(Owner.m_Mutex);
-            Owner.m_Running = nullptr;
-        }
-    } const Scope{*this};
-    Session.Run();
-}
-
-void MediaAnswer::CancelRunning()
-{
-    std::lock_guard Lock(m_Mutex);
-    if(m_Running)
-        m_Running->Cancel();
+    // The client-gone flag is set before its callback runs: either it is
+    // seen here, or the callback cancels the session.
+    if(m_Response->IsClientGone())
+        m_Cancellation.Cancel();
+    m_Cancellation.Run(Session);
 }
 
 void MediaAnswer::SendSegment(SegmentSession& Session, std::string ContentType)

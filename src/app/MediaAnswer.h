@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "app/ServerContext.h"
+#include "app/SessionCancellation.h"
 #include "app/WholeAnswer.h"
 #include "http/Response.h"
 
@@ -50,7 +50,6 @@ public:
 private:
     MediaAnswer(ServerContext& Server, std::shared_ptr<HttpServer::Response> Response, std::string FileName);
 
-    void CancelRunning();
     void StartHead(std::string ContentType);
     bool SendChunk(std::span<std::uint8_t const> Data);
 
@@ -58,7 +57,6 @@ private:
     std::shared_ptr<HttpServer::Response> m_Response;
     std::string m_FileName;
     bool m_HeadSent = false;
-    std::mutex m_Mutex;
-    SegmentSession* m_Running = nullptr;
+    SessionCancellation m_Cancellation;
 };
 } // namespace Application

@@ -66,12 +66,7 @@ void SegmentProduction::Leave(Subscriber* Client)
 void SegmentProduction::Cancel()
 {
     TRACE("Every client left: the media is no longer made\n");
-    {
-        std::lock_guard Lock(m_SessionMutex);
-        m_Cancelled = true;
-        if(m_Running)
-            m_Running->Cancel();
-    }
+    m_Cancellation.Cancel();
     // A later request starts afresh rather than join what is stopping.
     if(auto const OnEnded = std::exchange(m_OnEnded, nullptr))
         OnEnded(*this, nullptr);
@@ -118,13 +113,10 @@ void SegmentProduction::Run(Producer const& Make) noexcept
 {
     m_Ran = true;
     std::exception_ptr Failure;
+    if(m_Cancellation.IsCancelled())
     {
-        std::lock_guard Lock(m_SessionMutex);
-        if(m_Cancelled)
-        {
-            TRACE("The client left while its request waited\n");
-            Failure = AbortFailure();
-        }
+        TRACE("The client left while its request waited\n");
+        Failure = AbortFailure();
     }
     auto const Start = std::chrono::steady_clock::now();
     if(!Failure)
@@ -158,23 +150,7 @@ void SegmentProduction::Abandon() noexcept
 
 void SegmentProduction::RunSession(SegmentSession& Session)
 {
-    {
-        // Either the cancellation is seen here, or Cancel sees the session.
-        std::lock_guard Lock(m_SessionMutex);
-        m_Running = &Session;
-        if(m_Cancelled)
-            Session.Cancel();
-    }
-    struct Finished
-    {
-        SegmentProduction& Owner;
-        ~Finished()
-        {
-            std::lock_guard Lock(Owner.m_SessionMutex);
-            Owner.m_Running = nullptr;
-        }
-    } const Scope{*this};
-    Session.Run();
+    m_Cancellation.Run(Session);
 }
 
 bool SegmentProduction::Deliver(std::span<std::uint8_t const> Data)

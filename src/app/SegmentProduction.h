@@ -6,7 +6,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 
 #include "app/MediaBodyAnswer.h"
 #include "app/ServerContext.h"
+#include "app/SessionCancellation.h"
 #include "http/Response.h"
 
 namespace Application
@@ -107,9 +107,7 @@ private:
     // Shared with the worker.
     std::atomic<std::size_t> m_LiveCount{0};
     std::atomic<bool> m_Ran{false};
-    std::mutex m_SessionMutex;
-    SegmentSession* m_Running = nullptr;
-    bool m_Cancelled = false;
+    SessionCancellation m_Cancellation;
     // Worker only: the whole body as made.
     std::vector<std::uint8_t> m_Body;
 };
