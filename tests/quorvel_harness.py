@@ -30,6 +30,21 @@ import threading
 import time
 
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# How long one external tool (ffprobe, ffmpeg, node, ...) may run.
+ToolLimit = 300
+
+
+def run_tool(arguments, data=None, text=False, environment=None):
+    """(standard output, standard error as text) of a tool that must succeed;
+    standard output is bytes, or text with universal newlines when text."""
+    result = subprocess.run(arguments, input=data, capture_output=True, timeout=ToolLimit, env=environment)
+    errors = result.stderr.decode(errors="replace")
+    if result.returncode != 0:
+        raise AssertionError("%s exited with %d:\n%s" % (arguments[0], result.returncode, errors[-2000:]))
+    output = result.stdout
+    if text:
+        output = output.decode(errors="replace").replace("\r\n", "\n").replace("\r", "\n")
+    return output, errors.replace("\r\n", "\n").replace("\r", "\n") if text else errors
 
 
 def binary_path():

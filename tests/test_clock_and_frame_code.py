@@ -24,9 +24,8 @@ import tempfile
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from quorvel_harness import QuorvelServer
+from quorvel_harness import QuorvelServer, ToolLimit, run_tool
 
-ToolLimit = 300
 NowInvalid = "0x80FF0E10"
 # 2026-12-06T10:00:00Z.
 Start = "2026-12-06T10:00:00Z"
@@ -36,12 +35,7 @@ AudioRate = 48000
 AacFrame = 1024
 
 
-def run(arguments):
-    """Standard output (bytes) of a tool that must succeed."""
-    result = subprocess.run(arguments, capture_output=True, timeout=ToolLimit)
-    if result.returncode != 0:
-        raise AssertionError("%s failed: %s" % (arguments[0], result.stderr.decode(errors="replace")[-2000:]))
-    return result.stdout, result.stderr.decode(errors="replace")
+run = run_tool
 
 
 def fetch(server, path, status=200):

@@ -28,7 +28,7 @@ import unittest
 import uuid
 import xml.etree.ElementTree as ElementTree
 
-from quorvel_harness import QuorvelServer
+from quorvel_harness import QuorvelServer, run_tool
 
 Here = os.path.dirname(os.path.abspath(__file__))
 Key = "000102030405060708090A0B0C0D0E0F"
@@ -37,17 +37,13 @@ DefaultIv = "5c2e9a17b3d04f68e1a7c93b2d5f0a84"
 PlayReadySystem = "9a04f07998404286ab92e65be0885f95"
 # The fixed key ID in the GUID byte order of PlayReady headers.
 PlayReadyKeyIdText = "0sbxo3uECU614tfIGW86QA=="
-ToolLimit = 300
 InvalidArgument, AssetMissing, AssetUnknown, AssetWithoutKey = 0x80070057, 0x80FF0BFC, 0x80FF0BFE, 0x80FF0C06
 UnexpectedPath, UnexpectedMethod = 0x80FF0D82, 0x80FF0D92
 Space = {"mpd": "urn:mpeg:dash:schema:mpd:2011", "cenc": "urn:mpeg:cenc:2013", "mspr": "urn:microsoft:playready", "dashif": "https://dashif.org/CPS"}
 
 
 def run(arguments):
-    result = subprocess.run(arguments, capture_output=True, timeout=ToolLimit)
-    if result.returncode != 0:
-        raise AssertionError("%s failed: %s" % (arguments[0], result.stderr.decode(errors="replace")[-2000:]))
-    return result.stdout
+    return run_tool(arguments)[0]
 
 
 class Client:

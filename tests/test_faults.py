@@ -23,10 +23,9 @@ import subprocess
 import tempfile
 import unittest
 
-from quorvel_harness import QuorvelServer
+from quorvel_harness import QuorvelServer, run_tool
 
 Here = os.path.dirname(os.path.abspath(__file__))
-ToolLimit = 300
 FaultRuleInvalid = "0x80FF0E20"
 # 2026-12-06T10:00:00Z in milliseconds.
 StartMilliseconds = 1796551200000
@@ -35,11 +34,7 @@ StartMilliseconds = 1796551200000
 LongDelay = 20000
 
 
-def run(arguments):
-    result = subprocess.run(arguments, capture_output=True, timeout=ToolLimit)
-    if result.returncode != 0:
-        raise AssertionError("%s failed: %s" % (arguments[0], result.stderr.decode(errors="replace")[-2000:]))
-    return result.stdout, result.stderr.decode(errors="replace")
+run = run_tool
 
 
 def asset_of(master):

@@ -26,7 +26,7 @@ import re
 import subprocess
 import unittest
 
-from quorvel_harness import QuorvelServer
+from quorvel_harness import QuorvelServer, run_tool
 from test_segment_playback import playback_checks_wanted
 
 # Three 3 s segments: an on-demand presentation of 9 s has exactly these.
@@ -35,18 +35,13 @@ FrameRate = 25
 Frames = Seconds * FrameRate
 MainWidth = 1280
 Presentations = ("master.m3u8?duration=9", "master.m3u8?duration=9&hvc1")
-ToolLimit = 300
 # Above the main row's bandwidth, so that GStreamer keeps to it (kbit/s).
 GStreamerSpeed = 100000
 Nanoseconds = 1_000_000_000
 
 
 def run(arguments, environment=None):
-    """(stdout, stderr) of a tool that must succeed."""
-    result = subprocess.run(arguments, capture_output=True, text=True, timeout=ToolLimit, env=environment)
-    if result.returncode != 0:
-        raise AssertionError(f"{arguments[0]} exited with {result.returncode}:\n{result.stderr[-2000:]}")
-    return result.stdout, result.stderr
+    return run_tool(arguments, text=True, environment=environment)
 
 
 def grid(count):

@@ -17,7 +17,7 @@ import unittest
 import urllib.parse
 import urllib.request
 
-from quorvel_harness import REPOSITORY, QuorvelServer
+from quorvel_harness import REPOSITORY, QuorvelServer, ToolLimit, run_tool
 
 OffMarker = os.path.join(REPOSITORY, "web", "playback-checks-off")
 # An on-demand asset without "duration" lasts 18 s; video segments are 3 s.
@@ -27,7 +27,6 @@ FrameSeconds = 0.04
 AudioFrameSeconds = 1024 / 48000
 # The last audio segment ends on an AAC frame, not on the exact second.
 AudioTolerance = 0.1
-ToolLimit = 300
 # Above the main row's bandwidth, so that GStreamer keeps to it (kbit/s).
 GStreamerSpeed = 100000
 
@@ -69,11 +68,7 @@ def assert_frame_grid(Test, Stamps, Count):
 
 
 def run(Arguments, Environment=None):
-    """(stdout, stderr) of a tool that must succeed."""
-    Result = subprocess.run(Arguments, capture_output=True, text=True, timeout=ToolLimit, env=Environment)
-    if Result.returncode != 0:
-        raise AssertionError(f"{Arguments[0]} exited with {Result.returncode}:\n{Result.stderr[-2000:]}")
-    return Result.stdout, Result.stderr
+    return run_tool(Arguments, text=True, environment=Environment)
 
 
 @unittest.skipUnless(playback_checks_wanted(), f"playback checks are off ({OffMarker} exists)")

@@ -22,22 +22,16 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 import quorvel_harness
-from quorvel_harness import QuorvelServer
+from quorvel_harness import QuorvelServer, ToolLimit, run_tool
 
 Here = os.path.dirname(os.path.abspath(__file__))
 Key = "000102030405060708090A0B0C0D0E0F"
-ToolLimit = 300
 FramesPerVideoSegment = 75
 # 18 s of AAC: the frames that start before 18 s (864000 / 1024 = 843.75).
 AacFramesIn18Seconds = 844
 
 
-def run(arguments, data=None):
-    """(standard output, standard error) of a tool that must succeed."""
-    result = subprocess.run(arguments, input=data, capture_output=True, timeout=ToolLimit)
-    if result.returncode != 0:
-        raise AssertionError("%s failed: %s" % (arguments[0], result.stderr.decode(errors="replace")))
-    return result.stdout, result.stderr.decode(errors="replace")
+run = run_tool
 
 
 class Scratch:
