@@ -24,6 +24,9 @@ auto const HevcMainSequenceParameterSet = Hex("420101016000000300900000030000030
 auto const HevcMain10SequenceParameterSet = Hex("42010102200000030090000003000003003ca00a080f1365959a4932bc05a020000003002000000303c1");
 auto const HevcPictureParameterSet = Hex("4401c172b46240");
 
+// What follows a box's 8-byte header.
+std::vector<std::uint8_t> Content(std::vector<std::uint8_t> const& Box) { return {Box.begin() + 8, Box.end()}; }
+
 std::size_t Find(std::vector<std::uint8_t> const& Bytes, std::vector<std::uint8_t> const& Pattern)
 {
     auto const Iterator = std::search(Bytes.begin(), Bytes.end(), Pattern.begin(), Pattern.end());
@@ -157,11 +160,12 @@ TEST(CodecRecord, TrackBoxesPerKind)
 {
     StsdBox Stsd;
     AacCodecRecord::InitializeSampleEntry(Stsd, StereoAac(Hex("1190")));
-    DataBox Trak(MakeFourCc("trak")), Trex(MakeFourCc("trex"));
+    TrakBox Trak;
+    TrexBox Trex;
     TrackBuilder::Build(2, TrackKind::Audio, 48000, 0, 0, Stsd, Trak, Trex);
     ASSERT_TRUE(Trak.IsPresent() && Trex.IsPresent());
-    EXPECT_EQ(Trex.m_Data, Hex("00000000 00000002 00000001 00000000 00000000 00000000"));
-    auto const& Audio = Trak.m_Data;
+    EXPECT_EQ(Content(Serialise(Trex)), Hex("00000000 00000002 00000001 00000000 00000000 00000000"));
+    auto const Audio = Content(Serialise(Trak));
     EXPECT_EQ(ReadU32(Audio, 0), 92u) << "tkhd";
     EXPECT_EQ(ReadU32(Audio, 8), 1u) << "track enabled";
     EXPECT_EQ(ReadU32(Audio, 20), 2u) << "track_ID";
@@ -179,10 +183,9 @@ TEST(CodecRecord, TrackBoxesPerKind)
     Record.CollectParameterSets(SplitAnnexB(Hex("00000001 6764001fae 00000001 68ebe3cb")));
     Record.InitializeSampleEntry(VideoStsd, VideoFormat{1280, 720, 25, 1});
     TrackBuilder::Build(1, TrackKind::Video, 25, 1280, 720, VideoStsd, Trak, Trex);
-    auto const& Video = Trak.m_Data;
+    auto const Video = Content(Serialise(Trak));
     EXPECT_EQ(ReadU32(Video, 44), 0u) << "no volume for video";
     EXPECT_EQ(ReadU32(Video, 84), 0x05000000u);
     EXPECT_EQ(ReadU32(Video, 88), 0x02D00000u);
     EXPECT_NE(Find(Video, Hex("00000014 766d6864 00000001 0000 000000000000")), std::string::npos);
-    EXPECT_EQ(TrackBuilder::MakeMvhdContent(25, 2).size(), 100u);
 }

@@ -80,7 +80,7 @@ void Mp4MediaSink::StreamSink::Start(std::int64_t StartOffset)
     InternalQueueEvent(MF::MEStreamSinkRequestSample);
 }
 
-std::uint32_t Mp4MediaSink::StreamSink::InitializeHeaderBox(std::uint32_t TrackId, Mp4::DataBox& Trak, Mp4::DataBox& Trex, Mp4::ProtectionSettings const& Protection)
+std::uint32_t Mp4MediaSink::StreamSink::InitializeHeaderBox(std::uint32_t TrackId, Mp4::TrakBox& Trak, Mp4::TrexBox& Trex, Mp4::ProtectionSettings const& Protection)
 {
     m_TrackId = TrackId;
     Mp4::StsdBox Stsd;

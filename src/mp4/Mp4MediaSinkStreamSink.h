@@ -40,7 +40,7 @@ public:
 
     // Fills the track boxes of the initialisation segment (protected sample
     // entry when the settings are active) and returns the media timescale.
-    std::uint32_t InitializeHeaderBox(std::uint32_t TrackId, Mp4::DataBox& Trak, Mp4::DataBox& Trex, Mp4::ProtectionSettings const& Protection);
+    std::uint32_t InitializeHeaderBox(std::uint32_t TrackId, Mp4::TrakBox& Trak, Mp4::TrexBox& Trex, Mp4::ProtectionSettings const& Protection);
     virtual Mp4::TrackKind GetTrackKind() const noexcept = 0;
     virtual std::string GetCodecsString() = 0;
 
