@@ -125,8 +125,8 @@ Mp4::ProtectionSettings Protection(Mp4::ProtectionScheme Scheme)
 // place), which the figure includes.
 std::size_t Package(std::shared_ptr<MF::MediaType> const& Type, std::vector<EncodedSample> const& Encoded, Mp4::ProtectionSettings const& Settings)
 {
-    auto const ByteStream = MemorySinkByteStream::Create();
-    auto const Sink = Mp4MediaSink::Create(ByteStream);
+    auto const ByteStream = Mp4::MemorySinkByteStream::Create();
+    auto const Sink = Mp4::Mp4MediaSink::Create(ByteStream);
     Sink->SetProtection(Settings);
     auto const Stream = Sink->AddStreamSink(1, Type);
     auto const Clock = MF::PresentationClock::Create();

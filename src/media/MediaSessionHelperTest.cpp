@@ -57,7 +57,7 @@ struct Pipeline
         Transform->SetOutputType(Type);
         if(SetInputType)
             Transform->SetInputType(Type);
-        Sink = RawMediaSink::Create(Type, nullptr, ByteStream);
+        Sink = Mp4::RawMediaSink::Create(Type, nullptr, ByteStream);
 
         auto const& Topology = Helper->GetTopology();
         auto const SourceNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
@@ -93,10 +93,10 @@ struct Pipeline
     }
 
     std::shared_ptr<Application::MediaSessionHelper> Helper = Application::MediaSessionHelper::Create();
-    std::shared_ptr<MemorySinkByteStream> ByteStream = MemorySinkByteStream::Create();
+    std::shared_ptr<Mp4::MemorySinkByteStream> ByteStream = Mp4::MemorySinkByteStream::Create();
     std::shared_ptr<MF::TestMediaSource> Source;
     std::shared_ptr<MF::PassThroughTransform> Transform;
-    std::shared_ptr<RawMediaSink> Sink;
+    std::shared_ptr<Mp4::RawMediaSink> Sink;
 };
 
 // Whether the pipeline's components were shut down.

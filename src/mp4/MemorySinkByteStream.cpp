@@ -5,6 +5,8 @@
 
 #include "base/Check.h"
 
+namespace Mp4
+{
 MemorySinkByteStream::MemorySinkByteStream()
 {
     m_WriteObjectPool.Initialize(InitialWriteObjectCount);
@@ -134,3 +136,4 @@ void MemorySinkByteStream::TakeData(Consumer const& Value)
     }
     Value(Data, WriteSizes);
 }
+} // namespace Mp4

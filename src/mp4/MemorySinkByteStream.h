@@ -12,6 +12,8 @@
 #include "mf/IByteStream.h"
 #include "mf/PoolT.h"
 
+namespace Mp4
+{
 // A write-only, append-only byte stream that keeps what sinks write in
 // memory together with the size of every write, so that the producer can
 // tell the initialisation segment (a sink's first write) from the fragments.
@@ -77,3 +79,4 @@ private:
     Pool::PoolT<WriteObject, Pool::Strategy::DynamicStrategy> m_WriteObjectPool;
     std::vector<std::size_t> m_WriteSizes;
 };
+} // namespace Mp4

@@ -9,6 +9,7 @@
 #include "mf/MfTestTools.h"
 
 using MF::Testing::Raised;
+using Mp4::MemorySinkByteStream;
 
 namespace
 {

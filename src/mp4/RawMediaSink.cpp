@@ -7,6 +7,8 @@
 #include "mf/Platform.h"
 #include "mp4/RawMediaSinkStream.h"
 
+namespace Mp4
+{
 std::shared_ptr<RawMediaSink> RawMediaSink::Create(std::shared_ptr<MF::MediaType> const& Type, std::shared_ptr<MF::Attributes> const& Attributes,
                                                    std::shared_ptr<MF::IByteStream> ByteStream)
 {
@@ -165,3 +167,4 @@ void RawMediaSink::WriteSample(MF::Sample& Sample)
     if(!m_SampleRequestsStopped)
         m_Stream->InternalQueueEvent(MF::MEStreamSinkRequestSample);
 }
+} // namespace Mp4

@@ -14,6 +14,8 @@
 #include "mf/MediaType.h"
 #include "mf/ShutdownAwareT.h"
 
+namespace Mp4
+{
 // The simplest media sink: one stream sink whose samples are written,
 // payload unchanged, to a byte stream with one write per sample (or
 // discarded when there is no byte stream). It ends a topology where no
@@ -70,3 +72,4 @@ private:
     std::shared_ptr<Stream> m_Stream;
     bool m_SampleRequestsStopped = false;
 };
+} // namespace Mp4
