@@ -104,9 +104,7 @@ std::shared_ptr<MF::MediaType> AudioType(std::vector<std::uint8_t> const& AudioS
     Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, AudioRate);
     Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, 2);
     Type->SetUINT32(MF::MF_MT_AVG_BITRATE, 128000);
-    std::vector<std::uint8_t> UserData(12, 0); // wave-format extension fields, then the AudioSpecificConfig
-    UserData.insert(UserData.end(), AudioSpecificConfig.begin(), AudioSpecificConfig.end());
-    Type->SetBlob(MF::MF_MT_USER_DATA, UserData);
+    Type->SetBlob(MF::MF_MT_USER_DATA, AudioSpecificConfig);
     return Type;
 }
 

@@ -33,12 +33,7 @@ std::size_t Find(std::vector<std::uint8_t> const& Bytes, std::vector<std::uint8_
     return Iterator == Bytes.end() ? std::string::npos : static_cast<std::size_t>(Iterator - Bytes.begin());
 }
 
-AudioFormat StereoAac(std::vector<std::uint8_t> AudioSpecificConfig)
-{
-    std::vector<std::uint8_t> UserData(12 + AudioSpecificConfig.size(), 0);
-    std::copy(AudioSpecificConfig.begin(), AudioSpecificConfig.end(), UserData.begin() + 12);
-    return AudioFormat{48000, 2, 128000, std::move(UserData)};
-}
+AudioFormat StereoAac(std::vector<std::uint8_t> AudioSpecificConfig) { return AudioFormat{48000, 2, 128000, std::move(AudioSpecificConfig)}; }
 } // namespace
 
 TEST(CodecRecord, H264NeedsExactlyOneParameterSetOfEachKind)
@@ -127,7 +122,7 @@ TEST(CodecRecord, AacDescriptorTreeAndCodecsString)
     auto const Entry = Serialise(Stsd.m_Mp4aBox);
     EXPECT_EQ(std::vector<std::uint8_t>(Entry.begin() + 24, Entry.begin() + 36), Hex("0002 0010 0000 0000 bb800000")) << "2 channels, 16 bits, 48 kHz";
 
-    EXPECT_THROW(AacCodecRecord::GetCodecsString(AudioFormat{48000, 2, 0, std::vector<std::uint8_t>(12, 0)}), HResultError);
+    EXPECT_THROW(AacCodecRecord::GetCodecsString(AudioFormat{48000, 2, 0, {}}), HResultError) << "no configuration";
     EXPECT_THROW(AacCodecRecord::GetCodecsString(StereoAac(Hex("12"))), HResultError);
 }
 
