@@ -215,22 +215,6 @@ void Mp4MediaSink::OnClockStop(std::int64_t)
         Stream->Stop();
 }
 
-void Mp4MediaSink::OnClockPause(std::int64_t)
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    for(auto const& Stream : GetStreamSinks())
-        Stream->Pause();
-}
-
-void Mp4MediaSink::OnClockRestart(std::int64_t)
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    for(auto const& Stream : GetStreamSinks())
-        Stream->Restart();
-}
-
 void Mp4MediaSink::OnClockSetRate(std::int64_t, float) { }
 
 void Mp4MediaSink::Write(std::vector<std::uint8_t> const& Bytes)

@@ -36,8 +36,6 @@ public:
     void Shutdown();
     void MarkRemoved() noexcept { m_Removed = true; }
     void Start(std::int64_t StartOffset);
-    void Restart() { InternalQueueEvent(MF::MEStreamSinkStarted); }
-    void Pause() { InternalQueueEvent(MF::MEStreamSinkPaused); }
     void Stop() { InternalQueueEvent(MF::MEStreamSinkStopped); }
 
     // Fills the track boxes of the initialisation segment (protected sample

@@ -137,20 +137,6 @@ void RawMediaSink::OnClockStop(std::int64_t)
     m_Stream->InternalQueueEvent(MF::MEStreamSinkStopped);
 }
 
-void RawMediaSink::OnClockPause(std::int64_t)
-{
-    std::unique_lock Lock(GetLock());
-    NotShutdownNeeded();
-    m_Stream->InternalQueueEvent(MF::MEStreamSinkPaused);
-}
-
-void RawMediaSink::OnClockRestart(std::int64_t)
-{
-    std::unique_lock Lock(GetLock());
-    NotShutdownNeeded();
-    m_Stream->InternalQueueEvent(MF::MEStreamSinkStarted);
-}
-
 void RawMediaSink::OnClockSetRate(std::int64_t, float)
 {
 }

@@ -54,8 +54,6 @@ public:
     // IClockStateSink
     void OnClockStart(std::int64_t SystemTime, std::int64_t StartOffset) override;
     void OnClockStop(std::int64_t SystemTime) override;
-    void OnClockPause(std::int64_t SystemTime) override;
-    void OnClockRestart(std::int64_t SystemTime) override;
     void OnClockSetRate(std::int64_t SystemTime, float Rate) override;
 
     std::shared_ptr<MF::Attributes> const& GetAttributes() const noexcept { return m_Attributes; }
