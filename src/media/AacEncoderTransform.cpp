@@ -7,11 +7,6 @@
 
 namespace
 {
-// HEAACWAVEINFO after its WAVEFORMATEX: payload type 0 (raw access units),
-// profile and level 0x29 (AAC profile, level 2), structure type and
-// reserved fields 0; little-endian.
-constexpr std::uint8_t RawPayloadType = 0;
-constexpr std::uint8_t AacProfileLevel2 = 0x29;
 constexpr std::uint32_t MaximalRate = 96000;
 constexpr std::uint32_t MaximalChannels = 2;
 // 8 to 512 kbit/s.
@@ -62,8 +57,6 @@ void AacEncoderTransform::ConfigureCodec()
     CreateEncoder();
     OutputType().SetBlob(MF::MF_MT_USER_DATA, m_Encoder->AudioSpecificConfig());
     OutputType().SetUINT32(MF::MF_MT_AVG_BITRATE, m_Bitrate);
-    OutputType().SetUINT32(MF::MF_MT_AAC_PAYLOAD_TYPE, RawPayloadType);
-    OutputType().SetUINT32(MF::MF_MT_AAC_AUDIO_PROFILE_LEVEL_INDICATION, AacProfileLevel2);
 }
 
 void AacEncoderTransform::CreateEncoder()
