@@ -104,9 +104,7 @@ std::shared_ptr<MF::MediaType> AudioType(std::vector<std::uint8_t> const& AudioS
     Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, AudioRate);
     Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, 2);
     Type->SetUINT32(MF::MF_MT_AVG_BITRATE, 128000);
-    std::vector<std::uint8_t> UserData(12, 0); // wave-format extension fields, then the AudioSpecificConfig
-    UserData.insert(UserData.end(), AudioSpecificConfig.begin(), AudioSpecificConfig.end());
-    Type->SetBlob(MF::MF_MT_USER_DATA, UserData);
+    Type->SetBlob(MF::MF_MT_USER_DATA, AudioSpecificConfig);
     return Type;
 }
 
@@ -125,8 +123,8 @@ Mp4::ProtectionSettings Protection(Mp4::ProtectionScheme Scheme)
 // place), which the figure includes.
 std::size_t Package(std::shared_ptr<MF::MediaType> const& Type, std::vector<EncodedSample> const& Encoded, Mp4::ProtectionSettings const& Settings)
 {
-    auto const ByteStream = MemorySinkByteStream::Create();
-    auto const Sink = Mp4MediaSink::Create(ByteStream);
+    auto const ByteStream = Mp4::MemorySinkByteStream::Create();
+    auto const Sink = Mp4::Mp4MediaSink::Create(ByteStream);
     Sink->SetProtection(Settings);
     auto const Stream = Sink->AddStreamSink(1, Type);
     auto const Clock = MF::PresentationClock::Create();

@@ -6,6 +6,7 @@
 #include "app/BasePath.h"
 #include "app/Console.h"
 #include "base/StringFormat.h"
+#include "presentation/Clock.h"
 #include "presentation/RedisAssetStore.h"
 
 namespace Application
@@ -16,10 +17,9 @@ namespace
 // since 1601-01-01.
 std::int64_t ComputeBaseLiveTime()
 {
-    constexpr std::int64_t UnixEpochIn1601Units = 116'444'736'000'000'000;
     auto const SinceUnixEpoch = std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
         std::chrono::system_clock::now().time_since_epoch());
-    return UnixEpochIn1601Units + SinceUnixEpoch.count() - 100'000'000;
+    return UnixEpochAbsoluteTime + SinceUnixEpoch.count() - 100'000'000;
 }
 } // namespace
 

@@ -37,4 +37,6 @@ constexpr HRESULT NowInvalid = static_cast<HRESULT>(0x80FF0E10); // "RequestTime
 constexpr HRESULT FaultRuleInvalid = static_cast<HRESULT>(0x80FF0E20); // "FaultParser::ParseRule"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
+// Segment production: a pipeline that does not close
+constexpr HRESULT PipelineClosureStall = static_cast<HRESULT>(0x80FF009E); // "Pipeline closure stall suspicion"
 } // namespace FailureCode

@@ -7,12 +7,6 @@
 
 namespace
 {
-// HEAACWAVEINFO after its WAVEFORMATEX: payload type 0 (raw access units),
-// profile and level 0x29 (AAC profile, level 2), structure type and
-// reserved fields 0; little-endian.
-constexpr std::uint8_t RawPayloadType = 0;
-constexpr std::uint8_t AacProfileLevel2 = 0x29;
-constexpr std::size_t WaveFormatExtensionSize = 12;
 constexpr std::uint32_t MaximalRate = 96000;
 constexpr std::uint32_t MaximalChannels = 2;
 // 8 to 512 kbit/s.
@@ -61,15 +55,8 @@ void AacEncoderTransform::ConfigureCodec()
 {
     m_Bitrate = OutputType().GetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND) * 8;
     CreateEncoder();
-    std::vector<std::uint8_t> UserData(WaveFormatExtensionSize, 0);
-    UserData[0] = RawPayloadType;
-    UserData[2] = AacProfileLevel2;
-    auto const& Config = m_Encoder->AudioSpecificConfig();
-    UserData.insert(UserData.end(), Config.begin(), Config.end());
-    OutputType().SetBlob(MF::MF_MT_USER_DATA, std::move(UserData));
+    OutputType().SetBlob(MF::MF_MT_USER_DATA, m_Encoder->AudioSpecificConfig());
     OutputType().SetUINT32(MF::MF_MT_AVG_BITRATE, m_Bitrate);
-    OutputType().SetUINT32(MF::MF_MT_AAC_PAYLOAD_TYPE, RawPayloadType);
-    OutputType().SetUINT32(MF::MF_MT_AAC_AUDIO_PROFILE_LEVEL_INDICATION, AacProfileLevel2);
 }
 
 void AacEncoderTransform::CreateEncoder()

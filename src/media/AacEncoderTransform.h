@@ -10,9 +10,8 @@
 // The AAC-LC encoder transform over AacEncoder. The input type is 16-bit
 // PCM; the output type has the same rate and channels, subtype
 // MFAudioFormat_AAC and its bitrate in MF_MT_AUDIO_AVG_BYTES_PER_SECOND.
-// Once both are set, the output type carries MF_MT_USER_DATA (the 12 bytes
-// of wave-format extension fields, then the AudioSpecificConfig) and
-// MF_MT_AVG_BITRATE.
+// Once both are set, the output type carries MF_MT_USER_DATA (the
+// AudioSpecificConfig) and MF_MT_AVG_BITRATE.
 //
 // A segment run gives the transform its window (SetOutputWindow) and starts
 // its source at InputStartTime and ends it at InputEndTime of that window:

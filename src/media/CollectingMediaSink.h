@@ -38,8 +38,6 @@ public:
     // IClockStateSink
     void OnClockStart(std::int64_t SystemTime, std::int64_t StartOffset) override;
     void OnClockStop(std::int64_t SystemTime) override;
-    void OnClockPause(std::int64_t) override {}
-    void OnClockRestart(std::int64_t) override {}
     void OnClockSetRate(std::int64_t, float) override {}
 
 private:

@@ -267,11 +267,10 @@ TEST_F(EncoderTransformTest, AacOutputTypeCarriesTheConfigurationTheSinkReads)
     auto const Encoder = AudioEncoder<AacEncoderTransform>(MF::MFAudioFormat_AAC);
     auto const Type = Encoder->GetOutputCurrentType();
     auto const UserData = Type->GetBlob(MF::MF_MT_USER_DATA);
-    ASSERT_GE(UserData.size(), 14u);
-    EXPECT_EQ(UserData[0], 0);
-    EXPECT_EQ(UserData[2], 0x29);
-    EXPECT_EQ(UserData[12], 0x11);
-    EXPECT_EQ(UserData[13], 0x90);
+    // The AudioSpecificConfig itself: AAC-LC, 48 kHz, two channels.
+    ASSERT_GE(UserData.size(), 2u);
+    EXPECT_EQ(UserData[0], 0x11);
+    EXPECT_EQ(UserData[1], 0x90);
     EXPECT_EQ(Type->GetUINT32(MF::MF_MT_AVG_BITRATE), 128000u);
     // A header run: 100 ms from the start.
     auto const Header = RunPipeline(AudioSource(), {Encoder}, 0, 1000000);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Check.h"
+#include "base/FailureCodes.h"
 #include "mf/AttributeKeys.h"
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
@@ -63,47 +64,40 @@ bool MediaSessionHelper::Run()
     m_LastProgress = 0;
     m_LastProgressTime = std::chrono::steady_clock::now();
 
-    std::uint32_t const WaitResult = WaitLoop();
+    WaitEnd const End = WaitLoop();
     CloseSession();
     TRACE("Before m_MediaSession->Shutdown\n");
     m_MediaSession->Shutdown();
     TRACE("After m_MediaSession->Shutdown\n");
     m_MediaSession.reset();
     m_EventCallback->Clear();
-    m_LastWaitResult = WaitResult;
-    return WaitResult == MF::WAIT_OBJECT_0;
+    m_LastWaitEnd = End;
+    return End == WaitEnd::Closed;
 }
 
-std::uint32_t MediaSessionHelper::WaitLoop()
+MediaSessionHelper::WaitEnd MediaSessionHelper::WaitLoop()
 {
-    // The cancel event comes before the extra one: a wait takes the first
-    // signalled event, and output keeps coming until the session stops.
     std::vector<MF::Event*> ObjectVector{m_CloseEvent.get(), m_ErrorEvent.get(), m_CancelEvent.get()};
     if(m_ExtraCallback)
         ObjectVector.push_back(m_ExtraEvent.get());
-    ASSERT(ObjectVector.size() <= MF::MAXIMUM_WAIT_OBJECTS);
     for(;;)
     {
-        std::uint32_t WaitResult = MF::WAIT_FAILED;
+        std::uint32_t WaitResult = MF::Event::WaitTimedOut;
         if(Failed(StatusBoundary([&] { WaitResult = MF::Event::WaitForAny(ObjectVector, m_WaitPeriod); })))
-            return MF::WAIT_FAILED;
-        if(WaitResult == 3)
+            return WaitEnd::WaitFailed;
+        switch(WaitResult)
         {
-            m_ExtraCallback();
-            continue;
+        case CloseIndex: return WaitEnd::Closed;
+        case ErrorIndex: return WaitEnd::Error;
+        case CancelIndex: StopBranch(); return WaitEnd::Cancelled;
+        case ExtraIndex: m_ExtraCallback(); continue;
+        default: break;
         }
-        if(WaitResult == 2)
-        {
-            StopBranch();
-            return WaitResult;
-        }
-        if(WaitResult != MF::WAIT_TIMEOUT)
-            return WaitResult;
         switch(CheckQuietPeriod())
         {
         case Quiet::KeepWaiting: continue;
-        case Quiet::Stop: StopBranch(); return WaitResult;
-        case Quiet::Stalled: return WaitResult;
+        case Quiet::Stop: StopBranch(); return WaitEnd::Quiet;
+        case Quiet::Stalled: return WaitEnd::Quiet;
         }
     }
 }
@@ -142,7 +136,7 @@ void MediaSessionHelper::StopBranch()
     m_MediaSession->Stop();
     TRACE("After m_MediaSession->Stop\n");
     bool const Closed = m_CloseEvent->Wait(StopWaitTime);
-    TRACE("WaitResult 0x%X\n", Closed ? MF::WAIT_OBJECT_0 : MF::WAIT_TIMEOUT);
+    TRACE("Closed after stop %d\n", Closed ? 1 : 0);
 }
 
 void MediaSessionHelper::CloseSession()
@@ -155,9 +149,7 @@ void MediaSessionHelper::CloseSession()
     if(m_CloseEvent->Wait(m_CloseTimeout))
         return;
     // The session is left as it is: a component that cannot close may not shut down either.
-    ::ThrowCheckFailure(FailureCodeFromLine(__LINE__), TRACE_CONTEXT(),
-                        "WaitForSingleObject(m_CloseEvent.get(), static_cast<DWORD>(duration_cast<milliseconds>(g_CloseTimeoutTime).count())) == "
-                        "WAIT_OBJECT_0",
+    ::ThrowCheckFailure(FailureCode::PipelineClosureStall, TRACE_CONTEXT(), "m_CloseEvent->Wait(m_CloseTimeout)",
                         "Pipeline closure stall suspicion");
 }
 

@@ -24,7 +24,7 @@ namespace Application
 //   ... add the nodes to Helper->GetTopology() ...
 //   Helper->SetStartPosition(SegmentIndex * SegmentDuration);
 //   Helper->SetExtraWait(ByteStream->GetDataAvailableEvent(), [&] { ... TakeData ... });
-//   if(!Helper->Run() && Helper->GetLastWaitResult() == 1)
+//   if(!Helper->Run() && Helper->GetLastWaitEnd() == MediaSessionHelper::WaitEnd::Error)
 //       throw HResultError(*Helper->GetError());
 //
 // Run waits in periods of one second for the close or the error event (and
@@ -43,6 +43,16 @@ public:
     static constexpr std::chrono::milliseconds StopWaitTime{2000};
     static constexpr std::chrono::milliseconds DefaultCloseTimeout{15000};
     static constexpr std::chrono::milliseconds DefaultStallTimeout{30000};
+
+    // What ended Run's wait.
+    enum class WaitEnd
+    {
+        Closed,     // the session closed
+        Error,      // a component reported an error
+        Cancelled,  // Cancel
+        Quiet,      // a stall, or a stop that the stall stop predicate asked for
+        WaitFailed, // waiting itself failed
+    };
 
     static std::shared_ptr<MediaSessionHelper> Create() { return std::make_shared<MediaSessionHelper>(); }
     MediaSessionHelper();
@@ -72,8 +82,7 @@ public:
     // creating, starting, stopping, closing or shutting down the session
     // raised, and "Pipeline closure stall suspicion".
     bool Run();
-    // What ended the wait: 0 the close event, 1 the error event, 2 Cancel, MF::WAIT_TIMEOUT a stall.
-    std::uint32_t GetLastWaitResult() const noexcept { return m_LastWaitResult; }
+    WaitEnd GetLastWaitEnd() const noexcept { return m_LastWaitEnd; }
     // The status of the first pipeline error.
     std::optional<HRESULT> GetError() const;
 
@@ -89,7 +98,18 @@ private:
         Stalled,
     };
 
-    std::uint32_t WaitLoop();
+    // The events WaitLoop waits for, by their index in its wait: the cancel
+    // event comes before the extra one, as a wait takes the first signalled
+    // event and output keeps coming until the session stops.
+    enum WaitIndex : std::uint32_t
+    {
+        CloseIndex,
+        ErrorIndex,
+        CancelIndex,
+        ExtraIndex,
+    };
+
+    WaitEnd WaitLoop();
     Quiet CheckQuietPeriod();
     bool DefaultStallCheck();
     void StopBranch();
@@ -115,7 +135,7 @@ private:
     std::shared_ptr<MF::Event> const m_ErrorEvent = MF::Event::Create(MF::EventReset::Manual);
     std::shared_ptr<MF::Event> const m_CancelEvent = MF::Event::Create(MF::EventReset::Manual);
     bool m_Finished = false;
-    std::uint32_t m_LastWaitResult = MF::WAIT_TIMEOUT;
+    WaitEnd m_LastWaitEnd = WaitEnd::Quiet;
     // The default stall check's view of the session's progress.
     std::uint64_t m_LastProgress = 0;
     std::chrono::steady_clock::time_point m_LastProgressTime;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/FailureCodes.h"
+
 #include <thread>
 
 #include "mf/AttributeKeys.h"
@@ -57,7 +59,7 @@ struct Pipeline
         Transform->SetOutputType(Type);
         if(SetInputType)
             Transform->SetInputType(Type);
-        Sink = RawMediaSink::Create(Type, nullptr, ByteStream);
+        Sink = Mp4::RawMediaSink::Create(Type, nullptr, ByteStream);
 
         auto const& Topology = Helper->GetTopology();
         auto const SourceNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
@@ -93,10 +95,10 @@ struct Pipeline
     }
 
     std::shared_ptr<Application::MediaSessionHelper> Helper = Application::MediaSessionHelper::Create();
-    std::shared_ptr<MemorySinkByteStream> ByteStream = MemorySinkByteStream::Create();
+    std::shared_ptr<Mp4::MemorySinkByteStream> ByteStream = Mp4::MemorySinkByteStream::Create();
     std::shared_ptr<MF::TestMediaSource> Source;
     std::shared_ptr<MF::PassThroughTransform> Transform;
-    std::shared_ptr<RawMediaSink> Sink;
+    std::shared_ptr<Mp4::RawMediaSink> Sink;
 };
 
 // Whether the pipeline's components were shut down.
@@ -124,7 +126,7 @@ TEST_F(MediaSessionHelperTest, RunsTheSegmentWindowThroughADelayingTransformToAn
         int Ended = 0;
         Value.Helper->SetEndedCallback([&] { ++Ended; });
         EXPECT_TRUE(Value.Helper->Run());
-        EXPECT_EQ(Value.Helper->GetLastWaitResult(), MF::WAIT_OBJECT_0);
+        EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Closed);
         EXPECT_FALSE(Value.Helper->GetError());
         EXPECT_EQ(Ended, 1);
 
@@ -159,7 +161,7 @@ TEST_F(MediaSessionHelperTest, TransformFailureEndsTheRunWithItsStatusAfterClosi
 {
     Pipeline Value({}, {.FailingInputIndex = 5}, 0, 40000000);
     EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitResult(), 1u);
+    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
     EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
     EXPECT_EQ(Value.TakeWrites().size(), 5u) << "what came before the failure was delivered";
     ExpectShutDown(Value);
@@ -169,7 +171,7 @@ TEST_F(MediaSessionHelperTest, SourceFailureOnItsOwnQueueBecomesTheRunsError)
 {
     Pipeline Value({.FailingSampleIndex = 3}, {}, 0, 40000000);
     EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitResult(), 1u);
+    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
     EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
     ExpectShutDown(Value);
 }
@@ -178,7 +180,7 @@ TEST_F(MediaSessionHelperTest, TopologyThatCannotConnectFailsBeforeItIsReady)
 {
     Pipeline Value({}, {}, 0, 40000000, false);
     EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitResult(), 1u);
+    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
     EXPECT_EQ(Value.Helper->GetError(), MF_E_TRANSFORM_TYPE_NOT_SET);
     EXPECT_EQ(Value.Transform->GetMessageCount(MF::MFT_MESSAGE_NOTIFY_BEGIN_STREAMING), 0u);
     ExpectShutDown(Value);
@@ -196,7 +198,7 @@ TEST_F(MediaSessionHelperTest, StalledPipelineIsClosedInAnOrderlyWay)
         else
             Value.Helper->SetStallTimeout(std::chrono::milliseconds(300));
         EXPECT_FALSE(Value.Helper->Run());
-        EXPECT_EQ(Value.Helper->GetLastWaitResult(), MF::WAIT_TIMEOUT);
+        EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Quiet);
         EXPECT_FALSE(Value.Helper->GetError());
         EXPECT_EQ(Value.TakeWrites().size(), 4u);
         if(OwnCheck)
@@ -212,7 +214,7 @@ TEST_F(MediaSessionHelperTest, StallStopPredicateStopsTheSession)
     Pipeline Value({.StallingSampleIndex = 2}, {}, 0, 40000000);
     Value.Helper->SetStallStopPredicate([] { return true; });
     EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitResult(), MF::WAIT_TIMEOUT);
+    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Quiet);
     EXPECT_EQ(Value.Transform->GetMessageCount(MF::MFT_MESSAGE_COMMAND_FLUSH), 1u);
     ExpectShutDown(Value);
 }
@@ -229,7 +231,7 @@ TEST_F(MediaSessionHelperTest, CloseThatDoesNotCompleteRaisesClosureStall)
     }
     catch(HResultError const& Error)
     {
-        EXPECT_EQ(static_cast<std::uint32_t>(Error.Code()) & 0xFFFF0000u, 0x80FF0000u);
+        EXPECT_EQ(Error.Code(), FailureCode::PipelineClosureStall);
         EXPECT_EQ(Error.Message(), "Pipeline closure stall suspicion");
     }
 }

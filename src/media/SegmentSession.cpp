@@ -60,7 +60,7 @@ void SegmentSession::Run()
             throw HResultError(E_ABORT, "The receiver of the segment is gone");
         m_Runner = Helper;
     }
-    m_ByteStream = MemorySinkByteStream::Create();
+    m_ByteStream = Mp4::MemorySinkByteStream::Create();
     ConnectSink(*Helper, BuildChain(*Helper));
     Helper->SetEndedCallback([this] { OnEnded(); });
     if(m_DataCallback)
@@ -108,7 +108,7 @@ void SegmentSession::ConnectSink(MediaSessionHelper& Helper, Chain const& Value)
 {
     if(m_Raw)
     {
-        m_MediaSink = RawMediaSink::Create(Value.EncodedType, nullptr, m_ByteStream);
+        m_MediaSink = Mp4::RawMediaSink::Create(Value.EncodedType, nullptr, m_ByteStream);
         m_StreamSink = m_MediaSink->GetStreamSinkByIndex(0);
     }
     else
@@ -124,7 +124,7 @@ void SegmentSession::ConnectSink(MediaSessionHelper& Helper, Chain const& Value)
 
 std::shared_ptr<MF::IMediaSink> SegmentSession::CreateMp4Sink(std::uint32_t FirstSequenceNumber)
 {
-    m_Mp4Sink = Mp4MediaSink::Create(m_ByteStream);
+    m_Mp4Sink = Mp4::Mp4MediaSink::Create(m_ByteStream);
     if(!m_Key.empty())
         m_Mp4Sink->SetProtection(MakeProtectionSettings(m_Scheme, m_Key, m_InitializationVector));
     m_Mp4Sink->SetFirstSequenceNumber(FirstSequenceNumber);

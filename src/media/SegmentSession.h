@@ -19,8 +19,11 @@
 #include "mf/TopologyNode.h"
 #include "presentation/Configuration.h"
 
+namespace Mp4
+{
 class MemorySinkByteStream;
 class Mp4MediaSink;
+} // namespace Mp4
 
 namespace Application
 {
@@ -119,9 +122,9 @@ private:
     std::vector<std::uint8_t> m_InitializationVector;
     DataCallback m_DataCallback;
     std::function<void()> m_EndedCallback;
-    std::shared_ptr<MemorySinkByteStream> m_ByteStream;
+    std::shared_ptr<Mp4::MemorySinkByteStream> m_ByteStream;
     std::shared_ptr<MF::IMediaSink> m_MediaSink;
-    std::shared_ptr<Mp4MediaSink> m_Mp4Sink;
+    std::shared_ptr<Mp4::Mp4MediaSink> m_Mp4Sink;
     std::shared_ptr<MF::IStreamSink> m_StreamSink;
     // Whether the initialisation segment has been taken from the byte stream.
     bool m_InitializationSegmentTaken = false;

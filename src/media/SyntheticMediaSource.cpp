@@ -34,12 +34,6 @@ class SyntheticMediaSource::StopOperation final : public BaseOperation
     void Run(SyntheticMediaSource& Source) override { Source.DoStop(); }
 };
 
-class SyntheticMediaSource::PauseOperation final : public BaseOperation
-{
-    using BaseOperation::BaseOperation;
-    void Run(SyntheticMediaSource& Source) override { Source.DoPause(); }
-};
-
 class SyntheticMediaSource::NotifyEndOfStreamOperation final : public BaseOperation
 {
     using BaseOperation::BaseOperation;
@@ -117,14 +111,6 @@ void SyntheticMediaSource::Stop()
     QueueOperation(m_WorkQueue, std::make_shared<StopOperation>(shared_from_this()));
 }
 
-void SyntheticMediaSource::Pause()
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    CHECK_CONDITION(m_WorkQueue, MF_E_INVALIDREQUEST);
-    QueueOperation(m_WorkQueue, std::make_shared<PauseOperation>(shared_from_this()));
-}
-
 void SyntheticMediaSource::Shutdown()
 {
     std::shared_ptr<SyntheticMediaStream> Stream;
@@ -192,15 +178,6 @@ void SyntheticMediaSource::DoStop()
     if(m_Stream && m_Stream->IsActive())
         m_Stream->Stop();
     InternalQueueEvent(MF::MESourceStopped);
-}
-
-void SyntheticMediaSource::DoPause()
-{
-    std::unique_lock Lock(GetLock());
-    NotShutdownNeeded();
-    if(m_Stream && m_Stream->IsActive())
-        m_Stream->Pause();
-    InternalQueueEvent(MF::MESourcePaused);
 }
 
 void SyntheticMediaSource::DoNotifyEndOfStream()

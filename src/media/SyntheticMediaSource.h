@@ -17,7 +17,7 @@ class SyntheticMediaStream;
 // What the synthetic video and audio sources share: a media source with one
 // stream (identifier 0) whose type the owner sets, started at a position
 // and ended by itself at the duration of the presentation descriptor given
-// to Start. Start, Stop, Pause and the end of the presentation run as
+// to Start. Start, Stop and the end of the presentation run as
 // operations on the source's serial work queue, allocated at the first Start.
 class SyntheticMediaSource : public MF::IMediaSource,
                              public MF::MediaEventGeneratorT<SyntheticMediaSource>,
@@ -37,7 +37,6 @@ public:
     std::shared_ptr<MF::PresentationDescriptor> CreatePresentationDescriptor() override;
     void Start(std::shared_ptr<MF::PresentationDescriptor> const& Descriptor, MF::Guid const& TimeFormat, MF::PropVariant const& StartPosition) override;
     void Stop() override;
-    void Pause() override;
     void Shutdown() override;
     std::shared_ptr<MF::Attributes> GetSourceAttributes() override;
 
@@ -56,13 +55,11 @@ protected:
 private:
     class StartOperation;
     class StopOperation;
-    class PauseOperation;
     class NotifyEndOfStreamOperation;
 
     std::shared_ptr<MF::PresentationDescriptor> InternalPresentationDescriptor();
     void DoStart(MF::PresentationDescriptor const& Descriptor, std::optional<std::int64_t> Position);
     void DoStop();
-    void DoPause();
     void DoNotifyEndOfStream();
 
     std::shared_ptr<MF::Attributes> const m_Attributes = std::make_shared<MF::Attributes>(4);

@@ -98,15 +98,6 @@ void SyntheticMediaStream::Stop()
     InternalQueueEvent(MF::MEStreamStopped);
 }
 
-void SyntheticMediaStream::Pause()
-{
-    std::unique_lock Lock(GetLock());
-    NotShutdownNeeded();
-    m_State = State::Paused;
-    TRACE("m_State %u\n", static_cast<unsigned>(m_State));
-    InternalQueueEvent(MF::MEStreamPaused);
-}
-
 void SyntheticMediaStream::Shutdown()
 {
     std::unique_lock Lock(GetLock());

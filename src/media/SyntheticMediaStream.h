@@ -34,7 +34,7 @@ public:
     ~SyntheticMediaStream() override;
 
     // IMediaStream. A request while stopped, before the start or after the
-    // end is ignored; one while paused fails.
+    // end is ignored.
     std::shared_ptr<MF::IMediaSource> GetMediaSource() override;
     std::shared_ptr<MF::StreamDescriptor> GetStreamDescriptor() override;
     void RequestSample(std::shared_ptr<MF::Object> Token) override;
@@ -44,14 +44,12 @@ public:
     void Activate();
     void Start(std::optional<std::int64_t> Position, std::optional<std::int64_t> Duration);
     void Stop();
-    void Pause();
     void Shutdown();
 
 protected:
     enum class State : std::uint32_t
     {
         Stopped = 0,
-        Paused = 1,
         Started = 2,
     };
     enum class EndOfStream : std::uint32_t

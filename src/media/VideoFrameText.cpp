@@ -6,12 +6,10 @@
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "media/MulDiv.h"
+#include "presentation/Clock.h"
 
 namespace
 {
-// 1601-01-01 to 1970-01-01 in 100-ns units.
-constexpr std::int64_t UnixEpochFileTime = 116'444'736'000'000'000;
-
 std::string MediaTimeText(std::int64_t Time)
 {
     // The magnitude is formatted unsigned: -INT64_MIN does not exist.
@@ -26,7 +24,7 @@ std::string MediaTimeText(std::int64_t Time)
 
 std::string WallClockText(std::int64_t FileTime)
 {
-    std::int64_t const UnixTime = FileTime - UnixEpochFileTime;
+    std::int64_t const UnixTime = FileTime - Application::UnixEpochAbsoluteTime;
     auto const Seconds = static_cast<std::time_t>(MulDivFloor(UnixTime, 1, TimeUnitsPerSecond));
     std::int64_t const Remainder = UnixTime - static_cast<std::int64_t>(Seconds) * TimeUnitsPerSecond;
     std::tm Local{};

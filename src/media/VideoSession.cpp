@@ -70,7 +70,6 @@ SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
     Encoder->SetOutputType(EncodedType(m_Variant));
     Encoder->SetInputType(ConverterType);
     auto const EncoderNode = AddTransformNode(Helper, ConverterNode, Encoder);
-    EncoderNode->SetUINT32(MF::MF_TOPONODE_LOCKED, 1);
     auto const Encoded = Encoder->GetOutputCurrentType();
     if(m_RawOutput)
     {

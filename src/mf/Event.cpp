@@ -68,14 +68,14 @@ bool Event::TryAcquire() noexcept
 bool Event::Wait(std::optional<std::chrono::milliseconds> Timeout) noexcept
 {
     Event* const Self = this;
-    return WaitForAny(std::span<Event* const>(&Self, 1), Timeout) == WAIT_OBJECT_0;
+    return WaitForAny(std::span<Event* const>(&Self, 1), Timeout) == 0;
 }
 
 std::uint32_t Event::WaitForAny(std::span<Event* const> Events, std::optional<std::chrono::milliseconds> Timeout)
 {
-    CHECK_ARGUMENT(!Events.empty() && Events.size() <= MAXIMUM_WAIT_OBJECTS);
+    CHECK_ARGUMENT(!Events.empty() && Events.size() <= MaximalWaitCount);
     std::optional<Clock::time_point> const Deadline = Timeout ? std::optional(Clock::now() + *Timeout) : std::nullopt;
-    std::array<pollfd, MAXIMUM_WAIT_OBJECTS> Descriptors;
+    std::array<pollfd, MaximalWaitCount> Descriptors;
     for(;;)
     {
         for(std::size_t Index = 0; Index < Events.size(); ++Index)
@@ -85,10 +85,10 @@ std::uint32_t Event::WaitForAny(std::span<Event* const> Events, std::optional<st
             CHECK_ERRNO(Result);
         for(std::size_t Index = 0; Result > 0 && Index < Events.size(); ++Index)
             if((Descriptors[Index].revents & POLLIN) && Events[Index]->TryAcquire())
-                return static_cast<std::uint32_t>(WAIT_OBJECT_0 + Index);
+                return static_cast<std::uint32_t>(Index);
         // Another waiter took an automatic event's signal first, or a signal: wait on.
         if(Result == 0 && Deadline && Clock::now() >= *Deadline)
-            return WAIT_TIMEOUT;
+            return WaitTimedOut;
     }
 }
 } // namespace MF

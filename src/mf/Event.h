@@ -10,13 +10,6 @@
 
 namespace MF
 {
-// Results of Event::WaitForAny, with the platform's values.
-inline constexpr std::uint32_t WAIT_OBJECT_0 = 0;
-inline constexpr std::uint32_t WAIT_TIMEOUT = 258;
-inline constexpr std::uint32_t WAIT_FAILED = 0xFFFFFFFF;
-// The most events one wait takes.
-inline constexpr std::size_t MAXIMUM_WAIT_OBJECTS = 64;
-
 enum class EventReset
 {
     Manual,    // stays signalled until Reset
@@ -29,6 +22,11 @@ enum class EventReset
 class Event
 {
 public:
+    // What WaitForAny returns when the timeout passes first.
+    static constexpr std::uint32_t WaitTimedOut = 258;
+    // The most events one WaitForAny takes: one poll over a fixed array.
+    static constexpr std::size_t MaximalWaitCount = 64;
+
     explicit Event(EventReset Reset, bool InitialState = false);
     ~Event();
     Event(Event const&) = delete;
@@ -53,9 +51,9 @@ public:
     // The file descriptor that polls readable while the event is signalled.
     int GetHandle() const noexcept { return m_Handle; }
 
-    // Waits for any of the events (at most MAXIMUM_WAIT_OBJECTS, else
+    // Waits for any of the events (at most MaximalWaitCount, else
     // E_INVALIDARG is raised): the index of the first signalled one, whose
-    // signal it takes, or WAIT_TIMEOUT.
+    // signal it takes, or WaitTimedOut.
     static std::uint32_t WaitForAny(std::span<Event* const> Events, std::optional<std::chrono::milliseconds> Timeout = std::nullopt);
 
 private:

@@ -288,7 +288,7 @@ TEST(Event, WaitForAnyReportsTheFirstSignalledOrTheTimeout)
     MF::Event Automatic(MF::EventReset::Automatic, true);
     MF::Event* const Events[]{&Manual, &Automatic};
     EXPECT_EQ(MF::Event::WaitForAny(Events, std::chrono::milliseconds(0)), 1u);
-    EXPECT_EQ(MF::Event::WaitForAny(Events, std::chrono::milliseconds(20)), MF::WAIT_TIMEOUT);
+    EXPECT_EQ(MF::Event::WaitForAny(Events, std::chrono::milliseconds(20)), MF::Event::WaitTimedOut);
     std::thread Setter([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         Manual.Set();

@@ -38,7 +38,6 @@ public:
     virtual std::shared_ptr<PresentationDescriptor> CreatePresentationDescriptor() = 0;
     virtual void Start(std::shared_ptr<PresentationDescriptor> const& Descriptor, Guid const& TimeFormat, PropVariant const& StartPosition) = 0;
     virtual void Stop() = 0;
-    virtual void Pause() = 0;
     virtual void Shutdown() = 0;
     virtual std::shared_ptr<Attributes> GetSourceAttributes() = 0;
 };

@@ -44,25 +44,16 @@ std::vector<std::shared_ptr<IClockStateSink>> PresentationClock::GetSinks()
 void PresentationClock::Start(std::int64_t StartOffset)
 {
     auto const SystemTime = GetSystemTime();
-    bool Restart = false;
     {
         std::lock_guard Lock(m_Mutex);
         if(StartOffset == PRESENTATION_CURRENT_POSITION)
-        {
-            Restart = m_State == State::Paused;
-            StartOffset = Restart ? m_PausedTime : m_StartOffset;
-        }
+            StartOffset = m_StartOffset;
         m_StartOffset = StartOffset;
         m_StartSystemTime = SystemTime;
         m_State = State::Running;
     }
     for(auto const& Sink : GetSinks())
-    {
-        if(Restart)
-            Sink->OnClockRestart(SystemTime);
-        else
-            Sink->OnClockStart(SystemTime, StartOffset);
-    }
+        Sink->OnClockStart(SystemTime, StartOffset);
 }
 
 void PresentationClock::Stop()
@@ -74,18 +65,6 @@ void PresentationClock::Stop()
     }
     for(auto const& Sink : GetSinks())
         Sink->OnClockStop(SystemTime);
-}
-
-void PresentationClock::Pause()
-{
-    auto const SystemTime = GetSystemTime();
-    {
-        std::lock_guard Lock(m_Mutex);
-        m_PausedTime = m_StartOffset + (SystemTime - m_StartSystemTime);
-        m_State = State::Paused;
-    }
-    for(auto const& Sink : GetSinks())
-        Sink->OnClockPause(SystemTime);
 }
 
 PresentationClock::State PresentationClock::GetState() const
@@ -100,7 +79,6 @@ std::int64_t PresentationClock::GetTime() const
     switch(m_State)
     {
     case State::Running: return m_StartOffset + (GetSystemTime() - m_StartSystemTime);
-    case State::Paused: return m_PausedTime;
     default: return m_StartOffset;
     }
 }

@@ -15,7 +15,7 @@ namespace MF
 inline constexpr std::int64_t PRESENTATION_CURRENT_POSITION = 0x7FFFFFFFFFFFFFFF;
 
 // The session's clock: it tells its state sinks (the media sinks) when the
-// presentation starts, stops and pauses. It holds its sinks weakly, so a
+// presentation starts and stops. It holds its sinks weakly, so a
 // sink that forgets to remove itself is not kept alive. Notifications are
 // made without the clock's lock; a sink's failure propagates to the caller.
 class PresentationClock : public virtual Object
@@ -26,7 +26,6 @@ public:
         Invalid,
         Running,
         Stopped,
-        Paused,
     };
 
     static std::shared_ptr<PresentationClock> Create() { return std::make_shared<PresentationClock>(); }
@@ -39,7 +38,6 @@ public:
     // the current time).
     void Start(std::int64_t StartOffset);
     void Stop();
-    void Pause();
     State GetState() const;
     // The presentation time: the start offset plus the time run since.
     std::int64_t GetTime() const;
@@ -52,6 +50,5 @@ private:
     State m_State = State::Invalid;
     std::int64_t m_StartOffset = 0;
     std::int64_t m_StartSystemTime = 0;
-    std::int64_t m_PausedTime = 0;
 };
 } // namespace MF

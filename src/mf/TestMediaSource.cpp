@@ -106,11 +106,6 @@ void TestMediaSource::Stop()
     });
 }
 
-void TestMediaSource::Pause()
-{
-    throw HResultError(MF_E_INVALID_STATE_TRANSITION);
-}
-
 void TestMediaSource::Shutdown()
 {
     std::unique_lock Lock(GetLock());

@@ -45,7 +45,6 @@ public:
     std::shared_ptr<PresentationDescriptor> CreatePresentationDescriptor() override;
     void Start(std::shared_ptr<PresentationDescriptor> const& Descriptor, Guid const& TimeFormat, PropVariant const& StartPosition) override;
     void Stop() override;
-    void Pause() override;
     void Shutdown() override;
     std::shared_ptr<Attributes> GetSourceAttributes() override;
 

@@ -12,8 +12,6 @@ namespace Mp4
 {
 namespace
 {
-// The wave-format extension fields in front of the AudioSpecificConfig.
-constexpr std::size_t WaveFormatExtensionSize = 12;
 constexpr std::uint8_t Mpeg4AudioObjectTypeIndication = 0x40;
 constexpr std::uint8_t AudioStreamType = 0x15; // stream type 5, upstream 0, reserved 1
 constexpr std::uint32_t DecoderBufferSize = 0x000600;
@@ -26,10 +24,8 @@ constexpr std::uint8_t PredefinedSlConfig = 2;
 
 std::span<std::uint8_t const> AacCodecRecord::GetAudioSpecificConfig(AudioFormat const& Format)
 {
-    CHECK_LINE(Format.m_UserData.size() > WaveFormatExtensionSize);
-    std::span<std::uint8_t const> const AudioSpecificConfig(Format.m_UserData.data() + WaveFormatExtensionSize, Format.m_UserData.size() - WaveFormatExtensionSize);
-    CHECK_LINE(AudioSpecificConfig.size() >= 2);
-    return AudioSpecificConfig;
+    CHECK_LINE(Format.m_UserData.size() >= 2);
+    return Format.m_UserData;
 }
 
 std::vector<std::uint8_t> AacCodecRecord::MakeEsDescriptor(AudioFormat const& Format)

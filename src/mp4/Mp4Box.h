@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -17,6 +18,11 @@ constexpr std::uint32_t MakeFourCc(char const (&Text)[5]) noexcept
 }
 
 using Bytes16 = std::array<std::uint8_t, 16>;
+
+// Header sizes of the boxes whose size is computed ahead of writing (never
+// "uuid", never past 32 bits).
+constexpr std::size_t BoxHeaderSize = 8;
+constexpr std::size_t FullBoxHeaderSize = 12;
 
 // The common part of every box object. A box is written only when present;
 // constructors set the type and leave the box absent, so that the code that
@@ -40,16 +46,5 @@ struct FullBox : Box
 
     std::uint8_t m_Version;
     std::uint32_t m_Flags;
-};
-
-// A box whose whole content is assembled elsewhere as raw bytes (mvhd, trak,
-// tkhd, trex and the empty sample tables); an empty vector gives a bare header.
-struct DataBox : Box
-{
-    using Box::Box;
-
-    void Write(BoxWriter& Writer) const;
-
-    std::vector<std::uint8_t> m_Data;
 };
 } // namespace Mp4

@@ -151,9 +151,4 @@ BoxWriter::Header BoxWriter::FormatHeader(std::uint32_t Type, Bytes16 const& Use
     }
     return Result;
 }
-
-void DataBox::Write(BoxWriter& Writer) const
-{
-    Writer.WriteBox(*this, [&] { Writer.AppendBytes(m_Data); });
-}
 } // namespace Mp4

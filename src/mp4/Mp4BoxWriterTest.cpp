@@ -40,10 +40,14 @@ bool Mentions(std::string const& Message, char const* Expression)
 
 TEST(BoxWriter, EmptyBoxesAndPresence)
 {
-    DataBox Data(MakeFourCc("stts"));
-    EXPECT_TRUE(Serialise(Data).empty()) << "a fresh box is not present";
+    Box Data(MakeFourCc("stts"));
+    BoxWriter Absent;
+    Absent.WriteBox(Data, [] { });
+    EXPECT_TRUE(Absent.GetData().empty()) << "a fresh box is not present";
     Data.SetPresent();
-    EXPECT_EQ(Serialise(Data), Hex("00000008 73747473"));
+    BoxWriter Bare;
+    Bare.WriteBox(Data, [] { });
+    EXPECT_EQ(Bare.GetData(), Hex("00000008 73747473"));
     BoxWriter Writer;
     FullBox Free(MakeFourCc("free"));
     Free.SetPresent();
@@ -63,33 +67,52 @@ TEST(BoxWriter, NestedContainersKeepOrderAndSizes)
     MoovBox Moov;
     Moov.SetPresent();
     Moov.m_MvhdBox.SetPresent();
-    Moov.m_MvhdBox.m_Data.assign(100, 0x11);
+    Moov.m_MvexBox.SetPresent();
     for(std::uint8_t Track = 1; Track <= 2; ++Track)
     {
-        auto& Trak = Moov.m_TrakBoxList.emplace_back(MakeFourCc("trak"));
+        auto& Trak = Moov.m_TrakBoxList.emplace_back();
         Trak.SetPresent();
-        Trak.m_Data.assign(Track * 10u, Track);
-        auto& Trex = Moov.m_MvexBox.m_TrexBoxList.emplace_back(MakeFourCc("trex"));
+        Trak.m_TkhdBox.SetPresent();
+        Trak.m_TkhdBox.m_TrackId = Track;
+        auto& Trex = Moov.m_MvexBox.m_TrexBoxList.emplace_back();
         Trex.SetPresent();
-        Trex.m_Data.assign(24, static_cast<std::uint8_t>(0x20 + Track));
+        Trex.m_TrackId = 0x20u + Track;
     }
     auto const Bytes = Serialise(Moov);
-    // moov 8 + mvhd 108 + trak 18 + trak 28 + mvex (8 + 2 x 32)
-    ASSERT_EQ(Bytes.size(), 8u + 108 + 18 + 28 + 72);
+    // moov 8 + mvhd 108 + trak (8 + tkhd 92) twice + mvex (8 + 2 x 32)
+    ASSERT_EQ(Bytes.size(), 8u + 108 + 100 + 100 + 72);
     EXPECT_EQ(ReadU32(Bytes, 0), Bytes.size());
     std::size_t Offset = 8;
-    for(auto const& [Type, Size] : std::vector<std::pair<char const*, std::uint32_t>>{{"mvhd", 108}, {"trak", 18}, {"trak", 28}, {"mvex", 72}})
+    for(auto const& [Type, Size] : std::vector<std::pair<char const*, std::uint32_t>>{{"mvhd", 108}, {"trak", 100}, {"trak", 100}, {"mvex", 72}})
     {
         EXPECT_EQ(ReadU32(Bytes, Offset), Size) << Type;
         EXPECT_EQ(ReadU32(Bytes, Offset + 4), MakeFourCc(reinterpret_cast<char const(&)[5]>(*Type))) << Type;
         Offset += Size;
     }
-    EXPECT_EQ(Bytes[8 + 108 + 8], 1);
-    EXPECT_EQ(Bytes[8 + 108 + 18 + 8], 2);
-    std::size_t const Mvex = 8 + 108 + 18 + 28;
+    EXPECT_EQ(ReadU32(Bytes, 8 + 108 + 8 + 20), 1u) << "first track_ID";
+    EXPECT_EQ(ReadU32(Bytes, 8 + 108 + 100 + 8 + 20), 2u) << "second track_ID";
+    std::size_t const Mvex = 8 + 108 + 100 + 100;
     EXPECT_EQ(ReadU32(Bytes, Mvex + 8), 32u);
-    EXPECT_EQ(Bytes[Mvex + 16], 0x21);
-    EXPECT_EQ(Bytes[Mvex + 8 + 32 + 8], 0x22);
+    EXPECT_EQ(ReadU32(Bytes, Mvex + 8 + 12), 0x21u);
+    EXPECT_EQ(ReadU32(Bytes, Mvex + 8 + 32 + 12), 0x22u);
+}
+
+TEST(BoxWriter, MovieHeaderAndTrackExtends)
+{
+    MvhdBox Mvhd;
+    Mvhd.SetPresent();
+    Mvhd.m_Timescale = 25;
+    Mvhd.m_NextTrackId = 2;
+    EXPECT_EQ(Serialise(Mvhd), Hex("0000006c 6d766864 00000000 00000000 00000000 00000019 00000000 00010000 0100 00000000000000000000"
+                                   "00010000 00000000 00000000 00000000 00010000 00000000 00000000 00000000 40000000"
+                                   "000000000000000000000000000000000000000000000000 00000002"));
+    TrexBox Trex;
+    Trex.SetPresent();
+    Trex.m_TrackId = 2;
+    EXPECT_EQ(Serialise(Trex), Hex("00000020 74726578 00000000 00000002 00000001 00000000 00000000 00000000"));
+    StszBox Stsz;
+    Stsz.SetPresent();
+    EXPECT_EQ(Serialise(Stsz), Hex("00000014 7374737a 00000000 00000000 00000000"));
 }
 
 TEST(BoxWriter, LargeSizeSwitch)
@@ -229,4 +252,45 @@ TEST(BoxWriter, SegmentIndexLimits)
     Sidx.m_ReferenceVector[0].m_SapType = 1;
     Sidx.m_ReferenceVector[0].m_SapDeltaTime = 1u << 28;
     EXPECT_FALSE(FailureMessage([&] { Serialise(Sidx); }).empty());
+}
+
+TEST(BoxWriter, FragmentSizesAreKnownBeforeWriting)
+{
+    MoofBox Moof;
+    EXPECT_EQ(Moof.GetSize(), 0u) << "absent";
+    Moof.SetPresent();
+    Moof.m_MfhdBox.SetPresent();
+    TrafBox& Traf = Moof.m_TrafBoxList.emplace_back();
+    Traf.SetPresent();
+    Traf.m_TfhdBox.SetPresent();
+    Traf.m_TfdtBox.SetPresent();
+    Traf.m_TrunBox.SetPresent();
+    Traf.m_TrunBox.m_SampleVector.resize(3);
+    auto const Check = [&](char const* Case) { EXPECT_EQ(Moof.GetSize(), Serialise(Moof).size()) << Case; };
+    Check("plain");
+    // Every optional field and every version that changes a width.
+    Traf.m_TfhdBox.m_Flags = 0x02003B;
+    Traf.m_TfdtBox.m_Version = 1;
+    Traf.m_TrunBox.m_Flags = 0x000F05;
+    Check("all tfhd and trun fields");
+    Traf.m_SaizBox.SetPresent();
+    Traf.m_SaizBox.m_Flags = 1;
+    Traf.m_SaizBox.m_SampleCount = 3;
+    Traf.m_SaizBox.m_SampleVector = {16, 22, 10};
+    Traf.m_SaioBox.SetPresent();
+    Traf.m_SaioBox.m_Version = 1;
+    Traf.m_SaioBox.m_OffsetVector = {1, 2};
+    Traf.m_SencBox.SetPresent();
+    Traf.m_SencBox.m_Flags = SencBox::UseSubsampleEncryption;
+    Traf.m_SencBox.m_PerSampleIvSize = 8;
+    Traf.m_SencBox.m_SampleVector = {{Hex("0102030405060708"), {{12, 992}}}, {Hex("1112131415161718"), {{1, 2}, {3, 4}}}};
+    Check("auxiliary information with subsamples");
+    Traf.m_SencBox.m_Flags = 0;
+    Traf.m_SaizBox.m_Flags = 0;
+    Traf.m_SaizBox.m_DefaultSampleInfoSize = 8;
+    Traf.m_SaizBox.m_SampleVector.clear();
+    Traf.m_SaioBox.m_Version = 0;
+    Check("whole-sample encryption");
+    Moof.m_TrafBoxList.emplace_back(Traf);
+    Check("two track fragments");
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "mp4/Mp4FragmentBoxes.h"
 
+#include <bit>
 #include <limits>
 
 #include "base/Check.h"
@@ -8,9 +9,19 @@
 
 namespace Mp4
 {
+std::size_t MfhdBox::GetSize() const noexcept { return IsPresent() ? FullBoxHeaderSize + 4 : 0; }
+
 void MfhdBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteFullBox(*this, [&] { Writer.AppendU32(m_SequenceNumber); });
+}
+
+std::size_t TfhdBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    std::size_t const OptionalWords = static_cast<std::size_t>(std::popcount(m_Flags & (SampleDescriptionIndexPresent | DefaultSampleDurationPresent | DefaultSampleSizePresent | DefaultSampleFlagsPresent)));
+    return FullBoxHeaderSize + 4 + (m_Flags & BaseDataOffsetPresent ? 8 : 0) + 4 * OptionalWords;
 }
 
 void TfhdBox::Write(BoxWriter& Writer) const
@@ -30,6 +41,8 @@ void TfhdBox::Write(BoxWriter& Writer) const
     });
 }
 
+std::size_t TfdtBox::GetSize() const noexcept { return IsPresent() ? FullBoxHeaderSize + (m_Version == 1 ? 8 : 4) : 0; }
+
 void TfdtBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteFullBox(*this, [&] {
@@ -39,6 +52,15 @@ void TfdtBox::Write(BoxWriter& Writer) const
         else
             Writer.AppendU32(static_cast<std::uint32_t>(m_BaseMediaDecodeTime));
     });
+}
+
+std::size_t TrunBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    std::size_t const WordsPerSample = static_cast<std::size_t>(std::popcount(m_Flags & (SampleDurationPresent | SampleSizePresent | SampleFlagsPresent | SampleCompositionTimeOffsetPresent)));
+    std::size_t const OptionalWords = static_cast<std::size_t>(std::popcount(m_Flags & (DataOffsetPresent | FirstSampleFlagsPresent)));
+    return FullBoxHeaderSize + 4 + 4 * OptionalWords + 4 * WordsPerSample * m_SampleVector.size();
 }
 
 void TrunBox::Write(BoxWriter& Writer) const
@@ -70,6 +92,13 @@ void TrunBox::Write(BoxWriter& Writer) const
     });
 }
 
+std::size_t SaizBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    return FullBoxHeaderSize + (m_Flags & 1 ? 8 : 0) + 1 + 4 + (m_DefaultSampleInfoSize == 0 ? m_SampleVector.size() : 0);
+}
+
 void SaizBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteFullBox(*this, [&] {
@@ -86,6 +115,13 @@ void SaizBox::Write(BoxWriter& Writer) const
         if(m_DefaultSampleInfoSize == 0)
             Writer.AppendBytes(m_SampleVector);
     });
+}
+
+std::size_t SaioBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    return FullBoxHeaderSize + (m_Flags & 1 ? 8 : 0) + 4 + (m_Version == 0 ? 4 : 8) * m_OffsetVector.size();
 }
 
 void SaioBox::Write(BoxWriter& Writer) const
@@ -118,6 +154,16 @@ std::size_t SencBox::GetSampleInfoSize(Sample const& Value) const noexcept
     return Size;
 }
 
+std::size_t SencBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    std::size_t Size = FullBoxHeaderSize + 4;
+    for(auto const& Sample : m_SampleVector)
+        Size += GetSampleInfoSize(Sample);
+    return Size;
+}
+
 void SencBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteFullBox(*this, [&] {
@@ -139,6 +185,13 @@ void SencBox::Write(BoxWriter& Writer) const
     });
 }
 
+std::size_t TrafBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    return BoxHeaderSize + m_TfhdBox.GetSize() + m_TfdtBox.GetSize() + m_TrunBox.GetSize() + m_SaizBox.GetSize() + m_SaioBox.GetSize() + m_SencBox.GetSize();
+}
+
 void TrafBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteBox(*this, [&] {
@@ -149,6 +202,16 @@ void TrafBox::Write(BoxWriter& Writer) const
         m_SaioBox.Write(Writer);
         m_SencBox.Write(Writer);
     });
+}
+
+std::size_t MoofBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    std::size_t Size = BoxHeaderSize + m_MfhdBox.GetSize();
+    for(auto const& TrafBox : m_TrafBoxList)
+        Size += TrafBox.GetSize();
+    return Size;
 }
 
 void MoofBox::Write(BoxWriter& Writer) const

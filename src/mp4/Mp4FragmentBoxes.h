@@ -7,12 +7,15 @@
 #include "mp4/Mp4Box.h"
 
 // The boxes of a media fragment: moof with its track fragments, and mdat.
+// GetSize gives the bytes a box writes (0 when absent) without writing them:
+// the moof's size fixes the data offsets inside it.
 namespace Mp4
 {
 struct MfhdBox : FullBox
 {
     MfhdBox() noexcept : FullBox(MakeFourCc("mfhd")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     std::uint32_t m_SequenceNumber = 0;
 };
@@ -28,6 +31,7 @@ struct TfhdBox : FullBox
 
     TfhdBox() noexcept : FullBox(MakeFourCc("tfhd")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     std::uint32_t m_TrackId = 0;
     std::uint64_t m_BaseDataOffset = 0;
@@ -41,6 +45,7 @@ struct TfdtBox : FullBox
 {
     TfdtBox() noexcept : FullBox(MakeFourCc("tfdt")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     std::uint64_t m_BaseMediaDecodeTime = 0; // 32 bits in version 0
 };
@@ -65,6 +70,7 @@ struct TrunBox : FullBox
 
     TrunBox() noexcept : FullBox(MakeFourCc("trun")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     std::int32_t m_DataOffset = 0;
     std::uint32_t m_FirstSampleFlags = 0;
@@ -75,6 +81,7 @@ struct SaizBox : FullBox
 {
     SaizBox() noexcept : FullBox(MakeFourCc("saiz")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     std::uint32_t m_AuxInfoType = 0; // written when flags & 1
     std::uint32_t m_AuxInfoTypeParameter = 0;
@@ -87,6 +94,7 @@ struct SaioBox : FullBox
 {
     SaioBox() noexcept : FullBox(MakeFourCc("saio")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     std::uint32_t m_AuxInfoType = 0; // written when flags & 1
     std::uint32_t m_AuxInfoTypeParameter = 0;
@@ -111,6 +119,7 @@ struct SencBox : FullBox
 
     SencBox() noexcept : FullBox(MakeFourCc("senc")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
     // The size of one sample's auxiliary information, as saiz announces it.
     std::size_t GetSampleInfoSize(Sample const& Value) const noexcept;
 
@@ -122,6 +131,7 @@ struct TrafBox : Box
 {
     TrafBox() noexcept : Box(MakeFourCc("traf")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     TfhdBox m_TfhdBox;
     TfdtBox m_TfdtBox;
@@ -135,6 +145,7 @@ struct MoofBox : Box
 {
     MoofBox() noexcept : Box(MakeFourCc("moof")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     MfhdBox m_MfhdBox;
     std::list<TrafBox> m_TrafBoxList;

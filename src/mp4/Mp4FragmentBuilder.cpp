@@ -40,26 +40,24 @@ TrafBox& FragmentBuilder::AddTrackFragment(MoofBox& Moof, Sample const& Value)
 
 FragmentBuilder::Fragment FragmentBuilder::Serialise(MoofBox& Moof, std::span<std::uint8_t const> Payload)
 {
-    // The first pass gives the moof size that the data offset and saio count from.
-    BoxWriter Writer;
-    Moof.Write(Writer);
-    std::size_t const MoofSize = Writer.GetSize();
+    // The data offset and saio count from the moof's first byte; the moof's
+    // size does not depend on their values.
+    std::size_t const MoofSize = Moof.GetSize();
     auto const MdatHeader = BoxWriter::FormatHeader(MakeFourCc("mdat"), {}, Payload.size());
     std::size_t const DataOffset = MoofSize + MdatHeader.m_Size;
     CHECK_LINE(DataOffset <= 0x7FFFFFFF);
-    TrafBox& Traf = Moof.m_TrafBoxList.back();
-    Traf.m_TrunBox.m_DataOffset = static_cast<std::int32_t>(DataOffset);
+    Moof.m_TrafBoxList.back().m_TrunBox.m_DataOffset = static_cast<std::int32_t>(DataOffset);
     SampleEncryptor::SetAuxiliaryInformationOffset(Moof, MoofSize);
-    BoxWriter Final;
-    Moof.Write(Final);
-    ASSERT(Final.GetSize() == MoofSize);
+    BoxWriter MoofWriter;
+    Moof.Write(MoofWriter);
+    ASSERT(MoofWriter.GetSize() == MoofSize);
 
     MdatBox Mdat;
     Mdat.SetPresent();
     Mdat.m_RangeVector = {Payload};
     BoxWriter MdatWriter;
     Mdat.Write(MdatWriter);
-    return {Final.TakeData(), MdatWriter.TakeData()};
+    return {MoofWriter.TakeData(), MdatWriter.TakeData()};
 }
 
 FragmentBuilder::Fragment FragmentBuilder::BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor)

@@ -112,7 +112,7 @@ TEST(InitializationSegment, MovieWithOneTrack)
     InitializationSegment::Track Track{TrackKind::Audio, 48000};
     Track.m_TrakBox.SetPresent();
     Track.m_TrexBox.SetPresent();
-    Track.m_TrexBox.m_Data = Hex("00000000 00000001 00000001 00000000 00000000 00000000");
+    Track.m_TrexBox.m_TrackId = 1;
     ProtectionSettings Clear;
     auto const Segment = InitializationSegment::Build({Track}, Clear);
     ASSERT_EQ(Segment.size(), 36u + 8 + 108 + 8 + 8 + 48);

@@ -23,12 +23,14 @@ std::vector<std::uint8_t> InitializationSegment::Build(std::vector<Track> const&
     MoovBox Moov;
     Moov.SetPresent();
     Moov.m_MvhdBox.SetPresent();
-    Moov.m_MvhdBox.m_Data = TrackBuilder::MakeMvhdContent(MovieTimescale, static_cast<std::uint32_t>(TrackVector.size() + 1));
+    Moov.m_MvhdBox.m_Timescale = MovieTimescale;
+    Moov.m_MvhdBox.m_NextTrackId = static_cast<std::uint32_t>(TrackVector.size() + 1);
     for(auto const& Value : TrackVector)
     {
         Moov.m_TrakBoxList.push_back(Value.m_TrakBox);
         Moov.m_MvexBox.m_TrexBoxList.push_back(Value.m_TrexBox);
     }
+    Moov.m_MvexBox.SetPresent();
     Moov.m_MvexBox.m_MehdBox.SetPresent();
     if(Settings.IsActive())
         ProtectionSignalling::AddPsshBoxes(Moov, Settings);

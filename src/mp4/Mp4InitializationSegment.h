@@ -16,8 +16,8 @@ public:
     {
         TrackKind m_Kind = TrackKind::Video;
         std::uint32_t m_Timescale = 0;
-        DataBox m_TrakBox{MakeFourCc("trak")};
-        DataBox m_TrexBox{MakeFourCc("trex")};
+        TrakBox m_TrakBox;
+        TrexBox m_TrexBox;
     };
 
     // The movie timescale is that of the first video track, or of the first

@@ -13,6 +13,8 @@
 #include "mp4/Mp4HevcCodecRecord.h"
 #include "mp4/Mp4MediaSinkVideoStreamSinkT.h"
 
+namespace Mp4
+{
 Mp4MediaSink::Mp4MediaSink(std::shared_ptr<MF::IByteStream> ByteStream) : m_ByteStream(std::move(ByteStream))
 {
     CreateEventQueue();
@@ -32,7 +34,7 @@ void Mp4MediaSink::SetFirstSequenceNumber(std::uint32_t Value)
     m_FirstSequenceNumber = Value;
 }
 
-void Mp4MediaSink::SetProtection(Mp4::ProtectionSettings Settings)
+void Mp4MediaSink::SetProtection(ProtectionSettings Settings)
 {
     std::unique_lock Lock(GetLock());
     NotShutdownNeeded();
@@ -213,22 +215,6 @@ void Mp4MediaSink::OnClockStop(std::int64_t)
         Stream->Stop();
 }
 
-void Mp4MediaSink::OnClockPause(std::int64_t)
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    for(auto const& Stream : GetStreamSinks())
-        Stream->Pause();
-}
-
-void Mp4MediaSink::OnClockRestart(std::int64_t)
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    for(auto const& Stream : GetStreamSinks())
-        Stream->Restart();
-}
-
 void Mp4MediaSink::OnClockSetRate(std::int64_t, float) { }
 
 void Mp4MediaSink::Write(std::vector<std::uint8_t> const& Bytes)
@@ -240,7 +226,7 @@ void Mp4MediaSink::Write(std::vector<std::uint8_t> const& Bytes)
 
 void Mp4MediaSink::WriteInitializationSegment()
 {
-    std::vector<Mp4::InitializationSegment::Track> Tracks;
+    std::vector<InitializationSegment::Track> Tracks;
     std::uint32_t TrackId = 1;
     for(auto const& Data : m_StreamSinkDataVector)
     {
@@ -248,12 +234,13 @@ void Mp4MediaSink::WriteInitializationSegment()
         Track.m_Kind = Data.m_StreamSink->GetTrackKind();
         Track.m_Timescale = Data.m_StreamSink->InitializeHeaderBox(TrackId++, Track.m_TrakBox, Track.m_TrexBox, m_Protection);
     }
-    Write(Mp4::InitializationSegment::Build(Tracks, m_Protection));
+    Write(InitializationSegment::Build(Tracks, m_Protection));
     m_InitializationSegmentDue = false;
 }
 
-void Mp4MediaSink::WriteFragment(Mp4::FragmentBuilder::Fragment const& Fragment)
+void Mp4MediaSink::WriteFragment(FragmentBuilder::Fragment const& Fragment)
 {
     Write(Fragment.m_Moof);
     Write(Fragment.m_Mdat);
 }
+} // namespace Mp4

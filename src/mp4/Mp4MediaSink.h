@@ -20,7 +20,6 @@ namespace Mp4
 {
 class H264CodecRecord;
 class HevcCodecRecord;
-} // namespace Mp4
 
 // A media sink that turns the encoded samples of one stream into fragmented
 // MP4 on a byte stream: the initialisation segment (ftyp and moov) as the
@@ -42,10 +41,10 @@ class Mp4MediaSink final : public MF::IFinalizableMediaSink,
 public:
     class StreamSink;
     class VideoStreamSink;
-    template <typename RecordT, Mp4::VideoCodec CodecValue>
+    template <typename RecordT, VideoCodec CodecValue>
     class VideoStreamSinkT;
-    using H264StreamSink = VideoStreamSinkT<Mp4::H264CodecRecord, Mp4::VideoCodec::H264>;
-    using HevcStreamSink = VideoStreamSinkT<Mp4::HevcCodecRecord, Mp4::VideoCodec::Hevc>;
+    using H264StreamSink = VideoStreamSinkT<H264CodecRecord, VideoCodec::H264>;
+    using HevcStreamSink = VideoStreamSinkT<HevcCodecRecord, VideoCodec::Hevc>;
     class AudioStreamSink;
     class AacStreamSink;
     class FlacStreamSink;
@@ -57,7 +56,7 @@ public:
     // The sequence number of the run's first moof (1 unless set).
     void SetFirstSequenceNumber(std::uint32_t Value);
     // Protection applies when the settings are active; otherwise the stream is clear.
-    void SetProtection(Mp4::ProtectionSettings Settings);
+    void SetProtection(ProtectionSettings Settings);
     // The codecs string of the first stream (empty before its codec state is known).
     std::string GetCodecsString();
 
@@ -80,8 +79,6 @@ public:
     // IClockStateSink
     void OnClockStart(std::int64_t SystemTime, std::int64_t StartOffset) override;
     void OnClockStop(std::int64_t SystemTime) override;
-    void OnClockPause(std::int64_t SystemTime) override;
-    void OnClockRestart(std::int64_t SystemTime) override;
     void OnClockSetRate(std::int64_t SystemTime, float Rate) override;
 
 private:
@@ -106,18 +103,19 @@ private:
     bool IsInitializationSegmentDue() const noexcept { return m_InitializationSegmentDue; }
     void WriteInitializationSegment();
     std::uint32_t TakeSequenceNumber() noexcept { return m_NextSequenceNumber++; }
-    void WriteFragment(Mp4::FragmentBuilder::Fragment const& Fragment);
-    Mp4::SampleEncryptor const* GetEncryptor() const noexcept { return m_Encryptor ? &*m_Encryptor : nullptr; }
+    void WriteFragment(FragmentBuilder::Fragment const& Fragment);
+    SampleEncryptor const* GetEncryptor() const noexcept { return m_Encryptor ? &*m_Encryptor : nullptr; }
     bool IsFinalizing() const noexcept { return m_Finalizing; }
     void Write(std::vector<std::uint8_t> const& Bytes);
 
     std::shared_ptr<MF::IByteStream> m_ByteStream;
     std::uint32_t m_FirstSequenceNumber = 1;
-    Mp4::ProtectionSettings m_Protection;
-    std::optional<Mp4::SampleEncryptor> m_Encryptor;
+    ProtectionSettings m_Protection;
+    std::optional<SampleEncryptor> m_Encryptor;
     std::vector<StreamSinkData> m_StreamSinkDataVector;
     std::shared_ptr<MF::PresentationClock> m_PresentationClock;
     bool m_Finalizing = false;
     bool m_InitializationSegmentDue = true;
     std::uint32_t m_NextSequenceNumber = 1;
 };
+} // namespace Mp4

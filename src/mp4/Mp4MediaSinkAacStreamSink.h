@@ -4,15 +4,17 @@
 #include "mp4/Mp4AacCodecRecord.h"
 #include "mp4/Mp4MediaSinkAudioStreamSink.h"
 
+namespace Mp4
+{
 class Mp4MediaSink::AacStreamSink final : public Mp4MediaSink::AudioStreamSink
 {
 public:
     using AudioStreamSink::AudioStreamSink;
 
-    std::string GetCodecsString() override { return Mp4::AacCodecRecord::GetCodecsString(GetAudioFormat()); }
+    std::string GetCodecsString() override { return AacCodecRecord::GetCodecsString(GetAudioFormat()); }
 
 private:
-    void InitializeSampleEntry(Mp4::StsdBox& Stsd) override { Mp4::AacCodecRecord::InitializeSampleEntry(Stsd, GetAudioFormat()); }
+    void InitializeSampleEntry(StsdBox& Stsd) override { AacCodecRecord::InitializeSampleEntry(Stsd, GetAudioFormat()); }
     void ProcessCodecSample(MF::Sample& Sample, std::span<std::uint8_t> Payload, Mp4MediaSink& Sink) override
     {
         if(Sink.IsInitializationSegmentDue())
@@ -21,3 +23,4 @@ private:
         WriteFragment(Sink, Sample.GetSampleTime(), Sample.GetSampleDuration(), Sync, Payload);
     }
 };
+} // namespace Mp4

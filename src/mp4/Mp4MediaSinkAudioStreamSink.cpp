@@ -3,10 +3,12 @@
 
 #include "mp4/Mp4FragmentTiming.h"
 
-Mp4::AudioFormat Mp4MediaSink::AudioStreamSink::GetAudioFormat() const
+namespace Mp4
+{
+AudioFormat Mp4MediaSink::AudioStreamSink::GetAudioFormat() const
 {
     auto const Type = GetMediaType();
-    Mp4::AudioFormat Format;
+    AudioFormat Format;
     Format.m_SampleRate = Type->GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND);
     Format.m_ChannelCount = Type->GetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS);
     Format.m_AverageBitrate = Type->GetUINT32(MF::MF_MT_AVG_BITRATE, 0);
@@ -18,11 +20,12 @@ Mp4::AudioFormat Mp4MediaSink::AudioStreamSink::GetAudioFormat() const
 void Mp4MediaSink::AudioStreamSink::WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload)
 {
     std::uint32_t const Timescale = GetTimescale();
-    std::int64_t const DecodeTime = Mp4::FragmentTiming::Scale(Time, Timescale);
-    std::int64_t const ScaledDuration = Mp4::FragmentTiming::Scale(Duration, Timescale);
+    std::int64_t const DecodeTime = FragmentTiming::Scale(Time, Timescale);
+    std::int64_t const ScaledDuration = FragmentTiming::Scale(Duration, Timescale);
     CHECK_LINE(DecodeTime >= 0);
     CHECK_LINE(ScaledDuration >= 0 && ScaledDuration <= 0xFFFFFFFF);
-    Mp4::FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, static_cast<std::uint64_t>(DecodeTime),
-                                                   static_cast<std::uint32_t>(ScaledDuration), 0, Sync ? 0 : Mp4::FragmentBuilder::NonSyncAudioFlags};
-    Sink.WriteFragment(Mp4::FragmentBuilder::BuildAudio(Description, Payload, Sink.GetEncryptor()));
+    FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, static_cast<std::uint64_t>(DecodeTime),
+                                                   static_cast<std::uint32_t>(ScaledDuration), 0, Sync ? 0 : FragmentBuilder::NonSyncAudioFlags};
+    Sink.WriteFragment(FragmentBuilder::BuildAudio(Description, Payload, Sink.GetEncryptor()));
 }
+} // namespace Mp4

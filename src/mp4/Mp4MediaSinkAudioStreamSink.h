@@ -4,6 +4,8 @@
 #include "mp4/Mp4MediaSinkStreamSink.h"
 #include "mp4/Mp4StreamFormat.h"
 
+namespace Mp4
+{
 // What AAC and FLAC streams share: one fragment per encoded frame on the
 // sample-rate timescale, the whole frame encrypted when protected.
 class Mp4MediaSink::AudioStreamSink : public Mp4MediaSink::StreamSink
@@ -11,11 +13,12 @@ class Mp4MediaSink::AudioStreamSink : public Mp4MediaSink::StreamSink
 public:
     using StreamSink::StreamSink;
 
-    Mp4::TrackKind GetTrackKind() const noexcept final { return Mp4::TrackKind::Audio; }
+    TrackKind GetTrackKind() const noexcept final { return TrackKind::Audio; }
 
 protected:
-    Mp4::AudioFormat GetAudioFormat() const;
+    AudioFormat GetAudioFormat() const;
     std::uint32_t GetTimescale() final { return GetMediaType()->GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND); }
     // Time and Duration in 100 ns units.
     void WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload);
 };
+} // namespace Mp4

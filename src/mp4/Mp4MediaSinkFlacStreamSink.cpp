@@ -3,12 +3,14 @@
 
 #include "mp4/Mp4FragmentTiming.h"
 
+namespace Mp4
+{
 namespace
 {
 // floor(Position × 10^7 / Rate) without overflow.
 std::int64_t SampleTime(std::uint64_t Position, std::uint32_t Rate)
 {
-    return static_cast<std::int64_t>(static_cast<unsigned __int128>(Position) * Mp4::FragmentTiming::UnitsPerSecond / Rate);
+    return static_cast<std::int64_t>(static_cast<unsigned __int128>(Position) * FragmentTiming::UnitsPerSecond / Rate);
 }
 } // namespace
 
@@ -34,3 +36,4 @@ void Mp4MediaSink::FlacStreamSink::ProcessCodecSample(MF::Sample& Sample, std::s
     std::int64_t const Duration = SampleTime(Position + Count, Rate) - Start;
     WriteFragment(Sink, m_StartOffset + Start, Duration, true, Payload);
 }
+} // namespace Mp4

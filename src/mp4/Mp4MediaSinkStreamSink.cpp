@@ -4,6 +4,8 @@
 #include "mf/MediaStatus.h"
 #include "mp4/Mp4ProtectionSignalling.h"
 
+namespace Mp4
+{
 Mp4MediaSink::StreamSink::StreamSink(std::weak_ptr<Mp4MediaSink> MediaSink, std::uint32_t Identifier, std::shared_ptr<MF::MediaType> const& Type) :
     m_MediaSink(std::move(MediaSink)), m_Identifier(Identifier), m_MediaTypeHandler(std::make_shared<MF::MediaTypeHandler>(Type))
 {
@@ -80,18 +82,19 @@ void Mp4MediaSink::StreamSink::Start(std::int64_t StartOffset)
     InternalQueueEvent(MF::MEStreamSinkRequestSample);
 }
 
-std::uint32_t Mp4MediaSink::StreamSink::InitializeHeaderBox(std::uint32_t TrackId, Mp4::DataBox& Trak, Mp4::DataBox& Trex, Mp4::ProtectionSettings const& Protection)
+std::uint32_t Mp4MediaSink::StreamSink::InitializeHeaderBox(std::uint32_t TrackId, TrakBox& Trak, TrexBox& Trex, ProtectionSettings const& Protection)
 {
     m_TrackId = TrackId;
-    Mp4::StsdBox Stsd;
+    StsdBox Stsd;
     InitializeSampleEntry(Stsd);
     if(Protection.IsActive())
-        Mp4::ProtectionSignalling::ProtectSampleEntry(Stsd, Protection);
+        ProtectionSignalling::ProtectSampleEntry(Stsd, Protection);
     std::uint32_t const Timescale = GetTimescale();
     CHECK_LINE(Timescale != 0);
     std::uint32_t Width = 0, Height = 0;
-    if(GetTrackKind() == Mp4::TrackKind::Video)
+    if(GetTrackKind() == TrackKind::Video)
         std::tie(Width, Height) = GetMediaType()->GetSize(MF::MF_MT_FRAME_SIZE);
-    Mp4::TrackBuilder::Build(TrackId, GetTrackKind(), Timescale, Width, Height, std::move(Stsd), Trak, Trex);
+    TrackBuilder::Build(TrackId, GetTrackKind(), Timescale, Width, Height, std::move(Stsd), Trak, Trex);
     return Timescale;
 }
+} // namespace Mp4

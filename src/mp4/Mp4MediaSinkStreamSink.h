@@ -8,6 +8,8 @@
 #include "mp4/Mp4MediaSink.h"
 #include "mp4/Mp4TrackBuilder.h"
 
+namespace Mp4
+{
 // One stream of the MP4 sink. It owns its event queue and state; sample
 // processing runs under the media sink's exclusive lock, so that fragments
 // reach the byte stream in sample order. The codec classes derived from it
@@ -34,18 +36,16 @@ public:
     void Shutdown();
     void MarkRemoved() noexcept { m_Removed = true; }
     void Start(std::int64_t StartOffset);
-    void Restart() { InternalQueueEvent(MF::MEStreamSinkStarted); }
-    void Pause() { InternalQueueEvent(MF::MEStreamSinkPaused); }
     void Stop() { InternalQueueEvent(MF::MEStreamSinkStopped); }
 
     // Fills the track boxes of the initialisation segment (protected sample
     // entry when the settings are active) and returns the media timescale.
-    std::uint32_t InitializeHeaderBox(std::uint32_t TrackId, Mp4::DataBox& Trak, Mp4::DataBox& Trex, Mp4::ProtectionSettings const& Protection);
-    virtual Mp4::TrackKind GetTrackKind() const noexcept = 0;
+    std::uint32_t InitializeHeaderBox(std::uint32_t TrackId, TrakBox& Trak, TrexBox& Trex, ProtectionSettings const& Protection);
+    virtual TrackKind GetTrackKind() const noexcept = 0;
     virtual std::string GetCodecsString() = 0;
 
 protected:
-    virtual void InitializeSampleEntry(Mp4::StsdBox& Stsd) = 0;
+    virtual void InitializeSampleEntry(StsdBox& Stsd) = 0;
     virtual std::uint32_t GetTimescale() = 0;
     virtual void ProcessCodecSample(MF::Sample& Sample, std::span<std::uint8_t> Payload, Mp4MediaSink& Sink) = 0;
     // A new run begins: the codec forgets what the previous one left.
@@ -65,3 +65,4 @@ private:
     bool m_Removed = false;
     std::optional<std::int64_t> m_TickTime;
 };
+} // namespace Mp4

@@ -11,6 +11,7 @@
 using namespace Mp4::Test;
 using Mp4::Test::Hex;
 using Mp4::Test::ReadU32;
+using Mp4::Mp4MediaSink;
 
 namespace
 {

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "mp4/Mp4MediaSinkVideoStreamSink.h"
 
+namespace Mp4
+{
 Mp4MediaSink::VideoStreamSink::VideoStreamSink(std::weak_ptr<Mp4MediaSink> MediaSink, std::uint32_t Identifier, std::shared_ptr<MF::MediaType> const& Type,
-                                               Mp4::VideoCodec Codec) :
+                                               VideoCodec Codec) :
     StreamSink(std::move(MediaSink), Identifier, Type), m_Codec(Codec)
 {
 }
 
-Mp4::VideoFormat Mp4MediaSink::VideoStreamSink::GetVideoFormat() const
+VideoFormat Mp4MediaSink::VideoStreamSink::GetVideoFormat() const
 {
     auto const Type = GetMediaType();
     auto const [Width, Height] = Type->GetSize(MF::MF_MT_FRAME_SIZE);
@@ -32,13 +34,13 @@ void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::
         auto const Format = GetVideoFormat();
         m_Timing.emplace(Format.m_FrameRateNumerator, Format.m_FrameRateDenominator, SampleTime, DecodeTimestamp);
     }
-    auto const NalUnits = Mp4::SplitAnnexB(Payload);
+    auto const NalUnits = SplitAnnexB(Payload);
     if(Sink.IsInitializationSegmentDue())
     {
         CollectParameterSets(NalUnits);
         Sink.WriteInitializationSegment();
     }
-    auto LengthPrefixed = Mp4::ToLengthPrefixed(NalUnits);
+    auto LengthPrefixed = ToLengthPrefixed(NalUnits);
 
     auto const Timing = m_Timing->Next(SampleTime, DecodeTimestamp);
     double const Timescale = m_Timing->GetTimescale();
@@ -47,7 +49,8 @@ void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::
           static_cast<long long>(PresentationTime), static_cast<double>(PresentationTime) / Timescale, Sample.GetUINT32(MF::MFSampleExtension_VideoEncodePictureType, 0));
 
     bool const Sync = Sample.GetUINT32(MF::MFSampleExtension_CleanPoint, 1) != 0;
-    Mp4::FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, Timing.m_DecodeTime, m_Timing->GetFrameDuration(),
-                                                   Timing.m_CompositionOffset, Sync ? Mp4::FragmentBuilder::SyncSampleFlags : Mp4::FragmentBuilder::NonSyncVideoFlags};
-    Sink.WriteFragment(Mp4::FragmentBuilder::BuildVideo(Description, LengthPrefixed, m_Codec, Sink.GetEncryptor()));
+    FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, Timing.m_DecodeTime, m_Timing->GetFrameDuration(),
+                                                   Timing.m_CompositionOffset, Sync ? FragmentBuilder::SyncSampleFlags : FragmentBuilder::NonSyncVideoFlags};
+    Sink.WriteFragment(FragmentBuilder::BuildVideo(Description, LengthPrefixed, m_Codec, Sink.GetEncryptor()));
 }
+} // namespace Mp4

@@ -6,27 +6,30 @@
 #include "mp4/Mp4NalUnit.h"
 #include "mp4/Mp4StreamFormat.h"
 
+namespace Mp4
+{
 // What H.264 and HEVC streams share: Annex B samples become fragments of
 // length-prefixed NAL units on the frame-rate timescale, and the first
 // sample's parameter sets describe the track.
 class Mp4MediaSink::VideoStreamSink : public Mp4MediaSink::StreamSink
 {
 public:
-    VideoStreamSink(std::weak_ptr<Mp4MediaSink> MediaSink, std::uint32_t Identifier, std::shared_ptr<MF::MediaType> const& Type, Mp4::VideoCodec Codec);
+    VideoStreamSink(std::weak_ptr<Mp4MediaSink> MediaSink, std::uint32_t Identifier, std::shared_ptr<MF::MediaType> const& Type, VideoCodec Codec);
 
-    Mp4::TrackKind GetTrackKind() const noexcept final { return Mp4::TrackKind::Video; }
+    TrackKind GetTrackKind() const noexcept final { return TrackKind::Video; }
 
 protected:
     // Keeps the parameter sets of the run's first sample.
-    virtual void CollectParameterSets(std::vector<Mp4::NalUnitSpan> const& NalUnits) = 0;
-    Mp4::VideoFormat GetVideoFormat() const;
+    virtual void CollectParameterSets(std::vector<NalUnitSpan> const& NalUnits) = 0;
+    VideoFormat GetVideoFormat() const;
     // Known from the run's first sample, which comes before the initialisation segment.
     std::uint32_t GetTimescale() final;
     void ProcessCodecSample(MF::Sample& Sample, std::span<std::uint8_t> Payload, Mp4MediaSink& Sink) final;
     void OnStart() override { m_Timing.reset(); }
 
 private:
-    Mp4::VideoCodec const m_Codec;
+    VideoCodec const m_Codec;
     // Set up by the run's first sample.
-    std::optional<Mp4::VideoFragmentTiming> m_Timing;
+    std::optional<VideoFragmentTiming> m_Timing;
 };
+} // namespace Mp4

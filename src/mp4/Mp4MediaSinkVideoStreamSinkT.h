@@ -3,9 +3,11 @@
 
 #include "mp4/Mp4MediaSinkVideoStreamSink.h"
 
+namespace Mp4
+{
 // A video stream sink whose codec record (H264CodecRecord, HevcCodecRecord)
 // keeps the first sample's parameter sets and describes the track.
-template <typename RecordT, Mp4::VideoCodec CodecValue>
+template <typename RecordT, VideoCodec CodecValue>
 class Mp4MediaSink::VideoStreamSinkT final : public Mp4MediaSink::VideoStreamSink
 {
 public:
@@ -17,12 +19,13 @@ public:
     std::string GetCodecsString() override { return m_Record.GetCodecsString(); }
 
 private:
-    void CollectParameterSets(std::vector<Mp4::NalUnitSpan> const& NalUnits) override
+    void CollectParameterSets(std::vector<NalUnitSpan> const& NalUnits) override
     {
         m_Record = {};
         m_Record.CollectParameterSets(NalUnits);
     }
-    void InitializeSampleEntry(Mp4::StsdBox& Stsd) override { m_Record.InitializeSampleEntry(Stsd, GetVideoFormat()); }
+    void InitializeSampleEntry(StsdBox& Stsd) override { m_Record.InitializeSampleEntry(Stsd, GetVideoFormat()); }
 
     RecordT m_Record;
 };
+} // namespace Mp4

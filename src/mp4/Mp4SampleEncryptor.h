@@ -31,7 +31,7 @@ public:
     // A sample of 4-byte length-prefixed NAL units.
     void EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, TrafBox& Traf) const;
     void EncryptAudioSample(std::span<std::uint8_t> Sample, TrafBox& Traf) const;
-    // Once the moof has been serialised (size MoofSize), points saio at the
+    // Given the moof's size, points saio at the
     // sample's auxiliary information: the senc entry at the very end of the
     // moof, whose only track fragment ends with senc.
     static void SetAuxiliaryInformationOffset(MoofBox& Moof, std::size_t MoofSize);

@@ -21,13 +21,6 @@ std::vector<std::shared_ptr<MF::Sample>> Samples(std::vector<EncodedFrame> const
     return Result;
 }
 
-std::vector<std::uint8_t> AacUserData(std::vector<std::uint8_t> const& AudioSpecificConfig)
-{
-    std::vector<std::uint8_t> UserData(12 + AudioSpecificConfig.size(), 0);
-    std::copy(AudioSpecificConfig.begin(), AudioSpecificConfig.end(), UserData.begin() + 12);
-    return UserData;
-}
-
 Mp4::ProtectionSettings Protection(Mp4::ProtectionScheme Scheme)
 {
     Mp4::ProtectionSettings Settings;
@@ -106,7 +99,7 @@ TEST(Segment, HevcWithBFrames)
 TEST(Segment, AacAndFlac)
 {
     auto const Aac = EncodeAac(40);
-    TemporaryFile const AacFile(Package(MakeAudioType(MF::MFAudioFormat_AAC, AacUserData(Aac.m_Header)), Samples(Aac.m_FrameVector)));
+    TemporaryFile const AacFile(Package(MakeAudioType(MF::MFAudioFormat_AAC, Aac.m_Header), Samples(Aac.m_FrameVector)));
     auto const ProbedAac = Probe(AacFile.GetPath());
     EXPECT_EQ(ProbedAac.m_CodecName, "aac");
     ExpectFrameGrid(ProbedAac, 48000, 0, 1024, Aac.m_FrameVector.size(), 1);
@@ -165,7 +158,7 @@ TEST(Segment, EncryptedHevcDecryptsToTheClearSamples)
 TEST(Segment, EncryptedAacDecryptsToTheClearSamples)
 {
     auto const Aac = EncodeAac(12);
-    auto const Type = MakeAudioType(MF::MFAudioFormat_AAC, AacUserData(Aac.m_Header));
+    auto const Type = MakeAudioType(MF::MFAudioFormat_AAC, Aac.m_Header);
     ExpectDecryptsToClear(Type, Aac.m_FrameVector, Mp4::ProtectionScheme::Cenc);
     ExpectDecryptsToClear(Type, Aac.m_FrameVector, Mp4::ProtectionScheme::Cbcs);
 }

@@ -19,7 +19,6 @@ namespace Mp4::Test
 std::uint32_t RecordingByteStream::Write(std::uint8_t const* Buffer, std::uint32_t Count)
 {
     m_WriteVector.emplace_back(Buffer, Buffer + Count);
-    m_Position += Count;
     return Count;
 }
 

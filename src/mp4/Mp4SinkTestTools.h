@@ -21,24 +21,9 @@ namespace Mp4::Test
 class RecordingByteStream final : public MF::IByteStream
 {
 public:
-    std::uint32_t GetCapabilities() override { return MF::MFBYTESTREAM_IS_WRITABLE; }
-    std::uint64_t GetLength() override { throw HResultError(E_NOTIMPL); }
-    void SetLength(std::uint64_t) override { throw HResultError(E_NOTIMPL); }
-    std::uint64_t GetCurrentPosition() override { return m_Position; }
-    void SetCurrentPosition(std::uint64_t) override { throw HResultError(E_NOTIMPL); }
-    bool IsEndOfStream() override { throw HResultError(E_NOTIMPL); }
-    std::uint32_t Read(std::uint8_t*, std::uint32_t) override { throw HResultError(E_NOTIMPL); }
-    void BeginRead(std::uint8_t*, std::uint32_t, std::shared_ptr<MF::IAsyncCallback>, std::shared_ptr<MF::Object>) override { throw HResultError(E_NOTIMPL); }
-    std::uint32_t EndRead(std::shared_ptr<MF::AsyncResult> const&) override { throw HResultError(E_NOTIMPL); }
     std::uint32_t Write(std::uint8_t const* Buffer, std::uint32_t Count) override;
-    void BeginWrite(std::uint8_t const*, std::uint32_t, std::shared_ptr<MF::IAsyncCallback>, std::shared_ptr<MF::Object>) override { throw HResultError(E_NOTIMPL); }
-    std::uint32_t EndWrite(std::shared_ptr<MF::AsyncResult> const&) override { throw HResultError(E_NOTIMPL); }
-    std::uint64_t Seek(MF::SeekOrigin, std::int64_t, std::uint32_t) override { throw HResultError(E_NOTIMPL); }
-    void Flush() override { }
-    void Close() override { }
 
     std::vector<std::vector<std::uint8_t>> m_WriteVector;
-    std::uint64_t m_Position = 0;
 };
 
 std::shared_ptr<MF::MediaType> MakeVideoType(MF::Guid const& Subtype, VideoSettings const& Settings);

@@ -9,6 +9,14 @@ namespace Mp4
 namespace
 {
 constexpr std::uint16_t UndeterminedLanguage = 0x55C4; // "und" packed in three 5-bit letters
+constexpr std::uint32_t FixedOne = 0x00010000;          // 1.0 in 16.16
+constexpr std::uint32_t FixedMatrixW = 0x40000000;      // 1.0 in 2.30
+
+void AppendUnityMatrix(BoxWriter& Writer)
+{
+    for(auto const Value : {FixedOne, 0u, 0u, 0u, FixedOne, 0u, 0u, 0u, FixedMatrixW})
+        Writer.AppendU32(Value);
+}
 } // namespace
 
 void FtypBox::Write(BoxWriter& Writer) const
@@ -32,14 +40,66 @@ void MehdBox::Write(BoxWriter& Writer) const
     });
 }
 
+void MvhdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(0); // creation_time
+        Writer.AppendU32(0); // modification_time
+        Writer.AppendU32(m_Timescale);
+        Writer.AppendU32(0); // duration
+        Writer.AppendU32(FixedOne); // rate
+        Writer.AppendU16(TkhdBox::FullVolume);
+        Writer.AppendZeros(10);
+        AppendUnityMatrix(Writer);
+        Writer.AppendZeros(24); // pre_defined
+        Writer.AppendU32(m_NextTrackId);
+    });
+}
+
+void TkhdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(0); // creation_time
+        Writer.AppendU32(0); // modification_time
+        Writer.AppendU32(m_TrackId);
+        Writer.AppendU32(0); // reserved
+        Writer.AppendU32(0); // duration
+        Writer.AppendZeros(8);
+        Writer.AppendU16(0); // layer
+        Writer.AppendU16(0); // alternate_group
+        Writer.AppendU16(m_Volume);
+        Writer.AppendU16(0);
+        AppendUnityMatrix(Writer);
+        Writer.AppendU32(static_cast<std::uint32_t>(m_Width) << 16);
+        Writer.AppendU32(static_cast<std::uint32_t>(m_Height) << 16);
+    });
+}
+
+void TrexBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(m_TrackId);
+        Writer.AppendU32(m_DefaultSampleDescriptionIndex);
+        Writer.AppendU32(m_DefaultSampleDuration);
+        Writer.AppendU32(m_DefaultSampleSize);
+        Writer.AppendU32(m_DefaultSampleFlags);
+    });
+}
+
 void MvexBox::Write(BoxWriter& Writer) const
 {
-    Box Always = *this;
-    Always.SetPresent();
-    Writer.WriteBox(Always, [&] {
+    Writer.WriteBox(*this, [&] {
         m_MehdBox.Write(Writer);
         for(auto const& TrexBox : m_TrexBoxList)
             TrexBox.Write(Writer);
+    });
+}
+
+void TrakBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        m_TkhdBox.Write(Writer);
+        m_MdiaBox.Write(Writer);
     });
 }
 
@@ -110,6 +170,19 @@ void StsdBox::Write(BoxWriter& Writer) const
         m_Hvc1Box.Write(Writer);
         m_Mp4aBox.Write(Writer);
         m_FlacBox.Write(Writer);
+    });
+}
+
+void EmptyTableBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] { Writer.AppendU32(0); }); // entry_count
+}
+
+void StszBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(0); // sample_size
+        Writer.AppendU32(0); // sample_count
     });
 }
 

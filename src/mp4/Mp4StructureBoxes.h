@@ -36,25 +36,51 @@ struct MehdBox : FullBox
     std::uint64_t m_FragmentDuration = 0; // 32 bits in version 0
 };
 
+// Movie header. Durations are 0: the fragments tell.
+struct MvhdBox : FullBox
+{
+    MvhdBox() noexcept : FullBox(MakeFourCc("mvhd")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint32_t m_Timescale = 0;
+    std::uint32_t m_NextTrackId = 0;
+};
+
+// Track header of an enabled track.
+struct TkhdBox : FullBox
+{
+    static constexpr std::uint32_t TrackEnabled = 0x000001;
+    static constexpr std::uint16_t FullVolume = 0x0100; // 1.0 in 8.8
+
+    TkhdBox() noexcept : FullBox(MakeFourCc("tkhd"), 0, TrackEnabled) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint32_t m_TrackId = 0;
+    std::uint16_t m_Volume = 0; // FullVolume for audio, 0 for video
+    std::uint16_t m_Width = 0;  // in pixels, written as 16.16
+    std::uint16_t m_Height = 0;
+};
+
+// Track extends: the defaults that the fragments of one track start from.
+struct TrexBox : FullBox
+{
+    TrexBox() noexcept : FullBox(MakeFourCc("trex")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint32_t m_TrackId = 0;
+    std::uint32_t m_DefaultSampleDescriptionIndex = 1;
+    std::uint32_t m_DefaultSampleDuration = 0;
+    std::uint32_t m_DefaultSampleSize = 0;
+    std::uint32_t m_DefaultSampleFlags = 0;
+};
+
 struct MvexBox : Box
 {
     MvexBox() noexcept : Box(MakeFourCc("mvex")) { }
-    // Fragmented movies need it, so it is written whether marked present or not.
     void Write(BoxWriter& Writer) const;
 
     MehdBox m_MehdBox;
-    std::list<DataBox> m_TrexBoxList;
-};
-
-struct MoovBox : Box
-{
-    MoovBox() noexcept : Box(MakeFourCc("moov")) { }
-    void Write(BoxWriter& Writer) const;
-
-    DataBox m_MvhdBox{MakeFourCc("mvhd")};
-    std::list<DataBox> m_TrakBoxList;
-    MvexBox m_MvexBox;
-    std::list<PsshBox> m_PsshBoxList;
+    std::list<TrexBox> m_TrexBoxList;
 };
 
 struct MdhdBox : FullBox
@@ -105,17 +131,32 @@ struct StsdBox : FullBox
     FlacBox m_FlacBox;
 };
 
+// A sample table with no entries (stts, stsc, stco, stss): fragmented
+// tracks keep their samples in the fragments.
+struct EmptyTableBox : FullBox
+{
+    using FullBox::FullBox;
+    void Write(BoxWriter& Writer) const;
+};
+
+// Sample sizes, empty for the same reason: sample_size 0, sample_count 0.
+struct StszBox : FullBox
+{
+    StszBox() noexcept : FullBox(MakeFourCc("stsz")) { }
+    void Write(BoxWriter& Writer) const;
+};
+
 struct StblBox : Box
 {
     StblBox() noexcept : Box(MakeFourCc("stbl")) { }
     void Write(BoxWriter& Writer) const;
 
     StsdBox m_StsdBox;
-    DataBox m_SttsBox{MakeFourCc("stts")};
-    DataBox m_StscBox{MakeFourCc("stsc")};
-    DataBox m_StszBox{MakeFourCc("stsz")};
-    DataBox m_StcoBox{MakeFourCc("stco")};
-    DataBox m_StssBox{MakeFourCc("stss")};
+    EmptyTableBox m_SttsBox{MakeFourCc("stts")};
+    EmptyTableBox m_StscBox{MakeFourCc("stsc")};
+    StszBox m_StszBox;
+    EmptyTableBox m_StcoBox{MakeFourCc("stco")};
+    EmptyTableBox m_StssBox{MakeFourCc("stss")};
 };
 
 struct MinfBox : Box
@@ -137,5 +178,24 @@ struct MdiaBox : Box
     MdhdBox m_MdhdBox;
     HdlrBox m_HdlrBox;
     MinfBox m_MinfBox;
+};
+struct TrakBox : Box
+{
+    TrakBox() noexcept : Box(MakeFourCc("trak")) { }
+    void Write(BoxWriter& Writer) const;
+
+    TkhdBox m_TkhdBox;
+    MdiaBox m_MdiaBox;
+};
+
+struct MoovBox : Box
+{
+    MoovBox() noexcept : Box(MakeFourCc("moov")) { }
+    void Write(BoxWriter& Writer) const;
+
+    MvhdBox m_MvhdBox;
+    std::list<TrakBox> m_TrakBoxList;
+    MvexBox m_MvexBox; // fragmented movies need it
+    std::list<PsshBox> m_PsshBoxList;
 };
 } // namespace Mp4

@@ -18,19 +18,15 @@ enum class TrackKind
 class TrackBuilder
 {
 public:
-    // Fills Trak with the serialised tkhd and mdia and Trex with the trex
-    // content, and marks both present. Width and height are 0 for audio.
-    static void Build(std::uint32_t TrackId, TrackKind Kind, std::uint32_t Timescale, std::uint32_t Width, std::uint32_t Height, StsdBox Stsd, DataBox& Trak, DataBox& Trex);
+    // Fills Trak (tkhd and the media tree around Stsd) and Trex, and marks
+    // both present. Width and height are 0 for audio.
+    static void Build(std::uint32_t TrackId, TrackKind Kind, std::uint32_t Timescale, std::uint32_t Width, std::uint32_t Height, StsdBox Stsd, TrakBox& Trak, TrexBox& Trex);
     // Marks the entry present with the frame size and the compressor name.
     static void InitializeVisualSampleEntry(VisualSampleEntryBox& Entry, VideoFormat const& Format, char const* CompressorName);
     // Marks the entry present with channels, 16-bit samples and the rate.
     static void InitializeAudioSampleEntry(AudioSampleEntryBox& Entry, AudioFormat const& Format);
-    // The 100 bytes of an mvhd.
-    static std::vector<std::uint8_t> MakeMvhdContent(std::uint32_t Timescale, std::uint32_t NextTrackId);
 
 private:
-    static void AppendUnityMatrix(BoxWriter& Writer);
-    static std::vector<std::uint8_t> MakeTkhdContent(std::uint32_t TrackId, TrackKind Kind, std::uint32_t Width, std::uint32_t Height);
-    static MdiaBox MakeMdiaBox(TrackKind Kind, std::uint32_t Timescale, StsdBox Stsd);
+    static void InitializeMdiaBox(MdiaBox& Mdia, TrackKind Kind, std::uint32_t Timescale, StsdBox Stsd);
 };
 } // namespace Mp4

@@ -7,6 +7,8 @@
 #include "mf/Platform.h"
 #include "mp4/RawMediaSinkStream.h"
 
+namespace Mp4
+{
 std::shared_ptr<RawMediaSink> RawMediaSink::Create(std::shared_ptr<MF::MediaType> const& Type, std::shared_ptr<MF::Attributes> const& Attributes,
                                                    std::shared_ptr<MF::IByteStream> ByteStream)
 {
@@ -135,20 +137,6 @@ void RawMediaSink::OnClockStop(std::int64_t)
     m_Stream->InternalQueueEvent(MF::MEStreamSinkStopped);
 }
 
-void RawMediaSink::OnClockPause(std::int64_t)
-{
-    std::unique_lock Lock(GetLock());
-    NotShutdownNeeded();
-    m_Stream->InternalQueueEvent(MF::MEStreamSinkPaused);
-}
-
-void RawMediaSink::OnClockRestart(std::int64_t)
-{
-    std::unique_lock Lock(GetLock());
-    NotShutdownNeeded();
-    m_Stream->InternalQueueEvent(MF::MEStreamSinkStarted);
-}
-
 void RawMediaSink::OnClockSetRate(std::int64_t, float)
 {
 }
@@ -165,3 +153,4 @@ void RawMediaSink::WriteSample(MF::Sample& Sample)
     if(!m_SampleRequestsStopped)
         m_Stream->InternalQueueEvent(MF::MEStreamSinkRequestSample);
 }
+} // namespace Mp4

@@ -14,6 +14,8 @@
 #include "mf/MediaType.h"
 #include "mf/ShutdownAwareT.h"
 
+namespace Mp4
+{
 // The simplest media sink: one stream sink whose samples are written,
 // payload unchanged, to a byte stream with one write per sample (or
 // discarded when there is no byte stream). It ends a topology where no
@@ -52,8 +54,6 @@ public:
     // IClockStateSink
     void OnClockStart(std::int64_t SystemTime, std::int64_t StartOffset) override;
     void OnClockStop(std::int64_t SystemTime) override;
-    void OnClockPause(std::int64_t SystemTime) override;
-    void OnClockRestart(std::int64_t SystemTime) override;
     void OnClockSetRate(std::int64_t SystemTime, float Rate) override;
 
     std::shared_ptr<MF::Attributes> const& GetAttributes() const noexcept { return m_Attributes; }
@@ -70,3 +70,4 @@ private:
     std::shared_ptr<Stream> m_Stream;
     bool m_SampleRequestsStopped = false;
 };
+} // namespace Mp4

@@ -5,6 +5,8 @@
 
 #include "base/Check.h"
 
+namespace Mp4
+{
 RawMediaSink::Stream::Stream(std::shared_ptr<RawMediaSink> const& Sink, std::shared_ptr<MF::MediaType> const& Type, std::uint32_t Identifier) :
     m_Sink(Sink), m_MediaTypeHandler(std::make_shared<MF::MediaTypeHandler>(Type)), m_Identifier(Identifier)
 {
@@ -69,3 +71,4 @@ void RawMediaSink::Stream::ShutdownStream()
         MarkShutdown();
     ShutdownEventQueue();
 }
+} // namespace Mp4

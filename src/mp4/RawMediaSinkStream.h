@@ -10,6 +10,8 @@
 #include "mf/ShutdownAwareT.h"
 #include "mp4/RawMediaSink.h"
 
+namespace Mp4
+{
 // The one stream of a RawMediaSink. It knows its sink weakly (the sink owns
 // it); every call is serialised by the sink's lock.
 class RawMediaSink::Stream final : public MF::IStreamSink,
@@ -36,3 +38,4 @@ private:
     std::shared_ptr<MF::MediaTypeHandler> const m_MediaTypeHandler;
     std::uint32_t const m_Identifier;
 };
+} // namespace Mp4

@@ -11,6 +11,8 @@
 #include "mp4/MemorySinkByteStream.h"
 
 using MF::Testing::Raised;
+using Mp4::MemorySinkByteStream;
+using Mp4::RawMediaSink;
 
 namespace
 {
