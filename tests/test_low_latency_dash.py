@@ -7,7 +7,7 @@ addresses give media, and without "ll" the manifest stays static.
 The clock route "time": ISO 8601 UTC with milliseconds, not stored, open to
 other origins, and it follows "now".
 
-Delivery: a segment that has not begun is refused with 404; one in progress
+Delivery: a segment asked for long before it is offered is refused with 404; one in progress
 arrives fragment by fragment, each only once the server's clock has passed
 the end of its picture (asked of "time" right after the fragment arrived),
 in order, and altogether the same bytes as the segment fetched once it is
@@ -172,25 +172,29 @@ class LowLatencyDash(unittest.TestCase):
     # Delivery -------------------------------------------------------------
 
     def test_segments_as_of_a_given_time(self):
-        # The timeline starts 10 s before "now": video segment 3 (9 s to
-        # 12 s) is in progress, segment 4 has not begun; audio segment 1
-        # (6 s to 12 s) is in progress, segment 2 has not begun.
+        # The timeline starts 10 s before "now". Every segment is offered
+        # 5.5 s before its end (the longest, audio, segment less a part),
+        # and asked for up to one longest segment (6 s) earlier still is
+        # accepted: video segment 6 (18 s to 21 s) is, segment 7 is not;
+        # audio segment 2 (12 s to 18 s) is, segment 3 is not.
         _, document = self.manifest("live&ll&now=%d" % FutureMilliseconds)
         _, video = self.template(document, "video")
         _, audio = self.template(document, "audio")
+        self.assertEqual((video.get("availabilityTimeOffset"), audio.get("availabilityTimeOffset")), ("5.500", "5.500"))
         now = "&now=%d" % FutureMilliseconds
-        for template, number in ((video, 5), (audio, 3)):
+        for template, number in ((video, 8), (audio, 4)):
             got, headers, body = self.server.get(self.media_path(template, number) + now)
             self.assertEqual(got, 404, body)
             self.assertEqual(headers["Cache-Control"], "no-store")
             self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
-        # In progress as of "now": sent at once and whole, the same bytes as
-        # once it is complete; the refused one is served once it has begun.
-        for template, number in ((video, 4), (audio, 2)):
+        # Offered and not complete as of "now": sent at once and whole, the
+        # same bytes as once it is complete; the refused one is served once
+        # it is offered.
+        for template, number in ((video, 7), (audio, 3)):
             _, early = self.fetch(self.media_path(template, number) + now)
             _, late = self.fetch(self.media_path(template, number) + "&now=%d" % (FutureMilliseconds + 60000))
             self.assertEqual(early, late)
-        self.fetch(self.media_path(video, 5) + "&now=%d" % (FutureMilliseconds + 2000))
+        self.fetch(self.media_path(video, 8) + "&now=%d" % (FutureMilliseconds + 2500))
         # By the real clock every segment of this timeline lies in the future.
         got, _, _ = self.server.get(self.media_path(video, 1))
         self.assertEqual(got, 404)

@@ -5,6 +5,7 @@
 #include "app/PacedEdge.h"
 #include "base/StringFormat.h"
 #include "base/Trace.h"
+#include "presentation/DashManifestWriter.h"
 #include "presentation/RequestTime.h"
 #include "presentation/Timeline.h"
 
@@ -12,7 +13,7 @@ namespace Application
 {
 namespace
 {
-void RefuseEarly(RouteContext& Context, std::int64_t Start)
+void RefuseEarly(RouteContext& Context, std::int64_t Offered)
 {
     auto& Response = *Context.Response;
     Response.SetStatus(404, "Not Found");
@@ -20,7 +21,7 @@ void RefuseEarly(RouteContext& Context, std::int64_t Start)
     // The same URL is answered with media once its time has come.
     Response.SetKnownHeader(HttpServer::KnownHeader::CacheControl, "no-store");
     AddCrossOriginHeaders(Response);
-    Response.AddEntityChunk(StringFormat("The segment begins at %s\n", Timeline::FormatProgramDateTime(Start).c_str()));
+    Response.AddEntityChunk(StringFormat("The segment is available from %s\n", Timeline::FormatProgramDateTime(Offered).c_str()));
     Response.Send();
 }
 } // namespace
@@ -31,10 +32,11 @@ bool LiveSegmentGate::Admit(RouteContext& Context, Configuration const& Asset, F
         return true;
     auto const Given = RequestTime::FromQuery(Context.QueryVector);
     std::int64_t const Time = Given ? *Given : Now();
-    if(Time < Schedule.Start())
+    std::int64_t const Offered = Schedule.End() - DashManifestWriter::AvailabilityTimeOffset(Asset);
+    if(Time < Offered - DashManifestWriter::LongestSegmentDuration(Asset))
     {
-        TRACE("A segment asked for %.3f s before it begins\n", static_cast<double>(Schedule.Start() - Time) / 1e7);
-        RefuseEarly(Context, Schedule.Start());
+        TRACE("A segment asked for %.3f s before it is available\n", static_cast<double>(Offered - Time) / 1e7);
+        RefuseEarly(Context, Offered);
         return false;
     }
     // A HEAD answer has no body to pace.

@@ -10,11 +10,14 @@ namespace Application
 {
 // How a media segment of a low-latency live asset ("ll") goes out, by
 // where it lies on the live timeline at the request's time:
-//   - not begun yet: refused with 404, as a segment that is not available
-//     yet is. The manifest offers a segment once its first part is made
-//     (availabilityTimeOffset); from its very start it is accepted, a
-//     part's leeway for a player whose clock runs slightly ahead;
-//   - being made: sent through a PacedEdge, each fragment when due;
+//   - before the manifest offers it (its end less the availability time
+//     offset, DashManifestWriter::AvailabilityTimeOffset) by more than the
+//     longest segment: refused with 404, as a segment that is not
+//     available yet is. The leeway is for players that round their live
+//     edge up to the next segment (Shaka asks for the segment after the
+//     one its edge falls in) and for clocks slightly ahead;
+//   - offered and not complete (being made, or about to begin): sent
+//     through a PacedEdge, each fragment when due;
 //   - complete: sent as any segment is.
 // A request with "now" is answered as of that time and at once: refused
 // or sent whole, so that a URL always gives the same bytes. Any other asset

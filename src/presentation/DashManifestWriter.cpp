@@ -30,9 +30,20 @@ DashManifestWriter::DashManifestWriter(Configuration const& Asset, bool TrickPla
 {
 }
 
-std::int64_t DashManifestWriter::AvailabilityTimeOffset(std::int64_t SegmentDuration, std::int64_t PartDuration) noexcept
+std::int64_t DashManifestWriter::LongestSegmentDuration(Configuration const& Asset) noexcept
 {
-    return std::max<std::int64_t>(SegmentDuration - PartDuration, 0);
+    std::int64_t Longest = 0;
+    if(!Asset.NoVideo)
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+            Longest = std::max(Longest, Variant.SegmentDuration);
+    if(!Asset.NoAudio && !Asset.VariantSet.AudioVariants.empty())
+        Longest = std::max(Longest, Asset.VariantSet.AudioVariants.front().SegmentDuration);
+    return Longest;
+}
+
+std::int64_t DashManifestWriter::AvailabilityTimeOffset(Configuration const& Asset) noexcept
+{
+    return std::max<std::int64_t>(LongestSegmentDuration(Asset) - Asset.PartDuration, 0);
 }
 
 void DashManifestWriter::SetDynamic(std::int64_t PublishTime, std::string TimeUrl)
@@ -66,12 +77,7 @@ std::string DashManifestWriter::WriteStatic() const
 
 std::string DashManifestWriter::WriteDynamic() const
 {
-    std::int64_t LongestSegment = 0;
-    if(!m_Asset.NoVideo)
-        for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
-            LongestSegment = std::max(LongestSegment, Variant.SegmentDuration);
-    if(!m_Asset.NoAudio && !m_Asset.VariantSet.AudioVariants.empty())
-        LongestSegment = std::max(LongestSegment, m_Asset.VariantSet.AudioVariants.front().SegmentDuration);
+    std::int64_t const LongestSegment = LongestSegmentDuration(m_Asset);
     // The live timeline's segment 0 starts the one period, so segment i of
     // a track begins i segment durations after availabilityStartTime.
     std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
@@ -230,7 +236,7 @@ void DashManifestWriter::WriteNumberTemplate(std::string& Text, std::int64_t Seg
 {
     Text += StringFormat("<SegmentTemplate timescale=\"%llu\" duration=\"%llu\" startNumber=\"1\"", static_cast<unsigned long long>(TimeUnitsPerSecond),
                          static_cast<unsigned long long>(SegmentDuration));
-    if(auto const Offset = AvailabilityTimeOffset(SegmentDuration, m_Asset.PartDuration); Offset > 0)
+    if(auto const Offset = AvailabilityTimeOffset(m_Asset); Offset > 0)
         Text += StringFormat(" availabilityTimeOffset=\"%s\" availabilityTimeComplete=\"false\"",
                              FormatDecimal(static_cast<double>(Offset) / static_cast<double>(TimeUnitsPerSecond), 3).c_str());
     Text += StringFormat(" initialization=\"%s\" media=\"%s\"%s%s/>", Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ", Files.c_str());

@@ -30,15 +30,21 @@ public:
     static constexpr std::int64_t TargetLatency = 20'000'000;
     static constexpr std::int64_t MinimalLatency = 10'000'000;
     static constexpr std::int64_t MaximalLatency = 40'000'000;
-    static constexpr char const* MinimalPlaybackRate = "0.96";
-    static constexpr char const* MaximalPlaybackRate = "1.04";
+    static constexpr char const* MinimalPlaybackRate = "0.90";
+    static constexpr char const* MaximalPlaybackRate = "1.20";
     // The document never changes but for its publish time, and a reload
     // makes a new asset: players need not ask again often.
     static constexpr std::int64_t MinimumUpdatePeriod = 600'000'000;
 
-    // A segment is offered once its first part (the asset's "part") is
-    // made, so that a player asks for it while the rest is still to come.
-    static std::int64_t AvailabilityTimeOffset(std::int64_t SegmentDuration, std::int64_t PartDuration) noexcept;
+    // The longest segment of the asset's tracks (its maxSegmentDuration).
+    static std::int64_t LongestSegmentDuration(Configuration const& Asset) noexcept;
+    // How long before its end a segment of any track is offered: the
+    // longest segment less one part (the asset's "part"). So the longest
+    // segments are offered once their first part is made, and shorter ones
+    // (video) before they begin: players that place the live edge by the
+    // longest segment and the smallest offset (Shaka) still ask for the
+    // media being made, and the server holds what is not due yet.
+    static std::int64_t AvailabilityTimeOffset(Configuration const& Asset) noexcept;
 
     // With WriteResponseFiles every template also names the files the server
     // saves its segments under ("__period", "__initialization", "__media").

@@ -149,10 +149,14 @@ TEST_F(DashManifestWriterTest, DynamicLowLatencyDocument)
     EXPECT_EQ(Dynamic("live&ll&lv=30&part=0.4&trickplay"), Expected("live-ll.mpd"));
     auto const Text = Dynamic("live&ll");
     EXPECT_NE(Text.find(" type=\"dynamic\" availabilityStartTime=\"2024-01-01T00:00:00.000Z\" publishTime=\"2024-01-01T00:01:05.500Z\""), std::string::npos);
-    // The default part of half a second: video (3 s) and audio (6 s) segments.
-    EXPECT_NE(Text.find("duration=\"30000000\" startNumber=\"1\" availabilityTimeOffset=\"2.500\" availabilityTimeComplete=\"false\""), std::string::npos);
+    // The default part of half a second: video (3 s) and audio (6 s)
+    // segments are offered by the longest one, 6 s less a part.
+    EXPECT_NE(Text.find("duration=\"30000000\" startNumber=\"1\" availabilityTimeOffset=\"5.500\" availabilityTimeComplete=\"false\""), std::string::npos);
     EXPECT_NE(Text.find("duration=\"60000000\" startNumber=\"1\" availabilityTimeOffset=\"5.500\" availabilityTimeComplete=\"false\""), std::string::npos);
-    // A part as long as a segment: nothing is offered before it is complete.
+    // Without audio the video segments are the longest.
+    EXPECT_NE(Dynamic("live&ll&novideo").find("availabilityTimeOffset=\"5.500\""), std::string::npos);
+    EXPECT_EQ(Count(Dynamic("live&ll&noaudio"), "availabilityTimeOffset=\"2.500\""), 1u);
+    // A part as long as the longest segment: nothing is offered before it is complete.
     auto const Whole = Dynamic("live&ll&part=6");
     EXPECT_EQ(Count(Whole, "availabilityTimeOffset"), 0u);
     EXPECT_EQ(Count(Whole, "<SegmentTemplate "), 2u);
