@@ -85,7 +85,18 @@
     // sets the latency to keep. Its low-latency prefetch asks for the next
     // segments before the manifest offers them, which a server answers with
     // 404 as DASH has it: the check fetches only what is offered.
-    if (options.lowLatency) player.configure({ streaming: { lowLatencyMode: true, segmentPrefetchLimit: 0 } });
+    // Shaka keeps the service description's target from its own seek-range
+    // end, which already lies suggestedPresentationDelay behind the newest
+    // part; counting that delay twice would hold it 2 s further back than
+    // the service asks, so the delay is left to the service description
+    // (as dash.js does), and catching up starts within a quarter second of
+    // the target rather than Shaka's default half second.
+    if (options.lowLatency) {
+      player.configure({
+        streaming: { lowLatencyMode: true, segmentPrefetchLimit: 0, liveSync: { targetLatencyTolerance: 0.25 } },
+        manifest: { dash: { ignoreSuggestedPresentationDelay: true } },
+      });
+    }
     const latencies = options.lowLatency ? sampleLatency(probe, () => player.getStats().liveLatency) : null;
     // Without keys here the player takes its licence from the manifest.
     if (options.clearKeys) player.configure({ drm: { clearKeys: options.clearKeys } });
