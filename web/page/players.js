@@ -82,9 +82,8 @@
     await player.attach(probe.element);
     player.configure({ abr: { defaultBandwidthEstimate: StartBitsPerSecond } });
     // Segments are read as they arrive; the manifest's service description
-    // sets the latency to keep. Its low-latency prefetch asks for the next
-    // segments before the manifest offers them, which a server answers with
-    // 404 as DASH has it: the check fetches only what is offered.
+    // sets the latency to keep. Shaka puts its own low-latency defaults
+    // (prefetch among them) over this once it sees a low-latency manifest.
     // Shaka keeps the service description's target from its own seek-range
     // end, which already lies suggestedPresentationDelay behind the newest
     // part; counting that delay twice would hold it 2 s further back than
@@ -93,7 +92,7 @@
     // the target rather than Shaka's default half second.
     if (options.lowLatency) {
       player.configure({
-        streaming: { lowLatencyMode: true, segmentPrefetchLimit: 0, liveSync: { targetLatencyTolerance: 0.25 } },
+        streaming: { lowLatencyMode: true, liveSync: { targetLatencyTolerance: 0.25 } },
         manifest: { dash: { ignoreSuggestedPresentationDelay: true } },
       });
     }
@@ -121,8 +120,12 @@
   function startDash(probe, url, options) {
     const player = dashjs.MediaPlayer().create();
     player.updateSettings({ streaming: { abr: { initialBitrate: { video: StartBitsPerSecond / 1000 } } } });
-    // The manifest switches dash.js to low latency; catching up by playback rate is asked for here.
-    if (options.lowLatency) player.updateSettings({ streaming: { liveCatchup: { enabled: true } } });
+    // The manifest switches dash.js to low latency; catching up by playback
+    // rate is asked for here. A latency check holds one representation:
+    // an ABR switch in the middle of a segment being made may leave that
+    // segment's remainder unfetched, a gap dash.js then jumps, which says
+    // nothing about the latency.
+    if (options.lowLatency) player.updateSettings({ streaming: { liveCatchup: { enabled: true }, abr: { autoSwitchBitrate: { video: false, audio: false } } } });
     const latencies = options.lowLatency ? sampleLatency(probe, () => player.getCurrentLiveLatency()) : null;
     const periods = [];
     player.on(dashjs.MediaPlayer.events.ERROR, (event) => probe.fail('dash.js', describe(event.error)));
