@@ -18,6 +18,7 @@ import { existsSync, readdirSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { BrowserSession, ChromiumBinary } from './lib/BrowserSession.mjs';
 import { faultChecks } from './lib/FaultChecks.mjs';
+import { lowLatencyChecks } from './lib/LowLatencyChecks.mjs';
 import { pageChecks } from './lib/PageChecks.mjs';
 import { playbackChecks } from './lib/PlaybackChecks.mjs';
 import { QuorvelProcess } from './lib/QuorvelProcess.mjs';
@@ -111,7 +112,7 @@ async function runChecks(checks, settings) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...faultChecks(), ...pageChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  const checks = [...playbackChecks(), ...lowLatencyChecks(), ...faultChecks(), ...pageChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
   if (settings.list) {
     for (const check of checks) console.log(check.name);
     return 0;

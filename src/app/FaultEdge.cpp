@@ -2,10 +2,9 @@
 #include "app/FaultEdge.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <initializer_list>
 
+#include "app/AnswerHead.h"
+#include "app/ChunkedBodyReader.h"
 #include "base/StringFormat.h"
 #include "base/Trace.h"
 #include "http/WriteBatch.h"
@@ -21,54 +20,6 @@ using HttpServer::WriteBatch;
 // than MaximalSliceBytes.
 constexpr std::uint32_t SlicesPerSecond = 20;
 constexpr std::size_t MaximalSliceBytes = 64 * 1024;
-
-std::string LowerCase(std::string_view Text)
-{
-    std::string Result(Text);
-    std::transform(Result.begin(), Result.end(), Result.begin(), [](unsigned char Character) { return static_cast<char>(std::tolower(Character)); });
-    return Result;
-}
-
-// Head without the header lines of the given (lower-case) names.
-std::string WithoutFields(std::string_view Head, std::initializer_list<std::string_view> Names)
-{
-    std::string Result;
-    while(!Head.empty())
-    {
-        auto const LineEnd = Head.find("\r\n");
-        auto const Line = Head.substr(0, LineEnd == std::string_view::npos ? Head.size() : LineEnd + 2);
-        auto const Name = LowerCase(Line.substr(0, Line.find(':')));
-        if(std::find(Names.begin(), Names.end(), Name) == Names.end())
-            Result.append(Line);
-        Head.remove_prefix(Line.size());
-    }
-    return Result;
-}
-
-unsigned StatusOf(std::string_view Head)
-{
-    unsigned Status = 0;
-    if(Head.size() > 12)
-        std::from_chars(Head.data() + 9, Head.data() + 12, Status);
-    return Status;
-}
-
-// The payload of a chunked body as our responses write it; what does not
-// parse ends it.
-std::string Unchunk(std::string_view Body)
-{
-    std::string Payload;
-    while(true)
-    {
-        auto const LineEnd = Body.find("\r\n");
-        std::size_t Size = 0;
-        if(LineEnd == std::string_view::npos || std::from_chars(Body.data(), Body.data() + LineEnd, Size, 16).ec != std::errc() || Size == 0 ||
-           Body.size() - LineEnd - 2 < Size)
-            return Payload;
-        Payload.append(Body.substr(LineEnd + 2, Size));
-        Body.remove_prefix(std::min(Body.size(), LineEnd + 2 + Size + 2));
-    }
-}
 
 std::size_t BodySize(WriteBatch const& Batch)
 {
@@ -146,17 +97,16 @@ void FaultEdge::ReadHead(std::string& Head)
     // one, so its entity tag goes and it is marked not to be stored.
     if(!m_Effects.Names.empty() && Head.ends_with("\r\n\r\n"))
     {
-        Head = WithoutFields(Head, {"etag", "cache-control"});
-        Head.insert(Head.size() - 2, "Cache-Control: no-store\r\nX-Quorvel-Fault: " + m_Effects.Names + "\r\n");
+        Head = AnswerHead::WithoutFields(Head, {"etag", "cache-control"});
+        AnswerHead::AddField(Head, "Cache-Control: no-store\r\nX-Quorvel-Fault: " + m_Effects.Names);
     }
     // Only a successful answer carries media (or a playlist) to change.
-    m_Editing = m_Effects.EditsBody() && StatusOf(Head) == 200;
-    m_Chunked = LowerCase(Head).find("\r\ntransfer-encoding: chunked\r\n") != std::string::npos;
+    m_Editing = m_Effects.EditsBody() && AnswerHead::Status(Head) == 200;
+    m_Chunked = AnswerHead::IsChunked(Head);
     m_SendChunked = m_Chunked;
     if(m_Editing && m_Effects.Segment && !m_Chunked && Head.starts_with("HTTP/1.1 "))
     {
-        Head = WithoutFields(Head, {"content-length"});
-        Head.insert(Head.size() - 2, "Transfer-Encoding: chunked\r\n");
+        Head = AnswerHead::MadeChunked(Head);
         m_SendChunked = true;
     }
 }
@@ -176,7 +126,7 @@ void FaultEdge::Gather(WriteBatch const& Batch, HttpServer::Connection& Target)
 
 std::shared_ptr<WriteBatch> FaultEdge::EditedAnswer()
 {
-    auto Body = std::make_shared<std::string>(m_Chunked ? Unchunk(m_Body) : std::move(m_Body));
+    auto Body = std::make_shared<std::string>(m_Chunked ? ChunkedBodyReader().Read(m_Body) : std::move(m_Body));
     if(m_Effects.RecordBody)
         m_Effects.RecordBody(*Body);
     if(m_Effects.Corrupt)

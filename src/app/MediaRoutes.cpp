@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/MediaRoutes.h"
 
+#include "app/LiveSegmentGate.h"
 #include "app/WholeAnswer.h"
 #include "base/Trace.h"
 #include "base/Check.h"
@@ -114,6 +115,8 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Query, Variant), FailureCode::VideoBodyVariant);
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
+    if(!LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime)))
+        return;
     auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, *Index);
     std::optional<std::uint32_t> Colour;
     if(auto const Color = QueryInteger(Query, "color"))
@@ -148,6 +151,8 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const& Query = Context.QueryVector;
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
+    if(!LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForAudio(FirstAudioVariant(Asset), *Index, Asset.BaseLiveTime)))
+        return;
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), *Index);
     Session->SetMarkerTone(Asset.FrameCode);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);

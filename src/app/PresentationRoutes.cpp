@@ -2,6 +2,7 @@
 #include "app/PresentationRoutes.h"
 
 #include "app/ClearKeyRoutes.h"
+#include "app/RouteAddress.h"
 #include "app/WholeAnswer.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
@@ -10,6 +11,7 @@
 #include "presentation/HlsPlaylistWriter.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
+#include "presentation/Timeline.h"
 
 namespace Application
 {
@@ -43,6 +45,7 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     Table.SetAssetFinder([this](RouteContext& Request) -> Configuration& { return m_Assets.Find(Request.QueryVector); });
     Table.AddRoute("master.m3u8", [this](RouteContext& Request) { MasterPlaylist(Request); });
     Table.AddRoute("manifest.mpd", [this](RouteContext& Request) { DashManifest(Request); });
+    Table.AddRoute(TimePath, [this](RouteContext& Request) { Time(Request); });
     Table.AddAssetRoute("key", [this](RouteContext& Request) { Key(Request); });
     Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
     Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
@@ -57,9 +60,12 @@ void PresentationRoutes::MasterPlaylist(RouteContext& Context)
 
 void PresentationRoutes::DashManifest(RouteContext& Context)
 {
-    auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, ClockReading(Context));
-    DashManifestWriter const Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
-                                    ClearKeyRoutes::LicenceUrl(Context, Asset.Asset));
+    std::int64_t const Now = ClockReading(Context);
+    auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, Now);
+    DashManifestWriter Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
+                              ClearKeyRoutes::LicenceUrl(Context, Asset.Asset));
+    if(Asset.Live && Asset.LowLatency)
+        Writer.SetDynamic(Now, RouteAddress(Context, TimePath));
     WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Context, Writer.Write());
 }
 
@@ -85,6 +91,12 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
 std::int64_t PresentationRoutes::ClockReading(RouteContext const& Context) const
 {
     return RequestTime::Read(Context.QueryVector, m_Clock);
+}
+
+void PresentationRoutes::Time(RouteContext& Context)
+{
+    // A clock read afresh each time: nothing may keep the answer.
+    WholeAnswer{"text/plain; charset=utf-8", true, {}, false, NoStore}.Send(Context, Timeline::FormatProgramDateTime(ClockReading(Context)));
 }
 
 void PresentationRoutes::Key(RouteContext& Context)

@@ -246,6 +246,7 @@ bool Response::Submit(std::shared_ptr<WriteBatch> Batch)
 void Response::SetEdge(std::shared_ptr<SendEdge> Edge)
 {
     ASSERT(!m_HeadSent);
+    m_Edge = Edge;
     OnConnection([Edge = std::move(Edge)](Connection& Target) mutable { Target.SetEdge(std::move(Edge)); });
 }
 

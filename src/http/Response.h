@@ -82,6 +82,8 @@ public:
     // Before the first send, on the I/O thread: the response's bytes go out
     // through Edge (see SendEdge).
     void SetEdge(std::shared_ptr<SendEdge> Edge);
+    // The edge set last, so that another one can be put in front of it.
+    std::shared_ptr<SendEdge> GetEdge() const noexcept { return m_Edge; }
     // Ends the response without completing it: what was sent so far still
     // goes out, then the connection closes.
     void Abort();
@@ -130,6 +132,7 @@ private:
     std::vector<std::pair<std::string, std::string>> m_UnknownHeaders;
     std::vector<Piece> m_Pieces;
     std::function<void(unsigned StatusCode)> m_HeadObserver;
+    std::shared_ptr<SendEdge> m_Edge;
     bool m_HeadSent = false;
     bool m_Complete = false;
     bool m_CloseDelimited = false;

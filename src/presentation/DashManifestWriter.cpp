@@ -7,6 +7,7 @@
 #include "base/StringFormat.h"
 #include "presentation/DecimalText.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/Timeline.h"
 #include "presentation/UrlBuilder.h"
 
 namespace Application
@@ -19,6 +20,9 @@ std::string Duration(std::int64_t Value)
 }
 
 constexpr char const* TrickModeScheme = "http://dashif.org/guidelines/trickmode";
+constexpr std::int64_t TimeUnitsPerMillisecond = 10'000;
+// Template numbers start at 1 and name segment index number - 1.
+constexpr std::int32_t DynamicBaseIndex = 1;
 } // namespace
 
 DashManifestWriter::DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles, std::string LicenceUrl) :
@@ -26,7 +30,34 @@ DashManifestWriter::DashManifestWriter(Configuration const& Asset, bool TrickPla
 {
 }
 
+std::int64_t DashManifestWriter::LongestSegmentDuration(Configuration const& Asset) noexcept
+{
+    std::int64_t Longest = 0;
+    if(!Asset.NoVideo)
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+            Longest = std::max(Longest, Variant.SegmentDuration);
+    if(!Asset.NoAudio && !Asset.VariantSet.AudioVariants.empty())
+        Longest = std::max(Longest, Asset.VariantSet.AudioVariants.front().SegmentDuration);
+    return Longest;
+}
+
+std::int64_t DashManifestWriter::AvailabilityTimeOffset(Configuration const& Asset) noexcept
+{
+    return std::max<std::int64_t>(LongestSegmentDuration(Asset) - Asset.PartDuration, 0);
+}
+
+void DashManifestWriter::SetDynamic(std::int64_t PublishTime, std::string TimeUrl)
+{
+    m_PublishTime = PublishTime;
+    m_TimeUrl = std::move(TimeUrl);
+}
+
 std::string DashManifestWriter::Write() const
+{
+    return m_PublishTime ? WriteDynamic() : WriteStatic();
+}
+
+std::string DashManifestWriter::WriteStatic() const
 {
     std::int64_t TotalDuration = 0;
     for(auto const& Period : DashPeriods)
@@ -44,10 +75,43 @@ std::string DashManifestWriter::Write() const
     return Text;
 }
 
+std::string DashManifestWriter::WriteDynamic() const
+{
+    std::int64_t const LongestSegment = LongestSegmentDuration(m_Asset);
+    // The live timeline's segment 0 starts the one period, so segment i of
+    // a track begins i segment durations after availabilityStartTime.
+    std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
+            " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\""
+            " profiles=\"urn:mpeg:dash:profile:isoff-live:2011,http://www.dashif.org/guidelines/low-latency-live-v5\" type=\"dynamic\"";
+    Text += StringFormat(" availabilityStartTime=\"%s\" publishTime=\"%s\" minimumUpdatePeriod=\"%s\" timeShiftBufferDepth=\"%s\""
+                         " suggestedPresentationDelay=\"%s\" maxSegmentDuration=\"%s\" minBufferTime=\"%s\">",
+                         Timeline::FormatProgramDateTime(m_Asset.BaseLiveTime).c_str(), Timeline::FormatProgramDateTime(*m_PublishTime).c_str(),
+                         Duration(MinimumUpdatePeriod).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(TargetLatency).c_str(),
+                         Duration(LongestSegment).c_str(), Duration(m_Asset.PartDuration).c_str());
+    Text += "<ProgramInformation moreInformationURL=\"about\"/>";
+    Text += StringFormat("<ServiceDescription id=\"0\"><Latency target=\"%lld\" min=\"%lld\" max=\"%lld\"/><PlaybackRate min=\"%s\" max=\"%s\"/>"
+                         "</ServiceDescription>",
+                         static_cast<long long>(TargetLatency / TimeUnitsPerMillisecond), static_cast<long long>(MinimalLatency / TimeUnitsPerMillisecond),
+                         static_cast<long long>(MaximalLatency / TimeUnitsPerMillisecond), MinimalPlaybackRate, MaximalPlaybackRate);
+    Text += "<Period id=\"0\" start=\"PT0.00S\">";
+    WriteSets(Text, 0);
+    Text += "</Period>";
+    Text += StringFormat("<UTCTiming schemeIdUri=\"urn:mpeg:dash:utc:http-iso:2014\" value=\"%s\"/>", m_TimeUrl.c_str());
+    Text += "</MPD>";
+    return Text;
+}
+
 void DashManifestWriter::WritePeriod(std::string& Text, std::uint32_t PeriodIndex) const
 {
     auto const& Period = DashPeriods[PeriodIndex];
     Text += StringFormat("<Period id=\"%u\" start=\"%s\" duration=\"%s\">", PeriodIndex, Duration(Period.Start).c_str(), Duration(Period.Duration).c_str());
+    WriteSets(Text, PeriodIndex);
+    Text += "</Period>";
+}
+
+void DashManifestWriter::WriteSets(std::string& Text, std::uint32_t PeriodIndex) const
+{
     Counters Numbers;
     if(!m_Asset.NoVideo)
         WriteVideoSet(Text, PeriodIndex, Numbers);
@@ -55,7 +119,6 @@ void DashManifestWriter::WritePeriod(std::string& Text, std::uint32_t PeriodInde
         WriteTrickPlaySet(Text, PeriodIndex, Numbers);
     if(!m_Asset.NoAudio)
         WriteAudioSet(Text, PeriodIndex, Numbers);
-    Text += "</Period>";
 }
 
 void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const
@@ -114,34 +177,46 @@ void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIn
 
 void DashManifestWriter::WriteVideoTemplate(std::string& Text, std::uint32_t PeriodIndex, VideoVariant const& Variant) const
 {
-    auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, Variant.SegmentDuration);
     auto const Asset = static_cast<std::int32_t>(m_Asset.Asset);
     auto const Index = static_cast<std::int32_t>(Variant.Index);
     auto const Period = static_cast<std::int32_t>(PeriodIndex);
     UrlBuilder Initialization("video-header.mp4");
     Initialization.Add("asset", Asset).Add("variant", Index);
-    UrlBuilder Media("video-body.mp4");
-    Media.Add("asset", Asset).Add("variant", Index).Add("period", Period).Add("color", Period).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
     std::string Files;
     if(m_WriteResponseFiles)
         Files = StringFormat("__period=\"%u\" __initialization=\"video-header-v%u.mp4\" __media=\"video-body-v%u-p%u-i$Number$.mp4\"", PeriodIndex,
                              Variant.Index, Variant.Index, PeriodIndex);
+    UrlBuilder Media("video-body.mp4");
+    if(m_PublishTime)
+    {
+        Media.Add("asset", Asset).Add("variant", Index).Add("baseIndex", DynamicBaseIndex).Add("index", "$Number$");
+        WriteNumberTemplate(Text, Variant.SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        return;
+    }
+    auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, Variant.SegmentDuration);
+    Media.Add("asset", Asset).Add("variant", Index).Add("period", Period).Add("color", Period).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
     WriteTemplate(Text, PeriodIndex, Variant.SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
 }
 
 void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex) const
 {
     std::int64_t const SegmentDuration = m_Asset.VariantSet.AudioVariants.front().SegmentDuration;
-    auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, SegmentDuration);
     auto const Asset = static_cast<std::int32_t>(m_Asset.Asset);
     UrlBuilder Initialization("audio-header.mp4");
     Initialization.Add("asset", Asset);
-    UrlBuilder Media("audio-body.mp4");
-    Media.Add("asset", Asset).Add("period", static_cast<std::int32_t>(PeriodIndex)).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
     std::string Files;
     if(m_WriteResponseFiles)
         Files = StringFormat("__period=\"%u\" __initialization=\"audio-header-v%u.mp4\" __media=\"audio-body-v%u-p%u-i$Number$.mp4\"", PeriodIndex, 0u, 0u,
                              PeriodIndex);
+    UrlBuilder Media("audio-body.mp4");
+    if(m_PublishTime)
+    {
+        Media.Add("asset", Asset).Add("baseIndex", DynamicBaseIndex).Add("index", "$Number$");
+        WriteNumberTemplate(Text, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        return;
+    }
+    auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, SegmentDuration);
+    Media.Add("asset", Asset).Add("period", static_cast<std::int32_t>(PeriodIndex)).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
     WriteTemplate(Text, PeriodIndex, SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
 }
 
@@ -154,6 +229,17 @@ void DashManifestWriter::WriteTemplate(std::string& Text, std::uint32_t PeriodIn
                          Media.c_str(), Files.c_str());
     Text += StringFormat("<SegmentTimeline><S d=\"%llu\" t=\"%llu\" r=\"%u\" /></SegmentTimeline></SegmentTemplate>",
                          static_cast<unsigned long long>(SegmentDuration), static_cast<unsigned long long>(Range.First * SegmentDuration), Range.RepeatCount);
+}
+
+void DashManifestWriter::WriteNumberTemplate(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
+                                             std::string const& Files) const
+{
+    Text += StringFormat("<SegmentTemplate timescale=\"%llu\" duration=\"%llu\" startNumber=\"1\"", static_cast<unsigned long long>(TimeUnitsPerSecond),
+                         static_cast<unsigned long long>(SegmentDuration));
+    if(auto const Offset = AvailabilityTimeOffset(m_Asset); Offset > 0)
+        Text += StringFormat(" availabilityTimeOffset=\"%s\" availabilityTimeComplete=\"false\"",
+                             FormatDecimal(static_cast<double>(Offset) / static_cast<double>(TimeUnitsPerSecond), 3).c_str());
+    Text += StringFormat(" initialization=\"%s\" media=\"%s\"%s%s/>", Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
 }
 
 bool DashManifestWriter::HasTrickPlaySet() const

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "presentation/Configuration.h"
@@ -15,13 +16,44 @@ namespace Application
 // addressed by a segment template with an explicit timeline. The asset's
 // duration and live flag do not change it; its encryption is signalled only
 // when the asset asked for it ("cp", DashContentProtection).
+//
+// A live asset with "ll" gets a dynamic MPD instead (SetDynamic): one period
+// from the start of the live timeline, segments addressed by number, each
+// offered while it is made (availabilityTimeOffset, availabilityTimeComplete
+// "false") and sent picture by picture as the pictures fall due (PacedEdge),
+// with the latency a player should keep and a clock to keep it by.
 class DashManifestWriter
 {
 public:
+    // What a player aims for behind the live edge, the band it may drift in
+    // and the playback rates it may use to return to its target.
+    static constexpr std::int64_t TargetLatency = 20'000'000;
+    static constexpr std::int64_t MinimalLatency = 10'000'000;
+    static constexpr std::int64_t MaximalLatency = 40'000'000;
+    static constexpr char const* MinimalPlaybackRate = "0.90";
+    static constexpr char const* MaximalPlaybackRate = "1.20";
+    // The document never changes but for its publish time, and a reload
+    // makes a new asset: players need not ask again often.
+    static constexpr std::int64_t MinimumUpdatePeriod = 600'000'000;
+
+    // The longest segment of the asset's tracks (its maxSegmentDuration).
+    static std::int64_t LongestSegmentDuration(Configuration const& Asset) noexcept;
+    // How long before its end a segment of any track is offered: the
+    // longest segment less one part (the asset's "part"). So the longest
+    // segments are offered once their first part is made, and shorter ones
+    // (video) before they begin: players that place the live edge by the
+    // longest segment and the smallest offset (Shaka) still ask for the
+    // media being made, and the server holds what is not due yet.
+    static std::int64_t AvailabilityTimeOffset(Configuration const& Asset) noexcept;
+
     // With WriteResponseFiles every template also names the files the server
     // saves its segments under ("__period", "__initialization", "__media").
     // LicenceUrl is the absolute address of the asset's Clear Key licence.
     DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles, std::string LicenceUrl = {});
+
+    // Makes the document the dynamic one of a low-latency live asset, as
+    // of PublishTime; TimeUrl is the absolute address of the server's clock.
+    void SetDynamic(std::int64_t PublishTime, std::string TimeUrl);
 
     std::string Write() const;
 
@@ -35,7 +67,10 @@ private:
         std::uint32_t MainVideoSet = 0;
     };
 
+    std::string WriteStatic() const;
+    std::string WriteDynamic() const;
     void WritePeriod(std::string& Text, std::uint32_t PeriodIndex) const;
+    void WriteSets(std::string& Text, std::uint32_t PeriodIndex) const;
     void WriteVideoSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     void WriteTrickPlaySet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     void WriteAudioSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
@@ -43,11 +78,15 @@ private:
     void WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex) const;
     void WriteTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, DashPeriod::SegmentRange const& Range,
                        std::string const& Initialization, std::string const& Media, std::string const& Files) const;
+    void WriteNumberTemplate(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
+                             std::string const& Files) const;
     bool HasTrickPlaySet() const;
 
     Configuration const& m_Asset;
     bool m_TrickPlay;
     bool m_WriteResponseFiles;
     DashContentProtection m_ContentProtection;
+    std::optional<std::int64_t> m_PublishTime; // set: the dynamic document
+    std::string m_TimeUrl;
 };
 } // namespace Application

@@ -3,6 +3,7 @@
 #include "presentation/DashManifestWriter.h"
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "presentation/Base64.h"
@@ -36,12 +37,21 @@ protected:
             Variant.Codecs = "VIDEO-CODECS";
         m_Defaults.H264.AudioVariants[0].Codecs = "AUDIO-CODECS";
     }
-    std::string Manifest(std::string_view Text, bool WriteResponseFiles = false, std::string LicenceUrl = "http://example.net:8080/hls/clearkey?asset=1")
+    std::string Manifest(std::string_view Text, bool WriteResponseFiles = false, std::string LicenceUrl = "http://example.net:8080/hls/clearkey?asset=1",
+                         std::optional<std::int64_t> PublishTime = std::nullopt)
     {
         AssetRegistry Registry(m_Defaults);
         auto const Query = Application::Test::Query(Text);
         auto const& Asset = Registry.Create(ManifestKind::Dash, Query, Start, Start);
-        return DashManifestWriter(Asset, HttpServer::FindQueryValue(Query, "trickplay") != nullptr, WriteResponseFiles, std::move(LicenceUrl)).Write();
+        DashManifestWriter Writer(Asset, HttpServer::FindQueryValue(Query, "trickplay") != nullptr, WriteResponseFiles, std::move(LicenceUrl));
+        if(PublishTime)
+            Writer.SetDynamic(*PublishTime, "http://example.net:8080/hls/time");
+        return Writer.Write();
+    }
+    // The dynamic document, 65.5 s into the live timeline.
+    std::string Dynamic(std::string_view Text, bool WriteResponseFiles = false)
+    {
+        return Manifest(Text, WriteResponseFiles, "http://example.net:8080/hls/clearkey?asset=1", Start + 655'000'000);
     }
 
     DefaultVariantSets m_Defaults;
@@ -129,4 +139,39 @@ TEST_F(DashManifestWriterTest, ContentProtectionOnlyOnRequestAndOnlyForEncrypted
     auto const Cbcs = Manifest(Key + "&scheme=cbcs&cp", false, "http://h/<a>&b");
     EXPECT_EQ(Count(Cbcs, "<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"cbcs\" "), 6u);
     EXPECT_EQ(Count(Cbcs, "<dashif:Laurl>http://h/&lt;a&gt;&amp;b</dashif:Laurl>"), 6u);
+}
+
+TEST_F(DashManifestWriterTest, DynamicLowLatencyDocument)
+{
+    // The whole document of a small case: one period from the start of the
+    // live timeline, templates by number offered a part before they are
+    // complete, the latency to keep and the clock to keep it by.
+    EXPECT_EQ(Dynamic("live&ll&lv=30&part=0.4&trickplay"), Expected("live-ll.mpd"));
+    auto const Text = Dynamic("live&ll");
+    EXPECT_NE(Text.find(" type=\"dynamic\" availabilityStartTime=\"2024-01-01T00:00:00.000Z\" publishTime=\"2024-01-01T00:01:05.500Z\""), std::string::npos);
+    // The default part of half a second: video (3 s) and audio (6 s)
+    // segments are offered by the longest one, 6 s less a part.
+    EXPECT_NE(Text.find("duration=\"30000000\" startNumber=\"1\" availabilityTimeOffset=\"5.500\" availabilityTimeComplete=\"false\""), std::string::npos);
+    EXPECT_NE(Text.find("duration=\"60000000\" startNumber=\"1\" availabilityTimeOffset=\"5.500\" availabilityTimeComplete=\"false\""), std::string::npos);
+    // Without audio the video segments are the longest.
+    EXPECT_NE(Dynamic("live&ll&novideo").find("availabilityTimeOffset=\"5.500\""), std::string::npos);
+    EXPECT_EQ(Count(Dynamic("live&ll&noaudio"), "availabilityTimeOffset=\"2.500\""), 1u);
+    // A part as long as the longest segment: nothing is offered before it is complete.
+    auto const Whole = Dynamic("live&ll&part=6");
+    EXPECT_EQ(Count(Whole, "availabilityTimeOffset"), 0u);
+    EXPECT_EQ(Count(Whole, "<SegmentTemplate "), 2u);
+    // Response-body files keep their names; protection is signalled as in
+    // the static document.
+    EXPECT_EQ(Count(Dynamic("live&ll", true), "__media=\"video-body-v0-p0-i$Number$.mp4\"/>"), 1u);
+    auto const Protected = Dynamic("live&ll&cp&key=000102030405060708090A0B0C0D0E0F");
+    EXPECT_EQ(Count(Protected, "<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"cenc\""), 2u);
+    EXPECT_NE(Protected.find("xmlns:cenc=\"urn:mpeg:cenc:2013\""), std::string::npos);
+}
+
+TEST_F(DashManifestWriterTest, OnlyALiveLowLatencyAssetIsDynamic)
+{
+    // The route makes the document dynamic for "live&ll" only; the option
+    // alone changes nothing in the static one.
+    EXPECT_EQ(Manifest("ll"), Expected("default.mpd"));
+    EXPECT_EQ(Manifest("live&ll&part=2"), Expected("default.mpd"));
 }

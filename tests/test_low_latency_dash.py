@@ -1,0 +1,258 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""End-to-end tests of low-latency DASH ("manifest.mpd?live&ll").
+
+The manifest: xmllint and mpd-parser read the dynamic document, its segment
+addresses give media, and without "ll" the manifest stays static.
+
+The clock route "time": ISO 8601 UTC with milliseconds, not stored, open to
+other origins, and it follows "now".
+
+Delivery: a segment asked for long before it is offered is refused with 404; one in progress
+arrives fragment by fragment, each only once the server's clock has passed
+the end of its picture (asked of "time" right after the fragment arrived),
+in order, and altogether the same bytes as the segment fetched once it is
+complete; a request with "now" is answered at once, as of that time.
+"""
+
+import datetime
+import json
+import os
+import re
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+from quorvel_harness import QuorvelServer
+
+Here = os.path.dirname(os.path.abspath(__file__))
+Space = {"mpd": "urn:mpeg:dash:schema:mpd:2011"}
+# 2030-01-01T00:00:00Z: a "now" far from the real clock.
+Future = datetime.datetime(2030, 1, 1, tzinfo=datetime.timezone.utc)
+FutureMilliseconds = int(Future.timestamp() * 1000)
+IsoMilliseconds = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$")
+
+
+def parse_time(text):
+    """Milliseconds since 1970 of an ISO 8601 UTC time with milliseconds."""
+    moment = datetime.datetime.strptime(text, "%Y-%m-%dT%H:%M:%S.%fZ").replace(tzinfo=datetime.timezone.utc)
+    return round(moment.timestamp() * 1000)
+
+
+def seconds(duration):
+    """Seconds of an xs:duration "PT%.2fS"."""
+    match = re.fullmatch(r"PT([0-9.]+)S", duration)
+    if not match:
+        raise AssertionError("unexpected duration %r" % duration)
+    return float(match.group(1))
+
+
+def boxes(data):
+    """The top-level boxes of data as (type, bytes); a box cut short ends the list."""
+    result, offset = [], 0
+    while offset + 8 <= len(data):
+        size, kind = struct.unpack(">I4s", data[offset:offset + 8])
+        if size == 1:
+            size = struct.unpack(">Q", data[offset + 8:offset + 16])[0]
+        if size < 8 or offset + size > len(data):
+            break
+        result.append((kind.decode("latin-1"), data[offset:offset + size]))
+        offset += size
+    return result, offset
+
+
+def decode_time(fragment):
+    """The tfdt of a fragment's (only) track."""
+    at = fragment.find(b"tfdt")
+    version = fragment[at + 4]
+    return struct.unpack(">Q" if version == 1 else ">I", fragment[at + 8:at + (16 if version == 1 else 12)])[0]
+
+
+class LowLatencyDash(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = QuorvelServer().start()
+        cls.folder = tempfile.TemporaryDirectory()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.folder.cleanup()
+        code = cls.server.stop()
+        if code != 0:
+            raise AssertionError("quorvel exited with %d:\n%s" % (code, cls.server.stderr.text()))
+
+    def fetch(self, path, status=200):
+        got, headers, body = self.server.get(path)
+        self.assertEqual(got, status, "%s: %r" % (path, body[:300]))
+        return headers, body
+
+    def server_milliseconds(self, connection=None):
+        """The server's clock, from its "time" route."""
+        if connection is None:
+            return parse_time(self.fetch("time")[1].decode())
+        connection.request("GET", self.server.path("time"))
+        response = connection.getresponse()
+        return parse_time(response.read().decode())
+
+    def manifest(self, query):
+        """The document as text and as a tree."""
+        text = self.fetch("manifest.mpd?" + query)[1].decode()
+        return text, ElementTree.fromstring(text)
+
+    def template(self, document, content_type):
+        for adaptation in document.iter("{%s}AdaptationSet" % Space["mpd"]):
+            if adaptation.get("contentType") == content_type:
+                representation = adaptation.find("mpd:Representation", Space)
+                return representation, representation.find("mpd:SegmentTemplate", Space)
+        raise AssertionError("no %s set" % content_type)
+
+    def media_path(self, template, number):
+        return template.get("media").replace("$Number$", str(number))
+
+    # The manifest ---------------------------------------------------------
+
+    def test_dynamic_manifest_read_by_mpd_parser(self):
+        # Ten seconds into its timeline, at the real time, so that the
+        # parser (which lists segments up to its own clock) lists a few.
+        now = round(time.time() * 1000)
+        text, document = self.manifest("live&ll&now=%d" % now)
+        path = os.path.join(self.folder.name, "live-ll.mpd")
+        with open(path, "w") as file:
+            file.write(text)
+        subprocess.run(["xmllint", "--noout", path], check=True, capture_output=True, timeout=60)
+        parser = subprocess.run(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd")],
+                                check=True, capture_output=True, timeout=120)
+        parsed = json.loads(parser.stdout)
+        self.assertEqual((parsed["warnings"], parsed.get("error")), ([], None))
+        manifest = parsed["manifest"]
+        self.assertEqual(manifest["minimumUpdatePeriod"], 60000)
+        self.assertEqual(manifest["suggestedPresentationDelay"], 2)
+        video = manifest["playlists"]
+        self.assertEqual(len(video), 1)
+        segments = video[0]["segments"]
+        self.assertGreaterEqual(len(segments), 3)
+        self.assertTrue(all(segment["duration"] == 3 for segment in segments))
+        audio = [playlist for group in manifest["mediaGroups"]["AUDIO"].values() for rendition in group.values() for playlist in rendition["playlists"]]
+        self.assertEqual(len(audio), 1)
+        # The document's own attributes, and the addresses it gives work.
+        self.assertEqual(document.get("type"), "dynamic")
+        self.assertEqual(parse_time(document.get("availabilityStartTime")), now - 10000)
+        self.assertEqual(parse_time(document.get("publishTime")), now)
+        timing = document.find("mpd:UTCTiming", Space)
+        self.assertEqual((timing.get("schemeIdUri"), timing.get("value")), ("urn:mpeg:dash:utc:http-iso:2014", self.server.url("time")))
+        _, template = self.template(document, "video")
+        self.assertEqual(template.get("availabilityTimeComplete"), "false")
+        self.fetch(template.get("initialization"))
+        # Number 1 is segment 0, complete long ago.
+        _, body = self.fetch(self.media_path(template, 1))
+        self.assertEqual([kind for kind, _ in boxes(body)[0]][:2], ["moof", "mdat"])
+        # Without "ll" the manifest is the static one, live or not.
+        for query in ("live", "ll", "live&part=1"):
+            self.assertEqual(self.manifest(query)[1].get("type"), "static", query)
+
+    # The clock ------------------------------------------------------------
+
+    def test_time_route(self):
+        before = round(time.time() * 1000)
+        headers, body = self.fetch("time")
+        after = round(time.time() * 1000)
+        self.assertRegex(body.decode(), IsoMilliseconds)
+        self.assertTrue(before - 1 <= parse_time(body.decode()) <= after + 1)
+        self.assertEqual(headers["Cache-Control"], "no-store")
+        self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
+        self.assertTrue(headers["Content-Type"].startswith("text/plain"))
+        # "now" in either form.
+        self.assertEqual(self.fetch("time?now=%d" % (FutureMilliseconds + 1234))[1], b"2030-01-01T00:00:01.234Z")
+        self.assertEqual(self.fetch("time?now=2030-01-01T00:00:05.5Z")[1], b"2030-01-01T00:00:05.500Z")
+        got, _, _ = self.server.get("time?now=yesterday")
+        self.assertEqual(got, 400)
+
+    # Delivery -------------------------------------------------------------
+
+    def test_segments_as_of_a_given_time(self):
+        # The timeline starts 10 s before "now". Every segment is offered
+        # 5.5 s before its end (the longest, audio, segment less a part),
+        # and asked for up to one longest segment (6 s) earlier still is
+        # accepted: video segment 6 (18 s to 21 s) is, segment 7 is not;
+        # audio segment 2 (12 s to 18 s) is, segment 3 is not.
+        _, document = self.manifest("live&ll&now=%d" % FutureMilliseconds)
+        _, video = self.template(document, "video")
+        _, audio = self.template(document, "audio")
+        self.assertEqual((video.get("availabilityTimeOffset"), audio.get("availabilityTimeOffset")), ("5.500", "5.500"))
+        now = "&now=%d" % FutureMilliseconds
+        for template, number in ((video, 8), (audio, 4)):
+            got, headers, body = self.server.get(self.media_path(template, number) + now)
+            self.assertEqual(got, 404, body)
+            self.assertEqual(headers["Cache-Control"], "no-store")
+            self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
+        # Offered and not complete as of "now": sent at once and whole, the
+        # same bytes as once it is complete; the refused one is served once
+        # it is offered.
+        for template, number in ((video, 7), (audio, 3)):
+            _, early = self.fetch(self.media_path(template, number) + now)
+            _, late = self.fetch(self.media_path(template, number) + "&now=%d" % (FutureMilliseconds + 60000))
+            self.assertEqual(early, late)
+        self.fetch(self.media_path(video, 8) + "&now=%d" % (FutureMilliseconds + 2500))
+        # By the real clock every segment of this timeline lies in the future.
+        got, _, _ = self.server.get(self.media_path(video, 1))
+        self.assertEqual(got, 404)
+
+    def test_segment_in_progress_arrives_picture_by_picture(self):
+        # A timeline that began 9.1 s ago: video segment 3 (9 s to 12 s) has just begun.
+        _, document = self.manifest("live&ll&ls=9.1")
+        base = parse_time(document.get("availabilityStartTime"))
+        representation, template = self.template(document, "video")
+        duration = int(template.get("duration")) / int(template.get("timescale"))
+        rate_n, rate_d = (int(part) for part in representation.get("frameRate").split("/"))
+        frame = rate_d / rate_n
+        clock = self.server.connection()
+        now = self.server_milliseconds(clock)
+        index = int((now - base) / 1000 / duration)
+        if (index + 1) * duration * 1000 - (now - base) < 1500:
+            # Too little of this one is left to watch: the next one, once begun.
+            index += 1
+            while self.server_milliseconds(clock) < base + index * duration * 1000:
+                time.sleep(0.05)
+        path = self.media_path(template, index + 1)
+        first_frame = round(index * duration / frame)
+        connection = self.server.connection()
+        connection.request("GET", self.server.path(path))
+        response = connection.getresponse()
+        self.assertEqual(response.status, 200)
+        self.assertEqual(response.getheader("Transfer-Encoding"), "chunked")
+        received, pending, times = b"", b"", []
+        fragments = 0
+        while True:
+            piece = response.read1(65536)
+            if not piece:
+                break
+            received += piece
+            pending += piece
+            complete, used = boxes(pending)
+            pending = pending[used:]
+            for kind, data in complete:
+                if kind == "moof":
+                    times.append(decode_time(data))
+                elif kind == "mdat":
+                    # The fragment of picture first_frame + fragments is here:
+                    # the server's clock must have passed that picture's end.
+                    due = base + (first_frame + fragments + 1) * frame * 1000
+                    arrived = self.server_milliseconds(clock)
+                    self.assertGreaterEqual(arrived, due - 1, "fragment %d arrived %d ms before its picture ended" % (fragments, due - arrived))
+                    fragments += 1
+        connection.close()
+        clock.close()
+        self.assertEqual(pending, b"")
+        self.assertEqual(fragments, round(duration / frame))
+        self.assertEqual(times, sorted(times))
+        self.assertEqual(len(set(times)), len(times))
+        # Complete now: it comes whole and is the same.
+        headers, whole = self.fetch(path)
+        self.assertEqual(whole, received)
+        self.assertNotEqual(headers.get("Transfer-Encoding"), "chunked")
+
+
+if __name__ == "__main__":
+    unittest.main()
