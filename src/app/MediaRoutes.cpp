@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/MediaRoutes.h"
 
+#include <algorithm>
+
+#include "app/ErrorAnswer.h"
+#include "app/PartAnswer.h"
 #include "app/WholeAnswer.h"
 #include "base/Trace.h"
 #include "base/Check.h"
@@ -11,7 +15,9 @@
 #include "media/VideoMediaSource.h"
 #include "media/VideoSession.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/RequestTime.h"
 #include "presentation/SegmentIndex.h"
+#include "presentation/Timeline.h"
 
 namespace Application
 {
@@ -59,6 +65,15 @@ void MakeWhole(SegmentProduction& Production, SegmentSession& Session)
 // again each time (and get 304 while the tag holds).
 constexpr char const* RevalidateEachTime = "no-cache";
 
+// A part is held at most this many target durations, as a blocking playlist
+// reload is.
+constexpr std::int64_t PartHoldTargets = 3;
+
+bool HasPart(HttpServer::QueryVector const& Query)
+{
+    return std::any_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.first == "part"; });
+}
+
 AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 {
     CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
@@ -68,7 +83,8 @@ AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 
 MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
     m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount())),
-    m_Productions(Context, Context.Settings.SegmentCacheBytes)
+    m_Productions(Context, Context.Settings.SegmentCacheBytes),
+    m_HeldParts(SystemAbsoluteTime)
 {
     // Manifests ask for the codecs text of their audio row on the request
     // loop: every audio codec is learned here, before the first request.
@@ -89,6 +105,7 @@ MediaRoutes::~MediaRoutes() = default;
 
 void MediaRoutes::Stop()
 {
+    m_HeldParts.Stop();
     std::size_t const Dropped = m_VideoTasks.DropWaiting() + m_AudioTasks.DropWaiting();
     TRACE("Dropped %zu media tasks that had not started\n", Dropped);
 }
@@ -128,7 +145,12 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     auto const Key = SegmentKey::VideoBody(Variant, *Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
     MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
     Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    Serve(Context, Key, std::move(Answer), true, m_VideoTasks, [Session](SegmentProduction& Production) { Stream(Production, *Session); });
+    auto Make = [Session](SegmentProduction& Production) { Stream(Production, *Session); };
+    if(HasPart(Query))
+        ServePart(Context, {PartLayout::ForVideo(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration)},
+                  Key, std::move(Answer), m_VideoTasks, std::move(Make));
+    else
+        Serve(Context, Key, std::move(Answer), true, m_VideoTasks, std::move(Make));
 }
 
 void MediaRoutes::AudioHeader(RouteContext& Context)
@@ -154,7 +176,13 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const Key = SegmentKey::AudioBody(FirstAudioVariant(Asset), *Index, Asset.FrameCode, Asset);
     MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
     Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    Serve(Context, Key, std::move(Answer), true, m_AudioTasks, [Session](SegmentProduction& Production) { Stream(Production, *Session); });
+    auto Make = [Session](SegmentProduction& Production) { Stream(Production, *Session); };
+    auto const& Variant = FirstAudioVariant(Asset);
+    if(HasPart(Query))
+        ServePart(Context, {PartLayout::ForAudio(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration)},
+                  Key, std::move(Answer), m_AudioTasks, std::move(Make));
+    else
+        Serve(Context, Key, std::move(Answer), true, m_AudioTasks, std::move(Make));
 }
 
 void MediaRoutes::VideoFile(RouteContext& Context)
@@ -203,6 +231,42 @@ void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyA
                         SegmentProduction::Producer Make, bool Urgent)
 {
     m_Productions.Serve(Context, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
+}
+
+void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, SegmentKey const& Key, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
+                            SegmentProduction::Producer Make)
+{
+    auto const& Asset = *Context.Asset;
+    auto const Part = QueryInteger(Context.QueryVector, "part").value_or(-1);
+    CHECK_CONDITION(Part >= 0 && static_cast<std::uint32_t>(Part) < Request.Layout.PartCount(Request.Segment), FailureCode::PartInvalid);
+    auto const Span = Request.Layout.Part(Request.Segment, static_cast<std::uint32_t>(Part));
+    Answer.EntityTag = Key.ForPart(static_cast<std::uint32_t>(Part)).EntityTag();
+    Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + StringFormat("-part%d.mp4", Part);
+    Answer.TakeConditions(Context.Request);
+    if(Answer.IsNotModified())
+    {
+        Answer.SendNotModified(*Context.Response);
+        return;
+    }
+    // A live part is held until its last frame is due; with "now" the
+    // request is answered as of that time, whose bytes are the same.
+    std::optional<std::int64_t> Due;
+    if(Asset.Live && !RequestTime::FromQuery(Context.QueryVector))
+        if(std::int64_t const Time = Asset.BaseLiveTime + Span.Available, Now = SystemAbsoluteTime(); Time > Now)
+        {
+            CHECK_CONDITION(Time - Now <= PartHoldTargets * Request.TargetDuration, FailureCode::PartTooFarAhead);
+            Due = Time;
+        }
+    auto const Answerer = std::make_shared<PartAnswer>(m_Context, Context.Response, std::move(Answer), Span);
+    if(Due && !m_HeldParts.Hold(Context.Response, *Due, [Answerer] { Answerer->MarkDue(); }))
+    {
+        AnswerUnavailable(*Context.Response, "Too many requests are waiting for their parts");
+        return;
+    }
+    // Made now even when held, so that the part is ready when it is due.
+    m_Productions.Observe(Context, Key, Group, std::move(Make), Answerer->Observer());
+    if(!Due)
+        Answerer->MarkDue();
 }
 
 void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,

@@ -63,6 +63,12 @@ SegmentKey& SegmentKey::AddEncryption(Configuration const& Asset)
     return Add("scheme", static_cast<std::int64_t>(Asset.EncryptionScheme)).Add("key", Hexadecimal(Asset.Key)).Add("iv", Hexadecimal(Asset.InitializationVector));
 }
 
+SegmentKey SegmentKey::ForPart(std::uint32_t Part) const
+{
+    SegmentKey Key(*this);
+    return Key.Add("part", std::int64_t{Part});
+}
+
 SegmentKey SegmentKey::VideoHeader(VideoVariant const& Variant, Configuration const& Asset)
 {
     SegmentKey Key("video-header");
