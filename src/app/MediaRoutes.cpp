@@ -86,6 +86,7 @@ MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
     m_Productions(Context, Context.Settings.SegmentCacheBytes),
     m_HeldParts(SystemAbsoluteTime)
 {
+    Context.Metrics->HeldPartCount = [this] { return m_HeldParts.Count(); };
     // Manifests ask for the codecs text of their audio row on the request
     // loop: every audio codec is learned here, before the first request.
     for(auto const& Variant : Context.Settings.DefaultVariants.H264.AudioVariants)
@@ -101,7 +102,10 @@ MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
     Table.AddAssetRoute("audio-body.mp4", [this](RouteContext& Request) { AudioBody(Request); });
 }
 
-MediaRoutes::~MediaRoutes() = default;
+MediaRoutes::~MediaRoutes()
+{
+    m_Context.Metrics->HeldPartCount = nullptr;
+}
 
 void MediaRoutes::Stop()
 {

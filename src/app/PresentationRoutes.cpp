@@ -52,6 +52,7 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     m_Assets(Context.Settings.DefaultVariants, std::move(Probe), AssetRegistry::MaximalAssetCount, Context.Assets),
     m_HeldPlaylists(m_Clock)
 {
+    Context.Metrics->HeldPlaylistCount = [this] { return m_HeldPlaylists.Count(); };
     Table.SetAssetFinder([this](RouteContext& Request) -> Configuration& { return m_Assets.Find(Request.QueryVector); });
     Table.AddRoute("master.m3u8", [this](RouteContext& Request) { MasterPlaylist(Request); });
     Table.AddRoute("manifest.mpd", [this](RouteContext& Request) { DashManifest(Request); });
@@ -167,6 +168,11 @@ void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout cons
 void PresentationRoutes::Stop()
 {
     m_HeldPlaylists.Stop();
+}
+
+PresentationRoutes::~PresentationRoutes()
+{
+    m_Context.Metrics->HeldPlaylistCount = nullptr;
 }
 
 std::int64_t PresentationRoutes::ClockReading(RouteContext const& Context) const

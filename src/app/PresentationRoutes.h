@@ -23,6 +23,7 @@ class PresentationRoutes : public RouteGroup
 {
 public:
     PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe = {}, Clock Now = SystemAbsoluteTime);
+    ~PresentationRoutes() override;
 
     AssetRegistry& Assets() noexcept { return m_Assets; }
     HeldRequests const& GetHeldPlaylists() const noexcept { return m_HeldPlaylists; }
