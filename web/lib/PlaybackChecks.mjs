@@ -122,6 +122,43 @@ const liveFollow = {
   },
 };
 
+// Low-latency HLS: hls.js in its low-latency mode follows the parts of an
+// "ll" presentation; how far the shown picture is behind the wall clock
+// (by its program date-time) is the feature, and so is its bound.
+const LowLatencyFollowSeconds = 30;
+const LowLatencyBoundSeconds = 2.5;
+// The player settles on its target in the first seconds; they are not judged.
+const LowLatencySettleSamples = 10;
+
+function median(values) {
+  const sorted = [...values].sort((a, b) => a - b);
+  return sorted.length ? sorted[Math.floor(sorted.length / 2)] : NaN;
+}
+
+const lowLatencyFollow = {
+  name: `hls.js lowLatencyMode master.m3u8?live&ll for ${LowLatencyFollowSeconds} s`,
+  timeoutSeconds: 80,
+  async run(session, environment) {
+    const goal = { played: LowLatencyFollowSeconds };
+    const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live&ll', options: { lowLatency: true }, goal, giveUpSeconds: 65 });
+    const result = judgePlayback(report, Both, session.problems);
+    const { clockLatencies = [], targetLatency, partsLoaded } = report.player;
+    const judged = clockLatencies.slice(LowLatencySettleSamples);
+    const typical = median(judged);
+    Object.assign(result.figures.extra, {
+      'latency median': `${typical.toFixed(2)} s`,
+      'latency max': `${Math.max(...judged).toFixed(2)} s`,
+      'target latency': `${Number(targetLatency).toFixed(2)} s`,
+      samples: judged.length,
+    });
+    if (!partsLoaded) result.failures.push('hls.js saw no parts');
+    if (!(typical < LowLatencyBoundSeconds)) result.failures.push(`latency ${typical.toFixed(2)} s, not below ${LowLatencyBoundSeconds} s`);
+    if (result.figures.extra.stalls) result.failures.push(`stalled: ${result.figures.extra.stalls}`);
+    if (result.figures.played < LowLatencyFollowSeconds - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+    return result;
+  },
+};
+
 const liveEnd = {
   name: 'hls.js master.m3u8?live&duration=10 to its end',
   timeoutSeconds: 90,
@@ -145,6 +182,6 @@ export function playbackChecks() {
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
   checks.push(encrypted('cenc', Key, true), encrypted('cbcs', Key, true), encrypted('cenc', WrongKey, false));
   for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
-  checks.push(liveFollow, liveEnd);
+  checks.push(liveFollow, lowLatencyFollow, liveEnd);
   return checks;
 }

@@ -27,8 +27,20 @@
   // honest start, and the players still switch down when segments come slowly.
   const StartBitsPerSecond = 50e6;
 
-  function startHls(probe, url) {
-    const hls = new Hls({ abrEwmaDefaultEstimate: StartBitsPerSecond });
+  // How far behind the wall clock the shown picture is, by the program
+  // date-time hls.js places it at, sampled while playing.
+  const LatencySampleMs = 500;
+
+  function startHls(probe, url, options) {
+    const settings = { abrEwmaDefaultEstimate: StartBitsPerSecond };
+    if (options.lowLatency !== undefined) settings.lowLatencyMode = options.lowLatency;
+    const hls = new Hls(settings);
+    const latencies = [];
+    const sampler = setInterval(() => {
+      const shown = hls.playingDate;
+      if (shown && !probe.element.paused && probe.element.currentTime > 0) latencies.push((Date.now() - shown.getTime()) / 1000);
+    }, LatencySampleMs);
+    hls.on(Hls.Events.DESTROYING, () => clearInterval(sampler));
     const playlist = { updates: 0, firstEdge: null, lastEdge: null, live: false, ended: false };
     const StallNotices = [Hls.ErrorDetails.BUFFER_STALLED_ERROR, Hls.ErrorDetails.BUFFER_NUDGE_ON_STALL];
     hls.on(Hls.Events.ERROR, (event, data) => {
@@ -54,6 +66,8 @@
     probe.playerFigures = () => ({
       latency: hls.latency,
       targetLatency: hls.targetLatency,
+      clockLatencies: latencies,
+      partsLoaded: hls.levels && hls.currentLevel >= 0 && hls.levels[hls.currentLevel].details ? Boolean(hls.levels[hls.currentLevel].details.partList) : false,
       level: hls.currentLevel,
       playlist,
     });
