@@ -71,7 +71,7 @@ constexpr std::int64_t PartHoldTargets = 3;
 
 bool HasPart(HttpServer::QueryVector const& Query)
 {
-    return std::any_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.first == "part"; });
+    return std::any_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.Name == "part"; });
 }
 
 AudioVariant const& FirstAudioVariant(Configuration const& Asset)
