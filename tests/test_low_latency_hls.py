@@ -48,7 +48,7 @@ def parts_of(playlist):
 
 
 def segments_of(playlist):
-    return [int(index) for index in re.findall(r"^[a-z-]+\.mp4\?.*index=(\d+)$", playlist, re.M)]
+    return [int(index) for index in re.findall(r"^[a-z-]+\.mp4\?.*index=(\d+)$", playlist.replace("\r", ""), re.M)]
 
 
 def hint_of(playlist):
@@ -139,24 +139,33 @@ class LowLatency(unittest.TestCase):
         asset = self.asset("live&ll")
         playlist = "video.m3u8?asset=%d&variant=0" % asset
         segment, _ = hint_of(self.fetch(playlist).decode())
-        connections = [send_get(self.server, "%s&_HLS_msn=%d" % (playlist, segment + 1)),
-                       send_get(self.server, "video-body.mp4?asset=%d&variant=0&index=%d&part=6" % (asset, segment))]
-        # Both are held: each shows in the metrics before it is answered.
-        for attempt in range(200):
-            held = metrics(self.server)
-            if held['quorvel_held_requests{kind="playlist"}'] >= 1 and held['quorvel_held_requests{kind="part"}'] >= 1:
-                break
-        else:
-            self.fail("the requests were not held")
-        for connection in connections:
+        # Two requests of each kind for the same moment (the end of the next
+        # segment); one of each leaves. Their partners are still held when
+        # the holds of those that left have ended, so those ended because
+        # their clients left, not because their time came.
+        blocking = "%s&_HLS_msn=%d" % (playlist, segment + 1)
+        part = "video-body.mp4?asset=%d&variant=0&index=%d&part=6" % (asset, segment + 1)
+        leaving = [send_get(self.server, blocking), send_get(self.server, part)]
+        staying = [send_get(self.server, blocking), send_get(self.server, part)]
+        self.assertEqual(self.wait_for_held(2, 2), (2, 2))
+        for connection in leaving:
             connection.close()
-        for attempt in range(2000):
-            held = metrics(self.server)
-            if held['quorvel_held_requests{kind="playlist"}'] == 0 and held['quorvel_held_requests{kind="part"}'] == 0:
+        held = self.wait_for_held(1, 1)
+        self.assertEqual(held, (1, 1))
+        heads = [read_answer(connection)[0] for connection in staying]
+        for connection in staying:
+            connection.close()
+        self.assertTrue(all(head.startswith("HTTP/1.1 200") for head in heads), heads)
+        self.assertEqual(self.wait_for_held(0, 0), (0, 0))
+
+    def wait_for_held(self, playlists, parts):
+        """Asks the metrics until they say so many requests are held (or 2000 times)."""
+        for _ in range(2000):
+            samples = metrics(self.server)
+            held = (samples['quorvel_held_requests{kind="playlist"}'], samples['quorvel_held_requests{kind="part"}'])
+            if held == (playlists, parts):
                 break
-        else:
-            self.fail("holds outlived their clients: %r" % held)
-        self.assertEqual(self.fetch("version")[:4], b"Git ")
+        return held
 
     def test_delta_updates_list_the_same_segments(self):
         asset = self.asset("live&ll&lv=60&now=%s" % at(0))

@@ -19,10 +19,11 @@ std::vector<std::uint8_t> Box(std::string_view Type, std::size_t Payload, std::u
             Bytes.push_back(static_cast<std::uint8_t>(Value >> Shift));
     };
     Put(Large ? 1 : Size, 4);
-    Bytes.insert(Bytes.end(), Type.begin(), Type.end());
+    for(char Character : Type)
+        Bytes.push_back(static_cast<std::uint8_t>(Character));
     if(Large)
         Put(Size, 8);
-    Bytes.insert(Bytes.end(), Payload, Fill);
+    Bytes.resize(Size, Fill);
     return Bytes;
 }
 
@@ -30,7 +31,8 @@ std::vector<std::uint8_t> Joined(std::initializer_list<std::vector<std::uint8_t>
 {
     std::vector<std::uint8_t> Bytes;
     for(auto const& Part : Boxes)
-        Bytes.insert(Bytes.end(), Part.begin(), Part.end());
+        for(auto Byte : Part)
+            Bytes.push_back(Byte);
     return Bytes;
 }
 } // namespace
@@ -58,7 +60,8 @@ TEST(FragmentCutterTest, CutsWholeFragmentsAsTheyArrive)
     auto const Rest = Cutter.Cut(1, 2);
     ASSERT_TRUE(First && Rest);
     auto Whole = *First;
-    Whole.insert(Whole.end(), Rest->begin(), Rest->end());
+    for(auto Byte : *Rest)
+        Whole.push_back(Byte);
     EXPECT_EQ(Whole, Segment);
     EXPECT_EQ(*Cutter.Cut(0, 3), Segment);
     EXPECT_FALSE(Cutter.Cut(2, 2).has_value());

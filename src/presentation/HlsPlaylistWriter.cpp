@@ -117,7 +117,9 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     // Gap rules mark missing segments, which takes protocol version 8.
     bool const Gaps = Asset.Faults && Asset.Faults->HasGaps(Form.Track);
     int const Version = Gaps ? 8 : 6;
-    Text.Line(StringFormat("#EXT-X-VERSION:%d", Parts ? Parts->Version(Version) : Version));
+    // A delta update that leaves nothing out is the full playlist.
+    std::size_t const Skipped = Parts ? Parts->SkippedSegments(List) : 0;
+    Text.Line(StringFormat("#EXT-X-VERSION:%d", Skipped > 0 ? Parts->Version(Version) : Version));
     for(auto const& Tag : HlsPlaylistWriter::KeyTags(Asset))
         Text.Line(Tag);
     if(!Asset.Live)
@@ -130,8 +132,7 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     if(!Asset.Live && Form.IndependentSegments)
         Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
     Text.Line("#EXT-X-MAP:URI=\"" + Form.MapUri + "\"");
-    std::size_t const Skipped = Parts ? Parts->SkippedSegments(List) : 0;
-    if(Parts && LowLatency->Skip != PlaylistSkip::None)
+    if(Skipped > 0)
         Text.Line(Parts->SkipLine(Skipped));
     for(std::size_t Position = Skipped; Position < List.Segments.size(); ++Position)
     {

@@ -21,6 +21,14 @@ constexpr std::int64_t SkipUntilTargets = 6;
 constexpr std::int64_t ListedPartTargets = 3;
 // Written with five decimals: 10 µs.
 constexpr std::int64_t PartTimeStep = 100;
+
+// Six target durations, up to whole seconds: readers that multiply the
+// target in floating point (6 × 6.4) must not find the limit a hair short.
+std::int64_t SkipUntil(std::int64_t TargetDuration)
+{
+    std::int64_t const Least = SkipUntilTargets * TargetDuration;
+    return (Least + TimeUnitsPerSecond - 1) / TimeUnitsPerSecond * TimeUnitsPerSecond;
+}
 } // namespace
 
 LowLatencyPlaylist::LowLatencyPlaylist(PartLayout Layout, std::int64_t TargetDuration, std::int64_t Elapsed, std::string PartUriPrefix,
@@ -66,7 +74,7 @@ int LowLatencyPlaylist::Version(int Other) const
 std::vector<std::string> LowLatencyPlaylist::HeaderLines() const
 {
     std::int64_t const PartTarget = (m_Layout.PartTarget() + PartTimeStep - 1) / PartTimeStep * PartTimeStep;
-    std::vector<std::string> Items{"CAN-BLOCK-RELOAD=YES", "CAN-SKIP-UNTIL=" + FormatDecimal(static_cast<double>(SkipUntilTargets * m_TargetDuration) / TimeUnitsPerSecond, 3),
+    std::vector<std::string> Items{"CAN-BLOCK-RELOAD=YES", "CAN-SKIP-UNTIL=" + FormatDecimal(static_cast<double>(SkipUntil(m_TargetDuration)) / TimeUnitsPerSecond, 3),
                                    // No date ranges are ever listed, so leaving them out is free.
                                    "CAN-SKIP-DATERANGES=YES", "PART-HOLD-BACK=" + SecondsUp(PartHoldBackTargets * PartTarget)};
     return {"#EXT-X-SERVER-CONTROL:" + Join(Items, ","), "#EXT-X-PART-INF:PART-TARGET=" + SecondsUp(PartTarget)};
@@ -85,7 +93,7 @@ std::size_t LowLatencyPlaylist::SkippedSegments(SegmentList const& List) const
 {
     if(m_Skip == PlaylistSkip::None)
         return 0;
-    std::int64_t const Boundary = End() - SkipUntilTargets * m_TargetDuration;
+    std::int64_t const Boundary = End() - SkipUntil(m_TargetDuration);
     std::int64_t const D = m_Layout.SegmentDuration();
     std::size_t Count = 0;
     while(Count < List.Segments.size() && (std::int64_t{List.Segments[Count].Index} + 1) * D <= Boundary)

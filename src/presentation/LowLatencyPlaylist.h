@@ -33,7 +33,8 @@ public:
     // many of its parts are complete.
     void SetList(SegmentList const& List, bool EndList);
 
-    // The version the playlist declares, given what the rest of it needs.
+    // The version a delta update that leaves segments out declares, given
+    // what the rest of it needs.
     int Version(int Other) const;
     // EXT-X-SERVER-CONTROL and EXT-X-PART-INF, after the target duration.
     std::vector<std::string> HeaderLines() const;
