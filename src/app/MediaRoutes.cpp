@@ -121,6 +121,9 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
     auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    // The parameter sets depend on the key frame interval: the header is made with the segments' one.
+    if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
+        Session->SetKeyFrameInterval(*Interval);
     auto const Key = SegmentKey::VideoHeader(Variant, Asset);
     MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
     Answer.FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
@@ -146,6 +149,8 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     if(Asset.FrameCode)
         Session->SetFrameCode(*(FrameCodeAsset = Asset.Asset));
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
+        Session->SetKeyFrameInterval(*Interval);
     auto const Key = SegmentKey::VideoBody(Variant, *Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
     MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
     Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));

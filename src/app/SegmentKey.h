@@ -45,6 +45,7 @@ private:
     SegmentKey& Add(std::string_view Name, std::int64_t Value);
     SegmentKey& AddVideoVariant(VideoVariant const& Variant);
     SegmentKey& AddAudioVariant(AudioVariant const& Variant);
+    SegmentKey& AddKeyFrameInterval(VideoVariant const& Variant, Configuration const& Asset);
     SegmentKey& AddEncryption(Configuration const& Asset);
 
     std::string m_Text;

@@ -58,8 +58,7 @@ protected:
 TEST(PartLayoutTest, PicturesAreCutIntoWholeParts)
 {
     // 25 fps, 3 s segments, half-second parts: 12 pictures each, the last
-    // part of a segment the 3 left over; only a part that begins a group of
-    // 25 pictures starts with a key frame.
+    // part of a segment the 3 left over; each starts with a key frame.
     auto const Layout = PartLayout::ForVideo(Video(25, 1), 5'000'000);
     EXPECT_EQ(Layout.FramesPerPart(), 12u);
     EXPECT_EQ(Layout.PartTarget(), 480 * Millisecond);
@@ -72,7 +71,7 @@ TEST(PartLayoutTest, PicturesAreCutIntoWholeParts)
     EXPECT_EQ(Last.Duration, 120 * Millisecond);
     EXPECT_EQ(Last.Available, 9 * Second);
     EXPECT_TRUE(Layout.Part(2, 0).Independent);
-    EXPECT_FALSE(Layout.Part(2, 2).Independent);
+    EXPECT_TRUE(Layout.Part(2, 2).Independent);
     EXPECT_EQ(RaisedStatus([&] { Layout.Part(2, 7); }), E_INVALIDARG);
 
     // One picture a second cannot make half-second parts: each part is one
@@ -95,6 +94,18 @@ TEST(PartLayoutTest, PicturesAreCutIntoWholeParts)
             EXPECT_LE(Ntsc.Part(Segment, Part).Duration, Ntsc.PartTarget());
     }
     EXPECT_EQ(Pictures, 1799u); // the pictures presented in the first 60 s
+}
+
+TEST_F(LowLatencyPlaylistTest, KeyFramesBeginEveryPartOfALowLatencyAsset)
+{
+    // The encoder is told the parts' length for a live "ll" asset only.
+    auto const& Low = Create("live&ll&part=0.2");
+    EXPECT_EQ(PartLayout::KeyFrameIntervalOf(Low, Low.VariantSet.VideoVariants[0]), 5u);
+    EXPECT_FALSE(PartLayout::KeyFrameIntervalOf(Low, Low.VariantSet.VideoVariants[1]).has_value()); // every picture already
+    auto const& OnDemand = Create("ll");
+    EXPECT_FALSE(PartLayout::KeyFrameIntervalOf(OnDemand, OnDemand.VariantSet.VideoVariants[0]).has_value());
+    auto const& Plain = Create("live");
+    EXPECT_FALSE(PartLayout::KeyFrameIntervalOf(Plain, Plain.VariantSet.VideoVariants[0]).has_value());
 }
 
 TEST(PartLayoutTest, AudioFramesFollowTheirOwnGrid)
@@ -224,9 +235,9 @@ TEST_F(LowLatencyPlaylistTest, DefaultPartsAndTheAudioPlaylist)
     // 11 s: the open segment 3 has its parts of 0.48 s up to 10.92 s.
     EXPECT_NE(Video.find("#EXT-X-PART-INF:PART-TARGET=0.48000\r\n"), std::string::npos);
     EXPECT_NE(Video.find("PART-HOLD-BACK=1.44000\r\n"), std::string::npos);
-    EXPECT_NE(Video.find("#EXT-X-PART:DURATION=0.12000,URI=\"video-body.mp4?asset=1&variant=0&index=2&part=6\"\r\n#EXTINF:3.000,\r\n"),
+    EXPECT_NE(Video.find("#EXT-X-PART:DURATION=0.12000,URI=\"video-body.mp4?asset=1&variant=0&index=2&part=6\",INDEPENDENT=YES\r\n#EXTINF:3.000,\r\n"),
               std::string::npos);
-    EXPECT_NE(Video.find("#EXT-X-PART:DURATION=0.48000,URI=\"video-body.mp4?asset=1&variant=0&index=3&part=3\"\r\n"
+    EXPECT_NE(Video.find("#EXT-X-PART:DURATION=0.48000,URI=\"video-body.mp4?asset=1&variant=0&index=3&part=3\",INDEPENDENT=YES\r\n"
                          "#EXT-X-PRELOAD-HINT:TYPE=PART,URI=\"video-body.mp4?asset=1&variant=0&index=3&part=4\"\r\n"),
               std::string::npos);
     // The trick-play row: parts of one picture, a second each.

@@ -44,8 +44,16 @@ PartLayout::PartLayout(std::int64_t SegmentDuration, std::int64_t FrameNumerator
 PartLayout PartLayout::ForVideo(VideoVariant const& Variant, std::int64_t PartDuration)
 {
     CHECK_ARGUMENT(Variant.FrameRateN > 0 && Variant.FrameRateD > 0);
-    return PartLayout(Variant.SegmentDuration, std::int64_t{Variant.FrameRateD} * TimeUnitsPerSecond, Variant.FrameRateN, PartDuration,
-                      Variant.TrickPlay ? 1 : VideoKeyFrameInterval);
+    PartLayout Layout(Variant.SegmentDuration, std::int64_t{Variant.FrameRateD} * TimeUnitsPerSecond, Variant.FrameRateN, PartDuration, 1);
+    Layout.m_KeyFrameInterval = Variant.TrickPlay ? 1 : Layout.m_FramesPerPart;
+    return Layout;
+}
+
+std::optional<std::uint32_t> PartLayout::KeyFrameIntervalOf(Configuration const& Asset, VideoVariant const& Variant)
+{
+    if(!Asset.Live || !Asset.LowLatency || Variant.TrickPlay)
+        return std::nullopt;
+    return ForVideo(Variant, Asset.PartDuration).FramesPerPart();
 }
 
 PartLayout PartLayout::ForAudio(AudioVariant const& Variant, std::int64_t PartDuration)

@@ -44,15 +44,18 @@ struct PartPosition
 class PartLayout
 {
 public:
-    // Pictures at the variant's frame rate; a key frame every
-    // VideoKeyFrameInterval pictures from each segment's start (every picture
-    // of a trick-play row), as the encoders are set up.
+    // Pictures at the variant's frame rate. A player can start or switch
+    // only at a part that begins with a key frame, so the pictures of a
+    // low-latency asset are encoded with one at the start of every part
+    // (KeyFrameIntervalOf), and every picture of a trick-play row is one.
     static PartLayout ForVideo(VideoVariant const& Variant, std::int64_t PartDuration);
+    // The key frame interval the encoder is given for the pictures of an
+    // asset's row, when it is not the encoder's own (a live "ll" asset).
+    static std::optional<std::uint32_t> KeyFrameIntervalOf(Configuration const& Asset, VideoVariant const& Variant);
     // Frames of the asset's first audio row: AAC 1024 samples, FLAC blocks of
     // 4096; each one decodes alone.
     static PartLayout ForAudio(AudioVariant const& Variant, std::int64_t PartDuration);
 
-    static constexpr std::uint32_t VideoKeyFrameInterval = 25;
     static constexpr std::int64_t AacFrameLength = 1024;
     static constexpr std::int64_t FlacBlockSize = 4096;
 
