@@ -33,6 +33,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from live_players import Connection, percentile, processor_seconds, start_server  # noqa: E402
 
 
+# --verbose: every late part on a line of its own.
+VERBOSE = False
+
+
 class Figures:
     def __init__(self):
         self.reload_delays = []
@@ -86,7 +90,10 @@ async def follow(port, source, path, deadline, figures):
             available, target = availability(text, segment, part)
             if available is not None:
                 figures.reload_delays.append(arrived - available)
-                figures.late += arrived - available > target
+                late = arrived - available > target
+                figures.late += late
+                if late and VERBOSE:
+                    print("late: %s segment %d part %d, %.0f ms after it was due" % (path.split("?")[0], segment, part, 1000 * (arrived - available)))
             figures.parts += 1
             hint = re.search(r'PRELOAD-HINT:TYPE=PART,URI="([^"]*index=(\d+)&part=(\d+))"', text)
     except (OSError, asyncio.IncompleteReadError, ValueError):
@@ -131,7 +138,10 @@ async def main():
     parser.add_argument("--players", type=int, default=50)
     parser.add_argument("--seconds", type=int, default=60)
     parser.add_argument("--modes", default="cache,nocache")
+    parser.add_argument("--verbose", action="store_true")
     arguments = parser.parse_args()
+    global VERBOSE
+    VERBOSE = arguments.verbose
     for mode in arguments.modes.split(","):
         await run(mode, arguments.players, arguments.seconds)
 

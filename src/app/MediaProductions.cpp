@@ -49,11 +49,11 @@ void MediaProductions::Serve(RouteContext& Context, SegmentKey const& Key, Media
         Production->Join(Context.Response, std::move(Answer));
         return;
     }
-    Start(Context, Key, Streams, Group, Urgent, std::move(Make),
+    Start(Context.Response->GetExecutor(), Key, Streams, Group, Urgent, std::move(Make),
           [&](SegmentProduction& Started) { Started.Join(Context.Response, std::move(Answer)); });
 }
 
-void MediaProductions::Observe(RouteContext& Context, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
+void MediaProductions::Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
                                SegmentProduction::Observer Watch)
 {
     if(auto const Body = m_Cache.Find(Key.Text()))
@@ -67,14 +67,14 @@ void MediaProductions::Observe(RouteContext& Context, SegmentKey const& Key, Seg
         Found->second->Observe(std::move(Watch));
         return;
     }
-    Start(Context, Key, true, Group, false, std::move(Make), [&](SegmentProduction& Started) { Started.Observe(std::move(Watch)); });
+    Start(Executor, Key, true, Group, false, std::move(Make), [&](SegmentProduction& Started) { Started.Observe(std::move(Watch)); });
 }
 
-void MediaProductions::Start(RouteContext& Context, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, bool Urgent,
+void MediaProductions::Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, bool Urgent,
                              SegmentProduction::Producer Make, std::function<void(SegmentProduction& Production)> const& Attach)
 {
     auto const Production = std::make_shared<SegmentProduction>(
-        m_Server, Context.Response->GetExecutor(), Key.Text(), Streams,
+        m_Server, Executor, Key.Text(), Streams,
         [this](SegmentProduction& Ended, HttpServer::SharedBytes const& Body) { OnEnded(Ended, Body); });
     m_InProgress.emplace(Key.Text(), Production);
     ++m_Started;

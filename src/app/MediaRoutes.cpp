@@ -138,9 +138,23 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Query, Variant), FailureCode::VideoBodyVariant);
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
-    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, *Index);
+    auto const Color = QueryInteger(Query, "color");
+    auto Segment = VideoSegment(Asset, Variant, *Index, Color);
+    MediaBodyAnswer Answer{"video/mp4", Segment.Key.EntityTag()};
+    Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    if(HasPart(Query))
+        ServePart(Context, {PartLayout::ForVideo(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration)},
+                  std::move(Segment), std::move(Answer), m_VideoTasks, VideoSegment(Asset, Variant, *Index + 1, Color));
+    else
+        Serve(Context, Segment.Key, std::move(Answer), true, m_VideoTasks, std::move(Segment.Make));
+}
+
+MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index,
+                                                     std::optional<std::int32_t> Color) const
+{
+    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, Index);
     std::optional<std::uint32_t> Colour;
-    if(auto const Color = QueryInteger(Query, "color"))
+    if(Color)
         Session->SetBackgroundColor(*(Colour = OverrideColor(*Color)));
     std::optional<std::int64_t> BaseLiveTime;
     if(Asset.Live)
@@ -151,15 +165,8 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
-    auto const Key = SegmentKey::VideoBody(Variant, *Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
-    MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
-    Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    auto Make = [Session](SegmentProduction& Production) { Stream(Production, *Session); };
-    if(HasPart(Query))
-        ServePart(Context, {PartLayout::ForVideo(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration)},
-                  Key, std::move(Answer), m_VideoTasks, std::move(Make));
-    else
-        Serve(Context, Key, std::move(Answer), true, m_VideoTasks, std::move(Make));
+    return {SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset),
+            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }
 
 void MediaRoutes::AudioHeader(RouteContext& Context)
@@ -179,19 +186,24 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const& Query = Context.QueryVector;
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
-    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), *Index);
-    Session->SetMarkerTone(Asset.FrameCode);
-    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    auto const Key = SegmentKey::AudioBody(FirstAudioVariant(Asset), *Index, Asset.FrameCode, Asset);
-    MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
+    auto Segment = AudioSegment(Asset, *Index);
+    MediaBodyAnswer Answer{"audio/mp4", Segment.Key.EntityTag()};
     Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    auto Make = [Session](SegmentProduction& Production) { Stream(Production, *Session); };
     auto const& Variant = FirstAudioVariant(Asset);
     if(HasPart(Query))
         ServePart(Context, {PartLayout::ForAudio(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration)},
-                  Key, std::move(Answer), m_AudioTasks, std::move(Make));
+                  std::move(Segment), std::move(Answer), m_AudioTasks, AudioSegment(Asset, *Index + 1));
     else
-        Serve(Context, Key, std::move(Answer), true, m_AudioTasks, std::move(Make));
+        Serve(Context, Segment.Key, std::move(Answer), true, m_AudioTasks, std::move(Segment.Make));
+}
+
+MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
+{
+    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), Index);
+    Session->SetMarkerTone(Asset.FrameCode);
+    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    return {SegmentKey::AudioBody(FirstAudioVariant(Asset), Index, Asset.FrameCode, Asset),
+            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }
 
 void MediaRoutes::VideoFile(RouteContext& Context)
@@ -242,9 +254,10 @@ void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyA
     m_Productions.Serve(Context, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
 }
 
-void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, SegmentKey const& Key, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
-                            SegmentProduction::Producer Make)
+void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, SegmentMaking Segment, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
+                            SegmentMaking Next)
 {
+    auto const& Key = Segment.Key;
     auto const& Asset = *Context.Asset;
     auto const Part = QueryInteger(Context.QueryVector, "part").value_or(-1);
     CHECK_CONDITION(Part >= 0 && static_cast<std::uint32_t>(Part) < Request.Layout.PartCount(Request.Segment), FailureCode::PartInvalid);
@@ -273,9 +286,22 @@ void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, S
         return;
     }
     // Made now even when held, so that the part is ready when it is due.
-    m_Productions.Observe(Context, Key, Group, std::move(Make), Answerer->Observer());
+    auto const Executor = Context.Response->GetExecutor();
+    m_Productions.Observe(Executor, Key, Group, Segment.Make, Answerer->Observer());
     if(!Due)
         Answerer->MarkDue();
+    // Players follow the live edge part by part: once this segment is made,
+    // the next one is, while this one plays, so that its first parts are
+    // there when due and not an encoding run later. Not before: at a start
+    // it would take the processors from the segment the player waits for.
+    if(Asset.Live && !RequestTime::FromQuery(Context.QueryVector))
+        m_Productions.Observe(Executor, Key, Group, std::move(Segment.Make),
+                              {[](HttpServer::SharedBytes const&) {},
+                               [this, Executor, &Group, Next = std::make_shared<SegmentMaking>(std::move(Next))](std::exception_ptr Failure, HttpServer::SharedBytes const&) {
+                                   if(!Failure)
+                                       m_Productions.Observe(Executor, Next->Key, Group, std::move(Next->Make), {[](HttpServer::SharedBytes const&) {},
+                                                                                                            [](std::exception_ptr, HttpServer::SharedBytes const&) {}});
+                               }});
 }
 
 void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,

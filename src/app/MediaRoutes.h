@@ -63,15 +63,23 @@ private:
     // Media made once for every request with the same key (MediaProductions).
     void Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
                SegmentProduction::Producer Make, bool Urgent = false);
-    // One part of the segment Index of Key, which Make makes.
+    // What names a media segment's bytes and what makes them.
+    struct SegmentMaking
+    {
+        SegmentKey Key;
+        SegmentProduction::Producer Make;
+    };
+    SegmentMaking VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index, std::optional<std::int32_t> Color) const;
+    SegmentMaking AudioSegment(Configuration const& Asset, std::uint32_t Index) const;
+    // One part of a segment; Next is the segment after it, made ahead for a live asset.
     struct PartRequest
     {
         PartLayout Layout;
         std::uint32_t Segment;
         std::int64_t TargetDuration;
     };
-    void ServePart(RouteContext& Context, PartRequest const& Request, SegmentKey const& Key, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
-                   SegmentProduction::Producer Make);
+    void ServePart(RouteContext& Context, PartRequest const& Request, SegmentMaking Segment, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
+                   SegmentMaking Next);
 
     ServerContext& m_Context;
     VideoSessionContext const m_VideoContext;
