@@ -154,7 +154,13 @@ const lowLatencyFollow = {
     const options = { lowLatency: true, topLevel: true, catchUpRate: 1.5, maxLatency: LowLatencyResyncSeconds };
     const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live&ll', options, goal, giveUpSeconds: 65 });
     const result = judgePlayback(report, Both, session.problems);
-    const { clockLatencies = [], targetLatency, partsLoaded, latency } = report.player;
+    const { clockLatencies = [], targetLatency, partsLoaded, latency, jumps = [] } = report.player;
+    // A jump to live leaves unbuffered media behind the playhead: no gap in the media.
+    const jumpedOver = (failure) => {
+      const gap = /crossed a gap in the buffered media at ([0-9.]+)-([0-9.]+) s/.exec(failure);
+      return gap && jumps.some(([from, to]) => Number(gap[1]) >= from - 0.5 && Number(gap[2]) <= to + 0.5);
+    };
+    result.failures = result.failures.filter((failure) => !jumpedOver(failure));
     const judged = clockLatencies.slice(LowLatencySettleSamples);
     const typical = median(judged);
     Object.assign(result.figures.extra, {

@@ -39,6 +39,7 @@
     const hls = new Hls(settings);
     const latencies = [];
     let resynced = 0;
+    const jumps = [];
     let lastJump = 0;
     const sampler = setInterval(() => {
       // options.maxLatency: while playing, a player left further behind the
@@ -49,6 +50,7 @@
       if (options.maxLatency && resynced < 3 && Date.now() - lastJump > 3000 && !element.paused && !element.seeking && hls.latency > options.maxLatency && target > element.currentTime + 1) {
         resynced++;
         lastJump = Date.now();
+        jumps.push([element.currentTime, target]);
         element.currentTime = target;
       }
       const shown = hls.playingDate;
@@ -86,6 +88,7 @@
       targetLatency: hls.targetLatency,
       clockLatencies: latencies,
       resynced,
+      jumps,
       partsLoaded: hls.levels && hls.currentLevel >= 0 && hls.levels[hls.currentLevel].details ? Boolean(hls.levels[hls.currentLevel].details.partList) : false,
       level: hls.currentLevel,
       playlist,
