@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/ErrorAnswer.h"
 
+#include "app/CrossOriginHeaders.h"
 #include "app/ErrorBody.h"
 #include "base/Trace.h"
 
@@ -21,6 +22,17 @@ void AnswerFailure(HttpServer::Response& Response, std::exception const& Failure
     }
     else
         TRACE("Exception %s\n", Failure.what());
+    Response.Send();
+}
+
+void AnswerUnavailable(HttpServer::Response& Response, std::string const& Reason)
+{
+    Response.SetStatus(503, "Service Unavailable");
+    Response.SetKnownHeader(HttpServer::KnownHeader::ContentType, "text/plain; charset=utf-8");
+    // A player sees the status only when the answer may be shown to its page.
+    AddCrossOriginHeaders(Response);
+    Response.SetKnownHeader(HttpServer::KnownHeader::CacheControl, "no-store");
+    Response.AddEntityChunk(Reason + "\n");
     Response.Send();
 }
 } // namespace Application

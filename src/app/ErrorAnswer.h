@@ -2,6 +2,7 @@
 #pragma once
 
 #include <exception>
+#include <string>
 
 #include "http/Response.h"
 
@@ -13,4 +14,8 @@ namespace Application
 // the connection is dropped, so that the client does not take the body
 // for whole.
 void AnswerFailure(HttpServer::Response& Response, std::exception const& Failure);
+
+// Answers 503 "Service Unavailable" with the reason as a text body: what
+// was asked for may be there later (a held request beyond the limit).
+void AnswerUnavailable(HttpServer::Response& Response, std::string const& Reason);
 } // namespace Application

@@ -49,13 +49,38 @@ void MediaProductions::Serve(RouteContext& Context, SegmentKey const& Key, Media
         Production->Join(Context.Response, std::move(Answer));
         return;
     }
-    Production = std::make_shared<SegmentProduction>(m_Server, Context.Response->GetExecutor(), Key.Text(), Streams,
-                                                     [this](SegmentProduction& Ended, HttpServer::SharedBytes const& Body) { OnEnded(Ended, Body); });
+    Start(Context.Response->GetExecutor(), Key, Streams, Group, Urgent, std::move(Make),
+          [&](SegmentProduction& Started) { Started.Join(Context.Response, std::move(Answer)); });
+}
+
+void MediaProductions::Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
+                               SegmentProduction::Observer Watch)
+{
+    if(auto const Body = m_Cache.Find(Key.Text()))
+    {
+        Watch.OnChunk(Body);
+        Watch.OnEnd(nullptr, Body);
+        return;
+    }
+    if(auto const Found = m_InProgress.find(Key.Text()); Found != m_InProgress.end())
+    {
+        Found->second->Observe(std::move(Watch));
+        return;
+    }
+    Start(Executor, Key, true, Group, false, std::move(Make), [&](SegmentProduction& Started) { Started.Observe(std::move(Watch)); });
+}
+
+void MediaProductions::Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, bool Urgent,
+                             SegmentProduction::Producer Make, std::function<void(SegmentProduction& Production)> const& Attach)
+{
+    auto const Production = std::make_shared<SegmentProduction>(
+        m_Server, Executor, Key.Text(), Streams,
+        [this](SegmentProduction& Ended, HttpServer::SharedBytes const& Body) { OnEnded(Ended, Body); });
     m_InProgress.emplace(Key.Text(), Production);
     ++m_Started;
     ++m_InProgressCount;
     auto const Task = std::make_shared<ProductionTask>(Production, std::move(Make));
-    Production->Join(Context.Response, std::move(Answer));
+    Attach(*Production);
     Group.Submit([Task] { Task->Production->Run(Task->Make); }, Urgent);
 }
 

@@ -44,10 +44,21 @@ public:
     void Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group, bool Urgent,
                SegmentProduction::Producer Make);
 
+    // Hands the media named by Key to Watch: at once from the cache, or as
+    // it is made by the production in progress or a new one (which then
+    // runs to its end and is kept, whoever else leaves).
+    // Executor is the I/O thread's.
+    void Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
+                 SegmentProduction::Observer Watch);
+
     SegmentCache const& GetCache() const noexcept { return m_Cache; }
     Statistics GetStatistics() const noexcept;
 
 private:
+    // A new production of Key, registered and handed to Group once it has
+    // its first client or observer (Attach).
+    void Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, bool Urgent,
+               SegmentProduction::Producer Make, std::function<void(SegmentProduction& Production)> const& Attach);
     void OnEnded(SegmentProduction& Production, HttpServer::SharedBytes const& Body);
 
     ServerContext& m_Server;

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/MediaRoutes.h"
 
+#include <algorithm>
+
+#include "app/ErrorAnswer.h"
 #include "app/LiveSegmentGate.h"
+#include "app/PartAnswer.h"
 #include "app/WholeAnswer.h"
 #include "base/Trace.h"
 #include "base/Check.h"
@@ -12,7 +16,9 @@
 #include "media/VideoMediaSource.h"
 #include "media/VideoSession.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/RequestTime.h"
 #include "presentation/SegmentIndex.h"
+#include "presentation/Timeline.h"
 
 namespace Application
 {
@@ -60,6 +66,15 @@ void MakeWhole(SegmentProduction& Production, SegmentSession& Session)
 // again each time (and get 304 while the tag holds).
 constexpr char const* RevalidateEachTime = "no-cache";
 
+// A part is held at most this many target durations, as a blocking playlist
+// reload is.
+constexpr std::int64_t PartHoldTargets = 3;
+
+bool HasPart(HttpServer::QueryVector const& Query)
+{
+    return std::any_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.Name == "part"; });
+}
+
 AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 {
     CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
@@ -69,8 +84,10 @@ AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 
 MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
     m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount())),
-    m_Productions(Context, Context.Settings.SegmentCacheBytes)
+    m_Productions(Context, Context.Settings.SegmentCacheBytes),
+    m_HeldParts(SystemAbsoluteTime)
 {
+    Context.Metrics->HeldPartCount = [this] { return m_HeldParts.Count(); };
     // Manifests ask for the codecs text of their audio row on the request
     // loop: every audio codec is learned here, before the first request.
     for(auto const& Variant : Context.Settings.DefaultVariants.H264.AudioVariants)
@@ -86,10 +103,14 @@ MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
     Table.AddAssetRoute("audio-body.mp4", [this](RouteContext& Request) { AudioBody(Request); });
 }
 
-MediaRoutes::~MediaRoutes() = default;
+MediaRoutes::~MediaRoutes()
+{
+    m_Context.Metrics->HeldPartCount = nullptr;
+}
 
 void MediaRoutes::Stop()
 {
+    m_HeldParts.Stop();
     std::size_t const Dropped = m_VideoTasks.DropWaiting() + m_AudioTasks.DropWaiting();
     TRACE("Dropped %zu media tasks that had not started\n", Dropped);
 }
@@ -101,6 +122,9 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
     auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    // The parameter sets depend on the key frame interval: the header is made with the segments' one.
+    if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
+        Session->SetKeyFrameInterval(*Interval);
     auto const Key = SegmentKey::VideoHeader(Variant, Asset);
     MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
     Answer.FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
@@ -115,11 +139,23 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Query, Variant), FailureCode::VideoBodyVariant);
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
-    if(!LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime)))
-        return;
-    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, *Index);
+    auto const Color = QueryInteger(Query, "color");
+    auto Segment = VideoSegment(Asset, Variant, *Index, Color);
+    MediaBodyAnswer Answer{"video/mp4", Segment.Key.EntityTag()};
+    Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    if(HasPart(Query))
+        ServePart(Context, {PartLayout::ForVideo(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration)},
+                  std::move(Segment), std::move(Answer), m_VideoTasks, VideoSegment(Asset, Variant, *Index + 1, Color));
+    else if(LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime)))
+        Serve(Context, Segment.Key, std::move(Answer), true, m_VideoTasks, std::move(Segment.Make));
+}
+
+MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index,
+                                                     std::optional<std::int32_t> Color) const
+{
+    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, Index);
     std::optional<std::uint32_t> Colour;
-    if(auto const Color = QueryInteger(Query, "color"))
+    if(Color)
         Session->SetBackgroundColor(*(Colour = OverrideColor(*Color)));
     std::optional<std::int64_t> BaseLiveTime;
     if(Asset.Live)
@@ -128,10 +164,10 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     if(Asset.FrameCode)
         Session->SetFrameCode(*(FrameCodeAsset = Asset.Asset));
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    auto const Key = SegmentKey::VideoBody(Variant, *Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
-    MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
-    Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    Serve(Context, Key, std::move(Answer), true, m_VideoTasks, [Session](SegmentProduction& Production) { Stream(Production, *Session); });
+    if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
+        Session->SetKeyFrameInterval(*Interval);
+    return {SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset),
+            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }
 
 void MediaRoutes::AudioHeader(RouteContext& Context)
@@ -151,15 +187,24 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const& Query = Context.QueryVector;
     auto const Index = SegmentIndexFromQuery(Query);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
-    if(!LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForAudio(FirstAudioVariant(Asset), *Index, Asset.BaseLiveTime)))
-        return;
-    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), *Index);
+    auto Segment = AudioSegment(Asset, *Index);
+    MediaBodyAnswer Answer{"audio/mp4", Segment.Key.EntityTag()};
+    Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    auto const& Variant = FirstAudioVariant(Asset);
+    if(HasPart(Query))
+        ServePart(Context, {PartLayout::ForAudio(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration)},
+                  std::move(Segment), std::move(Answer), m_AudioTasks, AudioSegment(Asset, *Index + 1));
+    else if(LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime)))
+        Serve(Context, Segment.Key, std::move(Answer), true, m_AudioTasks, std::move(Segment.Make));
+}
+
+MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
+{
+    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), Index);
     Session->SetMarkerTone(Asset.FrameCode);
     Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
-    auto const Key = SegmentKey::AudioBody(FirstAudioVariant(Asset), *Index, Asset.FrameCode, Asset);
-    MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
-    Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    Serve(Context, Key, std::move(Answer), true, m_AudioTasks, [Session](SegmentProduction& Production) { Stream(Production, *Session); });
+    return {SegmentKey::AudioBody(FirstAudioVariant(Asset), Index, Asset.FrameCode, Asset),
+            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }
 
 void MediaRoutes::VideoFile(RouteContext& Context)
@@ -208,6 +253,56 @@ void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyA
                         SegmentProduction::Producer Make, bool Urgent)
 {
     m_Productions.Serve(Context, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
+}
+
+void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, SegmentMaking Segment, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
+                            SegmentMaking Next)
+{
+    auto const& Key = Segment.Key;
+    auto const& Asset = *Context.Asset;
+    auto const Part = QueryInteger(Context.QueryVector, "part").value_or(-1);
+    CHECK_CONDITION(Part >= 0 && static_cast<std::uint32_t>(Part) < Request.Layout.PartCount(Request.Segment), FailureCode::PartInvalid);
+    auto const Span = Request.Layout.Part(Request.Segment, static_cast<std::uint32_t>(Part));
+    Answer.EntityTag = Key.ForPart(static_cast<std::uint32_t>(Part)).EntityTag();
+    Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + StringFormat("-part%d.mp4", Part);
+    Answer.TakeConditions(Context.Request);
+    if(Answer.IsNotModified())
+    {
+        Answer.SendNotModified(*Context.Response);
+        return;
+    }
+    // A live part is held until its last frame is due; with "now" the
+    // request is answered as of that time, whose bytes are the same.
+    std::optional<std::int64_t> Due;
+    if(Asset.Live && !RequestTime::FromQuery(Context.QueryVector))
+        if(std::int64_t const Time = Asset.BaseLiveTime + Span.Available, Now = SystemAbsoluteTime(); Time > Now)
+        {
+            CHECK_CONDITION(Time - Now <= PartHoldTargets * Request.TargetDuration, FailureCode::PartTooFarAhead);
+            Due = Time;
+        }
+    auto const Answerer = std::make_shared<PartAnswer>(m_Context, Context.Response, std::move(Answer), Span);
+    if(Due && !m_HeldParts.Hold(Context.Response, *Due, [Answerer] { Answerer->MarkDue(); }))
+    {
+        AnswerUnavailable(*Context.Response, "Too many requests are waiting for their parts");
+        return;
+    }
+    // Made now even when held, so that the part is ready when it is due.
+    auto const Executor = Context.Response->GetExecutor();
+    m_Productions.Observe(Executor, Key, Group, Segment.Make, Answerer->Observer());
+    if(!Due)
+        Answerer->MarkDue();
+    // Players follow the live edge part by part: once this segment is made,
+    // the next one is, while this one plays, so that its first parts are
+    // there when due and not an encoding run later. Not before: at a start
+    // it would take the processors from the segment the player waits for.
+    if(Asset.Live && !RequestTime::FromQuery(Context.QueryVector))
+        m_Productions.Observe(Executor, Key, Group, std::move(Segment.Make),
+                              {[](HttpServer::SharedBytes const&) {},
+                               [this, Executor, &Group, Next = std::make_shared<SegmentMaking>(std::move(Next))](std::exception_ptr Failure, HttpServer::SharedBytes const&) {
+                                   if(!Failure)
+                                       m_Productions.Observe(Executor, Next->Key, Group, std::move(Next->Make), {[](HttpServer::SharedBytes const&) {},
+                                                                                                            [](std::exception_ptr, HttpServer::SharedBytes const&) {}});
+                               }});
 }
 
 void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,

@@ -5,12 +5,14 @@
 #include <functional>
 #include <string>
 
+#include "app/HeldRequests.h"
 #include "app/MediaAnswer.h"
 #include "app/MediaProductions.h"
 #include "app/RouteGroup.h"
 #include "app/SegmentTaskGroup.h"
 #include "media/CodecsProbe.h"
 #include "media/VideoSessionContext.h"
+#include "presentation/PartLayout.h"
 
 namespace Application
 {
@@ -25,7 +27,9 @@ class SegmentSession;
 // per processor, headers before waiting segments as they are short and a
 // player needs them first. Each piece of media is made once for all the
 // requests that want it at the same time, and kept (MediaProductions). Stop drops what has not started; the group's
-// destructor waits for the rest.
+// destructor waits for the rest. With "part" a segment request asks for one
+// part of the segment (low-latency HLS): cut from the segment's making, and
+// held until the part's last frame is due.
 class MediaRoutes : public RouteGroup
 {
 public:
@@ -44,6 +48,7 @@ public:
     MediaProductions const& GetProductions() const noexcept { return m_Productions; }
     SegmentTaskGroup const& GetVideoTasks() const noexcept { return m_VideoTasks; }
     SegmentTaskGroup const& GetAudioTasks() const noexcept { return m_AudioTasks; }
+    HeldRequests const& GetHeldParts() const noexcept { return m_HeldParts; }
     // Hands a task that answers through a MediaAnswer to Group.
     void Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
                 bool Urgent = false);
@@ -58,11 +63,29 @@ private:
     // Media made once for every request with the same key (MediaProductions).
     void Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
                SegmentProduction::Producer Make, bool Urgent = false);
+    // What names a media segment's bytes and what makes them.
+    struct SegmentMaking
+    {
+        SegmentKey Key;
+        SegmentProduction::Producer Make;
+    };
+    SegmentMaking VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index, std::optional<std::int32_t> Color) const;
+    SegmentMaking AudioSegment(Configuration const& Asset, std::uint32_t Index) const;
+    // One part of a segment; Next is the segment after it, made ahead for a live asset.
+    struct PartRequest
+    {
+        PartLayout Layout;
+        std::uint32_t Segment;
+        std::int64_t TargetDuration;
+    };
+    void ServePart(RouteContext& Context, PartRequest const& Request, SegmentMaking Segment, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
+                   SegmentMaking Next);
 
     ServerContext& m_Context;
     VideoSessionContext const m_VideoContext;
     CodecsProbe m_CodecsProbe{m_VideoContext};
     MediaProductions m_Productions;
+    HeldRequests m_HeldParts;
     // Declared last: their destructors wait for the tasks, which use the above.
     SegmentTaskGroup m_VideoTasks;
     SegmentTaskGroup m_AudioTasks;

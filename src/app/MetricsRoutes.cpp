@@ -89,6 +89,12 @@ std::string MetricsRoutes::Format() const
 
     if(Metrics.ConnectionCount)
         Text.Single("connections_open", "gauge", "Client connections open.", static_cast<double>(Metrics.ConnectionCount()));
+    if(Metrics.HeldPlaylistCount && Metrics.HeldPartCount)
+    {
+        Text.Family("held_requests", "gauge", "Requests held until what they ask for exists, by kind.");
+        Text.Sample("held_requests", Label("kind", "playlist"), static_cast<double>(Metrics.HeldPlaylistCount()));
+        Text.Sample("held_requests", Label("kind", "part"), static_cast<double>(Metrics.HeldPartCount()));
+    }
     Text.Family("tasks_waiting", "gauge", "Media tasks waiting for a worker, by group.");
     Text.Sample("tasks_waiting", Label("group", "video"), static_cast<double>(m_Media.GetVideoTasks().GetWaitingCount()));
     Text.Sample("tasks_waiting", Label("group", "audio"), static_cast<double>(m_Media.GetAudioTasks().GetWaitingCount()));

@@ -1,13 +1,18 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/PresentationRoutes.h"
 
+#include <algorithm>
+
 #include "app/ClearKeyRoutes.h"
+#include "app/ErrorAnswer.h"
 #include "app/RouteAddress.h"
 #include "app/WholeAnswer.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/BlockingReload.h"
 #include "presentation/DashManifestWriter.h"
+#include "presentation/DeliveryDirectives.h"
 #include "presentation/HlsPlaylistWriter.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
@@ -37,11 +42,19 @@ WholeAnswer MediaPlaylistAnswer(char const* FileName, Configuration const& Asset
     }
     return Answer;
 }
+bool IsLowLatencyLive(Configuration const& Asset)
+{
+    return Asset.Live && Asset.LowLatency;
+}
 } // namespace
 
 PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe, Clock Now) :
-    m_Context(Context), m_Clock(std::move(Now)), m_Assets(Context.Settings.DefaultVariants, std::move(Probe), AssetRegistry::MaximalAssetCount, Context.Assets)
+    m_Context(Context),
+    m_Clock(std::move(Now)),
+    m_Assets(Context.Settings.DefaultVariants, std::move(Probe), AssetRegistry::MaximalAssetCount, Context.Assets),
+    m_HeldPlaylists(m_Clock)
 {
+    Context.Metrics->HeldPlaylistCount = [this] { return m_HeldPlaylists.Count(); };
     Table.SetAssetFinder([this](RouteContext& Request) -> Configuration& { return m_Assets.Find(Request.QueryVector); });
     Table.AddRoute("master.m3u8", [this](RouteContext& Request) { MasterPlaylist(Request); });
     Table.AddRoute("manifest.mpd", [this](RouteContext& Request) { DashManifest(Request); });
@@ -76,8 +89,17 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
                    "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
     std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
-    MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration)
-        .Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, ClockReading(Context)));
+    auto const Answer = MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration);
+    if(!IsLowLatencyLive(Asset))
+    {
+        Answer.Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, ClockReading(Context)));
+        return;
+    }
+    auto const Skip = DeliveryDirectives::FromQuery(Context.QueryVector).Skip;
+    AnswerLowLatency(Context, PartLayout::ForVideo(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
+                     Answer, [Variant, ExtraSegments, Skip](Configuration const& Held, std::int64_t Now) {
+                         return HlsPlaylistWriter::Video(Held, Variant, ExtraSegments, Now, Skip);
+                     });
 }
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)
@@ -85,7 +107,78 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
     auto const& Asset = *Context.Asset;
     auto const& AudioVariants = Asset.VariantSet.AudioVariants;
     std::int64_t const SegmentDuration = AudioVariants.empty() ? 0 : AudioVariants.front().SegmentDuration;
-    MediaPlaylistAnswer("audio.m3u8", Asset, SegmentDuration).Send(Context, HlsPlaylistWriter::Audio(Asset, ClockReading(Context)));
+    auto const Answer = MediaPlaylistAnswer("audio.m3u8", Asset, SegmentDuration);
+    if(!IsLowLatencyLive(Asset) || AudioVariants.empty())
+    {
+        Answer.Send(Context, HlsPlaylistWriter::Audio(Asset, ClockReading(Context)));
+        return;
+    }
+    auto const Skip = DeliveryDirectives::FromQuery(Context.QueryVector).Skip;
+    AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration),
+                     Answer, [Skip](Configuration const& Held, std::int64_t Now) { return HlsPlaylistWriter::Audio(Held, Now, Skip); });
+}
+
+void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, WholeAnswer Answer,
+                                          PlaylistText const& Write)
+{
+    auto const& Asset = *Context.Asset;
+    std::int64_t const Now = ClockReading(Context);
+    auto const Directives = DeliveryDirectives::FromQuery(Context.QueryVector);
+    if(!Directives.Msn)
+    {
+        // It changes with every part: caches must ask each time.
+        Answer.CacheControl = "no-cache";
+        Answer.Send(Context, Write(Asset, Now));
+        return;
+    }
+    auto const Decision = BlockingReload::Decide(Layout, TargetDuration, Now - Asset.BaseLiveTime, Directives);
+    std::int64_t const Ready = Asset.BaseLiveTime + Decision.Ready;
+    switch(Decision.Result)
+    {
+    case BlockingReload::Outcome::Now:
+        Answer.Send(Context, Write(Asset, Now));
+        return;
+    case BlockingReload::Outcome::TooFar:
+        ThrowCheckFailure(FailureCode::DeliveryDirectiveTooFar, TRACE_CONTEXT(), "BlockingReload::Decide",
+                          "The playlist will not hold that segment or part soon: it lies too far ahead of the live edge");
+    case BlockingReload::Outcome::Unavailable:
+        AnswerUnavailable(*Context.Response, "The playlist will not hold that segment or part within three target durations");
+        return;
+    case BlockingReload::Outcome::Hold:
+        break;
+    }
+    // With "now" the answer is the playlist as of the moment the part
+    // exists, at once: the same URL gives the same bytes.
+    if(RequestTime::FromQuery(Context.QueryVector))
+    {
+        Answer.Send(Context, Write(Asset, Ready));
+        return;
+    }
+    // The asset may be dropped from the registry meanwhile: the hold keeps a copy.
+    auto const Held = std::make_shared<Configuration const>(Asset);
+    auto const Response = Context.Response;
+    bool const Holding = m_HeldPlaylists.Hold(Response, Ready, [this, Held, Response, Ready, Answer, Write] {
+        try
+        {
+            Answer.Send(m_Context, *Response, Write(*Held, std::max(m_Clock(), Ready)));
+        }
+        catch(std::exception const& Failure)
+        {
+            AnswerFailure(*Response, Failure);
+        }
+    });
+    if(!Holding)
+        AnswerUnavailable(*Response, "Too many playlist requests are waiting");
+}
+
+void PresentationRoutes::Stop()
+{
+    m_HeldPlaylists.Stop();
+}
+
+PresentationRoutes::~PresentationRoutes()
+{
+    m_Context.Metrics->HeldPlaylistCount = nullptr;
 }
 
 std::int64_t PresentationRoutes::ClockReading(RouteContext const& Context) const

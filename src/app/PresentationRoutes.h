@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <functional>
+#include <string>
+
+#include "app/HeldRequests.h"
 #include "app/RouteGroup.h"
+#include "app/WholeAnswer.h"
 #include "presentation/AssetRegistry.h"
 #include "presentation/Clock.h"
+#include "presentation/PartLayout.h"
 
 namespace Application
 {
@@ -12,15 +18,20 @@ namespace Application
 // them. The group owns the asset registry and finds the asset of every asset
 // route. Each request reads the clock once, or takes its "now" instead;
 // "time" tells that reading (ISO 8601, UTC, milliseconds), so that players
-// of a dynamic manifest keep the server's clock.
+// of a dynamic manifest keep the server's clock. The media playlists of a
+// live "ll" asset answer blocking reloads: held on a timer until the part
+// they name exists.
 class PresentationRoutes : public RouteGroup
 {
 public:
     static constexpr char const* TimePath = "time";
 
     PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe = {}, Clock Now = SystemAbsoluteTime);
+    ~PresentationRoutes() override;
 
     AssetRegistry& Assets() noexcept { return m_Assets; }
+    HeldRequests const& GetHeldPlaylists() const noexcept { return m_HeldPlaylists; }
+    void Stop() override;
 
 private:
     void MasterPlaylist(RouteContext& Context);
@@ -29,11 +40,16 @@ private:
     void AudioPlaylist(RouteContext& Context);
     void Key(RouteContext& Context);
     void Time(RouteContext& Context);
+    // A media playlist of a live "ll" asset, as of a time.
+    using PlaylistText = std::function<std::string(Configuration const& Asset, std::int64_t Now)>;
+    // Answers at once, or with "_HLS_msn" once the playlist holds what it names.
+    void AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, WholeAnswer Answer, PlaylistText const& Write);
     // The request's "now", or the clock.
     std::int64_t ClockReading(RouteContext const& Context) const;
 
     ServerContext& m_Context;
     Clock m_Clock;
     AssetRegistry m_Assets;
+    HeldRequests m_HeldPlaylists;
 };
 } // namespace Application

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/SegmentKey.h"
 
+#include "presentation/PartLayout.h"
+
 #include <openssl/evp.h>
 
 #include "base/BuildInfo.h"
@@ -50,6 +52,13 @@ SegmentKey& SegmentKey::AddVideoVariant(VideoVariant const& Variant)
         .Add("trick", Variant.TrickPlay ? 1 : 0);
 }
 
+SegmentKey& SegmentKey::AddKeyFrameInterval(VideoVariant const& Variant, Configuration const& Asset)
+{
+    // The encoder's own interval is left unnamed, so other keys stay as they were.
+    auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant);
+    return Interval ? Add("keys", std::int64_t{*Interval}) : *this;
+}
+
 SegmentKey& SegmentKey::AddAudioVariant(AudioVariant const& Variant)
 {
     Add("codec", static_cast<std::int64_t>(Variant.Subtype)).Add("stride", Variant.SequenceStride).Add("d", Variant.SegmentDuration);
@@ -63,10 +72,16 @@ SegmentKey& SegmentKey::AddEncryption(Configuration const& Asset)
     return Add("scheme", static_cast<std::int64_t>(Asset.EncryptionScheme)).Add("key", Hexadecimal(Asset.Key)).Add("iv", Hexadecimal(Asset.InitializationVector));
 }
 
+SegmentKey SegmentKey::ForPart(std::uint32_t Part) const
+{
+    SegmentKey Key(*this);
+    return Key.Add("part", std::int64_t{Part});
+}
+
 SegmentKey SegmentKey::VideoHeader(VideoVariant const& Variant, Configuration const& Asset)
 {
     SegmentKey Key("video-header");
-    Key.AddVideoVariant(Variant).AddEncryption(Asset);
+    Key.AddVideoVariant(Variant).AddKeyFrameInterval(Variant, Asset).AddEncryption(Asset);
     return Key;
 }
 
@@ -74,7 +89,7 @@ SegmentKey SegmentKey::VideoBody(VideoVariant const& Variant, std::uint32_t Inde
                                  std::optional<std::int64_t> BaseLiveTime, std::optional<std::uint32_t> FrameCodeAsset, Configuration const& Asset)
 {
     SegmentKey Key("video-body");
-    Key.AddVideoVariant(Variant).Add("index", Index);
+    Key.AddVideoVariant(Variant).AddKeyFrameInterval(Variant, Asset).Add("index", Index);
     if(Colour)
         Key.Add("colour", *Colour);
     if(BaseLiveTime)

@@ -30,6 +30,9 @@ public:
     // A progressive file named by its route and the options that shape it.
     static SegmentKey File(std::string_view Route, std::string_view Options);
 
+    // A part of this segment (low-latency HLS): its own entity tag.
+    SegmentKey ForPart(std::uint32_t Part) const;
+
     std::string const& Text() const noexcept { return m_Text; }
     // The strong entity tag: a digest of the build and the key, quoted.
     std::string EntityTag() const;
@@ -42,6 +45,7 @@ private:
     SegmentKey& Add(std::string_view Name, std::int64_t Value);
     SegmentKey& AddVideoVariant(VideoVariant const& Variant);
     SegmentKey& AddAudioVariant(AudioVariant const& Variant);
+    SegmentKey& AddKeyFrameInterval(VideoVariant const& Variant, Configuration const& Asset);
     SegmentKey& AddEncryption(Configuration const& Asset);
 
     std::string m_Text;

@@ -51,6 +51,15 @@ void SegmentProduction::Join(std::shared_ptr<HttpServer::Response> Response, Med
     });
 }
 
+void SegmentProduction::Observe(Observer Watch)
+{
+    ASSERT(!m_Ended);
+    m_Observed = true;
+    for(auto const& Chunk : m_Chunks)
+        Watch.OnChunk(Chunk);
+    m_Observers.push_back(std::move(Watch));
+}
+
 void SegmentProduction::Leave(Subscriber* Client)
 {
     // On the I/O thread, possibly from within a send through this very
@@ -59,7 +68,7 @@ void SegmentProduction::Leave(Subscriber* Client)
         return;
     Client->Gone = true;
     Post([this] { Compact(); });
-    if(--m_LiveCount == 0)
+    if(--m_LiveCount == 0 && !m_Observed)
         Cancel();
 }
 
@@ -107,6 +116,8 @@ void SegmentProduction::OnChunk(HttpServer::SharedBytes const& Chunk)
     for(std::size_t Index = 0; Index < m_Subscribers.size(); ++Index)
         if(auto& Client = *m_Subscribers[Index]; !Client.Gone && !Client.Whole)
             SendChunk(Client, Chunk);
+    for(auto const& Watch : m_Observers)
+        Watch.OnChunk(Chunk);
 }
 
 void SegmentProduction::Run(Producer const& Make) noexcept
@@ -158,7 +169,7 @@ bool SegmentProduction::Deliver(std::span<std::uint8_t const> Data)
     m_Body.insert(m_Body.end(), Data.begin(), Data.end());
     auto Chunk = std::make_shared<std::vector<std::uint8_t> const>(Data.begin(), Data.end());
     Post([this, Chunk = std::move(Chunk)] { OnChunk(Chunk); });
-    return m_LiveCount > 0;
+    return m_LiveCount > 0 || m_Observed;
 }
 
 void SegmentProduction::SetBody(std::vector<std::uint8_t> Body)
@@ -180,6 +191,8 @@ void SegmentProduction::OnEnd(std::exception_ptr Failure, bool Abandoned, HttpSe
             Finish(*Client, Failure, Abandoned, Body);
     for(auto& Client : Clients)
         Client->Response->Abort(); // nothing for a completed response
+    for(auto const& Watch : std::exchange(m_Observers, {}))
+        Watch.OnEnd(Failure, Body);
 }
 
 void SegmentProduction::Finish(Subscriber& Client, std::exception_ptr const& Failure, bool Abandoned, HttpServer::SharedBytes const& Body)

@@ -44,6 +44,15 @@ public:
 
     using Executor = boost::asio::io_context::executor_type;
 
+    // Follows a production without being one of its clients (the parts of a
+    // segment are cut from it): what was made so far and each later chunk,
+    // then the outcome, all on the I/O thread.
+    struct Observer
+    {
+        std::function<void(HttpServer::SharedBytes const& Chunk)> OnChunk;
+        std::function<void(std::exception_ptr Failure, HttpServer::SharedBytes const& Body)> OnEnd;
+    };
+
     // Executor is the I/O thread's (Response::GetExecutor).
     SegmentProduction(ServerContext& Server, Executor IoExecutor, std::string Key, bool Streams, Ended OnEnded);
     SegmentProduction(SegmentProduction const&) = delete;
@@ -53,6 +62,9 @@ public:
 
     // I/O thread. Answer holds the request's conditions and file name.
     void Join(std::shared_ptr<HttpServer::Response> Response, MediaBodyAnswer Answer);
+    // I/O thread. An observed production runs to its end even when every
+    // client has left, so that it is kept for the requests to come.
+    void Observe(Observer Watch);
     // I/O thread: the production will not call its Ended callback (its
     // owner goes away).
     void Detach() noexcept { m_OnEnded = nullptr; }
@@ -102,10 +114,12 @@ private:
     // I/O thread only.
     std::vector<std::unique_ptr<Subscriber>> m_Subscribers;
     std::vector<HttpServer::SharedBytes> m_Chunks;
+    std::vector<Observer> m_Observers;
     bool m_Ended = false;
     double m_Seconds = 0;
     // Shared with the worker.
     std::atomic<std::size_t> m_LiveCount{0};
+    std::atomic<bool> m_Observed{false};
     std::atomic<bool> m_Ran{false};
     SessionCancellation m_Cancellation;
     // Worker only: the whole body as made.

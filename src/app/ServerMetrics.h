@@ -39,6 +39,9 @@ public:
 
     // The open connections, counted by the HTTP front end on the I/O thread.
     std::function<std::size_t()> ConnectionCount;
+    // Requests held until what they ask for exists (low-latency HLS), on the I/O thread.
+    std::function<std::size_t()> HeldPlaylistCount;
+    std::function<std::size_t()> HeldPartCount;
 
 private:
     mutable std::mutex m_Mutex;

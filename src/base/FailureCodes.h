@@ -35,6 +35,11 @@ constexpr HRESULT Base16NotHexadecimal = static_cast<HRESULT>(0x80FF01A8); // "S
 constexpr HRESULT NowInvalid = static_cast<HRESULT>(0x80FF0E10); // "RequestTime::Parse(Value)"
 // Fault rules of a manifest request: one that does not parse
 constexpr HRESULT FaultRuleInvalid = static_cast<HRESULT>(0x80FF0E20); // "FaultParser::ParseRule"
+// Low-latency HLS: playlist delivery directives and parts
+constexpr HRESULT DeliveryDirectiveInvalid = static_cast<HRESULT>(0x80FF0E30); // "DeliveryDirectives::FromQuery(Query)"
+constexpr HRESULT DeliveryDirectiveTooFar = static_cast<HRESULT>(0x80FF0E31);  // "BlockingReload: too far ahead of the playlist"
+constexpr HRESULT PartInvalid = static_cast<HRESULT>(0x80FF0E32);              // "part < PartCount(Segment)"
+constexpr HRESULT PartTooFarAhead = static_cast<HRESULT>(0x80FF0E33);          // "part due within the hold limit"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

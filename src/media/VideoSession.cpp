@@ -87,7 +87,7 @@ std::shared_ptr<MF::ITransform> VideoSession::CreateEncoder() const
     bool const KeyFramesOnly = m_Variant.TrickPlay;
     Encoder->SetValue(MF::CODECAPI_AVEncCommonRateControlMode, MF::PropVariant(VideoEncoderTransform::QualityBasedRateControl));
     Encoder->SetValue(MF::CODECAPI_AVEncCommonQuality, MF::PropVariant(Quality));
-    Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(KeyFramesOnly ? 1u : GopSize));
+    Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(KeyFramesOnly ? 1u : m_KeyFrameInterval));
     if(!KeyFramesOnly && m_Variant.Subtype == VideoSubtype::H264)
         Encoder->SetValue(MF::CODECAPI_AVEncMPVDefaultBPictureCount, MF::PropVariant(BPictureCount));
     if(auto const Threads = m_Context.GetEncoderThreads())

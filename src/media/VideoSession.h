@@ -34,6 +34,9 @@ public:
     void SetBaseLiveTime(std::int64_t Value) { m_BaseLiveTime = Value; }
     void SetFrameCode(std::uint32_t Asset) { m_FrameCodeAsset = Asset; }
     void SetRaw(bool Value) { m_RawOutput = Value; }
+    // A key frame every Frames pictures instead of every GopSize (the
+    // low-latency parts of a row each begin with one).
+    void SetKeyFrameInterval(std::uint32_t Frames) { m_KeyFrameInterval = Frames; }
 
 private:
     Chain BuildChain(MediaSessionHelper& Helper) override;
@@ -46,5 +49,6 @@ private:
     std::optional<std::int64_t> m_BaseLiveTime;
     std::optional<std::uint32_t> m_FrameCodeAsset;
     bool m_RawOutput = false;
+    std::uint32_t m_KeyFrameInterval = GopSize;
 };
 } // namespace Application

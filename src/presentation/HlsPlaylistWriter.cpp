@@ -5,6 +5,7 @@
 #include "base/StringFormat.h"
 #include "presentation/Base64.h"
 #include "presentation/DecimalText.h"
+#include "presentation/LowLatencyPlaylist.h"
 #include "presentation/PlayReadyHeader.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/Timeline.h"
@@ -93,34 +94,94 @@ struct MediaPlaylistForm
     FaultTrack Track;
 };
 
-std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, MediaPlaylistForm const& Form)
+// What a live playlist of a low-latency asset adds: its parts, and the
+// other renditions of the master it reports on.
+struct LowLatencyForm
 {
+    PartLayout Layout;
+    std::vector<Rendition> Others;
+    PlaylistSkip Skip;
+};
+
+std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, MediaPlaylistForm const& Form, std::int64_t Elapsed,
+                          std::optional<LowLatencyForm> const& LowLatency)
+{
+    std::optional<LowLatencyPlaylist> Parts;
+    if(LowLatency)
+    {
+        Parts.emplace(LowLatency->Layout, Form.TargetDuration, Elapsed, Form.SegmentUriPrefix, LowLatency->Skip);
+        Parts->SetList(List, List.EndList);
+    }
     PlaylistText Text;
     Text.Line("#EXTM3U");
     // Gap rules mark missing segments, which takes protocol version 8.
     bool const Gaps = Asset.Faults && Asset.Faults->HasGaps(Form.Track);
-    Text.Line(Gaps ? "#EXT-X-VERSION:8" : "#EXT-X-VERSION:6");
+    int const Version = Gaps ? 8 : 6;
+    // A delta update that leaves nothing out is the full playlist.
+    std::size_t const Skipped = Parts ? Parts->SkippedSegments(List) : 0;
+    Text.Line(StringFormat("#EXT-X-VERSION:%d", Skipped > 0 ? Parts->Version(Version) : Version));
     for(auto const& Tag : HlsPlaylistWriter::KeyTags(Asset))
         Text.Line(Tag);
     if(!Asset.Live)
         Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
     Text.Line("#EXT-X-TARGETDURATION:" + Seconds(Form.TargetDuration));
+    if(Parts)
+        for(auto const& Line : Parts->HeaderLines())
+            Text.Line(Line);
     Text.Line(StringFormat("#EXT-X-MEDIA-SEQUENCE:%u", List.MediaSequence));
     if(!Asset.Live && Form.IndependentSegments)
         Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
     Text.Line("#EXT-X-MAP:URI=\"" + Form.MapUri + "\"");
-    for(auto const& Segment : List.Segments)
+    if(Skipped > 0)
+        Text.Line(Parts->SkipLine(Skipped));
+    for(std::size_t Position = Skipped; Position < List.Segments.size(); ++Position)
     {
+        auto const& Segment = List.Segments[Position];
         if(!Segment.ProgramDateTime.empty())
             Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + Segment.ProgramDateTime);
-        if(Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index))
+        bool const Gap = Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index);
+        if(Gap)
             Text.Line("#EXT-X-GAP");
+        if(Parts)
+            for(auto const& Line : Parts->SegmentParts(Segment.Index, Gap))
+                Text.Line(Line);
         Text.Line("#EXTINF:" + Seconds(Segment.Duration) + ",");
         Text.Line(Form.SegmentUriPrefix + std::to_string(Segment.Index));
+    }
+    if(Parts)
+    {
+        auto const Open = Parts->OpenSegmentParts();
+        if(!Open.empty() && Parts->OpenParts() > 0)
+            if(auto const DateTime = Timeline(Asset, Asset.BaseLiveTime + Elapsed).ProgramDateTimeOf(Parts->OpenSegment(), LowLatency->Layout.SegmentDuration());
+               !DateTime.empty())
+                Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + DateTime);
+        for(auto const& Line : Open)
+            Text.Line(Line);
+        for(auto const& Other : LowLatency->Others)
+            Text.Line(LowLatencyPlaylist::RenditionReport(Other, Elapsed));
     }
     if(List.EndList)
         Text.Line("#EXT-X-ENDLIST");
     return Text.Take();
+}
+
+bool IsLowLatency(Configuration const& Asset)
+{
+    return Asset.Live && Asset.LowLatency;
+}
+
+// The renditions of the master playlist other than the one being written.
+std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional<std::uint32_t> VideoIndex)
+{
+    std::vector<Rendition> Others;
+    if(Asset.NoVideo)
+        return Others;
+    for(auto const& Variant : Asset.VariantSet.VideoVariants)
+        if(!VideoIndex || Variant.Index != *VideoIndex)
+            Others.push_back({StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
+    if(VideoIndex && !Asset.VariantSet.AudioVariants.empty())
+        Others.push_back({StringFormat("audio.m3u8?asset=%u", Asset.Asset), PartLayout::ForAudio(FirstAudioVariant(Asset), Asset.PartDuration)});
+    return Others;
 }
 } // namespace
 
@@ -150,21 +211,32 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     return Text.Take();
 }
 
-std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now)
+std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now,
+                                     PlaylistSkip Skip)
 {
-    auto const List = Timeline(Asset, Now).VideoSegments(Variant, ExtraSegments);
+    Timeline const Clock(Asset, Now);
+    auto const List = Clock.VideoSegments(Variant, ExtraSegments);
+    std::optional<LowLatencyForm> LowLatency;
+    if(IsLowLatency(Asset))
+        LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Variant.Index), Skip};
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
                           StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-                          StringFormat("video-body.mp4?asset=%u&variant=%u&index=", Asset.Asset, Variant.Index), false, FaultTrack::Video});
+                          StringFormat("video-body.mp4?asset=%u&variant=%u&index=", Asset.Asset, Variant.Index), false, FaultTrack::Video},
+                         Clock.Elapsed(), LowLatency);
 }
 
-std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t Now)
+std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t Now, PlaylistSkip Skip)
 {
-    auto const List = Timeline(Asset, Now).AudioSegments();
+    Timeline const Clock(Asset, Now);
+    auto const List = Clock.AudioSegments();
+    std::optional<LowLatencyForm> LowLatency;
+    if(IsLowLatency(Asset))
+        LowLatency = LowLatencyForm{PartLayout::ForAudio(FirstAudioVariant(Asset), Asset.PartDuration), OtherRenditions(Asset, std::nullopt), Skip};
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.AudioTargetDuration, FirstAudioVariant(Asset).SegmentDuration),
-                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), StringFormat("audio-body.mp4?asset=%u&index=", Asset.Asset), true, FaultTrack::Audio});
+                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), StringFormat("audio-body.mp4?asset=%u&index=", Asset.Asset), true, FaultTrack::Audio},
+                         Clock.Elapsed(), LowLatency);
 }
 
 std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "presentation/Configuration.h"
+#include "presentation/DeliveryDirectives.h"
 
 namespace Application
 {
@@ -16,8 +17,11 @@ class HlsPlaylistWriter
 public:
     // Also fixes the end of a live asset that has a duration, at Now.
     static std::string Master(Configuration& Asset, std::int64_t Now);
-    static std::string Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now);
-    static std::string Audio(Configuration const& Asset, std::int64_t Now);
+    // A live asset with "ll" lists parts too (LowLatencyPlaylist); Skip asks
+    // such a playlist for a delta update.
+    static std::string Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now,
+                             PlaylistSkip Skip = PlaylistSkip::None);
+    static std::string Audio(Configuration const& Asset, std::int64_t Now, PlaylistSkip Skip = PlaylistSkip::None);
 
     // The EXT-X-KEY lines of an encrypted asset: the key-URI tag with "c" in
     // "keyformat", the PlayReady tag unless "p" is in it.

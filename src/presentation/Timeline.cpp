@@ -88,9 +88,11 @@ SegmentList Timeline::LiveSegments(std::int64_t SegmentDuration, std::optional<s
 
 std::string Timeline::ProgramDateTimeOf(std::int64_t Index, std::int64_t SegmentDuration) const
 {
-    if(!m_Asset.ProgramDateTimePeriod)
+    // Low-latency players place every part by the program date-time, so an
+    // "ll" asset without "pdt" tags every segment.
+    if(!m_Asset.ProgramDateTimePeriod && !m_Asset.LowLatency)
         return {};
-    std::int64_t const Period = *m_Asset.ProgramDateTimePeriod;
+    std::int64_t const Period = m_Asset.ProgramDateTimePeriod.value_or(0);
     // A period of zero (or one shorter than 100 ns) tags every segment, as
     // any period shorter than the segment duration does.
     bool const Crossed = Index == 0 || Period == 0 || ((Index - 1) * SegmentDuration) / Period != (Index * SegmentDuration) / Period;

@@ -50,9 +50,11 @@ public:
     // "2024-05-01T12:00:03.000Z" for an absolute time.
     static std::string FormatProgramDateTime(std::int64_t AbsoluteTime);
 
+    // The program-date-time text of segment Index, empty where none is written.
+    std::string ProgramDateTimeOf(std::int64_t Index, std::int64_t SegmentDuration) const;
+
 private:
     SegmentList LiveSegments(std::int64_t SegmentDuration, std::optional<std::int64_t> Stop) const;
-    std::string ProgramDateTimeOf(std::int64_t Index, std::int64_t SegmentDuration) const;
 
     Configuration const& m_Asset;
     std::int64_t m_Elapsed;

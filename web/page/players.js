@@ -27,8 +27,36 @@
   // honest start, and the players still switch down when segments come slowly.
   const StartBitsPerSecond = 50e6;
 
-  function startHls(probe, url) {
-    const hls = new Hls({ abrEwmaDefaultEstimate: StartBitsPerSecond });
+  // How far behind the wall clock the shown picture is, by the program
+  // date-time hls.js places it at, sampled while playing.
+  const LatencySampleMs = 500;
+
+  function startHls(probe, url, options) {
+    const settings = { abrEwmaDefaultEstimate: StartBitsPerSecond };
+    if (options.lowLatency !== undefined) settings.lowLatencyMode = options.lowLatency;
+    // Up to this rate, hls.js plays faster to reach its target latency.
+    if (options.catchUpRate) settings.maxLiveSyncPlaybackRate = options.catchUpRate;
+    const hls = new Hls(settings);
+    const latencies = [];
+    let resynced = 0;
+    const jumps = [];
+    let lastJump = 0;
+    const sampler = setInterval(() => {
+      // options.maxLatency: while playing, a player left further behind the
+      // live edge than this (a slow start) jumps to its live position, as a
+      // page's "go live" does: at most three times, three seconds apart.
+      const element = probe.element;
+      const target = hls.liveSyncPosition;
+      if (options.maxLatency && resynced < 3 && Date.now() - lastJump > 3000 && !element.paused && !element.seeking && hls.latency > options.maxLatency && target > element.currentTime + 1) {
+        resynced++;
+        lastJump = Date.now();
+        jumps.push([element.currentTime, target]);
+        element.currentTime = target;
+      }
+      const shown = hls.playingDate;
+      if (shown && !probe.element.paused && probe.element.currentTime > 0) latencies.push((Date.now() - shown.getTime()) / 1000);
+    }, LatencySampleMs);
+    hls.on(Hls.Events.DESTROYING, () => clearInterval(sampler));
     const playlist = { updates: 0, firstEdge: null, lastEdge: null, live: false, ended: false };
     const StallNotices = [Hls.ErrorDetails.BUFFER_STALLED_ERROR, Hls.ErrorDetails.BUFFER_NUDGE_ON_STALL];
     hls.on(Hls.Events.ERROR, (event, data) => {
@@ -48,12 +76,20 @@
       if (playlist.firstEdge === null) playlist.firstEdge = data.details.edge;
       playlist.lastEdge = data.details.edge;
     });
-    hls.on(Hls.Events.MANIFEST_PARSED, () => play(probe));
+    hls.on(Hls.Events.MANIFEST_PARSED, () => {
+      // options.topLevel: the row of the highest bandwidth only, whatever the estimate says.
+      if (options.topLevel) hls.currentLevel = hls.levels.reduce((best, level, index) => (level.bitrate > hls.levels[best].bitrate ? index : best), 0);
+      play(probe);
+    });
     hls.loadSource(url);
     hls.attachMedia(probe.element);
     probe.playerFigures = () => ({
       latency: hls.latency,
       targetLatency: hls.targetLatency,
+      clockLatencies: latencies,
+      resynced,
+      jumps,
+      partsLoaded: hls.levels && hls.currentLevel >= 0 && hls.levels[hls.currentLevel].details ? Boolean(hls.levels[hls.currentLevel].details.partList) : false,
       level: hls.currentLevel,
       playlist,
     });

@@ -1,0 +1,252 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""End-to-end tests of low-latency HLS ("ll" on a live master playlist).
+
+Parts: every part of a segment, fetched on its own, put together is the
+segment byte for byte; a part said to be INDEPENDENT starts with a key frame
+and the others do not, as ffprobe reads the encoder's output.
+
+Blocking reloads: a playlist request that names a part not made yet is
+answered once it exists, and two such requests in the order of their parts,
+whatever the order they were sent in; a part named by the preload hint is
+held the same way; a client that leaves ends its hold. Proven by what
+arrives and in what order, never by how long it took.
+
+Delta updates list the same segments as the full playlist; hls-parser
+(strict) and m3u8-parser read every low-latency playlist without a
+complaint; bad directives get 400 (or 503) as the RFC says; with "now" a
+blocking request is answered at once, as of the moment its part exists.
+"""
+
+import json
+import os
+import re
+import socket
+import subprocess
+import tempfile
+import threading
+import unittest
+
+from quorvel_harness import QuorvelServer
+from test_segment_cache import metrics, read_answer, send_get
+
+Here = os.path.dirname(os.path.abspath(__file__))
+ToolLimit = 300
+HangGuard = 120
+StartMilliseconds = 1796551200000  # 2026-12-06T10:00:00Z
+Key = "000102030405060708090a0b0c0d0e0f"
+
+
+def at(seconds):
+    return str(StartMilliseconds + round(seconds * 1000))
+
+
+def parts_of(playlist):
+    """(segment, part, uri, independent) of every EXT-X-PART line."""
+    return [(int(segment), int(part), "%s?%s" % (path, query), independent == ",INDEPENDENT=YES")
+            for path, query, segment, part, independent in re.findall(
+                r'^#EXT-X-PART:DURATION=[0-9.]+,URI="([a-z-]+\.mp4)\?([^"]*index=(\d+)&part=(\d+))"(,INDEPENDENT=YES)?', playlist, re.M)]
+
+
+def segments_of(playlist):
+    return [int(index) for index in re.findall(r"^[a-z-]+\.mp4\?.*index=(\d+)$", playlist.replace("\r", ""), re.M)]
+
+
+def hint_of(playlist):
+    """(segment, part) of the preload hint."""
+    found = re.search(r'^#EXT-X-PRELOAD-HINT:TYPE=PART,URI="[^"]*index=(\d+)&part=(\d+)"', playlist, re.M)
+    return int(found.group(1)), int(found.group(2))
+
+
+class LowLatency(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = QuorvelServer().start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def fetch(self, relative, status=200):
+        got, headers, body = self.server.get(relative, timeout=HangGuard)
+        self.assertEqual(got, status, (relative, body[:300]))
+        return body
+
+    def asset(self, query):
+        return int(re.search(rb"asset=(\d+)", self.fetch("master.m3u8?" + query)).group(1))
+
+    def file(self, data, suffix):
+        handle = tempfile.NamedTemporaryFile(suffix=suffix, delete=False)
+        handle.write(data)
+        handle.close()
+        self.addCleanup(os.unlink, handle.name)
+        return handle.name
+
+    def key_frame_first(self, header, part):
+        """Whether ffprobe reads the part's first picture as a key frame."""
+        path = self.file(header + part, ".mp4")
+        result = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=flags", "-of", "csv=p=0", path],
+                                capture_output=True, timeout=ToolLimit, check=True)
+        return result.stdout.decode().split()[0].startswith("K")
+
+    def test_parts_put_together_are_the_segment(self):
+        for query in ("live&ll&now=%s" % at(0), "live&ll&part=0.3&hvc1&flac&now=%s" % at(0), "live&ll&key=%s&scheme=cbcs&now=%s" % (Key, at(0))):
+            with self.subTest(query=query):
+                asset = self.asset(query)
+                for playlist in ("video.m3u8?asset=%d&variant=0" % asset, "video.m3u8?asset=%d&variant=1" % asset, "audio.m3u8?asset=%d" % asset):
+                    text = self.fetch("%s&now=%s" % (playlist, at(20))).decode()
+                    parts = parts_of(text)
+                    segment = min(number for number, _, _, _ in parts)
+                    mine = [(uri, independent) for number, _, uri, independent in parts if number == segment]
+                    self.assertGreater(len(mine), 2, text)
+                    whole = self.fetch(mine[0][0].rsplit("&part=", 1)[0])
+                    pieces = [self.fetch(uri) for uri, _ in mine]
+                    self.assertEqual(b"".join(pieces), whole, playlist)
+                    if playlist.startswith("video") and "key=" not in query:
+                        header = self.fetch(re.search(r'#EXT-X-MAP:URI="([^"]+)"', text).group(1))
+                        self.assertEqual([self.key_frame_first(header, piece) for piece in pieces], [independent for _, independent in mine], playlist)
+
+    def test_blocking_reloads_are_answered_when_their_part_exists_and_in_order(self):
+        asset = self.asset("live&ll")
+        playlist = "video.m3u8?asset=%d&variant=0" % asset
+        first = hint_of(self.fetch(playlist).decode())
+        # Seven parts to a segment at 25 fps, 3 s and half-second parts.
+        second = (first[0], first[1] + 1) if first[1] + 1 < 7 else (first[0] + 1, 0)
+        arrived = []
+        answers = {}
+
+        def ask(name, relative):
+            answers[name] = self.fetch(relative)
+            arrived.append(name)
+
+        # The later part is asked for first; the earlier one is answered first.
+        asks = [threading.Thread(target=ask, args=("later", "%s&_HLS_msn=%d&_HLS_part=%d" % ((playlist,) + second))),
+                threading.Thread(target=ask, args=("sooner", "%s&_HLS_msn=%d&_HLS_part=%d" % ((playlist,) + first))),
+                threading.Thread(target=ask, args=("part", "video-body.mp4?asset=%d&variant=0&index=%d&part=%d" % ((asset,) + first)))]
+        for thread in asks:
+            thread.start()
+        for thread in asks:
+            thread.join(HangGuard)
+        self.assertLess(arrived.index("sooner"), arrived.index("later"), arrived)
+        self.assertIn(first, [(number, index) for number, index, _, _ in parts_of(answers["sooner"].decode())])
+        self.assertIn(second, [(number, index) for number, index, _, _ in parts_of(answers["later"].decode())])
+        # The held part came once it existed: a playlist asked for after it lists it.
+        self.assertIn(first, [(number, index) for number, index, _, _ in parts_of(self.fetch(playlist).decode())])
+        # It is a piece of its segment, and starts with a fragment.
+        self.assertEqual(answers["part"][4:8], b"moof")
+        self.assertIn(answers["part"], self.fetch("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, first[0])))
+
+    def test_a_client_that_leaves_ends_its_hold(self):
+        asset = self.asset("live&ll")
+        playlist = "video.m3u8?asset=%d&variant=0" % asset
+        segment, _ = hint_of(self.fetch(playlist).decode())
+        # Two requests of each kind for the same moment (the end of the next
+        # segment); one of each leaves. Their partners are still held when
+        # the holds of those that left have ended, so those ended because
+        # their clients left, not because their time came.
+        blocking = "%s&_HLS_msn=%d" % (playlist, segment + 1)
+        part = "video-body.mp4?asset=%d&variant=0&index=%d&part=6" % (asset, segment + 1)
+        leaving = [send_get(self.server, blocking), send_get(self.server, part)]
+        staying = [send_get(self.server, blocking), send_get(self.server, part)]
+        self.assertEqual(self.wait_for_held(2, 2), (2, 2))
+        for connection in leaving:
+            connection.close()
+        held = self.wait_for_held(1, 1)
+        self.assertEqual(held, (1, 1))
+        heads = [read_answer(connection)[0] for connection in staying]
+        for connection in staying:
+            connection.close()
+        self.assertTrue(all(head.startswith("HTTP/1.1 200") for head in heads), heads)
+        self.assertEqual(self.wait_for_held(0, 0), (0, 0))
+
+    def wait_for_held(self, playlists, parts):
+        """Asks the metrics until they say so many requests are held (or 2000 times)."""
+        for _ in range(2000):
+            samples = metrics(self.server)
+            held = (samples['quorvel_held_requests{kind="playlist"}'], samples['quorvel_held_requests{kind="part"}'])
+            if held == (playlists, parts):
+                break
+        return held
+
+    def test_delta_updates_list_the_same_segments(self):
+        asset = self.asset("live&ll&lv=60&now=%s" % at(0))
+        for playlist in ("video.m3u8?asset=%d&variant=0" % asset, "audio.m3u8?asset=%d" % asset):
+            full = self.fetch("%s&now=%s" % (playlist, at(100))).decode()
+            for skip in ("YES", "v2"):
+                with self.subTest(playlist=playlist, skip=skip):
+                    delta = self.fetch("%s&now=%s&_HLS_skip=%s" % (playlist, at(100), skip)).decode()
+                    skipped = int(re.search(r"^#EXT-X-SKIP:SKIPPED-SEGMENTS=(\d+)", delta, re.M).group(1))
+                    self.assertGreater(skipped, 0)
+                    self.assertEqual(segments_of(full)[skipped:], segments_of(delta))
+                    self.assertEqual(re.search(r"MEDIA-SEQUENCE:(\d+)", full).group(1), re.search(r"MEDIA-SEQUENCE:(\d+)", delta).group(1))
+                    self.assertEqual(parts_of(full), parts_of(delta))
+                    self.assertIn("#EXT-X-VERSION:%d" % (9 if skip == "YES" else 10), delta)
+
+    def test_every_low_latency_playlist_reads_alike(self):
+        for query in ("live&ll", "live&ll&part=0.2&flac", "live&ll&pdt=6&key=%s&keyformat=c" % Key, "live&ll&hvc1&part=1"):
+            asset = self.asset(query + "&now=" + at(0))
+            for playlist in ("video.m3u8?asset=%d&variant=0" % asset, "video.m3u8?asset=%d&variant=1" % asset, "audio.m3u8?asset=%d" % asset):
+                for extra in ("", "&_HLS_skip=YES", "&_HLS_skip=v2"):
+                    for seconds in (0.2, 40.5):
+                        with self.subTest(query=query, playlist=playlist, extra=extra, seconds=seconds):
+                            self.read(self.fetch("%s&now=%s%s" % (playlist, at(seconds), extra)).decode())
+
+    def read(self, text):
+        result = json.loads(subprocess.run(["node", os.path.join(Here, "playlist_readers.mjs"), self.file(text.encode(), ".m3u8")],
+                                           capture_output=True, timeout=ToolLimit, check=True).stdout)
+        self.assertEqual(result["errors"], [], text)
+        self.assertEqual(result["warnings"], [], text)
+        complete = segments_of(text)
+        self.assertEqual([int(re.search(r"index=(\d+)", segment["uri"]).group(1)) for segment in result["hlsParser"]["segments"] if segment["uri"]], complete)
+        self.assertEqual([int(re.search(r"index=(\d+)", segment["uri"]).group(1)) for segment in result["m3u8Parser"]["segments"] if segment["uri"]], complete)
+
+    def test_bad_directives_get_the_answers_the_rfc_gives(self):
+        asset = self.asset("live&ll&now=%s" % at(0))
+        playlist = "video.m3u8?asset=%d&variant=0&now=%s" % (asset, at(20))
+        # 30 s into the timeline: segment 10 has begun, none of its parts is complete.
+        text = self.fetch(playlist).decode()
+        segment, part = hint_of(text)
+        for extra, code in (("&_HLS_part=1", "0x80FF0E30"), ("&_HLS_msn=x", "0x80FF0E30"), ("&_HLS_msn=1&_HLS_part=-1", "0x80FF0E30"),
+                            ("&_HLS_skip=NO", "0x80FF0E30"), ("&_HLS_msn=%d" % (segment + 3), "0x80FF0E31"),
+                            ("&_HLS_msn=%d&_HLS_part=%d" % (segment + 1, 6), "0x80FF0E31")):
+            with self.subTest(extra=extra):
+                self.assertIn(code.encode(), self.fetch(playlist + extra, 400))
+        # A target duration of 1 s holds for 3 s at most: two segments ahead is refused with 503.
+        short = self.asset("live&ll&vtd=1&now=%s" % at(0))
+        got, headers, body = self.server.get("video.m3u8?asset=%d&variant=0&now=%s&_HLS_msn=%d" % (short, at(20), segment + 1))
+        self.assertEqual(got, 503, body)
+        self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
+        # Parts: beyond the segment's last, and far ahead of the live edge.
+        self.assertIn(b"0x80FF0E32", self.fetch("video-body.mp4?asset=%d&variant=0&index=3&part=7" % asset, 400))
+        self.assertIn(b"0x80FF0E32", self.fetch("video-body.mp4?asset=%d&variant=0&index=3&part=-1" % asset, 400))
+        live = self.asset("live&ll")
+        current, _ = hint_of(self.fetch("video.m3u8?asset=%d&variant=0" % live).decode())
+        self.assertIn(b"0x80FF0E33", self.fetch("video-body.mp4?asset=%d&variant=0&index=%d&part=0" % (live, current + 5), 400))
+
+    def test_with_now_a_blocking_request_is_answered_as_of_its_part(self):
+        asset = self.asset("live&ll&now=%s" % at(0))
+        playlist = "video.m3u8?asset=%d&variant=0" % asset
+        # 20 s after the start is 30 s into the timeline: segment 10 has begun.
+        blocking = "%s&now=%s&_HLS_msn=10&_HLS_part=3" % (playlist, at(20))
+        first = self.fetch(blocking)
+        self.assertEqual(first, self.fetch(blocking))
+        # Part 3 of segment 10 is complete at 30 + 4 × 0.48 s.
+        self.assertEqual(first, self.fetch("%s&now=%s" % (playlist, at(21.92))))
+        self.assertEqual(hint_of(first.decode()), (10, 4))
+        # What exists already is answered as of the request.
+        self.assertEqual(self.fetch("%s&now=%s&_HLS_msn=9" % (playlist, at(20))), self.fetch("%s&now=%s" % (playlist, at(20))))
+
+    def test_without_ll_nothing_changes(self):
+        asset = self.asset("live&now=%s" % at(0))
+        playlist = "video.m3u8?asset=%d&variant=0&now=%s" % (asset, at(30))
+        plain = self.fetch(playlist)
+        self.assertEqual(plain, self.fetch(playlist + "&_HLS_msn=99&_HLS_part=x&_HLS_skip=NO"))
+        self.assertNotIn(b"#EXT-X-PART", plain)
+        self.assertNotIn(b"#EXT-X-PROGRAM-DATE-TIME", plain)
+        # "ll" turns on program-date-time on every segment.
+        low = self.asset("live&ll&now=%s" % at(0))
+        text = self.fetch("video.m3u8?asset=%d&variant=0&now=%s" % (low, at(30))).decode()
+        self.assertEqual(text.count("#EXT-X-PROGRAM-DATE-TIME:"), len(segments_of(text)) + 1)
+
+
+if __name__ == "__main__":
+    unittest.main()
