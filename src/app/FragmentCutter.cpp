@@ -1,26 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/FragmentCutter.h"
 
-#include <cstring>
+#include "mp4/Mp4BoxHeader.h"
 
 namespace Application
 {
-namespace
-{
-std::uint64_t ReadBigEndian(std::uint8_t const* Data, std::size_t Size)
-{
-    std::uint64_t Value = 0;
-    for(std::size_t Index = 0; Index < Size; ++Index)
-        Value = (Value << 8) | Data[Index];
-    return Value;
-}
-
-bool IsType(std::uint8_t const* Header, char const* Type)
-{
-    return std::memcmp(Header + 4, Type, 4) == 0;
-}
-} // namespace
-
 void FragmentCutter::Append(std::span<std::uint8_t const> Bytes)
 {
     m_Bytes.insert(m_Bytes.end(), Bytes.begin(), Bytes.end());
@@ -29,40 +13,32 @@ void FragmentCutter::Append(std::span<std::uint8_t const> Bytes)
 
 void FragmentCutter::Scan()
 {
-    while(!m_Malformed && m_Bytes.size() - m_Offset >= 8)
+    while(!m_Malformed)
     {
-        std::uint8_t const* Header = m_Bytes.data() + m_Offset;
-        std::uint64_t Size = ReadBigEndian(Header, 4);
-        std::uint64_t HeaderSize = 8;
-        if(Size == 1)
-        {
-            if(m_Bytes.size() - m_Offset < 16)
-                return;
-            Size = ReadBigEndian(Header + 8, 8);
-            HeaderSize = 16;
-        }
+        auto const Header = Mp4::ReadBoxHeader(std::span(m_Bytes).subspan(m_Offset));
+        if(!Header)
+            return;
         // Size 0 (to the end of the file) has no place inside a segment.
-        if(Size < HeaderSize)
+        if(!Header->IsBounded())
         {
             m_Malformed = true;
             return;
         }
-        if(Size > m_Bytes.size() - m_Offset)
+        if(Header->Size > m_Bytes.size() - m_Offset)
             return;
-        if(IsType(Header, "moof"))
+        if(Header->Is("moof"))
         {
             m_FragmentStarts.push_back(m_Offset);
             m_AwaitingData = true;
         }
-        else if(IsType(Header, "mdat") && m_AwaitingData)
+        else if(Header->Is("mdat") && m_AwaitingData)
         {
             ++m_Complete;
             m_AwaitingData = false;
         }
-        m_Offset += static_cast<std::size_t>(Size);
+        m_Offset += static_cast<std::size_t>(Header->Size);
     }
 }
-
 std::optional<std::vector<std::uint8_t>> FragmentCutter::Cut(std::size_t First, std::size_t Count) const
 {
     if(Count == 0 || First + Count > m_Complete)

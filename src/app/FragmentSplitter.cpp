@@ -1,20 +1,14 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/FragmentSplitter.h"
 
+#include "mp4/Mp4BoxHeader.h"
+
 namespace Application
 {
 namespace
 {
 // Far beyond any segment the server makes; it keeps the sums below in range.
 constexpr std::uint64_t MaximalBoxSize = std::uint64_t{1} << 40;
-
-std::uint64_t BigEndian(std::string_view Bytes)
-{
-    std::uint64_t Value = 0;
-    for(char Byte : Bytes)
-        Value = (Value << 8) | static_cast<std::uint8_t>(Byte);
-    return Value;
-}
 } // namespace
 
 std::vector<std::string> FragmentSplitter::Append(std::string_view Bytes)
@@ -24,15 +18,10 @@ std::vector<std::string> FragmentSplitter::Append(std::string_view Bytes)
     // m_Scan may lie beyond what has arrived: the box before it is not whole yet.
     while(!m_ToEnd && m_Scan + 8 <= m_Pending.size())
     {
-        std::string_view const Header(m_Pending.data() + m_Scan, m_Pending.size() - m_Scan);
-        std::uint64_t Size = BigEndian(Header.substr(0, 4));
-        if(Size == 1)
-        {
-            if(Header.size() < 16)
-                break;
-            Size = BigEndian(Header.substr(8, 8));
-        }
-        if(Header.substr(4, 4) == "moof")
+        auto const Header = Mp4::ReadBoxHeader(std::span(reinterpret_cast<std::uint8_t const*>(m_Pending.data()), m_Pending.size()).subspan(m_Scan));
+        if(!Header)
+            break;
+        if(Header->Is("moof"))
         {
             if(m_HasFragment && m_Scan > 0)
             {
@@ -44,12 +33,12 @@ std::vector<std::string> FragmentSplitter::Append(std::string_view Bytes)
         }
         // A size that cannot be a box (shorter than a header, or longer than
         // any segment) is taken as running to the end, as one of size 0 is.
-        if(Size < 8 || Size > MaximalBoxSize)
+        if(!Header->IsBounded() || Header->Size > MaximalBoxSize)
         {
             m_ToEnd = true;
             break;
         }
-        m_Scan += static_cast<std::size_t>(Size);
+        m_Scan += static_cast<std::size_t>(Header->Size);
     }
     return Complete;
 }

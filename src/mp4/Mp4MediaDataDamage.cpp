@@ -3,18 +3,12 @@
 
 #include <algorithm>
 
+#include "mp4/Mp4BoxHeader.h"
+
 namespace Mp4
 {
 namespace
 {
-std::uint64_t ReadBigEndian(std::uint8_t const* Data, std::size_t Size)
-{
-    std::uint64_t Value = 0;
-    for(std::size_t Index = 0; Index < Size; ++Index)
-        Value = (Value << 8) | Data[Index];
-    return Value;
-}
-
 std::size_t Invert(std::span<std::uint8_t> Bytes)
 {
     std::size_t Count = 0;
@@ -28,7 +22,7 @@ bool AreLengthPrefixedUnits(std::span<std::uint8_t const> Payload)
 {
     std::size_t Position = 0;
     while(Position + 4 <= Payload.size())
-        Position += 4 + ReadBigEndian(Payload.data() + Position, 4);
+        Position += 4 + ReadBigEndian(Payload.subspan(Position, 4));
     return Position == Payload.size();
 }
 
@@ -38,7 +32,7 @@ std::size_t DamageUnits(std::span<std::uint8_t> Payload)
     std::size_t Position = 0;
     while(Position + 4 <= Payload.size())
     {
-        auto const Length = static_cast<std::size_t>(ReadBigEndian(Payload.data() + Position, 4));
+        auto const Length = static_cast<std::size_t>(ReadBigEndian(Payload.subspan(Position, 4)));
         auto const Unit = Payload.subspan(Position + 4, Length);
         // The first bytes (unit and slice headers) stay, so the unit is
         // still taken for what it is.
@@ -61,24 +55,14 @@ std::size_t DamageMediaData(std::span<std::uint8_t> Segment, bool LengthPrefixed
 {
     std::size_t Count = 0;
     std::size_t Position = 0;
-    while(Segment.size() - Position >= 8)
+    while(auto const Header = ReadBoxHeader(Segment.subspan(Position)))
     {
-        std::uint8_t const* const Box = Segment.data() + Position;
-        std::uint64_t Size = ReadBigEndian(Box, 4);
-        std::size_t Header = 8;
-        if(Size == 1)
-        {
-            if(Segment.size() - Position < 16)
-                break;
-            Size = ReadBigEndian(Box + 8, 8);
-            Header = 16;
-        }
-        else if(Size == 0)
-            Size = Segment.size() - Position; // to the end
-        if(Size < Header || Size > Segment.size() - Position)
+        std::size_t const Rest = Segment.size() - Position;
+        std::uint64_t const Size = Header->Size == 0 ? Rest : Header->Size;
+        if(Size < Header->HeaderSize || Size > Rest)
             break; // not a box: leave the rest as it is
-        if(std::equal(Box + 4, Box + 8, "mdat"))
-            Count += DamagePayload(Segment.subspan(Position + Header, static_cast<std::size_t>(Size) - Header), LengthPrefixedUnits);
+        if(Header->Is("mdat"))
+            Count += DamagePayload(Segment.subspan(Position + Header->HeaderSize, static_cast<std::size_t>(Size) - Header->HeaderSize), LengthPrefixedUnits);
         Position += static_cast<std::size_t>(Size);
     }
     return Count;

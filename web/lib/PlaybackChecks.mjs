@@ -3,7 +3,7 @@
 // Shaka: HLS variants, the three-period DASH presentation, encrypted assets
 // decrypted with ClearKey, and live assets.
 import { playWithPlayer } from './PlayerRun.mjs';
-import { findStalls, judgePlayback, startSample } from './Verdict.mjs';
+import { judgePlayback } from './Verdict.mjs';
 import { protectionOfPresentation } from './ProtectedAsset.mjs';
 
 const Both = { video: true, audio: true };
@@ -122,67 +122,6 @@ const liveFollow = {
   },
 };
 
-// Low-latency HLS: hls.js in its low-latency mode follows the parts of an
-// "ll" presentation; how far the shown picture is behind the wall clock
-// (by its program date-time) is the feature, and so is its bound.
-const LowLatencyFollowSeconds = 30;
-const LowLatencyBoundSeconds = 2.5;
-const LowLatencyResyncSeconds = 4;
-// The player settles on its target in the first seconds (the first parts are
-// encoded when asked for); they are not judged, neither latency nor stalls.
-const LowLatencySettleSamples = 10;
-const LowLatencySettleSeconds = 5;
-
-function median(values) {
-  const sorted = [...values].sort((a, b) => a - b);
-  return sorted.length ? sorted[Math.floor(sorted.length / 2)] : NaN;
-}
-
-const lowLatencyFollow = {
-  name: `hls.js lowLatencyMode master.m3u8?live&ll for ${LowLatencyFollowSeconds} s`,
-  timeoutSeconds: 80,
-  async run(session, environment) {
-    const goal = { played: LowLatencyFollowSeconds };
-    // On the main row: hls.js counts the wait for a preload-hinted part, which
-    // the server holds until the part is due, as transfer time, and its
-    // estimate may send it to the one-picture-a-second row, whose one-second
-    // parts would be measured instead. A start takes seconds (headers and the
-    // first parts are encoded when asked for, on a busy machine): the page
-    // jumps to the player's live position once when it finds itself further
-    // behind than LowLatencyResyncSeconds, and hls.js plays up to 1.5 times
-    // faster to reach its target, as a low-latency page sets it up to.
-    const options = { lowLatency: true, topLevel: true, catchUpRate: 1.5, maxLatency: LowLatencyResyncSeconds };
-    const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live&ll', options, goal, giveUpSeconds: 65 });
-    const result = judgePlayback(report, Both, session.problems);
-    const { clockLatencies = [], targetLatency, partsLoaded, latency, jumps = [] } = report.player;
-    // A jump to live leaves unbuffered media behind the playhead: no gap in the media.
-    const jumpedOver = (failure) => {
-      const gap = /crossed a gap in the buffered media at ([0-9.]+)-([0-9.]+) s/.exec(failure);
-      return gap && jumps.some(([from, to]) => Number(gap[1]) >= from - 0.5 && Number(gap[2]) <= to + 0.5);
-    };
-    result.failures = result.failures.filter((failure) => !jumpedOver(failure));
-    const judged = clockLatencies.slice(LowLatencySettleSamples);
-    const typical = median(judged);
-    Object.assign(result.figures.extra, {
-      'latency median': `${typical.toFixed(2)} s`,
-      'latency max': `${Math.max(...judged).toFixed(2)} s`,
-      'target latency': `${Number(targetLatency).toFixed(2)} s`,
-      'latency by hls.js': `${Number(latency).toFixed(2)} s`,
-      'jumps to live': report.player.resynced,
-      samples: judged.length,
-    });
-    if (!partsLoaded) result.failures.push('hls.js saw no parts');
-    if (!(typical < LowLatencyBoundSeconds)) result.failures.push(`latency ${typical.toFixed(2)} s, not below ${LowLatencyBoundSeconds} s`);
-    const start = startSample(report.samples);
-    const following = start ? findStalls(report.samples, start).filter((stall) => stall.at - start.at > LowLatencySettleSeconds) : [];
-    if (following.length) result.failures.push(`stalled while following: ${following.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(' ')}`);
-    if (result.figures.played < LowLatencyFollowSeconds - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
-    // How the latency went, to tell a slow start from a player that fell behind.
-    if (result.failures.length) result.figures.extra.trace = clockLatencies.map((value) => value.toFixed(1)).join(',');
-    return result;
-  },
-};
-
 const liveEnd = {
   name: 'hls.js master.m3u8?live&duration=10 to its end',
   timeoutSeconds: 90,
@@ -206,6 +145,6 @@ export function playbackChecks() {
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
   checks.push(encrypted('cenc', Key, true), encrypted('cbcs', Key, true), encrypted('cenc', WrongKey, false));
   for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
-  checks.push(liveFollow, lowLatencyFollow, liveEnd);
+  checks.push(liveFollow, liveEnd);
   return checks;
 }
