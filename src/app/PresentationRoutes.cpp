@@ -42,6 +42,7 @@ WholeAnswer MediaPlaylistAnswer(char const* FileName, Configuration const& Asset
     }
     return Answer;
 }
+
 bool IsLowLatencyLive(Configuration const& Asset)
 {
     return Asset.Live && Asset.LowLatency;
@@ -77,7 +78,7 @@ void PresentationRoutes::DashManifest(RouteContext& Context)
     auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, Now);
     DashManifestWriter Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
                               ClearKeyRoutes::LicenceUrl(Context, Asset.Asset));
-    if(Asset.Live && Asset.LowLatency)
+    if(IsLowLatencyLive(Asset))
         Writer.SetDynamic(Now, RouteAddress(Context, TimePath));
     WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Context, Writer.Write());
 }
