@@ -6,21 +6,13 @@
 #include "presentation/TestSupport.h"
 
 using namespace Application;
+using Application::Test::Lines;
 using Application::Test::Query;
 
 namespace
 {
 constexpr std::int64_t Second = 10'000'000;
 constexpr std::int64_t Start = Application::Test::January2024;
-
-// Lines joined with the CR LF every playlist line ends with.
-std::string Lines(std::initializer_list<std::string_view> List)
-{
-    std::string Text;
-    for(auto Line : List)
-        (Text += Line) += "\r\n";
-    return Text;
-}
 
 class HlsPlaylistWriterTest : public ::testing::Test
 {

@@ -9,6 +9,7 @@
 #include "presentation/TestSupport.h"
 
 using namespace Application;
+using Application::Test::Lines;
 using Application::Test::Query;
 using Application::Test::RaisedStatus;
 
@@ -17,14 +18,6 @@ namespace
 constexpr std::int64_t Second = 10'000'000;
 constexpr std::int64_t Millisecond = 10'000;
 constexpr std::int64_t Start = Application::Test::January2024;
-
-std::string Lines(std::initializer_list<std::string_view> List)
-{
-    std::string Text;
-    for(auto Line : List)
-        (Text += Line) += "\r\n";
-    return Text;
-}
 
 VideoVariant Video(std::uint32_t RateN, std::uint32_t RateD, bool TrickPlay = false)
 {

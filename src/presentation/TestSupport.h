@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "base/HResultError.h"
@@ -29,6 +31,15 @@ HRESULT RaisedStatus(BodyT&& Body)
 inline HttpServer::QueryVector Query(std::string_view Text)
 {
     return HttpServer::ParseQueryString(Text);
+}
+
+// Lines joined with the CR LF every playlist line ends with.
+inline std::string Lines(std::initializer_list<std::string_view> List)
+{
+    std::string Text;
+    for(auto Line : List)
+        (Text += Line) += "\r\n";
+    return Text;
 }
 
 // 2024-01-01T00:00:00Z as an absolute time.
