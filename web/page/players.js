@@ -27,8 +27,9 @@
   // honest start, and the players still switch down when segments come slowly.
   const StartBitsPerSecond = 50e6;
 
-  // How far behind the wall clock the shown picture is, by the program
-  // date-time hls.js places it at, sampled while playing.
+  // How often a live latency is sampled while playing: with hls.js, how far
+  // behind the wall clock the shown picture is, by the program date-time
+  // hls.js places it at; with dash.js and Shaka, their own figure.
   const LatencySampleMs = 500;
 
   function startHls(probe, url, options) {
@@ -97,7 +98,6 @@
 
   // With options.lowLatency the player's own live latency figure is taken
   // every LatencySampleMs, from when the position first moves.
-  const LatencySampleMs = 500;
   function sampleLatency(probe, read) {
     const samples = [];
     const timer = setInterval(() => {
