@@ -30,7 +30,7 @@ constexpr HRESULT UnexpectedMethod = static_cast<HRESULT>(0x80FF0D92);
 // Hexadecimal byte strings of the request configuration
 constexpr HRESULT Base16OddLength = static_cast<HRESULT>(0x80FF01A0);     // "Value.size() % 2 == 0"
 constexpr HRESULT Base16WrongLength = static_cast<HRESULT>(0x80FF01A1);   // "!Length.has_value() || Value.size() == Length.value() * 2"
-constexpr HRESULT Base16NotHexadecimal = static_cast<HRESULT>(0x80FF01A8); // "StrToIntExW(A, STIF_SUPPORT_HEX, &B)"
+constexpr HRESULT Base16NotHexadecimal = static_cast<HRESULT>(0x80FF01A8); // a pair of characters that is not two hexadecimal digits
 // Request clock: a "now" that names no time
 constexpr HRESULT NowInvalid = static_cast<HRESULT>(0x80FF0E10); // "RequestTime::Parse(Value)"
 // Fault rules of a manifest request: one that does not parse

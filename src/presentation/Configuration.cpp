@@ -157,7 +157,7 @@ std::vector<std::uint8_t> Configuration::ParseBase16(std::string_view Value, std
         std::uint8_t Byte = 0;
         auto const Result = std::from_chars(Pair, Pair + std::min<std::size_t>(2, Value.size() - Index), Byte, 16);
         CheckCondition(Result.ec == std::errc() && Result.ptr == Pair + 2, TRACE_CONTEXT(), FailureCode::Base16NotHexadecimal,
-                       "StrToIntExW(A, STIF_SUPPORT_HEX, &B)");
+                       "every pair of characters is two hexadecimal digits");
         Bytes.push_back(Byte);
     }
     return Bytes;
