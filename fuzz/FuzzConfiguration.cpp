@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
     static Application::DefaultVariantSets const Defaults;
     // Few assets: the registry's bound is part of what runs.
     static Application::AssetRegistry Registry(Defaults, {}, 8);
-    HttpServer::QueryVector Query;
+    QueryVector Query;
     try
     {
-        Query = HttpServer::ParseQueryString(Fuzz::Text(Data, Size));
+        Query = ParseQueryString(Fuzz::Text(Data, Size));
     }
     catch(HResultError const&)
     {
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
             Fuzz::Expect(!Asset.Duration || *Asset.Duration > 0, "a duration is positive");
             Fuzz::Expect(!Asset.Faults || (!Asset.Faults->GetRules().empty() && Asset.Faults->GetRules().size() <= Application::FaultParser::MaximalRuleCount),
                          "an asset keeps between 1 and 32 fault rules, or none");
-            Fuzz::Expect(&Registry.Find(HttpServer::ParseQueryString("asset=" + std::to_string(Asset.Asset))) == &Asset, "the asset is found again");
+            Fuzz::Expect(&Registry.Find(ParseQueryString("asset=" + std::to_string(Asset.Asset))) == &Asset, "the asset is found again");
         });
     Fuzz::Failing([&] {
         auto& Asset = Registry.Find(Query);

@@ -6,17 +6,17 @@
 #include <algorithm>
 
 #include "base/HResultError.h"
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size)
 {
     auto const Query = Fuzz::Text(Data, Size);
     try
     {
-        auto const Pairs = HttpServer::ParseQueryString(Query);
+        auto const Pairs = ParseQueryString(Query);
         Fuzz::Expect(Pairs.size() <= static_cast<std::size_t>(std::count(Query.begin(), Query.end(), '&')) + 1, "no more pairs than pieces");
         if(!Pairs.empty())
-            Fuzz::Expect(HttpServer::FindQueryValue(Pairs, Pairs.front().Name) == &Pairs.front(), "a lookup finds the first pair of a name");
+            Fuzz::Expect(FindQueryValue(Pairs, Pairs.front().Name) == &Pairs.front(), "a lookup finds the first pair of a name");
     }
     catch(HResultError const& Error)
     {
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
     }
     try
     {
-        auto const Value = HttpServer::QueryStringNameValue::Unescape(Query);
+        auto const Value = QueryStringNameValue::Unescape(Query);
         // Each escape makes at most two bytes of three, "+" one of one.
         Fuzz::Expect(Value.size() <= Query.size(), "unescaping never lengthens the text");
         if(Query.find_first_of("%+") == std::string_view::npos)

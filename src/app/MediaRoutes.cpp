@@ -32,7 +32,7 @@ std::uint32_t OverrideColor(std::int32_t Value)
 }
 
 // The period number of a saved segment's file name, 0 without "period".
-unsigned PeriodNumber(HttpServer::QueryVector const& Query)
+unsigned PeriodNumber(QueryVector const& Query)
 {
     return static_cast<unsigned>(QueryInteger(Query, "period").value_or(0));
 }
@@ -70,7 +70,7 @@ constexpr char const* RevalidateEachTime = "no-cache";
 // reload is.
 constexpr std::int64_t PartHoldTargets = 3;
 
-bool HasPart(HttpServer::QueryVector const& Query)
+bool HasPart(QueryVector const& Query)
 {
     return std::any_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.Name == "part"; });
 }

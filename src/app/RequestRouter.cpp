@@ -56,7 +56,7 @@ void RequestRouter::Route(HttpServer::Request const& Request, std::shared_ptr<Ht
     auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
     bool const BasePathRemoved = Path.has_value();
     CHECK_CONDITION(BasePathRemoved, FailureCode::PathOutsideBasePaths);
-    HttpServer::QueryVector QueryVector;
+    QueryVector QueryVector;
     Request.GetQueryStringNameValueVector(QueryVector);
     RouteContext Context{Request, Response, *Path, QueryVector, m_Context};
     if(Request.GetVerb() == HttpServer::Verb::Post)

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "app/ServerContext.h"
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 #include "http/Request.h"
 #include "http/Response.h"
 
@@ -22,7 +22,7 @@ struct RouteContext
     std::shared_ptr<HttpServer::Response> const& Response;
     // The absolute path with the location's base path removed.
     std::string_view Path;
-    HttpServer::QueryVector const& QueryVector;
+    ::QueryVector const& QueryVector;
     ServerContext& Server;
     // The asset named by the query; set for asset routes only.
     Configuration* Asset = nullptr;

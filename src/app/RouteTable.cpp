@@ -13,7 +13,7 @@ namespace
 // Until assets exist, every asset is unknown.
 Configuration& FindNoAsset(RouteContext& Context)
 {
-    CHECK_CONDITION(HttpServer::FindQueryValue(Context.QueryVector, "asset"), FailureCode::AssetMissing);
+    CHECK_CONDITION(FindQueryValue(Context.QueryVector, "asset"), FailureCode::AssetMissing);
     ThrowCheckFailure(FailureCode::AssetUnknown, TRACE_CONTEXT(), "Asset");
 }
 } // namespace

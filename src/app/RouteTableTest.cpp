@@ -19,7 +19,7 @@ public:
     HRESULT Dispatch(RouteTable const& Table, std::string_view Path, std::string_view Query, std::string Method = "GET")
     {
         HttpServer::Request Request({Method, 11, "/hls/" + std::string(Path) + std::string(Query), {}, 0, true}, "127.0.0.1", 80);
-        HttpServer::QueryVector QueryVector;
+        QueryVector QueryVector;
         Request.GetQueryStringNameValueVector(QueryVector);
         std::shared_ptr<HttpServer::Response> const NoResponse;
         RouteContext Context{Request, NoResponse, Path, QueryVector, m_Server};
@@ -65,7 +65,7 @@ TEST(RouteTable, AssetRoutesGetTheAssetAndUnknownPathsAreNamed)
     RouteTable Table;
     Configuration Asset;
     Table.SetAssetFinder([&](RouteContext& Context) -> Configuration& {
-        auto const* Value = HttpServer::FindQueryValue(Context.QueryVector, "asset");
+        auto const* Value = FindQueryValue(Context.QueryVector, "asset");
         if(!Value)
             throw HResultError(FailureCode::AssetMissing);
         if(Value->Value != "1")
@@ -88,7 +88,7 @@ TEST(RouteTable, PostRoutesAreAssetRoutesOfTheirOwn)
     RouteTable Table;
     Configuration Asset;
     Table.SetAssetFinder([&](RouteContext& Context) -> Configuration& {
-        if(!HttpServer::FindQueryValue(Context.QueryVector, "asset"))
+        if(!FindQueryValue(Context.QueryVector, "asset"))
             throw HResultError(FailureCode::AssetMissing);
         return Asset;
     });

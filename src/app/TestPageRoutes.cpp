@@ -114,7 +114,7 @@ void TestPageRoutes::VideoPage(RouteContext& Context)
     WholeAnswer{PageType, true}.Send(Context, MediaSourcePage("video", Context.Request.GetQueryString(), Variants.front().Codecs));
 }
 
-VideoVariant TestPageRoutes::WebCodecsVariant(HttpServer::QueryVector const& Query) const
+VideoVariant TestPageRoutes::WebCodecsVariant(QueryVector const& Query) const
 {
     auto const& Variants = m_Context.Settings.DefaultVariants.H264.VideoVariants;
     auto const Index = static_cast<std::uint32_t>(QueryInteger(Query, "Variant").value_or(0));

@@ -44,7 +44,7 @@ private:
     void VideoPage(RouteContext& Context);
     void WebCodecsPage(RouteContext& Context);
     void WebCodecsFrame(RouteContext& Context);
-    VideoVariant WebCodecsVariant(HttpServer::QueryVector const& Query) const;
+    VideoVariant WebCodecsVariant(QueryVector const& Query) const;
 
     using FrameList = std::vector<std::vector<std::uint8_t>>;
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "http/AbsolutePath.h"
 
-#include "http/HexadecimalDigit.h"
+#include "base/HexadecimalDigit.h"
 
 #include <vector>
 

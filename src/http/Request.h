@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 #include "http/Verb.h"
 
 namespace HttpServer

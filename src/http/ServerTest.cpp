@@ -14,7 +14,7 @@ using HttpServer::Testing::TestServer;
 TEST(HttpServer, KeepAliveConnectionAnswersPipelinedRequestsInOrder)
 {
     TestServer Server([](auto const& Request, auto const& Answer) {
-        HttpServer::QueryVector Query;
+        QueryVector Query;
         Request->GetQueryStringNameValueVector(Query);
         AnswerText(*Answer, Request->GetAbsPath() + "|" + Request->GetQueryString() + "|" + (Query.empty() ? "" : Query[0].Value));
     });

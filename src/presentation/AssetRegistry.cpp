@@ -16,7 +16,7 @@ AssetRegistry::AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProb
 {
 }
 
-Configuration& AssetRegistry::Create(ManifestKind Kind, HttpServer::QueryVector const& Query, std::int64_t BaseLiveTime, std::int64_t Now)
+Configuration& AssetRegistry::Create(ManifestKind Kind, QueryVector const& Query, std::int64_t BaseLiveTime, std::int64_t Now)
 {
     std::uint32_t Asset = 0;
     if(m_Store)
@@ -60,7 +60,7 @@ Configuration& AssetRegistry::Register(StoredAsset const& Value)
     return Record;
 }
 
-Configuration& AssetRegistry::Find(HttpServer::QueryVector const& Query)
+Configuration& AssetRegistry::Find(QueryVector const& Query)
 {
     auto const Asset = QueryInteger(Query, "asset");
     CHECK_CONDITION(Asset.has_value(), FailureCode::AssetMissing);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <unordered_map>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 #include "presentation/AssetStore.h"
 #include "presentation/Configuration.h"
 #include "presentation/DefaultVariantSets.h"
@@ -48,10 +48,10 @@ public:
 
     // Takes the next number (even when the request then fails), parses the
     // query and registers the asset with its copy of the variant rows.
-    Configuration& Create(ManifestKind Kind, HttpServer::QueryVector const& Query, std::int64_t BaseLiveTime, std::int64_t Now);
+    Configuration& Create(ManifestKind Kind, QueryVector const& Query, std::int64_t BaseLiveTime, std::int64_t Now);
     // The asset named by "asset": 0x80FF0BFC when absent, 0x80FF0BFE when
     // unknown or aged out.
-    Configuration& Find(HttpServer::QueryVector const& Query);
+    Configuration& Find(QueryVector const& Query);
 
     std::size_t Size() const noexcept { return m_Assets.size(); }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
 namespace Application
 {
@@ -18,7 +18,7 @@ struct StoredAsset
 {
     std::uint32_t Asset = 0;
     ManifestKind Kind{};
-    HttpServer::QueryVector Query;
+    QueryVector Query;
     std::int64_t BaseLiveTime = 0;
     std::int64_t Now = 0;
 };

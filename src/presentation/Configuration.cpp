@@ -25,7 +25,7 @@ std::size_t CharacterCount(std::string_view Text)
     return Count;
 }
 
-std::optional<std::int64_t> QueryDurationSeconds(HttpServer::QueryVector const& Query)
+std::optional<std::int64_t> QueryDurationSeconds(QueryVector const& Query)
 {
     auto const Seconds = QueryInteger(Query, "duration");
     if(!Seconds)
@@ -36,7 +36,7 @@ std::optional<std::int64_t> QueryDurationSeconds(HttpServer::QueryVector const& 
 
 // Fractional target durations are allowed on purpose; a target of zero or
 // less would tell players that no segment may last at all.
-std::optional<std::int64_t> QueryTargetDuration(HttpServer::QueryVector const& Query, std::string_view Name)
+std::optional<std::int64_t> QueryTargetDuration(QueryVector const& Query, std::string_view Name)
 {
     auto const Value = QueryTime(Query, Name);
     CHECK_ARGUMENT(!Value || *Value > 0);
@@ -47,7 +47,7 @@ constexpr std::int64_t DefaultDuration = 180'000'000;
 constexpr std::int64_t DefaultLiveWindow = 300'000'000;
 } // namespace
 
-Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, HttpServer::QueryVector const& Query, std::int64_t Now) :
+Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, QueryVector const& Query, std::int64_t Now) :
     Asset(Asset), BaseLiveTime(BaseLiveTime)
 {
     NoAudio = QueryFlag(Query, "noaudio");
@@ -64,7 +64,7 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Htt
     ParseLowLatencyKeys(Query);
 }
 
-void Configuration::ParseLowLatencyKeys(HttpServer::QueryVector const& Query)
+void Configuration::ParseLowLatencyKeys(QueryVector const& Query)
 {
     LowLatency = QueryFlag(Query, "ll");
     // A part shorter than this would be a fraction of one picture at the
@@ -77,14 +77,14 @@ void Configuration::ParseLowLatencyKeys(HttpServer::QueryVector const& Query)
     }
 }
 
-void Configuration::ParseDuration(HttpServer::QueryVector const& Query)
+void Configuration::ParseDuration(QueryVector const& Query)
 {
     Duration = QueryDurationSeconds(Query);
     if(!Live && !Duration)
         Duration = DefaultDuration;
 }
 
-void Configuration::ParseLiveKeys(HttpServer::QueryVector const& Query, std::int64_t Now)
+void Configuration::ParseLiveKeys(QueryVector const& Query, std::int64_t Now)
 {
     LiveWindow = QueryTime(Query, "lv").value_or(DefaultLiveWindow);
     CHECK_ARGUMENT(*LiveWindow >= 0 && *LiveWindow <= MaximalLiveWindow);
@@ -98,34 +98,34 @@ void Configuration::ParseLiveKeys(HttpServer::QueryVector const& Query, std::int
     ProgramDateTimePeriod = QueryTime(Query, "pdt");
 }
 
-void Configuration::ParseEncryptionKeys(HttpServer::QueryVector const& Query)
+void Configuration::ParseEncryptionKeys(QueryVector const& Query)
 {
-    auto const* KeyPair = HttpServer::FindQueryValue(Query, "key");
+    auto const* KeyPair = FindQueryValue(Query, "key");
     if(!KeyPair)
         return;
-    if(auto const* SchemePair = HttpServer::FindQueryValue(Query, "scheme"))
+    if(auto const* SchemePair = FindQueryValue(Query, "scheme"))
         Scheme = SchemePair->Value;
     if(Scheme.empty())
         Scheme = "cenc";
     CHECK_ARGUMENT(Scheme == "cenc" || Scheme == "cbcs");
     EncryptionScheme = Scheme == "cenc" ? EncryptionScheme::Cenc : EncryptionScheme::Cbcs;
     Key = ParseBase16(KeyPair->Value, 16);
-    if(auto const* VectorPair = HttpServer::FindQueryValue(Query, "initializationvector"))
+    if(auto const* VectorPair = FindQueryValue(Query, "initializationvector"))
         InitializationVector = ParseBase16(VectorPair->Value, 16);
     else
         InitializationVector.assign(DefaultInitializationVector.begin(), DefaultInitializationVector.end());
-    if(auto const* FormatPair = HttpServer::FindQueryValue(Query, "keyformat"))
+    if(auto const* FormatPair = FindQueryValue(Query, "keyformat"))
         KeyFormat = FormatPair->Value;
 }
 
-void Configuration::ParseTestAids(HttpServer::QueryVector const& Query)
+void Configuration::ParseTestAids(QueryVector const& Query)
 {
     FrameCode = QueryFlag(Query, "framecode");
     if(auto Rules = FaultParser::Parse(Query); !Rules.empty())
         Faults = std::make_shared<FaultPlan>(std::move(Rules));
 }
 
-Configuration Configuration::ForAudioFile(HttpServer::QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants)
+Configuration Configuration::ForAudioFile(QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants)
 {
     Configuration Result;
     Result.VariantSet.AudioVariants = DefaultAudioVariants;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 #include "presentation/FaultPlan.h"
 #include "presentation/VariantSet.h"
 
@@ -81,21 +81,21 @@ struct Configuration
     Configuration() = default;
     // Parses every query key of a manifest request; the variant lists stay
     // empty. Now is the request's one clock reading (for "ls").
-    Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, HttpServer::QueryVector const& Query, std::int64_t Now);
+    Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, QueryVector const& Query, std::int64_t Now);
 
     // The reduced configuration of the progressive audio routes: audio only,
     // not live, "duration" and "flac" only.
-    static Configuration ForAudioFile(HttpServer::QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants);
+    static Configuration ForAudioFile(QueryVector const& Query, std::vector<AudioVariant> const& DefaultAudioVariants);
 
     // Pairs of hexadecimal digits (either case) into bytes; with Length the
     // text must hold exactly that many bytes.
     static std::vector<std::uint8_t> ParseBase16(std::string_view Value, std::optional<std::size_t> Length = std::nullopt);
 
 private:
-    void ParseDuration(HttpServer::QueryVector const& Query);
-    void ParseLiveKeys(HttpServer::QueryVector const& Query, std::int64_t Now);
-    void ParseEncryptionKeys(HttpServer::QueryVector const& Query);
-    void ParseTestAids(HttpServer::QueryVector const& Query);
-    void ParseLowLatencyKeys(HttpServer::QueryVector const& Query);
+    void ParseDuration(QueryVector const& Query);
+    void ParseLiveKeys(QueryVector const& Query, std::int64_t Now);
+    void ParseEncryptionKeys(QueryVector const& Query);
+    void ParseTestAids(QueryVector const& Query);
+    void ParseLowLatencyKeys(QueryVector const& Query);
 };
 } // namespace Application

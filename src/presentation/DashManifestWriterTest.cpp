@@ -43,7 +43,7 @@ protected:
         AssetRegistry Registry(m_Defaults);
         auto const Query = Application::Test::Query(Text);
         auto const& Asset = Registry.Create(ManifestKind::Dash, Query, Start, Start);
-        DashManifestWriter Writer(Asset, HttpServer::FindQueryValue(Query, "trickplay") != nullptr, WriteResponseFiles, std::move(LicenceUrl));
+        DashManifestWriter Writer(Asset, FindQueryValue(Query, "trickplay") != nullptr, WriteResponseFiles, std::move(LicenceUrl));
         if(PublishTime)
             Writer.SetDynamic(*PublishTime, "http://example.net:8080/hls/time");
         return Writer.Write();

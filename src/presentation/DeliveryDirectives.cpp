@@ -11,7 +11,7 @@ namespace Application
 {
 namespace
 {
-std::optional<std::string_view> Value(HttpServer::QueryVector const& Query, std::string_view Name)
+std::optional<std::string_view> Value(QueryVector const& Query, std::string_view Name)
 {
     for(auto const& [Key, Text] : Query)
         if(Key == Name)
@@ -43,7 +43,7 @@ std::uint32_t Number(std::string_view Name, std::string_view Text)
 }
 } // namespace
 
-DeliveryDirectives DeliveryDirectives::FromQuery(HttpServer::QueryVector const& Query)
+DeliveryDirectives DeliveryDirectives::FromQuery(QueryVector const& Query)
 {
     DeliveryDirectives Directives;
     if(auto const Text = Value(Query, MsnKey))

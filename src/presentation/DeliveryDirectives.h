@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
 namespace Application
 {
@@ -33,6 +33,6 @@ struct DeliveryDirectives
     // Raises FailureCode::DeliveryDirectiveInvalid for a value that is not a
     // decimal integer (or beyond 32 bits), a "_HLS_part" without "_HLS_msn"
     // and a "_HLS_skip" other than "YES" and "v2".
-    static DeliveryDirectives FromQuery(HttpServer::QueryVector const& Query);
+    static DeliveryDirectives FromQuery(QueryVector const& Query);
 };
 } // namespace Application

@@ -176,7 +176,7 @@ FaultRule FaultParser::ParseRule(FaultKind Kind, std::string_view Key, std::stri
     return Rule;
 }
 
-std::vector<FaultRule> FaultParser::Parse(HttpServer::QueryVector const& Query)
+std::vector<FaultRule> FaultParser::Parse(QueryVector const& Query)
 {
     std::vector<FaultRule> Rules;
     for(auto const& Pair : Query)

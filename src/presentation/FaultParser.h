@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 #include "presentation/FaultRule.h"
 
 namespace Application
@@ -31,7 +31,7 @@ public:
     static constexpr std::uint32_t MaximalMilliseconds = 600'000;
     static constexpr std::uint32_t MaximalCount = 1'000'000;
 
-    static std::vector<FaultRule> Parse(HttpServer::QueryVector const& Query);
+    static std::vector<FaultRule> Parse(QueryVector const& Query);
     // One rule of a key, e.g. Parse(FaultKind::Fail, "fail", "404@video:5").
     static FaultRule ParseRule(FaultKind Kind, std::string_view Key, std::string_view Rule);
 };

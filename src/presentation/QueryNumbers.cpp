@@ -62,24 +62,24 @@ std::int64_t ConvertTime(std::string_view Text)
     return static_cast<std::int64_t>(Seconds * static_cast<double>(TimeUnitsPerSecond));
 }
 
-std::optional<std::int32_t> QueryInteger(HttpServer::QueryVector const& Query, std::string_view Name)
+std::optional<std::int32_t> QueryInteger(QueryVector const& Query, std::string_view Name)
 {
-    auto const* Pair = HttpServer::FindQueryValue(Query, Name);
+    auto const* Pair = FindQueryValue(Query, Name);
     if(!Pair)
         return std::nullopt;
     return ConvertInteger(Pair->Value);
 }
 
-std::optional<std::int64_t> QueryTime(HttpServer::QueryVector const& Query, std::string_view Name)
+std::optional<std::int64_t> QueryTime(QueryVector const& Query, std::string_view Name)
 {
-    auto const* Pair = HttpServer::FindQueryValue(Query, Name);
+    auto const* Pair = FindQueryValue(Query, Name);
     if(!Pair)
         return std::nullopt;
     return ConvertTime(Pair->Value);
 }
 
-bool QueryFlag(HttpServer::QueryVector const& Query, std::string_view Name)
+bool QueryFlag(QueryVector const& Query, std::string_view Name)
 {
-    return HttpServer::FindQueryValue(Query, Name) != nullptr;
+    return FindQueryValue(Query, Name) != nullptr;
 }
 } // namespace Application

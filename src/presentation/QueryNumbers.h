@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
 namespace Application
 {
@@ -29,7 +29,7 @@ std::int32_t ConvertInteger(std::string_view Text, std::size_t* Converted = null
 std::int64_t ConvertTime(std::string_view Text);
 
 // The first value of Name converted, or nothing when the name is absent.
-std::optional<std::int32_t> QueryInteger(HttpServer::QueryVector const& Query, std::string_view Name);
-std::optional<std::int64_t> QueryTime(HttpServer::QueryVector const& Query, std::string_view Name);
-bool QueryFlag(HttpServer::QueryVector const& Query, std::string_view Name);
+std::optional<std::int32_t> QueryInteger(QueryVector const& Query, std::string_view Name);
+std::optional<std::int64_t> QueryTime(QueryVector const& Query, std::string_view Name);
+bool QueryFlag(QueryVector const& Query, std::string_view Name);
 } // namespace Application

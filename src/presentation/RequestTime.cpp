@@ -99,9 +99,9 @@ std::optional<std::int64_t> RequestTime::Parse(std::string_view Text)
     return ParseUtc(Text);
 }
 
-std::optional<std::int64_t> RequestTime::FromQuery(HttpServer::QueryVector const& Query)
+std::optional<std::int64_t> RequestTime::FromQuery(QueryVector const& Query)
 {
-    auto const* Pair = HttpServer::FindQueryValue(Query, QueryKey);
+    auto const* Pair = FindQueryValue(Query, QueryKey);
     if(!Pair)
         return std::nullopt;
     auto const Value = Parse(Pair->Value);
@@ -111,7 +111,7 @@ std::optional<std::int64_t> RequestTime::FromQuery(HttpServer::QueryVector const
     return Value;
 }
 
-std::int64_t RequestTime::Read(HttpServer::QueryVector const& Query, Clock const& Now)
+std::int64_t RequestTime::Read(QueryVector const& Query, Clock const& Now)
 {
     if(auto const Value = FromQuery(Query))
         return *Value;

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 #include "presentation/Clock.h"
 
 namespace Application
@@ -27,8 +27,8 @@ public:
     static std::optional<std::int64_t> Parse(std::string_view Text);
     // The "now" of the query: nothing when absent, FailureCode::NowInvalid
     // when malformed.
-    static std::optional<std::int64_t> FromQuery(HttpServer::QueryVector const& Query);
+    static std::optional<std::int64_t> FromQuery(QueryVector const& Query);
     // "now" when given, else the clock.
-    static std::int64_t Read(HttpServer::QueryVector const& Query, Clock const& Now);
+    static std::int64_t Read(QueryVector const& Query, Clock const& Now);
 };
 } // namespace Application

@@ -5,7 +5,7 @@
 
 namespace Application
 {
-std::optional<std::uint32_t> SegmentIndexFromQuery(HttpServer::QueryVector const& Query)
+std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query)
 {
     auto const Index = QueryInteger(Query, "index");
     if(!Index)
@@ -14,7 +14,7 @@ std::optional<std::uint32_t> SegmentIndexFromQuery(HttpServer::QueryVector const
     return static_cast<std::uint32_t>(*Index) - static_cast<std::uint32_t>(BaseIndex);
 }
 
-std::optional<std::uint32_t> ResponseFileSegmentNumber(HttpServer::QueryVector const& Query)
+std::optional<std::uint32_t> ResponseFileSegmentNumber(QueryVector const& Query)
 {
     auto const Index = QueryInteger(Query, "index");
     if(!Index)

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "base/HResultError.h"
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
 namespace Application::Test
 {
@@ -28,9 +28,9 @@ HRESULT RaisedStatus(BodyT&& Body)
     return S_OK;
 }
 
-inline HttpServer::QueryVector Query(std::string_view Text)
+inline QueryVector Query(std::string_view Text)
 {
-    return HttpServer::ParseQueryString(Text);
+    return ParseQueryString(Text);
 }
 
 // Lines joined with the CR LF every playlist line ends with.

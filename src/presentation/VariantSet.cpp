@@ -17,9 +17,9 @@ AudioVariant AudioVariant::FlacAlternative() const
     return Variant;
 }
 
-bool VariantSet::ParseVideoVariant(HttpServer::QueryVector const& Query, VideoVariant& Variant) const
+bool VariantSet::ParseVideoVariant(QueryVector const& Query, VideoVariant& Variant) const
 {
-    auto const* Pair = HttpServer::FindQueryValue(Query, "variant");
+    auto const* Pair = FindQueryValue(Query, "variant");
     if(!Pair)
         return false;
     std::size_t Converted = 0;

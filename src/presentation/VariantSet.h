@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
 namespace Application
 {
@@ -63,6 +63,6 @@ struct VariantSet
     // absent or the number is not below the row count (negative numbers select
     // nothing); E_INVALIDARG when the value has no digits. Text after the
     // digits is accepted.
-    bool ParseVideoVariant(HttpServer::QueryVector const& Query, VideoVariant& Variant) const;
+    bool ParseVideoVariant(QueryVector const& Query, VideoVariant& Variant) const;
 };
 } // namespace Application

@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
-#include "http/HexadecimalDigit.h"
+#include "base/HexadecimalDigit.h"
 
 #include "base/Check.h"
 
-namespace HttpServer
-{
 namespace
 {
 // Appends one code point below 256 as UTF-8.
@@ -78,4 +76,3 @@ QueryStringNameValue const* FindQueryValue(QueryVector const& Vector, std::strin
             return &Pair;
     return nullptr;
 }
-} // namespace HttpServer

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-namespace HttpServer
-{
 // The value of one hexadecimal digit of a percent escape, or -1.
 constexpr int HexadecimalDigitValue(char Character) noexcept
 {
@@ -14,4 +12,3 @@ constexpr int HexadecimalDigitValue(char Character) noexcept
         return Character - 'A' + 10;
     return -1;
 }
-} // namespace HttpServer

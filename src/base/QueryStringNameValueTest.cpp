@@ -1,12 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "http/QueryStringNameValue.h"
+#include "base/QueryStringNameValue.h"
 
 #include "base/HResultError.h"
 
 #include <gtest/gtest.h>
 
-using HttpServer::ParseQueryString;
-using HttpServer::QueryStringNameValue;
 
 TEST(QueryString, PairsKeepOrderSkipEmptyPiecesAndDecode)
 {
@@ -26,9 +24,9 @@ TEST(QueryString, RepeatedNamesAndValuesWithEquals)
 {
     auto const Vector = ParseQueryString("k=1&k=2&e==x=");
     ASSERT_EQ(Vector.size(), 3u);
-    EXPECT_EQ(HttpServer::FindQueryValue(Vector, "k")->Value, "1");
+    EXPECT_EQ(FindQueryValue(Vector, "k")->Value, "1");
     EXPECT_EQ(Vector[2].Value, "=x=");
-    EXPECT_EQ(HttpServer::FindQueryValue(Vector, "K"), nullptr);
+    EXPECT_EQ(FindQueryValue(Vector, "K"), nullptr);
 }
 
 TEST(QueryString, EscapesDecodeToSingleCodePoints)

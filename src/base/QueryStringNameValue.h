@@ -5,8 +5,6 @@
 #include <string_view>
 #include <vector>
 
-namespace HttpServer
-{
 // One name/value pair of a request's query, both unescaped. Value is empty
 // when the pair has no "=".
 struct QueryStringNameValue
@@ -31,4 +29,3 @@ QueryVector ParseQueryString(std::string_view QueryString);
 
 // The first pair named Name, or null.
 QueryStringNameValue const* FindQueryValue(QueryVector const& Vector, std::string_view Name);
-} // namespace HttpServer
