@@ -96,9 +96,8 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
         Answer.Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, ClockReading(Context)));
         return;
     }
-    auto const Skip = DeliveryDirectives::FromQuery(Context.QueryVector).Skip;
     AnswerLowLatency(Context, PartLayout::ForVideo(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
-                     Answer, [Variant, ExtraSegments, Skip](Configuration const& Held, std::int64_t Now) {
+                     Answer, [Variant, ExtraSegments](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
                          return HlsPlaylistWriter::Video(Held, Variant, ExtraSegments, Now, Skip);
                      });
 }
@@ -114,9 +113,8 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
         Answer.Send(Context, HlsPlaylistWriter::Audio(Asset, ClockReading(Context)));
         return;
     }
-    auto const Skip = DeliveryDirectives::FromQuery(Context.QueryVector).Skip;
     AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration),
-                     Answer, [Skip](Configuration const& Held, std::int64_t Now) { return HlsPlaylistWriter::Audio(Held, Now, Skip); });
+                     Answer, [](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) { return HlsPlaylistWriter::Audio(Held, Now, Skip); });
 }
 
 void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, WholeAnswer Answer,
@@ -129,7 +127,7 @@ void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout cons
     {
         // It changes with every part: caches must ask each time.
         Answer.CacheControl = "no-cache";
-        Answer.Send(Context, Write(Asset, Now));
+        Answer.Send(Context, Write(Asset, Now, Directives.Skip));
         return;
     }
     auto const Decision = BlockingReload::Decide(Layout, TargetDuration, Now - Asset.BaseLiveTime, Directives);
@@ -137,7 +135,7 @@ void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout cons
     switch(Decision.Result)
     {
     case BlockingReload::Outcome::Now:
-        Answer.Send(Context, Write(Asset, Now));
+        Answer.Send(Context, Write(Asset, Now, Directives.Skip));
         return;
     case BlockingReload::Outcome::TooFar:
         ThrowCheckFailure(FailureCode::DeliveryDirectiveTooFar, TRACE_CONTEXT(), "BlockingReload::Decide",
@@ -152,16 +150,16 @@ void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout cons
     // exists, at once: the same URL gives the same bytes.
     if(RequestTime::FromQuery(Context.QueryVector))
     {
-        Answer.Send(Context, Write(Asset, Ready));
+        Answer.Send(Context, Write(Asset, Ready, Directives.Skip));
         return;
     }
     // The asset may be dropped from the registry meanwhile: the hold keeps a copy.
     auto const Held = std::make_shared<Configuration const>(Asset);
     auto const Response = Context.Response;
-    bool const Holding = m_HeldPlaylists.Hold(Response, Ready, [this, Held, Response, Ready, Answer, Write] {
+    bool const Holding = m_HeldPlaylists.Hold(Response, Ready, [this, Held, Response, Ready, Answer, Write, Skip = Directives.Skip] {
         try
         {
-            Answer.Send(m_Context, *Response, Write(*Held, std::max(m_Clock(), Ready)));
+            Answer.Send(m_Context, *Response, Write(*Held, std::max(m_Clock(), Ready), Skip));
         }
         catch(std::exception const& Failure)
         {

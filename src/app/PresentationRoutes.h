@@ -9,6 +9,7 @@
 #include "app/WholeAnswer.h"
 #include "presentation/AssetRegistry.h"
 #include "presentation/Clock.h"
+#include "presentation/DeliveryDirectives.h"
 #include "presentation/PartLayout.h"
 
 namespace Application
@@ -41,7 +42,7 @@ private:
     void Key(RouteContext& Context);
     void Time(RouteContext& Context);
     // A media playlist of a live "ll" asset, as of a time.
-    using PlaylistText = std::function<std::string(Configuration const& Asset, std::int64_t Now)>;
+    using PlaylistText = std::function<std::string(Configuration const& Asset, std::int64_t Now, PlaylistSkip Skip)>;
     // Answers at once, or with "_HLS_msn" once the playlist holds what it names.
     void AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, WholeAnswer Answer, PlaylistText const& Write);
     // The request's "now", or the clock.
