@@ -77,6 +77,40 @@
       if (playlist.firstEdge === null) playlist.firstEdge = data.details.edge;
       playlist.lastEdge = data.details.edge;
     });
+    // Every fragment and part hls.js had, with when it asked and when the
+    // last byte came (page time): a failed check prints those around its
+    // stall, to tell a late answer from a part never asked for. hls.js loads
+    // the following parts of a segment without a loading event of their own,
+    // so the loaded event is the one to count.
+    const loads = [];
+    const pageTime = (time) => (time - probe.origin) / 1000;
+    hls.on(Hls.Events.FRAG_LOADED, (event, data) => {
+      const { frag, part } = data;
+      const loading = (part || frag).stats.loading;
+      loads.push({
+        name: `${frag.type} ${frag.level}/${frag.sn}${part ? '.' + part.index : ''}`,
+        start: (part || frag).start,
+        duration: (part || frag).duration,
+        asked: pageTime(loading.start),
+        loaded: pageTime(loading.end),
+      });
+    });
+    // Every playlist reload: the part it asked the server to wait for, and
+    // when the answer began and ended.
+    const reloads = [];
+    const reloaded = (kind) => (event, data) => {
+      const loading = data.stats.loading;
+      const wanted = data.deliveryDirectives;
+      reloads.push({
+        name: `${kind}${wanted && wanted.msn !== undefined ? ` ${wanted.msn}.${wanted.part ?? '-'}` : ''}${wanted && wanted.skip ? ' skip' : ''}`,
+        asked: pageTime(loading.start),
+        first: pageTime(loading.first),
+        loaded: pageTime(loading.end),
+        last: data.details.partList && data.details.partList.length ? `${data.details.lastPartSn}.${data.details.lastPartIndex}` : `${data.details.endSN}`,
+      });
+    };
+    hls.on(Hls.Events.LEVEL_LOADED, reloaded('main'));
+    hls.on(Hls.Events.AUDIO_TRACK_LOADED, reloaded('audio'));
     hls.on(Hls.Events.MANIFEST_PARSED, () => {
       // options.topLevel: the row of the highest bandwidth only, whatever the estimate says.
       if (options.topLevel) hls.currentLevel = hls.levels.reduce((best, level, index) => (level.bitrate > hls.levels[best].bitrate ? index : best), 0);
@@ -93,6 +127,8 @@
       partsLoaded: hls.levels && hls.currentLevel >= 0 && hls.levels[hls.currentLevel].details ? Boolean(hls.levels[hls.currentLevel].details.partList) : false,
       level: hls.currentLevel,
       playlist,
+      loads,
+      reloads,
     });
   }
 
