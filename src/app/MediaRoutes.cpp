@@ -273,8 +273,9 @@ void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, S
     }
     // A live part is held until its last frame is due; with "now" the
     // request is answered as of that time, whose bytes are the same.
+    bool const FollowsClock = Asset.Live && !RequestTime::FromQuery(Context.QueryVector);
     std::optional<std::int64_t> Due;
-    if(Asset.Live && !RequestTime::FromQuery(Context.QueryVector))
+    if(FollowsClock)
         if(std::int64_t const Time = Asset.BaseLiveTime + Span.Available, Now = SystemAbsoluteTime(); Time > Now)
         {
             CHECK_CONDITION(Time - Now <= PartHoldTargets * Request.TargetDuration, FailureCode::PartTooFarAhead);
@@ -295,7 +296,7 @@ void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, S
     // the next one is, while this one plays, so that its first parts are
     // there when due and not an encoding run later. Not before: at a start
     // it would take the processors from the segment the player waits for.
-    if(Asset.Live && !RequestTime::FromQuery(Context.QueryVector))
+    if(FollowsClock)
         m_Productions.Observe(Executor, Key, Group, std::move(Segment.Make),
                               {[](HttpServer::SharedBytes const&) {},
                                [this, Executor, &Group, Next = std::make_shared<SegmentMaking>(std::move(Next))](std::exception_ptr Failure, HttpServer::SharedBytes const&) {
