@@ -8,10 +8,7 @@
 #include <vector>
 
 #include "mf/IByteStream.h"
-#include "mf/IClockStateSink.h"
-#include "mf/IFinalizableMediaSink.h"
-#include "mf/MediaEventGeneratorT.h"
-#include "mf/ShutdownAwareT.h"
+#include "mf/MediaSinkT.h"
 #include "mp4/Mp4FragmentBuilder.h"
 #include "mp4/Mp4ProtectionSettings.h"
 #include "mp4/Mp4SampleEncryptor.h"
@@ -20,6 +17,7 @@ namespace Mp4
 {
 class H264CodecRecord;
 class HevcCodecRecord;
+class Mp4MediaSinkStreamSink;
 
 // A media sink that turns the encoded samples of one stream into fragmented
 // MP4 on a byte stream: the initialisation segment (ftyp and moov) as the
@@ -32,14 +30,10 @@ class HevcCodecRecord;
 //   Sink->SetProtection(Settings);               // optional, before the stream is added
 //   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AAC or FLAC
 //   ... the session sets the clock, starts it and feeds the stream sink ...
-class Mp4MediaSink final : public MF::IFinalizableMediaSink,
-                           public MF::IClockStateSink,
-                           public MF::MediaEventGeneratorT<Mp4MediaSink>,
-                           public MF::ShutdownAwareT<Mp4MediaSink>,
-                           public std::enable_shared_from_this<Mp4MediaSink>
+class Mp4MediaSink final : public MF::MediaSinkT<Mp4MediaSink>
 {
 public:
-    class StreamSink;
+    using StreamSink = Mp4MediaSinkStreamSink;
     class VideoStreamSink;
     template <typename RecordT, VideoCodec CodecValue>
     class VideoStreamSinkT;
@@ -63,41 +57,19 @@ public:
     // IMediaSink
     std::uint32_t GetCharacteristics() override;
     std::shared_ptr<MF::IStreamSink> AddStreamSink(std::uint32_t Identifier, std::shared_ptr<MF::MediaType> const& Type) override;
-    void RemoveStreamSink(std::uint32_t Identifier) override;
-    std::size_t GetStreamSinkCount() override;
-    std::shared_ptr<MF::IStreamSink> GetStreamSinkByIndex(std::size_t Index) override;
-    std::shared_ptr<MF::IStreamSink> GetStreamSinkById(std::uint32_t Identifier) override;
-    void SetPresentationClock(std::shared_ptr<MF::PresentationClock> const& Clock) override;
-    std::shared_ptr<MF::PresentationClock> GetPresentationClock() override;
-    void Shutdown() override;
-
-    // IFinalizableMediaSink: every fragment is on the byte stream already,
-    // so finalisation completes at once.
-    void BeginFinalize(std::shared_ptr<MF::IAsyncCallback> Callback, std::shared_ptr<MF::Object> State) override;
-    void EndFinalize(std::shared_ptr<MF::AsyncResult> const& Result) override;
-
-    // IClockStateSink
-    void OnClockStart(std::int64_t SystemTime, std::int64_t StartOffset) override;
-    void OnClockStop(std::int64_t SystemTime) override;
-    void OnClockSetRate(std::int64_t SystemTime, float Rate) override;
 
 private:
-    friend class StreamSink;
     friend class VideoStreamSink;
     friend class AudioStreamSink;
     friend class FlacStreamSink;
 
-    struct StreamSinkData
-    {
-        std::shared_ptr<StreamSink> m_StreamSink;
-        std::uint32_t m_Identifier = 0;
-        MF::Guid m_MajorType;
-    };
+    // A run starts with the initialisation segment and the first sequence number.
+    void OnStart() override;
+    void OnShutdown() override;
 
     // The stream sink of a supported subtype, else nullptr.
     std::shared_ptr<StreamSink> CreateStreamSink(std::uint32_t Identifier, std::shared_ptr<MF::MediaType> const& Type);
-    std::vector<StreamSinkData>::iterator FindStreamSink(std::uint32_t Identifier);
-    std::vector<std::shared_ptr<StreamSink>> GetStreamSinks();
+    static StreamSink& GetStreamSink(MF::StreamSinkT<Mp4MediaSink>& Stream);
 
     // For the stream sinks, under the exclusive lock while a sample is processed.
     bool IsInitializationSegmentDue() const noexcept { return m_InitializationSegmentDue; }
@@ -105,16 +77,12 @@ private:
     std::uint32_t TakeSequenceNumber() noexcept { return m_NextSequenceNumber++; }
     void WriteFragment(FragmentBuilder::Fragment const& Fragment);
     SampleEncryptor const* GetEncryptor() const noexcept { return m_Encryptor ? &*m_Encryptor : nullptr; }
-    bool IsFinalizing() const noexcept { return m_Finalizing; }
     void Write(std::vector<std::uint8_t> const& Bytes);
 
     std::shared_ptr<MF::IByteStream> m_ByteStream;
     std::uint32_t m_FirstSequenceNumber = 1;
     ProtectionSettings m_Protection;
     std::optional<SampleEncryptor> m_Encryptor;
-    std::vector<StreamSinkData> m_StreamSinkDataVector;
-    std::shared_ptr<MF::PresentationClock> m_PresentationClock;
-    bool m_Finalizing = false;
     bool m_InitializationSegmentDue = true;
     std::uint32_t m_NextSequenceNumber = 1;
 };

@@ -34,6 +34,6 @@ void Mp4MediaSink::FlacStreamSink::ProcessCodecSample(MF::Sample& Sample, std::s
     std::uint64_t const Position = Sample.GetUINT64(MF::MFSampleExtension_FlacSamplePosition);
     std::int64_t const Start = SampleTime(Position, Rate);
     std::int64_t const Duration = SampleTime(Position + Count, Rate) - Start;
-    WriteFragment(Sink, m_StartOffset + Start, Duration, true, Payload);
+    WriteFragment(Sink, GetStartOffset() + Start, Duration, true, Payload);
 }
 } // namespace Mp4

@@ -77,20 +77,25 @@ std::vector<std::uint8_t> SinkRun::GetFile() const
     return File;
 }
 
-std::vector<std::uint32_t> SinkRun::TakeStreamEvents()
+std::vector<std::uint32_t> TakeEvents(MF::IMediaEventGenerator& Generator)
 {
     std::vector<std::uint32_t> Types;
     for(;;)
     {
         try
         {
-            Types.push_back(m_StreamSink->GetEvent(MF::MF_EVENT_FLAG_NO_WAIT)->GetType());
+            Types.push_back(Generator.GetEvent(MF::MF_EVENT_FLAG_NO_WAIT)->GetType());
         }
         catch(HResultError const&)
         {
             return Types;
         }
     }
+}
+
+std::vector<std::uint32_t> SinkRun::TakeStreamEvents()
+{
+    return TakeEvents(*m_StreamSink);
 }
 
 std::vector<std::uint8_t> Package(std::shared_ptr<MF::MediaType> const& Type, std::vector<std::shared_ptr<MF::Sample>> const& Samples,

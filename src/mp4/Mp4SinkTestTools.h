@@ -29,6 +29,8 @@ public:
 std::shared_ptr<MF::MediaType> MakeVideoType(MF::Guid const& Subtype, VideoSettings const& Settings);
 std::shared_ptr<MF::MediaType> MakeAudioType(MF::Guid const& Subtype, std::vector<std::uint8_t> UserData);
 std::shared_ptr<MF::Sample> MakeSample(EncodedFrame const& Frame, bool WithDecodeTime = true);
+// The types of the events queued so far, taken off the queue.
+std::vector<std::uint32_t> TakeEvents(MF::IMediaEventGenerator& Generator);
 
 struct SinkRun
 {
