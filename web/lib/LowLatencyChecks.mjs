@@ -65,7 +65,12 @@ const hlsFollow = {
     // jumps to the player's live position once when it finds itself further
     // behind than ResyncSeconds, and hls.js plays up to 1.5 times
     // faster to reach its target, as a low-latency page sets it up to.
-    const options = { lowLatency: true, topLevel: true, catchUpRate: 1.5, maxLatency: ResyncSeconds };
+    // The media's duration stays Infinity, as a page for live streams sets it.
+    // By default hls.js sets the MediaSource's duration anew after each
+    // playlist reload, here one per part; on a busy machine its loading and
+    // appending then stopped for seconds now and then, while the playlists
+    // kept listing the parts it needed on time.
+    const options = { lowLatency: true, topLevel: true, catchUpRate: 1.5, maxLatency: ResyncSeconds, liveDurationInfinity: true };
     const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live&ll', options, goal, giveUpSeconds: 65 });
     const result = judgePlayback(report, Both, session.problems);
     const { clockLatencies = [], targetLatency, partsLoaded, latency, jumps = [] } = report.player;

@@ -35,6 +35,7 @@
   function startHls(probe, url, options) {
     const settings = { abrEwmaDefaultEstimate: StartBitsPerSecond };
     if (options.lowLatency !== undefined) settings.lowLatencyMode = options.lowLatency;
+    if (options.liveDurationInfinity) settings.liveDurationInfinity = true;
     // Up to this rate, hls.js plays faster to reach its target latency.
     if (options.catchUpRate) settings.maxLiveSyncPlaybackRate = options.catchUpRate;
     const hls = new Hls(settings);
