@@ -84,16 +84,15 @@
     // the following parts of a segment without a loading event of their own,
     // so the loaded event is the one to count.
     const loads = [];
-    const pageTime = (time) => (time - probe.origin) / 1000;
     hls.on(Hls.Events.FRAG_LOADED, (event, data) => {
       const { frag, part } = data;
-      const loading = (part || frag).stats.loading;
+      const piece = part || frag;
       loads.push({
         name: `${frag.type} ${frag.level}/${frag.sn}${part ? '.' + part.index : ''}`,
-        start: (part || frag).start,
-        duration: (part || frag).duration,
-        asked: pageTime(loading.start),
-        loaded: pageTime(loading.end),
+        start: piece.start,
+        duration: piece.duration,
+        asked: probe.pageTime(piece.stats.loading.start),
+        loaded: probe.pageTime(piece.stats.loading.end),
       });
     });
     // Every playlist reload: the part it asked the server to wait for, and
@@ -104,9 +103,9 @@
       const wanted = data.deliveryDirectives;
       reloads.push({
         name: `${kind}${wanted && wanted.msn !== undefined ? ` ${wanted.msn}.${wanted.part ?? '-'}` : ''}${wanted && wanted.skip ? ' skip' : ''}`,
-        asked: pageTime(loading.start),
-        first: pageTime(loading.first),
-        loaded: pageTime(loading.end),
+        asked: probe.pageTime(loading.start),
+        first: probe.pageTime(loading.first),
+        loaded: probe.pageTime(loading.end),
         last: data.details.partList && data.details.partList.length ? `${data.details.lastPartSn}.${data.details.lastPartIndex}` : `${data.details.endSN}`,
       });
     };

@@ -29,7 +29,12 @@
     }
 
     now() {
-      return (performance.now() - this.origin) / 1000;
+      return this.pageTime(performance.now());
+    }
+
+    // Seconds since the probe began, of a performance.now() reading.
+    pageTime(time) {
+      return (time - this.origin) / 1000;
     }
 
     onEvent(name) {
