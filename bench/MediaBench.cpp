@@ -30,6 +30,8 @@
 #include "media/VideoFrameConverter.h"
 #include "media/VideoFrameGrid.h"
 
+using namespace Application;
+
 namespace
 {
 constexpr std::uint32_t Width = 1280;

@@ -30,6 +30,8 @@
 #include "mp4/MemorySinkByteStream.h"
 #include "mp4/Mp4MediaSink.h"
 
+using namespace Application;
+
 namespace
 {
 constexpr std::uint32_t Width = 1280;

@@ -10,6 +10,8 @@
 #include "base/HResultError.h"
 #include "media/FlacFrameHeader.h"
 
+using namespace Application;
+
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size)
 {
     if(Size < 4)

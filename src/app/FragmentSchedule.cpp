@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
+#include "base/MulDiv.h"
 #include "media/AacEncoder.h"
 #include "media/FlacEncoder.h"
-#include "media/MulDiv.h"
 #include "media/SegmentWindow.h"
 
 namespace Application

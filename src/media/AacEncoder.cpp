@@ -12,8 +12,10 @@ extern "C" {
 }
 
 #include "base/Check.h"
-#include "media/MulDiv.h"
+#include "base/MulDiv.h"
 
+namespace Application
+{
 namespace
 {
 // libavcodec's messages (statistics at close, warnings) are traces here, not
@@ -171,3 +173,4 @@ void AacEncoder::ReceivePackets(std::vector<EncodedSample>& Output)
         av_packet_unref(m_Packet.get());
     }
 }
+} // namespace Application

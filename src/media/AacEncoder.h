@@ -13,6 +13,8 @@ struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
 
+namespace Application
+{
 // AAC-LC over libavcodec's native encoder, for one run that makes the frames
 // of a window of absolute sample indices [WindowStart, WindowEnd).
 //
@@ -78,3 +80,4 @@ private:
     std::uint32_t m_FrameFill = 0;
     bool m_Drained = false;
 };
+} // namespace Application

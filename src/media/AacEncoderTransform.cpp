@@ -5,6 +5,8 @@
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::uint32_t MaximalRate = 96000;
@@ -83,3 +85,4 @@ void AacEncoderTransform::DrainCodec(std::vector<EncodedSample>& Encoded)
 {
     m_Encoder->Drain(Encoded);
 }
+} // namespace Application

@@ -7,6 +7,8 @@
 #include "media/AacEncoder.h"
 #include "media/PcmEncoderTransform.h"
 
+namespace Application
+{
 // The AAC-LC encoder transform over AacEncoder. The input type is 16-bit
 // PCM; the output type has the same rate and channels, subtype
 // MFAudioFormat_AAC and its bitrate in MF_MT_AUDIO_AVG_BYTES_PER_SECOND.
@@ -47,3 +49,4 @@ private:
     std::uint32_t m_Bitrate = 0;
     std::unique_ptr<AacEncoder> m_Encoder;
 };
+} // namespace Application

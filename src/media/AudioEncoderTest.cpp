@@ -11,6 +11,8 @@
 #include "media/MediaTestTools.h"
 #include "media/ToneBurstSignal.h"
 
+using namespace Application;
+
 using namespace MediaTestTools;
 
 namespace

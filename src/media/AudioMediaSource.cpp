@@ -3,10 +3,12 @@
 
 #include <algorithm>
 
-#include "media/MulDiv.h"
+#include "base/MulDiv.h"
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 
+namespace Application
+{
 std::shared_ptr<AudioMediaSource> AudioMediaSource::Create()
 {
     return std::make_shared<AudioMediaSource>();
@@ -85,3 +87,4 @@ void AudioMediaSource::Stream::Compose(ComposeSampleOperation& Operation)
     SetSampleAttributes(*Operation.m_Sample, Operation);
     Operation.m_Sample->AddBuffer(Buffer);
 }
+} // namespace Application

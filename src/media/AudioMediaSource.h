@@ -10,6 +10,8 @@
 #include "media/SyntheticMediaStream.h"
 #include "media/ToneBurstSignal.h"
 
+namespace Application
+{
 // The synthetic audio source: the tone-burst signal in 10 ms buffers on the
 // grid of absolute sample indices, from the first sample at or after the
 // start position up to the one before the duration (the last buffer is cut
@@ -59,3 +61,4 @@ private:
     std::optional<std::int64_t> m_EndLimit;
     std::int64_t m_NextSampleIndex = 0;
 };
+} // namespace Application

@@ -2,8 +2,10 @@
 #include "media/AudioSampleGrid.h"
 
 #include "base/Check.h"
-#include "media/MulDiv.h"
+#include "base/MulDiv.h"
 
+namespace Application
+{
 AudioSampleGrid::AudioSampleGrid(std::uint32_t SampleRate) : m_SampleRate(SampleRate)
 {
     CHECK_LINE(SampleRate > 0);
@@ -21,3 +23,4 @@ std::int64_t AudioSampleGrid::SampleIndex(std::int64_t Time, bool RoundUp) const
         ++Index;
     return Index;
 }
+} // namespace Application

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace Application
+{
 // The sample grid of a sample rate: sample n sits at floor(n × 10^7 / Rate).
 // Indices are 64-bit: a 32-bit index at 48000 Hz runs out after 24.8 hours,
 // which a live presentation reaches.
@@ -19,3 +21,4 @@ public:
 private:
     std::uint32_t m_SampleRate;
 };
+} // namespace Application

@@ -5,6 +5,8 @@
 #include "mf/MediaTypeHandler.h"
 #include "mf/PresentationClock.h"
 
+namespace Application
+{
 std::shared_ptr<CollectingMediaSink> CollectingMediaSink::Create(MF::Guid const& MajorType)
 {
     auto Sink = std::make_shared<CollectingMediaSink>();
@@ -133,3 +135,4 @@ std::vector<std::shared_ptr<MF::Sample>> CollectingMediaSink::Stream::GetSamples
     std::lock_guard Lock(m_SamplesMutex);
     return m_Samples;
 }
+} // namespace Application

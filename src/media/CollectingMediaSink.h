@@ -11,6 +11,8 @@
 #include "mf/MediaEventGeneratorT.h"
 #include "mf/ShutdownAwareT.h"
 
+namespace Application
+{
 // A media sink for tests: one stream sink that takes any type and keeps
 // every sample it is given, in order, asking for the next one each time.
 class CollectingMediaSink final : public MF::IMediaSink, public MF::IClockStateSink, public std::enable_shared_from_this<CollectingMediaSink>
@@ -70,3 +72,4 @@ private:
     mutable std::mutex m_SamplesMutex;
     std::vector<std::shared_ptr<MF::Sample>> m_Samples;
 };
+} // namespace Application

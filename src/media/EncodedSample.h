@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+namespace Application
+{
 // One compressed sample as an encoder gives it: a video access unit in Annex B
 // form, an AAC access unit, or a FLAC frame, with its times in 100-ns units.
 struct EncodedSample
@@ -25,3 +27,4 @@ struct EncodedSample
     std::int64_t FirstSample = 0;
     std::uint32_t SampleCount = 0;
 };
+} // namespace Application

@@ -4,6 +4,8 @@
 #include "base/Check.h"
 #include "media/FlacFrameHeader.h"
 
+namespace Application
+{
 FlacEncoder::FlacEncoder(std::uint32_t SampleRate, std::uint32_t Channels) : m_Grid(SampleRate), m_Channels(Channels)
 {
     CHECK_ARGUMENT(Channels > 0 && Channels <= 8);
@@ -85,3 +87,4 @@ void FlacEncoder::Deliver(std::uint8_t const* Data, std::size_t Size, std::uint3
     Sample.KeyFrame = true;
     m_Output->push_back(std::move(Sample));
 }
+} // namespace Application

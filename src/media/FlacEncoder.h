@@ -9,6 +9,8 @@
 
 #include <FLAC/stream_encoder.h>
 
+namespace Application
+{
 // FLAC over libFLAC for one run: 16-bit samples in blocks of 4096, which
 // 6.4-second segments hold exactly (75 blocks at 48000 Hz). A run that starts
 // on the block grid numbers its frames by their place on that grid, so that
@@ -51,3 +53,4 @@ private:
     std::int64_t m_NextSample = -1;
     bool m_Drained = false;
 };
+} // namespace Application

@@ -4,6 +4,8 @@
 #include "base/Check.h"
 #include "mf/Guids.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::uint32_t MaximalRate = 192000;
@@ -62,3 +64,4 @@ std::shared_ptr<MF::Sample> FlacEncoderTransform::ToOutput(EncodedSample&& Encod
     Output->SetUINT64(MF::MFSampleExtension_FlacSamplePosition, Position);
     return Output;
 }
+} // namespace Application

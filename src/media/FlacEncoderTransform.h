@@ -7,6 +7,8 @@
 #include "media/FlacEncoder.h"
 #include "media/PcmEncoderTransform.h"
 
+namespace Application
+{
 // The FLAC encoder transform over FlacEncoder. The input type is 16-bit
 // PCM; the output type has the same rate and channels and subtype
 // MFAudioFormat_FLAC. The first output of a run is the stream header
@@ -32,3 +34,4 @@ private:
     // The absolute index of the run's first sample, once known.
     std::optional<std::int64_t> m_RunStart;
 };
+} // namespace Application

@@ -5,6 +5,8 @@
 
 #include "base/Check.h"
 
+namespace Application
+{
 namespace
 {
 // Sync code, blocking strategy, block size and rate codes, channels and
@@ -127,3 +129,4 @@ std::uint16_t FlacFrameHeader::Crc16(std::uint8_t const* Data, std::size_t Size)
         Crc = static_cast<std::uint16_t>((Crc << 8) ^ Table[((Crc >> 8) ^ Data[Index]) & 0xFF]);
     return Crc;
 }
+} // namespace Application

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace Application
+{
 // The frame header of a FLAC frame with fixed block size, which carries the
 // frame's number. An encoder numbers the frames of each run from 0, but the
 // frames of consecutive segments are played as one stream, so each run's
@@ -23,3 +25,4 @@ public:
     static std::uint8_t Crc8(std::uint8_t const* Data, std::size_t Size) noexcept;
     static std::uint16_t Crc16(std::uint8_t const* Data, std::size_t Size) noexcept;
 };
+} // namespace Application

@@ -9,6 +9,8 @@
 
 #include "base/Check.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::uint32_t White = 0xFFFFFFFF;
@@ -60,3 +62,4 @@ FrameCodePainter::Placement FrameCodePainter::Paint(std::string const& Text, std
     }
     return Where;
 }
+} // namespace Application

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace Application
+{
 // Paints a QR code (libqrencode, error correction level M) into the top-left
 // corner of a picture, black modules on white with a white quiet zone of
 // four modules. The corner stays clear of the picture's texts: the code
@@ -32,3 +34,4 @@ public:
     // Width x Height with rows Stride bytes apart.
     static Placement Paint(std::string const& Text, std::uint8_t* Data, std::uint32_t Stride, std::uint32_t Width, std::uint32_t Height);
 };
+} // namespace Application

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "media/FrameCodePayload.h"
 
+#include "base/MediaTime.h"
+#include "base/MulDiv.h"
 #include "base/StringFormat.h"
-#include "media/MulDiv.h"
-#include "presentation/Clock.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::int64_t UnitsPerMillisecond = 10'000;
@@ -17,7 +19,8 @@ std::string Milliseconds(std::int64_t Time)
 
 std::string FrameCodePayload::Format(FrameCodeIdentity const& Identity, std::int64_t Index, std::int64_t Time, std::optional<std::int64_t> BaseLiveTime)
 {
-    std::string const Utc = BaseLiveTime ? Milliseconds(*BaseLiveTime + Time - Application::UnixEpochAbsoluteTime) : "-";
+    std::string const Utc = BaseLiveTime ? Milliseconds(*BaseLiveTime + Time - UnixEpochAbsoluteTime) : "-";
     return StringFormat("%.*s;a=%u;v=%u;f=%lld;t=%s;u=%s", static_cast<int>(Version.size()), Version.data(), Identity.Asset, Identity.Variant,
                         static_cast<long long>(Index), Milliseconds(Time).c_str(), Utc.c_str());
 }
+} // namespace Application

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace Application
+{
 // Which picture of which presentation a frame is: the asset number and the
 // video variant index the frame code names.
 struct FrameCodeIdentity
@@ -31,3 +33,4 @@ public:
     // Time in 100-ns units; BaseLiveTime in 100-ns units from 1601-01-01 UTC.
     static std::string Format(FrameCodeIdentity const& Identity, std::int64_t Index, std::int64_t Time, std::optional<std::int64_t> BaseLiveTime);
 };
+} // namespace Application

@@ -10,13 +10,15 @@
 #include "media/FrameCodePainter.h"
 #include "media/FrameCodePayload.h"
 #include "media/VideoFrameComposer.h"
-#include "presentation/Clock.h"
+#include "base/MediaTime.h"
+
+using namespace Application;
 
 namespace
 {
 constexpr std::int64_t Second = 10'000'000;
 // 2026-12-06T10:00:00Z.
-constexpr std::int64_t December2026 = Application::UnixEpochAbsoluteTime + std::int64_t{1'796'551'200} * Second;
+constexpr std::int64_t December2026 = UnixEpochAbsoluteTime + std::int64_t{1'796'551'200} * Second;
 
 struct Picture
 {

@@ -8,6 +8,8 @@
 
 #include "base/Check.h"
 
+namespace Application
+{
 namespace
 {
 // VUI code points: BT.709 primaries and transfer (the picture is drawn in
@@ -143,3 +145,4 @@ bool H264Encoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, C
     Result.PictureType = PictureType(Output.i_type);
     return true;
 }
+} // namespace Application

@@ -5,6 +5,8 @@
 
 struct x264_t;
 
+namespace Application
+{
 // H.264 over libx264: High profile, quality-based rate control (constant rate
 // factor at the quantiser the quality maps to), IDR pictures exactly every
 // GopSize pictures and nowhere else, closed GOPs, BT.601 limited range
@@ -25,3 +27,4 @@ protected:
 private:
     x264_t* m_Encoder = nullptr;
 };
+} // namespace Application

@@ -8,6 +8,8 @@
 #include "base/Check.h"
 #include "media/VideoFrameConverter.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::uint32_t VideoParameterSet = 32;
@@ -146,3 +148,4 @@ bool HevcEncoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, C
     Result.PictureType = PictureType(Output.sliceType);
     return true;
 }
+} // namespace Application

@@ -9,6 +9,8 @@
 struct x265_encoder;
 struct x265_param;
 
+namespace Application
+{
 // HEVC over libx265: Main profile, quality-based rate control (constant rate
 // factor at the quantiser the quality maps to), IDR pictures exactly every
 // GopSize pictures, closed GOPs, BT.601 limited range signalled in the VUI.
@@ -33,3 +35,4 @@ private:
     std::string m_Pools;
     std::vector<std::uint8_t> m_RepackBuffer;
 };
+} // namespace Application

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "base/HResultError.h"
+#include "base/MulDiv.h"
 #include "media/AudioSampleGrid.h"
-#include "media/MulDiv.h"
 #include "media/VideoFrameGrid.h"
+
+using namespace Application;
 
 TEST(MulDiv, RoundsAsNamedOnBothSidesOfZero)
 {

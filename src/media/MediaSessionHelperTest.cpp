@@ -16,6 +16,8 @@
 #include "mp4/MemorySinkByteStream.h"
 #include "mp4/RawMediaSink.h"
 
+using namespace Application;
+
 using MF::Testing::Raised;
 
 namespace

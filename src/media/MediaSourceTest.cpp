@@ -12,6 +12,8 @@
 #include "mf/MfTestTools.h"
 #include "mf/Platform.h"
 
+using namespace Application;
+
 using namespace MediaTestTools;
 
 namespace

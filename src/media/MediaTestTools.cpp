@@ -16,6 +16,8 @@
 #include "mf/MediaStatus.h"
 #include "mf/Topology.h"
 
+using namespace Application;
+
 namespace MediaTestTools
 {
 namespace

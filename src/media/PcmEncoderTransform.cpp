@@ -5,6 +5,8 @@
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::uint32_t MinimalRate = 8000;
@@ -65,3 +67,4 @@ void PcmEncoderTransform::EmitAll(std::vector<EncodedSample>& Encoded)
     for(auto& Frame : Encoded)
         Emit(ToOutput(std::move(Frame)));
 }
+} // namespace Application

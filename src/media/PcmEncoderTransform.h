@@ -8,6 +8,8 @@
 #include "media/SynchronousTransform.h"
 #include "mf/Guid.h"
 
+namespace Application
+{
 // What the AAC and FLAC encoder transforms share: 16-bit PCM in, at the
 // sample rate and channel count of the output type, whose subtype names the
 // codec. Each input is handed to the codec with the absolute index of its
@@ -42,3 +44,4 @@ private:
     std::optional<AudioSampleGrid> m_Grid;
     std::uint32_t m_Channels = 0;
 };
+} // namespace Application

@@ -2,11 +2,11 @@
 #include "media/SegmentWindow.h"
 
 #include "base/Check.h"
+#include "base/MulDiv.h"
 #include "media/AacEncoder.h"
 #include "media/AacEncoderTransform.h"
 #include "media/AudioSampleGrid.h"
 #include "media/FlacEncoder.h"
-#include "media/MulDiv.h"
 #include "media/VideoFrameGrid.h"
 
 namespace Application

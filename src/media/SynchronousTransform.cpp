@@ -4,6 +4,8 @@
 #include "base/Check.h"
 #include "mf/MediaStatus.h"
 
+namespace Application
+{
 void SynchronousTransform::SetOutputType(std::shared_ptr<MF::MediaType> const& Type)
 {
     CHECK_ARGUMENT(Type);
@@ -100,3 +102,4 @@ std::shared_ptr<MF::MediaBuffer> SynchronousTransform::InputBuffer(MF::Sample& I
     CHECK_CONDITION(Buffer && Buffer->GetCurrentLength() >= Size, MF_E_BUFFERTOOSMALL);
     return Buffer;
 }
+} // namespace Application

@@ -8,6 +8,8 @@
 #include "media/EncodedSample.h"
 #include "mf/ITransform.h"
 
+namespace Application
+{
 // What the converter and the encoder transforms share: the media types
 // (output first, then input; both checked by the derived transform, which
 // configures itself once both are set), the messages of a run, and the queue
@@ -58,3 +60,4 @@ private:
     std::shared_ptr<MF::MediaType> m_OutputType;
     std::deque<std::shared_ptr<MF::Sample>> m_Outputs;
 };
+} // namespace Application

@@ -6,6 +6,8 @@
 #include "mf/Platform.h"
 #include "media/SyntheticMediaStream.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::uint32_t StreamIdentifier = 0;
@@ -186,3 +188,4 @@ void SyntheticMediaSource::DoNotifyEndOfStream()
     NotShutdownNeeded();
     InternalQueueEvent(MF::MEEndOfPresentation);
 }
+} // namespace Application

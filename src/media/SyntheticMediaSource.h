@@ -12,6 +12,8 @@
 #include "mf/ShutdownAwareT.h"
 #include "mf/WorkQueue.h"
 
+namespace Application
+{
 class SyntheticMediaStream;
 
 // What the synthetic video and audio sources share: a media source with one
@@ -69,3 +71,4 @@ private:
     std::optional<std::int64_t> m_Duration;
     std::shared_ptr<MF::WorkQueue> m_WorkQueue;
 };
+} // namespace Application

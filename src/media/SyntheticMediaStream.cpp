@@ -7,6 +7,8 @@
 #include "mf/Platform.h"
 #include "mf/StreamDescriptor.h"
 
+namespace Application
+{
 SyntheticMediaStream::SyntheticMediaStream(std::weak_ptr<SyntheticMediaSource> Source, std::shared_ptr<MF::StreamDescriptor> Descriptor)
     : m_MediaSource(std::move(Source)), m_StreamDescriptor(std::move(Descriptor))
 {
@@ -170,3 +172,4 @@ void SyntheticMediaStream::QueueOutput(std::shared_ptr<ComposeSampleOperation> c
         InternalQueueEvent(MF::MEMediaSample, S_OK, MF::PropVariant(std::static_pointer_cast<MF::Object>(std::move(Ready->m_Sample))));
     }
 }
+} // namespace Application

@@ -14,6 +14,8 @@
 #include "mf/ShutdownAwareT.h"
 #include "mf/WorkQueue.h"
 
+namespace Application
+{
 class SyntheticMediaSource;
 
 // What the streams of the synthetic sources share: samples made on request
@@ -105,3 +107,4 @@ private:
     Pool::PoolT<ComposeSampleOperation, Pool::Strategy::StaticStrategy> m_OperationPool;
     std::shared_ptr<MF::WorkQueue> m_WorkQueue;
 };
+} // namespace Application

@@ -7,6 +7,8 @@
 
 #include "base/Check.h"
 
+namespace Application
+{
 namespace
 {
 constexpr float BurstLength = 0.1f;
@@ -96,3 +98,4 @@ void ToneBurstSignal::Write(std::int64_t First, std::uint32_t Count, std::uint32
             StoreSample(Position, Sample, Format);
     }
 }
+} // namespace Application

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <span>
 
+namespace Application
+{
 // The test signal: in the first 100 ms of every second a tone burst with a
 // smooth envelope (1400 Hz on every tenth second, 1000 Hz on every fifth,
 // 700 Hz otherwise), silence for the rest of the second. It depends only on
@@ -50,3 +52,4 @@ private:
     // Samples of the marker at the start of each second; 0 without it.
     std::uint32_t m_MarkerSamples;
 };
+} // namespace Application

@@ -7,6 +7,8 @@
 
 #include "media/ToneBurstSignal.h"
 
+using namespace Application;
+
 namespace
 {
 constexpr std::uint32_t Rate = 48000;

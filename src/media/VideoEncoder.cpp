@@ -5,6 +5,8 @@
 #include "media/H264Encoder.h"
 #include "media/HevcEncoder.h"
 
+namespace Application
+{
 VideoEncoder::VideoEncoder(VideoEncoderSettings const& Settings) : m_Settings(Settings)
 {
     CHECK_ARGUMENT(Settings.Width > 0 && Settings.Height > 0);
@@ -68,3 +70,4 @@ void VideoEncoder::Deliver(CodedPicture& Coded, std::vector<EncodedSample>& Outp
     Output.push_back(std::move(Sample));
     Coded.Data.clear();
 }
+} // namespace Application

@@ -11,6 +11,8 @@
 #include "media/VideoEncoderSettings.h"
 #include "media/VideoPicture.h"
 
+namespace Application
+{
 // A video encoder for one run (one segment, one header or one download): put
 // in the pictures in presentation order, then drain. Every picture put in
 // comes out as one sample; the first sample of the run carries the parameter
@@ -81,3 +83,4 @@ private:
     // the first for each picture of reorder delay: the decode times.
     std::deque<std::int64_t> m_DecodeTimes;
 };
+} // namespace Application

@@ -6,6 +6,8 @@
 
 #include "media/VideoPicture.h"
 
+namespace Application
+{
 struct VideoEncoderSettings
 {
     enum class Codec
@@ -36,3 +38,4 @@ struct VideoEncoderSettings
     // 50 gives 31, 0 gives 51, 100 gives 16.
     static std::uint32_t QuantizerFromQuality(std::uint32_t Quality);
 };
+} // namespace Application

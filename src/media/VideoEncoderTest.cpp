@@ -12,6 +12,8 @@
 #include "media/VideoFrameConverter.h"
 #include "media/VideoFrameGrid.h"
 
+using namespace Application;
+
 using namespace MediaTestTools;
 
 namespace

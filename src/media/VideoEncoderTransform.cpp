@@ -5,6 +5,8 @@
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 
+namespace Application
+{
 namespace
 {
 constexpr std::uint32_t MaximalFrameSide = 8192;
@@ -141,3 +143,4 @@ void VideoEncoderTransform::EmitAll(std::vector<EncodedSample>& Encoded)
         Emit(std::move(Output));
     }
 }
+} // namespace Application

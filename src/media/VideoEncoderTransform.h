@@ -8,6 +8,8 @@
 #include "media/VideoEncoder.h"
 #include "mf/ICodecApi.h"
 
+namespace Application
+{
 // The H.264 and HEVC encoder transform over VideoEncoder. The output type
 // names the codec (MFVideoFormat_H264 or MFVideoFormat_HEVC), frame size,
 // rate and average bitrate; the input type is NV12 or I420 of the same size.
@@ -46,3 +48,4 @@ private:
     std::unique_ptr<VideoEncoder> m_Encoder;
     bool m_EncoderUsed = false;
 };
+} // namespace Application

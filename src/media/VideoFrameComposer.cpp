@@ -10,6 +10,8 @@
 #include "media/FrameCodePainter.h"
 #include "media/VideoFrameText.h"
 
+namespace Application
+{
 namespace
 {
 struct GObjectDeleter
@@ -171,3 +173,4 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
         FrameCodePainter::Paint(FrameCodePayload::Format(*m_Parameters.FrameCode, Index, Time, m_Parameters.BaseLiveTime), Data, Stride,
                                 m_Parameters.Width, m_Parameters.Height);
 }
+} // namespace Application

@@ -8,6 +8,8 @@
 
 #include "media/FrameCodePayload.h"
 
+namespace Application
+{
 // Draws the synthetic picture: a black frame with a box that sways left and
 // right once every four seconds, and in the box the frame number, the time
 // and a line with the frame size and rate; with a frame code, a QR code in
@@ -52,3 +54,4 @@ private:
     Parameters m_Parameters;
     std::unique_ptr<Resources> m_Resources;
 };
+} // namespace Application

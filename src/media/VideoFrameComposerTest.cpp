@@ -8,6 +8,8 @@
 #include "base/HResultError.h"
 #include "media/VideoFrameComposer.h"
 
+using namespace Application;
+
 namespace
 {
 constexpr std::uint32_t Width = 1280;

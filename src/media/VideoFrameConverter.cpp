@@ -8,6 +8,8 @@
 
 #include "base/Check.h"
 
+namespace Application
+{
 void VideoFrameConverter::Convert(std::uint8_t const* Source, std::int32_t SourceStride, VideoPicture const& Target)
 {
     CHECK_POINTER(Source);
@@ -34,3 +36,4 @@ void VideoFrameConverter::Convert(VideoPicture const& Source, VideoPicture const
                                           static_cast<int>(Target.Height));
     CHECK_LINE(Result == 0);
 }
+} // namespace Application

@@ -5,6 +5,8 @@
 
 #include "media/VideoPicture.h"
 
+namespace Application
+{
 // Converts the drawn ARGB32 pictures to what the encoders take: BT.601 limited
 // range 4:2:0, NV12 or I420 (the encoders signal exactly that in their streams).
 class VideoFrameConverter
@@ -17,3 +19,4 @@ public:
     // Repacks an NV12 picture as I420 of the same size.
     static void Convert(VideoPicture const& Source, VideoPicture const& Target);
 };
+} // namespace Application

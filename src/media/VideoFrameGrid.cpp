@@ -2,8 +2,10 @@
 #include "media/VideoFrameGrid.h"
 
 #include "base/Check.h"
-#include "media/MulDiv.h"
+#include "base/MulDiv.h"
 
+namespace Application
+{
 VideoFrameGrid::VideoFrameGrid(std::uint32_t RateN, std::uint32_t RateD) : m_RateN(RateN), m_RateD(RateD)
 {
     CHECK_LINE(RateN > 0 && RateD > 0);
@@ -28,3 +30,4 @@ std::int64_t VideoFrameGrid::FrameCount(std::int64_t Duration) const noexcept
 {
     return MulDivFloor(Duration, m_RateN, static_cast<std::int64_t>(m_RateD) * TimeUnitsPerSecond);
 }
+} // namespace Application

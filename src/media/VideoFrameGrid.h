@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace Application
+{
 // The frame grid of a frame rate: frame n is shown at
 // floor(n × RateD × 10^7 / RateN), whatever position a presentation starts at,
 // so that segments made by separate runs line up frame for frame.
@@ -24,3 +26,4 @@ private:
     std::uint32_t m_RateN;
     std::uint32_t m_RateD;
 };
+} // namespace Application

@@ -4,10 +4,12 @@
 #include <ctime>
 
 #include "base/Check.h"
+#include "base/MediaTime.h"
+#include "base/MulDiv.h"
 #include "base/StringFormat.h"
-#include "media/MulDiv.h"
-#include "presentation/Clock.h"
 
+namespace Application
+{
 namespace
 {
 std::string MediaTimeText(std::int64_t Time)
@@ -24,7 +26,7 @@ std::string MediaTimeText(std::int64_t Time)
 
 std::string WallClockText(std::int64_t FileTime)
 {
-    std::int64_t const UnixTime = FileTime - Application::UnixEpochAbsoluteTime;
+    std::int64_t const UnixTime = FileTime - UnixEpochAbsoluteTime;
     auto const Seconds = static_cast<std::time_t>(MulDivFloor(UnixTime, 1, TimeUnitsPerSecond));
     std::int64_t const Remainder = UnixTime - static_cast<std::int64_t>(Seconds) * TimeUnitsPerSecond;
     std::tm Local{};
@@ -54,3 +56,4 @@ std::string VideoFrameText::Format(std::uint32_t Width, std::uint32_t Height, st
         Text.append("; ").append(Extra);
     return Text + ")";
 }
+} // namespace Application

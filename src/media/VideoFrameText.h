@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace Application
+{
 // The three texts drawn into every frame.
 class VideoFrameText
 {
@@ -21,3 +23,4 @@ public:
     // The third line: "(1280x720@25)", "(1280x720@29.97; Extra)".
     static std::string Format(std::uint32_t Width, std::uint32_t Height, std::uint32_t RateN, std::uint32_t RateD, std::string_view Extra);
 };
+} // namespace Application

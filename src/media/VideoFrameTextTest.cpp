@@ -6,6 +6,8 @@
 
 #include "media/VideoFrameText.h"
 
+using namespace Application;
+
 TEST(VideoFrameText, TimeShowsHoursMinutesSecondsAndTheRemainderInTwoGroups)
 {
     EXPECT_EQ(VideoFrameText::Time(12345678, std::nullopt), "00:00:01.234 5678");

@@ -4,6 +4,8 @@
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 
+namespace Application
+{
 std::shared_ptr<VideoMediaSource> VideoMediaSource::Create()
 {
     return std::make_shared<VideoMediaSource>();
@@ -107,3 +109,4 @@ void VideoMediaSource::Stream::Compose(ComposeSampleOperation& Operation)
     SetSampleAttributes(*Operation.m_Sample, Operation);
     Operation.m_Sample->AddBuffer(Buffer);
 }
+} // namespace Application

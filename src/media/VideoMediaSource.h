@@ -10,6 +10,8 @@
 #include "media/VideoFrameComposer.h"
 #include "media/VideoFrameGrid.h"
 
+namespace Application
+{
 // The synthetic video source: ARGB32 frames drawn by VideoFrameComposer,
 // frame n at its place on the frame grid of the type's rate, from the frame
 // nearest to the start position up to the last one before the duration.
@@ -72,3 +74,4 @@ private:
     std::int64_t m_NextSampleIndex = 0;
     Pool::PoolT<ResourceSet, Pool::Strategy::StaticStrategy> m_ResourceSetPool;
 };
+} // namespace Application

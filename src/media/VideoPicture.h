@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace Application
+{
 // A planar 4:2:0 picture in BT.601 limited range, as the encoders take it:
 // NV12 (a luma plane and an interleaved chroma plane) or I420 (three planes).
 // The picture refers to memory it does not own.
@@ -48,3 +50,4 @@ struct VideoPicture
         return Picture;
     }
 };
+} // namespace Application

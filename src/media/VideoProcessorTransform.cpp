@@ -8,6 +8,8 @@
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 
+namespace Application
+{
 namespace
 {
 // Frames larger than this are refused rather than allocated.
@@ -71,3 +73,4 @@ void VideoProcessorTransform::Process(MF::Sample& Input)
     Output->AddBuffer(std::move(Target));
     Emit(std::move(Output));
 }
+} // namespace Application

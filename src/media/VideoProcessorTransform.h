@@ -4,6 +4,8 @@
 #include "media/SynchronousTransform.h"
 #include "media/VideoPicture.h"
 
+namespace Application
+{
 // The colour converter in front of the encoders: ARGB32 (or RGB32) frames in,
 // NV12 or I420 frames of the same size and rate out, in BT.601 limited range.
 // Input rows are top-down unless the input type's MF_MT_DEFAULT_STRIDE is
@@ -25,3 +27,4 @@ private:
     std::uint32_t m_Height = 0;
     std::int32_t m_InputStride = 0;
 };
+} // namespace Application

@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/MediaTime.h"
+
 namespace Application
 {
-// Absolute times count 100-ns units since 1601-01-01 UTC.
-constexpr std::int64_t UnixEpochAbsoluteTime = 116'444'736'000'000'000;
-
 // The source of the current absolute time. Request handlers read it once per
 // request, so everything one answer says about time agrees; tests give a
 // fixed one.

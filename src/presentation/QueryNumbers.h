@@ -6,13 +6,11 @@
 #include <optional>
 #include <string_view>
 
+#include "base/MediaTime.h"
 #include "base/QueryStringNameValue.h"
 
 namespace Application
 {
-// Time values (durations, media times, absolute times) count 100-ns units.
-constexpr std::int64_t TimeUnitsPerSecond = 10'000'000;
-
 // Time keys of the query are limited so that every sum and product the
 // timeline forms with them (and with the current time) stays inside 64 bits.
 constexpr double MaximalTimeSeconds = 1'000'000'000.0;

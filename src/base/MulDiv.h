@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/MediaTime.h"
+
 // Scaled integer arithmetic for media times: A × B / C computed in 128 bits so
 // that sample indices of long live presentations times 10^7 never overflow.
 // C must be positive.
@@ -30,6 +32,3 @@ constexpr std::int64_t MulDivCeiling(std::int64_t A, std::int64_t B, std::int64_
 {
     return -MulDivFloor(-A, B, C);
 }
-
-// 100-nanosecond units per second: the unit of every media time.
-constexpr std::int64_t TimeUnitsPerSecond = 10'000'000;
