@@ -15,6 +15,7 @@
 #include "media/AudioSession.h"
 #include "media/VideoMediaSource.h"
 #include "media/VideoSession.h"
+#include "presentation/ProtectionDataProvider.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
 #include "presentation/SegmentIndex.h"
@@ -121,7 +122,7 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
     VideoVariant Variant;
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
     auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant);
-    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    Session->SetEncryption(MakeProtectionSettings(Asset));
     // The parameter sets depend on the key frame interval: the header is made with the segments' one.
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
@@ -163,7 +164,7 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     std::optional<std::uint32_t> FrameCodeAsset;
     if(Asset.FrameCode)
         Session->SetFrameCode(*(FrameCodeAsset = Asset.Asset));
-    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    Session->SetEncryption(MakeProtectionSettings(Asset));
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
     return {SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset),
@@ -174,7 +175,7 @@ void MediaRoutes::AudioHeader(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset));
-    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    Session->SetEncryption(MakeProtectionSettings(Asset));
     auto const Key = SegmentKey::AudioHeader(FirstAudioVariant(Asset), Asset);
     MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
     Answer.FileName = "audio-header-v0.mp4";
@@ -202,7 +203,7 @@ MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset,
 {
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), Index);
     Session->SetMarkerTone(Asset.FrameCode);
-    Session->SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+    Session->SetEncryption(MakeProtectionSettings(Asset));
     return {SegmentKey::AudioBody(FirstAudioVariant(Asset), Index, Asset.FrameCode, Asset),
             [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }

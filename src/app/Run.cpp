@@ -44,7 +44,9 @@ Settings WithProbedCodecs(Settings const& Value)
     if(auto const Adapter = Context.GetRequestedAdapter())
         ConsoleLine("Video adapter %u is not used: pictures are drawn and encoded in software", *Adapter);
     Settings Probed = Value;
-    CodecsProbe(Context).FillDefaults(Probed.DefaultVariants);
+    CodecsProbe Probe(Context);
+    for(auto* Set : {&Probed.DefaultVariants.H264, &Probed.DefaultVariants.Hevc})
+        Probe.Fill(Set->VideoVariants, Set->AudioVariants);
     return Probed;
 }
 

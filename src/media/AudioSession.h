@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "media/SegmentSession.h"
-#include "presentation/VariantSet.h"
+#include "media/AudioVariant.h"
 
 namespace Application
 {

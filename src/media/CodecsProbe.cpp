@@ -36,14 +36,11 @@ std::string CodecsProbe::ProbeAudio(AudioVariant const& Variant)
     return Found->second;
 }
 
-void CodecsProbe::FillDefaults(DefaultVariantSets& Sets)
+void CodecsProbe::Fill(std::vector<VideoVariant>& VideoVariants, std::vector<AudioVariant>& AudioVariants)
 {
-    for(auto* Set : {&Sets.H264, &Sets.Hevc})
-    {
-        for(auto& Variant : Set->VideoVariants)
-            Variant.Codecs = ProbeVideo(Variant);
-        for(auto& Variant : Set->AudioVariants)
-            Variant.Codecs = ProbeAudio(Variant);
-    }
+    for(auto& Variant : VideoVariants)
+        Variant.Codecs = ProbeVideo(Variant);
+    for(auto& Variant : AudioVariants)
+        Variant.Codecs = ProbeAudio(Variant);
 }
 } // namespace Application

@@ -4,9 +4,11 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "media/AudioVariant.h"
 #include "media/VideoSessionContext.h"
-#include "presentation/DefaultVariantSets.h"
+#include "media/VideoVariant.h"
 
 namespace Application
 {
@@ -23,8 +25,8 @@ public:
 
     std::string ProbeVideo(VideoVariant const& Variant) const;
     std::string ProbeAudio(AudioVariant const& Variant);
-    // Every video row of both sets and their audio rows.
-    void FillDefaults(DefaultVariantSets& Sets);
+    // Writes the codecs text into every row.
+    void Fill(std::vector<VideoVariant>& VideoVariants, std::vector<AudioVariant>& AudioVariants);
 
 private:
     VideoSessionContext const& m_Context;

@@ -7,33 +7,15 @@
 #include "mp4/MemorySinkByteStream.h"
 #include "mp4/Mp4MediaSink.h"
 #include "mp4/RawMediaSink.h"
-#include "presentation/ProtectionDataProvider.h"
 
 namespace Application
 {
-namespace
-{
-Mp4::ProtectionSettings MakeProtectionSettings(EncryptionScheme Scheme, std::vector<std::uint8_t> const& Key, std::vector<std::uint8_t> const& InitializationVector)
-{
-    Mp4::ProtectionSettings Settings;
-    // The packaging knows two ciphers: every counter-mode scheme is cenc.
-    Settings.m_Scheme = Scheme == EncryptionScheme::Cbcs ? Mp4::ProtectionScheme::Cbcs : Mp4::ProtectionScheme::Cenc;
-    Settings.m_KeyIdentifier.assign(FixedKeyId.begin(), FixedKeyId.end());
-    Settings.m_Key = Key;
-    Settings.m_InitializationVector = InitializationVector;
-    Settings.m_DataProvider = MakeProtectionDataProvider(Scheme, Key);
-    return Settings;
-}
-} // namespace
-
 SegmentSession::~SegmentSession() = default;
 
-void SegmentSession::SetEncryption(EncryptionScheme Scheme, std::vector<std::uint8_t> Key, std::vector<std::uint8_t> InitializationVector)
+void SegmentSession::SetEncryption(Mp4::ProtectionSettings Settings)
 {
-    CHECK_ARGUMENT(Key.empty() || (Key.size() == 16 && InitializationVector.size() == 16));
-    m_Scheme = Scheme;
-    m_Key = std::move(Key);
-    m_InitializationVector = std::move(InitializationVector);
+    CHECK_ARGUMENT(Settings.m_Scheme == Mp4::ProtectionScheme::None || Settings.IsActive());
+    m_Protection = std::move(Settings);
 }
 
 std::string SegmentSession::GetCodecsString() const
@@ -125,8 +107,8 @@ void SegmentSession::ConnectSink(MediaSessionHelper& Helper, Chain const& Value)
 std::shared_ptr<MF::IMediaSink> SegmentSession::CreateMp4Sink(std::uint32_t FirstSequenceNumber)
 {
     m_Mp4Sink = Mp4::Mp4MediaSink::Create(m_ByteStream);
-    if(!m_Key.empty())
-        m_Mp4Sink->SetProtection(MakeProtectionSettings(m_Scheme, m_Key, m_InitializationVector));
+    if(m_Protection.IsActive())
+        m_Mp4Sink->SetProtection(m_Protection);
     m_Mp4Sink->SetFirstSequenceNumber(FirstSequenceNumber);
     return m_Mp4Sink;
 }

@@ -17,7 +17,7 @@
 #include "mf/IStreamSink.h"
 #include "mf/MediaType.h"
 #include "mf/TopologyNode.h"
-#include "presentation/Configuration.h"
+#include "mp4/Mp4ProtectionSettings.h"
 
 namespace Mp4
 {
@@ -35,7 +35,7 @@ namespace Application
 // hands over what the sink wrote:
 //
 //   VideoSession Session(Context, Asset, Variant, Index);
-//   Session.SetEncryption(Asset.EncryptionScheme, Asset.Key, Asset.InitializationVector);
+//   Session.SetEncryption(MakeProtectionSettings(Asset));
 //   Session.SetDataCallback([&](std::span<std::uint8_t const> Data) { return Send(Data); });
 //   Session.Run();
 //
@@ -53,8 +53,8 @@ public:
     SegmentSession(SegmentSession const&) = delete;
     SegmentSession& operator=(SegmentSession const&) = delete;
 
-    // An empty key keeps the output clear.
-    void SetEncryption(EncryptionScheme Scheme, std::vector<std::uint8_t> Key, std::vector<std::uint8_t> InitializationVector);
+    // Settings without a scheme keep the output clear.
+    void SetEncryption(Mp4::ProtectionSettings Settings);
     void SetDataCallback(DataCallback Value) { m_DataCallback = std::move(Value); }
     // Called on a platform thread when the presentation has ended.
     void SetEndedCallback(std::function<void()> Value) { m_EndedCallback = std::move(Value); }
@@ -117,9 +117,7 @@ private:
     bool const m_Body;
     bool m_Raw = false;
     bool m_Ran = false;
-    EncryptionScheme m_Scheme = EncryptionScheme::Cbcs;
-    std::vector<std::uint8_t> m_Key;
-    std::vector<std::uint8_t> m_InitializationVector;
+    Mp4::ProtectionSettings m_Protection;
     DataCallback m_DataCallback;
     std::function<void()> m_EndedCallback;
     std::shared_ptr<Mp4::MemorySinkByteStream> m_ByteStream;

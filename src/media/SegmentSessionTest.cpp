@@ -274,7 +274,8 @@ TEST_F(SegmentSessionTest, RawVideoWritesEachPictureAsItIsAndProbesNameTheCodecs
 
     DefaultVariantSets Defaults;
     CodecsProbe Probe(m_Context);
-    Probe.FillDefaults(Defaults);
+    for(auto* Set : {&Defaults.H264, &Defaults.Hevc})
+        Probe.Fill(Set->VideoVariants, Set->AudioVariants);
     EXPECT_EQ(Defaults.H264.VideoVariants[0].Codecs.substr(0, 5), "avc1.");
     EXPECT_EQ(Defaults.Hevc.VideoVariants[1].Codecs.substr(0, 5), "hvc1.");
     EXPECT_EQ(Defaults.Hevc.AudioVariants[0].Codecs, "mp4a.40.2");

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "presentation/VariantSet.h"
+#include "media/AudioVariant.h"
+#include "media/VideoVariant.h"
 
 namespace Application
 {

@@ -6,7 +6,7 @@
 
 #include "media/SegmentSession.h"
 #include "media/VideoSessionContext.h"
-#include "presentation/VariantSet.h"
+#include "media/VideoVariant.h"
 
 namespace Application
 {

@@ -7,16 +7,6 @@
 
 namespace Application
 {
-AudioVariant AudioVariant::FlacAlternative() const
-{
-    AudioVariant Variant = *this;
-    Variant.Subtype = AudioSubtype::Flac;
-    Variant.Codecs.clear();
-    Variant.SequenceStride = 375;
-    Variant.SegmentDuration = 64'000'000;
-    return Variant;
-}
-
 bool VariantSet::ParseVideoVariant(QueryVector const& Query, VideoVariant& Variant) const
 {
     auto const* Pair = FindQueryValue(Query, "variant");
