@@ -26,8 +26,9 @@ template <typename SinkT>
 class StreamSinkT : public IStreamSink, public MediaEventGeneratorT<StreamSinkT<SinkT>>, public ShutdownAwareT<StreamSinkT<SinkT>>
 {
 public:
-    StreamSinkT(std::weak_ptr<SinkT> Sink, std::uint32_t Identifier, std::shared_ptr<MediaType> const& Type) :
-        m_Sink(std::move(Sink)), m_Identifier(Identifier), m_MediaTypeHandler(std::make_shared<MediaTypeHandler>(Type))
+    // Accepts Type, or what Checker accepts when there is one.
+    StreamSinkT(std::weak_ptr<SinkT> Sink, std::uint32_t Identifier, std::shared_ptr<MediaType> const& Type, MediaTypeHandler::Checker Checker = {}) :
+        m_Sink(std::move(Sink)), m_Identifier(Identifier), m_MediaTypeHandler(std::make_shared<MediaTypeHandler>(Type, std::move(Checker)))
     {
         this->CreateEventQueue();
     }
@@ -56,7 +57,7 @@ public:
         std::unique_lock Lock(Sink->GetLock());
         Sink->NotShutdownNeeded();
         CHECK_CONDITION(!m_Removed, MF_E_STREAMSINK_REMOVED);
-        WriteSample(*Value, *Sink);
+        WriteSample(Value, *Sink);
         if(!Sink->IsFinalizing())
             this->InternalQueueEvent(MEStreamSinkRequestSample);
     }
@@ -104,7 +105,7 @@ public:
 
 protected:
     // Under the sink's exclusive lock; the sink is not shut down.
-    virtual void WriteSample(Sample& Value, SinkT& Sink) = 0;
+    virtual void WriteSample(std::shared_ptr<Sample> const& Value, SinkT& Sink) = 0;
     // A new run begins at GetStartOffset(): forget what the previous one left.
     virtual void OnStart() { }
 

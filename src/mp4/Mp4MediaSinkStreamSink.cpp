@@ -5,10 +5,10 @@
 
 namespace Mp4
 {
-void Mp4MediaSinkStreamSink::WriteSample(MF::Sample& Sample, Mp4MediaSink& Sink)
+void Mp4MediaSinkStreamSink::WriteSample(std::shared_ptr<MF::Sample> const& Sample, Mp4MediaSink& Sink)
 {
-    auto const Buffer = Sample.ConvertToContiguousBuffer();
-    ProcessCodecSample(Sample, Buffer->GetSpan(), Sink);
+    auto const Buffer = Sample->ConvertToContiguousBuffer();
+    ProcessCodecSample(*Sample, Buffer->GetSpan(), Sink);
 }
 
 std::uint32_t Mp4MediaSinkStreamSink::InitializeHeaderBox(std::uint32_t TrackId, TrakBox& Trak, TrexBox& Trex, ProtectionSettings const& Protection)

@@ -32,6 +32,6 @@ protected:
     std::uint32_t m_TrackId = 1;
 
 private:
-    void WriteSample(MF::Sample& Sample, Mp4MediaSink& Sink) final;
+    void WriteSample(std::shared_ptr<MF::Sample> const& Sample, Mp4MediaSink& Sink) final;
 };
 } // namespace Mp4

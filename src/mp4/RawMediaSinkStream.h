@@ -13,6 +13,6 @@ public:
     using StreamSinkT::StreamSinkT;
 
 private:
-    void WriteSample(MF::Sample& Sample, RawMediaSink& Sink) override { Sink.Write(Sample); }
+    void WriteSample(std::shared_ptr<MF::Sample> const& Sample, RawMediaSink& Sink) override { Sink.Write(*Sample); }
 };
 } // namespace Mp4
