@@ -88,7 +88,6 @@ protected:
 
     explicit SegmentSession(bool Body) : m_Body(Body) {}
 
-    bool IsBody() const noexcept { return m_Body; }
     // Builds source → (converter →) encoder and sets the start position.
     virtual Chain BuildChain(MediaSessionHelper& Helper) = 0;
     // The encoded samples go to the byte stream unchanged, one write each,

@@ -90,23 +90,10 @@ void Attributes::DeleteItem(AttributeKey const& Key)
     std::erase_if(m_Items, [&](Item const& Value) { return Value.first == Key; });
 }
 
-void Attributes::DeleteAllItems()
-{
-    std::unique_lock Lock(m_Mutex);
-    m_Items.clear();
-}
-
 std::size_t Attributes::GetCount() const
 {
     std::shared_lock Lock(m_Mutex);
     return m_Items.size();
-}
-
-Attributes::Item Attributes::GetItemByIndex(std::size_t Index) const
-{
-    std::shared_lock Lock(m_Mutex);
-    CHECK_CONDITION(Index < m_Items.size(), E_INVALIDARG);
-    return m_Items[Index];
 }
 
 std::vector<Attributes::Item> Attributes::GetItems() const

@@ -49,11 +49,9 @@ public:
     std::int64_t GetINT64(AttributeKey const& Key) const { return GetItem(Key).GetInt64(); }
     void SetINT64(AttributeKey const& Key, std::int64_t Value) { SetItem(Key, PropVariant(Value)); }
     double GetDouble(AttributeKey const& Key) const { return GetItem(Key).GetDouble(); }
-    void SetDouble(AttributeKey const& Key, double Value) { SetItem(Key, PropVariant(Value)); }
     Guid GetGUID(AttributeKey const& Key) const { return GetItem(Key).GetGuid(); }
     void SetGUID(AttributeKey const& Key, Guid const& Value) { SetItem(Key, PropVariant(Value)); }
     std::string GetString(AttributeKey const& Key) const { return GetItem(Key).GetString(); }
-    void SetString(AttributeKey const& Key, std::string Value) { SetItem(Key, PropVariant(std::move(Value))); }
     std::vector<std::uint8_t> GetBlob(AttributeKey const& Key) const { return GetItem(Key).GetBlob(); }
     void SetBlob(AttributeKey const& Key, std::vector<std::uint8_t> Value) { SetItem(Key, PropVariant(std::move(Value))); }
     void SetObject(AttributeKey const& Key, std::shared_ptr<Object> Value);
@@ -79,9 +77,7 @@ public:
     // An empty value is refused with E_INVALIDARG.
     void SetItem(AttributeKey const& Key, PropVariant Value);
     void DeleteItem(AttributeKey const& Key);
-    void DeleteAllItems();
     std::size_t GetCount() const;
-    Item GetItemByIndex(std::size_t Index) const;
     // A snapshot of every item in insertion order.
     std::vector<Item> GetItems() const;
     // Sets every item of this store on Destination (keeping its other items).

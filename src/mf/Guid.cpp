@@ -73,18 +73,6 @@ std::array<std::uint8_t, 16> Guid::Bytes() const
     return Value;
 }
 
-Guid Guid::FromBytes(std::array<std::uint8_t, 16> const& Bytes)
-{
-    Guid Value;
-    for(int Index = 0; Index < 4; ++Index)
-        Value.Data1 = Value.Data1 << 8 | Bytes[Index];
-    Value.Data2 = static_cast<std::uint16_t>(Bytes[4] << 8 | Bytes[5]);
-    Value.Data3 = static_cast<std::uint16_t>(Bytes[6] << 8 | Bytes[7]);
-    for(int Index = 0; Index < 8; ++Index)
-        Value.Data4[Index] = Bytes[8 + Index];
-    return Value;
-}
-
 bool Guid::IsPrintableFourCC() const
 {
     if(FromFourCC(Data1) != *this)

@@ -30,7 +30,6 @@ struct Guid
     static std::optional<Guid> Parse(std::string_view Text);
     // The 16 bytes in network order (Data1, Data2 and Data3 big-endian).
     std::array<std::uint8_t, 16> Bytes() const;
-    static Guid FromBytes(std::array<std::uint8_t, 16> const& Bytes);
 
     // The platform's media subtypes built from a four-character code or a
     // format tag: XXXXXXXX-0000-0010-8000-00AA00389B71.

@@ -81,12 +81,6 @@ void MediaSession::Shutdown()
     Teardown();
 }
 
-std::shared_ptr<PresentationClock> MediaSession::GetClock()
-{
-    NotShutdownNeeded();
-    return m_Clock;
-}
-
 void MediaSession::Post(std::function<void(MediaSession&)> Body)
 {
     auto Self = shared_from_this();

@@ -70,7 +70,6 @@ public:
     void Close();
     // MF_E_SHUTDOWN the second time.
     void Shutdown();
-    std::shared_ptr<PresentationClock> GetClock();
     // Counts the events of the pipeline's components that the session has
     // handled (samples, requests ...): a value that stops changing while the
     // session runs means the pipeline stalls.

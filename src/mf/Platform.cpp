@@ -63,13 +63,6 @@ void ShutdownPlatform()
     Pool->Shutdown();
 }
 
-bool IsPlatformStarted() noexcept
-{
-    auto& State = GetState();
-    std::lock_guard Lock(State.Mutex);
-    return State.StartupCount > 0;
-}
-
 std::shared_ptr<WorkQueue> GetMultithreadedWorkQueue()
 {
     auto& State = GetState();

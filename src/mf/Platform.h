@@ -29,7 +29,6 @@ inline constexpr std::size_t MinimalPlatformWorkerCount = 4;
 
 void StartupPlatform();
 void ShutdownPlatform();
-bool IsPlatformStarted() noexcept;
 
 struct PlatformScope
 {

@@ -73,7 +73,6 @@ public:
         return m_InUse.compare_exchange_strong(Expected, true);
     }
     void Free() noexcept { m_InUse.store(false); }
-    bool IsInUse() const noexcept { return m_InUse.load(); }
     T& Get() noexcept { return *m_Value; }
 
 private:

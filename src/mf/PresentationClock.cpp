@@ -49,8 +49,6 @@ void PresentationClock::Start(std::int64_t StartOffset)
         if(StartOffset == PRESENTATION_CURRENT_POSITION)
             StartOffset = m_StartOffset;
         m_StartOffset = StartOffset;
-        m_StartSystemTime = SystemTime;
-        m_State = State::Running;
     }
     for(auto const& Sink : GetSinks())
         Sink->OnClockStart(SystemTime, StartOffset);
@@ -59,27 +57,7 @@ void PresentationClock::Start(std::int64_t StartOffset)
 void PresentationClock::Stop()
 {
     auto const SystemTime = GetSystemTime();
-    {
-        std::lock_guard Lock(m_Mutex);
-        m_State = State::Stopped;
-    }
     for(auto const& Sink : GetSinks())
         Sink->OnClockStop(SystemTime);
-}
-
-PresentationClock::State PresentationClock::GetState() const
-{
-    std::lock_guard Lock(m_Mutex);
-    return m_State;
-}
-
-std::int64_t PresentationClock::GetTime() const
-{
-    std::lock_guard Lock(m_Mutex);
-    switch(m_State)
-    {
-    case State::Running: return m_StartOffset + (GetSystemTime() - m_StartSystemTime);
-    default: return m_StartOffset;
-    }
 }
 } // namespace MF

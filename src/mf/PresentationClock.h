@@ -21,13 +21,6 @@ inline constexpr std::int64_t PRESENTATION_CURRENT_POSITION = 0x7FFFFFFFFFFFFFFF
 class PresentationClock : public virtual Object
 {
 public:
-    enum class State
-    {
-        Invalid,
-        Running,
-        Stopped,
-    };
-
     static std::shared_ptr<PresentationClock> Create() { return std::make_shared<PresentationClock>(); }
     // The monotonic system time in 100-ns units.
     static std::int64_t GetSystemTime() noexcept;
@@ -38,17 +31,12 @@ public:
     // the current time).
     void Start(std::int64_t StartOffset);
     void Stop();
-    State GetState() const;
-    // The presentation time: the start offset plus the time run since.
-    std::int64_t GetTime() const;
 
 private:
     std::vector<std::shared_ptr<IClockStateSink>> GetSinks();
 
     mutable std::mutex m_Mutex;
     std::vector<std::weak_ptr<IClockStateSink>> m_Sinks;
-    State m_State = State::Invalid;
     std::int64_t m_StartOffset = 0;
-    std::int64_t m_StartSystemTime = 0;
 };
 } // namespace MF

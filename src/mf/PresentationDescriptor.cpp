@@ -28,20 +28,9 @@ std::shared_ptr<StreamDescriptor> PresentationDescriptor::GetStreamDescriptorByI
     return Value.Stream;
 }
 
-bool PresentationDescriptor::IsStreamSelected(std::size_t Index) const
-{
-    return GetEntry(Index).Selected;
-}
-
 void PresentationDescriptor::SelectStream(std::size_t Index)
 {
     GetEntry(Index);
     m_Streams[Index].Selected = true;
-}
-
-void PresentationDescriptor::DeselectStream(std::size_t Index)
-{
-    GetEntry(Index);
-    m_Streams[Index].Selected = false;
 }
 } // namespace MF

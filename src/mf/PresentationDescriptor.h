@@ -22,9 +22,7 @@ public:
     std::size_t GetStreamDescriptorCount() const noexcept { return m_Streams.size(); }
     // E_INVALIDARG past the end.
     std::shared_ptr<StreamDescriptor> GetStreamDescriptorByIndex(std::size_t Index, bool* Selected = nullptr) const;
-    bool IsStreamSelected(std::size_t Index) const;
     void SelectStream(std::size_t Index);
-    void DeselectStream(std::size_t Index);
     std::shared_ptr<PresentationDescriptor> Clone() const { return std::make_shared<PresentationDescriptor>(*this); }
 
 private:

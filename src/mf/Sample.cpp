@@ -26,12 +26,6 @@ void Sample::AddBuffer(std::shared_ptr<MediaBuffer> Buffer)
     m_Buffers.push_back(std::move(Buffer));
 }
 
-std::shared_ptr<MediaBuffer> Sample::GetBufferByIndex(std::size_t Index) const
-{
-    CHECK_ARGUMENT(Index < m_Buffers.size());
-    return m_Buffers[Index];
-}
-
 std::size_t Sample::GetTotalLength() const noexcept
 {
     std::size_t Length = 0;

@@ -37,10 +37,6 @@ public:
     void SetSampleDuration(std::int64_t Value) noexcept { m_Duration = Value; }
 
     void AddBuffer(std::shared_ptr<MediaBuffer> Buffer);
-    std::size_t GetBufferCount() const noexcept { return m_Buffers.size(); }
-    // E_INVALIDARG for an index beyond the list.
-    std::shared_ptr<MediaBuffer> GetBufferByIndex(std::size_t Index) const;
-    void RemoveAllBuffers() noexcept { m_Buffers.clear(); }
     // The sum of the buffers' current lengths.
     std::size_t GetTotalLength() const noexcept;
     // The payload as one buffer: the only buffer as it is, or the buffers

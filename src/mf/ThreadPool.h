@@ -27,7 +27,6 @@ public:
     // Refuses new tasks, lets the queued ones run and joins the workers
     // (all but the calling one, when a task shuts the pool down).
     void Shutdown() override;
-    std::size_t GetThreadCount() const noexcept { return m_Threads.size(); }
 
 private:
     // What the workers use; each holds it, so that a worker that drops the

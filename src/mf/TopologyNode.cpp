@@ -1,18 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "mf/TopologyNode.h"
 
-#include <atomic>
-
 #include "base/Check.h"
 
 namespace MF
 {
-namespace
-{
-std::atomic<std::uint64_t> g_NextNodeIdentifier{1};
-} // namespace
-
-TopologyNode::TopologyNode(MF_TOPOLOGY_TYPE Type) : m_Type(Type), m_Identifier(g_NextNodeIdentifier.fetch_add(1))
+TopologyNode::TopologyNode(MF_TOPOLOGY_TYPE Type) : m_Type(Type)
 {
 }
 
@@ -25,9 +18,6 @@ void TopologyNode::ConnectOutput(std::uint32_t OutputIndex, std::shared_ptr<Topo
     if(m_Outputs.size() <= OutputIndex)
         m_Outputs.resize(OutputIndex + 1);
     m_Outputs[OutputIndex] = Connection{Downstream, InputIndex};
-    if(Downstream->m_Inputs.size() <= InputIndex)
-        Downstream->m_Inputs.resize(InputIndex + 1);
-    Downstream->m_Inputs[InputIndex] = BackConnection{weak_from_this(), OutputIndex};
 }
 
 std::shared_ptr<TopologyNode> TopologyNode::GetOutput(std::uint32_t OutputIndex, std::uint32_t* InputIndex) const
@@ -37,14 +27,5 @@ std::shared_ptr<TopologyNode> TopologyNode::GetOutput(std::uint32_t OutputIndex,
     if(InputIndex)
         *InputIndex = m_Outputs[OutputIndex].Index;
     return m_Outputs[OutputIndex].Node;
-}
-
-std::shared_ptr<TopologyNode> TopologyNode::GetInput(std::uint32_t InputIndex, std::uint32_t* OutputIndex) const
-{
-    if(InputIndex >= m_Inputs.size())
-        return nullptr;
-    if(OutputIndex)
-        *OutputIndex = m_Inputs[InputIndex].Index;
-    return m_Inputs[InputIndex].Node.lock();
 }
 } // namespace MF

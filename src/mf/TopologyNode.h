@@ -14,13 +14,11 @@ enum MF_TOPOLOGY_TYPE : std::uint32_t
     MF_TOPOLOGY_OUTPUT_NODE = 0,       // object: the IStreamSink
     MF_TOPOLOGY_SOURCESTREAM_NODE = 1, // attributes MF_TOPONODE_SOURCE, _PRESENTATION_DESCRIPTOR, _STREAM_DESCRIPTOR
     MF_TOPOLOGY_TRANSFORM_NODE = 2,    // object: the ITransform
-    MF_TOPOLOGY_TEE_NODE = 3,
 };
 
-// A node of a topology: its type, its object and its connections. A node
-// owns its downstream nodes and knows its upstream ones weakly, so a
-// topology never forms an ownership cycle.
-class TopologyNode : public Attributes, public std::enable_shared_from_this<TopologyNode>
+// A node of a topology: its type, its object and its downstream
+// connections, which it owns. The session walks a chain downstream only.
+class TopologyNode : public Attributes
 {
 public:
     explicit TopologyNode(MF_TOPOLOGY_TYPE Type);
@@ -30,17 +28,13 @@ public:
     using Attributes::SetObject;
 
     MF_TOPOLOGY_TYPE GetNodeType() const noexcept { return m_Type; }
-    std::uint64_t GetTopoNodeID() const noexcept { return m_Identifier; }
     void SetObject(std::shared_ptr<Object> Value) { m_Object = std::move(Value); }
     std::shared_ptr<Object> const& GetObject() const noexcept { return m_Object; }
 
     // Connects output OutputIndex of this node to input InputIndex of Downstream.
     void ConnectOutput(std::uint32_t OutputIndex, std::shared_ptr<TopologyNode> const& Downstream, std::uint32_t InputIndex);
-    std::uint32_t GetOutputCount() const noexcept { return static_cast<std::uint32_t>(m_Outputs.size()); }
     // The node connected to an output, or nullptr.
     std::shared_ptr<TopologyNode> GetOutput(std::uint32_t OutputIndex, std::uint32_t* InputIndex = nullptr) const;
-    std::uint32_t GetInputCount() const noexcept { return static_cast<std::uint32_t>(m_Inputs.size()); }
-    std::shared_ptr<TopologyNode> GetInput(std::uint32_t InputIndex, std::uint32_t* OutputIndex = nullptr) const;
 
 private:
     struct Connection
@@ -48,16 +42,9 @@ private:
         std::shared_ptr<TopologyNode> Node;
         std::uint32_t Index = 0;
     };
-    struct BackConnection
-    {
-        std::weak_ptr<TopologyNode> Node;
-        std::uint32_t Index = 0;
-    };
 
     MF_TOPOLOGY_TYPE const m_Type;
-    std::uint64_t const m_Identifier;
     std::shared_ptr<Object> m_Object;
     std::vector<Connection> m_Outputs;
-    std::vector<BackConnection> m_Inputs;
 };
 } // namespace MF
