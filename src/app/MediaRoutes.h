@@ -48,7 +48,6 @@ public:
     MediaProductions const& GetProductions() const noexcept { return m_Productions; }
     SegmentTaskGroup const& GetVideoTasks() const noexcept { return m_VideoTasks; }
     SegmentTaskGroup const& GetAudioTasks() const noexcept { return m_AudioTasks; }
-    HeldRequests const& GetHeldParts() const noexcept { return m_HeldParts; }
     // Hands a task that answers through a MediaAnswer to Group.
     void Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
                 bool Urgent = false);

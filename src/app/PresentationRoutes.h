@@ -31,7 +31,6 @@ public:
     ~PresentationRoutes() override;
 
     AssetRegistry& Assets() noexcept { return m_Assets; }
-    HeldRequests const& GetHeldPlaylists() const noexcept { return m_HeldPlaylists; }
     void Stop() override;
 
 private:

@@ -44,7 +44,6 @@ public:
     // Drops the tasks that have not started; each releases what it holds
     // (its response, whose connection then closes). Returns how many.
     std::size_t DropWaiting();
-    std::size_t GetWorkerCount() const noexcept { return m_Workers.size(); }
     // Tasks waiting for a worker, and tasks running.
     std::size_t GetWaitingCount() const;
     std::size_t GetRunningCount() const noexcept { return m_Running.load(); }

@@ -27,7 +27,6 @@ public:
     // the server, so nothing happens here.
     void Stop() {}
 
-    Settings const& GetSettings() const noexcept { return m_Settings; }
 
 private:
     ApplicationContext() = default;

@@ -28,7 +28,6 @@ public:
     // Returns the bytes queued before these.
     std::size_t AddQueued(std::size_t Size) noexcept { return m_QueuedBytes.fetch_add(Size); }
     void RemoveQueued(std::size_t Size) noexcept { m_QueuedBytes.fetch_sub(Size); }
-    std::size_t GetQueued() const noexcept { return m_QueuedBytes.load(); }
 
 private:
     std::atomic<bool> m_ClientGone{false};

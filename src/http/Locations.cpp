@@ -58,7 +58,6 @@ void Locations::AddUrl(std::string const& Url)
     Location const Target = Location::Parse(Url);
     for(auto const& Endpoint : ResolveEndpoints(m_IoContext, Target))
         Bind(Endpoint);
-    m_Urls.push_back(Url);
 }
 
 void Locations::Bind(ip::tcp::endpoint const& Endpoint)

@@ -34,7 +34,6 @@ public:
     // Binds the location's port and starts accepting; raises the socket
     // error when it cannot be bound, or E_INVALIDARG for a malformed location.
     void AddUrl(std::string const& Url);
-    std::vector<std::string> const& GetUrls() const noexcept { return m_Urls; }
     // The ports bound, for locations that asked for a free port (0).
     std::vector<std::uint16_t> GetPorts() const;
     // The connections open now. Call on the I/O thread.
@@ -51,6 +50,5 @@ private:
     boost::asio::io_context& m_IoContext;
     std::shared_ptr<ConnectionSet> m_Set;
     std::vector<std::shared_ptr<Listener>> m_Listeners;
-    std::vector<std::string> m_Urls;
 };
 } // namespace HttpServer

@@ -62,7 +62,6 @@ struct VideoPipeline
         auto EncoderType = Type->Clone();
         EncoderType->SetGUID(MF::MF_MT_SUBTYPE, Row.Subtype);
         EncoderType->SetUINT32(MF::MF_MT_AVG_BITRATE, 2400000);
-        EncoderType->SetUINT32(MF::MF_NALU_LENGTH_SET, 1);
         Encoder->SetOutputType(EncoderType);
         Encoder->SetInputType(Converter->GetOutputCurrentType());
     }

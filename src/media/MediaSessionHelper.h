@@ -31,7 +31,7 @@ namespace Application
 // the extra event, whose callback it calls on this thread). On a period
 // without either it consults the stall callbacks; without a stall check of
 // the owner's it applies its own: a pipeline that handled no event of its
-// components for GetStallTimeout() is stalled. A stall is logged as
+// components for the stall timeout (SetStallTimeout) is stalled. A stall is logged as
 // "Pipeline streaming stall suspicion" and ends in an orderly close. Closing
 // that does not complete in the close timeout raises "Pipeline closure
 // stall suspicion". Create it with Create: the session's callback holds it
@@ -71,7 +71,6 @@ public:
     void SetWaitPeriod(std::chrono::milliseconds Value) { m_WaitPeriod = Value; }
     void SetCloseTimeout(std::chrono::milliseconds Value) { m_CloseTimeout = Value; }
     void SetStallTimeout(std::chrono::milliseconds Value) { m_StallTimeout = Value; }
-    std::chrono::milliseconds GetStallTimeout() const noexcept { return m_StallTimeout; }
 
     // From any thread, also from the extra callback: stops the session and
     // closes it, as a stall does, once Run's wait sees it (its owner no

@@ -119,7 +119,6 @@ std::shared_ptr<MF::MediaType> VideoType(std::uint32_t Width, std::uint32_t Heig
     Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
     Type->SetSize(MF::MF_MT_FRAME_SIZE, Width, Height);
     Type->SetRatio(MF::MF_MT_FRAME_RATE, RateN, RateD);
-    Type->SetUINT32(MF::MF_MT_INTERLACE_MODE, 2);
     return Type;
 }
 

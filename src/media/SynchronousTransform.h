@@ -18,7 +18,6 @@ namespace Application
 class SynchronousTransform : public virtual MF::ITransform
 {
 public:
-    std::shared_ptr<MF::Attributes> GetAttributes() override { return m_Attributes; }
     void SetOutputType(std::shared_ptr<MF::MediaType> const& Type) override;
     void SetInputType(std::shared_ptr<MF::MediaType> const& Type) override;
     std::shared_ptr<MF::MediaType> GetInputCurrentType() override;
@@ -45,7 +44,6 @@ protected:
 
     MF::MediaType& InputType() { return *m_InputType; }
     MF::MediaType& OutputType() { return *m_OutputType; }
-    std::shared_ptr<MF::Attributes> const& Attributes() const noexcept { return m_Attributes; }
     void Emit(std::shared_ptr<MF::Sample> Output) { m_Outputs.push_back(std::move(Output)); }
     // An encoded sample as a media sample: payload, times, clean point and
     // decode time.
@@ -55,7 +53,6 @@ protected:
 
 private:
     std::mutex m_Mutex;
-    std::shared_ptr<MF::Attributes> const m_Attributes = std::make_shared<MF::Attributes>(8);
     std::shared_ptr<MF::MediaType> m_InputType;
     std::shared_ptr<MF::MediaType> m_OutputType;
     std::deque<std::shared_ptr<MF::Sample>> m_Outputs;

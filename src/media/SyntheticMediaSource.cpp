@@ -128,13 +128,6 @@ void SyntheticMediaSource::Shutdown()
         Stream->Shutdown();
 }
 
-std::shared_ptr<MF::Attributes> SyntheticMediaSource::GetSourceAttributes()
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    return m_Attributes;
-}
-
 void SyntheticMediaSource::NotifyEndOfStream()
 {
     std::shared_lock Lock(GetLock());

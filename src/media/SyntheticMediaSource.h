@@ -40,7 +40,6 @@ public:
     void Start(std::shared_ptr<MF::PresentationDescriptor> const& Descriptor, MF::Guid const& TimeFormat, MF::PropVariant const& StartPosition) override;
     void Stop() override;
     void Shutdown() override;
-    std::shared_ptr<MF::Attributes> GetSourceAttributes() override;
 
     // By the stream once it delivered its end: the presentation ends too.
     void NotifyEndOfStream();

@@ -21,22 +21,6 @@ SyntheticMediaStream::~SyntheticMediaStream()
         m_WorkQueue->Shutdown();
 }
 
-std::shared_ptr<MF::IMediaSource> SyntheticMediaStream::GetMediaSource()
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    auto Source = m_MediaSource.lock();
-    CHECK_CONDITION(Source, MF_E_SHUTDOWN);
-    return Source;
-}
-
-std::shared_ptr<MF::StreamDescriptor> SyntheticMediaStream::GetStreamDescriptor()
-{
-    std::shared_lock Lock(GetLock());
-    NotShutdownNeeded();
-    return m_StreamDescriptor;
-}
-
 void SyntheticMediaStream::RequestSample(std::shared_ptr<MF::Object> Token)
 {
     std::unique_lock Lock(GetLock());

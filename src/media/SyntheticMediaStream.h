@@ -37,8 +37,6 @@ public:
 
     // IMediaStream. A request while stopped, before the start or after the
     // end is ignored.
-    std::shared_ptr<MF::IMediaSource> GetMediaSource() override;
-    std::shared_ptr<MF::StreamDescriptor> GetStreamDescriptor() override;
     void RequestSample(std::shared_ptr<MF::Object> Token) override;
 
     // By the source, on its work queue.

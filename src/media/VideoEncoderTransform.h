@@ -27,7 +27,6 @@ public:
     static std::shared_ptr<VideoEncoderTransform> Create();
 
     // ICodecApi
-    bool IsSupported(MF::AttributeKey const& Key) override;
     void SetValue(MF::AttributeKey const& Key, MF::PropVariant const& Value) override;
     MF::PropVariant GetValue(MF::AttributeKey const& Key) override;
 
@@ -40,6 +39,8 @@ protected:
     void Drain() override;
 
 private:
+    // The keys SetValue and GetValue take.
+    static bool IsSupported(MF::AttributeKey const& Key);
     void EmitAll(std::vector<EncodedSample>& Encoded);
 
     std::mutex m_SettingsMutex;

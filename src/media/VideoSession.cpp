@@ -12,8 +12,6 @@ namespace Application
 {
 namespace
 {
-constexpr std::uint32_t Progressive = 2;
-
 std::shared_ptr<MF::MediaType> SourceType(VideoVariant const& Variant)
 {
     auto Type = std::make_shared<MF::MediaType>();
@@ -21,7 +19,6 @@ std::shared_ptr<MF::MediaType> SourceType(VideoVariant const& Variant)
     Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
     Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);
     Type->SetRatio(MF::MF_MT_FRAME_RATE, Variant.FrameRateN, Variant.FrameRateD);
-    Type->SetUINT32(MF::MF_MT_INTERLACE_MODE, Progressive);
     return Type;
 }
 
@@ -33,8 +30,6 @@ std::shared_ptr<MF::MediaType> EncodedType(VideoVariant const& Variant)
     Type->SetUINT32(MF::MF_MT_AVG_BITRATE, Variant.Bitrate);
     Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);
     Type->SetRatio(MF::MF_MT_FRAME_RATE, Variant.FrameRateN, Variant.FrameRateD);
-    Type->SetUINT32(MF::MF_MT_INTERLACE_MODE, Progressive);
-    Type->SetUINT32(MF::MF_NALU_LENGTH_SET, 1);
     return Type;
 }
 } // namespace

@@ -14,6 +14,5 @@ public:
     // StartOffset is the presentation time the clock starts at.
     virtual void OnClockStart(std::int64_t SystemTime, std::int64_t StartOffset) = 0;
     virtual void OnClockStop(std::int64_t SystemTime) = 0;
-    virtual void OnClockSetRate(std::int64_t SystemTime, float Rate) = 0;
 };
 } // namespace MF

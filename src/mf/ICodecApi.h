@@ -16,7 +16,6 @@ namespace MF
 class ICodecApi : public virtual Object
 {
 public:
-    virtual bool IsSupported(AttributeKey const& Key) = 0;
     // E_NOTIMPL for an unsupported key, E_INVALIDARG for a value out of range.
     virtual void SetValue(AttributeKey const& Key, PropVariant const& Value) = 0;
     virtual PropVariant GetValue(AttributeKey const& Key) = 0;

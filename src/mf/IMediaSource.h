@@ -39,6 +39,5 @@ public:
     virtual void Start(std::shared_ptr<PresentationDescriptor> const& Descriptor, Guid const& TimeFormat, PropVariant const& StartPosition) = 0;
     virtual void Stop() = 0;
     virtual void Shutdown() = 0;
-    virtual std::shared_ptr<Attributes> GetSourceAttributes() = 0;
 };
 } // namespace MF

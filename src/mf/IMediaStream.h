@@ -16,8 +16,6 @@ class IMediaSource;
 class IMediaStream : public virtual IMediaEventGenerator
 {
 public:
-    virtual std::shared_ptr<IMediaSource> GetMediaSource() = 0;
-    virtual std::shared_ptr<StreamDescriptor> GetStreamDescriptor() = 0;
     virtual void RequestSample(std::shared_ptr<Object> Token) = 0;
 };
 } // namespace MF

@@ -38,6 +38,5 @@ public:
     virtual std::shared_ptr<IMediaTypeHandler> GetMediaTypeHandler() = 0;
     virtual void ProcessSample(std::shared_ptr<Sample> const& Sample) = 0;
     virtual void PlaceMarker(MFSTREAMSINK_MARKER_TYPE Type, PropVariant const& MarkerValue, PropVariant const& ContextValue) = 0;
-    virtual void Flush() = 0;
 };
 } // namespace MF

@@ -48,8 +48,6 @@ enum MFT_MESSAGE_TYPE : std::uint32_t
 class ITransform : public virtual Object
 {
 public:
-    // The transform's attributes (MF_TRANSFORM_ASYNC ...), or nullptr.
-    virtual std::shared_ptr<Attributes> GetAttributes() { return nullptr; }
     // MF_E_INVALIDMEDIATYPE for a type the transform cannot take.
     virtual void SetOutputType(std::shared_ptr<MediaType> const& Type) = 0;
     virtual void SetInputType(std::shared_ptr<MediaType> const& Type) = 0;

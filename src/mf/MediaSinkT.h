@@ -160,7 +160,6 @@ public:
         for(auto const& Stream : m_StreamSinks)
             Stream->Stop();
     }
-    void OnClockSetRate(std::int64_t, float) override { }
 
     // For the stream sinks, under the lock.
     bool IsFinalizing() const noexcept { return m_Finalizing; }

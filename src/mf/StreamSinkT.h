@@ -74,14 +74,6 @@ public:
             CHECK_ARGUMENT(MarkerValue.GetType() == PropVariant::Type::Int64);
         this->InternalQueueEvent(MEStreamSinkMarker, S_OK, ContextValue);
     }
-    // Nothing is queued, so there is nothing to drop.
-    void Flush() override
-    {
-        auto const Sink = LockSink();
-        std::shared_lock Lock(Sink->GetLock());
-        Sink->NotShutdownNeeded();
-        CHECK_CONDITION(!m_Removed, MF_E_STREAMSINK_REMOVED);
-    }
 
     // Life cycle, driven by the sink under its exclusive lock (Shutdown
     // after it has let the stream sink go).

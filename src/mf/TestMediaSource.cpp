@@ -115,30 +115,10 @@ void TestMediaSource::Shutdown()
     m_WorkQueue->Shutdown();
 }
 
-std::shared_ptr<Attributes> TestMediaSource::GetSourceAttributes()
-{
-    NotShutdownNeeded();
-    return m_Attributes;
-}
-
 TestMediaSource::Stream::Stream(std::shared_ptr<TestMediaSource> const& Source, std::shared_ptr<StreamDescriptor> Descriptor) :
     m_Source(Source), m_Descriptor(std::move(Descriptor)), m_WorkQueue(Source->m_WorkQueue), m_Settings(Source->m_Settings)
 {
     CreateEventQueue();
-}
-
-std::shared_ptr<IMediaSource> TestMediaSource::Stream::GetMediaSource()
-{
-    NotShutdownNeeded();
-    auto Source = m_Source.lock();
-    CHECK_CONDITION(Source, MF_E_SHUTDOWN);
-    return Source;
-}
-
-std::shared_ptr<StreamDescriptor> TestMediaSource::Stream::GetStreamDescriptor()
-{
-    NotShutdownNeeded();
-    return m_Descriptor;
 }
 
 void TestMediaSource::Stream::Start(std::optional<std::int64_t> Position, std::optional<std::int64_t> Duration)

@@ -46,7 +46,6 @@ public:
     void Start(std::shared_ptr<PresentationDescriptor> const& Descriptor, Guid const& TimeFormat, PropVariant const& StartPosition) override;
     void Stop() override;
     void Shutdown() override;
-    std::shared_ptr<Attributes> GetSourceAttributes() override;
 
 private:
     friend class Stream;
@@ -55,7 +54,6 @@ private:
 
     Settings const m_Settings;
     std::shared_ptr<WorkQueue> m_WorkQueue;
-    std::shared_ptr<Attributes> const m_Attributes = std::make_shared<Attributes>(4);
     std::shared_ptr<PresentationDescriptor> m_PresentationDescriptor;
     std::shared_ptr<Stream> m_Stream;
     bool m_Activated = false;
@@ -70,8 +68,6 @@ class TestMediaSource::Stream final : public IMediaStream,
 public:
     Stream(std::shared_ptr<TestMediaSource> const& Source, std::shared_ptr<StreamDescriptor> Descriptor);
 
-    std::shared_ptr<IMediaSource> GetMediaSource() override;
-    std::shared_ptr<StreamDescriptor> GetStreamDescriptor() override;
     void RequestSample(std::shared_ptr<Object> Token) override;
 
 private:
