@@ -29,7 +29,7 @@ FragmentSchedule FragmentSchedule::ForAudio(AudioVariant const& Variant, std::ui
     auto const Window = SegmentWindow::ForAudio(Variant, Index);
     std::int64_t const FrameLength = Variant.Subtype == AudioSubtype::Aac ? AacEncoder::FrameLength : FlacEncoder::BlockSize;
     return FragmentSchedule(BaseLiveTime, BaseLiveTime + Window.Start, BaseLiveTime + Window.End, std::int64_t{Window.FirstSequenceNumber} - 1,
-                            FrameLength * TimeUnitsPerSecond, SegmentWindow::AudioSampleRate);
+                            FrameLength * TimeUnitsPerSecond, AudioSampleRate);
 }
 
 std::int64_t FragmentSchedule::DueTime(std::size_t Fragment) const noexcept

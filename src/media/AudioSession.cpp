@@ -10,7 +10,6 @@ namespace Application
 {
 namespace
 {
-constexpr std::uint32_t Channels = AudioChannelCount;
 constexpr std::uint32_t BitsPerSample = 16;
 // 128 kbit/s.
 constexpr std::uint32_t AacBytesPerSecond = 16'000;
@@ -20,10 +19,10 @@ std::shared_ptr<MF::MediaType> SourceType()
     auto Type = std::make_shared<MF::MediaType>();
     Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Audio);
     Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_PCM);
-    Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, Channels);
-    Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, SegmentWindow::AudioSampleRate);
-    Type->SetUINT32(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT, Channels * BitsPerSample / 8);
-    Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, SegmentWindow::AudioSampleRate * Channels * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, AudioChannelCount);
+    Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, AudioSampleRate);
+    Type->SetUINT32(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT, AudioChannelCount * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, AudioSampleRate * AudioChannelCount * BitsPerSample / 8);
     Type->SetUINT32(MF::MF_MT_AUDIO_BITS_PER_SAMPLE, BitsPerSample);
     Type->SetUINT32(MF::MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
     return Type;

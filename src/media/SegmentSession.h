@@ -34,7 +34,7 @@ namespace Application
 // an in-memory byte stream, runs the pipeline with the session runner and
 // hands over what the sink wrote:
 //
-//   VideoSession Session(Context, Asset, Variant, Index);
+//   VideoSession Session(Context, Variant, Index);
 //   Session.SetEncryption(MakeProtectionSettings(Asset));
 //   Session.SetDataCallback([&](std::span<std::uint8_t const> Data) { return Send(Data); });
 //   Session.Run();

@@ -34,9 +34,6 @@ struct SegmentWindow
     // initialisation segment.
     static constexpr std::int64_t VideoHeaderDuration = 500'000;
     static constexpr std::int64_t AudioHeaderDuration = 1'000'000;
-    // Samples per second of every audio run.
-    static constexpr std::uint32_t AudioSampleRate = Application::AudioSampleRate;
-
     // Index absent: the header run.
     static SegmentWindow ForVideo(VideoVariant const& Variant, std::optional<std::uint32_t> Index);
     // A body ends at (i+1)×D, or at the variant's Duration when that lies
