@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/production/MediaProductions.h"
+
+namespace Application
+{
+namespace
+{
+// Holds a production for its task: a task dropped before it ran (at
+// shutdown) closes the connections of its clients.
+struct ProductionTask
+{
+    std::shared_ptr<SegmentProduction> Production;
+    SegmentProduction::Producer Make;
+
+    ~ProductionTask() { Production->Abandon(); }
+};
+} // namespace
+
+MediaProductions::MediaProductions(ServerContext& Server, std::uint64_t CacheBytes) : m_Server(Server), m_Cache(CacheBytes)
+{
+}
+
+MediaProductions::~MediaProductions()
+{
+    for(auto& [Key, Production] : m_InProgress)
+        Production->Detach();
+}
+
+void MediaProductions::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
+                             bool Urgent, SegmentProduction::Producer Make)
+{
+    Answer.TakeConditions(Context.Request);
+    if(Answer.IsNotModified())
+    {
+        Answer.SendNotModified(*Context.Response);
+        return;
+    }
+    if(auto const Body = m_Cache.Find(Key.Text()))
+    {
+        Answer.SendBody(m_Server, *Context.Response, Body);
+        return;
+    }
+    // Held here: a client gone already ends the production within Join.
+    std::shared_ptr<SegmentProduction> Production;
+    if(auto const Found = m_InProgress.find(Key.Text()); Found != m_InProgress.end())
+    {
+        Production = Found->second;
+        ++m_Joined;
+        Production->Join(Context.Response, std::move(Answer));
+        return;
+    }
+    Start(Context.Response->GetExecutor(), Key, Streams, Group, Urgent, std::move(Make),
+          [&](SegmentProduction& Started) { Started.Join(Context.Response, std::move(Answer)); });
+}
+
+void MediaProductions::Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
+                               SegmentProduction::Observer Watch)
+{
+    if(auto const Body = m_Cache.Find(Key.Text()))
+    {
+        Watch.OnChunk(Body);
+        Watch.OnEnd(nullptr, Body);
+        return;
+    }
+    if(auto const Found = m_InProgress.find(Key.Text()); Found != m_InProgress.end())
+    {
+        Found->second->Observe(std::move(Watch));
+        return;
+    }
+    Start(Executor, Key, true, Group, false, std::move(Make), [&](SegmentProduction& Started) { Started.Observe(std::move(Watch)); });
+}
+
+void MediaProductions::Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, bool Urgent,
+                             SegmentProduction::Producer Make, std::function<void(SegmentProduction& Production)> const& Attach)
+{
+    auto const Production = std::make_shared<SegmentProduction>(
+        m_Server, Executor, Key.Text(), Streams,
+        [this](SegmentProduction& Ended, HttpServer::SharedBytes const& Body) { OnEnded(Ended, Body); });
+    m_InProgress.emplace(Key.Text(), Production);
+    ++m_Started;
+    ++m_InProgressCount;
+    auto const Task = std::make_shared<ProductionTask>(Production, std::move(Make));
+    Attach(*Production);
+    Group.Submit([Task] { Task->Production->Run(Task->Make); }, Urgent);
+}
+
+void MediaProductions::OnEnded(SegmentProduction& Production, HttpServer::SharedBytes const& Body)
+{
+    if(Body)
+    {
+        m_Cache.Insert(Production.GetKey(), Body);
+        ++m_Completed;
+        m_Server.Metrics->CountProduction(Production.GetSeconds());
+    }
+    --m_InProgressCount;
+    std::string const Key = Production.GetKey(); // the entry may hold the last reference
+    m_InProgress.erase(Key);
+}
+
+MediaProductions::Statistics MediaProductions::GetStatistics() const noexcept
+{
+    return {m_Started.load(), m_Completed.load(), m_Joined.load(), m_InProgressCount.load()};
+}
+} // namespace Application

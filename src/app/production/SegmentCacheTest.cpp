@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/production/SegmentCache.h"
+#include "app/production/SegmentKey.h"
+
+#include <gtest/gtest.h>
+
+using namespace Application;
+
+namespace
+{
+HttpServer::SharedBytes Bytes(std::size_t Size, std::uint8_t Value = 1)
+{
+    return std::make_shared<std::vector<std::uint8_t> const>(Size, Value);
+}
+
+// What one entry of Size bytes under a one-character key costs.
+std::uint64_t EntryCost(std::size_t Size)
+{
+    SegmentCache Probe(~std::uint64_t{0});
+    Probe.Insert("k", Bytes(Size));
+    return Probe.GetStatistics().Bytes;
+}
+} // namespace
+
+TEST(SegmentCache, LeastRecentlyUsedGoFirstAndTheLimitHolds)
+{
+    std::uint64_t const Cost = EntryCost(1000);
+    SegmentCache Cache(3 * Cost);
+    Cache.Insert("a", Bytes(1000, 'a'));
+    Cache.Insert("b", Bytes(1000, 'b'));
+    Cache.Insert("c", Bytes(1000, 'c'));
+    ASSERT_TRUE(Cache.Find("a")); // a is now the most recent: b is the oldest
+    Cache.Insert("d", Bytes(1000, 'd'));
+    EXPECT_FALSE(Cache.Find("b"));
+    ASSERT_TRUE(Cache.Find("a"));
+    EXPECT_EQ(Cache.Find("a")->front(), 'a');
+    EXPECT_TRUE(Cache.Find("c"));
+    EXPECT_TRUE(Cache.Find("d"));
+    auto const Statistics = Cache.GetStatistics();
+    EXPECT_EQ(Statistics.Entries, 3u);
+    EXPECT_EQ(Statistics.Evictions, 1u);
+    EXPECT_EQ(Statistics.Insertions, 4u);
+    EXPECT_EQ(Statistics.Misses, 1u);
+    EXPECT_EQ(Statistics.Hits, 5u);
+    EXPECT_LE(Statistics.Bytes, 3 * Cost);
+}
+
+TEST(SegmentCache, ABodyLargerThanTheLimitIsNotKeptAndZeroKeepsNothing)
+{
+    SegmentCache Small(EntryCost(100));
+    Small.Insert("s", Bytes(100));
+    Small.Insert("l", Bytes(101));
+    EXPECT_TRUE(Small.Find("s")); // not evicted for nothing
+    EXPECT_FALSE(Small.Find("l"));
+    SegmentCache None(0);
+    None.Insert("a", Bytes(1));
+    EXPECT_FALSE(None.Find("a"));
+    EXPECT_EQ(None.GetStatistics().Bytes, 0u);
+}
+
+TEST(SegmentCache, ReplacingAnEntryCountsItsBytesOnce)
+{
+    SegmentCache Cache(10 * EntryCost(1000));
+    Cache.Insert("a", Bytes(1000));
+    Cache.Insert("a", Bytes(500));
+    EXPECT_EQ(Cache.GetStatistics().Bytes, EntryCost(500));
+    EXPECT_EQ(Cache.GetStatistics().Entries, 1u);
+    EXPECT_EQ(Cache.Find("a")->size(), 500u);
+}
+
+TEST(SegmentKey, KeysFollowWhatShapesTheBytesNotTheAssetNumber)
+{
+    Configuration First;
+    First.Asset = 1;
+    Configuration Second = First;
+    Second.Asset = 2;
+    VideoVariant Variant;
+    Variant.FrameSizeW = 1280;
+    auto const Key = [&](Configuration const& Asset, std::optional<std::uint32_t> FrameCode = std::nullopt) {
+        return SegmentKey::VideoBody(Variant, 3, std::nullopt, std::nullopt, FrameCode, Asset);
+    };
+    EXPECT_EQ(Key(First).Text(), Key(Second).Text());
+    EXPECT_EQ(Key(First).EntityTag(), Key(Second).EntityTag());
+    EXPECT_NE(Key(First, 1).Text(), Key(Second, 2).Text()); // the frame code shows the asset
+    EXPECT_NE(SegmentKey::VideoBody(Variant, 4, std::nullopt, std::nullopt, std::nullopt, First).Text(), Key(First).Text());
+    EXPECT_NE(SegmentKey::VideoBody(Variant, 3, 0x8B0000, std::nullopt, std::nullopt, First).Text(), Key(First).Text());
+    EXPECT_NE(SegmentKey::VideoBody(Variant, 3, std::nullopt, 1234, std::nullopt, First).Text(), Key(First).Text());
+    Configuration Encrypted = First;
+    Encrypted.Key.assign(16, 0x11);
+    Encrypted.InitializationVector.assign(16, 0x22);
+    EXPECT_NE(Key(Encrypted).Text(), Key(First).Text());
+    Configuration OtherIv = Encrypted;
+    OtherIv.InitializationVector.assign(16, 0x23);
+    EXPECT_NE(Key(Encrypted).Text(), Key(OtherIv).Text());
+    AudioVariant Audio;
+    EXPECT_NE(SegmentKey::AudioBody(Audio, 3, false, First).Text(), SegmentKey::AudioBody(Audio, 3, true, First).Text());
+    auto const Tag = Key(First).EntityTag();
+    EXPECT_EQ(Tag.size(), 34u);
+    EXPECT_EQ(Tag.front(), '"');
+    EXPECT_EQ(Tag.back(), '"');
+}

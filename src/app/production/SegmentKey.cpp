@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/production/SegmentKey.h"
+
+#include "presentation/PartLayout.h"
+
+#include <openssl/evp.h>
+
+#include "base/BuildInfo.h"
+#include "base/Check.h"
+#include "base/StringFormat.h"
+
+namespace Application
+{
+namespace
+{
+std::string Hexadecimal(std::vector<std::uint8_t> const& Bytes)
+{
+    std::string Text;
+    for(std::uint8_t Byte : Bytes)
+        Text += StringFormat("%02X", Byte);
+    return Text;
+}
+} // namespace
+
+SegmentKey::SegmentKey(std::string_view Kind) : m_Text(Kind)
+{
+}
+
+SegmentKey& SegmentKey::Add(std::string_view Name, std::string_view Value)
+{
+    // Values are digits or hexadecimal, or a file route's option text, which
+    // comes last: the separators cannot be forged to make two keys equal.
+    ((((m_Text += ';') += Name) += '=') += Value);
+    return *this;
+}
+
+SegmentKey& SegmentKey::Add(std::string_view Name, std::int64_t Value)
+{
+    return Add(Name, std::to_string(Value));
+}
+
+SegmentKey& SegmentKey::AddVideoVariant(VideoVariant const& Variant)
+{
+    // The row index picks the default box colour.
+    return Add("row", Variant.Index)
+        .Add("codec", static_cast<std::int64_t>(Variant.Subtype))
+        .Add("w", Variant.FrameSizeW)
+        .Add("h", Variant.FrameSizeH)
+        .Add("rate", StringFormat("%u/%u", Variant.FrameRateN, Variant.FrameRateD))
+        .Add("bitrate", Variant.Bitrate)
+        .Add("d", Variant.SegmentDuration)
+        .Add("trick", Variant.TrickPlay ? 1 : 0);
+}
+
+SegmentKey& SegmentKey::AddKeyFrameInterval(VideoVariant const& Variant, Configuration const& Asset)
+{
+    // The encoder's own interval is left unnamed, so other keys stay as they were.
+    auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant);
+    return Interval ? Add("keys", std::int64_t{*Interval}) : *this;
+}
+
+SegmentKey& SegmentKey::AddAudioVariant(AudioVariant const& Variant)
+{
+    Add("codec", static_cast<std::int64_t>(Variant.Subtype)).Add("stride", Variant.SequenceStride).Add("d", Variant.SegmentDuration);
+    return Variant.Duration ? Add("end", *Variant.Duration) : *this;
+}
+
+SegmentKey& SegmentKey::AddEncryption(Configuration const& Asset)
+{
+    if(Asset.Key.empty())
+        return *this;
+    return Add("scheme", static_cast<std::int64_t>(Asset.EncryptionScheme)).Add("key", Hexadecimal(Asset.Key)).Add("iv", Hexadecimal(Asset.InitializationVector));
+}
+
+SegmentKey SegmentKey::ForPart(std::uint32_t Part) const
+{
+    SegmentKey Key(*this);
+    return Key.Add("part", std::int64_t{Part});
+}
+
+SegmentKey SegmentKey::VideoHeader(VideoVariant const& Variant, Configuration const& Asset)
+{
+    SegmentKey Key("video-header");
+    Key.AddVideoVariant(Variant).AddKeyFrameInterval(Variant, Asset).AddEncryption(Asset);
+    return Key;
+}
+
+SegmentKey SegmentKey::VideoBody(VideoVariant const& Variant, std::uint32_t Index, std::optional<std::uint32_t> Colour,
+                                 std::optional<std::int64_t> BaseLiveTime, std::optional<std::uint32_t> FrameCodeAsset, Configuration const& Asset)
+{
+    SegmentKey Key("video-body");
+    Key.AddVideoVariant(Variant).AddKeyFrameInterval(Variant, Asset).Add("index", Index);
+    if(Colour)
+        Key.Add("colour", *Colour);
+    if(BaseLiveTime)
+        Key.Add("live", *BaseLiveTime);
+    if(FrameCodeAsset)
+        Key.Add("framecode", *FrameCodeAsset);
+    Key.AddEncryption(Asset);
+    return Key;
+}
+
+SegmentKey SegmentKey::AudioHeader(AudioVariant const& Variant, Configuration const& Asset)
+{
+    SegmentKey Key("audio-header");
+    Key.AddAudioVariant(Variant).AddEncryption(Asset);
+    return Key;
+}
+
+SegmentKey SegmentKey::AudioBody(AudioVariant const& Variant, std::uint32_t Index, bool MarkerTone, Configuration const& Asset)
+{
+    SegmentKey Key("audio-body");
+    Key.AddAudioVariant(Variant).Add("index", Index).Add("marker", MarkerTone ? 1 : 0).AddEncryption(Asset);
+    return Key;
+}
+
+SegmentKey SegmentKey::File(std::string_view Route, std::string_view Options)
+{
+    SegmentKey Key(Route);
+    Key.Add("options", Options);
+    return Key;
+}
+
+std::string SegmentKey::EntityTag() const
+{
+    // Another build may encode differently: its tags differ.
+    return DigestTag(StringFormat("%s|%s|", BuildInfo::GitDescribeText, BuildInfo::ConfigurationText) + m_Text);
+}
+
+std::string SegmentKey::DigestTag(std::string_view Bytes)
+{
+    unsigned char Digest[EVP_MAX_MD_SIZE];
+    unsigned int Size = 0;
+    CHECK_LINE(EVP_Digest(Bytes.data(), Bytes.size(), Digest, &Size, EVP_sha256(), nullptr) == 1 && Size >= 16);
+    std::string Tag = "\"";
+    for(unsigned Index = 0; Index < 16; ++Index)
+        Tag += StringFormat("%02x", Digest[Index]);
+    return Tag + "\"";
+}
+} // namespace Application

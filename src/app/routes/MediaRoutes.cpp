@@ -1,0 +1,316 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/routes/MediaRoutes.h"
+
+#include <algorithm>
+
+#include "app/answers/ErrorAnswer.h"
+#include "app/live/LiveSegmentGate.h"
+#include "app/live/PartAnswer.h"
+#include "app/answers/WholeAnswer.h"
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "base/MulDiv.h"
+#include "base/StringFormat.h"
+#include "base/Trace.h"
+#include "media/AudioSession.h"
+#include "media/VideoMediaSource.h"
+#include "media/VideoSession.h"
+#include "presentation/ProtectionDataProvider.h"
+#include "presentation/QueryNumbers.h"
+#include "presentation/RequestTime.h"
+#include "presentation/SegmentIndex.h"
+#include "presentation/Timeline.h"
+
+namespace Application
+{
+namespace
+{
+// "color" picks one of the first three box colours, whatever its sign.
+std::uint32_t OverrideColor(std::int32_t Value)
+{
+    constexpr std::int32_t Count = 3;
+    return VideoMediaSource::BackgroundColors[((Value % Count) + Count) % Count];
+}
+
+// The period number of a saved segment's file name, 0 without "period".
+unsigned PeriodNumber(QueryVector const& Query)
+{
+    return static_cast<unsigned>(QueryInteger(Query, "period").value_or(0));
+}
+
+std::uint32_t SegmentCount(std::int64_t Duration, std::int64_t SegmentDuration)
+{
+    return static_cast<std::uint32_t>(MulDivCeiling(Duration, 1, SegmentDuration));
+}
+
+void Append(std::vector<std::uint8_t>& Body, SegmentProduction& Production, SegmentSession& Session)
+{
+    Production.RunSession(Session);
+    auto const& Output = Session.GetOutput();
+    Body.insert(Body.end(), Output.begin(), Output.end());
+}
+
+// Hands what a session makes to the production as it is made.
+void Stream(SegmentProduction& Production, SegmentSession& Session)
+{
+    Session.SetDataCallback([&Production](std::span<std::uint8_t const> Data) { return Production.Deliver(Data); });
+    Production.RunSession(Session);
+}
+
+void MakeWhole(SegmentProduction& Production, SegmentSession& Session)
+{
+    Production.RunSession(Session);
+    Production.SetBody(std::move(Session.GetOutput()));
+}
+
+// Progressive files stay at one address from build to build: caches ask
+// again each time (and get 304 while the tag holds).
+constexpr char const* RevalidateEachTime = "no-cache";
+
+// A part is held at most this many target durations, as a blocking playlist
+// reload is.
+constexpr std::int64_t PartHoldTargets = 3;
+
+bool HasPart(QueryVector const& Query)
+{
+    return std::any_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.Name == "part"; });
+}
+
+AudioVariant const& FirstAudioVariant(Configuration const& Asset)
+{
+    CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
+    return Asset.VariantSet.AudioVariants.front();
+}
+} // namespace
+
+MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
+    m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount())),
+    m_Productions(Context, Context.Settings.SegmentCacheBytes),
+    m_HeldParts(SystemAbsoluteTime)
+{
+    Context.Metrics->HeldPartCount = [this] { return m_HeldParts.Count(); };
+    // Manifests ask for the codecs text of their audio row on the request
+    // loop: every audio codec is learned here, before the first request.
+    for(auto const& Variant : Context.Settings.DefaultVariants.H264.AudioVariants)
+    {
+        m_CodecsProbe.ProbeAudio(Variant);
+        m_CodecsProbe.ProbeAudio(Variant.FlacAlternative());
+    }
+    Table.AddRoute("video.mp4", [this](RouteContext& Request) { VideoFile(Request); });
+    Table.AddRoute("audio.mp4", [this](RouteContext& Request) { AudioFile(Request); });
+    Table.AddAssetRoute("video-header.mp4", [this](RouteContext& Request) { VideoHeader(Request); });
+    Table.AddAssetRoute("video-body.mp4", [this](RouteContext& Request) { VideoBody(Request); });
+    Table.AddAssetRoute("audio-header.mp4", [this](RouteContext& Request) { AudioHeader(Request); });
+    Table.AddAssetRoute("audio-body.mp4", [this](RouteContext& Request) { AudioBody(Request); });
+}
+
+MediaRoutes::~MediaRoutes()
+{
+    m_Context.Metrics->HeldPartCount = nullptr;
+}
+
+void MediaRoutes::Stop()
+{
+    m_HeldParts.Stop();
+    std::size_t const Dropped = m_VideoTasks.DropWaiting() + m_AudioTasks.DropWaiting();
+    TRACE("Dropped %zu media tasks that had not started\n", Dropped);
+}
+
+void MediaRoutes::VideoHeader(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    VideoVariant Variant;
+    CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
+    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant);
+    Session->SetEncryption(MakeProtectionSettings(Asset));
+    // The parameter sets depend on the key frame interval: the header is made with the segments' one.
+    if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
+        Session->SetKeyFrameInterval(*Interval);
+    auto const Key = SegmentKey::VideoHeader(Variant, Asset);
+    MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
+    Answer.FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
+    Serve(Context, Key, std::move(Answer), false, m_VideoTasks, [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
+}
+
+void MediaRoutes::VideoBody(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    auto const& Query = Context.QueryVector;
+    VideoVariant Variant;
+    CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Query, Variant), FailureCode::VideoBodyVariant);
+    auto const Index = SegmentIndexFromQuery(Query);
+    CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
+    auto const Color = QueryInteger(Query, "color");
+    auto Segment = VideoSegment(Asset, Variant, *Index, Color);
+    MediaBodyAnswer Answer{"video/mp4", Segment.Key.EntityTag()};
+    Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    if(HasPart(Query))
+        ServePart(Context, {PartLayout::ForVideo(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration)},
+                  std::move(Segment), std::move(Answer), m_VideoTasks, VideoSegment(Asset, Variant, *Index + 1, Color));
+    else if(LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime)))
+        Serve(Context, Segment.Key, std::move(Answer), true, m_VideoTasks, std::move(Segment.Make));
+}
+
+MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index,
+                                                     std::optional<std::int32_t> Color) const
+{
+    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, Index);
+    std::optional<std::uint32_t> Colour;
+    if(Color)
+        Session->SetBackgroundColor(*(Colour = OverrideColor(*Color)));
+    std::optional<std::int64_t> BaseLiveTime;
+    if(Asset.Live)
+        Session->SetBaseLiveTime(*(BaseLiveTime = Asset.BaseLiveTime));
+    std::optional<std::uint32_t> FrameCodeAsset;
+    if(Asset.FrameCode)
+        Session->SetFrameCode(*(FrameCodeAsset = Asset.Asset));
+    Session->SetEncryption(MakeProtectionSettings(Asset));
+    if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
+        Session->SetKeyFrameInterval(*Interval);
+    return {SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset),
+            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
+}
+
+void MediaRoutes::AudioHeader(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset));
+    Session->SetEncryption(MakeProtectionSettings(Asset));
+    auto const Key = SegmentKey::AudioHeader(FirstAudioVariant(Asset), Asset);
+    MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
+    Answer.FileName = "audio-header-v0.mp4";
+    Serve(Context, Key, std::move(Answer), false, m_AudioTasks, [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
+}
+
+void MediaRoutes::AudioBody(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    auto const& Query = Context.QueryVector;
+    auto const Index = SegmentIndexFromQuery(Query);
+    CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
+    auto Segment = AudioSegment(Asset, *Index);
+    MediaBodyAnswer Answer{"audio/mp4", Segment.Key.EntityTag()};
+    Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    auto const& Variant = FirstAudioVariant(Asset);
+    if(HasPart(Query))
+        ServePart(Context, {PartLayout::ForAudio(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration)},
+                  std::move(Segment), std::move(Answer), m_AudioTasks, AudioSegment(Asset, *Index + 1));
+    else if(LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime)))
+        Serve(Context, Segment.Key, std::move(Answer), true, m_AudioTasks, std::move(Segment.Make));
+}
+
+MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
+{
+    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), Index);
+    Session->SetMarkerTone(Asset.FrameCode);
+    Session->SetEncryption(MakeProtectionSettings(Asset));
+    return {SegmentKey::AudioBody(FirstAudioVariant(Asset), Index, Asset.FrameCode, Asset),
+            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
+}
+
+void MediaRoutes::VideoFile(RouteContext& Context)
+{
+    auto const& Variants = m_Context.Settings.DefaultVariants.H264.VideoVariants;
+    CHECK_LINE(!Variants.empty());
+    auto const& Variant = Variants.front();
+    auto const Key = SegmentKey::File("video.mp4", "");
+    MediaBodyAnswer Answer{StringFormat("video/mp4; codecs=\"%s\"", Variant.Codecs.c_str()), Key.EntityTag(), RevalidateEachTime, "video.mp4"};
+    Serve(Context, Key, std::move(Answer), false, m_VideoTasks, [this, Variant](SegmentProduction& Production) {
+        std::vector<std::uint8_t> Body;
+        VideoSession Header(m_VideoContext, Variant);
+        Append(Body, Production, Header);
+        for(std::uint32_t Index = 0; Index < SegmentCount(VideoFileDuration, Variant.SegmentDuration); ++Index)
+        {
+            VideoSession Segment(m_VideoContext, Variant, Index);
+            Append(Body, Production, Segment);
+        }
+        Production.SetBody(std::move(Body));
+    });
+}
+
+void MediaRoutes::AudioFile(RouteContext& Context)
+{
+    auto const Asset = Configuration::ForAudioFile(Context.QueryVector, m_Context.Settings.DefaultVariants.H264.AudioVariants);
+    CHECK_ARGUMENT(*Asset.Duration <= std::int64_t{MaximalAudioFileSeconds} * TimeUnitsPerSecond);
+    auto const& Variant = FirstAudioVariant(Asset);
+    auto const Key = SegmentKey::File("audio.mp4", SegmentKey::AudioHeader(Variant, Asset).Text());
+    // The codecs text depends on the codec alone, learned at start-up.
+    MediaBodyAnswer Answer{StringFormat("audio/mp4; codecs=\"%s\"", m_CodecsProbe.ProbeAudio(Variant).c_str()), Key.EntityTag(), RevalidateEachTime,
+                           "audio.mp4"};
+    Serve(Context, Key, std::move(Answer), false, m_AudioTasks, [Variant](SegmentProduction& Production) {
+        std::vector<std::uint8_t> Body;
+        AudioSession Header(Variant);
+        Append(Body, Production, Header);
+        for(std::uint32_t Index = 0; Index < SegmentCount(*Variant.Duration, Variant.SegmentDuration); ++Index)
+        {
+            AudioSession Segment(Variant, Index);
+            Append(Body, Production, Segment);
+        }
+        Production.SetBody(std::move(Body));
+    });
+}
+
+void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
+                        SegmentProduction::Producer Make, bool Urgent)
+{
+    m_Productions.Serve(Context, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
+}
+
+void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, SegmentMaking Segment, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
+                            SegmentMaking Next)
+{
+    auto const& Key = Segment.Key;
+    auto const& Asset = *Context.Asset;
+    auto const Part = QueryInteger(Context.QueryVector, "part").value_or(-1);
+    CHECK_CONDITION(Part >= 0 && static_cast<std::uint32_t>(Part) < Request.Layout.PartCount(Request.Segment), FailureCode::PartInvalid);
+    auto const Span = Request.Layout.Part(Request.Segment, static_cast<std::uint32_t>(Part));
+    Answer.EntityTag = Key.ForPart(static_cast<std::uint32_t>(Part)).EntityTag();
+    Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + StringFormat("-part%d.mp4", Part);
+    Answer.TakeConditions(Context.Request);
+    if(Answer.IsNotModified())
+    {
+        Answer.SendNotModified(*Context.Response);
+        return;
+    }
+    // A live part is held until its last frame is due; with "now" the
+    // request is answered as of that time, whose bytes are the same.
+    bool const FollowsClock = Asset.Live && !RequestTime::FromQuery(Context.QueryVector);
+    std::optional<std::int64_t> Due;
+    if(FollowsClock)
+        if(std::int64_t const Time = Asset.BaseLiveTime + Span.Available, Now = SystemAbsoluteTime(); Time > Now)
+        {
+            CHECK_CONDITION(Time - Now <= PartHoldTargets * Request.TargetDuration, FailureCode::PartTooFarAhead);
+            Due = Time;
+        }
+    auto const Answerer = std::make_shared<PartAnswer>(m_Context, Context.Response, std::move(Answer), Span);
+    if(Due && !m_HeldParts.Hold(Context.Response, *Due, [Answerer] { Answerer->MarkDue(); }))
+    {
+        AnswerUnavailable(*Context.Response, "Too many requests are waiting for their parts");
+        return;
+    }
+    // Made now even when held, so that the part is ready when it is due.
+    auto const Executor = Context.Response->GetExecutor();
+    m_Productions.Observe(Executor, Key, Group, Segment.Make, Answerer->Observer());
+    if(!Due)
+        Answerer->MarkDue();
+    // Players follow the live edge part by part: once this segment is made,
+    // the next one is, while this one plays, so that its first parts are
+    // there when due and not an encoding run later. Not before: at a start
+    // it would take the processors from the segment the player waits for.
+    if(FollowsClock)
+        m_Productions.Observe(Executor, Key, Group, std::move(Segment.Make),
+                              {[](HttpServer::SharedBytes const&) {},
+                               [this, Executor, &Group, Next = std::make_shared<SegmentMaking>(std::move(Next))](std::exception_ptr Failure, HttpServer::SharedBytes const&) {
+                                   if(!Failure)
+                                       m_Productions.Observe(Executor, Next->Key, Group, std::move(Next->Make), {[](HttpServer::SharedBytes const&) {},
+                                                                                                            [](std::exception_ptr, HttpServer::SharedBytes const&) {}});
+                               }});
+}
+
+void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
+                         bool Urgent)
+{
+    auto Answer = MediaAnswer::Create(m_Context, Context.Response, std::move(FileName));
+    Group.Submit([Answer, Task = std::move(Task)] { Answer->Run(Task); }, Urgent);
+}
+} // namespace Application

@@ -1,0 +1,106 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/routes/MetricsRoutes.h"
+
+#include "app/answers/WholeAnswer.h"
+#include "base/StringFormat.h"
+
+namespace Application
+{
+namespace
+{
+// One metric: its help and type lines, then its samples.
+class MetricText
+{
+public:
+    explicit MetricText(std::string& Output) : m_Output(Output) {}
+
+    MetricText& Family(char const* Name, char const* Type, char const* Help)
+    {
+        m_Output += StringFormat("# HELP quorvel_%s %s\n# TYPE quorvel_%s %s\n", Name, Help, Name, Type);
+        return *this;
+    }
+    MetricText& Sample(char const* Name, std::string const& Labels, double Value)
+    {
+        m_Output += StringFormat("quorvel_%s%s%s%s %.17g\n", Name, Labels.empty() ? "" : "{", Labels.c_str(), Labels.empty() ? "" : "}", Value);
+        return *this;
+    }
+    MetricText& Single(char const* Name, char const* Type, char const* Help, double Value)
+    {
+        return Family(Name, Type, Help).Sample(Name, {}, Value);
+    }
+
+private:
+    std::string& m_Output;
+};
+
+// Route names are paths the route table knows, free of quotes and backslashes.
+std::string Label(char const* Name, std::string const& Value)
+{
+    return StringFormat("%s=\"%s\"", Name, Value.c_str());
+}
+} // namespace
+
+MetricsRoutes::MetricsRoutes(ServerContext& Context, RouteTable& Table, MediaRoutes const& Media) : m_Context(Context), m_Media(Media)
+{
+    Table.AddRoute("metrics", [this](RouteContext& Request) {
+        WholeAnswer Answer{"text/plain; version=0.0.4; charset=utf-8"};
+        Answer.CacheControl = "no-store";
+        Answer.Send(Request, Format());
+    });
+}
+
+std::string MetricsRoutes::Format() const
+{
+    std::string Output;
+    MetricText Text(Output);
+    auto const& Metrics = *m_Context.Metrics;
+    Text.Family("answers_total", "counter", "Answers sent, by route and status.");
+    for(auto const& [Key, Count] : Metrics.GetAnswers())
+        Text.Sample("answers_total", Label("route", Key.first) + "," + Label("status", std::to_string(Key.second)), static_cast<double>(Count));
+
+    auto const Productions = m_Media.GetProductions().GetStatistics();
+    Text.Single("productions_started_total", "counter", "Media pipelines started (segments, initialisation segments, files).",
+                static_cast<double>(Productions.Started));
+    Text.Single("segments_made_total", "counter", "Media made completely and kept.", static_cast<double>(Productions.Completed));
+    Text.Single("productions_in_progress", "gauge", "Media being made or waiting for a worker.", static_cast<double>(Productions.InProgress));
+    Text.Single("joined_requests_total", "counter", "Requests that joined media being made.", static_cast<double>(Productions.Joined));
+
+    auto const Histogram = Metrics.GetProductions();
+    Text.Family("production_seconds", "histogram", "Time to make a piece of media completely.");
+    std::uint64_t Cumulative = 0;
+    for(std::size_t Index = 0; Index < ServerMetrics::SecondsBuckets.size(); ++Index)
+    {
+        Cumulative += Histogram.Counts[Index];
+        Text.Sample("production_seconds_bucket", Label("le", StringFormat("%g", ServerMetrics::SecondsBuckets[Index])), static_cast<double>(Cumulative));
+    }
+    Text.Sample("production_seconds_bucket", Label("le", "+Inf"), static_cast<double>(Histogram.Count));
+    Text.Sample("production_seconds_sum", {}, Histogram.Sum);
+    Text.Sample("production_seconds_count", {}, static_cast<double>(Histogram.Count));
+
+    auto const& Cache = m_Media.GetProductions().GetCache();
+    auto const Statistics = Cache.GetStatistics();
+    Text.Single("cache_hits_total", "counter", "Requests answered from the segment cache.", static_cast<double>(Statistics.Hits));
+    Text.Single("cache_misses_total", "counter", "Requests the segment cache could not answer.", static_cast<double>(Statistics.Misses));
+    Text.Single("cache_insertions_total", "counter", "Bodies kept in the segment cache.", static_cast<double>(Statistics.Insertions));
+    Text.Single("cache_evictions_total", "counter", "Bodies dropped from the segment cache to keep its limit.", static_cast<double>(Statistics.Evictions));
+    Text.Single("cache_bytes", "gauge", "Bytes held by the segment cache.", static_cast<double>(Statistics.Bytes));
+    Text.Single("cache_limit_bytes", "gauge", "The segment cache's limit (-SegmentCacheBytes).", static_cast<double>(Cache.GetMaximalBytes()));
+    Text.Single("cache_entries", "gauge", "Bodies held by the segment cache.", static_cast<double>(Statistics.Entries));
+
+    if(Metrics.ConnectionCount)
+        Text.Single("connections_open", "gauge", "Client connections open.", static_cast<double>(Metrics.ConnectionCount()));
+    if(Metrics.HeldPlaylistCount && Metrics.HeldPartCount)
+    {
+        Text.Family("held_requests", "gauge", "Requests held until what they ask for exists, by kind.");
+        Text.Sample("held_requests", Label("kind", "playlist"), static_cast<double>(Metrics.HeldPlaylistCount()));
+        Text.Sample("held_requests", Label("kind", "part"), static_cast<double>(Metrics.HeldPartCount()));
+    }
+    Text.Family("tasks_waiting", "gauge", "Media tasks waiting for a worker, by group.");
+    Text.Sample("tasks_waiting", Label("group", "video"), static_cast<double>(m_Media.GetVideoTasks().GetWaitingCount()));
+    Text.Sample("tasks_waiting", Label("group", "audio"), static_cast<double>(m_Media.GetAudioTasks().GetWaitingCount()));
+    Text.Family("tasks_running", "gauge", "Media tasks running, by group.");
+    Text.Sample("tasks_running", Label("group", "video"), static_cast<double>(m_Media.GetVideoTasks().GetRunningCount()));
+    Text.Sample("tasks_running", Label("group", "audio"), static_cast<double>(m_Media.GetAudioTasks().GetRunningCount()));
+    return Output;
+}
+} // namespace Application

@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/routes/PresentationRoutes.h"
+
+#include <algorithm>
+
+#include "app/routes/ClearKeyRoutes.h"
+#include "app/answers/ErrorAnswer.h"
+#include "app/routing/RouteAddress.h"
+#include "app/answers/WholeAnswer.h"
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "base/StringFormat.h"
+#include "presentation/BlockingReload.h"
+#include "presentation/DashManifestWriter.h"
+#include "presentation/DeliveryDirectives.h"
+#include "presentation/HlsPlaylistWriter.h"
+#include "presentation/QueryNumbers.h"
+#include "presentation/RequestTime.h"
+#include "presentation/Timeline.h"
+
+namespace Application
+{
+namespace
+{
+constexpr char const* PlaylistType = "application/vnd.apple.mpegURL";
+// Every manifest request makes a new asset: no cache may answer one for it.
+constexpr char const* NoStore = "no-store";
+
+// A live playlist changes every segment duration D: caches may keep it for
+// at most half of that, so a player is never a whole segment late. An
+// on-demand one never changes, but its asset number means another asset
+// after a restart: caches ask again, and its entity tag makes that cheap.
+WholeAnswer MediaPlaylistAnswer(char const* FileName, Configuration const& Asset, std::int64_t SegmentDuration)
+{
+    WholeAnswer Answer{PlaylistType, true, FileName};
+    if(Asset.Live)
+        Answer.CacheControl = StringFormat("max-age=%lld", static_cast<long long>(SegmentDuration / 2 / TimeUnitsPerSecond));
+    else
+    {
+        Answer.CacheControl = "no-cache";
+        Answer.Tagged = true;
+    }
+    return Answer;
+}
+
+bool IsLowLatencyLive(Configuration const& Asset)
+{
+    return Asset.Live && Asset.LowLatency;
+}
+} // namespace
+
+PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe, Clock Now) :
+    m_Context(Context),
+    m_Clock(std::move(Now)),
+    m_Assets(Context.Settings.DefaultVariants, std::move(Probe), AssetRegistry::MaximalAssetCount, Context.Assets),
+    m_HeldPlaylists(m_Clock)
+{
+    Context.Metrics->HeldPlaylistCount = [this] { return m_HeldPlaylists.Count(); };
+    Table.SetAssetFinder([this](RouteContext& Request) -> Configuration& { return m_Assets.Find(Request.QueryVector); });
+    Table.AddRoute("master.m3u8", [this](RouteContext& Request) { MasterPlaylist(Request); });
+    Table.AddRoute("manifest.mpd", [this](RouteContext& Request) { DashManifest(Request); });
+    Table.AddRoute(TimePath, [this](RouteContext& Request) { Time(Request); });
+    Table.AddAssetRoute("key", [this](RouteContext& Request) { Key(Request); });
+    Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
+    Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
+}
+
+void PresentationRoutes::MasterPlaylist(RouteContext& Context)
+{
+    std::int64_t const Now = ClockReading(Context);
+    auto& Asset = m_Assets.Create(ManifestKind::Hls, Context.QueryVector, m_Context.BaseLiveTime, Now);
+    WholeAnswer{PlaylistType, true, "master.m3u8", true, NoStore}.Send(Context, HlsPlaylistWriter::Master(Asset, Now));
+}
+
+void PresentationRoutes::DashManifest(RouteContext& Context)
+{
+    std::int64_t const Now = ClockReading(Context);
+    auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, Now);
+    DashManifestWriter Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
+                              ClearKeyRoutes::LicenceUrl(Context, Asset.Asset));
+    if(IsLowLatencyLive(Asset))
+        Writer.SetDynamic(Now, RouteAddress(Context, TimePath));
+    WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Context, Writer.Write());
+}
+
+void PresentationRoutes::VideoPlaylist(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    VideoVariant Variant;
+    CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
+                   "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
+    std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
+    auto const Answer = MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration);
+    if(!IsLowLatencyLive(Asset))
+    {
+        Answer.Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, ClockReading(Context)));
+        return;
+    }
+    AnswerLowLatency(Context, PartLayout::ForVideo(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
+                     Answer, [Variant, ExtraSegments](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
+                         return HlsPlaylistWriter::Video(Held, Variant, ExtraSegments, Now, Skip);
+                     });
+}
+
+void PresentationRoutes::AudioPlaylist(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    auto const& AudioVariants = Asset.VariantSet.AudioVariants;
+    std::int64_t const SegmentDuration = AudioVariants.empty() ? 0 : AudioVariants.front().SegmentDuration;
+    auto const Answer = MediaPlaylistAnswer("audio.m3u8", Asset, SegmentDuration);
+    if(!IsLowLatencyLive(Asset) || AudioVariants.empty())
+    {
+        Answer.Send(Context, HlsPlaylistWriter::Audio(Asset, ClockReading(Context)));
+        return;
+    }
+    AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration),
+                     Answer, [](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) { return HlsPlaylistWriter::Audio(Held, Now, Skip); });
+}
+
+void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, WholeAnswer Answer,
+                                          PlaylistText const& Write)
+{
+    auto const& Asset = *Context.Asset;
+    std::int64_t const Now = ClockReading(Context);
+    auto const Directives = DeliveryDirectives::FromQuery(Context.QueryVector);
+    if(!Directives.Msn)
+    {
+        // It changes with every part: caches must ask each time.
+        Answer.CacheControl = "no-cache";
+        Answer.Send(Context, Write(Asset, Now, Directives.Skip));
+        return;
+    }
+    auto const Decision = BlockingReload::Decide(Layout, TargetDuration, Now - Asset.BaseLiveTime, Directives);
+    std::int64_t const Ready = Asset.BaseLiveTime + Decision.Ready;
+    switch(Decision.Result)
+    {
+    case BlockingReload::Outcome::Now:
+        Answer.Send(Context, Write(Asset, Now, Directives.Skip));
+        return;
+    case BlockingReload::Outcome::TooFar:
+        ThrowCheckFailure(FailureCode::DeliveryDirectiveTooFar, TRACE_CONTEXT(), "BlockingReload::Decide",
+                          "The playlist will not hold that segment or part soon: it lies too far ahead of the live edge");
+    case BlockingReload::Outcome::Unavailable:
+        AnswerUnavailable(*Context.Response, "The playlist will not hold that segment or part within three target durations");
+        return;
+    case BlockingReload::Outcome::Hold:
+        break;
+    }
+    // With "now" the answer is the playlist as of the moment the part
+    // exists, at once: the same URL gives the same bytes.
+    if(RequestTime::FromQuery(Context.QueryVector))
+    {
+        Answer.Send(Context, Write(Asset, Ready, Directives.Skip));
+        return;
+    }
+    // The asset may be dropped from the registry meanwhile: the hold keeps a copy.
+    auto const Held = std::make_shared<Configuration const>(Asset);
+    auto const Response = Context.Response;
+    bool const Holding = m_HeldPlaylists.Hold(Response, Ready, [this, Held, Response, Ready, Answer, Write, Skip = Directives.Skip] {
+        try
+        {
+            Answer.Send(m_Context, *Response, Write(*Held, std::max(m_Clock(), Ready), Skip));
+        }
+        catch(std::exception const& Failure)
+        {
+            AnswerFailure(*Response, Failure);
+        }
+    });
+    if(!Holding)
+        AnswerUnavailable(*Response, "Too many playlist requests are waiting");
+}
+
+void PresentationRoutes::Stop()
+{
+    m_HeldPlaylists.Stop();
+}
+
+PresentationRoutes::~PresentationRoutes()
+{
+    m_Context.Metrics->HeldPlaylistCount = nullptr;
+}
+
+std::int64_t PresentationRoutes::ClockReading(RouteContext const& Context) const
+{
+    return RequestTime::Read(Context.QueryVector, m_Clock);
+}
+
+void PresentationRoutes::Time(RouteContext& Context)
+{
+    // A clock read afresh each time: nothing may keep the answer.
+    WholeAnswer{"text/plain; charset=utf-8", true, {}, false, NoStore}.Send(Context, Timeline::FormatProgramDateTime(ClockReading(Context)));
+}
+
+void PresentationRoutes::Key(RouteContext& Context)
+{
+    auto const& Key = Context.Asset->Key;
+    CHECK_CONDITION(!Key.empty(), FailureCode::AssetWithoutKey);
+    WholeAnswer{"application/octet-stream", true, "key"}.Send(Context, Key);
+}
+} // namespace Application

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include "app/routing/RouteGroup.h"
+
+namespace Application
+{
+// "version", "about" and "exception": small answers about the server itself.
+class TextRoutes : public RouteGroup
+{
+public:
+    TextRoutes(ServerContext& Context, RouteTable& Table);
+
+    // "Git Describe: ...\r\n" (when known), "Configuration: ...\r\n", then
+    // "--\r\n" and the last commit's log when known.
+    static std::string VersionText();
+    // The about page with "$(Build)" replaced by the first log line, "; " and
+    // the configuration, or "Not Available" without a log.
+    static std::string AboutText();
+};
+} // namespace Application

@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/routing/RequestRouter.h"
+
+#include "app/routing/BasePath.h"
+#include "app/server/Console.h"
+#include "app/answers/CrossOriginHeaders.h"
+#include "app/answers/ErrorAnswer.h"
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "base/StringFormat.h"
+
+namespace Application
+{
+RequestRouter::RequestRouter(std::vector<std::string> BasePaths, RouteTable const& Routes, ServerContext& Context) :
+    m_BasePaths(std::move(BasePaths)), m_Routes(Routes), m_Context(Context)
+{
+}
+
+void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response) const
+{
+    Request->Trace();
+    CountAnswer(*Request, *Response);
+    try
+    {
+        ConsoleLine("Request: %s", PrintableText(Request->GetFullUrl()).c_str());
+        switch(Request->GetVerb())
+        {
+        case HttpServer::Verb::Get:
+            Route(*Request, Response);
+            break;
+        case HttpServer::Verb::Options:
+            AnswerOptions(*Response);
+            break;
+        case HttpServer::Verb::Post:
+            // Only a route that takes a body answers POST; any other path
+            // gets the answer of a method the server does not serve.
+            if(TakesPost(*Request))
+            {
+                Route(*Request, Response);
+                break;
+            }
+            [[fallthrough]];
+        default:
+            ThrowCheckFailure(FailureCode::UnexpectedMethod, TRACE_CONTEXT(), "Request->Verb",
+                              StringFormat("Unexpected HTTP request method, Request->Verb %u", static_cast<unsigned>(Request->GetVerb())));
+        }
+    }
+    catch(std::exception const& Exception)
+    {
+        AnswerFailure(*Response, Exception);
+    }
+}
+
+void RequestRouter::Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response) const
+{
+    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
+    bool const BasePathRemoved = Path.has_value();
+    CHECK_CONDITION(BasePathRemoved, FailureCode::PathOutsideBasePaths);
+    QueryVector QueryVector;
+    Request.GetQueryStringNameValueVector(QueryVector);
+    RouteContext Context{Request, Response, *Path, QueryVector, m_Context};
+    if(Request.GetVerb() == HttpServer::Verb::Post)
+        m_Routes.DispatchPost(Context);
+    else
+        m_Routes.Dispatch(Context);
+}
+
+void RequestRouter::CountAnswer(HttpServer::Request const& Request, HttpServer::Response& Response) const
+{
+    // Paths no route has are counted together: clients choose them.
+    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
+    std::string Route = Path && m_Routes.HasPath(*Path) ? std::string(*Path) : "other";
+    Response.OnHeadSent([Metrics = m_Context.Metrics, Route = std::move(Route)](unsigned Status) { Metrics->CountAnswer(Route, Status); });
+}
+
+bool RequestRouter::TakesPost(HttpServer::Request const& Request) const
+{
+    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
+    return Path && m_Routes.HasPostRoute(*Path);
+}
+
+void RequestRouter::AnswerOptions(HttpServer::Response& Response)
+{
+    Response.SetStatus(204, "No Content");
+    AddCrossOriginHeaders(Response);
+    Response.Send();
+}
+} // namespace Application

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "app/context/ServerContext.h"
+#include "base/QueryStringNameValue.h"
+#include "http/Request.h"
+#include "http/Response.h"
+
+namespace Application
+{
+struct Configuration;
+
+// One GET request on its way through the route table, on the I/O thread.
+// A handler answers through Response before it returns, or hands the
+// response (it is shared) and copies of what it needs to a task.
+struct RouteContext
+{
+    HttpServer::Request const& Request;
+    std::shared_ptr<HttpServer::Response> const& Response;
+    // The absolute path with the location's base path removed.
+    std::string_view Path;
+    ::QueryVector const& QueryVector;
+    ServerContext& Server;
+    // The asset named by the query; set for asset routes only.
+    Configuration* Asset = nullptr;
+};
+} // namespace Application

@@ -1,0 +1,90 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/routing/RouteTable.h"
+
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "base/StringFormat.h"
+#include "presentation/RequestTime.h"
+
+namespace Application
+{
+namespace
+{
+// Until assets exist, every asset is unknown.
+Configuration& FindNoAsset(RouteContext& Context)
+{
+    CHECK_CONDITION(FindQueryValue(Context.QueryVector, "asset"), FailureCode::AssetMissing);
+    ThrowCheckFailure(FailureCode::AssetUnknown, TRACE_CONTEXT(), "Asset");
+}
+} // namespace
+
+RouteTable::RouteTable() : m_AssetFinder(FindNoAsset)
+{
+}
+
+void RouteTable::AddRoute(std::string Path, Handler Callback)
+{
+    ASSERT(!m_AssetRoutes.contains(Path));
+    m_Routes.insert_or_assign(std::move(Path), std::move(Callback));
+}
+
+void RouteTable::AddAssetRoute(std::string Path, Handler Callback)
+{
+    ASSERT(!m_Routes.contains(Path));
+    m_AssetRoutes.insert_or_assign(std::move(Path), std::move(Callback));
+}
+
+void RouteTable::AddAssetPostRoute(std::string Path, Handler Callback)
+{
+    m_AssetPostRoutes.insert_or_assign(std::move(Path), std::move(Callback));
+}
+
+void RouteTable::SetAssetFinder(AssetFinder Finder)
+{
+    ASSERT(Finder);
+    m_AssetFinder = std::move(Finder);
+}
+
+void RouteTable::SetAssetGate(AssetGate Gate)
+{
+    m_AssetGate = std::move(Gate);
+}
+
+void RouteTable::Dispatch(RouteContext& Context) const
+{
+    // Every request may say what time it is; one that says it wrongly is
+    // refused whatever its route, so a test's typo never passes for the clock.
+    RequestTime::FromQuery(Context.QueryVector);
+    if(auto const Found = m_Routes.find(Context.Path); Found != m_Routes.end())
+    {
+        Found->second(Context);
+        return;
+    }
+    Context.Asset = &m_AssetFinder(Context);
+    auto const Found = m_AssetRoutes.find(Context.Path);
+    if(Found == m_AssetRoutes.end())
+        ThrowCheckFailure(FailureCode::UnexpectedPath, TRACE_CONTEXT(), "AssetRoute",
+                          StringFormat("Unexpected HTTP request path, Request->AbsPath %.*s", static_cast<int>(Context.Path.size()), Context.Path.data()));
+    if(m_AssetGate && m_AssetGate(Context))
+        return;
+    Found->second(Context);
+}
+
+bool RouteTable::HasPath(std::string_view Path) const
+{
+    return m_Routes.contains(Path) || m_AssetRoutes.contains(Path) || m_AssetPostRoutes.contains(Path);
+}
+
+bool RouteTable::HasPostRoute(std::string_view Path) const
+{
+    return m_AssetPostRoutes.contains(Path);
+}
+
+void RouteTable::DispatchPost(RouteContext& Context) const
+{
+    auto const Found = m_AssetPostRoutes.find(Context.Path);
+    ASSERT(Found != m_AssetPostRoutes.end());
+    Context.Asset = &m_AssetFinder(Context);
+    Found->second(Context);
+}
+} // namespace Application

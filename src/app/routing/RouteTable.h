@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#pragma once
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "app/routing/RouteContext.h"
+
+namespace Application
+{
+// Paths and their handlers, compared exactly after the base path. A plain
+// route answers by itself. Every other path is an asset route: the asset is
+// looked up first, so a request without "asset" fails with 0x80FF0BFC (and
+// an unknown one with 0x80FF0BFE) before its path is looked at; a valid asset
+// on a path no route has fails with 0x80FF0D82 naming the path. A malformed
+// "now" fails any route with 0x80FF0E10 (RequestTime).
+class RouteTable
+{
+public:
+    using Handler = std::function<void(RouteContext& Context)>;
+    // Finds the asset of a request or raises 0x80FF0BFC/0x80FF0BFE.
+    using AssetFinder = std::function<Configuration&(RouteContext& Context)>;
+    // Sees every request of an existing asset route before its handler;
+    // true when it answered the request itself.
+    using AssetGate = std::function<bool(RouteContext& Context)>;
+
+    RouteTable();
+
+    void AddRoute(std::string Path, Handler Callback);
+    // The handler finds the asset in Context.Asset.
+    void AddAssetRoute(std::string Path, Handler Callback);
+    // An asset route that takes POST (with its body in the request) instead
+    // of GET. POST of any other path is refused with 0x80FF0D92 before the
+    // path or the asset is looked at, as a method the server does not answer.
+    void AddAssetPostRoute(std::string Path, Handler Callback);
+    // Replaces the finder the table starts with, which knows no asset.
+    void SetAssetFinder(AssetFinder Finder);
+    void SetAssetGate(AssetGate Gate);
+
+    void Dispatch(RouteContext& Context) const;
+    bool HasPostRoute(std::string_view Path) const;
+    // Whether a route of any kind has this path.
+    bool HasPath(std::string_view Path) const;
+    void DispatchPost(RouteContext& Context) const;
+
+private:
+    std::map<std::string, Handler, std::less<>> m_Routes;
+    std::map<std::string, Handler, std::less<>> m_AssetRoutes;
+    std::map<std::string, Handler, std::less<>> m_AssetPostRoutes;
+    AssetFinder m_AssetFinder;
+    AssetGate m_AssetGate;
+};
+} // namespace Application

@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "app/routing/BasePath.h"
+#include "app/server/Console.h"
+#include "app/server/DurationText.h"
+#include "app/answers/ErrorBody.h"
+#include "app/routes/TextRoutes.h"
+#include "base/BuildInfo.h"
+#include "base/FailureCodes.h"
+
+#include <gtest/gtest.h>
+
+using namespace Application;
+
+TEST(ErrorBody, StatusLineMessageTrimmedAndFooter)
+{
+    std::string const Body = FormatErrorBody(HResultError(FailureCode::IntentionalException, "Intentional exception with an associated message \r\n\t"));
+    std::string const Footer = std::string("\r\n--\r\nFor related information, see the Quorvel web page at ") + ProjectWebPage;
+    EXPECT_EQ(Body, "Exception 0x80FF0940\nIntentional exception with an associated message" + Footer);
+    // Without a message the status line alone is left, its line end trimmed.
+    EXPECT_EQ(FormatErrorBody(HResultError(FailureCode::PathOutsideBasePaths)), "Exception 0x80FF0907" + Footer);
+}
+
+TEST(DurationText, SecondsAndTheSplitFraction)
+{
+    EXPECT_EQ(FormatDuration(60'000'000), "00:00:06.000 0000");
+    EXPECT_EQ(FormatDuration(64'000'000), "00:00:06.400 0000");
+    EXPECT_EQ(FormatDuration(36'610'000'001), "01:01:01.000 0001");
+    EXPECT_EQ(FormatDuration(-15'000'000), "-00:00:01.500 0000");
+    EXPECT_EQ(FormatDuration(0), "00:00:00.000 0000");
+}
+
+TEST(BasePath, LocationPathAndItsFailures)
+{
+    EXPECT_EQ(ComputeBasePath("http://+:80/hls/"), "/hls/");
+    EXPECT_EQ(ComputeBasePath("http://[::1]:9000/a/b/"), "/a/b/");
+    auto CodeOf = [](char const* Location) {
+        try
+        {
+            ComputeBasePath(Location);
+        }
+        catch(HResultError const& Error)
+        {
+            return Error.Code();
+        }
+        return S_OK;
+    };
+    EXPECT_EQ(CodeOf("+:80/hls/"), FailureCode::LocationWithoutSchemeSeparator);
+    EXPECT_EQ(CodeOf("http://+:80"), FailureCode::LocationWithoutPath);
+    std::vector<std::string> const BasePaths{"/hls/", "/other/"};
+    EXPECT_EQ(RemoveBasePath("/hls/version", BasePaths), "version");
+    EXPECT_EQ(RemoveBasePath("/other/", BasePaths), "");
+    EXPECT_FALSE(RemoveBasePath("/HLS/version", BasePaths)); // case counts
+    EXPECT_FALSE(RemoveBasePath("/hls", BasePaths));
+}
+
+TEST(TextRoutes, VersionAndAboutCarryTheBuild)
+{
+    auto const Information = BuildInfo::Read();
+    std::string const Version = TextRoutes::VersionText();
+    std::string const ConfigurationLine = "Configuration: " + Information.Configuration + "\r\n";
+    std::string const DescribeLine = Information.GitDescribe.empty() ? "" : "Git Describe: " + Information.GitDescribe + "\r\n";
+    EXPECT_TRUE(Version.starts_with(DescribeLine + ConfigurationLine)) << Version;
+    std::string const Log = Information.GitLog.empty() ? "" : "--\r\n" + Information.GitLog;
+    EXPECT_TRUE(Version.ends_with(ConfigurationLine + Log)) << Version;
+    std::string const About = TextRoutes::AboutText();
+    EXPECT_EQ(About.find("$(Build)"), std::string::npos);
+    EXPECT_TRUE(About.starts_with("<!DOCTYPE html>"));
+    std::string const Build = Information.GitLog.empty() ? "Not Available" : Information.GitLog.substr(0, Information.GitLog.find('\n')) + "; " + Information.Configuration;
+    EXPECT_NE(About.find("Build: " + Build + "</p>"), std::string::npos);
+}
+
+TEST(Console, ControlCharactersOfClientTextAreEscaped)
+{
+    EXPECT_EQ(PrintableText("http://h:80/a b?x=\x1b[2J\x7f"), "http://h:80/a b?x=%1B[2J%7F");
+    EXPECT_EQ(PrintableText("caf\xc3\xa9"), "caf\xc3\xa9");
+}
