@@ -146,7 +146,8 @@ std::size_t Package(std::shared_ptr<MF::MediaType> const& Type, std::vector<Enco
     Clock->Stop();
     Sink->Shutdown();
     std::size_t Size = 0;
-    ByteStream->TakeData([&](std::vector<std::uint8_t>& Data, std::vector<std::size_t>&) { Size = Data.size(); });
+    for(auto const& Write : ByteStream->TakeWrites())
+        Size += Write->size();
     return Size;
 }
 

@@ -14,9 +14,9 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
-#include "app/PresentationRoutes.h"
-#include "app/RequestRouter.h"
-#include "app/TextRoutes.h"
+#include "app/routes/PresentationRoutes.h"
+#include "app/routing/RequestRouter.h"
+#include "app/routes/TextRoutes.h"
 #include "base/HResultError.h"
 #include "http/Connection.h"
 #include "http/RequestHeadFromMessage.h"
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
     }
     {
         auto const Connection = std::make_shared<HttpServer::Connection>(Instance.IoContext, boost::asio::ip::tcp::socket(Instance.IoContext), Instance.Set);
-        auto const Answer = std::make_shared<HttpServer::Response>(Connection, std::make_shared<HttpServer::Delivery>(), true, false);
+        auto const Answer = std::make_shared<HttpServer::Response>(Connection, std::make_shared<HttpServer::Delivery>());
         Instance.Router->Answer(Request, Answer);
         Fuzz::Expect(Answer->IsComplete(), "every request on these routes is answered inline");
     }

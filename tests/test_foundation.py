@@ -94,14 +94,19 @@ class Endpoints(unittest.TestCase):
         status, _, body = self.server.get("version", method="DELETE")
         self.assertIn(b"Request->Verb 8", body)
 
-    def test_head_gets_the_head_only_and_the_connection_goes_on(self):
+    def test_head_gets_the_head_a_get_gets_and_the_connection_goes_on(self):
         connection = self.server.connection()
+        connection.request("GET", self.server.path("version"))
+        whole = connection.getresponse()
+        body = whole.read()
         connection.request("HEAD", self.server.path("version"))
         response = connection.getresponse()
-        self.assertEqual(response.status, 400)
+        self.assertEqual(response.status, 200)
+        self.assertEqual(response.getheader("Content-Length"), str(len(body)))
+        self.assertEqual(response.getheader("Content-Type"), whole.getheader("Content-Type"))
         self.assertEqual(response.read(), b"")
         connection.request("GET", self.server.path("version"))
-        self.assertEqual(connection.getresponse().status, 200)
+        self.assertEqual(connection.getresponse().read(), body)
         connection.close()
 
     def test_several_requests_on_one_kept_alive_connection(self):

@@ -77,7 +77,7 @@ std::string LocalAddressText(boost::asio::ip::address const& Address)
 } // namespace
 
 Connection::Connection(boost::asio::io_context& IoContext, boost::asio::ip::tcp::socket Socket, std::shared_ptr<ConnectionSet> Set) :
-    m_Executor(IoContext.get_executor()), m_Stream(std::move(Socket)), m_Set(std::move(Set)), m_ShutdownTimer(IoContext)
+    m_Executor(IoContext.get_executor()), m_Stream(std::move(Socket)), m_Set(std::move(Set)), m_ShutdownTimer(IoContext), m_HoldTimer(IoContext)
 {
     boost::system::error_code Error;
     auto const Local = m_Stream.socket().local_endpoint(Error);
@@ -260,8 +260,11 @@ void Connection::Dispatch()
     }
     m_Answering = true;
     m_FinalQueued = false;
+    m_HeadRequest = Received->GetVerb() == Verb::Head;
+    m_ChunkedAllowed = Received->GetVersion() >= 11;
+    m_KeepAlive = Received->IsKeepAlive();
     m_Delivery = std::make_shared<Delivery>();
-    auto const Answer = std::make_shared<Response>(shared_from_this(), m_Delivery, Received->IsKeepAlive(), Received->GetVerb() == Verb::Head);
+    auto const Answer = std::make_shared<Response>(shared_from_this(), m_Delivery);
     try
     {
         m_Set->Handler(Received, Answer);
@@ -282,12 +285,14 @@ void Connection::Refuse(unsigned Status, char const* Reason, char const* Text)
 {
     m_Parser.reset();
     auto Batch = std::make_shared<WriteBatch>();
-    Batch->Head = StringFormat("HTTP/1.1 %u %s\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: %zu\r\nConnection: close\r\n\r\n%s",
-                               Status, Reason, std::char_traits<char>::length(Text), Text);
+    Batch->Head.emplace(Status, Reason);
+    Batch->Head->Set(KnownHeader::ContentType, "text/plain; charset=utf-8");
+    Batch->Pieces.push_back({nullptr, reinterpret_cast<std::uint8_t const*>(Text), std::char_traits<char>::length(Text)});
     Batch->Final = true;
-    Batch->CloseAfter = true;
     m_Answering = true;
-    Write(std::move(Batch));
+    m_HeadRequest = false;
+    m_KeepAlive = false;
+    Forward(std::move(Batch));
 }
 
 void Connection::Watch()
@@ -337,6 +342,7 @@ void Connection::Forward(std::shared_ptr<WriteBatch> Batch)
 {
     if(!m_Open || m_CloseWhenWritten)
         return; // dropped: the batch's bytes no longer count
+    Frame(*Batch);
     if(Batch->Final)
         m_FinalQueued = true;
     m_Queue.push_back(std::move(Batch));
@@ -344,14 +350,53 @@ void Connection::Forward(std::shared_ptr<WriteBatch> Batch)
         WriteNext();
 }
 
+void Connection::Frame(WriteBatch& Batch)
+{
+    static constexpr std::string_view ChunkEnd = "\r\n";
+    static constexpr std::string_view LastChunk = "0\r\n\r\n";
+    static constexpr std::string_view ChunkEndAndLastChunk = "\r\n0\r\n\r\n";
+    std::size_t const BodySize = Batch.BodySize();
+    if(Batch.Head)
+    {
+        auto const& Head = *Batch.Head;
+        std::uint64_t Length = BodySize;
+        if(!Head.AllowsBody())
+            m_Framing = BodyFraming::None;
+        else if(Head.DeclaredLength || Batch.Final)
+        {
+            m_Framing = BodyFraming::Length;
+            Length = Head.DeclaredLength.value_or(BodySize);
+        }
+        else
+            m_Framing = m_ChunkedAllowed ? BodyFraming::Chunked : BodyFraming::Close;
+        m_CloseAfter = !m_KeepAlive || m_Framing == BodyFraming::Close || m_Set->Stopping;
+        Batch.Framing = Head.Format(m_Framing, Length, m_CloseAfter);
+    }
+    // A HEAD answer is its head alone, as is one whose status allows no body.
+    if(m_HeadRequest || m_Framing == BodyFraming::None)
+    {
+        Batch.Pieces.clear();
+        return;
+    }
+    if(m_Framing != BodyFraming::Chunked)
+        return;
+    // A zero-size chunk would end the body: a batch without bytes adds none.
+    if(BodySize > 0)
+        Batch.Framing += StringFormat("%zX\r\n", BodySize);
+    Batch.Trailer = Batch.Final ? (BodySize > 0 ? ChunkEndAndLastChunk : LastChunk) : (BodySize > 0 ? ChunkEnd : std::string_view());
+}
+
 void Connection::WriteNext()
 {
     auto const& Batch = *m_Queue.front();
     std::vector<boost::asio::const_buffer> Buffers;
-    Buffers.reserve(Batch.Pieces.size() + 1);
-    if(!Batch.Head.empty())
-        Buffers.emplace_back(Batch.Head.data(), Batch.Head.size());
-    Buffers.insert(Buffers.end(), Batch.Pieces.begin(), Batch.Pieces.end());
+    Buffers.reserve(Batch.Pieces.size() + 2);
+    if(!Batch.Framing.empty())
+        Buffers.emplace_back(Batch.Framing.data(), Batch.Framing.size());
+    for(auto const& Piece : Batch.Pieces)
+        Buffers.emplace_back(Piece.Data, Piece.Size);
+    if(!Batch.Trailer.empty())
+        Buffers.emplace_back(Batch.Trailer.data(), Batch.Trailer.size());
     auto const& Bounds = m_Set->Bounds;
     m_Stream.expires_after(m_Set->Stopping ? std::min(Bounds.SendTime, Bounds.ShutdownSendTime) : Bounds.SendTime);
     m_Writing = true;
@@ -376,7 +421,7 @@ void Connection::OnWritten(beast::error_code Error)
         return;
     }
     if(Batch->Final)
-        EndResponse(Batch->CloseAfter);
+        EndResponse(m_CloseAfter);
     else if(!m_Queue.empty())
         WriteNext();
 }
@@ -385,6 +430,8 @@ void Connection::EndResponse(bool CloseAfter)
 {
     m_Answering = false;
     m_Delivery.reset();
+    m_Set->MarkReleased(this);
+    m_HoldTimer.cancel();
     if(auto const Edge = std::exchange(m_Edge, nullptr))
         Edge->Close();
     m_ShutdownTimer.cancel();
@@ -414,6 +461,24 @@ void Connection::Drop()
     Close();
 }
 
+bool Connection::Hold(bool Timed)
+{
+    if(!m_Open || !m_Set->MarkHeld(this))
+        return false;
+    if(Timed)
+    {
+        m_HoldTimer.expires_after(m_Set->Bounds.LongestHold);
+        m_HoldTimer.async_wait([Self = shared_from_this()](boost::system::error_code Error) {
+            if(!Error && Self->m_Answering)
+            {
+                TRACE("A held answer reached the longest hold: the connection is closed\n");
+                Self->Close();
+            }
+        });
+    }
+    return true;
+}
+
 void Connection::CloseGracefully()
 {
     boost::system::error_code Error;
@@ -428,6 +493,7 @@ void Connection::Close()
     m_Open = false;
     m_Set->Remove(this);
     m_ShutdownTimer.cancel();
+    m_HoldTimer.cancel();
     if(auto const Edge = std::exchange(m_Edge, nullptr))
         Edge->Close();
     boost::system::error_code Error;

@@ -58,8 +58,10 @@ public:
     // sees the body end early rather than a body that looks complete.
     void Abort();
     // Closes the connection at once, dropping what is queued: the client has
-    // fallen too far behind to be waited for.
+    // fallen too far behind to be waited for, or its held answer is shed.
     void Drop();
+    // The current answer is held back on purpose (see Response::Hold).
+    bool Hold(bool Timed);
 
     Executor GetExecutor() const noexcept { return m_Executor; }
     bool IsOpen() const noexcept { return m_Open; }
@@ -81,6 +83,8 @@ private:
     // Host or several (400). True when refused.
     bool RefuseNonconforming();
     void Refuse(unsigned Status, char const* Reason, char const* Text);
+    // Chooses the framing of the answer at its head and writes it as text.
+    void Frame(WriteBatch& Batch);
     void Watch();
     void OnWatched(boost::beast::error_code Error, std::size_t Count);
     void WriteNext();
@@ -101,6 +105,15 @@ private:
     // What the producer of the current answer shares with this connection.
     std::shared_ptr<Delivery> m_Delivery;
     std::shared_ptr<SendEdge> m_Edge;
+    // The request being answered, as far as framing goes.
+    bool m_HeadRequest = false;
+    bool m_ChunkedAllowed = true; // an HTTP/1.1 request
+    bool m_KeepAlive = true;
+    BodyFraming m_Framing = BodyFraming::None;
+    // The connection closes after the current answer.
+    bool m_CloseAfter = false;
+    // Ends a deliberate hold that outlasts Limits::LongestHold.
+    boost::asio::steady_timer m_HoldTimer;
     Clock::time_point m_IdleSince = Clock::now();
     std::uint64_t m_WriteCount = 0;
     bool m_Open = true;

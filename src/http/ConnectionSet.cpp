@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "http/ConnectionSet.h"
 
+#include <tuple>
+
 #include "base/Trace.h"
 #include "http/Connection.h"
 
@@ -17,29 +19,39 @@ boost::asio::ip::address ConnectionSet::ClientAddress(boost::asio::ip::tcp::sock
 
 bool ConnectionSet::MakeRoom(boost::asio::ip::address const& Address)
 {
-    if(CountFrom(Address) >= Bounds.MaximalConnectionsPerAddress)
-    {
-        auto* const Victim = LongestIdle(&Address);
-        if(!Victim)
-            return false;
-        TRACE("Closing an idle connection of %s for a new one of the same address\n", Address.to_string().c_str());
-        Victim->Evict();
-    }
-    if(m_Members.size() >= Bounds.MaximalConnections)
-    {
-        auto* const Victim = LongestIdle(nullptr);
-        if(!Victim)
-            return false;
-        TRACE("Closing the longest-idle connection for a new one of %s\n", Address.to_string().c_str());
-        Victim->Evict();
-    }
+    if(CountFrom(Address) >= Bounds.MaximalConnectionsPerAddress && !Evict(&Address))
+        return false;
+    if(m_Members.size() >= Bounds.MaximalConnections && !Evict(nullptr))
+        return false;
     return true;
+}
+
+bool ConnectionSet::Evict(boost::asio::ip::address const* Address)
+{
+    if(auto* const Idle = LongestIdle(Address))
+    {
+        TRACE("Closing the longest-idle connection%s for a new one\n", Address ? " of its address" : "");
+        Idle->Evict();
+        return true;
+    }
+    // An answer held back on purpose never turns a client away: the one
+    // held longest by the address that holds most goes.
+    if(auto* const Held = LongestHeld(Address))
+    {
+        TRACE("Shedding a held answer for a new connection\n");
+        Held->Drop();
+        return true;
+    }
+    return false;
 }
 
 void ConnectionSet::Add(Connection* Member, boost::asio::ip::address const& Address)
 {
-    if(m_Members.emplace(Member, Address).second)
-        ++m_PerAddress[Address];
+    if(!m_Members.emplace(Member, ConnectionSet::Member{Address}).second)
+        return;
+    ++m_PerAddress[Address];
+    if(Counted)
+        Counted(m_Members.size());
 }
 
 void ConnectionSet::Remove(Connection* Member)
@@ -47,10 +59,46 @@ void ConnectionSet::Remove(Connection* Member)
     auto const Found = m_Members.find(Member);
     if(Found == m_Members.end())
         return;
-    auto const Count = m_PerAddress.find(Found->second);
+    MarkReleased(Member);
+    auto const Count = m_PerAddress.find(Found->second.Address);
     if(--Count->second == 0)
         m_PerAddress.erase(Count);
     m_Members.erase(Found);
+    if(Counted)
+        Counted(m_Members.size());
+}
+
+bool ConnectionSet::MarkHeld(Connection* Member)
+{
+    auto const Found = m_Members.find(Member);
+    if(Found == m_Members.end())
+        return false;
+    auto& Entry = Found->second;
+    if(Entry.Held)
+        return true;
+    if(HeldFrom(Entry.Address) >= Bounds.MaximalHeldAnswersPerAddress)
+        return false;
+    Entry.Held = true;
+    Entry.HeldOrder = ++m_HoldCount;
+    ++m_HeldPerAddress[Entry.Address];
+    return true;
+}
+
+void ConnectionSet::MarkReleased(Connection* Member)
+{
+    auto const Found = m_Members.find(Member);
+    if(Found == m_Members.end() || !Found->second.Held)
+        return;
+    Found->second.Held = false;
+    auto const Count = m_HeldPerAddress.find(Found->second.Address);
+    if(--Count->second == 0)
+        m_HeldPerAddress.erase(Count);
+}
+
+std::size_t ConnectionSet::HeldFrom(boost::asio::ip::address const& Address) const
+{
+    auto const Found = m_HeldPerAddress.find(Address);
+    return Found == m_HeldPerAddress.end() ? 0 : Found->second;
 }
 
 std::size_t ConnectionSet::CountFrom(boost::asio::ip::address const& Address) const
@@ -68,13 +116,35 @@ std::vector<Connection*> ConnectionSet::GetMembers() const
     return Members;
 }
 
+Connection* ConnectionSet::LongestHeld(boost::asio::ip::address const* Address) const
+{
+    boost::asio::ip::address Holder;
+    if(Address)
+        Holder = *Address;
+    else
+    {
+        std::size_t Most = 0;
+        for(auto const& [Candidate, Count] : m_HeldPerAddress)
+            if(Count > Most)
+                std::tie(Holder, Most) = std::tie(Candidate, Count);
+        if(Most == 0)
+            return nullptr;
+    }
+    Connection* Oldest = nullptr;
+    std::uint64_t OldestOrder = 0;
+    for(auto const& [Candidate, Entry] : m_Members)
+        if(Entry.Held && Entry.Address == Holder && (!Oldest || Entry.HeldOrder < OldestOrder))
+            std::tie(Oldest, OldestOrder) = std::tie(Candidate, Entry.HeldOrder);
+    return Oldest;
+}
+
 Connection* ConnectionSet::LongestIdle(boost::asio::ip::address const* Address) const
 {
     // A scan, but only when the set is full: at most a few hundred members.
     Connection* Oldest = nullptr;
-    for(auto const& [Member, MemberAddress] : m_Members)
+    for(auto const& [Member, Entry] : m_Members)
     {
-        if(!Member->IsIdle() || (Address && MemberAddress != *Address))
+        if(!Member->IsIdle() || (Address && Entry.Address != *Address))
             continue;
         if(!Oldest || Member->GetIdleSince() < Oldest->GetIdleSince())
             Oldest = Member;

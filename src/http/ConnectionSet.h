@@ -30,13 +30,17 @@ class ConnectionSet
 public:
     Limits Bounds;
     RequestHandler Handler;
+    // Told the number of members whenever it changes, when set.
+    std::function<void(std::size_t Open)> Counted;
     // Set when the server stops: connections close after their current answer.
     std::atomic<bool> Stopping{false};
 
     // Makes room for one more connection from Address within the per-address
     // and the overall limit, by closing the longest-idle connection of that
-    // address or else of all. False when the connections that would have to
-    // go are all answering: the newcomer is refused.
+    // address or else of all; when none is idle, by shedding a held answer
+    // (of that address, or of the address that holds most). False when the
+    // connections that would have to go are all answering at full speed:
+    // the newcomer is refused.
     bool MakeRoom(boost::asio::ip::address const& Address);
     // The client's address, an IPv4 client of an IPv6 socket as IPv4, so
     // that it counts as the same client on every listener.
@@ -48,13 +52,31 @@ public:
     std::size_t Size() const noexcept { return m_Members.size(); }
     std::size_t CountFrom(boost::asio::ip::address const& Address) const;
     std::vector<Connection*> GetMembers() const;
+    // A member's answer is held back on purpose, or no longer. False when
+    // its address holds Bounds.MaximalHeldAnswersPerAddress already.
+    bool MarkHeld(Connection* Member);
+    void MarkReleased(Connection* Member);
+    std::size_t HeldFrom(boost::asio::ip::address const& Address) const;
 
 private:
     // The idle member (between requests) that has waited longest, among
     // those from Address or, without one, among all; null when none is idle.
     Connection* LongestIdle(boost::asio::ip::address const* Address) const;
+    // The held member that has been held longest, among those from Address
+    // or, without one, among those of the address holding most.
+    Connection* LongestHeld(boost::asio::ip::address const* Address) const;
+    // Closes the longest-idle member, or else sheds the longest-held one.
+    bool Evict(boost::asio::ip::address const* Address);
 
-    std::unordered_map<Connection*, boost::asio::ip::address> m_Members;
+    struct Member
+    {
+        boost::asio::ip::address Address;
+        bool Held = false;
+        std::uint64_t HeldOrder = 0; // when it was held, in the order of holds
+    };
+    std::unordered_map<Connection*, Member> m_Members;
     std::map<boost::asio::ip::address, std::size_t> m_PerAddress;
+    std::map<boost::asio::ip::address, std::size_t> m_HeldPerAddress;
+    std::uint64_t m_HoldCount = 0;
 };
 } // namespace HttpServer

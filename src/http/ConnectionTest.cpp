@@ -164,7 +164,6 @@ TEST(HttpConnection, AProducerNeverWaitsForItsClientAndOneThatFallsTooFarBehindI
         Answer->OnClientGone([&Gone] { Gone.set_value(); });
         Worker = std::thread([Answer, &Taken] {
             Answer->SetStatus(200, "OK");
-            Answer->SetKnownHeader(HttpServer::KnownHeader::TransferEncoding, "chunked");
             auto const Block = std::make_shared<std::vector<std::uint8_t> const>(64 * 1024, 'b');
             int Sends = 0;
             bool Accepted = Answer->Send(Response::SendFlagMoreData);
@@ -172,7 +171,7 @@ TEST(HttpConnection, AProducerNeverWaitsForItsClientAndOneThatFallsTooFarBehindI
             // socket buffers and the queue together hold.
             for(; Accepted && Sends < 1024; ++Sends)
             {
-                Answer->AddTransferChunk(Block);
+                Answer->AddEntityChunk(Block);
                 Accepted = Answer->SendEntityBody(Response::SendFlagMoreData);
             }
             Taken.set_value(Accepted ? -1 : Sends);

@@ -31,12 +31,22 @@ struct Limits
     // piece), whatever its producer makes.
     std::size_t MaximalQueuedBytes = 16 * 1024 * 1024;
     // Open connections. When all are taken, a new client closes the
-    // connection that has been idle longest (between requests); only when
-    // every connection is answering is it told 503 and closed.
+    // connection that has been idle longest (between requests), or else a
+    // held answer of the address that holds most; only when every
+    // connection is answering at full speed is it told 503 and closed.
     std::size_t MaximalConnections = 512;
     // Open connections from one client address, with the same rule among
     // that address's connections, so that one client cannot take them all.
     std::size_t MaximalConnectionsPerAddress = 128;
+    // Answers held back on purpose (a deliberate delay, throttle or hang, a
+    // blocking playlist reload, a part waiting for its time) at once from
+    // one client address: well below the connections an address may have,
+    // so that its short requests always find room. One more is refused
+    // (the application answers 503).
+    std::size_t MaximalHeldAnswersPerAddress = 64;
+    // A deliberate hold (delay, throttle, hang) ends after this long: the
+    // connection is closed, whatever was left to send.
+    std::chrono::milliseconds LongestHold{120'000};
     // Once the server stops, time a connection has to take the bytes queued
     // for it; a client that does not read then does not hold up the exit.
     std::chrono::milliseconds ShutdownSendTime{2'000};

@@ -40,11 +40,12 @@ bool IsWildcardEndpoint(ip::tcp::endpoint const& Endpoint)
 }
 } // namespace
 
-Locations::Locations(boost::asio::io_context& IoContext, Limits const& Bounds, RequestHandler Handler) :
+Locations::Locations(boost::asio::io_context& IoContext, Limits const& Bounds, RequestHandler Handler, std::function<void(std::size_t Open)> Counted) :
     m_IoContext(IoContext), m_Set(std::make_shared<ConnectionSet>())
 {
     m_Set->Bounds = Bounds;
     m_Set->Handler = std::move(Handler);
+    m_Set->Counted = std::move(Counted);
 }
 
 Locations::~Locations()

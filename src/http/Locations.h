@@ -26,7 +26,8 @@ class Listener;
 class Locations
 {
 public:
-    Locations(boost::asio::io_context& IoContext, Limits const& Bounds, RequestHandler Handler);
+    // Counted, when given, is told the number of open connections each time it changes (on the I/O thread).
+    Locations(boost::asio::io_context& IoContext, Limits const& Bounds, RequestHandler Handler, std::function<void(std::size_t Open)> Counted = {});
     ~Locations();
     Locations(Locations const&) = delete;
     Locations& operator=(Locations const&) = delete;

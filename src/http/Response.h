@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,8 +12,11 @@
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
 
+#include "base/SharedBytes.h"
+#include "http/BodyPiece.h"
 #include "http/Delivery.h"
 #include "http/KnownHeader.h"
+#include "http/ResponseHead.h"
 
 namespace HttpServer
 {
@@ -22,20 +24,21 @@ class Connection;
 class SendEdge;
 struct WriteBatch;
 
-// Bytes that several sends may share without copying: one chunk made once
-// can go to every client that asked for it.
-using SharedBytes = std::shared_ptr<std::vector<std::uint8_t> const>;
+using ::SharedBytes;
 
-// The answer to one request: status, headers and body pieces, sent whole or
-// as a head followed by more sends ("more data"). A response is shared: the
-// request loop may hand it to a task on a worker thread, which then sends
-// through it; it is used by one thread at a time.
+// The answer to one request: a head (status and fields) and body pieces,
+// sent whole or as a head followed by more sends ("more data"). A response
+// is shared: the request loop may hand it to a task on a worker thread,
+// which then sends through it; it is used by one thread at a time.
 //
-// Sends never wait for the client: they queue the bytes on the connection
-// and return, so a producer hands over what it made and goes on with its
-// next work however slowly its client reads. Borrowed pieces are copied
-// when sent. The connection's queue is bounded (Limits::MaximalQueuedBytes):
-// a send that finds it full closes the connection, and from then on sends
+// It holds values, never wire text: the connection frames the body (a
+// Content-Length when the head goes out with the whole body, chunks when
+// more follows) and writes the head. Sends never wait for the client: they
+// queue the pieces on the connection and return, so a producer hands over
+// what it made and goes on with its next work however slowly its client
+// reads. Shared pieces go out without a copy; borrowed ones are copied when
+// sent. The connection's queue is bounded (Limits::MaximalQueuedBytes): a
+// send that finds it full closes the connection, and from then on sends
 // return false and the client-gone callback has run. A response dropped
 // before its last send aborts the connection: the client never sees a body
 // that looks complete but is not.
@@ -45,45 +48,44 @@ public:
     // The send is not the last one of the response.
     static constexpr unsigned SendFlagMoreData = 0x00000002;
 
-    Response(std::shared_ptr<Connection> Owner, std::shared_ptr<Delivery> Shared, bool KeepAlive, bool HeadRequest);
+    Response(std::shared_ptr<Connection> Owner, std::shared_ptr<Delivery> Shared);
     ~Response();
     Response(Response const&) = delete;
     Response& operator=(Response const&) = delete;
 
     // Starts the response afresh: status and reason ("OK", "No Content",
-    // "Bad Request"); headers and pieces added before are dropped.
+    // "Bad Request"); fields and pieces added before are dropped.
     void SetStatus(unsigned StatusCode, std::string Reason);
-    // Header values and names must not contain CR or LF (E_INVALIDARG).
-    void SetKnownHeader(KnownHeader Header, std::string Value);
-    void AddUnknownHeader(std::string Name, std::string Value);
+    // Values and names must not contain CR or LF (E_INVALIDARG); the
+    // framing fields are the connection's and refused here.
+    void SetKnownHeader(KnownHeader Header, std::string Value) { m_Head.Set(Header, std::move(Value)); }
+    void AddUnknownHeader(std::string Name, std::string Value) { m_Head.Add(std::move(Name), std::move(Value)); }
 
     // Body pieces, sent in order by the next Send or SendEntityBody.
     void AddEntityChunk(void const* Data, std::size_t Size); // borrowed: copied when sent
     void AddEntityChunk(std::string Text);                    // owned, moved in
     void AddEntityChunk(std::vector<std::uint8_t> Data);      // owned, moved in
     void AddEntityChunk(SharedBytes Data);                    // shared, never copied
-    // Part of shared bytes (a byte range of a kept body), never copied.
-    void AddEntityChunk(SharedBytes Data, std::size_t Offset, std::size_t Size);
-    // One chunk of a "Transfer-Encoding: chunked" body: "%zX\r\n", the bytes
-    // and "\r\n". AddLastTransferChunk adds "0\r\n\r\n".
-    void AddTransferChunk(void const* Data, std::size_t Size);
-    void AddTransferChunk(SharedBytes Data);
-    void AddLastTransferChunk();
+    void AddEntityChunk(BodyPiece Piece);                     // shared, never copied
 
     // Sends the head and the pieces added so far. Without SendFlagMoreData
-    // this completes the response; a Content-Length is added then unless a
-    // length or a transfer encoding was set. With it, the body that follows
-    // is delimited by the transfer encoding the caller set, or else by the
-    // end of the connection. Returns whether the client is still there to
-    // take the bytes. Never throws for a client that went away.
+    // this completes the response. Returns whether the client is still
+    // there to take the bytes. Never throws for a client that went away.
     bool Send(unsigned Flags = 0);
     // Sends the pieces added since the last send.
     bool SendEntityBody(unsigned Flags = 0);
-    // Before the first send, on the I/O thread: the response's bytes go out
-    // through Edge (see SendEdge).
+    // Before the first send, on the I/O thread: the response's batches go
+    // out through Edge (see SendEdge).
     void SetEdge(std::shared_ptr<SendEdge> Edge);
     // The edge set last, so that another one can be put in front of it.
     std::shared_ptr<SendEdge> GetEdge() const noexcept { return m_Edge; }
+    // On the I/O thread, before the first send: this answer is held back on
+    // purpose (a deliberate delay, throttle or hang, or a request waiting
+    // for its time). False when the client's address holds its share of
+    // held answers already (Limits::MaximalHeldAnswersPerAddress). A held
+    // answer may be shed to make room for others; Timed ones end after
+    // Limits::LongestHold.
+    bool Hold(bool Timed);
     // Ends the response without completing it: what was sent so far still
     // goes out, then the connection closes.
     void Abort();
@@ -105,14 +107,6 @@ public:
     bool IsComplete() const noexcept { return m_Complete; }
 
 private:
-    struct Piece
-    {
-        std::shared_ptr<void const> Owner; // null for borrowed memory
-        void const* Data;
-        std::size_t Size;
-    };
-
-    std::string BuildHead(bool Final);
     bool Submit(std::shared_ptr<WriteBatch> Batch);
     // Runs Action on the connection, on the I/O thread, in the order of calls.
     template <typename ActionT>
@@ -124,18 +118,12 @@ private:
     // Keeps the I/O loop running while a task still has to send through
     // this response, so that shutdown waits for it.
     std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> m_WorkGuard;
-    bool m_KeepAlive;
-    bool m_HeadRequest;
-    unsigned m_StatusCode = 200;
-    std::string m_Reason = "OK";
-    std::array<std::optional<std::string>, KnownHeaderCount> m_KnownHeaders;
-    std::vector<std::pair<std::string, std::string>> m_UnknownHeaders;
-    std::vector<Piece> m_Pieces;
+    ResponseHead m_Head;
+    std::vector<BodyPiece> m_Pieces;
     std::function<void(unsigned StatusCode)> m_HeadObserver;
     std::shared_ptr<SendEdge> m_Edge;
     bool m_HeadSent = false;
     bool m_Complete = false;
-    bool m_CloseDelimited = false;
     bool m_Posted = false;
 };
 } // namespace HttpServer

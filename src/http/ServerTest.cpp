@@ -49,15 +49,13 @@ TEST(HttpServer, WorkerThreadStreamsChunksBeforeTheBodyIsComplete)
         }
         Workers.emplace_back([Answer, FirstChunk, &Large] {
             Answer->SetStatus(200, "OK");
-            Answer->SetKnownHeader(HttpServer::KnownHeader::TransferEncoding, "chunked");
             std::string First = "first";
-            Answer->AddTransferChunk(First.data(), First.size());
+            Answer->AddEntityChunk(First.data(), First.size());
             EXPECT_TRUE(Answer->Send(Response::SendFlagMoreData));
             First.assign("XXXXX"); // borrowed memory may change once Send returned
             FirstChunk.wait();
-            Answer->AddTransferChunk(Large.data(), Large.size());
+            Answer->AddEntityChunk(Large.data(), Large.size());
             EXPECT_TRUE(Answer->SendEntityBody(Response::SendFlagMoreData));
-            Answer->AddLastTransferChunk();
             EXPECT_TRUE(Answer->SendEntityBody());
         });
     });
@@ -84,8 +82,7 @@ TEST(HttpServer, FailedOrDroppedResponsesAbortTheConnection)
         bool const Abort = Request->GetAbsPath() == "/t/abort";
         Workers.emplace_back([Held = std::shared_ptr<Response>(Answer), Abort]() mutable {
             Held->SetStatus(200, "OK");
-            Held->SetKnownHeader(HttpServer::KnownHeader::TransferEncoding, "chunked");
-            Held->AddTransferChunk("part", 4);
+            Held->AddEntityChunk("part", 4);
             Held->Send(Response::SendFlagMoreData);
             if(Abort)
                 Held->Abort();

@@ -2,17 +2,21 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include <boost/asio/buffer.hpp>
-
+#include "http/BodyPiece.h"
 #include "http/Delivery.h"
+#include "http/ResponseHead.h"
 
 namespace HttpServer
 {
-// One send of a response: the head (empty for entity-body sends) and the
-// body pieces, written to the socket as one gather write.
+// One send of an answer as values: the head (with the first send only) and
+// body pieces that name shared bytes. Edges between a response and its
+// connection read and change it as such; the connection alone turns it into
+// the bytes on the wire (Framing), written as one gather write.
 struct WriteBatch
 {
     WriteBatch() = default;
@@ -25,18 +29,25 @@ struct WriteBatch
             Account->RemoveQueued(Size);
     }
 
-    std::string Head;
-    // Keeps the pieces alive until the batch is written; pieces may be
-    // shared with other batches (the same bytes sent to several clients).
-    std::vector<std::shared_ptr<void const>> Owners;
-    std::vector<boost::asio::const_buffer> Pieces;
-    // The last send of the response: the connection may read the next request.
+    std::optional<ResponseHead> Head;
+    std::vector<BodyPiece> Pieces;
+    // The last send of the answer: the connection may read the next request.
     bool Final = false;
-    // The connection closes after this response (no keep-alive, or a body
-    // that only the end of the connection delimits).
-    bool CloseAfter = false;
-    // Where the batch's bytes (head and pieces) are counted as queued.
+    // Where the batch's bytes are counted as queued, and how many.
     std::shared_ptr<Delivery> Account;
     std::size_t Size = 0;
+
+    // Set by the connection: the head's text and a chunk's size line before
+    // the pieces, the chunk's end (and the last chunk) after them.
+    std::string Framing;
+    std::string_view Trailer;
+
+    std::size_t BodySize() const noexcept
+    {
+        std::size_t Total = 0;
+        for(auto const& Piece : Pieces)
+            Total += Piece.Size;
+        return Total;
+    }
 };
 } // namespace HttpServer

@@ -85,14 +85,8 @@ struct Pipeline
     std::vector<std::vector<std::uint8_t>> TakeWrites()
     {
         std::vector<std::vector<std::uint8_t>> Writes;
-        ByteStream->TakeData([&](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
-            std::size_t Position = 0;
-            for(auto const Size : WriteSizes)
-            {
-                Writes.emplace_back(Data.begin() + Position, Data.begin() + Position + Size);
-                Position += Size;
-            }
-        });
+        for(auto const& Write : ByteStream->TakeWrites())
+            Writes.push_back(*Write);
         return Writes;
     }
 

@@ -147,59 +147,52 @@ void SegmentSession::CheckOutcome(MediaSessionHelper& Helper, bool Closed)
 
 void SegmentSession::DeliverPending(MediaSessionHelper* Helper)
 {
-    m_ByteStream->TakeData([&](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
-        auto const Bytes = SkipInitializationSegment(Data, WriteSizes);
-        if(Bytes.empty() || m_ReceiverGone)
+    auto Writes = m_ByteStream->TakeWrites();
+    SkipInitializationSegment(Writes);
+    if(Writes.empty() || m_ReceiverGone)
+        return;
+    // This runs inside the runner's wait: a failure must stop the
+    // pipeline, not leave the runner before it has closed the session.
+    try
+    {
+        if(m_DataCallback(std::move(Writes)))
             return;
-        // This runs inside the runner's wait: a failure must stop the
-        // pipeline, not leave the runner before it has closed the session.
-        try
-        {
-            if(m_DataCallback(Bytes))
-                return;
-        }
-        catch(...)
-        {
-            m_DeliveryFailure = std::current_exception();
-        }
-        // No one takes the rest: the runner stops the pipeline at once
-        // rather than encoding for no one.
-        m_ReceiverGone = true;
-        if(Helper)
-            Helper->Cancel();
-    });
+    }
+    catch(...)
+    {
+        m_DeliveryFailure = std::current_exception();
+    }
+    // No one takes the rest: the runner stops the pipeline at once rather
+    // than encoding for no one.
+    m_ReceiverGone = true;
+    if(Helper)
+        Helper->Cancel();
 }
 
-std::span<std::uint8_t const> SegmentSession::SkipInitializationSegment(std::vector<std::uint8_t> const& Data, std::vector<std::size_t>& WriteSizes)
+void SegmentSession::SkipInitializationSegment(std::vector<SharedBytes>& Writes)
 {
-    std::span<std::uint8_t const> Bytes(Data);
-    if(m_Raw || m_InitializationSegmentTaken || WriteSizes.empty())
-        return Bytes;
+    if(m_Raw || m_InitializationSegmentTaken || Writes.empty())
+        return;
     m_InitializationSegmentTaken = true;
-    std::size_t const Size = WriteSizes.front();
-    WriteSizes.erase(WriteSizes.begin());
-    return Bytes.subspan(Size);
+    Writes.erase(Writes.begin());
 }
 
 void SegmentSession::CollectOutput()
 {
-    m_ByteStream->TakeData([this](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
-        if(!m_Raw && !m_Body)
-        {
-            // A header is the initialisation segment alone.
-            Data.resize(WriteSizes.front());
-            WriteSizes.resize(1);
-        }
-        else if(!m_Raw)
-        {
-            std::size_t const Size = WriteSizes.front();
-            Data.erase(Data.begin(), Data.begin() + static_cast<std::ptrdiff_t>(Size));
-            WriteSizes.erase(WriteSizes.begin());
-        }
-        m_Output = std::move(Data);
-        m_OutputWriteSizes = std::move(WriteSizes);
-    });
-    // A header run that wrote nothing has no header to give.
-    CHECK_LINE(m_Body || m_Raw || !m_Output.empty());
+    auto Writes = m_ByteStream->TakeWrites();
+    // A header is the initialisation segment alone.
+    if(!m_Raw && !m_Body && !Writes.empty())
+        Writes.resize(1);
+    else
+        SkipInitializationSegment(Writes);
+    m_Output = std::move(Writes);
+}
+
+std::vector<std::uint8_t> SegmentSession::GetOutput() const
+{
+    std::vector<std::uint8_t> Bytes;
+    for(auto const& Write : m_Output)
+        Bytes.insert(Bytes.end(), Write->begin(), Write->end());
+    return Bytes;
 }
 } // namespace Application

@@ -7,10 +7,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "base/SharedBytes.h"
 #include "media/MediaSessionHelper.h"
 #include "media/SegmentWindow.h"
 #include "mf/IMediaSink.h"
@@ -36,18 +36,20 @@ namespace Application
 //
 //   VideoSession Session(Context, Variant, Index);
 //   Session.SetEncryption(MakeProtectionSettings(Asset));
-//   Session.SetDataCallback([&](std::span<std::uint8_t const> Data) { return Send(Data); });
+//   Session.SetDataCallback([&](std::vector<SharedBytes> Fragments) { return Send(std::move(Fragments)); });
 //   Session.Run();
 //
 // A run's first write is the initialisation segment: a header run keeps only
-// it, a body run everything after it. With a data callback the bytes go out
-// while the pipeline runs. A session is run once.
+// it, a body run everything after it, one write per movie fragment. With a
+// data callback the fragments go out while the pipeline runs, each as the
+// sink wrote it: shared, never copied. A session is run once.
 class SegmentSession
 {
 public:
-    // Takes bytes while the pipeline runs; false when no one is left to take
-    // them, which stops the run (Run then raises E_ABORT).
-    using DataCallback = std::function<bool(std::span<std::uint8_t const> Data)>;
+    // Takes the writes made since the last call (whole fragments of a
+    // body) while the pipeline runs; false when no one is left to take them,
+    // which stops the run (Run then raises E_ABORT).
+    using DataCallback = std::function<bool(std::vector<SharedBytes> Writes)>;
 
     virtual ~SegmentSession();
     SegmentSession(SegmentSession const&) = delete;
@@ -68,10 +70,11 @@ public:
     // which then raises E_ABORT (no one wants the segment any more).
     void Cancel();
 
-    // Without a data callback: what the run made, and the size of each write
-    // (a body's fragments are a moof and an mdat write each).
-    std::vector<std::uint8_t>& GetOutput() noexcept { return m_Output; }
-    std::vector<std::size_t> const& GetOutputWriteSizes() const noexcept { return m_OutputWriteSizes; }
+    // Without a data callback: what the run made, write by write (a body's
+    // fragments are one write each, a raw run's samples too).
+    std::vector<SharedBytes> const& GetOutputWrites() const noexcept { return m_Output; }
+    // The same as one run of bytes (a copy).
+    std::vector<std::uint8_t> GetOutput() const;
     // The RFC 6381 codecs text of the encoded stream, known once the run ended.
     std::string GetCodecsString() const;
     // The stream sink the run wrote through, kept after the run.
@@ -109,9 +112,9 @@ private:
     // the run of Helper (none after the run).
     void DeliverPending(MediaSessionHelper* Helper);
     void CollectOutput();
-    // The bytes of a take after the initialisation segment, which a run
+    // The writes of a take after the initialisation segment, which a run
     // writes first and a body leaves out.
-    std::span<std::uint8_t const> SkipInitializationSegment(std::vector<std::uint8_t> const& Data, std::vector<std::size_t>& WriteSizes);
+    void SkipInitializationSegment(std::vector<SharedBytes>& Writes);
 
     bool const m_Body;
     bool m_Raw = false;
@@ -128,8 +131,7 @@ private:
     // The data callback gave up (or failed): later bytes are dropped.
     bool m_ReceiverGone = false;
     std::exception_ptr m_DeliveryFailure;
-    std::vector<std::uint8_t> m_Output;
-    std::vector<std::size_t> m_OutputWriteSizes;
+    std::vector<SharedBytes> m_Output;
     mutable std::mutex m_CodecsMutex;
     std::string m_CodecsString;
     std::mutex m_CancelMutex;

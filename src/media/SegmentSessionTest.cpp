@@ -209,15 +209,23 @@ TEST_F(SegmentSessionTest, StreamedBodyHandsOverTheSameBytesWhileThePipelineRuns
     AudioSession Streamed(Aac(), 1);
     std::vector<std::uint8_t> Received;
     int Deliveries = 0;
-    Streamed.SetDataCallback([&](std::span<std::uint8_t const> Data) {
+    std::size_t Fragments = 0;
+    Streamed.SetDataCallback([&](std::vector<SharedBytes> Writes) {
         ++Deliveries;
-        Received.insert(Received.end(), Data.begin(), Data.end());
+        for(auto const& Write : Writes)
+        {
+            // Each write is one whole fragment: a moof and its mdat.
+            EXPECT_EQ(ReadUInt32(*Write, 4), 0x6d6f6f66u);
+            Received.insert(Received.end(), Write->begin(), Write->end());
+            ++Fragments;
+        }
         return true;
     });
     Streamed.Run();
     EXPECT_GT(Deliveries, 1);
     EXPECT_EQ(Received, Expected);
-    EXPECT_TRUE(Streamed.GetOutput().empty());
+    EXPECT_EQ(Fragments, Whole.GetOutputWrites().size());
+    EXPECT_TRUE(Streamed.GetOutputWrites().empty());
 }
 
 TEST_F(SegmentSessionTest, ReceiverThatGoesAwayStopsThePipelineAtOnce)
@@ -231,7 +239,7 @@ TEST_F(SegmentSessionTest, ReceiverThatGoesAwayStopsThePipelineAtOnce)
     {
         int Deliveries = 0;
         VideoSession Session(m_Context, Defaults.H264.VideoVariants[0], 3);
-        Session.SetDataCallback([&](std::span<std::uint8_t const>) { return Deliveries++ < Accepted; });
+        Session.SetDataCallback([&](std::vector<SharedBytes>) { return Deliveries++ < Accepted; });
         EXPECT_EQ(MF::Testing::Raised([&] { Session.Run(); }), E_ABORT);
         // Nothing is delivered after the refusal: the run ends there.
         EXPECT_EQ(Deliveries, Accepted + 1);
@@ -250,7 +258,7 @@ TEST_F(SegmentSessionTest, CancelStopsARunFromAnyThreadOrBeforeItStarts)
     // client that leaves does.
     VideoSession During(m_Context, Defaults.H264.VideoVariants[0], 3);
     std::thread Canceller;
-    During.SetDataCallback([&](std::span<std::uint8_t const>) {
+    During.SetDataCallback([&](std::vector<SharedBytes>) {
         if(!Canceller.joinable())
             Canceller = std::thread([&] { During.Cancel(); });
         return true;
@@ -263,11 +271,11 @@ TEST_F(SegmentSessionTest, RawVideoWritesEachPictureAsItIsAndProbesNameTheCodecs
 {
     VideoSession Session(m_Context, SmallVideo(), 0);
     Session.SetRaw(true);
-    auto const Frames = Produce(Session);
-    ASSERT_EQ(Session.GetOutputWriteSizes().size(), 25u);
+    Session.Run();
+    ASSERT_EQ(Session.GetOutputWrites().size(), 25u);
     EXPECT_EQ(Session.GetCodecsString().substr(0, 5), "avc1.");
     // Annex B, starting with the parameter sets of the IDR picture.
-    auto const Types = NalUnitTypes({Frames.begin(), Frames.begin() + static_cast<std::ptrdiff_t>(Session.GetOutputWriteSizes().front())}, false);
+    auto const Types = NalUnitTypes(*Session.GetOutputWrites().front(), false);
     ASSERT_GE(Types.size(), 3u);
     EXPECT_EQ(Types[0], 7);
     EXPECT_EQ(Types[1], 8);

@@ -1,17 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "mp4/MemorySinkByteStream.h"
 
-#include <mutex>
+#include <utility>
 
 #include "base/Check.h"
 
 namespace Mp4
 {
-MemorySinkByteStream::MemorySinkByteStream()
-{
-    m_WriteSizes.reserve(ReservedWriteSizeCount);
-}
-
 MemorySinkByteStream::~MemorySinkByteStream()
 {
     TRACE("this %p\n", static_cast<void*>(this));
@@ -20,28 +15,36 @@ MemorySinkByteStream::~MemorySinkByteStream()
 std::uint32_t MemorySinkByteStream::Write(std::uint8_t const* Buffer, std::uint32_t Count)
 {
     CHECK_ARGUMENT(Buffer || Count == 0);
-    std::unique_lock Lock(m_Mutex);
-    CHECK_CONDITION(m_Data.size() + Count <= MaximalPendingByteCount, E_OUTOFMEMORY);
-    m_Data.insert(m_Data.end(), Buffer, Buffer + Count);
+    return Keep(std::vector<std::uint8_t>(Buffer, Buffer + Count));
+}
+
+std::uint32_t MemorySinkByteStream::WriteOwned(std::vector<std::uint8_t> Bytes)
+{
+    CHECK_ARGUMENT(Bytes.size() <= 0xFFFFFFFFu);
+    // A buffer that grew in large steps is kept at its size: what is
+    // written may stay in a cache for long.
+    if(Bytes.capacity() > Bytes.size() + Bytes.size() / 4 + 64)
+        Bytes.shrink_to_fit();
+    return Keep(std::move(Bytes));
+}
+
+std::uint32_t MemorySinkByteStream::Keep(std::vector<std::uint8_t> Bytes)
+{
+    auto const Count = static_cast<std::uint32_t>(Bytes.size());
+    std::lock_guard Lock(m_Mutex);
+    CHECK_CONDITION(m_PendingBytes + Count <= MaximalPendingByteCount, E_OUTOFMEMORY);
+    m_PendingBytes += Count;
+    m_Writes.push_back(std::make_shared<std::vector<std::uint8_t> const>(std::move(Bytes)));
     if(Count)
         m_DataAvailableEvent->Set();
-    m_WriteSizes.push_back(Count);
     return Count;
 }
 
-void MemorySinkByteStream::TakeData(Consumer const& Value)
+std::vector<SharedBytes> MemorySinkByteStream::TakeWrites()
 {
-    std::vector<std::uint8_t> Data;
-    std::vector<std::size_t> WriteSizes;
-    {
-        std::unique_lock Lock(m_Mutex);
-        m_DataAvailableEvent->Reset();
-        if(m_Data.empty())
-            return;
-        Data.swap(m_Data);
-        WriteSizes.swap(m_WriteSizes);
-        m_WriteSizes.reserve(ReservedWriteSizeCount);
-    }
-    Value(Data, WriteSizes);
+    std::lock_guard Lock(m_Mutex);
+    m_DataAvailableEvent->Reset();
+    m_PendingBytes = 0;
+    return std::exchange(m_Writes, {});
 }
 } // namespace Mp4

@@ -12,21 +12,11 @@ using Mp4::MemorySinkByteStream;
 
 namespace
 {
-struct Taken
+std::vector<std::vector<std::uint8_t>> Take(MemorySinkByteStream& Stream)
 {
-    bool Called = false;
-    std::vector<std::uint8_t> Data;
-    std::vector<std::size_t> WriteSizes;
-};
-
-Taken Take(MemorySinkByteStream& Stream)
-{
-    Taken Result;
-    Stream.TakeData([&](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
-        Result.Called = true;
-        Result.Data = Data;
-        Result.WriteSizes = WriteSizes;
-    });
+    std::vector<std::vector<std::uint8_t>> Result;
+    for(auto const& Write : Stream.TakeWrites())
+        Result.push_back(*Write);
     return Result;
 }
 
@@ -38,7 +28,7 @@ std::vector<std::uint8_t> Bytes(std::size_t Count, std::uint8_t First)
 }
 } // namespace
 
-TEST(MemorySinkByteStream, KeepsWritesWithTheirSizesAndHandsThemOverOnce)
+TEST(MemorySinkByteStream, KeepsEveryWriteApartAndHandsThemOverOnce)
 {
     MemorySinkByteStream Stream;
     auto const& Available = Stream.GetDataAvailableEvent();
@@ -51,21 +41,19 @@ TEST(MemorySinkByteStream, KeepsWritesWithTheirSizesAndHandsThemOverOnce)
     EXPECT_EQ(Stream.Write(B.data(), 50), 50u);
     EXPECT_TRUE(Available->IsSet());
 
-    auto const First = Take(Stream);
-    ASSERT_TRUE(First.Called);
-    EXPECT_EQ(First.Data, Bytes(150, 0));
-    EXPECT_EQ(First.WriteSizes, (std::vector<std::size_t>{100, 0, 50}));
+    EXPECT_EQ(Take(Stream), (std::vector<std::vector<std::uint8_t>>{A, {}, B}));
     EXPECT_FALSE(Available->IsSet());
+    EXPECT_TRUE(Take(Stream).empty()) << "nothing new";
 
-    EXPECT_FALSE(Take(Stream).Called) << "nothing new, no call";
-    EXPECT_FALSE(Available->IsSet());
-
-    auto const C = Bytes(10, 7);
-    Stream.Write(C.data(), 10);
+    // A buffer given away is kept as it is: the bytes are not moved.
+    auto C = Bytes(10, 7);
+    auto const* const Where = C.data();
+    EXPECT_EQ(Stream.WriteOwned(std::move(C)), 10u);
     EXPECT_TRUE(Available->IsSet());
-    auto const Second = Take(Stream);
-    EXPECT_EQ(Second.Data, C);
-    EXPECT_EQ(Second.WriteSizes, std::vector<std::size_t>{10});
+    auto const Second = Stream.TakeWrites();
+    ASSERT_EQ(Second.size(), 1u);
+    EXPECT_EQ(Second.front()->data(), Where);
+    EXPECT_EQ(*Second.front(), Bytes(10, 7));
     EXPECT_EQ(Raised([&] { Stream.Write(nullptr, 1); }), E_INVALIDARG);
 }
 

@@ -57,6 +57,9 @@ public:
     std::size_t GetSize() const noexcept { return m_Data.size(); }
     std::vector<std::uint8_t> const& GetData() const noexcept { return m_Data; }
     std::vector<std::uint8_t> TakeData() noexcept;
+    // Room for Count bytes in all, taken at once: a writer whose output is
+    // kept (a fragment) holds no more memory than its bytes need.
+    void Reserve(std::size_t Count) { m_Data.reserve(Count); }
 
     struct Header
     {

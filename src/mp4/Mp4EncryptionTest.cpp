@@ -14,6 +14,8 @@
 
 using namespace Mp4;
 using Mp4::Test::Hex;
+using Mp4::Test::MdatOf;
+using Mp4::Test::MoofOf;
 using Mp4::Test::ReadU32;
 using Mp4::Test::Serialise;
 
@@ -210,7 +212,7 @@ TEST(SampleEncryptor, CencVideoEncryptsEveryRangeWithTheSignalledIv)
 
     // senc is the moof's tail: IV, then two subsamples; saiz announces 8 + 2 + 12
     // bytes and saio points at them.
-    auto const& Moof = Fragment.m_Moof;
+    auto const Moof = MoofOf(Fragment);
     std::size_t const InfoSize = 8 + 2 + 2 * 6;
     auto const Info = Slice(Moof, Moof.size() - InfoSize, InfoSize);
     auto const Iv = Slice(Info, 0, 8);
@@ -239,7 +241,7 @@ TEST(SampleEncryptor, PictureWithoutSlicesStillHasItsEntry)
         auto const Fragment = FragmentBuilder::BuildVideo({1, 1, 0, 1, 0, 0}, Sample, VideoCodec::H264, &Encryptor);
         EXPECT_EQ(Sample, Clear);
         std::size_t const IvSize = Scheme == ProtectionScheme::Cenc ? 8 : 0;
-        auto const& Moof = Fragment.m_Moof;
+        auto const Moof = MoofOf(Fragment);
         EXPECT_EQ(Slice(Moof, Moof.size() - 8, 8), Hex("0001 0018 00000000")) << "one clear subsample of the whole sample";
         auto const Saiz = FindType(Moof, "saiz");
         EXPECT_EQ(Moof[Saiz + 8], IvSize + 8);
@@ -258,7 +260,7 @@ TEST(SampleEncryptor, CbcsVideoRestartsEverySubsampleFromTheConstantIv)
     EXPECT_EQ(Slice(Sample, 24, 144), Slice(Clear, 24, 144));
     EXPECT_EQ(Slice(Sample, 168, 16), EncryptBlock(NistKey, Xor(Slice(Clear, 168, 16), Slice(Sample, 8, 16))));
     EXPECT_EQ(Slice(Sample, 208 + 15, 16), EncryptBlock(NistKey, Xor(Slice(Clear, 208 + 15, 16), Iv)));
-    auto const& Moof = Fragment.m_Moof;
+    auto const Moof = MoofOf(Fragment);
     EXPECT_EQ(Slice(Moof, Moof.size() - 14, 14), Hex("0002 0008 000000c4 0013 00000055")) << "no IV, two subsamples";
 }
 
@@ -269,11 +271,11 @@ TEST(SampleEncryptor, AudioPerScheme)
     auto Frame = Clear;
     SampleEncryptor const Cenc(Settings(ProtectionScheme::Cenc));
     auto const CencFragment = FragmentBuilder::BuildAudio({1, 1, 0, 1024, 0, 0}, Frame, &Cenc);
-    auto const& Moof = CencFragment.m_Moof;
+    auto const Moof = MoofOf(CencFragment);
     auto const Iv = Slice(Moof, Moof.size() - 8, 8);
     EXPECT_EQ(Slice(Moof, Moof.size() - 24, 16), Concatenate({Hex("00000018 73656e63 00000000 00000001")}));
     EXPECT_EQ(Frame, Xor(Clear, Keystream(CounterBlockOf(Iv), 10)));
-    EXPECT_EQ(CencFragment.m_Mdat.size(), 18u);
+    EXPECT_EQ(MdatOf(CencFragment).size(), 18u);
 
     // cbcs: whole blocks in CBC from the constant IV, the tail clear, no IV stored.
     std::vector<std::uint8_t> Long(40, 0x5A);
@@ -285,7 +287,7 @@ TEST(SampleEncryptor, AudioPerScheme)
     EXPECT_EQ(Slice(Long, 0, 16), First);
     EXPECT_EQ(Slice(Long, 16, 16), EncryptBlock(NistKey, Xor(Slice(LongClear, 16, 16), First)));
     EXPECT_EQ(Slice(Long, 32, 8), Slice(LongClear, 32, 8));
-    EXPECT_EQ(Slice(CbcsFragment.m_Moof, CbcsFragment.m_Moof.size() - 16, 16), Hex("00000010 73656e63 00000000 00000001"));
+    EXPECT_EQ(Slice(MoofOf(CbcsFragment), MoofOf(CbcsFragment).size() - 16, 16), Hex("00000010 73656e63 00000000 00000001"));
 }
 
 TEST(SampleEncryptor, SampleIvsDoNotRepeatAcrossSegments)

@@ -48,16 +48,15 @@ FragmentBuilder::Fragment FragmentBuilder::Serialise(MoofBox& Moof, std::span<st
     CHECK_LINE(DataOffset <= 0x7FFFFFFF);
     Moof.m_TrafBoxList.back().m_TrunBox.m_DataOffset = static_cast<std::int32_t>(DataOffset);
     SampleEncryptor::SetAuxiliaryInformationOffset(Moof, MoofSize);
-    BoxWriter MoofWriter;
-    Moof.Write(MoofWriter);
-    ASSERT(MoofWriter.GetSize() == MoofSize);
-
+    BoxWriter Writer;
+    Writer.Reserve(DataOffset + Payload.size());
+    Moof.Write(Writer);
+    ASSERT(Writer.GetSize() == MoofSize);
     MdatBox Mdat;
     Mdat.SetPresent();
     Mdat.m_RangeVector = {Payload};
-    BoxWriter MdatWriter;
-    Mdat.Write(MdatWriter);
-    return {MoofWriter.TakeData(), MdatWriter.TakeData()};
+    Mdat.Write(Writer);
+    return {Writer.TakeData(), MoofSize};
 }
 
 FragmentBuilder::Fragment FragmentBuilder::BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor)

@@ -10,8 +10,9 @@ namespace Mp4
 {
 class SampleEncryptor;
 
-// One media fragment of one sample: the moof and the mdat, each as written to
-// the byte stream.
+// One media fragment of one sample: the moof and the mdat, written to the
+// byte stream as one piece, so that a fragment stays whole from the sink to
+// the socket.
 class FragmentBuilder
 {
 public:
@@ -30,8 +31,11 @@ public:
     };
     struct Fragment
     {
-        std::vector<std::uint8_t> m_Moof;
-        std::vector<std::uint8_t> m_Mdat;
+        std::vector<std::uint8_t> m_Bytes; // the moof, then the mdat
+        std::size_t m_MoofSize = 0;
+
+        std::span<std::uint8_t const> Moof() const noexcept { return std::span(m_Bytes).first(m_MoofSize); }
+        std::span<std::uint8_t const> Mdat() const noexcept { return std::span(m_Bytes).subspan(m_MoofSize); }
     };
 
     // Payload: 4-byte length-prefixed NAL units; encrypted in place when an

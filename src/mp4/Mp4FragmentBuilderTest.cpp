@@ -10,44 +10,46 @@
 
 using namespace Mp4;
 using Mp4::Test::Hex;
+using Mp4::Test::MdatOf;
+using Mp4::Test::MoofOf;
 using Mp4::Test::ReadU32;
 
 TEST(FragmentBuilder, UnprotectedVideoFragment)
 {
     auto Payload = Hex("00000004 65888400");
     auto const Fragment = FragmentBuilder::BuildVideo({76, 1, 75, 1, 2, FragmentBuilder::SyncSampleFlags}, Payload, VideoCodec::H264, nullptr);
-    EXPECT_EQ(Fragment.m_Moof, Hex("00000068 6d6f6f66"
+    EXPECT_EQ(MoofOf(Fragment), Hex("00000068 6d6f6f66"
                                    "00000010 6d666864 00000000 0000004c"
                                    "00000050 74726166"
                                    "00000014 74666864 00020008 00000001 00000001"
                                    "00000010 74666474 00000000 0000004b"
                                    "00000024 7472756e 00000f01 00000001 00000070 00000001 00000008 02000000 00000002"));
-    EXPECT_EQ(Fragment.m_Mdat, Hex("00000010 6d646174 00000004 65888400"));
+    EXPECT_EQ(MdatOf(Fragment), Hex("00000010 6d646174 00000004 65888400"));
 
     // A 64-bit decode time takes tfdt version 1: 108 bytes, data offset 116.
     auto const Late = FragmentBuilder::BuildVideo({1, 1, 1ull << 32, 1, 0, FragmentBuilder::NonSyncVideoFlags}, Payload, VideoCodec::H264, nullptr);
-    ASSERT_EQ(Late.m_Moof.size(), 108u);
-    EXPECT_EQ(ReadU32(Late.m_Moof, 60), 0x01000000u) << "tfdt version 1";
-    EXPECT_EQ(ReadU32(Late.m_Moof, 88), 116u);
-    EXPECT_EQ(ReadU32(Late.m_Moof, 100), 0x01010000u);
+    ASSERT_EQ(MoofOf(Late).size(), 108u);
+    EXPECT_EQ(ReadU32(MoofOf(Late), 60), 0x01000000u) << "tfdt version 1";
+    EXPECT_EQ(ReadU32(MoofOf(Late), 88), 116u);
+    EXPECT_EQ(ReadU32(MoofOf(Late), 100), 0x01010000u);
 
     // A B-frame presenting before the run's first frame is signed, in trun version 1.
     auto const Reordered = FragmentBuilder::BuildVideo({2, 1, 2, 1, -1, FragmentBuilder::NonSyncVideoFlags}, Payload, VideoCodec::H264, nullptr);
-    EXPECT_EQ(ReadU32(Reordered.m_Moof, 76), 0x01000F01u);
-    EXPECT_EQ(ReadU32(Reordered.m_Moof, 100), 0xFFFFFFFFu);
+    EXPECT_EQ(ReadU32(MoofOf(Reordered), 76), 0x01000F01u);
+    EXPECT_EQ(ReadU32(MoofOf(Reordered), 100), 0xFFFFFFFFu);
 }
 
 TEST(FragmentBuilder, UnprotectedAudioFragment)
 {
     auto Payload = Hex("21 10 05");
     auto const Fragment = FragmentBuilder::BuildAudio({3, 1, 96000, 1024, 0, 0}, Payload, nullptr);
-    EXPECT_EQ(Fragment.m_Moof, Hex("00000064 6d6f6f66"
+    EXPECT_EQ(MoofOf(Fragment), Hex("00000064 6d6f6f66"
                                    "00000010 6d666864 00000000 00000003"
                                    "0000004c 74726166"
                                    "00000014 74666864 00020008 00000001 00000400"
                                    "00000010 74666474 00000000 00017700"
                                    "00000020 7472756e 00000701 00000001 0000006c 00000400 00000003 00000000"));
-    EXPECT_EQ(Fragment.m_Mdat, Hex("0000000b 6d646174 211005"));
+    EXPECT_EQ(MdatOf(Fragment), Hex("0000000b 6d646174 211005"));
 }
 
 TEST(FragmentTiming, ScaleRoundsHalvesUp)

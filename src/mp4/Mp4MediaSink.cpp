@@ -99,11 +99,12 @@ void Mp4MediaSink::OnShutdown()
     m_Encryptor.reset();
 }
 
-void Mp4MediaSink::Write(std::vector<std::uint8_t> const& Bytes)
+void Mp4MediaSink::Write(std::vector<std::uint8_t> Bytes)
 {
-    CHECK_LINE(Bytes.size() <= 0xFFFFFFFFu);
-    auto const Written = m_ByteStream->Write(Bytes.data(), static_cast<std::uint32_t>(Bytes.size()));
-    CHECK_LINE(Written == Bytes.size());
+    std::size_t const Size = Bytes.size();
+    CHECK_LINE(Size <= 0xFFFFFFFFu);
+    auto const Written = m_ByteStream->WriteOwned(std::move(Bytes));
+    CHECK_LINE(Written == Size);
 }
 
 void Mp4MediaSink::WriteInitializationSegment()
@@ -121,9 +122,8 @@ void Mp4MediaSink::WriteInitializationSegment()
     m_InitializationSegmentDue = false;
 }
 
-void Mp4MediaSink::WriteFragment(FragmentBuilder::Fragment const& Fragment)
+void Mp4MediaSink::WriteFragment(FragmentBuilder::Fragment Fragment)
 {
-    Write(Fragment.m_Moof);
-    Write(Fragment.m_Mdat);
+    Write(std::move(Fragment.m_Bytes));
 }
 } // namespace Mp4

@@ -75,9 +75,9 @@ private:
     bool IsInitializationSegmentDue() const noexcept { return m_InitializationSegmentDue; }
     void WriteInitializationSegment();
     std::uint32_t TakeSequenceNumber() noexcept { return m_NextSequenceNumber++; }
-    void WriteFragment(FragmentBuilder::Fragment const& Fragment);
+    void WriteFragment(FragmentBuilder::Fragment Fragment);
     SampleEncryptor const* GetEncryptor() const noexcept { return m_Encryptor ? &*m_Encryptor : nullptr; }
-    void Write(std::vector<std::uint8_t> const& Bytes);
+    void Write(std::vector<std::uint8_t> Bytes);
 
     std::shared_ptr<MF::IByteStream> m_ByteStream;
     std::uint32_t m_FirstSequenceNumber = 1;

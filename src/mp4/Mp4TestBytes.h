@@ -33,6 +33,18 @@ std::vector<std::uint8_t> Serialise(BoxT const& Value)
     return Writer.TakeData();
 }
 
+// The moof and the mdat of a fragment, apart.
+template <typename FragmentT>
+std::vector<std::uint8_t> MoofOf(FragmentT const& Fragment)
+{
+    return {Fragment.Moof().begin(), Fragment.Moof().end()};
+}
+template <typename FragmentT>
+std::vector<std::uint8_t> MdatOf(FragmentT const& Fragment)
+{
+    return {Fragment.Mdat().begin(), Fragment.Mdat().end()};
+}
+
 inline std::uint32_t ReadU32(std::vector<std::uint8_t> const& Bytes, std::size_t Offset)
 {
     return static_cast<std::uint32_t>(Bytes.at(Offset)) << 24 | static_cast<std::uint32_t>(Bytes.at(Offset + 1)) << 16 |

@@ -73,10 +73,10 @@ TEST_F(RawMediaSinkTest, WritesEachSamplePayloadAsOneWriteAndAsksForTheNext)
     }();
     EXPECT_EQ(Marker->GetType(), MF::MEStreamSinkMarker);
     EXPECT_EQ(Marker->GetValue(), MF::PropVariant(std::uint64_t{9}));
-    ByteStream->TakeData([](std::vector<std::uint8_t>& Data, std::vector<std::size_t>& WriteSizes) {
-        EXPECT_EQ(Data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6}));
-        EXPECT_EQ(WriteSizes, (std::vector<std::size_t>{5, 1}));
-    });
+    auto const Writes = ByteStream->TakeWrites();
+    ASSERT_EQ(Writes.size(), 2u);
+    EXPECT_EQ(*Writes[0], (std::vector<std::uint8_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(*Writes[1], (std::vector<std::uint8_t>{6}));
 
     Clock->Stop();
     EXPECT_EQ(DrainEvents(*Stream), std::vector{MF::MEStreamSinkStopped});

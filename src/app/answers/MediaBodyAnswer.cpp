@@ -39,14 +39,14 @@ void MediaBodyAnswer::SendNotModified(HttpServer::Response& Response) const
     Response.Send();
 }
 
-void MediaBodyAnswer::SendBody(ServerContext& Server, HttpServer::Response& Response, HttpServer::SharedBytes const& Body) const
+void MediaBodyAnswer::SendBody(ServerContext& Server, HttpServer::Response& Response, SharedMediaBody const& Body) const
 {
     // The file holds the whole body whatever part is sent; it comes first,
     // so that a failure to write it is answered before anything is sent.
     if(auto const& Writer = Server.PayloadWriter; Writer && !FileName.empty())
-        Writer->Write({FileName, {}, Body->data(), Body->size()});
+        Writer->Write(FileName, Body->GetFragments());
     using HttpServer::ByteRange;
-    auto const Length = static_cast<std::uint64_t>(Body->size());
+    auto const Length = static_cast<std::uint64_t>(Body->GetSize());
     ByteRange Part;
     if(HttpServer::EntityTag::RangeHolds(IfRange, EntityTag))
         Part = ByteRange::Evaluate(Range, Length);
@@ -55,7 +55,8 @@ void MediaBodyAnswer::SendBody(ServerContext& Server, HttpServer::Response& Resp
     case ByteRange::Outcome::Whole:
         Response.SetStatus(200, "OK");
         AddHeaders(Response);
-        Response.AddEntityChunk(Body);
+        for(auto const& Fragment : Body->GetFragments())
+            Response.AddEntityChunk(Fragment);
         break;
     case ByteRange::Outcome::Partial:
         Response.SetStatus(206, "Partial Content");
@@ -63,7 +64,8 @@ void MediaBodyAnswer::SendBody(ServerContext& Server, HttpServer::Response& Resp
         Response.SetKnownHeader(HttpServer::KnownHeader::ContentRange,
                                 StringFormat("bytes %llu-%llu/%llu", static_cast<unsigned long long>(Part.First),
                                              static_cast<unsigned long long>(Part.Last), static_cast<unsigned long long>(Length)));
-        Response.AddEntityChunk(Body, static_cast<std::size_t>(Part.First), static_cast<std::size_t>(Part.Size()));
+        for(auto& Piece : Body->Range(Part.First, Part.Size()))
+            Response.AddEntityChunk(std::move(Piece));
         break;
     case ByteRange::Outcome::Unsatisfiable:
         Response.SetStatus(416, "Range Not Satisfiable");
@@ -78,6 +80,13 @@ void MediaBodyAnswer::StartStream(HttpServer::Response& Response) const
 {
     Response.SetStatus(200, "OK");
     AddHeaders(Response);
-    Response.SetKnownHeader(HttpServer::KnownHeader::TransferEncoding, "chunked");
+}
+
+void MediaBodyAnswer::SendHead(HttpServer::Response& Response) const
+{
+    // Sent as the head of a body that follows: its length is not known.
+    StartStream(Response);
+    Response.Send(HttpServer::Response::SendFlagMoreData);
+    Response.SendEntityBody();
 }
 } // namespace Application

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "app/answers/MediaBody.h"
 #include "app/context/ServerContext.h"
 #include "http/Request.h"
 #include "http/Response.h"
@@ -37,11 +38,14 @@ struct MediaBodyAnswer
 
     // 304 "Not Modified" with the validators and no body.
     void SendNotModified(HttpServer::Response& Response) const;
-    // The whole body with Content-Length, or the part the range asks for
-    // (206, or 416 when it lies beyond the body).
-    void SendBody(ServerContext& Server, HttpServer::Response& Response, HttpServer::SharedBytes const& Body) const;
-    // The head fields of a 200 answer whose body follows in chunks.
+    // The whole body, or the part the range asks for (206, or 416 when it
+    // lies beyond the body).
+    void SendBody(ServerContext& Server, HttpServer::Response& Response, SharedMediaBody const& Body) const;
+    // The head of a 200 answer whose body follows as it is made.
     void StartStream(HttpServer::Response& Response) const;
+    // The head alone, for HEAD of media that is not made yet: what a GET
+    // would begin with, without making it.
+    void SendHead(HttpServer::Response& Response) const;
 
 private:
     void AddHeaders(HttpServer::Response& Response) const;

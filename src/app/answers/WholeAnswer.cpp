@@ -2,7 +2,7 @@
 #include "app/answers/WholeAnswer.h"
 
 #include "app/answers/CrossOriginHeaders.h"
-#include "app/production/SegmentKey.h"
+#include "app/answers/EntityTagOf.h"
 #include "http/EntityTag.h"
 
 namespace Application
@@ -15,7 +15,7 @@ void WholeAnswer::Send(RouteContext& Context, std::string Body) const
         return;
     }
     auto& Response = *Context.Response;
-    std::string const Tag = SegmentKey::DigestTag(Body);
+    std::string const Tag = EntityTagOf(Body);
     if(HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetHeader("If-None-Match"), Tag))
     {
         Response.SetStatus(304, "Not Modified");

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/routing/RouteContext.h"
+#include "app/context/RouteContext.h"
 
 namespace Application
 {

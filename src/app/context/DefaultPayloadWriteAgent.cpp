@@ -13,17 +13,31 @@ DefaultPayloadWriteAgent::DefaultPayloadWriteAgent(std::filesystem::path Directo
 {
 }
 
-std::filesystem::path DefaultPayloadWriteAgent::Write(Payload const& Entry)
+std::filesystem::path DefaultPayloadWriteAgent::NextPath(std::string const& Name)
 {
-    std::string const& Name = Entry.AlternateName.empty() ? Entry.Name : Entry.AlternateName;
     // Names are made by the server, never taken from a request; a separator
     // would still leave the folder.
     ASSERT(!Name.empty() && Name.find('/') == std::string::npos);
-    std::uint32_t const Number = m_Counter.fetch_add(1);
-    auto const Path = m_Directory / StringFormat("%03u-%s", Number, Name.c_str());
+    return m_Directory / StringFormat("%03u-%s", m_Counter.fetch_add(1), Name.c_str());
+}
+
+std::filesystem::path DefaultPayloadWriteAgent::Write(Payload const& Entry)
+{
+    auto const Path = NextPath(Entry.AlternateName.empty() ? Entry.Name : Entry.AlternateName);
     FileDescriptor File(open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     CHECK_ERRNO(File.Get());
     File.Write(Entry.Data, Entry.Size);
+    File.Close();
+    return Path;
+}
+
+std::filesystem::path DefaultPayloadWriteAgent::Write(std::string const& Name, std::span<SharedBytes const> Pieces)
+{
+    auto const Path = NextPath(Name);
+    FileDescriptor File(open(Path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    CHECK_ERRNO(File.Get());
+    for(auto const& Piece : Pieces)
+        File.Write(Piece->data(), Piece->size());
     File.Close();
     return Path;
 }

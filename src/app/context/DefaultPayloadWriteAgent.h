@@ -5,7 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
+
+#include "base/SharedBytes.h"
 
 namespace Application
 {
@@ -30,11 +33,16 @@ public:
     // Creates (or replaces) "%03u-<name>" and writes the data; raises the
     // system error when the file cannot be written. Returns the file's path.
     std::filesystem::path Write(Payload const& Entry);
+    // The same for a body kept as pieces (the fragments of a segment), written one after the other.
+    std::filesystem::path Write(std::string const& Name, std::span<SharedBytes const> Pieces);
     // Deletes the "*.m3u8", "*.xml" and "*.mp4" files of the folder (files
     // only, no subfolders); a file that cannot be deleted stays.
     void DeletePrevious();
 
 private:
+    // "%03u-<name>" with the next number.
+    std::filesystem::path NextPath(std::string const& Name);
+
     std::filesystem::path m_Directory;
     std::atomic<std::uint32_t> m_Counter{0};
 };

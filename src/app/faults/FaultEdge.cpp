@@ -3,9 +3,7 @@
 
 #include <algorithm>
 
-#include "app/answers/AnswerHead.h"
-#include "app/answers/ChunkedBodyReader.h"
-#include "base/StringFormat.h"
+#include "app/faults/FaultGate.h"
 #include "base/Trace.h"
 #include "http/WriteBatch.h"
 #include "mp4/Mp4MediaDataDamage.h"
@@ -14,58 +12,47 @@ namespace Application
 {
 namespace
 {
+using HttpServer::BodyPiece;
 using HttpServer::WriteBatch;
 
 // A throttled answer goes out in this many slices a second, each no larger
-// than MaximalSliceBytes.
+// than MaximalSliceBytes and no smaller than one byte.
 constexpr std::uint32_t SlicesPerSecond = 20;
 constexpr std::size_t MaximalSliceBytes = 64 * 1024;
 
-std::size_t BodySize(WriteBatch const& Batch)
+// The pieces of bytes [First, First + Count) of a run of pieces.
+std::vector<BodyPiece> Cut(std::vector<BodyPiece> const& Pieces, std::size_t First, std::size_t Count)
+{
+    std::vector<BodyPiece> Result;
+    std::size_t Start = 0; // of the piece at hand
+    for(auto const& Piece : Pieces)
+    {
+        std::size_t const End = Start + Piece.Size;
+        if(End > First && Start < First + Count)
+        {
+            std::size_t const From = std::max(First, Start) - Start;
+            Result.push_back(Piece.Sub(From, std::min(First + Count, End) - Start - From));
+        }
+        Start = End;
+    }
+    return Result;
+}
+
+std::size_t SizeOf(std::vector<BodyPiece> const& Pieces)
 {
     std::size_t Size = 0;
-    for(auto const& Piece : Batch.Pieces)
-        Size += Piece.size();
+    for(auto const& Piece : Pieces)
+        Size += Piece.Size;
     return Size;
 }
 
-// The batch's bytes, the head first, as one list of buffers.
-std::vector<boost::asio::const_buffer> AllBuffers(WriteBatch const& Batch)
+std::shared_ptr<WriteBatch> BatchOf(std::optional<HttpServer::ResponseHead> Head, std::vector<BodyPiece> Pieces, bool Final)
 {
-    std::vector<boost::asio::const_buffer> Buffers;
-    if(!Batch.Head.empty())
-        Buffers.emplace_back(Batch.Head.data(), Batch.Head.size());
-    Buffers.insert(Buffers.end(), Batch.Pieces.begin(), Batch.Pieces.end());
-    return Buffers;
-}
-
-// Slices of Batch of at most SliceBytes each, which keep it alive (and its
-// bytes counted as queued) until the last one is written.
-std::vector<std::shared_ptr<WriteBatch>> Slices(std::shared_ptr<WriteBatch> const& Batch, std::size_t SliceBytes)
-{
-    std::vector<std::shared_ptr<WriteBatch>> Result;
-    auto Slice = std::make_shared<WriteBatch>();
-    for(auto Buffer : AllBuffers(*Batch))
-        while(Buffer.size() > 0)
-        {
-            std::size_t const Take = std::min(Buffer.size(), SliceBytes - Slice->Size);
-            Slice->Pieces.emplace_back(Buffer.data(), Take);
-            Slice->Size += Take;
-            Buffer += Take;
-            if(Slice->Size == SliceBytes)
-            {
-                Result.push_back(std::exchange(Slice, std::make_shared<WriteBatch>()));
-            }
-        }
-    if(Slice->Size > 0 || Result.empty())
-        Result.push_back(Slice);
-    for(auto const& Each : Result)
-    {
-        Each->Owners.push_back(Batch);
-        Each->CloseAfter = Batch->CloseAfter;
-    }
-    Result.back()->Final = Batch->Final;
-    return Result;
+    auto Batch = std::make_shared<WriteBatch>();
+    Batch->Head = std::move(Head);
+    Batch->Pieces = std::move(Pieces);
+    Batch->Final = Final;
+    return Batch;
 }
 } // namespace
 
@@ -76,92 +63,78 @@ FaultEdge::FaultEdge(FaultEffects Effects) :
 
 void FaultEdge::Write(std::shared_ptr<WriteBatch> Batch, HttpServer::Connection& Target)
 {
-    if(!m_HeadSeen && !Batch->Head.empty())
+    if(m_Closed)
+        return;
+    if(!m_HeadSeen && Batch->Head)
     {
         m_HeadSeen = true;
-        ReadHead(Batch->Head);
+        EditHead(*Batch->Head);
+        // Only a successful answer carries media (or a playlist) to change.
+        m_Editing = m_Effects.EditsBody() && Batch->Head->Status == 200;
     }
     if(m_Editing)
-    {
-        Gather(*Batch, Target);
-        return;
-    }
-    Accept(std::move(Batch), Target);
+        Gather(std::move(Batch), Target);
+    else
+        Accept(std::move(Batch), Target);
 }
 
-void FaultEdge::ReadHead(std::string& Head)
+void FaultEdge::EditHead(HttpServer::ResponseHead& Head)
 {
-    // The producer set its own headers; the name of the fault joins them here.
+    if(m_Effects.Names.empty())
+        return;
     // A faulted answer is not the resource as it is: no cache in between (a
     // proxy's, the browser's) may keep it or validate it against the clean
     // one, so its entity tag goes and it is marked not to be stored.
-    if(!m_Effects.Names.empty() && Head.ends_with("\r\n\r\n"))
-    {
-        Head = AnswerHead::WithoutFields(Head, {"etag", "cache-control"});
-        AnswerHead::AddField(Head, "Cache-Control: no-store\r\nX-Quorvel-Fault: " + m_Effects.Names);
-    }
-    // Only a successful answer carries media (or a playlist) to change.
-    m_Editing = m_Effects.EditsBody() && AnswerHead::Status(Head) == 200;
-    m_Chunked = AnswerHead::IsChunked(Head);
-    m_SendChunked = m_Chunked;
-    if(m_Editing && m_Effects.Segment && !m_Chunked && Head.starts_with("HTTP/1.1 "))
-    {
-        Head = AnswerHead::MadeChunked(Head);
-        m_SendChunked = true;
-    }
+    Head.Remove(HttpServer::KnownHeader::ETag);
+    Head.Set(HttpServer::KnownHeader::CacheControl, "no-store");
+    Head.Add(FaultGate::HeaderName, m_Effects.Names);
 }
 
-void FaultEdge::Gather(WriteBatch const& Batch, HttpServer::Connection& Target)
+void FaultEdge::Gather(std::shared_ptr<WriteBatch> Batch, HttpServer::Connection& Target)
 {
-    m_Head += Batch.Head;
-    for(auto const& Piece : Batch.Pieces)
-        m_Body.append(static_cast<char const*>(Piece.data()), Piece.size());
-    if(Batch.Final)
+    if(Batch->Head)
+        m_Head = std::exchange(Batch->Head, std::nullopt);
+    m_Body.insert(m_Body.end(), Batch->Pieces.begin(), Batch->Pieces.end());
+    if(!Batch->Final)
+        return;
+    auto Pieces = std::exchange(m_Body, {});
+    std::size_t const Whole = SizeOf(Pieces);
+    if(m_Effects.RecordBody || m_Effects.Corrupt)
     {
-        auto Answer = EditedAnswer();
-        Answer->CloseAfter = Batch.CloseAfter;
-        Accept(std::move(Answer), Target);
-    }
-}
-
-std::shared_ptr<WriteBatch> FaultEdge::EditedAnswer()
-{
-    auto Body = std::make_shared<std::string>(m_Chunked ? ChunkedBodyReader().Read(m_Body) : std::move(m_Body));
-    if(m_Effects.RecordBody)
-        m_Effects.RecordBody(*Body);
-    if(m_Effects.Corrupt)
-    {
-        auto const Flipped = Mp4::DamageMediaData({reinterpret_cast<std::uint8_t*>(Body->data()), Body->size()}, m_Effects.LengthPrefixedUnits);
-        TRACE("Fault: %zu media bytes inverted\n", Flipped);
-    }
-    std::size_t Keep = Body->size();
-    if(auto const& Rule = m_Effects.Truncate)
-        Keep = Rule->Percent ? Body->size() * Rule->Value / 100 : std::min<std::size_t>(Body->size(), Rule->Value);
-    auto Answer = std::make_shared<WriteBatch>();
-    Answer->Head = std::move(m_Head);
-    Answer->Owners.push_back(Body);
-    Answer->Final = true;
-    if(m_SendChunked)
-    {
-        auto Framing = std::make_shared<std::string>(Keep > 0 ? StringFormat("%zX\r\n", Keep) : std::string());
-        auto End = std::make_shared<std::string>(Keep > 0 ? "\r\n0\r\n\r\n" : "0\r\n\r\n");
-        Answer->Pieces = {boost::asio::buffer(*Framing), boost::asio::buffer(Body->data(), Keep), boost::asio::buffer(*End)};
-        Answer->Owners.push_back(Framing);
-        Answer->Owners.push_back(End);
-    }
-    else
-    {
-        Answer->Pieces = {boost::asio::buffer(Body->data(), Keep)};
-        // The head declared the whole length: a client must see the body end
-        // early, so the connection closes after what is sent.
-        if(Keep < Body->size())
+        // The bytes are shared with the cache and other clients: a changed
+        // body is a copy of its own.
+        std::vector<std::uint8_t> Bytes;
+        Bytes.reserve(Whole);
+        for(auto const& Piece : Pieces)
+            Bytes.insert(Bytes.end(), Piece.Data, Piece.Data + Piece.Size);
+        if(m_Effects.RecordBody)
+            m_Effects.RecordBody(std::string(Bytes.begin(), Bytes.end()));
+        if(m_Effects.Corrupt)
         {
-            Answer->Final = false;
-            m_CloseWhenSent = true;
+            std::size_t const Flipped = Mp4::DamageMediaData(Bytes, m_Effects.LengthPrefixedUnits);
+            TRACE("Fault: %zu media bytes inverted\n", Flipped);
         }
+        Pieces = {BodyPiece::Of(std::make_shared<std::vector<std::uint8_t> const>(std::move(Bytes)))};
     }
-    Answer->Size = Answer->Head.size() + BodySize(*Answer);
-    return Answer;
+    std::size_t Keep = Whole;
+    if(auto const& Rule = m_Effects.Truncate)
+        Keep = Rule->Percent ? Whole * Rule->Value / 100 : std::min<std::size_t>(Whole, Rule->Value);
+    auto Kept = Cut(Pieces, 0, Keep);
+    if(m_Effects.Segment)
+    {
+        // Chunked, as a segment being made goes out: it ends with its last chunk.
+        Accept(BatchOf(std::exchange(m_Head, std::nullopt), {}, false), Target);
+        Accept(BatchOf(std::nullopt, std::move(Kept), true), Target);
+        return;
+    }
+    if(Keep < Whole)
+    {
+        // The head declares the whole length: the client sees the body end
+        // early, as the connection closes after what is sent.
+        m_Head->DeclaredLength = Whole;
+        m_CloseWhenSent = true;
+    }
+    Accept(BatchOf(std::exchange(m_Head, std::nullopt), std::move(Kept), Keep == Whole), Target);
 }
 
 void FaultEdge::Accept(std::shared_ptr<WriteBatch> Batch, HttpServer::Connection& Target)
@@ -169,40 +142,43 @@ void FaultEdge::Accept(std::shared_ptr<WriteBatch> Batch, HttpServer::Connection
     if(m_Hung || m_Closed)
         return; // a hung answer sends nothing more
     if(m_Effects.Hang)
-        Batch = HangAfterPart(std::move(Batch));
-    Queue(std::move(Batch));
+    {
+        // The head and the first half of what came with it; then silence.
+        m_Hung = true;
+        std::size_t const Size = Batch->BodySize();
+        if(Batch->Head && Batch->Final)
+            Batch->Head->DeclaredLength = Batch->Head->DeclaredLength.value_or(Size);
+        Batch = BatchOf(std::exchange(Batch->Head, std::nullopt), Cut(Batch->Pieces, 0, Size / 2), false);
+    }
+    m_Pending.push_back(std::move(Batch));
     Pump(Target);
 }
 
-std::shared_ptr<WriteBatch> FaultEdge::HangAfterPart(std::shared_ptr<WriteBatch> Batch)
+std::shared_ptr<WriteBatch> FaultEdge::NextSlice()
 {
-    // The head and the first half of what came with it; then silence.
-    m_Hung = true;
-    auto Part = std::make_shared<WriteBatch>();
-    Part->Head = Batch->Head;
-    std::size_t Left = BodySize(*Batch) / 2;
-    for(auto const& Piece : Batch->Pieces)
+    auto& First = m_Pending.front();
+    std::size_t const Size = First->BodySize();
+    std::size_t Take = Size - m_SentOfFirst;
+    if(m_Effects.BytesPerSecond != 0)
+        Take = std::min(Take, std::clamp<std::size_t>(m_Effects.BytesPerSecond / SlicesPerSecond, 1, MaximalSliceBytes));
+    std::shared_ptr<WriteBatch> Slice;
+    if(m_SentOfFirst == 0 && Take == Size)
+        Slice = std::move(First);
+    else
     {
-        std::size_t const Take = std::min(Left, Piece.size());
-        if(Take > 0)
-            Part->Pieces.emplace_back(Piece.data(), Take);
-        Left -= Take;
+        bool const Last = m_SentOfFirst + Take == Size;
+        Slice = BatchOf(std::exchange(First->Head, std::nullopt), Cut(First->Pieces, m_SentOfFirst, Take), First->Final && Last);
+        // A whole answer cut into slices keeps the length it had.
+        if(Slice->Head && First->Final)
+            Slice->Head->DeclaredLength = Slice->Head->DeclaredLength.value_or(Size);
     }
-    Part->Owners.push_back(Batch);
-    Part->Size = Part->Head.size() + BodySize(*Part);
-    return Part;
-}
-
-void FaultEdge::Queue(std::shared_ptr<WriteBatch> Batch)
-{
-    if(m_Effects.BytesPerSecond == 0)
+    m_SentOfFirst += Take;
+    if(m_SentOfFirst == Size)
     {
-        m_Pending.push_back(std::move(Batch));
-        return;
+        m_Pending.pop_front();
+        m_SentOfFirst = 0;
     }
-    std::size_t const SliceBytes = std::clamp<std::size_t>(m_Effects.BytesPerSecond / SlicesPerSecond, 1, MaximalSliceBytes);
-    for(auto& Slice : Slices(Batch, SliceBytes))
-        m_Pending.push_back(std::move(Slice));
+    return Slice;
 }
 
 void FaultEdge::Pump(HttpServer::Connection& Target)
@@ -224,14 +200,13 @@ void FaultEdge::Pump(HttpServer::Connection& Target)
             });
             return;
         }
-        auto Batch = std::move(m_Pending.front());
-        m_Pending.pop_front();
+        auto Slice = NextSlice();
         if(m_Effects.BytesPerSecond != 0)
-            m_NextRelease = std::max(m_NextRelease, Now) +
-                            std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(static_cast<double>(Batch->Size) / m_Effects.BytesPerSecond));
-        Target.Forward(std::move(Batch));
+            m_NextRelease = std::max(m_NextRelease, Now) + std::chrono::duration_cast<Clock::duration>(
+                                                               std::chrono::duration<double>(static_cast<double>(Slice->BodySize()) / m_Effects.BytesPerSecond));
+        Target.Forward(std::move(Slice));
     }
-    if(m_Pending.empty() && m_CloseWhenSent)
+    if(m_Pending.empty() && m_CloseWhenSent && !m_Closed)
         Target.Abort();
 }
 
@@ -252,6 +227,7 @@ void FaultEdge::Close() noexcept
 {
     m_Closed = true;
     m_Pending.clear();
+    m_Body.clear();
     if(m_Timer)
         m_Timer->cancel();
 }

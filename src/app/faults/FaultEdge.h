@@ -37,18 +37,23 @@ struct FaultEffects
     std::function<void(std::string Body)> RecordBody;
 
     bool EditsBody() const noexcept { return Truncate || Corrupt || RecordBody; }
+    // The answer is held back on purpose: it takes longer than its bytes need.
+    bool Holds() const noexcept { return DelayMilliseconds > 0 || BytesPerSecond > 0 || Hang; }
 };
 
-// Applies FaultEffects to one answer between its response and the socket.
-// Everything happens on the I/O thread and nothing waits: the first byte
-// is held back by a timer until the delay has passed, a throttled answer
-// goes out in slices each released by a timer, and a hung one keeps its
-// connection open without sending until the client leaves (or the server
-// stops). An answer whose body is truncated, corrupted or recorded is
-// gathered whole first, as its length or its boxes must be known. A
-// truncated chunked body (every edited segment is sent chunked) ends with
-// its last chunk, so it looks complete; one with a Content-Length keeps the
-// length it declared and the connection closes after the bytes that are sent.
+// Applies FaultEffects to one answer between its response and the socket,
+// on the answer as values: the head's fields are changed as fields, body
+// pieces are cut as ranges of the shared bytes they name. Everything happens
+// on the I/O thread and nothing waits: the first byte is held back by a
+// timer until the delay has passed; a throttled answer goes out one slice
+// per timer tick, cut from what is pending when the tick comes, so its state
+// is an offset and a timer whatever the rate; a hung one keeps its
+// connection open without sending until the client leaves, the server stops
+// or the connection's longest hold ends it. An answer whose body is
+// truncated, corrupted or recorded is gathered whole first, as its length or
+// its boxes must be known. A truncated segment ends with its last chunk, so
+// it looks complete; any other keeps the length it declared and the
+// connection closes after the bytes that are sent.
 class FaultEdge final : public HttpServer::SendEdge, public std::enable_shared_from_this<FaultEdge>
 {
 public:
@@ -61,25 +66,25 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    void ReadHead(std::string& Head);
-    void Gather(HttpServer::WriteBatch const& Batch, HttpServer::Connection& Target);
-    std::shared_ptr<HttpServer::WriteBatch> EditedAnswer();
+    void EditHead(HttpServer::ResponseHead& Head);
+    void Gather(std::shared_ptr<HttpServer::WriteBatch> Batch, HttpServer::Connection& Target);
     void Accept(std::shared_ptr<HttpServer::WriteBatch> Batch, HttpServer::Connection& Target);
-    std::shared_ptr<HttpServer::WriteBatch> HangAfterPart(std::shared_ptr<HttpServer::WriteBatch> Batch);
-    void Queue(std::shared_ptr<HttpServer::WriteBatch> Batch);
     void Pump(HttpServer::Connection& Target);
+    // The next slice of the pending batches that the rate lets out now.
+    std::shared_ptr<HttpServer::WriteBatch> NextSlice();
 
     FaultEffects m_Effects;
     Clock::time_point m_NextRelease;
     std::optional<boost::asio::steady_timer> m_Timer;
     bool m_TimerArmed = false;
+    // Batches not yet out, and how much of the first one's body has gone.
     std::deque<std::shared_ptr<HttpServer::WriteBatch>> m_Pending;
+    std::size_t m_SentOfFirst = 0;
+    // The body of an edited answer, gathered whole.
+    std::optional<HttpServer::ResponseHead> m_Head;
+    std::vector<HttpServer::BodyPiece> m_Body;
     bool m_HeadSeen = false;
     bool m_Editing = false;
-    bool m_Chunked = false;     // the body as the producer framed it
-    bool m_SendChunked = false; // the body as it goes out
-    std::string m_Head;
-    std::string m_Body;
     bool m_CloseWhenSent = false;
     bool m_Hung = false;
     bool m_Closed = false;

@@ -4,13 +4,13 @@
 #include <boost/beast/http/status.hpp>
 
 #include "app/answers/CrossOriginHeaders.h"
+#include "app/answers/ErrorAnswer.h"
 #include "app/faults/FaultEdge.h"
 #include "app/answers/WholeAnswer.h"
 #include "base/StringFormat.h"
 #include "base/Trace.h"
+#include "presentation/Clock.h"
 #include "presentation/Configuration.h"
-#include "presentation/RequestTime.h"
-#include "presentation/SegmentIndex.h"
 
 namespace Application
 {
@@ -26,48 +26,6 @@ struct FaultTarget
     std::uint32_t Number = 0;
     std::string PlaylistKey; // playlists: the URL's playlist, for "stale"
 };
-
-std::optional<std::uint32_t> VideoVariantIndex(RouteContext const& Context)
-{
-    // A variant that does not parse is left to the route to report.
-    try
-    {
-        VideoVariant Variant;
-        if(Context.Asset->VariantSet.ParseVideoVariant(Context.QueryVector, Variant))
-            return Variant.Index;
-    }
-    catch(std::exception const&)
-    {
-    }
-    return std::nullopt;
-}
-
-std::optional<FaultTarget> Identify(RouteContext const& Context, FaultPlan& Plan)
-{
-    auto const& Path = Context.Path;
-    if(Path == "video-body.mp4" || Path == "audio-body.mp4")
-    {
-        bool const Video = Path == "video-body.mp4";
-        auto const Variant = Video ? VideoVariantIndex(Context) : std::optional<std::uint32_t>(0);
-        auto const Index = SegmentIndexFromQuery(Context.QueryVector);
-        if(!Variant || !Index)
-            return std::nullopt;
-        return FaultTarget{Video ? FaultTrack::Video : FaultTrack::Audio, *Variant, *Index, {}};
-    }
-    if(Path == "video.m3u8" || Path == "audio.m3u8")
-    {
-        std::string Key(Path);
-        if(Path == "video.m3u8")
-        {
-            auto const Variant = VideoVariantIndex(Context);
-            if(!Variant)
-                return std::nullopt;
-            Key += StringFormat("?variant=%u", *Variant);
-        }
-        return FaultTarget{FaultTrack::Playlist, 0, Plan.NextPlaylistRequest(), std::move(Key)};
-    }
-    return std::nullopt;
-}
 
 std::string Names(std::vector<FaultRule> const& Rules)
 {
@@ -125,31 +83,31 @@ void AnswerStatus(RouteContext& Context, unsigned Status, FaultRule const& Rule)
     Response.AddEntityChunk(StringFormat("Deliberate fault %s\n", Rule.Text.c_str()));
     Response.Send();
 }
-} // namespace
 
-bool FaultGate::Answer(RouteContext& Context)
+// Fires the rules for Target; true when the request was answered here.
+bool Apply(RouteContext& Context, FaultPlan& Plan, FaultTarget const& Target)
 {
-    auto const Plan = Context.Asset->Faults;
-    if(!Plan)
-        return false;
-    auto const Target = Identify(Context, *Plan);
-    if(!Target)
-        return false;
-    auto Fired = Plan->Fire(Target->Track, Target->Variant, Target->Number);
+    auto Fired = Plan.Fire(Target.Track, Target.Variant, Target.Number);
     std::optional<std::string> Repeated;
-    std::int64_t const Now = RequestTime::Read(Context.QueryVector, SystemAbsoluteTime);
-    if(Target->Track == FaultTrack::Playlist)
-        if(auto const Stale = Plan->StaleRule(Target->Number))
-            if((Repeated = Plan->RepeatedPlaylist(Target->PlaylistKey, Now, std::int64_t{Stale->Value} * TimeUnitsPerMillisecond)))
+    std::int64_t const Now = Context.GivenTime.value_or(SystemAbsoluteTime());
+    if(Target.Track == FaultTrack::Playlist)
+        if(auto const Stale = Plan.StaleRule(Target.Number))
+            if((Repeated = Plan.RepeatedPlaylist(Target.PlaylistKey, Now, std::int64_t{Stale->Value} * TimeUnitsPerMillisecond)))
                 Fired.push_back(*Stale);
-    auto Effects = EffectsOf(Fired, *Target);
+    auto Effects = EffectsOf(Fired, Target);
     // Every fresh playlist is remembered, so that a stale one can repeat it.
-    if(Target->Track == FaultTrack::Playlist && !Repeated && Plan->HasStaleRules())
-        Effects.RecordBody = [Plan, Key = Target->PlaylistKey, Now](std::string Body) { Plan->RememberPlaylist(Key, Now, std::move(Body)); };
+    if(Target.Track == FaultTrack::Playlist && !Repeated && Plan.HasStaleRules())
+        Effects.RecordBody = [Plan = Context.Asset->Faults, Key = Target.PlaylistKey, Now](std::string Body) { Plan->RememberPlaylist(Key, Now, std::move(Body)); };
     if(Fired.empty() && !Effects.RecordBody)
         return false;
     for(auto const& Rule : Fired)
-        TRACE("Fault %s on %.*s, number %u\n", Rule.Text.c_str(), static_cast<int>(Context.Path.size()), Context.Path.data(), Target->Number);
+        TRACE("Fault %s on %.*s, number %u\n", Rule.Text.c_str(), static_cast<int>(Context.Path.size()), Context.Path.data(), Target.Number);
+    // A client holds only its share of answers held back on purpose.
+    if(Effects.Holds() && !Context.Response->Hold(true))
+    {
+        AnswerUnavailable(*Context.Response, "Too many answers are held back for this client");
+        return true;
+    }
     Context.Response->SetEdge(std::make_shared<FaultEdge>(std::move(Effects)));
     for(auto const& Rule : Fired)
         if(Rule.Kind == FaultKind::Fail || Rule.Kind == FaultKind::Gap)
@@ -163,5 +121,18 @@ bool FaultGate::Answer(RouteContext& Context)
         return true;
     }
     return false;
+}
+} // namespace
+
+bool FaultGate::Segment(RouteContext& Context, FaultTrack Track, std::uint32_t Variant, std::uint32_t Number)
+{
+    auto const Plan = Context.Asset->Faults;
+    return Plan && Apply(Context, *Plan, {Track, Variant, Number, {}});
+}
+
+bool FaultGate::Playlist(RouteContext& Context, std::string PlaylistKey)
+{
+    auto const Plan = Context.Asset->Faults;
+    return Plan && Apply(Context, *Plan, {FaultTrack::Playlist, 0, Plan->NextPlaylistRequest(), std::move(PlaylistKey)});
 }
 } // namespace Application

@@ -22,7 +22,8 @@ struct HeldRequests::Held
     bool Released = false;
 };
 
-HeldRequests::HeldRequests(Clock Now, std::size_t Limit) : m_Clock(std::move(Now)), m_Limit(Limit)
+HeldRequests::HeldRequests(Clock Now, std::shared_ptr<ServerMetrics> Metrics, ServerMetrics::Gauge Counted, std::size_t Limit) :
+    m_Clock(std::move(Now)), m_Metrics(std::move(Metrics)), m_Counted(Counted), m_Limit(Limit)
 {
 }
 
@@ -34,10 +35,11 @@ HeldRequests::~HeldRequests()
 
 bool HeldRequests::Hold(std::shared_ptr<HttpServer::Response> Response, std::int64_t Due, std::function<void()> Answer)
 {
-    if(m_Held.size() >= m_Limit)
+    if(m_Held.size() >= m_Limit || !Response->Hold(false))
         return false;
     auto const Entry = std::make_shared<Held>(std::move(Response), Due, std::move(Answer));
     Entry->Position = m_Held.insert(m_Held.end(), Entry);
+    m_Metrics->Add(m_Counted, 1);
     Arm(Entry);
     // Last: a client gone already calls back at once.
     Entry->Response->OnClientGone([this, Alive = m_Alive, Weak = std::weak_ptr<Held>(Entry)] {
@@ -75,6 +77,7 @@ void HeldRequests::Release(Held& Entry)
     Entry.Released = true;
     Entry.Timer.cancel();
     m_Held.erase(Entry.Position);
+    m_Metrics->Add(m_Counted, -1);
 }
 
 void HeldRequests::Stop()

@@ -6,7 +6,6 @@
 #include "base/StringFormat.h"
 #include "base/Trace.h"
 #include "presentation/DashManifestWriter.h"
-#include "presentation/RequestTime.h"
 #include "presentation/Timeline.h"
 
 namespace Application
@@ -30,7 +29,7 @@ bool LiveSegmentGate::Admit(RouteContext& Context, Configuration const& Asset, F
 {
     if(!Asset.Live || !Asset.LowLatency)
         return true;
-    auto const Given = RequestTime::FromQuery(Context.QueryVector);
+    auto const& Given = Context.GivenTime;
     std::int64_t const Time = Given ? *Given : Now();
     std::int64_t const Offered = Schedule.End() - DashManifestWriter::AvailabilityTimeOffset(Asset);
     if(Time < Offered - DashManifestWriter::LongestSegmentDuration(Asset))
@@ -40,7 +39,7 @@ bool LiveSegmentGate::Admit(RouteContext& Context, Configuration const& Asset, F
         return false;
     }
     // A HEAD answer has no body to pace.
-    if(!Given && Time < Schedule.End() && Context.Request.GetVerb() == HttpServer::Verb::Get)
+    if(!Given && Time < Schedule.End() && !Context.IsHead())
         Context.Response->SetEdge(std::make_shared<PacedEdge>(Schedule, Now, Context.Response->GetEdge()));
     return true;
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "app/live/FragmentSchedule.h"
-#include "app/routing/RouteContext.h"
+#include "app/context/RouteContext.h"
 #include "presentation/Clock.h"
 #include "presentation/Configuration.h"
 

@@ -3,84 +3,41 @@
 
 #include <chrono>
 
-#include "app/answers/AnswerHead.h"
-#include "base/StringFormat.h"
 #include "http/WriteBatch.h"
 
 namespace Application
 {
-namespace
-{
-using HttpServer::WriteBatch;
-
-std::shared_ptr<WriteBatch> BatchOf(std::string Bytes, bool Final = false)
-{
-    auto Text = std::make_shared<std::string>(std::move(Bytes));
-    auto Batch = std::make_shared<WriteBatch>();
-    Batch->Pieces.emplace_back(Text->data(), Text->size());
-    Batch->Owners.push_back(Text);
-    Batch->Size = Text->size();
-    Batch->Final = Final;
-    return Batch;
-}
-} // namespace
-
 PacedEdge::PacedEdge(FragmentSchedule Schedule, Clock Now, std::shared_ptr<HttpServer::SendEdge> Next) :
     m_Schedule(Schedule), m_Clock(std::move(Now)), m_Next(std::move(Next))
 {
 }
 
-void PacedEdge::Write(std::shared_ptr<WriteBatch> Batch, HttpServer::Connection& Target)
+void PacedEdge::Write(std::shared_ptr<HttpServer::WriteBatch> Batch, HttpServer::Connection& Target)
 {
     if(m_Closed)
         return;
-    if(!m_HeadSeen && !Batch->Head.empty())
+    if(!m_HeadSeen && Batch->Head)
     {
         m_HeadSeen = true;
-        ReadHead(Batch, Target);
+        m_Pacing = Batch->Head->Status == 200;
+        if(m_Pacing)
+        {
+            // The head goes at once: the player sees its answer begin while
+            // the pictures are still to come, the body following it.
+            auto Head = std::make_shared<HttpServer::WriteBatch>();
+            Head->Head = std::exchange(Batch->Head, std::nullopt);
+            Head->Head->DeclaredLength.reset();
+            Pass(std::move(Head), Target);
+        }
     }
     if(!m_Pacing)
     {
         Pass(std::move(Batch), Target);
         return;
     }
-    Take(*Batch);
-    if(Batch->Final)
-    {
-        m_Final = true;
-        m_CloseAfter = Batch->CloseAfter;
-        for(auto& Fragment : m_Splitter.Finish())
-            m_Held.push_back(std::move(Fragment));
-    }
+    m_Held.insert(m_Held.end(), Batch->Pieces.begin(), Batch->Pieces.end());
+    m_Final = m_Final || Batch->Final;
     Release(Target);
-}
-
-void PacedEdge::ReadHead(std::shared_ptr<WriteBatch> const& Batch, HttpServer::Connection& Target)
-{
-    m_Pacing = AnswerHead::Status(Batch->Head) == 200;
-    if(!m_Pacing)
-        return;
-    m_Chunked = AnswerHead::IsChunked(Batch->Head);
-    // The head goes at once: the player sees its answer begin while the
-    // pictures are still to come.
-    auto Head = std::make_shared<WriteBatch>();
-    Head->Head = m_Chunked ? std::move(Batch->Head) : AnswerHead::MadeChunked(Batch->Head);
-    Head->Size = Head->Head.size();
-    Batch->Head.clear();
-    Pass(std::move(Head), Target);
-}
-
-void PacedEdge::Take(WriteBatch const& Batch)
-{
-    for(auto const& Piece : Batch.Pieces)
-    {
-        std::string_view Bytes(static_cast<char const*>(Piece.data()), Piece.size());
-        std::string Payload;
-        if(m_Chunked)
-            Payload = m_Chunks.Read(Bytes);
-        for(auto& Fragment : m_Splitter.Append(m_Chunked ? std::string_view(Payload) : Bytes))
-            m_Held.push_back(std::move(Fragment));
-    }
 }
 
 void PacedEdge::Release(HttpServer::Connection& Target)
@@ -88,24 +45,22 @@ void PacedEdge::Release(HttpServer::Connection& Target)
     if(m_Closed || m_Ended || m_TimerArmed)
         return;
     std::int64_t const Now = m_Clock();
-    std::string Due;
+    auto Due = std::make_shared<HttpServer::WriteBatch>();
     while(!m_Held.empty() && (m_Stopping || m_Schedule.DueTime(m_Released) <= Now))
     {
-        Due += m_Held.front();
+        Due->Pieces.push_back(std::move(m_Held.front()));
         m_Held.pop_front();
         ++m_Released;
     }
-    std::string Chunk = Due.empty() ? std::string() : StringFormat("%zX\r\n", Due.size()) + Due + "\r\n";
     if(m_Held.empty() && m_Final)
     {
         m_Ended = true;
-        auto Last = BatchOf(Chunk + "0\r\n\r\n", true);
-        Last->CloseAfter = m_CloseAfter;
-        Pass(std::move(Last), Target);
+        Due->Final = true;
+        Pass(std::move(Due), Target);
         return;
     }
-    if(!Chunk.empty())
-        Pass(BatchOf(std::move(Chunk)), Target);
+    if(!Due->Pieces.empty())
+        Pass(std::move(Due), Target);
     if(!m_Held.empty())
         Arm(m_Schedule.DueTime(m_Released) - Now, Target);
 }
@@ -124,7 +79,7 @@ void PacedEdge::Arm(std::int64_t Wait, HttpServer::Connection& Target)
     });
 }
 
-void PacedEdge::Pass(std::shared_ptr<WriteBatch> Batch, HttpServer::Connection& Target)
+void PacedEdge::Pass(std::shared_ptr<HttpServer::WriteBatch> Batch, HttpServer::Connection& Target)
 {
     if(m_Next)
         m_Next->Write(std::move(Batch), Target);

@@ -5,13 +5,10 @@
 #include <deque>
 #include <memory>
 #include <optional>
-#include <string>
 
 #include <boost/asio/steady_timer.hpp>
 
-#include "app/answers/ChunkedBodyReader.h"
 #include "app/live/FragmentSchedule.h"
-#include "app/live/FragmentSplitter.h"
 #include "http/Connection.h"
 #include "http/SendEdge.h"
 #include "presentation/Clock.h"
@@ -19,14 +16,16 @@
 namespace Application
 {
 // Sends a live segment (or a run of its fragments) no faster than the live
-// timeline makes it: the head at once, then every movie fragment as its own
-// HTTP chunk once the schedule says it is due, so that a player that asks
-// for a segment while it is made gets each picture when a live encoder
-// would have it. The bytes may come from anywhere and at any pace: a
-// production that runs ahead, or a whole body from the cache (whose head
-// then changes to a chunked one); the edge holds what is not due yet and
-// releases it from a timer on the connection's executor, never by waiting.
-// An answer other than 200 passes unchanged.
+// timeline makes it: the head at once, then every movie fragment once the
+// schedule says it is due, so that a player that asks for a segment while
+// it is made gets each picture when a live encoder would have it. The body
+// pieces of a media answer are its fragments, one piece each, as the sink
+// wrote them; they may come from anywhere and at any pace: a production
+// that runs ahead, or a whole body from the cache (which then goes out as a
+// body that follows its head, in chunks). The edge holds the pieces that
+// are not due yet (shared, not copied) and releases them from a timer on
+// the connection's executor, never by waiting. An answer other than 200
+// passes unchanged.
 //
 // Next, when set, is the edge that was on the answer before (faults): what
 // this one releases goes through it.
@@ -40,8 +39,6 @@ public:
     void Close() noexcept override;
 
 private:
-    void ReadHead(std::shared_ptr<HttpServer::WriteBatch> const& Batch, HttpServer::Connection& Target);
-    void Take(HttpServer::WriteBatch const& Batch);
     // Sends every fragment that is due, the end once all are, and waits
     // for the next one otherwise.
     void Release(HttpServer::Connection& Target);
@@ -51,17 +48,13 @@ private:
     FragmentSchedule m_Schedule;
     Clock m_Clock;
     std::shared_ptr<HttpServer::SendEdge> m_Next;
-    ChunkedBodyReader m_Chunks;
-    FragmentSplitter m_Splitter;
-    std::deque<std::string> m_Held; // whole fragments not yet due
-    std::size_t m_Released = 0;     // fragments sent so far
+    std::deque<HttpServer::BodyPiece> m_Held; // whole fragments not yet due
+    std::size_t m_Released = 0;               // fragments sent so far
     std::optional<boost::asio::steady_timer> m_Timer;
     bool m_TimerArmed = false;
     bool m_HeadSeen = false;
-    bool m_Pacing = false;  // a 200 answer: its body is paced
-    bool m_Chunked = false; // the body as the producer framed it
-    bool m_Final = false;   // the producer has sent everything
-    bool m_CloseAfter = false;
+    bool m_Pacing = false; // a 200 answer: its body is paced
+    bool m_Final = false;  // the producer has sent everything
     bool m_Ended = false;
     bool m_Stopping = false; // the server stops: nothing waits any more
     bool m_Closed = false;

@@ -14,8 +14,8 @@ PartAnswer::PartAnswer(ServerContext& Server, std::shared_ptr<HttpServer::Respon
 SegmentProduction::Observer PartAnswer::Observer()
 {
     auto Self = shared_from_this();
-    return {[Self](HttpServer::SharedBytes const& Chunk) { Self->OnChunk(Chunk); },
-            [Self](std::exception_ptr Failure, HttpServer::SharedBytes const&) { Self->OnEnd(std::move(Failure)); }};
+    return {[Self](std::vector<SharedBytes> const& Fragments) { Self->OnFragments(Fragments); },
+            [Self](std::exception_ptr Failure, SharedMediaBody const&) { Self->OnEnd(std::move(Failure)); }};
 }
 
 void PartAnswer::MarkDue()
@@ -24,11 +24,11 @@ void PartAnswer::MarkDue()
     Answer();
 }
 
-void PartAnswer::OnChunk(HttpServer::SharedBytes const& Chunk)
+void PartAnswer::OnFragments(std::vector<SharedBytes> const& Fragments)
 {
     if(m_Answered)
         return;
-    m_Cutter.Append(*Chunk);
+    m_Fragments.insert(m_Fragments.end(), Fragments.begin(), Fragments.end());
     Answer();
 }
 
@@ -53,19 +53,18 @@ void PartAnswer::Answer()
         // A segment that cannot be made fails its parts at once, due or not.
         if(m_Failure)
             std::rethrow_exception(m_Failure);
-        if(m_Cutter.IsMalformed())
-            throw HResultError(E_UNEXPECTED, "The segment's boxes cannot be read");
         if(!m_Due)
             return;
-        auto Bytes = m_Cutter.Cut(m_Span.FirstFrame, m_Span.FrameCount);
-        if(!Bytes)
+        std::size_t const End = std::size_t{m_Span.FirstFrame} + m_Span.FrameCount;
+        if(m_Fragments.size() < End)
         {
             if(m_Ended)
                 throw HResultError(E_UNEXPECTED, "The segment has fewer fragments than its part needs");
             return;
         }
         m_Answered = true;
-        m_Answer.SendBody(m_Server, *m_Response, std::make_shared<std::vector<std::uint8_t> const>(std::move(*Bytes)));
+        auto const First = m_Fragments.begin() + static_cast<std::ptrdiff_t>(m_Span.FirstFrame);
+        m_Answer.SendBody(m_Server, *m_Response, std::make_shared<MediaBody const>(std::vector<SharedBytes>(First, First + m_Span.FrameCount)));
     }
     catch(std::exception const& Exception)
     {

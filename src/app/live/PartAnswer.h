@@ -4,7 +4,6 @@
 #include <exception>
 #include <memory>
 
-#include "app/live/FragmentCutter.h"
 #include "app/answers/MediaBodyAnswer.h"
 #include "app/production/SegmentProduction.h"
 #include "app/context/ServerContext.h"
@@ -13,9 +12,10 @@
 namespace Application
 {
 // The answer to a request for one part of a segment (low-latency HLS): the
-// fragments of the part's frames, cut from the segment as its production
-// makes it or from its cache entry, and sent whole once they are there and
-// the part is due. Used on the I/O thread only.
+// fragments of the part's frames, one fragment per frame, taken from the
+// segment as its production makes them or from its cache entry (shared, not
+// copied), and sent whole once they are there and the part is due. Used on
+// the I/O thread only.
 class PartAnswer : public std::enable_shared_from_this<PartAnswer>
 {
 public:
@@ -27,7 +27,7 @@ public:
     void MarkDue();
 
 private:
-    void OnChunk(HttpServer::SharedBytes const& Chunk);
+    void OnFragments(std::vector<SharedBytes> const& Fragments);
     void OnEnd(std::exception_ptr Failure);
     void Answer();
 
@@ -35,7 +35,7 @@ private:
     std::shared_ptr<HttpServer::Response> const m_Response;
     MediaBodyAnswer const m_Answer;
     PartSpan const m_Span;
-    FragmentCutter m_Cutter;
+    std::vector<SharedBytes> m_Fragments; // of the segment, so far
     std::exception_ptr m_Failure;
     bool m_Due = false;
     bool m_Ended = false;

@@ -2,8 +2,8 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -12,10 +12,10 @@
 
 namespace Application
 {
-// Counters of the whole server that the "metrics" route reports: answers by
-// route and status, and the making of media (how many, how long). Other
-// figures (cache, queues, connections) are read from their owners when the
-// route is asked. Safe to use from any thread.
+// Every figure the "metrics" route reports, in one place. The parts of the
+// server that own a figure push it here as it changes (answers by route and
+// status, the making of media, the cache, the task queues, held requests,
+// open connections); the route only reads. Safe to use from any thread.
 class ServerMetrics
 {
 public:
@@ -24,6 +24,35 @@ public:
     // progressive file many seconds.
     static constexpr std::array<double, 11> SecondsBuckets{0.05, 0.1, 0.25, 0.5, 1, 2, 4, 8, 16, 32, 64};
 
+    // Totals that only grow.
+    enum class Counter : unsigned
+    {
+        ProductionsStarted,
+        ProductionsCompleted,
+        RequestsJoined,
+        CacheHits,
+        CacheMisses,
+        CacheInsertions,
+        CacheEvictions,
+        Count
+    };
+    // Levels that go up and down.
+    enum class Gauge : unsigned
+    {
+        ProductionsInProgress,
+        CacheBytes,
+        CacheEntries,
+        CacheLimitBytes,
+        ConnectionsOpen,
+        HeldPlaylists,
+        HeldParts,
+        VideoTasksWaiting,
+        VideoTasksRunning,
+        AudioTasksWaiting,
+        AudioTasksRunning,
+        Count
+    };
+
     struct Histogram
     {
         std::array<std::uint64_t, SecondsBuckets.size()> Counts{}; // not cumulative
@@ -31,19 +60,26 @@ public:
         double Sum = 0;
     };
 
+    void Add(Counter Which, std::uint64_t Amount = 1) noexcept { m_Counters[Index(Which)] += Amount; }
+    void Add(Gauge Which, std::int64_t Delta) noexcept { m_Gauges[Index(Which)] += Delta; }
+    void Set(Gauge Which, std::int64_t Value) noexcept { m_Gauges[Index(Which)] = Value; }
+    std::uint64_t Get(Counter Which) const noexcept { return m_Counters[Index(Which)]; }
+    std::int64_t Get(Gauge Which) const noexcept { return m_Gauges[Index(Which)]; }
+
     void CountAnswer(std::string_view Route, unsigned Status);
     void CountProduction(double Seconds);
-
     std::map<std::pair<std::string, unsigned>, std::uint64_t> GetAnswers() const;
     Histogram GetProductions() const;
 
-    // The open connections, counted by the HTTP front end on the I/O thread.
-    std::function<std::size_t()> ConnectionCount;
-    // Requests held until what they ask for exists (low-latency HLS), on the I/O thread.
-    std::function<std::size_t()> HeldPlaylistCount;
-    std::function<std::size_t()> HeldPartCount;
-
 private:
+    template <typename EnumT>
+    static constexpr unsigned Index(EnumT Value) noexcept
+    {
+        return static_cast<unsigned>(Value);
+    }
+
+    std::array<std::atomic<std::uint64_t>, static_cast<unsigned>(Counter::Count)> m_Counters{};
+    std::array<std::atomic<std::int64_t>, static_cast<unsigned>(Gauge::Count)> m_Gauges{};
     mutable std::mutex m_Mutex;
     std::map<std::pair<std::string, unsigned>, std::uint64_t> m_Answers;
     Histogram m_Productions;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/production/MediaAnswer.h"
 
-#include "app/answers/CrossOriginHeaders.h"
 #include "app/answers/ErrorAnswer.h"
 #include "base/Trace.h"
 #include "media/SegmentSession.h"
@@ -53,25 +52,6 @@ void MediaAnswer::RunSession(SegmentSession& Session)
     m_Cancellation.Run(Session);
 }
 
-void MediaAnswer::SendSegment(SegmentSession& Session, std::string ContentType)
-{
-    if(m_Server.PayloadWriter)
-    {
-        RunSession(Session);
-        SendWhole(WholeAnswer{std::move(ContentType), true}, std::move(Session.GetOutput()));
-        return;
-    }
-    StartHead(std::move(ContentType));
-    m_Response->SetKnownHeader(HttpServer::KnownHeader::TransferEncoding, "chunked");
-    Session.SetDataCallback([this](std::span<std::uint8_t const> Data) { return SendChunk(Data); });
-    RunSession(Session);
-    m_Response->AddLastTransferChunk();
-    if(m_HeadSent)
-        m_Response->SendEntityBody();
-    else
-        m_Response->Send();
-}
-
 void MediaAnswer::SendWhole(WholeAnswer Answer, std::vector<std::uint8_t> Body)
 {
     if(Answer.FileName.empty())
@@ -84,23 +64,5 @@ void MediaAnswer::SendWhole(WholeAnswer Answer, std::string Body)
     if(Answer.FileName.empty())
         Answer.FileName = m_FileName;
     Answer.Send(m_Server, *m_Response, std::move(Body));
-}
-
-void MediaAnswer::StartHead(std::string ContentType)
-{
-    m_Response->SetStatus(200, "OK");
-    m_Response->SetKnownHeader(HttpServer::KnownHeader::ContentType, std::move(ContentType));
-    AddCrossOriginHeaders(*m_Response);
-}
-
-bool MediaAnswer::SendChunk(std::span<std::uint8_t const> Data)
-{
-    // The bytes are handed to the connection and the pipeline goes on at
-    // once; false (the client is gone or too far behind) stops it.
-    m_Response->AddTransferChunk(std::make_shared<std::vector<std::uint8_t> const>(Data.begin(), Data.end()));
-    unsigned const Flags = HttpServer::Response::SendFlagMoreData;
-    bool const Taken = m_HeadSent ? m_Response->SendEntityBody(Flags) : m_Response->Send(Flags);
-    m_HeadSent = true;
-    return Taken;
 }
 } // namespace Application

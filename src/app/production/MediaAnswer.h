@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -36,13 +35,6 @@ public:
 
     // Runs a session to its end; E_ABORT when the client leaves meanwhile.
     void RunSession(SegmentSession& Session);
-    // Runs a media segment's session and sends what it makes, 200 "OK" with
-    // the cross-origin headers. Streaming (without response-body files):
-    // "Transfer-Encoding: chunked", one chunk for every hand-over of the
-    // session as its pipeline writes, so the first fragments leave long
-    // before the segment is complete. With files: the whole segment,
-    // written to its file and sent unchunked.
-    void SendSegment(SegmentSession& Session, std::string ContentType);
     // One whole body as Answer describes it (FileName when it names none).
     void SendWhole(WholeAnswer Answer, std::vector<std::uint8_t> Body);
     void SendWhole(WholeAnswer Answer, std::string Body);
@@ -50,13 +42,9 @@ public:
 private:
     MediaAnswer(ServerContext& Server, std::shared_ptr<HttpServer::Response> Response, std::string FileName);
 
-    void StartHead(std::string ContentType);
-    bool SendChunk(std::span<std::uint8_t const> Data);
-
     ServerContext& m_Server;
     std::shared_ptr<HttpServer::Response> m_Response;
     std::string m_FileName;
-    bool m_HeadSent = false;
     SessionCancellation m_Cancellation;
 };
 } // namespace Application

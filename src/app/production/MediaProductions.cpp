@@ -9,14 +9,19 @@ namespace
 // shutdown) closes the connections of its clients.
 struct ProductionTask
 {
+    ProductionTask(std::shared_ptr<SegmentProduction> Made, SegmentProduction::Producer Maker) : Production(std::move(Made)), Make(std::move(Maker)) {}
+    ~ProductionTask() { Production->Abandon(); }
+
     std::shared_ptr<SegmentProduction> Production;
     SegmentProduction::Producer Make;
-
-    ~ProductionTask() { Production->Abandon(); }
 };
 } // namespace
 
-MediaProductions::MediaProductions(ServerContext& Server, std::uint64_t CacheBytes) : m_Server(Server), m_Cache(CacheBytes)
+using Counter = ServerMetrics::Counter;
+using Gauge = ServerMetrics::Gauge;
+
+MediaProductions::MediaProductions(ServerContext& Server, std::uint64_t CacheBytes) :
+    m_Server(Server), m_Metrics(*Server.Metrics), m_Cache(CacheBytes, Server.Metrics)
 {
 }
 
@@ -26,18 +31,23 @@ MediaProductions::~MediaProductions()
         Production->Detach();
 }
 
-void MediaProductions::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
-                             bool Urgent, SegmentProduction::Producer Make)
+void MediaProductions::Serve(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response, SegmentKey const& Key,
+                             MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group, bool Urgent, SegmentProduction::Producer Make)
 {
-    Answer.TakeConditions(Context.Request);
+    Answer.TakeConditions(Request);
     if(Answer.IsNotModified())
     {
-        Answer.SendNotModified(*Context.Response);
+        Answer.SendNotModified(*Response);
         return;
     }
     if(auto const Body = m_Cache.Find(Key.Text()))
     {
-        Answer.SendBody(m_Server, *Context.Response, Body);
+        Answer.SendBody(m_Server, *Response, Body);
+        return;
+    }
+    if(Request.GetVerb() == HttpServer::Verb::Head)
+    {
+        Answer.SendHead(*Response);
         return;
     }
     // Held here: a client gone already ends the production within Join.
@@ -45,12 +55,11 @@ void MediaProductions::Serve(RouteContext& Context, SegmentKey const& Key, Media
     if(auto const Found = m_InProgress.find(Key.Text()); Found != m_InProgress.end())
     {
         Production = Found->second;
-        ++m_Joined;
-        Production->Join(Context.Response, std::move(Answer));
+        m_Metrics.Add(Counter::RequestsJoined);
+        Production->Join(Response, std::move(Answer));
         return;
     }
-    Start(Context.Response->GetExecutor(), Key, Streams, Group, Urgent, std::move(Make),
-          [&](SegmentProduction& Started) { Started.Join(Context.Response, std::move(Answer)); });
+    Start(Response->GetExecutor(), Key, Streams, Group, Urgent, std::move(Make), [&](SegmentProduction& Started) { Started.Join(Response, std::move(Answer)); });
 }
 
 void MediaProductions::Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
@@ -58,7 +67,7 @@ void MediaProductions::Observe(SegmentProduction::Executor const& Executor, Segm
 {
     if(auto const Body = m_Cache.Find(Key.Text()))
     {
-        Watch.OnChunk(Body);
+        Watch.OnFragments(Body->GetFragments());
         Watch.OnEnd(nullptr, Body);
         return;
     }
@@ -75,30 +84,25 @@ void MediaProductions::Start(SegmentProduction::Executor const& Executor, Segmen
 {
     auto const Production = std::make_shared<SegmentProduction>(
         m_Server, Executor, Key.Text(), Streams,
-        [this](SegmentProduction& Ended, HttpServer::SharedBytes const& Body) { OnEnded(Ended, Body); });
+        [this](SegmentProduction& Ended, SharedMediaBody const& Body) { OnEnded(Ended, Body); });
     m_InProgress.emplace(Key.Text(), Production);
-    ++m_Started;
-    ++m_InProgressCount;
+    m_Metrics.Add(Counter::ProductionsStarted);
+    m_Metrics.Add(Gauge::ProductionsInProgress, 1);
     auto const Task = std::make_shared<ProductionTask>(Production, std::move(Make));
     Attach(*Production);
     Group.Submit([Task] { Task->Production->Run(Task->Make); }, Urgent);
 }
 
-void MediaProductions::OnEnded(SegmentProduction& Production, HttpServer::SharedBytes const& Body)
+void MediaProductions::OnEnded(SegmentProduction& Production, SharedMediaBody const& Body)
 {
     if(Body)
     {
         m_Cache.Insert(Production.GetKey(), Body);
-        ++m_Completed;
-        m_Server.Metrics->CountProduction(Production.GetSeconds());
+        m_Metrics.Add(Counter::ProductionsCompleted);
+        m_Metrics.CountProduction(Production.GetSeconds());
     }
-    --m_InProgressCount;
+    m_Metrics.Add(Gauge::ProductionsInProgress, -1);
     std::string const Key = Production.GetKey(); // the entry may hold the last reference
     m_InProgress.erase(Key);
-}
-
-MediaProductions::Statistics MediaProductions::GetStatistics() const noexcept
-{
-    return {m_Started.load(), m_Completed.load(), m_Joined.load(), m_InProgressCount.load()};
 }
 } // namespace Application

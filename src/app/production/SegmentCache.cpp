@@ -3,62 +3,68 @@
 
 namespace Application
 {
-SegmentCache::SegmentCache(std::uint64_t MaximalBytes) : m_MaximalBytes(MaximalBytes)
+using Counter = ServerMetrics::Counter;
+using Gauge = ServerMetrics::Gauge;
+
+SegmentCache::SegmentCache(std::uint64_t MaximalBytes, std::shared_ptr<ServerMetrics> Metrics) :
+    m_MaximalBytes(MaximalBytes), m_Metrics(std::move(Metrics))
 {
+    m_Metrics->Set(Gauge::CacheLimitBytes, static_cast<std::int64_t>(m_MaximalBytes));
 }
 
 std::uint64_t SegmentCache::Cost(Entry const& Value) noexcept
 {
-    // The key is held twice (list and index); the rest is small and fixed.
-    return Value.Body->size() + 2 * Value.Key.size() + 128;
+    // The key is held twice (list and index); each fragment has its own
+    // block and control block; the rest is small and fixed.
+    return Value.Body->GetSize() + 2 * Value.Key.size() + 64 * Value.Body->GetFragments().size() + 128;
 }
 
-HttpServer::SharedBytes SegmentCache::Find(std::string const& Key)
+SharedMediaBody SegmentCache::Find(std::string const& Key)
 {
     std::lock_guard Lock(m_Mutex);
     auto const Found = m_Entries.find(Key);
     if(Found == m_Entries.end())
     {
-        ++m_Statistics.Misses;
+        m_Metrics->Add(Counter::CacheMisses);
         return nullptr;
     }
-    ++m_Statistics.Hits;
+    m_Metrics->Add(Counter::CacheHits);
     m_Recent.splice(m_Recent.begin(), m_Recent, Found->second);
     return Found->second->Body;
 }
 
-void SegmentCache::Insert(std::string const& Key, HttpServer::SharedBytes Body)
+void SegmentCache::Insert(std::string const& Key, SharedMediaBody Body)
 {
     Entry Value{Key, std::move(Body)};
     std::uint64_t const Size = Cost(Value);
     std::lock_guard Lock(m_Mutex);
     if(auto const Found = m_Entries.find(Key); Found != m_Entries.end())
         Remove(Found->second);
-    if(Size > m_MaximalBytes)
-        return;
-    while(m_Statistics.Bytes + Size > m_MaximalBytes)
+    if(Size <= m_MaximalBytes)
     {
-        Remove(std::prev(m_Recent.end()));
-        ++m_Statistics.Evictions;
+        while(m_Bytes + Size > m_MaximalBytes)
+        {
+            Remove(std::prev(m_Recent.end()));
+            m_Metrics->Add(Counter::CacheEvictions);
+        }
+        m_Recent.push_front(std::move(Value));
+        m_Entries.emplace(Key, m_Recent.begin());
+        m_Bytes += Size;
+        m_Metrics->Add(Counter::CacheInsertions);
     }
-    m_Recent.push_front(std::move(Value));
-    m_Entries.emplace(Key, m_Recent.begin());
-    m_Statistics.Bytes += Size;
-    ++m_Statistics.Insertions;
-    m_Statistics.Entries = m_Entries.size();
+    Publish();
 }
 
 void SegmentCache::Remove(std::list<Entry>::iterator Position)
 {
-    m_Statistics.Bytes -= Cost(*Position);
+    m_Bytes -= Cost(*Position);
     m_Entries.erase(Position->Key);
     m_Recent.erase(Position);
-    m_Statistics.Entries = m_Entries.size();
 }
 
-SegmentCache::Statistics SegmentCache::GetStatistics() const
+void SegmentCache::Publish()
 {
-    std::lock_guard Lock(m_Mutex);
-    return m_Statistics;
+    m_Metrics->Set(Gauge::CacheBytes, static_cast<std::int64_t>(m_Bytes));
+    m_Metrics->Set(Gauge::CacheEntries, static_cast<std::int64_t>(m_Entries.size()));
 }
 } // namespace Application

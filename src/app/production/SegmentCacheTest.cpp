@@ -8,24 +8,29 @@ using namespace Application;
 
 namespace
 {
-HttpServer::SharedBytes Bytes(std::size_t Size, std::uint8_t Value = 1)
+using Counter = ServerMetrics::Counter;
+using Gauge = ServerMetrics::Gauge;
+
+SharedMediaBody Bytes(std::size_t Size, std::uint8_t Value = 1)
 {
-    return std::make_shared<std::vector<std::uint8_t> const>(Size, Value);
+    return std::make_shared<MediaBody const>(std::vector<SharedBytes>{std::make_shared<std::vector<std::uint8_t> const>(Size, Value)});
 }
 
 // What one entry of Size bytes under a one-character key costs.
 std::uint64_t EntryCost(std::size_t Size)
 {
-    SegmentCache Probe(~std::uint64_t{0});
+    auto const Metrics = std::make_shared<ServerMetrics>();
+    SegmentCache Probe(~std::uint64_t{0} >> 1, Metrics);
     Probe.Insert("k", Bytes(Size));
-    return Probe.GetStatistics().Bytes;
+    return static_cast<std::uint64_t>(Metrics->Get(Gauge::CacheBytes));
 }
 } // namespace
 
 TEST(SegmentCache, LeastRecentlyUsedGoFirstAndTheLimitHolds)
 {
     std::uint64_t const Cost = EntryCost(1000);
-    SegmentCache Cache(3 * Cost);
+    auto const Metrics = std::make_shared<ServerMetrics>();
+    SegmentCache Cache(3 * Cost, Metrics);
     Cache.Insert("a", Bytes(1000, 'a'));
     Cache.Insert("b", Bytes(1000, 'b'));
     Cache.Insert("c", Bytes(1000, 'c'));
@@ -33,39 +38,41 @@ TEST(SegmentCache, LeastRecentlyUsedGoFirstAndTheLimitHolds)
     Cache.Insert("d", Bytes(1000, 'd'));
     EXPECT_FALSE(Cache.Find("b"));
     ASSERT_TRUE(Cache.Find("a"));
-    EXPECT_EQ(Cache.Find("a")->front(), 'a');
+    EXPECT_EQ(Cache.Find("a")->GetFragments().front()->front(), 'a');
     EXPECT_TRUE(Cache.Find("c"));
     EXPECT_TRUE(Cache.Find("d"));
-    auto const Statistics = Cache.GetStatistics();
-    EXPECT_EQ(Statistics.Entries, 3u);
-    EXPECT_EQ(Statistics.Evictions, 1u);
-    EXPECT_EQ(Statistics.Insertions, 4u);
-    EXPECT_EQ(Statistics.Misses, 1u);
-    EXPECT_EQ(Statistics.Hits, 5u);
-    EXPECT_LE(Statistics.Bytes, 3 * Cost);
+    EXPECT_EQ(Metrics->Get(Gauge::CacheEntries), 3);
+    EXPECT_EQ(Metrics->Get(Counter::CacheEvictions), 1u);
+    EXPECT_EQ(Metrics->Get(Counter::CacheInsertions), 4u);
+    EXPECT_EQ(Metrics->Get(Counter::CacheMisses), 1u);
+    EXPECT_EQ(Metrics->Get(Counter::CacheHits), 5u);
+    EXPECT_LE(static_cast<std::uint64_t>(Metrics->Get(Gauge::CacheBytes)), 3 * Cost);
 }
 
 TEST(SegmentCache, ABodyLargerThanTheLimitIsNotKeptAndZeroKeepsNothing)
 {
-    SegmentCache Small(EntryCost(100));
+    auto const Metrics = std::make_shared<ServerMetrics>();
+    SegmentCache Small(EntryCost(100), Metrics);
     Small.Insert("s", Bytes(100));
     Small.Insert("l", Bytes(101));
     EXPECT_TRUE(Small.Find("s")); // not evicted for nothing
     EXPECT_FALSE(Small.Find("l"));
-    SegmentCache None(0);
+    auto const Nothing = std::make_shared<ServerMetrics>();
+    SegmentCache None(0, Nothing);
     None.Insert("a", Bytes(1));
     EXPECT_FALSE(None.Find("a"));
-    EXPECT_EQ(None.GetStatistics().Bytes, 0u);
+    EXPECT_EQ(Nothing->Get(Gauge::CacheBytes), 0);
 }
 
 TEST(SegmentCache, ReplacingAnEntryCountsItsBytesOnce)
 {
-    SegmentCache Cache(10 * EntryCost(1000));
+    auto const Metrics = std::make_shared<ServerMetrics>();
+    SegmentCache Cache(10 * EntryCost(1000), Metrics);
     Cache.Insert("a", Bytes(1000));
     Cache.Insert("a", Bytes(500));
-    EXPECT_EQ(Cache.GetStatistics().Bytes, EntryCost(500));
-    EXPECT_EQ(Cache.GetStatistics().Entries, 1u);
-    EXPECT_EQ(Cache.Find("a")->size(), 500u);
+    EXPECT_EQ(static_cast<std::uint64_t>(Metrics->Get(Gauge::CacheBytes)), EntryCost(500));
+    EXPECT_EQ(Metrics->Get(Gauge::CacheEntries), 1);
+    EXPECT_EQ(Cache.Find("a")->GetSize(), 500u);
 }
 
 TEST(SegmentKey, KeysFollowWhatShapesTheBytesNotTheAssetNumber)

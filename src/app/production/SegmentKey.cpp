@@ -3,8 +3,7 @@
 
 #include "presentation/PartLayout.h"
 
-#include <openssl/evp.h>
-
+#include "app/answers/EntityTagOf.h"
 #include "base/BuildInfo.h"
 #include "base/Check.h"
 #include "base/StringFormat.h"
@@ -124,17 +123,6 @@ SegmentKey SegmentKey::File(std::string_view Route, std::string_view Options)
 std::string SegmentKey::EntityTag() const
 {
     // Another build may encode differently: its tags differ.
-    return DigestTag(StringFormat("%s|%s|", BuildInfo::GitDescribeText, BuildInfo::ConfigurationText) + m_Text);
-}
-
-std::string SegmentKey::DigestTag(std::string_view Bytes)
-{
-    unsigned char Digest[EVP_MAX_MD_SIZE];
-    unsigned int Size = 0;
-    CHECK_LINE(EVP_Digest(Bytes.data(), Bytes.size(), Digest, &Size, EVP_sha256(), nullptr) == 1 && Size >= 16);
-    std::string Tag = "\"";
-    for(unsigned Index = 0; Index < 16; ++Index)
-        Tag += StringFormat("%02x", Digest[Index]);
-    return Tag + "\"";
+    return EntityTagOf(StringFormat("%s|%s|", BuildInfo::GitDescribeText, BuildInfo::ConfigurationText) + m_Text);
 }
 } // namespace Application

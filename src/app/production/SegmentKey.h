@@ -36,8 +36,6 @@ public:
     std::string const& Text() const noexcept { return m_Text; }
     // The strong entity tag: a digest of the build and the key, quoted.
     std::string EntityTag() const;
-    // A strong entity tag for a body at hand: a digest of its bytes, quoted.
-    static std::string DigestTag(std::string_view Bytes);
 
 private:
     explicit SegmentKey(std::string_view Kind);

@@ -41,9 +41,8 @@ void SegmentProduction::Join(std::shared_ptr<HttpServer::Response> Response, Med
     Client.Whole = !m_Streams || Answer.WantsRange() || m_Server.PayloadWriter;
     Client.Answer = std::move(Answer);
     ++m_LiveCount;
-    if(!Client.Whole)
-        for(auto const& Chunk : m_Chunks)
-            SendChunk(Client, Chunk);
+    if(!Client.Whole && !m_Fragments.empty())
+        Stream(Client, m_Fragments);
     // Set last: a client already gone calls back at once.
     Client.Response->OnClientGone([Weak = weak_from_this(), Pointer = &Client] {
         if(auto const Self = Weak.lock())
@@ -55,8 +54,8 @@ void SegmentProduction::Observe(Observer Watch)
 {
     ASSERT(!m_Ended);
     m_Observed = true;
-    for(auto const& Chunk : m_Chunks)
-        Watch.OnChunk(Chunk);
+    if(!m_Fragments.empty())
+        Watch.OnFragments(m_Fragments);
     m_Observers.push_back(std::move(Watch));
 }
 
@@ -91,33 +90,33 @@ void SegmentProduction::Compact()
     });
 }
 
-void SegmentProduction::SendChunk(Subscriber& Client, HttpServer::SharedBytes const& Chunk)
+void SegmentProduction::Stream(Subscriber& Client, std::vector<SharedBytes> const& Fragments)
 {
     auto& Response = *Client.Response;
+    bool const First = !Response.IsHeadSent();
+    // The head goes out with the first fragments.
+    if(First)
+        Client.Answer.StartStream(Response);
+    for(auto const& Fragment : Fragments)
+        Response.AddEntityChunk(Fragment);
     unsigned const Flags = HttpServer::Response::SendFlagMoreData;
-    if(Response.IsHeadSent())
-    {
-        Response.AddTransferChunk(Chunk);
+    if(First)
+        Response.Send(Flags);
+    else
         Response.SendEntityBody(Flags);
-        return;
-    }
-    // The head goes out with the first chunk.
-    Client.Answer.StartStream(Response);
-    Response.AddTransferChunk(Chunk);
-    Response.Send(Flags);
 }
 
-void SegmentProduction::OnChunk(HttpServer::SharedBytes const& Chunk)
+void SegmentProduction::OnFragments(std::vector<SharedBytes> const& Fragments)
 {
     if(m_Ended)
         return;
-    m_Chunks.push_back(Chunk);
+    m_Fragments.insert(m_Fragments.end(), Fragments.begin(), Fragments.end());
     // By index: a send may drop a client, which only marks it.
     for(std::size_t Index = 0; Index < m_Subscribers.size(); ++Index)
         if(auto& Client = *m_Subscribers[Index]; !Client.Gone && !Client.Whole)
-            SendChunk(Client, Chunk);
+            Stream(Client, Fragments);
     for(auto const& Watch : m_Observers)
-        Watch.OnChunk(Chunk);
+        Watch.OnFragments(Fragments);
 }
 
 void SegmentProduction::Run(Producer const& Make) noexcept
@@ -142,9 +141,9 @@ void SegmentProduction::Run(Producer const& Make) noexcept
             Failure = std::current_exception();
         }
     }
-    HttpServer::SharedBytes Body;
+    SharedMediaBody Body;
     if(!Failure)
-        Body = std::make_shared<std::vector<std::uint8_t> const>(std::move(m_Body));
+        Body = std::make_shared<MediaBody const>(std::move(m_Made));
     double const Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
     Post([this, Failure, Body = std::move(Body), Seconds] {
         m_Seconds = Seconds;
@@ -164,25 +163,24 @@ void SegmentProduction::RunSession(SegmentSession& Session)
     m_Cancellation.Run(Session);
 }
 
-bool SegmentProduction::Deliver(std::span<std::uint8_t const> Data)
+bool SegmentProduction::Deliver(std::vector<SharedBytes> Fragments)
 {
-    m_Body.insert(m_Body.end(), Data.begin(), Data.end());
-    auto Chunk = std::make_shared<std::vector<std::uint8_t> const>(Data.begin(), Data.end());
-    Post([this, Chunk = std::move(Chunk)] { OnChunk(Chunk); });
+    m_Made.insert(m_Made.end(), Fragments.begin(), Fragments.end());
+    Post([this, Fragments = std::move(Fragments)] { OnFragments(Fragments); });
     return m_LiveCount > 0 || m_Observed;
 }
 
-void SegmentProduction::SetBody(std::vector<std::uint8_t> Body)
+void SegmentProduction::Append(std::vector<SharedBytes> const& Pieces)
 {
-    m_Body = std::move(Body);
+    m_Made.insert(m_Made.end(), Pieces.begin(), Pieces.end());
 }
 
-void SegmentProduction::OnEnd(std::exception_ptr Failure, bool Abandoned, HttpServer::SharedBytes const& Body)
+void SegmentProduction::OnEnd(std::exception_ptr Failure, bool Abandoned, SharedMediaBody const& Body)
 {
     if(m_Ended)
         return;
     m_Ended = true;
-    m_Chunks.clear();
+    m_Fragments.clear();
     if(auto const OnEnded = std::exchange(m_OnEnded, nullptr))
         OnEnded(*this, Body);
     auto Clients = std::move(m_Subscribers);
@@ -195,7 +193,7 @@ void SegmentProduction::OnEnd(std::exception_ptr Failure, bool Abandoned, HttpSe
         Watch.OnEnd(Failure, Body);
 }
 
-void SegmentProduction::Finish(Subscriber& Client, std::exception_ptr const& Failure, bool Abandoned, HttpServer::SharedBytes const& Body)
+void SegmentProduction::Finish(Subscriber& Client, std::exception_ptr const& Failure, bool Abandoned, SharedMediaBody const& Body)
 {
     auto& Response = *Client.Response;
     try
@@ -204,17 +202,12 @@ void SegmentProduction::Finish(Subscriber& Client, std::exception_ptr const& Fai
             std::rethrow_exception(Failure);
         if(Client.Whole)
             Client.Answer.SendBody(m_Server, Response, Body);
-        else if(Response.IsHeadSent())
-        {
-            Response.AddLastTransferChunk();
-            Response.SendEntityBody();
-        }
         else
         {
-            // Nothing was made to stream: the head comes with the last chunk.
-            Client.Answer.StartStream(Response);
-            Response.AddLastTransferChunk();
-            Response.Send();
+            // Nothing was made to stream: the head comes before the end.
+            if(!Response.IsHeadSent())
+                Stream(Client, {});
+            Response.SendEntityBody();
         }
     }
     catch(std::exception const& Exception)

@@ -6,12 +6,12 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
 #include <boost/asio/io_context.hpp>
 
+#include "app/answers/MediaBody.h"
 #include "app/answers/MediaBodyAnswer.h"
 #include "app/context/ServerContext.h"
 #include "app/production/SessionCancellation.h"
@@ -29,10 +29,11 @@ class SegmentSession;
 //
 // Subscribers are kept and served on the I/O thread only; the task on its
 // worker thread posts what it makes there, so each response is used by one
-// thread in one order. A streaming production sends its chunks as they are
-// made ("Transfer-Encoding: chunked"); a subscriber that needs the whole body
-// (a range, a response-body file) or a production that does not stream
-// (initialisation segments, progressive files) is answered whole at the end.
+// thread in one order. A streaming production sends its fragments as they
+// are made, each as the sink wrote it (shared, never copied); a subscriber
+// that needs the whole body (a range, a response-body file) or a production
+// that does not stream (initialisation segments, progressive files) is
+// answered whole at the end.
 class SegmentProduction : public std::enable_shared_from_this<SegmentProduction>
 {
 public:
@@ -40,17 +41,17 @@ public:
     using Producer = std::function<void(SegmentProduction& Production)>;
     // On the I/O thread, once: the production ended, with its whole body
     // when it was made completely and null otherwise (failed or abandoned).
-    using Ended = std::function<void(SegmentProduction& Production, HttpServer::SharedBytes const& Body)>;
+    using Ended = std::function<void(SegmentProduction& Production, SharedMediaBody const& Body)>;
 
     using Executor = boost::asio::io_context::executor_type;
 
     // Follows a production without being one of its clients (the parts of a
-    // segment are cut from it): what was made so far and each later chunk,
-    // then the outcome, all on the I/O thread.
+    // segment are taken from it): the fragments made so far and each later
+    // batch of them, then the outcome, all on the I/O thread.
     struct Observer
     {
-        std::function<void(HttpServer::SharedBytes const& Chunk)> OnChunk;
-        std::function<void(std::exception_ptr Failure, HttpServer::SharedBytes const& Body)> OnEnd;
+        std::function<void(std::vector<SharedBytes> const& Fragments)> OnFragments;
+        std::function<void(std::exception_ptr Failure, SharedMediaBody const& Body)> OnEnd;
     };
 
     // Executor is the I/O thread's (Response::GetExecutor).
@@ -79,10 +80,11 @@ public:
     // For the producer, on the worker: runs a session, cancelled when the
     // last client leaves (E_ABORT then).
     void RunSession(SegmentSession& Session);
-    // Hands over a chunk as it is made; false when no one wants it any more.
-    bool Deliver(std::span<std::uint8_t const> Data);
-    // The whole body of a production that does not stream.
-    void SetBody(std::vector<std::uint8_t> Body);
+    // Hands over fragments as they are made; false when no one wants them
+    // any more.
+    bool Deliver(std::vector<SharedBytes> Fragments);
+    // Adds to the body of a production that does not stream.
+    void Append(std::vector<SharedBytes> const& Pieces);
 
     // I/O thread, once ended: how long the making took.
     double GetSeconds() const noexcept { return m_Seconds; }
@@ -98,10 +100,10 @@ private:
 
     void Leave(Subscriber* Client);
     void Cancel();
-    void SendChunk(Subscriber& Client, HttpServer::SharedBytes const& Chunk);
-    void OnChunk(HttpServer::SharedBytes const& Chunk);
-    void OnEnd(std::exception_ptr Failure, bool Abandoned, HttpServer::SharedBytes const& Body);
-    void Finish(Subscriber& Client, std::exception_ptr const& Failure, bool Abandoned, HttpServer::SharedBytes const& Body);
+    void Stream(Subscriber& Client, std::vector<SharedBytes> const& Fragments);
+    void OnFragments(std::vector<SharedBytes> const& Fragments);
+    void OnEnd(std::exception_ptr Failure, bool Abandoned, SharedMediaBody const& Body);
+    void Finish(Subscriber& Client, std::exception_ptr const& Failure, bool Abandoned, SharedMediaBody const& Body);
     // Drops the subscribers that left; outside any send through them.
     void Compact();
     void Post(std::function<void()> Action);
@@ -113,7 +115,8 @@ private:
     Executor const m_Executor;
     // I/O thread only.
     std::vector<std::unique_ptr<Subscriber>> m_Subscribers;
-    std::vector<HttpServer::SharedBytes> m_Chunks;
+    std::vector<SharedBytes> m_Fragments; // made so far, for those who join
+
     std::vector<Observer> m_Observers;
     bool m_Ended = false;
     double m_Seconds = 0;
@@ -123,6 +126,6 @@ private:
     std::atomic<bool> m_Ran{false};
     SessionCancellation m_Cancellation;
     // Worker only: the whole body as made.
-    std::vector<std::uint8_t> m_Body;
+    std::vector<SharedBytes> m_Made;
 };
 } // namespace Application

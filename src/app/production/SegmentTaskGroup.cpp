@@ -21,7 +21,7 @@ std::uint32_t SegmentTaskGroup::ProcessorShare(std::size_t WorkerCount) noexcept
     return static_cast<std::uint32_t>(std::max<std::size_t>(1, Processors / std::max<std::size_t>(WorkerCount, 1)));
 }
 
-SegmentTaskGroup::SegmentTaskGroup(std::size_t WorkerCount)
+SegmentTaskGroup::SegmentTaskGroup(std::size_t WorkerCount, Gauges Counting) : m_Gauges(std::move(Counting))
 {
     m_Workers.reserve(WorkerCount);
     for(std::size_t Index = 0; Index < std::max<std::size_t>(WorkerCount, 1); ++Index)
@@ -48,6 +48,7 @@ void SegmentTaskGroup::Submit(std::function<void()> Task, bool Urgent)
         else
             m_Tasks.push_back(std::move(Task));
     }
+    Count(m_Gauges.Waiting, 1);
     m_Condition.notify_one();
 }
 
@@ -60,15 +61,16 @@ std::size_t SegmentTaskGroup::DropWaiting()
         m_UrgentCount = 0;
     }
     // Released outside the lock: what a task holds may take a while to end.
-    std::size_t const Count = Dropped.size();
+    std::size_t const DroppedCount = Dropped.size();
+    Count(m_Gauges.Waiting, -static_cast<std::int64_t>(DroppedCount));
     Dropped.clear();
-    return Count;
+    return DroppedCount;
 }
 
-std::size_t SegmentTaskGroup::GetWaitingCount() const
+void SegmentTaskGroup::Count(ServerMetrics::Gauge Which, std::int64_t Delta) const noexcept
 {
-    std::lock_guard Lock(m_Mutex);
-    return m_Tasks.size();
+    if(m_Gauges.Metrics)
+        m_Gauges.Metrics->Add(Which, Delta);
 }
 
 void SegmentTaskGroup::ReleaseIdleMemory()
@@ -101,7 +103,8 @@ void SegmentTaskGroup::Work()
             if(m_UrgentCount > 0)
                 --m_UrgentCount;
         }
-        ++m_Running;
+        Count(m_Gauges.Waiting, -1);
+        Count(m_Gauges.Running, 1);
         try
         {
             Task();
@@ -111,7 +114,7 @@ void SegmentTaskGroup::Work()
             TRACE("Exception %s\n", Exception.what());
         }
         Task = nullptr; // what it holds goes before it counts as done
-        --m_Running;
+        Count(m_Gauges.Running, -1);
         ReleaseIdleMemory();
     }
 }

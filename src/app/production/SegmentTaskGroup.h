@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <atomic>
+#include <memory>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -10,6 +10,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include "app/metrics/ServerMetrics.h"
 
 namespace Application
 {
@@ -32,7 +34,15 @@ public:
     // encoders of concurrent segments take turns on the same processors.
     static std::uint32_t ProcessorShare(std::size_t WorkerCount) noexcept;
 
-    explicit SegmentTaskGroup(std::size_t WorkerCount = DefaultWorkerCount());
+    // Where the group counts its waiting and running tasks, if anywhere.
+    struct Gauges
+    {
+        std::shared_ptr<ServerMetrics> Metrics;
+        ServerMetrics::Gauge Waiting;
+        ServerMetrics::Gauge Running;
+    };
+
+    explicit SegmentTaskGroup(std::size_t WorkerCount = DefaultWorkerCount(), Gauges Counting = {});
     ~SegmentTaskGroup();
     SegmentTaskGroup(SegmentTaskGroup const&) = delete;
     SegmentTaskGroup& operator=(SegmentTaskGroup const&) = delete;
@@ -44,16 +54,14 @@ public:
     // Drops the tasks that have not started; each releases what it holds
     // (its response, whose connection then closes). Returns how many.
     std::size_t DropWaiting();
-    // Tasks waiting for a worker, and tasks running.
-    std::size_t GetWaitingCount() const;
-    std::size_t GetRunningCount() const noexcept { return m_Running.load(); }
 
 private:
     void Work();
     void ReleaseIdleMemory();
+    void Count(ServerMetrics::Gauge Which, std::int64_t Delta) const noexcept;
 
+    Gauges const m_Gauges;
     mutable std::mutex m_Mutex;
-    std::atomic<std::size_t> m_Running{0};
     std::condition_variable m_Condition;
     std::deque<std::function<void()>> m_Tasks;
     // The urgent tasks at the front of m_Tasks.

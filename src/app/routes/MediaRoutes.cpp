@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/answers/ErrorAnswer.h"
+#include "app/faults/FaultGate.h"
 #include "app/live/LiveSegmentGate.h"
 #include "app/live/PartAnswer.h"
 #include "app/answers/WholeAnswer.h"
@@ -17,7 +18,6 @@
 #include "media/VideoSession.h"
 #include "presentation/ProtectionDataProvider.h"
 #include "presentation/QueryNumbers.h"
-#include "presentation/RequestTime.h"
 #include "presentation/SegmentIndex.h"
 #include "presentation/Timeline.h"
 
@@ -43,24 +43,18 @@ std::uint32_t SegmentCount(std::int64_t Duration, std::int64_t SegmentDuration)
     return static_cast<std::uint32_t>(MulDivCeiling(Duration, 1, SegmentDuration));
 }
 
-void Append(std::vector<std::uint8_t>& Body, SegmentProduction& Production, SegmentSession& Session)
+// Runs a session and adds what it made to a production that does not stream.
+void MakeWhole(SegmentProduction& Production, SegmentSession& Session)
 {
     Production.RunSession(Session);
-    auto const& Output = Session.GetOutput();
-    Body.insert(Body.end(), Output.begin(), Output.end());
+    Production.Append(Session.GetOutputWrites());
 }
 
 // Hands what a session makes to the production as it is made.
 void Stream(SegmentProduction& Production, SegmentSession& Session)
 {
-    Session.SetDataCallback([&Production](std::span<std::uint8_t const> Data) { return Production.Deliver(Data); });
+    Session.SetDataCallback([&Production](std::vector<SharedBytes> Fragments) { return Production.Deliver(std::move(Fragments)); });
     Production.RunSession(Session);
-}
-
-void MakeWhole(SegmentProduction& Production, SegmentSession& Session)
-{
-    Production.RunSession(Session);
-    Production.SetBody(std::move(Session.GetOutput()));
 }
 
 // Progressive files stay at one address from build to build: caches ask
@@ -71,9 +65,12 @@ constexpr char const* RevalidateEachTime = "no-cache";
 // reload is.
 constexpr std::int64_t PartHoldTargets = 3;
 
-bool HasPart(QueryVector const& Query)
+// "part", when the request names one (-1 when it is not a number).
+std::optional<std::int32_t> PartOf(QueryVector const& Query)
 {
-    return std::any_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.Name == "part"; });
+    if(std::none_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.Name == "part"; }))
+        return std::nullopt;
+    return QueryInteger(Query, "part").value_or(-1);
 }
 
 AudioVariant const& FirstAudioVariant(Configuration const& Asset)
@@ -83,19 +80,9 @@ AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 }
 } // namespace
 
-MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
-    m_Context(Context), m_VideoContext(Context.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount())),
-    m_Productions(Context, Context.Settings.SegmentCacheBytes),
-    m_HeldParts(SystemAbsoluteTime)
+MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table, MediaWork& Work) :
+    m_Context(Context), m_Work(Work), m_HeldParts(SystemAbsoluteTime, Context.Metrics, ServerMetrics::Gauge::HeldParts)
 {
-    Context.Metrics->HeldPartCount = [this] { return m_HeldParts.Count(); };
-    // Manifests ask for the codecs text of their audio row on the request
-    // loop: every audio codec is learned here, before the first request.
-    for(auto const& Variant : Context.Settings.DefaultVariants.H264.AudioVariants)
-    {
-        m_CodecsProbe.ProbeAudio(Variant);
-        m_CodecsProbe.ProbeAudio(Variant.FlacAlternative());
-    }
     Table.AddRoute("video.mp4", [this](RouteContext& Request) { VideoFile(Request); });
     Table.AddRoute("audio.mp4", [this](RouteContext& Request) { AudioFile(Request); });
     Table.AddAssetRoute("video-header.mp4", [this](RouteContext& Request) { VideoHeader(Request); });
@@ -104,16 +91,9 @@ MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table) :
     Table.AddAssetRoute("audio-body.mp4", [this](RouteContext& Request) { AudioBody(Request); });
 }
 
-MediaRoutes::~MediaRoutes()
-{
-    m_Context.Metrics->HeldPartCount = nullptr;
-}
-
 void MediaRoutes::Stop()
 {
     m_HeldParts.Stop();
-    std::size_t const Dropped = m_VideoTasks.DropWaiting() + m_AudioTasks.DropWaiting();
-    TRACE("Dropped %zu media tasks that had not started\n", Dropped);
 }
 
 void MediaRoutes::VideoHeader(RouteContext& Context)
@@ -121,7 +101,7 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
     auto const& Asset = *Context.Asset;
     VideoVariant Variant;
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
-    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant);
+    auto const Session = std::make_shared<VideoSession>(m_Work.GetVideoContext(), Variant);
     Session->SetEncryption(MakeProtectionSettings(Asset));
     // The parameter sets depend on the key frame interval: the header is made with the segments' one.
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
@@ -129,7 +109,7 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
     auto const Key = SegmentKey::VideoHeader(Variant, Asset);
     MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
     Answer.FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
-    Serve(Context, Key, std::move(Answer), false, m_VideoTasks, [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
+    Serve(Context, Key, std::move(Answer), false, m_Work.GetVideoTasks(), [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
 }
 
 void MediaRoutes::VideoBody(RouteContext& Context)
@@ -144,17 +124,23 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     auto Segment = VideoSegment(Asset, Variant, *Index, Color);
     MediaBodyAnswer Answer{"video/mp4", Segment.Key.EntityTag()};
     Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    if(HasPart(Query))
-        ServePart(Context, {PartLayout::ForVideo(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration)},
-                  std::move(Segment), std::move(Answer), m_VideoTasks, VideoSegment(Asset, Variant, *Index + 1, Color));
-    else if(LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime)))
-        Serve(Context, Segment.Key, std::move(Answer), true, m_VideoTasks, std::move(Segment.Make));
+    auto const Layout = PartLayout::ForVideo(Variant, Asset.PartDuration);
+    SegmentRequest Request{FaultTrack::Video,
+                           Variant.Index,
+                           *Index,
+                           PartOf(Query),
+                           std::move(Segment),
+                           FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime),
+                           Layout,
+                           Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
+                           std::move(Answer)};
+    ServeSegment(Context, std::move(Request), VideoSegment(Asset, Variant, *Index + 1, Color), m_Work.GetVideoTasks());
 }
 
 MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index,
                                                      std::optional<std::int32_t> Color) const
 {
-    auto const Session = std::make_shared<VideoSession>(m_VideoContext, Variant, Index);
+    auto const Session = std::make_shared<VideoSession>(m_Work.GetVideoContext(), Variant, Index);
     std::optional<std::uint32_t> Colour;
     if(Color)
         Session->SetBackgroundColor(*(Colour = OverrideColor(*Color)));
@@ -179,7 +165,7 @@ void MediaRoutes::AudioHeader(RouteContext& Context)
     auto const Key = SegmentKey::AudioHeader(FirstAudioVariant(Asset), Asset);
     MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
     Answer.FileName = "audio-header-v0.mp4";
-    Serve(Context, Key, std::move(Answer), false, m_AudioTasks, [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
+    Serve(Context, Key, std::move(Answer), false, m_Work.GetAudioTasks(), [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
 }
 
 void MediaRoutes::AudioBody(RouteContext& Context)
@@ -192,11 +178,17 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     MediaBodyAnswer Answer{"audio/mp4", Segment.Key.EntityTag()};
     Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
     auto const& Variant = FirstAudioVariant(Asset);
-    if(HasPart(Query))
-        ServePart(Context, {PartLayout::ForAudio(Variant, Asset.PartDuration), *Index, Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration)},
-                  std::move(Segment), std::move(Answer), m_AudioTasks, AudioSegment(Asset, *Index + 1));
-    else if(LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime)))
-        Serve(Context, Segment.Key, std::move(Answer), true, m_AudioTasks, std::move(Segment.Make));
+    auto const Layout = PartLayout::ForAudio(Variant, Asset.PartDuration);
+    SegmentRequest Request{FaultTrack::Audio,
+                           0,
+                           *Index,
+                           PartOf(Query),
+                           std::move(Segment),
+                           FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime),
+                           Layout,
+                           Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
+                           std::move(Answer)};
+    ServeSegment(Context, std::move(Request), AudioSegment(Asset, *Index + 1), m_Work.GetAudioTasks());
 }
 
 MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
@@ -215,16 +207,14 @@ void MediaRoutes::VideoFile(RouteContext& Context)
     auto const& Variant = Variants.front();
     auto const Key = SegmentKey::File("video.mp4", "");
     MediaBodyAnswer Answer{StringFormat("video/mp4; codecs=\"%s\"", Variant.Codecs.c_str()), Key.EntityTag(), RevalidateEachTime, "video.mp4"};
-    Serve(Context, Key, std::move(Answer), false, m_VideoTasks, [this, Variant](SegmentProduction& Production) {
-        std::vector<std::uint8_t> Body;
-        VideoSession Header(m_VideoContext, Variant);
-        Append(Body, Production, Header);
+    Serve(Context, Key, std::move(Answer), false, m_Work.GetVideoTasks(), [&Video = m_Work.GetVideoContext(), Variant](SegmentProduction& Production) {
+        VideoSession Header(Video, Variant);
+        MakeWhole(Production, Header);
         for(std::uint32_t Index = 0; Index < SegmentCount(VideoFileDuration, Variant.SegmentDuration); ++Index)
         {
-            VideoSession Segment(m_VideoContext, Variant, Index);
-            Append(Body, Production, Segment);
+            VideoSession Segment(Video, Variant, Index);
+            MakeWhole(Production, Segment);
         }
-        Production.SetBody(std::move(Body));
     });
 }
 
@@ -235,37 +225,45 @@ void MediaRoutes::AudioFile(RouteContext& Context)
     auto const& Variant = FirstAudioVariant(Asset);
     auto const Key = SegmentKey::File("audio.mp4", SegmentKey::AudioHeader(Variant, Asset).Text());
     // The codecs text depends on the codec alone, learned at start-up.
-    MediaBodyAnswer Answer{StringFormat("audio/mp4; codecs=\"%s\"", m_CodecsProbe.ProbeAudio(Variant).c_str()), Key.EntityTag(), RevalidateEachTime,
-                           "audio.mp4"};
-    Serve(Context, Key, std::move(Answer), false, m_AudioTasks, [Variant](SegmentProduction& Production) {
-        std::vector<std::uint8_t> Body;
+    MediaBodyAnswer Answer{StringFormat("audio/mp4; codecs=\"%s\"", m_Work.GetCodecsProbe().ProbeAudio(Variant).c_str()), Key.EntityTag(),
+                           RevalidateEachTime, "audio.mp4"};
+    Serve(Context, Key, std::move(Answer), false, m_Work.GetAudioTasks(), [Variant](SegmentProduction& Production) {
         AudioSession Header(Variant);
-        Append(Body, Production, Header);
+        MakeWhole(Production, Header);
         for(std::uint32_t Index = 0; Index < SegmentCount(*Variant.Duration, Variant.SegmentDuration); ++Index)
         {
             AudioSession Segment(Variant, Index);
-            Append(Body, Production, Segment);
+            MakeWhole(Production, Segment);
         }
-        Production.SetBody(std::move(Body));
     });
 }
 
 void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
                         SegmentProduction::Producer Make, bool Urgent)
 {
-    m_Productions.Serve(Context, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
+    m_Work.GetProductions().Serve(Context.Request, Context.Response, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
 }
 
-void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, SegmentMaking Segment, MediaBodyAnswer Answer, SegmentTaskGroup& Group,
-                            SegmentMaking Next)
+void MediaRoutes::ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentMaking Next, SegmentTaskGroup& Group)
 {
-    auto const& Key = Segment.Key;
+    if(FaultGate::Segment(Context, Request.Track, Request.Variant, Request.Index))
+        return;
+    if(Request.Part)
+        ServePart(Context, std::move(Request), std::move(Next), Group);
+    else if(LiveSegmentGate::Admit(Context, *Context.Asset, Request.Schedule))
+        Serve(Context, Request.Segment.Key, std::move(Request.Answer), true, Group, std::move(Request.Segment.Make));
+}
+
+void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest Request, SegmentMaking Next, SegmentTaskGroup& Group)
+{
     auto const& Asset = *Context.Asset;
-    auto const Part = QueryInteger(Context.QueryVector, "part").value_or(-1);
-    CHECK_CONDITION(Part >= 0 && static_cast<std::uint32_t>(Part) < Request.Layout.PartCount(Request.Segment), FailureCode::PartInvalid);
-    auto const Span = Request.Layout.Part(Request.Segment, static_cast<std::uint32_t>(Part));
-    Answer.EntityTag = Key.ForPart(static_cast<std::uint32_t>(Part)).EntityTag();
-    Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + StringFormat("-part%d.mp4", Part);
+    CHECK_CONDITION(*Request.Part >= 0 && static_cast<std::uint32_t>(*Request.Part) < Request.Layout.PartCount(Request.Index), FailureCode::PartInvalid);
+    auto const Part = static_cast<std::uint32_t>(*Request.Part);
+    auto const& Key = Request.Segment.Key;
+    auto const Span = Request.Layout.Part(Request.Index, Part);
+    auto& Answer = Request.Answer;
+    Answer.EntityTag = Key.ForPart(Part).EntityTag();
+    Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + StringFormat("-part%u.mp4", Part);
     Answer.TakeConditions(Context.Request);
     if(Answer.IsNotModified())
     {
@@ -274,7 +272,7 @@ void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, S
     }
     // A live part is held until its last frame is due; with "now" the
     // request is answered as of that time, whose bytes are the same.
-    bool const FollowsClock = Asset.Live && !RequestTime::FromQuery(Context.QueryVector);
+    bool const FollowsClock = Asset.Live && !Context.GivenTime;
     std::optional<std::int64_t> Due;
     if(FollowsClock)
         if(std::int64_t const Time = Asset.BaseLiveTime + Span.Available, Now = SystemAbsoluteTime(); Time > Now)
@@ -289,8 +287,9 @@ void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, S
         return;
     }
     // Made now even when held, so that the part is ready when it is due.
+    auto& Productions = m_Work.GetProductions();
     auto const Executor = Context.Response->GetExecutor();
-    m_Productions.Observe(Executor, Key, Group, Segment.Make, Answerer->Observer());
+    Productions.Observe(Executor, Key, Group, Request.Segment.Make, Answerer->Observer());
     if(!Due)
         Answerer->MarkDue();
     // Players follow the live edge part by part: once this segment is made,
@@ -298,19 +297,12 @@ void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, S
     // there when due and not an encoding run later. Not before: at a start
     // it would take the processors from the segment the player waits for.
     if(FollowsClock)
-        m_Productions.Observe(Executor, Key, Group, std::move(Segment.Make),
-                              {[](HttpServer::SharedBytes const&) {},
-                               [this, Executor, &Group, Next = std::make_shared<SegmentMaking>(std::move(Next))](std::exception_ptr Failure, HttpServer::SharedBytes const&) {
-                                   if(!Failure)
-                                       m_Productions.Observe(Executor, Next->Key, Group, std::move(Next->Make), {[](HttpServer::SharedBytes const&) {},
-                                                                                                            [](std::exception_ptr, HttpServer::SharedBytes const&) {}});
-                               }});
-}
-
-void MediaRoutes::Submit(SegmentTaskGroup& Group, RouteContext& Context, std::string FileName, std::function<void(MediaAnswer& Answer)> Task,
-                         bool Urgent)
-{
-    auto Answer = MediaAnswer::Create(m_Context, Context.Response, std::move(FileName));
-    Group.Submit([Answer, Task = std::move(Task)] { Answer->Run(Task); }, Urgent);
+        Productions.Observe(Executor, Key, Group, std::move(Request.Segment.Make),
+                            {[](std::vector<SharedBytes> const&) {},
+                             [&Productions, Executor, &Group, Next = std::make_shared<SegmentMaking>(std::move(Next))](std::exception_ptr Failure, SharedMediaBody const&) {
+                                 if(!Failure)
+                                     Productions.Observe(Executor, Next->Key, Group, std::move(Next->Make),
+                                                         {[](std::vector<SharedBytes> const&) {}, [](std::exception_ptr, SharedMediaBody const&) {}});
+                             }});
 }
 } // namespace Application

@@ -8,6 +8,9 @@ namespace Application
 {
 namespace
 {
+using Counter = ServerMetrics::Counter;
+using Gauge = ServerMetrics::Gauge;
+
 // One metric: its help and type lines, then its samples.
 class MetricText
 {
@@ -40,7 +43,7 @@ std::string Label(char const* Name, std::string const& Value)
 }
 } // namespace
 
-MetricsRoutes::MetricsRoutes(ServerContext& Context, RouteTable& Table, MediaRoutes const& Media) : m_Context(Context), m_Media(Media)
+MetricsRoutes::MetricsRoutes(ServerContext& Context, RouteTable& Table) : m_Context(Context)
 {
     Table.AddRoute("metrics", [this](RouteContext& Request) {
         WholeAnswer Answer{"text/plain; version=0.0.4; charset=utf-8"};
@@ -58,12 +61,13 @@ std::string MetricsRoutes::Format() const
     for(auto const& [Key, Count] : Metrics.GetAnswers())
         Text.Sample("answers_total", Label("route", Key.first) + "," + Label("status", std::to_string(Key.second)), static_cast<double>(Count));
 
-    auto const Productions = m_Media.GetProductions().GetStatistics();
+    auto const Count = [&](Counter Which) { return static_cast<double>(Metrics.Get(Which)); };
+    auto const Level = [&](Gauge Which) { return static_cast<double>(Metrics.Get(Which)); };
     Text.Single("productions_started_total", "counter", "Media pipelines started (segments, initialisation segments, files).",
-                static_cast<double>(Productions.Started));
-    Text.Single("segments_made_total", "counter", "Media made completely and kept.", static_cast<double>(Productions.Completed));
-    Text.Single("productions_in_progress", "gauge", "Media being made or waiting for a worker.", static_cast<double>(Productions.InProgress));
-    Text.Single("joined_requests_total", "counter", "Requests that joined media being made.", static_cast<double>(Productions.Joined));
+                Count(Counter::ProductionsStarted));
+    Text.Single("segments_made_total", "counter", "Media made completely and kept.", Count(Counter::ProductionsCompleted));
+    Text.Single("productions_in_progress", "gauge", "Media being made or waiting for a worker.", Level(Gauge::ProductionsInProgress));
+    Text.Single("joined_requests_total", "counter", "Requests that joined media being made.", Count(Counter::RequestsJoined));
 
     auto const Histogram = Metrics.GetProductions();
     Text.Family("production_seconds", "histogram", "Time to make a piece of media completely.");
@@ -77,30 +81,24 @@ std::string MetricsRoutes::Format() const
     Text.Sample("production_seconds_sum", {}, Histogram.Sum);
     Text.Sample("production_seconds_count", {}, static_cast<double>(Histogram.Count));
 
-    auto const& Cache = m_Media.GetProductions().GetCache();
-    auto const Statistics = Cache.GetStatistics();
-    Text.Single("cache_hits_total", "counter", "Requests answered from the segment cache.", static_cast<double>(Statistics.Hits));
-    Text.Single("cache_misses_total", "counter", "Requests the segment cache could not answer.", static_cast<double>(Statistics.Misses));
-    Text.Single("cache_insertions_total", "counter", "Bodies kept in the segment cache.", static_cast<double>(Statistics.Insertions));
-    Text.Single("cache_evictions_total", "counter", "Bodies dropped from the segment cache to keep its limit.", static_cast<double>(Statistics.Evictions));
-    Text.Single("cache_bytes", "gauge", "Bytes held by the segment cache.", static_cast<double>(Statistics.Bytes));
-    Text.Single("cache_limit_bytes", "gauge", "The segment cache's limit (-SegmentCacheBytes).", static_cast<double>(Cache.GetMaximalBytes()));
-    Text.Single("cache_entries", "gauge", "Bodies held by the segment cache.", static_cast<double>(Statistics.Entries));
+    Text.Single("cache_hits_total", "counter", "Requests answered from the segment cache.", Count(Counter::CacheHits));
+    Text.Single("cache_misses_total", "counter", "Requests the segment cache could not answer.", Count(Counter::CacheMisses));
+    Text.Single("cache_insertions_total", "counter", "Bodies kept in the segment cache.", Count(Counter::CacheInsertions));
+    Text.Single("cache_evictions_total", "counter", "Bodies dropped from the segment cache to keep its limit.", Count(Counter::CacheEvictions));
+    Text.Single("cache_bytes", "gauge", "Bytes held by the segment cache.", Level(Gauge::CacheBytes));
+    Text.Single("cache_limit_bytes", "gauge", "The segment cache's limit (-SegmentCacheBytes).", Level(Gauge::CacheLimitBytes));
+    Text.Single("cache_entries", "gauge", "Bodies held by the segment cache.", Level(Gauge::CacheEntries));
 
-    if(Metrics.ConnectionCount)
-        Text.Single("connections_open", "gauge", "Client connections open.", static_cast<double>(Metrics.ConnectionCount()));
-    if(Metrics.HeldPlaylistCount && Metrics.HeldPartCount)
-    {
-        Text.Family("held_requests", "gauge", "Requests held until what they ask for exists, by kind.");
-        Text.Sample("held_requests", Label("kind", "playlist"), static_cast<double>(Metrics.HeldPlaylistCount()));
-        Text.Sample("held_requests", Label("kind", "part"), static_cast<double>(Metrics.HeldPartCount()));
-    }
+    Text.Single("connections_open", "gauge", "Client connections open.", Level(Gauge::ConnectionsOpen));
+    Text.Family("held_requests", "gauge", "Requests held until what they ask for exists, by kind.");
+    Text.Sample("held_requests", Label("kind", "playlist"), Level(Gauge::HeldPlaylists));
+    Text.Sample("held_requests", Label("kind", "part"), Level(Gauge::HeldParts));
     Text.Family("tasks_waiting", "gauge", "Media tasks waiting for a worker, by group.");
-    Text.Sample("tasks_waiting", Label("group", "video"), static_cast<double>(m_Media.GetVideoTasks().GetWaitingCount()));
-    Text.Sample("tasks_waiting", Label("group", "audio"), static_cast<double>(m_Media.GetAudioTasks().GetWaitingCount()));
+    Text.Sample("tasks_waiting", Label("group", "video"), Level(Gauge::VideoTasksWaiting));
+    Text.Sample("tasks_waiting", Label("group", "audio"), Level(Gauge::AudioTasksWaiting));
     Text.Family("tasks_running", "gauge", "Media tasks running, by group.");
-    Text.Sample("tasks_running", Label("group", "video"), static_cast<double>(m_Media.GetVideoTasks().GetRunningCount()));
-    Text.Sample("tasks_running", Label("group", "audio"), static_cast<double>(m_Media.GetAudioTasks().GetRunningCount()));
+    Text.Sample("tasks_running", Label("group", "video"), Level(Gauge::VideoTasksRunning));
+    Text.Sample("tasks_running", Label("group", "audio"), Level(Gauge::AudioTasksRunning));
     return Output;
 }
 } // namespace Application

@@ -5,6 +5,7 @@
 
 #include "app/routes/ClearKeyRoutes.h"
 #include "app/answers/ErrorAnswer.h"
+#include "app/faults/FaultGate.h"
 #include "app/routing/RouteAddress.h"
 #include "app/answers/WholeAnswer.h"
 #include "base/Check.h"
@@ -15,7 +16,6 @@
 #include "presentation/DeliveryDirectives.h"
 #include "presentation/HlsPlaylistWriter.h"
 #include "presentation/QueryNumbers.h"
-#include "presentation/RequestTime.h"
 #include "presentation/Timeline.h"
 
 namespace Application
@@ -53,9 +53,8 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     m_Context(Context),
     m_Clock(std::move(Now)),
     m_Assets(Context.Settings.DefaultVariants, std::move(Probe), AssetRegistry::MaximalAssetCount, Context.Assets),
-    m_HeldPlaylists(m_Clock)
+    m_HeldPlaylists(m_Clock, Context.Metrics, ServerMetrics::Gauge::HeldPlaylists)
 {
-    Context.Metrics->HeldPlaylistCount = [this] { return m_HeldPlaylists.Count(); };
     Table.SetAssetFinder([this](RouteContext& Request) -> Configuration& { return m_Assets.Find(Request.QueryVector); });
     Table.AddRoute("master.m3u8", [this](RouteContext& Request) { MasterPlaylist(Request); });
     Table.AddRoute("manifest.mpd", [this](RouteContext& Request) { DashManifest(Request); });
@@ -89,6 +88,8 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     VideoVariant Variant;
     CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
                    "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
+    if(FaultGate::Playlist(Context, StringFormat("video.m3u8?variant=%u", Variant.Index)))
+        return;
     std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
     auto const Answer = MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration);
     if(!IsLowLatencyLive(Asset))
@@ -104,6 +105,8 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)
 {
+    if(FaultGate::Playlist(Context, "audio.m3u8"))
+        return;
     auto const& Asset = *Context.Asset;
     auto const& AudioVariants = Asset.VariantSet.AudioVariants;
     std::int64_t const SegmentDuration = AudioVariants.empty() ? 0 : AudioVariants.front().SegmentDuration;
@@ -148,7 +151,7 @@ void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout cons
     }
     // With "now" the answer is the playlist as of the moment the part
     // exists, at once: the same URL gives the same bytes.
-    if(RequestTime::FromQuery(Context.QueryVector))
+    if(Context.GivenTime)
     {
         Answer.Send(Context, Write(Asset, Ready, Directives.Skip));
         return;
@@ -175,14 +178,9 @@ void PresentationRoutes::Stop()
     m_HeldPlaylists.Stop();
 }
 
-PresentationRoutes::~PresentationRoutes()
-{
-    m_Context.Metrics->HeldPlaylistCount = nullptr;
-}
-
 std::int64_t PresentationRoutes::ClockReading(RouteContext const& Context) const
 {
-    return RequestTime::Read(Context.QueryVector, m_Clock);
+    return Context.GivenTime ? *Context.GivenTime : m_Clock();
 }
 
 void PresentationRoutes::Time(RouteContext& Context)

@@ -28,7 +28,6 @@ public:
     static constexpr char const* TimePath = "time";
 
     PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe = {}, Clock Now = SystemAbsoluteTime);
-    ~PresentationRoutes() override;
 
     AssetRegistry& Assets() noexcept { return m_Assets; }
     void Stop() override;

@@ -2,7 +2,6 @@
 #include "app/routes/TestPageRoutes.h"
 
 #include "app/production/MediaAnswer.h"
-#include "app/routes/MediaRoutes.h"
 #include "app/routes/Resources.h"
 #include "app/answers/WholeAnswer.h"
 #include "base/Check.h"
@@ -74,20 +73,9 @@ std::string MediaSourcePage(std::string_view Kind, std::string_view Query, std::
     return Page;
 }
 
-std::vector<std::vector<std::uint8_t>> SplitWrites(std::vector<std::uint8_t> const& Data, std::vector<std::size_t> const& Sizes)
-{
-    std::vector<std::vector<std::uint8_t>> Frames;
-    auto Position = Data.begin();
-    for(auto const Size : Sizes)
-    {
-        Frames.emplace_back(Position, Position + static_cast<std::ptrdiff_t>(Size));
-        Position += static_cast<std::ptrdiff_t>(Size);
-    }
-    return Frames;
-}
 } // namespace
 
-TestPageRoutes::TestPageRoutes(ServerContext& Context, RouteTable& Table, MediaRoutes& Media) : m_Context(Context), m_Media(Media)
+TestPageRoutes::TestPageRoutes(ServerContext& Context, RouteTable& Table, MediaWork& Work) : m_Context(Context), m_Work(Work)
 {
     Table.AddRoute("audio.mp4.html", [this](RouteContext& Request) { AudioPage(Request); });
     Table.AddRoute("video.mp4.html", [this](RouteContext& Request) { VideoPage(Request); });
@@ -103,7 +91,7 @@ void TestPageRoutes::Stop()
 void TestPageRoutes::AudioPage(RouteContext& Context)
 {
     auto const Asset = Configuration::ForAudioFile(Context.QueryVector, m_Context.Settings.DefaultVariants.H264.AudioVariants);
-    auto const Codecs = m_Media.GetCodecsProbe().ProbeAudio(Asset.VariantSet.AudioVariants.front());
+    auto const Codecs = m_Work.GetCodecsProbe().ProbeAudio(Asset.VariantSet.AudioVariants.front());
     WholeAnswer{PageType, true}.Send(Context, MediaSourcePage("audio", Context.Request.GetQueryString(), Codecs));
 }
 
@@ -149,11 +137,13 @@ VideoVariant TestPageRoutes::WebCodecsVariant(QueryVector const& Query) const
 void TestPageRoutes::WebCodecsPage(RouteContext& Context)
 {
     auto const Variant = WebCodecsVariant(Context.QueryVector);
-    auto const Session = std::make_shared<VideoSession>(m_Media.GetVideoContext(), Variant, 0);
+    auto const Session = std::make_shared<VideoSession>(m_Work.GetVideoContext(), Variant, 0);
     Session->SetRaw(true);
-    m_Media.Submit(m_PageTasks, Context, "webcodecs-videodecoder-A.html", [this, Session, Variant](MediaAnswer& Answer) {
-        Answer.RunSession(*Session);
-        auto Frames = std::make_shared<FrameList const>(SplitWrites(Session->GetOutput(), Session->GetOutputWriteSizes()));
+    auto const Answer = MediaAnswer::Create(m_Context, Context.Response, "webcodecs-videodecoder-A.html");
+    m_PageTasks.Submit([this, Answer, Session, Variant] { Answer->Run([&](MediaAnswer& Answerer) {
+        Answerer.RunSession(*Session);
+        // Each write of a raw run is one encoded picture.
+        auto Frames = std::make_shared<FrameList const>(Session->GetOutputWrites());
         auto Page = ReplacePlaceholders(std::string(Resources::WebCodecsPage()), {{"Codec", Session->GetCodecsString()},
                                                                                   {"FrameSizeW", StringFormat("%u", Variant.FrameSizeW)},
                                                                                   {"FrameSizeH", StringFormat("%u", Variant.FrameSizeH)},
@@ -164,8 +154,8 @@ void TestPageRoutes::WebCodecsPage(RouteContext& Context)
             std::lock_guard Lock(m_FramesMutex);
             m_Frames = std::move(Frames);
         }
-        Answer.SendWhole({PageType, true, {}, true}, std::move(Page));
-    });
+        Answerer.SendWhole({PageType, true, {}, true}, std::move(Page));
+    }); });
 }
 
 void TestPageRoutes::WebCodecsFrame(RouteContext& Context)
@@ -179,6 +169,6 @@ void TestPageRoutes::WebCodecsFrame(RouteContext& Context)
         Frames = m_Frames;
     }
     CHECK_CONDITION(Index < Frames->size(), FailureCode::FrameOutOfRange);
-    WholeAnswer{"application/octet-stream", true, "webcodecs-videodecoder-A"}.Send(Context, (*Frames)[Index]);
+    WholeAnswer{"application/octet-stream", true, "webcodecs-videodecoder-A"}.Send(Context, *(*Frames)[Index]);
 }
 } // namespace Application

@@ -7,14 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/routing/RouteGroup.h"
+#include "app/production/MediaWork.h"
 #include "app/production/SegmentTaskGroup.h"
+#include "app/routing/RouteGroup.h"
 #include "presentation/VariantSet.h"
 
 namespace Application
 {
-class MediaRoutes;
-
 // Browser pages that exercise the media directly: "audio.mp4.html" and
 // "video.mp4.html" play the progressive files through Media Source
 // Extensions; "webcodecs-videodecoder-A.html" encodes one segment's
@@ -36,7 +35,7 @@ public:
     // Pages being made at once.
     static constexpr std::size_t PageWorkerCount = 1;
 
-    TestPageRoutes(ServerContext& Context, RouteTable& Table, MediaRoutes& Media);
+    TestPageRoutes(ServerContext& Context, RouteTable& Table, MediaWork& Work);
     void Stop() override;
 
 private:
@@ -46,10 +45,10 @@ private:
     void WebCodecsFrame(RouteContext& Context);
     VideoVariant WebCodecsVariant(QueryVector const& Query) const;
 
-    using FrameList = std::vector<std::vector<std::uint8_t>>;
+    using FrameList = std::vector<SharedBytes>;
 
     ServerContext& m_Context;
-    MediaRoutes& m_Media;
+    MediaWork& m_Work;
     // Replaced whole by a worker, read by the request loop.
     std::mutex m_FramesMutex;
     std::shared_ptr<FrameList const> m_Frames = std::make_shared<FrameList const>();

@@ -2,7 +2,7 @@
 #include "app/routing/RequestRouter.h"
 
 #include "app/routing/BasePath.h"
-#include "app/server/Console.h"
+#include "app/context/Console.h"
 #include "app/answers/CrossOriginHeaders.h"
 #include "app/answers/ErrorAnswer.h"
 #include "base/Check.h"
@@ -26,6 +26,7 @@ void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, 
         switch(Request->GetVerb())
         {
         case HttpServer::Verb::Get:
+        case HttpServer::Verb::Head:
             Route(*Request, Response);
             break;
         case HttpServer::Verb::Options:

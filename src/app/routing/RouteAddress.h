@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/routing/RouteContext.h"
+#include "app/context/RouteContext.h"
 
 namespace Application
 {

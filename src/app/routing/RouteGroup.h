@@ -21,7 +21,4 @@ public:
     // that has not started is dropped, closing its connections.
     virtual void Stop() {}
 };
-
-// Every route group of the server, in order (RouteGroups.cpp).
-std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Context, RouteTable& Table);
 } // namespace Application

@@ -45,16 +45,11 @@ void RouteTable::SetAssetFinder(AssetFinder Finder)
     m_AssetFinder = std::move(Finder);
 }
 
-void RouteTable::SetAssetGate(AssetGate Gate)
-{
-    m_AssetGate = std::move(Gate);
-}
-
 void RouteTable::Dispatch(RouteContext& Context) const
 {
     // Every request may say what time it is; one that says it wrongly is
     // refused whatever its route, so a test's typo never passes for the clock.
-    RequestTime::FromQuery(Context.QueryVector);
+    Context.GivenTime = RequestTime::FromQuery(Context.QueryVector);
     if(auto const Found = m_Routes.find(Context.Path); Found != m_Routes.end())
     {
         Found->second(Context);
@@ -65,8 +60,6 @@ void RouteTable::Dispatch(RouteContext& Context) const
     if(Found == m_AssetRoutes.end())
         ThrowCheckFailure(FailureCode::UnexpectedPath, TRACE_CONTEXT(), "AssetRoute",
                           StringFormat("Unexpected HTTP request path, Request->AbsPath %.*s", static_cast<int>(Context.Path.size()), Context.Path.data()));
-    if(m_AssetGate && m_AssetGate(Context))
-        return;
     Found->second(Context);
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/routing/RouteContext.h"
+#include "app/context/RouteContext.h"
 
 namespace Application
 {
@@ -14,17 +14,16 @@ namespace Application
 // route answers by itself. Every other path is an asset route: the asset is
 // looked up first, so a request without "asset" fails with 0x80FF0BFC (and
 // an unknown one with 0x80FF0BFE) before its path is looked at; a valid asset
-// on a path no route has fails with 0x80FF0D82 naming the path. A malformed
-// "now" fails any route with 0x80FF0E10 (RequestTime).
+// on a path no route has fails with 0x80FF0D82 naming the path. "now" is
+// read here, once, for every route (RouteContext::GivenTime); a malformed
+// one fails any route with 0x80FF0E10 (RequestTime). HEAD is routed as GET:
+// the connection sends the head alone.
 class RouteTable
 {
 public:
     using Handler = std::function<void(RouteContext& Context)>;
     // Finds the asset of a request or raises 0x80FF0BFC/0x80FF0BFE.
     using AssetFinder = std::function<Configuration&(RouteContext& Context)>;
-    // Sees every request of an existing asset route before its handler;
-    // true when it answered the request itself.
-    using AssetGate = std::function<bool(RouteContext& Context)>;
 
     RouteTable();
 
@@ -37,7 +36,6 @@ public:
     void AddAssetPostRoute(std::string Path, Handler Callback);
     // Replaces the finder the table starts with, which knows no asset.
     void SetAssetFinder(AssetFinder Finder);
-    void SetAssetGate(AssetGate Gate);
 
     void Dispatch(RouteContext& Context) const;
     bool HasPostRoute(std::string_view Path) const;
@@ -50,6 +48,5 @@ private:
     std::map<std::string, Handler, std::less<>> m_AssetRoutes;
     std::map<std::string, Handler, std::less<>> m_AssetPostRoutes;
     AssetFinder m_AssetFinder;
-    AssetGate m_AssetGate;
 };
 } // namespace Application

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/routing/BasePath.h"
-#include "app/server/Console.h"
+#include "app/context/Console.h"
 #include "app/server/DurationText.h"
 #include "app/answers/ErrorBody.h"
 #include "app/routes/TextRoutes.h"

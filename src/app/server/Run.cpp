@@ -3,7 +3,7 @@
 
 #include <sched.h>
 
-#include "app/server/Console.h"
+#include "app/context/Console.h"
 #include "app/server/DurationText.h"
 #include "app/server/LocalAddresses.h"
 #include "app/server/Server.h"

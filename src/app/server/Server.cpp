@@ -4,7 +4,8 @@
 #include <boost/asio/post.hpp>
 
 #include "app/routing/BasePath.h"
-#include "app/server/Console.h"
+#include "app/context/Console.h"
+#include "app/server/RouteGroups.h"
 #include "base/StringFormat.h"
 #include "presentation/Clock.h"
 #include "presentation/RedisAssetStore.h"
@@ -30,8 +31,10 @@ Server::Server(Application::Settings const& Settings, std::filesystem::path Modu
 
 Server::~Server()
 {
-    // Route groups wait for their tasks; the I/O context has no work left.
+    // Route groups and the media work wait for their tasks; the I/O context
+    // has no work left.
     m_RouteGroups.clear();
+    m_Media.reset();
     m_Locations.reset();
 }
 
@@ -44,14 +47,15 @@ void Server::Run(ManualResetEvent& Termination, std::function<void()> const& Ser
         BasePaths.push_back(ComputeBasePath(Location));
     PrepareResponseFolder();
     ConnectAssetStore();
-    m_RouteGroups = CreateRouteGroups(m_Context, m_Routes);
+    m_Media = std::make_unique<MediaWork>(m_Context);
+    m_RouteGroups = CreateRouteGroups(m_Context, m_Routes, *m_Media);
     m_Router = std::make_unique<RequestRouter>(std::move(BasePaths), m_Routes, m_Context);
     ConsoleLine("Press Ctrl+C to exit...");
-    m_Locations = std::make_unique<HttpServer::Locations>(m_IoContext, m_Bounds,
-                                                          [this](auto const& Request, auto const& Response) { m_Router->Answer(Request, Response); });
+    m_Locations = std::make_unique<HttpServer::Locations>(
+        m_IoContext, m_Bounds, [this](auto const& Request, auto const& Response) { m_Router->Answer(Request, Response); },
+        [Metrics = m_Context.Metrics](std::size_t Open) { Metrics->Set(ServerMetrics::Gauge::ConnectionsOpen, static_cast<std::int64_t>(Open)); });
     for(auto const& Location : Locations)
         m_Locations->AddUrl(Location);
-    m_Context.Metrics->ConnectionCount = [this] { return m_Locations->GetConnectionCount(); };
     ConsoleLine("Waiting for Request...");
     if(Serving)
         Serving();
@@ -66,6 +70,7 @@ void Server::Stop()
     m_Locations->Close();
     for(auto const& Group : m_RouteGroups)
         Group->Stop();
+    m_Media->Stop();
 }
 
 void Server::ConnectAssetStore()

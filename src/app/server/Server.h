@@ -10,11 +10,12 @@
 
 #include <boost/asio/io_context.hpp>
 
-#include "app/server/ManualResetEvent.h"
+#include "app/context/ServerContext.h"
+#include "app/production/MediaWork.h"
 #include "app/routing/RequestRouter.h"
 #include "app/routing/RouteGroup.h"
 #include "app/routing/RouteTable.h"
-#include "app/context/ServerContext.h"
+#include "app/server/ManualResetEvent.h"
 #include "base/HResultError.h"
 #include "http/Limits.h"
 #include "http/Locations.h"
@@ -52,6 +53,8 @@ private:
     boost::asio::io_context m_IoContext{1};
     std::unique_ptr<HttpServer::Locations> m_Locations;
     RouteTable m_Routes;
+    // Outlives the route groups, which use it; its destructor waits for the media tasks.
+    std::unique_ptr<MediaWork> m_Media;
     std::vector<std::unique_ptr<RouteGroup>> m_RouteGroups;
     std::unique_ptr<RequestRouter> m_Router;
 };

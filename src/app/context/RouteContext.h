@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "app/context/ServerContext.h"
@@ -13,9 +15,10 @@ namespace Application
 {
 struct Configuration;
 
-// One GET request on its way through the route table, on the I/O thread.
-// A handler answers through Response before it returns, or hands the
-// response (it is shared) and copies of what it needs to a task.
+// One request on its way through the route table, on the I/O thread. A
+// handler answers through Response before it returns, or hands the
+// response (it is shared) and copies of what it needs to a task. What every
+// route may read of the query is read once, on the way in.
 struct RouteContext
 {
     HttpServer::Request const& Request;
@@ -26,5 +29,11 @@ struct RouteContext
     ServerContext& Server;
     // The asset named by the query; set for asset routes only.
     Configuration* Asset = nullptr;
+    // The request's "now", when it says what time it is: it is then
+    // answered as of that time, whatever the clock says.
+    std::optional<std::int64_t> GivenTime;
+
+    // A HEAD request: answered with the head a GET would get, no body.
+    bool IsHead() const noexcept { return Request.GetVerb() == HttpServer::Verb::Head; }
 };
 } // namespace Application

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "app/server/Console.h"
+#include "app/context/Console.h"
 
 #include <cstdarg>
 #include <cstdio>
