@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +43,16 @@ public:
         m_Thread.join();
     }
     std::uint16_t Port() const { return m_Port; }
+    // Runs Action on the server's I/O thread and waits until it has run.
+    void RunOnLoop(std::function<void()> const& Action)
+    {
+        std::promise<void> Done;
+        boost::asio::post(m_IoContext, [&] {
+            Action();
+            Done.set_value();
+        });
+        Done.get_future().wait();
+    }
 
 private:
     boost::asio::io_context m_IoContext;

@@ -5,6 +5,7 @@
 
 #include "base/Check.h"
 #include "base/MediaTime.h"
+#include "base/MediaTimeText.h"
 #include "base/MulDiv.h"
 #include "base/StringFormat.h"
 
@@ -12,18 +13,6 @@ namespace Application
 {
 namespace
 {
-std::string MediaTimeText(std::int64_t Time)
-{
-    // The magnitude is formatted unsigned: -INT64_MIN does not exist.
-    std::uint64_t const Magnitude = Time < 0 ? 0 - static_cast<std::uint64_t>(Time) : static_cast<std::uint64_t>(Time);
-    std::uint64_t const Seconds = Magnitude / TimeUnitsPerSecond;
-    std::uint64_t const Remainder = Magnitude % TimeUnitsPerSecond;
-    return StringFormat("%s%02llu:%02llu:%02llu.%03llu %04llu", Time < 0 ? "-" : "",
-                        static_cast<unsigned long long>(Seconds / 3600), static_cast<unsigned long long>(Seconds / 60 % 60),
-                        static_cast<unsigned long long>(Seconds % 60), static_cast<unsigned long long>(Remainder / 10000),
-                        static_cast<unsigned long long>(Remainder % 10000));
-}
-
 std::string WallClockText(std::int64_t FileTime)
 {
     std::int64_t const UnixTime = FileTime - UnixEpochAbsoluteTime;

@@ -14,20 +14,38 @@ void WholeAnswer::Send(RouteContext& Context, std::string Body) const
         Send(Context.Server, *Context.Response, std::move(Body));
         return;
     }
-    auto& Response = *Context.Response;
     std::string const Tag = EntityTagOf(Body);
-    if(HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetHeader("If-None-Match"), Tag))
-    {
-        Response.SetStatus(304, "Not Modified");
-        AddFields(Response);
-        Response.SetKnownHeader(HttpServer::KnownHeader::ETag, Tag);
-        Response.Send();
+    if(SendNotModified(Context, Tag))
         return;
-    }
+    auto& Response = *Context.Response;
     Prepare(Context.Server, Response, Body.data(), Body.size());
     Response.SetKnownHeader(HttpServer::KnownHeader::ETag, Tag);
     Response.AddEntityChunk(std::move(Body));
     Response.Send();
+}
+
+void WholeAnswer::Send(RouteContext& Context, SharedBytes Body, std::string const& Tag) const
+{
+    if(Tagged && SendNotModified(Context, Tag))
+        return;
+    auto& Response = *Context.Response;
+    Prepare(Context.Server, Response, Body->data(), Body->size());
+    if(Tagged)
+        Response.SetKnownHeader(HttpServer::KnownHeader::ETag, Tag);
+    Response.AddEntityChunk(std::move(Body));
+    Response.Send();
+}
+
+bool WholeAnswer::SendNotModified(RouteContext& Context, std::string const& Tag) const
+{
+    if(!HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetHeader("If-None-Match"), Tag))
+        return false;
+    auto& Response = *Context.Response;
+    Response.SetStatus(304, "Not Modified");
+    AddFields(Response);
+    Response.SetKnownHeader(HttpServer::KnownHeader::ETag, Tag);
+    Response.Send();
+    return true;
 }
 
 void WholeAnswer::Send(RouteContext& Context, std::vector<std::uint8_t> Body) const
@@ -45,6 +63,13 @@ void WholeAnswer::Send(ServerContext& Server, HttpServer::Response& Response, st
 void WholeAnswer::Send(ServerContext& Server, HttpServer::Response& Response, std::string Body) const
 {
     Prepare(Server, Response, Body.data(), Body.size());
+    Response.AddEntityChunk(std::move(Body));
+    Response.Send();
+}
+
+void WholeAnswer::Send(ServerContext& Server, HttpServer::Response& Response, SharedBytes Body) const
+{
+    Prepare(Server, Response, Body->data(), Body->size());
     Response.AddEntityChunk(std::move(Body));
     Response.Send();
 }

@@ -28,12 +28,17 @@ struct WholeAnswer
     bool Tagged = false;
 
     void Send(RouteContext& Context, std::string Body) const;
+    // A body made before and shared, with its entity tag when Tagged.
+    void Send(RouteContext& Context, SharedBytes Body, std::string const& Tag) const;
     void Send(RouteContext& Context, std::vector<std::uint8_t> Body) const;
     // From a task on a worker thread, where only the response is left of the request.
     void Send(ServerContext& Server, HttpServer::Response& Response, std::vector<std::uint8_t> Body) const;
     void Send(ServerContext& Server, HttpServer::Response& Response, std::string Body) const;
+    void Send(ServerContext& Server, HttpServer::Response& Response, SharedBytes Body) const;
 
 private:
+    // 304 when the request's "If-None-Match" names Tag.
+    bool SendNotModified(RouteContext& Context, std::string const& Tag) const;
     void Prepare(ServerContext& Server, HttpServer::Response& Response, void const* Data, std::size_t Size) const;
     void AddFields(HttpServer::Response& Response) const;
 };

@@ -92,15 +92,15 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
         return;
     std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
     auto const Answer = MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration);
+    auto const Name = StringFormat("%u video.m3u8 %u %d", Asset.Asset, Variant.Index, ExtraSegments);
+    PlaylistText const Write = [Variant, ExtraSegments](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
+        return HlsPlaylistWriter::Video(Held, Variant, ExtraSegments, Now, Skip);
+    };
     if(!IsLowLatencyLive(Asset))
-    {
-        Answer.Send(Context, HlsPlaylistWriter::Video(Asset, Variant, ExtraSegments, ClockReading(Context)));
-        return;
-    }
-    AnswerLowLatency(Context, PartLayout::ForVideo(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
-                     Answer, [Variant, ExtraSegments](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
-                         return HlsPlaylistWriter::Video(Held, Variant, ExtraSegments, Now, Skip);
-                     });
+        AnswerShared(Context, Name, Answer, Write);
+    else
+        AnswerLowLatency(Context, PartLayout::ForVideo(Variant, Asset.PartDuration),
+                         Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration), Name, Answer, Write);
 }
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)
@@ -111,17 +111,30 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
     auto const& AudioVariants = Asset.VariantSet.AudioVariants;
     std::int64_t const SegmentDuration = AudioVariants.empty() ? 0 : AudioVariants.front().SegmentDuration;
     auto const Answer = MediaPlaylistAnswer("audio.m3u8", Asset, SegmentDuration);
+    auto const Name = StringFormat("%u audio.m3u8", Asset.Asset);
+    PlaylistText const Write = [](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) { return HlsPlaylistWriter::Audio(Held, Now, Skip); };
     if(!IsLowLatencyLive(Asset) || AudioVariants.empty())
-    {
-        Answer.Send(Context, HlsPlaylistWriter::Audio(Asset, ClockReading(Context)));
-        return;
-    }
-    AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration),
-                     Answer, [](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) { return HlsPlaylistWriter::Audio(Held, Now, Skip); });
+        AnswerShared(Context, Name, Answer, Write);
+    else
+        AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration),
+                         Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration), Name, Answer, Write);
 }
 
-void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, WholeAnswer Answer,
-                                          PlaylistText const& Write)
+void PresentationRoutes::AnswerShared(RouteContext& Context, std::string const& Name, WholeAnswer const& Answer, PlaylistText const& Write)
+{
+    auto const& Asset = *Context.Asset;
+    // A live window moves with the clock: within one second, every request
+    // gets the text made for the first. One that says what time it is gets
+    // the text of that time; an on-demand one never changes.
+    std::int64_t const Now = ClockReading(Context);
+    std::int64_t const Time = !Asset.Live ? 0 : Context.GivenTime ? Now : Now - Now % TimeUnitsPerSecond;
+    auto const Text = m_Playlists.Get(Name + (Context.GivenTime ? " given" : ""), Time, Answer.Tagged,
+                                      [&] { return Write(Asset, Now, PlaylistSkip::None); });
+    Answer.Send(Context, Text.Bytes, Text.EntityTag);
+}
+
+void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, std::string const& Name,
+                                          WholeAnswer Answer, PlaylistText const& Write)
 {
     auto const& Asset = *Context.Asset;
     std::int64_t const Now = ClockReading(Context);
@@ -156,13 +169,17 @@ void PresentationRoutes::AnswerLowLatency(RouteContext& Context, PartLayout cons
         Answer.Send(Context, Write(Asset, Ready, Directives.Skip));
         return;
     }
-    // The asset may be dropped from the registry meanwhile: the hold keeps a copy.
+    // The asset may be dropped from the registry meanwhile: the hold keeps a
+    // copy. Every player waiting for the same part gets the one text of the
+    // moment it exists.
     auto const Held = std::make_shared<Configuration const>(Asset);
     auto const Response = Context.Response;
-    bool const Holding = m_HeldPlaylists.Hold(Response, Ready, [this, Held, Response, Ready, Answer, Write, Skip = Directives.Skip] {
+    auto const Key = StringFormat("%s skip %d", Name.c_str(), static_cast<int>(Directives.Skip));
+    bool const Holding = m_HeldPlaylists.Hold(Response, Ready, [this, Held, Response, Ready, Answer, Write, Key, Skip = Directives.Skip] {
         try
         {
-            Answer.Send(m_Context, *Response, Write(*Held, std::max(m_Clock(), Ready), Skip));
+            auto const Text = m_Playlists.Get(Key, Ready, false, [&] { return Write(*Held, Ready, Skip); });
+            Answer.Send(m_Context, *Response, Text.Bytes);
         }
         catch(std::exception const& Failure)
         {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/live/HeldRequests.h"
+#include "app/production/PlaylistCache.h"
 #include "app/routing/RouteGroup.h"
 #include "app/answers/WholeAnswer.h"
 #include "presentation/AssetRegistry.h"
@@ -41,14 +42,19 @@ private:
     void Time(RouteContext& Context);
     // A media playlist of a live "ll" asset, as of a time.
     using PlaylistText = std::function<std::string(Configuration const& Asset, std::int64_t Now, PlaylistSkip Skip)>;
+    // A media playlist made once for every request that wants it as of the
+    // same time (PlaylistCache); Name says which.
+    void AnswerShared(RouteContext& Context, std::string const& Name, WholeAnswer const& Answer, PlaylistText const& Write);
     // Answers at once, or with "_HLS_msn" once the playlist holds what it names.
-    void AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, WholeAnswer Answer, PlaylistText const& Write);
+    void AnswerLowLatency(RouteContext& Context, PartLayout const& Layout, std::int64_t TargetDuration, std::string const& Name, WholeAnswer Answer,
+                          PlaylistText const& Write);
     // The request's "now", or the clock.
     std::int64_t ClockReading(RouteContext const& Context) const;
 
     ServerContext& m_Context;
     Clock m_Clock;
     AssetRegistry m_Assets;
+    PlaylistCache m_Playlists;
     HeldRequests m_HeldPlaylists;
 };
 } // namespace Application

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/routing/BasePath.h"
 #include "app/context/Console.h"
-#include "app/server/DurationText.h"
 #include "app/answers/ErrorBody.h"
 #include "app/routes/TextRoutes.h"
 #include "base/BuildInfo.h"
@@ -18,15 +17,6 @@ TEST(ErrorBody, StatusLineMessageTrimmedAndFooter)
     EXPECT_EQ(Body, "Exception 0x80FF0940\nIntentional exception with an associated message" + Footer);
     // Without a message the status line alone is left, its line end trimmed.
     EXPECT_EQ(FormatErrorBody(HResultError(FailureCode::PathOutsideBasePaths)), "Exception 0x80FF0907" + Footer);
-}
-
-TEST(DurationText, SecondsAndTheSplitFraction)
-{
-    EXPECT_EQ(FormatDuration(60'000'000), "00:00:06.000 0000");
-    EXPECT_EQ(FormatDuration(64'000'000), "00:00:06.400 0000");
-    EXPECT_EQ(FormatDuration(36'610'000'001), "01:01:01.000 0001");
-    EXPECT_EQ(FormatDuration(-15'000'000), "-00:00:01.500 0000");
-    EXPECT_EQ(FormatDuration(0), "00:00:00.000 0000");
 }
 
 TEST(BasePath, LocationPathAndItsFailures)

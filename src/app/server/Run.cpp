@@ -4,10 +4,10 @@
 #include <sched.h>
 
 #include "app/context/Console.h"
-#include "app/server/DurationText.h"
 #include "app/server/LocalAddresses.h"
 #include "app/server/Server.h"
 #include "base/Check.h"
+#include "base/MediaTimeText.h"
 #include "base/StringFormat.h"
 #include "media/CodecsProbe.h"
 #include "mf/Platform.h"
@@ -64,7 +64,7 @@ void Run(Settings const& Settings, ManualResetEvent& Termination, std::function<
     auto ModuleDirectory = GetModuleDirectory();
     auto const& AudioVariants = Settings.DefaultVariants.H264.AudioVariants;
     ASSERT(!AudioVariants.empty());
-    ConsoleLine("Using audio segment duration: %s", FormatDuration(AudioVariants.front().SegmentDuration).c_str());
+    ConsoleLine("Using audio segment duration: %s", MediaTimeText(AudioVariants.front().SegmentDuration).c_str());
     if(!Settings.IsService)
         PrintLocalAddresses();
     // The media platform outlives the server, whose tasks run pipelines on it.
