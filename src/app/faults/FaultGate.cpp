@@ -49,7 +49,7 @@ std::optional<FaultTarget> Identify(RouteContext const& Context, FaultPlan& Plan
     {
         bool const Video = Path == "video-body.mp4";
         auto const Variant = Video ? VideoVariantIndex(Context) : std::optional<std::uint32_t>(0);
-        auto const Index = SegmentIndexFromQuery(Context.QueryVector);
+        auto const Index = Variant ? SegmentIndexFromQuery(Context.QueryVector, *Context.Asset, Video ? SegmentTrack::Video : SegmentTrack::Audio, *Variant) : std::nullopt;
         if(!Variant || !Index)
             return std::nullopt;
         return FaultTarget{Video ? FaultTrack::Video : FaultTrack::Audio, *Variant, *Index, {}};

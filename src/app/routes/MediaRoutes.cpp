@@ -35,7 +35,7 @@ std::uint32_t OverrideColor(std::int32_t Value)
 // The period number of a saved segment's file name, 0 without "period".
 unsigned PeriodNumber(QueryVector const& Query)
 {
-    return static_cast<unsigned>(QueryInteger(Query, "period").value_or(0));
+    return PeriodNumberFromQuery(Query);
 }
 
 std::uint32_t SegmentCount(std::int64_t Duration, std::int64_t SegmentDuration)
@@ -138,7 +138,7 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     auto const& Query = Context.QueryVector;
     VideoVariant Variant;
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Query, Variant), FailureCode::VideoBodyVariant);
-    auto const Index = SegmentIndexFromQuery(Query);
+    auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Video, Variant.Index);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
     auto const Color = QueryInteger(Query, "color");
     auto Segment = VideoSegment(Asset, Variant, *Index, Color);
@@ -186,7 +186,7 @@ void MediaRoutes::AudioBody(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
     auto const& Query = Context.QueryVector;
-    auto const Index = SegmentIndexFromQuery(Query);
+    auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Audio);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
     auto Segment = AudioSegment(Asset, *Index);
     MediaBodyAnswer Answer{"audio/mp4", Segment.Key.EntityTag()};
@@ -261,7 +261,7 @@ void MediaRoutes::ServePart(RouteContext& Context, PartRequest const& Request, S
 {
     auto const& Key = Segment.Key;
     auto const& Asset = *Context.Asset;
-    auto const Part = QueryInteger(Context.QueryVector, "part").value_or(-1);
+    auto const Part = PartNumberFromQuery(Context.QueryVector);
     CHECK_CONDITION(Part >= 0 && static_cast<std::uint32_t>(Part) < Request.Layout.PartCount(Request.Segment), FailureCode::PartInvalid);
     auto const Span = Request.Layout.Part(Request.Segment, static_cast<std::uint32_t>(Part));
     Answer.EntityTag = Key.ForPart(static_cast<std::uint32_t>(Part)).EntityTag();
