@@ -49,6 +49,13 @@ public:
     std::size_t CountFrom(boost::asio::ip::address const& Address) const;
     std::vector<Connection*> GetMembers() const;
 
+    // Refused sockets that linger before they close (LingeringClose),
+    // counted apart from the connections. False when Bounds allow no more
+    // or the server stops: that socket closes at once.
+    bool AdmitLingering();
+    void EndLingering() noexcept;
+    std::size_t LingeringCount() const noexcept { return m_Lingering; }
+
 private:
     // The idle member (between requests) that has waited longest, among
     // those from Address or, without one, among all; null when none is idle.
@@ -56,5 +63,6 @@ private:
 
     std::unordered_map<Connection*, boost::asio::ip::address> m_Members;
     std::map<boost::asio::ip::address, std::size_t> m_PerAddress;
+    std::size_t m_Lingering = 0;
 };
 } // namespace HttpServer

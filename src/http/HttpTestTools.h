@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +42,13 @@ public:
         m_Thread.join();
     }
     std::uint16_t Port() const { return m_Port; }
+    // The refused sockets lingering now, as the I/O thread sees them.
+    std::size_t LingeringCount()
+    {
+        std::promise<std::size_t> Count;
+        boost::asio::post(m_IoContext, [&] { Count.set_value(m_Locations->GetLingeringCount()); });
+        return Count.get_future().get();
+    }
 
 private:
     boost::asio::io_context m_IoContext;

@@ -16,7 +16,7 @@ void WholeAnswer::Send(RouteContext& Context, std::string Body) const
     }
     auto& Response = *Context.Response;
     std::string const Tag = SegmentKey::DigestTag(Body);
-    if(HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetHeader("If-None-Match"), Tag))
+    if(HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetListHeader("If-None-Match"), Tag))
     {
         Response.SetStatus(304, "Not Modified");
         AddFields(Response);
