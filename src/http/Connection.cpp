@@ -250,7 +250,8 @@ bool Connection::RefuseNonconforming()
         for(auto Field = Fields.first; Field != Fields.second; ++Field)
             if(Field->value() != Fields.first->value())
             {
-                Refuse(400, "Bad Request", StringFormat("The request has several %.*s header fields with different values.\n", static_cast<int>(Name.size()), Name.data()));
+                Refuse(400, "Bad Request",
+                       StringFormat("The request has several %.*s header fields with different values.\n", static_cast<int>(Name.size()), Name.data()));
                 return true;
             }
     }

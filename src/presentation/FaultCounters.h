@@ -14,7 +14,7 @@ namespace Application
 // How many requests of each segment the counted fault rules ("fail=503x1")
 // of every asset have let fail, in one table for the whole process, so that
 // what they remember is bounded however many assets and segments clients
-// name. At most a fixed number of counters is kept (about 140 bytes each);
+// name. At most a fixed number of counters is kept (about 115 bytes each);
 // when the table is full, the least recently used counter is forgotten and
 // its segment counts from 0 again: a player that comes back to a segment
 // long after its retries sees the fault anew. Counters of an asset that is
@@ -22,7 +22,7 @@ namespace Application
 class FaultCounters
 {
 public:
-    // About 14 MB at the most.
+    // About 12 MB at the most.
     static constexpr std::size_t MaximalFaultCounters = 100'000;
 
     // What one counter counts: the requests of one segment (Number) of a

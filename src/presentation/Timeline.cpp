@@ -114,7 +114,8 @@ std::int64_t Timeline::AudioSegmentCount(std::int64_t Duration, std::int64_t Seg
     return CeilDivide(Duration, SegmentDuration);
 }
 
-std::optional<std::int64_t> Timeline::LiveSegmentCount(Configuration const& Asset, std::int64_t SegmentDuration, std::optional<std::int32_t> ExtraVideoSegments) noexcept
+std::optional<std::int64_t> Timeline::LiveSegmentCount(Configuration const& Asset, std::int64_t SegmentDuration,
+                                                       std::optional<std::int32_t> ExtraVideoSegments) noexcept
 {
     if(!Asset.LiveEndTime)
         return std::nullopt;
