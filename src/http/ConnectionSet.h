@@ -24,7 +24,8 @@ using RequestHandler = std::function<void(std::shared_ptr<Request> const& Reques
 // The open connections of all listeners and what they share. Touched on the
 // I/O thread only, except Stopping and Bounds, which responses read on their
 // producers' threads. A connection is a member from its acceptance until it
-// closes, so the set counts exactly what holds a socket.
+// closes, so the set counts exactly what holds a socket, but for the refused
+// sockets that linger, which it counts apart.
 class ConnectionSet
 {
 public:
