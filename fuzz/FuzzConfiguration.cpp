@@ -9,6 +9,7 @@
 #include "presentation/FaultParser.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
+#include "presentation/Timeline.h"
 
 namespace
 {
@@ -45,8 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
         Application::VideoVariant Variant;
         if(Asset.VariantSet.ParseVideoVariant(Query, Variant))
             Fuzz::Expect(Variant.Index < Asset.VariantSet.VideoVariants.size(), "a variant parsed is one of the asset's");
+        for(auto const Track : {Application::SegmentTrack::Video, Application::SegmentTrack::Audio})
+            Fuzz::Failing([&] {
+                auto const Segment = Application::SegmentIndexFromQuery(Query, Asset, Track);
+                Fuzz::Expect(!Segment || *Segment < Application::MaximalLiveSegmentCount, "a segment taken has a successor");
+            });
     });
-    Application::SegmentIndexFromQuery(Query);
+    Fuzz::Failing([&] { Application::PartNumberFromQuery(Query); });
+    Fuzz::Failing([&] { Application::PeriodNumberFromQuery(Query); });
     Application::ResponseFileSegmentNumber(Query);
     for(char const* Key : {"asset", "variant", "index", "baseIndex", "period", "color", "extra-video-segments", "frame", "Variant", "FrameSizeW",
                            "FrameSizeH", "FrameRateN", "FrameRateD", "SegmentDuration"})

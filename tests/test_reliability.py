@@ -275,7 +275,8 @@ class Shutdown(unittest.TestCase):
     def test_sigterm_drops_waiting_segments_and_lets_running_ones_finish(self):
         server = QuorvelServer().start()
         try:
-            asset = int(re.search(rb"asset=(\d+)", server.get("master.m3u8")[2]).group(1))
+            # 150 s: 50 video segments.
+            asset = int(re.search(rb"asset=(\d+)", server.get("master.m3u8?duration=150")[2]).group(1))
             connections = [raw_request(server.port, server.path("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, index))) for index in range(50)]
             # Once the first segment is under way, most of the others wait.
             connections[0].recv(1, socket.MSG_PEEK)

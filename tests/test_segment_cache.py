@@ -133,7 +133,7 @@ class SharedProductions(unittest.TestCase):
         self.assertNotEqual(coded, body)
 
     def test_clients_that_leave_a_shared_production_do_not_disturb_the_others(self):
-        path = "video-body.mp4?asset=%d&variant=0&index=7" % new_asset(self.server)
+        path = "video-body.mp4?asset=%d&variant=0&index=7" % new_asset(self.server, "?duration=30")
         clients = [send_get(self.server, path) for _ in range(5)]
         # Every client has its head (or more) before two of them go.
         for client in clients:
@@ -153,7 +153,7 @@ class SharedProductions(unittest.TestCase):
         self.assertEqual(kept, bodies[0])
 
     def test_media_all_clients_left_is_made_afresh_for_the_next(self):
-        path = "video-body.mp4?asset=%d&variant=0&index=9" % new_asset(self.server)
+        path = "video-body.mp4?asset=%d&variant=0&index=9" % new_asset(self.server, "?duration=30")
         clients = [send_get(self.server, path) for _ in range(3)]
         clients[0].recv(1, socket.MSG_PEEK)
         for client in clients:
@@ -233,7 +233,7 @@ class CacheLimit(unittest.TestCase):
         # Room for two audio segments (about 46 kB each, 65 kB with the
         # bookkeeping of their 300 fragments).
         with QuorvelServer(options=["-Software", "-SegmentCacheBytes", "140000"]) as server:
-            asset = new_asset(server)
+            asset = new_asset(server, "?duration=60") # 10 audio segments
             made = {}
             for index in range(3):
                 status, headers, made[index] = server.get("audio-body.mp4?asset=%d&index=%d" % (asset, index), timeout=HangGuard)

@@ -406,14 +406,19 @@ class Streaming(SegmentClient, unittest.TestCase):
             with self.subTest(path):
                 body = self.fetch(path, 400)
                 self.assertTrue(body.startswith(b"Exception 0x%08X" % status), body[:60])
-        # Colours of any sign, unknown periods, segments far away on either side.
-        for query in ("index=0&color=-1", "index=0&color=4&period=77", "index=0&period=abc", "index=4294967295", "index=0&baseIndex=5"):
+        # Colours of any sign are served; periods and segments the asset does not have are not.
+        for query in ("index=0&color=-1", "index=0&color=4&period=2"):
             with self.subTest(query):
                 self.assertEqual(len(fragments(self.fetch("video-body.mp4?asset=%d&variant=1&%s" % (asset, query)))), 3)
+        for query, status in (("index=0&period=77", 0x80FF0E42), ("index=0&period=abc", 0x80FF0E42), ("index=4294967295", 0x80FF0E41),
+                              ("index=0&baseIndex=5", 0x80FF0E41)):
+            with self.subTest(query):
+                self.assertTrue(self.fetch("video-body.mp4?asset=%d&variant=1&%s" % (asset, query), 400).startswith(b"Exception 0x%08X" % status))
         self.assertEqual(self.fetch("version")[:4], b"Git ")
 
     def test_clients_that_leave_and_fifty_at_once_leave_nothing_behind(self):
-        asset, _ = self.asset()
+        # 300 s: 100 video and 50 audio segments.
+        asset, _ = self.asset("?duration=300")
         pid = self.server.process.pid
         self.fetch("video-body.mp4?asset=%d&variant=0&index=0" % asset)
         threads, memory = process_state(pid)
@@ -559,7 +564,7 @@ class Shutdown(unittest.TestCase):
     def test_shutdown_lets_a_segment_in_progress_finish(self):
         server = QuorvelServer().start()
         try:
-            _, _, master = server.get("master.m3u8")
+            _, _, master = server.get("master.m3u8?duration=30")
             asset = int(re.search(rb"asset=(\d+)", master).group(1))
             connection = raw_request(server.port, server.path("video-body.mp4?asset=%d&variant=0&index=7" % asset))
             connection.recv(1, socket.MSG_PEEK)

@@ -40,6 +40,10 @@ constexpr HRESULT DeliveryDirectiveInvalid = static_cast<HRESULT>(0x80FF0E30); /
 constexpr HRESULT DeliveryDirectiveTooFar = static_cast<HRESULT>(0x80FF0E31);  // "BlockingReload: too far ahead of the playlist"
 constexpr HRESULT PartInvalid = static_cast<HRESULT>(0x80FF0E32);              // "part < PartCount(Segment)"
 constexpr HRESULT PartTooFarAhead = static_cast<HRESULT>(0x80FF0E33);          // "part due within the hold limit"
+// Media segment requests: the numbers that name a segment
+constexpr HRESULT SegmentNumberMalformed = static_cast<HRESULT>(0x80FF0E40); // "index", "baseIndex" or "extra-video-segments" not strict decimal
+constexpr HRESULT SegmentOutsideAsset = static_cast<HRESULT>(0x80FF0E41);    // "index - baseIndex below the track's segment count"
+constexpr HRESULT PeriodInvalid = static_cast<HRESULT>(0x80FF0E42);          // "period" not one of the DASH periods
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <vector>
 
 #include <boost/asio/write.hpp>
 #include <boost/beast/http/error.hpp>
@@ -11,6 +12,7 @@
 #include "base/HResultError.h"
 #include "base/StringFormat.h"
 #include "base/Trace.h"
+#include "http/LingeringClose.h"
 #include "http/Request.h"
 #include "http/RequestHeadFromMessage.h"
 #include "http/Response.h"
@@ -200,6 +202,8 @@ void Connection::ParseHead(std::size_t HeadSize)
         OnRead(Error);
         return;
     }
+    if(RefuseTransferCoding())
+        return;
     if(m_Parser->is_done())
     {
         Dispatch();
@@ -236,6 +240,63 @@ bool Connection::RefuseNonconforming()
     if(Count > 1 || (Count == 0 && Message.version() == 11) || (Count == 1 && !IsValidHost(Hosts.first->value())))
     {
         Refuse(400, "Bad Request", "The request must name its host in one Host header field.\n");
+        return true;
+    }
+    // RFC 9110 section 5.3: a field that is not a list may appear once; the
+    // server would have to guess which of several values the client meant.
+    for(std::string_view const Name : Request::SingletonFields)
+    {
+        auto const Fields = Message.equal_range(Name);
+        for(auto Field = Fields.first; Field != Fields.second; ++Field)
+            if(Field->value() != Fields.first->value())
+            {
+                Refuse(400, "Bad Request",
+                       StringFormat("The request has several %.*s header fields with different values.\n", static_cast<int>(Name.size()), Name.data()));
+                return true;
+            }
+    }
+    return false;
+}
+
+bool Connection::RefuseTransferCoding()
+{
+    auto const Fields = m_Parser->get().equal_range(http::field::transfer_encoding);
+    if(Fields.first == Fields.second)
+        return false;
+    // The codings of every field in order, as one list (RFC 9110 section
+    // 5.3), each by its name, without parameters; empty elements do not count.
+    std::vector<std::string_view> Codings;
+    for(auto Field = Fields.first; Field != Fields.second; ++Field)
+    {
+        std::string_view List = Field->value();
+        while(!List.empty())
+        {
+            std::size_t const Comma = List.find(',');
+            std::string_view const Element = List.substr(0, Comma);
+            List = Comma == std::string_view::npos ? std::string_view() : List.substr(Comma + 1);
+            if(std::string_view const Name = TrimBlanks(Element.substr(0, Element.find(';'))); !Name.empty())
+                Codings.push_back(Name);
+        }
+    }
+    auto const IsChunked = [](std::string_view Name) { return EqualsIgnoreCase(Name, "chunked"); };
+    char const* const Unframed = "The length of the request body cannot be determined: its final transfer coding must be chunked, applied once.\n";
+    if(Codings.empty() || !IsChunked(Codings.back()) || std::count_if(Codings.begin(), Codings.end(), IsChunked) != 1)
+    {
+        Refuse(400, "Bad Request", Unframed);
+        return true;
+    }
+    if(Codings.size() > 1)
+    {
+        std::string_view const Unknown = Codings.front();
+        Refuse(501, "Not Implemented",
+               StringFormat("The transfer coding \"%.*s\" is not implemented; only chunked is.\n", static_cast<int>(std::min<std::size_t>(Unknown.size(), 40)),
+                            Unknown.data()));
+        return true;
+    }
+    // The parser must have read the list alike, or it would frame the body otherwise.
+    if(!m_Parser->chunked())
+    {
+        Refuse(400, "Bad Request", Unframed);
         return true;
     }
     return false;
@@ -281,17 +342,19 @@ void Connection::Dispatch()
         Watch();
 }
 
-void Connection::Refuse(unsigned Status, char const* Reason, char const* Text)
+void Connection::Refuse(unsigned Status, char const* Reason, std::string_view Text)
 {
     m_Parser.reset();
     auto Batch = std::make_shared<WriteBatch>();
     Batch->Head.emplace(Status, Reason);
     Batch->Head->Set(KnownHeader::ContentType, "text/plain; charset=utf-8");
-    Batch->Pieces.push_back({nullptr, reinterpret_cast<std::uint8_t const*>(Text), std::char_traits<char>::length(Text)});
+    auto Owned = std::make_shared<std::string const>(Text);
+    Batch->Pieces.push_back({Owned, reinterpret_cast<std::uint8_t const*>(Owned->data()), Owned->size()});
     Batch->Final = true;
     m_Answering = true;
     m_HeadRequest = false;
     m_KeepAlive = false;
+    m_Refused = true;
     Forward(std::move(Batch));
 }
 
@@ -481,6 +544,12 @@ bool Connection::Hold(bool Timed)
 
 void Connection::CloseGracefully()
 {
+    if(m_Refused && m_Open)
+    {
+        LingeringClose::Start(m_Stream.release_socket(), m_Set);
+        Close();
+        return;
+    }
     boost::system::error_code Error;
     m_Stream.socket().shutdown(boost::asio::ip::tcp::socket::shutdown_send, Error);
     Close();

@@ -7,6 +7,7 @@
 #include <deque>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -80,9 +81,17 @@ private:
     void OnRead(boost::beast::error_code Error);
     void Dispatch();
     // Refuses a request that HTTP/1.1 does not allow a server to answer: no
-    // Host or several (400). True when refused.
+    // Host or several (400), several different values of a field the server
+    // reads once (Request::SingletonFields, 400). True when refused.
     bool RefuseNonconforming();
-    void Refuse(unsigned Status, char const* Reason, char const* Text);
+    // Refuses, before its body is read, a request whose transfer codings are
+    // not "chunked" alone: 400 when chunked is not the one final coding, so
+    // the body's length is unknown (RFC 9112 section 6.3), else 501 for a
+    // coding the server does not implement (section 6.1). True when refused.
+    bool RefuseTransferCoding();
+    // Answers and closes; the socket then lingers (LingeringClose), as the
+    // client may have sent bytes that are never read.
+    void Refuse(unsigned Status, char const* Reason, std::string_view Text);
     // Chooses the framing of the answer at its head and writes it as text.
     void Frame(WriteBatch& Batch);
     void Watch();
@@ -126,5 +135,7 @@ private:
     bool m_ReadAfterWatch = false;
     // The answer was aborted: close once the queue is written.
     bool m_CloseWhenWritten = false;
+    // A refusal is being answered: its socket lingers when it closes.
+    bool m_Refused = false;
 };
 } // namespace HttpServer

@@ -138,6 +138,19 @@ Connection* ConnectionSet::LongestHeld(boost::asio::ip::address const* Address) 
     return Oldest;
 }
 
+bool ConnectionSet::AdmitLingering()
+{
+    if(Stopping || m_Lingering >= Bounds.MaximalLingeringSockets)
+        return false;
+    ++m_Lingering;
+    return true;
+}
+
+void ConnectionSet::EndLingering() noexcept
+{
+    --m_Lingering;
+}
+
 Connection* ConnectionSet::LongestIdle(boost::asio::ip::address const* Address) const
 {
     // A scan, but only when the set is full: at most a few hundred members.

@@ -24,7 +24,8 @@ using RequestHandler = std::function<void(std::shared_ptr<Request> const& Reques
 // The open connections of all listeners and what they share. Touched on the
 // I/O thread only, except Stopping and Bounds, which responses read on their
 // producers' threads. A connection is a member from its acceptance until it
-// closes, so the set counts exactly what holds a socket.
+// closes, so the set counts exactly what holds a socket, but for the refused
+// sockets that linger, which it counts apart.
 class ConnectionSet
 {
 public:
@@ -58,6 +59,13 @@ public:
     void MarkReleased(Connection* Member);
     std::size_t HeldFrom(boost::asio::ip::address const& Address) const;
 
+    // Refused sockets that linger before they close (LingeringClose),
+    // counted apart from the connections. False when Bounds allow no more
+    // or the server stops: that socket closes at once.
+    bool AdmitLingering();
+    void EndLingering() noexcept;
+    std::size_t LingeringCount() const noexcept { return m_Lingering; }
+
 private:
     // The idle member (between requests) that has waited longest, among
     // those from Address or, without one, among all; null when none is idle.
@@ -78,5 +86,6 @@ private:
     std::map<boost::asio::ip::address, std::size_t> m_PerAddress;
     std::map<boost::asio::ip::address, std::size_t> m_HeldPerAddress;
     std::uint64_t m_HoldCount = 0;
+    std::size_t m_Lingering = 0;
 };
 } // namespace HttpServer

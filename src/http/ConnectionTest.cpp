@@ -152,6 +152,35 @@ TEST(HttpConnection, OneAddressCannotTakeEveryConnection)
     EXPECT_TRUE(Other.ReadUntil("held").ends_with("held"));
 }
 
+TEST(HttpConnection, RefusedSocketsLingerUntilTheirClientsCloseAndNoMoreThanTheBound)
+{
+    HttpServer::Limits Bounds;
+    Bounds.MaximalConnections = 1;
+    Bounds.MaximalLingeringSockets = 2;
+    Bounds.LingerTime = std::chrono::hours(1);
+    HeldAnswers Held;
+    TestServer Server([&](auto const&, auto const& Answer) { Held.Hold(Answer); }, Bounds);
+    Client Busy(Server.Port());
+    Busy.Write("GET /t/x HTTP/1.1\r\nHost: h\r\n\r\n");
+    Held.WaitFor(1);
+    // Each newcomer reads its 503 to the end: the server has stopped sending,
+    // whether its socket lingers or closed at once.
+    std::vector<std::unique_ptr<Client>> Refused;
+    for(int Index = 0; Index < 4; ++Index)
+    {
+        Refused.push_back(std::make_unique<Client>(Server.Port(), "127.0.0.2"));
+        EXPECT_TRUE(Refused.back()->ReadToEnd().starts_with("HTTP/1.1 503 "));
+    }
+    EXPECT_EQ(Server.LingeringCount(), 2u);
+    // A lingering socket closes when its client does, long before its time.
+    Refused[0]->Close();
+    Refused[1]->Close();
+    while(Server.LingeringCount() != 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    Held.AnswerAll();
+    EXPECT_TRUE(Busy.ReadUntil("held").ends_with("held"));
+}
+
 TEST(HttpConnection, AProducerNeverWaitsForItsClientAndOneThatFallsTooFarBehindIsClosed)
 {
     HttpServer::Limits Bounds;

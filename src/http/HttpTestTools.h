@@ -53,6 +53,13 @@ public:
         });
         Done.get_future().wait();
     }
+    // The refused sockets lingering now, as the I/O thread sees them.
+    std::size_t LingeringCount()
+    {
+        std::promise<std::size_t> Count;
+        boost::asio::post(m_IoContext, [&] { Count.set_value(m_Locations->GetLingeringCount()); });
+        return Count.get_future().get();
+    }
 
 private:
     boost::asio::io_context m_IoContext;

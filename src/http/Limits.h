@@ -50,5 +50,18 @@ struct Limits
     // Once the server stops, time a connection has to take the bytes queued
     // for it; a client that does not read then does not hold up the exit.
     std::chrono::milliseconds ShutdownSendTime{2'000};
+    // A refused client (503 at the connection limit, or 400, 413, 431, 501,
+    // 505 and the connection closed) may have sent bytes the server never
+    // reads; closing such a socket makes the kernel answer with a reset that
+    // can overtake the refusal. So the server stops sending after the
+    // refusal and reads and drops what the client still sends until it
+    // closes, this many bytes have come or this time has passed, and only
+    // then closes (LingeringClose).
+    std::chrono::milliseconds LingerTime{2'000};
+    std::uint64_t MaximalLingerBytes = 1024 * 1024;
+    // Refused sockets lingering so at once, apart from the connections.
+    // Beyond this (a flood of refused clients) a refused socket is closed as
+    // soon as its refusal is written, as it is once the server stops.
+    std::size_t MaximalLingeringSockets = 64;
 };
 } // namespace HttpServer

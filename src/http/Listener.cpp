@@ -9,6 +9,7 @@
 #include "base/Trace.h"
 #include "http/Connection.h"
 #include "http/ErrorCodeStatus.h"
+#include "http/LingeringClose.h"
 
 namespace HttpServer
 {
@@ -94,10 +95,13 @@ void Listener::RefuseBusy(boost::asio::ip::tcp::socket Socket)
         "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: 30\r\nConnection: close\r\n\r\n"
         "Too many connections are open.";
     auto Owned = std::make_shared<boost::asio::ip::tcp::socket>(std::move(Socket));
-    boost::asio::async_write(*Owned, boost::asio::buffer(Text.data(), Text.size()), [Owned](boost::system::error_code, std::size_t) {
+    // The client's request is never read: the socket lingers, so that the
+    // client gets the 503 rather than a reset.
+    boost::asio::async_write(*Owned, boost::asio::buffer(Text.data(), Text.size()), [Owned, Set = m_Set](boost::system::error_code Error, std::size_t) {
         boost::system::error_code Ignored;
-        Owned->shutdown(boost::asio::ip::tcp::socket::shutdown_both, Ignored);
-        Owned->close(Ignored);
+        if(Error)
+            Owned->close(Ignored);
+        LingeringClose::Start(std::move(*Owned), Set);
     });
 }
 } // namespace HttpServer

@@ -15,7 +15,8 @@ namespace HttpServer
 {
 // One listening socket. Accepts connections into the shared set until
 // closed. When the set is full for the client (Limits), an idle connection
-// makes room; when none is idle the client is told 503 and closed.
+// makes room; when none is idle the client is told 503 and its socket
+// closes as a refused one does (LingeringClose).
 class Listener : public std::enable_shared_from_this<Listener>
 {
 public:

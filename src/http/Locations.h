@@ -39,6 +39,8 @@ public:
     std::vector<std::uint16_t> GetPorts() const;
     // The connections open now. Call on the I/O thread.
     std::size_t GetConnectionCount() const noexcept { return m_Set->Size(); }
+    // The refused sockets lingering before they close. Call on the I/O thread.
+    std::size_t GetLingeringCount() const noexcept { return m_Set->LingeringCount(); }
 
     // Stops accepting and ends every connection once its current answer is
     // out. Call on the I/O thread. The I/O context then runs out of work

@@ -59,6 +59,19 @@ std::string_view Request::GetHeader(std::string_view Name) const noexcept
     return {};
 }
 
+std::string Request::GetListHeader(std::string_view Name) const
+{
+    std::string List;
+    for(auto const& [FieldName, FieldValue] : m_Head.Headers)
+        if(EqualsIgnoreCase(FieldName, Name))
+        {
+            if(!List.empty() && !FieldValue.empty())
+                List += ", ";
+            List += FieldValue;
+        }
+    return List;
+}
+
 void Request::GetQueryStringNameValueVector(QueryVector& Vector) const
 {
     ASSERT(Vector.empty());

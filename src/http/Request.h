@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,8 +46,19 @@ public:
     std::string const& GetQueryString() const noexcept { return m_QueryString; }
     // "http://" host ":" port, the decoded path and the raw query.
     std::string const& GetFullUrl() const noexcept { return m_FullUrl; }
-    // The first header field of that name (case-insensitive), or empty.
+    // The header fields the server reads that a request carries at most once
+    // with one value (RFC 9110 section 5.3); the connection refuses a request
+    // with several different ones (400). Host has a rule of its own: exactly
+    // one, whatever the values.
+    static constexpr std::array<std::string_view, 2> SingletonFields{"Range", "If-Range"};
+
+    // The first header field of that name (case-insensitive), or empty: for
+    // fields that are no list (SingletonFields, Host).
     std::string_view GetHeader(std::string_view Name) const noexcept;
+    // Every header field of that name, in the order received, joined by ", "
+    // into one list (RFC 9110 section 5.3), or empty: for the fields whose
+    // value is a comma-separated list (If-None-Match).
+    std::string GetListHeader(std::string_view Name) const;
     HeaderVector const& GetHeaders() const noexcept { return m_Head.Headers; }
     std::string const& GetBody() const noexcept { return m_Head.Body; }
 

@@ -88,13 +88,22 @@ void Configuration::ParseLiveKeys(QueryVector const& Query, std::int64_t Now)
 {
     LiveWindow = QueryTime(Query, "lv").value_or(DefaultLiveWindow);
     CHECK_ARGUMENT(*LiveWindow >= 0 && *LiveWindow <= MaximalLiveWindow);
-    if(auto const Start = QueryTime(Query, "ls"))
-        BaseLiveTime = Now - *Start;
-    else if(QueryFlag(Query, RequestTime::QueryKey))
-        // A manifest that says what time it is starts its own timeline, as
-        // the server's start does, so that the presentation follows from the
-        // URLs alone and not from when the server started.
-        BaseLiveTime = Now - BaseLiveTimeLead;
+    std::optional<std::int64_t> Lead = QueryTime(Query, "ls");
+    // A manifest that says what time it is starts its own timeline, as the
+    // server's start does, so that the presentation follows from the URLs
+    // alone and not from when the server started.
+    if(!Lead && QueryFlag(Query, RequestTime::QueryKey))
+        Lead = BaseLiveTimeLead;
+    if(Lead)
+    {
+        // Program date-times, the pictures' clock and "now" itself name
+        // times from 1970 on: a timeline that would begin earlier names
+        // none of them.
+        if(Now - *Lead < UnixEpochAbsoluteTime)
+            ThrowCheckFailure(FailureCode::NowInvalid, TRACE_CONTEXT(), "Now - Lead >= UnixEpochAbsoluteTime",
+                              "Invalid \"now\": the live asset would begin before 1970-01-01 (10 s, or \"ls\" seconds, before \"now\")");
+        BaseLiveTime = Now - *Lead;
+    }
     ProgramDateTimePeriod = QueryTime(Query, "pdt");
 }
 

@@ -59,7 +59,9 @@ struct Configuration
     std::vector<std::uint8_t> Key; // empty: clear asset
     std::vector<std::uint8_t> InitializationVector;
     std::string KeyFormat;
-    std::int64_t LiveEndTime = 0; // relative to BaseLiveTime; 0 until set
+    // Relative to BaseLiveTime; set by the master playlist of a live asset
+    // with a duration (Timeline::SetLiveEndTime), nothing until then.
+    std::optional<std::int64_t> LiveEndTime;
     // "cp": the DASH manifest of an encrypted asset signals its protection
     // (DashContentProtection); by default players learn it from the media.
     bool ContentProtection = false;

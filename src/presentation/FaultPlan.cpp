@@ -5,14 +5,14 @@
 
 namespace Application
 {
-FaultPlan::FaultPlan(std::vector<FaultRule> Rules) : m_Rules(std::move(Rules))
+FaultPlan::FaultPlan(std::vector<FaultRule> Rules, FaultCounters& Counters) :
+    m_Rules(std::move(Rules)), m_Counters(Counters), m_CounterPlan(Counters.NewPlan())
 {
 }
 
 std::vector<FaultRule> FaultPlan::Fire(FaultTrack Track, std::uint32_t Variant, std::uint32_t Number)
 {
     std::vector<FaultRule> Fired;
-    std::lock_guard Lock(m_Mutex);
     for(std::size_t Index = 0; Index < m_Rules.size(); ++Index)
     {
         auto const& Rule = m_Rules[Index];
@@ -27,18 +27,7 @@ std::vector<FaultRule> FaultPlan::Fire(FaultTrack Track, std::uint32_t Variant, 
 
 bool FaultPlan::CountRequest(std::size_t Rule, FaultTrack Track, std::uint32_t Variant, std::uint32_t Number)
 {
-    auto const Key = std::make_tuple(Rule, Track, Variant, Number);
-    auto Found = m_Requests.find(Key);
-    if(Found == m_Requests.end())
-    {
-        if(m_Requests.size() >= MaximalCountedSegments)
-            return false;
-        Found = m_Requests.emplace(Key, 0).first;
-    }
-    if(Found->second >= m_Rules[Rule].Count)
-        return false;
-    ++Found->second;
-    return true;
+    return m_Counters.Count({m_CounterPlan, static_cast<std::uint32_t>(Rule), Track, Variant, Number}, m_Rules[Rule].Count);
 }
 
 bool FaultPlan::IsGap(FaultTrack Track, std::uint32_t Number) const

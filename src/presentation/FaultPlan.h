@@ -7,26 +7,22 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <vector>
 
+#include "presentation/FaultCounters.h"
 #include "presentation/FaultRule.h"
 
 namespace Application
 {
 // The fault rules of one asset and what they remember between its
-// requests: how often each segment was asked for (for "fail=503x1"), how
-// many playlist requests the asset had, and the last playlist of each URL
-// (for "stale"). Copies of the asset share one plan. Thread-safe.
+// requests: how often each segment was asked for (for "fail=503x1", in a
+// table of counters bounded for the whole process: FaultCounters), how many
+// playlist requests the asset had, and the last playlist of each URL (for
+// "stale"). Copies of the asset share one plan. Thread-safe.
 class FaultPlan
 {
 public:
-    // Segments whose requests a counted rule remembers: a live player asks
-    // for a new one every few seconds for as long as it plays. A segment
-    // first asked for beyond this is no longer failed by counted rules.
-    static constexpr std::size_t MaximalCountedSegments = 10'000;
-
-    explicit FaultPlan(std::vector<FaultRule> Rules);
+    explicit FaultPlan(std::vector<FaultRule> Rules, FaultCounters& Counters = FaultCounters::Process());
 
     std::vector<FaultRule> const& GetRules() const noexcept { return m_Rules; }
 
@@ -59,8 +55,9 @@ private:
     bool CountRequest(std::size_t Rule, FaultTrack Track, std::uint32_t Variant, std::uint32_t Number);
 
     std::vector<FaultRule> const m_Rules;
+    FaultCounters& m_Counters;
+    std::uint64_t const m_CounterPlan;
     mutable std::mutex m_Mutex;
-    std::map<std::tuple<std::size_t, FaultTrack, std::uint32_t, std::uint32_t>, std::uint32_t> m_Requests;
     std::uint32_t m_PlaylistRequests = 0;
     std::map<std::string, Playlist> m_Playlists;
 };

@@ -130,12 +130,22 @@ TEST(FaultPlan, StalePlaylistsLastTheirLifetime)
     EXPECT_FALSE(Plan.RepeatedPlaylist("video.m3u8?variant=0", 99 * Second, 6 * Second));
 }
 
-TEST(FaultPlan, CountedSegmentsAreBounded)
+TEST(FaultPlan, CountersAreBoundedAndTheLeastRecentlyUsedIsForgotten)
 {
-    auto Plan = MakePlan("fail=503x1@video:*");
-    for(std::uint32_t Index = 0; Index < FaultPlan::MaximalCountedSegments; ++Index)
-        ASSERT_EQ(Plan.Fire(FaultTrack::Video, 0, Index).size(), 1u);
-    EXPECT_TRUE(Plan.Fire(FaultTrack::Video, 0, FaultPlan::MaximalCountedSegments).empty());
+    FaultCounters Counters(3);
+    FaultPlan Plan(FaultParser::Parse(Query("fail=503x1@video:*")), Counters);
+    FaultPlan Other(FaultParser::Parse(Query("fail=503x1@video:*")), Counters);
+    auto Fails = [](FaultPlan& Which, std::uint32_t Number) { return !Which.Fire(FaultTrack::Video, 0, Number).empty(); };
+    EXPECT_TRUE(Fails(Plan, 1));
+    EXPECT_TRUE(Fails(Other, 1)); // another asset's segment 1 is another counter
+    EXPECT_TRUE(Fails(Plan, 2));
+    EXPECT_FALSE(Fails(Plan, 1)); // the retry: segment 1 of Plan is now the most recently used
+    EXPECT_TRUE(Fails(Plan, 3));  // full: Other's segment 1 is forgotten
+    EXPECT_EQ(Counters.Size(), 3u);
+    EXPECT_FALSE(Fails(Plan, 1));
+    EXPECT_FALSE(Fails(Plan, 3));
+    EXPECT_TRUE(Fails(Other, 1)); // counts from 0 again
+    EXPECT_EQ(Counters.Size(), 3u);
 }
 
 TEST(FaultPlan, GapsAreMarkedInTheirTracksPlaylists)

@@ -8,6 +8,7 @@
 #include "presentation/LowLatencyPlaylist.h"
 #include "presentation/PlayReadyHeader.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/SegmentIndex.h"
 #include "presentation/Timeline.h"
 
 namespace Application
@@ -165,6 +166,15 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     return Text.Take();
 }
 
+// Segments listed past the end are within the asset for the URLs that say so.
+std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments)
+{
+    std::string Prefix = StringFormat("video-body.mp4?asset=%u&variant=%u&", Asset.Asset, Variant.Index);
+    if(ExtraSegments > 0)
+        Prefix += StringFormat("%.*s=%d&", static_cast<int>(ExtraVideoSegmentsKey.size()), ExtraVideoSegmentsKey.data(), ExtraSegments);
+    return Prefix + "index=";
+}
+
 bool IsLowLatency(Configuration const& Asset)
 {
     return Asset.Live && Asset.LowLatency;
@@ -222,7 +232,7 @@ std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant co
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
                           StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-                          StringFormat("video-body.mp4?asset=%u&variant=%u&index=", Asset.Asset, Variant.Index), false, FaultTrack::Video},
+                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments), false, FaultTrack::Video},
                          Clock.Elapsed(), LowLatency);
 }
 

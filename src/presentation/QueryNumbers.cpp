@@ -51,6 +51,23 @@ std::int32_t ConvertInteger(std::string_view Text, std::size_t* Converted) noexc
     return static_cast<std::int32_t>(Value);
 }
 
+std::optional<std::uint64_t> ParseDecimal(std::string_view Text, std::uint64_t Maximal) noexcept
+{
+    if(Text.empty())
+        return std::nullopt;
+    std::uint64_t Value = 0;
+    for(char Character : Text)
+    {
+        if(Character < '0' || Character > '9')
+            return std::nullopt;
+        auto const Digit = static_cast<std::uint64_t>(Character - '0');
+        if(Digit > Maximal || Value > (Maximal - Digit) / 10)
+            return std::nullopt;
+        Value = Value * 10 + Digit;
+    }
+    return Value;
+}
+
 std::int64_t ConvertTime(std::string_view Text)
 {
     std::string const Terminated(Text);

@@ -21,6 +21,12 @@ constexpr double MaximalTimeSeconds = 1'000'000'000.0;
 // Converted receives the number of characters used, 0 when there were no digits.
 std::int32_t ConvertInteger(std::string_view Text, std::size_t* Converted = nullptr) noexcept;
 
+// Strict decimal: one or more digits and nothing else (no blank, sign,
+// exponent or fraction), at most Maximal; nothing for any other text. For
+// numbers that name things (segments, parts), where a lenient reading would
+// let "1e3" or "-1" name a thing the client did not mean.
+std::optional<std::uint64_t> ParseDecimal(std::string_view Text, std::uint64_t Maximal) noexcept;
+
 // Decimal seconds (fraction and exponent allowed, "C" locale) truncated toward
 // zero to 100-ns units. A result that underflows to 0, is not finite or lies
 // beyond MaximalTimeSeconds raises E_INVALIDARG.

@@ -70,7 +70,7 @@ TEST(RedisAssetStore, RegistriesSharingAStoreAnswerEveryAssetAlike)
     EXPECT_TRUE(Found.Live);
     EXPECT_EQ(Found.Duration, Made.Duration);
     EXPECT_EQ(Found.LiveEndTime, Made.LiveEndTime);
-    EXPECT_NE(Found.LiveEndTime, 0);
+    EXPECT_TRUE(Found.LiveEndTime.has_value());
     EXPECT_EQ(Found.Key, Made.Key);
     EXPECT_EQ(Found.EncryptionScheme, EncryptionScheme::Cbcs);
     ASSERT_EQ(Found.VariantSet.AudioVariants.size(), 1u);

@@ -83,6 +83,26 @@ TEST(RequestTime, AManifestWithNowStartsItsLiveTimelineFromIt)
     // A reading so far ahead that segment numbers leave 32 bits is refused.
     auto const Far = RequestTime::Parse("9999-12-31T23:59:59Z").value();
     EXPECT_EQ(RaisedStatus([&] { Timeline(Anchored, Far).VideoSegments(Video, 0); }), E_INVALIDARG);
+
+    // A live timeline never begins before 1970: its date-times could not be written.
+    struct Row
+    {
+        char const* Query;
+        std::int64_t Start; // 0: refused
+    };
+    for(auto const& Row : std::vector<Row>{{"live&now=0", 0},
+                                           {"live&now=9999", 0},
+                                           {"live&now=10000", UnixEpochAbsoluteTime},
+                                           {"live&ls=100&now=99999", 0},
+                                           {"live&ls=100&now=100000", UnixEpochAbsoluteTime},
+                                           {"now=0", ServerBase}})
+    {
+        auto const Now = RequestTime::FromQuery(Query(Row.Query)).value();
+        if(Row.Start == 0)
+            EXPECT_EQ(RaisedStatus([&] { Registry.Create(ManifestKind::Hls, Query(Row.Query), ServerBase, Now); }), FailureCode::NowInvalid) << Row.Query;
+        else
+            EXPECT_EQ(Registry.Create(ManifestKind::Hls, Query(Row.Query), ServerBase, Now).BaseLiveTime, Row.Start) << Row.Query;
+    }
 }
 
 TEST(Configuration, FrameCodeIsKeptWithTheAsset)

@@ -3,18 +3,53 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "base/QueryStringNameValue.h"
+#include "presentation/Configuration.h"
 
 namespace Application
 {
-// The segment a media request asks for: "index" − "baseIndex" (0 when absent),
-// taken as unsigned 32-bit; nothing when "index" is absent.
-std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query);
+// The track a media segment request is about.
+enum class SegmentTrack
+{
+    Video,
+    Audio,
+};
+
+// The query key of a video playlist request that lists extra segments past
+// the end (a test aid); the playlist repeats it in the URLs of its segments,
+// which are then within the asset.
+constexpr std::string_view ExtraVideoSegmentsKey = "extra-video-segments";
+
+// The segment a media request asks for: "index" − "baseIndex" (0 when
+// absent); nothing when "index" is absent. "index" is decimal digits only
+// (no sign, blank or exponent) within 32 bits, "baseIndex" the same with an
+// optional leading '-' (DASH periods that begin past segment 0 write
+// negative ones) within 32 bits signed; anything else raises
+// FailureCode::SegmentNumberMalformed. The segment must be one the asset has
+// on the track (of video variant Variant), else FailureCode::SegmentOutsideAsset:
+//   - on-demand, below the count its playlists list (video: whole segments,
+//     plus the "extra-video-segments" the playlist wrote into the URL; audio:
+//     the last one may be short) or the DASH periods cover, whichever is more;
+//   - live, below MaximalLiveSegmentCount (the window keeps sliding past an
+//     end point).
+std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query, Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant = 0);
+
+// "part" of a part request: decimal digits only within 31 bits, else
+// FailureCode::PartInvalid; -1 when absent. Whether the segment has that
+// part is for its part layout to say.
+std::int32_t PartNumberFromQuery(QueryVector const& Query);
+
+// "period" of a DASH segment request (its number in saved file names): the
+// number of one of the DASH periods, 0 when absent, else
+// FailureCode::PeriodInvalid.
+std::uint32_t PeriodNumberFromQuery(QueryVector const& Query);
 
 // The number in the file name a saved media segment gets. HLS requests carry
 // no "baseIndex" and their files are numbered from 1 (index + 1); DASH
 // requests are numbered by their template number ("index" itself), which is
-// what the manifest's "__media" pattern says, so the two always agree.
+// what the manifest's "__media" pattern says, so the two always agree. For a
+// request SegmentIndexFromQuery took.
 std::optional<std::uint32_t> ResponseFileSegmentNumber(QueryVector const& Query);
 } // namespace Application

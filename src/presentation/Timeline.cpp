@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <limits>
 
 #include "base/Check.h"
 #include "base/StringFormat.h"
@@ -48,36 +47,32 @@ SegmentList Timeline::AudioSegments() const
     CHECK_LINE(!m_Asset.VariantSet.AudioVariants.empty());
     std::int64_t const D = m_Asset.VariantSet.AudioVariants.front().SegmentDuration;
     CHECK_LINE(D > 0);
-    std::optional<std::int64_t> Stop;
-    if(m_Asset.Duration)
-        Stop = CeilDivide(m_Asset.LiveEndTime, D);
     if(m_Asset.Live)
-        return LiveSegments(D, Stop);
+        return LiveSegments(D, LiveSegmentCount(m_Asset, D, std::nullopt));
     std::int64_t const Duration = m_Asset.Duration.value();
-    return OnDemandSegments(CeilDivide(Duration, D), [&](std::int64_t Index) { return std::min(D, Duration - Index * D); });
+    return OnDemandSegments(AudioSegmentCount(Duration, D), [&](std::int64_t Index) { return std::min(D, Duration - Index * D); });
 }
 
 SegmentList Timeline::VideoSegments(VideoVariant const& Variant, std::int32_t ExtraSegments) const
 {
     std::int64_t const D = Variant.SegmentDuration;
     CHECK_LINE(D > 0);
-    std::optional<std::int64_t> Stop;
-    if(m_Asset.Duration)
-        Stop = m_Asset.LiveEndTime / D + ExtraSegments;
     if(m_Asset.Live)
-        return LiveSegments(D, Stop);
-    return OnDemandSegments(m_Asset.Duration.value() / D + ExtraSegments, [&](std::int64_t) { return D; });
+        return LiveSegments(D, LiveSegmentCount(m_Asset, D, ExtraSegments));
+    return OnDemandSegments(VideoSegmentCount(m_Asset.Duration.value(), D, ExtraSegments), [&](std::int64_t) { return D; });
 }
 
 SegmentList Timeline::LiveSegments(std::int64_t SegmentDuration, std::optional<std::int64_t> Stop) const
 {
+    // Once the end point has passed, the window keeps sliding and every
+    // playlist ends with the end-of-list tag.
     std::int64_t const Available = std::max<std::int64_t>(FloorDivide(m_Elapsed, SegmentDuration), 0);
     std::int64_t const Window = CeilDivide(m_Asset.LiveWindow.value_or(0), SegmentDuration);
     std::int64_t const First = std::max<std::int64_t>(Available - Window, 0);
     CHECK_ARGUMENT(Available - First <= MaximalListedSegmentCount);
     // A clock reading far from the timeline's start (a "now" centuries
     // ahead) would need segment numbers beyond 32 bits.
-    CHECK_ARGUMENT(Available <= std::int64_t{std::numeric_limits<std::uint32_t>::max()});
+    CHECK_ARGUMENT(Available <= MaximalLiveSegmentCount);
     SegmentList List;
     List.MediaSequence = static_cast<std::uint32_t>(First);
     for(std::int64_t Index = First; Index < Available; ++Index)
@@ -105,6 +100,27 @@ void Timeline::SetLiveEndTime(Configuration& Asset, std::int64_t Now)
 {
     if(Asset.Live && Asset.Duration)
         Asset.LiveEndTime = (Now - Asset.BaseLiveTime) + *Asset.Duration;
+}
+
+std::int64_t Timeline::VideoSegmentCount(std::int64_t Duration, std::int64_t SegmentDuration, std::int32_t ExtraSegments) noexcept
+{
+    return Duration / SegmentDuration + ExtraSegments;
+}
+
+std::int64_t Timeline::AudioSegmentCount(std::int64_t Duration, std::int64_t SegmentDuration) noexcept
+{
+    return CeilDivide(Duration, SegmentDuration);
+}
+
+std::optional<std::int64_t> Timeline::LiveSegmentCount(Configuration const& Asset, std::int64_t SegmentDuration,
+                                                       std::optional<std::int32_t> ExtraVideoSegments) noexcept
+{
+    // An asset with a duration ends; one whose end the master playlist did
+    // not set (a DASH manifest made it) ends at its start.
+    if(!Asset.Duration)
+        return std::nullopt;
+    std::int64_t const End = Asset.LiveEndTime.value_or(0);
+    return ExtraVideoSegments ? VideoSegmentCount(End, SegmentDuration, *ExtraVideoSegments) : AudioSegmentCount(End, SegmentDuration);
 }
 
 std::int64_t Timeline::TargetDuration(std::optional<std::int64_t> Override, std::int64_t SegmentDuration) noexcept

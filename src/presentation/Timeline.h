@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,10 @@ namespace Application
 // A playlist never lists more segments than this; longer lists are refused
 // rather than built (an hour-long window is a few thousand entries).
 constexpr std::int64_t MaximalListedSegmentCount = 100'000;
+// Live segment numbers are 32-bit: a live timeline counts at most this many
+// segments, so that the number after the last one (the segment made ahead
+// for a part) is a segment number too.
+constexpr std::int64_t MaximalLiveSegmentCount = std::numeric_limits<std::uint32_t>::max();
 
 struct SegmentEntry
 {
@@ -30,8 +35,9 @@ struct SegmentList
 
 // Which segments one playlist request lists: on-demand, every segment of the
 // presentation; live, the window that ends at the last complete segment at
-// the request's clock reading. Segment i of a track covers [i * D, (i + 1) * D)
-// of its timeline, D the track's segment duration.
+// the request's clock reading; past the end point it keeps sliding.
+// Segment i of a track covers [i * D, (i + 1) * D) of its timeline, D the
+// track's segment duration.
 class Timeline
 {
 public:
@@ -45,6 +51,15 @@ public:
 
     // The master playlist fixes the end of a live asset that has a duration.
     static void SetLiveEndTime(Configuration& Asset, std::int64_t Now);
+    // How many segments of SegmentDuration a span of Duration holds: video
+    // lists whole segments only (plus ExtraSegments, "extra-video-segments"
+    // of the playlist request), audio rounds up, its last segment may be short.
+    static std::int64_t VideoSegmentCount(std::int64_t Duration, std::int64_t SegmentDuration, std::int32_t ExtraSegments) noexcept;
+    static std::int64_t AudioSegmentCount(std::int64_t Duration, std::int64_t SegmentDuration) noexcept;
+    // The segments of a live asset's track up to its end point (video with
+    // ExtraVideoSegments, audio without); nothing for an asset without a duration.
+    static std::optional<std::int64_t> LiveSegmentCount(Configuration const& Asset, std::int64_t SegmentDuration,
+                                                        std::optional<std::int32_t> ExtraVideoSegments) noexcept;
     // The override when present, else the segment duration.
     static std::int64_t TargetDuration(std::optional<std::int64_t> Override, std::int64_t SegmentDuration) noexcept;
     // "2024-05-01T12:00:03.000Z" for an absolute time.

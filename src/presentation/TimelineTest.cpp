@@ -4,6 +4,7 @@
 #include "presentation/SegmentIndex.h"
 #include "presentation/Timeline.h"
 
+#include "base/FailureCodes.h"
 #include "base/TraceSink.h"
 #include "presentation/TestSupport.h"
 
@@ -106,6 +107,7 @@ TEST_F(TimelineTest, LiveWindowLengths)
 TEST_F(TimelineTest, LiveEndPointIsSetByTheMasterPlaylistAndTheWindowKeepsSliding)
 {
     auto& Asset = Create("live&duration=30", Start + 5 * Second);
+    EXPECT_FALSE(Asset.LiveEndTime.has_value());
     Timeline::SetLiveEndTime(Asset, Start + 5 * Second);
     EXPECT_EQ(Asset.LiveEndTime, 45 * Second); // elapsed 15 s plus 30 s
     EXPECT_FALSE(Timeline(Asset, Start + 34 * Second).VideoSegments(Video(Asset), 0).EndList); // N = 14 < 15
@@ -122,7 +124,7 @@ TEST_F(TimelineTest, LiveEndPointIsSetByTheMasterPlaylistAndTheWindowKeepsSlidin
 
     auto& OnDemand = Create("duration=30");
     Timeline::SetLiveEndTime(OnDemand, Start);
-    EXPECT_EQ(OnDemand.LiveEndTime, 0);
+    EXPECT_FALSE(OnDemand.LiveEndTime.has_value());
 }
 
 TEST_F(TimelineTest, ProgramDateTimeTagsFollowThePeriod)
@@ -152,14 +154,96 @@ TEST(Timeline, TargetDurationAndSegmentIndexes)
     EXPECT_EQ(Timeline::TargetDuration(std::nullopt, 30'000'000), 30'000'000);
     EXPECT_EQ(Timeline::TargetDuration(45'000'000, 30'000'000), 45'000'000);
 
-    EXPECT_EQ(SegmentIndexFromQuery(Query("index=1&baseIndex=-1")), 2u);
-    EXPECT_EQ(SegmentIndexFromQuery(Query("index=5")), 5u);
-    EXPECT_EQ(SegmentIndexFromQuery(Query("baseIndex=1")), std::nullopt);
-    EXPECT_EQ(SegmentIndexFromQuery(Query("index=0&baseIndex=1")), 0xFFFFFFFFu);
     // Saved files: HLS from 1, DASH by template number, as "__media" says.
     EXPECT_EQ(ResponseFileSegmentNumber(Query("index=0")), 1u);
     EXPECT_EQ(ResponseFileSegmentNumber(Query("index=1&baseIndex=-1")), 1u);
     EXPECT_EQ(ResponseFileSegmentNumber(Query("baseIndex=-1")), std::nullopt);
+}
+
+TEST_F(TimelineTest, SegmentNumbersAreStrictDecimalAndWithinTheAsset)
+{
+    constexpr HRESULT Malformed = FailureCode::SegmentNumberMalformed;
+    constexpr HRESULT Outside = FailureCode::SegmentOutsideAsset;
+    auto& Ending = Create("live&duration=30");
+    struct Row
+    {
+        Configuration const* Asset;
+        SegmentTrack Track;
+        char const* Query;
+        std::int64_t Expected; // the segment, or the failure code
+    };
+    auto const& OnDemand = Create("duration=180"); // 60 video and 30 audio segments
+    // 18 s by default: 6 video and 3 audio segments listed, yet the DASH
+    // periods ask for 0 to 6 (video) and 0 to 3 (audio), whatever the duration.
+    auto const& Default = Create("");
+    auto const& Short = Create("duration=1");
+    auto const& Live = Create("live");
+    constexpr auto Video = SegmentTrack::Video;
+    constexpr auto Audio = SegmentTrack::Audio;
+    std::vector<Row> const Rows{
+        {&OnDemand, Video, "index=0", 0},
+        {&OnDemand, Video, "index=59", 59},
+        {&OnDemand, Video, "index=60", Outside},
+        {&OnDemand, Audio, "index=29", 29},
+        {&OnDemand, Audio, "index=30", Outside},
+        {&OnDemand, Video, "index=007", 7},
+        {&OnDemand, Video, "index=1&baseIndex=-1", 2},
+        {&OnDemand, Video, "index=3&baseIndex=1", 2},
+        {&OnDemand, Video, "index=0&baseIndex=1", Outside},
+        {&OnDemand, Video, "index=0&baseIndex=-2147483648", Outside},
+        {&OnDemand, Video, "index=4294967295", Outside},
+        {&OnDemand, Video, "index=-1", Malformed},
+        {&OnDemand, Video, "index=+1", Malformed},
+        {&OnDemand, Video, "index=1e3", Malformed},
+        {&OnDemand, Video, "index=%201", Malformed},
+        {&OnDemand, Video, "index=1%20", Malformed},
+        {&OnDemand, Video, "index=0x1", Malformed},
+        {&OnDemand, Video, "index=", Malformed},
+        {&OnDemand, Video, "index=4294967296", Malformed},
+        {&OnDemand, Audio, "index=99999999999999999999", Malformed},
+        {&OnDemand, Video, "index=1&baseIndex=%2B1", Malformed},
+        {&OnDemand, Video, "index=1&baseIndex=--1", Malformed},
+        {&OnDemand, Video, "index=1&baseIndex=-", Malformed},
+        {&OnDemand, Video, "index=1&baseIndex=1.0", Malformed},
+        {&OnDemand, Video, "index=1&baseIndex=2147483648", Malformed},
+        // The URLs of a playlist with extra video segments say so.
+        {&OnDemand, Video, "extra-video-segments=2&index=61", 61},
+        {&OnDemand, Video, "extra-video-segments=2&index=62", Outside},
+        {&OnDemand, Video, "extra-video-segments=-2&index=1", Malformed},
+        {&Default, Video, "index=6", 6},
+        {&Default, Video, "index=7", Outside},
+        {&Default, Audio, "extra-video-segments=9&index=4", Outside},
+        {&Short, Video, "index=6", 6},
+        {&Short, Video, "index=7", Outside},
+        {&Short, Audio, "index=3", 3},
+        {&Short, Audio, "index=4", Outside},
+        // Live: as far as 32-bit segment numbers reach, and the number after
+        // it too; with an end too, as the window keeps sliding past it.
+        {&Live, Video, "index=4294967294", 4294967294},
+        {&Live, Audio, "index=4294967295", Outside},
+        {&Live, Audio, "index=4294967294&baseIndex=-1", Outside},
+        {&Ending, Video, "index=13", 13},
+        {&Ending, Audio, "index=4294967295", Outside},
+    };
+    Timeline::SetLiveEndTime(Ending, Start);
+    for(auto const& Row : Rows)
+    {
+        auto const Parsed = Query(Row.Query);
+        if(Row.Expected >= 0)
+            EXPECT_EQ(SegmentIndexFromQuery(Parsed, *Row.Asset, Row.Track), static_cast<std::uint32_t>(Row.Expected)) << Row.Query;
+        else
+            EXPECT_EQ(RaisedStatus([&] { SegmentIndexFromQuery(Parsed, *Row.Asset, Row.Track); }), static_cast<HRESULT>(Row.Expected)) << Row.Query;
+    }
+    EXPECT_EQ(SegmentIndexFromQuery(Query("baseIndex=1"), OnDemand, Video), std::nullopt);
+
+    EXPECT_EQ(PartNumberFromQuery(Query("part=3")), 3);
+    EXPECT_EQ(PartNumberFromQuery(Query("index=3")), -1);
+    EXPECT_EQ(PeriodNumberFromQuery(Query("period=2")), 2u);
+    EXPECT_EQ(PeriodNumberFromQuery(Query("index=3")), 0u);
+    for(auto const* Text : {"part=-1", "part=%2B1", "part=1e1", "part=2147483648", "part="})
+        EXPECT_EQ(RaisedStatus([&] { PartNumberFromQuery(Query(Text)); }), FailureCode::PartInvalid) << Text;
+    for(auto const* Text : {"period=3", "period=-1", "period=1x", "period="})
+        EXPECT_EQ(RaisedStatus([&] { PeriodNumberFromQuery(Query(Text)); }), FailureCode::PeriodInvalid) << Text;
 }
 
 TEST(DashPeriod, SegmentRangesOfTheThreePeriods)

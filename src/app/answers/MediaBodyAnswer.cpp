@@ -10,7 +10,7 @@ namespace Application
 {
 void MediaBodyAnswer::TakeConditions(HttpServer::Request const& Request)
 {
-    IfNoneMatch = Request.GetHeader("If-None-Match");
+    IfNoneMatch = Request.GetListHeader("If-None-Match");
     Range = Request.GetHeader("Range");
     IfRange = Request.GetHeader("If-Range");
 }

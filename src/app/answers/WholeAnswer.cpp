@@ -38,7 +38,7 @@ void WholeAnswer::Send(RouteContext& Context, SharedBytes Body, std::string cons
 
 bool WholeAnswer::SendNotModified(RouteContext& Context, std::string const& Tag) const
 {
-    if(!HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetHeader("If-None-Match"), Tag))
+    if(!HttpServer::EntityTag::NoneMatchHolds(Context.Request.GetListHeader("If-None-Match"), Tag))
         return false;
     auto& Response = *Context.Response;
     Response.SetStatus(304, "Not Modified");

@@ -35,7 +35,7 @@ std::uint32_t OverrideColor(std::int32_t Value)
 // The period number of a saved segment's file name, 0 without "period".
 unsigned PeriodNumber(QueryVector const& Query)
 {
-    return static_cast<unsigned>(QueryInteger(Query, "period").value_or(0));
+    return PeriodNumberFromQuery(Query);
 }
 
 std::uint32_t SegmentCount(std::int64_t Duration, std::int64_t SegmentDuration)
@@ -65,12 +65,12 @@ constexpr char const* RevalidateEachTime = "no-cache";
 // reload is.
 constexpr std::int64_t PartHoldTargets = 3;
 
-// "part", when the request names one (-1 when it is not a number).
+// "part", when the request names one.
 std::optional<std::int32_t> PartOf(QueryVector const& Query)
 {
-    if(std::none_of(Query.begin(), Query.end(), [](auto const& Pair) { return Pair.Name == "part"; }))
-        return std::nullopt;
-    return QueryInteger(Query, "part").value_or(-1);
+    if(auto const Part = PartNumberFromQuery(Query); Part >= 0)
+        return Part;
+    return std::nullopt;
 }
 
 AudioVariant const& FirstAudioVariant(Configuration const& Asset)
@@ -118,7 +118,7 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     auto const& Query = Context.QueryVector;
     VideoVariant Variant;
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Query, Variant), FailureCode::VideoBodyVariant);
-    auto const Index = SegmentIndexFromQuery(Query);
+    auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Video, Variant.Index);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
     auto const Color = QueryInteger(Query, "color");
     auto Segment = VideoSegment(Asset, Variant, *Index, Color);
@@ -172,7 +172,7 @@ void MediaRoutes::AudioBody(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
     auto const& Query = Context.QueryVector;
-    auto const Index = SegmentIndexFromQuery(Query);
+    auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Audio);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
     auto Segment = AudioSegment(Asset, *Index);
     MediaBodyAnswer Answer{"audio/mp4", Segment.Key.EntityTag()};

@@ -1,0 +1,194 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""End-to-end tests of the answers to hostile input, sent as an unfriendly
+client would: segment, part and period numbers that are no decimal numbers
+or name nothing the asset has, repeated header fields, transfer codings the
+server does not implement, a "now" that would start an asset before 1970,
+and newcomers turned away at the connection limit with a request body the
+server never reads. Every answer is judged by what arrives: its status, its
+error body, and an end of the connection that is a FIN, never a reset.
+"""
+
+import re
+import socket
+import unittest
+
+from quorvel_harness import QuorvelServer
+from test_foundation import error_status
+
+HangGuard = 300
+MaximalConnectionsPerAddress = 128
+SegmentNumberMalformed = "0x80FF0E40"
+SegmentOutsideAsset = "0x80FF0E41"
+PeriodInvalid = "0x80FF0E42"
+PartInvalid = "0x80FF0E32"
+NowInvalid = "0x80FF0E10"
+# 2026-12-06T10:00:00Z in milliseconds.
+StartMilliseconds = 1796551200000
+# More than the socket buffers hold while nobody reads: a client that sends
+# it to a server that closes without reading is reset mid-send.
+UnreadBody = 512 * 1024
+
+
+def asset_of(text):
+    return int(re.search(rb"asset=(\d+)", text).group(1))
+
+
+def exchange(port, data, source="127.0.0.1"):
+    """Sends data whole and reads until the server closes. A reset at any
+    point raises, as it does in clients that stop at the first error. The
+    send buffer is small and fixed, so that more than fits in it is only
+    sent as the server reads."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as client:
+        client.settimeout(HangGuard)
+        client.setsockopt(socket.SOL_SOCKET, socket.SO_SNDBUF, 16384)
+        client.bind((source, 0))
+        client.connect(("127.0.0.1", port))
+        client.sendall(data)
+        received = b""
+        while piece := client.recv(65536):
+            received += piece
+        return received
+
+
+def chunked(body, size=16384):
+    return b"".join(b"%x\r\n%s\r\n" % (len(body[start:start + size]), body[start:start + size]) for start in range(0, len(body), size)) + b"0\r\n\r\n"
+
+
+class HostileRequests(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = QuorvelServer().start()
+        # 30 s: 10 video and 5 audio segments listed (the DASH periods ask for
+        # no more than 7 and 4).
+        cls.asset = asset_of(cls.server.get("master.m3u8?duration=30")[2])
+        cls.failing = asset_of(cls.server.get("master.m3u8?duration=30&fail=503@any:*")[2])
+
+    @classmethod
+    def tearDownClass(cls):
+        assert cls.server.stop() == 0, cls.server.stderr.text()
+
+    def refused(self, path, status=400, headers=None):
+        answer, _, body = self.server.get(path, headers=headers)
+        self.assertEqual(answer, status, (path, body))
+        return body
+
+    def test_numbers_that_name_no_segment_are_refused(self):
+        audio = "audio-body.mp4?asset=%d&" % self.asset
+        video = "video-body.mp4?asset=%d&variant=0&" % self.asset
+        rows = [
+            (audio + "index=-1", SegmentNumberMalformed, '"index" "-1"'),
+            (audio + "index=1e3", SegmentNumberMalformed, '"index" "1e3"'),
+            (audio + "index=%2B1", SegmentNumberMalformed, '"index" "+1"'),
+            (video + "index=99999999999999999999", SegmentNumberMalformed, '"index"'),
+            (video + "index=1&baseIndex=1.5", SegmentNumberMalformed, '"baseIndex" "1.5"'),
+            (audio + "index=5", SegmentOutsideAsset, "the audio track has 5 segments"),
+            (video + "index=10", SegmentOutsideAsset, "video variant 0 has 10 segments"),
+            (video + "index=0&baseIndex=1", SegmentOutsideAsset, "Segment -1 "),
+            (video + "index=1&part=1e0", PartInvalid, '"part" "1e0"'),
+            (video + "index=1&period=3", PeriodInvalid, '"period" "3"'),
+            # Fault rules apply to the asset's segments only: this one is refused, not failed.
+            ("audio-body.mp4?asset=%d&index=99" % self.failing, SegmentOutsideAsset, "the audio track has 5 segments"),
+        ]
+        for path, code, named in rows:
+            with self.subTest(path):
+                body = self.refused(path)
+                self.assertEqual(error_status(body), code)
+                self.assertIn(named, body.decode())
+
+    def test_the_last_segments_are_served_and_extra_ones_where_the_playlist_lists_them(self):
+        status, _, body = self.server.get("audio-body.mp4?asset=%d&index=4" % self.asset, timeout=HangGuard)
+        self.assertEqual(status, 200)
+        status, _, playlist = self.server.get("video.m3u8?asset=%d&variant=0&extra-video-segments=1" % self.asset)
+        listed = re.findall(rb"^(video-body\.mp4\?\S+)\r$", playlist, re.M)
+        self.assertEqual(len(listed), 11)
+        self.assertEqual(listed[-1], b"video-body.mp4?asset=%d&variant=0&extra-video-segments=1&index=10" % self.asset)
+        self.assertEqual(self.server.get(listed[-1].decode(), timeout=HangGuard)[0], 200)
+
+    def test_list_fields_combine_and_singleton_fields_must_agree(self):
+        path = "video.m3u8?asset=%d&variant=0" % self.asset
+        tag = self.server.get(path)[1]["ETag"]
+        lines = ["If-None-Match: \"other-%d\"" % number for number in range(300)] + ["If-None-Match: %s" % tag]
+        answer = exchange(self.server.port, ("GET %s HTTP/1.1\r\nHost: a\r\nConnection: close\r\n%s\r\n\r\n" % (self.server.path(path), "\r\n".join(lines))).encode())
+        self.assertTrue(answer.startswith(b"HTTP/1.1 304 "), answer[:200])
+        segment = self.server.path("audio-body.mp4?asset=%d&index=0" % self.asset)
+        for fields, start, named in (("Range: bytes=0-9\r\nRange: bytes=10-19", b"HTTP/1.1 400 ", b"Range"),
+                                     ("If-Range: \"a\"\r\nRange: bytes=0-9\r\nIf-Range: \"b\"", b"HTTP/1.1 400 ", b"If-Range"),
+                                     ("Range: bytes=0-9\r\nRange: bytes=0-9", b"HTTP/1.1 206 ", b"Content-Range: bytes 0-9/")):
+            with self.subTest(fields):
+                answer = exchange(self.server.port, ("GET %s HTTP/1.1\r\nHost: a\r\nConnection: close\r\n%s\r\n\r\n" % (segment, fields)).encode())
+                self.assertTrue(answer.startswith(start), answer[:200])
+                self.assertIn(named, answer)
+
+    def test_transfer_codings_other_than_chunked_are_refused_and_the_connection_closed(self):
+        version = self.server.path("version")
+        # Bodies that are answered are within the body limit; refused ones are
+        # never read, and far longer.
+        rows = [
+            ("chunked", b"HTTP/1.1 200 "),
+            (" , chunked", b"HTTP/1.1 200 "),
+            ("gzip, chunked", b"HTTP/1.1 501 Not Implemented\r\n"),
+            ("GZIP , Chunked", b"HTTP/1.1 501 Not Implemented\r\n"),
+            ("x-private;level=1, chunked", b"HTTP/1.1 501 Not Implemented\r\n"),
+            ("gzip", b"HTTP/1.1 400 "),
+            ("chunked, gzip", b"HTTP/1.1 400 "),
+            ("chunked, chunked", b"HTTP/1.1 400 "),
+        ]
+        for coding, start in rows:
+            with self.subTest(coding):
+                head = "GET %s HTTP/1.1\r\nHost: a\r\nConnection: close\r\nTransfer-Encoding: %s\r\n\r\n" % (version, coding)
+                body = chunked(b"x" * (1000 if start == b"HTTP/1.1 200 " else UnreadBody))
+                answer = exchange(self.server.port, head.encode() + body)
+                self.assertTrue(answer.startswith(start), answer[:200])
+                if start.startswith(b"HTTP/1.1 501"):
+                    self.assertIn(b"Connection: close\r\n", answer)
+                    self.assertIn(b'The transfer coding "%s" is not implemented' % coding.split(",")[0].split(";")[0].strip().encode(), answer)
+
+    def test_a_live_asset_never_begins_before_1970(self):
+        for query in ("live&now=0", "live&now=9999", "live&ls=100&now=99999"):
+            for manifest in ("master.m3u8", "manifest.mpd"):
+                with self.subTest(manifest + "?" + query):
+                    self.assertEqual(error_status(self.refused("%s?%s" % (manifest, query))), NowInvalid)
+        self.assertEqual(self.server.get("master.m3u8?now=0")[0], 200)
+        live = asset_of(self.server.get("master.m3u8?live&pdt=6&now=10000")[2])
+        status, _, playlist = self.server.get("video.m3u8?asset=%d&variant=0&now=19000" % live)
+        self.assertEqual(status, 200)
+        self.assertEqual(re.findall(rb"PROGRAM-DATE-TIME:(\S+)", playlist), [b"1970-01-01T00:00:00.000Z", b"1970-01-01T00:00:06.000Z", b"1970-01-01T00:00:12.000Z"])
+
+    def test_a_live_asset_with_an_end_has_its_segments_up_to_the_end(self):
+        # The end comes 30 s after the manifest, 40 s into the timeline: 13
+        # video and 7 audio segments.
+        live = asset_of(self.server.get("master.m3u8?live&duration=30&now=%d" % StartMilliseconds)[2])
+        for path, named in (("video-body.mp4?asset=%d&variant=0&index=13", "has 13 segments"), ("audio-body.mp4?asset=%d&index=7", "has 7 segments")):
+            with self.subTest(path):
+                body = self.refused(path % live)
+                self.assertEqual(error_status(body), SegmentOutsideAsset)
+                self.assertIn(named, body.decode())
+
+
+class BusyNewcomers(unittest.TestCase):
+    def test_a_newcomer_refused_at_the_limit_reads_its_503_whatever_it_sent(self):
+        with QuorvelServer(options=["-Software", "-Debug"]) as server:
+            asset = asset_of(server.get("master.m3u8?delay=600000@playlist:*")[2])
+            request = ("GET %s HTTP/1.1\r\nHost: a\r\n\r\n" % server.path("audio.m3u8?asset=%d" % asset)).encode()
+            busy = []
+            try:
+                for _ in range(MaximalConnectionsPerAddress):
+                    busy.append(socket.create_connection(("127.0.0.1", server.port), timeout=HangGuard, source_address=("127.0.0.1", 0)))
+                    busy[-1].sendall(request)
+                # Every one of them is being answered (held by the delay).
+                self.assertIsNotNone(server.stdout.wait_for(r"Fault delay=\S+ on audio\.m3u8, number %d$" % MaximalConnectionsPerAddress, HangGuard))
+                head = "POST %s HTTP/1.1\r\nHost: a\r\nContent-Length: %d\r\n\r\n" % (server.path("version"), UnreadBody)
+                for number in range(8):
+                    with self.subTest(number):
+                        answer = exchange(server.port, head.encode() + b"x" * UnreadBody)
+                        self.assertTrue(answer.startswith(b"HTTP/1.1 503 Service Unavailable\r\n"), answer[:200])
+                        self.assertTrue(answer.endswith(b"Too many connections are open."), answer[-100:])
+                # Another address is still served.
+                self.assertIn(b"Git Describe", exchange(server.port, b"GET /hls/version HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n", "127.0.0.2"))
+            finally:
+                for connection in busy:
+                    connection.close()
+
+
+if __name__ == "__main__":
+    unittest.main()
