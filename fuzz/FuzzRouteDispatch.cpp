@@ -14,9 +14,9 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
-#include "app/PresentationRoutes.h"
-#include "app/RequestRouter.h"
-#include "app/TextRoutes.h"
+#include "app/routes/PresentationRoutes.h"
+#include "app/routing/RequestRouter.h"
+#include "app/routes/TextRoutes.h"
 #include "base/HResultError.h"
 #include "http/Connection.h"
 #include "http/RequestHeadFromMessage.h"

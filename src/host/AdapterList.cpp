@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "app/Console.h"
+#include "app/server/Console.h"
 #include "base/StringFormat.h"
 
 namespace Application

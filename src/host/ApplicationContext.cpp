@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "host/ApplicationContext.h"
 
-#include "app/Run.h"
+#include "app/server/Run.h"
 #include "host/CommandLineOptions.h"
 
 namespace Application

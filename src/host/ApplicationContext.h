@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ManualResetEvent.h"
-#include "app/Settings.h"
+#include "app/server/ManualResetEvent.h"
+#include "app/context/Settings.h"
 
 namespace Application
 {

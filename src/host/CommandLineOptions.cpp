@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/Console.h"
+#include "app/server/Console.h"
 #include "base/Check.h"
 #include "base/StringFormat.h"
 

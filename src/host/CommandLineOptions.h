@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Settings.h"
+#include "app/context/Settings.h"
 
 namespace Application
 {

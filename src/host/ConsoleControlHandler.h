@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include "app/ManualResetEvent.h"
+#include "app/server/ManualResetEvent.h"
 
 namespace Application
 {

@@ -3,7 +3,7 @@
 
 #include <charconv>
 
-#include "app/Console.h"
+#include "app/server/Console.h"
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "base/TraceSink.h"

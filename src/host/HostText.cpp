@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "host/HostText.h"
 
-#include "app/Console.h"
+#include "app/server/Console.h"
 
 namespace Application
 {

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "app/Console.h"
+#include "app/server/Console.h"
 #include "base/StringFormat.h"
 #include "crash/SelfDebugging.h"
 #include "host/CommandLineOptions.h"

@@ -4,7 +4,7 @@
 #include <csignal>
 #include <thread>
 
-#include "app/Console.h"
+#include "app/server/Console.h"
 #include "base/Check.h"
 #include "host/ServiceStatusNotifier.h"
 

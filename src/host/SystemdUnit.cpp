@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/ErrorBody.h"
+#include "app/answers/ErrorBody.h"
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "host/CommandLineOptions.h"

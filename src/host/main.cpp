@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "app/Console.h"
+#include "app/server/Console.h"
 #include "base/BuildInfo.h"
 #include "base/HResultError.h"
 #include "host/AdapterList.h"
