@@ -40,6 +40,8 @@ constexpr HRESULT DeliveryDirectiveInvalid = static_cast<HRESULT>(0x80FF0E30); /
 constexpr HRESULT DeliveryDirectiveTooFar = static_cast<HRESULT>(0x80FF0E31);  // "BlockingReload: too far ahead of the playlist"
 constexpr HRESULT PartInvalid = static_cast<HRESULT>(0x80FF0E32);              // "part < PartCount(Segment)"
 constexpr HRESULT PartTooFarAhead = static_cast<HRESULT>(0x80FF0E33);          // "part due within the hold limit"
+// Asset store: it failed, or did not answer in time (answered 503)
+constexpr HRESULT AssetStoreUnavailable = static_cast<HRESULT>(0x80FF0E40); // "AssetStore call"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close
