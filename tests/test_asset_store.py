@@ -12,10 +12,12 @@ persistence so that a restart comes back empty, and two instances sharing it.
   own content (or are unknown), and the live time base is put back.
 - Asset keys carry an expiry, started again by a load; the counter does not
   expire; query keys no parser reads are not stored.
+- A licence request (POST) for an asset the instance has not seen waits for
+  its load like any asset route.
 """
 
-import http.client
-import os
+import base64
+import json
 import re
 import select
 import shutil
@@ -92,11 +94,11 @@ class AssetStore(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         return result.stdout.strip()
 
-    def make(self, instance, query):
-        """The number of a new asset made by a master playlist request,
-        asked again while the store answers 503."""
+    def make(self, instance, query, manifest="master.m3u8"):
+        """The number of a new asset made by a manifest request, asked again
+        while the store answers 503."""
         for _ in range(MaximalTries):
-            status, headers, body = instance.get("master.m3u8?" + query, timeout=HangGuard)
+            status, headers, body = instance.get(manifest + "?" + query, timeout=HangGuard)
             if status != 503:
                 break
             self.assertIn(StoreUnavailable, body.decode())
@@ -204,6 +206,15 @@ class AssetStore(unittest.TestCase):
         self.assertGreater(int(self.redis_cli("TTL", asset)), 100)
         for shared in ("quorvel:next-asset", "quorvel:generation", "quorvel:base-live-time"):
             self.assertEqual(self.redis_cli("TTL", shared), "-1", shared)
+
+    def test_a_licence_request_waits_for_the_load_of_its_asset(self):
+        number = self.make(self.instances[0], "key=%s&cp" % Key, "manifest.mpd")
+        request = json.dumps({"kids": ["o_HG0oR7Tgm14tfIGW86QA"], "type": "temporary"}).encode()
+        status, _, body = self.instances[1].get("clearkey?asset=%d" % number, method="POST", body=request, headers={"Content-Type": "application/json"},
+                                                timeout=HangGuard)
+        self.assertEqual(status, 200, body[:300])
+        key = base64.urlsafe_b64encode(bytes.fromhex(Key)).rstrip(b"=").decode()
+        self.assertEqual(json.loads(body)["keys"][0]["k"], key)
 
 
 if __name__ == "__main__":
