@@ -67,7 +67,8 @@ class ScaleOut(unittest.TestCase):
                 raise AssertionError("%s is missing: scripts/setup test installs it" % tool)
         os.chmod(cls.folder, 0o755) # nginx's workers may run as another user
         redis_port = free_port()
-        cls.redis = subprocess.Popen(["redis-server", "--port", str(redis_port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "no",
+        # As the recipe runs it: with persistence (test_asset_store.py runs one without).
+        cls.redis = subprocess.Popen(["redis-server", "--port", str(redis_port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "yes",
                                       "--dir", cls.folder], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         cls.processes.append(cls.redis)
         wait_for_port(redis_port, cls.redis, "redis-server")

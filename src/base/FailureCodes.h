@@ -44,6 +44,8 @@ constexpr HRESULT PartTooFarAhead = static_cast<HRESULT>(0x80FF0E33);          /
 constexpr HRESULT SegmentNumberMalformed = static_cast<HRESULT>(0x80FF0E40); // "index", "baseIndex" or "extra-video-segments" not strict decimal
 constexpr HRESULT SegmentOutsideAsset = static_cast<HRESULT>(0x80FF0E41);    // "index - baseIndex below the track's segment count"
 constexpr HRESULT PeriodInvalid = static_cast<HRESULT>(0x80FF0E42);          // "period" not one of the DASH periods
+// Asset store: it failed, or did not answer in time (answered 503)
+constexpr HRESULT AssetStoreUnavailable = static_cast<HRESULT>(0x80FF0E43); // "AssetStore call"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

@@ -7,76 +7,119 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/QueryReads.h"
 #include "presentation/Timeline.h"
 
 namespace Application
 {
-AssetRegistry::AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe, std::size_t MaximalAssets, std::shared_ptr<AssetStore> Store) :
-    m_Defaults(Defaults), m_Store(std::move(Store)), m_AudioCodecsProbe(std::move(Probe)), m_MaximalAssets(std::max<std::size_t>(MaximalAssets, 1))
+AssetRegistry::AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe, std::size_t MaximalAssets) :
+    m_Defaults(Defaults), m_AudioCodecsProbe(std::move(Probe)), m_MaximalAssets(std::max<std::size_t>(MaximalAssets, 1))
 {
 }
 
 Configuration& AssetRegistry::Create(ManifestKind Kind, QueryVector const& Query, std::int64_t BaseLiveTime, std::int64_t Now)
 {
-    std::uint32_t Asset = 0;
-    if(m_Store)
-        Asset = m_Store->NextAssetNumber();
-    else
-    {
-        // Numbers are never reused: once all are taken, manifests fail.
-        CHECK_LINE(m_NextAsset <= std::numeric_limits<std::uint32_t>::max());
-        Asset = static_cast<std::uint32_t>(m_NextAsset++);
-    }
-    StoredAsset const Value{Asset, Kind, Query, BaseLiveTime, Now};
-    auto& Record = Register(Value);
-    // Saved once parsed: a query that fails is never found.
-    if(m_Store)
-        m_Store->Save(Value);
-    return Record;
+    // Numbers are never reused: once all are taken, manifests fail.
+    CHECK_LINE(m_NextAsset <= std::numeric_limits<std::uint32_t>::max());
+    auto const Asset = static_cast<std::uint32_t>(m_NextAsset++);
+    auto Made = Parse(Kind, Query, BaseLiveTime, Now);
+    Made.Asset.Asset = Asset;
+    return Keep(std::move(Made.Asset));
 }
 
-Configuration& AssetRegistry::Register(StoredAsset const& Value)
+AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const& Query, std::int64_t BaseLiveTime, std::int64_t Now)
 {
-    auto const Kind = Value.Kind;
-    auto const& Query = Value.Query;
-    auto const Asset = Value.Asset;
-    Configuration Parsed(Asset, Value.BaseLiveTime, Query, Value.Now);
-    if(m_Recent.size() >= m_MaximalAssets)
-    {
-        m_Assets.erase(m_Recent.back().Asset);
-        m_Recent.pop_back();
-    }
-    auto& Record = m_Recent.emplace_front(std::move(Parsed));
-    m_Assets.emplace(Asset, m_Recent.begin());
+    QueryReads Reads(Query);
+    Parsed Result{Configuration(0, BaseLiveTime, Reads, Now), {}};
+    auto& Record = Result.Asset;
     bool const Hls = Kind == ManifestKind::Hls;
-    Record.VariantSet = Hls && QueryFlag(Query, "hvc1") ? m_Defaults.Hevc : m_Defaults.H264;
+    Record.VariantSet = Hls && Reads.Flag("hvc1") ? m_Defaults.Hevc : m_Defaults.H264;
     auto& AudioVariants = Record.VariantSet.AudioVariants;
-    if(Hls && QueryFlag(Query, "flac") && !AudioVariants.empty())
+    if(Hls && Reads.Flag("flac") && !AudioVariants.empty())
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
     for(auto& Variant : AudioVariants)
         Variant.Duration = Record.Duration;
     if(!Record.NoAudio && !AudioVariants.empty() && m_AudioCodecsProbe)
         m_AudioCodecsProbe(AudioVariants.front());
+    Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};
+    return Result;
+}
+
+Configuration& AssetRegistry::Keep(Configuration Asset)
+{
+    // A number the store gave again after it forgot it: what it names now
+    // is the store's asset, not the one kept here before.
+    if(auto const Found = m_Assets.find(Asset.Asset); Found != m_Assets.end())
+    {
+        m_Recent.erase(Found->second.Record);
+        m_Assets.erase(Found);
+    }
+    if(m_Recent.size() >= m_MaximalAssets)
+    {
+        m_Assets.erase(m_Recent.back().Asset);
+        m_Recent.pop_back();
+    }
+    auto& Record = m_Recent.emplace_front(std::move(Asset));
+    m_Assets.emplace(Record.Asset, Entry{m_Recent.begin(), std::chrono::steady_clock::now()});
     return Record;
+}
+
+Configuration& AssetRegistry::Adopt(StoredAsset const& Stored)
+{
+    if(auto* Record = Held(Stored.Asset))
+        return *Record;
+    auto Made = Parse(Stored.Kind, Stored.Query, Stored.BaseLiveTime, Stored.Now);
+    Made.Asset.Asset = Stored.Asset;
+    auto& Record = Keep(std::move(Made.Asset));
+    // The master playlist set the end of a live asset when it was made.
+    if(Stored.Kind == ManifestKind::Hls)
+        Timeline::SetLiveEndTime(Record, Stored.Now);
+    return Record;
+}
+
+std::uint32_t AssetRegistry::AssetNumber(QueryVector const& Query)
+{
+    auto const Asset = QueryInteger(Query, "asset");
+    CHECK_CONDITION(Asset.has_value(), FailureCode::AssetMissing);
+    return static_cast<std::uint32_t>(*Asset);
+}
+
+Configuration* AssetRegistry::Held(std::uint32_t Asset)
+{
+    auto const Found = m_Assets.find(Asset);
+    if(Found == m_Assets.end())
+        return nullptr;
+    m_Recent.splice(m_Recent.begin(), m_Recent, Found->second.Record);
+    return &*Found->second.Record;
 }
 
 Configuration& AssetRegistry::Find(QueryVector const& Query)
 {
-    auto const Asset = QueryInteger(Query, "asset");
-    CHECK_CONDITION(Asset.has_value(), FailureCode::AssetMissing);
-    auto const Iterator = m_Assets.find(static_cast<std::uint32_t>(*Asset));
-    if(Iterator == m_Assets.end() && m_Store)
+    auto* Record = Held(AssetNumber(Query));
+    CHECK_CONDITION(Record != nullptr, FailureCode::AssetUnknown);
+    return *Record;
+}
+
+void AssetRegistry::Forget(std::uint32_t Highest)
+{
+    for(auto Record = m_Recent.begin(); Record != m_Recent.end();)
     {
-        auto const Stored = m_Store->Load(static_cast<std::uint32_t>(*Asset));
-        CHECK_CONDITION(Stored.has_value(), FailureCode::AssetUnknown);
-        auto& Record = Register(*Stored);
-        // The master playlist set the end of a live asset when it was made.
-        if(Stored->Kind == ManifestKind::Hls)
-            Timeline::SetLiveEndTime(Record, Stored->Now);
-        return Record;
+        if(Record->Asset > Highest)
+        {
+            ++Record;
+            continue;
+        }
+        m_Assets.erase(Record->Asset);
+        Record = m_Recent.erase(Record);
     }
-    CHECK_CONDITION(Iterator != m_Assets.end(), FailureCode::AssetUnknown);
-    m_Recent.splice(m_Recent.begin(), m_Recent, Iterator->second);
-    return *Iterator->second;
+}
+
+bool AssetRegistry::RefreshDue(std::uint32_t Asset, std::chrono::steady_clock::time_point Now)
+{
+    auto const Found = m_Assets.find(Asset);
+    if(Found == m_Assets.end() || Now - Found->second.Refreshed < AssetStore::RefreshInterval)
+        return false;
+    Found->second.Refreshed = Now;
+    return true;
 }
 } // namespace Application

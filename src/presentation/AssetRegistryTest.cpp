@@ -33,4 +33,9 @@ TEST(AssetRegistry, KeepsTheMostRecentlyUsedAssetsUpToItsLimit)
     EXPECT_EQ(Registry.Find(Query("asset=14")).Asset, 14u);
     EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=1")); }), FailureCode::AssetUnknown);
     EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=11")); }), FailureCode::AssetUnknown);
+    // Numbers a store may have given again are dropped, the later ones kept.
+    Registry.Forget(13);
+    EXPECT_EQ(Registry.Size(), 1u);
+    EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=13")); }), FailureCode::AssetUnknown);
+    EXPECT_EQ(Registry.Find(Query("asset=14")).Asset, 14u);
 }

@@ -25,9 +25,9 @@ std::size_t CharacterCount(std::string_view Text)
     return Count;
 }
 
-std::optional<std::int64_t> QueryDurationSeconds(QueryVector const& Query)
+std::optional<std::int64_t> QueryDurationSeconds(QueryReads& Query)
 {
-    auto const Seconds = QueryInteger(Query, "duration");
+    auto const Seconds = Query.Integer("duration");
     if(!Seconds)
         return std::nullopt;
     CHECK_ARGUMENT(*Seconds >= 1 && *Seconds <= MaximalDurationSeconds);
@@ -36,9 +36,9 @@ std::optional<std::int64_t> QueryDurationSeconds(QueryVector const& Query)
 
 // Fractional target durations are allowed on purpose; a target of zero or
 // less would tell players that no segment may last at all.
-std::optional<std::int64_t> QueryTargetDuration(QueryVector const& Query, std::string_view Name)
+std::optional<std::int64_t> QueryTargetDuration(QueryReads& Query, std::string_view Name)
 {
-    auto const Value = QueryTime(Query, Name);
+    auto const Value = Query.Time(Name);
     CHECK_ARGUMENT(!Value || *Value > 0);
     return Value;
 }
@@ -47,12 +47,18 @@ constexpr std::int64_t DefaultDuration = 180'000'000;
 constexpr std::int64_t DefaultLiveWindow = 300'000'000;
 } // namespace
 
-Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, QueryVector const& Query, std::int64_t Now) :
+Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, QueryVector const& Query, std::int64_t Now)
+{
+    QueryReads Reads(Query);
+    *this = Configuration(Asset, BaseLiveTime, Reads, Now);
+}
+
+Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, QueryReads& Query, std::int64_t Now) :
     Asset(Asset), BaseLiveTime(BaseLiveTime)
 {
-    NoAudio = QueryFlag(Query, "noaudio");
-    NoVideo = QueryFlag(Query, "novideo");
-    Live = QueryFlag(Query, "live");
+    NoAudio = Query.Flag("noaudio");
+    NoVideo = Query.Flag("novideo");
+    Live = Query.Flag("live");
     ParseDuration(Query);
     AudioTargetDuration = QueryTargetDuration(Query, "atd");
     VideoTargetDuration = QueryTargetDuration(Query, "vtd");
@@ -60,39 +66,39 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
         ParseLiveKeys(Query, Now);
     ParseEncryptionKeys(Query);
     ParseTestAids(Query);
-    ContentProtection = QueryFlag(Query, "cp");
+    ContentProtection = Query.Flag("cp");
     ParseLowLatencyKeys(Query);
 }
 
-void Configuration::ParseLowLatencyKeys(QueryVector const& Query)
+void Configuration::ParseLowLatencyKeys(QueryReads& Query)
 {
-    LowLatency = QueryFlag(Query, "ll");
+    LowLatency = Query.Flag("ll");
     // A part shorter than this would be a fraction of one picture at the
     // highest frame rate; one longer than the segment is no part.
     constexpr std::int64_t MinimalPartDuration = 1'000'000;
-    if(auto const Part = QueryTime(Query, "part"))
+    if(auto const Part = Query.Time("part"))
     {
         CHECK_ARGUMENT(*Part >= MinimalPartDuration && *Part <= 10 * TimeUnitsPerSecond);
         PartDuration = *Part;
     }
 }
 
-void Configuration::ParseDuration(QueryVector const& Query)
+void Configuration::ParseDuration(QueryReads& Query)
 {
     Duration = QueryDurationSeconds(Query);
     if(!Live && !Duration)
         Duration = DefaultDuration;
 }
 
-void Configuration::ParseLiveKeys(QueryVector const& Query, std::int64_t Now)
+void Configuration::ParseLiveKeys(QueryReads& Query, std::int64_t Now)
 {
-    LiveWindow = QueryTime(Query, "lv").value_or(DefaultLiveWindow);
+    LiveWindow = Query.Time("lv").value_or(DefaultLiveWindow);
     CHECK_ARGUMENT(*LiveWindow >= 0 && *LiveWindow <= MaximalLiveWindow);
-    std::optional<std::int64_t> Lead = QueryTime(Query, "ls");
+    std::optional<std::int64_t> Lead = Query.Time("ls");
     // A manifest that says what time it is starts its own timeline, as the
     // server's start does, so that the presentation follows from the URLs
     // alone and not from when the server started.
-    if(!Lead && QueryFlag(Query, RequestTime::QueryKey))
+    if(!Lead && Query.Flag(RequestTime::QueryKey))
         Lead = BaseLiveTimeLead;
     if(Lead)
     {
@@ -104,32 +110,32 @@ void Configuration::ParseLiveKeys(QueryVector const& Query, std::int64_t Now)
                               "Invalid \"now\": the live asset would begin before 1970-01-01 (10 s, or \"ls\" seconds, before \"now\")");
         BaseLiveTime = Now - *Lead;
     }
-    ProgramDateTimePeriod = QueryTime(Query, "pdt");
+    ProgramDateTimePeriod = Query.Time("pdt");
 }
 
-void Configuration::ParseEncryptionKeys(QueryVector const& Query)
+void Configuration::ParseEncryptionKeys(QueryReads& Query)
 {
-    auto const* KeyPair = FindQueryValue(Query, "key");
+    auto const* KeyPair = Query.Find("key");
     if(!KeyPair)
         return;
-    if(auto const* SchemePair = FindQueryValue(Query, "scheme"))
+    if(auto const* SchemePair = Query.Find("scheme"))
         Scheme = SchemePair->Value;
     if(Scheme.empty())
         Scheme = "cenc";
     CHECK_ARGUMENT(Scheme == "cenc" || Scheme == "cbcs");
     EncryptionScheme = Scheme == "cenc" ? EncryptionScheme::Cenc : EncryptionScheme::Cbcs;
     Key = ParseBase16(KeyPair->Value, 16);
-    if(auto const* VectorPair = FindQueryValue(Query, "initializationvector"))
+    if(auto const* VectorPair = Query.Find("initializationvector"))
         InitializationVector = ParseBase16(VectorPair->Value, 16);
     else
         InitializationVector.assign(DefaultInitializationVector.begin(), DefaultInitializationVector.end());
-    if(auto const* FormatPair = FindQueryValue(Query, "keyformat"))
+    if(auto const* FormatPair = Query.Find("keyformat"))
         KeyFormat = FormatPair->Value;
 }
 
-void Configuration::ParseTestAids(QueryVector const& Query)
+void Configuration::ParseTestAids(QueryReads& Query)
 {
-    FrameCode = QueryFlag(Query, "framecode");
+    FrameCode = Query.Flag("framecode");
     if(auto Rules = FaultParser::Parse(Query); !Rules.empty())
         Faults = std::make_shared<FaultPlan>(std::move(Rules));
 }
@@ -139,7 +145,8 @@ Configuration Configuration::ForAudioFile(QueryVector const& Query, std::vector<
     Configuration Result;
     Result.VariantSet.AudioVariants = DefaultAudioVariants;
     Result.NoVideo = true;
-    Result.Duration = QueryDurationSeconds(Query).value_or(DefaultDuration);
+    QueryReads Reads(Query);
+    Result.Duration = QueryDurationSeconds(Reads).value_or(DefaultDuration);
     if(QueryFlag(Query, "flac") && !Result.VariantSet.AudioVariants.empty())
         Result.VariantSet.AudioVariants.front() = Result.VariantSet.AudioVariants.front().FlacAlternative();
     if(!Result.VariantSet.AudioVariants.empty())

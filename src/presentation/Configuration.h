@@ -12,6 +12,7 @@
 
 #include "base/QueryStringNameValue.h"
 #include "presentation/FaultPlan.h"
+#include "presentation/QueryReads.h"
 #include "presentation/VariantSet.h"
 
 namespace Application
@@ -84,6 +85,8 @@ struct Configuration
     // Parses every query key of a manifest request; the variant lists stay
     // empty. Now is the request's one clock reading (for "ls").
     Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, QueryVector const& Query, std::int64_t Now);
+    // The same, noting in Query which keys the parse read.
+    Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, QueryReads& Query, std::int64_t Now);
 
     // The reduced configuration of the progressive audio routes: audio only,
     // not live, "duration" and "flac" only.
@@ -94,10 +97,10 @@ struct Configuration
     static std::vector<std::uint8_t> ParseBase16(std::string_view Value, std::optional<std::size_t> Length = std::nullopt);
 
 private:
-    void ParseDuration(QueryVector const& Query);
-    void ParseLiveKeys(QueryVector const& Query, std::int64_t Now);
-    void ParseEncryptionKeys(QueryVector const& Query);
-    void ParseTestAids(QueryVector const& Query);
-    void ParseLowLatencyKeys(QueryVector const& Query);
+    void ParseDuration(QueryReads& Query);
+    void ParseLiveKeys(QueryReads& Query, std::int64_t Now);
+    void ParseEncryptionKeys(QueryReads& Query);
+    void ParseTestAids(QueryReads& Query);
+    void ParseLowLatencyKeys(QueryReads& Query);
 };
 } // namespace Application

@@ -198,4 +198,11 @@ std::vector<FaultRule> FaultParser::Parse(QueryVector const& Query)
         }
     return Rules;
 }
+
+std::vector<FaultRule> FaultParser::Parse(QueryReads& Query)
+{
+    for(auto const& Key : Keys)
+        Query.NoteEvery(Key.first);
+    return Parse(Query.All());
+}
 } // namespace Application

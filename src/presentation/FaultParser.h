@@ -8,6 +8,7 @@
 
 #include "base/QueryStringNameValue.h"
 #include "presentation/FaultRule.h"
+#include "presentation/QueryReads.h"
 
 namespace Application
 {
@@ -32,6 +33,8 @@ public:
     static constexpr std::uint32_t MaximalCount = 1'000'000;
 
     static std::vector<FaultRule> Parse(QueryVector const& Query);
+    // The same, noting that every pair of each kind's key was read.
+    static std::vector<FaultRule> Parse(QueryReads& Query);
     // One rule of a key, e.g. Parse(FaultKind::Fail, "fail", "404@video:5").
     static FaultRule ParseRule(FaultKind Kind, std::string_view Key, std::string_view Rule);
 };

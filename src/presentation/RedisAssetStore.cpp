@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/RedisAssetStore.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
+#include <random>
+#include <thread>
+#include <utility>
 
 #include <hiredis/hiredis.h>
 
 #include "base/Check.h"
+#include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/AssetRegistry.h"
 
@@ -14,18 +19,82 @@ namespace Application
 {
 namespace
 {
+constexpr char const* GenerationKey = "quorvel:generation";
 constexpr char const* NextAssetKey = "quorvel:next-asset";
 constexpr char const* BaseLiveTimeKey = "quorvel:base-live-time";
+constexpr char const* AssetKeyPrefix = "quorvel:asset:";
+
+// KEYS: generation, counter, base. ARGV: the instance's highest number, an
+// identifier for a new generation, SettleTime, the base to put back ('' for
+// none). Returns the generation's identifier, the milliseconds it still
+// settles, the counter before it was raised and the base.
+constexpr char const* CheckScript = R"lua(
+local clock = redis.call('TIME')
+local now = tonumber(clock[1]) * 1000 + math.floor(tonumber(clock[2]) / 1000)
+local generation = redis.call('GET', KEYS[1])
+if not generation then
+  generation = ARGV[2] .. ' ' .. string.format('%d', now)
+  redis.call('SET', KEYS[1], generation, 'NX')
+end
+local id, made = string.match(generation, '^(%x+) (%d+)$')
+if not id then return redis.error_reply('malformed ' .. KEYS[1]) end
+local counter = tonumber(redis.call('GET', KEYS[2]) or '0')
+if counter < tonumber(ARGV[1]) then redis.call('SET', KEYS[2], ARGV[1]) end
+if ARGV[4] ~= '' then redis.call('SET', KEYS[3], ARGV[4], 'NX') end
+local settling = math.max(tonumber(made) + tonumber(ARGV[3]) - now, 0)
+return {id, settling, counter, redis.call('GET', KEYS[3]) or ''}
+)lua";
+
+// KEYS: generation, counter. ARGV: the instance's generation, SettleTime,
+// its highest number, the asset key prefix, Lifetime, MaximalStoredAssetCount,
+// then the asset's fields and values. Returns the new number; 0 when the
+// generation is not the instance's, -1 while it settles, -2 when every
+// number is taken, -3 when the counter is behind the assets.
+constexpr char const* AddScript = R"lua(
+local generation = redis.call('GET', KEYS[1])
+if not generation then return 0 end
+local id, made = string.match(generation, '^(%x+) (%d+)$')
+if id ~= ARGV[1] then return 0 end
+local clock = redis.call('TIME')
+local now = tonumber(clock[1]) * 1000 + math.floor(tonumber(clock[2]) / 1000)
+if tonumber(made) + tonumber(ARGV[2]) > now then return -1 end
+local number = math.max(tonumber(redis.call('GET', KEYS[2]) or '0'), tonumber(ARGV[3])) + 1
+if number > 4294967295 then return -2 end
+local text = string.format('%d', number)
+local key = ARGV[4] .. text
+if redis.call('EXISTS', key) == 1 then return -3 end
+redis.call('SET', KEYS[2], text)
+redis.call('HSET', key, unpack(ARGV, 7))
+redis.call('PEXPIRE', key, ARGV[5])
+local dropped = number - tonumber(ARGV[6])
+if dropped >= 1 then redis.call('DEL', ARGV[4] .. string.format('%d', dropped)) end
+return number
+)lua";
+
+// KEYS: the asset. ARGV: Lifetime. Its fields, its lifetime started again.
+constexpr char const* LoadScript = R"lua(
+local fields = redis.call('HGETALL', KEYS[1])
+if #fields > 0 then redis.call('PEXPIRE', KEYS[1], ARGV[1]) end
+return fields
+)lua";
 
 std::string AssetKey(std::uint32_t Asset)
 {
-    return StringFormat("quorvel:asset:%u", Asset);
+    return StringFormat("%s%u", AssetKeyPrefix, Asset);
 }
 
-timeval CommandTimeValue()
+std::string Milliseconds(std::chrono::milliseconds Value)
 {
-    auto const Milliseconds = RedisAssetStore::CommandTime.count();
-    return {static_cast<time_t>(Milliseconds / 1000), static_cast<suseconds_t>((Milliseconds % 1000) * 1000)};
+    return std::to_string(Value.count());
+}
+
+std::string NewGenerationIdentifier()
+{
+    std::random_device Random;
+    std::string Text;
+    for(int Index = 0; Index < 4; ++Index)
+        Text += StringFormat("%08x", static_cast<unsigned>(Random()));
+    return Text;
 }
 
 std::int64_t ParseInteger(std::string_view Text)
@@ -78,7 +147,7 @@ RedisAssetStore::RedisAssetStore(std::string Address) : m_Address(std::move(Addr
     if(!ParseAddress(m_Address, m_Host, m_Port))
         throw HResultError(E_INVALIDARG, StringFormat("Asset store %s is not valid: expected redis://host:port", m_Address.c_str()));
     std::lock_guard Lock(m_Mutex);
-    Connect();
+    Connect(std::chrono::steady_clock::now() + CallTime);
 }
 
 RedisAssetStore::~RedisAssetStore()
@@ -88,12 +157,15 @@ RedisAssetStore::~RedisAssetStore()
 
 void RedisAssetStore::Fail(std::string const& What) const
 {
-    throw HResultError(FailureCodeFromLine(__LINE__), StringFormat("Asset store %s: %s", m_Address.c_str(), What.c_str()));
+    throw HResultError(FailureCode::AssetStoreUnavailable, StringFormat("Asset store %s: %s", m_Address.c_str(), What.c_str()));
 }
 
-void RedisAssetStore::Connect()
+void RedisAssetStore::Connect(Deadline Until)
 {
-    timeval const Time = CommandTimeValue();
+    auto const Left = std::chrono::duration_cast<std::chrono::microseconds>(Until - std::chrono::steady_clock::now());
+    if(Left.count() <= 0)
+        Fail(StringFormat("no answer within %lld ms", static_cast<long long>(CallTime.count())));
+    timeval const Time{static_cast<time_t>(Left.count() / 1'000'000), static_cast<suseconds_t>(Left.count() % 1'000'000)};
     m_Context = redisConnectWithTimeout(m_Host.c_str(), m_Port, Time);
     if(!m_Context)
         Fail("cannot allocate a connection");
@@ -103,7 +175,6 @@ void RedisAssetStore::Connect()
         Disconnect();
         Fail(Text);
     }
-    redisSetTimeout(m_Context, Time);
 }
 
 void RedisAssetStore::Disconnect() noexcept
@@ -113,7 +184,7 @@ void RedisAssetStore::Disconnect() noexcept
     m_Context = nullptr;
 }
 
-RedisAssetStore::Reply RedisAssetStore::Command(std::vector<std::string> const& Arguments)
+RedisAssetStore::Reply RedisAssetStore::Command(std::vector<std::string> const& Arguments, Deadline Until)
 {
     std::vector<char const*> Values;
     std::vector<std::size_t> Sizes;
@@ -123,12 +194,18 @@ RedisAssetStore::Reply RedisAssetStore::Command(std::vector<std::string> const& 
         Sizes.push_back(Argument.size());
     }
     if(!m_Context)
-        Connect();
+        Connect(Until);
+    auto const Left = std::chrono::duration_cast<std::chrono::microseconds>(Until - std::chrono::steady_clock::now());
+    if(Left.count() <= 0)
+        Fail(StringFormat("no answer within %lld ms", static_cast<long long>(CallTime.count())));
+    redisSetTimeout(m_Context, {static_cast<time_t>(Left.count() / 1'000'000), static_cast<suseconds_t>(Left.count() % 1'000'000)});
     Reply Result(static_cast<redisReply*>(redisCommandArgv(m_Context, static_cast<int>(Values.size()), Values.data(), Sizes.data())));
     if(!Result)
     {
-        // The connection is broken: the next command opens another.
-        std::string const Text = m_Context->errstr;
+        // Broken, or late: a reply may still come, so the connection is out
+        // of step. The next command opens another.
+        std::string const Text = std::chrono::steady_clock::now() >= Until ? StringFormat("no answer within %lld ms", static_cast<long long>(CallTime.count()))
+                                                                           : std::string(m_Context->errstr);
         Disconnect();
         Fail(Text);
     }
@@ -137,20 +214,62 @@ RedisAssetStore::Reply RedisAssetStore::Command(std::vector<std::string> const& 
     return Result;
 }
 
-std::uint32_t RedisAssetStore::NextAssetNumber()
+RedisAssetStore::Generation RedisAssetStore::Synchronise(std::string const& Base, Deadline Until)
 {
-    std::lock_guard Lock(m_Mutex);
-    auto const Result = Command({"INCR", NextAssetKey});
-    CHECK_LINE(Result->type == REDIS_REPLY_INTEGER);
-    // Numbers are never reused: once all are taken, manifests fail.
-    CHECK_LINE(Result->integer >= 1 && Result->integer <= std::int64_t{0xFFFFFFFF});
-    return static_cast<std::uint32_t>(Result->integer);
+    auto const Result = Command({"EVAL", CheckScript, "3", GenerationKey, NextAssetKey, BaseLiveTimeKey, std::to_string(m_Highest), NewGenerationIdentifier(),
+                                 Milliseconds(SettleTime), Base},
+                                Until);
+    CHECK_LINE(Result->type == REDIS_REPLY_ARRAY && Result->elements == 4);
+    auto const* const* Element = Result->element;
+    CHECK_LINE(Element[0]->type == REDIS_REPLY_STRING && Element[1]->type == REDIS_REPLY_INTEGER && Element[2]->type == REDIS_REPLY_INTEGER &&
+               Element[3]->type == REDIS_REPLY_STRING);
+    std::string const Identifier(Element[0]->str, Element[0]->len);
+    Generation Found{Element[1]->integer, std::string(Element[3]->str, Element[3]->len)};
+    // A generation that changed under an instance and is already settled
+    // may have handed out numbers this instance still answers: those up to
+    // the counter as it was before this instance raised it.
+    if(!m_Generation.empty() && Identifier != m_Generation && Found.SettlingMilliseconds == 0)
+        m_Suspect = std::max(m_Suspect, static_cast<std::uint32_t>(std::clamp<long long>(Element[2]->integer, 0, 0xFFFFFFFF)));
+    m_Generation = Identifier;
+    return Found;
 }
 
-void RedisAssetStore::Save(StoredAsset const& Value)
+std::int64_t RedisAssetStore::Join(std::int64_t Proposed)
 {
-    std::vector<std::string> Arguments{"HSET",
-                                       AssetKey(Value.Asset),
+    std::lock_guard Lock(m_Mutex);
+    // Instances that served before a Redis restart put their base back
+    // while a new generation settles: take it, not one's own.
+    while(true)
+    {
+        auto const Found = Synchronise({}, std::chrono::steady_clock::now() + CallTime);
+        if(Found.SettlingMilliseconds <= 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(Found.SettlingMilliseconds, SettleTime.count())));
+    }
+    m_BaseLiveTime = Synchronise(std::to_string(Proposed), std::chrono::steady_clock::now() + CallTime).BaseLiveTime;
+    return ParseInteger(m_BaseLiveTime);
+}
+
+std::uint32_t RedisAssetStore::Check(Deadline Until)
+{
+    std::lock_guard Lock(m_Mutex);
+    Synchronise(m_BaseLiveTime, Until);
+    return std::exchange(m_Suspect, 0);
+}
+
+std::uint32_t RedisAssetStore::Add(StoredAsset const& Value, Deadline Until)
+{
+    std::vector<std::string> Arguments{"EVAL",
+                                       AddScript,
+                                       "2",
+                                       GenerationKey,
+                                       NextAssetKey,
+                                       {},
+                                       Milliseconds(SettleTime),
+                                       {},
+                                       AssetKeyPrefix,
+                                       Milliseconds(Lifetime),
+                                       std::to_string(MaximalStoredAssetCount),
                                        "kind",
                                        Value.Kind == ManifestKind::Hls ? "hls" : "dash",
                                        "base",
@@ -167,13 +286,35 @@ void RedisAssetStore::Save(StoredAsset const& Value)
         Arguments.push_back(Value.Query[Index].Value);
     }
     std::lock_guard Lock(m_Mutex);
-    Command(Arguments);
+    // Once more after a check when the generation changed under this
+    // instance (it raises the counter first).
+    for(int Attempt = 0; Attempt < 2; ++Attempt)
+    {
+        Arguments[5] = m_Generation;
+        Arguments[7] = std::to_string(m_Highest);
+        auto const Result = Command(Arguments, Until);
+        CHECK_LINE(Result->type == REDIS_REPLY_INTEGER);
+        if(Result->integer > 0)
+        {
+            auto const Asset = static_cast<std::uint32_t>(Result->integer);
+            m_Highest = std::max(m_Highest, Asset);
+            return Asset;
+        }
+        if(Result->integer == -1)
+            Fail(StringFormat("a new generation of the store hands out no asset number for %lld ms", static_cast<long long>(SettleTime.count())));
+        if(Result->integer == -2)
+            Fail("every asset number is taken");
+        if(Result->integer == -3)
+            Fail("the counter is behind the assets it numbered");
+        Synchronise(m_BaseLiveTime, Until);
+    }
+    Fail("the store's generation keeps changing");
 }
 
-std::optional<StoredAsset> RedisAssetStore::Load(std::uint32_t Asset)
+std::optional<StoredAsset> RedisAssetStore::Load(std::uint32_t Asset, Deadline Until)
 {
     std::lock_guard Lock(m_Mutex);
-    auto const Result = Command({"HGETALL", AssetKey(Asset)});
+    auto const Result = Command({"EVAL", LoadScript, "1", AssetKey(Asset), Milliseconds(Lifetime)}, Until);
     CHECK_LINE(Result->type == REDIS_REPLY_ARRAY && Result->elements % 2 == 0);
     if(Result->elements == 0)
         return std::nullopt;
@@ -199,15 +340,14 @@ std::optional<StoredAsset> RedisAssetStore::Load(std::uint32_t Asset)
     CHECK_LINE(Count >= 0 && static_cast<std::size_t>(Count) <= Fields.size());
     for(std::int64_t Index = 0; Index < Count; ++Index)
         Value.Query.push_back({Field(StringFormat("n%lld", static_cast<long long>(Index))), Field(StringFormat("v%lld", static_cast<long long>(Index)))});
+    // Numbers this instance answers: a store that forgets must not give them again.
+    m_Highest = std::max(m_Highest, Asset);
     return Value;
 }
 
-std::int64_t RedisAssetStore::SharedBaseLiveTime(std::int64_t Proposed)
+void RedisAssetStore::Refresh(std::uint32_t Asset, Deadline Until)
 {
     std::lock_guard Lock(m_Mutex);
-    Command({"SET", BaseLiveTimeKey, std::to_string(Proposed), "NX"});
-    auto const Result = Command({"GET", BaseLiveTimeKey});
-    CHECK_LINE(Result->type == REDIS_REPLY_STRING);
-    return ParseInteger(std::string_view(Result->str, Result->len));
+    Command({"PEXPIRE", AssetKey(Asset), Milliseconds(Lifetime)}, Until);
 }
 } // namespace Application

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/RedisAssetStore.h"
 
-#include <map>
+#include <initializer_list>
+#include <string>
 
 #include "base/FailureCodes.h"
 #include "presentation/AssetRegistry.h"
+#include "presentation/HlsPlaylistWriter.h"
 #include "presentation/TestSupport.h"
 #include "presentation/Timeline.h"
 
@@ -17,24 +19,18 @@ namespace
 constexpr std::int64_t Now = Application::Test::January2024;
 constexpr std::int64_t Base = Now - 100'000'000;
 
-// The store's contract without a Redis server: what two registries share.
-class MemoryAssetStore final : public AssetStore
+// What an instance answers of an asset: its playlists, key and fault rules.
+std::string Answers(Configuration& Asset)
 {
-public:
-    std::uint32_t NextAssetNumber() override { return ++m_Next; }
-    void Save(StoredAsset const& Value) override { m_Assets[Value.Asset] = Value; }
-    std::optional<StoredAsset> Load(std::uint32_t Asset) override
-    {
-        auto const Found = m_Assets.find(Asset);
-        return Found == m_Assets.end() ? std::nullopt : std::optional(Found->second);
-    }
-    std::int64_t SharedBaseLiveTime(std::int64_t Proposed) override { return m_Base.emplace(0, Proposed).first->second; }
-
-private:
-    std::uint32_t m_Next = 0;
-    std::map<std::uint32_t, StoredAsset> m_Assets;
-    std::map<int, std::int64_t> m_Base;
-};
+    std::string Text = HlsPlaylistWriter::Master(Asset, Now) + HlsPlaylistWriter::Audio(Asset, Now);
+    for(auto const& Variant : Asset.VariantSet.VideoVariants)
+        Text += HlsPlaylistWriter::Video(Asset, Variant, 0, Now);
+    Text += std::string(Asset.Key.begin(), Asset.Key.end()) + Asset.KeyFormat;
+    if(Asset.Faults)
+        for(auto const& Rule : Asset.Faults->GetRules())
+            Text += Rule.Text;
+    return Text;
+}
 } // namespace
 
 TEST(RedisAssetStore, AddressesNameAHostAndAPort)
@@ -56,28 +52,37 @@ TEST(RedisAssetStore, AddressesNameAHostAndAPort)
     EXPECT_EQ(RaisedStatus([] { RedisAssetStore Store("redis:/nowhere"); }), E_INVALIDARG);
 }
 
-TEST(RedisAssetStore, RegistriesSharingAStoreAnswerEveryAssetAlike)
+TEST(RedisAssetStore, WhatIsStoredOfAnAssetIsWhatItsParseReadAndParsesAgainAlike)
 {
     DefaultVariantSets const Defaults;
-    auto const Store = std::make_shared<MemoryAssetStore>();
-    AssetRegistry First(Defaults, {}, AssetRegistry::MaximalAssetCount, Store);
-    AssetRegistry Second(Defaults, {}, AssetRegistry::MaximalAssetCount, Store);
-    auto& Made = First.Create(ManifestKind::Hls, Query("live&duration=30&key=00112233445566778899AABBCCDDEEFF&scheme=cbcs&flac"), Base, Now);
-    Timeline::SetLiveEndTime(Made, Now); // as the master playlist does
-    EXPECT_EQ(Second.Create(ManifestKind::Dash, Query(""), Base, Now).Asset, 2u); // one counter
-    auto const& Found = Second.Find(Query("asset=1"));
-    EXPECT_EQ(Found.Asset, 1u);
-    EXPECT_TRUE(Found.Live);
-    EXPECT_EQ(Found.Duration, Made.Duration);
-    EXPECT_EQ(Found.LiveEndTime, Made.LiveEndTime);
-    EXPECT_TRUE(Found.LiveEndTime.has_value());
-    EXPECT_EQ(Found.Key, Made.Key);
-    EXPECT_EQ(Found.EncryptionScheme, EncryptionScheme::Cbcs);
-    ASSERT_EQ(Found.VariantSet.AudioVariants.size(), 1u);
-    EXPECT_EQ(Found.VariantSet.AudioVariants.front().Subtype, AudioSubtype::Flac);
-    EXPECT_EQ(First.Find(Query("asset=2")).Asset, 2u);
-    // A query that fails is never saved: the number is spent, nothing found.
-    EXPECT_EQ(RaisedStatus([&] { First.Create(ManifestKind::Hls, Query("duration=0"), Base, Now); }), E_INVALIDARG);
-    EXPECT_EQ(RaisedStatus([&] { Second.Find(Query("asset=3")); }), FailureCode::AssetUnknown);
-    EXPECT_EQ(Store->SharedBaseLiveTime(5), Store->SharedBaseLiveTime(6));
+    AssetRegistry Maker(Defaults);
+    AssetRegistry Loader(Defaults);
+    struct Case
+    {
+        char const* Query;
+        char const* Stored; // the pairs kept, in their order
+    };
+    for(auto const& [Text, Kept] : std::initializer_list<Case>{
+            {"junk=1&duration=30&duration=60&Duration=5&x", "duration=30"},
+            // With "ls", "now" changes nothing: the clock reading is stored beside the query.
+            {"live&lv=60&pdt=2&ls=30&now=1&key=00112233445566778899AABBCCDDEEFF&scheme=cbcs&keyformat=k&initializationvector=0102030405060708090A0B0C0D0E0F10",
+             "live=&lv=60&pdt=2&ls=30&key=00112233445566778899AABBCCDDEEFF&scheme=cbcs&keyformat=k&initializationvector=0102030405060708090A0B0C0D0E0F10"},
+            // Without "live" the live keys, and without "key" the key's companions, change nothing.
+            {"lv=60&scheme=cbcs&hvc1&flac&noaudio&framecode", "hvc1=&flac=&noaudio=&framecode="},
+            // Every pair of a fault key counts; of the other keys the first only.
+            {"fail=404@video:5&atd=2&fail=503@audio:1&atd=3&delay=800@any:*&ll&part=1&cp", "fail=404@video:5&atd=2&fail=503@audio:1&delay=800@any:*&ll=&part=1&cp="},
+        })
+    {
+        auto Made = Maker.Parse(ManifestKind::Hls, Query(Text), Base, Now);
+        std::string Pairs;
+        for(auto const& Pair : Made.Stored.Query)
+            Pairs += (Pairs.empty() ? "" : "&") + Pair.Name + "=" + Pair.Value;
+        EXPECT_EQ(Pairs, Kept) << Text;
+        auto Stored = Made.Stored;
+        Made.Asset.Asset = Stored.Asset = static_cast<std::uint32_t>(Maker.Size() + 1);
+        auto& Original = Maker.Keep(std::move(Made.Asset));
+        auto& Copy = Loader.Adopt(Stored);
+        EXPECT_EQ(&Loader.Adopt(Stored), &Copy); // loaded once
+        EXPECT_EQ(Answers(Copy), Answers(Original)) << Text;
+    }
 }

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <chrono>
 #include <exception>
 #include <string>
 
+#include "base/HResultError.h"
 #include "http/Response.h"
 
 namespace Application
@@ -18,4 +20,9 @@ void AnswerFailure(HttpServer::Response& Response, std::exception const& Failure
 // Answers 503 "Service Unavailable" with the reason as a text body: what
 // was asked for may be there later (a held request beyond the limit).
 void AnswerUnavailable(HttpServer::Response& Response, std::string const& Reason);
+
+// Answers 503 "Service Unavailable" for a service the answer needs that
+// failed or was late (the asset store): the error body (FormatErrorBody) and
+// "Retry-After", so that clients ask again then.
+void AnswerUnavailable(HttpServer::Response& Response, HResultError const& Failure, std::chrono::seconds RetryAfter);
 } // namespace Application

@@ -2,6 +2,10 @@
 #include "app/routes/PresentationRoutes.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
+
+#include <boost/asio/post.hpp>
 
 #include "app/routes/ClearKeyRoutes.h"
 #include "app/answers/ErrorAnswer.h"
@@ -52,10 +56,11 @@ bool IsLowLatencyLive(Configuration const& Asset)
 PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe, Clock Now) :
     m_Context(Context),
     m_Clock(std::move(Now)),
-    m_Assets(Context.Settings.DefaultVariants, std::move(Probe), AssetRegistry::MaximalAssetCount, Context.Assets),
-    m_HeldPlaylists(m_Clock, Context.Metrics, ServerMetrics::Gauge::HeldPlaylists)
+    m_Assets(Context.Settings.DefaultVariants, std::move(Probe)),
+    m_HeldPlaylists(m_Clock, Context.Metrics, ServerMetrics::Gauge::HeldPlaylists),
+    m_Store(Context.Assets ? std::make_unique<AssetStoreThread>(Context.Assets) : nullptr)
 {
-    Table.SetAssetFinder([this](RouteContext& Request) -> Configuration& { return m_Assets.Find(Request.QueryVector); });
+    Table.SetAssetFinder([this](RouteContext& Request, RouteTable::AssetFound Found) { FindAsset(Request, std::move(Found)); });
     Table.AddRoute("master.m3u8", [this](RouteContext& Request) { MasterPlaylist(Request); });
     Table.AddRoute("manifest.mpd", [this](RouteContext& Request) { DashManifest(Request); });
     Table.AddRoute(TimePath, [this](RouteContext& Request) { Time(Request); });
@@ -64,22 +69,123 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
 }
 
+template <typename AskT, typename ThenT>
+void PresentationRoutes::CallStore(RouteContext& Context, AskT Ask, ThenT Then)
+{
+    auto Request = Context.shared_from_this();
+    auto Call = [Request, Ask = std::move(Ask), Then = std::move(Then)](AssetStore& Store, AssetStore::Deadline Until) mutable {
+        using Answer = decltype(Ask(Store, Until));
+        std::optional<Answer> Result;
+        std::exception_ptr Failure;
+        try
+        {
+            Result.emplace(Ask(Store, Until));
+        }
+        catch(...)
+        {
+            Failure = std::current_exception();
+        }
+        auto const Executor = Request->Response->GetExecutor();
+        boost::asio::post(Executor, [Request = std::move(Request), Then = std::move(Then), Result = std::move(Result), Failure]() mutable {
+            auto& Response = *Request->Response;
+            try
+            {
+                if(Failure)
+                    std::rethrow_exception(Failure);
+            }
+            catch(HResultError const& Error)
+            {
+                AnswerUnavailable(Response, Error, AssetStore::RetryAfter);
+                return;
+            }
+            catch(std::exception const& Error)
+            {
+                AnswerUnavailable(Response, HResultError(FailureCode::AssetStoreUnavailable, Error.what()), AssetStore::RetryAfter);
+                return;
+            }
+            try
+            {
+                Then(*Request, std::move(*Result));
+            }
+            catch(std::exception const& Error)
+            {
+                AnswerFailure(Response, Error);
+            }
+        });
+    };
+    if(!m_Store->Submit(std::move(Call)))
+        AnswerUnavailable(*Context.Response,
+                          HResultError(FailureCode::AssetStoreUnavailable,
+                                       StringFormat("Asset store: %zu calls are waiting already", AssetStoreThread::MaximalQueuedCalls)),
+                          AssetStore::RetryAfter);
+}
+
+void PresentationRoutes::ForgetSuspects()
+{
+    if(auto const Suspect = m_Store->TakeSuspectNumbers())
+        m_Assets.Forget(Suspect);
+}
+
+void PresentationRoutes::FindAsset(RouteContext& Context, RouteTable::AssetFound Found)
+{
+    if(!m_Store)
+    {
+        Found(m_Assets.Find(Context.QueryVector));
+        return;
+    }
+    ForgetSuspects();
+    auto const Number = AssetRegistry::AssetNumber(Context.QueryVector);
+    if(auto* Asset = m_Assets.Held(Number))
+    {
+        // Used: it stays in the store, without this request waiting for it.
+        if(m_Assets.RefreshDue(Number, std::chrono::steady_clock::now()))
+            m_Store->Submit([Number](AssetStore& Store, AssetStore::Deadline Until) { Store.Refresh(Number, Until); });
+        Found(*Asset);
+        return;
+    }
+    CallStore(
+        Context, [Number](AssetStore& Store, AssetStore::Deadline Until) { return Store.Load(Number, Until); },
+        [this, Found = std::move(Found)](RouteContext&, std::optional<StoredAsset> const& Stored) {
+            CHECK_CONDITION(Stored.has_value(), FailureCode::AssetUnknown);
+            Found(m_Assets.Adopt(*Stored));
+        });
+}
+
+void PresentationRoutes::MakeAsset(RouteContext& Context, ManifestKind Kind, std::int64_t Now, AssetAnswer Answer)
+{
+    if(!m_Store)
+    {
+        Answer(Context, m_Assets.Create(Kind, Context.QueryVector, m_Context.BaseLiveTime, Now));
+        return;
+    }
+    auto Made = std::make_shared<AssetRegistry::Parsed>(m_Assets.Parse(Kind, Context.QueryVector, m_Context.BaseLiveTime, Now));
+    CallStore(
+        Context, [Stored = Made->Stored](AssetStore& Store, AssetStore::Deadline Until) { return Store.Add(Stored, Until); },
+        [this, Made, Answer = std::move(Answer)](RouteContext& Request, std::uint32_t Number) {
+            ForgetSuspects();
+            Made->Asset.Asset = Number;
+            Answer(Request, m_Assets.Keep(std::move(Made->Asset)));
+        });
+}
+
 void PresentationRoutes::MasterPlaylist(RouteContext& Context)
 {
     std::int64_t const Now = ClockReading(Context);
-    auto& Asset = m_Assets.Create(ManifestKind::Hls, Context.QueryVector, m_Context.BaseLiveTime, Now);
-    WholeAnswer{PlaylistType, true, "master.m3u8", true, NoStore}.Send(Context, HlsPlaylistWriter::Master(Asset, Now));
+    MakeAsset(Context, ManifestKind::Hls, Now, [Now](RouteContext& Request, Configuration& Asset) {
+        WholeAnswer{PlaylistType, true, "master.m3u8", true, NoStore}.Send(Request, HlsPlaylistWriter::Master(Asset, Now));
+    });
 }
 
 void PresentationRoutes::DashManifest(RouteContext& Context)
 {
     std::int64_t const Now = ClockReading(Context);
-    auto const& Asset = m_Assets.Create(ManifestKind::Dash, Context.QueryVector, m_Context.BaseLiveTime, Now);
-    DashManifestWriter Writer(Asset, QueryFlag(Context.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
-                              ClearKeyRoutes::LicenceUrl(Context, Asset.Asset));
-    if(IsLowLatencyLive(Asset))
-        Writer.SetDynamic(Now, RouteAddress(Context, TimePath));
-    WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Context, Writer.Write());
+    MakeAsset(Context, ManifestKind::Dash, Now, [this, Now](RouteContext& Request, Configuration& Asset) {
+        DashManifestWriter Writer(Asset, QueryFlag(Request.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
+                                  ClearKeyRoutes::LicenceUrl(Request, Asset.Asset));
+        if(IsLowLatencyLive(Asset))
+            Writer.SetDynamic(Now, RouteAddress(Request, TimePath));
+        WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Request, Writer.Write());
+    });
 }
 
 void PresentationRoutes::VideoPlaylist(RouteContext& Context)

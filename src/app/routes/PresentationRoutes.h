@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/live/HeldRequests.h"
@@ -9,6 +10,7 @@
 #include "app/routing/RouteGroup.h"
 #include "app/answers/WholeAnswer.h"
 #include "presentation/AssetRegistry.h"
+#include "presentation/AssetStoreThread.h"
 #include "presentation/Clock.h"
 #include "presentation/DeliveryDirectives.h"
 #include "presentation/PartLayout.h"
@@ -23,6 +25,14 @@ namespace Application
 // of a dynamic manifest keep the server's clock. The media playlists of a
 // live "ll" asset answer blocking reloads: held on a timer until the part
 // they name exists.
+//
+// With a shared asset store (-AssetStore) the store is asked on the group's
+// store thread, never on the I/O thread: a manifest parses its query first
+// (a bad one fails at once, spending no number), then waits for its number;
+// a request naming an asset this instance does not hold waits for the store
+// to load it. Both go on on the I/O thread when the store answers; a store
+// that fails or takes longer than AssetStore::CallTime is answered 503 with
+// "Retry-After". Assets this instance holds never wait for the store.
 class PresentationRoutes : public RouteGroup
 {
 public:
@@ -34,6 +44,18 @@ public:
     void Stop() override;
 
 private:
+    using AssetAnswer = std::function<void(RouteContext& Context, Configuration& Asset)>;
+    // Drops the assets whose numbers a store that forgot them may have
+    // given again (AssetStore::Check).
+    void ForgetSuspects();
+    // The asset of an asset route: held here, or loaded from the store.
+    void FindAsset(RouteContext& Context, RouteTable::AssetFound Found);
+    // A new asset of a manifest request, numbered and saved, then Answer.
+    void MakeAsset(RouteContext& Context, ManifestKind Kind, std::int64_t Now, AssetAnswer Answer);
+    // Runs Ask on the store thread and Then with its answer on the I/O
+    // thread, the context kept until then; a store that fails is answered 503.
+    template <typename AskT, typename ThenT>
+    void CallStore(RouteContext& Context, AskT Ask, ThenT Then);
     void MasterPlaylist(RouteContext& Context);
     void DashManifest(RouteContext& Context);
     void VideoPlaylist(RouteContext& Context);
@@ -56,5 +78,8 @@ private:
     AssetRegistry m_Assets;
     PlaylistCache m_Playlists;
     HeldRequests m_HeldPlaylists;
+    // With a shared asset store; its calls may post to responses held by
+    // the I/O loop, so it ends with the group.
+    std::unique_ptr<AssetStoreThread> m_Store;
 };
 } // namespace Application

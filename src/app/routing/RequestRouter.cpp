@@ -27,7 +27,7 @@ void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, 
         {
         case HttpServer::Verb::Get:
         case HttpServer::Verb::Head:
-            Route(*Request, Response);
+            Route(Request, Response);
             break;
         case HttpServer::Verb::Options:
             AnswerOptions(*Response);
@@ -37,7 +37,7 @@ void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, 
             // gets the answer of a method the server does not serve.
             if(TakesPost(*Request))
             {
-                Route(*Request, Response);
+                Route(Request, Response);
                 break;
             }
             [[fallthrough]];
@@ -52,18 +52,18 @@ void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, 
     }
 }
 
-void RequestRouter::Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response) const
+void RequestRouter::Route(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response) const
 {
-    auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
+    auto const Path = RemoveBasePath(Request->GetAbsPath(), m_BasePaths);
     bool const BasePathRemoved = Path.has_value();
     CHECK_CONDITION(BasePathRemoved, FailureCode::PathOutsideBasePaths);
     QueryVector QueryVector;
-    Request.GetQueryStringNameValueVector(QueryVector);
-    RouteContext Context{Request, Response, *Path, QueryVector, m_Context};
-    if(Request.GetVerb() == HttpServer::Verb::Post)
-        m_Routes.DispatchPost(Context);
+    Request->GetQueryStringNameValueVector(QueryVector);
+    auto const Context = std::make_shared<RouteContext>(Request, Response, *Path, std::move(QueryVector), m_Context);
+    if(Request->GetVerb() == HttpServer::Verb::Post)
+        m_Routes.DispatchPost(*Context);
     else
-        m_Routes.Dispatch(Context);
+        m_Routes.Dispatch(*Context);
 }
 
 void RequestRouter::CountAnswer(HttpServer::Request const& Request, HttpServer::Response& Response) const

@@ -25,7 +25,7 @@ public:
     void Answer(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response) const;
 
 private:
-    void Route(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response) const;
+    void Route(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response) const;
     bool TakesPost(HttpServer::Request const& Request) const;
     void CountAnswer(HttpServer::Request const& Request, HttpServer::Response& Response) const;
     static void AnswerOptions(HttpServer::Response& Response);

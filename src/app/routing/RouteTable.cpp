@@ -11,7 +11,7 @@ namespace Application
 namespace
 {
 // Until assets exist, every asset is unknown.
-Configuration& FindNoAsset(RouteContext& Context)
+void FindNoAsset(RouteContext& Context, RouteTable::AssetFound const&)
 {
     CHECK_CONDITION(FindQueryValue(Context.QueryVector, "asset"), FailureCode::AssetMissing);
     ThrowCheckFailure(FailureCode::AssetUnknown, TRACE_CONTEXT(), "Asset");
@@ -55,7 +55,14 @@ void RouteTable::Dispatch(RouteContext& Context) const
         Found->second(Context);
         return;
     }
-    Context.Asset = &m_AssetFinder(Context);
+    m_AssetFinder(Context, [this, &Context](Configuration& Asset) {
+        Context.Asset = &Asset;
+        DispatchAssetRoute(Context);
+    });
+}
+
+void RouteTable::DispatchAssetRoute(RouteContext& Context) const
+{
     auto const Found = m_AssetRoutes.find(Context.Path);
     if(Found == m_AssetRoutes.end())
         ThrowCheckFailure(FailureCode::UnexpectedPath, TRACE_CONTEXT(), "AssetRoute",
@@ -77,7 +84,9 @@ void RouteTable::DispatchPost(RouteContext& Context) const
 {
     auto const Found = m_AssetPostRoutes.find(Context.Path);
     ASSERT(Found != m_AssetPostRoutes.end());
-    Context.Asset = &m_AssetFinder(Context);
-    Found->second(Context);
+    m_AssetFinder(Context, [&Context, &Handler = Found->second](Configuration& Asset) {
+        Context.Asset = &Asset;
+        Handler(Context);
+    });
 }
 } // namespace Application

@@ -17,13 +17,19 @@ namespace Application
 // on a path no route has fails with 0x80FF0D82 naming the path. "now" is
 // read here, once, for every route (RouteContext::GivenTime); a malformed
 // one fails any route with 0x80FF0E10 (RequestTime). HEAD is routed as GET:
-// the connection sends the head alone.
+// the connection sends the head alone. The asset step may finish later (an
+// asset the shared store has to find first): the rest of the dispatch then
+// runs on the I/O thread when it does, and plain routes never wait for it.
 class RouteTable
 {
 public:
     using Handler = std::function<void(RouteContext& Context)>;
-    // Finds the asset of a request or raises 0x80FF0BFC/0x80FF0BFE.
-    using AssetFinder = std::function<Configuration&(RouteContext& Context)>;
+    using AssetFound = std::function<void(Configuration& Asset)>;
+    // Finds the asset of a request and calls Found with it: before it
+    // returns, or later on the I/O thread, keeping the context until then
+    // and answering what Found raises there. Raises 0x80FF0BFC/0x80FF0BFE,
+    // or answers the request itself when it cannot tell (a store that fails).
+    using AssetFinder = std::function<void(RouteContext& Context, AssetFound Found)>;
 
     RouteTable();
 
@@ -44,6 +50,8 @@ public:
     void DispatchPost(RouteContext& Context) const;
 
 private:
+    void DispatchAssetRoute(RouteContext& Context) const;
+
     std::map<std::string, Handler, std::less<>> m_Routes;
     std::map<std::string, Handler, std::less<>> m_AssetRoutes;
     std::map<std::string, Handler, std::less<>> m_AssetPostRoutes;

@@ -18,11 +18,11 @@ class Dispatcher
 public:
     HRESULT Dispatch(RouteTable const& Table, std::string_view Path, std::string_view Query, std::string Method = "GET")
     {
-        HttpServer::Request Request({Method, 11, "/hls/" + std::string(Path) + std::string(Query), {}, 0, true}, "127.0.0.1", 80);
+        auto const Request = std::make_shared<HttpServer::Request>(
+            HttpServer::Request::Head{Method, 11, "/hls/" + std::string(Path) + std::string(Query), {}, 0, true}, "127.0.0.1", 80);
         QueryVector QueryVector;
-        Request.GetQueryStringNameValueVector(QueryVector);
-        std::shared_ptr<HttpServer::Response> const NoResponse;
-        RouteContext Context{Request, NoResponse, Path, QueryVector, m_Server};
+        Request->GetQueryStringNameValueVector(QueryVector);
+        RouteContext Context(Request, nullptr, Path, std::move(QueryVector), m_Server);
         try
         {
             if(Method == "POST")
@@ -64,13 +64,13 @@ TEST(RouteTable, AssetRoutesGetTheAssetAndUnknownPathsAreNamed)
 {
     RouteTable Table;
     Configuration Asset;
-    Table.SetAssetFinder([&](RouteContext& Context) -> Configuration& {
+    Table.SetAssetFinder([&](RouteContext& Context, RouteTable::AssetFound const& Found) {
         auto const* Value = FindQueryValue(Context.QueryVector, "asset");
         if(!Value)
             throw HResultError(FailureCode::AssetMissing);
         if(Value->Value != "1")
             throw HResultError(FailureCode::AssetUnknown);
-        return Asset;
+        Found(Asset);
     });
     Configuration* Seen = nullptr;
     Table.AddAssetRoute("key", [&](RouteContext& Context) { Seen = Context.Asset; });
@@ -87,10 +87,10 @@ TEST(RouteTable, PostRoutesAreAssetRoutesOfTheirOwn)
 {
     RouteTable Table;
     Configuration Asset;
-    Table.SetAssetFinder([&](RouteContext& Context) -> Configuration& {
+    Table.SetAssetFinder([&](RouteContext& Context, RouteTable::AssetFound const& Found) {
         if(!FindQueryValue(Context.QueryVector, "asset"))
             throw HResultError(FailureCode::AssetMissing);
-        return Asset;
+        Found(Asset);
     });
     int GetCalls = 0, PostCalls = 0;
     Table.AddAssetRoute("key", [&](RouteContext&) { ++GetCalls; });

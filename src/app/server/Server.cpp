@@ -80,8 +80,9 @@ void Server::ConnectAssetStore()
         return;
     auto Store = std::make_shared<RedisAssetStore>(Address);
     // Live segments of one number are the same on every instance only if
-    // all count from one start.
-    m_Context.BaseLiveTime = Store->SharedBaseLiveTime(m_Context.BaseLiveTime);
+    // all count from one start. Joining waits while a new generation of the
+    // store settles (RedisAssetStore::SettleTime), before any request.
+    m_Context.BaseLiveTime = Store->Join(m_Context.BaseLiveTime);
     m_Context.Assets = std::move(Store);
     ConsoleLine("Asset Store: %s", Address.c_str());
 }

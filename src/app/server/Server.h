@@ -44,7 +44,8 @@ private:
     // the media work that has not started.
     void Stop();
     void PrepareResponseFolder();
-    // With -AssetStore: connects, and takes the shared live time base.
+    // With -AssetStore: connects, joins the store's generation and takes
+    // the shared live time base.
     void ConnectAssetStore();
 
     HttpServer::Limits m_Bounds;
