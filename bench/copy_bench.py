@@ -299,7 +299,7 @@ def print_table(rows, segments, show_objects):
 
 def on_demand(server, counters, segments, owner):
     uncached, cached = Row("on-demand, uncached"), Row("on-demand, cached")
-    _, _, master = server.get("master.m3u8")
+    _, _, master = server.get("master.m3u8?duration=600")
     asset = int(re.search(rb"asset=(\d+)", master).group(1))
     paths = [server.path("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, 20 + index)) for index in range(segments)]
     started = metric(server, "productions_started_total")
