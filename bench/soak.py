@@ -11,6 +11,13 @@ every half second (malformed, oversized, unknown asset, bad escape, wrong
 method or version, no Host, a request cut off, a client that leaves in the
 middle of a segment) and checks that each gets its error answer.
 
+Beside them, unless "calm" is given, a hostile mix from other addresses
+keeps the server busy the way an unfriendly lab would: hung answers (as
+many as each of four addresses may hold), 40 readers of a segment
+throttled to one byte a second, and 20 connections that pipeline requests
+for a playlist of a day's live window (megabytes) and never read; every
+ten seconds each of them is dropped and opened again.
+
 Every minute it prints the requests so far, failed requests (a player's
 request that did not get a complete 200, a bad request that did not get its
 error), late segments (delivered after their successor was due: later than
@@ -19,7 +26,7 @@ server's resident memory and threads. At the end it measures shutdown:
 seconds from SIGTERM to exit with 50 segment requests waiting, beside the
 same server shutting down idle.
 
-    python3 bench/soak.py [seconds, default 600] [players, default 20] [variant, default 0]
+    python3 bench/soak.py [seconds, default 600] [players, default 20] [variant, default 0] [calm]
 """
 
 import http.client
@@ -37,7 +44,10 @@ from quorvel_harness import QuorvelServer  # noqa: E402
 Seconds = int(sys.argv[1]) if len(sys.argv) > 1 else 600
 Players = int(sys.argv[2]) if len(sys.argv) > 2 else 20
 Variant = int(sys.argv[3]) if len(sys.argv) > 3 else 0
+Hostile = "calm" not in sys.argv[4:]
 ReportEvery = 60
+# The server's share of held answers for one address.
+HeldPerAddress = 64
 
 
 class Tally:
@@ -192,6 +202,41 @@ def bad_requests(server, tally, stop):
                 tally.add(failure="leaving client: %s" % error)
 
 
+def hostile(server, tally, stop):
+    """Held, throttled and unread answers from 127.0.0.2 to 127.0.0.9, renewed every ten seconds."""
+    def asset(query):
+        _, _, master = server.get("master.m3u8?" + query)
+        return int(re.search(rb"asset=(\d+)", master).group(1))
+
+    hung = asset("hang=@playlist:*")
+    clean = asset("duration=60")
+    throttled = asset("duration=60&throttle=1@video:*")
+    big = asset("live&lv=86400&ls=86400")
+    server.get("video-body.mp4?asset=%d&variant=0&index=1" % clean)  # kept: every throttled answer shares it
+
+    def open_from(address, data):
+        connection = socket.create_connection(("127.0.0.1", server.port), timeout=30, source_address=(address, 0))
+        connection.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        connection.sendall(data)
+        return connection
+
+    def request(path):
+        return b"GET /hls/%s HTTP/1.1\r\nHost: a\r\n\r\n" % path.encode()
+
+    while not stop.is_set():
+        held = []
+        try:
+            for number in range(4):
+                held += [open_from("127.0.0.%d" % (2 + number), request("audio.m3u8?asset=%d" % hung)) for _ in range(HeldPerAddress)]
+            held += [open_from("127.0.0.6", request("video-body.mp4?asset=%d&variant=0&index=1" % throttled)) for _ in range(40)]
+            held += [open_from("127.0.0.7", request("video.m3u8?asset=%d&variant=0" % big) * 8) for _ in range(20)]
+        except OSError as error:
+            tally.add(failure="hostile client: %s" % error)
+        stop.wait(10)
+        for connection in held:
+            connection.close()
+
+
 def shutdown_seconds(queued):
     """Seconds from SIGTERM to exit with that many segment requests waiting."""
     server = QuorvelServer().start()
@@ -221,8 +266,11 @@ def main():
             player(server, tally, stop, threads)
         bad = threading.Thread(target=bad_requests, args=(server, tally, stop), daemon=True)
         bad.start()
-        print("soak: %d live players (video variant %d and audio) and a bad request every 0.5 s for %d s, %d processors"
-              % (Players, Variant, Seconds, os.cpu_count()))
+        if Hostile:
+            threads.append(threading.Thread(target=hostile, args=(server, tally, stop), daemon=True))
+            threads[-1].start()
+        print("soak: %d live players (video variant %d and audio), a bad request every 0.5 s%s for %d s, %d processors"
+              % (Players, Variant, ", the hostile mix" if Hostile else "", Seconds, os.cpu_count()))
         print("%6s %9s %9s %9s %6s %8s %8s" % ("minute", "requests", "segments", "failures", "late", "RSS MiB", "threads"))
         started = time.monotonic()
         minute = 0
