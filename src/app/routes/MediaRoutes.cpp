@@ -121,20 +121,12 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Video, Variant.Index);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
     auto const Color = QueryInteger(Query, "color");
-    auto Segment = VideoSegment(Asset, Variant, *Index, Color);
-    MediaBodyAnswer Answer{"video/mp4", Segment.Key.EntityTag()};
-    Answer.FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
-    auto const Layout = PartLayout::ForVideo(Variant, Asset.PartDuration);
-    SegmentRequest Request{FaultTrack::Video,
-                           Variant.Index,
-                           *Index,
-                           PartOf(Query),
-                           std::move(Segment),
-                           FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime),
-                           Layout,
-                           Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
-                           std::move(Answer)};
-    ServeSegment(Context, std::move(Request), VideoSegment(Asset, Variant, *Index + 1, Color), m_Work.GetVideoTasks());
+    auto const FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    ServeSegment(Context,
+                 {FaultTrack::Video, Variant.Index, *Index, PartOf(Query), VideoSegment(Asset, Variant, *Index, Color),
+                  FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime), PartLayout::ForVideo(Variant, Asset.PartDuration),
+                  Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration), {"video/mp4", {}, MediaBodyAnswer::Immutable, FileName}},
+                 VideoSegment(Asset, Variant, *Index + 1, Color), m_Work.GetVideoTasks());
 }
 
 MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index,
@@ -174,21 +166,13 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const& Query = Context.QueryVector;
     auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Audio);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
-    auto Segment = AudioSegment(Asset, *Index);
-    MediaBodyAnswer Answer{"audio/mp4", Segment.Key.EntityTag()};
-    Answer.FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
     auto const& Variant = FirstAudioVariant(Asset);
-    auto const Layout = PartLayout::ForAudio(Variant, Asset.PartDuration);
-    SegmentRequest Request{FaultTrack::Audio,
-                           0,
-                           *Index,
-                           PartOf(Query),
-                           std::move(Segment),
-                           FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime),
-                           Layout,
-                           Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
-                           std::move(Answer)};
-    ServeSegment(Context, std::move(Request), AudioSegment(Asset, *Index + 1), m_Work.GetAudioTasks());
+    auto const FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    ServeSegment(Context,
+                 {FaultTrack::Audio, 0, *Index, PartOf(Query), AudioSegment(Asset, *Index), FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime),
+                  PartLayout::ForAudio(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
+                  {"audio/mp4", {}, MediaBodyAnswer::Immutable, FileName}},
+                 AudioSegment(Asset, *Index + 1), m_Work.GetAudioTasks());
 }
 
 MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
@@ -246,6 +230,7 @@ void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyA
 
 void MediaRoutes::ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentMaking Next, SegmentTaskGroup& Group)
 {
+    Request.Answer.EntityTag = Request.Segment.Key.EntityTag();
     if(FaultGate::Segment(Context, Request.Track, Request.Variant, Request.Index))
         return;
     if(Request.Part)
