@@ -113,6 +113,18 @@ class AssetStore(unittest.TestCase):
         self.assertIn("Exception %s\n" % StoreUnavailable, body.decode())
         self.assertIn("Asset store redis://127.0.0.1:%d" % self.redis_port, body.decode())
 
+    def wait_until_redis_sleeps(self):
+        """Returns once Redis has begun a DEBUG SLEEP sent to it: it then
+        answers nothing else, so a PING goes unanswered."""
+        while True:
+            with socket.create_connection(("127.0.0.1", self.redis_port), timeout=HangGuard) as probe:
+                probe.settimeout(0.2)
+                probe.sendall(b"PING\r\n")
+                try:
+                    probe.recv(16)
+                except socket.timeout:
+                    return
+
     def probe_while_pending(self, known, unseen):
         """Sends a manifest and a playlist of an asset instance 0 has not
         seen, then, once the server took both in, "version" and a playlist
@@ -147,6 +159,7 @@ class AssetStore(unittest.TestCase):
                 else:
                     sleeper = socket.create_connection(("127.0.0.1", self.redis_port), timeout=HangGuard)
                     sleeper.sendall(b"DEBUG SLEEP 10\r\n")
+                    self.wait_until_redis_sleeps()
                 try:
                     # The requests the store holds up are answered after the
                     # others unless this machine took longer than a store
