@@ -553,6 +553,9 @@ class ResponseFiles(SegmentClient, unittest.TestCase):
         for name, data in zip(names[1:], (header, body, audio)):
             with open(os.path.join(folder, name), "rb") as stream:
                 self.assertEqual(stream.read(), data, name)
+        # The manifest names the files as they are written (its text is DashManifestWriterTest's).
+        manifest = self.fetch("manifest.mpd").decode()
+        self.assertIn(' __initialization="audio-header-v0.mp4" __media="audio-body-v0-p2-i$Number$.mp4">', manifest)
 
 
 class Shutdown(unittest.TestCase):
