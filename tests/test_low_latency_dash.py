@@ -126,17 +126,10 @@ class LowLatencyDash(unittest.TestCase):
                                 check=True, capture_output=True, timeout=120)
         parsed = json.loads(parser.stdout)
         self.assertEqual((parsed["warnings"], parsed.get("error")), ([], None))
-        manifest = parsed["manifest"]
-        self.assertEqual(manifest["minimumUpdatePeriod"], 60000)
-        self.assertEqual(manifest["suggestedPresentationDelay"], 2)
-        video = manifest["playlists"]
-        self.assertEqual(len(video), 1)
-        segments = video[0]["segments"]
-        self.assertGreaterEqual(len(segments), 3)
-        self.assertTrue(all(segment["duration"] == 3 for segment in segments))
-        audio = [playlist for group in manifest["mediaGroups"]["AUDIO"].values() for rendition in group.values() for playlist in rendition["playlists"]]
-        self.assertEqual(len(audio), 1)
-        # The document's own attributes, and the addresses it gives work.
+        # The parser lists what has begun by its own clock. The rest of the
+        # document is the writer's (DashManifestWriterTest); here what the
+        # route gives it: times, the clock's address, working addresses.
+        self.assertGreaterEqual(len(parsed["manifest"]["playlists"][0]["segments"]), 3)
         self.assertEqual(document.get("type"), "dynamic")
         self.assertEqual(parse_time(document.get("availabilityStartTime")), now - 10000)
         self.assertEqual(parse_time(document.get("publishTime")), now)

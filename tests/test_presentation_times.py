@@ -17,17 +17,22 @@ happens), as running times (pts - segment start + segment base): the
 last-message property that gst-launch -v prints is read some time after it
 changes and may show one buffer twice and skip another.
 
-Like the other playback checks these are skipped while web/playback-checks-off
-exists; QUORVEL_PLAYBACK_CHECKS=1 runs them anyway, =0 skips them.
+Both must play the presentations without an error or a warning. Every
+picture of both codecs and rows decoding, codecs and counts, is judged in
+test_segments.py, test_clock_and_frame_code.py and test_conformance.py.
+
+Like the browser suite (web/run-tests.mjs) these checks are skipped while
+web/playback-checks-off exists; QUORVEL_PLAYBACK_CHECKS=1 runs them anyway,
+=0 skips them.
 """
 
 import os
 import re
-import subprocess
 import unittest
 
-from quorvel_harness import QuorvelServer, run_tool
-from test_segment_playback import playback_checks_wanted
+from quorvel_harness import REPOSITORY, QuorvelServer, run_tool
+
+OffMarker = os.path.join(REPOSITORY, "web", "playback-checks-off")
 
 # Three 3 s segments: an on-demand presentation of 9 s has exactly these.
 Seconds = 9
@@ -38,6 +43,13 @@ Presentations = ("master.m3u8?duration=9", "master.m3u8?duration=9&hvc1")
 # Above the main row's bandwidth, so that GStreamer keeps to it (kbit/s).
 GStreamerSpeed = 100000
 Nanoseconds = 1_000_000_000
+
+
+def playback_checks_wanted():
+    setting = os.environ.get("QUORVEL_PLAYBACK_CHECKS")
+    if setting in ("0", "1"):
+        return setting == "1"
+    return not os.path.exists(OffMarker)
 
 
 def run(arguments, environment=None):
@@ -52,7 +64,8 @@ def grid(count):
 def ffprobe_times(url):
     """Presentation times (ns) of the main row's pictures and of the audio
     frames, in the order ffmpeg outputs them."""
-    output, _ = run(["ffprobe", "-v", "error", "-show_entries", "frame=media_type,width,pts_time", "-of", "csv=p=0", url])
+    output, errors = run(["ffprobe", "-v", "warning", "-show_entries", "frame=media_type,width,pts_time", "-of", "csv=p=0", url])
+    assert errors == "", errors
     video, audio = [], []
     for line in output.splitlines():
         kind, *fields = line.split(",")
@@ -73,8 +86,10 @@ def gstreamer_times(url):
     """Running times (ns) of the buffers that reach the video and the audio
     sink of playbin, in the order they get there."""
     environment = dict(os.environ, GST_TRACERS="log", GST_DEBUG="GST_BUFFER:7,GST_EVENT:7", GST_DEBUG_NO_COLOR="1")
-    _, trace = run(["gst-launch-1.0", "playbin", "uri=" + url, f"connection-speed={GStreamerSpeed}",
-                    "video-sink=fakesink sync=false", "audio-sink=fakesink sync=false"], environment)
+    output, trace = run(["gst-launch-1.0", "playbin", "uri=" + url, f"connection-speed={GStreamerSpeed}",
+                         "video-sink=fakesink sync=false", "audio-sink=fakesink sync=false"], environment)
+    assert 'Got EOS from element "playbin0"' in output, output[-500:]
+    assert not re.search(r"(?m)^(ERROR|WARNING)", output), output[-500:]
     segments = {}
     times = {"vqueue": [], "aqueue": []}
     for line in trace.splitlines():

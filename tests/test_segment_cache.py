@@ -132,20 +132,27 @@ class SharedProductions(unittest.TestCase):
         self.assertFalse(is_whole(headers))
         self.assertNotEqual(coded, body)
 
-    def test_clients_that_leave_a_shared_production_do_not_disturb_the_others(self):
+    def test_clients_that_join_late_or_leave_a_shared_production_do_not_disturb_the_others(self):
         path = "video-body.mp4?asset=%d&variant=0&index=7" % new_asset(self.server, "?duration=30")
-        clients = [send_get(self.server, path) for _ in range(5)]
+        # The others join once the first client has body bytes: they get
+        # what was made before they came, then the rest.
+        first = send_get(self.server, path)
+        received = b""
+        while b"\r\n\r\n" not in received or len(received.partition(b"\r\n\r\n")[2]) < 1000:
+            received += first.recv(65536)
+        clients = [send_get(self.server, path) for _ in range(4)]
         # Every client has its head (or more) before two of them go.
         for client in clients:
             client.recv(1, socket.MSG_PEEK)
         for leaving in clients[:2]:
             leaving.close()
         bodies = []
-        for client in clients[2:]:
+        for client in [Prefixed(received, first)] + clients[2:]:
             head, body = read_answer(client)
-            client.close()
             self.assertIn(" 200 OK", head)
             bodies.append(body)
+        for client in [first] + clients[2:]:
+            client.close()
         self.assertEqual(len(set(bodies)), 1)
         self.assertEqual(len(fragments(bodies[0])), FramesPerVideoSegment)
         status, headers, kept = self.fetch(path)

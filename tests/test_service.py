@@ -50,11 +50,8 @@ class Commands(unittest.TestCase):
         with open(self.unit) as unit:
             text = unit.read()
         # The location option and its value follow, each after one blank.
+        # The rest of the text is SystemdUnit's (ServiceTest); systemd-analyze judges it here.
         self.assertEqual(unit_line(text, "ExecStart"), f'"{binary_path()}" -Service:Main -Location http://+:8080/hls/')
-        self.assertEqual(unit_line(text, "Description"), "Pellumo Quorvel Service")
-        self.assertEqual(unit_line(text, "Type"), "notify")
-        self.assertEqual(unit_line(text, "Restart"), "on-failure")
-        self.assertEqual(unit_line(text, "WantedBy"), "multi-user.target")
         self.assertEqual(os.readlink(self.link), self.unit)
         if shutil.which("systemd-analyze"):
             verify = subprocess.run(["systemd-analyze", "verify", self.unit], capture_output=True, text=True, timeout=120)

@@ -139,7 +139,8 @@ TEST_F(MediaSessionHelperTest, RunsTheSegmentWindowThroughADelayingTransformToAn
     // Work items that completed the run may still be letting go of their results on the platform's threads.
     EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == ObjectsBefore; }))
         << MF::Object::GetLiveCount() - ObjectsBefore << " objects outlived the run";
-    EXPECT_EQ(MF::Testing::CountThreads(), ThreadsBefore);
+    // Threads of earlier tests (encoder pools) may still be ending: none may be left over from this run.
+    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Testing::CountThreads() <= ThreadsBefore; })) << MF::Testing::CountThreads() << " " << ThreadsBefore;
 }
 
 TEST_F(MediaSessionHelperTest, SourceThatEndsAtOnceStillEndsStopsAndCloses)

@@ -6,7 +6,6 @@
 #include <chrono>
 
 #include "base/FailureCodes.h"
-#include "base/StringFormat.h"
 #include "media/AudioSession.h"
 #include "media/CodecsProbe.h"
 #include "media/MediaTestTools.h"
@@ -74,14 +73,6 @@ std::vector<std::uint8_t> Produce(SegmentSession& Session)
     return Session.GetOutput();
 }
 
-std::vector<std::uint8_t> Concatenate(std::vector<std::vector<std::uint8_t>> const& Pieces)
-{
-    std::vector<std::uint8_t> All;
-    for(auto const& Piece : Pieces)
-        All.insert(All.end(), Piece.begin(), Piece.end());
-    return All;
-}
-
 class SegmentSessionTest : public testing::Test
 {
 protected:
@@ -139,7 +130,7 @@ TEST(SegmentWindow, SegmentsCoverTheirTimeAndNumberFragmentsByTheirPlaceOnTheGri
     EXPECT_EQ(Far.FirstSequenceNumber, static_cast<std::uint32_t>(std::int64_t{0xFFFFFFFF} * 75 + 1));
 }
 
-TEST_F(SegmentSessionTest, VideoHeaderAndBodiesPlayAsOneStreamWithEveryFrameOnItsGrid)
+TEST_F(SegmentSessionTest, VideoHeaderAndBodiesNumberTheirFragmentsAcrossRuns)
 {
     auto const ObjectsBefore = MF::Object::GetLiveCount();
     for(auto const Subtype : {VideoSubtype::H264, VideoSubtype::Hevc})
@@ -148,33 +139,19 @@ TEST_F(SegmentSessionTest, VideoHeaderAndBodiesPlayAsOneStreamWithEveryFrameOnIt
         auto const Init = Produce(Header);
         EXPECT_EQ(ReadBoxes(Init).Types, (std::vector<std::string>{"ftyp", "moov"}));
         EXPECT_EQ(Header.GetCodecsString().substr(0, 5), Subtype == VideoSubtype::H264 ? "avc1." : "hvc1.");
-        std::vector<std::vector<std::uint8_t>> Pieces{Init};
+        // Where each picture of the runs sits, across their joint, is judged
+        // end to end by test_conformance.py and test_presentation_times.py.
         std::vector<std::uint32_t> Numbers;
         for(std::uint32_t Index : {0u, 1u})
         {
             VideoSession Body(m_Context, SmallVideo(Subtype), Index);
-            Pieces.push_back(Produce(Body));
-            auto const Read = ReadBoxes(Pieces.back());
+            auto const Read = ReadBoxes(Produce(Body));
             EXPECT_EQ(Read.Types.front(), "moof");
             Numbers.insert(Numbers.end(), Read.SequenceNumbers.begin(), Read.SequenceNumbers.end());
         }
         ASSERT_EQ(Numbers.size(), 50u);
         for(std::uint32_t Index = 0; Index < 50; ++Index)
             EXPECT_EQ(Numbers[Index], Index + 1);
-
-        auto const Path = ScratchDirectory() / "video.mp4";
-        WriteFile(Path, Concatenate(Pieces));
-        auto const Probe = RunCommand("ffprobe -v error -select_streams v -show_entries frame=pts_time,key_frame -of csv=p=0 " + Path.string());
-        ASSERT_EQ(Probe.ExitCode, 0) << Probe.Errors;
-        EXPECT_EQ(Probe.Errors, "");
-        // Each picture at its place on the 40 ms grid, key frames every 25,
-        // across the joint of the two runs: B-pictures must not make ffmpeg
-        // move the stream.
-        auto const Lines = Text(Probe.Output);
-        std::string Expected;
-        for(int Frame = 0; Frame < 50; ++Frame)
-            Expected += StringFormat("%d,%.6f\n", Frame % 25 == 0 ? 1 : 0, Frame * 0.04);
-        EXPECT_EQ(Lines, Expected);
     }
     EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == ObjectsBefore; }));
 }
@@ -183,23 +160,19 @@ TEST_F(SegmentSessionTest, AudioSegmentsNumberTheirFragmentsOnTheFrameGridAndEnd
 {
     auto const Variant = Aac(15 * Second);
     AudioSession Header(Variant);
-    std::vector<std::vector<std::uint8_t>> Pieces{Produce(Header)};
+    Produce(Header);
     EXPECT_EQ(Header.GetCodecsString(), "mp4a.40.2");
     std::vector<std::uint32_t> Numbers;
     for(std::uint32_t Index : {0u, 1u, 2u})
     {
         AudioSession Body(Variant, Index);
-        Pieces.push_back(Produce(Body));
-        auto const Read = ReadBoxes(Pieces.back());
+        auto const Read = ReadBoxes(Produce(Body));
         Numbers.insert(Numbers.end(), Read.SequenceNumbers.begin(), Read.SequenceNumbers.end());
     }
     // Frames that start before 15 s: 15 × 48000 / 1024 = 703.1, so 704.
     ASSERT_EQ(Numbers.size(), 704u);
     for(std::uint32_t Index = 0; Index < Numbers.size(); ++Index)
         ASSERT_EQ(Numbers[Index], Index + 1);
-    auto const Path = ScratchDirectory() / "audio.mp4";
-    WriteFile(Path, Concatenate(Pieces));
-    EXPECT_EQ(DecodeAudio(Path, "").size(), std::size_t{704} * 1024 * 2);
 }
 
 TEST_F(SegmentSessionTest, StreamedBodyHandsOverTheSameBytesWhileThePipelineRuns)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/FaultPlan.h"
 
+#include <tuple>
+
 #include "base/FailureCodes.h"
 #include "base/HResultError.h"
 #include "presentation/AssetRegistry.h"
@@ -47,27 +49,41 @@ TEST(FaultParser, ReadsEveryKindWithItsArgument)
 {
     auto const Rules = FaultParser::Parse(Query("fail=404@video:5,503x2@audio:2-4&delay=800@audio:*&throttle=64000@video:%253&hang=@video:7"
                                                 "&truncate=50%25@video:2,1000@any:*&corrupt=@video:4&gap=@video:3&stale=6000@playlist:*&asset=1"));
-    ASSERT_EQ(Rules.size(), 10u);
-    EXPECT_EQ(Rules[0].Kind, FaultKind::Fail);
-    EXPECT_EQ(Rules[0].Value, 404u);
-    EXPECT_EQ(Rules[0].Count, 0u);
-    EXPECT_EQ(Rules[0].Text, "fail=404@video:5");
-    EXPECT_EQ(Rules[1].Value, 503u);
-    EXPECT_EQ(Rules[1].Count, 2u);
-    EXPECT_EQ(Rules[1].Track, FaultTrack::Audio);
-    EXPECT_EQ(Rules[1].Selection.Kind, FaultSelection::Form::Range);
-    EXPECT_EQ(Rules[2].Kind, FaultKind::Delay);
-    EXPECT_EQ(Rules[2].Value, 800u);
-    EXPECT_EQ(Rules[3].Selection.Kind, FaultSelection::Form::Every);
-    EXPECT_EQ(Rules[3].Selection.First, 3u);
-    EXPECT_EQ(Rules[3].Text, "throttle=64000@video:%3");
-    EXPECT_EQ(Rules[4].Kind, FaultKind::Hang);
-    EXPECT_TRUE(Rules[5].Percent);
-    EXPECT_EQ(Rules[5].Value, 50u);
-    EXPECT_FALSE(Rules[6].Percent);
-    EXPECT_EQ(Rules[6].Value, 1000u);
-    EXPECT_EQ(Rules[6].Track, FaultTrack::Any);
-    EXPECT_EQ(Rules[9].Kind, FaultKind::Stale);
+    using enum FaultKind;
+    using enum FaultTrack;
+    using Form = FaultSelection::Form;
+    struct Expected
+    {
+        FaultKind Kind;
+        std::uint32_t Value, Count;
+        bool Percent;
+        FaultTrack Track;
+        Form Selection;
+        std::uint32_t First, Last;
+        char const* Text;
+    };
+    Expected const Table[] = {
+        {Fail, 404, 0, false, Video, Form::Index, 5, 0, "fail=404@video:5"},
+        {Fail, 503, 2, false, Audio, Form::Range, 2, 4, "fail=503x2@audio:2-4"},
+        {Delay, 800, 0, false, Audio, Form::All, 0, 0, "delay=800@audio:*"},
+        {Throttle, 64000, 0, false, Video, Form::Every, 3, 0, "throttle=64000@video:%3"},
+        {Hang, 0, 0, false, Video, Form::Index, 7, 0, "hang=@video:7"},
+        {Truncate, 50, 0, true, Video, Form::Index, 2, 0, "truncate=50%@video:2"},
+        {Truncate, 1000, 0, false, Any, Form::All, 0, 0, "truncate=1000@any:*"},
+        {Corrupt, 0, 0, false, Video, Form::Index, 4, 0, "corrupt=@video:4"},
+        {Gap, 0, 0, false, Video, Form::Index, 3, 0, "gap=@video:3"},
+        {Stale, 6000, 0, false, Playlist, Form::All, 0, 0, "stale=6000@playlist:*"},
+    };
+    ASSERT_EQ(Rules.size(), std::size(Table));
+    for(std::size_t Index = 0; Index < Rules.size(); ++Index)
+    {
+        auto const& Rule = Rules[Index];
+        auto const& Row = Table[Index];
+        EXPECT_EQ(Rule.Text, Row.Text);
+        EXPECT_EQ(std::tie(Rule.Kind, Rule.Value, Rule.Count, Rule.Percent, Rule.Track, Rule.Selection.Kind, Rule.Selection.First, Rule.Selection.Last),
+                  std::tie(Row.Kind, Row.Value, Row.Count, Row.Percent, Row.Track, Row.Selection, Row.First, Row.Last))
+            << Row.Text;
+    }
     EXPECT_TRUE(FaultParser::Parse(Query("asset=1&live")).empty());
 }
 

@@ -74,13 +74,9 @@ TEST(RequestTime, AManifestWithNowStartsItsLiveTimelineFromIt)
     auto const& Plain = Registry.Create(ManifestKind::Hls, Query("live"), ServerBase, December2026);
     EXPECT_EQ(Plain.BaseLiveTime, ServerBase);
 
-    // Stepping "now" steps the window: 6 s later, two more video segments.
-    Timeline const First(Anchored, December2026 + 20 * Second);
-    Timeline const Second6(Anchored, December2026 + 26 * Second);
+    // How the window follows the clock is TimelineTest's. A reading so far
+    // ahead that segment numbers leave 32 bits is refused.
     auto const& Video = Anchored.VariantSet.VideoVariants.at(0);
-    EXPECT_EQ(First.VideoSegments(Video, 0).Segments.back().Index, 9u);
-    EXPECT_EQ(Second6.VideoSegments(Video, 0).Segments.back().Index, 11u);
-    // A reading so far ahead that segment numbers leave 32 bits is refused.
     auto const Far = RequestTime::Parse("9999-12-31T23:59:59Z").value();
     EXPECT_EQ(RaisedStatus([&] { Timeline(Anchored, Far).VideoSegments(Video, 0); }), E_INVALIDARG);
 
