@@ -11,9 +11,11 @@ struct WriteBatch;
 // What stands between one answer's sends and its connection's socket, when
 // that answer is to go out otherwise than as made: later, slower, shorter
 // or changed. The connection hands it every batch of the answer, on the
-// I/O thread and in order; it passes bytes on with Connection::Forward, at
-// once or from timers on the connection's executor, never by waiting. The
-// connection drops it when the answer ends or the connection closes.
+// I/O thread and in order, as values (a typed head, pieces of shared
+// bytes); it changes them as such and passes batches on with
+// Connection::Forward, at once or from timers on the connection's executor,
+// never by waiting. The connection alone frames what it is given. It drops
+// the edge when the answer ends or the connection closes.
 class SendEdge
 {
 public:
