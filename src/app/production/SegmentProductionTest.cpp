@@ -190,3 +190,22 @@ TEST_F(SegmentProductionTest, AFailureEndsTheAnswersOfEveryClient)
     EXPECT_TRUE(Answer.starts_with("HTTP/1.1 400 Bad Request\r\n")) << Answer;
     EXPECT_EQ(m_Context.Metrics->Get(Counter::ProductionsCompleted), 0u);
 }
+
+TEST_F(SegmentProductionTest, HeadMakesNothingAndGetsTheHeadAGetWould)
+{
+    Client Before(m_Server->Port());
+    Before.Write("HEAD /t/s HTTP/1.1\r\nHost: h\r\n\r\n");
+    auto const Head = Before.ReadUntil("\r\n\r\n");
+    EXPECT_TRUE(Head.starts_with("HTTP/1.1 200 OK\r\n")) << Head;
+    EXPECT_NE(Head.find("Transfer-Encoding: chunked\r\n"), std::string::npos) << Head;
+    EXPECT_EQ(m_Context.Metrics->Get(Counter::ProductionsStarted), 0u);
+    // Once kept, its length is known.
+    m_Producer->Proceed.set_value();
+    auto const Made = Ask();
+    Made->ReadUntil("\r\n0\r\n\r\n");
+    Before.Write("HEAD /t/s HTTP/1.1\r\nHost: h\r\n\r\n");
+    EXPECT_NE(Before.ReadUntil("\r\n\r\n").find("Content-Length: 200\r\n"), std::string::npos);
+    // Nothing followed either head: the next answer starts right after.
+    Before.Write("GET /t/s HTTP/1.1\r\nHost: h\r\n\r\n");
+    EXPECT_TRUE(Before.ReadUntil("\r\n\r\n").starts_with("HTTP/1.1 200 OK\r\n"));
+}
