@@ -118,6 +118,8 @@ TEST(InitializationSegment, MovieWithOneTrack)
     ProtectionSettings Clear;
     auto const Segment = InitializationSegment::Build({Track}, Clear);
     ASSERT_EQ(Segment.size(), 36u + 8 + 108 + 8 + 8 + 48);
+    EXPECT_EQ(std::vector<std::uint8_t>(Segment.begin(), Segment.begin() + 36),
+              Hex("00000024 66747970 69736f6d 00000000 69736f38 6d703431 64617368 61766331 636d6663")) << "ftyp";
     EXPECT_EQ(ReadU32(Segment, 36), Segment.size() - 36) << "moov";
     EXPECT_EQ(ReadU32(Segment, 44 + 20), 48000u) << "movie timescale";
     EXPECT_EQ(ReadU32(Segment, 44 + 104), 2u) << "next_track_ID";
