@@ -100,11 +100,3 @@ TEST(RequestTime, AManifestWithNowStartsItsLiveTimelineFromIt)
             EXPECT_EQ(Registry.Create(ManifestKind::Hls, Query(Row.Query), ServerBase, Now).BaseLiveTime, Row.Start) << Row.Query;
     }
 }
-
-TEST(Configuration, FrameCodeIsKeptWithTheAsset)
-{
-    std::int64_t const Now = Application::Test::January2024;
-    EXPECT_TRUE(Configuration(1, Now, Query("framecode"), Now).FrameCode);
-    EXPECT_TRUE(Configuration(1, Now, Query("live&framecode=0"), Now).FrameCode);
-    EXPECT_FALSE(Configuration(1, Now, Query("live"), Now).FrameCode);
-}
