@@ -141,9 +141,10 @@ TEST(FrameCodePainter, TheCodeLeavesEveryTextPixelOfThePictureAsItWas)
             }
 }
 
-TEST(FrameCodePainter, ComposersOnSeveralThreadsPaintTheSameCodes)
+TEST(FrameCodePainter, ComposersOnSeveralThreadsDrawTheSamePicturesAndCodes)
 {
-    // Segment tasks draw in parallel: the encoder's shared tables must hold.
+    // Segment tasks draw in parallel: the shared tables of cairo, pango and
+    // the QR encoder must hold.
     auto Parameters = Size(960, 540, 1);
     Parameters.FrameCode = FrameCodeIdentity{7, 1};
     std::vector<Picture> Expected;

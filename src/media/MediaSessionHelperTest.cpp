@@ -5,8 +5,6 @@
 
 #include "base/FailureCodes.h"
 
-#include <thread>
-
 #include "mf/AttributeKeys.h"
 #include "mf/Guids.h"
 #include "mf/MfTestTools.h"
@@ -154,33 +152,28 @@ TEST_F(MediaSessionHelperTest, SourceThatEndsAtOnceStillEndsStopsAndCloses)
     ExpectShutDown(Value);
 }
 
-TEST_F(MediaSessionHelperTest, TransformFailureEndsTheRunWithItsStatusAfterClosing)
+TEST_F(MediaSessionHelperTest, AFailureAnywhereEndsTheRunWithItsStatusAfterClosing)
 {
-    Pipeline Value({}, {.FailingInputIndex = 5}, 0, 40000000);
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
-    EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
-    EXPECT_EQ(Value.TakeWrites().size(), 5u) << "what came before the failure was delivered";
-    ExpectShutDown(Value);
-}
-
-TEST_F(MediaSessionHelperTest, SourceFailureOnItsOwnQueueBecomesTheRunsError)
-{
-    Pipeline Value({.FailingSampleIndex = 3}, {}, 0, 40000000);
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
-    EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
-    ExpectShutDown(Value);
-}
-
-TEST_F(MediaSessionHelperTest, TopologyThatCannotConnectFailsBeforeItIsReady)
-{
-    Pipeline Value({}, {}, 0, 40000000, false);
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
-    EXPECT_EQ(Value.Helper->GetError(), MF_E_TRANSFORM_TYPE_NOT_SET);
-    EXPECT_EQ(Value.Transform->GetMessageCount(MF::MFT_MESSAGE_NOTIFY_BEGIN_STREAMING), 0u);
-    ExpectShutDown(Value);
+    struct Case
+    {
+        char const* Name;
+        MF::TestMediaSource::Settings Source;
+        MF::PassThroughTransform::Settings Transform;
+        bool SetInputType;
+        HRESULT Status;
+        std::size_t Delivered; // what came before the failure
+    };
+    for(auto const& Row : {Case{"transform", {}, {.FailingInputIndex = 5}, true, E_FAIL, 5},
+                           Case{"source, on its own queue", {.FailingSampleIndex = 3}, {}, true, E_FAIL, 3},
+                           Case{"a topology that cannot connect", {}, {}, false, MF_E_TRANSFORM_TYPE_NOT_SET, 0}})
+    {
+        Pipeline Value(Row.Source, Row.Transform, 0, 40000000, Row.SetInputType);
+        EXPECT_FALSE(Value.Helper->Run()) << Row.Name;
+        EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error) << Row.Name;
+        EXPECT_EQ(Value.Helper->GetError(), Row.Status) << Row.Name;
+        EXPECT_EQ(Value.TakeWrites().size(), Row.Delivered) << Row.Name;
+        ExpectShutDown(Value);
+    }
 }
 
 TEST_F(MediaSessionHelperTest, StalledPipelineIsClosedInAnOrderlyWay)
@@ -231,29 +224,4 @@ TEST_F(MediaSessionHelperTest, CloseThatDoesNotCompleteRaisesClosureStall)
         EXPECT_EQ(Error.Code(), FailureCode::PipelineClosureStall);
         EXPECT_EQ(Error.Message(), "Pipeline closure stall suspicion");
     }
-}
-
-TEST_F(MediaSessionHelperTest, ExtraEventDeliversDataOnTheRunnersThreadWhileTheSessionRuns)
-{
-    // Three samples, then the source falls silent: the data arrives while the runner waits.
-    Pipeline Value({.PayloadSize = 4, .StallingSampleIndex = 3}, {}, 0, 20000000);
-    auto const RunThread = std::this_thread::get_id();
-    std::vector<std::vector<std::uint8_t>> Delivered;
-    int Calls = 0;
-    bool OtherThread = false;
-    Value.Helper->SetExtraWait(Value.ByteStream->GetDataAvailableEvent(), [&] {
-        ++Calls;
-        OtherThread |= std::this_thread::get_id() != RunThread;
-        for(auto& Write : Value.TakeWrites())
-            Delivered.push_back(std::move(Write));
-    });
-    int Checks = 0;
-    Value.Helper->SetStallCheck([&] { return ++Checks < 4; });
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_GE(Calls, 1);
-    EXPECT_FALSE(OtherThread);
-    ASSERT_EQ(Delivered.size(), 3u);
-    for(std::uint32_t Index = 0; Index < 3; ++Index)
-        EXPECT_EQ(Delivered[Index], Payload(Index, 4));
-    EXPECT_TRUE(Value.TakeWrites().empty());
 }

@@ -5,6 +5,10 @@
 
 #include <chrono>
 
+#include "mf/MfTestTools.h"
+
+using MF::Testing::Raised;
+
 namespace
 {
 // An element that knows its place in the pool's creation order.
@@ -13,19 +17,6 @@ struct Numbered
     explicit Numbered(int Value) : Number(Value) {}
     int Number;
 };
-
-HRESULT Raised(auto Body)
-{
-    try
-    {
-        Body();
-    }
-    catch(HResultError const& Error)
-    {
-        return Error.Code();
-    }
-    return S_OK;
-}
 
 constexpr std::chrono::milliseconds NoWait{0};
 } // namespace
