@@ -5,6 +5,7 @@
 
 #include "base/FailureCodes.h"
 
+#include "media/MediaTestTools.h"
 #include "mf/AttributeKeys.h"
 #include "mf/Guids.h"
 #include "mf/MfTestTools.h"
@@ -53,28 +54,13 @@ struct Pipeline
         auto const PresentationDescriptor = Source->CreatePresentationDescriptor();
         if(Duration)
             PresentationDescriptor->SetUINT64(MF::MF_PD_DURATION, static_cast<std::uint64_t>(*Duration));
-        auto const StreamDescriptor = PresentationDescriptor->GetStreamDescriptorByIndex(0);
-        auto const Type = StreamDescriptor->GetMediaTypeHandler()->GetCurrentMediaType();
+        auto const Type = PresentationDescriptor->GetStreamDescriptorByIndex(0)->GetMediaTypeHandler()->GetCurrentMediaType();
         Transform = std::make_shared<MF::PassThroughTransform>(TransformSettings);
         Transform->SetOutputType(Type);
         if(SetInputType)
             Transform->SetInputType(Type);
         Sink = Mp4::RawMediaSink::Create(Type, nullptr, ByteStream);
-
-        auto const& Topology = Helper->GetTopology();
-        auto const SourceNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
-        SourceNode->SetObject(MF::MF_TOPONODE_SOURCE, Source);
-        SourceNode->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, PresentationDescriptor);
-        SourceNode->SetObject(MF::MF_TOPONODE_STREAM_DESCRIPTOR, StreamDescriptor);
-        auto const TransformNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_TRANSFORM_NODE);
-        TransformNode->SetObject(std::static_pointer_cast<MF::Object>(Transform));
-        auto const OutputNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_OUTPUT_NODE);
-        OutputNode->SetObject(std::static_pointer_cast<MF::Object>(Sink->GetStreamSinkByIndex(0)));
-        Topology->AddNode(SourceNode);
-        Topology->AddNode(TransformNode);
-        Topology->AddNode(OutputNode);
-        SourceNode->ConnectOutput(0, TransformNode, 0);
-        TransformNode->ConnectOutput(0, OutputNode, 0);
+        MediaTestTools::ConnectChain(*Helper->GetTopology(), Source, PresentationDescriptor, {Transform}, Sink->GetStreamSinkByIndex(0));
         Helper->SetStartPosition(Start);
         Helper->SetWaitPeriod(std::chrono::milliseconds(50));
     }

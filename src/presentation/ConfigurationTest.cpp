@@ -157,16 +157,7 @@ TEST(VariantSet, VideoVariantSelection)
     EXPECT_EQ(Variant.FrameSizeW, 1280u);
     for(auto Text : {"variant=2", "variant=-1", "", "variant=4294967296"})
         EXPECT_FALSE(Set.ParseVideoVariant(Query(Text), Variant)) << Text;
-    try
-    {
-        Set.ParseVideoVariant(Query("variant=abc"), Variant);
-        ADD_FAILURE() << "nothing raised";
-    }
-    catch(HResultError const& Error)
-    {
-        EXPECT_EQ(Error.Code(), E_INVALIDARG);
-        EXPECT_EQ(Error.Message(), "Failed to convert \"abc\" to integer");
-    }
+    EXPECT_EQ(RaisedStatus([&] { Set.ParseVideoVariant(Query("variant=abc"), Variant); }), E_INVALIDARG);
 }
 
 TEST(Configuration, AudioFileConfiguration)

@@ -5,7 +5,6 @@
 #include "presentation/Timeline.h"
 
 #include "base/FailureCodes.h"
-#include "base/TraceSink.h"
 #include "presentation/TestSupport.h"
 
 using namespace Application;
@@ -149,17 +148,6 @@ TEST_F(TimelineTest, ProgramDateTimeTagsFollowThePeriod)
     EXPECT_EQ(Timeline::FormatProgramDateTime(0), "1601-01-01T00:00:00.000Z");
 }
 
-TEST(Timeline, TargetDurationAndSegmentIndexes)
-{
-    EXPECT_EQ(Timeline::TargetDuration(std::nullopt, 30'000'000), 30'000'000);
-    EXPECT_EQ(Timeline::TargetDuration(45'000'000, 30'000'000), 45'000'000);
-
-    // Saved files: HLS from 1, DASH by template number, as "__media" says.
-    EXPECT_EQ(ResponseFileSegmentNumber(Query("index=0")), 1u);
-    EXPECT_EQ(ResponseFileSegmentNumber(Query("index=1&baseIndex=-1")), 1u);
-    EXPECT_EQ(ResponseFileSegmentNumber(Query("baseIndex=-1")), std::nullopt);
-}
-
 TEST_F(TimelineTest, SegmentNumbersAreStrictDecimalAndWithinTheAsset)
 {
     constexpr HRESULT Malformed = FailureCode::SegmentNumberMalformed;
@@ -266,11 +254,4 @@ TEST(DashPeriod, SegmentRangesOfTheThreePeriods)
     };
     Check(30'000'000, {{0, 2, 2, 1}, {2, 4, 2, -1}, {4, 6, 2, -3}});
     Check(60'000'000, {{0, 1, 1, 1}, {1, 2, 1, 0}, {2, 3, 1, -1}});
-
-    std::vector<std::string> Lines;
-    TraceSink::SetForwarder([&](std::string_view Line) { Lines.emplace_back(Line); });
-    DashPeriods[1].Segments(1, 30'000'000);
-    TraceSink::SetForwarder({});
-    ASSERT_EQ(Lines.size(), 1u);
-    EXPECT_TRUE(Lines[0].ends_with("PeriodIndex 1, 2..4, SegmentCount 3\n")) << Lines[0];
 }
