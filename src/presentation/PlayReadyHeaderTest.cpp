@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/Base64.h"
 #include "presentation/PlayReadyHeader.h"
-#include "presentation/ProtectionDataProvider.h"
 
 #include <gtest/gtest.h>
 
@@ -86,16 +85,4 @@ TEST(PlayReadyHeader, ObjectLayoutAndXmlOfEachScheme)
         EXPECT_EQ(RecordText(Object), Xml);
     }
     EXPECT_TRUE(PlayReadyHeader::BuildObject(static_cast<EncryptionScheme>(3), FixedKeyId, Key).empty());
-}
-
-TEST(ProtectionDataProvider, AnswersOnlyForPlayReady)
-{
-    ProtectionDataProvider Provider;
-    {
-        std::vector<std::uint8_t> AssetKey = Key;
-        Provider = MakeProtectionDataProvider(EncryptionScheme::Cbcs, AssetKey);
-    } // the provider keeps its own copy of the key
-    EXPECT_EQ(Provider(PlayReadyHeader::SystemId), PlayReadyHeader::BuildObject(EncryptionScheme::Cbcs, FixedKeyId, Key));
-    ProtectionSystemId const CommonSystemId{0x10, 0x77, 0xEF, 0xEC, 0xC0, 0xB2, 0x4D, 0x02, 0xAC, 0xE3, 0x3C, 0x1E, 0x52, 0xE2, 0xFB, 0x4B};
-    EXPECT_TRUE(Provider(CommonSystemId).empty());
 }
