@@ -5,18 +5,18 @@
 
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
+#include "mf/MfTestTools.h"
 #include "mp4/Mp4SinkTestTools.h"
 #include "mp4/Mp4TestBytes.h"
 
 using namespace Mp4::Test;
 using Mp4::Test::Hex;
 using Mp4::Test::ReadU32;
+using MF::Testing::Raised;
 using Mp4::Mp4MediaSink;
 
 namespace
 {
-HRESULT StatusOf(std::function<void()> const& Body) { return StatusBoundary(Body); }
-
 EncodedFrame Frame(std::string_view Hex, std::int64_t Time, bool Key)
 {
     EncodedFrame Value;
@@ -34,25 +34,25 @@ auto const IdrWithParameterSets = "00000001 6764001fae 00000001 68ebe3cb 0000000
 TEST(Mp4MediaSink, StreamSinksAndTheirFailures)
 {
     auto const Sink = Mp4MediaSink::Create(std::make_shared<RecordingByteStream>());
-    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, nullptr); }), E_NOTIMPL);
-    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, MakeAudioType(MF::MFAudioFormat_MP3, {})); }), MF_E_INVALIDMEDIATYPE);
+    EXPECT_EQ(Raised([&] { Sink->AddStreamSink(1, nullptr); }), E_NOTIMPL);
+    EXPECT_EQ(Raised([&] { Sink->AddStreamSink(1, MakeAudioType(MF::MFAudioFormat_MP3, {})); }), MF_E_INVALIDMEDIATYPE);
     auto const Stream = Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_H264, {}));
-    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_HEVC, {})); }), MF_E_STREAMSINK_EXISTS);
+    EXPECT_EQ(Raised([&] { Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_HEVC, {})); }), MF_E_STREAMSINK_EXISTS);
     Sink->AddStreamSink(2, MakeAudioType(MF::MFAudioFormat_FLAC, {}));
     EXPECT_EQ(Sink->GetStreamSinkCount(), 2u);
     EXPECT_EQ(Sink->GetStreamSinkById(1), Stream);
-    EXPECT_EQ(StatusOf([&] { Sink->GetStreamSinkByIndex(2); }), MF_E_INVALIDINDEX);
+    EXPECT_EQ(Raised([&] { Sink->GetStreamSinkByIndex(2); }), MF_E_INVALIDINDEX);
 
     // One stream exactly, or the clock does not start.
     auto const Clock = MF::PresentationClock::Create();
     Sink->SetPresentationClock(Clock);
-    EXPECT_NE(StatusOf([&] { Clock->Start(0); }), S_OK);
+    EXPECT_NE(Raised([&] { Clock->Start(0); }), S_OK);
     Sink->RemoveStreamSink(2);
-    EXPECT_EQ(StatusOf([&] { Sink->RemoveStreamSink(2); }), MF_E_INVALIDSTREAMNUMBER);
+    EXPECT_EQ(Raised([&] { Sink->RemoveStreamSink(2); }), MF_E_INVALIDSTREAMNUMBER);
     Clock->Start(0);
 
     Sink->RemoveStreamSink(1);
-    EXPECT_EQ(StatusOf([&] { Stream->ProcessSample(MakeSample(Frame(IdrWithParameterSets, 0, true))); }), MF_E_STREAMSINK_REMOVED);
+    EXPECT_EQ(Raised([&] { Stream->ProcessSample(MakeSample(Frame(IdrWithParameterSets, 0, true))); }), MF_E_STREAMSINK_REMOVED);
     Sink->Shutdown();
 }
 
@@ -90,7 +90,7 @@ TEST(Mp4MediaSink, FirstSampleWithoutParameterSetsFailsTheHeader)
 {
     SinkRun Run;
     Run.Start(MakeVideoType(MF::MFVideoFormat_H264, {}));
-    EXPECT_NE(StatusOf([&] { Run.m_StreamSink->ProcessSample(MakeSample(Frame("00000001 65888400", 0, true))); }), S_OK);
+    EXPECT_NE(Raised([&] { Run.m_StreamSink->ProcessSample(MakeSample(Frame("00000001 65888400", 0, true))); }), S_OK);
     EXPECT_TRUE(Run.m_ByteStream->m_WriteVector.empty());
     Run.m_Sink->Shutdown();
 }
