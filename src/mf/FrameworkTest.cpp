@@ -110,27 +110,6 @@ TEST_F(Framework, OperationsOnAQueueThatIsShutDownAreDroppedWithoutError)
     EXPECT_FALSE(Ran);
 }
 
-TEST_F(Framework, WaitingOperationRunsOncePerSignalAndCanBeCancelled)
-{
-    auto const Owner = std::make_shared<Component>();
-    auto const Signal = MF::Event::Create(MF::EventReset::Automatic);
-    std::atomic<int> Runs{0};
-    auto const Serial = MF::AllocateSerialWorkQueue();
-    ASSERT_TRUE(Owner->QueueWaiting(Signal, [&] { ++Runs; }));
-    ASSERT_TRUE(Owner->QueueWaiting(Signal, [&] { ++Runs; }, Serial));
-    auto const Cancelled = Owner->QueueWaiting(Signal, [&] { Runs += 100; });
-    ASSERT_TRUE(Cancelled);
-    EXPECT_TRUE(MF::CancelWorkItem(*Cancelled));
-    EXPECT_FALSE(MF::CancelWorkItem(*Cancelled));
-
-    Signal->Set();
-    ASSERT_TRUE(WaitUntil([&] { return Runs == 1; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(Runs, 1) << "an automatic event releases one item per signal";
-    Signal->Set();
-    ASSERT_TRUE(WaitUntil([&] { return Runs == 2; }));
-}
-
 TEST_F(Framework, EventQueueDeliversOneEventPerRequestAndIgnoresEventsAfterShutdown)
 {
     auto const Owner = std::make_shared<Component>();

@@ -11,7 +11,6 @@
 
 #include "base/HResultError.h"
 #include "mp4/Mp4FragmentBoxes.h"
-#include "mp4/Mp4IndexBoxes.h"
 #include "mp4/Mp4StructureBoxes.h"
 #include "mp4/Mp4TestBytes.h"
 
@@ -43,7 +42,7 @@ TEST(BoxWriter, EmptyBoxesAndPresence)
     EXPECT_EQ(UuidWriter.GetData(), Hex("00000019 75756964 0000000000000000000000000000007f aa"));
 }
 
-TEST(BoxWriter, MovieHeaderAndSegmentIndex)
+TEST(BoxWriter, MovieHeader)
 {
     MvhdBox Mvhd;
     Mvhd.SetPresent();
@@ -52,12 +51,6 @@ TEST(BoxWriter, MovieHeaderAndSegmentIndex)
     EXPECT_EQ(Serialise(Mvhd), Hex("0000006c 6d766864 00000000 00000000 00000000 00000019 00000000 00010000 0100 00000000000000000000"
                                    "00010000 00000000 00000000 00000000 00010000 00000000 00000000 00000000 40000000"
                                    "000000000000000000000000000000000000000000000000 00000002"));
-    SidxBox Sidx;
-    Sidx.SetPresent();
-    Sidx.m_ReferenceId = 1;
-    Sidx.m_Timescale = 25;
-    Sidx.m_ReferenceVector.push_back({0, 1000, 75, 1, 1, 0});
-    EXPECT_EQ(Serialise(Sidx), Hex("0000002c 73696478 00000000 00000001 00000019 00000000 00000000 0000 0001 000003e8 0000004b 90000000"));
 }
 
 TEST(BoxWriter, LargeSizeSwitch)

@@ -53,16 +53,6 @@ TEST_F(RawMediaSinkTest, WritesEachSamplePayloadAsOneWrite)
     Sink->Shutdown();
 }
 
-TEST_F(RawMediaSinkTest, WithoutAByteStreamDiscardsSamplesAndKeepsAsking)
-{
-    auto const Sink = RawMediaSink::Create(MakeType(), nullptr, nullptr);
-    auto const Stream = Sink->GetStreamSinkById(RawMediaSink::StreamIdentifier);
-    for(int Index = 0; Index < 3; ++Index)
-        Stream->ProcessSample(MakeSample({1}, {2}));
-    EXPECT_EQ(TakeEvents(*Stream), std::vector<std::uint32_t>(3, MF::MEStreamSinkRequestSample));
-    Sink->Shutdown();
-}
-
 TEST_F(RawMediaSinkTest, HasOneFixedStream)
 {
     auto const Sink = RawMediaSink::Create(MakeType(), nullptr, nullptr);

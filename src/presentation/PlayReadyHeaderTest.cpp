@@ -54,7 +54,6 @@ TEST(PlayReadyHeader, KeyIdsAreWrittenInGuidByteOrder)
     std::vector<std::uint8_t> const DocumentedKeyId{0x6F, 0x65, 0x1A, 0xE1, 0xDB, 0xE4, 0x44, 0x34, 0xBC, 0xB4, 0x69, 0x0D, 0x15, 0x64, 0xC4, 0x1C};
     EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::Cenc, DocumentedKeyId, Key).find("<KID>4Rplb+TbNES8tGkNFWTEHA==</KID>"), std::string::npos);
     EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::Cbcs, DocumentedKeyId, Key).find("VALUE=\"4Rplb+TbNES8tGkNFWTEHA==\""), std::string::npos);
-    EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::CencPlayReady42, FixedKeyId, Key).find("VALUE=\"0sbxo3uECU614tfIGW86QA==\""), std::string::npos);
 }
 
 TEST(PlayReadyHeader, ObjectLayoutAndXmlOfEachScheme)
@@ -67,8 +66,6 @@ TEST(PlayReadyHeader, ObjectLayoutAndXmlOfEachScheme)
     std::vector<Case> const Cases{
         {EncryptionScheme::Cenc, Open + "4.0.0.0\"><DATA><KID>" + KeyIdText + "</KID>" + LicenceUrl +
                                      ")</LA_URL><PROTECTINFO><KEYLEN>16</KEYLEN><ALGID>AESCTR</ALGID></PROTECTINFO></DATA></WRMHEADER>"},
-        {EncryptionScheme::CencPlayReady42, Open + "4.2.0.0\"><DATA>" + LicenceUrl + ")</LA_URL><PROTECTINFO><KIDS><KID ALGID=\"AESCTR\" VALUE=\"" + KeyIdText +
-                                                "\"></KID></KIDS></PROTECTINFO></DATA></WRMHEADER>"},
         {EncryptionScheme::Cbcs, Open + "4.3.0.0\"><DATA>" + LicenceUrl + ",ckt:aescbc)</LA_URL><PROTECTINFO><KIDS><KID ALGID=\"AESCBC\" VALUE=\"" + KeyIdText +
                                      "\"></KID></KIDS></PROTECTINFO></DATA></WRMHEADER>"},
     };
