@@ -128,23 +128,6 @@ TEST(AacEncoder, SegmentsPutTheirFramesOnOneGridAndPlayBackToBackWithoutGaps)
     EXPECT_GT(SignalToError(Decoded, 6 * Rate - Rate / 2, 6 * Rate + Rate / 10), 20.0);
 }
 
-TEST(AacEncoder, RunsKeepOnlyTheFramesOfTheirWindow)
-{
-    // A window that ends with the presentation is SegmentSessionTest's.
-    // Without pre-roll the encoder's own first frame, which carries its
-    // priming, is left out too.
-    AacEncoder Late(Rate, Channels, 128000, 0, 20000);
-    auto const LateFrames = Feed(Late, 10240, 20000);
-    ASSERT_FALSE(LateFrames.empty());
-    EXPECT_EQ(LateFrames.front().FirstSample, 10240);
-    // Input that does not continue the previous one is refused.
-    std::vector<EncodedSample> Output;
-    AacEncoder Gap(Rate, Channels, 128000);
-    auto const Samples = Signal(0, 480);
-    Gap.Encode(Samples.data(), 480, 0, Output);
-    EXPECT_ANY_THROW(Gap.Encode(Samples.data(), 480, 960, Output));
-}
-
 TEST(FlacEncoder, SegmentsDecodeLosslesslyAsOneStreamWithFramesNumberedOnTheGrid)
 {
     FlacEncoder FirstEncoder(Rate, Channels);

@@ -4,10 +4,13 @@
 #include <thread>
 
 #include "base/FailureCodes.h"
+#include "media/AudioMediaSource.h"
 #include "media/AudioSession.h"
+#include "media/MediaTestTools.h"
 #include "media/SegmentWindow.h"
 #include "media/VideoFrameGrid.h"
 #include "media/VideoSession.h"
+#include "mf/Guids.h"
 #include "mf/MfTestTools.h"
 #include "mf/Object.h"
 #include "mf/Platform.h"
@@ -230,4 +233,20 @@ TEST_F(SegmentSessionTest, CancelStopsARunFromAnyThreadOrBeforeItStarts)
     });
     EXPECT_EQ(MF::Testing::Raised([&] { During.Run(); }), E_ABORT);
     Canceller.join();
+}
+
+TEST_F(SegmentSessionTest, AudioSourceEndsAtTheDurationAndStartsAtTheNextSampleInstant)
+{
+    // A duration that is not a multiple of 10 ms cuts the last buffer, and
+    // a start between two instants begins with the later one. Where the
+    // samples sit and what they hold is read back end to end from the audio
+    // markers (test_clock_and_frame_code.py).
+    auto const Source = AudioMediaSource::Create();
+    Source->SetMediaType(MediaTestTools::AudioType(MF::MFAudioFormat_PCM, 16));
+    auto const Result = MediaTestTools::RunPipeline(Source, {}, 1, 250000);
+    ASSERT_EQ(Result.Status, S_OK);
+    ASSERT_EQ(Result.Samples.size(), 3u);
+    EXPECT_EQ(Result.Samples[0]->GetSampleTime(), 208);
+    EXPECT_EQ(MediaTestTools::Payload(*Result.Samples[0]).size(), 480u * 2 * 2);
+    EXPECT_EQ(MediaTestTools::Payload(*Result.Samples[2]).size(), 239u * 2 * 2);
 }

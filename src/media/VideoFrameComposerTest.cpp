@@ -4,7 +4,6 @@
 #include <cmath>
 #include <vector>
 
-#include "base/HResultError.h"
 #include "media/VideoFrameComposer.h"
 
 using namespace Application;
@@ -111,19 +110,4 @@ TEST(VideoFrameComposer, CentresTheTextInTheBox)
         // The first two lines are centred: the block sits around the middle.
         EXPECT_NEAR((Top + Bottom) / 2.0, Height / 2.0, 60.0) << Index;
     }
-}
-
-TEST(VideoFrameComposer, HonoursTheRowStrideAndRefusesATooShortOne)
-{
-    VideoFrameComposer Composer(DefaultParameters());
-    auto const Packed = Compose(Composer, 3);
-    std::uint32_t const WideStride = Stride + 64;
-    std::vector<std::uint8_t> Wide(WideStride * Height, 0x55);
-    Composer.Compose(3, 3 * 400000, Wide.data(), WideStride);
-    for(std::uint32_t Y = 0; Y < Height; Y += 7)
-        ASSERT_TRUE(std::equal(Packed.begin() + Y * Stride, Packed.begin() + (Y + 1) * Stride, Wide.begin() + Y * WideStride)) << Y;
-    // The padding is left alone.
-    EXPECT_EQ(Wide[Stride], 0x55);
-    EXPECT_THROW(Composer.Compose(0, 0, Wide.data(), Stride - 4), HResultError);
-    EXPECT_THROW(VideoFrameComposer({Width, Height, 0, 1}), HResultError);
 }
