@@ -21,23 +21,20 @@ import base64
 import json
 import os
 import re
-import shutil
-import subprocess
-import tempfile
 import unittest
 import uuid
 import xml.etree.ElementTree as ElementTree
 
-from quorvel_harness import QuorvelServer, run_tool
+from media_client import Here, MediaClient
+from quorvel_harness import run_tool
 
-Here = os.path.dirname(os.path.abspath(__file__))
 Key = "000102030405060708090A0B0C0D0E0F"
 KeyId = "a3f1c6d2847b4e09b5e2d7c8196f3a40"
 DefaultIv = "5c2e9a17b3d04f68e1a7c93b2d5f0a84"
 PlayReadySystem = "9a04f07998404286ab92e65be0885f95"
 # The fixed key ID in the GUID byte order of PlayReady headers.
 PlayReadyKeyIdText = "0sbxo3uECU614tfIGW86QA=="
-InvalidArgument, AssetMissing, AssetUnknown, AssetWithoutKey = 0x80070057, 0x80FF0BFC, 0x80FF0BFE, 0x80FF0C06
+InvalidArgument = 0x80070057
 UnexpectedPath, UnexpectedMethod = 0x80FF0D82, 0x80FF0D92
 Space = {"mpd": "urn:mpeg:dash:schema:mpd:2011", "cenc": "urn:mpeg:cenc:2013", "mspr": "urn:microsoft:playready", "dashif": "https://dashif.org/CPS"}
 
@@ -46,51 +43,11 @@ def run(arguments):
     return run_tool(arguments)[0]
 
 
-class Client:
-    """A server for the test class and files in a scratch folder."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer().start()
-        cls.folder = tempfile.mkdtemp(prefix="quorvel-conformance-")
-        cls.count = 0
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder, ignore_errors=True)
-        assert cls.server.stop() == 0, cls.server.stderr.text()
-
-    def file(self, data, suffix=".mp4"):
-        type(self).count += 1
-        path = os.path.join(self.folder, "%04d%s" % (self.count, suffix))
-        with open(path, "wb") as stream:
-            stream.write(data)
-        return path
-
-    def fetch(self, path, status=200, method="GET", body=None, headers=None):
-        got, answer_headers, data = self.server.get(path, method=method, body=body, headers=headers)
-        self.assertEqual(got, status, (path, data[:200]))
-        return data
-
-    def failure(self, path, code, method="GET", body=None):
-        data = self.fetch(path, 400, method, body)
-        self.assertTrue(data.startswith(b"Exception 0x%08X" % code), (path, data[:120]))
-
-    def asset(self, path):
-        text = self.fetch(path).decode()
-        return int(re.search(r"asset=(\d+)", text).group(1)), text
-
-    def video(self, asset, variant, indexes):
-        return (self.fetch("video-header.mp4?asset=%d&variant=%d" % (asset, variant)),
-                [self.fetch("video-body.mp4?asset=%d&variant=%d&index=%d" % (asset, variant, index)) for index in indexes])
-
-    def audio(self, asset, indexes):
-        return self.fetch("audio-header.mp4?asset=%d" % asset), [self.fetch("audio-body.mp4?asset=%d&index=%d" % (asset, index)) for index in indexes]
-
+class Client(MediaClient):
     def readers(self, header, segments):
         """mp4box's and codem-isoboxer's views, after checking that both read
         without an error and agree."""
-        views = json.loads(run(["node", os.path.join(Here, "segment_readers.mjs"), self.file(header)] + [self.file(segment) for segment in segments]))
+        views = self.segment_views(header, segments)
         mp4box, isoboxer = views["mp4box"], views["isoboxer"]
         self.assertEqual(mp4box["errors"], [])
         self.assertEqual(isoboxer["errors"], [])
@@ -109,9 +66,6 @@ class Client:
         isoboxer["codecs"] = mp4box["codecs"]
         isoboxer["avcExtension"] = mp4box.get("avcExtension")
         return isoboxer
-
-    def probe(self, data, entries):
-        return json.loads(run(["ffprobe", "-v", "error", "-of", "json", "-show_entries", entries, self.file(data)]))
 
 
 def playready_xml(object_bytes):
@@ -176,7 +130,7 @@ class SegmentReaders(Client, unittest.TestCase):
                       (query, None, {281, 282}, lambda view: 1024), (query + "&flac", None, {75}, lambda view: 4096)]
         for query, variant, per_segment, duration in kinds:
             with self.subTest(query=query, variant=variant):
-                asset, _ = self.asset("master.m3u8" + query)
+                asset, _ = self.asset(query)
                 header, segments = self.video(asset, variant, [1, 2]) if variant is not None else self.audio(asset, [1])
                 view = self.readers(header, segments)
                 self.expect_samples(view, per_segment, duration(view))
@@ -239,14 +193,6 @@ class PlaylistReaders(Client, unittest.TestCase):
             header = base64.b64decode(m3u8_parser["playReadyUri"].split("base64,", 1)[1])
             self.assertIn(PlayReadyKeyIdText, playready_xml(header))
 
-    def test_target_durations_must_be_positive(self):
-        for query in ("atd=-1", "atd=0", "vtd=-2.5", "vtd=0"):
-            with self.subTest(query=query):
-                self.failure("master.m3u8?" + query, InvalidArgument)
-                self.failure("manifest.mpd?" + query, InvalidArgument)
-        asset, _ = self.asset("master.m3u8?atd=0.5")
-        self.assertIn("#EXT-X-TARGETDURATION:0.500\r\n", self.fetch("audio.m3u8?asset=%d" % asset).decode())
-
 
 class ManifestsAndMedia(Client, unittest.TestCase):
     def manifest(self, query):
@@ -302,7 +248,7 @@ class ManifestsAndMedia(Client, unittest.TestCase):
     def test_hls_playlists_state_what_the_media_holds(self):
         for query in ("", "?hvc1&flac"):
             with self.subTest(query=query):
-                asset, master = self.asset("master.m3u8" + query)
+                asset, master = self.asset(query)
                 streams = re.findall(r'#EXT-X-STREAM-INF:.*?RESOLUTION=(\d+)x(\d+),FRAME-RATE=([\d.]+),CODECS="([^,"]+),([^"]+)".*\r\nvideo\.m3u8\?asset=\d+&variant=(\d)', master)
                 self.assertEqual(len(streams), 2)
                 for width, height, rate, video_codecs, audio_codecs, variant in streams:
@@ -341,7 +287,7 @@ class VideoTiming(Client, unittest.TestCase):
     def test_decode_times_never_decrease_and_pictures_stay_on_the_grid(self):
         for query in ("?duration=9", "?duration=9&hvc1"):
             with self.subTest(query=query):
-                asset, _ = self.asset("master.m3u8" + query)
+                asset, _ = self.asset(query)
                 header, segments = self.video(asset, 0, [0, 1, 2])
                 view = self.readers(header, segments)
                 frame = view["timescale"] // 25
@@ -366,7 +312,7 @@ class ClearKeyLicence(Client, unittest.TestCase):
     Request = json.dumps({"kids": ["o_HG0oR7Tgm14tfIGW86QA"], "type": "temporary"}).encode()
 
     def test_licence_of_an_encrypted_asset(self):
-        asset, _ = self.asset("manifest.mpd?key=%s&cp" % Key)
+        asset, _ = self.asset("?key=%s&cp" % Key, "manifest.mpd")
         got, headers, body = self.server.get("clearkey?asset=%d" % asset, method="POST", body=self.Request, headers={"Content-Type": "application/json"})
         self.assertEqual(got, 200)
         self.assertEqual(headers["Content-Type"], "application/json")
@@ -381,18 +327,12 @@ class ClearKeyLicence(Client, unittest.TestCase):
         self.assertIn("content-type", headers["Access-Control-Allow-Headers"].lower())
 
     def test_refusals(self):
-        asset, _ = self.asset("master.m3u8?key=%s&scheme=cbcs" % Key)
-        clear, _ = self.asset("master.m3u8")
-        self.failure("clearkey", AssetMissing, "POST", self.Request)
-        self.failure("clearkey?asset=99999", AssetUnknown, "POST", self.Request)
-        self.failure("clearkey?asset=%d" % clear, AssetWithoutKey, "POST", self.Request)
-        for body in (b"", b"{", b'{"kids":"o_HG0oR7Tgm14tfIGW86QA"}', b'{"kids":["AAAAAAAAAAAAAAAAAAAAAA"]}', b"[" * 30000):
-            self.failure("clearkey?asset=%d" % asset, InvalidArgument, "POST", body)
-        # Every other route still refuses POST; the licence route takes nothing but POST.
-        for path in ("master.m3u8", "manifest.mpd", "key?asset=%d" % asset, "video-body.mp4?asset=%d&variant=0&index=0" % asset, "nowhere"):
-            self.failure(path, UnexpectedMethod, "POST", self.Request)
+        # What the licence refuses is ClearKeyLicenceTest's, which methods
+        # which routes take RouteTableTest's; here, that the answers are 400.
+        asset, _ = self.asset("?key=%s&scheme=cbcs" % Key)
+        self.failure("clearkey?asset=%d" % asset, InvalidArgument, "POST", b"[" * 30000)
+        self.failure("key?asset=%d" % asset, UnexpectedMethod, "POST", self.Request)
         self.failure("clearkey?asset=%d" % asset, UnexpectedPath)
-        self.fetch("clearkey?asset=%d" % asset, 200, "POST", self.Request)
 
 
 if __name__ == "__main__":

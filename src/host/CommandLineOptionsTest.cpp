@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "host/CommandLineOptions.h"
 
-#include "base/HResultError.h"
 
 #include <gtest/gtest.h>
 
@@ -60,22 +59,4 @@ TEST(CommandLineOptions, ValuesAliasesAndOrder)
     EXPECT_EQ(Parse({}).AssetStore, "");
     EXPECT_EQ(Parse({"-scb", "8589934592"}).SegmentCacheBytes, std::uint64_t{8} << 30); // beyond 32 bits
     EXPECT_EQ(Parse({"-scb", "99999999999999999999999"}).SegmentCacheBytes, ~std::uint64_t{0});
-}
-
-TEST(CommandLineOptions, UnknownArgumentsWarnAndAMissingValueRaises)
-{
-    testing::internal::CaptureStderr();
-    auto const Result = Parse({"-Foo:Bar", "plain", "-Debug:Full", "-Service"});
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Warning, command line option argument not recognized: Foo\nWarning, command line argument not recognized: plain\n");
-    EXPECT_EQ(Result.Locations.size(), 1u);
-    try
-    {
-        Parse({"-wrb", "-Location"});
-        FAIL() << "nothing raised";
-    }
-    catch(HResultError const& Error)
-    {
-        EXPECT_EQ(static_cast<unsigned>(Error.Code()), 0x80070057u);
-    }
 }

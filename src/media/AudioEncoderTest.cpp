@@ -128,29 +128,6 @@ TEST(AacEncoder, SegmentsPutTheirFramesOnOneGridAndPlayBackToBackWithoutGaps)
     EXPECT_GT(SignalToError(Decoded, 6 * Rate - Rate / 2, 6 * Rate + Rate / 10), 20.0);
 }
 
-TEST(AacEncoder, RunsKeepOnlyTheFramesOfTheirWindow)
-{
-    // A window ending inside a frame (the total duration of a presentation)
-    // keeps the frame that starts before the end.
-    AacEncoder Encoder(Rate, Channels, 128000, 288000, 300000);
-    auto const Frames = Feed(Encoder, AacEncoder::InputStart(288000), AacEncoder::InputEnd(300000));
-    ASSERT_EQ(Frames.size(), 11u);
-    EXPECT_EQ(Frames.front().FirstSample, 288768);
-    EXPECT_EQ(Frames.back().FirstSample, 299008);
-    // Without pre-roll the encoder's own first frame, which carries its
-    // priming, is left out too.
-    AacEncoder Late(Rate, Channels, 128000, 0, 20000);
-    auto const LateFrames = Feed(Late, 10240, 20000);
-    ASSERT_FALSE(LateFrames.empty());
-    EXPECT_EQ(LateFrames.front().FirstSample, 10240);
-    // Input that does not continue the previous one is refused.
-    std::vector<EncodedSample> Output;
-    AacEncoder Gap(Rate, Channels, 128000);
-    auto const Samples = Signal(0, 480);
-    Gap.Encode(Samples.data(), 480, 0, Output);
-    EXPECT_ANY_THROW(Gap.Encode(Samples.data(), 480, 960, Output));
-}
-
 TEST(FlacEncoder, SegmentsDecodeLosslesslyAsOneStreamWithFramesNumberedOnTheGrid)
 {
     FlacEncoder FirstEncoder(Rate, Channels);
@@ -195,7 +172,7 @@ TEST(FlacEncoder, SegmentsDecodeLosslesslyAsOneStreamWithFramesNumberedOnTheGrid
     EXPECT_EQ(Decoded, Signal(0, 614400));
 }
 
-TEST(FlacEncoder, RunsEndWithAShortBlockAndRunsOffTheGridKeepTheirOwnNumbers)
+TEST(FlacEncoder, RunsEndWithAShortBlock)
 {
     FlacEncoder Encoder(Rate, Channels);
     auto const Frames = Feed(Encoder, 307200, 307200 + 5000);
@@ -203,12 +180,6 @@ TEST(FlacEncoder, RunsEndWithAShortBlockAndRunsOffTheGridKeepTheirOwnNumbers)
     EXPECT_EQ(Frames[0].SampleCount, 4096u);
     EXPECT_EQ(Frames[1].SampleCount, 904u);
     EXPECT_EQ(FlacFrameHeader::FrameNumber(Frames[1].Data), 76u);
-
-    FlacEncoder OffGrid(Rate, Channels);
-    auto const OffGridFrames = Feed(OffGrid, 1000, 1000 + 8192);
-    ASSERT_EQ(OffGridFrames.size(), 2u);
-    EXPECT_EQ(OffGridFrames[1].FirstSample, 1000 + 4096);
-    EXPECT_EQ(FlacFrameHeader::FrameNumber(OffGridFrames[1].Data), 1u);
 }
 
 TEST(FlacFrameHeader, RenumberedFramesKeepValidChecksumsWhateverTheLengthOfTheNumber)

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
-#include "media/AacEncoderTransform.h"
 #include "media/AudioMediaSource.h"
 #include "media/FlacEncoderTransform.h"
 #include "media/MediaTestTools.h"
@@ -69,19 +68,15 @@ std::shared_ptr<MF::MediaType> PcmType()
     return AudioType(MF::MFAudioFormat_PCM, 16);
 }
 
-// Source → audio encoder with the output type a segment run gives it.
-template <typename TransformT>
-std::shared_ptr<TransformT> AudioEncoder(MF::Guid const& Subtype)
+// The FLAC encoder with the output type a segment run gives it.
+std::shared_ptr<FlacEncoderTransform> MakeFlacEncoder()
 {
-    auto Encoder = TransformT::Create();
+    auto Encoder = FlacEncoderTransform::Create();
     auto Type = PcmType();
-    Type->SetGUID(MF::MF_MT_SUBTYPE, Subtype);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_FLAC);
     Type->DeleteItem(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT);
     Type->DeleteItem(MF::MF_MT_ALL_SAMPLES_INDEPENDENT);
-    if(Subtype == MF::MFAudioFormat_AAC)
-        Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, 16000);
-    else
-        Type->DeleteItem(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND);
+    Type->DeleteItem(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND);
     Encoder->SetOutputType(Type);
     Encoder->SetInputType(PcmType());
     return Encoder;
@@ -92,14 +87,6 @@ std::shared_ptr<AudioMediaSource> AudioSource()
     auto Source = AudioMediaSource::Create();
     Source->SetMediaType(PcmType());
     return Source;
-}
-
-// An AAC segment [Start, End) as a segment run makes it.
-PipelineResult AacSegment(std::int64_t Start, std::int64_t End)
-{
-    auto const Encoder = AudioEncoder<AacEncoderTransform>(MF::MFAudioFormat_AAC);
-    Encoder->SetOutputWindow(Start, End);
-    return RunPipeline(AudioSource(), {Encoder}, AacEncoderTransform::InputStartTime(Start, Rate), AacEncoderTransform::InputEndTime(End, Rate));
 }
 
 class EncoderTransformTest : public testing::Test
@@ -122,72 +109,38 @@ TEST_F(EncoderTransformTest, H264SegmentsStartWithAKeyFrameAndCarryDecodeTimes)
     auto const First = Payload(*Result.Samples[0]);
     ASSERT_GE(First.size(), Header.size());
     EXPECT_TRUE(std::equal(Header.begin(), Header.end(), First.begin()));
-    // What the transform adds to the encoder's samples (the pictures and
-    // their order are VideoEncoderTest's): key frames, durations and decode
-    // times, the encoder's reorder delay of two frames at first.
-    std::int64_t PreviousDecodeTime = 0;
-    for(std::size_t Index = 0; Index < Result.Samples.size(); ++Index)
+    // The encoder's key frames, durations and decode times (VideoEncoderTest's)
+    // in the attributes the sink reads.
+    for(auto const& Sample : Result.Samples)
     {
-        auto& Sample = *Result.Samples[Index];
-        std::int64_t const Time = Sample.GetSampleTime();
-        std::int64_t const DecodeTime = Sample.GetINT64(MF::MFSampleExtension_DecodeTimestamp);
-        EXPECT_EQ(Sample.GetUINT32(MF::MFSampleExtension_CleanPoint) == 1, (Time - 30000000) % 10000000 == 0) << Index;
-        EXPECT_EQ(Sample.GetSampleDuration(), 400000);
-        EXPECT_EQ(DecodeTime, Index == 0 ? 30000000 - 2 * 400000 : PreviousDecodeTime + 400000);
-        EXPECT_LE(DecodeTime, Time) << Index;
-        PreviousDecodeTime = DecodeTime;
+        EXPECT_EQ(Sample->GetUINT32(MF::MFSampleExtension_CleanPoint) == 1, (Sample->GetSampleTime() - 30000000) % 10000000 == 0);
+        EXPECT_EQ(Sample->GetSampleDuration(), 400000);
+        EXPECT_LE(Sample->GetINT64(MF::MFSampleExtension_DecodeTimestamp), Sample->GetSampleTime());
     }
+    EXPECT_EQ(Result.Samples[0]->GetINT64(MF::MFSampleExtension_DecodeTimestamp), 30000000 - 2 * 400000);
 }
 
-TEST_F(EncoderTransformTest, HevcAndKeyFrameOnlyRuns)
+TEST_F(EncoderTransformTest, AGopSizeOfOneMakesEveryPictureAKeyFrame)
 {
-    std::size_t const Threads = MF::Testing::CountThreads();
-    std::int64_t const Objects = MF::Object::GetLiveCount();
-    {
-        VideoPipeline Hevc({MF::MFVideoFormat_HEVC, 320, 180, 25, false});
-        auto const HevcResult = Hevc.Run(0, 20000000);
-        ASSERT_EQ(HevcResult.Status, S_OK);
-        ASSERT_EQ(HevcResult.Samples.size(), 50u);
-        EXPECT_EQ(HevcResult.Samples[25]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
-
-        // The trick-play row: one frame a second, every one a key frame;
-        // segment 2 holds frames 6, 7 and 8.
-        VideoPipeline Trick({MF::MFVideoFormat_H264, 960, 540, 1, true});
-        auto const TrickResult = Trick.Run(60000000, 90000000);
-        ASSERT_EQ(TrickResult.Status, S_OK);
-        ASSERT_EQ(TrickResult.Samples.size(), 3u);
-        for(std::size_t Index = 0; Index < 3; ++Index)
-        {
-            EXPECT_EQ(TrickResult.Samples[Index]->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
-            EXPECT_EQ(TrickResult.Samples[Index]->GetSampleTime(), static_cast<std::int64_t>(6 + Index) * 10000000);
-        }
-    }
-    // The encoders' threads end with their runs, and every object goes.
-    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Testing::CountThreads() <= Threads; })) << MF::Testing::CountThreads() << " " << Threads;
-    EXPECT_TRUE(MF::Testing::WaitUntil([&] { return MF::Object::GetLiveCount() == Objects; })) << MF::Object::GetLiveCount() - Objects;
+    // The trick-play row: one frame a second; segment 2 holds frames 6, 7 and 8.
+    VideoPipeline Trick({MF::MFVideoFormat_H264, 960, 540, 1, true});
+    auto const Result = Trick.Run(60000000, 90000000);
+    ASSERT_EQ(Result.Status, S_OK);
+    ASSERT_EQ(Result.Samples.size(), 3u);
+    for(auto const& Sample : Result.Samples)
+        EXPECT_EQ(Sample->GetUINT32(MF::MFSampleExtension_CleanPoint), 1u);
 }
 
-TEST_F(EncoderTransformTest, EncoderSettingsAndTypesAreChecked)
+TEST_F(EncoderTransformTest, APictureShorterThanItsTypeFailsTheRunNotTheProcess)
 {
+    // The settings and types the segment runs give it are checked as they are
+    // given; what no run gives is not tested here.
     auto const Encoder = VideoEncoderTransform::Create();
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::CODECAPI_AVEncCommonRateControlMode, MF::PropVariant(std::uint32_t{0})); }), E_NOTIMPL);
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::CODECAPI_AVEncCommonQuality, MF::PropVariant(std::uint32_t{101})); }), E_INVALIDARG);
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(std::uint64_t{25})); }), E_INVALIDARG);
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetValue(MF::MF_MT_AVG_BITRATE, MF::PropVariant(std::uint32_t{1})); }), E_NOTIMPL);
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->GetInputCurrentType(); }), MF_E_TRANSFORM_TYPE_NOT_SET);
-    auto Type = SourceVideoType({MF::MFVideoFormat_H264, 321, 180, 25, false});
+    auto Type = SourceVideoType({MF::MFVideoFormat_H264, 320, 180, 25, false});
     Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_H264);
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetOutputType(Type); }), MF_E_INVALIDMEDIATYPE);
-    Type->SetSize(MF::MF_MT_FRAME_SIZE, 320, 180);
     Encoder->SetOutputType(Type);
     auto Input = Type->Clone();
-    Input->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetInputType(Input); }), MF_E_INVALIDMEDIATYPE);
     Input->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_NV12);
-    Input->SetSize(MF::MF_MT_FRAME_SIZE, 640, 360);
-    EXPECT_EQ(MF::Testing::Raised([&] { Encoder->SetInputType(Input); }), MF_E_INVALIDMEDIATYPE);
-    // A picture shorter than the type says fails the run, not the process.
-    Input->SetSize(MF::MF_MT_FRAME_SIZE, 320, 180);
     Encoder->SetInputType(Input);
     Encoder->ProcessMessage(MF::MFT_MESSAGE_NOTIFY_START_OF_STREAM, 0);
     auto Short = MF::Sample::Create();
@@ -197,42 +150,11 @@ TEST_F(EncoderTransformTest, EncoderSettingsAndTypesAreChecked)
     EXPECT_EQ(MF::Testing::Raised([&] { Encoder->ProcessInput(Short); }), MF_E_BUFFERTOOSMALL);
 }
 
-TEST_F(EncoderTransformTest, AacSegmentsFromSeparateRunsContinueTheFrameTimes)
-{
-    auto const First = AacSegment(0, 60000000);
-    auto const Second = AacSegment(60000000, 120000000);
-    ASSERT_EQ(First.Status, S_OK);
-    ASSERT_EQ(Second.Status, S_OK);
-    ASSERT_EQ(First.Samples.size(), 282u);
-    ASSERT_EQ(Second.Samples.size(), 281u);
-    std::vector<std::shared_ptr<MF::Sample>> All = First.Samples;
-    All.insert(All.end(), Second.Samples.begin(), Second.Samples.end());
-    // Frame k starts at sample 1024 k, whichever run made it.
-    for(std::size_t Index = 0; Index < All.size(); ++Index)
-        ASSERT_EQ(All[Index]->GetSampleTime(), static_cast<std::int64_t>(Index) * 1024 * 10000000 / Rate) << Index;
-}
-
-TEST_F(EncoderTransformTest, AacOutputTypeCarriesTheConfigurationTheSinkReads)
-{
-    auto const Encoder = AudioEncoder<AacEncoderTransform>(MF::MFAudioFormat_AAC);
-    auto const Type = Encoder->GetOutputCurrentType();
-    auto const UserData = Type->GetBlob(MF::MF_MT_USER_DATA);
-    // The AudioSpecificConfig itself: AAC-LC, 48 kHz, two channels.
-    ASSERT_GE(UserData.size(), 2u);
-    EXPECT_EQ(UserData[0], 0x11);
-    EXPECT_EQ(UserData[1], 0x90);
-    EXPECT_EQ(Type->GetUINT32(MF::MF_MT_AVG_BITRATE), 128000u);
-    // A header run: 100 ms from the start.
-    auto const Header = RunPipeline(AudioSource(), {Encoder}, 0, 1000000);
-    ASSERT_EQ(Header.Status, S_OK);
-    EXPECT_EQ(Header.Samples.size(), 5u);
-}
-
 TEST_F(EncoderTransformTest, FlacSegmentsLeadWithTheStreamHeader)
 {
     for(std::int64_t Segment = 0; Segment < 2; ++Segment)
     {
-        auto const Encoder = AudioEncoder<FlacEncoderTransform>(MF::MFAudioFormat_FLAC);
+        auto const Encoder = MakeFlacEncoder();
         auto const HeaderInType = Encoder->GetOutputCurrentType()->GetBlob(MF::MF_MT_USER_DATA);
         auto const Result = RunPipeline(AudioSource(), {Encoder}, Segment * 64000000, (Segment + 1) * 64000000);
         ASSERT_EQ(Result.Status, S_OK);

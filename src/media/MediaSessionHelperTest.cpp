@@ -5,8 +5,7 @@
 
 #include "base/FailureCodes.h"
 
-#include <thread>
-
+#include "media/MediaTestTools.h"
 #include "mf/AttributeKeys.h"
 #include "mf/Guids.h"
 #include "mf/MfTestTools.h"
@@ -55,28 +54,13 @@ struct Pipeline
         auto const PresentationDescriptor = Source->CreatePresentationDescriptor();
         if(Duration)
             PresentationDescriptor->SetUINT64(MF::MF_PD_DURATION, static_cast<std::uint64_t>(*Duration));
-        auto const StreamDescriptor = PresentationDescriptor->GetStreamDescriptorByIndex(0);
-        auto const Type = StreamDescriptor->GetMediaTypeHandler()->GetCurrentMediaType();
+        auto const Type = PresentationDescriptor->GetStreamDescriptorByIndex(0)->GetMediaTypeHandler()->GetCurrentMediaType();
         Transform = std::make_shared<MF::PassThroughTransform>(TransformSettings);
         Transform->SetOutputType(Type);
         if(SetInputType)
             Transform->SetInputType(Type);
         Sink = Mp4::RawMediaSink::Create(Type, nullptr, ByteStream);
-
-        auto const& Topology = Helper->GetTopology();
-        auto const SourceNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
-        SourceNode->SetObject(MF::MF_TOPONODE_SOURCE, Source);
-        SourceNode->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, PresentationDescriptor);
-        SourceNode->SetObject(MF::MF_TOPONODE_STREAM_DESCRIPTOR, StreamDescriptor);
-        auto const TransformNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_TRANSFORM_NODE);
-        TransformNode->SetObject(std::static_pointer_cast<MF::Object>(Transform));
-        auto const OutputNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_OUTPUT_NODE);
-        OutputNode->SetObject(std::static_pointer_cast<MF::Object>(Sink->GetStreamSinkByIndex(0)));
-        Topology->AddNode(SourceNode);
-        Topology->AddNode(TransformNode);
-        Topology->AddNode(OutputNode);
-        SourceNode->ConnectOutput(0, TransformNode, 0);
-        TransformNode->ConnectOutput(0, OutputNode, 0);
+        MediaTestTools::ConnectChain(*Helper->GetTopology(), Source, PresentationDescriptor, {Transform}, Sink->GetStreamSinkByIndex(0));
         Helper->SetStartPosition(Start);
         Helper->SetWaitPeriod(std::chrono::milliseconds(50));
     }
@@ -154,65 +138,39 @@ TEST_F(MediaSessionHelperTest, SourceThatEndsAtOnceStillEndsStopsAndCloses)
     ExpectShutDown(Value);
 }
 
-TEST_F(MediaSessionHelperTest, TransformFailureEndsTheRunWithItsStatusAfterClosing)
+TEST_F(MediaSessionHelperTest, AFailureAnywhereEndsTheRunWithItsStatusAfterClosing)
 {
-    Pipeline Value({}, {.FailingInputIndex = 5}, 0, 40000000);
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
-    EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
-    EXPECT_EQ(Value.TakeWrites().size(), 5u) << "what came before the failure was delivered";
-    ExpectShutDown(Value);
-}
-
-TEST_F(MediaSessionHelperTest, SourceFailureOnItsOwnQueueBecomesTheRunsError)
-{
-    Pipeline Value({.FailingSampleIndex = 3}, {}, 0, 40000000);
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
-    EXPECT_EQ(Value.Helper->GetError(), E_FAIL);
-    ExpectShutDown(Value);
-}
-
-TEST_F(MediaSessionHelperTest, TopologyThatCannotConnectFailsBeforeItIsReady)
-{
-    Pipeline Value({}, {}, 0, 40000000, false);
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error);
-    EXPECT_EQ(Value.Helper->GetError(), MF_E_TRANSFORM_TYPE_NOT_SET);
-    EXPECT_EQ(Value.Transform->GetMessageCount(MF::MFT_MESSAGE_NOTIFY_BEGIN_STREAMING), 0u);
-    ExpectShutDown(Value);
-}
-
-TEST_F(MediaSessionHelperTest, StalledPipelineIsClosedInAnOrderlyWay)
-{
-    // The owner's stall check, and the runner's own when the owner gives none.
-    for(bool const OwnCheck : {true, false})
+    struct Case
     {
-        Pipeline Value({.StallingSampleIndex = 4}, {}, 0, 40000000);
-        int Checks = 0;
-        if(OwnCheck)
-            Value.Helper->SetStallCheck([&] { return ++Checks < 3; });
-        else
-            Value.Helper->SetStallTimeout(std::chrono::milliseconds(300));
-        EXPECT_FALSE(Value.Helper->Run());
-        EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Quiet);
-        EXPECT_FALSE(Value.Helper->GetError());
-        EXPECT_EQ(Value.TakeWrites().size(), 4u);
-        if(OwnCheck)
-        {
-            EXPECT_EQ(Checks, 3);
-        }
+        char const* Name;
+        MF::TestMediaSource::Settings Source;
+        MF::PassThroughTransform::Settings Transform;
+        bool SetInputType;
+        HRESULT Status;
+        std::size_t Delivered; // what came before the failure
+    };
+    for(auto const& Row : {Case{"transform", {}, {.FailingInputIndex = 5}, true, E_FAIL, 5},
+                           Case{"source, on its own queue", {.FailingSampleIndex = 3}, {}, true, E_FAIL, 3},
+                           Case{"a topology that cannot connect", {}, {}, false, MF_E_TRANSFORM_TYPE_NOT_SET, 0}})
+    {
+        Pipeline Value(Row.Source, Row.Transform, 0, 40000000, Row.SetInputType);
+        EXPECT_FALSE(Value.Helper->Run()) << Row.Name;
+        EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Error) << Row.Name;
+        EXPECT_EQ(Value.Helper->GetError(), Row.Status) << Row.Name;
+        EXPECT_EQ(Value.TakeWrites().size(), Row.Delivered) << Row.Name;
         ExpectShutDown(Value);
     }
 }
 
-TEST_F(MediaSessionHelperTest, StallStopPredicateStopsTheSession)
+TEST_F(MediaSessionHelperTest, StalledPipelineIsClosedInAnOrderlyWay)
 {
-    Pipeline Value({.StallingSampleIndex = 2}, {}, 0, 40000000);
-    Value.Helper->SetStallStopPredicate([] { return true; });
+    // The runner's own check, as the segment runs use it, with a short stall time.
+    Pipeline Value({.StallingSampleIndex = 4}, {}, 0, 40000000);
+    Value.Helper->SetStallTimeout(std::chrono::milliseconds(300));
     EXPECT_FALSE(Value.Helper->Run());
     EXPECT_EQ(Value.Helper->GetLastWaitEnd(), Application::MediaSessionHelper::WaitEnd::Quiet);
-    EXPECT_EQ(Value.Transform->GetMessageCount(MF::MFT_MESSAGE_COMMAND_FLUSH), 1u);
+    EXPECT_FALSE(Value.Helper->GetError());
+    EXPECT_EQ(Value.TakeWrites().size(), 4u);
     ExpectShutDown(Value);
 }
 
@@ -231,29 +189,4 @@ TEST_F(MediaSessionHelperTest, CloseThatDoesNotCompleteRaisesClosureStall)
         EXPECT_EQ(Error.Code(), FailureCode::PipelineClosureStall);
         EXPECT_EQ(Error.Message(), "Pipeline closure stall suspicion");
     }
-}
-
-TEST_F(MediaSessionHelperTest, ExtraEventDeliversDataOnTheRunnersThreadWhileTheSessionRuns)
-{
-    // Three samples, then the source falls silent: the data arrives while the runner waits.
-    Pipeline Value({.PayloadSize = 4, .StallingSampleIndex = 3}, {}, 0, 20000000);
-    auto const RunThread = std::this_thread::get_id();
-    std::vector<std::vector<std::uint8_t>> Delivered;
-    int Calls = 0;
-    bool OtherThread = false;
-    Value.Helper->SetExtraWait(Value.ByteStream->GetDataAvailableEvent(), [&] {
-        ++Calls;
-        OtherThread |= std::this_thread::get_id() != RunThread;
-        for(auto& Write : Value.TakeWrites())
-            Delivered.push_back(std::move(Write));
-    });
-    int Checks = 0;
-    Value.Helper->SetStallCheck([&] { return ++Checks < 4; });
-    EXPECT_FALSE(Value.Helper->Run());
-    EXPECT_GE(Calls, 1);
-    EXPECT_FALSE(OtherThread);
-    ASSERT_EQ(Delivered.size(), 3u);
-    for(std::uint32_t Index = 0; Index < 3; ++Index)
-        EXPECT_EQ(Delivered[Index], Payload(Index, 4));
-    EXPECT_TRUE(Value.TakeWrites().empty());
 }

@@ -69,35 +69,38 @@ CommandResult RunCommand(std::string const& Command)
     return Result;
 }
 
+void ConnectChain(MF::Topology& Topology, std::shared_ptr<MF::IMediaSource> const& Source, std::shared_ptr<MF::PresentationDescriptor> const& Descriptor,
+                  std::vector<std::shared_ptr<MF::ITransform>> const& Transforms, std::shared_ptr<MF::Object> const& Output)
+{
+    auto Node = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
+    Node->SetObject(MF::MF_TOPONODE_SOURCE, Source);
+    Node->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, Descriptor);
+    Node->SetObject(MF::MF_TOPONODE_STREAM_DESCRIPTOR, Descriptor->GetStreamDescriptorByIndex(0));
+    Topology.AddNode(Node);
+    for(auto const& Transform : Transforms)
+    {
+        auto TransformNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_TRANSFORM_NODE);
+        TransformNode->SetObject(Transform);
+        Topology.AddNode(TransformNode);
+        Node->ConnectOutput(0, TransformNode, 0);
+        Node = TransformNode;
+    }
+    auto const OutputNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_OUTPUT_NODE);
+    OutputNode->SetObject(Output);
+    Topology.AddNode(OutputNode);
+    Node->ConnectOutput(0, OutputNode, 0);
+}
+
 PipelineResult RunPipeline(std::shared_ptr<MF::IMediaSource> const& Source, std::vector<std::shared_ptr<MF::ITransform>> const& Transforms,
                            std::int64_t Position, std::optional<std::int64_t> Duration)
 {
     auto const Helper = Application::MediaSessionHelper::Create();
     Helper->SetStallTimeout(std::chrono::seconds(30));
-    auto const& Topology = Helper->GetTopology();
     auto const Descriptor = Source->CreatePresentationDescriptor();
     if(Duration)
         Descriptor->SetUINT64(MF::MF_PD_DURATION, static_cast<std::uint64_t>(*Duration));
-    auto const StreamDescriptor = Descriptor->GetStreamDescriptorByIndex(0);
-    auto Node = MF::TopologyNode::Create(MF::MF_TOPOLOGY_SOURCESTREAM_NODE);
-    Node->SetObject(MF::MF_TOPONODE_SOURCE, Source);
-    Node->SetObject(MF::MF_TOPONODE_PRESENTATION_DESCRIPTOR, Descriptor);
-    Node->SetObject(MF::MF_TOPONODE_STREAM_DESCRIPTOR, StreamDescriptor);
-    Topology->AddNode(Node);
-    for(auto const& Transform : Transforms)
-    {
-        auto TransformNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_TRANSFORM_NODE);
-        TransformNode->SetObject(Transform);
-        Topology->AddNode(TransformNode);
-        Node->ConnectOutput(0, TransformNode, 0);
-        Node = TransformNode;
-    }
-    auto const Sink = CollectingMediaSink::Create(StreamDescriptor->GetMediaTypeHandler()->GetMajorType());
-    auto const OutputNode = MF::TopologyNode::Create(MF::MF_TOPOLOGY_OUTPUT_NODE);
-    OutputNode->SetObject(Sink->GetStream());
-    Topology->AddNode(OutputNode);
-    Node->ConnectOutput(0, OutputNode, 0);
-
+    auto const Sink = CollectingMediaSink::Create(Descriptor->GetStreamDescriptorByIndex(0)->GetMediaTypeHandler()->GetMajorType());
+    ConnectChain(*Helper->GetTopology(), Source, Descriptor, Transforms, Sink->GetStream());
     Helper->SetStartPosition(Position);
     PipelineResult Result;
     bool const Closed = Helper->Run();

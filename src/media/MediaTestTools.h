@@ -12,6 +12,7 @@
 #include "mf/IMediaSource.h"
 #include "mf/ITransform.h"
 #include "mf/Sample.h"
+#include "mf/Topology.h"
 
 // What the media tests share: files in a scratch directory and the ffmpeg
 // tools as the independent judges of what the encoders make.
@@ -30,6 +31,11 @@ struct CommandResult
 // Runs a shell command and collects its standard output and error.
 CommandResult RunCommand(std::string const& Command);
 std::string Text(std::vector<std::uint8_t> const& Data);
+
+// Connects Source (its first stream, as Descriptor presents it) → Transforms
+// → Output (a stream sink) in Topology.
+void ConnectChain(MF::Topology& Topology, std::shared_ptr<MF::IMediaSource> const& Source, std::shared_ptr<MF::PresentationDescriptor> const& Descriptor,
+                  std::vector<std::shared_ptr<MF::ITransform>> const& Transforms, std::shared_ptr<MF::Object> const& Output);
 
 struct PipelineResult
 {

@@ -69,7 +69,7 @@ TEST(ToneBurstSignal, EnvelopeRisesAndFallsWithinTheFirstTenthOfEachSecond)
     EXPECT_EQ(Signal.Value(-100), 0.0f);
 }
 
-TEST(ToneBurstSignal, WritesEveryFormatOnEveryChannelFromAnyStart)
+TEST(ToneBurstSignal, Writes16BitSamplesOnEveryChannelFromAnyStart)
 {
     ToneBurstSignal const Signal(Rate);
     std::int64_t const First = 288000 + 100;
@@ -86,25 +86,7 @@ TEST(ToneBurstSignal, WritesEveryFormatOnEveryChannelFromAnyStart)
         }
     }
 
-    // Silence: 128 in unsigned 8-bit samples.
-    std::vector<std::uint8_t> Pcm8(10);
-    Signal.Write(Rate / 2, 10, 1, ToneBurstSignal::SampleFormat::Pcm8, Pcm8);
-    EXPECT_EQ(Pcm8, std::vector<std::uint8_t>(10, 128));
-
-    // 24-bit: the upper three bytes of the 32-bit value, least significant first.
-    std::vector<std::uint8_t> Pcm24(3);
-    std::vector<std::uint8_t> Pcm32(4);
-    Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Pcm24, Pcm24);
-    Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Pcm32, Pcm32);
-    EXPECT_EQ(std::vector<std::uint8_t>(Pcm32.begin() + 1, Pcm32.end()), Pcm24);
-    EXPECT_NE(Pcm32, std::vector<std::uint8_t>(4, 0));
-
-    std::vector<std::uint8_t> Float(4);
-    Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Float32, Float);
-    float Value;
-    std::memcpy(&Value, Float.data(), 4);
-    EXPECT_EQ(Value, Signal.Value(First));
-
+    // The other formats are made by no session; a buffer too small is refused.
     std::vector<std::uint8_t> Small(3);
     EXPECT_ANY_THROW(Signal.Write(First, 1, 1, ToneBurstSignal::SampleFormat::Pcm32, Small));
 }

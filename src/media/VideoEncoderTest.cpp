@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <map>
 #include <sstream>
 
 #include "media/MediaTestTools.h"
@@ -25,8 +23,6 @@ struct EncodedRun
 {
     std::vector<EncodedSample> Samples;
     std::vector<std::uint8_t> SequenceHeader;
-    // The luma planes put in, in presentation order.
-    std::vector<std::vector<std::uint8_t>> Lumas;
     std::vector<std::int64_t> Times;
     std::uint32_t ReorderDelay = 0;
 };
@@ -64,7 +60,6 @@ EncodedRun Encode(VideoEncoderSettings const& Value, std::int64_t First, std::in
         Composer.Compose(Index, Time, Argb.data(), Value.Width * 4);
         VideoPicture const Picture = VideoPicture::Contiguous(Value.InputFormat, Value.Width, Value.Height, Planar.data());
         VideoFrameConverter::Convert(Argb.data(), static_cast<std::int32_t>(Value.Width * 4), Picture);
-        Result.Lumas.emplace_back(Planar.begin(), Planar.begin() + Value.Width * Value.Height);
         Result.Times.push_back(Time);
         Encoder->Encode(Picture, Time, Grid.FrameDuration(Index), Result.Samples);
     }
@@ -84,40 +79,29 @@ struct ProbedFrame
 {
     bool Key;
     std::string PictureType;
-    // Where the frame's access unit starts in the file.
-    std::int64_t Position;
 };
 
 // What ffprobe makes of a raw stream, frame by frame in presentation order.
 std::vector<ProbedFrame> Probe(std::filesystem::path const& Path, std::string& ColourInfo)
 {
-    auto const Result = RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,pkt_pos,pict_type,color_space,color_range -of csv=p=0 " + Path.string());
+    auto const Result = RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,pict_type,color_space,color_range -of csv=p=0 " + Path.string());
     EXPECT_EQ(Result.ExitCode, 0) << Result.Errors;
     EXPECT_EQ(Result.Errors, "");
     std::vector<ProbedFrame> Frames;
     std::istringstream Lines(Text(Result.Output));
     for(std::string Line; std::getline(Lines, Line);)
     {
-        // key_frame,pkt_pos,pict_type,color_range,color_space
+        // key_frame,pict_type,color_range,color_space
         std::istringstream Fields(Line);
-        std::string Key, Position, Type, Range, Space;
+        std::string Key, Type, Range, Space;
         std::getline(Fields, Key, ',');
-        std::getline(Fields, Position, ',');
         std::getline(Fields, Type, ',');
         std::getline(Fields, Range, ',');
         std::getline(Fields, Space, ',');
-        Frames.push_back({Key == "1", Type, std::stoll(Position)});
+        Frames.push_back({Key == "1", Type});
         ColourInfo = Range + "," + Space;
     }
     return Frames;
-}
-
-double MeanDifference(std::vector<std::uint8_t> const& A, std::uint8_t const* B)
-{
-    std::uint64_t Sum = 0;
-    for(std::size_t Index = 0; Index < A.size(); ++Index)
-        Sum += static_cast<std::uint64_t>(std::abs(A[Index] - B[Index]));
-    return static_cast<double>(Sum) / static_cast<double>(A.size());
 }
 
 std::string Extension(VideoEncoderSettings::Codec Format)
@@ -180,7 +164,7 @@ TEST_P(VideoEncoderTest, EveryPictureComesOutOnceWithItsTimesAndKeyFramesOnTheGo
             ASSERT_TRUE(std::find(Expected.begin(), Expected.end(), Type) == Expected.end()) << Index;
 }
 
-TEST_P(VideoEncoderTest, AnIndependentDecoderSeesThePicturesInOrderWithKeyFramesAndColourSignalling)
+TEST_P(VideoEncoderTest, TwoRunsDecodeAsOneStreamWithKeyFramesOnTheGopAndColourSignalling)
 {
     bool const Hevc = GetParam() == VideoEncoderSettings::Codec::Hevc;
     // Two runs as two consecutive 3 s segments: played back to back they
@@ -199,47 +183,10 @@ TEST_P(VideoEncoderTest, AnIndependentDecoderSeesThePicturesInOrderWithKeyFrames
     auto const Frames = Probe(Path, ColourInfo);
     ASSERT_EQ(Frames.size(), 150u);
     EXPECT_EQ(ColourInfo, "tv,smpte170m");
-    // The decoder's presentation order, told by where each access unit
-    // starts, is the order of the samples' presentation times.
-    std::map<std::int64_t, EncodedSample const*> ByPosition;
-    std::int64_t Position = 0;
-    for(auto const* Run : {&First, &Second})
-        for(auto const& Sample : Run->Samples)
-        {
-            ByPosition[Position] = &Sample;
-            Position += static_cast<std::int64_t>(Sample.Data.size());
-        }
+    // Which picture the decoder shows where is read back end to end from the
+    // frame codes (test_clock_and_frame_code.py).
     for(std::size_t Index = 0; Index < Frames.size(); ++Index)
-    {
         EXPECT_EQ(Frames[Index].Key, Index % 25 == 0) << Index;
-        // A parser may count the leading zero byte of a four-byte start code
-        // to the previous access unit.
-        auto const Sample = std::prev(ByPosition.upper_bound(Frames[Index].Position));
-        ASSERT_LE(Frames[Index].Position - Sample->first, 1) << Index;
-        EXPECT_EQ(Sample->second->Time, static_cast<std::int64_t>(Index) * 400000) << Index;
-        EXPECT_EQ(Sample->second->KeyFrame, Frames[Index].Key) << Index;
-    }
-
-    // Each decoded picture is closest to the picture put in at its place.
-    auto const Decoded = RunCommand("ffmpeg -v error -i " + Path.string() + " -f rawvideo -pix_fmt yuv420p -fps_mode passthrough -");
-    ASSERT_EQ(Decoded.ExitCode, 0) << Decoded.Errors;
-    EXPECT_EQ(Decoded.Errors, "");
-    // The luma plane of each decoded picture is compared, untouched.
-    std::size_t const PictureSize = VideoPicture::ContiguousSize(Width, Height);
-    ASSERT_EQ(Decoded.Output.size(), 150 * PictureSize);
-    std::vector<std::vector<std::uint8_t>> Sources = First.Lumas;
-    Sources.insert(Sources.end(), Second.Lumas.begin(), Second.Lumas.end());
-    for(std::size_t Index = 0; Index < 150; ++Index)
-    {
-        std::uint8_t const* Picture = Decoded.Output.data() + Index * PictureSize;
-        double const Own = MeanDifference(Sources[Index], Picture);
-        EXPECT_LT(Own, 2.0) << Index;
-        for(std::size_t Other = Index > 2 ? Index - 2 : 0; Other < std::min<std::size_t>(150, Index + 3); ++Other)
-            if(Other != Index)
-            {
-                EXPECT_LT(Own, MeanDifference(Sources[Other], Picture)) << Index << " " << Other;
-            }
-    }
 }
 
 TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
@@ -264,16 +211,6 @@ TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
         EXPECT_TRUE(Frame.Key);
         EXPECT_EQ(Frame.PictureType, "I");
     }
-}
-
-TEST_P(VideoEncoderTest, RefusesPicturesOfAnotherSize)
-{
-    auto Encoder = VideoEncoder::Create(Settings(GetParam(), 25, 25, std::nullopt));
-    std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(320, 180));
-    std::vector<EncodedSample> Output;
-    EXPECT_ANY_THROW(Encoder->Encode(VideoPicture::Contiguous(VideoPicture::Layout::Nv12, 320, 180, Planar.data()), 0, 400000, Output));
-    Encoder->Drain(Output);
-    EXPECT_TRUE(Output.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, VideoEncoderTest, testing::Values(VideoEncoderSettings::Codec::H264, VideoEncoderSettings::Codec::Hevc),

@@ -2,10 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
 #include <vector>
 
-#include "base/HResultError.h"
 #include "media/VideoFrameComposer.h"
 
 using namespace Application;
@@ -112,44 +110,4 @@ TEST(VideoFrameComposer, CentresTheTextInTheBox)
         // The first two lines are centred: the block sits around the middle.
         EXPECT_NEAR((Top + Bottom) / 2.0, Height / 2.0, 60.0) << Index;
     }
-}
-
-TEST(VideoFrameComposer, ComposersOnSeveralThreadsDrawTheSameFrames)
-{
-    VideoFrameComposer::Parameters Parameters = DefaultParameters();
-    Parameters.BoxColor = 0xFF8C00;
-    VideoFrameComposer Reference(Parameters);
-    std::vector<std::vector<std::uint8_t>> Expected;
-    for(std::int64_t Index = 0; Index < 8; ++Index)
-        Expected.push_back(Compose(Reference, Index));
-    EXPECT_EQ(At(Expected[0], 300, 100), (Pixel{0x00, 0x8C, 0xFF, 255}));
-    EXPECT_NE(Expected[0], Expected[1]);
-
-    std::vector<int> Mismatches(4, 0);
-    std::vector<std::thread> Threads;
-    for(std::size_t Thread = 0; Thread < Mismatches.size(); ++Thread)
-        Threads.emplace_back([&, Thread] {
-            VideoFrameComposer Composer(Parameters);
-            for(int Round = 0; Round < 3; ++Round)
-                for(std::size_t Index = 0; Index < Expected.size(); ++Index)
-                    Mismatches[Thread] += Compose(Composer, static_cast<std::int64_t>(Index)) != Expected[Index];
-        });
-    for(auto& Thread : Threads)
-        Thread.join();
-    EXPECT_EQ(Mismatches, std::vector<int>(4, 0));
-}
-
-TEST(VideoFrameComposer, HonoursTheRowStrideAndRefusesATooShortOne)
-{
-    VideoFrameComposer Composer(DefaultParameters());
-    auto const Packed = Compose(Composer, 3);
-    std::uint32_t const WideStride = Stride + 64;
-    std::vector<std::uint8_t> Wide(WideStride * Height, 0x55);
-    Composer.Compose(3, 3 * 400000, Wide.data(), WideStride);
-    for(std::uint32_t Y = 0; Y < Height; Y += 7)
-        ASSERT_TRUE(std::equal(Packed.begin() + Y * Stride, Packed.begin() + (Y + 1) * Stride, Wide.begin() + Y * WideStride)) << Y;
-    // The padding is left alone.
-    EXPECT_EQ(Wide[Stride], 0x55);
-    EXPECT_THROW(Composer.Compose(0, 0, Wide.data(), Stride - 4), HResultError);
-    EXPECT_THROW(VideoFrameComposer({Width, Height, 0, 1}), HResultError);
 }

@@ -80,6 +80,29 @@ Events const StartedAndAsking{MF::MEStreamSinkStarted, MF::MEStreamSinkRequestSa
 Events const Asking{MF::MEStreamSinkRequestSample};
 } // namespace
 
+TEST_P(MediaSinkLifeCycleTest, ARunAsksSampleAfterSamplePassesMarkersOnAndStops)
+{
+    auto const& [Sink, Stream, MakeSample] = m_Under;
+    Sink->SetPresentationClock(m_Clock);
+    m_Clock->Start(0);
+    EXPECT_EQ(TakeEvents(*Stream), StartedAndAsking);
+    Stream->ProcessSample(MakeSample(0));
+    Stream->ProcessSample(MakeSample(1));
+    EXPECT_EQ(TakeEvents(*Stream), (Events{MF::MEStreamSinkRequestSample, MF::MEStreamSinkRequestSample}));
+    EXPECT_EQ(Raised([&] { Stream->ProcessSample(nullptr); }), E_INVALIDARG);
+    Stream->PlaceMarker(MF::MFSTREAMSINK_MARKER_ENDOFSEGMENT, {}, MF::PropVariant(std::uint64_t{9}));
+    auto const Marker = Stream->GetEvent(MF::MF_EVENT_FLAG_NO_WAIT);
+    EXPECT_EQ(Marker->GetType(), MF::MEStreamSinkMarker);
+    EXPECT_EQ(Marker->GetValue(), MF::PropVariant(std::uint64_t{9}));
+    EXPECT_EQ(Raised([&] { Stream->PlaceMarker(MF::MFSTREAMSINK_MARKER_TICK, MF::PropVariant(std::uint32_t{1}), {}); }), E_INVALIDARG);
+    m_Clock->Stop();
+    EXPECT_EQ(TakeEvents(*Stream), Events{MF::MEStreamSinkStopped});
+    Sink->Shutdown();
+    EXPECT_EQ(Raised([&] { Stream->ProcessSample(MakeSample(2)); }), MF_E_SHUTDOWN);
+    EXPECT_EQ(Raised([&] { Sink->Shutdown(); }), MF_E_SHUTDOWN);
+    EXPECT_EQ(Raised([&] { Sink->GetStreamSinkCount(); }), MF_E_SHUTDOWN);
+}
+
 TEST_P(MediaSinkLifeCycleTest, FinalisingStopsTheRequestsUntilTheNextRun)
 {
     auto const& [Sink, Stream, MakeSample] = m_Under;

@@ -14,7 +14,6 @@
 
 using namespace Mp4;
 using Mp4::Test::Hex;
-using Mp4::Test::MdatOf;
 using Mp4::Test::MoofOf;
 using Mp4::Test::ReadU32;
 using Mp4::Test::Serialise;
@@ -203,6 +202,10 @@ TEST(SubsampleLayout, SubsamplesCoverTheWholeSample)
     EXPECT_EQ(SubsampleLayout::MakeSubsamples({}, 100), SubsamplesOf({{100, 0}}));
 }
 
+// cbcs and audio samples are judged by what ffmpeg decrypts (Mp4SegmentTest)
+// and their signalling by the readers of test_conformance.py; the cenc
+// counter across the ranges of one sample, which a picture of one slice
+// never shows, here.
 TEST(SampleEncryptor, CencVideoEncryptsEveryRangeWithTheSignalledIv)
 {
     auto const Clear = Concatenate({LengthPrefixedNalUnit(0x09, 2, 0xF0), LengthPrefixedNalUnit(0x65, 1000, 3), LengthPrefixedNalUnit(0x65, 500, 4)});
@@ -246,48 +249,6 @@ TEST(SampleEncryptor, PictureWithoutSlicesStillHasItsEntry)
         auto const Saiz = FindType(Moof, "saiz");
         EXPECT_EQ(Moof[Saiz + 8], IvSize + 8);
     }
-}
-
-TEST(SampleEncryptor, CbcsVideoRestartsEverySubsampleFromTheConstantIv)
-{
-    auto const Clear = Concatenate({LengthPrefixedNalUnit(0x65, 200, 3), LengthPrefixedNalUnit(0x41, 100, 4)});
-    auto Sample = Clear;
-    auto const Protection = Settings(ProtectionScheme::Cbcs);
-    SampleEncryptor const Encryptor(Protection);
-    auto const Fragment = FragmentBuilder::BuildVideo({1, 1, 0, 1, 0, 0}, Sample, VideoCodec::H264, &Encryptor);
-    auto const& Iv = Protection.m_InitializationVector;
-    EXPECT_EQ(Slice(Sample, 8, 16), EncryptBlock(NistKey, Xor(Slice(Clear, 8, 16), Iv)));
-    EXPECT_EQ(Slice(Sample, 24, 144), Slice(Clear, 24, 144));
-    EXPECT_EQ(Slice(Sample, 168, 16), EncryptBlock(NistKey, Xor(Slice(Clear, 168, 16), Slice(Sample, 8, 16))));
-    EXPECT_EQ(Slice(Sample, 208 + 15, 16), EncryptBlock(NistKey, Xor(Slice(Clear, 208 + 15, 16), Iv)));
-    auto const Moof = MoofOf(Fragment);
-    EXPECT_EQ(Slice(Moof, Moof.size() - 14, 14), Hex("0002 0008 000000c4 0013 00000055")) << "no IV, two subsamples";
-}
-
-TEST(SampleEncryptor, AudioPerScheme)
-{
-    // cenc: the whole frame in counter mode, however short; the size stays.
-    auto const Clear = Hex("00112233445566778899");
-    auto Frame = Clear;
-    SampleEncryptor const Cenc(Settings(ProtectionScheme::Cenc));
-    auto const CencFragment = FragmentBuilder::BuildAudio({1, 1, 0, 1024, 0, 0}, Frame, &Cenc);
-    auto const Moof = MoofOf(CencFragment);
-    auto const Iv = Slice(Moof, Moof.size() - 8, 8);
-    EXPECT_EQ(Slice(Moof, Moof.size() - 24, 16), Concatenate({Hex("00000018 73656e63 00000000 00000001")}));
-    EXPECT_EQ(Frame, Xor(Clear, Keystream(CounterBlockOf(Iv), 10)));
-    EXPECT_EQ(MdatOf(CencFragment).size(), 18u);
-
-    // cbcs: whole blocks in CBC from the constant IV, the tail clear, no IV stored.
-    std::vector<std::uint8_t> Long(40, 0x5A);
-    auto const LongClear = Long;
-    auto const Protection = Settings(ProtectionScheme::Cbcs);
-    SampleEncryptor const Cbcs(Protection);
-    auto const CbcsFragment = FragmentBuilder::BuildAudio({1, 1, 0, 1024, 0, 0}, Long, &Cbcs);
-    auto const First = EncryptBlock(NistKey, Xor(Slice(LongClear, 0, 16), Protection.m_InitializationVector));
-    EXPECT_EQ(Slice(Long, 0, 16), First);
-    EXPECT_EQ(Slice(Long, 16, 16), EncryptBlock(NistKey, Xor(Slice(LongClear, 16, 16), First)));
-    EXPECT_EQ(Slice(Long, 32, 8), Slice(LongClear, 32, 8));
-    EXPECT_EQ(Slice(MoofOf(CbcsFragment), MoofOf(CbcsFragment).size() - 16, 16), Hex("00000010 73656e63 00000000 00000001"));
 }
 
 TEST(SampleEncryptor, SampleIvsDoNotRepeatAcrossSegments)

@@ -5,18 +5,18 @@
 
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
+#include "mf/MfTestTools.h"
 #include "mp4/Mp4SinkTestTools.h"
 #include "mp4/Mp4TestBytes.h"
 
 using namespace Mp4::Test;
 using Mp4::Test::Hex;
 using Mp4::Test::ReadU32;
+using MF::Testing::Raised;
 using Mp4::Mp4MediaSink;
 
 namespace
 {
-HRESULT StatusOf(std::function<void()> const& Body) { return StatusBoundary(Body); }
-
 EncodedFrame Frame(std::string_view Hex, std::int64_t Time, bool Key)
 {
     EncodedFrame Value;
@@ -31,34 +31,20 @@ EncodedFrame Frame(std::string_view Hex, std::int64_t Time, bool Key)
 auto const IdrWithParameterSets = "00000001 6764001fae 00000001 68ebe3cb 00000001 65888400";
 } // namespace
 
-TEST(Mp4MediaSink, StreamSinksAndTheirFailures)
+TEST(Mp4MediaSink, TakesOneStreamOfTheCodecsItPackages)
 {
     auto const Sink = Mp4MediaSink::Create(std::make_shared<RecordingByteStream>());
-    EXPECT_EQ(Sink->GetCharacteristics(), MF::MEDIASINK_RATELESS);
-    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, nullptr); }), E_NOTIMPL);
-    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, MakeAudioType(MF::MFAudioFormat_MP3, {})); }), MF_E_INVALIDMEDIATYPE);
-    auto const Stream = Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_H264, {}));
-    EXPECT_EQ(StatusOf([&] { Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_HEVC, {})); }), MF_E_STREAMSINK_EXISTS);
+    EXPECT_EQ(Raised([&] { Sink->AddStreamSink(1, MakeAudioType(MF::MFAudioFormat_MP3, {})); }), MF_E_INVALIDMEDIATYPE);
+    Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_H264, {}));
+    EXPECT_EQ(Raised([&] { Sink->AddStreamSink(1, MakeVideoType(MF::MFVideoFormat_HEVC, {})); }), MF_E_STREAMSINK_EXISTS);
     Sink->AddStreamSink(2, MakeAudioType(MF::MFAudioFormat_FLAC, {}));
-    EXPECT_EQ(Sink->GetStreamSinkCount(), 2u);
-    EXPECT_EQ(Sink->GetStreamSinkById(1), Stream);
-    EXPECT_EQ(StatusOf([&] { Sink->GetStreamSinkByIndex(2); }), MF_E_INVALIDINDEX);
-
     // One stream exactly, or the clock does not start.
     auto const Clock = MF::PresentationClock::Create();
     Sink->SetPresentationClock(Clock);
-    EXPECT_NE(StatusOf([&] { Clock->Start(0); }), S_OK);
+    EXPECT_NE(Raised([&] { Clock->Start(0); }), S_OK);
     Sink->RemoveStreamSink(2);
-    EXPECT_EQ(StatusOf([&] { Sink->RemoveStreamSink(2); }), MF_E_INVALIDSTREAMNUMBER);
     Clock->Start(0);
-
-    Sink->RemoveStreamSink(1);
-    EXPECT_EQ(StatusOf([&] { Stream->ProcessSample(MakeSample(Frame(IdrWithParameterSets, 0, true))); }), MF_E_STREAMSINK_REMOVED);
-    EXPECT_EQ(StatusOf([&] { Stream->ProcessSample(nullptr); }), E_INVALIDARG);
     Sink->Shutdown();
-    EXPECT_EQ(StatusOf([&] { Sink->Shutdown(); }), MF_E_SHUTDOWN);
-    EXPECT_EQ(StatusOf([&] { Stream->ProcessSample(MakeSample(Frame(IdrWithParameterSets, 0, true))); }), MF_E_SHUTDOWN);
-    EXPECT_EQ(StatusOf([&] { Sink->GetStreamSinkCount(); }), MF_E_SHUTDOWN);
 }
 
 TEST(Mp4MediaSink, WritesHeaderFirstThenOneFragmentPerSample)
@@ -66,13 +52,11 @@ TEST(Mp4MediaSink, WritesHeaderFirstThenOneFragmentPerSample)
     SinkRun Run;
     Run.m_Sink->SetFirstSequenceNumber(76);
     Run.Start(MakeVideoType(MF::MFVideoFormat_H264, {320, 240, 25, 1}), 30'000'000);
-    EXPECT_EQ(Run.TakeStreamEvents(), (std::vector<std::uint32_t>{MF::MEStreamSinkStarted, MF::MEStreamSinkRequestSample}));
     // The first sample has no clean-point attribute: it counts as a sync sample.
     auto First = MakeSample(Frame(IdrWithParameterSets, 30'000'000, true));
     First->DeleteItem(MF::MFSampleExtension_CleanPoint);
     Run.m_StreamSink->ProcessSample(First);
     Run.m_StreamSink->ProcessSample(MakeSample(Frame("00000001 419a2233", 30'400'000, false)));
-    EXPECT_EQ(Run.TakeStreamEvents(), (std::vector<std::uint32_t>{MF::MEStreamSinkRequestSample, MF::MEStreamSinkRequestSample}));
     EXPECT_EQ(Run.m_Sink->GetCodecsString(), "avc1.64001f");
 
     // The header, then each fragment (a moof and its mdat) as one write.
@@ -90,11 +74,6 @@ TEST(Mp4MediaSink, WritesHeaderFirstThenOneFragmentPerSample)
     EXPECT_EQ(ReadU32(Writes[2], 20), 77u);
     EXPECT_EQ(ReadU32(Writes[2], 64), 76u);
     EXPECT_EQ(ReadU32(Writes[2], 96), 0x01010000u);
-
-    Run.m_StreamSink->PlaceMarker(MF::MFSTREAMSINK_MARKER_ENDOFSEGMENT, {}, MF::PropVariant(std::uint64_t{7}));
-    EXPECT_EQ(StatusOf([&] { Run.m_StreamSink->PlaceMarker(MF::MFSTREAMSINK_MARKER_TICK, MF::PropVariant(std::uint32_t{1}), {}); }), E_INVALIDARG);
-    Run.m_Clock->Stop();
-    EXPECT_EQ(Run.TakeStreamEvents(), (std::vector<std::uint32_t>{MF::MEStreamSinkMarker, MF::MEStreamSinkStopped}));
     Run.m_Sink->Shutdown();
 }
 
@@ -102,7 +81,7 @@ TEST(Mp4MediaSink, FirstSampleWithoutParameterSetsFailsTheHeader)
 {
     SinkRun Run;
     Run.Start(MakeVideoType(MF::MFVideoFormat_H264, {}));
-    EXPECT_NE(StatusOf([&] { Run.m_StreamSink->ProcessSample(MakeSample(Frame("00000001 65888400", 0, true))); }), S_OK);
+    EXPECT_NE(Raised([&] { Run.m_StreamSink->ProcessSample(MakeSample(Frame("00000001 65888400", 0, true))); }), S_OK);
     EXPECT_TRUE(Run.m_ByteStream->m_WriteVector.empty());
     Run.m_Sink->Shutdown();
 }

@@ -143,44 +143,6 @@ std::string RunCommand(std::string const& Command)
     return Output;
 }
 
-ProbeResult Probe(std::string const& Path)
-{
-    ProbeResult Result;
-    std::string const Output =
-        RunCommand("ffprobe -v error -select_streams 0 -show_entries stream=codec_name,profile,time_base:frame=pts,key_frame -of flat '" + Path + "' 2>&1");
-    std::istringstream Lines(Output);
-    std::string Line;
-    while(std::getline(Lines, Line))
-    {
-        auto const Equals = Line.find('=');
-        if(Equals == std::string::npos)
-            continue;
-        std::string const Name = Line.substr(0, Equals);
-        std::string Value = Line.substr(Equals + 1);
-        Value.erase(std::remove(Value.begin(), Value.end(), '"'), Value.end());
-        if(Name.ends_with(".codec_name"))
-            Result.m_CodecName = Value;
-        else if(Name.ends_with(".profile"))
-            Result.m_Profile = Value;
-        else if(Name.ends_with(".time_base"))
-        {
-            Result.m_TimeBaseNumerator = std::stoll(Value);
-            Result.m_TimeBaseDenominator = std::stoll(Value.substr(Value.find('/') + 1));
-        }
-        else if(Name.starts_with("frames.frame."))
-        {
-            std::size_t const Index = std::stoul(Name.substr(13));
-            if(Result.m_FrameVector.size() <= Index)
-                Result.m_FrameVector.resize(Index + 1);
-            if(Name.ends_with(".pts"))
-                Result.m_FrameVector[Index].m_Pts = Value == "N/A" ? -1 : std::stoll(Value);
-            else if(Name.ends_with(".key_frame"))
-                Result.m_FrameVector[Index].m_KeyFrame = Value == "1";
-        }
-    }
-    return Result;
-}
-
 std::string DecodedFrameDigests(std::string const& Path, std::string const& KeyHex)
 {
     std::string const Key = KeyHex.empty() ? std::string() : " -decryption_key " + KeyHex;

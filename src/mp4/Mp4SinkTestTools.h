@@ -63,22 +63,6 @@ private:
     std::string m_Path;
 };
 
-struct ProbedFrame
-{
-    std::int64_t m_Pts = 0;
-    bool m_KeyFrame = false;
-};
-struct ProbeResult
-{
-    std::string m_CodecName;
-    std::string m_Profile;
-    // The stream's time base: times are m_Pts × numerator / denominator seconds.
-    std::int64_t m_TimeBaseNumerator = 1;
-    std::int64_t m_TimeBaseDenominator = 1;
-    std::vector<ProbedFrame> m_FrameVector; // in presentation order
-};
-// ffprobe's view of the first stream: codec, and every decoded frame.
-ProbeResult Probe(std::string const& Path);
 // ffmpeg's MD5 of every decoded frame, with a decryption key when given.
 std::string DecodedFrameDigests(std::string const& Path, std::string const& KeyHex = {});
 // The sample payloads as ffmpeg reads them (decrypted when a key is given),

@@ -7,14 +7,10 @@
 #include "presentation/TestSupport.h"
 
 using namespace Application;
-using Application::Test::Query;
-using Application::Test::RaisedStatus;
+using namespace Application::Test;
 
 namespace
 {
-constexpr std::int64_t Now = Application::Test::January2024;
-constexpr std::int64_t Base = Now - 100'000'000;
-
 Configuration Parse(std::string_view Text)
 {
     return Configuration(7, Base, Query(Text), Now);
@@ -161,16 +157,7 @@ TEST(VariantSet, VideoVariantSelection)
     EXPECT_EQ(Variant.FrameSizeW, 1280u);
     for(auto Text : {"variant=2", "variant=-1", "", "variant=4294967296"})
         EXPECT_FALSE(Set.ParseVideoVariant(Query(Text), Variant)) << Text;
-    try
-    {
-        Set.ParseVideoVariant(Query("variant=abc"), Variant);
-        ADD_FAILURE() << "nothing raised";
-    }
-    catch(HResultError const& Error)
-    {
-        EXPECT_EQ(Error.Code(), E_INVALIDARG);
-        EXPECT_EQ(Error.Message(), "Failed to convert \"abc\" to integer");
-    }
+    EXPECT_EQ(RaisedStatus([&] { Set.ParseVideoVariant(Query("variant=abc"), Variant); }), E_INVALIDARG);
 }
 
 TEST(Configuration, AudioFileConfiguration)
@@ -226,4 +213,30 @@ TEST(AssetRegistry, LookupFailures)
     EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("variant=0")); }), FailureCode::AssetMissing);
     for(auto Text : {"asset=3", "asset=0", "asset=abc", "asset=", "asset=4294967297", "asset=-1"})
         EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query(Text)); }), FailureCode::AssetUnknown) << Text;
+}
+
+TEST(AssetRegistry, KeepsTheMostRecentlyUsedAssetsUpToItsLimit)
+{
+    DefaultVariantSets const Defaults;
+    AssetRegistry Registry(Defaults, {}, 3);
+    for(int Index = 0; Index < 3; ++Index)
+        Registry.Create(ManifestKind::Hls, Query(""), Base, Now);
+    auto& First = Registry.Find(Query("asset=1")); // used again: now the most recent
+    Registry.Create(ManifestKind::Dash, Query(""), Base, Now);
+    EXPECT_EQ(Registry.Size(), 3u);
+    EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=2")); }), FailureCode::AssetUnknown);
+    EXPECT_EQ(&Registry.Find(Query("asset=1")), &First);
+    EXPECT_EQ(Registry.Find(Query("asset=4")).Asset, 4u);
+    // Numbers go on from where they were, never back to an aged-out one.
+    for(int Index = 0; Index < 10; ++Index)
+        Registry.Create(ManifestKind::Hls, Query(""), Base, Now);
+    EXPECT_EQ(Registry.Size(), 3u);
+    EXPECT_EQ(Registry.Find(Query("asset=14")).Asset, 14u);
+    EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=1")); }), FailureCode::AssetUnknown);
+    EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=11")); }), FailureCode::AssetUnknown);
+    // Numbers a store may have given again are dropped, the later ones kept.
+    Registry.Forget(13);
+    EXPECT_EQ(Registry.Size(), 1u);
+    EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=13")); }), FailureCode::AssetUnknown);
+    EXPECT_EQ(Registry.Find(Query("asset=14")).Asset, 14u);
 }

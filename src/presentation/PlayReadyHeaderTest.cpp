@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/Base64.h"
 #include "presentation/PlayReadyHeader.h"
-#include "presentation/ProtectionDataProvider.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +54,6 @@ TEST(PlayReadyHeader, KeyIdsAreWrittenInGuidByteOrder)
     std::vector<std::uint8_t> const DocumentedKeyId{0x6F, 0x65, 0x1A, 0xE1, 0xDB, 0xE4, 0x44, 0x34, 0xBC, 0xB4, 0x69, 0x0D, 0x15, 0x64, 0xC4, 0x1C};
     EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::Cenc, DocumentedKeyId, Key).find("<KID>4Rplb+TbNES8tGkNFWTEHA==</KID>"), std::string::npos);
     EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::Cbcs, DocumentedKeyId, Key).find("VALUE=\"4Rplb+TbNES8tGkNFWTEHA==\""), std::string::npos);
-    EXPECT_NE(PlayReadyHeader::BuildXml(EncryptionScheme::CencPlayReady42, FixedKeyId, Key).find("VALUE=\"0sbxo3uECU614tfIGW86QA==\""), std::string::npos);
 }
 
 TEST(PlayReadyHeader, ObjectLayoutAndXmlOfEachScheme)
@@ -68,8 +66,6 @@ TEST(PlayReadyHeader, ObjectLayoutAndXmlOfEachScheme)
     std::vector<Case> const Cases{
         {EncryptionScheme::Cenc, Open + "4.0.0.0\"><DATA><KID>" + KeyIdText + "</KID>" + LicenceUrl +
                                      ")</LA_URL><PROTECTINFO><KEYLEN>16</KEYLEN><ALGID>AESCTR</ALGID></PROTECTINFO></DATA></WRMHEADER>"},
-        {EncryptionScheme::CencPlayReady42, Open + "4.2.0.0\"><DATA>" + LicenceUrl + ")</LA_URL><PROTECTINFO><KIDS><KID ALGID=\"AESCTR\" VALUE=\"" + KeyIdText +
-                                                "\"></KID></KIDS></PROTECTINFO></DATA></WRMHEADER>"},
         {EncryptionScheme::Cbcs, Open + "4.3.0.0\"><DATA>" + LicenceUrl + ",ckt:aescbc)</LA_URL><PROTECTINFO><KIDS><KID ALGID=\"AESCBC\" VALUE=\"" + KeyIdText +
                                      "\"></KID></KIDS></PROTECTINFO></DATA></WRMHEADER>"},
     };
@@ -86,16 +82,4 @@ TEST(PlayReadyHeader, ObjectLayoutAndXmlOfEachScheme)
         EXPECT_EQ(RecordText(Object), Xml);
     }
     EXPECT_TRUE(PlayReadyHeader::BuildObject(static_cast<EncryptionScheme>(3), FixedKeyId, Key).empty());
-}
-
-TEST(ProtectionDataProvider, AnswersOnlyForPlayReady)
-{
-    ProtectionDataProvider Provider;
-    {
-        std::vector<std::uint8_t> AssetKey = Key;
-        Provider = MakeProtectionDataProvider(EncryptionScheme::Cbcs, AssetKey);
-    } // the provider keeps its own copy of the key
-    EXPECT_EQ(Provider(PlayReadyHeader::SystemId), PlayReadyHeader::BuildObject(EncryptionScheme::Cbcs, FixedKeyId, Key));
-    ProtectionSystemId const CommonSystemId{0x10, 0x77, 0xEF, 0xEC, 0xC0, 0xB2, 0x4D, 0x02, 0xAC, 0xE3, 0x3C, 0x1E, 0x52, 0xE2, 0xFB, 0x4B};
-    EXPECT_TRUE(Provider(CommonSystemId).empty());
 }

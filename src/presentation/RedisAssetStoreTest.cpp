@@ -11,14 +11,10 @@
 #include "presentation/Timeline.h"
 
 using namespace Application;
-using Application::Test::Query;
-using Application::Test::RaisedStatus;
+using namespace Application::Test;
 
 namespace
 {
-constexpr std::int64_t Now = Application::Test::January2024;
-constexpr std::int64_t Base = Now - 100'000'000;
-
 // What an instance answers of an asset: its playlists, key and fault rules.
 std::string Answers(Configuration& Asset)
 {

@@ -44,4 +44,7 @@ inline std::string Lines(std::initializer_list<std::string_view> List)
 
 // 2024-01-01T00:00:00Z as an absolute time.
 constexpr std::int64_t January2024 = 133'485'408'000'000'000;
+// A request's clock reading, and a server's live time base 10 s before it.
+constexpr std::int64_t Now = January2024;
+constexpr std::int64_t Base = Now - 100'000'000;
 } // namespace Application::Test

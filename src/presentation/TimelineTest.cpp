@@ -5,7 +5,6 @@
 #include "presentation/Timeline.h"
 
 #include "base/FailureCodes.h"
-#include "base/TraceSink.h"
 #include "presentation/TestSupport.h"
 
 using namespace Application;
@@ -48,22 +47,12 @@ protected:
 
 TEST_F(TimelineTest, OnDemandCountsAndDurations)
 {
-    auto const& Default = Create("");
-    Timeline const DefaultTimeline(Default, Start);
-    EXPECT_EQ(Durations(DefaultTimeline.AudioSegments()), (std::vector<std::int64_t>{6 * Second, 6 * Second, 6 * Second}));
-    auto const VideoList = DefaultTimeline.VideoSegments(Video(Default), 0);
-    EXPECT_EQ(Indexes(VideoList), (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
-    EXPECT_EQ(VideoList.Segments.back().Duration, 3 * Second);
-    EXPECT_TRUE(VideoList.EndList);
-    EXPECT_EQ(VideoList.MediaSequence, 0u);
-
+    // The default presentation and FLAC's segments are HlsPlaylistWriterTest's whole playlists.
     auto const& Twenty = Create("duration=20");
     EXPECT_EQ(Durations(Timeline(Twenty, Start).AudioSegments()), (std::vector<std::int64_t>{6 * Second, 6 * Second, 6 * Second, 2 * Second}));
     EXPECT_EQ(Timeline(Twenty, Start).VideoSegments(Video(Twenty), 0).Segments.size(), 6u);
-
-    auto const& Flac = Create("flac&duration=18");
-    EXPECT_EQ(Durations(Timeline(Flac, Start).AudioSegments()), (std::vector<std::int64_t>{64'000'000, 64'000'000, 52'000'000}));
-
+    auto const& Default = Create("");
+    Timeline const DefaultTimeline(Default, Start);
     EXPECT_EQ(DefaultTimeline.VideoSegments(Video(Default), 2).Segments.size(), 8u);
     EXPECT_TRUE(DefaultTimeline.VideoSegments(Video(Default), -10).Segments.empty());
     EXPECT_EQ(RaisedStatus([&] { DefaultTimeline.VideoSegments(Video(Default), 2147483647); }), E_INVALIDARG);
@@ -147,17 +136,6 @@ TEST_F(TimelineTest, ProgramDateTimeTagsFollowThePeriod)
     EXPECT_EQ(Timeline(Asset, Start + 20 * Second).VideoSegments(Video(Asset), 0).Segments.at(2).ProgramDateTime, "2023-12-31T23:59:56.000Z");
     EXPECT_EQ(Timeline::FormatProgramDateTime(Start + 12'345'678), "2024-01-01T00:00:01.234Z");
     EXPECT_EQ(Timeline::FormatProgramDateTime(0), "1601-01-01T00:00:00.000Z");
-}
-
-TEST(Timeline, TargetDurationAndSegmentIndexes)
-{
-    EXPECT_EQ(Timeline::TargetDuration(std::nullopt, 30'000'000), 30'000'000);
-    EXPECT_EQ(Timeline::TargetDuration(45'000'000, 30'000'000), 45'000'000);
-
-    // Saved files: HLS from 1, DASH by template number, as "__media" says.
-    EXPECT_EQ(ResponseFileSegmentNumber(Query("index=0")), 1u);
-    EXPECT_EQ(ResponseFileSegmentNumber(Query("index=1&baseIndex=-1")), 1u);
-    EXPECT_EQ(ResponseFileSegmentNumber(Query("baseIndex=-1")), std::nullopt);
 }
 
 TEST_F(TimelineTest, SegmentNumbersAreStrictDecimalAndWithinTheAsset)
@@ -266,11 +244,4 @@ TEST(DashPeriod, SegmentRangesOfTheThreePeriods)
     };
     Check(30'000'000, {{0, 2, 2, 1}, {2, 4, 2, -1}, {4, 6, 2, -3}});
     Check(60'000'000, {{0, 1, 1, 1}, {1, 2, 1, 0}, {2, 3, 1, -1}});
-
-    std::vector<std::string> Lines;
-    TraceSink::SetForwarder([&](std::string_view Line) { Lines.emplace_back(Line); });
-    DashPeriods[1].Segments(1, 30'000'000);
-    TraceSink::SetForwarder({});
-    ASSERT_EQ(Lines.size(), 1u);
-    EXPECT_TRUE(Lines[0].ends_with("PeriodIndex 1, 2..4, SegmentCount 3\n")) << Lines[0];
 }

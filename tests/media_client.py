@@ -1,0 +1,127 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""What the end-to-end tests of the media share: a server for the test class
+with a scratch folder, the requests for assets and their segments, the one
+reader of top-level MP4 boxes, the one reader of a chunked answer as it
+arrives, and the views of the independent segment readers
+(segment_readers.mjs)."""
+
+import json
+import os
+import re
+import shutil
+import socket
+import tempfile
+
+from quorvel_harness import QuorvelServer, run_tool
+
+Here = os.path.dirname(os.path.abspath(__file__))
+FramesPerVideoSegment = 75
+
+
+def top_level_boxes(data):
+    """(type, bytes) of each top-level box; the boxes must fill the data."""
+    boxes, position = [], 0
+    while position < len(data):
+        size = int.from_bytes(data[position:position + 4], "big")
+        if size < 8 or position + size > len(data):
+            raise AssertionError("box of size %d at %d of %d bytes" % (size, position, len(data)))
+        boxes.append((data[position + 4:position + 8].decode("latin-1"), data[position:position + size]))
+        position += size
+    return boxes
+
+
+def fragments(segment):
+    """The moof + mdat pairs of a media segment."""
+    boxes = top_level_boxes(segment)
+    assert [kind for kind, _ in boxes] == ["moof", "mdat"] * (len(boxes) // 2), [kind for kind, _ in boxes][:6]
+    return [boxes[index][1] + boxes[index + 1][1] for index in range(0, len(boxes), 2)]
+
+
+def raw_request(port, path, timeout=60):
+    connection = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+    connection.sendall(("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
+    return connection
+
+
+def read_chunked(connection):
+    """Head and chunks of a chunked answer, checking its framing; the last,
+    empty chunk is left out."""
+    buffer = b""
+    while b"\r\n\r\n" not in buffer:
+        buffer += connection.recv(65536)
+    head, buffer = buffer.split(b"\r\n\r\n", 1)
+    chunks = []
+    while True:
+        while b"\r\n" not in buffer:
+            buffer += connection.recv(65536)
+        line, buffer = buffer.split(b"\r\n", 1)
+        size = int(line, 16)
+        while len(buffer) < size + 2:
+            buffer += connection.recv(65536)
+        assert buffer[size:size + 2] == b"\r\n"
+        if size == 0:
+            return head.decode(), chunks
+        chunks.append(buffer[:size])
+        buffer = buffer[size + 2:]
+
+
+class MediaClient:
+    """A server for the test class (program, else the one built, started
+    with options) and files in a scratch folder; mixed into a
+    unittest.TestCase."""
+
+    options = ("-Software",)
+    program = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.server = QuorvelServer(options=cls.options, program=cls.program).start()
+        cls.folder = tempfile.mkdtemp(prefix="quorvel-media-")
+        cls.count = 0
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+        assert cls.server.stop() == 0, cls.server.stderr.text()
+
+    def file(self, data, suffix=".mp4"):
+        type(self).count += 1
+        path = os.path.join(self.folder, "%04d%s" % (self.count, suffix))
+        with open(path, "wb") as stream:
+            stream.write(data)
+        return path
+
+    def fetch(self, path, status=200, method="GET", body=None, headers=None):
+        got, _, data = self.server.get(path, method=method, body=body, headers=headers)
+        self.assertEqual(got, status, (path, data[:200]))
+        return data
+
+    def failure(self, path, code, method="GET", body=None):
+        """A 400 answer whose body names the failure code."""
+        data = self.fetch(path, 400, method, body)
+        self.assertTrue(data.startswith(b"Exception 0x%08X" % code), (path, data[:120]))
+
+    def asset(self, query="", manifest="master.m3u8"):
+        """A new asset made by a manifest: (number, manifest text)."""
+        text = self.fetch(manifest + query).decode()
+        return int(re.search(r"asset=(\d+)", text).group(1)), text
+
+    def video(self, asset, variant, indexes, extra=""):
+        """Header and media segments of a video variant."""
+        return (self.fetch("video-header.mp4?asset=%d&variant=%d%s" % (asset, variant, extra)),
+                [self.fetch("video-body.mp4?asset=%d&variant=%d&index=%d%s" % (asset, variant, index, extra)) for index in indexes])
+
+    def audio(self, asset, indexes):
+        return self.fetch("audio-header.mp4?asset=%d" % asset), [self.fetch("audio-body.mp4?asset=%d&index=%d" % (asset, index)) for index in indexes]
+
+    def probe(self, data, entries):
+        """ffprobe's entries of a whole file, read without an error or a warning."""
+        output, errors = run_tool(["ffprobe", "-v", "warning", "-of", "json", "-show_entries", entries, self.file(data)])
+        self.assertEqual(errors, "")
+        return json.loads(output)
+
+    def segment_views(self, header, segments):
+        """What mp4box and codem-isoboxer read of an initialisation segment
+        and its media segments (segment_readers.mjs)."""
+        paths = [self.file(header)] + [self.file(segment) for segment in segments]
+        return json.loads(run_tool(["node", os.path.join(Here, "segment_readers.mjs")] + paths)[0])
