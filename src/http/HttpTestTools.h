@@ -10,6 +10,10 @@
 #include <string_view>
 #include <thread>
 
+#include <poll.h>
+
+#include <gtest/gtest.h>
+
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/write.hpp>
@@ -70,7 +74,8 @@ private:
 
 // A blocking client that sends raw bytes and reads raw bytes, from
 // 127.0.0.1 or another loopback address (all of 127/8 reaches the server,
-// each as a client of its own).
+// each as a client of its own). A read that waits longer than ReadGuard
+// fails the test instead of hanging it.
 class Client
 {
 public:
@@ -113,6 +118,13 @@ public:
 private:
     bool ReadSome()
     {
+        static constexpr int ReadGuardMilliseconds = 60'000;
+        pollfd Ready{m_Socket.native_handle(), POLLIN, 0};
+        if(::poll(&Ready, 1, ReadGuardMilliseconds) != 1)
+        {
+            ADD_FAILURE() << "nothing more arrived within the read guard after: " << m_Received.substr(0, 300);
+            return false;
+        }
         char Buffer[4096];
         boost::system::error_code Error;
         std::size_t const Count = m_Socket.read_some(boost::asio::buffer(Buffer), Error);
