@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The checks that play the server's presentations with hls.js, dash.js and
 // Shaka: HLS variants, the three-period DASH presentation, encrypted assets
-// decrypted with ClearKey, and live assets.
+// decrypted with ClearKey, and a live asset to its end.
 import { playWithPlayer } from './PlayerRun.mjs';
 import { judgePlayback } from './Verdict.mjs';
 
@@ -15,11 +15,6 @@ const KeyId = 'a3f1c6d2847b4e09b5e2d7c8196f3a40';
 const HlsSeconds = 10;
 // Past the second period boundary of the DASH presentation (periods start at 0, 6 and 12 s).
 const DashPosition = 14;
-const LiveFollowSeconds = 20;
-// The playlist edge moves in whole video segments; it may lag the clock by up to two of them.
-const VideoSegmentSeconds = 3;
-// Behind the live edge by more than the player's own target plus one audio segment is not following.
-const LiveLatencySlackSeconds = 6;
 
 function requirePlayed(result, goal) {
   if (goal.played !== undefined && result.figures.played < goal.played - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s of ${goal.played} s`);
@@ -82,29 +77,6 @@ function licenceFromManifest(player, scheme) {
   };
 }
 
-const liveFollow = {
-  name: `hls.js master.m3u8?live at the live edge for ${LiveFollowSeconds} s`,
-  timeoutSeconds: 75,
-  async run(session, environment) {
-    // Media seconds, not seconds of the clock: a stall on a busy machine
-    // delays the goal, it does not fail it.
-    const goal = { played: LiveFollowSeconds };
-    const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live', goal });
-    const result = judgePlayback(report, Both, session.problems);
-    const { latency, targetLatency, playlist } = report.player;
-    const advanced = playlist.lastEdge - playlist.firstEdge;
-    Object.assign(result.figures.extra, { latency: `${Number(latency).toFixed(1)} s`, 'target latency': `${Number(targetLatency).toFixed(1)} s`, 'playlist edge advanced': `${advanced.toFixed(1)} s` });
-    if (!playlist.live) result.failures.push('the playlist was not live');
-    // How far behind the edge the player ended up is reported: stalls on a
-    // busy machine add to it. Playing 20 s of live media takes at least 20 s,
-    // in which the edge must have moved on, and the player with it.
-    if (!(latency <= targetLatency + LiveLatencySlackSeconds)) result.figures.extra['behind the edge'] = `${Number(latency - targetLatency).toFixed(1)} s more than its target`;
-    if (!(advanced >= LiveFollowSeconds - 2 * VideoSegmentSeconds)) result.failures.push(`the playlist edge advanced only ${advanced.toFixed(1)} s`);
-    if (result.figures.played < LiveFollowSeconds - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
-    return result;
-  },
-};
-
 const liveEnd = {
   name: 'hls.js master.m3u8?live&duration=10 to its end',
   timeoutSeconds: 90,
@@ -128,6 +100,6 @@ export function playbackChecks() {
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
   checks.push(encrypted('cenc', Key, true), encrypted('cbcs', Key, true), encrypted('cenc', WrongKey, false));
   for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
-  checks.push(liveFollow, liveEnd);
+  checks.push(liveEnd);
   return checks;
 }
