@@ -80,8 +80,6 @@ const hlsFollow = {
     const following = start ? findStalls(report.samples, start).filter((stall) => stall.at - start.at > SettleSeconds) : [];
     if (following.length) result.failures.push(`stalled while following: ${following.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(' ')}`);
     if (result.figures.played < FollowSeconds - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
-    // How the latency went, to tell a slow start from a player that fell behind.
-    if (result.failures.length) result.figures.extra.trace = clockLatencies.map((value) => value.toFixed(1)).join(',');
     return result;
   },
 };

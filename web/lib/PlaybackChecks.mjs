@@ -7,7 +7,6 @@ import { judgePlayback } from './Verdict.mjs';
 
 const Both = { video: true, audio: true };
 const Key = '00112233445566778899AABBCCDDEEFF';
-const WrongKey = 'FFEEDDCCBBAA99887766554433221100';
 // The server's one key ID: the player is told the key under it, so media
 // that signals any other key ID does not decrypt.
 const KeyId = 'a3f1c6d2847b4e09b5e2d7c8196f3a40';
@@ -35,21 +34,18 @@ function playback(player, path, goal, expect, timeoutSeconds = 60) {
   };
 }
 
-function encrypted(scheme, key, mustPlay) {
+// That the media is encrypted at all is judged by test_segments.py, which
+// decrypts it with ffmpeg.
+function encrypted(scheme) {
   const query = `master.m3u8?key=${Key}${scheme === 'cbcs' ? '&scheme=cbcs' : ''}`;
   return {
-    name: `Shaka ${query}${mustPlay ? '' : ' with a wrong key'}`,
+    name: `Shaka ${query}`,
     timeoutSeconds: 60,
     async run(session, environment) {
       const goal = { played: HlsSeconds };
-      const options = { clearKeys: { [KeyId]: key.toLowerCase() } };
+      const options = { clearKeys: { [KeyId]: Key.toLowerCase() } };
       const report = await playWithPlayer(session, environment, { player: 'Shaka', path: query, options, goal });
       const result = judgePlayback(report, Both, session.problems);
-      if (!mustPlay) {
-        // Garbage from a wrong key must not pass for media.
-        result.figures.extra.refused = report.errors.map((error) => error.detail).join('; ').slice(0, 160);
-        return { failures: report.errors.length ? [] : ['played without an error'], figures: result.figures };
-      }
       if (!report.mediaKeys) result.failures.push('the player set no MediaKeys: nothing was decrypted');
       return requirePlayed(result, goal);
     },
@@ -98,7 +94,7 @@ export function playbackChecks() {
   ];
   for (const player of ['hls.js', 'Shaka']) for (const [path, expect] of hls) checks.push(playback(player, path, { played: HlsSeconds }, expect));
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
-  checks.push(encrypted('cenc', Key, true), encrypted('cbcs', Key, true), encrypted('cenc', WrongKey, false));
+  checks.push(encrypted('cenc'), encrypted('cbcs'));
   for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
   checks.push(liveEnd);
   return checks;
