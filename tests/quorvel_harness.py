@@ -64,25 +64,23 @@ def free_port():
 
 
 def top_level_boxes(data):
-    """(type, bytes) of each complete top-level box of MP4 data, and the
-    offset where they end: a box cut short ends the list."""
+    """(type, bytes) of each top-level box of MP4 data; the boxes must fill it."""
     boxes, offset = [], 0
-    while offset + 8 <= len(data):
+    while offset < len(data):
         size, kind = struct.unpack(">I4s", data[offset:offset + 8])
         if size == 1:
             size = struct.unpack(">Q", data[offset + 8:offset + 16])[0]
         if size < 8 or offset + size > len(data):
-            break
+            raise AssertionError("box of size %d at %d of %d bytes" % (size, offset, len(data)))
         boxes.append((kind.decode("latin-1"), data[offset:offset + size]))
         offset += size
-    return boxes, offset
+    return boxes
 
 
 def fragments(segment):
-    """The moof + mdat pairs of a media segment, which they must fill."""
-    boxes, end = top_level_boxes(segment)
-    kinds = [kind for kind, _ in boxes]
-    assert end == len(segment) and kinds == ["moof", "mdat"] * (len(boxes) // 2), (end, len(segment), kinds[:6])
+    """The moof + mdat pairs of a media segment."""
+    boxes = top_level_boxes(segment)
+    assert [kind for kind, _ in boxes] == ["moof", "mdat"] * (len(boxes) // 2), [kind for kind, _ in boxes][:6]
     return [boxes[index][1] + boxes[index + 1][1] for index in range(0, len(boxes), 2)]
 
 

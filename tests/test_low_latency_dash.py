@@ -109,7 +109,7 @@ class LowLatencyDash(unittest.TestCase):
         self.fetch(template.get("initialization"))
         # Number 1 is segment 0, complete long ago.
         _, body = self.fetch(self.media_path(template, 1))
-        self.assertEqual([kind for kind, _ in top_level_boxes(body)[0]][:2], ["moof", "mdat"])
+        self.assertEqual([kind for kind, _ in top_level_boxes(body)][:2], ["moof", "mdat"])
         # Without "ll" the manifest is the static one, live or not.
         for query in ("live", "ll", "live&part=1"):
             self.assertEqual(self.manifest(query)[1].get("type"), "static", query)

@@ -3,7 +3,9 @@
 stays off the request loop, slow or departed clients do not hold the
 workers, failed downloads answer 400, and shutdown stays prompt. How a
 connection is admitted and refused is judged by the HTTP unit tests
-(ConnectionTest), the asset table's bound by AssetRegistryTest.
+(ConnectionTest), the asset table's bound by AssetRegistryTest, a
+production that stops when its last client leaves by SegmentProductionTest
+(test_segments.py sees the pipelines end).
 
 Nothing here measures time: behaviour is proven by what arrives and in what
 order, and by the server's own trace lines (-Debug) where only the inside
@@ -11,7 +13,6 @@ can tell.
 """
 
 import os
-import re
 import shutil
 import signal
 import socket
@@ -89,16 +90,6 @@ class SlowClients(DebugServer):
             sleeper.close()
             self.assertIn("200 OK", head)
             self.assertIsNone(chunks)
-
-    def test_a_whole_file_stops_when_its_client_leaves(self):
-        for path in ("audio.mp4?duration=3600", "video.mp4"):
-            with self.subTest(path):
-                mark = self.mark()
-                leaving = self.server.send_get(path)
-                self.expect_line(r"^Request: .*/%s$" % re.escape(path), mark)
-                leaving.close()
-                self.expect_line(CancelledLine, mark)
-        self.assertEqual(self.server.get("audio.mp4?duration=7", timeout=HangGuard)[0], 200)
 
 
 class FailedDownloads(unittest.TestCase):
