@@ -25,6 +25,7 @@ import os
 import re
 import signal
 import socket
+import struct
 import subprocess
 import threading
 import time
@@ -32,6 +33,8 @@ import time
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # How long one external tool (ffprobe, ffmpeg, node, ...) may run.
 ToolLimit = 300
+# Pictures of a video segment of the default presentation: 3 s at 25/s.
+FramesPerVideoSegment = 75
 
 
 def run_tool(arguments, data=None, text=False, environment=None):
@@ -58,6 +61,63 @@ def free_port():
     with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
         probe.bind(("127.0.0.1", 0))
         return probe.getsockname()[1]
+
+
+def top_level_boxes(data):
+    """(type, bytes) of each top-level box of MP4 data; the boxes must fill it."""
+    boxes, offset = [], 0
+    while offset < len(data):
+        size, kind = struct.unpack(">I4s", data[offset:offset + 8])
+        if size == 1:
+            size = struct.unpack(">Q", data[offset + 8:offset + 16])[0]
+        if size < 8 or offset + size > len(data):
+            raise AssertionError("box of size %d at %d of %d bytes" % (size, offset, len(data)))
+        boxes.append((kind.decode("latin-1"), data[offset:offset + size]))
+        offset += size
+    return boxes
+
+
+def fragments(segment):
+    """The moof + mdat pairs of a media segment."""
+    boxes = top_level_boxes(segment)
+    assert [kind for kind, _ in boxes] == ["moof", "mdat"] * (len(boxes) // 2), [kind for kind, _ in boxes][:6]
+    return [boxes[index][1] + boxes[index + 1][1] for index in range(0, len(boxes), 2)]
+
+
+def read_answer(connection, received=b""):
+    """(head, body, chunks) of one HTTP/1.1 answer read from a socket, after
+    the bytes of it already received: a body with a Content-Length, or a
+    chunked one whose framing is checked (chunks: their payloads, None for a
+    sized body). A connection that closes before the end raises."""
+
+    def more():
+        piece = connection.recv(65536)
+        if not piece:
+            raise AssertionError("the connection closed within the answer: %r" % received[:300])
+        return piece
+
+    while b"\r\n\r\n" not in received:
+        received += more()
+    head, rest = received.split(b"\r\n\r\n", 1)
+    head = head.decode("latin-1")
+    length = re.search(r"^Content-Length: *(\d+)", head, re.M | re.I)
+    if length:
+        while len(rest) < int(length.group(1)):
+            rest += more()
+        return head, rest[:int(length.group(1))], None
+    chunks = []
+    while True:
+        while b"\r\n" not in rest:
+            rest += more()
+        line, rest = rest.split(b"\r\n", 1)
+        size = int(line, 16)
+        while len(rest) < size + 2:
+            rest += more()
+        assert rest[size:size + 2] == b"\r\n", rest[:size + 2][-20:]
+        if size == 0:
+            return head, b"".join(chunks), chunks
+        chunks.append(rest[:size])
+        rest = rest[size + 2:]
 
 
 class OutputCollector:
@@ -183,6 +243,19 @@ class QuorvelServer:
     def connection(self, timeout=60):
         """A new keep-alive connection (http.client) to the server."""
         return http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
+
+    def make_asset(self, query="", manifest="master.m3u8"):
+        """The number of a new asset made by a manifest request with query."""
+        status, _, body = self.get(manifest + ("?" + query if query else ""))
+        assert status == 200, (query, body[:300])
+        return int(re.search(rb"asset=(\d+)", body).group(1))
+
+    def send_get(self, relative, source="127.0.0.1", fields="", timeout=120):
+        """A raw socket, from a loopback address of choice, on which a GET of
+        relative was sent (read its answer with read_answer)."""
+        connection = socket.create_connection(("127.0.0.1", self.port), timeout=timeout, source_address=(source, 0))
+        connection.sendall(("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n%s\r\n" % (self.path(relative), fields)).encode())
+        return connection
 
     def get(self, relative, method="GET", headers=None, body=None, timeout=60):
         """One request on a connection of its own: (status, headers, body).

@@ -20,16 +20,13 @@ import base64
 import json
 import re
 import select
-import shutil
 import signal
 import socket
 import subprocess
-import tempfile
 import time
 import unittest
 
-from quorvel_harness import QuorvelServer, free_port
-from test_scale_out import wait_for_port
+from test_scale_out import StoreAndInstances
 
 HangGuard = 300
 Key = "00112233445566778899AABBCCDDEEFF"
@@ -51,43 +48,9 @@ def answered(connection):
     return bool(select.select([connection.sock], [], [], 0)[0])
 
 
-class AssetStore(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.folder = tempfile.mkdtemp(prefix="quorvel-store-")
-        cls.instances = []
-        cls.redis = None
-        try:
-            for tool in ("redis-server", "redis-cli"):
-                if not shutil.which(tool):
-                    raise AssertionError("%s is missing: scripts/setup test installs it" % tool)
-            cls.redis_port = free_port()
-            cls.start_redis()
-            for _ in range(2):
-                cls.instances.append(QuorvelServer(options=["-Software", "-AssetStore", "redis://127.0.0.1:%d" % cls.redis_port]).start())
-        except BaseException:
-            cls.tearDownClass()
-            raise
-
-    @classmethod
-    def start_redis(cls):
-        cls.redis = subprocess.Popen(["redis-server", "--port", str(cls.redis_port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "no",
-                                      "--enable-debug-command", "local", "--dir", cls.folder], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for_port(cls.redis_port, cls.redis, "redis-server")
-
-    @classmethod
-    def stop_redis(cls):
-        cls.redis.send_signal(signal.SIGCONT)
-        cls.redis.terminate()
-        cls.redis.wait(30)
-
-    @classmethod
-    def tearDownClass(cls):
-        codes = [instance.stop() for instance in cls.instances]
-        if cls.redis:
-            cls.stop_redis()
-        shutil.rmtree(cls.folder, ignore_errors=True)
-        assert codes == [0] * len(codes), codes
+class AssetStore(StoreAndInstances):
+    # Without persistence: a restarted store comes back empty.
+    persistence = "no"
 
     def redis_cli(self, *arguments):
         result = subprocess.run(["redis-cli", "-p", str(self.redis_port)] + list(arguments), capture_output=True, text=True, timeout=HangGuard)

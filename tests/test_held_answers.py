@@ -3,21 +3,14 @@
 they never turn another client away, each address holds only its share, and
 a throttle's memory does not grow with the slowness of its rate. Judged by
 what arrives and by the server's resident memory, never by time."""
-import socket
 import unittest
 
-from quorvel_harness import QuorvelServer
+from quorvel_harness import QuorvelServer, read_answer
 
 # The server's limits (HttpServer::Limits): connections in all, and answers
 # held back on purpose from one address.
 MaximalConnections = 512
 HeldPerAddress = 64
-
-
-def ask(server, path, address):
-    connection = socket.create_connection(("127.0.0.1", server.port), timeout=120, source_address=(address, 0))
-    connection.sendall(("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % server.path(path)).encode())
-    return connection
 
 
 def head_of(connection):
@@ -49,30 +42,26 @@ class HeldAnswers(unittest.TestCase):
                 held = []
                 try:
                     # An address beyond its share of held answers is told so.
-                    held = [ask(server, "audio.m3u8?asset=1", "127.0.0.2") for _ in range(HeldPerAddress)]
+                    held = [server.send_get("audio.m3u8?asset=1", "127.0.0.2") for _ in range(HeldPerAddress)]
                     for connection in held:
                         self.assertTrue(head_of(connection).startswith("HTTP/1.1 200 OK"))
-                    extra = ask(server, "audio.m3u8?asset=1", "127.0.0.2")
+                    extra = server.send_get("audio.m3u8?asset=1", "127.0.0.2")
                     self.assertTrue(head_of(extra).startswith("HTTP/1.1 503 "))
                     extra.close()
                     # Then every connection the server has, all held, from eight addresses.
                     for address in range(1, MaximalConnections // HeldPerAddress):
-                        more = [ask(server, "audio.m3u8?asset=1", "127.0.0.%d" % (address + 2)) for _ in range(HeldPerAddress)]
+                        more = [server.send_get("audio.m3u8?asset=1", "127.0.0.%d" % (address + 2)) for _ in range(HeldPerAddress)]
                         held += more
                         for connection in more:
                             self.assertTrue(head_of(connection).startswith("HTTP/1.1 200 OK"))
                     # Another client is still served, media from the cache too:
                     # a held answer makes room.
                     for path in ("version", "audio-body.mp4?asset=1&index=0"):
-                        connection = socket.create_connection(("127.0.0.1", server.port), timeout=60, source_address=("127.0.0.20", 0))
-                        connection.sendall(("GET %s HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n" % server.path(path)).encode())
-                        answer = b""
-                        while piece := connection.recv(65536):
-                            answer += piece
-                        connection.close()
-                        self.assertTrue(answer.startswith(b"HTTP/1.1 200 OK"), answer[:100])
+                        with server.send_get(path, "127.0.0.20") as connection:
+                            head, body, _ = read_answer(connection)
+                        self.assertTrue(head.startswith("HTTP/1.1 200 OK"), head)
                         if path != "version":
-                            self.assertTrue(answer.endswith(segment))
+                            self.assertEqual(body, segment)
                 finally:
                     for connection in held:
                         connection.close()
@@ -85,7 +74,7 @@ class HeldAnswers(unittest.TestCase):
             self.assertEqual(status, 200)
             server.get("master.m3u8?duration=30&throttle=1@video:1")
             before = resident_bytes(server.process)
-            held = [ask(server, "video-body.mp4?asset=2&variant=0&index=1", "127.0.0.%d" % (2 + index // HeldPerAddress))
+            held = [server.send_get("video-body.mp4?asset=2&variant=0&index=1", "127.0.0.%d" % (2 + index // HeldPerAddress))
                     for index in range(2 * HeldPerAddress)]
             try:
                 for connection in held:

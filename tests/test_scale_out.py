@@ -10,6 +10,7 @@ import http.client
 import os
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import tempfile
@@ -48,32 +49,62 @@ def uris(playlist):
     return [line for line in playlist.decode().split("\r\n") if line and not line.startswith("#")]
 
 
-class ScaleOut(unittest.TestCase):
+class StoreAndInstances(unittest.TestCase):
+    """Redis on a free loopback port and two instances sharing their assets
+    there; a subclass may start more with start_more."""
+
+    persistence = "yes"
+
     @classmethod
     def setUpClass(cls):
-        cls.processes = []
-        cls.instances = []
-        cls.folder = tempfile.mkdtemp(prefix="quorvel-scale-")
+        cls.processes, cls.instances, cls.redis = [], [], None
+        cls.folder = tempfile.mkdtemp(prefix="quorvel-store-")
         try:
-            cls.start_all()
+            cls.redis_port = free_port()
+            cls.start_redis()
+            cls.instances = [QuorvelServer(options=["-Software", "-AssetStore", "redis://127.0.0.1:%d" % cls.redis_port]).start() for _ in range(2)]
+            cls.start_more()
         except BaseException:
             cls.tearDownClass()
             raise
 
     @classmethod
-    def start_all(cls):
-        for tool in ("redis-server", "nginx"):
-            if not shutil.which(tool) and not os.path.exists("/usr/sbin/" + tool):
-                raise AssertionError("%s is missing: scripts/setup test installs it" % tool)
+    def start_redis(cls):
+        if not shutil.which("redis-server"):
+            raise AssertionError("redis-server is missing: scripts/setup test installs it")
+        cls.redis = subprocess.Popen(["redis-server", "--port", str(cls.redis_port), "--bind", "127.0.0.1", "--save", "", "--appendonly", cls.persistence,
+                                      "--enable-debug-command", "local", "--dir", cls.folder], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for_port(cls.redis_port, cls.redis, "redis-server")
+
+    @classmethod
+    def stop_redis(cls):
+        cls.redis.send_signal(signal.SIGCONT)
+        cls.redis.terminate()
+        cls.redis.wait(30)
+
+    @classmethod
+    def start_more(cls):
+        pass
+
+    @classmethod
+    def tearDownClass(cls):
+        codes = [instance.stop() for instance in cls.instances]
+        for process in reversed(cls.processes):
+            process.terminate()
+            process.wait(30)
+        if cls.redis:
+            cls.stop_redis()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+        assert codes == [0] * len(codes), codes
+
+
+class ScaleOut(StoreAndInstances):
+    # As the recipe runs it: with persistence (test_asset_store.py runs one without).
+    @classmethod
+    def start_more(cls):
+        if not shutil.which("nginx") and not os.path.exists("/usr/sbin/nginx"):
+            raise AssertionError("nginx is missing: scripts/setup test installs it")
         os.chmod(cls.folder, 0o755) # nginx's workers may run as another user
-        redis_port = free_port()
-        # As the recipe runs it: with persistence (test_asset_store.py runs one without).
-        cls.redis = subprocess.Popen(["redis-server", "--port", str(redis_port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "yes",
-                                      "--dir", cls.folder], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        cls.processes.append(cls.redis)
-        wait_for_port(redis_port, cls.redis, "redis-server")
-        for _ in range(2):
-            cls.instances.append(QuorvelServer(options=["-Software", "-AssetStore", "redis://127.0.0.1:%d" % redis_port]).start())
         cls.nginx_port = free_port()
         with open(os.path.join(REPOSITORY, "deploy", "nginx", "quorvel.conf")) as template:
             conf = template.read()
@@ -91,15 +122,6 @@ class ScaleOut(unittest.TestCase):
         except AssertionError:
             with open(os.path.join(cls.folder, "nginx.err")) as errors:
                 raise AssertionError(errors.read())
-
-    @classmethod
-    def tearDownClass(cls):
-        codes = [instance.stop() for instance in cls.instances]
-        for process in reversed(cls.processes):
-            process.terminate()
-            process.wait(30)
-        shutil.rmtree(cls.folder, ignore_errors=True)
-        assert codes == [0] * len(codes), codes
 
     def ports(self):
         return [self.nginx_port] + [instance.port for instance in self.instances]
@@ -142,8 +164,6 @@ class ScaleOut(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         self.assertNotIn("Waiting for Request...", result.stdout)
         self.assertRegex(result.stderr, r"Exception 0x80FF[0-9A-F]{4} Asset store redis://127\.0\.0\.1:\d+: Connection refused")
-        result = run_quorvel("-Software", "-AssetStore", "http://elsewhere", "-Location", "http://127.0.0.1:%d/hls/" % free_port())
-        self.assertIn("Exception 0x80070057 Asset store http://elsewhere is not valid", result.stderr)
 
     def test_a_live_asset_lists_the_same_segments_on_both_instances(self):
         status, _, master = get(self.nginx_port, "/hls/master.m3u8?live")

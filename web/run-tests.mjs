@@ -5,19 +5,15 @@
 // in sequence, each in a fresh headless Chromium with its own deadline, and
 // prints one PASS or FAIL line per check with its measured figures.
 //
-//   node run-tests.mjs                 unit tests of the suite, then the checks
+//   node run-tests.mjs                 every check
 //   node run-tests.mjs --only WORDS    only the checks whose name contains WORDS
-//   node run-tests.mjs --server URL    against a server already running at URL (e.g. http://127.0.0.1:8080/hls/)
-//   node run-tests.mjs --list          names of the checks
 //
 // The program is $QUORVEL_BINARY_DIR/bin/quorvel, else build/bin/quorvel.
-// While the file "playback-checks-off" exists beside this one, only the unit
-// tests run; QUORVEL_PLAYBACK_CHECKS=1 runs the checks anyway, =0 skips them.
-import { spawnSync } from 'node:child_process';
-import { existsSync, readdirSync } from 'node:fs';
+// While the file "playback-checks-off" exists beside this one, no check
+// runs; QUORVEL_PLAYBACK_CHECKS=1 runs them anyway, =0 skips them.
+import { existsSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { BrowserSession, ChromiumBinary } from './lib/BrowserSession.mjs';
-import { faultChecks } from './lib/FaultChecks.mjs';
 import { lowLatencyChecks } from './lib/LowLatencyChecks.mjs';
 import { pageChecks } from './lib/PageChecks.mjs';
 import { playbackChecks } from './lib/PlaybackChecks.mjs';
@@ -29,19 +25,9 @@ const Here = fileURLToPath(new URL('.', import.meta.url));
 const OffMarker = Here + 'playback-checks-off';
 
 function options(argv) {
-  const result = { only: null, server: null, list: false };
-  for (let index = 0; index < argv.length; index++) {
-    if (argv[index] === '--only') result.only = argv[++index];
-    else if (argv[index] === '--server') result.server = argv[++index];
-    else if (argv[index] === '--list') result.list = true;
-    else throw new Error(`unknown argument ${argv[index]}`);
-  }
-  return result;
-}
-
-function unitTests() {
-  const files = readdirSync(Here + 'test').filter((name) => name.endsWith('.test.mjs')).map((name) => Here + 'test/' + name);
-  return spawnSync(process.execPath, ['--test', '--test-reporter=spec', ...files], { stdio: 'inherit' }).status === 0;
+  if (argv.length === 0) return { only: null };
+  if (argv.length === 2 && argv[0] === '--only') return { only: argv[1] };
+  throw new Error(`unknown arguments ${argv.join(' ')}`);
 }
 
 function checksWanted() {
@@ -70,13 +56,13 @@ async function runCheck(check, environment) {
   }
 }
 
-async function runChecks(checks, settings) {
+async function runChecks(checks) {
   const pages = await new StaticServer().start();
-  const quorvel = settings.server ? null : new QuorvelProcess();
+  const quorvel = new QuorvelProcess();
   let passed = 0;
   let failed = 0;
   try {
-    const location = settings.server || (await quorvel.start());
+    const location = await quorvel.start();
     console.log(`Server ${location}, page ${pages.origin}, browser ${ChromiumBinary}`);
     const environment = { location, pageOrigin: pages.origin };
     for (const check of checks) {
@@ -96,14 +82,12 @@ async function runChecks(checks, settings) {
     failed++;
     console.log(`FAIL start: ${error.message}`);
   } finally {
-    if (quorvel) {
-      const stopping = Date.now();
-      const code = await quorvel.stop();
-      console.log(`quorvel stopped in ${((Date.now() - stopping) / 1000).toFixed(1)} s with ${code}`);
-      if (code !== 0) {
-        failed++;
-        console.log(`FAIL quorvel exited with ${code}: ${quorvel.errors.slice(-500)}`);
-      }
+    const stopping = Date.now();
+    const code = await quorvel.stop();
+    console.log(`quorvel stopped in ${((Date.now() - stopping) / 1000).toFixed(1)} s with ${code}`);
+    if (code !== 0) {
+      failed++;
+      console.log(`FAIL quorvel exited with ${code}: ${quorvel.errors.slice(-500)}`);
     }
     await pages.stop();
   }
@@ -112,13 +96,8 @@ async function runChecks(checks, settings) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...lowLatencyChecks(), ...faultChecks(), ...pageChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
-  if (settings.list) {
-    for (const check of checks) console.log(check.name);
-    return 0;
-  }
-  if (!settings.only && !unitTests()) return 1;
-  if (!checksWanted() && !settings.only && !settings.server) {
+  const checks = [...playbackChecks(), ...lowLatencyChecks(), ...pageChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  if (!checksWanted() && !settings.only) {
     console.log(`Browser playback checks skipped: ${OffMarker} exists (QUORVEL_PLAYBACK_CHECKS=1 runs them).`);
     return 0;
   }
@@ -127,7 +106,7 @@ async function main() {
     return 1;
   }
   const began = Date.now();
-  const { passed, failed } = await runChecks(checks, settings);
+  const { passed, failed } = await runChecks(checks);
   console.log(`Browser checks took ${((Date.now() - began) / 1000).toFixed(0)} s`);
   console.log(`${passed} passed, ${failed} failed`);
   return failed ? 1 : 0;

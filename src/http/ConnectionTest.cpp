@@ -54,16 +54,27 @@ private:
 };
 } // namespace
 
-TEST(HttpConnection, TheHeadLimitCountsTheRequestLineAndEveryHeaderLine)
+TEST(HttpConnection, RequestsBeyondTheLimitsGetAnErrorAndTheConnectionCloses)
 {
     HttpServer::Limits Bounds;
     Bounds.MaximalHeaderBytes = 1024;
+    Bounds.MaximalBodyBytes = 10;
+    Bounds.ReceiveTime = std::chrono::milliseconds(300);
     TestServer Server([](auto const&, auto const& Answer) { AnswerText(*Answer, "fine"); }, Bounds);
-    EXPECT_TRUE(Client(Server.Port()).Exchange(RequestOfHeadSize(1024) + "GET /t/x HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n").ends_with("fine"));
-    EXPECT_TRUE(Client(Server.Port()).Exchange(RequestOfHeadSize(1025)).starts_with("HTTP/1.1 431 "));
-    // The request line alone counts as much.
+    auto Exchange = [&](std::string const& Text) { return Client(Server.Port()).Exchange(Text); };
+    // The head limit counts the request line and every header line, exactly.
+    EXPECT_TRUE(Exchange(RequestOfHeadSize(1024) + "GET /t/x HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n").ends_with("fine"));
     std::string const LongLine = "GET /t/" + std::string(1024 - 22, 'a') + " HTTP/1.1\r\n";
-    EXPECT_TRUE(Client(Server.Port()).Exchange(LongLine + "Host: h\r\n\r\n").starts_with("HTTP/1.1 431 "));
+    for(auto const& [Request, Start] : std::initializer_list<std::pair<std::string, std::string>>{
+            {RequestOfHeadSize(1025), "HTTP/1.1 431 "},
+            {LongLine + "Host: h\r\n\r\n", "HTTP/1.1 431 "}, // the request line alone counts as much
+            {"POST /t/x HTTP/1.1\r\nHost: h\r\nContent-Length: 11\r\n\r\n01234567890", "HTTP/1.1 413 "},
+            {"GARBAGE\r\n\r\n", "HTTP/1.1 400 "},
+            {"GET /t/%zz HTTP/1.1\r\nHost: h\r\n\r\n", "HTTP/1.1 400 "},
+        })
+        EXPECT_TRUE(Exchange(Request).starts_with(Start)) << Request.substr(0, 60);
+    // A client that sends half a request is dropped once the receive time is over.
+    EXPECT_EQ(Exchange("GET /t/x HTTP/1.1\r\nHo"), "");
 }
 
 TEST(HttpConnection, HostAndVersionAsHttp11Requires)

@@ -10,8 +10,9 @@
 #include <string_view>
 #include <thread>
 
-#include <sys/socket.h>
-#include <sys/time.h>
+#include <poll.h>
+
+#include <gtest/gtest.h>
 
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
@@ -73,7 +74,8 @@ private:
 
 // A blocking client that sends raw bytes and reads raw bytes, from
 // 127.0.0.1 or another loopback address (all of 127/8 reaches the server,
-// each as a client of its own).
+// each as a client of its own). A read that waits longer than ReadGuard
+// fails the test instead of hanging it.
 class Client
 {
 public:
@@ -83,9 +85,6 @@ public:
         m_Socket.open(tcp::v4());
         m_Socket.bind(tcp::endpoint(boost::asio::ip::make_address(From), 0));
         m_Socket.connect(tcp::endpoint(boost::asio::ip::make_address("127.0.0.1"), Port));
-        // A test waiting for bytes that never come fails rather than hangs.
-        timeval const Patience{30, 0};
-        setsockopt(m_Socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &Patience, sizeof Patience);
     }
     void Write(std::string_view Text) { boost::asio::write(m_Socket, boost::asio::buffer(Text.data(), Text.size())); }
     // Reads until the text contains Marker (returned text included) or the
@@ -117,10 +116,17 @@ public:
     void Close() { m_Socket.close(); }
 
 private:
-    // False at the end of the connection, or when nothing came within the
-    // receive timeout.
+    // False at the end of the connection; a test waiting for bytes that
+    // never come fails (after the read guard) rather than hangs.
     bool ReadSome()
     {
+        static constexpr int ReadGuardMilliseconds = 60'000;
+        pollfd Ready{m_Socket.native_handle(), POLLIN, 0};
+        if(::poll(&Ready, 1, ReadGuardMilliseconds) != 1)
+        {
+            ADD_FAILURE() << "nothing more arrived within the read guard after: " << m_Received.substr(0, 300);
+            return false;
+        }
         char Buffer[4096];
         ssize_t const Count = ::recv(m_Socket.native_handle(), Buffer, sizeof Buffer, 0);
         if(Count <= 0)

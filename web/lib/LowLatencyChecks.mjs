@@ -36,22 +36,6 @@ function median(values) {
   return sorted.length ? sorted[Math.floor(sorted.length / 2)] : NaN;
 }
 
-// The media hls.js loaded near a stall's position: what, when it was asked
-// for and when it arrived (page time). A part missing from the list was
-// never loaded.
-function loadsAround(loads, stall) {
-  const near = loads.filter((load) => Math.abs(load.start - stall.position) < 3);
-  return `stall at ${stall.at.toFixed(2)}: ` + near.map((load) => `${load.name} ${load.start.toFixed(2)}+${load.duration.toFixed(2)} asked ${load.asked.toFixed(2)} loaded ${load.loaded.toFixed(2)}`).join('; ');
-}
-
-// The playlist reloads in the seconds before and during a stall: which part
-// each waited for, when it was asked and answered (page time), and the last
-// part the answer listed.
-function reloadsAround(reloads, stall) {
-  const near = reloads.filter((reload) => reload.asked > stall.at - 4 && reload.asked < stall.at + stall.seconds);
-  return near.map((reload) => `${reload.name} asked ${reload.asked.toFixed(2)} answered ${reload.first.toFixed(2)}-${reload.loaded.toFixed(2)} listing ${reload.last}`).join('; ');
-}
-
 const hlsFollow = {
   name: `hls.js lowLatencyMode master.m3u8?live&ll for ${FollowSeconds} s`,
   timeoutSeconds: 80,
@@ -94,14 +78,8 @@ const hlsFollow = {
     if (!(typical < HlsBoundSeconds)) result.failures.push(`latency ${typical.toFixed(2)} s, not below ${HlsBoundSeconds} s`);
     const start = startSample(report.samples);
     const following = start ? findStalls(report.samples, start).filter((stall) => stall.at - start.at > SettleSeconds) : [];
-    if (following.length) {
-      result.failures.push(`stalled while following: ${following.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(' ')}`);
-      result.figures.extra.loads = loadsAround(report.player.loads || [], following[0]);
-      result.figures.extra.reloads = reloadsAround(report.player.reloads || [], following[0]);
-    }
+    if (following.length) result.failures.push(`stalled while following: ${following.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(' ')}`);
     if (result.figures.played < FollowSeconds - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
-    // How the latency went, to tell a slow start from a player that fell behind.
-    if (result.failures.length) result.figures.extra.trace = clockLatencies.map((value) => value.toFixed(1)).join(',');
     return result;
   },
 };

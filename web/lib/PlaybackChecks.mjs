@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The checks that play the server's presentations with hls.js, dash.js and
 // Shaka: HLS variants, the three-period DASH presentation, encrypted assets
-// decrypted with ClearKey, and live assets.
+// decrypted with ClearKey, and a live asset to its end.
 import { playWithPlayer } from './PlayerRun.mjs';
 import { judgePlayback } from './Verdict.mjs';
 
 const Both = { video: true, audio: true };
 const Key = '00112233445566778899AABBCCDDEEFF';
-const WrongKey = 'FFEEDDCCBBAA99887766554433221100';
 // The server's one key ID: the player is told the key under it, so media
 // that signals any other key ID does not decrypt.
 const KeyId = 'a3f1c6d2847b4e09b5e2d7c8196f3a40';
@@ -15,11 +14,6 @@ const KeyId = 'a3f1c6d2847b4e09b5e2d7c8196f3a40';
 const HlsSeconds = 10;
 // Past the second period boundary of the DASH presentation (periods start at 0, 6 and 12 s).
 const DashPosition = 14;
-const LiveFollowSeconds = 20;
-// The playlist edge moves in whole video segments; it may lag the clock by up to two of them.
-const VideoSegmentSeconds = 3;
-// Behind the live edge by more than the player's own target plus one audio segment is not following.
-const LiveLatencySlackSeconds = 6;
 
 function requirePlayed(result, goal) {
   if (goal.played !== undefined && result.figures.played < goal.played - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s of ${goal.played} s`);
@@ -40,21 +34,18 @@ function playback(player, path, goal, expect, timeoutSeconds = 60) {
   };
 }
 
-function encrypted(scheme, key, mustPlay) {
+// That the media is encrypted at all is judged by test_segments.py, which
+// decrypts it with ffmpeg.
+function encrypted(scheme) {
   const query = `master.m3u8?key=${Key}${scheme === 'cbcs' ? '&scheme=cbcs' : ''}`;
   return {
-    name: `Shaka ${query}${mustPlay ? '' : ' with a wrong key'}`,
+    name: `Shaka ${query}`,
     timeoutSeconds: 60,
     async run(session, environment) {
       const goal = { played: HlsSeconds };
-      const options = { clearKeys: { [KeyId]: key.toLowerCase() } };
+      const options = { clearKeys: { [KeyId]: Key.toLowerCase() } };
       const report = await playWithPlayer(session, environment, { player: 'Shaka', path: query, options, goal });
       const result = judgePlayback(report, Both, session.problems);
-      if (!mustPlay) {
-        // Garbage from a wrong key must not pass for media.
-        result.figures.extra.refused = report.errors.map((error) => error.detail).join('; ').slice(0, 160);
-        return { failures: report.errors.length ? [] : ['played without an error'], figures: result.figures };
-      }
       if (!report.mediaKeys) result.failures.push('the player set no MediaKeys: nothing was decrypted');
       return requirePlayed(result, goal);
     },
@@ -82,29 +73,6 @@ function licenceFromManifest(player, scheme) {
   };
 }
 
-const liveFollow = {
-  name: `hls.js master.m3u8?live at the live edge for ${LiveFollowSeconds} s`,
-  timeoutSeconds: 75,
-  async run(session, environment) {
-    // Media seconds, not seconds of the clock: a stall on a busy machine
-    // delays the goal, it does not fail it.
-    const goal = { played: LiveFollowSeconds };
-    const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live', goal });
-    const result = judgePlayback(report, Both, session.problems);
-    const { latency, targetLatency, playlist } = report.player;
-    const advanced = playlist.lastEdge - playlist.firstEdge;
-    Object.assign(result.figures.extra, { latency: `${Number(latency).toFixed(1)} s`, 'target latency': `${Number(targetLatency).toFixed(1)} s`, 'playlist edge advanced': `${advanced.toFixed(1)} s` });
-    if (!playlist.live) result.failures.push('the playlist was not live');
-    // How far behind the edge the player ended up is reported: stalls on a
-    // busy machine add to it. Playing 20 s of live media takes at least 20 s,
-    // in which the edge must have moved on, and the player with it.
-    if (!(latency <= targetLatency + LiveLatencySlackSeconds)) result.figures.extra['behind the edge'] = `${Number(latency - targetLatency).toFixed(1)} s more than its target`;
-    if (!(advanced >= LiveFollowSeconds - 2 * VideoSegmentSeconds)) result.failures.push(`the playlist edge advanced only ${advanced.toFixed(1)} s`);
-    if (result.figures.played < LiveFollowSeconds - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
-    return result;
-  },
-};
-
 const liveEnd = {
   name: 'hls.js master.m3u8?live&duration=10 to its end',
   timeoutSeconds: 90,
@@ -126,8 +94,8 @@ export function playbackChecks() {
   ];
   for (const player of ['hls.js', 'Shaka']) for (const [path, expect] of hls) checks.push(playback(player, path, { played: HlsSeconds }, expect));
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
-  checks.push(encrypted('cenc', Key, true), encrypted('cbcs', Key, true), encrypted('cenc', WrongKey, false));
+  checks.push(encrypted('cenc'), encrypted('cbcs'));
   for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
-  checks.push(liveFollow, liveEnd);
+  checks.push(liveEnd);
   return checks;
 }

@@ -27,9 +27,7 @@ function reached(goal, state, startedAt) {
 // give-up time has come; returns the probe's record.
 // goal: { played } seconds of media, { position } to reach, { ended }, or
 // { secondsAfterStart } of wall-clock time; several may be given (first wins).
-// With stopOnError false, errors do not end the watch (a check that
-// provokes them judges them itself).
-export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpSeconds, stopOnError = true) {
+export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpSeconds) {
   let startedAt = null;
   let lastPosition = null;
   let errorSeenAt = null;
@@ -45,7 +43,7 @@ export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpS
     if (lastPosition !== null && state.position > lastPosition + Limits.progressEpsilon && startedAt === null) startedAt = state.now;
     lastPosition = state.position;
     if (reached(goal, state, startedAt) || state.ended) break;
-    if (stopOnError && (state.errors || session.problems.length) && errorSeenAt === null) errorSeenAt = state.now;
+    if ((state.errors || session.problems.length) && errorSeenAt === null) errorSeenAt = state.now;
     if (errorSeenAt !== null && state.now - errorSeenAt >= ErrorGraceSeconds) break;
     if (state.now > giveUpSeconds) break;
   }
@@ -55,10 +53,10 @@ export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpS
   });
 }
 
-export async function playWithPlayer(session, environment, { player, path, options = {}, goal, giveUpSeconds = GiveUpSeconds, stopOnError = true }) {
+export async function playWithPlayer(session, environment, { player, path, options = {}, goal, giveUpSeconds = GiveUpSeconds }) {
   const page = await session.open(`${environment.pageOrigin}/player.html`);
   await page.addScriptTag({ url: Libraries[player] });
   const url = new URL(path, environment.location).href;
   await page.evaluate(([name, address, settings]) => window.startPlayer(name, address, settings), [player, url, options]);
-  return watchPlayback(page, session, goal, giveUpSeconds, stopOnError);
+  return watchPlayback(page, session, goal, giveUpSeconds);
 }

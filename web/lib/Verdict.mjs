@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Judges what the page probe recorded during one playback: the measured
-// figures and the list of failures. Pure functions over the record, so the
-// rules are tested without a browser (test/Verdict.test.mjs).
+// figures and the list of failures: pure functions over the record.
 
 // How long things take is reported, never judged: on a busy machine a late
 // start or a stall says more about the machine than about the server. What
@@ -71,12 +70,6 @@ export function findCrossedGaps(samples, start) {
   return [...gaps.values()];
 }
 
-// 'waiting' after the start outside a seek: the element paused for media or
-// for its decoder. Counted in the figures; its length decides on a stall.
-export function findRebuffering(waiting, start) {
-  return waiting.filter((event) => event.at > start.at && !event.seeking);
-}
-
 export function playedSeconds(played) {
   return played.reduce((sum, [start, end]) => sum + (end - start), 0);
 }
@@ -101,7 +94,6 @@ export function judgePlayback(report, expect, problems = []) {
   if (start) {
     const stalls = findStalls(report.samples, start);
     if (stalls.length) figures.extra.stalls = stalls.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(' ');
-    figures.extra.rebuffering = findRebuffering(report.waiting, start).length;
     for (const [gapStart, gapEnd] of findCrossedGaps(report.samples, start)) failures.push(`playback crossed a gap in the buffered media at ${gapStart.toFixed(3)}-${gapEnd.toFixed(3)} s`);
   }
   if (expect.video && !(quality.decodedFrames > 0)) failures.push('no video frame decoded');

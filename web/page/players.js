@@ -59,7 +59,6 @@
       if (shown && !probe.element.paused && probe.element.currentTime > 0) latencies.push((Date.now() - shown.getTime()) / 1000);
     }, LatencySampleMs);
     hls.on(Hls.Events.DESTROYING, () => clearInterval(sampler));
-    const playlist = { updates: 0, firstEdge: null, lastEdge: null, live: false, ended: false };
     const StallNotices = [Hls.ErrorDetails.BUFFER_STALLED_ERROR, Hls.ErrorDetails.BUFFER_NUDGE_ON_STALL];
     hls.on(Hls.Events.ERROR, (event, data) => {
       // hls.js cancelling its own request (say, to switch down a level) is no fault of the media.
@@ -71,46 +70,6 @@
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
-    hls.on(Hls.Events.LEVEL_UPDATED, (event, data) => {
-      playlist.updates++;
-      playlist.live = data.details.live;
-      playlist.ended = !data.details.live;
-      if (playlist.firstEdge === null) playlist.firstEdge = data.details.edge;
-      playlist.lastEdge = data.details.edge;
-    });
-    // Every fragment and part hls.js had, with when it asked and when the
-    // last byte came (page time): a failed check prints those around its
-    // stall, to tell a late answer from a part never asked for. hls.js loads
-    // the following parts of a segment without a loading event of their own,
-    // so the loaded event is the one to count.
-    const loads = [];
-    hls.on(Hls.Events.FRAG_LOADED, (event, data) => {
-      const { frag, part } = data;
-      const piece = part || frag;
-      loads.push({
-        name: `${frag.type} ${frag.level}/${frag.sn}${part ? '.' + part.index : ''}`,
-        start: piece.start,
-        duration: piece.duration,
-        asked: probe.pageTime(piece.stats.loading.start),
-        loaded: probe.pageTime(piece.stats.loading.end),
-      });
-    });
-    // Every playlist reload: the part it asked the server to wait for, and
-    // when the answer began and ended.
-    const reloads = [];
-    const reloaded = (kind) => (event, data) => {
-      const loading = data.stats.loading;
-      const wanted = data.deliveryDirectives;
-      reloads.push({
-        name: `${kind}${wanted && wanted.msn !== undefined ? ` ${wanted.msn}.${wanted.part ?? '-'}` : ''}${wanted && wanted.skip ? ' skip' : ''}`,
-        asked: probe.pageTime(loading.start),
-        first: probe.pageTime(loading.first),
-        loaded: probe.pageTime(loading.end),
-        last: data.details.partList && data.details.partList.length ? `${data.details.lastPartSn}.${data.details.lastPartIndex}` : `${data.details.endSN}`,
-      });
-    };
-    hls.on(Hls.Events.LEVEL_LOADED, reloaded('main'));
-    hls.on(Hls.Events.AUDIO_TRACK_LOADED, reloaded('audio'));
     hls.on(Hls.Events.MANIFEST_PARSED, () => {
       // options.topLevel: the row of the highest bandwidth only, whatever the estimate says.
       if (options.topLevel) hls.currentLevel = hls.levels.reduce((best, level, index) => (level.bitrate > hls.levels[best].bitrate ? index : best), 0);
@@ -125,10 +84,6 @@
       resynced,
       jumps,
       partsLoaded: hls.levels && hls.currentLevel >= 0 && hls.levels[hls.currentLevel].details ? Boolean(hls.levels[hls.currentLevel].details.partList) : false,
-      level: hls.currentLevel,
-      playlist,
-      loads,
-      reloads,
     });
   }
 
@@ -175,10 +130,7 @@
       const error = event.detail;
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
     });
-    probe.playerFigures = () => {
-      const stats = player.getStats();
-      return { live: player.isLive(), width: stats.width, height: stats.height, decodedFrames: stats.decodedFrames, latencies };
-    };
+    probe.playerFigures = () => ({ latencies });
     try {
       await player.load(url);
     } catch (error) {

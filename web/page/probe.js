@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Watches one media element inside the page and records what a viewer would
-// notice: every position sample with the buffered ranges, rebuffering,
-// element errors and the errors the player reports. The runner reads the
+// notice: every position sample with the buffered ranges, element errors and
+// the errors the player reports. The runner reads the
 // record with PlaybackProbe.current.report() and judges it in Node
 // (lib/Verdict.mjs), so the page only observes.
 (() => {
@@ -20,8 +20,6 @@
       this.origin = performance.now();
       this.errors = [];
       this.samples = [];
-      this.waiting = [];
-      this.events = {};
       for (const name of ['loadedmetadata', 'playing', 'waiting', 'seeking', 'seeked', 'ended', 'error', 'encrypted', 'waitingforkey'])
         element.addEventListener(name, () => this.onEvent(name));
       this.timer = setInterval(() => this.sample(), SampleIntervalMs);
@@ -29,21 +27,13 @@
     }
 
     now() {
-      return this.pageTime(performance.now());
-    }
-
-    // Seconds since the probe began, of a performance.now() reading.
-    pageTime(time) {
-      return (time - this.origin) / 1000;
+      return (performance.now() - this.origin) / 1000;
     }
 
     onEvent(name) {
-      this.events[name] = (this.events[name] || 0) + 1;
       if (name === 'error') {
         const error = this.element.error;
         this.fail('media element', error ? `code ${error.code} ${error.message || ''}`.trim() : 'unknown');
-      } else if (name === 'waiting') {
-        this.waiting.push({ at: this.now(), position: this.element.currentTime, seeking: this.element.seeking });
       }
       this.sample();
     }
@@ -74,7 +64,6 @@
       }
       // Chromium's own counters; other browsers may lack them.
       if ('webkitAudioDecodedByteCount' in element) figures.audioBytes = element.webkitAudioDecodedByteCount;
-      if ('webkitVideoDecodedByteCount' in element) figures.videoBytes = element.webkitVideoDecodedByteCount;
       return figures;
     }
 
@@ -83,12 +72,9 @@
       return {
         errors: this.errors,
         samples: this.samples,
-        waiting: this.waiting,
-        events: this.events,
         mediaKeys: Boolean(this.element.mediaKeys),
         ended: this.element.ended,
         played: ranges(this.element.played),
-        duration: this.element.duration,
         quality: this.quality(),
         player: this.playerFigures ? this.playerFigures() : {},
       };

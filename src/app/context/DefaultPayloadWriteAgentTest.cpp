@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/context/DefaultPayloadWriteAgent.h"
 
-#include "base/HResultError.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -56,10 +54,4 @@ TEST_F(ResponseFolder, FilesAreNumberedAndDeletingDoesNotRestartTheCount)
     Writer.DeletePrevious();
     EXPECT_EQ(Names(), (std::vector<std::string>{"folder.mp4", "notes.txt"}));
     EXPECT_EQ(Writer.Write({"key", {}, "k", 1}).filename(), "003-key");
-}
-
-TEST_F(ResponseFolder, AFileThatCannotBeWrittenRaises)
-{
-    DefaultPayloadWriteAgent Writer(m_Directory / "missing");
-    EXPECT_THROW(Writer.Write({"key", {}, "k", 1}), HResultError);
 }

@@ -41,16 +41,6 @@ std::string Fetch(TestServer& Server)
 }
 } // namespace
 
-TEST(FaultEdge, AThrottledWholeAnswerKeepsItsLengthAndArrivesWhole)
-{
-    FaultEffects Throttled;
-    Throttled.BytesPerSecond = 4000; // slices of 200 bytes
-    auto const Server = ServerWith(Throttled);
-    auto const Text = Fetch(*Server);
-    EXPECT_NE(Text.find("Content-Length: 500\r\n"), std::string::npos) << Text;
-    EXPECT_TRUE(Text.ends_with("\r\n\r\n" + Body)) << Text;
-}
-
 TEST(FaultEdge, AHungAnswerSendsHalfAndEndsAtTheLongestHold)
 {
     FaultEffects Hung;

@@ -76,28 +76,25 @@ class SegmentProductionTest : public ::testing::Test
 protected:
     SegmentProductionTest()
     {
+        // The path names the bytes: a new path, a new production.
         m_Server.emplace([this](auto const& Request, auto const& Response) {
             MediaBodyAnswer Answer{"video/mp4", "\"tag\""};
-            m_Productions.Serve(*Request, Response, Key(), std::move(Answer), true, m_Group, false, m_Producer->Make());
+            m_Productions.Serve(*Request, Response, SegmentKey::File(Request->GetAbsPath(), ""), std::move(Answer), true, m_Group, false,
+                                m_Producer->Make());
         });
     }
     ~SegmentProductionTest() override { m_Server.reset(); }
 
-    static SegmentKey Key()
-    {
-        static SegmentKey const Value = SegmentKey::File("test", "");
-        return Value;
-    }
     // Once Count requests have joined the making: a request is read by the
     // server some time after the client sent it.
     bool Joined(std::uint64_t Count)
     {
         return MF::Testing::WaitUntil([&] { return m_Context.Metrics->Get(Counter::RequestsJoined) == Count; });
     }
-    std::unique_ptr<Client> Ask(std::string const& Fields = "")
+    std::unique_ptr<Client> Ask(std::string const& Fields = "", std::string const& Request = "GET /t/s")
     {
         auto Connection = std::make_unique<Client>(m_Server->Port());
-        Connection->Write("GET /t/s HTTP/1.1\r\nHost: h\r\n" + Fields + "\r\n");
+        Connection->Write(Request + " HTTP/1.1\r\nHost: h\r\n" + Fields + "\r\n");
         return Connection;
     }
 
@@ -155,13 +152,21 @@ TEST_F(SegmentProductionTest, ARangeJoiningAStreamIsAnsweredWholeAtTheEnd)
 
 TEST_F(SegmentProductionTest, OneClientLeavingLeavesTheOthersButTheLastOneEndsTheMaking)
 {
-    auto First = Ask();
+    auto Staying = Ask();
+    Staying->ReadUntil(std::string(100, 'a') + "\r\n");
+    Ask()->ReadUntil(std::string(100, 'a'));
+    ASSERT_TRUE(Joined(1));
+    m_Producer->Proceed.set_value();
+    EXPECT_EQ(Unchunk(Staying->ReadUntil("\r\n0\r\n\r\n")), std::string(100, 'b'));
+    // Here every client leaves: nothing is made for no one, and the
+    // producer learns it at its next hand-over.
+    m_Producer = std::make_shared<SteppedProducer>();
+    auto First = Ask("", "GET /t/left");
     First->ReadUntil(std::string(100, 'a'));
-    auto Second = Ask();
+    auto Second = Ask("", "GET /t/left");
     Second->ReadUntil(std::string(100, 'a'));
     First->Close();
     Second->Close();
-    // Nothing is made for no one: the producer learns it at its next hand-over.
     ASSERT_TRUE(MF::Testing::WaitUntil([&] { return m_Context.Metrics->Get(Gauge::ProductionsInProgress) == 0; }));
     auto const Left = m_Producer;
     Left->Proceed.set_value();
@@ -169,10 +174,17 @@ TEST_F(SegmentProductionTest, OneClientLeavingLeavesTheOthersButTheLastOneEndsTh
     // Nothing partial was kept: the next client starts afresh.
     m_Producer = std::make_shared<SteppedProducer>();
     m_Producer->Proceed.set_value();
-    auto const Again = Ask();
-    auto const Answer = Again->ReadUntil("\r\n0\r\n\r\n");
+    auto const Answer = Ask("", "GET /t/left")->ReadUntil("\r\n0\r\n\r\n");
     EXPECT_EQ(Unchunk(Answer.substr(Answer.find("\r\n\r\n") + 4)), Text({Fragment('a'), Fragment('b')}));
-    EXPECT_EQ(m_Context.Metrics->Get(Counter::ProductionsStarted), 2u);
+    EXPECT_EQ(m_Context.Metrics->Get(Counter::ProductionsStarted), 3u);
+}
+
+TEST_F(SegmentProductionTest, AHeadRequestMakesNothing)
+{
+    m_Producer->Proceed.set_value();
+    auto const Head = Ask("", "HEAD /t/s")->ReadUntil("\r\n\r\n");
+    EXPECT_TRUE(Head.starts_with("HTTP/1.1 200 OK\r\n")) << Head;
+    EXPECT_EQ(m_Context.Metrics->Get(Counter::ProductionsStarted), 0u);
 }
 
 TEST_F(SegmentProductionTest, AFailureEndsTheAnswersOfEveryClient)

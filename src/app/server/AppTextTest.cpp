@@ -2,8 +2,6 @@
 #include "app/routing/BasePath.h"
 #include "app/context/Console.h"
 #include "app/answers/ErrorBody.h"
-#include "app/routes/TextRoutes.h"
-#include "base/BuildInfo.h"
 #include "base/FailureCodes.h"
 
 #include <gtest/gtest.h>
@@ -41,22 +39,6 @@ TEST(BasePath, LocationPathAndItsFailures)
     EXPECT_EQ(RemoveBasePath("/other/", BasePaths), "");
     EXPECT_FALSE(RemoveBasePath("/HLS/version", BasePaths)); // case counts
     EXPECT_FALSE(RemoveBasePath("/hls", BasePaths));
-}
-
-TEST(TextRoutes, VersionAndAboutCarryTheBuild)
-{
-    auto const Information = BuildInfo::Read();
-    std::string const Version = TextRoutes::VersionText();
-    std::string const ConfigurationLine = "Configuration: " + Information.Configuration + "\r\n";
-    std::string const DescribeLine = Information.GitDescribe.empty() ? "" : "Git Describe: " + Information.GitDescribe + "\r\n";
-    EXPECT_TRUE(Version.starts_with(DescribeLine + ConfigurationLine)) << Version;
-    std::string const Log = Information.GitLog.empty() ? "" : "--\r\n" + Information.GitLog;
-    EXPECT_TRUE(Version.ends_with(ConfigurationLine + Log)) << Version;
-    std::string const About = TextRoutes::AboutText();
-    EXPECT_EQ(About.find("$(Build)"), std::string::npos);
-    EXPECT_TRUE(About.starts_with("<!DOCTYPE html>"));
-    std::string const Build = Information.GitLog.empty() ? "Not Available" : Information.GitLog.substr(0, Information.GitLog.find('\n')) + "; " + Information.Configuration;
-    EXPECT_NE(About.find("Build: " + Build + "</p>"), std::string::npos);
 }
 
 TEST(Console, ControlCharactersOfClientTextAreEscaped)
