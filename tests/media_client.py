@@ -1,9 +1,8 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """What the end-to-end tests of the media share: a server for the test class
-with a scratch folder, the requests for assets and their segments, the one
-reader of top-level MP4 boxes, the one reader of a chunked answer as it
-arrives, and the views of the independent segment readers
-(segment_readers.mjs)."""
+with a scratch folder, the requests for assets and their segments, and the
+views of the independent segment readers (segment_readers.mjs). The box and
+answer readers are the harness's."""
 
 import json
 import os
@@ -15,54 +14,12 @@ import tempfile
 from quorvel_harness import QuorvelServer, run_tool
 
 Here = os.path.dirname(os.path.abspath(__file__))
-FramesPerVideoSegment = 75
-
-
-def top_level_boxes(data):
-    """(type, bytes) of each top-level box; the boxes must fill the data."""
-    boxes, position = [], 0
-    while position < len(data):
-        size = int.from_bytes(data[position:position + 4], "big")
-        if size < 8 or position + size > len(data):
-            raise AssertionError("box of size %d at %d of %d bytes" % (size, position, len(data)))
-        boxes.append((data[position + 4:position + 8].decode("latin-1"), data[position:position + size]))
-        position += size
-    return boxes
-
-
-def fragments(segment):
-    """The moof + mdat pairs of a media segment."""
-    boxes = top_level_boxes(segment)
-    assert [kind for kind, _ in boxes] == ["moof", "mdat"] * (len(boxes) // 2), [kind for kind, _ in boxes][:6]
-    return [boxes[index][1] + boxes[index + 1][1] for index in range(0, len(boxes), 2)]
 
 
 def raw_request(port, path, timeout=60):
     connection = socket.create_connection(("127.0.0.1", port), timeout=timeout)
     connection.sendall(("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
     return connection
-
-
-def read_chunked(connection):
-    """Head and chunks of a chunked answer, checking its framing; the last,
-    empty chunk is left out."""
-    buffer = b""
-    while b"\r\n\r\n" not in buffer:
-        buffer += connection.recv(65536)
-    head, buffer = buffer.split(b"\r\n\r\n", 1)
-    chunks = []
-    while True:
-        while b"\r\n" not in buffer:
-            buffer += connection.recv(65536)
-        line, buffer = buffer.split(b"\r\n", 1)
-        size = int(line, 16)
-        while len(buffer) < size + 2:
-            buffer += connection.recv(65536)
-        assert buffer[size:size + 2] == b"\r\n"
-        if size == 0:
-            return head.decode(), chunks
-        chunks.append(buffer[:size])
-        buffer = buffer[size + 2:]
 
 
 class MediaClient:

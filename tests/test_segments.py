@@ -20,7 +20,8 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 import quorvel_harness
-from media_client import FramesPerVideoSegment, Here, MediaClient, fragments, raw_request, read_chunked, top_level_boxes
+from media_client import Here, MediaClient, raw_request
+from quorvel_harness import FramesPerVideoSegment, fragments, read_answer, top_level_boxes
 from quorvel_harness import ToolLimit, run_tool
 
 Key = "000102030405060708090A0B0C0D0E0F"
@@ -108,7 +109,7 @@ class Streaming(MediaClient, unittest.TestCase):
         asset, _ = self.asset()
         # A segment no other test asks for: one made before is kept and sent whole.
         with raw_request(self.server.port, self.server.path("video-body.mp4?asset=%d&variant=0&index=4&color=2" % asset)) as connection:
-            head, chunks = read_chunked(connection)
+            head, _, chunks = read_answer(connection)
         self.assertIn("Transfer-Encoding: chunked", head)
         self.assertIn("Content-Type: video/mp4", head)
         self.assertIn("Access-Control-Allow-Origin: *", head)

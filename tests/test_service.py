@@ -12,7 +12,7 @@ import subprocess
 import tempfile
 import unittest
 
-from media_client import top_level_boxes
+from quorvel_harness import top_level_boxes
 from quorvel_harness import QuorvelServer, binary_path
 
 UNIT = "pellumo-quorvel.service"
