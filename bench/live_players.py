@@ -10,17 +10,27 @@ when nothing new came), and fetches every new segment on a keep-alive
 connection per track, starting at the live edge. A segment is late when it
 arrives more than one segment duration after it was asked for, that is
 after the next one was due. Printed per player count: segments, late
-segments, p50/p99 latency of a segment, errors, and the server's processor
-use (cores).
+segments, p50/p99 latency of a segment, errors (a refused master playlist
+counts as a video error), and the server's processor use (cores).
 
 Then wrk asks 64 connections for one cached segment from the server and
 the same bytes as a file from nginx (nginx-light), and the ratio of their
 requests per second is printed.
 
     bench/live_players.py [--counts 10,50,100,200] [--seconds 60] [--modes cache,nocache]
+        [--addresses per-player|one] [--server-args "-SomeOption value ..."]
 
 "nocache" runs the server with -SegmentCacheBytes 0: requests that arrive
 while a segment is made still share its making.
+
+Each player connects from a loopback address of its own (127.0.x.y, bound
+before connecting; Linux routes all of 127.0.0.0/8 to the loopback) unless
+--addresses one puts every player on 127.0.0.1, where the server's limit of
+connections per client address applies to all of them together.
+--server-args passes more options to the server (split as a shell would),
+for example its connection limits when a thousand players come. The
+benchmark raises its own limit of open files to the hard limit, which the
+server it starts inherits: a player holds two connections.
 """
 
 import argparse
@@ -28,6 +38,8 @@ import asyncio
 import os
 import random
 import re
+import resource
+import shlex
 import shutil
 import socket
 import subprocess
@@ -137,13 +149,42 @@ async def follow(port, source, asset, playlist, duration, deadline, figures):
     connection.close()
 
 
-async def player(port, number, deadline, video, audio):
-    source = "127.0.%d.%d" % (1 + number // 200, 2 + number % 200)
+def player_address(number, own_addresses=True):
+    """The loopback address player number connects from."""
+    return "127.0.%d.%d" % (1 + number // 200, 2 + number % 200) if own_addresses else "127.0.0.1"
+
+
+def raise_open_file_limit(needed):
+    """Raises this process's soft limit of open files to the hard one (the
+    server started afterwards inherits it); says so when even that is short."""
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    if soft != hard:
+        resource.setrlimit(resource.RLIMIT_NOFILE, (hard, hard))
+    if hard != resource.RLIM_INFINITY and hard < needed:
+        print("warning: at most %d open files (ulimit -Hn), %d wanted: players will fail to connect" % (hard, needed))
+    return hard
+
+
+async def player(port, number, deadline, video, audio, own_addresses=True):
+    source = player_address(number, own_addresses)
     await asyncio.sleep(random.uniform(0, VIDEO_SECONDS))
-    connection = Connection(port, source)
-    status, master = await connection.get("master.m3u8?live")
-    connection.close()
-    asset = int(re.search(rb"asset=(\d+)", master).group(1))
+    asset = None
+    while asset is None:
+        # A refused master playlist is an error; the player asks again.
+        connection = Connection(port, source)
+        try:
+            status, master = await connection.get("master.m3u8?live")
+            found = re.search(rb"asset=(\d+)", master) if status == 200 else None
+            asset = int(found.group(1)) if found else None
+        except (OSError, asyncio.IncompleteReadError, ValueError):
+            pass
+        finally:
+            connection.close()
+        if asset is None:
+            video.errors += 1
+            if time.monotonic() + 1 >= deadline:
+                return
+            await asyncio.sleep(1)
     await asyncio.gather(follow(port, source, asset, "video.m3u8?asset=%d&variant=0", VIDEO_SECONDS, deadline, video),
                          follow(port, source, asset, "audio.m3u8?asset=%d", AUDIO_SECONDS, deadline, audio))
 
@@ -155,11 +196,11 @@ def percentile(values, fraction):
     return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
 
 
-async def run_players(pid, port, count, seconds):
+async def run_players(pid, port, count, seconds, own_addresses=True):
     video, audio = Figures(), Figures()
     deadline = time.monotonic() + seconds
     before, started = processor_seconds(pid), time.monotonic()
-    await asyncio.gather(*(player(port, number, deadline, video, audio) for number in range(count)))
+    await asyncio.gather(*(player(port, number, deadline, video, audio, own_addresses) for number in range(count)))
     cores = (processor_seconds(pid) - before) / (time.monotonic() - started)
     return video, audio, cores
 
@@ -206,14 +247,24 @@ async def main():
     parser.add_argument("--seconds", type=int, default=60)
     parser.add_argument("--modes", default="cache,nocache")
     parser.add_argument("--wrk-seconds", type=int, default=10)
+    parser.add_argument("--addresses", choices=("per-player", "one"), default="per-player",
+                        help="a loopback address per player, or 127.0.0.1 for all")
+    parser.add_argument("--server-args", default="", help="more options for the server, as one string")
     arguments = parser.parse_args()
-    print("players on %d processors, %d s per run; video segments 3 s, audio 6 s" % (os.cpu_count(), arguments.seconds))
+    counts = [int(value) for value in arguments.counts.split(",")]
+    if max(counts) > 200 * 254:
+        parser.error("at most %d players" % (200 * 254))
+    own_addresses = arguments.addresses == "per-player"
+    files = raise_open_file_limit(3 * max(counts) + 256)
+    print("players on %d processors, %d s per run; video segments 3 s, audio 6 s; %s; open files %s%s" % (
+        os.cpu_count(), arguments.seconds, "an address per player" if own_addresses else "all players from 127.0.0.1",
+        "unlimited" if files == resource.RLIM_INFINITY else files, "; server options: " + arguments.server_args if arguments.server_args else ""))
     print("%-8s %7s  %-5s %8s %5s %9s %9s %6s  %s" % ("mode", "players", "track", "segments", "late", "p50 ms", "p99 ms", "errors", "server cores"))
     for mode in arguments.modes.split(","):
-        process, port = start_server([] if mode == "cache" else ["-SegmentCacheBytes", "0"])
+        process, port = start_server(([] if mode == "cache" else ["-SegmentCacheBytes", "0"]) + shlex.split(arguments.server_args))
         try:
-            for count in (int(value) for value in arguments.counts.split(",")):
-                video, audio, cores = await run_players(process.pid, port, count, arguments.seconds)
+            for count in counts:
+                video, audio, cores = await run_players(process.pid, port, count, arguments.seconds, own_addresses)
                 for track, figures in (("video", video), ("audio", audio)):
                     print("%-8s %7d  %-5s %8d %5d %9.0f %9.0f %6d  %.2f" % (
                         mode, count, track, len(figures.latencies), figures.late, percentile(figures.latencies, 0.5) * 1000,
