@@ -309,7 +309,7 @@ def print_figures(server, kind, count, figures):
         tally = figures[track]
         for which, (firsts, wholes) in (("first", tally.first), ("later", tally.later)):
             late = "-" if which == "first" else str(tally.late)
-            print("%-7s %-8s %7d  %-5s %-5s %8d %5s  %7.1f %7.1f %7.1f   %7.1f %7.1f %7.1f  %6d" % (
+            print("%-7s %-8s %7d  %-5s %-5s %8d %5s  %8.1f %8.1f %8.1f  %9.1f %9.1f %9.1f  %6d" % (
                 server, kind, count, track, which, len(wholes), late,
                 1000 * percentile(firsts, 0.5), 1000 * percentile(firsts, 0.9), 1000 * max(firsts, default=float("nan")),
                 1000 * percentile(wholes, 0.5), 1000 * percentile(wholes, 0.9), 1000 * max(wholes, default=float("nan")),
@@ -344,8 +344,9 @@ async def main():
     if not peer:
         print("(no nginx: the peer is left out)")
     print("milliseconds to the first body byte (byte) and to the whole segment (whole)")
-    print("%-7s %-8s %7s  %-5s %-5s %8s %5s  %7s %7s %7s   %7s %7s %7s  %6s" % (
-        "server", "player", "players", "track", "which", "requests", "late", "byte 50", "byte 90", "byte max", "whole50", "whole90", "wholemax", "errors"))
+    print("%-7s %-8s %7s  %-5s %-5s %8s %5s  %8s %8s %8s  %9s %9s %9s  %6s" % (
+        "server", "player", "players", "track", "which", "requests", "late", "byte p50", "byte p90", "byte max", "whole p50", "whole p90", "whole max",
+        "errors"))
     folder = tempfile.mkdtemp(prefix="quorvel-ondemand-")
     os.chmod(folder, 0o755)  # nginx workers read as an unprivileged user
     nginx = None
