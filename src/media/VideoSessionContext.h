@@ -14,9 +14,17 @@ namespace Application
 class VideoSessionContext
 {
 public:
+    // The threads of each encoder the server runs, whatever the machine and
+    // the load: the encoders' output depends on their thread count, and a
+    // segment's bytes must not depend on when or where it was made (ranges,
+    // parts and entity tags rest on them). Two let a segment made alone
+    // use both processors of a small machine; when several are made at
+    // once, the encoders take turns at little cost.
+    static constexpr std::uint32_t ServerEncoderThreads = 2;
+
     // AdapterIndex absent: software was asked for. EncoderThreads is each
-    // encoder's share of the processors when several run side by side
-    // (0 lets every encoder take as many as it likes).
+    // encoder's thread count (0 lets every encoder take as many as it
+    // likes, which makes its output depend on the machine).
     explicit VideoSessionContext(std::optional<std::uint32_t> AdapterIndex, std::uint32_t EncoderThreads = 0) :
         m_RequestedAdapter(AdapterIndex), m_EncoderThreads(EncoderThreads)
     {

@@ -105,6 +105,16 @@ std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query, Con
     return static_cast<std::uint32_t>(Segment);
 }
 
+bool AssetHasSegment(Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant, std::uint32_t Index)
+{
+    std::int64_t const SegmentDuration = SegmentDurationOf(Asset, Track, Variant);
+    if(Asset.Live)
+        return Index < SegmentLimit(Asset, Track, SegmentDuration, 0);
+    std::int64_t const Duration = Asset.Duration.value();
+    return Index < (Track == SegmentTrack::Video ? Timeline::VideoSegmentCount(Duration, SegmentDuration, 0)
+                                                 : Timeline::AudioSegmentCount(Duration, SegmentDuration));
+}
+
 std::int32_t PartNumberFromQuery(QueryVector const& Query)
 {
     auto const Part = Digits(Query, "part", std::numeric_limits<std::int32_t>::max(), FailureCode::PartInvalid);

@@ -36,6 +36,12 @@ constexpr std::string_view ExtraVideoSegmentsKey = "extra-video-segments";
 //     end point).
 std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query, Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant = 0);
 
+// Whether the asset's playlists list segment Index on the track (of video
+// variant Variant): on-demand, below the playlists' count (without extra
+// segments, and without what only the DASH periods cover); live, within
+// the limit SegmentIndexFromQuery admits.
+bool AssetHasSegment(Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant, std::uint32_t Index);
+
 // "part" of a part request: decimal digits only within 31 bits, else
 // FailureCode::PartInvalid; -1 when absent. Whether the segment has that
 // part is for its part layout to say.

@@ -34,6 +34,9 @@ public:
         CacheMisses,
         CacheInsertions,
         CacheEvictions,
+        ReadAheadMade,
+        ReadAheadUsed,
+        ReadAheadWasted,
         Count
     };
     // Levels that go up and down.

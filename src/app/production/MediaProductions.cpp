@@ -27,8 +27,8 @@ MediaProductions::MediaProductions(ServerContext& Server, std::uint64_t CacheByt
 
 MediaProductions::~MediaProductions()
 {
-    for(auto& [Key, Production] : m_InProgress)
-        Production->Detach();
+    for(auto& [Key, InProgress] : m_InProgress)
+        InProgress.Production->Detach();
 }
 
 void MediaProductions::Serve(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response, SegmentKey const& Key,
@@ -51,15 +51,14 @@ void MediaProductions::Serve(HttpServer::Request const& Request, std::shared_ptr
         return;
     }
     // Held here: a client gone already ends the production within Join.
-    std::shared_ptr<SegmentProduction> Production;
-    if(auto const Found = m_InProgress.find(Key.Text()); Found != m_InProgress.end())
+    if(auto const Production = Asked(Key.Text()))
     {
-        Production = Found->second;
         m_Metrics.Add(Counter::RequestsJoined);
         Production->Join(Response, std::move(Answer));
         return;
     }
-    Start(Response->GetExecutor(), Key, Streams, Group, Urgent, std::move(Make), [&](SegmentProduction& Started) { Started.Join(Response, std::move(Answer)); });
+    Start(Response->GetExecutor(), Key, Streams, Group, Urgent ? Priority::Urgent : Priority::Asked, std::move(Make),
+          [&](SegmentProduction& Started) { Started.Join(Response, std::move(Answer)); });
 }
 
 void MediaProductions::Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
@@ -71,38 +70,73 @@ void MediaProductions::Observe(SegmentProduction::Executor const& Executor, Segm
         Watch.OnEnd(nullptr, Body);
         return;
     }
-    if(auto const Found = m_InProgress.find(Key.Text()); Found != m_InProgress.end())
+    if(auto const Production = Asked(Key.Text()))
     {
-        Found->second->Observe(std::move(Watch));
+        Production->Observe(std::move(Watch));
         return;
     }
-    Start(Executor, Key, true, Group, false, std::move(Make), [&](SegmentProduction& Started) { Started.Observe(std::move(Watch)); });
+    Start(Executor, Key, true, Group, Priority::Asked, std::move(Make), [&](SegmentProduction& Started) { Started.Observe(std::move(Watch)); });
 }
 
-void MediaProductions::Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, bool Urgent,
+void MediaProductions::ReadAhead(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group,
+                                 SegmentProduction::Producer Make)
+{
+    if(m_InProgress.contains(Key.Text()) || m_Cache.Holds(Key.Text()) || !m_Cache.HasAheadRoom() || !Group.HasAheadRoom())
+        return;
+    m_Metrics.Add(Counter::ReadAheadMade);
+    // Observed, so that it runs to its end and is kept with nobody waiting.
+    Start(Executor, Key, true, Group, Priority::Ahead, std::move(Make), [](SegmentProduction& Started) {
+        Started.Observe({[](std::vector<SharedBytes> const&) {}, [](std::exception_ptr, SharedMediaBody const&) {}});
+    });
+}
+
+std::shared_ptr<SegmentProduction> MediaProductions::Asked(std::string const& Key)
+{
+    auto const Found = m_InProgress.find(Key);
+    if(Found == m_InProgress.end())
+        return nullptr;
+    auto& InProgress = Found->second;
+    if(InProgress.AheadGroup)
+    {
+        m_Metrics.Add(Counter::ReadAheadUsed);
+        InProgress.AheadGroup->Promote(InProgress.Production.get());
+        InProgress.AheadGroup = nullptr;
+    }
+    return InProgress.Production;
+}
+
+void MediaProductions::Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, Priority Order,
                              SegmentProduction::Producer Make, std::function<void(SegmentProduction& Production)> const& Attach)
 {
     auto const Production = std::make_shared<SegmentProduction>(
         m_Server, Executor, Key.Text(), Streams,
         [this](SegmentProduction& Ended, SharedMediaBody const& Body) { OnEnded(Ended, Body); });
-    m_InProgress.emplace(Key.Text(), Production);
+    m_InProgress.emplace(Key.Text(), Making{Production, Order == Priority::Ahead ? &Group : nullptr});
     m_Metrics.Add(Counter::ProductionsStarted);
     m_Metrics.Add(Gauge::ProductionsInProgress, 1);
     auto const Task = std::make_shared<ProductionTask>(Production, std::move(Make));
     Attach(*Production);
-    Group.Submit([Task] { Task->Production->Run(Task->Make); }, Urgent);
+    auto Run = [Task] { Task->Production->Run(Task->Make); };
+    if(Order == Priority::Ahead)
+        Group.SubmitAhead(Production.get(), std::move(Run));
+    else
+        Group.Submit(std::move(Run), Order == Priority::Urgent);
 }
 
 void MediaProductions::OnEnded(SegmentProduction& Production, SharedMediaBody const& Body)
 {
+    std::string const Key = Production.GetKey(); // the entry may hold the last reference
+    auto const Found = m_InProgress.find(Key);
+    bool const Unasked = Found != m_InProgress.end() && Found->second.AheadGroup;
     if(Body)
     {
-        m_Cache.Insert(Production.GetKey(), Body);
+        m_Cache.Insert(Key, Body, Unasked);
         m_Metrics.Add(Counter::ProductionsCompleted);
         m_Metrics.CountProduction(Production.GetSeconds());
     }
+    else if(Unasked)
+        m_Metrics.Add(Counter::ReadAheadWasted);
     m_Metrics.Add(Gauge::ProductionsInProgress, -1);
-    std::string const Key = Production.GetKey(); // the entry may hold the last reference
     m_InProgress.erase(Key);
 }
 } // namespace Application

@@ -22,8 +22,18 @@ namespace Application
 // segment is made once however many players ask for it. A HEAD request is
 // answered from the cache or with the head alone: nothing is made for it.
 // Productions started, completed and joined are counted in the server's
-// metrics. Used on the I/O thread; the destructor runs after the last
-// response is complete.
+// metrics.
+//
+// Read-ahead makes media before anyone asks for it (the next segments of a
+// track a player follows), at the lowest priority of the task group, and
+// keeps it: a request that comes for it joins or finds it kept (read-ahead
+// used; a read-ahead still waiting for a worker is then promoted among the
+// asked-for tasks). Read-ahead is bounded: bodies nobody asked for hold at
+// most a share of the cache (SegmentCache::HasAheadRoom), and a group takes
+// at most SegmentTaskGroup::MaximalAheadWaiting of them at once.
+//
+// Used on the I/O thread; the destructor runs after the last response is
+// complete.
 class MediaProductions
 {
 public:
@@ -46,17 +56,36 @@ public:
     void Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
                  SegmentProduction::Observer Watch);
 
+    // Makes the media named by Key ahead of its request, unless it is kept,
+    // being made, or read-ahead has no room.
+    void ReadAhead(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make);
 
 private:
+    struct Making
+    {
+        std::shared_ptr<SegmentProduction> Production;
+        // While made ahead and not asked for: the group it runs in.
+        SegmentTaskGroup* AheadGroup = nullptr;
+    };
+    // How a new production's task goes to its group.
+    enum class Priority
+    {
+        Asked,
+        Urgent,
+        Ahead,
+    };
+
     // A new production of Key, registered and handed to Group once it has
     // its first client or observer (Attach).
-    void Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, bool Urgent,
+    void Start(SegmentProduction::Executor const& Executor, SegmentKey const& Key, bool Streams, SegmentTaskGroup& Group, Priority Order,
                SegmentProduction::Producer Make, std::function<void(SegmentProduction& Production)> const& Attach);
+    // The production of Key in progress, now asked for; null if none.
+    std::shared_ptr<SegmentProduction> Asked(std::string const& Key);
     void OnEnded(SegmentProduction& Production, SharedMediaBody const& Body);
 
     ServerContext& m_Server;
     ServerMetrics& m_Metrics;
     SegmentCache m_Cache;
-    std::unordered_map<std::string, std::shared_ptr<SegmentProduction>> m_InProgress;
+    std::unordered_map<std::string, Making> m_InProgress;
 };
 } // namespace Application

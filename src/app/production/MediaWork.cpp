@@ -8,7 +8,7 @@ namespace Application
 using Gauge = ServerMetrics::Gauge;
 
 MediaWork::MediaWork(ServerContext& Server) :
-    m_VideoContext(Server.Settings.AdapterIndex, SegmentTaskGroup::ProcessorShare(SegmentTaskGroup::DefaultWorkerCount())),
+    m_VideoContext(Server.Settings.AdapterIndex, VideoSessionContext::ServerEncoderThreads),
     m_Productions(Server, Server.Settings.SegmentCacheBytes),
     m_VideoTasks(SegmentTaskGroup::DefaultWorkerCount(), {Server.Metrics, Gauge::VideoTasksWaiting, Gauge::VideoTasksRunning}),
     m_AudioTasks(SegmentTaskGroup::DefaultWorkerCount(), {Server.Metrics, Gauge::AudioTasksWaiting, Gauge::AudioTasksRunning})

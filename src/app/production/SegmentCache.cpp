@@ -29,13 +29,32 @@ SharedMediaBody SegmentCache::Find(std::string const& Key)
         return nullptr;
     }
     m_Metrics->Add(Counter::CacheHits);
+    auto& Value = *Found->second;
+    if(Value.Ahead)
+    {
+        Value.Ahead = false;
+        m_AheadBytes -= Cost(Value);
+        m_Metrics->Add(Counter::ReadAheadUsed);
+    }
     m_Recent.splice(m_Recent.begin(), m_Recent, Found->second);
-    return Found->second->Body;
+    return Value.Body;
 }
 
-void SegmentCache::Insert(std::string const& Key, SharedMediaBody Body)
+bool SegmentCache::Holds(std::string const& Key)
 {
-    Entry Value{Key, std::move(Body)};
+    std::lock_guard Lock(m_Mutex);
+    return m_Entries.contains(Key);
+}
+
+bool SegmentCache::HasAheadRoom()
+{
+    std::lock_guard Lock(m_Mutex);
+    return m_AheadBytes < m_MaximalBytes / 4;
+}
+
+void SegmentCache::Insert(std::string const& Key, SharedMediaBody Body, bool Ahead)
+{
+    Entry Value{Key, std::move(Body), Ahead};
     std::uint64_t const Size = Cost(Value);
     std::lock_guard Lock(m_Mutex);
     if(auto const Found = m_Entries.find(Key); Found != m_Entries.end())
@@ -50,14 +69,24 @@ void SegmentCache::Insert(std::string const& Key, SharedMediaBody Body)
         m_Recent.push_front(std::move(Value));
         m_Entries.emplace(Key, m_Recent.begin());
         m_Bytes += Size;
+        if(Ahead)
+            m_AheadBytes += Size;
         m_Metrics->Add(Counter::CacheInsertions);
     }
+    else if(Ahead)
+        m_Metrics->Add(Counter::ReadAheadWasted);
     Publish();
 }
 
 void SegmentCache::Remove(std::list<Entry>::iterator Position)
 {
-    m_Bytes -= Cost(*Position);
+    std::uint64_t const Size = Cost(*Position);
+    m_Bytes -= Size;
+    if(Position->Ahead)
+    {
+        m_AheadBytes -= Size;
+        m_Metrics->Add(Counter::ReadAheadWasted);
+    }
     m_Entries.erase(Position->Key);
     m_Recent.erase(Position);
 }

@@ -19,7 +19,9 @@ namespace Application
 // least recently used entries go first once the bytes held would pass the
 // limit; an entry larger than the limit is not kept. A limit of 0 keeps
 // nothing. Hits, misses, insertions, evictions and what is held are counted
-// in the server's metrics. Safe to use from any thread.
+// in the server's metrics. A body made ahead of its request is kept as
+// read-ahead until a request finds it (read-ahead used) or it is evicted
+// unfound (read-ahead wasted). Safe to use from any thread.
 class SegmentCache
 {
 public:
@@ -31,15 +33,22 @@ public:
 
     // The body kept under Key, or null; counts a hit or a miss.
     SharedMediaBody Find(std::string const& Key);
+    // Whether a body is kept under Key; counts nothing.
+    bool Holds(std::string const& Key);
     // Keeps Body under Key (replacing what was there) and evicts the least
-    // recently used entries until the limit holds again.
-    void Insert(std::string const& Key, SharedMediaBody Body);
+    // recently used entries until the limit holds again. Ahead: made
+    // before anyone asked for it.
+    void Insert(std::string const& Key, SharedMediaBody Body, bool Ahead = false);
+    // Whether read-ahead bodies nobody has asked for yet hold less than
+    // their share of the limit (a quarter), so that more may be made.
+    bool HasAheadRoom();
 
 private:
     struct Entry
     {
         std::string Key;
         SharedMediaBody Body;
+        bool Ahead; // made ahead and not asked for since
     };
     static std::uint64_t Cost(Entry const& Value) noexcept;
     void Remove(std::list<Entry>::iterator Position);
@@ -52,5 +61,6 @@ private:
     std::list<Entry> m_Recent;
     std::unordered_map<std::string, std::list<Entry>::iterator> m_Entries;
     std::uint64_t m_Bytes = 0; // held now, keys and fragment lists included
+    std::uint64_t m_AheadBytes = 0; // of entries made ahead, not yet asked for
 };
 } // namespace Application

@@ -90,3 +90,24 @@ TEST(SegmentKey, KeysFollowWhatShapesTheBytesNotTheAssetNumber)
     AudioVariant Audio;
     EXPECT_NE(SegmentKey::AudioBody(Audio, 3, false, First).Text(), SegmentKey::AudioBody(Audio, 3, true, First).Text());
 }
+
+TEST(SegmentCache, ReadAheadIsUsedOnceFoundAndWastedWhenDroppedUnfound)
+{
+    std::uint64_t const Cost = EntryCost(1000);
+    auto const Metrics = std::make_shared<ServerMetrics>();
+    SegmentCache Cache(8 * Cost, Metrics);
+    Cache.Insert("ahead-found", Bytes(1000), true);
+    EXPECT_TRUE(Cache.HasAheadRoom()); // an eighth
+    Cache.Insert("ahead-lost", Bytes(1000), true);
+    EXPECT_FALSE(Cache.HasAheadRoom()); // a quarter of the cache is nobody's yet
+    EXPECT_TRUE(Cache.Holds("ahead-found"));
+    EXPECT_EQ(Metrics->Get(Counter::CacheHits), 0u);
+    ASSERT_TRUE(Cache.Find("ahead-found"));
+    ASSERT_TRUE(Cache.Find("ahead-found")); // used once, however often found
+    EXPECT_EQ(Metrics->Get(Counter::ReadAheadUsed), 1u);
+    for(char const* Key : {"a", "b", "c", "d", "e", "f", "g"})
+        Cache.Insert(Key, Bytes(1000));
+    EXPECT_FALSE(Cache.Holds("ahead-lost"));
+    EXPECT_EQ(Metrics->Get(Counter::ReadAheadWasted), 1u); // found one evicted later is not waste
+    EXPECT_TRUE(Cache.HasAheadRoom());
+}

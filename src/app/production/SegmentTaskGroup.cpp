@@ -5,6 +5,8 @@
 #include <exception>
 
 #include <malloc.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "base/Trace.h"
 
@@ -15,17 +17,14 @@ std::size_t SegmentTaskGroup::DefaultWorkerCount() noexcept
     return std::max(2u, std::thread::hardware_concurrency());
 }
 
-std::uint32_t SegmentTaskGroup::ProcessorShare(std::size_t WorkerCount) noexcept
+SegmentTaskGroup::SegmentTaskGroup(std::size_t WorkerCount, Gauges Counting) :
+    m_Gauges(std::move(Counting)), m_WorkerCount(std::max<std::size_t>(WorkerCount, 1))
 {
-    std::size_t const Processors = std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<std::uint32_t>(std::max<std::size_t>(1, Processors / std::max<std::size_t>(WorkerCount, 1)));
-}
-
-SegmentTaskGroup::SegmentTaskGroup(std::size_t WorkerCount, Gauges Counting) : m_Gauges(std::move(Counting))
-{
-    m_Workers.reserve(WorkerCount);
-    for(std::size_t Index = 0; Index < std::max<std::size_t>(WorkerCount, 1); ++Index)
+    m_Workers.reserve(2 * m_WorkerCount);
+    for(std::size_t Index = 0; Index < m_WorkerCount; ++Index)
         m_Workers.emplace_back([this] { Work(); });
+    for(std::size_t Index = 0; Index < m_WorkerCount; ++Index)
+        m_Workers.emplace_back([this] { WorkAhead(); });
 }
 
 SegmentTaskGroup::~SegmentTaskGroup()
@@ -49,21 +48,54 @@ void SegmentTaskGroup::Submit(std::function<void()> Task, bool Urgent)
             m_Tasks.push_back(std::move(Task));
     }
     Count(m_Gauges.Waiting, 1);
-    m_Condition.notify_one();
+    // Every worker: the one that takes it may be of either kind's waiters.
+    m_Condition.notify_all();
+}
+
+bool SegmentTaskGroup::HasAheadRoom() const
+{
+    std::lock_guard Lock(m_Mutex);
+    return m_Ahead.size() < MaximalAheadWaiting;
+}
+
+void SegmentTaskGroup::SubmitAhead(AheadOwner Owner, std::function<void()> Task)
+{
+    {
+        std::lock_guard Lock(m_Mutex);
+        m_Ahead.push_back({Owner, std::move(Task)});
+    }
+    m_Condition.notify_all();
+}
+
+void SegmentTaskGroup::Promote(AheadOwner Owner)
+{
+    {
+        std::lock_guard Lock(m_Mutex);
+        auto const Found = std::find_if(m_Ahead.begin(), m_Ahead.end(), [Owner](AheadTask const& Task) { return Task.Owner == Owner; });
+        if(Found == m_Ahead.end())
+            return;
+        m_Tasks.push_back(std::move(Found->Run));
+        m_Ahead.erase(Found);
+    }
+    Count(m_Gauges.Waiting, 1);
+    m_Condition.notify_all();
 }
 
 std::size_t SegmentTaskGroup::DropWaiting()
 {
     std::deque<std::function<void()>> Dropped;
+    std::deque<AheadTask> DroppedAhead;
     {
         std::lock_guard Lock(m_Mutex);
         Dropped.swap(m_Tasks);
         m_UrgentCount = 0;
+        DroppedAhead.swap(m_Ahead);
     }
     // Released outside the lock: what a task holds may take a while to end.
     std::size_t const DroppedCount = Dropped.size();
     Count(m_Gauges.Waiting, -static_cast<std::int64_t>(DroppedCount));
     Dropped.clear();
+    DroppedAhead.clear();
     return DroppedCount;
 }
 
@@ -77,13 +109,31 @@ void SegmentTaskGroup::ReleaseIdleMemory()
 {
     {
         std::lock_guard Lock(m_Mutex);
-        if(!m_Tasks.empty())
+        if(!m_Tasks.empty() || !m_Ahead.empty() || m_Running + m_AheadRunning > 0)
             return;
     }
     // A pipeline allocates and frees hundreds of megabytes over the threads
     // of its encoders; the allocator would keep them for good in its
     // per-thread arenas. Once the queue is empty they go back.
     malloc_trim(0);
+}
+
+bool SegmentTaskGroup::AheadMayStart() const
+{
+    return !m_Ahead.empty() && m_Tasks.empty() && m_Running + m_AheadRunning < m_WorkerCount;
+}
+
+void SegmentTaskGroup::Execute(std::function<void()>& Task)
+{
+    try
+    {
+        Task();
+    }
+    catch(std::exception const& Exception)
+    {
+        TRACE("Exception %s\n", Exception.what());
+    }
+    Task = nullptr; // what it holds goes before it counts as done
 }
 
 void SegmentTaskGroup::Work()
@@ -102,19 +152,46 @@ void SegmentTaskGroup::Work()
             m_Tasks.pop_front();
             if(m_UrgentCount > 0)
                 --m_UrgentCount;
+            ++m_Running;
         }
         Count(m_Gauges.Waiting, -1);
         Count(m_Gauges.Running, 1);
-        try
+        Execute(Task);
         {
-            Task();
+            std::lock_guard Lock(m_Mutex);
+            --m_Running;
         }
-        catch(std::exception const& Exception)
-        {
-            TRACE("Exception %s\n", Exception.what());
-        }
-        Task = nullptr; // what it holds goes before it counts as done
+        // A worker is free: read-ahead may take it.
+        m_Condition.notify_all();
         Count(m_Gauges.Running, -1);
+        ReleaseIdleMemory();
+    }
+}
+
+void SegmentTaskGroup::WorkAhead()
+{
+    // The lowest priority for this thread and the encoder threads it
+    // starts: read-ahead takes only the processor time nobody else wants.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    for(;;)
+    {
+        std::function<void()> Task;
+        {
+            std::unique_lock Lock(m_Mutex);
+            m_Condition.wait(Lock, [this] { return m_Stopping || AheadMayStart(); });
+            // At shutdown read-ahead is dropped: nobody waits for it.
+            if(m_Stopping)
+                return;
+            Task = std::move(m_Ahead.front().Run);
+            m_Ahead.pop_front();
+            ++m_AheadRunning;
+        }
+        Execute(Task);
+        {
+            std::lock_guard Lock(m_Mutex);
+            --m_AheadRunning;
+        }
+        m_Condition.notify_all();
         ReleaseIdleMemory();
     }
 }

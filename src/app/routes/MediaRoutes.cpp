@@ -125,8 +125,9 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     ServeSegment(Context,
                  {FaultTrack::Video, Variant.Index, *Index, PartOf(Query), VideoSegment(Asset, Variant, *Index, Color),
                   FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime), PartLayout::ForVideo(Variant, Asset.PartDuration),
-                  Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration), {"video/mp4", {}, MediaBodyAnswer::Immutable, FileName}},
-                 VideoSegment(Asset, Variant, *Index + 1, Color), m_Work.GetVideoTasks());
+                  Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration), {"video/mp4", {}, MediaBodyAnswer::Immutable, FileName},
+                  Variant.SegmentDuration, [this, &Asset, &Variant, Color](std::uint32_t Other) { return VideoSegment(Asset, Variant, Other, Color); }},
+                 m_Work.GetVideoTasks());
 }
 
 MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index,
@@ -171,8 +172,9 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     ServeSegment(Context,
                  {FaultTrack::Audio, 0, *Index, PartOf(Query), AudioSegment(Asset, *Index), FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime),
                   PartLayout::ForAudio(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
-                  {"audio/mp4", {}, MediaBodyAnswer::Immutable, FileName}},
-                 AudioSegment(Asset, *Index + 1), m_Work.GetAudioTasks());
+                  {"audio/mp4", {}, MediaBodyAnswer::Immutable, FileName}, Variant.SegmentDuration,
+                  [this, &Asset](std::uint32_t Other) { return AudioSegment(Asset, Other); }},
+                 m_Work.GetAudioTasks());
 }
 
 MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
@@ -228,25 +230,43 @@ void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyA
     m_Work.GetProductions().Serve(Context.Request, Context.Response, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
 }
 
-void MediaRoutes::ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentMaking Next, SegmentTaskGroup& Group)
+void MediaRoutes::ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentTaskGroup& Group)
 {
     Request.Answer.EntityTag = Request.Segment.Key.EntityTag();
     if(FaultGate::Segment(Context, Request.Track, Request.Variant, Request.Index))
         return;
     if(Request.Part)
-        ServePart(Context, std::move(Request), std::move(Next), Group);
+        ServePart(Context, Request, Group);
     else if(LiveSegmentGate::Admit(Context, *Context.Asset, Request.Schedule))
         Serve(Context, Request.Segment.Key, std::move(Request.Answer), true, Group, std::move(Request.Segment.Make));
+    else
+        return;
+    if(!Context.IsHead())
+        ReadAhead(Context, Request, Group);
 }
 
-void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest Request, SegmentMaking Next, SegmentTaskGroup& Group)
+void MediaRoutes::ReadAhead(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group)
+{
+    auto const Track = Request.Track == FaultTrack::Video ? SegmentTrack::Video : SegmentTrack::Audio;
+    std::uint32_t const Count = Request.SegmentDuration < ShortSegmentDuration ? 2 : 1;
+    for(std::uint32_t Ahead = 1; Ahead <= Count; ++Ahead)
+    {
+        std::uint64_t const Index = std::uint64_t{Request.Index} + Ahead;
+        if(Index > UINT32_MAX || !AssetHasSegment(*Context.Asset, Track, Request.Variant, static_cast<std::uint32_t>(Index)))
+            return;
+        auto Making = Request.MakingOf(static_cast<std::uint32_t>(Index));
+        m_Work.GetProductions().ReadAhead(Context.Response->GetExecutor(), Making.Key, Group, std::move(Making.Make));
+    }
+}
+
+void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group)
 {
     auto const& Asset = *Context.Asset;
     CHECK_CONDITION(*Request.Part >= 0 && static_cast<std::uint32_t>(*Request.Part) < Request.Layout.PartCount(Request.Index), FailureCode::PartInvalid);
     auto const Part = static_cast<std::uint32_t>(*Request.Part);
     auto const& Key = Request.Segment.Key;
     auto const Span = Request.Layout.Part(Request.Index, Part);
-    auto& Answer = Request.Answer;
+    auto Answer = Request.Answer;
     Answer.EntityTag = Key.ForPart(Part).EntityTag();
     Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + StringFormat("-part%u.mp4", Part);
     Answer.TakeConditions(Context.Request);
@@ -257,9 +277,8 @@ void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest Request, Segme
     }
     // A live part is held until its last frame is due; with "now" the
     // request is answered as of that time, whose bytes are the same.
-    bool const FollowsClock = Asset.Live && !Context.GivenTime;
     std::optional<std::int64_t> Due;
-    if(FollowsClock)
+    if(Asset.Live && !Context.GivenTime)
         if(std::int64_t const Time = Asset.BaseLiveTime + Span.Available, Now = SystemAbsoluteTime(); Time > Now)
         {
             CHECK_CONDITION(Time - Now <= PartHoldTargets * Request.TargetDuration, FailureCode::PartTooFarAhead);
@@ -272,22 +291,8 @@ void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest Request, Segme
         return;
     }
     // Made now even when held, so that the part is ready when it is due.
-    auto& Productions = m_Work.GetProductions();
-    auto const Executor = Context.Response->GetExecutor();
-    Productions.Observe(Executor, Key, Group, Request.Segment.Make, Answerer->Observer());
+    m_Work.GetProductions().Observe(Context.Response->GetExecutor(), Key, Group, Request.Segment.Make, Answerer->Observer());
     if(!Due)
         Answerer->MarkDue();
-    // Players follow the live edge part by part: once this segment is made,
-    // the next one is, while this one plays, so that its first parts are
-    // there when due and not an encoding run later. Not before: at a start
-    // it would take the processors from the segment the player waits for.
-    if(FollowsClock)
-        Productions.Observe(Executor, Key, Group, std::move(Request.Segment.Make),
-                            {[](std::vector<SharedBytes> const&) {},
-                             [&Productions, Executor, &Group, Next = std::make_shared<SegmentMaking>(std::move(Next))](std::exception_ptr Failure, SharedMediaBody const&) {
-                                 if(!Failure)
-                                     Productions.Observe(Executor, Next->Key, Group, std::move(Next->Make),
-                                                         {[](std::vector<SharedBytes> const&) {}, [](std::exception_ptr, SharedMediaBody const&) {}});
-                             }});
 }
 } // namespace Application

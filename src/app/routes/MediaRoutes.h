@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -33,6 +34,10 @@ public:
     static constexpr std::int64_t VideoFileDuration = 180'000'000;
     // "audio.mp4" is made whole in memory: an hour is about 58 MB of AAC.
     static constexpr std::int32_t MaximalAudioFileSeconds = 3'600;
+    // Read-ahead makes the next segment of a track, and the one after it
+    // when segments are shorter than this: a player asks for the next one
+    // before it has played this one out.
+    static constexpr std::int64_t ShortSegmentDuration = 40'000'000;
 
     MediaRoutes(ServerContext& Context, RouteTable& Table, MediaWork& Work);
     void Stop() override;
@@ -56,6 +61,10 @@ private:
         PartLayout Layout;
         std::int64_t TargetDuration;
         MediaBodyAnswer Answer;
+        // The segment's duration, and what makes another segment of the
+        // track, for read-ahead.
+        std::int64_t SegmentDuration;
+        std::function<SegmentMaking(std::uint32_t Index)> MakingOf;
     };
 
     void VideoHeader(RouteContext& Context);
@@ -67,8 +76,11 @@ private:
     SegmentMaking VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index, std::optional<std::int32_t> Color) const;
     SegmentMaking AudioSegment(Configuration const& Asset, std::uint32_t Index) const;
     // Faults first, then the part, the live gate and the production.
-    void ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentMaking Next, SegmentTaskGroup& Group);
-    void ServePart(RouteContext& Context, SegmentRequest Request, SegmentMaking Next, SegmentTaskGroup& Group);
+    void ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentTaskGroup& Group);
+    void ServePart(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group);
+    // The segments a player of this track asks for next, made while it
+    // plays this one.
+    void ReadAhead(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group);
     void Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
                SegmentProduction::Producer Make, bool Urgent = false);
 

@@ -68,6 +68,10 @@ std::string MetricsRoutes::Format() const
     Text.Single("segments_made_total", "counter", "Media made completely and kept.", Count(Counter::ProductionsCompleted));
     Text.Single("productions_in_progress", "gauge", "Media being made or waiting for a worker.", Level(Gauge::ProductionsInProgress));
     Text.Single("joined_requests_total", "counter", "Requests that joined media being made.", Count(Counter::RequestsJoined));
+    Text.Single("readahead_made_total", "counter", "Segments started ahead of their requests.", Count(Counter::ReadAheadMade));
+    Text.Single("readahead_used_total", "counter", "Segments made ahead that a request then joined or found kept.", Count(Counter::ReadAheadUsed));
+    Text.Single("readahead_wasted_total", "counter", "Segments made ahead that nobody asked for before they were dropped or failed.",
+                Count(Counter::ReadAheadWasted));
 
     auto const Histogram = Metrics.GetProductions();
     Text.Family("production_seconds", "histogram", "Time to make a piece of media completely.");
