@@ -170,9 +170,11 @@ void SegmentTaskGroup::Work()
 
 void SegmentTaskGroup::WorkAhead()
 {
-    // The lowest priority for this thread and the encoder threads it
-    // starts: read-ahead takes only the processor time nobody else wants.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    // A lower priority for this thread and the encoder threads it starts:
+    // read-ahead yields the processors to the asked-for tasks that start
+    // while it runs. Not the lowest: a request may come to wait for it,
+    // and the priority cannot be raised again without privileges.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), AheadNiceness);
     for(;;)
     {
         std::function<void()> Task;

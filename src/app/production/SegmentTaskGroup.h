@@ -24,7 +24,7 @@ namespace Application
 // A task hands its bytes to its connection and never waits for the client.
 //
 // Read-ahead tasks (media nobody has asked for yet) run on workers of their
-// own at the lowest scheduling priority, and only start while no asked-for
+// own at a lower scheduling priority, and only start while no asked-for
 // task waits and fewer than WorkerCount tasks of either kind run: an
 // asked-for task never waits for one, and the processors it needs are its
 // own. A read-ahead task that a request comes to wait for before it starts
@@ -40,6 +40,9 @@ public:
     static std::size_t DefaultWorkerCount() noexcept;
     // Read-ahead tasks waiting beyond this many are not taken.
     static constexpr std::size_t MaximalAheadWaiting = 64;
+    // The nice value of read-ahead workers: an asked-for thread weighs
+    // about ten times as much.
+    static constexpr int AheadNiceness = 10;
 
     // Where the group counts its waiting and running tasks, if anywhere.
     struct Gauges
