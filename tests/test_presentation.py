@@ -6,6 +6,7 @@ types, the route options, the key route, and bad input refused with 400
 without changing an asset.
 """
 
+import re
 import unittest
 
 from media_client import MediaClient
@@ -25,8 +26,11 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
                 self.assertEqual((status, headers["Content-Type"]), (200, content_type))
         self.assertEqual(self.fetch("key?asset=%d" % asset), bytes.fromhex(Key))
         self.failure("key?asset=%d" % self.asset()[0], AssetWithoutKey)
-        extra = self.fetch("video.m3u8?asset=%d&variant=0&extra-video-segments=2" % asset)
-        self.assertEqual(extra.count(b"#EXTINF:"), 8)
+        # Extra segments: listed with URLs that say so, and served.
+        extra = re.findall(r"^video-body\.mp4\?\S+", self.fetch("video.m3u8?asset=%d&variant=0&extra-video-segments=2" % asset).decode(), re.M)
+        self.assertEqual(len(extra), 8)
+        self.assertEqual(extra[-1], "video-body.mp4?asset=%d&variant=0&extra-video-segments=2&index=7" % asset)
+        self.fetch(extra[-1])
 
     def test_bad_input_answers_400_and_changes_no_asset(self):
         asset, _ = self.asset("?duration=12")
