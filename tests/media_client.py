@@ -8,18 +8,11 @@ import json
 import os
 import re
 import shutil
-import socket
 import tempfile
 
 from quorvel_harness import QuorvelServer, run_tool
 
 Here = os.path.dirname(os.path.abspath(__file__))
-
-
-def raw_request(port, path, timeout=60):
-    connection = socket.create_connection(("127.0.0.1", port), timeout=timeout)
-    connection.sendall(("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
-    return connection
 
 
 class MediaClient:
