@@ -21,6 +21,7 @@ import unittest
 
 from media_client import Here, MediaClient
 from quorvel_harness import QuorvelServer, read_answer, run_tool
+
 # 2026-12-06T10:00:00Z in milliseconds.
 StartMilliseconds = 1796551200000
 # Long enough that the other answers of a test are made well inside it on a

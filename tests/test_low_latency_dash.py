@@ -25,6 +25,7 @@ import xml.etree.ElementTree as ElementTree
 
 from media_client import Here, MediaClient
 from quorvel_harness import read_answer, run_tool, top_level_boxes
+
 Space = {"mpd": "urn:mpeg:dash:schema:mpd:2011"}
 # 2030-01-01T00:00:00Z: a "now" far from the real clock.
 Future = datetime.datetime(2030, 1, 1, tzinfo=datetime.timezone.utc)
