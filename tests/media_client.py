@@ -1,25 +1,18 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """What the end-to-end tests of the media share: a server for the test class
 with a scratch folder, the requests for assets and their segments, and the
-views of the independent segment readers (segment_readers.mjs). The box and
-answer readers are the harness's."""
+views of the independent playlist and segment readers (playlist_readers.mjs,
+segment_readers.mjs). The box and answer readers are the harness's."""
 
 import json
 import os
 import re
 import shutil
-import socket
 import tempfile
 
 from quorvel_harness import QuorvelServer, run_tool
 
 Here = os.path.dirname(os.path.abspath(__file__))
-
-
-def raw_request(port, path, timeout=60):
-    connection = socket.create_connection(("127.0.0.1", port), timeout=timeout)
-    connection.sendall(("GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
-    return connection
 
 
 class MediaClient:
@@ -76,6 +69,13 @@ class MediaClient:
         output, errors = run_tool(["ffprobe", "-v", "warning", "-of", "json", "-show_entries", entries, self.file(data)])
         self.assertEqual(errors, "")
         return json.loads(output)
+
+    def playlist_views(self, text):
+        """What hls-parser and m3u8-parser read of a playlist
+        (playlist_readers.mjs), read without an error or a warning."""
+        result = json.loads(run_tool(["node", os.path.join(Here, "playlist_readers.mjs"), self.file(text.encode(), ".m3u8")])[0])
+        self.assertEqual((result["errors"], result["warnings"]), ([], []), text)
+        return result
 
     def segment_views(self, header, segments):
         """What mp4box and codem-isoboxer read of an initialisation segment

@@ -43,7 +43,7 @@ function arrayBufferOf(data) {
 // ISO/IEC 23001-7 7.2: after the full-box header, the sample count, then per
 // sample an IV of the track's size and, with flag 2, the subsample count and
 // (clear bytes u16, protected bytes u32) pairs.
-export function readSencEntries(flags, bytes, perSampleIvSize) {
+function readSencEntries(flags, bytes, perSampleIvSize) {
   const view = Buffer.from(bytes);
   const need = (offset, size) => {
     if (offset + size > view.length) throw new Error(`senc cut short: ${offset + size} bytes needed, ${view.length} there`);
@@ -236,14 +236,6 @@ function isoboxerSamples(moof, trex) {
     });
   }
   return { traf, samples };
-}
-
-// The fragments of one media segment as codem-isoboxer reads them: the
-// sequence number and the samples of each moof.
-export function isoboxerFragments(segment, trex) {
-  return isoboxerParse(segment)
-    .fetchAll('moof')
-    .map((moof) => ({ sequence: moof.boxes.find((box) => box.type === 'mfhd').sequence_number, samples: isoboxerSamples(moof, trex).samples }));
 }
 
 function isoboxerView(init, segments) {

@@ -3,15 +3,15 @@
 pictures that say which frame they are ("framecode").
 
 The clock: two servers started at different times answer the same URLs with
-the same "now" byte for byte, and stepping "now" steps the live window, its
-program-date-time tags and its end. Malformed values are refused on any route.
+the same "now" byte for byte, and stepping "now" steps the live window and
+its end. A malformed value is refused on any route.
 
 The frame code: ffmpeg extracts every picture of a segment, zbarimg (an
 independent QR reader) decodes the code of each one, and the frame numbers
 and times in them are those of the pictures' presentation times, for every
 default and trick-play size of both codecs, and live with the UTC time that
-follows "now". The audio marker: ffmpeg decodes the AAC and the FLAC
-presentation to PCM, and a marker starts at every whole second.
+follows "now". The audio marker: ffmpeg decodes the FLAC presentation to
+PCM, and a marker starts at every whole second.
 """
 
 import math
@@ -31,8 +31,6 @@ NowInvalid = "0x80FF0E10"
 Start = "2026-12-06T10:00:00Z"
 StartMilliseconds = 1796551200000
 AudioRate = 48000
-# An AAC frame: the tolerance the marker's onset may move through the codec.
-AacFrame = 1024
 
 
 run = run_tool
@@ -94,25 +92,21 @@ class SettableClockTest(unittest.TestCase):
         self.assertEqual(listed(earlier[video + at(30)]), list(range(3, 13)))
         self.assertEqual(listed(earlier[video + at(36)]), list(range(5, 15)))
         text = earlier[video + at(30)].decode()
-        self.assertIn("#EXT-X-MEDIA-SEQUENCE:3\r\n", text)
         # The end: 60 s after the master playlist's "now". The tags of the
         # window are the playlist writer's and the timeline's (unit tests).
         self.assertNotIn("#EXT-X-ENDLIST", text)
         self.assertIn("#EXT-X-ENDLIST", earlier[video + at(60)].decode())
 
-    def test_the_two_forms_name_the_same_time_and_anything_else_is_refused(self):
+    def test_every_route_refuses_a_malformed_now(self):
+        # Which values are malformed, and that both forms name the same
+        # instant, is RequestTimeTest's.
         with QuorvelServer() as server:
             fetch(server, "master.m3u8?live&now=" + Start)
-            self.assertEqual(fetch(server, "video.m3u8?asset=1&variant=0&now=2026-12-06T10:00:30.250Z"),
-                             fetch(server, "video.m3u8?asset=1&variant=0&now=1796551230250"))
-            routes = ["version", "master.m3u8?live", "manifest.mpd", "video.m3u8?asset=1&variant=0", "audio.m3u8?asset=1",
-                      "video-body.mp4?asset=1&variant=0&index=0", "audio-header.mp4?asset=1"]
-            for route in routes:
-                for value in ("", "tomorrow", "2026-12-06T10:00:30", "2026-02-30T10:00:00Z", "-5", "1796551230.5", "99999999999999999"):
-                    with self.subTest(route=route, value=value):
-                        separator = "&" if "?" in route else "?"
-                        body = fetch(server, route + separator + "now=" + value, status=400).decode()
-                        self.assertTrue(body.startswith("Exception " + NowInvalid + "\n"), body)
+            for route in ("version", "master.m3u8?live", "manifest.mpd", "video.m3u8?asset=1&variant=0", "audio.m3u8?asset=1",
+                          "video-body.mp4?asset=1&variant=0&index=0", "audio-header.mp4?asset=1"):
+                with self.subTest(route=route):
+                    body = fetch(server, route + ("&" if "?" in route else "?") + "now=2026-12-06T10:00:30", status=400).decode()
+                    self.assertTrue(body.startswith("Exception " + NowInvalid + "\n"), body)
             # A refused manifest made no asset.
             self.assertIn(b"asset=2", fetch(server, "master.m3u8"))
 
@@ -204,9 +198,9 @@ class FrameCodeTest(MediaClient, unittest.TestCase):
         samples = struct.unpack("<%dh" % (len(pcm) // 2), pcm)
         return [value / 32768.0 for value in samples[0::2]]
 
-    def expect_markers(self, samples, seconds, tolerance):
-        """A marker starts within tolerance samples of each of the whole
-        seconds, and nowhere else. The fourth difference of the signal passes
+    def expect_markers(self, samples, seconds):
+        """A marker starts at each of the whole seconds, to the sample, and
+        nowhere else. The fourth difference of the signal passes
         the 6000 Hz marker at a third of its size and the bursts (1400 Hz at
         the most) at a thousandth. The marker's sample at the second is 0
         (phase 0), so the first one the difference sees is the next."""
@@ -220,27 +214,21 @@ class FrameCodeTest(MediaClient, unittest.TestCase):
                 if n - last > AudioRate // 2:
                     onsets.append(n - 1)
                 last = n
-        self.assertEqual(len(onsets), len(seconds), onsets)
-        offsets = [onset - second * AudioRate for second, onset in zip(seconds, onsets)]
-        self.assertTrue(all(abs(offset) <= tolerance for offset in offsets), offsets)
+        self.assertEqual(onsets, [second * AudioRate for second in seconds])
 
     @staticmethod
-    def whole_seconds(samples, first=0):
-        """The whole seconds from first on whose 10 ms marker lies inside the samples."""
-        return [second for second in range(first, len(samples) // AudioRate + 1) if second * AudioRate + AudioRate // 100 <= len(samples)]
+    def whole_seconds(samples):
+        """The whole seconds whose 10 ms marker lies inside the samples."""
+        return [second for second in range(len(samples) // AudioRate + 1) if second * AudioRate + AudioRate // 100 <= len(samples)]
 
     def test_the_audio_marker_starts_at_every_whole_second(self):
-        # FLAC is lossless: every marker is where it was made, to the sample.
+        # FLAC is lossless: every marker is where it was made, to the sample,
+        # across the segment joint. That AAC keeps the signal in place is
+        # AacEncoder's unit test.
         flac = self.decoded_audio("framecode&flac&duration=12")
-        self.expect_markers(flac, self.whole_seconds(flac), 0)
-        # AAC moves it by a few samples at most. Its first frame decodes
-        # without the overlap of a frame before it, so the marker of second 0
-        # never comes out whole; its last frame ends after the duration and
-        # may hold the next second's marker.
-        aac = self.decoded_audio("framecode&duration=12")
-        self.expect_markers(aac, self.whole_seconds(aac, first=1), AacFrame)
+        self.expect_markers(flac, self.whole_seconds(flac))
         # Without the option, nothing at 6000 Hz.
-        self.expect_markers(self.decoded_audio("duration=6"), [], 0)
+        self.expect_markers(self.decoded_audio("duration=6"), [])
 
 
 if __name__ == "__main__":

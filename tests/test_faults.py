@@ -13,17 +13,14 @@ FaultEdgeTest's; that held answers turn no other client away,
 test_held_answers.py's.
 """
 
-import json
 import os
 import re
 import select
-import shutil
-import tempfile
 import unittest
 
+from media_client import MediaClient
 from quorvel_harness import QuorvelServer, read_answer, run_tool
 
-Here = os.path.dirname(os.path.abspath(__file__))
 # 2026-12-06T10:00:00Z in milliseconds.
 StartMilliseconds = 1796551200000
 # Long enough that the other answers of a test are made well inside it on a
@@ -55,35 +52,15 @@ def header_lines(head, name):
     return [line.split(":", 1)[1].strip() for line in head.split("\r\n") if line.lower().startswith(name.lower() + ":")]
 
 
-class FaultTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer().start()
-        cls.directory = tempfile.mkdtemp(prefix="quorvel-faults-")
-
-    @classmethod
-    def tearDownClass(cls):
-        code = cls.server.stop()
-        shutil.rmtree(cls.directory, ignore_errors=True)
-        if code != 0:
-            raise AssertionError("quorvel exited with %d" % code)
-
-    def fetch(self, path, status=200):
+class FaultTest(MediaClient, unittest.TestCase):
+    def answer(self, path):
+        """Headers and body of a 200 answer."""
         got, headers, body = self.server.get(path)
-        self.assertEqual(got, status, (path, body[:300]))
+        self.assertEqual(got, 200, (path, body[:300]))
         return headers, body
 
-    def asset(self, query):
-        return self.server.make_asset(query)
-
-    def file(self, name, data):
-        path = os.path.join(self.directory, name)
-        with open(path, "wb") as output:
-            output.write(data)
-        return path
-
     def test_fail_answers_the_status_and_a_counted_fail_lets_the_retry_through(self):
-        asset = self.asset("fail=404@video:5,503x1@video:2&fail=500@playlist:%252")
+        asset = self.server.make_asset("fail=404@video:5,503x1@video:2&fail=500@playlist:%252")
         segment = self.server.url("video-body.mp4?asset=%d&variant=0&index=" % asset)
         # curl, as a test engineer would look at it.
         for index, status, fault in ((5, 404, "fail=404@video:5"), (2, 503, "fail=503x1@video:2"), (2, 200, None), (2, 200, None), (4, 200, None)):
@@ -101,28 +78,28 @@ class FaultTest(unittest.TestCase):
         self.assertEqual(self.server.get("audio-body.mp4?asset=%d&index=3&baseIndex=1" % dash_asset)[0], 200)
 
     def test_a_delayed_answer_starts_only_after_others_were_answered(self):
-        asset = self.asset("live&now=%d&delay=%d@playlist:1" % (StartMilliseconds, LongDelay))
+        asset = self.server.make_asset("live&now=%d&delay=%d@playlist:1" % (StartMilliseconds, LongDelay))
         with self.server.send_get("video.m3u8?asset=%d&variant=0&now=%d" % (asset, StartMilliseconds)) as delayed:
             # The server goes on answering while the delay runs: the next
             # playlist of the same asset and segments of it come back whole.
-            self.fetch("audio.m3u8?asset=%d&now=%d" % (asset, StartMilliseconds))
-            self.fetch("audio-body.mp4?asset=%d&index=0" % asset)
+            self.answer("audio.m3u8?asset=%d&now=%d" % (asset, StartMilliseconds))
+            self.answer("audio-body.mp4?asset=%d&index=0" % asset)
             self.assertFalse(waiting_bytes(delayed), "the delayed answer began before the others were answered")
             head, _ = read_head(delayed)
             self.assertTrue(head.startswith("HTTP/1.1 200 OK"), head)
             self.assertEqual(header_lines(head, "X-Quorvel-Fault"), ["delay=%d@playlist:1" % LongDelay])
 
     def test_a_throttled_answer_trickles_and_arrives_whole(self):
-        clean = self.asset("duration=30")
-        asset = self.asset("duration=30&throttle=8000@audio:1")
+        clean = self.server.make_asset("duration=30")
+        asset = self.server.make_asset("duration=30&throttle=8000@audio:1")
         with self.server.send_get("audio-body.mp4?asset=%d&index=1" % asset) as throttled:
             head, received = read_head(throttled)
             self.assertEqual(header_lines(head, "X-Quorvel-Fault"), ["throttle=8000@audio:1"])
-            _, expected = self.fetch("audio-body.mp4?asset=%d&index=1" % clean)
+            _, expected = self.answer("audio-body.mp4?asset=%d&index=1" % clean)
             # A playlist asked for meanwhile is answered whole while the
             # segment has not got through yet (at 8000 bytes a second its
             # 96 kB take twelve seconds).
-            self.fetch("audio.m3u8?asset=%d" % asset)
+            self.answer("audio.m3u8?asset=%d" % asset)
             while waiting_bytes(throttled):
                 received += throttled.recv(65536)
             self.assertLess(len(received), len(expected))
@@ -130,17 +107,17 @@ class FaultTest(unittest.TestCase):
             self.assertEqual(read_answer(throttled, head.encode("latin-1") + b"\r\n\r\n" + received)[1], expected)
 
     def test_truncation_ends_a_chunked_body_cleanly_and_a_sized_one_early(self):
-        clean = self.asset("duration=30")
-        asset = self.asset("duration=30&truncate=50%25@video:2,1000@audio:1&truncate=40@playlist:1")
-        _, full = self.fetch("video-body.mp4?asset=%d&variant=0&index=2" % clean)
+        clean = self.server.make_asset("duration=30")
+        asset = self.server.make_asset("duration=30&truncate=50%25@video:2,1000@audio:1&truncate=40@playlist:1")
+        _, full = self.answer("video-body.mp4?asset=%d&variant=0&index=2" % clean)
         # Whole from the cache now, the truncated segment still goes out
         # chunked and ends cleanly, as a segment being made would.
-        headers, half = self.fetch("video-body.mp4?asset=%d&variant=0&index=2" % asset)
+        headers, half = self.answer("video-body.mp4?asset=%d&variant=0&index=2" % asset)
         self.assertEqual(headers["X-Quorvel-Fault"], "truncate=50%@video:2")
         self.assertEqual(headers["Transfer-Encoding"], "chunked")
         self.assertEqual(half, full[:len(full) // 2])
-        _, short = self.fetch("audio-body.mp4?asset=%d&index=1" % asset)
-        _, audio = self.fetch("audio-body.mp4?asset=%d&index=1" % clean)
+        _, short = self.answer("audio-body.mp4?asset=%d&index=1" % asset)
+        _, audio = self.answer("audio-body.mp4?asset=%d&index=1" % clean)
         self.assertEqual(short, audio[:1000])
         # A playlist has a Content-Length: it is kept, and the connection ends early.
         with self.server.send_get("audio.m3u8?asset=%d" % asset) as playlist:
@@ -153,47 +130,42 @@ class FaultTest(unittest.TestCase):
         self.assertTrue(body.startswith(b"#EXTM3U\r\n"))
 
     def test_corruption_damages_pictures_while_every_box_still_reads(self):
-        clean = self.asset("duration=30")
-        asset = self.asset("duration=30&corrupt=@video:1")
-        _, header = self.fetch("video-header.mp4?asset=%d&variant=0" % asset)
-        clean_headers, good = self.fetch("video-body.mp4?asset=%d&variant=0&index=1" % clean)
-        headers, bad = self.fetch("video-body.mp4?asset=%d&variant=0&index=1" % asset)
+        clean = self.server.make_asset("duration=30")
+        asset = self.server.make_asset("duration=30&corrupt=@video:1")
+        _, header = self.answer("video-header.mp4?asset=%d&variant=0" % asset)
+        clean_headers, good = self.answer("video-body.mp4?asset=%d&variant=0&index=1" % clean)
+        headers, bad = self.answer("video-body.mp4?asset=%d&variant=0&index=1" % asset)
         self.assertEqual(headers["X-Quorvel-Fault"], "corrupt=@video:1")
         # No cache may keep the damaged segment or take it for the clean one.
         self.assertIn("immutable", clean_headers["Cache-Control"])
         self.assertEqual(headers["Cache-Control"], "no-store")
         self.assertNotIn("ETag", headers)
-        headers, untouched = self.fetch("video-body.mp4?asset=%d&variant=0&index=2" % asset)
+        headers, untouched = self.answer("video-body.mp4?asset=%d&variant=0&index=2" % asset)
         self.assertNotIn("X-Quorvel-Fault", headers)
         self.assertIn("ETag", headers)
         # Which bytes change is Mp4MediaDataDamageTest's; readers of boxes
         # see the same fragments and samples.
         self.assertEqual(len(bad), len(good))
         self.assertNotEqual(bad, good)
-        paths = [self.file("header.mp4", header), self.file("good.mp4", good), self.file("bad.mp4", bad)]
-        views = json.loads(run(["node", os.path.join(Here, "segment_readers.mjs"), paths[0], paths[1], paths[2]])[0])
+        views = self.segment_views(header, [good, bad])
         for reader in ("mp4box", "isoboxer"):
             view = views[reader]
             self.assertEqual(view["errors"], [], reader)
             self.assertEqual([sample[2:] for sample in view["segments"][0]["samples"]], [sample[2:] for sample in view["segments"][1]["samples"]])
         # ffprobe reads every packet; ffmpeg decodes the clean segment
         # silently and reports the damaged pictures of the other.
-        for name, body in (("good", good), ("bad", bad)):
-            self.file(name + "-whole.mp4", header + body)
+        wholes = [self.file(header + body) for body in (good, bad)]
         packets = [run(["ffprobe", "-v", "error", "-count_packets", "-select_streams", "v:0", "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0",
-                        os.path.join(self.directory, name + "-whole.mp4")])[0].strip() for name in ("good", "bad")]
+                        path])[0].strip() for path in wholes]
         self.assertEqual(packets[0], packets[1])
-        _, clean_report = run(["ffmpeg", "-v", "error", "-i", os.path.join(self.directory, "good-whole.mp4"), "-f", "null", "-"])
-        _, damage_report = run(["ffmpeg", "-v", "error", "-i", os.path.join(self.directory, "bad-whole.mp4"), "-f", "null", "-"])
+        clean_report, damage_report = (run(["ffmpeg", "-v", "error", "-i", path, "-f", "null", "-"])[1] for path in wholes)
         self.assertEqual(clean_report.strip(), "")
         self.assertRegex(damage_report, r"error while decoding|concealing|decode of .* failed")
 
     def test_a_gap_is_marked_in_the_playlist_and_missing_on_request(self):
-        asset = self.asset("gap=@video:3")
-        _, playlist = self.fetch("video.m3u8?asset=%d&variant=0" % asset)
-        path = self.file("gap.m3u8", playlist)
-        result = json.loads(run(["node", os.path.join(Here, "playlist_readers.mjs"), path])[0])
-        self.assertEqual(result["errors"], [])
+        asset = self.server.make_asset("gap=@video:3")
+        _, playlist = self.answer("video.m3u8?asset=%d&variant=0" % asset)
+        result = self.playlist_views(playlist.decode())
         for reader in ("hlsParser", "m3u8Parser"):
             gaps = [segment["uri"] for segment in result[reader]["segments"] if segment.get("gap")]
             self.assertEqual(gaps, ["video-body.mp4?asset=%d&variant=0&index=3" % asset], reader)
@@ -201,25 +173,23 @@ class FaultTest(unittest.TestCase):
         got, headers, body = self.server.get("video-body.mp4?asset=%d&variant=0&index=3" % asset)
         self.assertEqual(got, 404)
         self.assertEqual(headers["X-Quorvel-Fault"], "gap=@video:3")
-        # The audio playlist knows no gap.
-        self.assertNotIn(b"EXT-X-GAP", self.fetch("audio.m3u8?asset=%d" % asset)[1])
 
     def test_a_stale_playlist_repeats_the_previous_one_for_its_time(self):
         at = lambda seconds: StartMilliseconds + seconds * 1000
-        asset = self.asset("live&now=%d&stale=6000@playlist:*" % at(0))
-        clean = self.asset("live&now=%d" % at(0))
+        asset = self.server.make_asset("live&now=%d&stale=6000@playlist:*" % at(0))
+        clean = self.server.make_asset("live&now=%d" % at(0))
         path = "video.m3u8?asset=%d&variant=0&now=%d"
-        headers, first = self.fetch(path % (asset, at(30)))
+        headers, first = self.answer(path % (asset, at(30)))
         self.assertNotIn("X-Quorvel-Fault", headers)
-        headers, again = self.fetch(path % (asset, at(34)))
+        headers, again = self.answer(path % (asset, at(34)))
         self.assertEqual(again, first)
         self.assertEqual(headers["X-Quorvel-Fault"], "stale=6000@playlist:*")
         # A fresh one would have moved on by a segment.
         listed = lambda playlist: [int(number) for number in re.findall(rb"index=(\d+)", playlist)]
-        self.assertEqual(listed(self.fetch(path % (clean, at(34)))[1]), listed(first)[1:] + [listed(first)[-1] + 1])
-        headers, later = self.fetch(path % (asset, at(36)))
+        self.assertEqual(listed(self.answer(path % (clean, at(34)))[1]), listed(first)[1:] + [listed(first)[-1] + 1])
+        headers, later = self.answer(path % (asset, at(36)))
         self.assertNotIn("X-Quorvel-Fault", headers)
-        self.assertEqual(listed(later), listed(self.fetch(path % (clean, at(36)))[1]))
+        self.assertEqual(listed(later), listed(self.answer(path % (clean, at(36)))[1]))
         self.assertNotEqual(listed(later), listed(first))
 
 

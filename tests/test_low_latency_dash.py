@@ -19,15 +19,13 @@ import datetime
 import json
 import os
 import re
-import subprocess
-import tempfile
 import time
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from quorvel_harness import QuorvelServer, read_answer, top_level_boxes
+from media_client import Here, MediaClient
+from quorvel_harness import read_answer, run_tool, top_level_boxes
 
-Here = os.path.dirname(os.path.abspath(__file__))
 Space = {"mpd": "urn:mpeg:dash:schema:mpd:2011"}
 # 2030-01-01T00:00:00Z: a "now" far from the real clock.
 Future = datetime.datetime(2030, 1, 1, tzinfo=datetime.timezone.utc)
@@ -41,24 +39,7 @@ def parse_time(text):
     return round(moment.timestamp() * 1000)
 
 
-class LowLatencyDash(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer().start()
-        cls.folder = tempfile.TemporaryDirectory()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.folder.cleanup()
-        code = cls.server.stop()
-        if code != 0:
-            raise AssertionError("quorvel exited with %d:\n%s" % (code, cls.server.stderr.text()))
-
-    def fetch(self, path, status=200):
-        got, headers, body = self.server.get(path)
-        self.assertEqual(got, status, "%s: %r" % (path, body[:300]))
-        return headers, body
-
+class LowLatencyDash(MediaClient, unittest.TestCase):
     def server_milliseconds(self, connection):
         """The server's clock, from its "time" route."""
         connection.request("GET", self.server.path("time"))
@@ -67,7 +48,7 @@ class LowLatencyDash(unittest.TestCase):
 
     def manifest(self, query):
         """The document as text and as a tree."""
-        text = self.fetch("manifest.mpd?" + query)[1].decode()
+        text = self.fetch("manifest.mpd?" + query).decode()
         return text, ElementTree.fromstring(text)
 
     def template(self, document, content_type):
@@ -87,13 +68,9 @@ class LowLatencyDash(unittest.TestCase):
         # parser (which lists segments up to its own clock) lists a few.
         now = round(time.time() * 1000)
         text, document = self.manifest("live&ll&now=%d" % now)
-        path = os.path.join(self.folder.name, "live-ll.mpd")
-        with open(path, "w") as file:
-            file.write(text)
-        subprocess.run(["xmllint", "--noout", path], check=True, capture_output=True, timeout=60)
-        parser = subprocess.run(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd")],
-                                check=True, capture_output=True, timeout=120)
-        parsed = json.loads(parser.stdout)
+        path = self.file(text.encode(), ".mpd")
+        run_tool(["xmllint", "--noout", path])
+        parsed = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd")])[0])
         self.assertEqual((parsed["warnings"], parsed.get("error")), ([], None))
         # The parser lists what has begun by its own clock. The rest of the
         # document is the writer's (DashManifestWriterTest); here what the
@@ -108,8 +85,7 @@ class LowLatencyDash(unittest.TestCase):
         self.assertEqual(template.get("availabilityTimeComplete"), "false")
         self.fetch(template.get("initialization"))
         # Number 1 is segment 0, complete long ago.
-        _, body = self.fetch(self.media_path(template, 1))
-        self.assertEqual([kind for kind, _ in top_level_boxes(body)][:2], ["moof", "mdat"])
+        self.assertEqual([kind for kind, _ in top_level_boxes(self.fetch(self.media_path(template, 1)))][:2], ["moof", "mdat"])
         # Without "ll" the manifest is the static one, live or not.
         for query in ("live", "ll", "live&part=1"):
             self.assertEqual(self.manifest(query)[1].get("type"), "static", query)
@@ -118,7 +94,7 @@ class LowLatencyDash(unittest.TestCase):
 
     def test_time_route(self):
         before = round(time.time() * 1000)
-        headers, body = self.fetch("time")
+        _, headers, body = self.server.get("time")
         after = round(time.time() * 1000)
         self.assertRegex(body.decode(), IsoMilliseconds)
         self.assertTrue(before - 1 <= parse_time(body.decode()) <= after + 1)
@@ -126,7 +102,7 @@ class LowLatencyDash(unittest.TestCase):
         self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
         self.assertTrue(headers["Content-Type"].startswith("text/plain"))
         # How "now" is read is RequestTimeTest's.
-        self.assertEqual(self.fetch("time?now=%d" % (FutureMilliseconds + 1234))[1], b"2030-01-01T00:00:01.234Z")
+        self.assertEqual(self.fetch("time?now=%d" % (FutureMilliseconds + 1234)), b"2030-01-01T00:00:01.234Z")
 
     # Delivery -------------------------------------------------------------
 
@@ -150,8 +126,8 @@ class LowLatencyDash(unittest.TestCase):
         # same bytes as once it is complete; the refused one is served once
         # it is offered.
         for template, number in ((video, 7), (audio, 3)):
-            _, early = self.fetch(self.media_path(template, number) + now)
-            _, late = self.fetch(self.media_path(template, number) + "&now=%d" % (FutureMilliseconds + 60000))
+            early = self.fetch(self.media_path(template, number) + now)
+            late = self.fetch(self.media_path(template, number) + "&now=%d" % (FutureMilliseconds + 60000))
             self.assertEqual(early, late)
         self.fetch(self.media_path(video, 8) + "&now=%d" % (FutureMilliseconds + 2500))
         # By the real clock every segment of this timeline lies in the future.
@@ -169,7 +145,7 @@ class LowLatencyDash(unittest.TestCase):
         clock = self.server.connection()
         number = 5
         while True:
-            _, kept = self.fetch(self.media_path(template, number) + "&now=%d" % (base + 3600000))
+            kept = self.fetch(self.media_path(template, number) + "&now=%d" % (base + 3600000))
             now = self.server_milliseconds(clock)
             if now < base + (number - 1) * duration:
                 break

@@ -18,23 +18,13 @@ TOOLS = ["cpack", "dpkg-deb", "dpkg-shlibdeps", "lintian", "readelf"]
 
 
 def debian_version(describe):
-    """The package version the build's git describe text stands for (the
-    rules of cmake/DebianVersion.cmake, written out again as the test's
-    own expectation)."""
-    dirty = describe.endswith("-dirty")
-    text = describe[:-len("-dirty")] if dirty else describe
-    suffix = ""
-    after_tag = re.fullmatch(r"(.+)-(\d+)-g([0-9a-f]+)", text)
-    if after_tag:
-        text, suffix = after_tag.group(1), f"+{after_tag.group(2)}.g{after_tag.group(3)}"
-    elif re.fullmatch(r"[0-9a-f]+", text):
-        text = "g" + text
-    text = re.sub(r"^v(?=\d)", "", text)
-    text = re.sub(r"[^A-Za-z0-9.+~]", ".", text)
-    version = text + suffix if text[:1].isdigit() else ("0+" + text + suffix if text else "0")
-    if dirty:
-        version += ".dirty" if "+" in version else "+dirty"
-    return version
+    """The package version cmake/DebianVersion.cmake makes of a git describe
+    text (its rules are cmake/DebianVersionTest.cmake's)."""
+    script = "include(%s)\nquorvel_debian_version(\"%s\" Version)\nmessage(\"${Version}\")\n" % (os.path.join(REPOSITORY, "cmake", "DebianVersion.cmake"), describe)
+    with tempfile.NamedTemporaryFile("w", suffix=".cmake") as file:
+        file.write(script)
+        file.flush()
+        return run("cmake", "-P", file.name).stderr.strip()
 
 
 def run(*command, **options):

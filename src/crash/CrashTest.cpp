@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-#include "crash/CrashReport.h"
 #include "crash/CrashWatcher.h"
 #include "crash/DumpPlan.h"
 #include "crash/MemoryRegion.h"
 #include "crash/MinidumpType.h"
-#include "crash/SignalText.h"
 
 #include <gtest/gtest.h>
 
@@ -170,25 +168,6 @@ TEST(DumpPlan, NormalKeepsWhatADebuggerNeedsFullKeepsEverything)
     EXPECT_EQ(Full.size(), Regions.size());
     for(auto const& Segment : Full)
         EXPECT_EQ(Segment.Dumped, Segment.Start != 0x400000 && Segment.Start != 0x500000) << std::hex << Segment.Start;
-}
-
-TEST(CrashReport, DumpNameAndSignalOrigins)
-{
-    EXPECT_EQ(MakeDumpPath("/opt/q", "quorvel", 42, 0, "SIGSEGV"), "/opt/q/quorvel-42-DebugException-0-SIGSEGV.dmp");
-    EXPECT_EQ(SignalName(SIGABRT), "SIGABRT");
-    siginfo_t Fault{};
-    Fault.si_signo = SIGSEGV;
-    Fault.si_code = SEGV_MAPERR;
-    Fault.si_addr = reinterpret_cast<void*>(0x10);
-    EXPECT_EQ(DescribeSignalOrigin(Fault, 7), "SEGV_MAPERR (address not mapped to object) at address 0x0000000000000010");
-    siginfo_t Sent{};
-    Sent.si_signo = SIGSEGV;
-    Sent.si_code = SI_USER;
-    Sent.si_pid = 99;
-    EXPECT_EQ(DescribeSignalOrigin(Sent, 7), "sent by process 99 with kill");
-    Sent.si_code = SI_TKILL;
-    Sent.si_pid = 7;
-    EXPECT_EQ(DescribeSignalOrigin(Sent, 7), "raised by the process itself (tgkill)");
 }
 
 TEST(CrashWatcher, AFaultInAnotherThreadLeavesACoreAndAReportNamingTheFunction)

@@ -75,33 +75,22 @@ std::vector<std::uint8_t> AnnexB(std::vector<EncodedSample> const& Samples)
     return Stream;
 }
 
-struct ProbedFrame
+// Whether each frame of a raw stream is a key frame, in presentation order,
+// as ffprobe reads it; ColourInfo gets the stream's range and space.
+std::vector<bool> KeyFrames(std::filesystem::path const& Path, std::string& ColourInfo)
 {
-    bool Key;
-    std::string PictureType;
-};
-
-// What ffprobe makes of a raw stream, frame by frame in presentation order.
-std::vector<ProbedFrame> Probe(std::filesystem::path const& Path, std::string& ColourInfo)
-{
-    auto const Result = RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,pict_type,color_space,color_range -of csv=p=0 " + Path.string());
+    auto const Result = RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,color_space,color_range -of csv=p=0 " + Path.string());
     EXPECT_EQ(Result.ExitCode, 0) << Result.Errors;
     EXPECT_EQ(Result.Errors, "");
-    std::vector<ProbedFrame> Frames;
+    std::vector<bool> Keys;
     std::istringstream Lines(Text(Result.Output));
     for(std::string Line; std::getline(Lines, Line);)
     {
-        // key_frame,pict_type,color_range,color_space
-        std::istringstream Fields(Line);
-        std::string Key, Type, Range, Space;
-        std::getline(Fields, Key, ',');
-        std::getline(Fields, Type, ',');
-        std::getline(Fields, Range, ',');
-        std::getline(Fields, Space, ',');
-        Frames.push_back({Key == "1", Type});
-        ColourInfo = Range + "," + Space;
+        // key_frame,color_range,color_space
+        Keys.push_back(Line.starts_with("1,"));
+        ColourInfo = Line.substr(Line.find(',') + 1);
     }
-    return Frames;
+    return Keys;
 }
 
 std::string Extension(VideoEncoderSettings::Codec Format)
@@ -180,13 +169,13 @@ TEST_P(VideoEncoderTest, TwoRunsDecodeAsOneStreamWithKeyFramesOnTheGopAndColourS
     WriteFile(Path, Stream);
 
     std::string ColourInfo;
-    auto const Frames = Probe(Path, ColourInfo);
-    ASSERT_EQ(Frames.size(), 150u);
+    auto const Keys = KeyFrames(Path, ColourInfo);
+    ASSERT_EQ(Keys.size(), 150u);
     EXPECT_EQ(ColourInfo, "tv,smpte170m");
     // Which picture the decoder shows where is read back end to end from the
     // frame codes (test_clock_and_frame_code.py).
-    for(std::size_t Index = 0; Index < Frames.size(); ++Index)
-        EXPECT_EQ(Frames[Index].Key, Index % 25 == 0) << Index;
+    for(std::size_t Index = 0; Index < Keys.size(); ++Index)
+        EXPECT_EQ(Keys[Index], Index % 25 == 0) << Index;
 }
 
 TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
@@ -201,16 +190,8 @@ TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
         EXPECT_EQ(Encoded.Samples[Index].Time, static_cast<std::int64_t>(6 + Index) * 10000000);
         EXPECT_EQ(Encoded.Samples[Index].Duration, 10000000);
     }
-    auto const Path = ScratchDirectory() / ("trick." + Extension(GetParam()));
-    WriteFile(Path, AnnexB(Encoded.Samples));
-    std::string ColourInfo;
-    auto const Frames = Probe(Path, ColourInfo);
-    ASSERT_EQ(Frames.size(), 3u);
-    for(auto const& Frame : Frames)
-    {
-        EXPECT_TRUE(Frame.Key);
-        EXPECT_EQ(Frame.PictureType, "I");
-    }
+    // That a decoder sees every picture as a key frame is read back end to
+    // end by ffprobe (test_low_latency_hls.py, the trick-play row's parts).
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, VideoEncoderTest, testing::Values(VideoEncoderSettings::Codec::H264, VideoEncoderSettings::Codec::Hevc),

@@ -44,11 +44,6 @@ public:
     {
         return QueueOperation(WorkQueue, std::make_shared<FunctionOperation>(shared_from_this(), std::move(Body)));
     }
-    std::optional<std::uint64_t> QueueWaiting(std::shared_ptr<MF::Event> const& Event, std::function<void()> Body,
-                                              std::shared_ptr<MF::WorkQueue> const& Queue = nullptr)
-    {
-        return QueueWaitingOperation(Event, std::make_shared<FunctionOperation>(shared_from_this(), std::move(Body)), Queue);
-    }
     void Shutdown()
     {
         std::unique_lock Lock(GetLock());

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/AssetRegistry.h"
+#include "presentation/Base64.h"
 #include "presentation/HlsPlaylistWriter.h"
+#include "presentation/PlayReadyHeader.h"
 
 #include "base/StringFormat.h"
 #include "presentation/TestSupport.h"
@@ -31,18 +33,11 @@ protected:
     AssetRegistry m_Registry{m_Defaults};
 };
 
-// The PlayReady tag of a "cenc" asset with key 000102...0F, its object built
-// independently from the documented layout with Python's struct, base64 and
-// uuid.UUID(...).bytes_le for the key ID (GUID byte order).
+// The PlayReady tag of a "cenc" asset with key 000102...0F: the header
+// object (PlayReadyHeaderTest's) in base64.
 std::string const PlayReadyCenc =
-    "#EXT-X-KEY:METHOD=SAMPLE-AES-CTR,URI=\"data:text/plain;charset=UTF-16;base64,"
-    "wgIAAAEAAQC4AjwAVwBSAE0ASABFAEEARABFAFIAIAB4AG0AbABuAHMAPQAiAGgAdAB0AHAAOgAvAC8AcwBjAGgAZQBtAGEAcwAuAG0AaQBjAHIAbwBzAG8AZgB0AC4AYwBvAG0ALwBEAFIA"
-    "TQAvADIAMAAwADcALwAwADMALwBQAGwAYQB5AFIAZQBhAGQAeQBIAGUAYQBkAGUAcgAiACAAdgBlAHIAcwBpAG8AbgA9ACIANAAuADAALgAwAC4AMAAiAD4APABEAEEAVABBAD4APABLAEkA"
-    "RAA+ADAAcwBiAHgAbwAzAHUARQBDAFUANgAxADQAdABmAEkARwBXADgANgBRAEEAPQA9ADwALwBLAEkARAA+ADwATABBAF8AVQBSAEwAPgBoAHQAdABwADoALwAvAHQAZQBzAHQALgBwAGwA"
-    "YQB5AHIAZQBhAGQAeQAuAG0AaQBjAHIAbwBzAG8AZgB0AC4AYwBvAG0ALwBzAGUAcgB2AGkAYwBlAC8AcgBpAGcAaAB0AHMAbQBhAG4AYQBnAGUAcgAuAGEAcwBtAHgAPwBjAGYAZwA9ACgA"
-    "cABlAHIAcwBpAHMAdAA6AGYAYQBsAHMAZQAsAGMAawA6AEEAQQBFAEMAQQB3AFEARgBCAGcAYwBJAEMAUQBvAEwARABBADAATwBEAHcAPQA9ACkAPAAvAEwAQQBfAFUAUgBMAD4APABQAFIA"
-    "TwBUAEUAQwBUAEkATgBGAE8APgA8AEsARQBZAEwARQBOAD4AMQA2ADwALwBLAEUAWQBMAEUATgA+ADwAQQBMAEcASQBEAD4AQQBFAFMAQwBUAFIAPAAvAEEATABHAEkARAA+ADwALwBQAFIA"
-    "TwBUAEUAQwBUAEkATgBGAE8APgA8AC8ARABBAFQAQQA+ADwALwBXAFIATQBIAEUAQQBEAEUAUgA+AA=="
+    "#EXT-X-KEY:METHOD=SAMPLE-AES-CTR,URI=\"data:text/plain;charset=UTF-16;base64," +
+    EncodeBase64(PlayReadyHeader::BuildObject(EncryptionScheme::Cenc, FixedKeyId, std::vector<std::uint8_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15})) +
     "\",KEYFORMAT=\"com.microsoft.playready\",KEYFORMATVERSIONS=\"1\"";
 } // namespace
 

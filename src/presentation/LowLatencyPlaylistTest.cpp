@@ -215,20 +215,18 @@ TEST_F(LowLatencyPlaylistTest, DefaultPartsAndTheAudioPlaylist)
     auto& Asset = Create("live&ll");
     auto const Video = HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[0], 0, Start + 1 * Second);
     // 11 s: the open segment 3 has its parts of 0.48 s up to 10.92 s.
-    EXPECT_NE(Video.find("#EXT-X-PART-INF:PART-TARGET=0.48000\r\n"), std::string::npos);
     EXPECT_NE(Video.find("PART-HOLD-BACK=1.44000\r\n"), std::string::npos);
     EXPECT_NE(Video.find("#EXT-X-PART:DURATION=0.12000,URI=\"video-body.mp4?asset=1&variant=0&index=2&part=6\",INDEPENDENT=YES\r\n#EXTINF:3.000,\r\n"),
               std::string::npos);
     EXPECT_NE(Video.find("#EXT-X-PART:DURATION=0.48000,URI=\"video-body.mp4?asset=1&variant=0&index=3&part=3\",INDEPENDENT=YES\r\n"
                          "#EXT-X-PRELOAD-HINT:TYPE=PART,URI=\"video-body.mp4?asset=1&variant=0&index=3&part=4\"\r\n"),
               std::string::npos);
-    // The trick-play row: parts of one picture, a second each.
+    // The trick-play row: parts of one picture, a second each. (The part
+    // targets are PartLayout's, their form the whole text's above.)
     auto const TrickPlay = HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[1], 0, Start + 1 * Second);
-    EXPECT_NE(TrickPlay.find("#EXT-X-PART-INF:PART-TARGET=1.00000\r\n"), std::string::npos);
     EXPECT_NE(TrickPlay.find("#EXT-X-RENDITION-REPORT:URI=\"video.m3u8?asset=1&variant=0\",LAST-MSN=3,LAST-PART=3\r\n"), std::string::npos);
 
     auto const Audio = HlsPlaylistWriter::Audio(Asset, Start + 1 * Second);
-    EXPECT_NE(Audio.find("#EXT-X-PART-INF:PART-TARGET=0.49067\r\n"), std::string::npos);
     EXPECT_NE(Audio.find("#EXT-X-PART:DURATION=0.49067,URI=\"audio-body.mp4?asset=1&index=0&part=0\",INDEPENDENT=YES\r\n"), std::string::npos);
     EXPECT_NE(Audio.find("#EXT-X-PART:DURATION=0.12800,URI=\"audio-body.mp4?asset=1&index=0&part=12\",INDEPENDENT=YES\r\n#EXTINF:6.000,\r\n"),
               std::string::npos);

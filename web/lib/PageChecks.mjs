@@ -30,7 +30,7 @@ async function playElement(session, page, selector, seconds) {
     const probe = new window.PlaybackProbe(element);
     element.play().catch((error) => probe.fail('play()', error.message));
   }, selector);
-  return watchPlayback(page, session, { position: seconds, ended: true });
+  return watchPlayback(page, session, { position: seconds });
 }
 
 function audioPage(query) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The checks that play the server's presentations with hls.js, dash.js and
 // Shaka: HLS variants, the three-period DASH presentation, encrypted assets
-// decrypted with ClearKey, and a live asset to its end.
+// decrypted with ClearKey.
 import { playWithPlayer } from './PlayerRun.mjs';
 import { judgePlayback } from './Verdict.mjs';
 
@@ -73,17 +73,6 @@ function licenceFromManifest(player, scheme) {
   };
 }
 
-const liveEnd = {
-  name: 'hls.js master.m3u8?live&duration=10 to its end',
-  timeoutSeconds: 90,
-  async run(session, environment) {
-    const report = await playWithPlayer(session, environment, { player: 'hls.js', path: 'master.m3u8?live&duration=10', goal: { ended: true }, giveUpSeconds: 80 });
-    const result = judgePlayback(report, Both, session.problems);
-    if (!report.ended) result.failures.push('playback did not reach the end');
-    return result;
-  },
-};
-
 export function playbackChecks() {
   const checks = [];
   const hls = [
@@ -96,6 +85,5 @@ export function playbackChecks() {
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
   checks.push(encrypted('cenc'), encrypted('cbcs'));
   for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
-  checks.push(liveEnd);
   return checks;
 }

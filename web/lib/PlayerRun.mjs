@@ -16,16 +16,15 @@ export const GiveUpSeconds = 50;
 export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 function reached(goal, state, startedAt) {
-  if (goal.ended && state.ended) return true;
   if (goal.position !== undefined && state.position >= goal.position) return true;
   if (goal.played !== undefined && state.played >= goal.played) return true;
   if (goal.secondsAfterStart !== undefined && startedAt !== null && state.now - startedAt >= goal.secondsAfterStart) return true;
   return false;
 }
 
-// Polls the page's probe until the goal is reached, an error shows or the
-// give-up time has come; returns the probe's record.
-// goal: { played } seconds of media, { position } to reach, { ended }, or
+// Polls the page's probe until the goal is reached, the media ends, an error
+// shows or the give-up time has come; returns the probe's record.
+// goal: { played } seconds of media, { position } to reach, or
 // { secondsAfterStart } of wall-clock time; several may be given (first wins).
 export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpSeconds) {
   let startedAt = null;

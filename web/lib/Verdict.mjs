@@ -101,14 +101,11 @@ export function judgePlayback(report, expect, problems = []) {
   return { failures, figures };
 }
 
+// One line of every figure, the check's own (extra) last.
 export function figureText(figures) {
-  const parts = [];
-  if (figures.start !== null && figures.start !== undefined) parts.push(`start ${figures.start.toFixed(2)} s`);
-  if (figures.played !== undefined) parts.push(`played ${figures.played.toFixed(1)} s`);
-  if (figures.decodedFrames !== undefined) parts.push(`frames ${figures.decodedFrames} decoded, ${figures.droppedFrames} dropped`);
-  if (figures.audioBytes !== undefined) parts.push(`audio ${figures.audioBytes} B`);
-  if (figures.size && figures.size !== '0x0') parts.push(`video ${figures.size}`);
-  if (figures.buffered) parts.push(`buffered ${rangeText(figures.buffered)}`);
-  for (const [name, value] of Object.entries(figures.extra || {})) parts.push(`${name} ${value}`);
-  return parts.join(', ');
+  const { extra = {}, buffered, ...main } = figures;
+  return Object.entries({ ...main, buffered: buffered && rangeText(buffered), ...extra })
+    .filter(([, value]) => value !== null && value !== undefined)
+    .map(([name, value]) => `${name} ${typeof value === 'number' ? Number(value.toFixed(2)) : value}`)
+    .join(', ');
 }

@@ -73,7 +73,6 @@
         errors: this.errors,
         samples: this.samples,
         mediaKeys: Boolean(this.element.mediaKeys),
-        ended: this.element.ended,
         played: ranges(this.element.played),
         quality: this.quality(),
         player: this.playerFigures ? this.playerFigures() : {},
