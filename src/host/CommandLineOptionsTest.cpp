@@ -65,10 +65,6 @@ TEST(CommandLineOptions, ValuesAliasesAndOrder)
 
 TEST(CommandLineOptions, ConnectionLimitsAndProxiesWithinTheirRanges)
 {
-    auto const Defaults = Parse({});
-    EXPECT_EQ(Defaults.MaximalConnections, 512u);
-    EXPECT_EQ(Defaults.MaximalConnectionsPerAddress, 128u);
-    EXPECT_TRUE(Defaults.TrustedProxies.empty());
     auto const Given = Parse({"-MaxConnections", "1", "-mcpa", "1048576", "-TrustedProxy", "127.0.0.1", "-tp", "::ffff:10.0.0.1", "-tp", "::1"});
     EXPECT_EQ(Given.MaximalConnections, 1u);
     EXPECT_EQ(Given.MaximalConnectionsPerAddress, 1048576u);
