@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <limits>
 
+#include <boost/asio/ip/address.hpp>
+
 #include "app/context/Console.h"
 #include "base/Check.h"
+#include "base/HResultError.h"
 #include "base/StringFormat.h"
 
 namespace Application
@@ -32,6 +35,30 @@ std::uint64_t ParseDecimal64(std::string_view Text)
 std::uint32_t ParseDecimal(std::string_view Text)
 {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(ParseDecimal64(Text), std::numeric_limits<std::uint32_t>::max()));
+}
+
+// A limit must be written as a whole decimal number within its range: a
+// mistyped one would silently give a server that turns clients away.
+std::size_t ParseBounded(char const* Option, std::string const& Text, std::uint64_t Lowest, std::uint64_t Highest)
+{
+    bool const Digits = !Text.empty() && Text.size() <= 19 && Text.find_first_not_of("0123456789") == std::string::npos;
+    std::uint64_t const Value = Digits ? ParseDecimal64(Text) : 0;
+    if(!Digits || Value < Lowest || Value > Highest)
+        throw HResultError(E_INVALIDARG, StringFormat("-%s %s is not valid: expected a whole number from %llu to %llu", Option, Text.c_str(),
+                                                      static_cast<unsigned long long>(Lowest), static_cast<unsigned long long>(Highest)));
+    return static_cast<std::size_t>(Value);
+}
+
+std::string ParseAddress(std::string const& Text)
+{
+    boost::system::error_code Error;
+    auto const Address = boost::asio::ip::make_address(Text, Error);
+    if(Error)
+        throw HResultError(E_INVALIDARG, StringFormat("-TrustedProxy %s is not valid: expected an IPv4 or IPv6 address such as 127.0.0.1 or ::1", Text.c_str()));
+    // A peer's IPv4 address is compared as IPv4, also when written mapped.
+    if(Address.is_v6() && Address.to_v6().is_v4_mapped())
+        return boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, Address.to_v6()).to_string();
+    return Address.to_string();
 }
 } // namespace
 
@@ -88,6 +115,12 @@ void ParseCommandLineOptions(Settings& Settings, std::vector<std::string> const&
             Settings.SegmentCacheBytes = ParseDecimal64(NextArgument());
         else if(IsOptionName(Name, {"AssetStore", "as"}))
             Settings.AssetStore = NextArgument();
+        else if(IsOptionName(Name, {"MaxConnections", "mc"}))
+            Settings.MaximalConnections = ParseBounded("MaxConnections", NextArgument(), 1, MaximalConnectionLimit);
+        else if(IsOptionName(Name, {"MaxConnectionsPerAddress", "mcpa"}))
+            Settings.MaximalConnectionsPerAddress = ParseBounded("MaxConnectionsPerAddress", NextArgument(), 2, MaximalConnectionLimit);
+        else if(IsOptionName(Name, {"TrustedProxy", "tp"}))
+            Settings.TrustedProxies.push_back(ParseAddress(NextArgument()));
         else
             ConsoleErrorLine("Warning, command line option argument not recognized: %s", Name.c_str());
     }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "host/CommandLineOptions.h"
 
+#include "base/HResultError.h"
+
 
 #include <gtest/gtest.h>
 
@@ -59,4 +61,19 @@ TEST(CommandLineOptions, ValuesAliasesAndOrder)
     EXPECT_EQ(Parse({}).AssetStore, "");
     EXPECT_EQ(Parse({"-scb", "8589934592"}).SegmentCacheBytes, std::uint64_t{8} << 30); // beyond 32 bits
     EXPECT_EQ(Parse({"-scb", "99999999999999999999999"}).SegmentCacheBytes, ~std::uint64_t{0});
+}
+
+TEST(CommandLineOptions, ConnectionLimitsAndProxiesWithinTheirRanges)
+{
+    auto const Given = Parse({"-MaxConnections", "1", "-mcpa", "1048576", "-TrustedProxy", "127.0.0.1", "-tp", "::ffff:10.0.0.1", "-tp", "::1"});
+    EXPECT_EQ(Given.MaximalConnections, 1u);
+    EXPECT_EQ(Given.MaximalConnectionsPerAddress, 1048576u);
+    EXPECT_EQ(Given.TrustedProxies, (std::vector<std::string>{"127.0.0.1", "10.0.0.1", "::1"}));
+    static constexpr char const* Refused[][2] = {
+        {"-MaxConnections", "0"},           {"-MaxConnections", "1048577"}, {"-MaxConnections", "99999999999999999999"},
+        {"-MaxConnections", "0x10"},        {"-MaxConnections", " 5"},      {"-MaxConnections", ""},
+        {"-MaxConnectionsPerAddress", "1"}, {"-TrustedProxy", "localhost"}, {"-TrustedProxy", "127.0.0.1:80"},
+    };
+    for(auto const& [Option, Value] : Refused)
+        EXPECT_THROW(Parse({Option, Value}), HResultError) << Option << " " << Value;
 }

@@ -28,6 +28,9 @@ void PrintSyntax()
         "  -DeletePreviousResponseBodies - Delete previous files with produced responses, in Response subdirectory",
         "  -SegmentCacheBytes <bytes> - Keep made media in memory up to this many bytes (default 536870912, 0 keeps nothing)",
         "  -AssetStore <redis://host:port> - Share assets and the live time base with other instances in Redis",
+        "  -MaxConnections <count> - Serve at most this many connections at once (default 512, 1 to 1048576)",
+        "  -MaxConnectionsPerAddress <count> - Serve at most this many connections at once from one client address (default 128, 2 to 1048576)",
+        "  -TrustedProxy <address> - Take the client address of requests from this proxy from X-Forwarded-For, can be used multiple times",
     };
     for(char const* Line : Lines)
         ConsoleLine("%s", Line);

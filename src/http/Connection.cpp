@@ -89,7 +89,8 @@ Connection::Connection(boost::asio::io_context& IoContext, boost::asio::ip::tcp:
         m_LocalPort = Local.port();
     }
     m_Stream.socket().set_option(boost::asio::ip::tcp::no_delay(true), Error);
-    m_Set->Add(this, ConnectionSet::ClientAddress(m_Stream.socket()));
+    m_PeerAddress = ConnectionSet::ClientAddress(m_Stream.socket());
+    m_Set->Add(this, m_PeerAddress);
 }
 
 Connection::~Connection()
@@ -302,16 +303,37 @@ bool Connection::RefuseTransferCoding()
     return false;
 }
 
+std::optional<boost::asio::ip::address> Connection::AdmitClient()
+{
+    if(!m_Set->IsTrustedProxy(m_PeerAddress))
+        return m_PeerAddress;
+    std::string ForwardedFor;
+    auto const Fields = m_Parser->get().equal_range("X-Forwarded-For");
+    for(auto Field = Fields.first; Field != Fields.second; ++Field)
+        ForwardedFor.append(ForwardedFor.empty() ? "" : ",").append(Field->value());
+    auto const Client = ConnectionSet::ForwardedClient(ForwardedFor, m_PeerAddress);
+    if(!m_Set->Readdress(this, Client))
+        return std::nullopt;
+    return Client;
+}
+
 void Connection::Dispatch()
 {
     if(RefuseNonconforming())
         return;
+    auto const Client = AdmitClient();
+    if(!Client)
+    {
+        TRACE("Refusing a request: the client it names has every connection it may have\n");
+        Refuse(503, "Service Unavailable", "Too many connections are open.");
+        return;
+    }
     Request::Head Head = RequestHeadFromMessage(m_Parser->get());
     m_Parser.reset();
     std::shared_ptr<Request> Received;
     try
     {
-        Received = std::make_shared<Request>(std::move(Head), m_LocalAddress, m_LocalPort);
+        Received = std::make_shared<Request>(std::move(Head), m_LocalAddress, m_LocalPort, Client->to_string());
     }
     catch(HResultError const& Error)
     {

@@ -89,6 +89,10 @@ private:
     // the body's length is unknown (RFC 9112 section 6.3), else 501 for a
     // coding the server does not implement (section 6.1). True when refused.
     bool RefuseTransferCoding();
+    // The client the request comes from: the peer, or the client a trusted
+    // proxy names, for which the connection counts from now on. Empty when
+    // that client has no room left: the request is refused (503).
+    std::optional<boost::asio::ip::address> AdmitClient();
     // Answers and closes; the socket then lingers (LingeringClose), as the
     // client may have sent bytes that are never read.
     void Refuse(unsigned Status, char const* Reason, std::string_view Text);
@@ -108,6 +112,8 @@ private:
     boost::asio::steady_timer m_ShutdownTimer;
     std::string m_LocalAddress;
     std::uint16_t m_LocalPort = 0;
+    // The socket's peer: the client, or a trusted proxy that names it.
+    boost::asio::ip::address m_PeerAddress;
     boost::beast::flat_buffer m_Buffer;
     std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_Parser;
     std::deque<std::shared_ptr<WriteBatch>> m_Queue;

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "http/ConnectionSet.h"
 
+#include <algorithm>
 #include <tuple>
 
+#include "base/StringFormat.h"
 #include "base/Trace.h"
 #include "http/Connection.h"
 
@@ -17,9 +19,27 @@ boost::asio::ip::address ConnectionSet::ClientAddress(boost::asio::ip::tcp::sock
     return Address;
 }
 
+bool ConnectionSet::IsTrustedProxy(boost::asio::ip::address const& Peer) const
+{
+    return std::find(TrustedProxies.begin(), TrustedProxies.end(), Peer) != TrustedProxies.end();
+}
+
+boost::asio::ip::address ConnectionSet::ForwardedClient(std::string_view ForwardedFor, boost::asio::ip::address const& Peer)
+{
+    std::size_t const Comma = ForwardedFor.rfind(',');
+    std::string_view const Last = TrimBlanks(Comma == std::string_view::npos ? ForwardedFor : ForwardedFor.substr(Comma + 1));
+    boost::system::error_code Error;
+    auto const Address = boost::asio::ip::make_address(std::string(Last), Error);
+    if(Error || Last.empty())
+        return Peer;
+    if(Address.is_v6() && Address.to_v6().is_v4_mapped())
+        return boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, Address.to_v6());
+    return Address;
+}
+
 bool ConnectionSet::MakeRoom(boost::asio::ip::address const& Address)
 {
-    if(CountFrom(Address) >= Bounds.MaximalConnectionsPerAddress && !Evict(&Address))
+    if(!IsTrustedProxy(Address) && CountFrom(Address) >= Bounds.MaximalConnectionsPerAddress && !Evict(&Address))
         return false;
     if(m_Members.size() >= Bounds.MaximalConnections && !Evict(nullptr))
         return false;
@@ -47,9 +67,11 @@ bool ConnectionSet::Evict(boost::asio::ip::address const* Address)
 
 void ConnectionSet::Add(Connection* Member, boost::asio::ip::address const& Address)
 {
-    if(!m_Members.emplace(Member, ConnectionSet::Member{Address}).second)
+    bool const OfItsAddress = !IsTrustedProxy(Address);
+    if(!m_Members.emplace(Member, ConnectionSet::Member{Address, OfItsAddress}).second)
         return;
-    ++m_PerAddress[Address];
+    if(OfItsAddress)
+        ++m_PerAddress[Address];
     if(Counted)
         Counted(m_Members.size());
 }
@@ -60,12 +82,38 @@ void ConnectionSet::Remove(Connection* Member)
     if(Found == m_Members.end())
         return;
     MarkReleased(Member);
-    auto const Count = m_PerAddress.find(Found->second.Address);
-    if(--Count->second == 0)
-        m_PerAddress.erase(Count);
+    Uncount(Found->second);
     m_Members.erase(Found);
     if(Counted)
         Counted(m_Members.size());
+}
+
+bool ConnectionSet::Readdress(Connection* Member, boost::asio::ip::address const& Client)
+{
+    auto const Found = m_Members.find(Member);
+    if(Found == m_Members.end())
+        return false;
+    if(Found->second.Counted && Found->second.Address == Client)
+        return true;
+    // The member itself is not among Client's, so it is never the one closed.
+    if(CountFrom(Client) >= Bounds.MaximalConnectionsPerAddress && !Evict(&Client))
+        return false;
+    auto& Entry = Found->second;
+    Uncount(Entry);
+    Entry.Address = Client;
+    Entry.Counted = true;
+    ++m_PerAddress[Client];
+    return true;
+}
+
+void ConnectionSet::Uncount(Member& Entry)
+{
+    if(!Entry.Counted)
+        return;
+    auto const Count = m_PerAddress.find(Entry.Address);
+    if(--Count->second == 0)
+        m_PerAddress.erase(Count);
+    Entry.Counted = false;
 }
 
 bool ConnectionSet::MarkHeld(Connection* Member)
@@ -157,7 +205,7 @@ Connection* ConnectionSet::LongestIdle(boost::asio::ip::address const* Address) 
     Connection* Oldest = nullptr;
     for(auto const& [Member, Entry] : m_Members)
     {
-        if(!Member->IsIdle() || (Address && Entry.Address != *Address))
+        if(!Member->IsIdle() || (Address && (!Entry.Counted || Entry.Address != *Address)))
             continue;
         if(!Oldest || Member->GetIdleSince() < Oldest->GetIdleSince())
             Oldest = Member;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -35,9 +36,13 @@ public:
     std::function<void(std::size_t Open)> Counted;
     // Set when the server stops: connections close after their current answer.
     std::atomic<bool> Stopping{false};
+    // Peers whose requests name their client in X-Forwarded-For: a proxy in
+    // front of the server. Set before the first connection.
+    std::vector<boost::asio::ip::address> TrustedProxies;
 
     // Makes room for one more connection from Address within the per-address
-    // and the overall limit, by closing the longest-idle connection of that
+    // (but for a trusted proxy, whose connections count for their clients
+    // only once a request names them: Readdress) and the overall limit, by closing the longest-idle connection of that
     // address or else of all; when none is idle, by shedding a held answer
     // (of that address, or of the address that holds most). False when the
     // connections that would have to go are all answering at full speed:
@@ -46,7 +51,20 @@ public:
     // The client's address, an IPv4 client of an IPv6 socket as IPv4, so
     // that it counts as the same client on every listener.
     static boost::asio::ip::address ClientAddress(boost::asio::ip::tcp::socket const& Socket);
+    bool IsTrustedProxy(boost::asio::ip::address const& Peer) const;
+    // The client a trusted proxy names: the last element of its
+    // X-Forwarded-For list (the one it added), an IPv4 or IPv6 address;
+    // Peer when there is none or it is no address.
+    static boost::asio::ip::address ForwardedClient(std::string_view ForwardedFor, boost::asio::ip::address const& Peer);
+    // A member from a trusted proxy is not counted for any address until
+    // Readdress names its client.
     void Add(Connection* Member, boost::asio::ip::address const& Address);
+    // A request of a member from a trusted proxy names its client: the member
+    // counts for that address from now on (a proxy may carry several
+    // clients' requests over one connection in turn). Makes room within the
+    // per-address limit as MakeRoom does; false when it cannot, and the
+    // member then stays as it was (the request is refused).
+    bool Readdress(Connection* Member, boost::asio::ip::address const& Client);
     // Once per member; later calls do nothing.
     void Remove(Connection* Member);
     bool Contains(Connection* Member) const { return m_Members.contains(Member); }
@@ -79,9 +97,15 @@ private:
     struct Member
     {
         boost::asio::ip::address Address;
+        // Counted for Address: always but for a trusted proxy's member
+        // before its first request.
+        bool Counted = true;
         bool Held = false;
         std::uint64_t HeldOrder = 0; // when it was held, in the order of holds
     };
+    // Takes a member out of its address's count.
+    void Uncount(Member& Entry);
+
     std::unordered_map<Connection*, Member> m_Members;
     std::map<boost::asio::ip::address, std::size_t> m_PerAddress;
     std::map<boost::asio::ip::address, std::size_t> m_HeldPerAddress;

@@ -250,3 +250,21 @@ TEST(HttpConnection, AtShutdownAClientThatReadsNothingDoesNotHoldTheServer)
     Server.Stop();
     EXPECT_LT(Sleeper.ReadToEnd().size(), 32u * 1024 * 1024);
 }
+
+TEST(HttpConnection, TheClientATrustedProxyNamesIsTheLastForwardedAddress)
+{
+    auto const Peer = boost::asio::ip::make_address("127.0.0.1");
+    static constexpr char const* Rows[][2] = {
+        {"10.0.0.1", "10.0.0.1"},
+        {"203.0.113.9, 10.0.0.1", "10.0.0.1"}, // what the proxy added is last; the rest is the client's word
+        {"10.0.0.1,2001:db8::7 ", "2001:db8::7"},
+        {"::ffff:10.0.0.2", "10.0.0.2"},
+        {"", "127.0.0.1"},
+        {"10.0.0.1, ", "127.0.0.1"},
+        {"unknown", "127.0.0.1"},
+        {"10.0.0.1:4711", "127.0.0.1"},
+        {"[2001:db8::7]", "127.0.0.1"},
+    };
+    for(auto const& [ForwardedFor, Client] : Rows)
+        EXPECT_EQ(HttpServer::ConnectionSet::ForwardedClient(ForwardedFor, Peer).to_string(), Client) << ForwardedFor;
+}

@@ -40,10 +40,19 @@ struct Limits
     std::size_t MaximalConnectionsPerAddress = 128;
     // Answers held back on purpose (a deliberate delay, throttle or hang, a
     // blocking playlist reload, a part waiting for its time) at once from
-    // one client address: well below the connections an address may have,
-    // so that its short requests always find room. One more is refused
-    // (the application answers 503).
-    std::size_t MaximalHeldAnswersPerAddress = 64;
+    // one client address: half the connections an address may have, so
+    // that its short requests always find room. One more is refused (the
+    // application answers 503).
+    std::size_t MaximalHeldAnswersPerAddress = MaximalConnectionsPerAddress / 2;
+
+    // Sets both connection limits, and the held answers' share of an
+    // address with the per-address one.
+    void SetConnectionLimits(std::size_t Overall, std::size_t PerAddress) noexcept
+    {
+        MaximalConnections = Overall;
+        MaximalConnectionsPerAddress = PerAddress;
+        MaximalHeldAnswersPerAddress = PerAddress / 2;
+    }
     // A deliberate hold (delay, throttle, hang) ends after this long: the
     // connection is closed, whatever was left to send.
     std::chrono::milliseconds LongestHold{120'000};

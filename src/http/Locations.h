@@ -32,6 +32,9 @@ public:
     Locations(Locations const&) = delete;
     Locations& operator=(Locations const&) = delete;
 
+    // Connections from these peers count for the client their requests
+    // name in X-Forwarded-For (ConnectionSet::Readdress). Call before AddUrl.
+    void TrustProxies(std::vector<boost::asio::ip::address> Proxies) { m_Set->TrustedProxies = std::move(Proxies); }
     // Binds the location's port and starts accepting; raises the socket
     // error when it cannot be bound, or E_INVALIDARG for a malformed location.
     void AddUrl(std::string const& Url);

@@ -23,8 +23,8 @@ std::string_view HostWithoutPort(std::string_view Host)
 }
 } // namespace
 
-Request::Request(Head Value, std::string LocalAddress, std::uint16_t LocalPort) :
-    m_Head(std::move(Value)), m_Verb(VerbFromMethod(m_Head.Method))
+Request::Request(Head Value, std::string LocalAddress, std::uint16_t LocalPort, std::string ClientAddress) :
+    m_Head(std::move(Value)), m_Verb(VerbFromMethod(m_Head.Method)), m_ClientAddress(std::move(ClientAddress))
 {
     std::string_view Target = m_Head.Target;
     std::string_view Host = GetHeader("Host");

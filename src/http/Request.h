@@ -33,7 +33,8 @@ public:
 
     // Raises E_INVALIDARG with a message when the target cannot be decoded
     // (a bad escape, a NUL byte, a form that names no path).
-    Request(Head Value, std::string LocalAddress, std::uint16_t LocalPort);
+    // ClientAddress: the client's address as text (see GetClientAddress).
+    Request(Head Value, std::string LocalAddress, std::uint16_t LocalPort, std::string ClientAddress = {});
 
     Verb GetVerb() const noexcept { return m_Verb; }
     std::string const& GetMethod() const noexcept { return m_Head.Method; }
@@ -46,6 +47,9 @@ public:
     std::string const& GetQueryString() const noexcept { return m_QueryString; }
     // "http://" host ":" port, the decoded path and the raw query.
     std::string const& GetFullUrl() const noexcept { return m_FullUrl; }
+    // The client's address: the peer's, or the one a trusted proxy named in
+    // X-Forwarded-For; the one it counts for within the connection limits.
+    std::string const& GetClientAddress() const noexcept { return m_ClientAddress; }
     // The header fields the server reads that a request carries at most once
     // with one value (RFC 9110 section 5.3); the connection refuses a request
     // with several different ones (400). Host has a rule of its own: exactly
@@ -75,5 +79,6 @@ private:
     std::string m_AbsPath;
     std::string m_QueryString;
     std::string m_FullUrl;
+    std::string m_ClientAddress;
 };
 } // namespace HttpServer

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "http/Limits.h"
 #include "presentation/DefaultVariantSets.h"
 
 namespace Application
@@ -31,5 +32,11 @@ struct Settings
     // "redis://host:port": assets and the live time base shared with other
     // instances there; empty keeps them in memory.
     std::string AssetStore;
+    // Open connections in all and from one client address (the server's
+    // HttpServer::Limits; the held answers' share follows the latter).
+    std::size_t MaximalConnections = HttpServer::Limits{}.MaximalConnections;
+    std::size_t MaximalConnectionsPerAddress = HttpServer::Limits{}.MaximalConnectionsPerAddress;
+    // Addresses of proxies whose X-Forwarded-For names the client, as given.
+    std::vector<std::string> TrustedProxies;
 };
 } // namespace Application

@@ -22,7 +22,7 @@ void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, 
     CountAnswer(*Request, *Response);
     try
     {
-        ConsoleLine("Request: %s", PrintableText(Request->GetFullUrl()).c_str());
+        ConsoleLine("Request: %s %s", Request->GetClientAddress().c_str(), PrintableText(Request->GetFullUrl()).c_str());
         switch(Request->GetVerb())
         {
         case HttpServer::Verb::Get:

@@ -5,6 +5,7 @@
 
 #include "app/context/Console.h"
 #include "app/server/LocalAddresses.h"
+#include "app/server/OpenFileLimit.h"
 #include "app/server/Server.h"
 #include "base/Check.h"
 #include "base/MediaTimeText.h"
@@ -70,7 +71,9 @@ void Run(Settings const& Settings, ManualResetEvent& Termination, std::function<
     // The media platform outlives the server, whose tasks run pipelines on it.
     MF::PlatformScope MediaPlatform;
     auto const Probed = WithProbedCodecs(Settings);
-    Server Instance(Probed, std::move(ModuleDirectory));
+    HttpServer::Limits Bounds;
+    Bounds.SetConnectionLimits(OpenFileLimit::Fit(Settings.MaximalConnections, Bounds.MaximalLingeringSockets), Settings.MaximalConnectionsPerAddress);
+    Server Instance(Probed, std::move(ModuleDirectory), Bounds);
     Instance.Run(Termination, Serving);
 }
 } // namespace Application

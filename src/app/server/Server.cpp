@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/server/Server.h"
 
+#include <boost/asio/ip/address.hpp>
 #include <boost/asio/post.hpp>
 
 #include "app/routing/BasePath.h"
@@ -54,6 +55,10 @@ void Server::Run(ManualResetEvent& Termination, std::function<void()> const& Ser
     m_Locations = std::make_unique<HttpServer::Locations>(
         m_IoContext, m_Bounds, [this](auto const& Request, auto const& Response) { m_Router->Answer(Request, Response); },
         [Metrics = m_Context.Metrics](std::size_t Open) { Metrics->Set(ServerMetrics::Gauge::ConnectionsOpen, static_cast<std::int64_t>(Open)); });
+    std::vector<boost::asio::ip::address> Proxies;
+    for(auto const& Proxy : m_Context.Settings.TrustedProxies)
+        Proxies.push_back(boost::asio::ip::make_address(Proxy));
+    m_Locations->TrustProxies(std::move(Proxies));
     for(auto const& Location : Locations)
         m_Locations->AddUrl(Location);
     ConsoleLine("Waiting for Request...");

@@ -1,0 +1,124 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""Connection limits from the command line, the clients a trusted proxy names
+in X-Forwarded-For, and the open-file limit the connection limit needs:
+judged by what arrives and by what the server prints, never by time."""
+import re
+import subprocess
+import unittest
+
+from quorvel_harness import QuorvelServer, binary_path, free_port, read_answer
+
+HangGuard = 120
+# Files the server keeps for itself besides its connections: the refused
+# sockets that may linger (64) and its own files (OpenFileLimit::OwnFiles).
+OtherFiles = 64 + 192
+
+
+def head_of(connection):
+    received = b""
+    while b"\r\n\r\n" not in received:
+        piece = connection.recv(65536)
+        if not piece:
+            break
+        received += piece
+    return received.decode("latin-1")
+
+
+def to_end(connection):
+    received = b""
+    while True:
+        piece = connection.recv(65536)
+        if not piece:
+            return received.decode("latin-1")
+        received += piece
+
+
+def forwarded(address):
+    return "X-Forwarded-For: 203.0.113.1, %s\r\n" % address if address else ""
+
+
+class ClientsAndTheirShares(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = QuorvelServer(["-Software", "-MaxConnectionsPerAddress", "2", "-TrustedProxy", "127.0.0.1"]).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+
+    def expect_request(self, client, path, mark):
+        line = self.server.stdout.wait_for(r"^Request: %s http://\S+%s$" % (re.escape(client), re.escape(path)), HangGuard, mark)
+        self.assertIsNotNone(line, (client, path))
+
+    def test_each_client_has_its_own_connections(self):
+        rows = [
+            # source, X-Forwarded-For of two busy connections and of one more, the client they count for;
+            # then another client: source, X-Forwarded-For, the client it counts for
+            ("127.0.0.1", ["10.0.0.1", "10.0.0.1"], "10.0.0.1", "10.0.0.1", ("127.0.0.1", "10.0.0.2", "10.0.0.2")),
+            ("127.0.0.3", ["10.0.0.5", "10.0.0.6"], "10.0.0.7", "127.0.0.3", ("127.0.0.4", "10.0.0.5", "127.0.0.4")),
+        ]
+        for number, (source, busy_for, beyond_for, client, (other_source, other_for, other_client)) in enumerate(rows):
+            with self.subTest(source=source, forwarded=beyond_for):
+                mark = len(self.server.stdout.lines)
+                # A 600 s audio file, made for seconds and then never read,
+                # keeps a connection answering: it cannot make room.
+                busy = []
+                try:
+                    for index, address in enumerate(busy_for):
+                        path = "audio.mp4?duration=600&n=%d" % (2 * number + index)
+                        busy.append(self.server.send_get(path, source, forwarded(address), HangGuard))
+                        self.expect_request(client, path, mark)
+                    with self.server.send_get("version", source, forwarded(beyond_for)) as beyond:
+                        refused = to_end(beyond)
+                    self.assertTrue(refused.startswith("HTTP/1.1 503 "), refused)
+                    self.assertTrue(refused.endswith("Too many connections are open."), refused)
+                    with self.server.send_get("version?n=%d" % number, other_source, forwarded(other_for)) as other:
+                        head, _, _ = read_answer(other)
+                    self.assertIn(" 200 OK", head)
+                    self.expect_request(other_client, "version?n=%d" % number, mark)
+                finally:
+                    for connection in busy:
+                        connection.close()
+
+    def test_held_answers_take_half_of_a_named_clients_connections(self):
+        asset = self.server.make_asset("hang=@playlist:*")
+        path = "audio.m3u8?asset=%d" % asset
+        with self.server.send_get(path, "127.0.0.1", forwarded("10.0.1.1")) as held:
+            self.assertTrue(head_of(held).startswith("HTTP/1.1 200 OK"))
+            with self.server.send_get(path, "127.0.0.1", forwarded("10.0.1.1")) as second:
+                self.assertTrue(head_of(second).startswith("HTTP/1.1 503 "))
+            with self.server.send_get(path, "127.0.0.1", forwarded("10.0.1.2")) as another:
+                self.assertTrue(head_of(another).startswith("HTTP/1.1 200 OK"))
+
+
+class StartUp(unittest.TestCase):
+    def test_a_limit_that_is_not_valid_stops_the_start(self):
+        # Which values are refused is CommandLineOptionsTest's: here, how.
+        result = subprocess.run([binary_path(), "-Software", "-MaxConnectionsPerAddress", "64k", "-Location", "http://127.0.0.1:%d/hls/" % free_port()],
+                                capture_output=True, text=True, timeout=HangGuard)
+        self.assertEqual(result.returncode, 1, result.stdout)
+        self.assertIn("Exception 0x80070057 -MaxConnectionsPerAddress 64k is not valid: expected a whole number from 2 to 1048576", result.stderr)
+        self.assertNotIn("Waiting for Request", result.stdout)
+
+    def test_the_open_file_limit_follows_the_connection_limit(self):
+        rows = [
+            # prlimit's open files (soft:hard), the server's options, the soft limit it then runs with, the line it prints
+            ("300:4096", ["-MaxConnections", "1000"], 1000 + OtherFiles, None),
+            ("400:400", [], 400,
+             r"^Warning, open files are limited to 400 .*, %d are needed for 512 connections: serving at most %d connections\. Raise the hard limit"
+             % (512 + OtherFiles, 400 - OtherFiles)),
+        ]
+        for files, options, soft, warning in rows:
+            with self.subTest(files=files), QuorvelServer(["--nofile=" + files, binary_path(), "-Software"] + options,
+                                                          program="/usr/bin/prlimit") as server:
+                with open("/proc/%d/limits" % server.process.pid) as limits:
+                    self.assertRegex(limits.read(), r"Max open files +%d +%s " % (soft, files.split(":")[1]))
+                self.assertEqual(server.get("version")[0], 200)
+                if warning:
+                    self.assertIsNotNone(server.stderr.wait_for(warning, HangGuard), server.stderr.text())
+                else:
+                    self.assertNotIn("open files", server.stderr.text())
+
+
+if __name__ == "__main__":
+    unittest.main()
