@@ -150,8 +150,8 @@ class CommandLine(unittest.TestCase):
         help_start = lines.index("--") + 1
         self.assertEqual(lines[help_start:help_start + 3], ["Syntax: Quorvel [options]", "", "Options: "])
         # Options of this system come after the original ones.
-        self.assertTrue(lines[-2].startswith("  -SegmentCacheBytes <bytes> - "), lines[-2])
-        self.assertTrue(lines[-1].startswith("  -AssetStore <redis://host:port> - "), lines[-1])
+        self.assertTrue(lines[-5].startswith("  -SegmentCacheBytes <bytes> - "), lines[-5])
+        self.assertTrue(lines[-1].startswith("  -TrustedProxy <address> - "), lines[-1])
 
 
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/routing/RequestRouter.h"
 
+#include "base/Trace.h"
+
 #include "app/routing/BasePath.h"
 #include "app/context/Console.h"
 #include "app/answers/CrossOriginHeaders.h"
@@ -22,7 +24,10 @@ void RequestRouter::Answer(std::shared_ptr<HttpServer::Request> const& Request, 
     CountAnswer(*Request, *Response);
     try
     {
-        ConsoleLine("Request: %s %s", Request->GetClientAddress().c_str(), PrintableText(Request->GetFullUrl()).c_str());
+        ConsoleLine("Request: %s", PrintableText(Request->GetFullUrl()).c_str());
+        // The client as counted for its address's limits (a trusted proxy's
+        // forwarded client), for the debug output.
+        TRACE("Request from %s\n", Request->GetClientAddress().c_str());
         switch(Request->GetVerb())
         {
         case HttpServer::Verb::Get:
