@@ -84,6 +84,18 @@ def fragments(segment):
     return [boxes[index][1] + boxes[index + 1][1] for index in range(0, len(boxes), 2)]
 
 
+def head_of(connection):
+    """The head of the answer arriving on a socket, without its blank line
+    (the body, if any, is left unread as far as the reads allow)."""
+    received = b""
+    while b"\r\n\r\n" not in received:
+        piece = connection.recv(65536)
+        if not piece:
+            break
+        received += piece
+    return received.partition(b"\r\n\r\n")[0].decode("latin-1")
+
+
 def read_answer(connection, received=b""):
     """(head, body, chunks) of one HTTP/1.1 answer read from a socket, after
     the bytes of it already received: a body with a Content-Length, or a

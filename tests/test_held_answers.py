@@ -5,22 +5,12 @@ a throttle's memory does not grow with the slowness of its rate. Judged by
 what arrives and by the server's resident memory, never by time."""
 import unittest
 
-from quorvel_harness import QuorvelServer, read_answer
+from quorvel_harness import QuorvelServer, head_of, read_answer
 
 # The server's limits (HttpServer::Limits): connections in all, and answers
 # held back on purpose from one address.
 MaximalConnections = 512
 HeldPerAddress = 64
-
-
-def head_of(connection):
-    received = b""
-    while b"\r\n\r\n" not in received:
-        piece = connection.recv(65536)
-        if not piece:
-            break
-        received += piece
-    return received.partition(b"\r\n\r\n")[0].decode("latin-1")
 
 
 def resident_bytes(process):

@@ -5,22 +5,12 @@ judged by what arrives and by what the server prints, never by time."""
 import subprocess
 import unittest
 
-from quorvel_harness import QuorvelServer, binary_path, free_port, read_answer
+from quorvel_harness import QuorvelServer, binary_path, free_port, head_of, read_answer
 
 HangGuard = 120
 # Files the server keeps for itself besides its connections: the refused
 # sockets that may linger (64) and its own files (OpenFileLimit::OwnFiles).
 OtherFiles = 64 + 192
-
-
-def head_of(connection):
-    received = b""
-    while b"\r\n\r\n" not in received:
-        piece = connection.recv(65536)
-        if not piece:
-            break
-        received += piece
-    return received.decode("latin-1")
 
 
 def to_end(connection):
