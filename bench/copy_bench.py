@@ -68,7 +68,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
-from quorvel_harness import QuorvelServer, binary_path, free_port  # noqa: E402
+from quorvel_harness import QuorvelServer, binary_path  # noqa: E402
+from nginx_peer import NginxPeer  # noqa: E402
 
 CounterMagic = 0x31544E43564F5551
 MaximalObjects = 256
@@ -193,6 +194,13 @@ def metric(server, name):
     return float(re.search(r"^quorvel_%s (\S+)$" % name, body.decode(), re.M).group(1))
 
 
+def quiet(server):
+    """Waits until the server makes nothing, read-ahead included, so that a
+    measurement counts only what its own request makes."""
+    while metric(server, "productions_in_progress") > 0:
+        time.sleep(0.05)
+
+
 def parse_time(text):
     return datetime.datetime.strptime(text, "%Y-%m-%dT%H:%M:%S.%fZ").replace(tzinfo=datetime.timezone.utc).timestamp()
 
@@ -299,9 +307,13 @@ def print_table(rows, segments, show_objects):
 
 def on_demand(server, counters, segments, owner):
     uncached, cached = Row("on-demand, uncached"), Row("on-demand, cached")
-    _, _, master = server.get("master.m3u8?duration=600")
-    asset = int(re.search(rb"asset=(\d+)", master).group(1))
-    paths = [server.path("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, 20 + index)) for index in range(segments)]
+    # Each the last segment of an asset of its own: nothing comes after it
+    # to be read ahead.
+    paths = []
+    for index in range(20, 20 + segments):
+        _, _, master = server.get("master.m3u8?duration=%d" % ((index + 1) * SegmentSeconds))
+        asset = int(re.search(rb"asset=(\d+)", master).group(1))
+        paths.append(server.path("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, index)))
     started = metric(server, "productions_started_total")
     for path in paths:
         moved, body = counters.measure(lambda: get(server.port, path))
@@ -328,26 +340,38 @@ def live_dash(server, counters, segments, owner):
 
     def next_segment():
         # The first one not yet begun (asked before it begins, it is paced
-        # from its first fragment on) and not asked for yet.
+        # from its first fragment on) and not made yet.
         nonlocal used
-        used = max(int((time.time() - base) / SegmentSeconds) + 1, used + 1)
+        while int((time.time() - base) / SegmentSeconds) + 1 <= used:
+            time.sleep(0.1)
+        used = int((time.time() - base) / SegmentSeconds) + 1
         return used
 
     def path(index, query=""):
         # Number 1 is segment 0.
         return server.path(media.replace("$Number$", str(index + 1)) + query)
 
+    def made_ahead(index):
+        # The two segments after it, which its request has read ahead, are
+        # made beforehand (asked as of a time they are out); they read two
+        # more ahead, and none of the four is measured.
+        nonlocal used
+        used = max(used, index + 4)
+        for later in (index + 1, index + 2):
+            get(server.port, path(later, "&now=%d" % round((base + (later + 2) * SegmentSeconds) * 1000)))
+        quiet(server)
+
     for _ in range(segments):
-        started = metric(server, "productions_started_total")
         index = next_segment()
+        made_ahead(index)
+        started = metric(server, "productions_started_total")
         moved, body = counters.measure(lambda: get(server.port, path(index), expect_chunked=True))
         uncached.add(moved, len(body), owner)
         if metric(server, "productions_started_total") - started != 1:
             raise RuntimeError("a live segment was not made for its request")
-        index = next_segment()
-        # Made and kept now, answered at once; asked again without "now" it
-        # is still in the future, so the whole body from the cache is paced.
-        get(server.port, path(index, "&now=%d" % round(time.time() * 1000)))
+        # Made beforehand and kept, and still in the future: the whole body
+        # from the cache is paced.
+        index += 2
         hits = metric(server, "cache_hits_total")
         if (index + 1) * SegmentSeconds + base - time.time() < 1:
             raise RuntimeError("the cached live segment was made too late to be paced")
@@ -369,7 +393,8 @@ def live_hls_parts(server, counters, segments, owner):
     part_count = 1 + max(int(part) for _, index, part in parts if int(index) == last - 1)
     template = parts[0][0].decode()
     server.get(re.search(rb'#EXT-X-MAP:URI="([^"]+)"', playlist).group(1).decode())
-    indexes = [last - 150 + 3 * number for number in range(segments)]
+    # Five apart: the two made beforehand read two more ahead.
+    indexes = [last - 150 + 5 * number for number in range(segments)]
     uncached = Row("live ll HLS, its %d parts, uncached" % part_count)
     cached = Row("live ll HLS, its %d parts, cached" % part_count)
 
@@ -380,8 +405,10 @@ def live_hls_parts(server, counters, segments, owner):
         return b"".join(get(server.port, part_path(index, part)) for part in range(part_count))
 
     for index in indexes:
-        # The segment after it, which its parts' requests ask to be made, is made beforehand.
-        get(server.port, server.path(re.sub(r"index=\d+&part=\d+", "index=%d" % (index + 1), template) + "&now=%d" % round(time.time() * 1000)))
+        # The segments after it, which its parts' requests read ahead, are made beforehand.
+        for later in (index + 1, index + 2):
+            get(server.port, server.path(re.sub(r"index=\d+&part=\d+", "index=%d" % later, template) + "&now=%d" % round(time.time() * 1000)))
+        quiet(server)
         started = metric(server, "productions_started_total")
         moved, body = counters.measure(lambda: all_parts(index))
         uncached.add(moved, len(body), owner)
@@ -408,35 +435,16 @@ def nginx_floor(folder, segment, segments):
     row = Row("nginx, the same bytes from a file")
     root = os.path.join(folder, "nginx")
     os.makedirs(root)
-    with open(os.path.join(root, "segment.mp4"), "wb") as file:
-        file.write(segment)
-    port = free_port()
-    with open(os.path.join(root, "nginx.conf"), "w") as conf:
-        # One process: the counting library counts only the process that
-        # mapped its file first, not a worker forked from it.
-        conf.write("daemon off; master_process off; pid %s/nginx.pid; error_log stderr;\n"
-                   "events { worker_connections 64; }\n"
-                   "http { access_log off; default_type video/mp4; sendfile on; tcp_nopush on;\n"
-                   "  client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s; uwsgi_temp_path %s; scgi_temp_path %s;\n"
-                   "  server { listen 127.0.0.1:%d; root %s; } }\n" % ((root,) * 6 + (port, root)))
     counter_file = os.path.join(folder, "nginx.counters")
     environment = dict(os.environ, LD_PRELOAD=library_path(), ALLOC_COUNTER_FILE=counter_file)
-    nginx = subprocess.Popen(["nginx", "-c", os.path.join(root, "nginx.conf"), "-p", root], env=environment, stderr=subprocess.DEVNULL)
-    try:
+    with NginxPeer(root, one_process=True, environment=environment) as nginx:
+        with open(os.path.join(nginx.media, "segment.mp4"), "wb") as file:
+            file.write(segment)
         counters = Counters(counter_file)
         counters.wait_ready()
-        for _ in range(100):
-            try:
-                get(port, "/segment.mp4")
-                break
-            except OSError:
-                time.sleep(0.05)
         for _ in range(segments):
-            moved, body = counters.measure(lambda: get(port, "/segment.mp4"))
+            moved, body = counters.measure(lambda: get(nginx.port, "/segment.mp4"))
             row.add(moved, len(body), "nginx")
-    finally:
-        nginx.terminate()
-        nginx.wait(30)
     return row
 
 

@@ -47,6 +47,8 @@ import sys
 import tempfile
 import time
 
+from nginx_peer import NginxPeer
+
 REPOSITORY = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BINARY = os.path.join(os.environ.get("QUORVEL_BINARY_DIR", os.path.join(REPOSITORY, "build")), "bin", "quorvel")
 VIDEO_SECONDS = 3.0
@@ -213,31 +215,16 @@ def wrk(url, seconds):
 def compare_with_nginx(port, seconds):
     """Requests per second of one cached video segment, server and nginx."""
     folder = tempfile.mkdtemp(prefix="quorvel-bench-")
-    nginx = None
     try:
-        path = "video-body.mp4?asset=1&variant=0&index=5"
-        subprocess.run(["curl", "-sf", "-o", os.path.join(folder, "segment.mp4"), "http://127.0.0.1:%d/hls/%s" % (port, path)], check=True)
-        nginx_port = free_port()
-        with open(os.path.join(folder, "nginx.conf"), "w") as conf:
-            conf.write("daemon off; worker_processes 1; pid %s/nginx.pid; error_log stderr;\n"
-                       "events { worker_connections 1024; }\n"
-                       "http { access_log off; default_type video/mp4; sendfile on; tcp_nopush on;\n"
-                       "  client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s; uwsgi_temp_path %s; scgi_temp_path %s;\n"
-                       "  server { listen 127.0.0.1:%d; root %s; } }\n" % ((folder,) * 6 + (nginx_port, folder)))
-        nginx = subprocess.Popen(["nginx", "-c", os.path.join(folder, "nginx.conf"), "-p", folder], stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if subprocess.run(["curl", "-sf", "-o", "/dev/null", "http://127.0.0.1:%d/segment.mp4" % nginx_port]).returncode == 0:
-                break
-            time.sleep(0.05)
-        ours = wrk("http://127.0.0.1:%d/hls/%s" % (port, path), seconds)
-        theirs = wrk("http://127.0.0.1:%d/segment.mp4" % nginx_port, seconds)
-        size = os.path.getsize(os.path.join(folder, "segment.mp4"))
-        print("cached segment (%d bytes), wrk 2 threads, 64 connections, %d s:" % (size, seconds))
-        print("  quorvel %.0f requests/s, nginx %.0f requests/s, ratio %.2f" % (ours, theirs, ours / theirs))
+        with NginxPeer(folder) as nginx:
+            path = "video-body.mp4?asset=1&variant=0&index=5"
+            segment = os.path.join(nginx.media, "segment.mp4")
+            subprocess.run(["curl", "-sf", "-o", segment, "http://127.0.0.1:%d/hls/%s" % (port, path)], check=True)
+            ours = wrk("http://127.0.0.1:%d/hls/%s" % (port, path), seconds)
+            theirs = wrk(nginx.url("/segment.mp4"), seconds)
+            print("cached segment (%d bytes), wrk 2 threads, 64 connections, %d s:" % (os.path.getsize(segment), seconds))
+            print("  quorvel %.0f requests/s, nginx %.0f requests/s, ratio %.2f" % (ours, theirs, ours / theirs))
     finally:
-        if nginx:
-            nginx.terminate()
-            nginx.wait()
         shutil.rmtree(folder, ignore_errors=True)
 
 

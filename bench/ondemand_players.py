@@ -50,13 +50,13 @@ import random
 import re
 import shlex
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from live_players import free_port, percentile, processor_seconds, start_server  # noqa: E402
+from live_players import percentile, processor_seconds, start_server  # noqa: E402
+from nginx_peer import NginxPeer  # noqa: E402
 
 # Seconds of media in each asset: room for the jumps.
 ASSET_SECONDS = 1800
@@ -264,34 +264,6 @@ async def metrics(port):
     return values
 
 
-class Nginx:
-    """nginx serving a folder on its own loopback port, one worker, sendfile."""
-
-    def __init__(self, folder):
-        self.folder = folder
-        self.port = free_port()
-        configuration = os.path.join(folder, "nginx.conf")
-        with open(configuration, "w") as conf:
-            conf.write("daemon off; worker_processes 1; pid %s/nginx.pid; error_log stderr;\n"
-                       "events { worker_connections 4096; }\n"
-                       "http { access_log off; default_type video/mp4; sendfile on; tcp_nopush on; keepalive_requests 100000;\n"
-                       "  client_body_temp_path %s; proxy_temp_path %s; fastcgi_temp_path %s; uwsgi_temp_path %s; scgi_temp_path %s;\n"
-                       "  server { listen 127.0.0.1:%d; root %s/media; } }\n" % ((folder,) * 6 + (self.port, folder)))
-        os.makedirs(os.path.join(folder, "media"), exist_ok=True)
-        with open(os.path.join(folder, "media", "ready"), "w") as ready:
-            ready.write("ready\n")
-        self.process = subprocess.Popen(["nginx", "-c", configuration, "-p", folder], stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if subprocess.run(["curl", "-sf", "-o", "/dev/null", "http://127.0.0.1:%d/ready" % self.port]).returncode == 0:
-                return
-            time.sleep(0.05)
-        raise RuntimeError("nginx did not start")
-
-    def stop(self):
-        self.process.terminate()
-        self.process.wait(30)
-
-
 def nginx_path(run):
     return lambda player, track, index: "/r%d/p%d/%s-%s.mp4" % (run, player.number, track.name, index)
 
@@ -353,7 +325,7 @@ async def main():
     run = 0
     try:
         if peer:
-            nginx = Nginx(folder)
+            nginx = NginxPeer(folder)
         for count in (int(value) for value in arguments.players.split(",")):
             for kind in arguments.kinds.split(","):
                 run += 1
