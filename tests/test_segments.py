@@ -93,6 +93,11 @@ def process_state(pid):
     return int(fields["Threads"]), int(fields["VmRSS"].split()[0])
 
 
+def quiet(server):
+    """Whether the server makes nothing, read-ahead included."""
+    return b"\nquorvel_productions_in_progress 0\n" in server.get("metrics")[2]
+
+
 def wait_until(condition, limit=120):
     """Whether condition() came true before the limit, which only guards
     against a hang: what is awaited must happen, whenever it does."""
@@ -138,6 +143,8 @@ class Streaming(MediaClient, unittest.TestCase):
         asset, _ = self.asset("?duration=300")
         pid = self.server.process.pid
         self.fetch("video-body.mp4?asset=%d&variant=0&index=0" % asset)
+        # The level is taken once what the first request read ahead is made.
+        self.assertTrue(wait_until(lambda: quiet(self.server), 600))
         threads, memory = process_state(pid)
         # Clients that leave after the first bytes, and before them.
         for index in range(6):
@@ -159,7 +166,8 @@ class Streaming(MediaClient, unittest.TestCase):
         for number, (status, headers, body) in enumerate(answers):
             self.assertEqual(status, 200)
             self.assertEqual(len(fragments(body)), FramesPerVideoSegment if number % 2 else 281 + (number % 4 == 0))
-        # Pipelines are gone, threads and memory back to their level.
+        # Pipelines are gone (read-ahead too), threads and memory back to their level.
+        self.assertTrue(wait_until(lambda: quiet(self.server), 600))
         self.assertTrue(wait_until(lambda: process_state(pid)[0] == threads), (process_state(pid), threads))
         self.assertTrue(wait_until(lambda: process_state(pid)[1] < memory + 64 * 1024), (process_state(pid), memory))
         self.fetch("video-body.mp4?asset=%d&variant=1&index=1" % asset)
