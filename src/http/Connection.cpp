@@ -95,6 +95,7 @@ Connection::Connection(boost::asio::io_context& IoContext, boost::asio::ip::tcp:
 
 Connection::~Connection()
 {
+    Finish(false);
     m_Set->Remove(this);
 }
 
@@ -456,6 +457,8 @@ void Connection::Frame(WriteBatch& Batch)
             m_Framing = m_ChunkedAllowed ? BodyFraming::Chunked : BodyFraming::Close;
         m_CloseAfter = !m_KeepAlive || m_Framing == BodyFraming::Close || m_Set->Stopping;
         Batch.Framing = Head.Format(m_Framing, Length, m_CloseAfter);
+        if(m_FinishObserver)
+            m_Outcome.Status = Head.Status;
     }
     // A HEAD answer is its head alone, as is one whose status allows no body.
     if(m_HeadRequest || m_Framing == BodyFraming::None)
@@ -486,14 +489,26 @@ void Connection::WriteNext()
     m_Stream.expires_after(m_Set->Stopping ? std::min(Bounds.SendTime, Bounds.ShutdownSendTime) : Bounds.SendTime);
     m_Writing = true;
     ++m_WriteCount;
-    boost::asio::async_write(m_Stream, Buffers, [Self = shared_from_this()](beast::error_code Error, std::size_t) { Self->OnWritten(Error); });
+    boost::asio::async_write(m_Stream, Buffers,
+                             [Self = shared_from_this()](beast::error_code Error, std::size_t Count) { Self->OnWritten(Error, Count); });
 }
 
-void Connection::OnWritten(beast::error_code Error)
+void Connection::OnWritten(beast::error_code Error, std::size_t Count)
 {
     m_Writing = false;
     auto const Batch = std::move(m_Queue.front());
     m_Queue.pop_front();
+    if(m_FinishObserver && Count > 0)
+    {
+        // Of a write cut short, the body bytes are those after the framing.
+        std::size_t const Body = Batch->BodySize();
+        std::size_t const AfterFraming = Count > Batch->Framing.size() ? Count - Batch->Framing.size() : 0;
+        m_Outcome.BodyBytes += std::min(Body, AfterFraming);
+        auto const Now = Clock::now();
+        if(!m_Outcome.FirstByteTime)
+            m_Outcome.FirstByteTime = Now;
+        m_Outcome.LastByteTime = Now;
+    }
     if(Error)
     {
         TRACE("Error %s\n", Error.message().c_str());
@@ -513,6 +528,7 @@ void Connection::OnWritten(beast::error_code Error)
 
 void Connection::EndResponse(bool CloseAfter)
 {
+    Finish(true);
     m_Answering = false;
     m_Delivery.reset();
     m_Set->MarkReleased(this);
@@ -564,6 +580,35 @@ bool Connection::Hold(bool Timed)
     return true;
 }
 
+void Connection::OnFinished(std::function<void(AnswerOutcome const&)> Observer)
+{
+    if(!m_Open)
+    {
+        // The answer ended before it began: nothing went out.
+        AnswerOutcome const Nothing;
+        Observer(Nothing);
+        return;
+    }
+    m_FinishObserver = std::move(Observer);
+    m_Outcome = {};
+}
+
+void Connection::Finish(bool Completed) noexcept
+{
+    auto const Observer = std::exchange(m_FinishObserver, nullptr);
+    if(!Observer)
+        return;
+    m_Outcome.Completed = Completed;
+    try
+    {
+        Observer(m_Outcome);
+    }
+    catch(std::exception const& Exception)
+    {
+        TRACE("An answer's observer failed: %s\n", Exception.what());
+    }
+}
+
 void Connection::CloseGracefully()
 {
     if(m_Refused && m_Open)
@@ -582,6 +627,7 @@ void Connection::Close()
     if(!m_Open)
         return;
     m_Open = false;
+    Finish(false);
     m_Set->Remove(this);
     m_ShutdownTimer.cancel();
     m_HoldTimer.cancel();

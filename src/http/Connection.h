@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/string_body.hpp>
 
+#include "http/AnswerOutcome.h"
 #include "http/ConnectionSet.h"
 #include "http/Delivery.h"
 #include "http/SendEdge.h"
@@ -63,6 +65,8 @@ public:
     void Drop();
     // The current answer is held back on purpose (see Response::Hold).
     bool Hold(bool Timed);
+    // Observer learns how the current answer went out (Response::OnFinished).
+    void OnFinished(std::function<void(AnswerOutcome const&)> Observer);
 
     Executor GetExecutor() const noexcept { return m_Executor; }
     bool IsOpen() const noexcept { return m_Open; }
@@ -101,8 +105,10 @@ private:
     void Watch();
     void OnWatched(boost::beast::error_code Error, std::size_t Count);
     void WriteNext();
-    void OnWritten(boost::beast::error_code Error);
+    void OnWritten(boost::beast::error_code Error, std::size_t Count);
     void EndResponse(bool CloseAfter);
+    // Tells the current answer's observer, once, how it went out.
+    void Finish(bool Completed) noexcept;
     void Close();
     void CloseGracefully();
 
@@ -120,6 +126,9 @@ private:
     // What the producer of the current answer shares with this connection.
     std::shared_ptr<Delivery> m_Delivery;
     std::shared_ptr<SendEdge> m_Edge;
+    // Told when the current answer ends; the outcome is counted only then.
+    std::function<void(AnswerOutcome const&)> m_FinishObserver;
+    AnswerOutcome m_Outcome;
     // The request being answered, as far as framing goes.
     bool m_HeadRequest = false;
     bool m_ChunkedAllowed = true; // an HTTP/1.1 request

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -267,4 +268,74 @@ TEST(HttpConnection, TheClientATrustedProxyNamesIsTheLastForwardedAddress)
     };
     for(auto const& [ForwardedFor, Client] : Rows)
         EXPECT_EQ(HttpServer::ConnectionSet::ForwardedClient(ForwardedFor, Peer).to_string(), Client) << ForwardedFor;
+}
+
+// How each kind of answer ends, as its observer is told: the status that
+// went out, the body bytes the client was sent, and whether it was whole.
+TEST(HttpConnection, AnAnswersObserverLearnsOnceHowItWentOut)
+{
+    struct Case
+    {
+        char const* Name;
+        char const* Method;
+        // Sends the answer; the body is 1,000 bytes in every case that sends one.
+        std::function<void(Response&)> Answer;
+        unsigned Status;
+        std::uint64_t BodyBytes;
+        bool Completed;
+        bool Written;
+    };
+    auto const Thousand = [](Response& Answer) { Answer.AddEntityChunk(std::string(1000, 'x')); };
+    std::vector<Case> const Cases{
+        {"whole", "GET", [&](Response& Answer) { Answer.SetStatus(200, "OK"); Thousand(Answer); Answer.Send(); }, 200, 1000, true, true},
+        {"chunked in two sends", "GET",
+         [](Response& Answer) {
+             Answer.SetStatus(206, "Partial Content");
+             Answer.AddEntityChunk(std::string(400, 'a'));
+             Answer.Send(Response::SendFlagMoreData);
+             Answer.AddEntityChunk(std::string(600, 'b'));
+             Answer.SendEntityBody();
+         },
+         206, 1000, true, true},
+        {"head alone", "HEAD", [&](Response& Answer) { Answer.SetStatus(200, "OK"); Thousand(Answer); Answer.Send(); }, 200, 0, true, true},
+        {"aborted after the head and a piece", "GET",
+         [](Response& Answer) {
+             Answer.SetStatus(200, "OK");
+             Answer.AddEntityChunk(std::string(300, 'a'));
+             Answer.Send(Response::SendFlagMoreData);
+             Answer.Abort();
+         },
+         200, 300, false, true},
+        {"aborted before anything", "GET", [](Response& Answer) { Answer.Abort(); }, 0, 0, false, false},
+    };
+    for(auto const& Row : Cases)
+    {
+        SCOPED_TRACE(Row.Name);
+        std::promise<HttpServer::AnswerOutcome> Told;
+        std::atomic<int> Calls{0};
+        std::chrono::steady_clock::time_point Arrival;
+        TestServer Server([&](auto const& Request, auto const& Answer) {
+            Arrival = Request->GetArrivalTime();
+            Answer->OnFinished([&](HttpServer::AnswerOutcome const& Outcome) {
+                if(Calls++ == 0)
+                    Told.set_value(Outcome);
+            });
+            Row.Answer(*Answer);
+        });
+        Client Asker(Server.Port());
+        std::string const Text = Asker.Exchange(std::string(Row.Method) + " /t/x HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n");
+        auto const Outcome = Told.get_future().get();
+        Server.Stop();
+        EXPECT_EQ(Calls.load(), 1);
+        EXPECT_EQ(Outcome.Status, Row.Status);
+        EXPECT_EQ(Outcome.BodyBytes, Row.BodyBytes);
+        EXPECT_EQ(Outcome.Completed, Row.Completed);
+        ASSERT_EQ(Outcome.FirstByteTime.has_value(), Row.Written);
+        if(Row.Written)
+        {
+            EXPECT_LE(Arrival, *Outcome.FirstByteTime);
+            EXPECT_LE(*Outcome.FirstByteTime, *Outcome.LastByteTime);
+            EXPECT_NE(Text.find(std::to_string(Row.Status)), std::string::npos);
+        }
+    }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -70,6 +71,11 @@ public:
     // E_INVALIDARG on an escape that is not hexadecimal.
     void GetQueryStringNameValueVector(QueryVector& Vector) const;
 
+    // When the request had arrived (its head and body read): on the steady
+    // clock, which answer times are measured on, and on the system clock.
+    std::chrono::steady_clock::time_point GetArrivalTime() const noexcept { return m_ArrivalTime; }
+    std::chrono::system_clock::time_point GetArrivalSystemTime() const noexcept { return m_ArrivalSystemTime; }
+
     // Writes the request to the trace sink, one line per part.
     void Trace() const;
 
@@ -80,5 +86,7 @@ private:
     std::string m_QueryString;
     std::string m_FullUrl;
     std::string m_ClientAddress;
+    std::chrono::steady_clock::time_point m_ArrivalTime = std::chrono::steady_clock::now();
+    std::chrono::system_clock::time_point m_ArrivalSystemTime = std::chrono::system_clock::now();
 };
 } // namespace HttpServer

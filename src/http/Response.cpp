@@ -134,6 +134,12 @@ void Response::SetEdge(std::shared_ptr<SendEdge> Edge)
     OnConnection([Edge = std::move(Edge)](Connection& Target) mutable { Target.SetEdge(std::move(Edge)); });
 }
 
+void Response::OnFinished(std::function<void(AnswerOutcome const&)> Observer)
+{
+    ASSERT(!m_HeadSent);
+    OnConnection([Observer = std::move(Observer)](Connection& Target) mutable { Target.OnFinished(std::move(Observer)); });
+}
+
 bool Response::Hold(bool Timed)
 {
     ASSERT(!m_HeadSent && m_Connection->GetExecutor().running_in_this_thread());

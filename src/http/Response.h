@@ -13,6 +13,7 @@
 #include <boost/asio/io_context.hpp>
 
 #include "base/SharedBytes.h"
+#include "http/AnswerOutcome.h"
 #include "http/BodyPiece.h"
 #include "http/Delivery.h"
 #include "http/KnownHeader.h"
@@ -99,6 +100,12 @@ public:
     // Observer runs with the status code when the head is sent (on the
     // sending thread), so that answers can be counted by status.
     void OnHeadSent(std::function<void(unsigned StatusCode)> Observer) { m_HeadObserver = std::move(Observer); }
+
+    // On the I/O thread, before the first send: Observer runs once, on the
+    // I/O thread, when the answer has gone out whole or ended otherwise,
+    // with what was written of it (see AnswerOutcome). Nothing is counted
+    // for an answer that has none.
+    void OnFinished(std::function<void(AnswerOutcome const&)> Observer);
 
     bool IsHeadSent() const noexcept { return m_HeadSent; }
     // The I/O thread's executor: a producer that serves several responses
