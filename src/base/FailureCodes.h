@@ -46,6 +46,8 @@ constexpr HRESULT SegmentOutsideAsset = static_cast<HRESULT>(0x80FF0E41);    // 
 constexpr HRESULT PeriodInvalid = static_cast<HRESULT>(0x80FF0E42);          // "period" not one of the DASH periods
 // Asset store: it failed, or did not answer in time (answered 503)
 constexpr HRESULT AssetStoreUnavailable = static_cast<HRESULT>(0x80FF0E43); // "AssetStore call"
+// Request log: "from" not strict decimal, or "format" neither json nor csv
+constexpr HRESULT SessionQueryInvalid = static_cast<HRESULT>(0x80FF0E50); // "session?asset=N[&from=S][&format=csv]"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

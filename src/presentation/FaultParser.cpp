@@ -205,4 +205,11 @@ std::vector<FaultRule> FaultParser::Parse(QueryReads& Query)
         Query.NoteEvery(Key.first);
     return Parse(Query.All());
 }
+std::string_view FaultParser::KeyOf(FaultKind Kind) noexcept
+{
+    for(auto const& [Key, Named] : Keys)
+        if(Named == Kind)
+            return Key;
+    return {};
+}
 } // namespace Application

@@ -37,5 +37,7 @@ public:
     static std::vector<FaultRule> Parse(QueryReads& Query);
     // One rule of a key, e.g. Parse(FaultKind::Fail, "fail", "404@video:5").
     static FaultRule ParseRule(FaultKind Kind, std::string_view Key, std::string_view Rule);
+    // The query key of a kind ("fail", "delay"...).
+    static std::string_view KeyOf(FaultKind Kind) noexcept;
 };
 } // namespace Application

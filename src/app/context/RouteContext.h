@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/context/ServerContext.h"
+#include "app/sessions/RequestRecord.h"
 #include "base/QueryStringNameValue.h"
 #include "http/Request.h"
 #include "http/Response.h"
@@ -45,6 +46,8 @@ struct RouteContext : std::enable_shared_from_this<RouteContext>
     // The request's "now", when it says what time it is: it is then
     // answered as of that time, whatever the clock says.
     std::optional<std::int64_t> GivenTime;
+    // What the request log learns of this request; null when nothing is logged.
+    std::shared_ptr<RequestRecord> Record;
 
     // A HEAD request: answered with the head a GET would get, no body.
     bool IsHead() const noexcept { return Request.GetVerb() == HttpServer::Verb::Head; }

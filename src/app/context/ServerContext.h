@@ -7,6 +7,7 @@
 
 #include "app/context/DefaultPayloadWriteAgent.h"
 #include "app/metrics/ServerMetrics.h"
+#include "app/sessions/RequestLog.h"
 #include "presentation/AssetStore.h"
 #include "app/context/Settings.h"
 
@@ -28,5 +29,7 @@ struct ServerContext
     std::shared_ptr<ServerMetrics> Metrics = std::make_shared<ServerMetrics>();
     // With -AssetStore: where assets are shared with other instances.
     std::shared_ptr<AssetStore> Assets;
+    // The last requests of each asset ("session" route); null: none are logged.
+    std::shared_ptr<RequestLog> Requests = std::make_shared<RequestLog>(Metrics);
 };
 } // namespace Application

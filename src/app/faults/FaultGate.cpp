@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/faults/FaultGate.h"
 
+#include <algorithm>
+
 #include <boost/beast/http/status.hpp>
 
 #include "app/answers/CrossOriginHeaders.h"
@@ -11,6 +13,7 @@
 #include "base/Trace.h"
 #include "presentation/Clock.h"
 #include "presentation/Configuration.h"
+#include "presentation/FaultParser.h"
 
 namespace Application
 {
@@ -100,6 +103,12 @@ bool Apply(RouteContext& Context, FaultPlan& Plan, FaultTarget const& Target)
         Effects.RecordBody = [Plan = Context.Asset->Faults, Key = Target.PlaylistKey, Now](std::string Body) { Plan->RememberPlaylist(Key, Now, std::move(Body)); };
     if(Fired.empty() && !Effects.RecordBody)
         return false;
+    // The log names the fault that decides the answer: a status one, else the first.
+    if(Context.Record && !Fired.empty())
+    {
+        auto const Deciding = std::find_if(Fired.begin(), Fired.end(), [](FaultRule const& Rule) { return Rule.Kind == FaultKind::Fail || Rule.Kind == FaultKind::Gap; });
+        Context.Record->Fault = FaultParser::KeyOf((Deciding != Fired.end() ? *Deciding : Fired.front()).Kind);
+    }
     for(auto const& Rule : Fired)
         TRACE("Fault %s on %.*s, number %u\n", Rule.Text.c_str(), static_cast<int>(Context.Path.size()), Context.Path.data(), Target.Number);
     // A client holds only its share of answers held back on purpose.

@@ -53,6 +53,8 @@ public:
         VideoTasksRunning,
         AudioTasksWaiting,
         AudioTasksRunning,
+        RequestLogRecords,
+        RequestLogAssets,
         Count
     };
 

@@ -31,51 +31,53 @@ MediaProductions::~MediaProductions()
         InProgress.Production->Detach();
 }
 
-void MediaProductions::Serve(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response, SegmentKey const& Key,
+CacheOutcome MediaProductions::Serve(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response, SegmentKey const& Key,
                              MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group, bool Urgent, SegmentProduction::Producer Make)
 {
     Answer.TakeConditions(Request);
     if(Answer.IsNotModified())
     {
         Answer.SendNotModified(*Response);
-        return;
+        return CacheOutcome::Revalidated;
     }
     if(auto const Body = m_Cache.Find(Key.Text()))
     {
         Answer.SendBody(m_Server, *Response, Body);
-        return;
+        return CacheOutcome::Hit;
     }
     if(Request.GetVerb() == HttpServer::Verb::Head)
     {
         Answer.SendHead(*Response);
-        return;
+        return CacheOutcome::None;
     }
     // Held here: a client gone already ends the production within Join.
     if(auto const Production = Asked(Key.Text()))
     {
         m_Metrics.Add(Counter::RequestsJoined);
         Production->Join(Response, std::move(Answer));
-        return;
+        return CacheOutcome::Joined;
     }
     Start(Response->GetExecutor(), Key, Streams, Group, Urgent ? Priority::Urgent : Priority::Asked, std::move(Make),
           [&](SegmentProduction& Started) { Started.Join(Response, std::move(Answer)); });
+    return CacheOutcome::Made;
 }
 
-void MediaProductions::Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
+CacheOutcome MediaProductions::Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
                                SegmentProduction::Observer Watch)
 {
     if(auto const Body = m_Cache.Find(Key.Text()))
     {
         Watch.OnFragments(Body->GetFragments());
         Watch.OnEnd(nullptr, Body);
-        return;
+        return CacheOutcome::Hit;
     }
     if(auto const Production = Asked(Key.Text()))
     {
         Production->Observe(std::move(Watch));
-        return;
+        return CacheOutcome::Joined;
     }
     Start(Executor, Key, true, Group, Priority::Asked, std::move(Make), [&](SegmentProduction& Started) { Started.Observe(std::move(Watch)); });
+    return CacheOutcome::Made;
 }
 
 void MediaProductions::ReadAhead(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group,

@@ -8,6 +8,7 @@
 
 #include "app/answers/MediaBodyAnswer.h"
 #include "app/context/ServerContext.h"
+#include "app/sessions/RequestRecord.h"
 #include "app/production/SegmentCache.h"
 #include "app/production/SegmentKey.h"
 #include "app/production/SegmentProduction.h"
@@ -45,15 +46,16 @@ public:
     // Answers Request through Response with the media named by Key,
     // described by Answer (its conditions are taken here). Streams: the
     // media may go out in fragments as made. Make runs on Group when a
-    // production starts.
-    void Serve(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response, SegmentKey const& Key, MediaBodyAnswer Answer,
+    // production starts. Returns where the answer came from (None: a HEAD
+    // request for media not kept, answered with the head alone).
+    CacheOutcome Serve(HttpServer::Request const& Request, std::shared_ptr<HttpServer::Response> const& Response, SegmentKey const& Key, MediaBodyAnswer Answer,
                bool Streams, SegmentTaskGroup& Group, bool Urgent, SegmentProduction::Producer Make);
 
     // Hands the media named by Key to Watch: at once from the cache, or as
     // it is made by the production in progress or a new one (which then
     // runs to its end and is kept, whoever else leaves).
-    // Executor is the I/O thread's.
-    void Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
+    // Executor is the I/O thread's. Returns where the media comes from.
+    CacheOutcome Observe(SegmentProduction::Executor const& Executor, SegmentKey const& Key, SegmentTaskGroup& Group, SegmentProduction::Producer Make,
                  SegmentProduction::Observer Watch);
 
     // Makes the media named by Key ahead of its request, unless it is kept,

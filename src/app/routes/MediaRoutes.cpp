@@ -107,6 +107,11 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
     auto const Key = SegmentKey::VideoHeader(Variant, Asset);
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = RequestTrack::Video;
+        Record->Variant = Variant.Index;
+    }
     MediaBodyAnswer Answer{"video/mp4", Key.EntityTag()};
     Answer.FileName = StringFormat("video-header-v%u.mp4", Variant.Index);
     Serve(Context, Key, std::move(Answer), false, m_Work.GetVideoTasks(), [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
@@ -156,6 +161,11 @@ void MediaRoutes::AudioHeader(RouteContext& Context)
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset));
     Session->SetEncryption(MakeProtectionSettings(Asset));
     auto const Key = SegmentKey::AudioHeader(FirstAudioVariant(Asset), Asset);
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = RequestTrack::Audio;
+        Record->Variant = 0;
+    }
     MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
     Answer.FileName = "audio-header-v0.mp4";
     Serve(Context, Key, std::move(Answer), false, m_Work.GetAudioTasks(), [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
@@ -227,12 +237,22 @@ void MediaRoutes::AudioFile(RouteContext& Context)
 void MediaRoutes::Serve(RouteContext& Context, SegmentKey const& Key, MediaBodyAnswer Answer, bool Streams, SegmentTaskGroup& Group,
                         SegmentProduction::Producer Make, bool Urgent)
 {
-    m_Work.GetProductions().Serve(Context.Request, Context.Response, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
+    auto const Outcome = m_Work.GetProductions().Serve(Context.Request, Context.Response, Key, std::move(Answer), Streams, Group, Urgent, std::move(Make));
+    if(Context.Record)
+        Context.Record->Cache = Outcome;
 }
 
 void MediaRoutes::ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentTaskGroup& Group)
 {
     Request.Answer.EntityTag = Request.Segment.Key.EntityTag();
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = Request.Track == FaultTrack::Video ? RequestTrack::Video : RequestTrack::Audio;
+        Record->Variant = Request.Variant;
+        Record->Segment = Request.Index;
+        if(Request.Part && *Request.Part >= 0)
+            Record->Part = static_cast<std::uint32_t>(*Request.Part);
+    }
     if(FaultGate::Segment(Context, Request.Track, Request.Variant, Request.Index))
         return;
     if(Request.Part)
@@ -273,6 +293,8 @@ void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest const& Request
     if(Answer.IsNotModified())
     {
         Answer.SendNotModified(*Context.Response);
+        if(Context.Record)
+            Context.Record->Cache = CacheOutcome::Revalidated;
         return;
     }
     // A live part is held until its last frame is due; with "now" the
@@ -291,7 +313,9 @@ void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest const& Request
         return;
     }
     // Made now even when held, so that the part is ready when it is due.
-    m_Work.GetProductions().Observe(Context.Response->GetExecutor(), Key, Group, Request.Segment.Make, Answerer->Observer());
+    auto const Outcome = m_Work.GetProductions().Observe(Context.Response->GetExecutor(), Key, Group, Request.Segment.Make, Answerer->Observer());
+    if(Context.Record)
+        Context.Record->Cache = Outcome;
     if(!Due)
         Answerer->MarkDue();
 }

@@ -93,6 +93,8 @@ std::string MetricsRoutes::Format() const
     Text.Single("cache_limit_bytes", "gauge", "The segment cache's limit (-SegmentCacheBytes).", Level(Gauge::CacheLimitBytes));
     Text.Single("cache_entries", "gauge", "Bodies held by the segment cache.", Level(Gauge::CacheEntries));
 
+    Text.Single("request_log_records", "gauge", "Requests held by the request log (the session route).", Level(Gauge::RequestLogRecords));
+    Text.Single("request_log_assets", "gauge", "Assets whose requests the request log holds.", Level(Gauge::RequestLogAssets));
     Text.Single("connections_open", "gauge", "Client connections open.", Level(Gauge::ConnectionsOpen));
     Text.Family("held_requests", "gauge", "Requests held until what they ask for exists, by kind.");
     Text.Sample("held_requests", Label("kind", "playlist"), Level(Gauge::HeldPlaylists));

@@ -153,18 +153,27 @@ void PresentationRoutes::FindAsset(RouteContext& Context, RouteTable::AssetFound
 
 void PresentationRoutes::MakeAsset(RouteContext& Context, ManifestKind Kind, std::int64_t Now, AssetAnswer Answer)
 {
+    // The manifest request that makes an asset is its first record.
+    auto Made = [Answer = std::move(Answer)](RouteContext& Request, Configuration& Asset) {
+        if(auto* Record = Request.Record.get())
+        {
+            Record->Asset = Asset.Asset;
+            Record->Track = RequestTrack::Manifest;
+        }
+        Answer(Request, Asset);
+    };
     if(!m_Store)
     {
-        Answer(Context, m_Assets.Create(Kind, Context.QueryVector, m_Context.BaseLiveTime, Now));
+        Made(Context, m_Assets.Create(Kind, Context.QueryVector, m_Context.BaseLiveTime, Now));
         return;
     }
-    auto Made = std::make_shared<AssetRegistry::Parsed>(m_Assets.Parse(Kind, Context.QueryVector, m_Context.BaseLiveTime, Now));
+    auto Parsed = std::make_shared<AssetRegistry::Parsed>(m_Assets.Parse(Kind, Context.QueryVector, m_Context.BaseLiveTime, Now));
     CallStore(
-        Context, [Stored = Made->Stored](AssetStore& Store, AssetStore::Deadline Until) { return Store.Add(Stored, Until); },
-        [this, Made, Answer = std::move(Answer)](RouteContext& Request, std::uint32_t Number) {
+        Context, [Stored = Parsed->Stored](AssetStore& Store, AssetStore::Deadline Until) { return Store.Add(Stored, Until); },
+        [this, Parsed, Made = std::move(Made)](RouteContext& Request, std::uint32_t Number) {
             ForgetSuspects();
-            Made->Asset.Asset = Number;
-            Answer(Request, m_Assets.Keep(std::move(Made->Asset)));
+            Parsed->Asset.Asset = Number;
+            Made(Request, m_Assets.Keep(std::move(Parsed->Asset)));
         });
 }
 
@@ -194,6 +203,11 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     VideoVariant Variant;
     CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
                    "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = RequestTrack::Playlist;
+        Record->Variant = Variant.Index;
+    }
     if(FaultGate::Playlist(Context, StringFormat("video.m3u8?variant=%u", Variant.Index)))
         return;
     std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
@@ -211,6 +225,8 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)
 {
+    if(Context.Record)
+        Context.Record->Track = RequestTrack::Playlist;
     if(FaultGate::Playlist(Context, "audio.m3u8"))
         return;
     auto const& Asset = *Context.Asset;
@@ -314,6 +330,8 @@ void PresentationRoutes::Time(RouteContext& Context)
 
 void PresentationRoutes::Key(RouteContext& Context)
 {
+    if(Context.Record)
+        Context.Record->Track = RequestTrack::Key;
     auto const& Key = Context.Asset->Key;
     CHECK_CONDITION(!Key.empty(), FailureCode::AssetWithoutKey);
     WholeAnswer{"application/octet-stream", true, "key"}.Send(Context, Key);

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/routing/RequestRouter.h"
 
+#include <chrono>
+
 #include "base/Trace.h"
 
 #include "app/routing/BasePath.h"
 #include "app/context/Console.h"
 #include "app/answers/CrossOriginHeaders.h"
 #include "app/answers/ErrorAnswer.h"
+#include "app/sessions/CmcdReader.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
@@ -65,6 +68,7 @@ void RequestRouter::Route(std::shared_ptr<HttpServer::Request> const& Request, s
     QueryVector QueryVector;
     Request->GetQueryStringNameValueVector(QueryVector);
     auto const Context = std::make_shared<RouteContext>(Request, Response, *Path, std::move(QueryVector), m_Context);
+    BeginRecord(*Context);
     if(Request->GetVerb() == HttpServer::Verb::Post)
         m_Routes.DispatchPost(*Context);
     else
@@ -77,6 +81,23 @@ void RequestRouter::CountAnswer(HttpServer::Request const& Request, HttpServer::
     auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
     std::string Route = Path && m_Routes.HasPath(*Path) ? std::string(*Path) : "other";
     Response.OnHeadSent([Metrics = m_Context.Metrics, Route = std::move(Route)](unsigned Status) { Metrics->CountAnswer(Route, Status); });
+}
+
+void RequestRouter::BeginRecord(RouteContext& Context) const
+{
+    auto const& Log = m_Context.Requests;
+    if(!Log)
+        return;
+    auto Record = std::make_shared<RequestRecord>();
+    Record->Arrival = Context.Request.GetArrivalTime();
+    Record->ArrivalTime =
+        std::chrono::duration_cast<std::chrono::microseconds>(Context.Request.GetArrivalSystemTime().time_since_epoch()).count();
+    Record->Route = Context.Path;
+    Record->Cmcd = CmcdReader::FromRequest(Context.Request, Context.QueryVector);
+    Context.Record = Record;
+    // Committed once the answer has gone out; a request that names no
+    // valid asset is dropped there.
+    Context.Response->OnFinished([Log, Record = std::move(Record)](HttpServer::AnswerOutcome const& Outcome) { Log->Append(*Record, Outcome); });
 }
 
 bool RequestRouter::TakesPost(HttpServer::Request const& Request) const

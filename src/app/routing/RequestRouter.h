@@ -27,6 +27,8 @@ public:
 private:
     void Route(std::shared_ptr<HttpServer::Request> const& Request, std::shared_ptr<HttpServer::Response> const& Response) const;
     bool TakesPost(HttpServer::Request const& Request) const;
+    // Begins the request log's record of the request (RequestRecord).
+    void BeginRecord(RouteContext& Context) const;
     void CountAnswer(HttpServer::Request const& Request, HttpServer::Response& Response) const;
     static void AnswerOptions(HttpServer::Response& Response);
 

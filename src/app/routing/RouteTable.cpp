@@ -4,6 +4,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/Configuration.h"
 #include "presentation/RequestTime.h"
 
 namespace Application
@@ -57,6 +58,8 @@ void RouteTable::Dispatch(RouteContext& Context) const
     }
     m_AssetFinder(Context, [this, &Context](Configuration& Asset) {
         Context.Asset = &Asset;
+        if(Context.Record)
+            Context.Record->Asset = Asset.Asset;
         DispatchAssetRoute(Context);
     });
 }
@@ -86,6 +89,8 @@ void RouteTable::DispatchPost(RouteContext& Context) const
     ASSERT(Found != m_AssetPostRoutes.end());
     m_AssetFinder(Context, [&Context, &Handler = Found->second](Configuration& Asset) {
         Context.Asset = &Asset;
+        if(Context.Record)
+            Context.Record->Asset = Asset.Asset;
         Handler(Context);
     });
 }

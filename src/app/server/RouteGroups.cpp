@@ -4,6 +4,7 @@
 #include "app/routes/ClearKeyRoutes.h"
 #include "app/routes/MediaRoutes.h"
 #include "app/routes/MetricsRoutes.h"
+#include "app/routes/SessionRoutes.h"
 #include "app/routes/PresentationRoutes.h"
 #include "app/routes/TestPageRoutes.h"
 #include "app/routes/TextRoutes.h"
@@ -20,6 +21,7 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     Groups.push_back(std::make_unique<ClearKeyRoutes>(Context, Table));
     Groups.push_back(std::make_unique<TestPageRoutes>(Context, Table, Work));
     Groups.push_back(std::make_unique<MetricsRoutes>(Context, Table));
+    Groups.push_back(std::make_unique<SessionRoutes>(Context, Table));
     Groups.push_back(std::make_unique<MediaRoutes>(Context, Table, Work));
     return Groups;
 }
