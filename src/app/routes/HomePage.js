@@ -280,7 +280,7 @@
     const poll = async () => {
       try {
         const answer = await fetch(`session?asset=${asset}&from=${state.next}`, { cache: 'no-store' });
-        if (!answer.ok) throw new Error(`HTTP ${answer.status}: ${(await answer.text()).split('\n')[0]}`);
+        if (!answer.ok) throw Object.assign(new Error(`HTTP ${answer.status}: ${(await answer.text()).split('\n')[0]}`), { refused: answer.status < 500 });
         const page = await answer.json();
         if (generation !== state.generation) return;
         state.records.push(...page.requests);
@@ -289,7 +289,10 @@
         element('session-status').textContent = `Asset ${asset}: ${page.next} requests${page.dropped ? `, ${page.dropped} no longer kept` : ''}`;
         drawSession();
       } catch (error) {
-        if (generation === state.generation) element('session-status').textContent = `Asset ${asset}: the requests could not be read (${error.message})`;
+        if (generation !== state.generation) return;
+        element('session-status').textContent = `Asset ${asset}: the requests could not be read (${error.message})`;
+        // A refusal does not change by asking again; a network failure may.
+        if (error.refused) clearInterval(state.poll);
       }
     };
     poll();
