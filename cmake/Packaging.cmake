@@ -4,8 +4,9 @@
 # built there: /usr/bin/quorvel (stripped, with its function names kept as
 # MiniDebugInfo for crash reports), the service's unit in the system unit
 # folder (disabled: the package enables and starts nothing), and the README,
-# licence, notices, copyright and changelog in /usr/share/doc/quorvel, and
-# the manual page.
+# licence, notices, copyright and changelog in /usr/share/doc/quorvel, the
+# manual page, and the home page's players in /usr/share/quorvel/player
+# (cmake/PlayerFiles.cmake), where the installed program finds them.
 # Depends comes from dpkg-shlibdeps (needs dpkg-dev), and the version from
 # the build information's git describe (cmake/DebianVersion.cmake).
 include(GNUInstallDirs)
@@ -44,6 +45,7 @@ install(CODE "execute_process(COMMAND ${CMAKE_COMMAND} -DPROGRAM=\$ENV{DESTDIR}\
 # lib/systemd/system under /usr: the system unit folder of a merged /usr.
 install(FILES ${QuorvelUnitFile} DESTINATION lib/systemd/system)
 install(FILES ${QuorvelManualPage} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${QuorvelPlayerOutputs} DESTINATION ${CMAKE_INSTALL_DATADIR}/quorvel/player)
 install(FILES README.md LICENSE THIRD-PARTY-NOTICES cmake/debian/copyright ${QuorvelChangelog}
   DESTINATION ${QuorvelDocumentationFolder})
 

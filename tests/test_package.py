@@ -73,7 +73,9 @@ class DebianPackage(unittest.TestCase):
         listing = run("dpkg-deb", "-c", self.package).stdout
         paths = {line.split()[-1]: line.split()[0] for line in listing.splitlines()}
         self.assertEqual(paths["./usr/bin/quorvel"], "-rwxr-xr-x")
+        players = ["hls.min.js", "dash.all.min.js", "shaka-player.compiled.js", "uPlot.iife.min.js", "uPlot.min.css"]
         for path in ["./usr/lib/systemd/system/pellumo-quorvel.service", "./usr/share/man/man1/quorvel.1.gz"] + [
+                f"./usr/share/quorvel/player/{name}" for name in players] + [
                 f"./usr/share/doc/quorvel/{name}" for name in ["README.md", "LICENSE", "THIRD-PARTY-NOTICES", "copyright", "changelog.gz"]]:
             self.assertEqual(paths.get(path), "-rw-r--r--", path)
         # Nothing enables the service: no link into a target's wants, no
@@ -96,7 +98,13 @@ class DebianPackage(unittest.TestCase):
     def test_the_unpacked_program_serves_its_version(self):
         with QuorvelServer(program=os.path.join(self.root, "usr/bin/quorvel")) as server:
             status, _, body = server.get("version")
+            # The installed program finds its players in share/quorvel/player.
+            page = server.get("")[2]
+            player = server.get("player/hls.min.js")
         self.assertEqual(status, 200)
+        self.assertIn(b'data-players="installed"', page)
+        with open(os.path.join(self.root, "usr/share/quorvel/player/hls.min.js"), "rb") as file:
+            self.assertEqual((player[0], player[2]), (200, file.read()))
         describe = re.search(r"^Git Describe: (\S+)\r$", body.decode(), re.MULTILINE)
         self.assertIsNotNone(describe, body)
         self.assertIn("Configuration: Release\r\n", body.decode())

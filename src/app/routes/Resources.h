@@ -6,8 +6,11 @@
 // Files built into the program (see EmbedResource.cmake).
 namespace Application::Resources
 {
-// The about page, UTF-8 HTML with "$(Build)" placeholders.
-std::string_view AboutPage();
+// The home page, UTF-8 HTML with "$(Build)", "$(Players)" ("installed" or
+// "missing"), "$(Style)" and "$(Script)" placeholders, and its style and script.
+std::string_view HomePage();
+std::string_view HomePageStyle();
+std::string_view HomePageScript();
 // The WebCodecs test page, UTF-8 HTML with "$(Codec)", "$(FrameSizeW)",
 // "$(FrameSizeH)", "$(FrameRateN)", "$(FrameRateD)" and "$(FrameCount)".
 std::string_view WebCodecsPage();

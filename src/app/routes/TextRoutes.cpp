@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "app/routes/TextRoutes.h"
 
-#include "app/routes/Resources.h"
 #include "app/answers/WholeAnswer.h"
 #include "base/BuildInfo.h"
 #include "base/Check.h"
@@ -14,7 +13,6 @@ TextRoutes::TextRoutes(ServerContext&, RouteTable& Table)
 {
     // The build does not change while the program runs.
     Table.AddRoute("version", [Text = VersionText()](RouteContext& Context) { WholeAnswer{"text/plain; charset=utf-8"}.Send(Context, Text); });
-    Table.AddRoute("about", [Text = AboutText()](RouteContext& Context) { WholeAnswer{"text/html; charset=utf-8"}.Send(Context, Text); });
     Table.AddRoute("exception", [](RouteContext&) {
         ThrowCheckFailure(FailureCode::IntentionalException, TRACE_CONTEXT(), "exception", "Intentional exception with an associated message");
     });
@@ -32,12 +30,4 @@ std::string TextRoutes::VersionText()
     return Text;
 }
 
-std::string TextRoutes::AboutText()
-{
-    auto const Information = BuildInfo::Read();
-    std::string Build = "Not Available";
-    if(!Information.GitLog.empty())
-        Build = Information.GitLog.substr(0, Information.GitLog.find('\n')) + "; " + Information.Configuration;
-    return ReplacePlaceholders(std::string(Resources::AboutPage()), {{"Build", Build}});
-}
 } // namespace Application

@@ -5,7 +5,7 @@
 
 namespace Application
 {
-// "version", "about" and "exception": small answers about the server itself.
+// "version" and "exception": small answers about the server itself.
 class TextRoutes : public RouteGroup
 {
 public:
@@ -14,8 +14,5 @@ public:
     // "Git Describe: ...\r\n" (when known), "Configuration: ...\r\n", then
     // "--\r\n" and the last commit's log when known.
     static std::string VersionText();
-    // The about page with "$(Build)" replaced by the first log line, "; " and
-    // the configuration, or "Not Available" without a log.
-    static std::string AboutText();
 };
 } // namespace Application

@@ -2,6 +2,7 @@
 #include "app/server/RouteGroups.h"
 
 #include "app/routes/ClearKeyRoutes.h"
+#include "app/routes/HomePageRoutes.h"
 #include "app/routes/MediaRoutes.h"
 #include "app/routes/MetricsRoutes.h"
 #include "app/routes/SessionRoutes.h"
@@ -17,6 +18,7 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     // Manifests name their audio row's codecs, learned by encoding.
     auto AudioCodecs = [&Probe = Work.GetCodecsProbe()](AudioVariant& Variant) { Variant.Codecs = Probe.ProbeAudio(Variant); };
     Groups.push_back(std::make_unique<TextRoutes>(Context, Table));
+    Groups.push_back(std::make_unique<HomePageRoutes>(Context, Table));
     Groups.push_back(std::make_unique<PresentationRoutes>(Context, Table, std::move(AudioCodecs)));
     Groups.push_back(std::make_unique<ClearKeyRoutes>(Context, Table));
     Groups.push_back(std::make_unique<TestPageRoutes>(Context, Table, Work));
