@@ -7,6 +7,7 @@
 #include "base/HResultError.h"
 #include "presentation/AssetRegistry.h"
 #include "presentation/FaultParser.h"
+#include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
 #include "presentation/Timeline.h"
@@ -55,9 +56,21 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
     Fuzz::Failing([&] { Application::PartNumberFromQuery(Query); });
     Fuzz::Failing([&] { Application::PeriodNumberFromQuery(Query); });
     Application::ResponseFileSegmentNumber(Query);
-    for(char const* Key : {"asset", "variant", "index", "baseIndex", "period", "color", "extra-video-segments", "frame", "Variant", "FrameSizeW",
-                           "FrameSizeH", "FrameRateN", "FrameRateD", "SegmentDuration"})
-        Application::QueryInteger(Query, Key);
+    // Every integer key the server reads, through its row of the option
+    // table: refused or read, never a key without a row (E_UNEXPECTED).
+    for(auto const& Option : Application::OptionTable::Options())
+        if(Option.Kind == Application::OptionKind::Integer)
+            Fuzz::Failing([&] {
+                try
+                {
+                    Application::QueryInteger(Query, Option.Name);
+                }
+                catch(HResultError const& Error)
+                {
+                    Fuzz::Expect(Error.Code() == Option.Failure, "an integer is refused with its row's status");
+                    throw;
+                }
+            });
     Fuzz::Failing([&] { Application::Configuration::ForAudioFile(Query, Defaults.H264.AudioVariants); });
     return 0;
 }

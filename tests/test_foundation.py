@@ -5,11 +5,13 @@ refuses requests is judged by the HTTP unit tests (ConnectionTest,
 ServerTest), the error text by AppTextTest, the console and trace lines by
 HostTest and TraceTest (test_reliability.py follows the server by them)."""
 
+import json
 import os
 import signal
 import socket
 import subprocess
 import unittest
+import urllib.parse
 
 from quorvel_harness import QuorvelServer, binary_path, free_port
 
@@ -62,6 +64,36 @@ class Endpoints(unittest.TestCase):
                 self.assertNotIn(b"$(", body)  # every placeholder of the texts filled
                 if code:
                     self.assertEqual(error_status(body), code)
+
+    def test_options_json_is_the_table_of_query_options(self):
+        status, headers, body = self.server.get("options.json")
+        self.assertEqual((status, headers["Content-Type"], headers["Cache-Control"]), (200, "application/json; charset=utf-8", "no-cache"))
+        self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
+        table = json.loads(body)
+        self.assertEqual([group["id"] for group in table["groups"]], ["presentation", "live", "codecs", "encryption", "faults", "clock", "addressing"])
+        groups = {group["id"] for group in table["groups"]}
+        fields = ["name", "alias", "group", "kind", "minimum", "maximum", "default", "choices", "routes", "help", "example"]
+        for option in table["options"]:
+            with self.subTest(option=option["name"]):
+                self.assertEqual(list(option), fields)
+                self.assertIn(option["group"], groups)
+                self.assertIn(option["kind"], ("flag", "integer", "time", "hex", "choice", "text"))
+                self.assertEqual(bool(option["choices"]), option["kind"] == "choice")
+                self.assertTrue(option["routes"] and option["help"])
+                for bound in ("minimum", "maximum"):
+                    self.assertTrue(option[bound] is None or isinstance(option[bound], (int, float)))
+        rows = {(option["name"], option["group"]): option for option in table["options"]}
+        duration = rows[("duration", "presentation")]
+        self.assertEqual((duration["kind"], duration["minimum"], duration["maximum"], duration["default"]), ("integer", 1, 86400, "18 (on-demand)"))
+        self.assertEqual(rows[("part", "live")]["minimum"], 0.1)
+        self.assertEqual(rows[("scheme", "encryption")]["choices"], ["cenc", "cbcs"])
+        self.assertEqual(rows[("fail", "faults")]["kind"], "text")
+        # The examples the page shows are values the server takes.
+        for option in table["options"]:
+            if option["group"] in ("faults", "clock") and option["example"]:
+                with self.subTest(example=option["name"]):
+                    query = urllib.parse.urlencode({option["name"]: option["example"]})
+                    self.assertEqual(self.server.get("master.m3u8?" + query)[0], 200, query)
 
     def test_options_and_other_methods(self):
         status, headers, body = self.server.get("anything", method="OPTIONS")

@@ -27,20 +27,11 @@ std::size_t CharacterCount(std::string_view Text)
 
 std::optional<std::int64_t> QueryDurationSeconds(QueryReads& Query)
 {
+    // 1 to MaximalDurationSeconds, as its row says.
     auto const Seconds = Query.Integer("duration");
     if(!Seconds)
         return std::nullopt;
-    CHECK_ARGUMENT(*Seconds >= 1 && *Seconds <= MaximalDurationSeconds);
-    return std::int64_t{*Seconds} * TimeUnitsPerSecond;
-}
-
-// Fractional target durations are allowed on purpose; a target of zero or
-// less would tell players that no segment may last at all.
-std::optional<std::int64_t> QueryTargetDuration(QueryReads& Query, std::string_view Name)
-{
-    auto const Value = Query.Time(Name);
-    CHECK_ARGUMENT(!Value || *Value > 0);
-    return Value;
+    return *Seconds * TimeUnitsPerSecond;
 }
 
 constexpr std::int64_t DefaultDuration = 180'000'000;
@@ -60,8 +51,11 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
     NoVideo = Query.Flag("novideo");
     Live = Query.Flag("live");
     ParseDuration(Query);
-    AudioTargetDuration = QueryTargetDuration(Query, "atd");
-    VideoTargetDuration = QueryTargetDuration(Query, "vtd");
+    // Fractional target durations are allowed on purpose; a target of zero
+    // or less would tell players that no segment may last at all (the rows
+    // begin at 100 ns).
+    AudioTargetDuration = Query.Time("atd");
+    VideoTargetDuration = Query.Time("vtd");
     if(Live)
         ParseLiveKeys(Query, Now);
     ParseEncryptionKeys(Query);
@@ -73,14 +67,9 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
 void Configuration::ParseLowLatencyKeys(QueryReads& Query)
 {
     LowLatency = Query.Flag("ll");
-    // A part shorter than this would be a fraction of one picture at the
-    // highest frame rate; one longer than the segment is no part.
-    constexpr std::int64_t MinimalPartDuration = 1'000'000;
+    // MinimalPartDuration to 10 s, as the row says.
     if(auto const Part = Query.Time("part"))
-    {
-        CHECK_ARGUMENT(*Part >= MinimalPartDuration && *Part <= 10 * TimeUnitsPerSecond);
         PartDuration = *Part;
-    }
 }
 
 void Configuration::ParseDuration(QueryReads& Query)
@@ -93,7 +82,6 @@ void Configuration::ParseDuration(QueryReads& Query)
 void Configuration::ParseLiveKeys(QueryReads& Query, std::int64_t Now)
 {
     LiveWindow = Query.Time("lv").value_or(DefaultLiveWindow);
-    CHECK_ARGUMENT(*LiveWindow >= 0 && *LiveWindow <= MaximalLiveWindow);
     std::optional<std::int64_t> Lead = Query.Time("ls");
     // A manifest that says what time it is starts its own timeline, as the
     // server's start does, so that the presentation follows from the URLs
@@ -115,18 +103,15 @@ void Configuration::ParseLiveKeys(QueryReads& Query, std::int64_t Now)
 
 void Configuration::ParseEncryptionKeys(QueryReads& Query)
 {
-    auto const* KeyPair = Query.Find("key");
-    if(!KeyPair)
+    // The other encryption keys mean nothing without a key, and are not read.
+    if(!Query.Find("key"))
         return;
-    if(auto const* SchemePair = Query.Find("scheme"))
-        Scheme = SchemePair->Value;
-    if(Scheme.empty())
-        Scheme = "cenc";
-    CHECK_ARGUMENT(Scheme == "cenc" || Scheme == "cbcs");
+    // "scheme=" takes the default, cenc, as no scheme does.
+    Scheme = Query.Choice("scheme").value_or("cenc");
     EncryptionScheme = Scheme == "cenc" ? EncryptionScheme::Cenc : EncryptionScheme::Cbcs;
-    Key = ParseBase16(KeyPair->Value, 16);
-    if(auto const* VectorPair = Query.Find("initializationvector"))
-        InitializationVector = ParseBase16(VectorPair->Value, 16);
+    Key = *Query.Hex("key");
+    if(auto Vector = Query.Hex("initializationvector"))
+        InitializationVector = std::move(*Vector);
     else
         InitializationVector.assign(DefaultInitializationVector.begin(), DefaultInitializationVector.end());
     if(auto const* FormatPair = Query.Find("keyformat"))
@@ -147,7 +132,7 @@ Configuration Configuration::ForAudioFile(QueryVector const& Query, std::vector<
     Result.NoVideo = true;
     QueryReads Reads(Query);
     Result.Duration = QueryDurationSeconds(Reads).value_or(DefaultDuration);
-    if(QueryFlag(Query, "flac") && !Result.VariantSet.AudioVariants.empty())
+    if(Reads.Flag("flac") && !Result.VariantSet.AudioVariants.empty())
         Result.VariantSet.AudioVariants.front() = Result.VariantSet.AudioVariants.front().FlacAlternative();
     if(!Result.VariantSet.AudioVariants.empty())
         Result.VariantSet.AudioVariants.front().Duration = Result.Duration;

@@ -39,6 +39,10 @@ constexpr KeyBytes DefaultInitializationVector{0x5C, 0x2E, 0x9A, 0x17, 0xB3, 0xD
 constexpr std::int32_t MaximalDurationSeconds = 86'400;
 constexpr std::int64_t MaximalLiveWindow = std::int64_t{86'400} * 10'000'000;
 constexpr std::int64_t DefaultPartDuration = 5'000'000;
+// A part shorter than this would be a fraction of one picture at the highest
+// frame rate; one longer than a segment is no part.
+constexpr std::int64_t MinimalPartDuration = 1'000'000;
+constexpr std::int64_t MaximalPartDuration = 100'000'000;
 
 // One asset: the options of the manifest request that created it, its copy
 // of the variant rows, and the live end point the master playlist sets.

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "base/MediaTime.h"
 #include "base/QueryStringNameValue.h"
+#include "presentation/QueryOption.h"
 
 namespace Application
 {
@@ -32,8 +34,26 @@ std::optional<std::uint64_t> ParseDecimal(std::string_view Text, std::uint64_t M
 // beyond MaximalTimeSeconds raises E_INVALIDARG.
 std::int64_t ConvertTime(std::string_view Text);
 
-// The first value of Name converted, or nothing when the name is absent.
-std::optional<std::int32_t> QueryInteger(QueryVector const& Query, std::string_view Name);
-std::optional<std::int64_t> QueryTime(QueryVector const& Query, std::string_view Name);
+// Lookups of a request's query through OptionTable: a name without a row
+// (of the kind the lookup reads) raises E_UNEXPECTED, naming it. A value
+// the row does not take is refused with the row's Failure code and a
+// message naming the option and what it takes (QueryOption::Refuse). All
+// take the first pair of the option's name or alias.
+QueryStringNameValue const* FindOption(QueryVector const& Query, QueryOption const& Option);
+QueryStringNameValue const* FindOption(QueryVector const& Query, std::string_view Name);
 bool QueryFlag(QueryVector const& Query, std::string_view Name);
+// An integer row's value: converted leniently (ConvertInteger) or strictly
+// (digits only, a '-' first when the row's minimum is negative) as the row
+// says, then within its minimum and maximum.
+std::optional<std::int64_t> QueryInteger(QueryVector const& Query, QueryOption const& Option);
+std::optional<std::int64_t> QueryInteger(QueryVector const& Query, std::string_view Name);
+// A time row's value (ConvertTime) in 100-ns units, within its bounds.
+std::optional<std::int64_t> QueryTime(QueryVector const& Query, QueryOption const& Option);
+std::optional<std::int64_t> QueryTime(QueryVector const& Query, std::string_view Name);
+// A choice row's value, one of its choices; an empty value takes the row's
+// default when it has one.
+std::optional<std::string_view> QueryChoice(QueryVector const& Query, QueryOption const& Option);
+// A hex row's bytes, exactly its byte count (Configuration::ParseBase16's
+// statuses: 0x80FF01A0, 0x80FF01A1, 0x80FF01A8).
+std::optional<std::vector<std::uint8_t>> QueryHex(QueryVector const& Query, QueryOption const& Option);
 } // namespace Application

@@ -3,45 +3,60 @@
 
 #include <algorithm>
 
+#include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 
 namespace Application
 {
 namespace
 {
-bool Holds(std::vector<std::string> const& Names, std::string_view Name)
+bool Holds(std::vector<QueryOption const*> const& Options, std::string_view Name)
 {
-    return std::find(Names.begin(), Names.end(), Name) != Names.end();
+    return std::any_of(Options.begin(), Options.end(), [Name](QueryOption const* Option) { return Option->Named(Name); });
 }
 
-void Note(std::vector<std::string>& Names, std::string_view Name)
+void Add(std::vector<QueryOption const*>& Options, QueryOption const& Option)
 {
-    if(!Holds(Names, Name))
-        Names.emplace_back(Name);
+    if(std::find(Options.begin(), Options.end(), &Option) == Options.end())
+        Options.push_back(&Option);
 }
 } // namespace
 
-QueryStringNameValue const* QueryReads::Find(std::string_view Name)
+QueryOption const& QueryReads::Note(std::string_view Name, std::optional<OptionKind> Kind)
 {
-    Note(m_First, Name);
-    return FindQueryValue(m_Query, Name);
+    auto const& Option = OptionTable::Get(Name, Kind);
+    Add(m_First, Option);
+    return Option;
 }
 
-std::optional<std::int32_t> QueryReads::Integer(std::string_view Name)
+QueryStringNameValue const* QueryReads::Find(std::string_view Name)
 {
-    Note(m_First, Name);
-    return QueryInteger(m_Query, Name);
+    return FindOption(m_Query, Note(Name, std::nullopt));
+}
+
+std::optional<std::int64_t> QueryReads::Integer(std::string_view Name)
+{
+    return QueryInteger(m_Query, Note(Name, OptionKind::Integer));
 }
 
 std::optional<std::int64_t> QueryReads::Time(std::string_view Name)
 {
-    Note(m_First, Name);
-    return QueryTime(m_Query, Name);
+    return QueryTime(m_Query, Note(Name, OptionKind::Time));
+}
+
+std::optional<std::string_view> QueryReads::Choice(std::string_view Name)
+{
+    return QueryChoice(m_Query, Note(Name, OptionKind::Choice));
+}
+
+std::optional<std::vector<std::uint8_t>> QueryReads::Hex(std::string_view Name)
+{
+    return QueryHex(m_Query, Note(Name, OptionKind::Hex));
 }
 
 void QueryReads::NoteEvery(std::string_view Name)
 {
-    Note(m_Every, Name);
+    Add(m_Every, OptionTable::Get(Name));
 }
 
 QueryVector QueryReads::Read() const
@@ -53,7 +68,9 @@ QueryVector QueryReads::Read() const
         bool const First = std::find(Seen.begin(), Seen.end(), Pair.Name) == Seen.end();
         if(First)
             Seen.push_back(Pair.Name);
-        // Lookups take the first pair of a name: the others change nothing.
+        // Lookups take the first pair of a name (or alias): the others change
+        // nothing. With an alias, the first pair of each name is kept, and the
+        // lookup parsing them again takes the same one of the two.
         if(Holds(m_Every, Pair.Name) || (First && Holds(m_First, Pair.Name)))
             Result.push_back(Pair);
     }

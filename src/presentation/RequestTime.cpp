@@ -101,7 +101,7 @@ std::optional<std::int64_t> RequestTime::Parse(std::string_view Text)
 
 std::optional<std::int64_t> RequestTime::FromQuery(QueryVector const& Query)
 {
-    auto const* Pair = FindQueryValue(Query, QueryKey);
+    auto const* Pair = FindOption(Query, QueryKey);
     if(!Pair)
         return std::nullopt;
     auto const Value = Parse(Pair->Value);

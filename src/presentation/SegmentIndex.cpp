@@ -8,6 +8,7 @@
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/DashPeriod.h"
+#include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/Timeline.h"
 
@@ -15,44 +16,10 @@ namespace Application
 {
 namespace
 {
-constexpr std::uint64_t MaximalIndex = std::numeric_limits<std::uint32_t>::max();
-constexpr std::uint64_t MaximalBaseIndex = std::numeric_limits<std::int32_t>::max();
-// A refusal quotes at most this much of the value it refuses.
-constexpr int QuotedCharacters = 40;
-
-[[noreturn]] void RaiseMalformed(HRESULT Code, std::string_view Name, std::string_view Value, char const* Expected)
+// The strict number of a row of the addressing group ("part" names two rows).
+std::optional<std::int64_t> Digits(QueryVector const& Query, std::string_view Name)
 {
-    ThrowCheckFailure(Code, TRACE_CONTEXT(), "ParseDecimal(Value)",
-                      StringFormat("Invalid \"%.*s\" \"%.*s\": expected %s", static_cast<int>(Name.size()), Name.data(),
-                                   std::min(QuotedCharacters, static_cast<int>(Value.size())), Value.data(), Expected));
-}
-
-// The value of Name as strict decimal digits within Maximal; nothing when absent.
-std::optional<std::uint64_t> Digits(QueryVector const& Query, std::string_view Name, std::uint64_t Maximal, HRESULT Code)
-{
-    auto const* Pair = FindQueryValue(Query, Name);
-    if(!Pair)
-        return std::nullopt;
-    auto const Value = ParseDecimal(Pair->Value, Maximal);
-    if(!Value)
-        RaiseMalformed(Code, Name, Pair->Value, StringFormat("decimal digits up to %llu", static_cast<unsigned long long>(Maximal)).c_str());
-    return Value;
-}
-
-// "baseIndex": digits with an optional leading '-', within 32 bits signed.
-std::int64_t BaseIndex(QueryVector const& Query)
-{
-    auto const* Pair = FindQueryValue(Query, "baseIndex");
-    if(!Pair)
-        return 0;
-    std::string_view Text = Pair->Value;
-    bool const Negative = Text.starts_with('-');
-    if(Negative)
-        Text.remove_prefix(1);
-    auto const Magnitude = ParseDecimal(Text, MaximalBaseIndex + (Negative ? 1 : 0));
-    if(!Magnitude)
-        RaiseMalformed(FailureCode::SegmentNumberMalformed, "baseIndex", Pair->Value, "decimal digits within 32 bits, optionally after '-'");
-    return Negative ? -static_cast<std::int64_t>(*Magnitude) : static_cast<std::int64_t>(*Magnitude);
+    return QueryInteger(Query, OptionTable::Get(Name, OptionKind::Integer));
 }
 
 // One more than the highest segment number the asset has on a track whose
@@ -88,13 +55,12 @@ std::int64_t SegmentDurationOf(Configuration const& Asset, SegmentTrack Track, s
 
 std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query, Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant)
 {
-    auto const Index = Digits(Query, "index", MaximalIndex, FailureCode::SegmentNumberMalformed);
+    auto const Index = Digits(Query, "index");
     if(!Index)
         return std::nullopt;
-    std::int64_t const Segment = static_cast<std::int64_t>(*Index) - BaseIndex(Query);
-    auto const Extra = Track == SegmentTrack::Video ? Digits(Query, ExtraVideoSegmentsKey, MaximalListedSegmentCount, FailureCode::SegmentNumberMalformed)
-                                                    : std::nullopt;
-    std::int64_t const Limit = SegmentLimit(Asset, Track, SegmentDurationOf(Asset, Track, Variant), static_cast<std::int32_t>(Extra.value_or(0)));
+    std::int64_t const Segment = *Index - Digits(Query, "baseIndex").value_or(0);
+    auto const Extra = Track == SegmentTrack::Video ? ExtraVideoSegmentsFromQuery(Query) : 0;
+    std::int64_t const Limit = SegmentLimit(Asset, Track, SegmentDurationOf(Asset, Track, Variant), Extra);
     if(Segment < 0 || Segment >= Limit)
     {
         std::string const Name = Track == SegmentTrack::Video ? StringFormat("video variant %u", Variant) : std::string("the audio track");
@@ -117,22 +83,27 @@ bool AssetHasSegment(Configuration const& Asset, SegmentTrack Track, std::uint32
 
 std::int32_t PartNumberFromQuery(QueryVector const& Query)
 {
-    auto const Part = Digits(Query, "part", std::numeric_limits<std::int32_t>::max(), FailureCode::PartInvalid);
+    auto const Part = Digits(Query, "part");
     return Part ? static_cast<std::int32_t>(*Part) : -1;
 }
 
 std::uint32_t PeriodNumberFromQuery(QueryVector const& Query)
 {
-    auto const Period = Digits(Query, "period", DashPeriods.size() - 1, FailureCode::PeriodInvalid);
+    auto const Period = Digits(Query, "period");
     return static_cast<std::uint32_t>(Period.value_or(0));
+}
+
+std::int32_t ExtraVideoSegmentsFromQuery(QueryVector const& Query)
+{
+    return static_cast<std::int32_t>(Digits(Query, ExtraVideoSegmentsKey).value_or(0));
 }
 
 std::optional<std::uint32_t> ResponseFileSegmentNumber(QueryVector const& Query)
 {
-    auto const* Pair = FindQueryValue(Query, "index");
+    auto const* Pair = FindOption(Query, "index");
     if(!Pair)
         return std::nullopt;
-    auto const Index = static_cast<std::uint32_t>(ParseDecimal(Pair->Value, MaximalIndex).value_or(0));
+    auto const Index = static_cast<std::uint32_t>(ParseDecimal(Pair->Value, std::numeric_limits<std::uint32_t>::max()).value_or(0));
     if(QueryFlag(Query, "baseIndex"))
         return Index;
     return Index + 1;

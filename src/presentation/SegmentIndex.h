@@ -52,6 +52,11 @@ std::int32_t PartNumberFromQuery(QueryVector const& Query);
 // FailureCode::PeriodInvalid.
 std::uint32_t PeriodNumberFromQuery(QueryVector const& Query);
 
+// "extra-video-segments" (video playlists and segments): digits only, up to
+// MaximalListedSegmentCount, else FailureCode::SegmentNumberMalformed; 0
+// when absent.
+std::int32_t ExtraVideoSegmentsFromQuery(QueryVector const& Query);
+
 // The number in the file name a saved media segment gets. HLS requests carry
 // no "baseIndex" and their files are numbered from 1 (index + 1); DASH
 // requests are numbered by their template number ("index" itself), which is

@@ -3,23 +3,23 @@
 
 #include "base/Check.h"
 #include "base/StringFormat.h"
+#include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 
 namespace Application
 {
 bool VariantSet::ParseVideoVariant(QueryVector const& Query, VideoVariant& Variant) const
 {
-    auto const* Pair = FindQueryValue(Query, "variant");
+    auto const& Option = OptionTable::Get("variant");
+    auto const* Pair = FindOption(Query, Option);
     if(!Pair)
         return false;
+    // Leniently, as every integer of a query is read, but text without any
+    // digit names no variant, not variant 0.
     std::size_t Converted = 0;
     auto const Value = static_cast<std::uint32_t>(ConvertInteger(Pair->Value, &Converted));
     if(Converted == 0)
-    {
-        std::string Message = StringFormat("Failed to convert \"%s\" to integer", Pair->Value.c_str());
-        TRACE("%s\n", Message.c_str());
-        throw HResultError(E_INVALIDARG, std::move(Message));
-    }
+        Option.Refuse(Pair->Value);
     if(Value >= VideoVariants.size())
         return false;
     Variant = VideoVariants[Value];

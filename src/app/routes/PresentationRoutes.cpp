@@ -20,6 +20,7 @@
 #include "presentation/DeliveryDirectives.h"
 #include "presentation/HlsPlaylistWriter.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/SegmentIndex.h"
 #include "presentation/Timeline.h"
 
 namespace Application
@@ -210,7 +211,7 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     }
     if(FaultGate::Playlist(Context, StringFormat("video.m3u8?variant=%u", Variant.Index)))
         return;
-    std::int32_t const ExtraSegments = QueryInteger(Context.QueryVector, "extra-video-segments").value_or(0);
+    std::int32_t const ExtraSegments = ExtraVideoSegmentsFromQuery(Context.QueryVector);
     auto const Answer = MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration);
     auto const Name = StringFormat("%u video.m3u8 %u %d", Asset.Asset, Variant.Index, ExtraSegments);
     PlaylistText const Write = [Variant, ExtraSegments](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {

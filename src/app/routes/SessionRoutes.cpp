@@ -8,6 +8,8 @@
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/Configuration.h"
+#include "presentation/OptionTable.h"
+#include "presentation/QueryNumbers.h"
 
 namespace Application
 {
@@ -150,17 +152,6 @@ std::string CmcdJson(RequestLogRecord const& Record, Cells const& Text)
     return "{" + Result + "}";
 }
 
-std::uint64_t FromOf(QueryVector const& Query)
-{
-    auto const* Pair = FindQueryValue(Query, "from");
-    if(!Pair)
-        return 0;
-    std::uint64_t From = 0;
-    auto const& Text = Pair->Value;
-    auto const [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), From);
-    CHECK_CONDITION(!Text.empty() && Error == std::errc() && End == Text.data() + Text.size(), FailureCode::SessionQueryInvalid);
-    return From;
-}
 } // namespace
 
 SessionRoutes::SessionRoutes(ServerContext& Context, RouteTable& Table) : m_Context(Context)
@@ -173,10 +164,8 @@ void SessionRoutes::Session(RouteContext& Context)
     // A page polls this once a second: its own requests would crowd out the player's.
     if(Context.Record)
         Context.Record->Asset.reset();
-    auto const From = FromOf(Context.QueryVector);
-    auto const* Format = FindQueryValue(Context.QueryVector, "format");
-    bool const Csv = Format && Format->Value == "csv";
-    CHECK_CONDITION(!Format || Csv || Format->Value == "json", FailureCode::SessionQueryInvalid);
+    auto const From = static_cast<std::uint64_t>(QueryInteger(Context.QueryVector, "from").value_or(0));
+    bool const Csv = QueryChoice(Context.QueryVector, OptionTable::Get("format")) == "csv";
     std::uint32_t const Asset = Context.Asset->Asset;
     auto const Excerpt = m_Context.Requests ? m_Context.Requests->Read(Asset, From) : RequestLog::Excerpt{};
     if(Csv)

@@ -6,6 +6,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/OptionTable.h"
 
 namespace Application
 {
@@ -13,6 +14,11 @@ TextRoutes::TextRoutes(ServerContext&, RouteTable& Table)
 {
     // The build does not change while the program runs.
     Table.AddRoute("version", [Text = VersionText()](RouteContext& Context) { WholeAnswer{"text/plain; charset=utf-8"}.Send(Context, Text); });
+    // The table of query options, for the home page's form: the page draws
+    // what it finds, so it is asked again on each visit.
+    Table.AddRoute("options.json", [Text = OptionTable::Json()](RouteContext& Context) {
+        WholeAnswer{"application/json; charset=utf-8", true, {}, false, "no-cache"}.Send(Context, Text);
+    });
     Table.AddRoute("exception", [](RouteContext&) {
         ThrowCheckFailure(FailureCode::IntentionalException, TRACE_CONTEXT(), "exception", "Intentional exception with an associated message");
     });

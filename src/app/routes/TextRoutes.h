@@ -5,7 +5,8 @@
 
 namespace Application
 {
-// "version" and "exception": small answers about the server itself.
+// "version", "options.json" (OptionTable::Json) and "exception": small
+// answers about the server itself.
 class TextRoutes : public RouteGroup
 {
 public:

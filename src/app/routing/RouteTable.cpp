@@ -5,6 +5,7 @@
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/Configuration.h"
+#include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
 
 namespace Application
@@ -14,7 +15,7 @@ namespace
 // Until assets exist, every asset is unknown.
 void FindNoAsset(RouteContext& Context, RouteTable::AssetFound const&)
 {
-    CHECK_CONDITION(FindQueryValue(Context.QueryVector, "asset"), FailureCode::AssetMissing);
+    CHECK_CONDITION(FindOption(Context.QueryVector, "asset"), FailureCode::AssetMissing);
     ThrowCheckFailure(FailureCode::AssetUnknown, TRACE_CONTEXT(), "Asset");
 }
 } // namespace

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "presentation/QueryNumbers.h"
+
 namespace Application
 {
 namespace
@@ -194,7 +196,7 @@ CmcdData CmcdReader::FromRequest(HttpServer::Request const& Request, ::QueryVect
     for(auto const Name : HeaderFields)
         if(auto const Value = Request.GetHeader(Name); !Value.empty())
             Read(Value, Result);
-    if(auto const* Pair = FindQueryValue(Query, QueryKey))
+    if(auto const* Pair = FindOption(Query, QueryKey))
         Read(Pair->Value, Result);
     return Result;
 }

@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+#include "presentation/OptionTable.h"
+
+#include <limits>
+#include <vector>
+
+#include "base/Check.h"
+#include "base/FailureCodes.h"
+#include "base/StringFormat.h"
+#include "presentation/Configuration.h"
+#include "presentation/DashPeriod.h"
+#include "presentation/DeliveryDirectives.h"
+#include "presentation/QueryNumbers.h"
+#include "presentation/SegmentIndex.h"
+#include "presentation/Timeline.h"
+
+namespace Application
+{
+namespace
+{
+using Names = std::vector<std::string_view>;
+
+constexpr OptionGroup GroupRows[]{
+    {"presentation", "Presentation"},
+    {"live", "Live and low latency"},
+    {"codecs", "Codecs"},
+    {"encryption", "Encryption"},
+    {"faults", "Faults"},
+    {"clock", "Clock and frame code"},
+    // Keys that name things after the manifest; the home page's form leaves them out.
+    {"addressing", "Addressing"},
+};
+
+Names const Manifests{"master.m3u8", "manifest.mpd"};
+Names const Segments{"video-body.mp4", "audio-body.mp4"};
+Names const MediaRequests{"video.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
+Names const AssetRoutes{"video.m3u8", "audio.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4", "session"};
+
+constexpr double MaximalSeconds = MaximalTimeSeconds;
+constexpr double Int32Maximum = std::numeric_limits<std::int32_t>::max();
+constexpr double Int32Minimum = std::numeric_limits<std::int32_t>::min();
+constexpr double Uint32Maximum = std::numeric_limits<std::uint32_t>::max();
+// A time's smallest step, 100 ns: "above zero".
+constexpr double OneTimeUnit = 1.0 / TimeUnitsPerSecond;
+
+QueryOption FlagRow(std::string_view Name, std::string_view Group, Names Routes, std::string_view Help)
+{
+    QueryOption Option;
+    Option.Name = Name;
+    Option.Group = Group;
+    Option.Kind = OptionKind::Flag;
+    Option.Routes = std::move(Routes);
+    Option.Help = Help;
+    return Option;
+}
+
+QueryOption NumberRow(std::string_view Name, std::string_view Group, OptionKind Kind, std::optional<double> Minimum, std::optional<double> Maximum,
+                   std::string_view Default, Names Routes, std::string_view Help)
+{
+    QueryOption Option = FlagRow(Name, Group, std::move(Routes), Help);
+    Option.Kind = Kind;
+    Option.Minimum = Minimum;
+    Option.Maximum = Maximum;
+    Option.Default = Default;
+    return Option;
+}
+
+// A number that names a thing: digits only, refused with Failure.
+QueryOption DigitsRow(std::string_view Name, double Minimum, double Maximum, std::string_view Default, Names Routes, HRESULT Failure, std::string_view Help)
+{
+    QueryOption Option = NumberRow(Name, "addressing", OptionKind::Integer, Minimum, Maximum, Default, std::move(Routes), Help);
+    Option.Digits = OptionDigits::Strict;
+    Option.Failure = Failure;
+    return Option;
+}
+
+QueryOption TextRow(std::string_view Name, std::string_view Group, Names Routes, HRESULT Failure, std::string_view Help, std::string_view Example)
+{
+    QueryOption Option = FlagRow(Name, Group, std::move(Routes), Help);
+    Option.Kind = OptionKind::Text;
+    Option.Failure = Failure;
+    Option.Example = Example;
+    return Option;
+}
+
+QueryOption HexRow(std::string_view Name, std::string_view Default, std::string_view Help)
+{
+    QueryOption Option = FlagRow(Name, "encryption", Manifests, Help);
+    Option.Kind = OptionKind::Hex;
+    Option.Bytes = 16;
+    Option.Default = Default;
+    return Option;
+}
+
+QueryOption ChoiceRow(std::string_view Name, std::string_view Group, Names Choices, std::string_view Default, Names Routes, HRESULT Failure,
+                   std::string_view Help)
+{
+    QueryOption Option = FlagRow(Name, Group, std::move(Routes), Help);
+    Option.Kind = OptionKind::Choice;
+    Option.Choices = std::move(Choices);
+    Option.Default = Default;
+    Option.Failure = Failure;
+    return Option;
+}
+
+QueryOption FaultRow(std::string_view Name, std::string_view Help, std::string_view Example)
+{
+    return TextRow(Name, "faults", Manifests, FailureCode::FaultRuleInvalid, Help, Example);
+}
+
+std::vector<QueryOption> MakeRows()
+{
+    auto const Ratio = static_cast<double>(TimeUnitsPerSecond);
+    std::vector<QueryOption> Rows{
+        FlagRow("noaudio", "presentation", Manifests, "no audio track"),
+        FlagRow("novideo", "presentation", Manifests, "no video track"),
+        NumberRow("duration", "presentation", OptionKind::Integer, 1, MaximalDurationSeconds, "18 (on-demand)", {"master.m3u8", "manifest.mpd", "audio.mp4", "audio.mp4.html"},
+               "length in whole seconds (audio.mp4: at most 3600); live: where the presentation ends"),
+        NumberRow("atd", "presentation", OptionKind::Time, OneTimeUnit, MaximalSeconds, "the segment duration", Manifests,
+               "audio target duration: the longest an audio segment is said to last"),
+        NumberRow("vtd", "presentation", OptionKind::Time, OneTimeUnit, MaximalSeconds, "the segment duration", Manifests,
+               "video target duration: the longest a video segment is said to last"),
+        FlagRow("trickplay", "presentation", {"manifest.mpd"}, "adds the 1 fps trick-play video representation"),
+
+        FlagRow("live", "live", Manifests, "a live presentation: playlists list a window that slides with the clock"),
+        NumberRow("lv", "live", OptionKind::Time, 0, static_cast<double>(MaximalLiveWindow) / Ratio, "30", Manifests,
+               "live only: the window, in seconds, the playlists list"),
+        NumberRow("ls", "live", OptionKind::Time, -MaximalSeconds, MaximalSeconds, "10 (with now)", Manifests,
+               "live only: the timeline begins this many seconds before the manifest's clock reading (else before the server's start)"),
+        NumberRow("pdt", "live", OptionKind::Time, -MaximalSeconds, MaximalSeconds, "", Manifests,
+               "live only: EXT-X-PROGRAM-DATE-TIME on a segment every so many seconds (0: on every segment)"),
+        FlagRow("ll", "live", Manifests, "live only: low latency, HLS parts and blocking reloads, a dynamic DASH manifest"),
+        NumberRow("part", "live", OptionKind::Time, static_cast<double>(MinimalPartDuration) / Ratio, static_cast<double>(MaximalPartDuration) / Ratio, "0.5", Manifests, "with ll: the length of a part"),
+
+        FlagRow("hvc1", "codecs", {"master.m3u8"}, "HEVC video instead of H.264"),
+        FlagRow("flac", "codecs", {"master.m3u8", "audio.mp4", "audio.mp4.html"}, "FLAC audio instead of AAC"),
+
+        HexRow("key", "", "encrypts the media with this 16-byte key (key ID A3F1C6D2847B4E09B5E2D7C8196F3A40)"),
+        ChoiceRow("scheme", "encryption", {"cenc", "cbcs"}, "cenc", Manifests, E_INVALIDARG, "with key: AES-CTR (cenc) or AES-CBC pattern encryption (cbcs)"),
+        HexRow("initializationvector", "5C2E9A17B3D04F68E1A7C93B2D5F0A84", "with key: the initialisation vector"),
+        TextRow("keyformat", "encryption", {"master.m3u8"}, E_INVALIDARG,
+             "with key: the HLS key tags, c adds one naming the key route, p leaves out the PlayReady one", "cp"),
+        FlagRow("cp", "encryption", {"manifest.mpd"}, "with key: content protection descriptors in the manifest, so players need no key configuration"),
+
+        FaultRow("fail", "answers the selected requests with a status (400 to 599), xN: the first N requests only", "503x1@video:5"),
+        FaultRow("delay", "sends the first byte so many milliseconds later (up to 600000)", "800@audio:*"),
+        FaultRow("throttle", "sends at most so many bytes per second", "64000@video:%3"),
+        FaultRow("hang", "sends the head and then nothing until the client leaves", "@video:7"),
+        FaultRow("truncate", "ends the body after that share or that many bytes", "50%@video:2"),
+        FaultRow("corrupt", "inverts bytes inside the media data, every box kept", "@video:4"),
+        FaultRow("gap", "EXT-X-GAP on the segment in the HLS playlists, 404 on its request", "@video:3"),
+        FaultRow("stale", "answers a playlist asked for within so many milliseconds with the last one again", "6000@playlist:*"),
+
+        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "audio.m3u8", "video-body.mp4", "audio-body.mp4", "time"}, FailureCode::NowInvalid,
+             "the time to take instead of the clock, milliseconds since 1970 or UTC (any route refuses a malformed one)", "2026-12-06T10:00:00Z"),
+        FlagRow("framecode", "clock", Manifests, "every picture carries a QR code saying which frame it is, the audio a marker every second"),
+
+        NumberRow("asset", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", AssetRoutes, "the asset a manifest made"),
+        NumberRow("variant", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video.m3u8", "video-header.mp4", "video-body.mp4"},
+               "the video variant, from 0"),
+        DigitsRow("index", 0, Uint32Maximum, "", Segments, FailureCode::SegmentNumberMalformed, "the segment number"),
+        DigitsRow("baseIndex", Int32Minimum, Int32Maximum, "0", Segments, FailureCode::SegmentNumberMalformed,
+               "subtracted from index (DASH periods that begin past segment 0)"),
+        DigitsRow("part", 0, Int32Maximum, "", Segments, FailureCode::PartInvalid, "low latency: the part of the segment, from 0"),
+        DigitsRow("period", 0, static_cast<double>(DashPeriods.size() - 1), "0", Segments, FailureCode::PeriodInvalid, "the DASH period"),
+        NumberRow("color", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video-body.mp4"}, "picks one of the three box colours"),
+        DigitsRow(ExtraVideoSegmentsKey, 0, static_cast<double>(MaximalListedSegmentCount), "0", {"video.m3u8", "video-body.mp4"},
+               FailureCode::SegmentNumberMalformed, "lists that many segments past the end, which makes them the asset's"),
+        DigitsRow(DeliveryDirectives::MsnKey, 0, Uint32Maximum, "", {"video.m3u8", "audio.m3u8"}, FailureCode::DeliveryDirectiveInvalid,
+               "low latency: answer once the playlist holds this segment"),
+        DigitsRow(DeliveryDirectives::PartKey, 0, Uint32Maximum, "", {"video.m3u8", "audio.m3u8"}, FailureCode::DeliveryDirectiveInvalid,
+               "low latency, with the segment number: answer once the playlist holds this part of it"),
+        ChoiceRow(DeliveryDirectives::SkipKey, "addressing", {"YES", "v2"}, "", {"video.m3u8", "audio.m3u8"}, FailureCode::DeliveryDirectiveInvalid,
+               "low latency: a delta update, without the older segments (v2: and date ranges)"),
+        NumberRow("Variant", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "0", {"webcodecs-videodecoder-A.html"}, "the default H.264 variant whose settings the page starts from"),
+        NumberRow("FrameSizeW", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A.html"},
+               "with FrameSizeH: the picture width, even, up to 3840"),
+        NumberRow("FrameSizeH", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A.html"},
+               "with FrameSizeW: the picture height, even, up to 2160"),
+        NumberRow("FrameRateN", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A.html"},
+               "with FrameRateD: the frame rate's numerator"),
+        NumberRow("FrameRateD", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A.html"},
+               "with FrameRateN: the frame rate's denominator"),
+        NumberRow("SegmentDuration", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A.html"},
+               "the segment's length in whole seconds, at most 1500 pictures"),
+        NumberRow("frame", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A"}, "a picture of the last page, from 0"),
+        ChoiceRow("format", "addressing", {"json", "csv"}, "json", {"session"}, FailureCode::SessionQueryInvalid, "the form of the requests' record"),
+        DigitsRow("from", 0, Uint32Maximum, "0", {"session"}, FailureCode::SessionQueryInvalid, "only records numbered from this one on"),
+        TextRow("CMCD", "addressing", MediaRequests, E_INVALIDARG, "Common Media Client Data of the player, recorded with the request (never changes the answer)",
+             "bl=12300,br=2400,ot=v,sid=\"6e2c\""),
+    };
+    return Rows;
+}
+
+std::vector<QueryOption> const& Rows()
+{
+    static std::vector<QueryOption> const Made = MakeRows();
+    return Made;
+}
+
+std::string JsonString(std::string_view Text)
+{
+    std::string Result = "\"";
+    for(char Character : Text)
+    {
+        auto const Code = static_cast<unsigned char>(Character);
+        if(Character == '"' || Character == '\\')
+            (Result += '\\') += Character;
+        else if(Code < 0x20)
+            Result += StringFormat("\\u%04x", Code);
+        else
+            Result += Character;
+    }
+    return Result + "\"";
+}
+
+std::string JsonNumber(std::optional<double> Value)
+{
+    return Value ? QueryOption::FormatNumber(*Value) : "null";
+}
+
+std::string JsonStrings(std::vector<std::string_view> const& Texts)
+{
+    std::string Result = "[";
+    for(std::size_t Index = 0; Index < Texts.size(); ++Index)
+        (Result += Index == 0 ? "" : ",") += JsonString(Texts[Index]);
+    return Result + "]";
+}
+} // namespace
+
+std::span<OptionGroup const> OptionTable::Groups()
+{
+    return GroupRows;
+}
+
+std::span<QueryOption const> OptionTable::Options()
+{
+    return Rows();
+}
+
+QueryOption const& OptionTable::Get(std::string_view Name, std::optional<OptionKind> Kind)
+{
+    QueryOption const* Found = nullptr;
+    std::size_t Count = 0;
+    for(auto const& Option : Rows())
+        if(Option.Named(Name) && (!Kind || Option.Kind == *Kind))
+        {
+            Found = &Option;
+            ++Count;
+        }
+    if(Count != 1)
+        ThrowCheckFailure(E_UNEXPECTED, TRACE_CONTEXT(), "OptionTable::Get",
+                          StringFormat("The query key \"%.*s\"%s is read but %s", static_cast<int>(Name.size()), Name.data(),
+                                       Kind ? (" (" + std::string(OptionKindName(*Kind)) + ")").c_str() : "",
+                                       Count == 0 ? "has no row in the option table" : "names several rows of the option table"));
+    return *Found;
+}
+
+std::string OptionTable::Json()
+{
+    std::string Text = "{\"groups\":[";
+    for(std::size_t Index = 0; Index < std::size(GroupRows); ++Index)
+        Text += StringFormat("%s{\"id\":%s,\"title\":%s}", Index == 0 ? "" : ",", JsonString(GroupRows[Index].Id).c_str(),
+                             JsonString(GroupRows[Index].Title).c_str());
+    Text += "],\n\"options\":[";
+    bool First = true;
+    for(auto const& Option : Rows())
+    {
+        Text += First ? "\n" : ",\n";
+        First = false;
+        Text += "{\"name\":" + JsonString(Option.Name) + ",\"alias\":" + JsonString(Option.Alias) + ",\"group\":" + JsonString(Option.Group) +
+                ",\"kind\":" + JsonString(OptionKindName(Option.Kind)) + ",\"minimum\":" + JsonNumber(Option.Minimum) +
+                ",\"maximum\":" + JsonNumber(Option.Maximum) + ",\"default\":" + JsonString(Option.Default) + ",\"choices\":" + JsonStrings(Option.Choices) +
+                ",\"routes\":" + JsonStrings(Option.Routes) + ",\"help\":" + JsonString(Option.Help) + ",\"example\":" + JsonString(Option.Example) + "}";
+    }
+    return Text + "]}\n";
+}
+} // namespace Application
