@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The home page: a form drawn from options.json, the manifest addresses it
 // makes, players from the server's own player folder, and a plot of the
 // requests the server recorded for the asset being played (session).
