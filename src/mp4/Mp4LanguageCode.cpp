@@ -10,7 +10,7 @@ namespace Mp4
 {
 namespace
 {
-// ISO 639-1 codes with their ISO 639-2/T codes, four letters an entry,
+// ISO 639-1 codes with their ISO 639-2/T codes, five letters an entry,
 // sorted: BCP 47 takes the two-letter code wherever there is one.
 constexpr std::string_view TwoLetterCodes =
     "aaaarababkaeaveafafrakakaamamhanargararaasasmavavaayaymazazebabakbebelbgbulbhbihbibisbmbambnbenbobodbrbrebsboscacatceche"
@@ -73,7 +73,7 @@ std::string LanguageCode::FromTag(std::string_view Tag)
     std::transform(Primary.begin(), Primary.end(), Primary.begin(), [](char Character) { return static_cast<char>(std::tolower(static_cast<unsigned char>(Character))); });
     if(Primary.size() == 2)
     {
-        std::string_view const Entry = FindEntry<4>(TwoLetterCodes, Primary);
+        std::string_view const Entry = FindEntry<5>(TwoLetterCodes, Primary);
         if(!Entry.empty())
             return std::string(Entry.substr(2));
     }
