@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <sstream>
 
 #include "base/HResultError.h"
 #include "mp4/Mp4SinkTestTools.h"
@@ -379,4 +380,53 @@ TEST(TextSegments, FfprobeReadsTheTracks)
     std::string const Size = std::to_string(Document.size());
     EXPECT_EQ(Probe(StppFile.GetPath(), "packet=pts,size"), "10000," + Size + "\n16000," + Size + "\n");
     EXPECT_EQ(Mp4::Test::RunCommand("ffmpeg -v error -i '" + StppFile.GetPath() + "' -map 0 -c copy -f data - 2>&1"), Document + Document);
+}
+
+// The two box readers players use (mp4box, codem-isoboxer, through
+// tests/segment_readers.mjs) read both kinds of track without an error and
+// find the samples the segments were written with.
+TEST(TextSegments, PlayerBoxReadersReadTheTracks)
+{
+    std::string const Script = std::string(QUORVEL_SOURCE_DIR) + "/tests/segment_readers.mjs";
+    if(Mp4::Test::RunCommand("cd '" QUORVEL_SOURCE_DIR "/web' && node -e \"require('mp4box'); require('codem-isoboxer')\" 2>/dev/null && echo yes").empty())
+        GTEST_SKIP() << "no node or no npm readers (scripts/setup installs them)";
+    for(auto const Format : {Mp4::TextSampleFormat::Stpp, Mp4::TextSampleFormat::Wvtt})
+    {
+        auto const Track = Settings(Format);
+        std::vector<Bytes> Segments;
+        for(std::uint32_t Number = 1; Number <= 2; ++Number)
+        {
+            std::int64_t const Start = 4000 + 6000 * static_cast<std::int64_t>(Number);
+            Segments.push_back(Format == Mp4::TextSampleFormat::Stpp ? Mp4::WriteStppSegment(Track, Number, Start, Start + 6000, Document)
+                                                                     : Mp4::WriteWvttSegment(Track, Number, Start, Start + 6000, Cues));
+        }
+        Mp4::Test::TemporaryFile const Init(Mp4::WriteTextInitializationSegment(Track));
+        Mp4::Test::TemporaryFile const First(Segments[0]), Second(Segments[1]);
+        std::string const View = Mp4::Test::RunCommand("node '" + Script + "' '" + Init.GetPath() + "' '" + First.GetPath() + "' '" + Second.GetPath() + "' 2>&1");
+        SCOPED_TRACE(View);
+        std::string const Entry = Format == Mp4::TextSampleFormat::Stpp ? "stpp" : "wvtt";
+        // Both readers' views, each: no errors, the entry, the timescale,
+        // every sample as [dts, cts, duration, size, sync].
+        auto Count = [&](std::string const& Text) {
+            std::size_t Result = 0;
+            for(std::size_t Position = View.find(Text); Position != std::string::npos; Position = View.find(Text, Position + 1))
+                ++Result;
+            return Result;
+        };
+        EXPECT_EQ(Count("\"errors\":[]"), 2u);
+        EXPECT_EQ(Count("\"entry\":\"" + Entry + "\""), 2u);
+        EXPECT_EQ(Count("\"timescale\":1000"), 2u);
+        for(auto const& Segment : Segments)
+        {
+            ReadSegment const Written = ReadTextSegment(Segment);
+            std::ostringstream Samples;
+            std::uint64_t Time = Written.m_DecodeTime;
+            for(auto const& Sample : Written.m_SampleVector)
+            {
+                Samples << (Time == Written.m_DecodeTime ? "" : ",") << '[' << Time << ',' << Time << ',' << Sample.m_Duration << ',' << Sample.m_Size << ",true]";
+                Time += Sample.m_Duration;
+            }
+            EXPECT_EQ(Count("\"samples\":[" + Samples.str() + "]"), 2u) << Samples.str();
+        }
+    }
 }
