@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/SubtitleTrack.h"
 
+#include <algorithm>
+
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "presentation/ImscWriter.h"
@@ -19,16 +21,24 @@ VideoVariant const& SubtitleTrack::VideoRow(Configuration const& Asset)
     return Variants.front();
 }
 
-std::string const& SubtitleTrack::LanguageFromQuery(QueryVector const& Query, Configuration const& Asset, SubtitleFormat Format, bool Hls)
+std::uint32_t SubtitleTrack::Position(Configuration const& Asset, std::string const& Language)
+{
+    auto const& Languages = Asset.SubtitleLanguages;
+    return static_cast<std::uint32_t>(std::find(Languages.begin(), Languages.end(), Language) - Languages.begin());
+}
+
+std::string const& SubtitleTrack::LanguageFromQuery(QueryVector const& Query, Configuration const& Asset, std::optional<bool> Mp4)
 {
     auto const* Pair = FindOption(Query, "lang");
     CheckCondition(Pair != nullptr, TRACE_CONTEXT(), FailureCode::SubtitleLanguageUnknown, "lang given");
     for(auto const& Language : Asset.SubtitleLanguages)
         if(Language == Pair->Value)
         {
-            if(Asset.SubtitleFormatOf(Hls) != Format)
-                ThrowCheckFailure(FailureCode::SubtitleLanguageUnknown, TRACE_CONTEXT(), "SubtitleFormatOf(Asset) == Format",
-                                  "The asset's subtitle tracks are carried as \"" + std::string(SubtitleFormatName(Asset.SubtitleFormatOf(Hls))) + "\"");
+            // An asset from the registry has its carriage set.
+            auto const Carriage = Asset.SubtitleCarriage.value_or(SubtitleFormat::Vtt);
+            if(Mp4 && *Mp4 == (Carriage == SubtitleFormat::Vtt))
+                ThrowCheckFailure(FailureCode::SubtitleLanguageUnknown, TRACE_CONTEXT(), "subsformat of the asset",
+                                  "The asset's subtitle tracks are carried as \"" + std::string(SubtitleFormatName(Carriage)) + "\"");
             return Language;
         }
     ThrowCheckFailure(FailureCode::SubtitleLanguageUnknown, TRACE_CONTEXT(), "Asset.HasSubtitle(lang)",

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <optional>
 
 #include "base/QueryStringNameValue.h"
 #include "presentation/Configuration.h"
@@ -21,8 +22,11 @@ public:
     static VideoVariant const& VideoRow(Configuration const& Asset);
     // "lang" of a subtitle request: one of the asset's languages, else
     // FailureCode::SubtitleLanguageUnknown (also for an asset without
-    // subtitles, or one whose tracks are not carried in Format).
-    static std::string const& LanguageFromQuery(QueryVector const& Query, Configuration const& Asset, SubtitleFormat Format, bool Hls);
+    // subtitles). With Mp4, the asset's tracks must be carried in MP4
+    // (stpp, wvtt), and as WebVTT files without.
+    static std::string const& LanguageFromQuery(QueryVector const& Query, Configuration const& Asset, std::optional<bool> Mp4);
+    // The position of a language among the asset's (the fault rules' variant).
+    static std::uint32_t Position(Configuration const& Asset, std::string const& Language);
     // The cues of a language of the asset, on its timeline.
     static SubtitleCues Cues(Configuration const& Asset, std::string const& Language);
     // The RFC 6381 text of a track in MP4 ("stpp.ttml.im1t", "wvtt"); empty
