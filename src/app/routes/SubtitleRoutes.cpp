@@ -4,6 +4,8 @@
 #include "app/answers/MediaBodyAnswer.h"
 #include "app/answers/WholeAnswer.h"
 #include "app/faults/FaultGate.h"
+#include "app/live/FragmentSchedule.h"
+#include "app/live/LiveSegmentGate.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
@@ -58,13 +60,10 @@ std::optional<std::uint32_t> SubtitleRoutes::Admit(RouteContext& Context, std::s
     }
     if(FaultGate::Segment(Context, FaultTrack::Text, Position, *Index))
         return std::nullopt;
-    if(Asset.Live)
-    {
-        std::int64_t const Now = Context.GivenTime ? *Context.GivenTime : m_Clock();
-        std::int64_t const Begins = Asset.BaseLiveTime + static_cast<std::int64_t>(*Index) * Row.SegmentDuration;
-        CheckCondition(Begins - Row.SegmentDuration <= Now, TRACE_CONTEXT(), FailureCode::SegmentOutsideAsset,
-                       "a live subtitle segment is asked for at most one segment before it begins");
-    }
+    // On the video's schedule: refused before it is offered, paced while
+    // its pictures are made (the one fragment goes with the first of them).
+    if(!LiveSegmentGate::Admit(Context, Asset, FragmentSchedule::ForVideo(Row, *Index, Asset.BaseLiveTime), m_Clock))
+        return std::nullopt;
     return Index;
 }
 

@@ -18,8 +18,8 @@ namespace Application
 // each request, never queued behind encoders nor kept in the segment cache,
 // with a strong entity tag from its bytes. Text is never encrypted. Fault
 // rules see it as the track "text" (the variant: the language's position).
-// A live segment asked for more than one segment before it begins is
-// refused as a video segment is (404).
+// A live low-latency segment is offered, refused (404) and paced on the
+// video segment's schedule (LiveSegmentGate).
 class SubtitleRoutes : public RouteGroup
 {
 public:
