@@ -48,6 +48,9 @@ constexpr HRESULT PeriodInvalid = static_cast<HRESULT>(0x80FF0E42);          // 
 constexpr HRESULT AssetStoreUnavailable = static_cast<HRESULT>(0x80FF0E43); // "AssetStore call"
 // Request log: "from" not strict decimal, or "format" neither json nor csv
 constexpr HRESULT SessionQueryInvalid = static_cast<HRESULT>(0x80FF0E50); // "session?asset=N[&from=S][&format=csv]"
+// Subtitle tracks: options that do not go together, a language the asset has no track of
+constexpr HRESULT SubtitlesInvalid = static_cast<HRESULT>(0x80FF0E60);        // "subs", "subsdur", "subsreg", "subsformat"
+constexpr HRESULT SubtitleLanguageUnknown = static_cast<HRESULT>(0x80FF0E61); // "lang" names none of the asset's subtitle tracks in this form
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

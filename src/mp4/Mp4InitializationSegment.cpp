@@ -2,6 +2,7 @@
 #include "mp4/Mp4InitializationSegment.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "base/Check.h"
 #include "mp4/Mp4BoxWriter.h"
@@ -11,12 +12,18 @@ namespace Mp4
 {
 std::vector<std::uint8_t> InitializationSegment::Build(std::vector<Track> const& TrackVector, ProtectionSettings const& Settings)
 {
+    return Build(TrackVector, Settings, {MakeFourCc("iso8"), MakeFourCc("mp41"), MakeFourCc("dash"), MakeFourCc("avc1"), MakeFourCc("cmfc")});
+}
+
+std::vector<std::uint8_t> InitializationSegment::Build(std::vector<Track> const& TrackVector, ProtectionSettings const& Settings,
+                                                       std::vector<std::uint32_t> CompatibleBrandVector)
+{
     CHECK_LINE(!TrackVector.empty());
     FtypBox Ftyp;
     Ftyp.SetPresent();
     Ftyp.m_MajorBrand = MakeFourCc("isom");
     Ftyp.m_MinorVersion = 0;
-    Ftyp.m_CompatibleBrandVector = {MakeFourCc("iso8"), MakeFourCc("mp41"), MakeFourCc("dash"), MakeFourCc("avc1"), MakeFourCc("cmfc")};
+    Ftyp.m_CompatibleBrandVector = std::move(CompatibleBrandVector);
 
     auto const Video = std::find_if(TrackVector.begin(), TrackVector.end(), [](Track const& Value) { return Value.m_Kind == TrackKind::Video; });
     std::uint32_t const MovieTimescale = (Video != TrackVector.end() ? *Video : TrackVector.front()).m_Timescale;

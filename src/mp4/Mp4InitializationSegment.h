@@ -23,5 +23,8 @@ public:
     // The movie timescale is that of the first video track, or of the first
     // track when there is no video. pssh boxes follow when protection is active.
     static std::vector<std::uint8_t> Build(std::vector<Track> const& TrackVector, ProtectionSettings const& Settings);
+    // The same with the ftyp's compatible brands given (major brand isom).
+    static std::vector<std::uint8_t> Build(std::vector<Track> const& TrackVector, ProtectionSettings const& Settings,
+                                           std::vector<std::uint32_t> CompatibleBrandVector);
 };
 } // namespace Mp4

@@ -8,7 +8,6 @@ namespace Mp4
 {
 namespace
 {
-constexpr std::uint16_t UndeterminedLanguage = 0x55C4; // "und" packed in three 5-bit letters
 constexpr std::uint32_t FixedOne = 0x00010000;          // 1.0 in 16.16
 constexpr std::uint32_t FixedMatrixW = 0x40000000;      // 1.0 in 2.30
 
@@ -122,9 +121,14 @@ void MdhdBox::Write(BoxWriter& Writer) const
         Writer.AppendU32(0); // modification_time
         Writer.AppendU32(m_Timescale);
         Writer.AppendU32(0); // duration
-        Writer.AppendU16(UndeterminedLanguage);
+        Writer.AppendU16(m_Language);
         Writer.AppendU16(0);
     });
+}
+
+void ElngBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] { Writer.AppendString(m_ExtendedLanguage); });
 }
 
 void HdlrBox::Write(BoxWriter& Writer) const
@@ -145,6 +149,11 @@ void VmhdBox::Write(BoxWriter& Writer) const
 void SmhdBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteFullBox(*this, [&] { Writer.AppendZeros(2 + 2); });
+}
+
+void SthdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [] { });
 }
 
 void DinfBox::Write(BoxWriter& Writer) const
@@ -170,6 +179,8 @@ void StsdBox::Write(BoxWriter& Writer) const
         m_Hvc1Box.Write(Writer);
         m_Mp4aBox.Write(Writer);
         m_FlacBox.Write(Writer);
+        m_StppBox.Write(Writer);
+        m_WvttBox.Write(Writer);
     });
 }
 
@@ -203,6 +214,7 @@ void MinfBox::Write(BoxWriter& Writer) const
     Writer.WriteBox(*this, [&] {
         m_VmhdBox.Write(Writer);
         m_SmhdBox.Write(Writer);
+        m_SthdBox.Write(Writer);
         m_DinfBox.Write(Writer);
         m_StblBox.Write(Writer);
     });
@@ -212,6 +224,7 @@ void MdiaBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteBox(*this, [&] {
         m_MdhdBox.Write(Writer);
+        m_ElngBox.Write(Writer);
         m_HdlrBox.Write(Writer);
         m_MinfBox.Write(Writer);
     });

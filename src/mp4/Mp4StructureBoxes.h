@@ -5,6 +5,7 @@
 #include <string>
 
 #include "mp4/Mp4SampleEntryBoxes.h"
+#include "mp4/Mp4TextSampleEntryBoxes.h"
 
 // The boxes of an initialisation segment: file type, movie, track media.
 namespace Mp4
@@ -85,10 +86,22 @@ struct MvexBox : Box
 
 struct MdhdBox : FullBox
 {
+    static constexpr std::uint16_t UndeterminedLanguage = 0x55C4; // "und" packed in three 5-bit letters
+
     MdhdBox() noexcept : FullBox(MakeFourCc("mdhd")) { }
     void Write(BoxWriter& Writer) const;
 
     std::uint32_t m_Timescale = 0;
+    std::uint16_t m_Language = UndeterminedLanguage; // ISO 639-2/T, LanguageCode::Pack
+};
+
+// Extended language: the full BCP 47 tag, when mdhd's code says less.
+struct ElngBox : FullBox
+{
+    ElngBox() noexcept : FullBox(MakeFourCc("elng")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::string m_ExtendedLanguage;
 };
 
 struct HdlrBox : FullBox
@@ -112,6 +125,13 @@ struct SmhdBox : FullBox
     void Write(BoxWriter& Writer) const;
 };
 
+// Subtitle media header: no fields.
+struct SthdBox : FullBox
+{
+    SthdBox() noexcept : FullBox(MakeFourCc("sthd")) { }
+    void Write(BoxWriter& Writer) const;
+};
+
 // Data information: one reference to media in the same file.
 struct DinfBox : Box
 {
@@ -129,6 +149,8 @@ struct StsdBox : FullBox
     Hvc1Box m_Hvc1Box;
     Mp4aBox m_Mp4aBox;
     FlacBox m_FlacBox;
+    StppBox m_StppBox;
+    WvttBox m_WvttBox;
 };
 
 // A sample table with no entries (stts, stsc, stco, stss): fragmented
@@ -166,6 +188,7 @@ struct MinfBox : Box
 
     VmhdBox m_VmhdBox;
     SmhdBox m_SmhdBox;
+    SthdBox m_SthdBox;
     DinfBox m_DinfBox;
     StblBox m_StblBox;
 };
@@ -176,6 +199,7 @@ struct MdiaBox : Box
     void Write(BoxWriter& Writer) const;
 
     MdhdBox m_MdhdBox;
+    ElngBox m_ElngBox;
     HdlrBox m_HdlrBox;
     MinfBox m_MinfBox;
 };

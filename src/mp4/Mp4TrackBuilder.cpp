@@ -25,17 +25,30 @@ void TrackBuilder::InitializeAudioSampleEntry(AudioSampleEntryBox& Entry, AudioF
 
 void TrackBuilder::InitializeMdiaBox(MdiaBox& Mdia, TrackKind Kind, std::uint32_t Timescale, StsdBox Stsd)
 {
-    bool const Video = Kind == TrackKind::Video;
     Mdia.SetPresent();
     Mdia.m_MdhdBox.SetPresent();
     Mdia.m_MdhdBox.m_Timescale = Timescale;
     Mdia.m_HdlrBox.SetPresent();
-    Mdia.m_HdlrBox.m_HandlerType = Video ? MakeFourCc("vide") : MakeFourCc("soun");
-    Mdia.m_HdlrBox.m_Name = Video ? "VideoHandler" : "SoundHandler";
+    switch(Kind)
+    {
+    case TrackKind::Video:
+        Mdia.m_HdlrBox.m_HandlerType = MakeFourCc("vide");
+        Mdia.m_HdlrBox.m_Name = "VideoHandler";
+        break;
+    case TrackKind::Audio:
+        Mdia.m_HdlrBox.m_HandlerType = MakeFourCc("soun");
+        Mdia.m_HdlrBox.m_Name = "SoundHandler";
+        break;
+    case TrackKind::Text:
+        Mdia.m_HdlrBox.m_HandlerType = MakeFourCc("subt");
+        Mdia.m_HdlrBox.m_Name = "SubtitleHandler";
+        break;
+    }
     MinfBox& Minf = Mdia.m_MinfBox;
     Minf.SetPresent();
-    Minf.m_VmhdBox.SetPresent(Video);
-    Minf.m_SmhdBox.SetPresent(!Video);
+    Minf.m_VmhdBox.SetPresent(Kind == TrackKind::Video);
+    Minf.m_SmhdBox.SetPresent(Kind == TrackKind::Audio);
+    Minf.m_SthdBox.SetPresent(Kind == TrackKind::Text);
     Minf.m_DinfBox.SetPresent();
     StblBox& Stbl = Minf.m_StblBox;
     Stbl.SetPresent();

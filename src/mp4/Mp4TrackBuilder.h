@@ -10,6 +10,7 @@ enum class TrackKind
 {
     Video,
     Audio,
+    Text, // subtitles: 'subt' handler, 'sthd' media header
 };
 
 // The parts of an initialisation segment that every track has, whatever its
@@ -19,7 +20,7 @@ class TrackBuilder
 {
 public:
     // Fills Trak (tkhd and the media tree around Stsd) and Trex, and marks
-    // both present. Width and height are 0 for audio.
+    // both present. Width and height are 0 for audio and text.
     static void Build(std::uint32_t TrackId, TrackKind Kind, std::uint32_t Timescale, std::uint32_t Width, std::uint32_t Height, StsdBox Stsd, TrakBox& Trak, TrexBox& Trex);
     // Marks the entry present with the frame size and the compressor name.
     static void InitializeVisualSampleEntry(VisualSampleEntryBox& Entry, VideoFormat const& Format, char const* CompressorName);

@@ -33,6 +33,14 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     Parsed Result{Configuration(0, BaseLiveTime, Reads, Now), {}};
     auto& Record = Result.Asset;
     bool const Hls = Kind == ManifestKind::Hls;
+    // DASH players read text from MP4 segments in a template, or from one
+    // whole WebVTT file: segmented WebVTT files are HLS's form.
+    if(!Hls && Record.SubtitleCarriage == SubtitleFormat::Vtt)
+        ThrowCheckFailure(FailureCode::SubtitlesInvalid, TRACE_CONTEXT(), "subsformat != vtt for DASH",
+                          "Invalid \"subsformat\" \"vtt\" for a DASH manifest: DASH carries the subtitle tracks in MP4 segments, stpp or wvtt");
+    // The routes of the text need not know the manifest's kind.
+    if(!Record.SubtitleLanguages.empty())
+        Record.SubtitleCarriage = Record.SubtitleFormatOf(Hls);
     Record.VariantSet = Hls && Reads.Flag("hvc1") ? m_Defaults.Hevc : m_Defaults.H264;
     auto& AudioVariants = Record.VariantSet.AudioVariants;
     if(Hls && Reads.Flag("flac") && !AudioVariants.empty())

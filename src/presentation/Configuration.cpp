@@ -6,7 +6,10 @@
 
 #include "base/Check.h"
 #include "base/FailureCodes.h"
+#include "base/StringFormat.h"
 #include "presentation/FaultParser.h"
+#include "presentation/LanguageTag.h"
+#include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
 
@@ -62,6 +65,51 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
     ParseTestAids(Query);
     ContentProtection = Query.Flag("cp");
     ParseLowLatencyKeys(Query);
+    ParseSubtitleKeys(Query);
+}
+
+bool Configuration::HasSubtitle(std::string_view Language) const noexcept
+{
+    return std::find(SubtitleLanguages.begin(), SubtitleLanguages.end(), Language) != SubtitleLanguages.end();
+}
+
+void Configuration::ParseSubtitleKeys(QueryReads& Query)
+{
+    auto const* Languages = Query.Find("subs");
+    auto const Duration = Query.Integer("subsdur");
+    auto const Region = Query.Choice("subsreg");
+    auto const Format = Query.Choice("subsformat");
+    auto const Refuse = [](std::string const& Message) {
+        ThrowCheckFailure(FailureCode::SubtitlesInvalid, TRACE_CONTEXT(), "Configuration::ParseSubtitleKeys", Message);
+    };
+    if(!Languages)
+    {
+        if(Duration || Region || Format)
+            Refuse("\"subsdur\", \"subsreg\" and \"subsformat\" shape the tracks \"subs\" asks for, and it is not given");
+        return;
+    }
+    std::string_view Text = Languages->Value;
+    for(;;)
+    {
+        auto const Comma = Text.find(',');
+        auto const Tag = Text.substr(0, Comma);
+        if(!LanguageTag::IsWellFormed(Tag))
+            OptionTable::Get("subs").Refuse(Languages->Value);
+        if(HasSubtitle(Tag))
+            Refuse("Invalid \"subs\": the language \"" + std::string(Tag) + "\" is given twice");
+        if(SubtitleLanguages.size() == MaximalSubtitleLanguages)
+            Refuse(StringFormat("Invalid \"subs\": at most %zu languages", MaximalSubtitleLanguages));
+        SubtitleLanguages.emplace_back(Tag);
+        if(Comma == std::string_view::npos)
+            break;
+        Text.remove_prefix(Comma + 1);
+    }
+    // 100 to 1000 milliseconds, as the row says.
+    if(Duration)
+        SubtitleCueDuration = *Duration * (TimeUnitsPerSecond / 1000);
+    SubtitlesAtTop = Region == "top";
+    if(Format)
+        SubtitleCarriage = SubtitleFormatNamed(*Format);
 }
 
 void Configuration::ParseLowLatencyKeys(QueryReads& Query)

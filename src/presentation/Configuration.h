@@ -13,6 +13,7 @@
 #include "base/QueryStringNameValue.h"
 #include "presentation/FaultPlan.h"
 #include "presentation/QueryReads.h"
+#include "presentation/SubtitleFormat.h"
 #include "presentation/VariantSet.h"
 
 namespace Application
@@ -43,6 +44,10 @@ constexpr std::int64_t DefaultPartDuration = 5'000'000;
 // frame rate; one longer than a segment is no part.
 constexpr std::int64_t MinimalPartDuration = 1'000'000;
 constexpr std::int64_t MaximalPartDuration = 100'000'000;
+// Generated subtitle tracks: at most this many languages, each cue shown
+// this long by default ("subsdur", milliseconds).
+constexpr std::size_t MaximalSubtitleLanguages = 8;
+constexpr std::int64_t DefaultSubtitleCueDuration = 9'000'000;
 
 // One asset: the options of the manifest request that created it, its copy
 // of the variant rows, and the live end point the master playlist sets.
@@ -75,6 +80,22 @@ struct Configuration
     // blocking reloads, the DASH manifest is dynamic.
     bool LowLatency = false;
     std::int64_t PartDuration = DefaultPartDuration;
+    // "subs": one generated subtitle track per language (BCP 47 tags, in
+    // the order given, the first the default); empty: none. Each cue lasts
+    // SubtitleCueDuration ("subsdur") and shows at the top with "subsreg=top".
+    // SubtitleCarriage is "subsformat" as given; SubtitleFormatOf says what a
+    // protocol makes of its absence.
+    std::vector<std::string> SubtitleLanguages;
+    std::int64_t SubtitleCueDuration = DefaultSubtitleCueDuration;
+    bool SubtitlesAtTop = false;
+    std::optional<Application::SubtitleFormat> SubtitleCarriage;
+
+    // WebVTT files for HLS, IMSC1 in MP4 for DASH, unless "subsformat" said.
+    Application::SubtitleFormat SubtitleFormatOf(bool Hls) const noexcept
+    {
+        return SubtitleCarriage.value_or(Hls ? Application::SubtitleFormat::Vtt : Application::SubtitleFormat::Stpp);
+    }
+    bool HasSubtitle(std::string_view Language) const noexcept;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole
@@ -106,5 +127,6 @@ private:
     void ParseEncryptionKeys(QueryReads& Query);
     void ParseTestAids(QueryReads& Query);
     void ParseLowLatencyKeys(QueryReads& Query);
+    void ParseSubtitleKeys(QueryReads& Query);
 };
 } // namespace Application

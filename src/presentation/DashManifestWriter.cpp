@@ -7,6 +7,7 @@
 #include "base/StringFormat.h"
 #include "presentation/DecimalText.h"
 #include "presentation/QueryNumbers.h"
+#include "presentation/SubtitleTrack.h"
 #include "presentation/Timeline.h"
 #include "presentation/UrlBuilder.h"
 
@@ -119,6 +120,41 @@ void DashManifestWriter::WriteSets(std::string& Text, std::uint32_t PeriodIndex)
         WriteTrickPlaySet(Text, PeriodIndex, Numbers);
     if(!m_Asset.NoAudio)
         WriteAudioSet(Text, PeriodIndex, Numbers);
+    for(auto const& Language : m_Asset.SubtitleLanguages)
+        WriteTextSet(Text, PeriodIndex, Numbers, Language);
+}
+
+void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::string const& Language) const
+{
+    // Text stays clear: no protection descriptors. Its segments are the
+    // video's (SubtitleTrack::VideoRow), on the same time scale.
+    auto const Format = m_Asset.SubtitleCarriage.value_or(SubtitleFormat::Stpp);
+    Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"text\" mimeType=\"application/mp4\" lang=\"%s\" segmentAlignment=\"true\">",
+                         Numbers.AdaptationSet++, Language.c_str());
+    Text += "<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"subtitle\"/>";
+    Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%.*s\">", Numbers.Representation++, 2'000u,
+                         static_cast<int>(SubtitleTrack::Codecs(Format).size()), SubtitleTrack::Codecs(Format).data());
+    std::int64_t const SegmentDuration = SubtitleTrack::VideoRow(m_Asset).SegmentDuration;
+    auto const Asset = static_cast<std::int32_t>(m_Asset.Asset);
+    UrlBuilder Initialization("subtitles-header.mp4");
+    Initialization.Add("asset", Asset).Add("lang", Language);
+    std::string Files;
+    if(m_WriteResponseFiles)
+        Files = StringFormat("__period=\"%u\" __initialization=\"subtitles-header-%s.mp4\" __media=\"subtitles-body-%s-p%u-i$Number$.mp4\"", PeriodIndex,
+                             Language.c_str(), Language.c_str(), PeriodIndex);
+    UrlBuilder Media("subtitles-body.mp4");
+    if(m_PublishTime)
+    {
+        Media.Add("asset", Asset).Add("lang", Language).Add("baseIndex", DynamicBaseIndex).Add("index", "$Number$");
+        WriteNumberTemplate(Text, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+    }
+    else
+    {
+        auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, SegmentDuration);
+        Media.Add("asset", Asset).Add("lang", Language).Add("period", static_cast<std::int32_t>(PeriodIndex)).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+        WriteTemplate(Text, PeriodIndex, SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
+    }
+    Text += "</Representation></AdaptationSet>";
 }
 
 void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const

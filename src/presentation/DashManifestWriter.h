@@ -74,6 +74,8 @@ private:
     void WriteVideoSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     void WriteTrickPlaySet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     void WriteAudioSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
+    // One set per language of "subs", after the audio.
+    void WriteTextSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::string const& Language) const;
     void WriteVideoTemplate(std::string& Text, std::uint32_t PeriodIndex, VideoVariant const& Variant) const;
     void WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex) const;
     void WriteTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, DashPeriod::SegmentRange const& Range,

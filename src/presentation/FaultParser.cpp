@@ -52,6 +52,8 @@ std::optional<FaultTrack> Track(std::string_view Text)
         return FaultTrack::Any;
     if(Text == "playlist")
         return FaultTrack::Playlist;
+    if(Text == "text")
+        return FaultTrack::Text;
     return std::nullopt;
 }
 
@@ -165,7 +167,7 @@ FaultRule FaultParser::ParseRule(FaultKind Kind, std::string_view Key, std::stri
         Refuse(Rule.Text, "the form is KIND=ARG@TRACK:SELECTION");
     auto const RuleTrack = Track(Target.substr(0, Colon));
     if(!RuleTrack)
-        Refuse(Rule.Text, "the track must be video, audio, any or playlist");
+        Refuse(Rule.Text, "the track must be video, audio, text, any or playlist");
     Rule.Track = *RuleTrack;
     auto const RuleSelection = Selection(Target.substr(Colon + 1));
     if(!RuleSelection)

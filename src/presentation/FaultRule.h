@@ -19,14 +19,16 @@ enum class FaultKind
     Stale,    // repeat the previous playlist for the rule's milliseconds
 };
 
-// The requests a rule is about. Any is both media tracks; Playlist is the
-// HLS media playlists of the asset.
+// The requests a rule is about. Any is every media track (video, audio
+// and text); Playlist is the HLS media playlists of the asset; Text is the
+// subtitle segments (every language, every form: WebVTT files and MP4).
 enum class FaultTrack
 {
     Video,
     Audio,
     Any,
     Playlist,
+    Text,
 };
 
 // Which numbers a rule selects: segment numbers for media, the ordinal of

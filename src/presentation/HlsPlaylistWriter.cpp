@@ -5,10 +5,12 @@
 #include "base/StringFormat.h"
 #include "presentation/Base64.h"
 #include "presentation/DecimalText.h"
+#include "presentation/LanguageTag.h"
 #include "presentation/LowLatencyPlaylist.h"
 #include "presentation/PlayReadyHeader.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
+#include "presentation/SubtitleTrack.h"
 #include "presentation/Timeline.h"
 
 namespace Application
@@ -67,10 +69,15 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
         Codecs.push_back(Variant.Codecs);
     if(!Asset.NoAudio && !FirstAudioVariant(Asset).Codecs.empty())
         Codecs.push_back(FirstAudioVariant(Asset).Codecs);
+    // Text in MP4 is a format of the stream too; WebVTT files are not.
+    if(!Asset.SubtitleLanguages.empty() && Asset.SubtitleFormatOf(true) != SubtitleFormat::Vtt)
+        Codecs.push_back(std::string(SubtitleTrack::Codecs(Asset.SubtitleFormatOf(true))));
     if(!Codecs.empty())
         Items.push_back(QuotedCodecs(Join(Codecs, ",")));
     if(!Asset.NoAudio)
         Items.push_back("AUDIO=\"audio\"");
+    if(!Asset.SubtitleLanguages.empty())
+        Items.push_back("SUBTITLES=\"subs\"");
     return Join(Items, ",");
 }
 
@@ -84,15 +91,36 @@ std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant co
     return Join(Items, ",");
 }
 
+// The names of a group's renditions must differ: languages of one name
+// ("en-US", "en-GB") add their tags.
+std::string SubtitleRenditionAttributes(Configuration const& Asset, std::size_t Index)
+{
+    auto const& Languages = Asset.SubtitleLanguages;
+    auto const& Language = Languages[Index];
+    std::string Name = LanguageTag::NativeName(Language);
+    for(std::size_t Other = 0; Other < Languages.size(); ++Other)
+        if(Other != Index && LanguageTag::NativeName(Languages[Other]) == Name)
+        {
+            Name += " (" + Language + ")";
+            break;
+        }
+    std::vector<std::string> Items{"TYPE=SUBTITLES", "GROUP-ID=\"subs\"", "LANGUAGE=\"" + Language + "\"", "NAME=\"" + Name + "\"",
+                                   Index == 0 ? "DEFAULT=YES" : "DEFAULT=NO", "AUTOSELECT=YES",
+                                   StringFormat("URI=\"subtitles.m3u8?asset=%u&lang=%s\"", Asset.Asset, Language.c_str())};
+    return Join(Items, ",");
+}
+
 // What the video and audio media playlists share; they differ in their URIs
 // and in the audio playlist's independent-segments line.
 struct MediaPlaylistForm
 {
     std::int64_t TargetDuration;
-    std::string MapUri;
+    std::string MapUri; // empty: no initialisation segment (WebVTT files)
     std::string SegmentUriPrefix; // the segment index follows
     bool IndependentSegments;
     FaultTrack Track;
+    // Text stays clear in an encrypted asset: its playlists have no key tags.
+    bool Clear = false;
 };
 
 // What a live playlist of a low-latency asset adds: its parts, and the
@@ -121,8 +149,9 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     // A delta update that leaves nothing out is the full playlist.
     std::size_t const Skipped = Parts ? Parts->SkippedSegments(List) : 0;
     Text.Line(StringFormat("#EXT-X-VERSION:%d", Skipped > 0 ? Parts->Version(Version) : Version));
-    for(auto const& Tag : HlsPlaylistWriter::KeyTags(Asset))
-        Text.Line(Tag);
+    if(!Form.Clear)
+        for(auto const& Tag : HlsPlaylistWriter::KeyTags(Asset))
+            Text.Line(Tag);
     if(!Asset.Live)
         Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
     Text.Line("#EXT-X-TARGETDURATION:" + Seconds(Form.TargetDuration));
@@ -132,7 +161,8 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     Text.Line(StringFormat("#EXT-X-MEDIA-SEQUENCE:%u", List.MediaSequence));
     if(!Asset.Live && Form.IndependentSegments)
         Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
-    Text.Line("#EXT-X-MAP:URI=\"" + Form.MapUri + "\"");
+    if(!Form.MapUri.empty())
+        Text.Line("#EXT-X-MAP:URI=\"" + Form.MapUri + "\"");
     if(Skipped > 0)
         Text.Line(Parts->SkipLine(Skipped));
     for(std::size_t Position = Skipped; Position < List.Segments.size(); ++Position)
@@ -218,6 +248,8 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     // streams stop referring to it.
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
         Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
+    for(std::size_t Index = 0; Index < Asset.SubtitleLanguages.size(); ++Index)
+        Text.Line("#EXT-X-MEDIA:" + SubtitleRenditionAttributes(Asset, Index));
     return Text.Take();
 }
 
@@ -247,6 +279,24 @@ std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t No
                          {Timeline::TargetDuration(Asset.AudioTargetDuration, FirstAudioVariant(Asset).SegmentDuration),
                           StringFormat("audio-header.mp4?asset=%u", Asset.Asset), StringFormat("audio-body.mp4?asset=%u&index=", Asset.Asset), true, FaultTrack::Audio},
                          Clock.Elapsed(), LowLatency);
+}
+
+std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now)
+{
+    // The video's segments, as its first variant lists them: the same
+    // numbers, durations, window and program date-times.
+    auto const& Variant = SubtitleTrack::VideoRow(Asset);
+    Timeline const Clock(Asset, Now);
+    auto const List = Clock.VideoSegments(Variant, 0);
+    bool const Files = Asset.SubtitleFormatOf(true) == SubtitleFormat::Vtt;
+    std::string const Track = StringFormat("asset=%u&lang=%s", Asset.Asset, Language.c_str());
+    MediaPlaylistForm Form{Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
+                           Files ? std::string() : "subtitles-header.mp4?" + Track,
+                           (Files ? "subtitles.vtt?" : "subtitles-body.mp4?") + Track + "&index=",
+                           false,
+                           FaultTrack::Text,
+                           true};
+    return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), std::nullopt);
 }
 
 std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset)

@@ -22,6 +22,11 @@ public:
     static std::string Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now,
                              PlaylistSkip Skip = PlaylistSkip::None);
     static std::string Audio(Configuration const& Asset, std::int64_t Now, PlaylistSkip Skip = PlaylistSkip::None);
+    // The subtitle playlist of one of the asset's languages: the video's
+    // segments (numbers, durations, live window), as WebVTT files or as MP4
+    // with its initialisation segment, never with key tags. A low-latency
+    // asset's lists whole segments only.
+    static std::string Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now);
 
     // The EXT-X-KEY lines of an encrypted asset: the key-URI tag with "c" in
     // "keyformat", the PlayReady tag unless "p" is in it.

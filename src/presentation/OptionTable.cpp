@@ -24,6 +24,7 @@ constexpr OptionGroup GroupRows[]{
     {"presentation", "Presentation"},
     {"live", "Live and low latency"},
     {"codecs", "Codecs"},
+    {"text", "Text and captions"},
     {"encryption", "Encryption"},
     {"faults", "Faults"},
     {"clock", "Clock and frame code"},
@@ -33,8 +34,11 @@ constexpr OptionGroup GroupRows[]{
 
 Names const Manifests{"master.m3u8", "manifest.mpd"};
 Names const Segments{"video-body.mp4", "audio-body.mp4"};
+Names const AllSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4"};
+Names const SubtitleRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4"};
 Names const MediaRequests{"video.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
-Names const AssetRoutes{"video.m3u8", "audio.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4", "session"};
+Names const AssetRoutes{"video.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
+                        "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "session"};
 
 constexpr double MaximalSeconds = MaximalTimeSeconds;
 constexpr double Int32Maximum = std::numeric_limits<std::int32_t>::max();
@@ -135,6 +139,13 @@ std::vector<QueryOption> MakeRows()
         FlagRow("hvc1", "codecs", {"master.m3u8"}, "HEVC video instead of H.264"),
         FlagRow("flac", "codecs", {"master.m3u8", "audio.mp4", "audio.mp4.html"}, "FLAC audio instead of AAC"),
 
+        TextRow("subs", "text", Manifests, FailureCode::SubtitlesInvalid,
+             "1 to 8 BCP 47 language tags, comma-separated, each different: a generated subtitle track each, the first the default", "en,sv"),
+        NumberRow("subsdur", "text", OptionKind::Integer, 100, 1000, "900", Manifests, "with subs: how many milliseconds each cue shows (one starts every second)"),
+        ChoiceRow("subsreg", "text", {"top", "bottom"}, "bottom", Manifests, E_INVALIDARG, "with subs: where the cues show"),
+        ChoiceRow("subsformat", "text", {"stpp", "wvtt", "vtt"}, "vtt (HLS), stpp (DASH)", Manifests, E_INVALIDARG,
+               "with subs: IMSC1 in MP4, WebVTT in MP4, or WebVTT files (HLS only)"),
+
         HexRow("key", "", "encrypts the media with this 16-byte key (key ID A3F1C6D2847B4E09B5E2D7C8196F3A40)"),
         ChoiceRow("scheme", "encryption", {"cenc", "cbcs"}, "cenc", Manifests, E_INVALIDARG, "with key: AES-CTR (cenc) or AES-CBC pattern encryption (cbcs)"),
         HexRow("initializationvector", "5C2E9A17B3D04F68E1A7C93B2D5F0A84", "with key: the initialisation vector"),
@@ -151,18 +162,19 @@ std::vector<QueryOption> MakeRows()
         FaultRow("gap", "EXT-X-GAP on the segment in the HLS playlists, 404 on its request", "@video:3"),
         FaultRow("stale", "answers a playlist asked for within so many milliseconds with the last one again", "6000@playlist:*"),
 
-        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "audio.m3u8", "video-body.mp4", "audio-body.mp4", "time"}, FailureCode::NowInvalid,
+        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "audio.m3u8", "subtitles.m3u8", "video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "time"}, FailureCode::NowInvalid,
              "the time to take instead of the clock, milliseconds since 1970 or UTC (any route refuses a malformed one)", "2026-12-06T10:00:00Z"),
         FlagRow("framecode", "clock", Manifests, "every picture carries a QR code saying which frame it is, the audio a marker every second"),
 
         NumberRow("asset", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", AssetRoutes, "the asset a manifest made"),
         NumberRow("variant", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video.m3u8", "video-header.mp4", "video-body.mp4"},
                "the video variant, from 0"),
-        DigitsRow("index", 0, Uint32Maximum, "", Segments, FailureCode::SegmentNumberMalformed, "the segment number"),
-        DigitsRow("baseIndex", Int32Minimum, Int32Maximum, "0", Segments, FailureCode::SegmentNumberMalformed,
+        DigitsRow("index", 0, Uint32Maximum, "", AllSegments, FailureCode::SegmentNumberMalformed, "the segment number"),
+        DigitsRow("baseIndex", Int32Minimum, Int32Maximum, "0", AllSegments, FailureCode::SegmentNumberMalformed,
                "subtracted from index (DASH periods that begin past segment 0)"),
         DigitsRow("part", 0, Int32Maximum, "", Segments, FailureCode::PartInvalid, "low latency: the part of the segment, from 0"),
-        DigitsRow("period", 0, static_cast<double>(DashPeriods.size() - 1), "0", Segments, FailureCode::PeriodInvalid, "the DASH period"),
+        DigitsRow("period", 0, static_cast<double>(DashPeriods.size() - 1), "0", AllSegments, FailureCode::PeriodInvalid, "the DASH period"),
+        TextRow("lang", "addressing", SubtitleRequests, FailureCode::SubtitleLanguageUnknown, "the subtitle track, by the language tag subs gave", "sv"),
         NumberRow("color", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video-body.mp4"}, "picks one of the three box colours"),
         DigitsRow(ExtraVideoSegmentsKey, 0, static_cast<double>(MaximalListedSegmentCount), "0", {"video.m3u8", "video-body.mp4"},
                FailureCode::SegmentNumberMalformed, "lists that many segments past the end, which makes them the asset's"),

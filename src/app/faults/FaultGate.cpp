@@ -43,7 +43,7 @@ FaultEffects EffectsOf(std::vector<FaultRule> const& Fired, FaultTarget const& T
     FaultEffects Result;
     Result.Names = Names(Fired);
     Result.LengthPrefixedUnits = Target.Track == FaultTrack::Video;
-    Result.Segment = Target.Track == FaultTrack::Video || Target.Track == FaultTrack::Audio;
+    Result.Segment = Target.Track == FaultTrack::Video || Target.Track == FaultTrack::Audio || Target.Track == FaultTrack::Text;
     for(auto const& Rule : Fired)
         switch(Rule.Kind)
         {

@@ -21,6 +21,7 @@
 #include "presentation/HlsPlaylistWriter.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
+#include "presentation/SubtitleTrack.h"
 #include "presentation/Timeline.h"
 
 namespace Application
@@ -68,6 +69,7 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     Table.AddAssetRoute("key", [this](RouteContext& Request) { Key(Request); });
     Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
     Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
+    Table.AddAssetRoute("subtitles.m3u8", [this](RouteContext& Request) { SubtitlePlaylist(Request); });
 }
 
 template <typename AskT, typename ThenT>
@@ -241,6 +243,24 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
     else
         AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration),
                          Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration), Name, Answer, Write);
+}
+
+void PresentationRoutes::SubtitlePlaylist(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    auto const& Language = SubtitleTrack::LanguageFromQuery(Context.QueryVector, Asset, std::nullopt);
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = RequestTrack::Playlist;
+        Record->Variant = SubtitleTrack::Position(Asset, Language);
+    }
+    if(FaultGate::Playlist(Context, "subtitles.m3u8?lang=" + Language))
+        return;
+    auto const Answer = MediaPlaylistAnswer("subtitles.m3u8", Asset, SubtitleTrack::VideoRow(Asset).SegmentDuration);
+    // Whole segments only, low latency or not: text has no parts, and a
+    // player takes a subtitle playlist without them beside the others.
+    AnswerShared(Context, StringFormat("%u subtitles.m3u8 %s", Asset.Asset, Language.c_str()), Answer,
+                 [Language](Configuration const& Held, std::int64_t Now, PlaylistSkip) { return HlsPlaylistWriter::Subtitles(Held, Language, Now); });
 }
 
 void PresentationRoutes::AnswerShared(RouteContext& Context, std::string const& Name, WholeAnswer const& Answer, PlaylistText const& Write)

@@ -60,6 +60,7 @@ private:
     void DashManifest(RouteContext& Context);
     void VideoPlaylist(RouteContext& Context);
     void AudioPlaylist(RouteContext& Context);
+    void SubtitlePlaylist(RouteContext& Context);
     void Key(RouteContext& Context);
     void Time(RouteContext& Context);
     // A media playlist of a live "ll" asset, as of a time.

@@ -32,6 +32,8 @@ char const* TrackName(RequestTrack Track)
         return "manifest";
     case RequestTrack::Key:
         return "key";
+    case RequestTrack::Text:
+        return "text";
     case RequestTrack::Other:
         break;
     }

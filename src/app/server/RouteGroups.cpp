@@ -6,6 +6,7 @@
 #include "app/routes/MediaRoutes.h"
 #include "app/routes/MetricsRoutes.h"
 #include "app/routes/SessionRoutes.h"
+#include "app/routes/SubtitleRoutes.h"
 #include "app/routes/PresentationRoutes.h"
 #include "app/routes/TestPageRoutes.h"
 #include "app/routes/TextRoutes.h"
@@ -25,6 +26,7 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     Groups.push_back(std::make_unique<MetricsRoutes>(Context, Table));
     Groups.push_back(std::make_unique<SessionRoutes>(Context, Table));
     Groups.push_back(std::make_unique<MediaRoutes>(Context, Table, Work));
+    Groups.push_back(std::make_unique<SubtitleRoutes>(Context, Table));
     return Groups;
 }
 } // namespace Application

@@ -19,6 +19,7 @@ enum class RequestTrack : std::uint8_t
     Playlist,
     Manifest,
     Key,
+    Text,
 };
 
 // Where a media answer's bytes came from.

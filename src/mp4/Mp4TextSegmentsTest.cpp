@@ -1,0 +1,432 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Text tracks in fragmented MP4: the box layout read back here, then the same
+// files judged by ffmpeg, which knows both sample entries.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "base/HResultError.h"
+#include "mp4/Mp4SinkTestTools.h"
+#include "mp4/Mp4TestBytes.h"
+#include "mp4/Mp4TextSegments.h"
+
+using Mp4::Test::ReadU32;
+using namespace std::string_literals;
+
+namespace
+{
+using Bytes = std::vector<std::uint8_t>;
+
+// A box as read back: its type and content, and its children when it is a
+// container (the text-track boxes that hold boxes, with the bytes to skip
+// before the first child).
+struct ReadBox
+{
+    std::string m_Type;
+    Bytes m_Content;
+    std::vector<ReadBox> m_Children;
+
+    ReadBox const& Child(std::string const& Type) const
+    {
+        for(auto const& Value : m_Children)
+            if(Value.m_Type == Type)
+                return Value;
+        throw std::runtime_error("no " + Type + " in " + m_Type);
+    }
+    std::vector<std::string> ChildTypes() const
+    {
+        std::vector<std::string> Result;
+        for(auto const& Value : m_Children)
+            Result.push_back(Value.m_Type);
+        return Result;
+    }
+    std::string Text() const { return {m_Content.begin(), m_Content.end()}; }
+};
+
+std::map<std::string, std::size_t> const ContainerSkip = {{"moov", 0}, {"trak", 0}, {"mdia", 0}, {"minf", 0}, {"stbl", 0}, {"mvex", 0},
+                                                          {"moof", 0}, {"traf", 0}, {"vttc", 0}, {"stsd", 8}, {"wvtt", 8}};
+
+// Every box must end exactly where its parent does: sizes add up or this throws.
+std::vector<ReadBox> ReadBoxes(Bytes const& Data, std::size_t Begin, std::size_t End)
+{
+    std::vector<ReadBox> Result;
+    while(Begin < End)
+    {
+        if(End - Begin < 8)
+            throw std::runtime_error("truncated box header");
+        std::size_t const Size = ReadU32(Data, Begin);
+        if(Size < 8 || Size > End - Begin)
+            throw std::runtime_error("box size out of its parent");
+        ReadBox Value{{Data.begin() + Begin + 4, Data.begin() + Begin + 8}, {Data.begin() + Begin + 8, Data.begin() + Begin + Size}, {}};
+        if(auto const Skip = ContainerSkip.find(Value.m_Type); Skip != ContainerSkip.end())
+            Value.m_Children = ReadBoxes(Data, Begin + 8 + Skip->second, Begin + Size);
+        Result.push_back(std::move(Value));
+        Begin += Size;
+    }
+    return Result;
+}
+std::vector<ReadBox> ReadBoxes(Bytes const& Data) { return ReadBoxes(Data, 0, Data.size()); }
+
+std::uint64_t ReadU64(Bytes const& Data, std::size_t Offset) { return std::uint64_t{ReadU32(Data, Offset)} << 32 | ReadU32(Data, Offset + 4); }
+
+struct TrunSample
+{
+    std::uint32_t m_Duration, m_Size;
+};
+
+// trun as the writer lays it out: data offset, then duration and size per sample.
+std::vector<TrunSample> ReadTrun(ReadBox const& Trun, std::uint32_t& DataOffset)
+{
+    EXPECT_EQ(ReadU32(Trun.m_Content, 0) & 0xFFFFFF, 0x000301u);
+    std::uint32_t const Count = ReadU32(Trun.m_Content, 4);
+    DataOffset = ReadU32(Trun.m_Content, 8);
+    std::vector<TrunSample> Result;
+    for(std::uint32_t Index = 0; Index < Count; ++Index)
+        Result.push_back({ReadU32(Trun.m_Content, 12 + 8 * Index), ReadU32(Trun.m_Content, 16 + 8 * Index)});
+    return Result;
+}
+
+std::string LanguageOf(ReadBox const& Mdhd)
+{
+    std::uint32_t const Packed = ReadU32(Mdhd.m_Content, 20) >> 16;
+    return {static_cast<char>(0x60 + (Packed >> 10 & 31)), static_cast<char>(0x60 + (Packed >> 5 & 31)), static_cast<char>(0x60 + (Packed & 31))};
+}
+
+Mp4::TextTrackSettings Settings(Mp4::TextSampleFormat Format, std::string Language = "en")
+{
+    Mp4::TextTrackSettings Result;
+    Result.Format = Format;
+    Result.TrackId = 3;
+    Result.Timescale = 1000;
+    Result.Language = std::move(Language);
+    return Result;
+}
+
+std::string const Document = R"(<?xml version="1.0" encoding="UTF-8"?>
+<tt xmlns="http://www.w3.org/ns/ttml" xmlns:ttp="http://www.w3.org/ns/ttml#parameter" ttp:profile="http://www.w3.org/ns/ttml/profile/imsc1/text" xml:lang="en"><body><div><p begin="00:00:10.000" end="00:00:10.900">00:00:10.000</p></div></body></tt>
+)";
+
+// Cues over the segment [10 s, 16 s): one from before it, a gap, two that
+// overlap, a long gap, one that runs past its end, one outside it.
+std::vector<Mp4::TextCue> const Cues = {
+    {9500, 10900, "A", "", ""},
+    {11000, 11900, "B\nsecond line", "line:10%", "b1"},
+    {11500, 13000, "C", "", ""},
+    {15500, 17000, "D", "", ""},
+    {20000, 21000, "E", "", ""},
+};
+} // namespace
+
+TEST(TextSegments, InitializationSegmentLayout)
+{
+    struct Case
+    {
+        Mp4::TextSampleFormat m_Format;
+        std::string m_Language, m_Mdhd, m_Elng; // empty: no elng
+        std::string m_Entry, m_Brand;
+    } const Table[] = {
+        {Mp4::TextSampleFormat::Stpp, "en", "eng", "en", "stpp", "im1t"},
+        {Mp4::TextSampleFormat::Wvtt, "sv-SE", "swe", "sv-SE", "wvtt", "cwvt"},
+        {Mp4::TextSampleFormat::Wvtt, "EN-gb", "eng", "EN-gb", "wvtt", "cwvt"},
+        {Mp4::TextSampleFormat::Wvtt, "fil", "fil", "", "wvtt", "cwvt"}, // no two-letter code
+        {Mp4::TextSampleFormat::Stpp, "und", "und", "", "stpp", "im1t"},
+        {Mp4::TextSampleFormat::Stpp, "zz", "und", "zz", "stpp", "im1t"},    // no such language
+        {Mp4::TextSampleFormat::Stpp, "ger", "und", "ger", "stpp", "im1t"},  // a bibliographic code is not 639-2/T
+        {Mp4::TextSampleFormat::Wvtt, "x-test", "und", "x-test", "wvtt", "cwvt"},
+    };
+    for(auto const& Value : Table)
+    {
+        SCOPED_TRACE(Value.m_Language);
+        Bytes const File = Mp4::WriteTextInitializationSegment(Settings(Value.m_Format, Value.m_Language));
+        EXPECT_EQ(File, Mp4::WriteTextInitializationSegment(Settings(Value.m_Format, Value.m_Language)));
+        auto const Top = ReadBoxes(File);
+        ASSERT_EQ(Top.size(), 2u);
+        EXPECT_EQ(Top[0].m_Type, "ftyp");
+        EXPECT_NE(Top[0].Text().find("cmfc"), std::string::npos);
+        EXPECT_NE(Top[0].Text().find(Value.m_Brand), std::string::npos);
+        ReadBox const& Moov = Top[1];
+        EXPECT_EQ(Moov.ChildTypes(), (std::vector<std::string>{"mvhd", "trak", "mvex"}));
+        ReadBox const& Trak = Moov.Child("trak");
+        EXPECT_EQ(ReadU32(Trak.Child("tkhd").m_Content, 12), 3u); // track_ID
+        EXPECT_EQ(ReadU32(Moov.Child("mvex").Child("trex").m_Content, 4), 3u);
+        ReadBox const& Mdia = Trak.Child("mdia");
+        EXPECT_EQ(ReadU32(Mdia.Child("mdhd").m_Content, 12), 1000u); // timescale
+        EXPECT_EQ(LanguageOf(Mdia.Child("mdhd")), Value.m_Mdhd);
+        if(Value.m_Elng.empty())
+            EXPECT_EQ(Mdia.ChildTypes(), (std::vector<std::string>{"mdhd", "hdlr", "minf"}));
+        else
+            EXPECT_EQ(Mdia.Child("elng").Text(), std::string(4, '\0') + Value.m_Elng + '\0');
+        EXPECT_EQ(Mdia.Child("hdlr").Text().substr(8, 4), "subt");
+        ReadBox const& Minf = Mdia.Child("minf");
+        EXPECT_EQ(Minf.ChildTypes(), (std::vector<std::string>{"sthd", "dinf", "stbl"}));
+        ReadBox const& Stsd = Minf.Child("stbl").Child("stsd");
+        ASSERT_EQ(Stsd.ChildTypes(), std::vector<std::string>{Value.m_Entry});
+        ReadBox const& Entry = Stsd.m_Children[0];
+        std::string const EntryFields = std::string(6, '\0') + "\x00\x01"s;
+        if(Value.m_Format == Mp4::TextSampleFormat::Stpp)
+            EXPECT_EQ(Entry.Text(), EntryFields + "http://www.w3.org/ns/ttml" + std::string(3, '\0'));
+        else
+        {
+            EXPECT_EQ(Entry.ChildTypes(), (std::vector<std::string>{"vttC", "vlab"}));
+            EXPECT_EQ(Entry.Child("vttC").Text(), "WEBVTT");
+            EXPECT_EQ(Entry.Child("vlab").Text(), "quorvel:subtitles:" + Value.m_Language);
+        }
+    }
+}
+
+namespace
+{
+// moof and mdat of a text segment, with the samples' bytes cut out of the
+// mdat by trun's data offset and sizes.
+struct ReadSegment
+{
+    std::uint32_t m_SequenceNumber = 0;
+    std::uint64_t m_DecodeTime = 0;
+    std::vector<TrunSample> m_SampleVector;
+    std::vector<Bytes> m_PayloadVector;
+};
+
+ReadSegment ReadTextSegment(Bytes const& File)
+{
+    auto const Top = ReadBoxes(File);
+    EXPECT_EQ(Top.size(), 2u);
+    ReadBox const& Moof = Top.at(0);
+    EXPECT_EQ(Top.at(1).m_Type, "mdat");
+    ReadSegment Result;
+    Result.m_SequenceNumber = ReadU32(Moof.Child("mfhd").m_Content, 4);
+    ReadBox const& Traf = Moof.Child("traf");
+    EXPECT_EQ(Traf.ChildTypes(), (std::vector<std::string>{"tfhd", "tfdt", "trun"}));
+    ReadBox const& Tfhd = Traf.Child("tfhd");
+    EXPECT_EQ(ReadU32(Tfhd.m_Content, 0), 0x020020u); // base is moof, default flags
+    EXPECT_EQ(ReadU32(Tfhd.m_Content, 4), 3u);
+    EXPECT_EQ(ReadU32(Tfhd.m_Content, 8), 0x02000000u) << "every text sample is a sync sample";
+    ReadBox const& Tfdt = Traf.Child("tfdt");
+    Result.m_DecodeTime = Tfdt.m_Content[0] == 1 ? ReadU64(Tfdt.m_Content, 4) : ReadU32(Tfdt.m_Content, 4);
+    std::uint32_t DataOffset = 0;
+    Result.m_SampleVector = ReadTrun(Traf.Child("trun"), DataOffset);
+    std::size_t const MoofSize = Moof.m_Content.size() + 8;
+    EXPECT_EQ(DataOffset, MoofSize + 8) << "the samples start the mdat";
+    std::size_t Offset = DataOffset;
+    for(auto const& Sample : Result.m_SampleVector)
+    {
+        Result.m_PayloadVector.emplace_back(File.begin() + static_cast<std::ptrdiff_t>(Offset), File.begin() + static_cast<std::ptrdiff_t>(Offset + Sample.m_Size));
+        Offset += Sample.m_Size;
+    }
+    EXPECT_EQ(Offset, File.size()) << "the samples fill the mdat";
+    return Result;
+}
+} // namespace
+
+TEST(TextSegments, StppSegmentIsOneDocumentSample)
+{
+    auto const Track = Settings(Mp4::TextSampleFormat::Stpp);
+    // Past 2^32 the decode time needs tfdt version 1.
+    for(std::int64_t const Start : {std::int64_t{10000}, std::int64_t{5'000'000'000}})
+    {
+        Bytes const File = Mp4::WriteStppSegment(Track, 7, Start, Start + 6000, Document);
+        EXPECT_EQ(File, Mp4::WriteStppSegment(Track, 7, Start, Start + 6000, Document));
+        ReadSegment const Segment = ReadTextSegment(File);
+        EXPECT_EQ(Segment.m_SequenceNumber, 7u);
+        EXPECT_EQ(Segment.m_DecodeTime, static_cast<std::uint64_t>(Start));
+        ASSERT_EQ(Segment.m_SampleVector.size(), 1u);
+        EXPECT_EQ(Segment.m_SampleVector[0].m_Duration, 6000u);
+        EXPECT_EQ(std::string(Segment.m_PayloadVector[0].begin(), Segment.m_PayloadVector[0].end()), Document);
+    }
+}
+
+TEST(TextSegments, WvttSamplesSplitAtCueEdges)
+{
+    Bytes const File = Mp4::WriteWvttSegment(Settings(Mp4::TextSampleFormat::Wvtt), 2, 10000, 16000, Cues);
+    EXPECT_EQ(File, Mp4::WriteWvttSegment(Settings(Mp4::TextSampleFormat::Wvtt), 2, 10000, 16000, Cues));
+    ReadSegment const Segment = ReadTextSegment(File);
+    EXPECT_EQ(Segment.m_DecodeTime, 10000u);
+    // Each sample as its duration and the payloads of its cues; "-" for vtte.
+    std::vector<std::pair<std::uint32_t, std::string>> Samples;
+    std::uint64_t Total = 0;
+    for(std::size_t Index = 0; Index < Segment.m_SampleVector.size(); ++Index)
+    {
+        std::string Text;
+        for(auto const& Box : ReadBoxes(Segment.m_PayloadVector[Index]))
+        {
+            if(Box.m_Type == "vtte")
+            {
+                EXPECT_TRUE(Box.m_Content.empty());
+                Text += "-";
+                continue;
+            }
+            ASSERT_EQ(Box.m_Type, "vttc");
+            if(!Text.empty())
+                Text += '|';
+            Text += Box.Child("payl").Text();
+            if(Box.Child("payl").Text().starts_with("B"))
+            {
+                EXPECT_EQ(Box.ChildTypes(), (std::vector<std::string>{"iden", "sttg", "payl"}));
+                EXPECT_EQ(Box.Child("iden").Text(), "b1");
+                EXPECT_EQ(Box.Child("sttg").Text(), "line:10%");
+            }
+            else
+                EXPECT_EQ(Box.ChildTypes(), std::vector<std::string>{"payl"});
+        }
+        Samples.emplace_back(Segment.m_SampleVector[Index].m_Duration, Text);
+        Total += Segment.m_SampleVector[Index].m_Duration;
+    }
+    EXPECT_EQ(Total, 6000u);
+    std::vector<std::pair<std::uint32_t, std::string>> const Expected = {
+        {900, "A"}, {100, "-"}, {500, "B\nsecond line"}, {400, "B\nsecond line|C"}, {1100, "C"}, {2500, "-"}, {500, "D"},
+    };
+    EXPECT_EQ(Samples, Expected);
+
+    // No cue at all: one empty sample over the whole segment.
+    ReadSegment const Empty = ReadTextSegment(Mp4::WriteWvttSegment(Settings(Mp4::TextSampleFormat::Wvtt), 3, 16000, 22000, {}));
+    ASSERT_EQ(Empty.m_SampleVector.size(), 1u);
+    EXPECT_EQ(Empty.m_SampleVector[0].m_Duration, 6000u);
+    EXPECT_EQ(Empty.m_PayloadVector[0], Mp4::Test::Hex("00000008 76747465"));
+}
+
+TEST(TextSegments, RefusesWhatNoTrackCanCarry)
+{
+    auto const Wvtt = Settings(Mp4::TextSampleFormat::Wvtt);
+    auto const Stpp = Settings(Mp4::TextSampleFormat::Stpp);
+    auto Cue = [](std::string Text, std::string CueSettings = {}, std::string Identifier = {}) {
+        return std::vector<Mp4::TextCue>{{0, 1000, std::move(Text), std::move(CueSettings), std::move(Identifier)}};
+    };
+    auto With = [](Mp4::TextTrackSettings Value, auto Change) {
+        Change(Value);
+        return Value;
+    };
+    std::vector<std::pair<char const*, std::function<void()>>> const Table = {
+        {"end before start", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 2000, 2000, {}); }},
+        {"negative start", [&] { Mp4::WriteStppSegment(Stpp, 1, -1000, 1000, Document); }},
+        {"longer than trun counts", [&] { Mp4::WriteStppSegment(Stpp, 1, 0, std::int64_t{1} << 32, Document); }},
+        {"wvtt track, stpp segment", [&] { Mp4::WriteStppSegment(Wvtt, 1, 0, 1000, Document); }},
+        {"stpp track, wvtt segment", [&] { Mp4::WriteWvttSegment(Stpp, 1, 0, 1000, {}); }},
+        {"empty document", [&] { Mp4::WriteStppSegment(Stpp, 1, 0, 1000, ""); }},
+        {"document too large", [&] { Mp4::WriteStppSegment(Stpp, 1, 0, 1000, std::string(Mp4::MaximalTextDocumentBytes + 1, 'x')); }},
+        {"cue of no duration", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 0, 1000, {{500, 500, "x", "", ""}}); }},
+        {"empty cue text", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 0, 1000, Cue("")); }},
+        {"arrow in text", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 0, 1000, Cue("a --> b")); }},
+        {"blank line in text", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 0, 1000, Cue("a\n\nb")); }},
+        {"line break in settings", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 0, 1000, Cue("a", "line:0\nx")); }},
+        {"line break in identifier", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 0, 1000, Cue("a", "", "i\nd")); }},
+        {"too many cues", [&] { Mp4::WriteWvttSegment(Wvtt, 1, 0, 1000, std::vector<Mp4::TextCue>(Mp4::MaximalTextCuesPerSegment + 1, Cue("a")[0])); }},
+        {"track 0", [&] { Mp4::WriteTextInitializationSegment(With(Wvtt, [](auto& Value) { Value.TrackId = 0; })); }},
+        {"timescale 0", [&] { Mp4::WriteTextInitializationSegment(With(Wvtt, [](auto& Value) { Value.Timescale = 0; })); }},
+        {"empty language", [&] { Mp4::WriteTextInitializationSegment(With(Wvtt, [](auto& Value) { Value.Language = ""; })); }},
+        {"empty subtag", [&] { Mp4::WriteTextInitializationSegment(With(Wvtt, [](auto& Value) { Value.Language = "en--GB"; })); }},
+        {"not ASCII", [&] { Mp4::WriteTextInitializationSegment(With(Wvtt, [](auto& Value) { Value.Language = "sv\xc3\xa9"; })); }},
+        {"language too long", [&] { Mp4::WriteTextInitializationSegment(With(Wvtt, [](auto& Value) { Value.Language = "en-" + std::string(80, 'a'); })); }},
+    };
+    for(auto const& [Name, Call] : Table)
+    {
+        SCOPED_TRACE(Name);
+        try
+        {
+            Call();
+            ADD_FAILURE() << "accepted";
+        }
+        catch(HResultError const& Error)
+        {
+            EXPECT_EQ(Error.Code(), E_INVALIDARG);
+        }
+    }
+}
+
+// ffprobe, written by others, reads both kinds of track: the sample entry
+// and the language from the initialisation segment, and from the media
+// segments every sample's time and size; ffmpeg copies the TTML document out
+// as the sample's bytes. (This ffmpeg maps neither entry to a decoder, so it
+// shows them as data streams by their codec tag.)
+TEST(TextSegments, FfprobeReadsTheTracks)
+{
+    if(Mp4::Test::RunCommand("command -v ffprobe").empty())
+        GTEST_SKIP() << "no ffprobe";
+    auto Concatenate = [](std::vector<Bytes> const& Parts) {
+        Bytes Result;
+        for(auto const& Part : Parts)
+            Result.insert(Result.end(), Part.begin(), Part.end());
+        return Result;
+    };
+    auto Probe = [](std::string const& Path, std::string const& Entries) {
+        return Mp4::Test::RunCommand("ffprobe -v error -show_entries " + Entries + " -of csv=p=0 '" + Path + "' 2>&1");
+    };
+
+    auto const Wvtt = Settings(Mp4::TextSampleFormat::Wvtt, "sv");
+    Bytes const First = Mp4::WriteWvttSegment(Wvtt, 1, 10000, 16000, Cues);
+    Bytes const Second = Mp4::WriteWvttSegment(Wvtt, 2, 16000, 22000, Cues);
+    Mp4::Test::TemporaryFile const WvttFile(Concatenate({Mp4::WriteTextInitializationSegment(Wvtt), First, Second}));
+    EXPECT_EQ(Probe(WvttFile.GetPath(), "stream=codec_type,codec_tag_string:stream_tags=language,handler_name"), "data,wvtt,swe,SubtitleHandler\n");
+    std::string ExpectedPackets;
+    for(auto const& Segment : {ReadTextSegment(First), ReadTextSegment(Second)})
+    {
+        std::uint64_t Time = Segment.m_DecodeTime;
+        for(auto const& Sample : Segment.m_SampleVector)
+        {
+            ExpectedPackets += std::to_string(Time) + "," + std::to_string(Sample.m_Size) + "\n";
+            Time += Sample.m_Duration;
+        }
+    }
+    std::string const Packets = Probe(WvttFile.GetPath(), "packet=pts,size");
+    EXPECT_EQ(Packets, ExpectedPackets);
+    EXPECT_TRUE(Packets.starts_with("10000,") && Packets.find("\n10900,") != std::string::npos && Packets.find("\n15500,") != std::string::npos &&
+                Packets.find("\n16000,") != std::string::npos && Packets.find("\n20000,") != std::string::npos)
+        << Packets;
+
+    auto const Stpp = Settings(Mp4::TextSampleFormat::Stpp, "en-GB");
+    Mp4::Test::TemporaryFile const StppFile(Concatenate({Mp4::WriteTextInitializationSegment(Stpp), Mp4::WriteStppSegment(Stpp, 1, 10000, 16000, Document),
+                                                         Mp4::WriteStppSegment(Stpp, 2, 16000, 22000, Document)}));
+    EXPECT_EQ(Probe(StppFile.GetPath(), "stream=codec_type,codec_tag_string,duration_ts:stream_tags=language"), "data,stpp,22000,eng\n");
+    std::string const Size = std::to_string(Document.size());
+    EXPECT_EQ(Probe(StppFile.GetPath(), "packet=pts,size"), "10000," + Size + "\n16000," + Size + "\n");
+    EXPECT_EQ(Mp4::Test::RunCommand("ffmpeg -v error -i '" + StppFile.GetPath() + "' -map 0 -c copy -f data - 2>&1"), Document + Document);
+}
+
+// The two box readers players use (mp4box, codem-isoboxer, through
+// tests/segment_readers.mjs) read both kinds of track without an error and
+// find the samples the segments were written with.
+TEST(TextSegments, PlayerBoxReadersReadTheTracks)
+{
+    std::string const Script = std::string(QUORVEL_SOURCE_DIR) + "/tests/segment_readers.mjs";
+    if(Mp4::Test::RunCommand("cd '" QUORVEL_SOURCE_DIR "/web' && node -e \"require('mp4box'); require('codem-isoboxer')\" 2>/dev/null && echo yes").empty())
+        GTEST_SKIP() << "no node or no npm readers (scripts/setup installs them)";
+    for(auto const Format : {Mp4::TextSampleFormat::Stpp, Mp4::TextSampleFormat::Wvtt})
+    {
+        auto const Track = Settings(Format);
+        std::vector<Bytes> Segments;
+        for(std::uint32_t Number = 1; Number <= 2; ++Number)
+        {
+            std::int64_t const Start = 4000 + 6000 * static_cast<std::int64_t>(Number);
+            Segments.push_back(Format == Mp4::TextSampleFormat::Stpp ? Mp4::WriteStppSegment(Track, Number, Start, Start + 6000, Document)
+                                                                     : Mp4::WriteWvttSegment(Track, Number, Start, Start + 6000, Cues));
+        }
+        Mp4::Test::TemporaryFile const Init(Mp4::WriteTextInitializationSegment(Track));
+        Mp4::Test::TemporaryFile const First(Segments[0]), Second(Segments[1]);
+        std::string const View = Mp4::Test::RunCommand("node '" + Script + "' '" + Init.GetPath() + "' '" + First.GetPath() + "' '" + Second.GetPath() + "' 2>&1");
+        SCOPED_TRACE(View);
+        std::string const Entry = Format == Mp4::TextSampleFormat::Stpp ? "stpp" : "wvtt";
+        // Both readers' views, each: no errors, the entry, the timescale,
+        // every sample as [dts, cts, duration, size, sync].
+        auto Count = [&](std::string const& Text) {
+            std::size_t Result = 0;
+            for(std::size_t Position = View.find(Text); Position != std::string::npos; Position = View.find(Text, Position + 1))
+                ++Result;
+            return Result;
+        };
+        EXPECT_EQ(Count("\"errors\":[]"), 2u);
+        EXPECT_EQ(Count("\"entry\":\"" + Entry + "\""), 2u);
+        EXPECT_EQ(Count("\"timescale\":1000"), 2u);
+        for(auto const& Segment : Segments)
+        {
+            ReadSegment const Written = ReadTextSegment(Segment);
+            std::ostringstream Samples;
+            std::uint64_t Time = Written.m_DecodeTime;
+            for(auto const& Sample : Written.m_SampleVector)
+            {
+                Samples << (Time == Written.m_DecodeTime ? "" : ",") << '[' << Time << ',' << Time << ',' << Sample.m_Duration << ',' << Sample.m_Size << ",true]";
+                Time += Sample.m_Duration;
+            }
+            EXPECT_EQ(Count("\"samples\":[" + Samples.str() + "]"), 2u) << Samples.str();
+        }
+    }
+}
