@@ -18,6 +18,7 @@ export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 function reached(goal, state, startedAt) {
   if (goal.position !== undefined && state.position >= goal.position) return true;
   if (goal.played !== undefined && state.played >= goal.played) return true;
+  if (goal.cues !== undefined && state.cues >= goal.cues) return true;
   if (goal.secondsAfterStart !== undefined && startedAt !== null && state.now - startedAt >= goal.secondsAfterStart) return true;
   return false;
 }
@@ -25,7 +26,8 @@ function reached(goal, state, startedAt) {
 // Polls the page's probe until the goal is reached, the media ends, an error
 // shows or the give-up time has come; returns the probe's record.
 // goal: { played } seconds of media, { position } to reach, or
-// { secondsAfterStart } of wall-clock time; several may be given (first wins).
+// { secondsAfterStart } of wall-clock time, { cues } different cue texts
+// shown; several may be given (first wins).
 export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpSeconds) {
   let startedAt = null;
   let lastPosition = null;
@@ -37,7 +39,7 @@ export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpS
       const element = probe.element;
       let played = 0;
       for (let index = 0; index < element.played.length; index++) played += element.played.end(index) - element.played.start(index);
-      return { now: probe.now(), position: element.currentTime, ended: element.ended, errors: probe.errors.length, played };
+      return { now: probe.now(), position: element.currentTime, ended: element.ended, errors: probe.errors.length, played, cues: probe.cueTexts.size };
     });
     if (lastPosition !== null && state.position > lastPosition + Limits.progressEpsilon && startedAt === null) startedAt = state.now;
     lastPosition = state.position;

@@ -2,7 +2,8 @@
 // Starts one of the players on the page's video element and forwards every
 // error it reports to the probe. The runner has loaded the player's library
 // before it calls startPlayer(name, url, options); options.clearKeys maps key
-// IDs to keys (hexadecimal) for encrypted presentations.
+// IDs to keys (hexadecimal) for encrypted presentations; options.subtitles
+// (a language) has the player show a text track, its default or that one.
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -75,6 +76,8 @@
       if (options.topLevel) hls.currentLevel = hls.levels.reduce((best, level, index) => (level.bitrate > hls.levels[best].bitrate ? index : best), 0);
       play(probe);
     });
+    // The playing picture's wall-clock time, by the program date-time.
+    if (options.subtitles) probe.clockOf = () => (hls.playingDate ? hls.playingDate.getTime() : null);
     hls.loadSource(url);
     hls.attachMedia(probe.element);
     probe.playerFigures = () => ({
@@ -131,6 +134,13 @@
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
     });
     probe.playerFigures = () => ({ latencies });
+    // Shaka streams text only when it shows it, which it does from the start
+    // for a preferred language; without a UI container it shows it in the
+    // element's own text tracks.
+    if (options.subtitles) {
+      player.configure({ preferredText: [{ language: options.subtitles }] });
+      probe.clockOf = () => (player.isLive() ? player.getPlayheadTimeAsDate().getTime() : null);
+    }
     try {
       await player.load(url);
     } catch (error) {
@@ -155,7 +165,13 @@
     player.on(dashjs.MediaPlayer.events.ERROR, (event) => probe.fail('dash.js', describe(event.error)));
     player.on(dashjs.MediaPlayer.events.PLAYBACK_ERROR, (event) => probe.fail('dash.js playback', describe(event.error)));
     player.on(dashjs.MediaPlayer.events.PERIOD_SWITCH_COMPLETED, (event) => periods.push(event.toStreamInfo && event.toStreamInfo.id));
+    if (options.subtitles) {
+      player.updateSettings({ streaming: { text: { defaultEnabled: true } } });
+      probe.clockOf = () => (player.isDynamic() ? player.timeAsUTC() * 1000 : null);
+    }
     player.initialize(probe.element, url, true);
+    // dash.js renders IMSC1 itself, into this element; its cues carry the document.
+    if (options.subtitles) player.attachTTMLRenderingDiv(document.getElementById('captions'));
     probe.playerFigures = () => ({ periods, latencies });
   }
 
@@ -165,6 +181,8 @@
     const element = document.getElementById('video');
     element.muted = true;
     const probe = new PlaybackProbe(element);
+    // options.subtitles: the player shows a text track and the probe records its cues.
+    probe.recordText = Boolean(options.subtitles);
     try {
       const started = starters[name](probe, url, options);
       if (started && started.catch) started.catch((error) => probe.fail(name, describe(error)));

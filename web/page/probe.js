@@ -14,12 +14,35 @@
     return result;
   }
 
+  // The text of a cue as a viewer reads it: a WebVTT cue's text without its
+  // markup, or the
+  // spans of an IMSC document that dash.js keeps beside an empty text
+  // (cue.isd) and renders itself, lines joined by line breaks.
+  function isdText(node) {
+    if (!node) return '';
+    if (node.kind === 'br') return '\n';
+    if (typeof node.text === 'string') return node.text;
+    return (node.contents || []).map((child) => {
+      const text = isdText(child);
+      return child.kind === 'p' ? text + '\n' : text;
+    }).join('');
+  }
+
+  // Shaka writes an IMSC1 span's style as WebVTT class spans (<c.white>).
+  function cueText(cue) {
+    return (cue.text || isdText(cue.isd)).replace(/<[^>]*>/g, '');
+  }
+
   class PlaybackProbe {
     constructor(element) {
       this.element = element;
       this.origin = performance.now();
       this.errors = [];
       this.samples = [];
+      // With recordText set, what the text tracks showed at every sample.
+      this.recordText = false;
+      this.textSamples = [];
+      this.cueTexts = new Set();
       for (const name of ['loadedmetadata', 'playing', 'waiting', 'seeking', 'seeked', 'ended', 'error', 'encrypted', 'waitingforkey'])
         element.addEventListener(name, () => this.onEvent(name));
       this.timer = setInterval(() => this.sample(), SampleIntervalMs);
@@ -52,6 +75,25 @@
         ended: element.ended,
         buffered: ranges(element.buffered),
       });
+      if (this.recordText) this.sampleText();
+    }
+
+    // The position and, of every text track a player shows or keeps hidden
+    // for its own rendering, the active cues' texts and the player's own
+    // wall-clock time of the position (this.clockOf, live), all read at once.
+    sampleText() {
+      const element = this.element;
+      const cues = [];
+      for (const track of element.textTracks) {
+        if (track.mode === 'disabled' || !track.activeCues) continue;
+        for (const cue of track.activeCues) {
+          const text = cueText(cue);
+          cues.push({ track: track.language || track.label, text });
+          this.cueTexts.add(text);
+        }
+      }
+      const clock = this.clockOf ? this.clockOf() : null;
+      this.textSamples.push({ position: element.currentTime, clock, cues, tracks: element.textTracks.length });
     }
 
     quality() {
@@ -76,6 +118,7 @@
         played: ranges(this.element.played),
         quality: this.quality(),
         player: this.playerFigures ? this.playerFigures() : {},
+        text: this.textSamples,
       };
     }
 
