@@ -221,6 +221,10 @@ std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional
             Others.push_back({StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
     if(VideoIndex && !Asset.VariantSet.AudioVariants.empty())
         Others.push_back({StringFormat("audio.m3u8?asset=%u", Asset.Asset), PartLayout::ForAudio(FirstAudioVariant(Asset), Asset.PartDuration)});
+    // The subtitle playlists list the video's segments once they are whole.
+    for(auto const& Language : Asset.SubtitleLanguages)
+        Others.push_back({StringFormat("subtitles.m3u8?asset=%u&lang=%s", Asset.Asset, Language.c_str()),
+                          PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration), true});
     return Others;
 }
 } // namespace

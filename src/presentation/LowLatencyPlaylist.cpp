@@ -153,8 +153,16 @@ std::vector<std::string> LowLatencyPlaylist::OpenSegmentParts() const
 std::string LowLatencyPlaylist::RenditionReport(Rendition const& Other, std::int64_t Elapsed)
 {
     std::string Line = "#EXT-X-RENDITION-REPORT:URI=\"" + Other.Uri + "\"";
-    if(auto const Last = Other.Layout.LastComplete(Elapsed))
-        Line += StringFormat(",LAST-MSN=%u,LAST-PART=%u", Last->Segment, Last->Part);
+    auto const Last = Other.Layout.LastComplete(Elapsed);
+    if(!Last)
+        return Line;
+    if(!Other.WholeSegments)
+        return Line + StringFormat(",LAST-MSN=%u,LAST-PART=%u", Last->Segment, Last->Part);
+    // LAST-PART is left out: that rendition has no parts.
+    if(Last->Part + 1 == Other.Layout.PartCount(Last->Segment))
+        return Line + StringFormat(",LAST-MSN=%u", Last->Segment);
+    if(Last->Segment > 0)
+        return Line + StringFormat(",LAST-MSN=%u", Last->Segment - 1);
     return Line;
 }
 } // namespace Application

@@ -17,6 +17,9 @@ struct Rendition
 {
     std::string Uri;
     PartLayout Layout;
+    // A playlist of whole segments only (the subtitles, on the video's
+    // segments): its report names the last complete segment and no part.
+    bool WholeSegments = false;
 };
 
 // The low-latency lines of one live media playlist (HLS, RFC 8216bis): the

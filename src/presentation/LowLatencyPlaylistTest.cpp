@@ -236,6 +236,31 @@ TEST_F(LowLatencyPlaylistTest, DefaultPartsAndTheAudioPlaylist)
     EXPECT_EQ(Audio.find("audio.m3u8"), std::string::npos);
 }
 
+TEST_F(LowLatencyPlaylistTest, SubtitlePlaylistsAreReportedByTheirLastWholeSegment)
+{
+    // Parts of a second. At 10 s segment 3 (9 s to 12 s) is open, so the
+    // subtitles list segment 2 last; at 12 s its last part is complete and
+    // so is the segment. The report names what the subtitle playlist lists.
+    auto& Asset = Create("live&ll&part=1&lv=6&subs=en,sv");
+    struct Case
+    {
+        std::int64_t Now;
+        char const* LastSegment;
+    };
+    for(auto const& [Now, LastSegment] : {Case{Start, "2"}, Case{Start + 2 * Second, "3"}})
+    {
+        SCOPED_TRACE(LastSegment);
+        auto const Subtitles = HlsPlaylistWriter::Subtitles(Asset, "sv", Now);
+        EXPECT_TRUE(Subtitles.ends_with(std::string("subtitles.vtt?asset=1&lang=sv&index=") + LastSegment + "\r\n"));
+        auto const Reports = std::string("#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=en\",LAST-MSN=") + LastSegment +
+                             "\r\n#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=sv\",LAST-MSN=" + LastSegment + "\r\n";
+        EXPECT_TRUE(HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[0], 0, Now).ends_with(Reports));
+        EXPECT_TRUE(HlsPlaylistWriter::Audio(Asset, Now).ends_with(Reports));
+    }
+    // Before the first segment is whole there is nothing to report but the playlist.
+    EXPECT_NE(HlsPlaylistWriter::Audio(Asset, Start - 9 * Second).find("#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=en\"\r\n"), std::string::npos);
+}
+
 TEST_F(LowLatencyPlaylistTest, DeltaUpdatesSkipTheOlderSegments)
 {
     // 40 s in with a 30 s window: segments 3 to 12 are listed and the parts
