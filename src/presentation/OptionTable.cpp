@@ -107,6 +107,12 @@ QueryOption ChoiceRow(std::string_view Name, std::string_view Group, Names Choic
     return Option;
 }
 
+QueryOption OnlyOn(QueryOption Option, std::string_view Choice, std::string_view Route)
+{
+    Option.ChoiceRoutes.emplace_back(Choice, Route);
+    return Option;
+}
+
 QueryOption FaultRow(std::string_view Name, std::string_view Help, std::string_view Example)
 {
     return TextRow(Name, "faults", Manifests, FailureCode::FaultRuleInvalid, Help, Example);
@@ -143,8 +149,9 @@ std::vector<QueryOption> MakeRows()
              "1 to 8 BCP 47 language tags, comma-separated, each different: a generated subtitle track each, the first the default", "en,sv"),
         NumberRow("subsdur", "text", OptionKind::Integer, 100, 1000, "900", Manifests, "with subs: how many milliseconds each cue shows (one starts every second)"),
         ChoiceRow("subsreg", "text", {"top", "bottom"}, "bottom", Manifests, E_INVALIDARG, "with subs: where the cues show"),
-        ChoiceRow("subsformat", "text", {"stpp", "wvtt", "vtt"}, "vtt (HLS), stpp (DASH)", Manifests, E_INVALIDARG,
-               "with subs: IMSC1 in MP4, WebVTT in MP4, or WebVTT files (HLS only)"),
+        OnlyOn(ChoiceRow("subsformat", "text", {"stpp", "wvtt", "vtt"}, "vtt (HLS), stpp (DASH)", Manifests, E_INVALIDARG,
+                         "with subs: IMSC1 in MP4, WebVTT in MP4, or WebVTT files (HLS only)"),
+               "vtt", "master.m3u8"),
 
         HexRow("key", "", "encrypts the media with this 16-byte key (key ID A3F1C6D2847B4E09B5E2D7C8196F3A40)"),
         ChoiceRow("scheme", "encryption", {"cenc", "cbcs"}, "cenc", Manifests, E_INVALIDARG, "with key: AES-CTR (cenc) or AES-CBC pattern encryption (cbcs)"),
@@ -238,6 +245,15 @@ std::string JsonStrings(std::vector<std::string_view> const& Texts)
         (Result += Index == 0 ? "" : ",") += JsonString(Texts[Index]);
     return Result + "]";
 }
+
+// {"choice":"route",...}
+std::string JsonChoiceRoutes(std::vector<std::pair<std::string_view, std::string_view>> const& Pairs)
+{
+    std::string Result = "{";
+    for(std::size_t Index = 0; Index < Pairs.size(); ++Index)
+        ((Result += Index == 0 ? "" : ",") += JsonString(Pairs[Index].first) + ":") += JsonString(Pairs[Index].second);
+    return Result + "}";
+}
 } // namespace
 
 std::span<OptionGroup const> OptionTable::Groups()
@@ -283,7 +299,8 @@ std::string OptionTable::Json()
         Text += "{\"name\":" + JsonString(Option.Name) + ",\"alias\":" + JsonString(Option.Alias) + ",\"group\":" + JsonString(Option.Group) +
                 ",\"kind\":" + JsonString(OptionKindName(Option.Kind)) + ",\"minimum\":" + JsonNumber(Option.Minimum) +
                 ",\"maximum\":" + JsonNumber(Option.Maximum) + ",\"default\":" + JsonString(Option.Default) + ",\"choices\":" + JsonStrings(Option.Choices) +
-                ",\"routes\":" + JsonStrings(Option.Routes) + ",\"help\":" + JsonString(Option.Help) + ",\"example\":" + JsonString(Option.Example) + "}";
+                ",\"routes\":" + JsonStrings(Option.Routes) + ",\"choiceRoutes\":" + JsonChoiceRoutes(Option.ChoiceRoutes) +
+                ",\"help\":" + JsonString(Option.Help) + ",\"example\":" + JsonString(Option.Example) + "}";
     }
     return Text + "]}\n";
 }

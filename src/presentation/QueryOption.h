@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/Status.h"
@@ -53,6 +54,9 @@ struct QueryOption
     std::string_view Default; // display text, "" when there is none
     std::vector<std::string_view> Choices;
     std::vector<std::string_view> Routes;
+    // Choices that only one of Routes takes: the choice and that route
+    // (the home page leaves such a choice out of the other routes' addresses).
+    std::vector<std::pair<std::string_view, std::string_view>> ChoiceRoutes;
     std::string_view Help;    // one line
     std::string_view Example; // a value, for the kinds whose form is not obvious
     // The status of the refusal of a bad value.

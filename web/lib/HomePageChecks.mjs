@@ -20,13 +20,25 @@ const ReportSeconds = 10;
 // Media played before the plot is judged: the player has fetched several segments by then.
 const PlaySeconds = 4;
 
-// What the form gives for each choice: both manifests take these options.
+// What the form gives for each choice: both manifests take these options,
+// but for a choice only HLS takes (WebVTT files), which the DASH address leaves out.
 const FormRows = [
   { fill: { live: true }, query: '?live' },
   { fill: { live: true, ll: true }, query: '?live&ll' },
   { fill: { framecode: true }, query: '?framecode' },
   { fill: { duration: '30', framecode: true }, query: '?duration=30&framecode' },
+  { fill: { subs: 'en,sv', subsformat: 'wvtt' }, query: '?subs=en,sv&subsformat=wvtt' },
+  { fill: { subs: 'en,sv', subsformat: 'vtt' }, query: '?subs=en,sv&subsformat=vtt', dashQuery: '?subs=en,sv' },
 ];
+
+// Sets (or, with value '' or false, clears) one control of the form.
+async function setControl(page, name, value) {
+  const selector = `#option-${name}`;
+  if (value === true) await page.check(selector);
+  else if (value === false) await page.uncheck(selector);
+  else if ((await page.locator(selector).evaluate((input) => input.tagName)) === 'SELECT') await page.selectOption(selector, value);
+  else await page.fill(selector, value);
+}
 
 const PlayButtons = [
   { player: 'hls.js', format: 'HLS', screenshot: 'home-page-playing.png' },
@@ -80,19 +92,16 @@ const formCheck = {
     if (bare.hls !== new URL('master.m3u8', environment.location).href) failures.push(`the HLS address is ${bare.hls} before any choice`);
     if (bare.dash !== new URL('manifest.mpd', environment.location).href) failures.push(`the DASH address is ${bare.dash} before any choice`);
     for (const row of FormRows) {
-      for (const [name, value] of Object.entries(row.fill)) {
-        if (value === true) await page.check(`#option-${name}`);
-        else await page.fill(`#option-${name}`, value);
-      }
-      for (const [input, route] of [['#master-url', 'master.m3u8'], ['#manifest-url', 'manifest.mpd']]) {
-        const expected = new URL(route + row.query, environment.location).href;
+      for (const [name, value] of Object.entries(row.fill)) await setControl(page, name, value);
+      for (const [input, route, query] of [['#master-url', 'master.m3u8', row.query], ['#manifest-url', 'manifest.mpd', row.dashQuery || row.query]]) {
+        const expected = new URL(route + query, environment.location).href;
         const got = await page.inputValue(input);
         if (got !== expected) failures.push(`${JSON.stringify(row.fill)} gives ${got}, not ${expected}`);
+        // The server takes every address the form gives.
+        const answer = await fetch(got);
+        if (!answer.ok) failures.push(`${got} answers ${answer.status}: ${(await answer.text()).trim().split('\n').pop()}`);
       }
-      for (const [name, value] of Object.entries(row.fill)) {
-        if (value === true) await page.uncheck(`#option-${name}`);
-        else await page.fill(`#option-${name}`, '');
-      }
+      for (const [name, value] of Object.entries(row.fill)) await setControl(page, name, value === true ? false : '');
     }
     return { failures: [...failures, ...session.problems], figures: { extra: { options: names.length, rows: FormRows.length } } };
   },

@@ -114,6 +114,9 @@
         continue;
       }
       const value = input.value.trim();
+      // A choice only another route takes: this route keeps its default.
+      const only = option.choiceRoutes && option.choiceRoutes[value];
+      if (only && only !== route) continue;
       if (value !== '') pairs.push(`${option.name}=${encodeValue(value)}`);
     }
     return pairs.length ? `?${pairs.join('&')}` : '';
