@@ -98,7 +98,8 @@ function subtitleCheck(player, path, { live = false, options = {}, shown = true 
   };
 }
 
-// Every pair of player and carriage it plays, and one live case each.
+// Every pair of player and carriage it plays, one live case each, and
+// hls.js following a low-latency presentation with two languages.
 // hls.js shows WebVTT files and, in fMP4 subtitle playlists, IMSC1 (stpp)
 // only: it parses every other fMP4 text segment as a WebVTT file, the
 // EXT-X-MAP header and the segment joined (timeline-controller.ts,
@@ -110,6 +111,7 @@ const Cases = [
   ['hls.js', 'master.m3u8?subs=en&subsformat=stpp'],
   ['hls.js', 'master.m3u8?subs=en&subsformat=wvtt', { shown: false }],
   ['hls.js', 'master.m3u8?subs=en&live&pdt=0', { live: true }],
+  ['hls.js', 'master.m3u8?subs=en,sv&live&ll', { live: true, options: { lowLatency: true } }],
   ['Shaka', 'master.m3u8?subs=en'],
   ['Shaka', 'master.m3u8?subs=en&subsformat=wvtt'],
   ['Shaka', 'master.m3u8?subs=en&subsformat=stpp'],
