@@ -44,6 +44,14 @@ constexpr std::int64_t DefaultPartDuration = 5'000'000;
 constexpr std::int64_t MinimalPartDuration = 1'000'000;
 constexpr std::int64_t MaximalPartDuration = 100'000'000;
 
+// "cc": the caption services the pictures carry (none by default).
+enum class CaptionServices : std::uint32_t
+{
+    None,
+    Cea608,
+    Cea608And708,
+};
+
 // One asset: the options of the manifest request that created it, its copy
 // of the variant rows, and the live end point the master playlist sets.
 struct Configuration
@@ -75,6 +83,9 @@ struct Configuration
     // blocking reloads, the DASH manifest is dynamic.
     bool LowLatency = false;
     std::int64_t PartDuration = DefaultPartDuration;
+    // "cc": CEA-608 captions on CC1 (and CEA-708 service 1) in every
+    // picture, signalled in the master playlist and the manifest.
+    Application::CaptionServices Captions = Application::CaptionServices::None;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole

@@ -71,7 +71,21 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
         Items.push_back(QuotedCodecs(Join(Codecs, ",")));
     if(!Asset.NoAudio)
         Items.push_back("AUDIO=\"audio\"");
+    if(Asset.Captions != CaptionServices::None)
+        Items.push_back("CLOSED-CAPTIONS=\"cc\"");
     return Join(Items, ",");
+}
+
+// The caption services in the video ("cc"): CC1, and 708 service 1.
+std::vector<std::string> CaptionRenditions(Configuration const& Asset)
+{
+    std::vector<std::string> Lines;
+    if(Asset.Captions == CaptionServices::None)
+        return Lines;
+    Lines.push_back("#EXT-X-MEDIA:TYPE=CLOSED-CAPTIONS,GROUP-ID=\"cc\",LANGUAGE=\"en\",NAME=\"English\",AUTOSELECT=YES,DEFAULT=YES,INSTREAM-ID=\"CC1\"");
+    if(Asset.Captions == CaptionServices::Cea608And708)
+        Lines.push_back("#EXT-X-MEDIA:TYPE=CLOSED-CAPTIONS,GROUP-ID=\"cc\",LANGUAGE=\"en\",NAME=\"English (708)\",AUTOSELECT=YES,INSTREAM-ID=\"SERVICE1\"");
+    return Lines;
 }
 
 std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
@@ -218,6 +232,8 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     // streams stop referring to it.
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
         Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
+    for(auto const& Line : CaptionRenditions(Asset))
+        Text.Line(Line);
     return Text.Take();
 }
 

@@ -24,6 +24,7 @@ constexpr OptionGroup GroupRows[]{
     {"presentation", "Presentation"},
     {"live", "Live and low latency"},
     {"codecs", "Codecs"},
+    {"text", "Text and captions"},
     {"encryption", "Encryption"},
     {"faults", "Faults"},
     {"clock", "Clock and frame code"},
@@ -134,6 +135,9 @@ std::vector<QueryOption> MakeRows()
 
         FlagRow("hvc1", "codecs", {"master.m3u8"}, "HEVC video instead of H.264"),
         FlagRow("flac", "codecs", {"master.m3u8", "audio.mp4", "audio.mp4.html"}, "FLAC audio instead of AAC"),
+
+        ChoiceRow("cc", "text", {"608", "608,708"}, "", Manifests, E_INVALIDARG,
+               "captions in the video: CEA-608 on CC1 (608,708: and CEA-708 service 1) naming the media time"),
 
         HexRow("key", "", "encrypts the media with this 16-byte key (key ID A3F1C6D2847B4E09B5E2D7C8196F3A40)"),
         ChoiceRow("scheme", "encryption", {"cenc", "cbcs"}, "cenc", Manifests, E_INVALIDARG, "with key: AES-CTR (cenc) or AES-CBC pattern encryption (cbcs)"),

@@ -95,8 +95,16 @@ SegmentKey SegmentKey::VideoBody(VideoVariant const& Variant, std::uint32_t Inde
         Key.Add("live", *BaseLiveTime);
     if(FrameCodeAsset)
         Key.Add("framecode", *FrameCodeAsset);
+    // Captions live in the pictures' SEI only: headers are the same with and without.
+    if(auto const Captions = CaptionsOf(Variant, Asset); Captions != CaptionServices::None)
+        Key.Add("cc", static_cast<std::int64_t>(Captions));
     Key.AddEncryption(Asset);
     return Key;
+}
+
+CaptionServices SegmentKey::CaptionsOf(VideoVariant const& Variant, Configuration const& Asset) noexcept
+{
+    return Variant.TrickPlay ? CaptionServices::None : Asset.Captions;
 }
 
 SegmentKey SegmentKey::AudioHeader(AudioVariant const& Variant, Configuration const& Asset)
