@@ -214,6 +214,9 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     Timeline::SetLiveEndTime(Asset, Now);
     PlaylistText Text;
     Text.Line("#EXTM3U");
+    // INSTREAM-ID "SERVICE1" takes protocol version 7; other masters name none.
+    if(Asset.Captions == CaptionServices::Cea608And708 && !Asset.NoVideo)
+        Text.Line("#EXT-X-VERSION:7");
     if(Asset.NoVideo)
     {
         std::vector<std::string> Items{"BANDWIDTH=128000"};
