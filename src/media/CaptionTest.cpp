@@ -145,7 +145,7 @@ TEST(CaptionData, TextNamesTheMediaSecond)
 
 // From the second second on, the picture shown at media time t carries the
 // caption of t's second, at rates with and without fractions and at rates
-// too low for one byte pair a picture; any segment's pictures get the same
+// too low for one byte pair a picture (the one-picture-a-second row); any segment's pictures get the same
 // bytes as a run from the start, since the bytes follow from the time alone.
 TEST(CaptionData, Cc1ShowsTheMediaSecondOnEveryPicture)
 {
@@ -154,7 +154,7 @@ TEST(CaptionData, Cc1ShowsTheMediaSecondOnEveryPicture)
         std::uint32_t RateN;
         std::uint32_t RateD;
     };
-    for(auto const [RateN, RateD] : {Case{25, 1}, Case{30000, 1001}, Case{60, 1}, Case{2, 1}})
+    for(auto const [RateN, RateD] : {Case{25, 1}, Case{30000, 1001}, Case{60, 1}, Case{2, 1}, Case{1, 1}})
     {
         SCOPED_TRACE(testing::Message() << RateN << "/" << RateD);
         CaptionData const Data(Services::Cea608, RateN, RateD);

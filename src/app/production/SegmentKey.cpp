@@ -96,15 +96,10 @@ SegmentKey SegmentKey::VideoBody(VideoVariant const& Variant, std::uint32_t Inde
     if(FrameCodeAsset)
         Key.Add("framecode", *FrameCodeAsset);
     // Captions live in the pictures' SEI only: headers are the same with and without.
-    if(auto const Captions = CaptionsOf(Variant, Asset); Captions != CaptionServices::None)
-        Key.Add("cc", static_cast<std::int64_t>(Captions));
+    if(Asset.Captions != CaptionServices::None)
+        Key.Add("cc", static_cast<std::int64_t>(Asset.Captions));
     Key.AddEncryption(Asset);
     return Key;
-}
-
-CaptionServices SegmentKey::CaptionsOf(VideoVariant const& Variant, Configuration const& Asset) noexcept
-{
-    return Variant.TrickPlay ? CaptionServices::None : Asset.Captions;
 }
 
 SegmentKey SegmentKey::AudioHeader(AudioVariant const& Variant, Configuration const& Asset)

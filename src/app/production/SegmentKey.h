@@ -25,9 +25,6 @@ public:
     // FrameCodeAsset the asset number of a frame-coded one.
     static SegmentKey VideoBody(VideoVariant const& Variant, std::uint32_t Index, std::optional<std::uint32_t> Colour,
                                 std::optional<std::int64_t> BaseLiveTime, std::optional<std::uint32_t> FrameCodeAsset, Configuration const& Asset);
-    // The caption services the segments of a row carry: the asset's, but
-    // never in trick-play rows, which players do not read captions from.
-    static CaptionServices CaptionsOf(VideoVariant const& Variant, Configuration const& Asset) noexcept;
     static SegmentKey AudioHeader(AudioVariant const& Variant, Configuration const& Asset);
     static SegmentKey AudioBody(AudioVariant const& Variant, std::uint32_t Index, bool MarkerTone, Configuration const& Asset);
     // A progressive file named by its route and the options that shape it.

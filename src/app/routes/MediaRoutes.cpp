@@ -151,7 +151,8 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     Session->SetEncryption(MakeProtectionSettings(Asset));
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
-    switch(SegmentKey::CaptionsOf(Variant, Asset))
+    // Every row, the one-picture-a-second one too: HLS players switch to it and keep showing captions.
+    switch(Asset.Captions)
     {
     case CaptionServices::None: break;
     case CaptionServices::Cea608: Session->SetCaptions(VideoEncoderSettings::CaptionServices::Cea608); break;
