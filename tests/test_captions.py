@@ -195,6 +195,14 @@ class CaptionTest(unittest.TestCase):
         captions = [(each["start"], each["text"]) for each in self.mux_captions(paths)["captions"]]
         self.expect_media_time(captions, 46, 49)
 
+    def test_every_picture_of_a_low_latency_part_carries_its_captions(self):
+        asset = self.server.make_asset("live&ll&cc=608,708&now=2026-12-06T10:00:00Z&ls=60")
+        for codec_asset in [asset, self.server.make_asset("live&ll&hvc1&cc=608&now=2026-12-06T10:00:00Z&ls=60")]:
+            _, part = self.fetch("video-body.mp4?asset=%d&variant=0&index=15&part=1&now=2026-12-06T10:00:00Z" % codec_asset)
+            boxes = [kind for kind, _ in top_level_boxes(part)]
+            self.assertGreater(boxes.count("moof"), 1)
+            self.assertEqual(part.count(b"\xb5\x00\x31GA94\x03"), boxes.count("moof"))
+
     def test_caption_sei_of_encrypted_segments_is_the_clear_one(self):
         def caption_units(segment):
             # Every NAL unit with GA94 user data, whole as its length prefix says, by its place in the media data.
