@@ -2,6 +2,7 @@
 #include "media/VideoEncoder.h"
 
 #include "base/Check.h"
+#include "media/CaptionSei.h"
 #include "media/H264Encoder.h"
 #include "media/HevcEncoder.h"
 
@@ -12,6 +13,8 @@ VideoEncoder::VideoEncoder(VideoEncoderSettings const& Settings) : m_Settings(Se
     CHECK_ARGUMENT(Settings.Width > 0 && Settings.Height > 0);
     CHECK_ARGUMENT(Settings.RateN > 0 && Settings.RateD > 0);
     CHECK_ARGUMENT(Settings.GopSize > 0);
+    if(Settings.Captions != VideoEncoderSettings::CaptionServices::None)
+        m_Captions.emplace(Settings.Captions, Settings.RateN, Settings.RateD);
 }
 
 VideoEncoder::~VideoEncoder() = default;
@@ -60,6 +63,8 @@ void VideoEncoder::Deliver(CodedPicture& Coded, std::vector<EncodedSample>& Outp
     }
     else
         Sample.Data = std::move(Coded.Data);
+    if(m_Captions)
+        CaptionSei::Insert(m_Settings.Format, Sample.Data, CaptionSei::NalUnit(m_Settings.Format, m_Captions->ForPicture(Times->second.Time)));
     Sample.Time = Times->second.Time;
     Sample.Duration = Times->second.Duration;
     Sample.DecodeTime = m_DecodeTimes.front();

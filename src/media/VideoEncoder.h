@@ -5,8 +5,10 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "media/CaptionData.h"
 #include "media/EncodedSample.h"
 #include "media/VideoEncoderSettings.h"
 #include "media/VideoPicture.h"
@@ -18,7 +20,9 @@ namespace Application
 // comes out as one sample; the first sample of the run carries the parameter
 // sets in front of its picture, and the first picture is an IDR picture.
 // Decode times lag the pictures put in by the reorder delay, as a decoder
-// needs them: no picture is shown before it is decoded.
+// needs them: no picture is shown before it is decoded. With captions in the
+// settings every access unit carries its picture's caption data in an SEI NAL
+// unit (CaptionSei) in front of its first slice.
 class VideoEncoder
 {
 public:
@@ -82,5 +86,6 @@ private:
     // Presentation times in the order put in, preceded by one frame before
     // the first for each picture of reorder delay: the decode times.
     std::deque<std::int64_t> m_DecodeTimes;
+    std::optional<CaptionData> m_Captions;
 };
 } // namespace Application

@@ -16,6 +16,14 @@ struct VideoEncoderSettings
         Hevc,
     };
 
+    // Caption data every picture carries (CaptionData).
+    enum class CaptionServices
+    {
+        None,
+        Cea608,
+        Cea608And708,
+    };
+
     Codec Format = Codec::H264;
     std::uint32_t Width = 0;
     std::uint32_t Height = 0;
@@ -33,6 +41,7 @@ struct VideoEncoderSettings
     std::uint32_t Threads = 0;
     // What the pictures put in look like.
     VideoPicture::Layout InputFormat = VideoPicture::Layout::Nv12;
+    CaptionServices Captions = CaptionServices::None;
 
     // QP = truncate((10^(600 / (q + 565)) - 8) × 10 + 16.5): 70 gives 24,
     // 50 gives 31, 0 gives 51, 100 gives 16.

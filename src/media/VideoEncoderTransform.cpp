@@ -59,6 +59,12 @@ void VideoEncoderTransform::SetValue(MF::AttributeKey const& Key, MF::PropVarian
     }
 }
 
+void VideoEncoderTransform::SetCaptions(VideoEncoderSettings::CaptionServices Value)
+{
+    std::lock_guard Lock(m_SettingsMutex);
+    m_Settings.Captions = Value;
+}
+
 MF::PropVariant VideoEncoderTransform::GetValue(MF::AttributeKey const& Key)
 {
     CHECK_CONDITION(IsSupported(Key), E_NOTIMPL);

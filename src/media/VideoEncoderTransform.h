@@ -30,6 +30,9 @@ public:
     void SetValue(MF::AttributeKey const& Key, MF::PropVariant const& Value) override;
     MF::PropVariant GetValue(MF::AttributeKey const& Key) override;
 
+    // Before the types: the caption data every picture carries.
+    void SetCaptions(VideoEncoderSettings::CaptionServices Value);
+
 protected:
     void CheckOutputType(MF::MediaType const& Type) override;
     void CheckInputType(MF::MediaType const& Type) override;

@@ -85,6 +85,7 @@ std::shared_ptr<MF::ITransform> VideoSession::CreateEncoder() const
     Encoder->SetValue(MF::CODECAPI_AVEncMPVGOPSize, MF::PropVariant(KeyFramesOnly ? 1u : m_KeyFrameInterval));
     if(!KeyFramesOnly && m_Variant.Subtype == VideoSubtype::H264)
         Encoder->SetValue(MF::CODECAPI_AVEncMPVDefaultBPictureCount, MF::PropVariant(BPictureCount));
+    Encoder->SetCaptions(m_Captions);
     if(auto const Threads = m_Context.GetEncoderThreads())
         Encoder->SetValue(MF::CODECAPI_AVEncNumWorkerThreads, MF::PropVariant(Threads));
     return Encoder;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "media/SegmentSession.h"
+#include "media/VideoEncoderSettings.h"
 #include "media/VideoSessionContext.h"
 #include "media/VideoVariant.h"
 
@@ -37,6 +38,8 @@ public:
     // A key frame every Frames pictures instead of every GopSize (the
     // low-latency parts of a row each begin with one).
     void SetKeyFrameInterval(std::uint32_t Frames) { m_KeyFrameInterval = Frames; }
+    // Caption data (CEA-608, and 708) in every picture.
+    void SetCaptions(VideoEncoderSettings::CaptionServices Value) { m_Captions = Value; }
 
 private:
     Chain BuildChain(MediaSessionHelper& Helper) override;
@@ -50,5 +53,6 @@ private:
     std::optional<std::uint32_t> m_FrameCodeAsset;
     bool m_RawOutput = false;
     std::uint32_t m_KeyFrameInterval = GopSize;
+    VideoEncoderSettings::CaptionServices m_Captions = VideoEncoderSettings::CaptionServices::None;
 };
 } // namespace Application

@@ -155,6 +155,33 @@ TEST(AesCipher, NistCipherBlockChainingAndPattern)
     EXPECT_EQ(Slice(Range, 992, 4), Slice(Clear, 992, 4));
 }
 
+// Caption data travels in SEI NAL units that readers take from the sample
+// without the key: under every scheme they stay wholly clear, also where
+// parameter sets and SEI before the slice reach past HEVC's clear head.
+TEST(SubsampleLayout, NalUnitsBeforeTheSliceStayClear)
+{
+    struct Case
+    {
+        VideoCodec Codec;
+        ProtectionScheme Scheme;
+        std::vector<std::uint8_t> Sample;
+        std::size_t ClearEnd; // where the last NAL unit before the slice ends
+    };
+    auto const H264 = Concatenate({LengthPrefixedNalUnit(0x67, 30, 0x11), LengthPrefixedNalUnit(0x06, 120, 0x22), LengthPrefixedNalUnit(0x65, 500, 0x33)});
+    auto const Hevc = Concatenate({LengthPrefixedNalUnit(0x40, 60, 0x11), LengthPrefixedNalUnit(0x4E, 100, 0x22), LengthPrefixedNalUnit(0x02, 500, 0x33)});
+    Case const Cases[]{{VideoCodec::H264, ProtectionScheme::Cenc, H264, 158},
+                       {VideoCodec::H264, ProtectionScheme::Cbcs, H264, 158},
+                       {VideoCodec::Hevc, ProtectionScheme::Cenc, Hevc, 168},
+                       {VideoCodec::Hevc, ProtectionScheme::Cbcs, Hevc, 168}};
+    for(auto const& Each : Cases)
+    {
+        auto const Ranges = SubsampleLayout::FindProtectedRanges(Each.Codec, Each.Scheme, Each.Sample);
+        ASSERT_EQ(Ranges.size(), 1u);
+        EXPECT_GE(Ranges[0].m_Offset, Each.ClearEnd) << static_cast<int>(Each.Codec) << static_cast<int>(Each.Scheme);
+        EXPECT_LE(Ranges[0].m_Offset + Ranges[0].m_Length, Each.Sample.size());
+    }
+}
+
 TEST(SubsampleLayout, RangesOfSlicesPerScheme)
 {
     auto const Idr = LengthPrefixedNalUnit(0x65, 1000, 0xAB);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "mp4/Mp4SubsampleLayout.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "base/Check.h"
@@ -17,7 +18,6 @@ constexpr std::size_t CencMinimalProtectedSize = 2 * BlockSize;
 constexpr std::size_t CbcsMinimalProtectedSize = BlockSize;
 // HEVC under cenc keeps the head of the sample clear and protects the rest as one range.
 constexpr std::size_t HevcCencClearHead = 128;
-constexpr std::size_t HevcCencMinimalSampleSize = HevcCencClearHead + BlockSize;
 constexpr std::uint8_t KeyNalUnitType = 5;
 constexpr std::size_t ShortClearLeader = 4;
 constexpr std::size_t LongClearLeader = 15;
@@ -30,6 +30,34 @@ bool IsSlice(VideoCodec Codec, std::uint8_t Type) noexcept
 std::uint8_t GetNalUnitType(VideoCodec Codec, NalUnitSpan NalUnit) noexcept
 {
     return Codec == VideoCodec::H264 ? GetH264NalUnitType(NalUnit) : GetHevcNalUnitType(NalUnit);
+}
+
+std::size_t ReadLength(std::span<std::uint8_t const> Sample, std::size_t Position)
+{
+    CHECK_LINE(Sample.size() - Position >= LengthPrefixSize);
+    std::size_t const Length = static_cast<std::size_t>(Sample[Position]) << 24 | static_cast<std::size_t>(Sample[Position + 1]) << 16 |
+                               static_cast<std::size_t>(Sample[Position + 2]) << 8 | Sample[Position + 3];
+    CHECK_LINE(Length <= Sample.size() - Position - LengthPrefixSize);
+    return Length;
+}
+
+// The clear head of an HEVC sample under cenc: at least HevcCencClearHead,
+// and every NAL unit before the first slice whole (parameter sets, SEI such
+// as caption data, which readers take from the sample without decrypting).
+std::size_t HevcCencClearHeadOf(std::span<std::uint8_t const> Sample)
+{
+    std::size_t Head = HevcCencClearHead;
+    std::size_t Position = 0;
+    while(Position < Sample.size())
+    {
+        std::size_t const Length = ReadLength(Sample, Position);
+        std::size_t const Offset = Position + LengthPrefixSize;
+        if(GetHevcNalUnitType(Sample.subspan(Offset, Length)) < 32)
+            break;
+        Position = Offset + Length;
+        Head = std::max(Head, Position);
+    }
+    return Head;
 }
 
 // The protected range of one slice whose payload starts at Offset, if it qualifies.
@@ -54,20 +82,18 @@ std::vector<ProtectedRange> SubsampleLayout::FindProtectedRanges(VideoCodec Code
 {
     if(Codec == VideoCodec::Hevc && Scheme == ProtectionScheme::Cenc)
     {
-        if(Sample.size() < HevcCencMinimalSampleSize)
+        std::size_t const Head = HevcCencClearHeadOf(Sample);
+        if(Sample.size() < Head + BlockSize)
             return {};
-        std::size_t const Length = (Sample.size() - HevcCencClearHead) / BlockSize * BlockSize;
+        std::size_t const Length = (Sample.size() - Head) / BlockSize * BlockSize;
         return {ProtectedRange{Sample.size() - Length, Length}};
     }
     std::vector<ProtectedRange> Ranges;
     std::size_t Position = 0;
     while(Position < Sample.size())
     {
-        CHECK_LINE(Sample.size() - Position >= LengthPrefixSize);
-        std::size_t const Length = static_cast<std::size_t>(Sample[Position]) << 24 | static_cast<std::size_t>(Sample[Position + 1]) << 16 |
-                                   static_cast<std::size_t>(Sample[Position + 2]) << 8 | Sample[Position + 3];
+        std::size_t const Length = ReadLength(Sample, Position);
         std::size_t const Offset = Position + LengthPrefixSize;
-        CHECK_LINE(Length <= Sample.size() - Offset);
         auto const Type = GetNalUnitType(Codec, Sample.subspan(Offset, Length));
         if(IsSlice(Codec, Type))
             if(auto const Range = FindSliceRange(Scheme, Type, Offset, Length))

@@ -28,8 +28,10 @@ class SubsampleLayout
 public:
     // The protected ranges of a sample of 4-byte length-prefixed NAL units, in
     // sample order. Slices keep a clear leader (NAL header and the start of the
-    // slice header); other NAL units stay clear. A length that runs past the
-    // sample fails.
+    // slice header); other NAL units stay clear. HEVC under cenc keeps a
+    // clear head of 128 bytes, longer where the NAL units before the first
+    // slice reach further, and protects whole blocks up to the end. A length
+    // that runs past the sample fails.
     static std::vector<ProtectedRange> FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample);
     // Consecutive (clear, protected) pairs that together cover every byte of
     // the sample; a clear run longer than 16 bits can count is split.

@@ -65,6 +65,8 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
     ParseTestAids(Query);
     ContentProtection = Query.Flag("cp");
     ParseLowLatencyKeys(Query);
+    if(auto const Services = Query.Choice("cc"))
+        Captions = *Services == "608" ? CaptionServices::Cea608 : CaptionServices::Cea608And708;
     ParseSubtitleKeys(Query);
 }
 

@@ -49,6 +49,14 @@ constexpr std::int64_t MaximalPartDuration = 100'000'000;
 constexpr std::size_t MaximalSubtitleLanguages = 8;
 constexpr std::int64_t DefaultSubtitleCueDuration = 9'000'000;
 
+// "cc": the caption services the pictures carry (none by default).
+enum class CaptionServices : std::uint32_t
+{
+    None,
+    Cea608,
+    Cea608And708,
+};
+
 // One asset: the options of the manifest request that created it, its copy
 // of the variant rows, and the live end point the master playlist sets.
 struct Configuration
@@ -96,6 +104,9 @@ struct Configuration
         return SubtitleCarriage.value_or(Hls ? Application::SubtitleFormat::Vtt : Application::SubtitleFormat::Stpp);
     }
     bool HasSubtitle(std::string_view Language) const noexcept;
+    // "cc": CEA-608 captions on CC1 (and CEA-708 service 1) in every
+    // picture, signalled in the master playlist and the manifest.
+    Application::CaptionServices Captions = Application::CaptionServices::None;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole

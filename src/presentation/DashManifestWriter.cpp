@@ -162,6 +162,11 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
     Numbers.MainVideoSet = Numbers.AdaptationSet;
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"video\">", Numbers.AdaptationSet++);
     Text += m_ContentProtection.Descriptors();
+    // The caption services the pictures carry ("cc"), before the role as the schema orders them.
+    if(m_Asset.Captions != CaptionServices::None)
+        Text += "<Accessibility schemeIdUri=\"urn:scte:dash:cc:cea-608:2015\" value=\"CC1=eng\"/>";
+    if(m_Asset.Captions == CaptionServices::Cea608And708)
+        Text += "<Accessibility schemeIdUri=\"urn:scte:dash:cc:cea-708:2015\" value=\"1=lang:eng\"/>";
     Text += "<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"main\"/>";
     for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
     {

@@ -78,7 +78,21 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
         Items.push_back("AUDIO=\"audio\"");
     if(!Asset.SubtitleLanguages.empty())
         Items.push_back("SUBTITLES=\"subs\"");
+    if(Asset.Captions != CaptionServices::None)
+        Items.push_back("CLOSED-CAPTIONS=\"cc\"");
     return Join(Items, ",");
+}
+
+// The caption services in the video ("cc"): CC1, and 708 service 1.
+std::vector<std::string> CaptionRenditions(Configuration const& Asset)
+{
+    std::vector<std::string> Lines;
+    if(Asset.Captions == CaptionServices::None)
+        return Lines;
+    Lines.push_back("#EXT-X-MEDIA:TYPE=CLOSED-CAPTIONS,GROUP-ID=\"cc\",LANGUAGE=\"en\",NAME=\"English\",AUTOSELECT=YES,DEFAULT=YES,INSTREAM-ID=\"CC1\"");
+    if(Asset.Captions == CaptionServices::Cea608And708)
+        Lines.push_back("#EXT-X-MEDIA:TYPE=CLOSED-CAPTIONS,GROUP-ID=\"cc\",LANGUAGE=\"en\",NAME=\"English (708)\",AUTOSELECT=YES,INSTREAM-ID=\"SERVICE1\"");
+    return Lines;
 }
 
 std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
@@ -234,6 +248,9 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     Timeline::SetLiveEndTime(Asset, Now);
     PlaylistText Text;
     Text.Line("#EXTM3U");
+    // INSTREAM-ID "SERVICE1" takes protocol version 7; other masters name none.
+    if(Asset.Captions == CaptionServices::Cea608And708 && !Asset.NoVideo)
+        Text.Line("#EXT-X-VERSION:7");
     if(Asset.NoVideo)
     {
         std::vector<std::string> Items{"BANDWIDTH=128000"};
@@ -254,6 +271,8 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
         Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
     for(std::size_t Index = 0; Index < Asset.SubtitleLanguages.size(); ++Index)
         Text.Line("#EXT-X-MEDIA:" + SubtitleRenditionAttributes(Asset, Index));
+    for(auto const& Line : CaptionRenditions(Asset))
+        Text.Line(Line);
     return Text.Take();
 }
 

@@ -152,6 +152,8 @@ std::vector<QueryOption> MakeRows()
         OnlyOn(ChoiceRow("subsformat", "text", {"stpp", "wvtt", "vtt"}, "vtt (HLS), stpp (DASH)", Manifests, E_INVALIDARG,
                          "with subs: IMSC1 in MP4, WebVTT in MP4, or WebVTT files (HLS only)"),
                "vtt", "master.m3u8"),
+        ChoiceRow("cc", "text", {"608", "608,708"}, "", Manifests, E_INVALIDARG,
+               "captions in the video: CEA-608 on CC1 (608,708: and CEA-708 service 1) naming the media time"),
 
         HexRow("key", "", "encrypts the media with this 16-byte key (key ID A3F1C6D2847B4E09B5E2D7C8196F3A40)"),
         ChoiceRow("scheme", "encryption", {"cenc", "cbcs"}, "cenc", Manifests, E_INVALIDARG, "with key: AES-CTR (cenc) or AES-CBC pattern encryption (cbcs)"),

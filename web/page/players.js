@@ -3,7 +3,8 @@
 // error it reports to the probe. The runner has loaded the player's library
 // before it calls startPlayer(name, url, options); options.clearKeys maps key
 // IDs to keys (hexadecimal) for encrypted presentations; options.subtitles
-// (a language) has the player show a text track, its default or that one.
+// (a language) has the player show a text track, its default or that one;
+// options.captions turns on the player's caption track (CEA-608 in the video).
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -37,6 +38,8 @@
     const settings = { abrEwmaDefaultEstimate: StartBitsPerSecond };
     if (options.lowLatency !== undefined) settings.lowLatencyMode = options.lowLatency;
     if (options.liveDurationInfinity) settings.liveDurationInfinity = true;
+    // hls.js makes a text track of CC1 and fills it with cues; shown, so that it keeps active cues.
+    if (options.captions) Object.assign(settings, { enableCEA708Captions: true, renderTextTracksNatively: true, subtitleDisplay: true });
     // Up to this rate, hls.js plays faster to reach its target latency.
     if (options.catchUpRate) settings.maxLiveSyncPlaybackRate = options.catchUpRate;
     const hls = new Hls(settings);
@@ -141,12 +144,19 @@
       player.configure({ preferredText: [{ language: options.subtitles }] });
       probe.clockOf = () => (player.isLive() ? player.getPlayheadTimeAsDate().getTime() : null);
     }
+    if (options.captions) player.configure({ preferredTextLanguage: 'en' });
     try {
       await player.load(url);
     } catch (error) {
       // A failed load was already reported through the error event.
       if (!probe.errors.length) probe.fail('Shaka', `load: code ${error.code}: ${describe(error.data)}`);
       return;
+    }
+    if (options.captions) {
+      // The closed-caption track the manifest names: selecting it shows it.
+      const track = player.getTextTracks()[0];
+      if (track) player.selectTextTrack(track);
+      probe.textTracksOfPlayer = () => player.getTextTracks().map((each) => `${each.language} ${each.mimeType} ${each.originalTextId || ''}`);
     }
     play(probe);
   }
@@ -159,6 +169,8 @@
     // an ABR switch in the middle of a segment being made may leave that
     // segment's remainder unfetched, a gap dash.js then jumps, which says
     // nothing about the latency.
+    // The embedded CEA-608 track the manifest names, on from the start.
+    if (options.captions) player.updateSettings({ streaming: { text: { defaultEnabled: true } } });
     if (options.lowLatency) player.updateSettings({ streaming: { liveCatchup: { enabled: true }, abr: { autoSwitchBitrate: { video: false, audio: false } } } });
     const latencies = options.lowLatency ? sampleLatency(probe, () => player.getCurrentLiveLatency()) : null;
     const periods = [];

@@ -95,6 +95,9 @@ SegmentKey SegmentKey::VideoBody(VideoVariant const& Variant, std::uint32_t Inde
         Key.Add("live", *BaseLiveTime);
     if(FrameCodeAsset)
         Key.Add("framecode", *FrameCodeAsset);
+    // Captions live in the pictures' SEI only: headers are the same with and without.
+    if(Asset.Captions != CaptionServices::None)
+        Key.Add("cc", static_cast<std::int64_t>(Asset.Captions));
     Key.AddEncryption(Asset);
     return Key;
 }

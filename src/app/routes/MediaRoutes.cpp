@@ -151,6 +151,13 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     Session->SetEncryption(MakeProtectionSettings(Asset));
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
+    // Every row, the one-picture-a-second one too: HLS players switch to it and keep showing captions.
+    switch(Asset.Captions)
+    {
+    case CaptionServices::None: break;
+    case CaptionServices::Cea608: Session->SetCaptions(VideoEncoderSettings::CaptionServices::Cea608); break;
+    case CaptionServices::Cea608And708: Session->SetCaptions(VideoEncoderSettings::CaptionServices::Cea608And708); break;
+    }
     return {SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset),
             [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }
