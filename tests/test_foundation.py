@@ -72,7 +72,7 @@ class Endpoints(unittest.TestCase):
         table = json.loads(body)
         self.assertEqual([group["id"] for group in table["groups"]], ["presentation", "live", "codecs", "text", "encryption", "faults", "clock", "addressing"])
         groups = {group["id"] for group in table["groups"]}
-        fields = ["name", "alias", "group", "kind", "minimum", "maximum", "default", "choices", "routes", "help", "example"]
+        fields = ["name", "alias", "group", "kind", "minimum", "maximum", "default", "choices", "routes", "choiceRoutes", "help", "example"]
         for option in table["options"]:
             with self.subTest(option=option["name"]):
                 self.assertEqual(list(option), fields)
