@@ -18,7 +18,7 @@
 // Exits with 1 when any section is malformed, fails its CRC or is read
 // differently by the scte35 package.
 //
-// The scte35 package (Comcast's) is the independent reader, but it reads
+// The scte35 package is the independent reader, but it reads
 // only part of a section: it checks no CRC, stops descriptors after their
 // identifier, and in splice_insert takes the splice_time from the start of the
 // section instead of the command, so every splice_insert field after the
