@@ -51,6 +51,9 @@ constexpr HRESULT SessionQueryInvalid = static_cast<HRESULT>(0x80FF0E50); // "se
 // Subtitle tracks: options that do not go together, a language the asset has no track of
 constexpr HRESULT SubtitlesInvalid = static_cast<HRESULT>(0x80FF0E60);        // "subs", "subsdur", "subsreg", "subsformat"
 constexpr HRESULT SubtitleLanguageUnknown = static_cast<HRESULT>(0x80FF0E61); // "lang" names none of the asset's subtitle tracks in this form
+
+constexpr HRESULT BreaksInvalid = static_cast<HRESULT>(0x80FF0E70); // "breaks", "signal", "lead", "scte", "ads"
+constexpr HRESULT BreakUnknown = static_cast<HRESULT>(0x80FF0E71);  // "break" or "ad" names none of the asset's breaks or ads
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

@@ -32,3 +32,15 @@ constexpr std::int64_t MulDivCeiling(std::int64_t A, std::int64_t B, std::int64_
 {
     return -MulDivFloor(-A, B, C);
 }
+
+// Rounds toward positive infinity (CeilDivide) or negative infinity
+// (FloorDivide) for a positive divisor, whatever the sign of the dividend.
+constexpr std::int64_t CeilDivide(std::int64_t Value, std::int64_t Divisor)
+{
+    return Value / Divisor + ((Value % Divisor) > 0 ? 1 : 0);
+}
+
+constexpr std::int64_t FloorDivide(std::int64_t Value, std::int64_t Divisor)
+{
+    return Value / Divisor - ((Value % Divisor) < 0 ? 1 : 0);
+}

@@ -47,6 +47,8 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
     for(auto& Variant : AudioVariants)
         Variant.Duration = Record.Duration;
+    if(Record.Breaks)
+        Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
     if(!Record.NoAudio && !AudioVariants.empty() && m_AudioCodecsProbe)
         m_AudioCodecsProbe(AudioVariants.front());
     Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};

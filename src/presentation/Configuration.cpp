@@ -37,6 +37,27 @@ std::optional<std::int64_t> QueryDurationSeconds(QueryReads& Query)
     return *Seconds * TimeUnitsPerSecond;
 }
 
+// "signal": a comma-separated subset of the carriages, each named once.
+std::uint32_t ParseBreakSignals(std::string_view Text)
+{
+    constexpr std::pair<std::string_view, BreakSignal> Names[]{
+        {"daterange", BreakSignal::DateRange}, {"cue", BreakSignal::Cue}, {"eventstream", BreakSignal::EventStream}, {"emsg", BreakSignal::Emsg}};
+    std::uint32_t Signals = 0;
+    for(std::string_view Rest = Text;;)
+    {
+        auto const Comma = Rest.find(',');
+        auto const Name = Rest.substr(0, Comma);
+        auto const Found = std::find_if(std::begin(Names), std::end(Names), [Name](auto const& Pair) { return Pair.first == Name; });
+        auto const Bit = Found == std::end(Names) ? 0 : static_cast<std::uint32_t>(Found->second);
+        if(Bit == 0 || (Signals & Bit) != 0)
+            OptionTable::Get("signal").Refuse(Text);
+        Signals |= Bit;
+        if(Comma == std::string_view::npos)
+            return Signals;
+        Rest.remove_prefix(Comma + 1);
+    }
+}
+
 constexpr std::int64_t DefaultDuration = 180'000'000;
 constexpr std::int64_t DefaultLiveWindow = 300'000'000;
 } // namespace
@@ -68,6 +89,51 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
     if(auto const Services = Query.Choice("cc"))
         Captions = *Services == "608" ? CaptionServices::Cea608 : CaptionServices::Cea608And708;
     ParseSubtitleKeys(Query);
+    ParseBreakKeys(Query);
+}
+
+void Configuration::ParseBreakKeys(QueryReads& Query)
+{
+    auto const* Schedule = Query.Find("breaks");
+    auto const* Signals = Query.Find("signal");
+    auto const Lead = Query.Time("lead");
+    auto const Command = Query.Choice("scte");
+    auto const Ads = Query.Integer("ads");
+    if(!Schedule)
+    {
+        if(Signals || Lead || Command || Ads)
+            ThrowCheckFailure(FailureCode::BreaksInvalid, TRACE_CONTEXT(), "Configuration::ParseBreakKeys",
+                              "\"signal\", \"lead\", \"scte\" and \"ads\" shape the breaks \"breaks\" asks for, and it is not given");
+        return;
+    }
+    auto& Settings = Breaks.emplace(BreakSettings{BreakSchedule::Parse(Schedule->Value)});
+    if(Signals)
+        Settings.Signals = ParseBreakSignals(Signals->Value);
+    // 0 to MaximalLead, as the row says.
+    if(Lead)
+        Settings.Lead = *Lead;
+    if(Command == "timesignal")
+        Settings.Command = SpliceCommand::TimeSignal;
+    if(Ads)
+        Settings.Ads = static_cast<std::uint32_t>(*Ads);
+    // Dates place the breaks: a live playlist dates every segment unless "pdt" says otherwise.
+    if(Live && Settings.Dated() && !ProgramDateTimePeriod)
+        ProgramDateTimePeriod = 0;
+}
+
+std::string Configuration::AssetQuery() const
+{
+    if(Advert)
+        return StringFormat("asset=%u&break=%u&ad=%u", Asset, Advert->Break, Advert->Number);
+    return StringFormat("asset=%u", Asset);
+}
+
+std::int64_t Configuration::BreakGrid() const
+{
+    if(!NoVideo && !VariantSet.VideoVariants.empty())
+        return VariantSet.VideoVariants.front().SegmentDuration;
+    CHECK_LINE(!VariantSet.AudioVariants.empty());
+    return VariantSet.AudioVariants.front().SegmentDuration;
 }
 
 bool Configuration::HasSubtitle(std::string_view Language) const noexcept

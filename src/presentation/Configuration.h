@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/QueryStringNameValue.h"
+#include "presentation/BreakSettings.h"
 #include "presentation/FaultPlan.h"
 #include "presentation/QueryReads.h"
 #include "presentation/SubtitleFormat.h"
@@ -107,6 +108,21 @@ struct Configuration
     // "cc": CEA-608 captions on CC1 (and CEA-708 service 1) in every
     // picture, signalled in the master playlist and the manifest.
     Application::CaptionServices Captions = Application::CaptionServices::None;
+    // An ad's presentation (AdAssets): ad Number of the Count that fill
+    // break Break of the asset. Its requests name it ("break", "ad").
+    struct AdvertIdentity
+    {
+        std::uint32_t Break = 0;
+        std::uint32_t Number = 0;
+        std::uint32_t Count = 0;
+    };
+    std::optional<AdvertIdentity> Advert;
+    // "asset=N", and for an ad "&break=K&ad=I": what names this presentation in its URLs.
+    std::string AssetQuery() const;
+    // "breaks" and the keys that go with it; nothing without.
+    std::optional<BreakSettings> Breaks;
+    // The segment duration breaks snap to: the first video row's, else audio's.
+    std::int64_t BreakGrid() const;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole
@@ -139,5 +155,6 @@ private:
     void ParseTestAids(QueryReads& Query);
     void ParseLowLatencyKeys(QueryReads& Query);
     void ParseSubtitleKeys(QueryReads& Query);
+    void ParseBreakKeys(QueryReads& Query);
 };
 } // namespace Application

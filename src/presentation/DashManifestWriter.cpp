@@ -5,7 +5,11 @@
 
 #include "base/Check.h"
 #include "base/StringFormat.h"
+#include "base/MulDiv.h"
+#include "presentation/BreakMessages.h"
+#include "presentation/BreakSections.h"
 #include "presentation/DecimalText.h"
+#include "presentation/Scte35Section.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SubtitleTrack.h"
 #include "presentation/Timeline.h"
@@ -21,13 +25,27 @@ std::string Duration(std::int64_t Value)
 }
 
 constexpr char const* TrickModeScheme = "http://dashif.org/guidelines/trickmode";
+// SCTE-35 sections in the MPD (XML with the binary section) and in emsg
+// boxes; players match an emsg to its InbandEventStream by scheme and value.
+constexpr char const* EventScheme = "urn:scte:scte35:2014:xml+bin";
+constexpr char const* Scte35Namespace = "http://www.scte.org/schemas/35/2016";
+// An ad period's media requests name the ad.
+void AddAd(UrlBuilder& Media, DashPeriodPlan const& Plan)
+{
+    if(Plan.Ad != 0)
+        Media.Add("break", static_cast<std::int32_t>(Plan.Break)).Add("ad", static_cast<std::int32_t>(Plan.Ad));
+}
 constexpr std::int64_t TimeUnitsPerMillisecond = 10'000;
 // Template numbers start at 1 and name segment index number - 1.
 constexpr std::int32_t DynamicBaseIndex = 1;
 } // namespace
 
 DashManifestWriter::DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles, std::string LicenceUrl) :
-    m_Asset(Asset), m_TrickPlay(TrickPlay), m_WriteResponseFiles(WriteResponseFiles), m_ContentProtection(Asset, std::move(LicenceUrl))
+    m_Asset(Asset),
+    m_TrickPlay(TrickPlay),
+    m_WriteResponseFiles(WriteResponseFiles),
+    m_ContentProtection(Asset, std::move(LicenceUrl)),
+    m_Periods(DashPeriodPlan::ForAsset(Asset))
 {
 }
 
@@ -61,16 +79,16 @@ std::string DashManifestWriter::Write() const
 std::string DashManifestWriter::WriteStatic() const
 {
     std::int64_t TotalDuration = 0;
-    for(auto const& Period : DashPeriods)
-        TotalDuration += Period.Duration;
+    for(auto const& Plan : m_Periods)
+        TotalDuration += Plan.Period.Duration;
     std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
-            " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\" profiles=\"urn:mpeg:dash:profile:isoff-on-demand:2011\""
+            EventNamespace() + " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\" profiles=\"urn:mpeg:dash:profile:isoff-on-demand:2011\""
             " minBufferTime=\"PT2.00S\" type=\"static\" mediaPresentationDuration=\"" +
             Duration(TotalDuration) + "\">";
     // The server's own about page, relative to the manifest.
     Text += "<ProgramInformation moreInformationURL=\"about\"/>";
-    for(std::uint32_t Index = 0; Index < DashPeriods.size(); ++Index)
+    for(std::uint32_t Index = 0; Index < m_Periods.size(); ++Index)
         WritePeriod(Text, Index);
     Text += "</MPD>";
     return Text;
@@ -83,12 +101,12 @@ std::string DashManifestWriter::WriteDynamic() const
     // a track begins i segment durations after availabilityStartTime.
     std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
-            " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\""
+            EventNamespace() + " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\""
             " profiles=\"urn:mpeg:dash:profile:isoff-live:2011,http://www.dashif.org/guidelines/low-latency-live-v5\" type=\"dynamic\"";
     Text += StringFormat(" availabilityStartTime=\"%s\" publishTime=\"%s\" minimumUpdatePeriod=\"%s\" timeShiftBufferDepth=\"%s\""
                          " suggestedPresentationDelay=\"%s\" maxSegmentDuration=\"%s\" minBufferTime=\"%s\">",
                          Timeline::FormatProgramDateTime(m_Asset.BaseLiveTime).c_str(), Timeline::FormatProgramDateTime(*m_PublishTime).c_str(),
-                         Duration(MinimumUpdatePeriod).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(TargetLatency).c_str(),
+                         Duration(UpdatePeriod()).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(TargetLatency).c_str(),
                          Duration(LongestSegment).c_str(), Duration(m_Asset.PartDuration).c_str());
     Text += "<ProgramInformation moreInformationURL=\"about\"/>";
     Text += StringFormat("<ServiceDescription id=\"0\"><Latency target=\"%lld\" min=\"%lld\" max=\"%lld\"/><PlaybackRate min=\"%s\" max=\"%s\"/>"
@@ -96,6 +114,7 @@ std::string DashManifestWriter::WriteDynamic() const
                          static_cast<long long>(TargetLatency / TimeUnitsPerMillisecond), static_cast<long long>(MinimalLatency / TimeUnitsPerMillisecond),
                          static_cast<long long>(MaximalLatency / TimeUnitsPerMillisecond), MinimalPlaybackRate, MaximalPlaybackRate);
     Text += "<Period id=\"0\" start=\"PT0.00S\">";
+    WriteLiveEvents(Text);
     WriteSets(Text, 0);
     Text += "</Period>";
     Text += StringFormat("<UTCTiming schemeIdUri=\"urn:mpeg:dash:utc:http-iso:2014\" value=\"%s\"/>", m_TimeUrl.c_str());
@@ -105,8 +124,12 @@ std::string DashManifestWriter::WriteDynamic() const
 
 void DashManifestWriter::WritePeriod(std::string& Text, std::uint32_t PeriodIndex) const
 {
-    auto const& Period = DashPeriods[PeriodIndex];
-    Text += StringFormat("<Period id=\"%u\" start=\"%s\" duration=\"%s\">", PeriodIndex, Duration(Period.Start).c_str(), Duration(Period.Duration).c_str());
+    auto const& Plan = m_Periods[PeriodIndex];
+    Text += StringFormat("<Period id=\"%u\" start=\"%s\" duration=\"%s\">", PeriodIndex, Duration(Plan.Period.Start).c_str(),
+                         Duration(Plan.Period.Duration).c_str());
+    // The break's signal at the start of the period it opens.
+    if(Plan.Opens && m_Asset.Breaks->Has(BreakSignal::EventStream))
+        WriteEventStream(Text, {*Plan.Opens}, Plan.Opens->Start);
     WriteSets(Text, PeriodIndex);
     Text += "</Period>";
 }
@@ -120,8 +143,10 @@ void DashManifestWriter::WriteSets(std::string& Text, std::uint32_t PeriodIndex)
         WriteTrickPlaySet(Text, PeriodIndex, Numbers);
     if(!m_Asset.NoAudio)
         WriteAudioSet(Text, PeriodIndex, Numbers);
-    for(auto const& Language : m_Asset.SubtitleLanguages)
-        WriteTextSet(Text, PeriodIndex, Numbers, Language);
+    // Ads have pictures and sound only.
+    if(m_PublishTime || m_Periods[PeriodIndex].Ad == 0)
+        for(auto const& Language : m_Asset.SubtitleLanguages)
+            WriteTextSet(Text, PeriodIndex, Numbers, Language);
 }
 
 void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::string const& Language) const
@@ -150,8 +175,11 @@ void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodInd
     }
     else
     {
-        auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, SegmentDuration);
-        Media.Add("asset", Asset).Add("lang", Language).Add("period", static_cast<std::int32_t>(PeriodIndex)).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+        auto const Range = m_Periods[PeriodIndex].Period.Segments(PeriodIndex, SegmentDuration);
+        Media.Add("asset", Asset).Add("lang", Language);
+        if(m_Periods[PeriodIndex].Fixed)
+            Media.Add("period", static_cast<std::int32_t>(PeriodIndex));
+        Media.Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
         WriteTemplate(Text, PeriodIndex, SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
     }
     Text += "</Representation></AdaptationSet>";
@@ -168,6 +196,8 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
     if(m_Asset.Captions == CaptionServices::Cea608And708)
         Text += "<Accessibility schemeIdUri=\"urn:scte:dash:cc:cea-708:2015\" value=\"1=lang:eng\"/>";
     Text += "<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"main\"/>";
+    if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::Emsg) && (m_PublishTime || m_Periods[PeriodIndex].Ad == 0))
+        Text += StringFormat("<InbandEventStream schemeIdUri=\"%s\" value=\"%s\"/>", BreakMessages::Scheme, BreakMessages::Value);
     for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
     {
         if(Variant.TrickPlay && !m_TrickPlay)
@@ -234,8 +264,13 @@ void DashManifestWriter::WriteVideoTemplate(std::string& Text, std::uint32_t Per
         WriteNumberTemplate(Text, Variant.SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
         return;
     }
-    auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, Variant.SegmentDuration);
-    Media.Add("asset", Asset).Add("variant", Index).Add("period", Period).Add("color", Period).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+    auto const& Plan = m_Periods[PeriodIndex];
+    auto const Range = Plan.Period.Segments(PeriodIndex, Variant.SegmentDuration);
+    Media.Add("asset", Asset).Add("variant", Index);
+    if(Plan.Fixed)
+        Media.Add("period", Period).Add("color", Period);
+    AddAd(Media, Plan);
+    Media.Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
     WriteTemplate(Text, PeriodIndex, Variant.SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
 }
 
@@ -256,15 +291,20 @@ void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t Per
         WriteNumberTemplate(Text, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
         return;
     }
-    auto const Range = DashPeriods[PeriodIndex].Segments(PeriodIndex, SegmentDuration);
-    Media.Add("asset", Asset).Add("period", static_cast<std::int32_t>(PeriodIndex)).Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+    auto const& Plan = m_Periods[PeriodIndex];
+    auto const Range = Plan.Period.Segments(PeriodIndex, SegmentDuration);
+    Media.Add("asset", Asset);
+    if(Plan.Fixed)
+        Media.Add("period", static_cast<std::int32_t>(PeriodIndex));
+    AddAd(Media, Plan);
+    Media.Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
     WriteTemplate(Text, PeriodIndex, SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
 }
 
 void DashManifestWriter::WriteTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, DashPeriod::SegmentRange const& Range,
                                        std::string const& Initialization, std::string const& Media, std::string const& Files) const
 {
-    auto const& Period = DashPeriods[PeriodIndex];
+    auto const& Period = m_Periods[PeriodIndex].Period;
     Text += StringFormat("<SegmentTemplate timescale=\"%llu\" presentationTimeOffset=\"%llu\" initialization=\"%s\" media=\"%s\" %s>",
                          static_cast<unsigned long long>(TimeUnitsPerSecond), static_cast<unsigned long long>(Period.Offset), Initialization.c_str(),
                          Media.c_str(), Files.c_str());
@@ -281,6 +321,49 @@ void DashManifestWriter::WriteNumberTemplate(std::string& Text, std::int64_t Seg
         Text += StringFormat(" availabilityTimeOffset=\"%s\" availabilityTimeComplete=\"false\"",
                              FormatDecimal(static_cast<double>(Offset) / static_cast<double>(TimeUnitsPerSecond), 3).c_str());
     Text += StringFormat(" initialization=\"%s\" media=\"%s\"%s%s/>", Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
+}
+
+std::string DashManifestWriter::EventNamespace() const
+{
+    if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::EventStream))
+        return StringFormat(" xmlns:scte35=\"%s\"", Scte35Namespace);
+    return {};
+}
+
+std::int64_t DashManifestWriter::UpdatePeriod() const
+{
+    // The events of breaks yet to come appear as the live edge nears them:
+    // players read the document again within a lead time.
+    if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::EventStream))
+        return std::min(MinimumUpdatePeriod, std::max(m_Asset.Breaks->Lead, m_Asset.Breaks->Schedule.Grid()));
+    return MinimumUpdatePeriod;
+}
+
+void DashManifestWriter::WriteEventStream(std::string& Text, std::vector<AdBreak> const& Breaks, std::int64_t PeriodStart) const
+{
+    if(Breaks.empty())
+        return;
+    constexpr std::int64_t Scale = BreakMessages::EventTimescale;
+    Text += StringFormat("<EventStream schemeIdUri=\"%s\" timescale=\"%lld\">", EventScheme, static_cast<long long>(Scale));
+    for(auto const& Break : Breaks)
+        Text += StringFormat("<Event presentationTime=\"%lld\" duration=\"%lld\" id=\"%u\"><scte35:Signal><scte35:Binary>%s</scte35:Binary></scte35:Signal></Event>",
+                             static_cast<long long>(MulDivRound(Break.Start - PeriodStart, Scale, TimeUnitsPerSecond)),
+                             static_cast<long long>(MulDivRound(Break.Duration, Scale, TimeUnitsPerSecond)), Break.Number,
+                             Scte35Section::FormatBase64(BreakSections::Out(m_Asset, Break)).c_str());
+    Text += "</EventStream>";
+}
+
+void DashManifestWriter::WriteLiveEvents(std::string& Text) const
+{
+    if(!m_Asset.Breaks || !m_Asset.Breaks->Has(BreakSignal::EventStream))
+        return;
+    // The breaks of the window, and those that begin before the next
+    // update is due.
+    std::int64_t const Elapsed = *m_PublishTime - m_Asset.BaseLiveTime;
+    auto Breaks = m_Asset.Breaks->Schedule.Overlapping(Elapsed - m_Asset.LiveWindow.value_or(0), Elapsed + m_Asset.Breaks->Lead + 2 * UpdatePeriod());
+    if(Breaks.size() > MaximalLiveEvents)
+        Breaks.erase(Breaks.begin(), Breaks.end() - MaximalLiveEvents);
+    WriteEventStream(Text, Breaks, 0);
 }
 
 bool DashManifestWriter::HasTrickPlaySet() const

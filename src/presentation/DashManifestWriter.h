@@ -8,6 +8,8 @@
 #include "presentation/Configuration.h"
 #include "presentation/DashContentProtection.h"
 #include "presentation/DashPeriod.h"
+#include "presentation/DashPeriodPlan.h"
+#include <vector>
 
 namespace Application
 {
@@ -35,6 +37,8 @@ public:
     // The document never changes but for its publish time, and a reload
     // makes a new asset: players need not ask again often.
     static constexpr std::int64_t MinimumUpdatePeriod = 600'000'000;
+    // The breaks' events a dynamic document lists at most (the latest).
+    static constexpr std::size_t MaximalLiveEvents = 1'000;
 
     // The longest segment of the asset's tracks (its maxSegmentDuration).
     static std::int64_t LongestSegmentDuration(Configuration const& Asset) noexcept;
@@ -83,11 +87,19 @@ private:
     void WriteNumberTemplate(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
                              std::string const& Files) const;
     bool HasTrickPlaySet() const;
+    // The breaks' signals: the namespace of their sections, the events of
+    // Breaks (times relative to PeriodStart), a dynamic document's events
+    // and how often it changes.
+    std::string EventNamespace() const;
+    void WriteEventStream(std::string& Text, std::vector<AdBreak> const& Breaks, std::int64_t PeriodStart) const;
+    void WriteLiveEvents(std::string& Text) const;
+    std::int64_t UpdatePeriod() const;
 
     Configuration const& m_Asset;
     bool m_TrickPlay;
     bool m_WriteResponseFiles;
     DashContentProtection m_ContentProtection;
+    std::vector<DashPeriodPlan> m_Periods; // the static document's
     std::optional<std::int64_t> m_PublishTime; // set: the dynamic document
     std::string m_TimeUrl;
 };

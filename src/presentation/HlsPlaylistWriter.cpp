@@ -5,6 +5,7 @@
 #include "base/StringFormat.h"
 #include "presentation/Base64.h"
 #include "presentation/DecimalText.h"
+#include "presentation/HlsBreakTags.h"
 #include "presentation/LanguageTag.h"
 #include "presentation/LowLatencyPlaylist.h"
 #include "presentation/PlayReadyHeader.h"
@@ -101,7 +102,7 @@ std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant co
                                    StringFormat("CHANNELS=\"%u\"", AudioChannelCount), "BANDWIDTH=128000"};
     if(!Variant.Codecs.empty())
         Items.push_back(QuotedCodecs(Variant.Codecs));
-    Items.push_back(StringFormat("URI=\"audio.m3u8?asset=%u\"", Asset.Asset));
+    Items.push_back("URI=\"audio.m3u8?" + Asset.AssetQuery() + "\"");
     return Join(Items, ",");
 }
 
@@ -135,6 +136,9 @@ struct MediaPlaylistForm
     FaultTrack Track;
     // Text stays clear in an encrypted asset: its playlists have no key tags.
     bool Clear = false;
+    // The track's segment duration, for the tags of the asset's breaks
+    // (none where zero).
+    std::int64_t SegmentDuration = 0;
 };
 
 // What a live playlist of a low-latency asset adds: its parts, and the
@@ -177,11 +181,29 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
         Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
     if(!Form.MapUri.empty())
         Text.Line("#EXT-X-MAP:URI=\"" + Form.MapUri + "\"");
+    std::optional<HlsBreakTags> Breaks;
+    if(Asset.Breaks && Form.SegmentDuration > 0 && !List.Segments.empty())
+        Breaks.emplace(Asset, Form.SegmentDuration, List.Segments.front().Index, List.Segments.back().Index);
     if(Skipped > 0)
+    {
         Text.Line(Parts->SkipLine(Skipped));
+        // A client that asked for "v2" keeps the date ranges it has; one that
+        // asked for "YES" is sent those of the segments left out.
+        if(Breaks && LowLatency->Skip == PlaylistSkip::Segments)
+            for(std::size_t Position = 0; Position < Skipped; ++Position)
+                for(auto const& Line : Breaks->DateRanges(List.Segments[Position].Index))
+                    Text.Line(Line);
+    }
     for(std::size_t Position = Skipped; Position < List.Segments.size(); ++Position)
     {
         auto const& Segment = List.Segments[Position];
+        if(Breaks)
+        {
+            for(auto const& Line : Breaks->DateRanges(Segment.Index))
+                Text.Line(Line);
+            for(auto const& Line : Breaks->Cues(Segment.Index))
+                Text.Line(Line);
+        }
         if(!Segment.ProgramDateTime.empty())
             Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + Segment.ProgramDateTime);
         bool const Gap = Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index);
@@ -213,7 +235,7 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
 // Segments listed past the end are within the asset for the URLs that say so.
 std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments)
 {
-    std::string Prefix = StringFormat("video-body.mp4?asset=%u&variant=%u&", Asset.Asset, Variant.Index);
+    std::string Prefix = "video-body.mp4?" + Asset.AssetQuery() + StringFormat("&variant=%u&", Variant.Index);
     if(ExtraSegments > 0)
         Prefix += StringFormat("%.*s=%d&", static_cast<int>(ExtraVideoSegmentsKey.size()), ExtraVideoSegmentsKey.data(), ExtraSegments);
     return Prefix + "index=";
@@ -257,13 +279,13 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
         if(!FirstAudioVariant(Asset).Codecs.empty())
             Items.push_back(QuotedCodecs(FirstAudioVariant(Asset).Codecs));
         Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
-        Text.Line(StringFormat("audio.m3u8?asset=%u", Asset.Asset));
+        Text.Line("audio.m3u8?" + Asset.AssetQuery());
         return Text.Take();
     }
     for(auto const& Variant : Asset.VariantSet.VideoVariants)
     {
         Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant));
-        Text.Line(StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index));
+        Text.Line("video.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u", Variant.Index));
     }
     // Written with "noaudio" too: the rendition stays available, only the
     // streams stop referring to it.
@@ -287,7 +309,7 @@ std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant co
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
                           StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments), false, FaultTrack::Video},
+                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments), false, FaultTrack::Video, false, Variant.SegmentDuration},
                          Clock.Elapsed(), LowLatency);
 }
 
@@ -300,7 +322,8 @@ std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t No
         LowLatency = LowLatencyForm{PartLayout::ForAudio(FirstAudioVariant(Asset), Asset.PartDuration), OtherRenditions(Asset, std::nullopt), Skip};
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.AudioTargetDuration, FirstAudioVariant(Asset).SegmentDuration),
-                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), StringFormat("audio-body.mp4?asset=%u&index=", Asset.Asset), true, FaultTrack::Audio},
+                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), "audio-body.mp4?" + Asset.AssetQuery() + "&index=", true, FaultTrack::Audio,
+                          false, FirstAudioVariant(Asset).SegmentDuration},
                          Clock.Elapsed(), LowLatency);
 }
 

@@ -100,32 +100,32 @@ std::uint64_t Scte35Section::ToPts(std::int64_t MediaTime) noexcept
 std::vector<std::uint8_t> Scte35Section::WriteSpliceInsert(SpliceInsert const& Value)
 {
     Mp4::BoxWriter Command;
-    Command.AppendU32(Value.m_SpliceEventId);
+    Command.AppendU32(Value.SpliceEventId);
     Command.AppendU8(0x7F); // splice_event_cancel_indicator 0
     // out_of_network_indicator, program_splice_flag 1, duration_flag,
     // splice_immediate_flag 0, then event_id_compliance_flag 1 (the event ID
     // names one break alone) and the reserved bits.
-    bool const HasDuration = Value.m_BreakDuration.has_value();
-    Command.AppendU8(static_cast<std::uint8_t>((Value.m_OutOfNetwork ? 0x80 : 0) | 0x40 | (HasDuration ? 0x20 : 0) | 0x0F));
-    AppendSpliceTime(Command, Value.m_SpliceTime);
+    bool const HasDuration = Value.BreakDuration.has_value();
+    Command.AppendU8(static_cast<std::uint8_t>((Value.OutOfNetwork ? 0x80 : 0) | 0x40 | (HasDuration ? 0x20 : 0) | 0x0F));
+    AppendSpliceTime(Command, Value.SpliceTime);
     if(HasDuration)
-        AppendU33(Command, 0x80 | 0x7E, ToClockDuration(*Value.m_BreakDuration, 33)); // auto_return 1
-    Command.AppendU16(Value.m_UniqueProgramId);
-    Command.AppendU8(Value.m_AvailNumber);
-    Command.AppendU8(Value.m_AvailsExpected);
+        AppendU33(Command, 0x80 | 0x7E, ToClockDuration(*Value.BreakDuration, 33)); // auto_return 1
+    Command.AppendU16(Value.UniqueProgramId);
+    Command.AppendU8(Value.AvailNumber);
+    Command.AppendU8(Value.AvailsExpected);
     return WriteSection(SpliceInsertCommand, Command.GetData(), {});
 }
 
 std::vector<std::uint8_t> Scte35Section::WriteTimeSignal(TimeSignal const& Value)
 {
     Mp4::BoxWriter Command;
-    AppendSpliceTime(Command, Value.m_SpliceTime);
+    AppendSpliceTime(Command, Value.SpliceTime);
 
-    std::uint8_t const TypeId = Value.m_Start ? ProviderPlacementOpportunityStart : ProviderPlacementOpportunityEnd;
-    bool const HasDuration = Value.m_SegmentationDuration.has_value();
+    std::uint8_t const TypeId = Value.Start ? ProviderPlacementOpportunityStart : ProviderPlacementOpportunityEnd;
+    bool const HasDuration = Value.SegmentationDuration.has_value();
     Mp4::BoxWriter Body; // what follows descriptor_length
     Body.AppendU32(CueIdentifier);
-    Body.AppendU32(Value.m_SegmentationEventId);
+    Body.AppendU32(Value.SegmentationEventId);
     // segmentation_event_cancel_indicator 0, segmentation_event_id_compliance_indicator 1.
     Body.AppendU8(0x7F);
     // program_segmentation_flag 1, segmentation_duration_flag,
@@ -133,7 +133,7 @@ std::vector<std::uint8_t> Scte35Section::WriteTimeSignal(TimeSignal const& Value
     Body.AppendU8(static_cast<std::uint8_t>(0x80 | (HasDuration ? 0x40 : 0) | 0x20 | 0x1F));
     if(HasDuration)
     {
-        std::uint64_t const Ticks = ToClockDuration(*Value.m_SegmentationDuration, 40);
+        std::uint64_t const Ticks = ToClockDuration(*Value.SegmentationDuration, 40);
         Body.AppendU8(static_cast<std::uint8_t>(Ticks >> 32));
         Body.AppendU32(static_cast<std::uint32_t>(Ticks));
     }

@@ -22,25 +22,25 @@ public:
     // cue-in that returns to it, at a given time of the program as a whole.
     struct SpliceInsert
     {
-        std::uint32_t m_SpliceEventId = 0;
-        bool m_OutOfNetwork = false;
-        std::int64_t m_SpliceTime = 0;
+        std::uint32_t SpliceEventId = 0;
+        bool OutOfNetwork = false;
+        std::int64_t SpliceTime = 0;
         // The break's length on the cue-out, with auto-return: a player
         // returns by itself if the cue-in is lost.
-        std::optional<std::int64_t> m_BreakDuration;
-        std::uint16_t m_UniqueProgramId = 0;
-        std::uint8_t m_AvailNumber = 0;
-        std::uint8_t m_AvailsExpected = 0;
+        std::optional<std::int64_t> BreakDuration;
+        std::uint16_t UniqueProgramId = 0;
+        std::uint8_t AvailNumber = 0;
+        std::uint8_t AvailsExpected = 0;
     };
 
     // time_signal with one segmentation descriptor: a provider placement
     // opportunity's start (with its duration) or end.
     struct TimeSignal
     {
-        std::int64_t m_SpliceTime = 0;
-        std::uint32_t m_SegmentationEventId = 0;
-        bool m_Start = true;
-        std::optional<std::int64_t> m_SegmentationDuration;
+        std::int64_t SpliceTime = 0;
+        std::uint32_t SegmentationEventId = 0;
+        bool Start = true;
+        std::optional<std::int64_t> SegmentationDuration;
     };
 
     static constexpr std::uint8_t TableId = 0xFC;

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "base/Check.h"
+#include "base/MulDiv.h"
 #include "base/StringFormat.h"
 #include "presentation/Clock.h"
 #include "presentation/QueryNumbers.h"
@@ -13,20 +14,6 @@ namespace Application
 {
 namespace
 {
-// Rounds toward positive infinity for a positive divisor, whatever the sign
-// of the dividend.
-std::int64_t CeilDivide(std::int64_t Value, std::int64_t Divisor)
-{
-    std::int64_t const Quotient = Value / Divisor;
-    return Quotient + ((Value % Divisor) > 0 ? 1 : 0);
-}
-
-std::int64_t FloorDivide(std::int64_t Value, std::int64_t Divisor)
-{
-    std::int64_t const Quotient = Value / Divisor;
-    return Quotient - ((Value % Divisor) < 0 ? 1 : 0);
-}
-
 SegmentList OnDemandSegments(std::int64_t Count, auto DurationOf)
 {
     CHECK_ARGUMENT(Count <= MaximalListedSegmentCount);
@@ -50,7 +37,7 @@ SegmentList Timeline::AudioSegments() const
     if(m_Asset.Live)
         return LiveSegments(D, LiveSegmentCount(m_Asset, D, std::nullopt));
     std::int64_t const Duration = m_Asset.Duration.value();
-    return OnDemandSegments(AudioSegmentCount(Duration, D), [&](std::int64_t Index) { return std::min(D, Duration - Index * D); });
+    return DateOnDemand(OnDemandSegments(AudioSegmentCount(Duration, D), [&](std::int64_t Index) { return std::min(D, Duration - Index * D); }));
 }
 
 SegmentList Timeline::VideoSegments(VideoVariant const& Variant, std::int32_t ExtraSegments) const
@@ -59,7 +46,16 @@ SegmentList Timeline::VideoSegments(VideoVariant const& Variant, std::int32_t Ex
     CHECK_LINE(D > 0);
     if(m_Asset.Live)
         return LiveSegments(D, LiveSegmentCount(m_Asset, D, ExtraSegments));
-    return OnDemandSegments(VideoSegmentCount(m_Asset.Duration.value(), D, ExtraSegments), [&](std::int64_t) { return D; });
+    return DateOnDemand(OnDemandSegments(VideoSegmentCount(m_Asset.Duration.value(), D, ExtraSegments), [&](std::int64_t) { return D; }));
+}
+
+SegmentList Timeline::DateOnDemand(SegmentList List) const
+{
+    // The dates of an on-demand asset's breaks need a program date-time to
+    // place them; the asset's base time dates its first segment.
+    if(m_Asset.Breaks && m_Asset.Breaks->Dated() && !List.Segments.empty())
+        List.Segments.front().ProgramDateTime = FormatProgramDateTime(m_Asset.BaseLiveTime);
+    return List;
 }
 
 SegmentList Timeline::LiveSegments(std::int64_t SegmentDuration, std::optional<std::int64_t> Stop) const

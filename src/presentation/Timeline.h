@@ -70,6 +70,7 @@ public:
 
 private:
     SegmentList LiveSegments(std::int64_t SegmentDuration, std::optional<std::int64_t> Stop) const;
+    SegmentList DateOnDemand(SegmentList List) const;
 
     Configuration const& m_Asset;
     std::int64_t m_Elapsed;

@@ -17,6 +17,7 @@
 #include "base/StringFormat.h"
 #include "presentation/BlockingReload.h"
 #include "presentation/DashManifestWriter.h"
+#include "presentation/AdAssets.h"
 #include "presentation/DeliveryDirectives.h"
 #include "presentation/HlsPlaylistWriter.h"
 #include "presentation/QueryNumbers.h"
@@ -70,6 +71,8 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
     Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
     Table.AddAssetRoute("subtitles.m3u8", [this](RouteContext& Request) { SubtitlePlaylist(Request); });
+    Table.AddAssetRoute("adlist.json", [this](RouteContext& Request) { AdList(Request); });
+    Table.AddAssetRoute("ad.m3u8", [this](RouteContext& Request) { AdPlaylist(Request); });
 }
 
 template <typename AskT, typename ThenT>
@@ -214,6 +217,15 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     if(FaultGate::Playlist(Context, StringFormat("video.m3u8?variant=%u", Variant.Index)))
         return;
     std::int32_t const ExtraSegments = ExtraVideoSegmentsFromQuery(Context.QueryVector);
+    if(auto const Ad = AdAssets::Of(Asset, Context.QueryVector))
+    {
+        auto const Name = StringFormat("%s video.m3u8 %u", Ad->AssetQuery().c_str(), Variant.Index);
+        AnswerShared(Context, Name, MediaPlaylistAnswer("video.m3u8", *Ad, Variant.SegmentDuration),
+                     [Identity = *Ad->Advert, Variant](Configuration const& Held, std::int64_t Now, PlaylistSkip) {
+                         return HlsPlaylistWriter::Video(AdAssets::Make(Held, Identity.Break, Identity.Number), Variant, 0, Now);
+                     });
+        return;
+    }
     auto const Answer = MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration);
     auto const Name = StringFormat("%u video.m3u8 %u %d", Asset.Asset, Variant.Index, ExtraSegments);
     PlaylistText const Write = [Variant, ExtraSegments](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
@@ -235,6 +247,14 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
     auto const& Asset = *Context.Asset;
     auto const& AudioVariants = Asset.VariantSet.AudioVariants;
     std::int64_t const SegmentDuration = AudioVariants.empty() ? 0 : AudioVariants.front().SegmentDuration;
+    if(auto const Ad = AdAssets::Of(Asset, Context.QueryVector))
+    {
+        AnswerShared(Context, Ad->AssetQuery() + " audio.m3u8", MediaPlaylistAnswer("audio.m3u8", *Ad, SegmentDuration),
+                     [Identity = *Ad->Advert](Configuration const& Held, std::int64_t Now, PlaylistSkip) {
+                         return HlsPlaylistWriter::Audio(AdAssets::Make(Held, Identity.Break, Identity.Number), Now);
+                     });
+        return;
+    }
     auto const Answer = MediaPlaylistAnswer("audio.m3u8", Asset, SegmentDuration);
     auto const Name = StringFormat("%u audio.m3u8", Asset.Asset);
     PlaylistText const Write = [](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) { return HlsPlaylistWriter::Audio(Held, Now, Skip); };
@@ -243,6 +263,25 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
     else
         AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration),
                          Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration), Name, Answer, Write);
+}
+
+void PresentationRoutes::AdList(RouteContext& Context)
+{
+    auto const Break = QueryInteger(Context.QueryVector, "break");
+    CHECK_CONDITION(Break.has_value(), FailureCode::BreakUnknown);
+    WholeAnswer Answer{"application/json", true, "adlist.json"};
+    Answer.CacheControl = "no-cache";
+    Answer.Tagged = true;
+    Answer.Send(Context, AdAssets::AssetList(*Context.Asset, static_cast<std::uint32_t>(*Break)));
+}
+
+void PresentationRoutes::AdPlaylist(RouteContext& Context)
+{
+    // The master playlist of one ad: its own variants and audio, on-demand.
+    auto Ad = AdAssets::Of(*Context.Asset, Context.QueryVector);
+    CHECK_CONDITION(Ad.has_value(), FailureCode::BreakUnknown);
+    auto Answer = MediaPlaylistAnswer("ad.m3u8", *Ad, 0);
+    Answer.Send(Context, HlsPlaylistWriter::Master(*Ad, ClockReading(Context)));
 }
 
 void PresentationRoutes::SubtitlePlaylist(RouteContext& Context)

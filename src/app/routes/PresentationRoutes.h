@@ -61,6 +61,10 @@ private:
     void VideoPlaylist(RouteContext& Context);
     void AudioPlaylist(RouteContext& Context);
     void SubtitlePlaylist(RouteContext& Context);
+    // "adlist.json?asset=N&break=K": the ads of a break, as HLS interstitials
+    // name their assets; "ad.m3u8?asset=N&break=K&ad=I": an ad's master playlist.
+    void AdList(RouteContext& Context);
+    void AdPlaylist(RouteContext& Context);
     void Key(RouteContext& Context);
     void Time(RouteContext& Context);
     // A media playlist of a live "ll" asset, as of a time.
