@@ -91,9 +91,9 @@ void BreakSchedule::Snap(std::int64_t Grid, std::optional<std::int64_t> End)
     m_Breaks.clear();
     if(m_Period)
     {
-        // Rounding moves each end by at most half a segment: a period that
-        // holds the break and one segment more, and two segments at least,
-        // keeps every break apart from the next.
+        // Rounding moves a start and a duration by at most half a segment
+        // each: a period that holds the break and one segment more, and two
+        // segments at least, keeps every break apart from the next.
         if(*m_Period < 2 * Grid || *m_Period - m_Listed.front().Duration < Grid)
             Refuse(StringFormat("Invalid \"breaks\": a period of %s must hold the break and a segment of content more, and two segments (%s) at least",
                                 Seconds(*m_Period).c_str(), Seconds(2 * Grid).c_str()));
@@ -101,8 +101,7 @@ void BreakSchedule::Snap(std::int64_t Grid, std::optional<std::int64_t> End)
     }
     for(auto const& Listed : m_Listed)
     {
-        AdBreak Break{static_cast<std::uint32_t>(m_Breaks.size() + 1), Round(Listed.Start), 0};
-        Break.Duration = std::max(Round(Listed.Start + Listed.Duration) - Break.Start, Grid);
+        AdBreak const Break{static_cast<std::uint32_t>(m_Breaks.size() + 1), Round(Listed.Start), SnappedDuration(Listed.Duration)};
         if(!m_Breaks.empty() && m_Breaks.back().End() > Break.Start)
             Refuse(StringFormat("Invalid \"breaks\": the breaks at %s and %s overlap once they start and end on segment boundaries",
                                 Seconds(m_Breaks.back().Start).c_str(), Seconds(Break.Start).c_str()));
@@ -112,12 +111,15 @@ void BreakSchedule::Snap(std::int64_t Grid, std::optional<std::int64_t> End)
     }
 }
 
+std::int64_t BreakSchedule::SnappedDuration(std::int64_t Duration) const noexcept
+{
+    return std::max(Round(Duration), m_Grid);
+}
+
 AdBreak BreakSchedule::Periodic(std::uint32_t Number) const
 {
     std::int64_t const Nominal = static_cast<std::int64_t>(Number) * *m_Period;
-    AdBreak Break{Number, Round(Nominal), 0};
-    Break.Duration = std::max(Round(Nominal + m_Listed.front().Duration) - Break.Start, m_Grid);
-    return Break;
+    return {Number, Round(Nominal), SnappedDuration(m_Listed.front().Duration)};
 }
 
 std::vector<AdBreak> BreakSchedule::Overlapping(std::int64_t From, std::int64_t To) const

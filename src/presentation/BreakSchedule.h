@@ -15,8 +15,9 @@ namespace Application
 // every P seconds of media time (the first at P), or "@S:D,@S:D,...", breaks
 // of D seconds starting S seconds into the media, in any order. Whole
 // seconds throughout. Breaks start and end on segment boundaries: Snap
-// rounds both ends to the nearest multiple of the grid (a tie rounds up),
-// a break to at least one segment.
+// rounds the start and the duration to the nearest multiple of the grid (a
+// tie rounds up), a duration to one segment at least, so that every break
+// of the periodic form lasts as long.
 class BreakSchedule
 {
 public:
@@ -54,6 +55,7 @@ private:
 
     AdBreak Periodic(std::uint32_t Number) const;
     std::int64_t Round(std::int64_t Time) const noexcept;
+    std::int64_t SnappedDuration(std::int64_t Duration) const noexcept;
 
     std::optional<std::int64_t> m_Period; // set: the periodic form, m_Listed holds its one duration
     std::vector<Nominal> m_Listed;

@@ -39,7 +39,7 @@ Names const AllSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "su
 Names const SubtitleRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4"};
 Names const MediaRequests{"video.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
 Names const AssetRoutes{"video.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
-                        "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "session"};
+                        "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "session", "adlist.json", "ad.m3u8"};
 
 constexpr double MaximalSeconds = MaximalTimeSeconds;
 constexpr double Int32Maximum = std::numeric_limits<std::int32_t>::max();

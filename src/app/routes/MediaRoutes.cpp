@@ -16,6 +16,9 @@
 #include "media/AudioSession.h"
 #include "media/VideoMediaSource.h"
 #include "media/VideoSession.h"
+#include "media/BreakMoment.h"
+#include "presentation/AdAssets.h"
+#include "presentation/BreakMessages.h"
 #include "presentation/ProtectionDataProvider.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
@@ -50,11 +53,32 @@ void MakeWhole(SegmentProduction& Production, SegmentSession& Session)
     Production.Append(Session.GetOutputWrites());
 }
 
-// Hands what a session makes to the production as it is made.
-void Stream(SegmentProduction& Production, SegmentSession& Session)
+// Hands what a session makes to the production as it is made; Prefix
+// (boxes that go ahead of the first movie fragment) joins the first
+// fragment, so that the fragments stay the ones the schedule counts.
+void Stream(SegmentProduction& Production, SegmentSession& Session, SharedBytes Prefix = nullptr)
 {
-    Session.SetDataCallback([&Production](std::vector<SharedBytes> Fragments) { return Production.Deliver(std::move(Fragments)); });
+    Session.SetDataCallback([&Production, Prefix](std::vector<SharedBytes> Fragments) mutable {
+        if(Prefix && !Fragments.empty())
+        {
+            auto Joined = std::make_shared<std::vector<std::uint8_t>>(*Prefix);
+            Joined->insert(Joined->end(), Fragments.front()->begin(), Fragments.front()->end());
+            Fragments.front() = std::move(Joined);
+            Prefix = nullptr;
+        }
+        return Production.Deliver(std::move(Fragments));
+    });
     Production.RunSession(Session);
+}
+
+// The breaks whose countdown or duration a segment's pictures show.
+std::vector<BreakNotice> NoticesOf(Configuration const& Asset, std::int64_t Start, std::int64_t End)
+{
+    std::vector<BreakNotice> Notices;
+    if(Asset.Breaks)
+        for(auto const& Break : Asset.Breaks->Schedule.Overlapping(Start, End + BreakMoment::CountdownDuration))
+            Notices.push_back({Break.Number, Break.Start, Break.Duration});
+    return Notices;
 }
 
 // Progressive files stay at one address from build to build: caches ask
@@ -119,8 +143,10 @@ void MediaRoutes::VideoHeader(RouteContext& Context)
 
 void MediaRoutes::VideoBody(RouteContext& Context)
 {
-    auto const& Asset = *Context.Asset;
     auto const& Query = Context.QueryVector;
+    // An ad's segment: made from the ad's presentation, which lives as long as this call.
+    auto const Ad = AdAssets::Of(*Context.Asset, Query);
+    auto const& Asset = Ad ? *Ad : *Context.Asset;
     VideoVariant Variant;
     CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Query, Variant), FailureCode::VideoBodyVariant);
     auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Video, Variant.Index);
@@ -158,8 +184,28 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     case CaptionServices::Cea608: Session->SetCaptions(VideoEncoderSettings::CaptionServices::Cea608); break;
     case CaptionServices::Cea608And708: Session->SetCaptions(VideoEncoderSettings::CaptionServices::Cea608And708); break;
     }
-    return {SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset),
-            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
+    auto Key = SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
+    std::int64_t const Start = static_cast<std::int64_t>(Index) * Variant.SegmentDuration;
+    SharedBytes Events;
+    if(Asset.Advert)
+    {
+        Session->SetAdvert(Asset.Advert->Number, Asset.Advert->Count);
+        Key.AddAdvert(Asset.Advert->Number, Asset.Advert->Count);
+    }
+    else if(Asset.Breaks)
+    {
+        if(auto Notices = NoticesOf(Asset, Start, Start + Variant.SegmentDuration); !Notices.empty())
+        {
+            Key.AddBreakNotices(Notices);
+            Session->SetBreakNotices(std::move(Notices));
+        }
+        if(auto Boxes = BreakMessages::ForSegment(Asset, Start, Variant.SegmentDuration); !Boxes.empty())
+        {
+            Key.AddEventMessages(Boxes);
+            Events = std::make_shared<std::vector<std::uint8_t> const>(std::move(Boxes));
+        }
+    }
+    return {std::move(Key), [Session, Events](SegmentProduction& Production) { Stream(Production, *Session, Events); }};
 }
 
 void MediaRoutes::AudioHeader(RouteContext& Context)
@@ -180,8 +226,9 @@ void MediaRoutes::AudioHeader(RouteContext& Context)
 
 void MediaRoutes::AudioBody(RouteContext& Context)
 {
-    auto const& Asset = *Context.Asset;
     auto const& Query = Context.QueryVector;
+    auto const Ad = AdAssets::Of(*Context.Asset, Query);
+    auto const& Asset = Ad ? *Ad : *Context.Asset;
     auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Audio);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
     auto const& Variant = FirstAudioVariant(Asset);
@@ -199,8 +246,13 @@ MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset,
     auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), Index);
     Session->SetMarkerTone(Asset.FrameCode);
     Session->SetEncryption(MakeProtectionSettings(Asset));
-    return {SegmentKey::AudioBody(FirstAudioVariant(Asset), Index, Asset.FrameCode, Asset),
-            [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
+    auto Key = SegmentKey::AudioBody(FirstAudioVariant(Asset), Index, Asset.FrameCode, Asset);
+    if(Asset.Advert)
+    {
+        Session->SetAdvert(Asset.Advert->Number);
+        Key.AddAdvertTone(Asset.Advert->Number);
+    }
+    return {std::move(Key), [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }
 
 void MediaRoutes::VideoFile(RouteContext& Context)
