@@ -70,13 +70,9 @@ TEST(FrameCodePayload, NamesAssetVariantFrameMediaTimeAndUtc)
 
 TEST(FrameCodePayload, NamesTheBreakAndTheAdOnlyWhereTheyApply)
 {
-    BreakMoment const Countdown{7, false, 3, 10};
-    BreakMoment const During{7, true, 1, 10};
-    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, std::nullopt, std::nullopt), "QVF1;a=1;v=0;f=150;t=6000;u=-");
-    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, Countdown), "QVF1;a=1;v=0;f=150;t=6000;u=-;b=-7");
-    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, During), "QVF1;a=1;v=0;f=150;t=6000;u=-;b=7");
+    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, BreakMoment{7, false, 3, 10}), "QVF1;a=1;v=0;f=150;t=6000;u=-;b=-7");
+    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, BreakMoment{7, true, 1, 10}, 2), "QVF1;a=1;v=0;f=150;t=6000;u=-;b=7;ad=2");
     EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, std::nullopt, 2), "QVF1;a=1;v=0;f=150;t=6000;u=-;ad=2");
-    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, During, 2), "QVF1;a=1;v=0;f=150;t=6000;u=-;b=7;ad=2");
 }
 
 // That the codes read back, at every default size, is judged end to end by

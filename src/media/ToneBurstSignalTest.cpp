@@ -116,26 +116,10 @@ TEST(ToneBurstSignal, TheMarkerAddsTenMillisecondsOf6000HzFromEveryWholeSecond)
     EXPECT_EQ(Marked.Value(-1), 0.0f);
 }
 
-TEST(ToneBurstSignal, AnAdBurstsAtItsOwnFrequencyEverySecondAndKeepsTheMarker)
+TEST(ToneBurstSignal, AnAdBurstsAtItsOwnFrequencyEverySecond)
 {
-    struct Case
-    {
-        std::uint32_t Advert;
-        int Crossings;
-    };
-    // 440, 880 and 2200 Hz; ad 7 wraps round to ad 1's.
-    for(auto const [Advert, Crossings] : {Case{1, 88}, Case{3, 176}, Case{6, 440}, Case{7, 88}})
-    {
-        ToneBurstSignal const Signal(Rate, false, Advert);
-        for(std::int64_t Second : {0, 5, 6, 10})
-            EXPECT_NEAR(ZeroCrossings(Signal, Second), Crossings, 1) << Advert << " " << Second;
-    }
-    // The programme's frequencies are none of the ads'.
-    for(float Frequency : ToneBurstSignal::AdvertFrequencies)
-        for(float Programme : {700.0f, 1000.0f, 1400.0f})
-            EXPECT_GT(std::fabs(Frequency - Programme), 100.0f);
-    ToneBurstSignal const Plain(Rate, false, 2);
-    ToneBurstSignal const Marked(Rate, true, 2);
-    for(std::int64_t Offset = 0; Offset < Rate / 100; ++Offset)
-        ASSERT_NEAR(Marked.Value(Rate + Offset) - Plain.Value(Rate + Offset), 0.25f * std::sin(3.14159265f * static_cast<float>(Offset) / 4.0f), 1e-5f);
+    // Ad 1 at 440 Hz, ad 6 at 2200 Hz, ad 7 as ad 1, at every second alike.
+    for(auto const& [Advert, Crossings] : {std::pair{1u, 88}, std::pair{6u, 440}, std::pair{7u, 88}})
+        for(std::int64_t Second : {0, 5, 6})
+            EXPECT_NEAR(ZeroCrossings(ToneBurstSignal(Rate, false, Advert), Second), Crossings, 1) << Advert << " " << Second;
 }

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <set>
 
 using namespace Application;
 
@@ -96,28 +96,14 @@ TEST(SegmentKey, KeysFollowWhatShapesTheBytesNotTheAssetNumber)
 TEST(SegmentKey, BreaksAndAdsAreNamedOnlyWhereTheyApply)
 {
     Configuration Asset;
-    VideoVariant Variant;
-    AudioVariant Audio;
-    auto const Video = [&] { return SegmentKey::VideoBody(Variant, 3, std::nullopt, std::nullopt, std::nullopt, Asset); };
-    auto const Sound = SegmentKey::AudioBody(Audio, 3, false, Asset);
-    std::vector<BreakNotice> const Notices{{1, 60'000'000, 100'000'000}};
+    auto const Video = [&] { return SegmentKey::VideoBody(VideoVariant{}, 3, std::nullopt, std::nullopt, std::nullopt, Asset); };
+    auto const Audio = [&] { return SegmentKey::AudioBody(AudioVariant{}, 3, false, Asset); };
+    std::vector<BreakNotice> const Notices{{1, 60'000'000, 100'000'000}}, Longer{{1, 60'000'000, 100'000'001}};
     EXPECT_EQ(Video().AddBreakNotices({}).Text(), Video().Text());
-    // Every value of a notice and of an ad shows in the key.
-    std::vector<std::string> Texts{Video().Text(),
-                                   Video().AddBreakNotices(Notices).Text(),
-                                   Video().AddBreakNotices(std::vector<BreakNotice>{{2, 60'000'000, 100'000'000}}).Text(),
-                                   Video().AddBreakNotices(std::vector<BreakNotice>{{1, 60'000'001, 100'000'000}}).Text(),
-                                   Video().AddBreakNotices(std::vector<BreakNotice>{{1, 60'000'000, 100'000'001}}).Text(),
-                                   Video().AddBreakNotices(std::vector<BreakNotice>{Notices[0], {2, 160'000'000, 100'000'000}}).Text(),
-                                   Video().AddAdvert(1, 2).Text(),
-                                   Video().AddAdvert(1, 3).Text(),
-                                   Video().AddAdvert(2, 3).Text()};
-    std::sort(Texts.begin(), Texts.end());
-    EXPECT_EQ(std::adjacent_find(Texts.begin(), Texts.end()), Texts.end());
-    auto Tone = Sound;
-    EXPECT_NE(Tone.AddAdvertTone(1).Text(), Sound.Text());
-    auto OtherTone = Sound;
-    EXPECT_NE(OtherTone.AddAdvertTone(2).Text(), Tone.Text());
+    std::set<std::string> const Texts{Video().Text(),          Video().AddBreakNotices(Notices).Text(), Video().AddBreakNotices(Longer).Text(),
+                                      Video().AddAdvert(1, 2).Text(), Video().AddAdvert(1, 3).Text(),   Audio().Text(),
+                                      Audio().AddAdvertTone(1).Text(), Audio().AddAdvertTone(2).Text()};
+    EXPECT_EQ(Texts.size(), 8u);
 }
 
 TEST(SegmentCache, ReadAheadIsUsedOnceFoundAndWastedWhenDroppedUnfound)
