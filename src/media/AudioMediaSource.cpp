@@ -20,6 +20,12 @@ void AudioMediaSource::SetMarkerTone(bool Value)
     SourceAttributes()->SetUINT32(MarkerTone, Value ? 1 : 0);
 }
 
+void AudioMediaSource::SetAdvertTone(std::uint32_t Number)
+{
+    ASSERT(!HasWorkQueue());
+    SourceAttributes()->SetUINT32(AdvertTone, Number);
+}
+
 std::shared_ptr<SyntheticMediaStream> AudioMediaSource::CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor)
 {
     return std::make_shared<Stream>(weak_from_this(), std::move(Descriptor), SourceAttributes());
@@ -47,7 +53,7 @@ void AudioMediaSource::Stream::OnActivate(MF::MediaType const& Type)
                                 : ToneBurstSignal::SampleFormat::Pcm32;
     }
     m_Grid.emplace(Rate);
-    m_Signal.emplace(Rate, m_SourceAttributes->GetUINT32(MarkerTone, 0) != 0);
+    m_Signal.emplace(Rate, m_SourceAttributes->GetUINT32(MarkerTone, 0) != 0, m_SourceAttributes->GetUINT32(AdvertTone, 0));
     m_SamplesPerBuffer = static_cast<std::uint32_t>(MulDivFloor(BufferDuration, Rate, TimeUnitsPerSecond));
     CHECK_LINE(m_SamplesPerBuffer > 0);
 }

@@ -24,11 +24,15 @@ public:
     // A source attribute (UINT32, 0 or 1): the signal carries the marker at
     // every whole second (ToneBurstSignal).
     static constexpr MF::AttributeKey MarkerTone{"AudioMediaSource_MarkerTone"};
+    // A source attribute (UINT32): the number of the ad whose tone the
+    // signal carries (ToneBurstSignal); absent or 0, the programme's.
+    static constexpr MF::AttributeKey AdvertTone{"AudioMediaSource_AdvertTone"};
 
     static std::shared_ptr<AudioMediaSource> Create();
 
     // Owner setting, before the first Start.
     void SetMarkerTone(bool Value);
+    void SetAdvertTone(std::uint32_t Number);
 
 protected:
     std::shared_ptr<SyntheticMediaStream> CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor) override;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "media/AudioSession.h"
 
+#include "base/Check.h"
 #include "media/AacEncoderTransform.h"
 #include "media/AudioMediaSource.h"
 #include "media/FlacEncoderTransform.h"
@@ -61,6 +62,12 @@ AudioSession::AudioSession(AudioVariant Variant, std::optional<std::uint32_t> In
 {
 }
 
+void AudioSession::SetAdvert(std::uint32_t Number)
+{
+    CHECK_ARGUMENT(Number >= 1);
+    m_Advert = Number;
+}
+
 SegmentSession::Chain AudioSession::BuildChain(MediaSessionHelper& Helper)
 {
     auto const Window = SegmentWindow::ForAudio(m_Variant, m_Index);
@@ -68,6 +75,8 @@ SegmentSession::Chain AudioSession::BuildChain(MediaSessionHelper& Helper)
     auto const Source = AudioMediaSource::Create();
     Source->SetMediaType(Type);
     Source->SetMarkerTone(m_MarkerTone);
+    if(m_Advert)
+        Source->SetAdvertTone(m_Advert);
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
     auto const Encoder = CreateEncoder(m_Variant.Subtype, Window);
     Encoder->SetOutputType(EncodedType(*Type, m_Variant.Subtype));

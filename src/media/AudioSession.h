@@ -22,6 +22,8 @@ public:
 
     // Before Run: the marker at every whole second of the frame code.
     void SetMarkerTone(bool Value) { m_MarkerTone = Value; }
+    // The tone of ad Number (from 1) instead of the programme's.
+    void SetAdvert(std::uint32_t Number);
 
 private:
     Chain BuildChain(MediaSessionHelper& Helper) override;
@@ -29,5 +31,6 @@ private:
     AudioVariant const m_Variant;
     std::optional<std::uint32_t> const m_Index;
     bool m_MarkerTone = false;
+    std::uint32_t m_Advert = 0;
 };
 } // namespace Application

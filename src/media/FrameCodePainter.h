@@ -11,8 +11,9 @@ namespace Application
 // four modules. The corner stays clear of the picture's texts: the code
 // takes at most a quarter of the picture's height (and width), while the
 // texts begin below a third of the height. Modules are whole pixels, as
-// large as fit: every payload of FrameCodePayload makes a version 3 or 4
-// symbol (29 or 33 modules), so 4 pixels at 1280x720 and 3 at 960x540,
+// large as fit: payloads of FrameCodePayload make a version 3 or 4 symbol
+// (29 or 33 modules; 5 only with a break and an ad of very large numbers,
+// which still fits the same module size), so 4 pixels at 1280x720 and 3 at 960x540,
 // which survive encoding and read from extracted frames.
 class FrameCodePainter
 {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "media/BreakMoment.h"
+
 namespace Application
 {
 // Which picture of which presentation a frame is: the asset number and the
@@ -25,12 +27,20 @@ struct FrameCodeIdentity
 // milliseconds (rounded down), u the UTC time of the frame in milliseconds
 // since 1970 for live presentations (the base live time plus t) and "-" for
 // on-demand ones. Fields are decimal, in this order, separated by ";".
+//
+// Two fields may follow, in this order, only where they apply (so the codes
+// of pictures without them stay as they were):
+//
+//   ;b=<break>   inside ad break <break>; ";b=-<break>" in the countdown
+//                before it
+//   ;ad=<number> a picture of ad <number> of its break
 class FrameCodePayload
 {
 public:
     static constexpr std::string_view Version = "QVF1";
 
     // Time in 100-ns units; BaseLiveTime in 100-ns units from 1601-01-01 UTC.
-    static std::string Format(FrameCodeIdentity const& Identity, std::int64_t Index, std::int64_t Time, std::optional<std::int64_t> BaseLiveTime);
+    static std::string Format(FrameCodeIdentity const& Identity, std::int64_t Index, std::int64_t Time, std::optional<std::int64_t> BaseLiveTime,
+                              std::optional<BreakMoment> const& Break = std::nullopt, std::optional<std::uint32_t> Advert = std::nullopt);
 };
 } // namespace Application

@@ -213,3 +213,29 @@ TEST_F(SegmentSessionTest, AudioSourceEndsAtTheDurationAndStartsAtTheNextSampleI
     EXPECT_EQ(MediaTestTools::Payload(*Result.Samples[0]).size(), 480u * 2 * 2);
     EXPECT_EQ(MediaTestTools::Payload(*Result.Samples[2]).size(), 239u * 2 * 2);
 }
+
+TEST_F(SegmentSessionTest, BreakNoticesAndAdsReachThePicturesAndTheToneOfTheirSegmentOnly)
+{
+    // One second of small pictures: segment 1 covers [1 s, 2 s).
+    VideoVariant Variant{0, VideoSubtype::H264, 320, 180, 25, 1, 200'000, "avc1.64000d", Second};
+    auto const Video = [&](auto Configure) {
+        VideoSession Session(m_Context, Variant, 1);
+        Configure(Session);
+        return Produce(Session);
+    };
+    auto const Plain = Video([](VideoSession&) {});
+    // A break that begins more than four seconds after the segment, or ended
+    // before it, leaves its pictures as they were.
+    EXPECT_EQ(Video([](VideoSession& Session) { Session.SetBreakNotices({{1, 6 * Second + 1, Second}, {2, 0, Second}}); }), Plain);
+    EXPECT_NE(Video([](VideoSession& Session) { Session.SetBreakNotices({{1, 5 * Second, Second}}); }), Plain);
+    EXPECT_NE(Video([](VideoSession& Session) { Session.SetAdvert(1, 1); }), Plain);
+
+    AudioSession PlainAudio(Aac(), 1);
+    AudioSession Advert(Aac(), 1);
+    Advert.SetAdvert(1);
+    EXPECT_NE(Produce(Advert), Produce(PlainAudio));
+
+    // Beyond the limit, refused before anything runs.
+    VideoSession Refusing(m_Context, Variant, 1);
+    EXPECT_ANY_THROW(Refusing.SetBreakNotices(std::vector<BreakNotice>(VideoSession::MaximalBreakNotices + 1, {1, Second, Second})));
+}

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <numbers>
 
 #include "base/Check.h"
@@ -49,9 +50,15 @@ void StoreSample(std::uint8_t* Output, float Value, ToneBurstSignal::SampleForma
 }
 } // namespace
 
-ToneBurstSignal::ToneBurstSignal(std::uint32_t SampleRate, bool Marker) : m_SampleRate(SampleRate), m_MarkerSamples(Marker ? SampleRate / MarkerDivisor : 0)
+ToneBurstSignal::ToneBurstSignal(std::uint32_t SampleRate, bool Marker, std::uint32_t Advert) :
+    m_SampleRate(SampleRate), m_MarkerSamples(Marker ? SampleRate / MarkerDivisor : 0), m_AdvertFrequency(Advert ? AdvertFrequency(Advert) : 0.0f)
 {
     CHECK_LINE(SampleRate > 0);
+}
+
+float ToneBurstSignal::AdvertFrequency(std::uint32_t Number) noexcept
+{
+    return AdvertFrequencies[(Number - 1) % std::size(AdvertFrequencies)];
 }
 
 std::uint32_t ToneBurstSignal::BytesPerSample(SampleFormat Format) noexcept
@@ -79,7 +86,7 @@ float ToneBurstSignal::Value(std::int64_t Index) const noexcept
     float Marker = 0.0f;
     if(Offset < m_MarkerSamples)
         Marker = MarkerAmplitude * std::sin(2.0f * std::numbers::pi_v<float> * MarkerFrequency * Fraction);
-    float const Frequency = Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
+    float const Frequency = m_AdvertFrequency > 0.0f ? m_AdvertFrequency : Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
     float const Distance = std::fabs(Fraction - BurstMiddle) / BurstMiddle;
     float const Square = Distance * Distance;
     float const Envelope = 1.0f - Square * Square * Square;

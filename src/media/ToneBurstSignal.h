@@ -20,6 +20,11 @@ namespace Application
 // the first sample of the second is 0, the next ones already far from it.
 // The burst's envelope stays below 0.74 for those 10 ms, so the sum never
 // leaves [-1, 1].
+//
+// The audio of an ad bursts at one frequency of its own every second
+// (AdvertFrequencies by the ad's number), apart from the three of the
+// programme, so that a capture tells which ad plays and when the programme
+// comes back; the marker is the same.
 class ToneBurstSignal
 {
 public:
@@ -37,7 +42,13 @@ public:
     // 10 ms.
     static constexpr std::uint32_t MarkerDivisor = 100;
 
-    explicit ToneBurstSignal(std::uint32_t SampleRate, bool Marker = false);
+    // Ads 1 to 6; more repeat them.
+    static constexpr float AdvertFrequencies[] = {440.0f, 550.0f, 880.0f, 1200.0f, 1760.0f, 2200.0f};
+
+    // Advert: the number (from 1) of the ad this is the audio of, 0 for the programme.
+    explicit ToneBurstSignal(std::uint32_t SampleRate, bool Marker = false, std::uint32_t Advert = 0);
+
+    static float AdvertFrequency(std::uint32_t Number) noexcept;
 
     static std::uint32_t BytesPerSample(SampleFormat Format) noexcept;
 
@@ -51,5 +62,7 @@ private:
     std::uint32_t m_SampleRate;
     // Samples of the marker at the start of each second; 0 without it.
     std::uint32_t m_MarkerSamples;
+    // Every burst's frequency; 0 for the programme's three.
+    float m_AdvertFrequency;
 };
 } // namespace Application

@@ -115,3 +115,11 @@ TEST(ToneBurstSignal, TheMarkerAddsTenMillisecondsOf6000HzFromEveryWholeSecond)
     EXPECT_GT(Largest, 0.9f);
     EXPECT_EQ(Marked.Value(-1), 0.0f);
 }
+
+TEST(ToneBurstSignal, AnAdBurstsAtItsOwnFrequencyEverySecond)
+{
+    // Ad 1 at 440 Hz, ad 6 at 2200 Hz, ad 7 as ad 1, at every second alike.
+    for(auto const& [Advert, Crossings] : {std::pair{1u, 88}, std::pair{6u, 440}, std::pair{7u, 88}})
+        for(std::int64_t Second : {0, 5, 6})
+            EXPECT_NEAR(ZeroCrossings(ToneBurstSignal(Rate, false, Advert), Second), Crossings, 1) << Advert << " " << Second;
+}

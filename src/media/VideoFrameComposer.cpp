@@ -7,6 +7,7 @@
 #include <pango/pangocairo.h>
 
 #include "base/Check.h"
+#include "media/BreakMoment.h"
 #include "media/FrameCodePainter.h"
 #include "media/VideoFrameText.h"
 
@@ -55,6 +56,11 @@ struct Extents
     double Height;
 };
 
+void SetColor(cairo_t* Cairo, std::uint32_t Color)
+{
+    cairo_set_source_rgb(Cairo, ((Color >> 16) & 0xFF) / 255.0, ((Color >> 8) & 0xFF) / 255.0, (Color & 0xFF) / 255.0);
+}
+
 Extents LayoutExtents(PangoLayout* Layout)
 {
     PangoRectangle Logical;
@@ -65,15 +71,23 @@ Extents LayoutExtents(PangoLayout* Layout)
 
 struct VideoFrameComposer::Resources
 {
-    static constexpr TextFormat Formats[3] = {
+    // The frame number, the time, the format; then the ad and the break
+    // notice, a twelfth of the height as the time is, so that they read on
+    // a 640x360 capture.
+    static constexpr std::size_t LineCount = 3;
+    static constexpr std::size_t BannerCount = 2;
+    static constexpr TextFormat Formats[LineCount + BannerCount] = {
         {PANGO_WEIGHT_SEMIBOLD, PANGO_STRETCH_NORMAL, 6, PANGO_ALIGN_LEFT},
         {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 12, PANGO_ALIGN_LEFT},
         {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 32, PANGO_ALIGN_CENTER},
+        {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
+        {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
     };
 
     GObjectPtr<PangoFontMap> FontMap;
     GObjectPtr<PangoContext> Context;
-    GObjectPtr<PangoLayout> Layouts[3];
+    GObjectPtr<PangoLayout> Layouts[LineCount + BannerCount];
+    std::string AdvertText;
     std::string FormatText;
 
     explicit Resources(Parameters const& Value)
@@ -91,7 +105,13 @@ struct VideoFrameComposer::Resources
         double const BoxWidth = Value.Width - 2.0 * Value.Width * BoxMargin;
         for(std::size_t Index = 0; Index < std::size(Formats); ++Index)
             Layouts[Index] = CreateLayout(Formats[Index], Value.Height, BoxWidth);
+        // A banner stays one line, whatever its length: a break of an hour
+        // says "AD BREAK 3600/3600 s", wider than the box of a narrow picture.
+        for(std::size_t Index = LineCount; Index < std::size(Formats); ++Index)
+            pango_layout_set_width(Layouts[Index].get(), -1);
         FormatText = VideoFrameText::Format(Value.Width, Value.Height, Value.RateN, Value.RateD, Value.ExtraText);
+        if(Value.Advert)
+            AdvertText = VideoFrameText::Advert(Value.Advert->Number, Value.Advert->Count);
     }
 
     GObjectPtr<PangoLayout> CreateLayout(TextFormat const& Format, std::uint32_t Height, double BoxWidth)
@@ -134,7 +154,7 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
     CHECK_LINE(cairo_status(Cairo.get()) == CAIRO_STATUS_SUCCESS);
 
     cairo_set_operator(Cairo.get(), CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_rgb(Cairo.get(), 0.0, 0.0, 0.0);
+    SetColor(Cairo.get(), m_Parameters.BackgroundColor);
     cairo_paint(Cairo.get());
 
     double const FramesPerSway = SwayPeriodSeconds * m_Parameters.RateN / m_Parameters.RateD;
@@ -143,24 +163,32 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
     double const BoxRight = Width - Width * BoxMargin + Sway;
     double const BoxTop = Height * BoxVerticalMargin;
     double const BoxBottom = Height - Height * BoxVerticalMargin;
-    std::uint32_t const Color = m_Parameters.BoxColor;
-    cairo_set_source_rgb(Cairo.get(), ((Color >> 16) & 0xFF) / 255.0, ((Color >> 8) & 0xFF) / 255.0, (Color & 0xFF) / 255.0);
+    SetColor(Cairo.get(), m_Parameters.BoxColor);
     cairo_rectangle(Cairo.get(), BoxLeft, BoxTop, BoxRight - BoxLeft, BoxBottom - BoxTop);
     cairo_fill(Cairo.get());
 
-    std::string const Texts[3] = {VideoFrameText::FrameNumber(Index), VideoFrameText::Time(Time, m_Parameters.BaseLiveTime), m_Resources->FormatText};
-    Extents LineExtents[3];
-    for(std::size_t Line = 0; Line < 3; ++Line)
+    auto const Moment = BreakMoment::At(m_Parameters.BreakNotices, Time);
+    std::string Texts[Resources::LineCount + Resources::BannerCount] = {VideoFrameText::FrameNumber(Index),
+                                                                        VideoFrameText::Time(Time, m_Parameters.BaseLiveTime), m_Resources->FormatText};
+    // Banner lines stack below the format line in this order, each only when it applies.
+    std::size_t LineCount = Resources::LineCount;
+    if(!m_Resources->AdvertText.empty())
+        Texts[LineCount++] = m_Resources->AdvertText;
+    if(Moment)
+        Texts[LineCount++] = VideoFrameText::BreakNotice(*Moment);
+    Extents LineExtents[Resources::LineCount + Resources::BannerCount];
+    for(std::size_t Line = 0; Line < LineCount; ++Line)
     {
         pango_layout_set_text(m_Resources->Layouts[Line].get(), Texts[Line].data(), static_cast<int>(Texts[Line].size()));
         LineExtents[Line] = LayoutExtents(m_Resources->Layouts[Line].get());
     }
 
-    // The lines are centred in the box, one below the other.
+    // The lines are centred in the box, one below the other; the first two
+    // alone place the block, so that the banner lines do not move the others.
     cairo_set_operator(Cairo.get(), CAIRO_OPERATOR_OVER);
     cairo_set_source_rgb(Cairo.get(), TextRed, TextGreen, TextBlue);
     double Top = (BoxTop + BoxBottom - (LineExtents[0].Height + LineExtents[1].Height)) / 2.0;
-    for(std::size_t Line = 0; Line < 3; ++Line)
+    for(std::size_t Line = 0; Line < LineCount; ++Line)
     {
         double const Left = (BoxLeft + BoxRight - LineExtents[Line].Width) / 2.0 - LineExtents[Line].Left;
         cairo_move_to(Cairo.get(), Left, Top);
@@ -170,7 +198,8 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
     cairo_surface_flush(Surface.get());
     // Painted last, straight into the pixels: nothing may draw over it.
     if(m_Parameters.FrameCode)
-        FrameCodePainter::Paint(FrameCodePayload::Format(*m_Parameters.FrameCode, Index, Time, m_Parameters.BaseLiveTime), Data, Stride,
-                                m_Parameters.Width, m_Parameters.Height);
+        FrameCodePainter::Paint(FrameCodePayload::Format(*m_Parameters.FrameCode, Index, Time, m_Parameters.BaseLiveTime, Moment,
+                                                         m_Parameters.Advert ? std::optional(m_Parameters.Advert->Number) : std::nullopt),
+                                Data, Stride, m_Parameters.Width, m_Parameters.Height);
 }
 } // namespace Application

@@ -5,7 +5,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "media/AdvertIdentity.h"
+#include "media/BreakNotice.h"
 #include "media/FrameCodePayload.h"
 
 namespace Application
@@ -13,7 +16,11 @@ namespace Application
 // Draws the synthetic picture: a black frame with a box that sways left and
 // right once every four seconds, and in the box the frame number, the time
 // and a line with the frame size and rate; with a frame code, a QR code in
-// the top-left corner that says which frame it is (FrameCodePayload). One composer holds its font map,
+// the top-left corner that says which frame it is (FrameCodePayload). Below
+// those lines, in bold, the picture of an ad says which it is ("AD 1 of 3")
+// and pictures near an ad break count down to it or through it
+// (VideoFrameText::BreakNotice); the lines above never move for them, so
+// pictures without either stay exactly as they were. One composer holds its font map,
 // layouts and fonts for many frames; it is used by one thread at a time, and
 // composers on different threads share nothing.
 class VideoFrameComposer
@@ -29,6 +36,11 @@ public:
         std::optional<std::int64_t> BaseLiveTime;
         std::string ExtraText;
         std::optional<FrameCodeIdentity> FrameCode;
+        // Around the box: black but for ads.
+        std::uint32_t BackgroundColor = 0x000000; // 0x00RRGGBB
+        // The breaks whose countdown or duration the pictures may fall in.
+        std::vector<BreakNotice> BreakNotices;
+        std::optional<AdvertIdentity> Advert;
     };
 
     // The bytes of a top-down picture: rows of Width pixels, each pixel B, G,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -47,6 +48,27 @@ std::vector<std::uint8_t> Compose(VideoFrameComposer& Composer, std::int64_t Ind
     std::vector<std::uint8_t> Frame(Stride * Height, 0x55);
     Composer.Compose(Index, static_cast<std::int64_t>(Index) * 400000, Frame.data(), Stride);
     return Frame;
+}
+
+// A 640x360 picture (the smallest a player test captures) at Time.
+std::vector<std::uint8_t> Small(VideoFrameComposer::Parameters Value, std::int64_t Time)
+{
+    Value.Width = 640;
+    Value.Height = 360;
+    VideoFrameComposer Composer(Value);
+    std::vector<std::uint8_t> Frame(640 * 4 * 360);
+    Composer.Compose(Time / 400000, Time, Frame.data(), 640 * 4);
+    return Frame;
+}
+
+// The first and last rows where two pictures differ; none: {360, 0}.
+std::pair<std::uint32_t, std::uint32_t> ChangedRows(std::vector<std::uint8_t> const& First, std::vector<std::uint8_t> const& Second)
+{
+    std::pair<std::uint32_t, std::uint32_t> Rows{360, 0};
+    for(std::uint32_t Y = 0; Y < 360; ++Y)
+        if(!std::equal(First.begin() + Y * 640 * 4, First.begin() + (Y + 1) * 640 * 4, Second.begin() + Y * 640 * 4))
+            Rows = {std::min(Rows.first, Y), Y};
+    return Rows;
 }
 } // namespace
 
@@ -110,4 +132,33 @@ TEST(VideoFrameComposer, CentresTheTextInTheBox)
         // The first two lines are centred: the block sits around the middle.
         EXPECT_NEAR((Top + Bottom) / 2.0, Height / 2.0, 60.0) << Index;
     }
+}
+
+TEST(VideoFrameComposer, BreakNoticesAndAdsAddBoldLinesBelowTheOthers)
+{
+    constexpr std::int64_t Second = 10'000'000;
+    // The plain picture's texts end at row 254 (the format line), at any sway.
+    constexpr std::uint32_t TextBottom = 254;
+    auto const Plain = DefaultParameters();
+    auto Noticed = Plain;
+    Noticed.BreakNotices = {{1, 10 * Second, 8 * Second}};
+    // The first picture of the countdown, of the break, the last of the break.
+    for(std::int64_t Time : {6 * Second, 10 * Second, 18 * Second - 400'000})
+    {
+        auto const [Top, Bottom] = ChangedRows(Small(Plain, Time), Small(Noticed, Time));
+        // Capitals of at least 16 rows: they read on a 640x360 capture.
+        EXPECT_GT(Top, TextBottom) << Time;
+        EXPECT_GE(Bottom - Top, 16u) << Time;
+        EXPECT_LT(Bottom, 340u) << Time;
+    }
+    // An ad: its colour all round the box, its line below the others.
+    auto Coloured = Plain;
+    Coloured.BackgroundColor = 0x4B0082;
+    auto Advert = Coloured;
+    Advert.Advert = AdvertIdentity{2, 3};
+    auto const Frame = Small(Advert, 0);
+    auto const [Top, Bottom] = ChangedRows(Small(Coloured, 0), Frame);
+    EXPECT_GT(Top, TextBottom);
+    EXPECT_GE(Bottom - Top, 16u);
+    EXPECT_EQ(At(Frame, 639, 0, 640 * 4), (Pixel{0x82, 0x00, 0x4B, 255}));
 }

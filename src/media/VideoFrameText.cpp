@@ -45,4 +45,16 @@ std::string VideoFrameText::Format(std::uint32_t Width, std::uint32_t Height, st
         Text.append("; ").append(Extra);
     return Text + ")";
 }
+
+std::string VideoFrameText::BreakNotice(BreakMoment const& Moment)
+{
+    if(Moment.During)
+        return StringFormat("AD BREAK %lld/%lld s", static_cast<long long>(Moment.Seconds), static_cast<long long>(Moment.DurationSeconds));
+    return StringFormat("AD BREAK IN %lld s", static_cast<long long>(Moment.Seconds));
+}
+
+std::string VideoFrameText::Advert(std::uint32_t Number, std::uint32_t Count)
+{
+    return StringFormat("AD %u of %u", Number, Count);
+}
 } // namespace Application

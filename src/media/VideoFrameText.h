@@ -6,9 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "media/BreakMoment.h"
+
 namespace Application
 {
-// The three texts drawn into every frame.
+// The three texts drawn into every frame, and those of ad breaks and ads.
 class VideoFrameText
 {
 public:
@@ -22,5 +24,10 @@ public:
     static std::string Time(std::int64_t Time, std::optional<std::int64_t> BaseLiveTime);
     // The third line: "(1280x720@25)", "(1280x720@29.97; Extra)".
     static std::string Format(std::uint32_t Width, std::uint32_t Height, std::uint32_t RateN, std::uint32_t RateD, std::string_view Extra);
+    // The notice of an ad break: "AD BREAK IN 3 s" before it, "AD BREAK 2/10 s"
+    // in its second second.
+    static std::string BreakNotice(BreakMoment const& Moment);
+    // The picture of an ad: "AD 1 of 3".
+    static std::string Advert(std::uint32_t Number, std::uint32_t Count);
 };
 } // namespace Application

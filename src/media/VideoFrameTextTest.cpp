@@ -45,3 +45,10 @@ TEST(VideoFrameText, FormatDropsWholeRatesDecimalsAndAppendsTheExtraText)
     EXPECT_EQ(VideoFrameText::Format(960, 540, 1, 1, "extra"), "(960x540@1; extra)");
     EXPECT_EQ(VideoFrameText::Format(640, 360, 25, 2, ""), "(640x360@12.50)");
 }
+
+TEST(VideoFrameText, BreakNoticesCountDownAndThroughAndAdsSayWhichTheyAre)
+{
+    EXPECT_EQ(VideoFrameText::BreakNotice({2, false, 4, 10}), "AD BREAK IN 4 s");
+    EXPECT_EQ(VideoFrameText::BreakNotice({2, true, 1, 10}), "AD BREAK 1/10 s");
+    EXPECT_EQ(VideoFrameText::Advert(1, 3), "AD 1 of 3");
+}

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "media/VideoMediaSource.h"
 
+#include "base/Check.h"
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 
@@ -36,6 +37,27 @@ void VideoMediaSource::SetFrameCode(FrameCodeIdentity Identity)
     ASSERT(!HasWorkQueue());
     std::unique_lock Lock(GetLock());
     m_Settings->FrameCode = Identity;
+}
+
+void VideoMediaSource::SetBreakNotices(std::vector<BreakNotice> Notices)
+{
+    ASSERT(!HasWorkQueue());
+    std::unique_lock Lock(GetLock());
+    m_Settings->BreakNotices = std::move(Notices);
+}
+
+void VideoMediaSource::SetAdvert(AdvertIdentity Identity)
+{
+    ASSERT(!HasWorkQueue());
+    CHECK_ARGUMENT(Identity.Number >= 1 && Identity.Number <= Identity.Count);
+    std::unique_lock Lock(GetLock());
+    m_Settings->Advert = Identity;
+    m_Settings->BackgroundColor = AdvertColor(Identity.Number);
+}
+
+std::uint32_t VideoMediaSource::AdvertColor(std::uint32_t Number) noexcept
+{
+    return AdvertColors[(Number - 1) % std::size(AdvertColors)];
 }
 
 std::shared_ptr<SyntheticMediaStream> VideoMediaSource::CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "media/SyntheticMediaSource.h"
 #include "media/SyntheticMediaStream.h"
@@ -27,6 +28,10 @@ public:
     static constexpr std::uint32_t DefaultPipelineSampleCount = 4;
     // The box colours of variants 0 to 5: dark blue, green, red, orange, magenta, cyan.
     static constexpr std::uint32_t BackgroundColors[] = {0x00008B, 0x006400, 0x8B0000, 0xFF8C00, 0x8B008B, 0x008B8B};
+    // Around the box of ads 1 to 6 (more repeat them): olive, indigo, dark
+    // grey, steel blue, rose and spring green, hues apart from every box
+    // colour and dark enough for the text that may reach beyond the box.
+    static constexpr std::uint32_t AdvertColors[] = {0x6B6B00, 0x4B0082, 0x404040, 0x1E5A96, 0x8B1A5A, 0x00754A};
 
     static std::shared_ptr<VideoMediaSource> Create();
     VideoMediaSource();
@@ -38,6 +43,12 @@ public:
     void SetBaseLiveTime(std::int64_t Value);
     // The QR code of every picture names this asset and variant.
     void SetFrameCode(FrameCodeIdentity Identity);
+    // The ad breaks the pictures count down to and through.
+    void SetBreakNotices(std::vector<BreakNotice> Notices);
+    // The pictures of an ad: its colour around the box and its line of text.
+    void SetAdvert(AdvertIdentity Identity);
+
+    static std::uint32_t AdvertColor(std::uint32_t Number) noexcept;
 
 protected:
     std::shared_ptr<SyntheticMediaStream> CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor) override;

@@ -39,6 +39,20 @@ VideoSession::VideoSession(VideoSessionContext const& Context, VideoVariant Vari
 {
 }
 
+void VideoSession::SetBreakNotices(std::vector<BreakNotice> Notices)
+{
+    CHECK_ARGUMENT(Notices.size() <= MaximalBreakNotices);
+    for(auto const& Notice : Notices)
+        CHECK_ARGUMENT(Notice.Number >= 1 && Notice.Start >= 0 && Notice.Duration > 0);
+    m_BreakNotices = std::move(Notices);
+}
+
+void VideoSession::SetAdvert(std::uint32_t Number, std::uint32_t Count)
+{
+    CHECK_ARGUMENT(Number >= 1 && Number <= Count);
+    m_Advert = AdvertIdentity{Number, Count};
+}
+
 SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
 {
     ASSERT(m_Context.IsSoftware());
@@ -52,6 +66,10 @@ SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
         Source->SetBaseLiveTime(*m_BaseLiveTime);
     if(m_FrameCodeAsset)
         Source->SetFrameCode({*m_FrameCodeAsset, m_Variant.Index});
+    if(!m_BreakNotices.empty())
+        Source->SetBreakNotices(m_BreakNotices);
+    if(m_Advert)
+        Source->SetAdvert(*m_Advert);
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
 
     auto const Converter = VideoProcessorTransform::Create();

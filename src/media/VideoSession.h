@@ -3,7 +3,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
+#include "media/AdvertIdentity.h"
+#include "media/BreakNotice.h"
 #include "media/SegmentSession.h"
 #include "media/VideoEncoderSettings.h"
 #include "media/VideoSessionContext.h"
@@ -24,6 +27,8 @@ public:
     static constexpr std::uint32_t Quality = 70;
     static constexpr std::uint32_t GopSize = 25;
     static constexpr std::uint32_t BPictureCount = 4;
+    // The most ad breaks one segment is told of.
+    static constexpr std::size_t MaximalBreakNotices = 64;
 
     // Index absent: the header.
     VideoSession(VideoSessionContext const& Context, VideoVariant Variant, std::optional<std::uint32_t> Index = std::nullopt);
@@ -40,6 +45,13 @@ public:
     void SetKeyFrameInterval(std::uint32_t Frames) { m_KeyFrameInterval = Frames; }
     // Caption data (CEA-608, and 708) in every picture.
     void SetCaptions(VideoEncoderSettings::CaptionServices Value) { m_Captions = Value; }
+    // The ad breaks whose countdown or duration overlaps this segment, in
+    // the variant's media time: each picture counts down to the break ahead
+    // or through the one it is in (BreakMoment). Numbers from 1, starts not
+    // before 0, durations above 0, at most MaximalBreakNotices.
+    void SetBreakNotices(std::vector<BreakNotice> Notices);
+    // The pictures of ad Number of Count (1 <= Number <= Count).
+    void SetAdvert(std::uint32_t Number, std::uint32_t Count);
 
 private:
     Chain BuildChain(MediaSessionHelper& Helper) override;
@@ -54,5 +66,7 @@ private:
     bool m_RawOutput = false;
     std::uint32_t m_KeyFrameInterval = GopSize;
     VideoEncoderSettings::CaptionServices m_Captions = VideoEncoderSettings::CaptionServices::None;
+    std::vector<BreakNotice> m_BreakNotices;
+    std::optional<AdvertIdentity> m_Advert;
 };
 } // namespace Application

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace Application;
 
 namespace
@@ -89,6 +91,19 @@ TEST(SegmentKey, KeysFollowWhatShapesTheBytesNotTheAssetNumber)
     EXPECT_NE(Key(Encrypted).Text(), Key(OtherIv).Text());
     AudioVariant Audio;
     EXPECT_NE(SegmentKey::AudioBody(Audio, 3, false, First).Text(), SegmentKey::AudioBody(Audio, 3, true, First).Text());
+}
+
+TEST(SegmentKey, BreaksAndAdsAreNamedOnlyWhereTheyApply)
+{
+    Configuration Asset;
+    auto const Video = [&] { return SegmentKey::VideoBody(VideoVariant{}, 3, std::nullopt, std::nullopt, std::nullopt, Asset); };
+    auto const Audio = [&] { return SegmentKey::AudioBody(AudioVariant{}, 3, false, Asset); };
+    std::vector<BreakNotice> const Notices{{1, 60'000'000, 100'000'000}}, Longer{{1, 60'000'000, 100'000'001}};
+    EXPECT_EQ(Video().AddBreakNotices({}).Text(), Video().Text());
+    std::set<std::string> const Texts{Video().Text(),          Video().AddBreakNotices(Notices).Text(), Video().AddBreakNotices(Longer).Text(),
+                                      Video().AddAdvert(1, 2).Text(), Video().AddAdvert(1, 3).Text(),   Audio().Text(),
+                                      Audio().AddAdvertTone(1).Text(), Audio().AddAdvertTone(2).Text()};
+    EXPECT_EQ(Texts.size(), 8u);
 }
 
 TEST(SegmentCache, ReadAheadIsUsedOnceFoundAndWastedWhenDroppedUnfound)

@@ -27,8 +27,9 @@ SegmentKey::SegmentKey(std::string_view Kind) : m_Text(Kind)
 
 SegmentKey& SegmentKey::Add(std::string_view Name, std::string_view Value)
 {
-    // Values are digits or hexadecimal, or a file route's option text, which
-    // comes last: the separators cannot be forged to make two keys equal.
+    // Values are digits or hexadecimal (lists of them joined by ",", "@",
+    // "+" or "/"), or a file route's option text, which comes last: the
+    // separators cannot be forged to make two keys equal.
     ((((m_Text += ';') += Name) += '=') += Value);
     return *this;
 }
@@ -69,6 +70,27 @@ SegmentKey& SegmentKey::AddEncryption(Configuration const& Asset)
     if(Asset.Key.empty())
         return *this;
     return Add("scheme", static_cast<std::int64_t>(Asset.EncryptionScheme)).Add("key", Hexadecimal(Asset.Key)).Add("iv", Hexadecimal(Asset.InitializationVector));
+}
+
+SegmentKey& SegmentKey::AddBreakNotices(std::span<BreakNotice const> Notices)
+{
+    if(Notices.empty())
+        return *this;
+    std::string Text;
+    for(auto const& Notice : Notices)
+        Text += StringFormat("%s%u@%lld+%lld", Text.empty() ? "" : ",", Notice.Number, static_cast<long long>(Notice.Start),
+                             static_cast<long long>(Notice.Duration));
+    return Add("breaks", Text);
+}
+
+SegmentKey& SegmentKey::AddAdvert(std::uint32_t Number, std::uint32_t Count)
+{
+    return Add("ad", StringFormat("%u/%u", Number, Count));
+}
+
+SegmentKey& SegmentKey::AddAdvertTone(std::uint32_t Number)
+{
+    return Add("ad", std::int64_t{Number});
 }
 
 SegmentKey SegmentKey::ForPart(std::uint32_t Part) const

@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "media/BreakNotice.h"
 #include "presentation/Configuration.h"
 
 namespace Application
@@ -29,6 +31,14 @@ public:
     static SegmentKey AudioBody(AudioVariant const& Variant, std::uint32_t Index, bool MarkerTone, Configuration const& Asset);
     // A progressive file named by its route and the options that shape it.
     static SegmentKey File(std::string_view Route, std::string_view Options);
+
+    // What a body of the ad-break feature depends on beyond the above, named
+    // only where it applies, so that every other key (and entity tag) stays
+    // as it was: the breaks a video body counts down to or through, the ad
+    // a video body pictures (Number of Count), the ad an audio body sounds.
+    SegmentKey& AddBreakNotices(std::span<BreakNotice const> Notices);
+    SegmentKey& AddAdvert(std::uint32_t Number, std::uint32_t Count);
+    SegmentKey& AddAdvertTone(std::uint32_t Number);
 
     // A part of this segment (low-latency HLS): its own entity tag.
     SegmentKey ForPart(std::uint32_t Part) const;
