@@ -93,6 +93,14 @@ SegmentKey& SegmentKey::AddAdvertTone(std::uint32_t Number)
     return Add("ad", std::int64_t{Number});
 }
 
+SegmentKey& SegmentKey::AddEventMessages(std::span<std::uint8_t const> Boxes)
+{
+    std::string Text;
+    for(auto Byte : Boxes)
+        Text += StringFormat("%02x", Byte);
+    return Add("emsg", Text);
+}
+
 SegmentKey SegmentKey::ForPart(std::uint32_t Part) const
 {
     SegmentKey Key(*this);

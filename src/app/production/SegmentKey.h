@@ -39,6 +39,8 @@ public:
     SegmentKey& AddBreakNotices(std::span<BreakNotice const> Notices);
     SegmentKey& AddAdvert(std::uint32_t Number, std::uint32_t Count);
     SegmentKey& AddAdvertTone(std::uint32_t Number);
+    // The event message boxes a video body carries ahead of its fragments.
+    SegmentKey& AddEventMessages(std::span<std::uint8_t const> Boxes);
 
     // A part of this segment (low-latency HLS): its own entity tag.
     SegmentKey ForPart(std::uint32_t Part) const;

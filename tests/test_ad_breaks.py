@@ -1,0 +1,178 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""Ad breaks ("breaks", "signal", "scte", "lead", "ads") as readers written
+by others find them: hls-parser (strict) reads the date ranges and cue tags
+of the playlists, codem-isoboxer and mp4box the emsg boxes of the video
+segments, xmllint the MPD, and every splice_info_section (from playlists,
+MPD and emsg) is decoded with its CRC checked by scte35-read.mjs, whose
+times must match the schedule. The ads of a break are presentations of their
+own that ffprobe decodes. Where breaks snap and how ads share a break is
+AdBreakTest's."""
+
+import json
+import os
+import re
+import tempfile
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+from quorvel_harness import QuorvelServer, run_tool, top_level_boxes
+
+Here = os.path.dirname(os.path.abspath(__file__))
+Reader = os.path.join(Here, "..", "web", "tools", "scte35-read.mjs")
+Mpd = {"mpd": "urn:mpeg:dash:schema:mpd:2011", "scte35": "http://www.scte.org/schemas/35/2016"}
+Ticks = 90000
+BreaksInvalid = 0x80FF0E70
+BreakUnknown = 0x80FF0E71
+
+
+class AdBreakTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = QuorvelServer()
+        cls.server.start()
+        cls.folder = tempfile.TemporaryDirectory()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.stop()
+        cls.folder.cleanup()
+
+    def fetch(self, relative):
+        status, _, body = self.server.get(relative)
+        self.assertEqual(status, 200, (relative, body[:300]))
+        return body
+
+    def file(self, data, suffix=""):
+        handle = tempfile.NamedTemporaryFile(dir=self.folder.name, suffix=suffix, delete=False)
+        handle.write(data)
+        handle.close()
+        return handle.name
+
+    def sections(self, *texts):
+        """The decoded sections, each with a valid CRC and no complaint."""
+        output, _ = run_tool(["node", Reader] + list(texts))
+        decoded = json.loads(output)
+        for section in decoded:
+            self.assertTrue(section["crc"]["valid"], section)
+            self.assertEqual(section["errors"], [], section)
+        return decoded
+
+    def playlist(self, relative):
+        view = json.loads(run_tool(["node", os.path.join(Here, "break_readers.mjs"), "hls", self.file(self.fetch(relative), ".m3u8")])[0])
+        self.assertEqual(view["errors"], [], relative)
+        return view["segments"]
+
+    def frames(self, data):
+        """How many pictures ffprobe decodes from a header and a segment."""
+        output, _ = run_tool(["ffprobe", "-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", self.file(data)], text=True)
+        return output.strip()
+
+    def refused(self, relative, status):
+        code, _, body = self.server.get(relative)
+        self.assertEqual(code, 400, relative)
+        self.assertIn(b"%08X" % status, body.upper(), relative)
+
+    def test_hls_signals_the_break_in_date_ranges_and_cue_tags(self):
+        asset = self.server.make_asset("duration=30&breaks=@9:6&signal=daterange,cue")
+        segments = self.playlist("video.m3u8?asset=%d&variant=0" % asset)
+        opening, closing = segments[3], segments[4]
+        self.assertIsNotNone(segments[0]["programDateTime"], "the dates need a program date-time")
+        self.assertEqual((opening["dateRange"]["id"], opening["dateRange"]["plannedDuration"]), ("break-1", 6))
+        self.assertEqual(opening["markers"], [{"type": "OUT", "duration": 6, "tag": None, "value": None}])
+        self.assertEqual(closing["dateRange"]["duration"], 6)
+        self.assertEqual(closing["markers"][0]["value"], "ElapsedTime=3.000,Duration=6.000")
+        self.assertEqual(segments[5]["markers"][0]["type"], "IN")
+        out, back = self.sections(opening["dateRange"]["attributes"]["SCTE35-OUT"], closing["dateRange"]["attributes"]["SCTE35-IN"])
+        self.assertEqual((out["splice_command_type"], out["splice_command"]["out_of_network_indicator"]), (5, True))
+        self.assertEqual(out["splice_command"]["splice_time"]["pts_time"], 9 * Ticks)
+        self.assertEqual(out["splice_command"]["break_duration"]["duration"], 6 * Ticks)
+        self.assertEqual((back["splice_command"]["out_of_network_indicator"], back["splice_command"]["splice_time"]["pts_time"]), (False, 15 * Ticks))
+        # Audio segments (6 s) do not meet the 3 s grid: dates only, no cue tags.
+        audio = self.playlist("audio.m3u8?asset=%d" % asset)
+        self.assertEqual([segment["dateRange"]["id"] for segment in audio if segment["dateRange"]], ["break-1", "break-1"])
+        self.assertFalse(any(segment["markers"] for segment in audio))
+
+    def test_live_windows_date_every_segment_and_resume_inside_a_break(self):
+        # 35 s into the timeline a 9 s window lists segments 8 to 10 (24 to 33 s); break 1 (20 s snaps to 21 s, 6 s) is under way.
+        now = "2026-12-07T12:00:35Z"
+        asset = self.server.make_asset("live&lv=9&breaks=20:6&signal=daterange,cue&ls=35&now=" + now)
+        segments = self.playlist("video.m3u8?asset=%d&variant=0&now=%s" % (asset, now))
+        self.assertTrue(all(segment["programDateTime"] for segment in segments))
+        # The window opens inside the break: its tags come again before the first segment.
+        self.assertEqual(segments[0]["uri"].rsplit("=", 1)[1], "8")
+        self.assertEqual(segments[0]["dateRange"]["id"], "break-1")
+        self.assertEqual(segments[0]["markers"][0]["tag"], "EXT-X-CUE-OUT-CONT")
+        self.assertEqual(segments[1]["markers"][0]["type"], "IN")
+        start = segments[0]["dateRange"]["start"]
+        self.assertEqual(start, "2026-12-07T12:00:21.000Z")
+
+    def test_dash_signals_the_break_in_the_mpd_and_in_emsg_boxes(self):
+        body = self.fetch("manifest.mpd?duration=30&breaks=@9:6&scte=timesignal&lead=4")
+        run_tool(["xmllint", "--noout", self.file(body, ".mpd")])
+        root = ElementTree.fromstring(body)
+        asset = int(re.search(rb"asset=(\d+)", body).group(1))
+        periods = root.findall("mpd:Period", Mpd)
+        self.assertEqual([period.get("start") for period in periods], ["PT0.00S", "PT9.00S", "PT15.00S"])
+        event = periods[1].find("mpd:EventStream/mpd:Event", Mpd)
+        self.assertEqual(periods[1].find("mpd:EventStream", Mpd).get("schemeIdUri"), "urn:scte:scte35:2014:xml+bin")
+        self.assertEqual((event.get("presentationTime"), event.get("duration")), ("0", str(6 * Ticks)))
+        inband = root.find(".//mpd:InbandEventStream", Mpd)
+        self.assertEqual((inband.get("schemeIdUri"), inband.get("value")), ("urn:scte:scte35:2013:bin", "1"))
+        segments = [self.file(self.fetch("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, index))) for index in range(4)]
+        views = json.loads(run_tool(["node", os.path.join(Here, "break_readers.mjs"), "emsg"] + segments)[0])
+        # The break at 9 s: announced in the segment that holds 5 s, repeated in its own.
+        self.assertEqual([len(view["events"]) for view in views], [0, 1, 0, 1])
+        self.assertEqual([view["mp4boxEvents"] for view in views], [0, 1, 0, 1])
+        self.assertEqual(views[1]["types"][:2], ["emsg", "moof"])
+        announced = views[1]["events"][0]
+        self.assertEqual((announced["version"], announced["scheme"], announced["value"]), (1, "urn:scte:scte35:2013:bin", "1"))
+        self.assertEqual((announced["timescale"], announced["presentationTime"], announced["duration"]), (Ticks, 9 * Ticks, 6 * Ticks))
+        self.assertEqual(announced, views[3]["events"][0], "the repeat is the same event")
+        from_mpd, from_emsg = self.sections(event.find("scte35:Signal/scte35:Binary", Mpd).text, announced["data"])
+        self.assertEqual(from_mpd, dict(from_emsg, input=from_mpd["input"]))
+        descriptor = from_emsg["descriptors"][0]
+        self.assertEqual((from_emsg["splice_command_type"], descriptor["segmentation_type_id"]), (6, 0x34))
+        self.assertEqual(descriptor["segmentation_duration"], 6 * Ticks)
+        # The media of a segment that carries boxes plays as before.
+        header = self.fetch("video-header.mp4?asset=%d&variant=0" % asset)
+        with open(segments[1], "rb") as segment:
+            self.assertEqual(self.frames(header + segment.read()), "75")
+
+    def test_ads_fill_the_break_as_interstitials_and_periods(self):
+        asset = self.server.make_asset("duration=30&breaks=@9:6&ads=2&signal=cue")
+        segments = self.playlist("video.m3u8?asset=%d&variant=0" % asset)
+        interstitial = segments[3]["dateRange"]
+        self.assertEqual((interstitial["id"], interstitial["classId"]), ("ad-1", "com.apple.hls.interstitial"))
+        self.assertEqual(interstitial["attributes"]["X-RESUME-OFFSET"], 6)
+        self.assertEqual(interstitial["attributes"]["X-RESTRICT"], "SKIP,JUMP")
+        listing = json.loads(self.fetch(interstitial["attributes"]["X-ASSET-LIST"]))
+        self.assertEqual([item["DURATION"] for item in listing["ASSETS"]], [3, 3])
+        master = self.fetch(listing["ASSETS"][1]["URI"]).decode()
+        video = re.search(r"video\.m3u8\?[^\r\n]*variant=0", master).group(0)
+        ad_segments = self.playlist(video)
+        self.assertEqual(len(ad_segments), 1)
+        header = self.fetch("video-header.mp4?asset=%d&variant=0" % asset)
+        ad = self.fetch(ad_segments[0]["uri"])
+        self.assertNotEqual(ad, self.fetch("video-body.mp4?asset=%d&variant=0&index=0" % asset), "an ad has pictures of its own")
+        self.assertEqual(self.frames(header + ad), "75")
+        audio = re.search(r'URI="(audio\.m3u8\?[^"]*)"', master).group(1)
+        self.assertEqual(len(self.playlist(audio)), 1)
+        # DASH: the break is the two ads' periods, the content resumes at its end.
+        root = ElementTree.fromstring(self.fetch("manifest.mpd?duration=30&breaks=@9:6&ads=2"))
+        templates = [period.find(".//mpd:SegmentTemplate", Mpd) for period in root.findall("mpd:Period", Mpd)]
+        self.assertEqual([template.get("presentationTimeOffset") for template in templates], ["0", "0", "0", "150000000"])
+        self.assertIn("break=1&ad=2", templates[2].get("media"))
+
+    def test_bad_breaks_are_refused(self):
+        for query in ("breaks=5:1", "breaks=10:10", "breaks=@9:6&signal=daterange,foo", "ads=1", "breaks=@40:6&duration=30", "breaks=9:3&lead=61"):
+            code, _, body = self.server.get("master.m3u8?" + query)
+            self.assertEqual(code, 400, query)
+        self.refused("master.m3u8?breaks=5:1", BreaksInvalid)
+        asset = self.server.make_asset("duration=30&breaks=@9:6&ads=2")
+        self.refused("adlist.json?asset=%d&break=2" % asset, BreakUnknown)
+        self.refused("video.m3u8?asset=%d&variant=0&break=1&ad=3" % asset, BreakUnknown)
+        self.refused("video-body.mp4?asset=%d&variant=0&break=1&index=0" % asset, BreakUnknown)
+
+
+if __name__ == "__main__":
+    unittest.main()
