@@ -27,7 +27,7 @@ const GiveUpSeconds = 50;
 const near = (time, wanted) => typeof time === 'number' && Math.abs(time - wanted) <= TimeTolerance;
 
 function eventText(events) {
-  return events.map((event) => `${event.name}${event.scheme ? ' ' + event.scheme : ''}${typeof event.start === 'number' ? ' from ' + event.start.toFixed(2) : ''} at ${event.position.toFixed(2)} s`).join('; ') || 'none';
+  return events.map((event) => `${event.name}${event.scheme ? ' ' + event.scheme : ''}${event.error ? ' (' + event.error + ')' : ''}${typeof event.start === 'number' ? ' from ' + event.start.toFixed(2) : ''} at ${event.position.toFixed(2)} s`).join('; ') || 'none';
 }
 
 // hls.js: while an ad plays the element shows the ad's own time, so the
