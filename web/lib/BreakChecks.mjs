@@ -53,6 +53,12 @@ async function playInterstitial(session, environment, path) {
   return { report, primary: state.primary };
 }
 
+// hls.js 1.7.4 hands each URI of an asset list to its asset player as it
+// stands (interstitials-controller.ts, createAsset), and the player resolves
+// it against the page (hls.loadSource), not against the asset list: a
+// relative ad URI is fetched from the page's origin and the ad fails, and
+// hls.js resumes the main content where the break starts. With absolute
+// URIs in the asset list the break plays as signalled.
 function interstitialCheck() {
   const path = `master.m3u8?${Break}&ads=2`;
   return {
