@@ -4,7 +4,9 @@
 // before it calls startPlayer(name, url, options); options.clearKeys maps key
 // IDs to keys (hexadecimal) for encrypted presentations; options.subtitles
 // (a language) has the player show a text track, its default or that one;
-// options.captions turns on the player's caption track (CEA-608 in the video).
+// options.captions turns on the player's caption track (CEA-608 in the video);
+// options.events has the probe record the player's timed events (ad breaks,
+// timeline regions, event messages; for dash.js the schemes to subscribe to).
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -81,6 +83,7 @@
     });
     // The playing picture's wall-clock time, by the program date-time.
     if (options.subtitles) probe.clockOf = () => (hls.playingDate ? hls.playingDate.getTime() : null);
+    if (options.events) recordInterstitials(probe, hls);
     hls.loadSource(url);
     hls.attachMedia(probe.element);
     probe.playerFigures = () => ({
@@ -91,6 +94,27 @@
       jumps,
       partsLoaded: hls.levels && hls.currentLevel >= 0 && hls.levels[hls.currentLevel].details ? Boolean(hls.levels[hls.currentLevel].details.partList) : false,
     });
+  }
+
+  // hls.js plays an interstitial's assets in players of their own on the
+  // same element; the primary's own position says where the main content is.
+  function recordInterstitials(probe, hls) {
+    const names = ['INTERSTITIALS_UPDATED', 'INTERSTITIAL_STARTED', 'INTERSTITIAL_ASSET_STARTED', 'INTERSTITIAL_ASSET_ENDED', 'INTERSTITIAL_ASSET_ERROR', 'INTERSTITIAL_ENDED', 'INTERSTITIALS_PRIMARY_RESUMED'];
+    for (const name of names) {
+      hls.on(Hls.Events[name], (type, data) => {
+        const manager = hls.interstitialsManager;
+        probe.event(name, {
+          id: data.event ? data.event.identifier : null,
+          eventStart: data.event ? data.event.startTime : null,
+          resumeOffset: data.event ? data.event.resumeOffset : null,
+          asset: data.asset ? data.asset.uri : null,
+          assets: data.events ? data.events.length : null,
+          primary: manager ? manager.primary.currentTime : null,
+          error: data.error ? data.error.message : null,
+        });
+      });
+    }
+    probe.primaryTime = () => (hls.interstitialsManager ? hls.interstitialsManager.primary.currentTime : probe.element.currentTime);
   }
 
   // With options.lowLatency the player's own live latency figure is taken
@@ -137,6 +161,13 @@
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
     });
     probe.playerFigures = () => ({ latencies });
+    if (options.events) {
+      const region = (event) => ({ scheme: event.detail.schemeIdUri, id: event.detail.id, start: event.detail.startTime, end: event.detail.endTime });
+      player.addEventListener('timelineregionadded', (event) => probe.event('timelineregionadded', region(event)));
+      player.addEventListener('timelineregionenter', (event) => probe.event('timelineregionenter', region(event)));
+      player.addEventListener('emsg', (event) => probe.event('emsg', region(event)));
+      player.addEventListener('metadataadded', (event) => probe.event('metadataadded', { scheme: event.detail.metadataType, start: event.detail.startTime, end: event.detail.endTime, id: event.detail.payload && event.detail.payload.key }));
+    }
     // Shaka streams text only when it shows it, which it does from the start
     // for a preferred language; without a UI container it shows it in the
     // element's own text tracks.
@@ -177,6 +208,12 @@
     player.on(dashjs.MediaPlayer.events.ERROR, (event) => probe.fail('dash.js', describe(event.error)));
     player.on(dashjs.MediaPlayer.events.PLAYBACK_ERROR, (event) => probe.fail('dash.js playback', describe(event.error)));
     player.on(dashjs.MediaPlayer.events.PERIOD_SWITCH_COMPLETED, (event) => periods.push(event.toStreamInfo && event.toStreamInfo.id));
+    // Each scheme twice: when the event arrives and when its time comes.
+    for (const scheme of options.events || []) {
+      for (const mode of [dashjs.MediaPlayer.events.EVENT_MODE_ON_RECEIVE, dashjs.MediaPlayer.events.EVENT_MODE_ON_START]) {
+        player.on(scheme, (event) => probe.event(mode, { scheme: event.event.eventStream.schemeIdUri, id: event.event.id, start: event.event.calculatedPresentationTime ?? event.event.presentationTime, duration: event.event.duration }), null, { mode });
+      }
+    }
     if (options.subtitles) {
       player.updateSettings({ streaming: { text: { defaultEnabled: true } } });
       probe.clockOf = () => (player.isDynamic() ? player.timeAsUTC() * 1000 : null);

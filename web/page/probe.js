@@ -43,6 +43,8 @@
       this.recordText = false;
       this.textSamples = [];
       this.cueTexts = new Set();
+      // Timed events the player raised (ad breaks, regions, event messages), in order.
+      this.events = [];
       for (const name of ['loadedmetadata', 'playing', 'waiting', 'seeking', 'seeked', 'ended', 'error', 'encrypted', 'waitingforkey'])
         element.addEventListener(name, () => this.onEvent(name));
       this.timer = setInterval(() => this.sample(), SampleIntervalMs);
@@ -59,6 +61,11 @@
         this.fail('media element', error ? `code ${error.code} ${error.message || ''}`.trim() : 'unknown');
       }
       this.sample();
+    }
+
+    // detail: the event's own fields, plain values only.
+    event(name, detail) {
+      this.events.push({ at: this.now(), position: this.element.currentTime, name, ...detail });
     }
 
     fail(source, detail) {
@@ -119,6 +126,7 @@
         quality: this.quality(),
         player: this.playerFigures ? this.playerFigures() : {},
         text: this.textSamples,
+        events: this.events,
       };
     }
 
