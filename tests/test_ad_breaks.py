@@ -13,6 +13,7 @@ import os
 import re
 import tempfile
 import unittest
+import urllib.parse
 import xml.etree.ElementTree as ElementTree
 
 from quorvel_harness import QuorvelServer, run_tool, top_level_boxes
@@ -147,7 +148,9 @@ class AdBreakTest(unittest.TestCase):
         self.assertEqual(interstitial["attributes"]["X-RESTRICT"], "SKIP,JUMP")
         listing = json.loads(self.fetch(interstitial["attributes"]["X-ASSET-LIST"]))
         self.assertEqual([item["DURATION"] for item in listing["ASSETS"]], [3, 3])
-        master = self.fetch(listing["ASSETS"][1]["URI"]).decode()
+        address = urllib.parse.urlsplit(listing["ASSETS"][1]["URI"])
+        self.assertEqual(address.netloc, "127.0.0.1:%d" % self.server.port, "absolute: players resolve it against their page")
+        master = self.fetch(address.path + "?" + address.query).decode()
         video = re.search(r"video\.m3u8\?[^\r\n]*variant=0", master).group(0)
         ad_segments = self.playlist(video)
         self.assertEqual(len(ad_segments), 1)

@@ -64,13 +64,13 @@ Configuration AdAssets::Make(Configuration const& Asset, std::uint32_t Break, st
     return Ad;
 }
 
-std::string AdAssets::AssetList(Configuration const& Asset, std::uint32_t Break)
+std::string AdAssets::AssetList(Configuration const& Asset, std::uint32_t Break, std::string const& AdPlaylist)
 {
     auto const Slots = Asset.Breaks ? Asset.Breaks->AdsOf(BreakOf(Asset, Break)) : std::vector<AdSlot>{};
     std::string Text = "{\"ASSETS\":[";
     for(auto const& Slot : Slots)
-        Text += StringFormat("%s{\"URI\":\"ad.m3u8?asset=%u&break=%u&ad=%u\",\"DURATION\":%s}", Slot.Number == 1 ? "" : ",", Asset.Asset, Break, Slot.Number,
-                             Seconds(Slot.Duration).c_str());
+        Text += StringFormat("%s{\"URI\":\"%s?asset=%u&break=%u&ad=%u\",\"DURATION\":%s}", Slot.Number == 1 ? "" : ",", AdPlaylist.c_str(), Asset.Asset,
+                             Break, Slot.Number, Seconds(Slot.Duration).c_str());
     return Text + "]}";
 }
 } // namespace Application

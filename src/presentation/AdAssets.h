@@ -23,7 +23,8 @@ public:
     // Ad Number of break Break of the asset; raises as Of does.
     static Configuration Make(Configuration const& Asset, std::uint32_t Break, std::uint32_t Number);
 
-    // adlist.json of break Break: {"ASSETS":[{"URI":"ad.m3u8?...","DURATION":3.000},...]}.
-    static std::string AssetList(Configuration const& Asset, std::uint32_t Break);
+    // adlist.json of break Break: {"ASSETS":[{"URI":"<AdPlaylist>?...","DURATION":3.000},...]},
+    // AdPlaylist the address of the ad.m3u8 route.
+    static std::string AssetList(Configuration const& Asset, std::uint32_t Break, std::string const& AdPlaylist);
 };
 } // namespace Application

@@ -90,9 +90,10 @@ TEST_F(AdBreakAssets, AdsShareTheirBreakInWholeSegments)
     };
     EXPECT_EQ(Slots(1), "0+3 3+6 ") << "12 to 22 s snaps to 12 to 21 s: three segments, one and two";
     EXPECT_EQ(Slots(2), "0+3 ") << "a one-segment break holds one ad";
-    EXPECT_EQ(AdAssets::AssetList(Asset, 1), StringFormat("{\"ASSETS\":[{\"URI\":\"ad.m3u8?asset=%u&break=1&ad=1\",\"DURATION\":3.000},"
-                                                          "{\"URI\":\"ad.m3u8?asset=%u&break=1&ad=2\",\"DURATION\":6.000}]}",
-                                                          Asset.Asset, Asset.Asset));
+    EXPECT_EQ(AdAssets::AssetList(Asset, 1, "http://h/ad.m3u8"),
+              StringFormat("{\"ASSETS\":[{\"URI\":\"http://h/ad.m3u8?asset=%u&break=1&ad=1\",\"DURATION\":3.000},"
+                           "{\"URI\":\"http://h/ad.m3u8?asset=%u&break=1&ad=2\",\"DURATION\":6.000}]}",
+                           Asset.Asset, Asset.Asset));
     auto const Ad = AdAssets::Make(Asset, 1, 2);
     EXPECT_EQ(*Ad.Duration, 6 * Second);
     EXPECT_FALSE(Ad.Breaks.has_value());

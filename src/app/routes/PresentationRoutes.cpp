@@ -272,7 +272,8 @@ void PresentationRoutes::AdList(RouteContext& Context)
     WholeAnswer Answer{"application/json", true, "adlist.json"};
     Answer.CacheControl = "no-cache";
     Answer.Tagged = true;
-    Answer.Send(Context, AdAssets::AssetList(*Context.Asset, static_cast<std::uint32_t>(*Break)));
+    // Absolute: players load an asset the list names against their page, not against the list.
+    Answer.Send(Context, AdAssets::AssetList(*Context.Asset, static_cast<std::uint32_t>(*Break), RouteAddress(Context, "ad.m3u8")));
 }
 
 void PresentationRoutes::AdPlaylist(RouteContext& Context)
