@@ -140,20 +140,21 @@ class AdBreakTest(unittest.TestCase):
             self.assertEqual(self.frames(header + segment.read()), "75")
 
     def test_ads_fill_the_break_as_interstitials_and_periods(self):
-        asset = self.server.make_asset("duration=30&breaks=@9:6&ads=2&signal=cue")
+        # With ads a break lies on every track's segment boundaries (6 s): two ads of 6 s.
+        asset = self.server.make_asset("duration=30&breaks=@12:12&ads=2&signal=cue")
         segments = self.playlist("video.m3u8?asset=%d&variant=0" % asset)
-        interstitial = segments[3]["dateRange"]
+        interstitial = segments[4]["dateRange"]
         self.assertEqual((interstitial["id"], interstitial["classId"]), ("ad-1", "com.apple.hls.interstitial"))
-        self.assertEqual(interstitial["attributes"]["X-RESUME-OFFSET"], 6)
+        self.assertEqual(interstitial["attributes"]["X-RESUME-OFFSET"], 12)
         self.assertEqual(interstitial["attributes"]["X-RESTRICT"], "SKIP,JUMP")
         listing = json.loads(self.fetch(interstitial["attributes"]["X-ASSET-LIST"]))
-        self.assertEqual([item["DURATION"] for item in listing["ASSETS"]], [3, 3])
+        self.assertEqual([item["DURATION"] for item in listing["ASSETS"]], [6, 6])
         address = urllib.parse.urlsplit(listing["ASSETS"][1]["URI"])
         self.assertEqual(address.netloc, "127.0.0.1:%d" % self.server.port, "absolute: players resolve it against their page")
         master = self.fetch(address.path + "?" + address.query).decode()
         video = re.search(r"video\.m3u8\?[^\r\n]*variant=0", master).group(0)
         ad_segments = self.playlist(video)
-        self.assertEqual(len(ad_segments), 1)
+        self.assertEqual(len(ad_segments), 2)
         header = self.fetch("video-header.mp4?asset=%d&variant=0" % asset)
         ad = self.fetch(ad_segments[0]["uri"])
         self.assertNotEqual(ad, self.fetch("video-body.mp4?asset=%d&variant=0&index=0" % asset), "an ad has pictures of its own")
@@ -161,10 +162,26 @@ class AdBreakTest(unittest.TestCase):
         audio = re.search(r'URI="(audio\.m3u8\?[^"]*)"', master).group(1)
         self.assertEqual(len(self.playlist(audio)), 1)
         # DASH: the break is the two ads' periods, the content resumes at its end.
-        root = ElementTree.fromstring(self.fetch("manifest.mpd?duration=30&breaks=@9:6&ads=2"))
+        root = ElementTree.fromstring(self.fetch("manifest.mpd?duration=30&breaks=@12:12&ads=2"))
         templates = [period.find(".//mpd:SegmentTemplate", Mpd) for period in root.findall("mpd:Period", Mpd)]
-        self.assertEqual([template.get("presentationTimeOffset") for template in templates], ["0", "0", "0", "150000000"])
+        self.assertEqual([template.get("presentationTimeOffset") for template in templates], ["0", "0", "0", "240000000"])
         self.assertIn("break=1&ad=2", templates[2].get("media"))
+
+    def test_live_ads_are_periods_of_the_dynamic_manifest(self):
+        now = "2026-12-07T12:01:00Z"
+        body = self.fetch("manifest.mpd?live&ll&lv=30&breaks=30:12&ads=2&ls=40&now=" + now)
+        run_tool(["xmllint", "--noout", self.file(body, ".mpd")])
+        root = ElementTree.fromstring(body)
+        periods = root.findall("mpd:Period", Mpd)
+        # The window (10 to 40 s) and what comes before the next updates: content from 0, break 1's ads at 30 and 36, content from 42.
+        self.assertEqual([(period.get("id"), period.get("start"), period.get("duration")) for period in periods],
+                         [("content-0", "PT0.00S", "PT30.00S"), ("break-1-ad-1", "PT30.00S", "PT6.00S"), ("break-1-ad-2", "PT36.00S", "PT6.00S"),
+                          ("content-42", "PT42.00S", None)])
+        resumed = periods[3].find(".//mpd:SegmentTemplate", Mpd)
+        self.assertEqual(resumed.get("presentationTimeOffset"), "420000000")
+        self.assertIn("baseIndex=-13&", resumed.get("media"), "template number 1 names segment 14, at 42 s")
+        self.assertIn("break=1&ad=1", periods[1].find(".//mpd:SegmentTemplate", Mpd).get("media"))
+        self.assertIsNotNone(periods[1].find("mpd:EventStream/mpd:Event", Mpd))
 
     def test_bad_breaks_are_refused(self):
         for query in ("breaks=5:1", "breaks=10:10", "breaks=@9:6&signal=daterange,foo", "ads=1", "breaks=@40:6&duration=30", "breaks=9:3&lead=61"):

@@ -61,6 +61,10 @@ Configuration AdAssets::Make(Configuration const& Asset, std::uint32_t Break, st
     Ad.SubtitleLanguages.clear();
     Ad.Captions = CaptionServices::None;
     Ad.Advert = Configuration::AdvertIdentity{Break, Number, static_cast<std::uint32_t>(Slots.size())};
+    // A live asset's ad is due as its slot comes: its segments are offered
+    // and sent as the content's would be in its place.
+    if(Asset.Live)
+        Ad.BaseLiveTime = Asset.BaseLiveTime + BreakOf(Asset, Break).Start + Slots[Number - 1].Offset;
     return Ad;
 }
 

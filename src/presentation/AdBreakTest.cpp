@@ -88,10 +88,11 @@ TEST_F(AdBreakAssets, AdsShareTheirBreakInWholeSegments)
             Text += StringFormat("%lld+%lld ", static_cast<long long>(Slot.Offset / Second), static_cast<long long>(Slot.Duration / Second));
         return Text;
     };
-    EXPECT_EQ(Slots(1), "0+3 3+6 ") << "12 to 22 s snaps to 12 to 21 s: three segments, one and two";
-    EXPECT_EQ(Slots(2), "0+3 ") << "a one-segment break holds one ad";
+    // With ads, breaks snap to the boundaries of every track: 6 s.
+    EXPECT_EQ(Slots(1), "0+6 6+6 ") << "12 + 10 s snaps to 12 + 12 s: two segments, one each";
+    EXPECT_EQ(Slots(2), "0+6 ") << "a one-segment break holds one ad";
     EXPECT_EQ(AdAssets::AssetList(Asset, 1, "http://h/ad.m3u8"),
-              StringFormat("{\"ASSETS\":[{\"URI\":\"http://h/ad.m3u8?asset=%u&break=1&ad=1\",\"DURATION\":3.000},"
+              StringFormat("{\"ASSETS\":[{\"URI\":\"http://h/ad.m3u8?asset=%u&break=1&ad=1\",\"DURATION\":6.000},"
                            "{\"URI\":\"http://h/ad.m3u8?asset=%u&break=1&ad=2\",\"DURATION\":6.000}]}",
                            Asset.Asset, Asset.Asset));
     auto const Ad = AdAssets::Make(Asset, 1, 2);
@@ -112,6 +113,6 @@ TEST_F(AdBreakAssets, DashPeriodsCutAtBreaks)
         return Result;
     };
     EXPECT_EQ(Periods("duration=30&breaks=@9:6"), "0+9@0 9+6@9! 15+15@15 ");
-    EXPECT_EQ(Periods("duration=30&breaks=@9:6&ads=2"), "0+9@0 9+3@0a1! 12+3@0a2 15+15@15 ");
+    EXPECT_EQ(Periods("duration=30&breaks=@12:12&ads=2"), "0+12@0 12+6@0a1! 18+6@0a2 24+6@24 ");
     EXPECT_EQ(Periods("duration=30&breaks=@0:3,@27:3"), "0+3@0! 3+24@3 27+3@27! ");
 }

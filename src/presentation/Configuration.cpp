@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <numeric>
 
 #include "base/Check.h"
 #include "base/FailureCodes.h"
@@ -130,10 +131,18 @@ std::string Configuration::AssetQuery() const
 
 std::int64_t Configuration::BreakGrid() const
 {
-    if(!NoVideo && !VariantSet.VideoVariants.empty())
-        return VariantSet.VideoVariants.front().SegmentDuration;
-    CHECK_LINE(!VariantSet.AudioVariants.empty());
-    return VariantSet.AudioVariants.front().SegmentDuration;
+    std::int64_t const Audio = VariantSet.AudioVariants.empty() ? 0 : VariantSet.AudioVariants.front().SegmentDuration;
+    if(NoVideo || VariantSet.VideoVariants.empty())
+    {
+        CHECK_LINE(Audio > 0);
+        return Audio;
+    }
+    std::int64_t const Video = VariantSet.VideoVariants.front().SegmentDuration;
+    // Ads are periods of their own: their joins lie on every track's
+    // segment boundaries, so that each period's media starts a segment.
+    if(Breaks && Breaks->Ads > 0 && !NoAudio && Audio > 0)
+        return std::lcm(Video, Audio);
+    return Video;
 }
 
 bool Configuration::HasSubtitle(std::string_view Language) const noexcept

@@ -121,7 +121,9 @@ struct Configuration
     std::string AssetQuery() const;
     // "breaks" and the keys that go with it; nothing without.
     std::optional<BreakSettings> Breaks;
-    // The segment duration breaks snap to: the first video row's, else audio's.
+    // The segment duration breaks snap to: the first video row's, else the
+    // audio's; with ads, the least common multiple of both (6 s for the
+    // default rows).
     std::int64_t BreakGrid() const;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR

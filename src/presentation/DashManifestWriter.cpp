@@ -69,6 +69,15 @@ void DashManifestWriter::SetDynamic(std::int64_t PublishTime, std::string TimeUr
 {
     m_PublishTime = PublishTime;
     m_TimeUrl = std::move(TimeUrl);
+    // Ads are periods of their own: the document lists those of its window
+    // and of the next updates, each addressed by its own timeline.
+    if(m_Asset.Breaks && m_Asset.Breaks->Ads > 0)
+    {
+        std::int64_t const Elapsed = PublishTime - m_Asset.BaseLiveTime;
+        m_Periods = DashPeriodPlan::ForLive(m_Asset, Elapsed - m_Asset.LiveWindow.value_or(0) - LongestSegmentDuration(m_Asset),
+                                            Elapsed + m_Asset.Breaks->Lead + 2 * UpdatePeriod());
+        m_LivePeriods = true;
+    }
 }
 
 std::string DashManifestWriter::Write() const
@@ -113,13 +122,36 @@ std::string DashManifestWriter::WriteDynamic() const
                          "</ServiceDescription>",
                          static_cast<long long>(TargetLatency / TimeUnitsPerMillisecond), static_cast<long long>(MinimalLatency / TimeUnitsPerMillisecond),
                          static_cast<long long>(MaximalLatency / TimeUnitsPerMillisecond), MinimalPlaybackRate, MaximalPlaybackRate);
-    Text += "<Period id=\"0\" start=\"PT0.00S\">";
-    WriteLiveEvents(Text);
-    WriteSets(Text, 0);
-    Text += "</Period>";
+    if(m_LivePeriods)
+    {
+        // Those to come too: number templates offer each segment by the
+        // clock. The last goes on until an update adds the next.
+        for(std::uint32_t Index = 0; Index < m_Periods.size(); ++Index)
+            WriteLivePeriod(Text, Index, Index + 1 == m_Periods.size());
+    }
+    else
+    {
+        Text += "<Period id=\"0\" start=\"PT0.00S\">";
+        WriteLiveEvents(Text);
+        WriteSets(Text, 0);
+        Text += "</Period>";
+    }
     Text += StringFormat("<UTCTiming schemeIdUri=\"urn:mpeg:dash:utc:http-iso:2014\" value=\"%s\"/>", m_TimeUrl.c_str());
     Text += "</MPD>";
     return Text;
+}
+
+void DashManifestWriter::WriteLivePeriod(std::string& Text, std::uint32_t PeriodIndex, bool Last) const
+{
+    auto const& Plan = m_Periods[PeriodIndex];
+    Text += StringFormat("<Period id=\"%s\" start=\"%s\"", Plan.Id().c_str(), Duration(Plan.Period.Start).c_str());
+    if(!Last)
+        Text += StringFormat(" duration=\"%s\"", Duration(Plan.Period.Duration).c_str());
+    Text += ">";
+    if(Plan.Opens && m_Asset.Breaks->Has(BreakSignal::EventStream))
+        WriteEventStream(Text, {*Plan.Opens}, Plan.Opens->Start);
+    WriteSets(Text, PeriodIndex);
+    Text += "</Period>";
 }
 
 void DashManifestWriter::WritePeriod(std::string& Text, std::uint32_t PeriodIndex) const
@@ -144,7 +176,7 @@ void DashManifestWriter::WriteSets(std::string& Text, std::uint32_t PeriodIndex)
     if(!m_Asset.NoAudio)
         WriteAudioSet(Text, PeriodIndex, Numbers);
     // Ads have pictures and sound only.
-    if(m_PublishTime || m_Periods[PeriodIndex].Ad == 0)
+    if(m_Periods[PeriodIndex].Ad == 0)
         for(auto const& Language : m_Asset.SubtitleLanguages)
             WriteTextSet(Text, PeriodIndex, Numbers, Language);
 }
@@ -170,8 +202,8 @@ void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodInd
     UrlBuilder Media("subtitles-body.mp4");
     if(m_PublishTime)
     {
-        Media.Add("asset", Asset).Add("lang", Language).Add("baseIndex", DynamicBaseIndex).Add("index", "$Number$");
-        WriteNumberTemplate(Text, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        Media.Add("asset", Asset).Add("lang", Language).Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, SegmentDuration)).Add("index", "$Number$");
+        WriteNumberTemplate(Text, PeriodIndex, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
     }
     else
     {
@@ -196,7 +228,7 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
     if(m_Asset.Captions == CaptionServices::Cea608And708)
         Text += "<Accessibility schemeIdUri=\"urn:scte:dash:cc:cea-708:2015\" value=\"1=lang:eng\"/>";
     Text += "<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"main\"/>";
-    if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::Emsg) && (m_PublishTime || m_Periods[PeriodIndex].Ad == 0))
+    if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::Emsg) && m_Periods[PeriodIndex].Ad == 0)
         Text += StringFormat("<InbandEventStream schemeIdUri=\"%s\" value=\"%s\"/>", BreakMessages::Scheme, BreakMessages::Value);
     for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
     {
@@ -260,8 +292,10 @@ void DashManifestWriter::WriteVideoTemplate(std::string& Text, std::uint32_t Per
     UrlBuilder Media("video-body.mp4");
     if(m_PublishTime)
     {
-        Media.Add("asset", Asset).Add("variant", Index).Add("baseIndex", DynamicBaseIndex).Add("index", "$Number$");
-        WriteNumberTemplate(Text, Variant.SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        Media.Add("asset", Asset).Add("variant", Index);
+        AddAd(Media, m_Periods[PeriodIndex]);
+        Media.Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, Variant.SegmentDuration)).Add("index", "$Number$");
+        WriteNumberTemplate(Text, PeriodIndex, Variant.SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
         return;
     }
     auto const& Plan = m_Periods[PeriodIndex];
@@ -287,8 +321,10 @@ void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t Per
     UrlBuilder Media("audio-body.mp4");
     if(m_PublishTime)
     {
-        Media.Add("asset", Asset).Add("baseIndex", DynamicBaseIndex).Add("index", "$Number$");
-        WriteNumberTemplate(Text, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        Media.Add("asset", Asset);
+        AddAd(Media, m_Periods[PeriodIndex]);
+        Media.Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, SegmentDuration)).Add("index", "$Number$");
+        WriteNumberTemplate(Text, PeriodIndex, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
         return;
     }
     auto const& Plan = m_Periods[PeriodIndex];
@@ -312,15 +348,30 @@ void DashManifestWriter::WriteTemplate(std::string& Text, std::uint32_t PeriodIn
                          static_cast<unsigned long long>(SegmentDuration), static_cast<unsigned long long>(Range.First * SegmentDuration), Range.RepeatCount);
 }
 
-void DashManifestWriter::WriteNumberTemplate(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
-                                             std::string const& Files) const
+void DashManifestWriter::WriteNumberTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,
+                                             std::string const& Media, std::string const& Files) const
 {
     Text += StringFormat("<SegmentTemplate timescale=\"%llu\" duration=\"%llu\" startNumber=\"1\"", static_cast<unsigned long long>(TimeUnitsPerSecond),
                          static_cast<unsigned long long>(SegmentDuration));
-    if(auto const Offset = AvailabilityTimeOffset(m_Asset); Offset > 0)
+    if(auto const Offset = DynamicOffsetOf(PeriodIndex); Offset > 0)
+        Text += StringFormat(" presentationTimeOffset=\"%llu\"", static_cast<unsigned long long>(Offset));
+    if(auto const Offset = AvailabilityTimeOffset(m_Asset); Offset > 0 && !m_LivePeriods)
         Text += StringFormat(" availabilityTimeOffset=\"%s\" availabilityTimeComplete=\"false\"",
                              FormatDecimal(static_cast<double>(Offset) / static_cast<double>(TimeUnitsPerSecond), 3).c_str());
     Text += StringFormat(" initialization=\"%s\" media=\"%s\"%s%s/>", Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
+}
+
+std::int64_t DashManifestWriter::DynamicOffsetOf(std::uint32_t PeriodIndex) const noexcept
+{
+    return m_LivePeriods ? m_Periods[PeriodIndex].Period.Offset : 0;
+}
+
+std::int32_t DashManifestWriter::DynamicBaseIndexOf(std::uint32_t PeriodIndex, std::int64_t SegmentDuration) const noexcept
+{
+    // Template number n of a period names the segment that begins n - 1
+    // segments after its offset; the offsets of live periods lie on every
+    // track's segment boundaries (Configuration::BreakGrid).
+    return static_cast<std::int32_t>(DynamicBaseIndex - DynamicOffsetOf(PeriodIndex) / SegmentDuration);
 }
 
 std::string DashManifestWriter::EventNamespace() const
@@ -334,7 +385,8 @@ std::int64_t DashManifestWriter::UpdatePeriod() const
 {
     // The events of breaks yet to come appear as the live edge nears them:
     // players read the document again within a lead time.
-    if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::EventStream))
+    // The same for the periods of ads, which it lists that far ahead.
+    if(m_Asset.Breaks && (m_Asset.Breaks->Has(BreakSignal::EventStream) || m_Asset.Breaks->Ads > 0))
         return std::min(MinimumUpdatePeriod, std::max(m_Asset.Breaks->Lead, m_Asset.Breaks->Schedule.Grid()));
     return MinimumUpdatePeriod;
 }

@@ -84,8 +84,8 @@ private:
     void WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex) const;
     void WriteTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, DashPeriod::SegmentRange const& Range,
                        std::string const& Initialization, std::string const& Media, std::string const& Files) const;
-    void WriteNumberTemplate(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
-                             std::string const& Files) const;
+    void WriteNumberTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,
+                             std::string const& Media, std::string const& Files) const;
     bool HasTrickPlaySet() const;
     // The breaks' signals: the namespace of their sections, the events of
     // Breaks (times relative to PeriodStart), a dynamic document's events
@@ -94,12 +94,19 @@ private:
     void WriteEventStream(std::string& Text, std::vector<AdBreak> const& Breaks, std::int64_t PeriodStart) const;
     void WriteLiveEvents(std::string& Text) const;
     std::int64_t UpdatePeriod() const;
+    // A live asset with ads: the dynamic document's periods, content and
+    // ads, each with number templates from its own offset; otherwise one
+    // period from the timeline's start.
+    void WriteLivePeriod(std::string& Text, std::uint32_t PeriodIndex, bool Last) const;
+    std::int64_t DynamicOffsetOf(std::uint32_t PeriodIndex) const noexcept;
+    std::int32_t DynamicBaseIndexOf(std::uint32_t PeriodIndex, std::int64_t SegmentDuration) const noexcept;
 
     Configuration const& m_Asset;
     bool m_TrickPlay;
     bool m_WriteResponseFiles;
     DashContentProtection m_ContentProtection;
-    std::vector<DashPeriodPlan> m_Periods; // the static document's
+    std::vector<DashPeriodPlan> m_Periods; // the static document's, or a live one's with ads
+    bool m_LivePeriods = false;
     std::optional<std::int64_t> m_PublishTime; // set: the dynamic document
     std::string m_TimeUrl;
 };

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "presentation/AdBreak.h"
@@ -27,6 +28,17 @@ struct DashPeriodPlan
     std::uint32_t Break = 0;
     std::uint32_t Ad = 0;
 
+    // The static document's periods (a live asset's is the fixed three).
     static std::vector<DashPeriodPlan> ForAsset(Configuration const& Asset);
+    // The periods of a live asset with ads that overlap [From, To) of its
+    // timeline: content from the end of the break before, the ads of each
+    // break, and the content after the last one.
+    static std::vector<DashPeriodPlan> ForLive(Configuration const& Asset, std::int64_t From, std::int64_t To);
+    // A name that stays the period's in every update of a dynamic document.
+    std::string Id() const;
+
+private:
+    // Periods from Start to End, cut at the breaks.
+    static std::vector<DashPeriodPlan> Cut(Configuration const& Asset, std::int64_t Start, std::int64_t End);
 };
 } // namespace Application

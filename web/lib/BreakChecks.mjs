@@ -6,16 +6,18 @@
 // - Shaka raises timeline regions for the MPD event stream, event messages
 //   for the emsg boxes and a region for the HLS date range;
 // - dash.js delivers both DASH schemes to a subscriber;
-// - dash.js and Shaka play across the ad periods without a stall.
-// One break of 6 s at 9 s of 30; the main content resumes at 15 s.
+// - dash.js and Shaka play across the ad periods without a stall, on-demand
+//   and in the dynamic low-latency manifest.
+// One break of 12 s at 12 s of 30; the main content resumes at 24 s.
 import { playWithPlayer, sleep } from './PlayerRun.mjs';
 import { findStalls, judgePlayback, startSample } from './Verdict.mjs';
 
 const Libraries = { 'hls.js': '/lib/hls.js', 'dash.js': '/lib/dash.js', Shaka: '/lib/shaka.js' };
 const Both = { video: true, audio: true };
-const BreakStart = 9;
-const ResumeAt = 15;
-const Break = `duration=30&breaks=@${BreakStart}:6`;
+// Ads fill whole segments of every track (6 s), so the break is two of 6 s.
+const BreakStart = 12;
+const ResumeAt = 24;
+const Break = `duration=30&breaks=@${BreakStart}:12`;
 const EventStreamScheme = 'urn:scte:scte35:2014:xml+bin';
 const EmsgScheme = 'urn:scte:scte35:2013:bin';
 // How far a player's time for an event may lie from the break's start: the
@@ -112,13 +114,44 @@ function periodCheck(player) {
     name: `breaks ${player} ${path} plays across the ad periods`,
     timeoutSeconds: 70,
     async run(session, environment) {
-      const goal = { position: ResumeAt + 6 };
+      const goal = { position: ResumeAt + 4 };
       const report = await playWithPlayer(session, environment, { player, path, goal });
       const result = judgePlayback(report, Both, session.problems);
       if (result.figures.position < goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${goal.position} s`);
       const start = startSample(report.samples);
       if (start) for (const stall of findStalls(report.samples, start)) result.failures.push(`stalled ${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`);
       if (report.player.periods) result.figures.extra['period switches'] = report.player.periods.length;
+      return result;
+    },
+  };
+}
+
+// Live, low latency: a 12 s break of two ads every 18 s, each ad a period of
+// the dynamic manifest between the content's. Followed for LiveSeconds at
+// the live edge, the player crosses a break or more without a stall. The
+// players read the manifest again every few seconds, each time a new asset
+// on the server's timeline: "ls" or "now" would move that timeline.
+const LiveSeconds = 30;
+const LiveSettleSeconds = 5;
+
+function livePeriodCheck(player, options) {
+  const path = 'manifest.mpd?live&ll&breaks=18:12&ads=2';
+  return {
+    name: `breaks ${player} ${path} follows the live ad periods for ${LiveSeconds} s`,
+    timeoutSeconds: 100,
+    async run(session, environment) {
+      const goal = { secondsAfterStart: LiveSeconds };
+      const report = await playWithPlayer(session, environment, { player, path, options, goal, giveUpSeconds: 85 });
+      const result = judgePlayback(report, Both, session.problems);
+      const start = startSample(report.samples);
+      if (!start) return result;
+      const stalls = findStalls(report.samples, start).filter((stall) => stall.at - start.at > LiveSettleSeconds);
+      if (stalls.length) result.failures.push(`stalled ${stalls.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(', ')}`);
+      if (result.figures.played < LiveSeconds - LiveSettleSeconds) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+      if (report.player.periods) {
+        result.figures.extra['period switches'] = report.player.periods.length;
+        if (report.player.periods.length < 3) result.failures.push(`${report.player.periods.length} period switches, not the 3 of a break`);
+      }
       return result;
     },
   };
@@ -143,5 +176,7 @@ export function breakChecks() {
     ]),
     periodCheck('dash.js'),
     periodCheck('Shaka'),
+    livePeriodCheck('dash.js', {}),
+    livePeriodCheck('Shaka', {}),
   ];
 }
