@@ -17,6 +17,10 @@ const ToleranceSeconds = 1.5;
 // its target latency, a stall) may pair a cue with a position it has just
 // left; a carriage that places its cues wrongly misses on every sample.
 const StraySamplesAllowed = 0.1;
+// A live player that has just joined may still be jumping to its target
+// latency with a cue of the old position showing: the first seconds after
+// its first cue are not judged.
+const LiveSettleSeconds = 2;
 const MediaTime = /^(\d{2,}):(\d{2}):(\d{2})\.(\d{3})\b/m;
 const UtcTime = /^(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}(?:\.\d+)?Z)$/m;
 
@@ -47,7 +51,9 @@ export function judgeCues(samples, live, zero = 0) {
   let judged = 0;
   let worst = 0;
   const misses = [];
+  const firstCue = samples.find((sample) => sample.cues.length);
   for (const sample of samples) {
+    const settling = live && firstCue && sample.at - firstCue.at < LiveSettleSeconds;
     for (const cue of sample.cues) {
       const media = MediaTime.exec(cue.text);
       if (!media) {
@@ -55,6 +61,7 @@ export function judgeCues(samples, live, zero = 0) {
         continue;
       }
       named.add(media[0]);
+      if (settling) continue;
       let offset;
       if (live) {
         const utc = UtcTime.exec(cue.text);
