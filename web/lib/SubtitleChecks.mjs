@@ -99,7 +99,8 @@ function subtitleCheck(player, path, { live = false, options = {}, shown = true 
         if (result.figures.played < CuesWanted - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
         return result;
       }
-      const goal = { cues: CuesWanted };
+      // A cue a second: live, the cues of the settling seconds come on top.
+      const goal = { cues: CuesWanted + (live ? LiveSettleSeconds + 1 : 0) };
       const zero = live ? 0 : await mediaTimeAtZero(new URL(path, environment.location).href);
       const report = await playWithPlayer(session, environment, { player, path, options: { ...options, subtitles: 'en' }, goal });
       const result = judgePlayback(report, Both, session.problems);
