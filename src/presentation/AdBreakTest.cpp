@@ -53,8 +53,6 @@ TEST(BreakSchedule, BreaksSnapToTheNearestSegmentBoundary)
     // Far along a live timeline the periodic form finds its breaks without counting from 0.
     EXPECT_EQ(Describe(Snapped("10:5").Overlapping(100'000 * Second, 100'010 * Second)), "10000:99999+6");
     EXPECT_EQ(Snapped("10:5").Numbered(10'000)->Start, 99'999 * Second);
-    EXPECT_EQ(Snapped("@30:9").At(35 * Second)->Number, 1u);
-    EXPECT_FALSE(Snapped("@30:9").At(39 * Second).has_value());
 }
 
 TEST(BreakSchedule, RefusesWhatCannotBePlaced)

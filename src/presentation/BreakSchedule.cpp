@@ -162,14 +162,6 @@ std::optional<AdBreak> BreakSchedule::Numbered(std::uint32_t Number) const
     return m_Breaks[Number - 1];
 }
 
-std::optional<AdBreak> BreakSchedule::At(std::int64_t Time) const
-{
-    auto const Found = Overlapping(Time, Time + 1);
-    if(Found.empty())
-        return std::nullopt;
-    return Found.front();
-}
-
 std::string BreakSchedule::Text() const
 {
     if(m_Period)

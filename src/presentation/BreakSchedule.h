@@ -38,8 +38,6 @@ public:
     std::vector<AdBreak> Overlapping(std::int64_t From, std::int64_t To) const;
     // Break Number (from 1), if there is one.
     std::optional<AdBreak> Numbered(std::uint32_t Number) const;
-    // The break in progress at Time, if any.
-    std::optional<AdBreak> At(std::int64_t Time) const;
 
     std::int64_t Grid() const noexcept { return m_Grid; }
     // The breaks in a canonical form, for keys: "p<P>:<D>" or "@S:D,...",
