@@ -26,10 +26,6 @@ AdBreak BreakOf(Configuration const& Asset, std::uint32_t Number)
     return *Break;
 }
 
-std::string Seconds(std::int64_t Duration)
-{
-    return FormatDecimal(static_cast<double>(Duration) / static_cast<double>(TimeUnitsPerSecond), 3);
-}
 } // namespace
 
 std::optional<Configuration> AdAssets::Of(Configuration const& Asset, QueryVector const& Query)
@@ -74,7 +70,7 @@ std::string AdAssets::AssetList(Configuration const& Asset, std::uint32_t Break,
     std::string Text = "{\"ASSETS\":[";
     for(auto const& Slot : Slots)
         Text += StringFormat("%s{\"URI\":\"%s?asset=%u&break=%u&ad=%u\",\"DURATION\":%s}", Slot.Number == 1 ? "" : ",", AdPlaylist.c_str(), Asset.Asset,
-                             Break, Slot.Number, Seconds(Slot.Duration).c_str());
+                             Break, Slot.Number, FormatSeconds(Slot.Duration).c_str());
     return Text + "]}";
 }
 } // namespace Application

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "base/Check.h"
+#include "base/MediaTime.h"
 
 namespace Application
 {
@@ -13,5 +14,10 @@ std::string FormatDecimal(double Value, int Digits)
     auto const Result = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::fixed, Digits);
     CHECK_LINE(Result.ec == std::errc());
     return std::string(Text, Result.ptr);
+}
+
+std::string FormatSeconds(std::int64_t Duration)
+{
+    return FormatDecimal(static_cast<double>(Duration) / static_cast<double>(TimeUnitsPerSecond), 3);
 }
 } // namespace Application

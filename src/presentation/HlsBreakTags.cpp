@@ -11,10 +11,6 @@ namespace Application
 {
 namespace
 {
-std::string Seconds(std::int64_t Duration)
-{
-    return FormatDecimal(static_cast<double>(Duration) / static_cast<double>(TimeUnitsPerSecond), 3);
-}
 
 std::string Hexadecimal(std::vector<std::uint8_t> const& Bytes)
 {
@@ -53,15 +49,15 @@ std::vector<std::string> HlsBreakTags::DateRanges(std::uint32_t Index) const
         bool const Opens = (Break.Start >= Start && Break.Start < End) || (Index == m_First && Break.Start < Start && Break.End() > Start);
         std::string const Id = StringFormat("ID=\"break-%u\",START-DATE=\"%s\"", Break.Number, Date(Break.Start).c_str());
         if(Opens && m_Settings->Has(BreakSignal::DateRange))
-            Lines.push_back("#EXT-X-DATERANGE:" + Id + ",PLANNED-DURATION=" + Seconds(Break.Duration) +
+            Lines.push_back("#EXT-X-DATERANGE:" + Id + ",PLANNED-DURATION=" + FormatSeconds(Break.Duration) +
                             ",SCTE35-OUT=" + Hexadecimal(BreakSections::Out(m_Asset, Break)));
         if(Opens && m_Settings->Ads > 0)
             Lines.push_back(StringFormat("#EXT-X-DATERANGE:ID=\"ad-%u\",CLASS=\"com.apple.hls.interstitial\",START-DATE=\"%s\",DURATION=%s,"
                                          "X-ASSET-LIST=\"adlist.json?asset=%u&break=%u\",X-RESUME-OFFSET=%s,X-RESTRICT=\"SKIP,JUMP\",X-SNAP=\"OUT,IN\"",
-                                         Break.Number, Date(Break.Start).c_str(), Seconds(Break.Duration).c_str(), m_Asset.Asset, Break.Number,
-                                         Seconds(Break.Duration).c_str()));
+                                         Break.Number, Date(Break.Start).c_str(), FormatSeconds(Break.Duration).c_str(), m_Asset.Asset, Break.Number,
+                                         FormatSeconds(Break.Duration).c_str()));
         if(Break.End() > Start && Break.End() <= End && m_Settings->Has(BreakSignal::DateRange))
-            Lines.push_back("#EXT-X-DATERANGE:" + Id + ",DURATION=" + Seconds(Break.Duration) + ",SCTE35-IN=" + Hexadecimal(BreakSections::In(m_Asset, Break)));
+            Lines.push_back("#EXT-X-DATERANGE:" + Id + ",DURATION=" + FormatSeconds(Break.Duration) + ",SCTE35-IN=" + Hexadecimal(BreakSections::In(m_Asset, Break)));
     }
     return Lines;
 }
@@ -77,9 +73,9 @@ std::vector<std::string> HlsBreakTags::Cues(std::uint32_t Index) const
         if(Start == Break.End())
             Lines.push_back("#EXT-X-CUE-IN");
         else if(Start == Break.Start)
-            Lines.push_back("#EXT-X-CUE-OUT:DURATION=" + Seconds(Break.Duration));
+            Lines.push_back("#EXT-X-CUE-OUT:DURATION=" + FormatSeconds(Break.Duration));
         else if(Start > Break.Start && Start < Break.End())
-            Lines.push_back("#EXT-X-CUE-OUT-CONT:ElapsedTime=" + Seconds(Start - Break.Start) + ",Duration=" + Seconds(Break.Duration));
+            Lines.push_back("#EXT-X-CUE-OUT-CONT:ElapsedTime=" + FormatSeconds(Start - Break.Start) + ",Duration=" + FormatSeconds(Break.Duration));
     }
     return Lines;
 }

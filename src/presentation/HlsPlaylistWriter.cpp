@@ -32,10 +32,6 @@ private:
     std::string m_Text;
 };
 
-std::string Seconds(std::int64_t Duration)
-{
-    return FormatDecimal(static_cast<double>(Duration) / static_cast<double>(TimeUnitsPerSecond), 3);
-}
 
 std::string UpperHexadecimal(std::span<std::uint8_t const> Bytes)
 {
@@ -172,7 +168,7 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
             Text.Line(Tag);
     if(!Asset.Live)
         Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
-    Text.Line("#EXT-X-TARGETDURATION:" + Seconds(Form.TargetDuration));
+    Text.Line("#EXT-X-TARGETDURATION:" + FormatSeconds(Form.TargetDuration));
     if(Parts)
         for(auto const& Line : Parts->HeaderLines())
             Text.Line(Line);
@@ -212,7 +208,7 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
         if(Parts)
             for(auto const& Line : Parts->SegmentParts(Segment.Index, Gap))
                 Text.Line(Line);
-        Text.Line("#EXTINF:" + Seconds(Segment.Duration) + ",");
+        Text.Line("#EXTINF:" + FormatSeconds(Segment.Duration) + ",");
         Text.Line(Form.SegmentUriPrefix + std::to_string(Segment.Index));
     }
     if(Parts)
