@@ -18,6 +18,12 @@ void SegmentSession::SetEncryption(Mp4::ProtectionSettings Settings)
     m_Protection = std::move(Settings);
 }
 
+void SegmentSession::SetTimeOrigin(std::int64_t Origin)
+{
+    CHECK_ARGUMENT(Origin >= 0);
+    m_TimeOrigin = Origin;
+}
+
 std::string SegmentSession::GetCodecsString() const
 {
     std::lock_guard Lock(m_CodecsMutex);
@@ -110,6 +116,10 @@ std::shared_ptr<MF::IMediaSink> SegmentSession::CreateMp4Sink(std::uint32_t Firs
     if(m_Protection.IsActive())
         m_Mp4Sink->SetProtection(m_Protection);
     m_Mp4Sink->SetFirstSequenceNumber(FirstSequenceNumber);
+    // A header's fragments are dropped: only its initialisation segment
+    // counts, and that carries no sample times.
+    if(m_Body)
+        m_Mp4Sink->SetTimeOrigin(m_TimeOrigin);
     return m_Mp4Sink;
 }
 

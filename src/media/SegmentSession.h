@@ -57,6 +57,12 @@ public:
 
     // Settings without a scheme keep the output clear.
     void SetEncryption(Mp4::ProtectionSettings Settings);
+    // The media time (100-ns units, not negative) the fragments' decode and
+    // presentation times count from, 0 unless set: a body whose timeline
+    // restarts there (Mp4::Mp4MediaSink::SetTimeOrigin). The pictures and
+    // the sound keep the times of the whole timeline. At most the segment's
+    // start; a header or raw run has no times and ignores it.
+    void SetTimeOrigin(std::int64_t Origin);
     void SetDataCallback(DataCallback Value) { m_DataCallback = std::move(Value); }
     // Called on a platform thread when the presentation has ended.
     void SetEndedCallback(std::function<void()> Value) { m_EndedCallback = std::move(Value); }
@@ -120,6 +126,7 @@ private:
     bool m_Raw = false;
     bool m_Ran = false;
     Mp4::ProtectionSettings m_Protection;
+    std::int64_t m_TimeOrigin = 0;
     DataCallback m_DataCallback;
     std::function<void()> m_EndedCallback;
     std::shared_ptr<Mp4::MemorySinkByteStream> m_ByteStream;

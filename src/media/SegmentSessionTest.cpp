@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
+#include <array>
+#include <functional>
+#include <string_view>
 #include <thread>
 
 #include "base/FailureCodes.h"
@@ -50,6 +53,97 @@ std::vector<std::uint8_t> Produce(SegmentSession& Session)
 {
     Session.Run();
     return Session.GetOutput();
+}
+
+// The offset of the box at Path (each box a child of the one before, all
+// but the last plain containers) in Data; none: npos.
+std::size_t FindBox(std::vector<std::uint8_t> const& Data, std::initializer_list<std::string_view> Path)
+{
+    std::size_t Begin = 0, End = Data.size();
+    std::size_t Found = std::string_view::npos;
+    for(auto const Type : Path)
+    {
+        Found = std::string_view::npos;
+        for(std::size_t Position = Begin; Position + 8 <= End;)
+        {
+            std::uint32_t const Size = Mp4::Test::ReadU32(Data, Position);
+            if(Size < 8 || Position + Size > End)
+                return std::string_view::npos;
+            if(std::string_view(reinterpret_cast<char const*>(Data.data()) + Position + 4, 4) == Type)
+            {
+                Found = Position;
+                Begin = Position + 8;
+                End = Position + Size;
+                break;
+            }
+            Position += Size;
+        }
+        if(Found == std::string_view::npos)
+            break;
+    }
+    return Found;
+}
+
+// What a body's fragments say of their one sample each: its decode time,
+// and its duration, flags and composition offset (from the track fragment
+// header's defaults or the run).
+struct Fragments
+{
+    std::vector<std::int64_t> DecodeTimes;
+    std::vector<std::array<std::int64_t, 3>> Rest;
+};
+
+Fragments Split(std::vector<SharedBytes> const& Writes)
+{
+    Fragments Result;
+    for(auto const& Write : Writes)
+    {
+        std::vector<std::uint8_t> const Bytes(Write->begin(), Write->end());
+        std::size_t const Tfdt = FindBox(Bytes, {"moof", "traf", "tfdt"}), Tfhd = FindBox(Bytes, {"moof", "traf", "tfhd"}),
+                          Trun = FindBox(Bytes, {"moof", "traf", "trun"});
+        if(Tfdt == std::string_view::npos || Tfhd == std::string_view::npos || Trun == std::string_view::npos)
+        {
+            ADD_FAILURE() << "a fragment without tfdt, tfhd or trun";
+            break;
+        }
+        auto const U32 = [&](std::size_t Offset) { return std::int64_t{Mp4::Test::ReadU32(Bytes, Offset)}; };
+        Result.DecodeTimes.push_back(Bytes[Tfdt + 8] == 1 ? U32(Tfdt + 12) << 32 | U32(Tfdt + 16) : U32(Tfdt + 12));
+        // The optional fields of tfhd and of trun (one sample), in order as
+        // their flags name them: {flag, size, which of the sample's fields}.
+        std::array<std::int64_t, 3> Sample{};
+        auto const Read = [&](std::size_t Position, std::int64_t Flags, std::initializer_list<std::array<int, 3>> Fields) {
+            for(auto const& [Flag, Size, Field] : Fields)
+                if(Flags & Flag)
+                {
+                    if(Field >= 0)
+                        Sample[Field] = U32(Position);
+                    Position += Size;
+                }
+        };
+        Read(Tfhd + 16, U32(Tfhd + 8), {{0x01, 8, -1}, {0x02, 4, -1}, {0x08, 4, 0}, {0x10, 4, -1}, {0x20, 4, 1}});
+        Read(Trun + 16, U32(Trun + 8), {{0x01, 4, -1}, {0x04, 4, 1}, {0x100, 4, 0}, {0x200, 4, -1}, {0x400, 4, 1}, {0x800, 4, 2}});
+        Result.Rest.push_back(Sample);
+    }
+    return Result;
+}
+
+// The media timescale of a header's one track (mdhd version 0).
+std::uint32_t TimescaleOf(SharedBytes const& Header)
+{
+    std::vector<std::uint8_t> const Bytes(Header->begin(), Header->end());
+    std::size_t const Mdhd = FindBox(Bytes, {"moov", "trak", "mdia", "mdhd"});
+    EXPECT_NE(Mdhd, std::string_view::npos);
+    return Mdhd == std::string_view::npos ? 0 : Mp4::Test::ReadU32(Bytes, Mdhd + 20);
+}
+
+Mp4::ProtectionSettings Cenc()
+{
+    Mp4::ProtectionSettings Settings;
+    Settings.m_Scheme = Mp4::ProtectionScheme::Cenc;
+    Settings.m_KeyIdentifier = Mp4::Test::Hex("a3f1c6d2847b4e09b5e2d7c8196f3a40");
+    Settings.m_Key = Mp4::Test::Hex("3c4e5f60718293a4b5c6d7e8f9012345");
+    Settings.m_InitializationVector = Mp4::Test::Hex("d5fbd6b82ed93e4ef98ae40931ee33b7");
+    return Settings;
 }
 
 class SegmentSessionTest : public testing::Test
@@ -238,4 +332,80 @@ TEST_F(SegmentSessionTest, BreakNoticesAndAdsReachThePicturesAndTheToneOfTheirSe
     // Beyond the limit, refused before anything runs.
     VideoSession Refusing(m_Context, Variant, 1);
     EXPECT_ANY_THROW(Refusing.SetBreakNotices(std::vector<BreakNotice>(VideoSession::MaximalBreakNotices + 1, {1, Second, Second})));
+}
+
+TEST_F(SegmentSessionTest, TimeOriginRestartsTheFragmentsTimelineAndChangesNothingElse)
+{
+    // Small rows of 1 s segments, H.264 with B-pictures and HEVC at halves
+    // of the default sizes (480x270: an odd half height); AAC whose segment
+    // joints fall inside a frame; FLAC; one of them encrypted.
+    VideoVariant const H264{0, VideoSubtype::H264, 320, 180, 25, 1, 200'000, "avc1.64000d", Second};
+    VideoVariant const Hevc{1, VideoSubtype::Hevc, 480, 270, 25, 1, 300'000, "hvc1.1.6.L63.90", Second};
+    AudioVariant AacRow = Aac();
+    AacRow.SegmentDuration = 2 * Second;
+    struct Case
+    {
+        char const* Name;
+        std::function<std::unique_ptr<SegmentSession>(std::optional<std::uint32_t> Index)> Make;
+        std::int64_t SegmentDuration;
+        bool Encrypted;
+    };
+    Case const Cases[] = {
+        {"H.264", [&](std::optional<std::uint32_t> Index) { return std::make_unique<VideoSession>(m_Context, H264, Index); }, Second, false},
+        {"HEVC", [&](std::optional<std::uint32_t> Index) { return std::make_unique<VideoSession>(m_Context, Hevc, Index); }, Second, true},
+        {"AAC", [&](std::optional<std::uint32_t> Index) { return std::make_unique<AudioSession>(AacRow, Index); }, 2 * Second, false},
+        {"FLAC", [&](std::optional<std::uint32_t> Index) { return std::make_unique<AudioSession>(Aac().FlacAlternative(), Index); }, 64'000'000, false},
+    };
+    constexpr std::uint32_t Index = 3;
+    for(auto const& Value : Cases)
+    {
+        auto const Run = [&](std::optional<std::uint32_t> Which, std::int64_t Origin) {
+            auto Session = Value.Make(Which);
+            if(Value.Encrypted)
+                Session->SetEncryption(Cenc());
+            Session->SetTimeOrigin(Origin);
+            Session->Run();
+            return Session->GetOutputWrites();
+        };
+        // A header ignores the origin: it has no sample times to shift.
+        auto const Header = Run(std::nullopt, 0);
+        ASSERT_EQ(Header.size(), 1u) << Value.Name;
+        EXPECT_EQ(*Run(std::nullopt, 5 * Second).front(), *Header.front()) << Value.Name;
+        std::uint32_t const Timescale = TimescaleOf(Header.front());
+        auto const Unshifted = Split(Run(Index, 0));
+        ASSERT_GT(Unshifted.DecodeTimes.size(), 20u) << Value.Name;
+        for(std::uint32_t Boundary : {1u, 2u, Index})
+        {
+            std::int64_t const Origin = Boundary * Value.SegmentDuration;
+            auto const Shifted = Split(Run(Index, Origin));
+            std::int64_t const Shift = Origin * Timescale / Second;
+            ASSERT_EQ(Shifted.DecodeTimes.size(), Unshifted.DecodeTimes.size()) << Value.Name;
+            for(std::size_t Fragment = 0; Fragment < Unshifted.DecodeTimes.size(); ++Fragment)
+            {
+                EXPECT_EQ(Shifted.DecodeTimes[Fragment], Unshifted.DecodeTimes[Fragment] - Shift) << Value.Name << " fragment " << Fragment;
+                EXPECT_EQ(Shifted.Rest[Fragment], Unshifted.Rest[Fragment]) << Value.Name << " fragment " << Fragment;
+            }
+        }
+    }
+    EXPECT_ANY_THROW(AudioSession(AacRow, 1).SetTimeOrigin(-1));
+}
+
+TEST_F(SegmentSessionTest, ASegmentAtItsOwnOriginIsTimedAsTheFirstSegment)
+{
+    // The encoder's reorder delay makes the first samples of a run decode
+    // a fraction of a frame apart; at the origin a later segment does so
+    // exactly as segment 0 does, from decode time 0.
+    VideoVariant const Variant{0, VideoSubtype::H264, 320, 180, 25, 1, 200'000, "avc1.64000d", Second};
+    auto const Timing = [&](std::uint32_t Index) {
+        VideoSession Session(m_Context, Variant, Index);
+        Session.SetTimeOrigin(Index * Second);
+        Session.Run();
+        return Split(Session.GetOutputWrites());
+    };
+    auto const First = Timing(0);
+    ASSERT_EQ(First.DecodeTimes.size(), 25u);
+    EXPECT_EQ(First.DecodeTimes.front(), 0);
+    // Where the B-pictures go depends on the pictures, so composition
+    // offsets may differ; decode times do not.
+    EXPECT_EQ(Timing(4).DecodeTimes, First.DecodeTimes);
 }

@@ -29,6 +29,14 @@ void Mp4MediaSink::SetFirstSequenceNumber(std::uint32_t Value)
     m_FirstSequenceNumber = Value;
 }
 
+void Mp4MediaSink::SetTimeOrigin(std::int64_t Origin)
+{
+    CHECK_ARGUMENT(Origin >= 0);
+    std::unique_lock Lock(GetLock());
+    NotShutdownNeeded();
+    m_TimeOrigin = Origin;
+}
+
 void Mp4MediaSink::SetProtection(ProtectionSettings Settings)
 {
     std::unique_lock Lock(GetLock());

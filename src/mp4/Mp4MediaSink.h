@@ -28,6 +28,7 @@ class Mp4MediaSinkStreamSink;
 //   auto Sink = Mp4MediaSink::Create(ByteStream);
 //   Sink->SetFirstSequenceNumber(76);            // before the clock starts
 //   Sink->SetProtection(Settings);               // optional, before the stream is added
+//   Sink->SetTimeOrigin(60'000'000);             // optional: the fragments' timeline starts at 6 s
 //   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AAC or FLAC
 //   ... the session sets the clock, starts it and feeds the stream sink ...
 class Mp4MediaSink final : public MF::MediaSinkT<Mp4MediaSink>
@@ -51,6 +52,13 @@ public:
     void SetFirstSequenceNumber(std::uint32_t Value);
     // Protection applies when the settings are active; otherwise the stream is clear.
     void SetProtection(ProtectionSettings Settings);
+    // The media time (100-ns units, not negative) the fragments' timeline
+    // starts from: every sample's decode and presentation time in the
+    // fragments is its time less Origin (0 unless set), before it is scaled
+    // to the track's timescale. A timeline that restarts there lets a
+    // player begin a new period at Origin; the samples themselves are as
+    // they were. A sample that presents before Origin fails the run.
+    void SetTimeOrigin(std::int64_t Origin);
     // The codecs string of the first stream (empty before its codec state is known).
     std::string GetCodecsString();
 
@@ -75,12 +83,14 @@ private:
     bool IsInitializationSegmentDue() const noexcept { return m_InitializationSegmentDue; }
     void WriteInitializationSegment();
     std::uint32_t TakeSequenceNumber() noexcept { return m_NextSequenceNumber++; }
+    std::int64_t GetTimeOrigin() const noexcept { return m_TimeOrigin; }
     void WriteFragment(FragmentBuilder::Fragment Fragment);
     SampleEncryptor const* GetEncryptor() const noexcept { return m_Encryptor ? &*m_Encryptor : nullptr; }
     void Write(std::vector<std::uint8_t> Bytes);
 
     std::shared_ptr<MF::IByteStream> m_ByteStream;
     std::uint32_t m_FirstSequenceNumber = 1;
+    std::int64_t m_TimeOrigin = 0;
     ProtectionSettings m_Protection;
     std::optional<SampleEncryptor> m_Encryptor;
     bool m_InitializationSegmentDue = true;

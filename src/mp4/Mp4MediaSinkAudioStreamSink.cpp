@@ -20,7 +20,7 @@ AudioFormat Mp4MediaSink::AudioStreamSink::GetAudioFormat() const
 void Mp4MediaSink::AudioStreamSink::WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload)
 {
     std::uint32_t const Timescale = GetTimescale();
-    std::int64_t const DecodeTime = FragmentTiming::Scale(Time, Timescale);
+    std::int64_t const DecodeTime = FragmentTiming::Scale(Time - Sink.GetTimeOrigin(), Timescale);
     std::int64_t const ScaledDuration = FragmentTiming::Scale(Duration, Timescale);
     CHECK_LINE(DecodeTime >= 0);
     CHECK_LINE(ScaledDuration >= 0 && ScaledDuration <= 0xFFFFFFFF);

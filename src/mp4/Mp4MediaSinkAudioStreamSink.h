@@ -18,7 +18,8 @@ public:
 protected:
     AudioFormat GetAudioFormat() const;
     std::uint32_t GetTimescale() final { return GetMediaType()->GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND); }
-    // Time and Duration in 100 ns units.
+    // Time and Duration in 100 ns units, Time on the media timeline (the
+    // fragment carries it less the sink's time origin).
     void WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload);
 };
 } // namespace Mp4

@@ -26,9 +26,12 @@ std::uint32_t Mp4MediaSink::VideoStreamSink::GetTimescale()
 
 void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::span<std::uint8_t> Payload, Mp4MediaSink& Sink)
 {
-    std::int64_t const SampleTime = Sample.GetSampleTime();
+    // On the fragments' timeline: the timing below sees a run that starts
+    // at the origin exactly as one at the start of the media.
+    std::int64_t const Origin = Sink.GetTimeOrigin();
+    std::int64_t const SampleTime = Sample.GetSampleTime() - Origin;
     auto const DecodeTimestampItem = Sample.FindItem(MF::MFSampleExtension_DecodeTimestamp);
-    std::optional<std::int64_t> const DecodeTimestamp = DecodeTimestampItem ? std::optional(DecodeTimestampItem->GetInt64()) : std::nullopt;
+    std::optional<std::int64_t> const DecodeTimestamp = DecodeTimestampItem ? std::optional(DecodeTimestampItem->GetInt64() - Origin) : std::nullopt;
     if(!m_Timing)
     {
         auto const Format = GetVideoFormat();
