@@ -128,14 +128,16 @@ def zbar_payloads(paths):
 
 def parse_payload(text):
     """The fields of a frame code: QVF1;a=..;v=..;f=..;t=..;u=.., then
-    ;b=.. (break b, -b in its countdown) and ;ad=.. where they apply."""
+    ;b=.. (break b, -b in its countdown), ;ad=.. and ;c=.. (change epoch)
+    where they apply."""
     parts = text.split(";")
     if parts[0] != "QVF1":
         raise AssertionError("not a frame code: %r" % text)
     fields = dict(part.split("=", 1) for part in parts[1:])
     names = list(fields)
     assert names[:5] == ["a", "v", "f", "t", "u"], text
-    assert all(name in ("b", "ad") for name in names[5:]) and names[5:] == sorted(names[5:], key=["b", "ad"].index), text
+    optional = ["b", "ad", "c"]
+    assert all(name in optional for name in names[5:]) and names[5:] == sorted(names[5:], key=optional.index), text
     return {key: (value if value == "-" else int(value)) for key, value in fields.items()}
 
 

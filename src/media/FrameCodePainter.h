@@ -12,9 +12,10 @@ namespace Application
 // takes at most a quarter of the picture's height (and width), while the
 // texts begin below a third of the height. Modules are whole pixels, as
 // large as fit: payloads of FrameCodePayload make a version 3 or 4 symbol
-// (29 or 33 modules; 5 only with a break and an ad of very large numbers,
-// which still fits the same module size), so 4 pixels at 1280x720 and 3 at 960x540,
-// which survive encoding and read from extracted frames.
+// (29 or 33 modules; 5 with a break or a change epoch beside a live time,
+// which still fits the same module size; beyond 84 characters, only with
+// the largest numbers in every field, 6), so 4 pixels at 1280x720 and 3 at
+// 960x540, which survive encoding and read from extracted frames.
 class FrameCodePainter
 {
 public:

@@ -18,7 +18,7 @@ std::string Milliseconds(std::int64_t Time)
 } // namespace
 
 std::string FrameCodePayload::Format(FrameCodeIdentity const& Identity, std::int64_t Index, std::int64_t Time, std::optional<std::int64_t> BaseLiveTime,
-                                     std::optional<BreakMoment> const& Break, std::optional<std::uint32_t> Advert)
+                                     std::optional<BreakMoment> const& Break, std::optional<std::uint32_t> Advert, std::optional<std::uint32_t> Change)
 {
     std::string const Utc = BaseLiveTime ? Milliseconds(*BaseLiveTime + Time - UnixEpochAbsoluteTime) : "-";
     std::string Text = StringFormat("%.*s;a=%u;v=%u;f=%lld;t=%s;u=%s", static_cast<int>(Version.size()), Version.data(), Identity.Asset, Identity.Variant,
@@ -29,6 +29,8 @@ std::string FrameCodePayload::Format(FrameCodeIdentity const& Identity, std::int
         Text += StringFormat(";b=%s%u", Break->During ? "" : "-", Break->Number);
     if(Advert)
         Text += StringFormat(";ad=%u", *Advert);
+    if(Change)
+        Text += StringFormat(";c=%u", *Change);
     return Text;
 }
 } // namespace Application

@@ -28,12 +28,14 @@ struct FrameCodeIdentity
 // since 1970 for live presentations (the base live time plus t) and "-" for
 // on-demand ones. Fields are decimal, in this order, separated by ";".
 //
-// Two fields may follow, in this order, only where they apply (so the codes
-// of pictures without them stay as they were):
+// Three fields may follow, in this order, only where they apply (so the
+// codes of pictures without them stay as they were):
 //
 //   ;b=<break>   inside ad break <break>; ";b=-<break>" in the countdown
 //                before it
 //   ;ad=<number> a picture of ad <number> of its break
+//   ;c=<epoch>   a picture of change epoch <epoch> (from 0) of a stream
+//                that changes on a schedule (ChangeNotice)
 class FrameCodePayload
 {
 public:
@@ -41,6 +43,7 @@ public:
 
     // Time in 100-ns units; BaseLiveTime in 100-ns units from 1601-01-01 UTC.
     static std::string Format(FrameCodeIdentity const& Identity, std::int64_t Index, std::int64_t Time, std::optional<std::int64_t> BaseLiveTime,
-                              std::optional<BreakMoment> const& Break = std::nullopt, std::optional<std::uint32_t> Advert = std::nullopt);
+                              std::optional<BreakMoment> const& Break = std::nullopt, std::optional<std::uint32_t> Advert = std::nullopt,
+                              std::optional<std::uint32_t> Change = std::nullopt);
 };
 } // namespace Application

@@ -68,11 +68,15 @@ TEST(FrameCodePayload, NamesAssetVariantFrameMediaTimeAndUtc)
               "QVF1;a=4294967295;v=5;f=25000000;t=1000000000;u=1797551200000");
 }
 
-TEST(FrameCodePayload, NamesTheBreakAndTheAdOnlyWhereTheyApply)
+TEST(FrameCodePayload, NamesTheBreakTheAdAndTheChangeOnlyWhereTheyApply)
 {
     EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, BreakMoment{7, false, 3, 10}), "QVF1;a=1;v=0;f=150;t=6000;u=-;b=-7");
     EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, BreakMoment{7, true, 1, 10}, 2), "QVF1;a=1;v=0;f=150;t=6000;u=-;b=7;ad=2");
     EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, std::nullopt, 2), "QVF1;a=1;v=0;f=150;t=6000;u=-;ad=2");
+    // The change epoch comes last, epoch 0 too.
+    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, std::nullopt, std::nullopt, std::nullopt, 0), "QVF1;a=1;v=0;f=150;t=6000;u=-;c=0");
+    EXPECT_EQ(FrameCodePayload::Format({1, 0}, 150, 60'000'000, December2026, BreakMoment{7, true, 1, 10}, 2, 4294967295u),
+              "QVF1;a=1;v=0;f=150;t=6000;u=1796551206000;b=7;ad=2;c=4294967295");
 }
 
 // That the codes read back, at every default size, is judged end to end by

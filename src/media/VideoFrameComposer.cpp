@@ -71,24 +71,37 @@ Extents LayoutExtents(PangoLayout* Layout)
 
 struct VideoFrameComposer::Resources
 {
-    // The frame number, the time, the format; then the ad and the break
-    // notice, a twelfth of the height as the time is, so that they read on
-    // a 640x360 capture.
-    static constexpr std::size_t LineCount = 3;
-    static constexpr std::size_t BannerCount = 2;
-    static constexpr TextFormat Formats[LineCount + BannerCount] = {
+    // The frame number, the time, the format; then the banners: the ad, the
+    // break notice and the change, a twelfth of the height as the time is,
+    // so that they read on a 640x360 capture.
+    enum Line : std::size_t
+    {
+        FrameNumberLine,
+        TimeLine,
+        FormatLine,
+        AdvertLine,
+        BreakLine,
+        ChangeLine,
+        LineCount
+    };
+    static constexpr TextFormat Formats[LineCount] = {
         {PANGO_WEIGHT_SEMIBOLD, PANGO_STRETCH_NORMAL, 6, PANGO_ALIGN_LEFT},
         {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 12, PANGO_ALIGN_LEFT},
         {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 32, PANGO_ALIGN_CENTER},
         {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
         {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
+        {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
     };
+    // The change line is centred in the box like the others; no wider than
+    // this share of the picture it stays whole in the picture at every sway.
+    static constexpr double ChangeLineWidthShare = 1.0 - 2.0 * SwayAmplitude;
 
     GObjectPtr<PangoFontMap> FontMap;
     GObjectPtr<PangoContext> Context;
-    GObjectPtr<PangoLayout> Layouts[LineCount + BannerCount];
+    GObjectPtr<PangoLayout> Layouts[LineCount];
     std::string AdvertText;
     std::string FormatText;
+    std::string ChangeText;
 
     explicit Resources(Parameters const& Value)
     {
@@ -104,17 +117,22 @@ struct VideoFrameComposer::Resources
         pango_cairo_context_set_font_options(Context.get(), Options.get());
         double const BoxWidth = Value.Width - 2.0 * Value.Width * BoxMargin;
         for(std::size_t Index = 0; Index < std::size(Formats); ++Index)
-            Layouts[Index] = CreateLayout(Formats[Index], Value.Height, BoxWidth);
+            Layouts[Index] = CreateLayout(Formats[Index], static_cast<double>(Value.Height) / Formats[Index].HeightDivisor, BoxWidth);
         // A banner stays one line, whatever its length: a break of an hour
         // says "AD BREAK 3600/3600 s", wider than the box of a narrow picture.
-        for(std::size_t Index = LineCount; Index < std::size(Formats); ++Index)
+        for(std::size_t Index = AdvertLine; Index < std::size(Formats); ++Index)
             pango_layout_set_width(Layouts[Index].get(), -1);
         FormatText = VideoFrameText::Format(Value.Width, Value.Height, Value.RateN, Value.RateD, Value.ExtraText);
         if(Value.Advert)
             AdvertText = VideoFrameText::Advert(Value.Advert->Number, Value.Advert->Count);
+        if(Value.Change)
+        {
+            ChangeText = Value.Change->Text;
+            FitChangeLine(Value.Width * ChangeLineWidthShare, BoxWidth);
+        }
     }
 
-    GObjectPtr<PangoLayout> CreateLayout(TextFormat const& Format, std::uint32_t Height, double BoxWidth)
+    GObjectPtr<PangoLayout> CreateLayout(TextFormat const& Format, double FontSize, double BoxWidth)
     {
         GObjectPtr<PangoLayout> Layout(pango_layout_new(Context.get()));
         CHECK_POINTER(Layout);
@@ -124,11 +142,27 @@ struct VideoFrameComposer::Resources
         pango_font_description_set_weight(Font.get(), Format.Weight);
         pango_font_description_set_stretch(Font.get(), Format.Stretch);
         // Sizes are in pixels, as the picture has no resolution of its own.
-        pango_font_description_set_absolute_size(Font.get(), static_cast<double>(Height) / Format.HeightDivisor * PANGO_SCALE);
+        pango_font_description_set_absolute_size(Font.get(), FontSize * PANGO_SCALE);
         pango_layout_set_font_description(Layout.get(), Font.get());
         pango_layout_set_alignment(Layout.get(), Format.Alignment);
         pango_layout_set_width(Layout.get(), pango_units_from_double(BoxWidth));
         return Layout;
+    }
+
+    // The change text is the same in every picture of a run: a text too
+    // wide for MaximalWidth gets a font small enough, once.
+    void FitChangeLine(double MaximalWidth, double BoxWidth)
+    {
+        if(ChangeText.empty())
+            return;
+        auto& Layout = Layouts[ChangeLine];
+        pango_layout_set_text(Layout.get(), ChangeText.data(), static_cast<int>(ChangeText.size()));
+        double const Width = LayoutExtents(Layout.get()).Width;
+        if(Width <= MaximalWidth)
+            return;
+        double const FontSize = pango_units_to_double(pango_font_description_get_size(pango_layout_get_font_description(Layout.get())));
+        Layout = CreateLayout(Formats[ChangeLine], FontSize * MaximalWidth / Width, BoxWidth);
+        pango_layout_set_width(Layout.get(), -1);
     }
 };
 
@@ -168,38 +202,47 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
     cairo_fill(Cairo.get());
 
     auto const Moment = BreakMoment::At(m_Parameters.BreakNotices, Time);
-    std::string Texts[Resources::LineCount + Resources::BannerCount] = {VideoFrameText::FrameNumber(Index),
-                                                                        VideoFrameText::Time(Time, m_Parameters.BaseLiveTime), m_Resources->FormatText};
-    // Banner lines stack below the format line in this order, each only when it applies.
-    std::size_t LineCount = Resources::LineCount;
-    if(!m_Resources->AdvertText.empty())
-        Texts[LineCount++] = m_Resources->AdvertText;
-    if(Moment)
-        Texts[LineCount++] = VideoFrameText::BreakNotice(*Moment);
-    Extents LineExtents[Resources::LineCount + Resources::BannerCount];
-    for(std::size_t Line = 0; Line < LineCount; ++Line)
+    std::string const FrameNumberText = VideoFrameText::FrameNumber(Index);
+    std::string const TimeText = VideoFrameText::Time(Time, m_Parameters.BaseLiveTime);
+    std::string const BreakText = Moment ? VideoFrameText::BreakNotice(*Moment) : std::string();
+    // The banners stack below the format line in this order, each only when it applies.
+    struct Shown
     {
-        pango_layout_set_text(m_Resources->Layouts[Line].get(), Texts[Line].data(), static_cast<int>(Texts[Line].size()));
-        LineExtents[Line] = LayoutExtents(m_Resources->Layouts[Line].get());
+        PangoLayout* Layout;
+        Extents Size;
+    };
+    Shown Lines[Resources::LineCount];
+    std::string const* const Texts[Resources::LineCount] = {&FrameNumberText, &TimeText, &m_Resources->FormatText, &m_Resources->AdvertText, &BreakText,
+                                                            &m_Resources->ChangeText};
+    std::size_t LineCount = 0;
+    for(std::size_t Line = 0; Line < Resources::LineCount; ++Line)
+    {
+        std::string const& Text = *Texts[Line];
+        if(Line > Resources::FormatLine && Text.empty())
+            continue;
+        PangoLayout* const Layout = m_Resources->Layouts[Line].get();
+        pango_layout_set_text(Layout, Text.data(), static_cast<int>(Text.size()));
+        Lines[LineCount++] = {Layout, LayoutExtents(Layout)};
     }
 
     // The lines are centred in the box, one below the other; the first two
     // alone place the block, so that the banner lines do not move the others.
     cairo_set_operator(Cairo.get(), CAIRO_OPERATOR_OVER);
     cairo_set_source_rgb(Cairo.get(), TextRed, TextGreen, TextBlue);
-    double Top = (BoxTop + BoxBottom - (LineExtents[0].Height + LineExtents[1].Height)) / 2.0;
+    double Top = (BoxTop + BoxBottom - (Lines[0].Size.Height + Lines[1].Size.Height)) / 2.0;
     for(std::size_t Line = 0; Line < LineCount; ++Line)
     {
-        double const Left = (BoxLeft + BoxRight - LineExtents[Line].Width) / 2.0 - LineExtents[Line].Left;
+        double const Left = (BoxLeft + BoxRight - Lines[Line].Size.Width) / 2.0 - Lines[Line].Size.Left;
         cairo_move_to(Cairo.get(), Left, Top);
-        pango_cairo_show_layout(Cairo.get(), m_Resources->Layouts[Line].get());
-        Top += LineExtents[Line].Height;
+        pango_cairo_show_layout(Cairo.get(), Lines[Line].Layout);
+        Top += Lines[Line].Size.Height;
     }
     cairo_surface_flush(Surface.get());
     // Painted last, straight into the pixels: nothing may draw over it.
     if(m_Parameters.FrameCode)
         FrameCodePainter::Paint(FrameCodePayload::Format(*m_Parameters.FrameCode, Index, Time, m_Parameters.BaseLiveTime, Moment,
-                                                         m_Parameters.Advert ? std::optional(m_Parameters.Advert->Number) : std::nullopt),
+                                                         m_Parameters.Advert ? std::optional(m_Parameters.Advert->Number) : std::nullopt,
+                                                         m_Parameters.Change ? std::optional(m_Parameters.Change->Number) : std::nullopt),
                                 Data, Stride, m_Parameters.Width, m_Parameters.Height);
 }
 } // namespace Application

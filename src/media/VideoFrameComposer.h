@@ -9,6 +9,7 @@
 
 #include "media/AdvertIdentity.h"
 #include "media/BreakNotice.h"
+#include "media/ChangeNotice.h"
 #include "media/FrameCodePayload.h"
 
 namespace Application
@@ -19,8 +20,10 @@ namespace Application
 // the top-left corner that says which frame it is (FrameCodePayload). Below
 // those lines, in bold, the picture of an ad says which it is ("AD 1 of 3")
 // and pictures near an ad break count down to it or through it
-// (VideoFrameText::BreakNotice); the lines above never move for them, so
-// pictures without either stay exactly as they were. One composer holds its font map,
+// (VideoFrameText::BreakNotice), and the pictures of a stream that changes
+// on a schedule name their change (ChangeNotice) on the line after those;
+// the lines above never move for them, so pictures without any stay exactly
+// as they were. One composer holds its font map,
 // layouts and fonts for many frames; it is used by one thread at a time, and
 // composers on different threads share nothing.
 class VideoFrameComposer
@@ -41,6 +44,7 @@ public:
         // The breaks whose countdown or duration the pictures may fall in.
         std::vector<BreakNotice> BreakNotices;
         std::optional<AdvertIdentity> Advert;
+        std::optional<ChangeNotice> Change;
     };
 
     // The bytes of a top-down picture: rows of Width pixels, each pixel B, G,

@@ -162,3 +162,45 @@ TEST(VideoFrameComposer, BreakNoticesAndAdsAddBoldLinesBelowTheOthers)
     EXPECT_GE(Bottom - Top, 16u);
     EXPECT_EQ(At(Frame, 639, 0, 640 * 4), (Pixel{0x82, 0x00, 0x4B, 255}));
 }
+
+TEST(VideoFrameComposer, TheChangeLineGoesBelowTheOthersAndStaysInThePicture)
+{
+    constexpr std::int64_t Second = 10'000'000;
+    constexpr std::uint32_t TextBottom = 254;
+    auto const Plain = DefaultParameters();
+    auto const With = [&](std::string Text, std::vector<BreakNotice> Breaks = {}) {
+        auto Value = Plain;
+        Value.Change = ChangeNotice{3, std::move(Text)};
+        Value.BreakNotices = std::move(Breaks);
+        return Value;
+    };
+    // An empty line draws nothing.
+    EXPECT_EQ(Small(With(""), 0), Small(Plain, 0));
+    // Alone, where the break line would go; the longest line allowed, at the
+    // middle and at either end of the sway, whole inside the picture.
+    std::string const Longest = "DISC 4294967295 KEY 4294967295 AV1 1920x1080@60";
+    ASSERT_LE(Longest.size(), ChangeNotice::MaximalTextLength);
+    for(auto const& Text : {std::string("DISC 3 KEY 2 HEVC 640x360"), Longest})
+        for(std::int64_t Time : {std::int64_t{0}, Second, 3 * Second})
+        {
+            auto const Plainly = Small(Plain, Time);
+            auto const Changed = Small(With(Text), Time);
+            auto const [Top, Bottom] = ChangedRows(Plainly, Changed);
+            EXPECT_GT(Top, TextBottom) << Text << " at " << Time;
+            EXPECT_GE(Bottom - Top, Text == Longest ? 10u : 16u) << Text << " at " << Time;
+            EXPECT_LT(Bottom, 300u) << Text << " at " << Time;
+            // No text pixel at the picture's left and right edges.
+            for(std::uint32_t Y = Top; Y <= Bottom; ++Y)
+                for(std::uint32_t X : {0u, 1u, 638u, 639u})
+                    ASSERT_EQ(At(Changed, X, Y, 640 * 4), At(Plainly, X, Y, 640 * 4)) << Text << " at " << Time;
+        }
+    // With a break notice: the break line first, the change line below it.
+    std::vector<BreakNotice> const Break{{1, 10 * Second, 8 * Second}};
+    auto Noticed = Plain;
+    Noticed.BreakNotices = Break;
+    auto const BreakRows = ChangedRows(Small(Plain, 12 * Second), Small(Noticed, 12 * Second));
+    auto const ChangeRows = ChangedRows(Small(Noticed, 12 * Second), Small(With("DISC 3", Break), 12 * Second));
+    EXPECT_GT(ChangeRows.first, BreakRows.second);
+    EXPECT_GE(ChangeRows.second - ChangeRows.first, 16u);
+    EXPECT_LT(ChangeRows.second, 340u);
+}

@@ -55,6 +55,13 @@ void VideoMediaSource::SetAdvert(AdvertIdentity Identity)
     m_Settings->BackgroundColor = AdvertColor(Identity.Number);
 }
 
+void VideoMediaSource::SetChangeNotice(ChangeNotice Notice)
+{
+    ASSERT(!HasWorkQueue());
+    std::unique_lock Lock(GetLock());
+    m_Settings->Change = std::move(Notice);
+}
+
 std::uint32_t VideoMediaSource::AdvertColor(std::uint32_t Number) noexcept
 {
     return AdvertColors[(Number - 1) % std::size(AdvertColors)];

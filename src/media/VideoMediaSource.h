@@ -47,6 +47,8 @@ public:
     void SetBreakNotices(std::vector<BreakNotice> Notices);
     // The pictures of an ad: its colour around the box and its line of text.
     void SetAdvert(AdvertIdentity Identity);
+    // The change epoch the pictures name, in their text and their frame code.
+    void SetChangeNotice(ChangeNotice Notice);
 
     static std::uint32_t AdvertColor(std::uint32_t Number) noexcept;
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "media/VideoSession.h"
 
+#include <algorithm>
+
 #include "base/Check.h"
 #include "media/VideoEncoderTransform.h"
 #include "media/VideoMediaSource.h"
@@ -53,6 +55,13 @@ void VideoSession::SetAdvert(std::uint32_t Number, std::uint32_t Count)
     m_Advert = AdvertIdentity{Number, Count};
 }
 
+void VideoSession::SetChangeNotice(ChangeNotice Notice)
+{
+    CHECK_ARGUMENT(Notice.Text.size() <= ChangeNotice::MaximalTextLength);
+    CHECK_ARGUMENT(std::all_of(Notice.Text.begin(), Notice.Text.end(), [](char Character) { return Character >= 0x20 && Character <= 0x7E; }));
+    m_ChangeNotice = std::move(Notice);
+}
+
 SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
 {
     ASSERT(m_Context.IsSoftware());
@@ -70,6 +79,8 @@ SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
         Source->SetBreakNotices(m_BreakNotices);
     if(m_Advert)
         Source->SetAdvert(*m_Advert);
+    if(m_ChangeNotice)
+        Source->SetChangeNotice(*m_ChangeNotice);
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
 
     auto const Converter = VideoProcessorTransform::Create();

@@ -7,6 +7,7 @@
 
 #include "media/AdvertIdentity.h"
 #include "media/BreakNotice.h"
+#include "media/ChangeNotice.h"
 #include "media/SegmentSession.h"
 #include "media/VideoEncoderSettings.h"
 #include "media/VideoSessionContext.h"
@@ -52,6 +53,12 @@ public:
     void SetBreakNotices(std::vector<BreakNotice> Notices);
     // The pictures of ad Number of Count (1 <= Number <= Count).
     void SetAdvert(std::uint32_t Number, std::uint32_t Count);
+    // The change epoch of this segment: each picture shows the notice's text
+    // on a line of its own below the format line (after the ad's or the
+    // break's line where those are shown), and its frame code names the
+    // epoch. Text: printable ASCII, at most ChangeNotice::MaximalTextLength
+    // characters.
+    void SetChangeNotice(ChangeNotice Notice);
 
 private:
     Chain BuildChain(MediaSessionHelper& Helper) override;
@@ -68,5 +75,6 @@ private:
     VideoEncoderSettings::CaptionServices m_Captions = VideoEncoderSettings::CaptionServices::None;
     std::vector<BreakNotice> m_BreakNotices;
     std::optional<AdvertIdentity> m_Advert;
+    std::optional<ChangeNotice> m_ChangeNotice;
 };
 } // namespace Application
