@@ -308,7 +308,7 @@ TEST_F(SegmentSessionTest, AudioSourceEndsAtTheDurationAndStartsAtTheNextSampleI
     EXPECT_EQ(MediaTestTools::Payload(*Result.Samples[2]).size(), 239u * 2 * 2);
 }
 
-TEST_F(SegmentSessionTest, BreakNoticesAndAdsReachThePicturesAndTheToneOfTheirSegmentOnly)
+TEST_F(SegmentSessionTest, BreakAndChangeNoticesAndAdsReachThePicturesAndTheToneOfTheirSegmentOnly)
 {
     // One second of small pictures: segment 1 covers [1 s, 2 s).
     VideoVariant Variant{0, VideoSubtype::H264, 320, 180, 25, 1, 200'000, "avc1.64000d", Second};
@@ -323,6 +323,7 @@ TEST_F(SegmentSessionTest, BreakNoticesAndAdsReachThePicturesAndTheToneOfTheirSe
     EXPECT_EQ(Video([](VideoSession& Session) { Session.SetBreakNotices({{1, 6 * Second + 1, Second}, {2, 0, Second}}); }), Plain);
     EXPECT_NE(Video([](VideoSession& Session) { Session.SetBreakNotices({{1, 5 * Second, Second}}); }), Plain);
     EXPECT_NE(Video([](VideoSession& Session) { Session.SetAdvert(1, 1); }), Plain);
+    EXPECT_NE(Video([](VideoSession& Session) { Session.SetChangeNotice({2, "DISC 2"}); }), Plain);
 
     AudioSession PlainAudio(Aac(), 1);
     AudioSession Advert(Aac(), 1);
@@ -332,6 +333,8 @@ TEST_F(SegmentSessionTest, BreakNoticesAndAdsReachThePicturesAndTheToneOfTheirSe
     // Beyond the limit, refused before anything runs.
     VideoSession Refusing(m_Context, Variant, 1);
     EXPECT_ANY_THROW(Refusing.SetBreakNotices(std::vector<BreakNotice>(VideoSession::MaximalBreakNotices + 1, {1, Second, Second})));
+    EXPECT_ANY_THROW(Refusing.SetChangeNotice({1, std::string(ChangeNotice::MaximalTextLength + 1, 'A')}));
+    EXPECT_ANY_THROW(Refusing.SetChangeNotice({1, "DISC\n2"}));
 }
 
 TEST_F(SegmentSessionTest, TimeOriginRestartsTheFragmentsTimelineAndChangesNothingElse)
