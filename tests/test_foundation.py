@@ -70,7 +70,7 @@ class Endpoints(unittest.TestCase):
         self.assertEqual((status, headers["Content-Type"], headers["Cache-Control"]), (200, "application/json; charset=utf-8", "no-cache"))
         self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
         table = json.loads(body)
-        self.assertEqual([group["id"] for group in table["groups"]], ["presentation", "live", "codecs", "text", "breaks", "encryption", "faults", "clock", "addressing"])
+        self.assertEqual([group["id"] for group in table["groups"]], ["presentation", "live", "codecs", "text", "breaks", "changes", "encryption", "faults", "clock", "addressing"])
         groups = {group["id"] for group in table["groups"]}
         fields = ["name", "alias", "group", "kind", "minimum", "maximum", "default", "choices", "routes", "choiceRoutes", "help", "example"]
         for option in table["options"]:

@@ -53,6 +53,9 @@ Configuration AdAssets::Make(Configuration const& Asset, std::uint32_t Break, st
     Ad.Duration = Slots[Number - 1].Duration;
     for(auto& Variant : Ad.VariantSet.AudioVariants)
         Variant.Duration = Ad.Duration;
+    // An ad is made as it is, without the content's changes.
+    Ad.Changes = {};
+    Ad.OtherCodecVariants.clear();
     Ad.Breaks.reset();
     Ad.SubtitleLanguages.clear();
     Ad.Captions = CaptionServices::None;

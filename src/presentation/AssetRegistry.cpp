@@ -6,6 +6,7 @@
 
 #include "base/Check.h"
 #include "base/FailureCodes.h"
+#include "base/StringFormat.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/QueryReads.h"
 #include "presentation/Timeline.h"
@@ -49,10 +50,31 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         Variant.Duration = Record.Duration;
     if(Record.Breaks)
         Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
+    if(!Record.Changes.Empty())
+        SettleChanges(Record, Hls);
     if(!Record.NoAudio && !AudioVariants.empty() && m_AudioCodecsProbe)
         m_AudioCodecsProbe(AudioVariants.front());
     Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};
     return Result;
+}
+
+void AssetRegistry::SettleChanges(Configuration& Record, bool Hls) const
+{
+    auto const Refuse = [](std::string const& Message) {
+        ThrowCheckFailure(FailureCode::ChangesInvalid, TRACE_CONTEXT(), "AssetRegistry::SettleChanges", Message);
+    };
+    // The design's static document of a live asset has fixed periods of its own.
+    if(!Hls && Record.Live && !Record.LowLatency)
+        Refuse("A live DASH manifest shows changes mid-stream with \"ll\" (its dynamic form) only");
+    Record.Changes.Snap(Record.ChangeGrid());
+    if(Record.Changes.Has(ChangeKind::Codec))
+        Record.OtherCodecVariants = (Record.VariantSet.VideoVariants.front().Subtype == VideoSubtype::Hevc ? m_Defaults.H264 : m_Defaults.Hevc).VideoVariants;
+    // A DASH document has a period for every change it lists: as many as its
+    // duration, or its live window, holds.
+    std::int64_t const Span = Record.Live ? Record.LiveWindow.value_or(0) : Record.Duration.value_or(0);
+    if(!Hls && Span / Record.Changes.ShortestPeriod() > static_cast<std::int64_t>(MaximalChangePeriods))
+        Refuse(StringFormat("A DASH manifest lists at most %zu periods of changes: make the changes less frequent, or the %s shorter", MaximalChangePeriods,
+                            Record.Live ? "live window" : "duration"));
 }
 
 Configuration& AssetRegistry::Keep(Configuration Asset)

@@ -85,7 +85,15 @@ public:
 
     std::size_t Size() const noexcept { return m_Assets.size(); }
 
+    // A DASH document of an asset that changes mid-stream lists at most
+    // this many periods.
+    static constexpr std::size_t MaximalChangePeriods = 1'000;
+
 private:
+    // Snaps the changes to the asset's grid and refuses what a manifest
+    // of the kind cannot show.
+    void SettleChanges(Configuration& Record, bool Hls) const;
+
     struct Entry
     {
         std::list<Configuration>::iterator Record;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/ClearKeyLicence.h"
 
+#include "presentation/ContentKeys.h"
+
 #include <algorithm>
 #include <sstream>
 
@@ -92,10 +94,22 @@ std::string ClearKeyLicence::Answer(Configuration const& Asset, std::string_view
 {
     CHECK_CONDITION(!Asset.Key.empty(), FailureCode::AssetWithoutKey);
     auto const Tree = ParseJson(Request);
+    // Every key asked for, each once, in the order asked; the first key
+    // where the request names none.
+    std::vector<ContentKey> Keys;
     for(auto const& KeyId : RequestedKeyIds(Tree))
-        if(!std::equal(KeyId.begin(), KeyId.end(), FixedKeyId.begin(), FixedKeyId.end()))
+    {
+        auto Found = ContentKeys::Find(Asset, KeyId);
+        if(!Found)
             Refuse("the asset has no key with the ID " + EncodeBase64Url(KeyId));
-    return StringFormat("{\"keys\":[{\"kty\":\"oct\",\"kid\":\"%s\",\"k\":\"%s\"}],\"type\":\"temporary\"}", EncodeBase64Url(FixedKeyId).c_str(),
-                        EncodeBase64Url(Asset.Key).c_str());
+        if(std::none_of(Keys.begin(), Keys.end(), [&](ContentKey const& Key) { return Key.Id == Found->Id; }))
+            Keys.push_back(std::move(*Found));
+    }
+    if(Keys.empty())
+        Keys.push_back(ContentKeys::Of(Asset, KeyTrack::Video, 0));
+    std::vector<std::string> Items;
+    for(auto const& Key : Keys)
+        Items.push_back(StringFormat("{\"kty\":\"oct\",\"kid\":\"%s\",\"k\":\"%s\"}", EncodeBase64Url(Key.Id).c_str(), EncodeBase64Url(Key.Key).c_str()));
+    return "{\"keys\":[" + Join(Items, ",") + "],\"type\":\"temporary\"}";
 }
 } // namespace Application

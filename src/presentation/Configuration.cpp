@@ -35,7 +35,7 @@ std::optional<std::int64_t> QueryDurationSeconds(QueryReads& Query)
     auto const Seconds = Query.Integer("duration");
     if(!Seconds)
         return std::nullopt;
-    return *Seconds * TimeUnitsPerSecond;
+    return static_cast<std::int64_t>(*Seconds) * TimeUnitsPerSecond;
 }
 
 // "signal": a comma-separated subset of the carriages, each named once.
@@ -91,6 +91,46 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
         Captions = *Services == "608" ? CaptionServices::Cea608 : CaptionServices::Cea608And708;
     ParseSubtitleKeys(Query);
     ParseBreakKeys(Query);
+    ParseChangeKeys(Query);
+}
+
+void Configuration::ParseChangeKeys(QueryReads& Query)
+{
+    auto const Refuse = [](std::string const& Message) {
+        ThrowCheckFailure(FailureCode::ChangesInvalid, TRACE_CONTEXT(), "Configuration::ParseChangeKeys", Message);
+    };
+    // Whole seconds, 1 to a day, as the rows say.
+    constexpr std::pair<char const*, ChangeKind> Periodic[]{{"disc", ChangeKind::Discontinuity}, {"sizeswitch", ChangeKind::Size},
+                                                            {"clearlead", ChangeKind::ClearLead}, {"rotate", ChangeKind::Key}};
+    for(auto const& [Name, Kind] : Periodic)
+        if(auto const Seconds = Query.Integer(Name))
+            Changes.Set(Kind, static_cast<std::int64_t>(*Seconds) * TimeUnitsPerSecond);
+    if(auto const* Switch = Query.Find("codecswitch"))
+    {
+        std::string_view Text = Switch->Value;
+        auto const Colon = Text.find(':');
+        if(Colon != std::string_view::npos)
+        {
+            if(Text.substr(Colon + 1) != "hevc")
+                Refuse("Invalid \"codecswitch\" \"" + Switch->Value + "\": the video alternates with HEVC (\"S\" or \"S:hevc\"), the one other codec there is");
+            Text = Text.substr(0, Colon);
+        }
+        auto const Seconds = ParseDecimal(Text, ChangeSchedule::MaximalSeconds);
+        if(!Seconds || *Seconds < 1)
+            OptionTable::Get("codecswitch").Refuse(Switch->Value);
+        Changes.Set(ChangeKind::Codec, static_cast<std::int64_t>(*Seconds) * TimeUnitsPerSecond);
+    }
+    if(auto Audio = Query.Hex("audiokey"))
+        AudioKey = std::move(*Audio);
+    bool const Keyed = Changes.HasAny(ChangeKind::ClearLead | ChangeKind::Key) || !AudioKey.empty();
+    if(Keyed && Key.empty())
+        Refuse("\"clearlead\", \"rotate\" and \"audiokey\" change how the media is encrypted, and no \"key\" encrypts it");
+    if(Changes.Empty())
+        return;
+    // Dates keep the timeline in one piece across the changes: a live
+    // playlist dates every segment unless "pdt" says otherwise.
+    if(Live && !ProgramDateTimePeriod)
+        ProgramDateTimePeriod = 0;
 }
 
 void Configuration::ParseBreakKeys(QueryReads& Query)
@@ -143,6 +183,27 @@ std::int64_t Configuration::BreakGrid() const
     if(Breaks && Breaks->Ads > 0 && !NoAudio && Audio > 0)
         return std::lcm(Video, Audio);
     return Video;
+}
+
+std::int64_t Configuration::ChangeGrid() const
+{
+    // Both rows, even where one track is left out: the rows are there.
+    std::int64_t const Audio = VariantSet.AudioVariants.empty() ? 0 : VariantSet.AudioVariants.front().SegmentDuration;
+    std::int64_t const Video = VariantSet.VideoVariants.empty() ? 0 : VariantSet.VideoVariants.front().SegmentDuration;
+    CHECK_LINE(Audio > 0 && Video > 0);
+    return std::lcm(Video, Audio);
+}
+
+VideoVariant Configuration::VideoVariantAt(VideoVariant const& Variant, ChangeState const& State) const
+{
+    VideoVariant Result = State.OtherCodec && Variant.Index < OtherCodecVariants.size() ? OtherCodecVariants[Variant.Index] : Variant;
+    if(State.Smaller)
+    {
+        // Half the size, each side even as the encoders and the colour conversion need.
+        Result.FrameSizeW = std::max<std::uint32_t>(Variant.FrameSizeW / 4 * 2, 2);
+        Result.FrameSizeH = std::max<std::uint32_t>(Variant.FrameSizeH / 4 * 2, 2);
+    }
+    return Result;
 }
 
 bool Configuration::HasSubtitle(std::string_view Language) const noexcept
@@ -262,6 +323,14 @@ Configuration Configuration::ForAudioFile(QueryVector const& Query, std::vector<
     if(!Result.VariantSet.AudioVariants.empty())
         Result.VariantSet.AudioVariants.front().Duration = Result.Duration;
     return Result;
+}
+
+std::string Configuration::FormatBase16(std::span<std::uint8_t const> Bytes)
+{
+    std::string Text;
+    for(auto Byte : Bytes)
+        Text += StringFormat("%02X", Byte);
+    return Text;
 }
 
 std::vector<std::uint8_t> Configuration::ParseBase16(std::string_view Value, std::optional<std::size_t> Length)

@@ -6,12 +6,14 @@
 #include <memory>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/QueryStringNameValue.h"
 #include "presentation/BreakSettings.h"
+#include "presentation/ChangeSchedule.h"
 #include "presentation/FaultPlan.h"
 #include "presentation/QueryReads.h"
 #include "presentation/SubtitleFormat.h"
@@ -126,6 +128,21 @@ struct Configuration
     // default rows).
     std::int64_t BreakGrid() const;
 
+    // Changes mid-stream ("disc", "codecswitch", "sizeswitch", "clearlead",
+    // "rotate"); empty: none. Snapped to ChangeGrid by the registry.
+    ChangeSchedule Changes;
+    // "codecswitch": the rows of the other video codec, one for each of
+    // VariantSet's video rows, used in the schedule's odd periods.
+    std::vector<VideoVariant> OtherCodecVariants;
+    // "audiokey": the audio's own key (ContentKeys); empty: the asset's.
+    std::vector<std::uint8_t> AudioKey;
+    // The segment duration changes snap to: the least common multiple of
+    // the first video row's and the audio row's (6 s for the default rows).
+    std::int64_t ChangeGrid() const;
+    // The video row of Variant's index as the media at Time has it: the
+    // other codec's, and half the size, where the schedule says so.
+    VideoVariant VideoVariantAt(VideoVariant const& Variant, ChangeState const& State) const;
+
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole
     // second (FrameCodePayload, ToneBurstSignal).
@@ -149,6 +166,8 @@ struct Configuration
     // Pairs of hexadecimal digits (either case) into bytes; with Length the
     // text must hold exactly that many bytes.
     static std::vector<std::uint8_t> ParseBase16(std::string_view Value, std::optional<std::size_t> Length = std::nullopt);
+    // Bytes as pairs of upper-case hexadecimal digits.
+    static std::string FormatBase16(std::span<std::uint8_t const> Bytes);
 
 private:
     void ParseDuration(QueryReads& Query);
@@ -158,5 +177,6 @@ private:
     void ParseLowLatencyKeys(QueryReads& Query);
     void ParseSubtitleKeys(QueryReads& Query);
     void ParseBreakKeys(QueryReads& Query);
+    void ParseChangeKeys(QueryReads& Query);
 };
 } // namespace Application

@@ -46,15 +46,16 @@ std::string DashContentProtection::Namespaces() const
     return " xmlns:cenc=\"urn:mpeg:cenc:2013\" xmlns:mspr=\"urn:microsoft:playready\" xmlns:dashif=\"https://dashif.org/CPS\"";
 }
 
-std::string DashContentProtection::Descriptors() const
+std::string DashContentProtection::Descriptors(KeyTrack Track, ChangeState const& State) const
 {
-    if(!IsPresent())
+    if(!IsPresent() || State.Clear)
         return {};
+    auto const Key = ContentKeys::Of(m_Asset, Track, State.KeyEpoch);
     std::string Text = StringFormat("<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"%s\" cenc:default_KID=\"%s\"/>",
-                                    m_Asset.EncryptionScheme == EncryptionScheme::Cbcs ? "cbcs" : "cenc", UuidText(FixedKeyId).c_str());
+                                    m_Asset.EncryptionScheme == EncryptionScheme::Cbcs ? "cbcs" : "cenc", UuidText(Key.Id).c_str());
     // The same header object and pssh box as the initialisation segments carry.
-    auto Header = PlayReadyHeader::BuildObject(m_Asset.EncryptionScheme, FixedKeyId, m_Asset.Key);
-    auto const Pssh = Mp4::ProtectionSignalling::MakePsshBox(PlayReadyHeader::SystemId, FixedKeyId, Header);
+    auto Header = PlayReadyHeader::BuildObject(m_Asset.EncryptionScheme, Key.Id, Key.Key);
+    auto const Pssh = Mp4::ProtectionSignalling::MakePsshBox(PlayReadyHeader::SystemId, Key.Id, Header);
     Text += StringFormat("<ContentProtection schemeIdUri=\"urn:uuid:%s\" value=\"MSPR 2.0\"><mspr:pro>%s</mspr:pro><cenc:pssh>%s</cenc:pssh></ContentProtection>",
                          UuidText(PlayReadyHeader::SystemId).c_str(), EncodeBase64(Header).c_str(), EncodeBase64(Pssh).c_str());
     // dash.js reads the licence address of a Laurl element by its prefix

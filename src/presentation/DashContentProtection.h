@@ -5,7 +5,9 @@
 #include <span>
 #include <string>
 
+#include "presentation/ChangeSchedule.h"
 #include "presentation/Configuration.h"
+#include "presentation/ContentKeys.h"
 
 namespace Application
 {
@@ -34,9 +36,9 @@ public:
     // The namespace declarations of the MPD element the descriptors need
     // (each with a leading blank); empty when there are none.
     std::string Namespaces() const;
-    // The ContentProtection elements of one adaptation set; empty when there
-    // are none.
-    std::string Descriptors() const;
+    // The ContentProtection elements of one adaptation set of Track in
+    // State (its key); empty when there are none (or the media is clear).
+    std::string Descriptors(KeyTrack Track = KeyTrack::Video, ChangeState const& State = {}) const;
 
     // "a3f1c6d2-847b-4e09-b5e2-d7c8196f3a40": 16 bytes in UUID text form.
     static std::string UuidText(std::span<std::uint8_t const> Bytes);

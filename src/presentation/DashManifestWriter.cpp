@@ -71,11 +71,13 @@ void DashManifestWriter::SetDynamic(std::int64_t PublishTime, std::string TimeUr
     m_TimeUrl = std::move(TimeUrl);
     // Ads are periods of their own: the document lists those of its window
     // and of the next updates, each addressed by its own timeline.
-    if(m_Asset.Breaks && m_Asset.Breaks->Ads > 0)
+    // So are the changes mid-stream.
+    if((m_Asset.Breaks && m_Asset.Breaks->Ads > 0) || !m_Asset.Changes.Empty())
     {
         std::int64_t const Elapsed = PublishTime - m_Asset.BaseLiveTime;
+        std::int64_t const Lead = m_Asset.Breaks ? m_Asset.Breaks->Lead : 0;
         m_Periods = DashPeriodPlan::ForLive(m_Asset, Elapsed - m_Asset.LiveWindow.value_or(0) - LongestSegmentDuration(m_Asset),
-                                            Elapsed + m_Asset.Breaks->Lead + 2 * UpdatePeriod());
+                                            Elapsed + Lead + 2 * UpdatePeriod());
         m_LivePeriods = true;
     }
 }
@@ -211,7 +213,7 @@ void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodInd
         Media.Add("asset", Asset).Add("lang", Language);
         if(m_Periods[PeriodIndex].Fixed)
             Media.Add("period", static_cast<std::int32_t>(PeriodIndex));
-        Media.Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+        Media.Add("baseIndex", Range.BaseIndex - OriginIndex(m_Periods[PeriodIndex], SegmentDuration)).Add("index", "$Number$");
         WriteTemplate(Text, PeriodIndex, SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
     }
     Text += "</Representation></AdaptationSet>";
@@ -221,7 +223,7 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
 {
     Numbers.MainVideoSet = Numbers.AdaptationSet;
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"video\">", Numbers.AdaptationSet++);
-    Text += m_ContentProtection.Descriptors();
+    Text += m_ContentProtection.Descriptors(KeyTrack::Video, m_Periods[PeriodIndex].Changes);
     // The caption services the pictures carry ("cc"), before the role as the schema orders them.
     if(m_Asset.Captions != CaptionServices::None)
         Text += "<Accessibility schemeIdUri=\"urn:scte:dash:cc:cea-608:2015\" value=\"CC1=eng\"/>";
@@ -230,10 +232,11 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
     Text += "<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"main\"/>";
     if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::Emsg) && m_Periods[PeriodIndex].Ad == 0)
         Text += StringFormat("<InbandEventStream schemeIdUri=\"%s\" value=\"%s\"/>", BreakMessages::Scheme, BreakMessages::Value);
-    for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
+    for(auto const& Row : m_Asset.VariantSet.VideoVariants)
     {
-        if(Variant.TrickPlay && !m_TrickPlay)
+        if(Row.TrickPlay && !m_TrickPlay)
             continue;
+        auto const Variant = m_Asset.VideoVariantAt(Row, m_Periods[PeriodIndex].Changes);
         Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%s\" width=\"%u\" height=\"%u\" frameRate=\"%u/%u\" mimeType=\"video/mp4\" sar=\"1:1\">",
                              Numbers.Representation++, Variant.Bitrate, Variant.Codecs.c_str(), Variant.FrameSizeW, Variant.FrameSizeH, Variant.FrameRateN,
                              Variant.FrameRateD);
@@ -246,14 +249,15 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
 void DashManifestWriter::WriteTrickPlaySet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const
 {
     Text += StringFormat("<AdaptationSet id=\"trickplay-%u\" contentType=\"video\">", Numbers.AdaptationSet++);
-    Text += m_ContentProtection.Descriptors();
+    Text += m_ContentProtection.Descriptors(KeyTrack::Video, m_Periods[PeriodIndex].Changes);
     // The value names the main adaptation set whose key frames this set
     // carries; players attach the trick-play set to the set with that id.
     Text += StringFormat("<EssentialProperty schemeIdUri=\"%s\" value=\"%u\" />", TrickModeScheme, Numbers.MainVideoSet);
-    for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
+    for(auto const& Row : m_Asset.VariantSet.VideoVariants)
     {
-        if(!Variant.TrickPlay)
+        if(!Row.TrickPlay)
             continue;
+        auto const Variant = m_Asset.VideoVariantAt(Row, m_Periods[PeriodIndex].Changes);
         Text += StringFormat("<Representation id=\"trickplay-%u\" mimeType=\"video/mp4\" codecs=\"%s\" width=\"%u\" height=\"%u\" sar=\"1:1\" frameRate=\"%u/%u\" "
                              "startWithSAP=\"1\" maxPlayoutRate=\"%s\" bandwidth=\"%u\">",
                              Numbers.Representation++, Variant.Codecs.c_str(), Variant.FrameSizeW, Variant.FrameSizeH, 1u, 1u, FormatDecimal(16, 2).c_str(),
@@ -269,7 +273,7 @@ void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIn
     CHECK_LINE(!m_Asset.VariantSet.AudioVariants.empty());
     auto const& Variant = m_Asset.VariantSet.AudioVariants.front();
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"audio\" lang=\"%s\">", Numbers.AdaptationSet++, Variant.Language.c_str());
-    Text += m_ContentProtection.Descriptors();
+    Text += m_ContentProtection.Descriptors(KeyTrack::Audio, m_Periods[PeriodIndex].Changes);
     Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%s\" mimeType=\"audio/mp4\" audioSamplingRate=\"%u\">", Numbers.Representation++,
                          128'000u, Variant.Codecs.c_str(), AudioSampleRate);
     // The value of this scheme is the channel count (ISO/IEC 23009-1 5.8.5.4).
@@ -285,6 +289,7 @@ void DashManifestWriter::WriteVideoTemplate(std::string& Text, std::uint32_t Per
     auto const Period = static_cast<std::int32_t>(PeriodIndex);
     UrlBuilder Initialization("video-header.mp4");
     Initialization.Add("asset", Asset).Add("variant", Index);
+    AddHeaderStart(Initialization, PeriodIndex, VideoHeaderChanges, Variant.SegmentDuration);
     std::string Files;
     if(m_WriteResponseFiles)
         Files = StringFormat("__period=\"%u\" __initialization=\"video-header-v%u.mp4\" __media=\"video-body-v%u-p%u-i$Number$.mp4\"", PeriodIndex,
@@ -304,7 +309,7 @@ void DashManifestWriter::WriteVideoTemplate(std::string& Text, std::uint32_t Per
     if(Plan.Fixed)
         Media.Add("period", Period).Add("color", Period);
     AddAd(Media, Plan);
-    Media.Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+    Media.Add("baseIndex", Range.BaseIndex - OriginIndex(Plan, Variant.SegmentDuration)).Add("index", "$Number$");
     WriteTemplate(Text, PeriodIndex, Variant.SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
 }
 
@@ -314,6 +319,7 @@ void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t Per
     auto const Asset = static_cast<std::int32_t>(m_Asset.Asset);
     UrlBuilder Initialization("audio-header.mp4");
     Initialization.Add("asset", Asset);
+    AddHeaderStart(Initialization, PeriodIndex, AudioHeaderChanges, SegmentDuration);
     std::string Files;
     if(m_WriteResponseFiles)
         Files = StringFormat("__period=\"%u\" __initialization=\"audio-header-v%u.mp4\" __media=\"audio-body-v%u-p%u-i$Number$.mp4\"", PeriodIndex, 0u, 0u,
@@ -333,7 +339,7 @@ void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t Per
     if(Plan.Fixed)
         Media.Add("period", static_cast<std::int32_t>(PeriodIndex));
     AddAd(Media, Plan);
-    Media.Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+    Media.Add("baseIndex", Range.BaseIndex - OriginIndex(Plan, SegmentDuration)).Add("index", "$Number$");
     WriteTemplate(Text, PeriodIndex, SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
 }
 
@@ -371,7 +377,24 @@ std::int32_t DashManifestWriter::DynamicBaseIndexOf(std::uint32_t PeriodIndex, s
     // Template number n of a period names the segment that begins n - 1
     // segments after its offset; the offsets of live periods lie on every
     // track's segment boundaries (Configuration::BreakGrid).
-    return static_cast<std::int32_t>(DynamicBaseIndex - DynamicOffsetOf(PeriodIndex) / SegmentDuration);
+    std::int64_t const Origin = m_LivePeriods ? m_Periods[PeriodIndex].Changes.Origin : 0;
+    return static_cast<std::int32_t>(DynamicBaseIndex - (DynamicOffsetOf(PeriodIndex) + Origin) / SegmentDuration);
+}
+
+std::int32_t DashManifestWriter::OriginIndex(DashPeriodPlan const& Plan, std::int64_t SegmentDuration) noexcept
+{
+    // Segment numbers run on across a restart of the decode timeline.
+    return static_cast<std::int32_t>(Plan.Changes.Origin / SegmentDuration);
+}
+
+void DashManifestWriter::AddHeaderStart(UrlBuilder& Initialization, std::uint32_t PeriodIndex, std::uint32_t HeaderKinds, std::int64_t SegmentDuration) const
+{
+    // The segment that first needed the period's initialisation segment
+    // names it, as the HLS playlists do.
+    if(m_Periods[PeriodIndex].Fixed || m_Periods[PeriodIndex].Ad != 0)
+        return;
+    if(std::int64_t const Since = m_Asset.Changes.LastUpTo(m_Periods[PeriodIndex].Period.Start, HeaderKinds); Since > 0)
+        Initialization.Add("at", static_cast<std::int32_t>(Since / SegmentDuration));
 }
 
 std::string DashManifestWriter::EventNamespace() const
@@ -386,9 +409,13 @@ std::int64_t DashManifestWriter::UpdatePeriod() const
     // The events of breaks yet to come appear as the live edge nears them:
     // players read the document again within a lead time.
     // The same for the periods of ads, which it lists that far ahead.
+    std::int64_t Period = MinimumUpdatePeriod;
     if(m_Asset.Breaks && (m_Asset.Breaks->Has(BreakSignal::EventStream) || m_Asset.Breaks->Ads > 0))
-        return std::min(MinimumUpdatePeriod, std::max(m_Asset.Breaks->Lead, m_Asset.Breaks->Schedule.Grid()));
-    return MinimumUpdatePeriod;
+        Period = std::min(Period, std::max(m_Asset.Breaks->Lead, m_Asset.Breaks->Schedule.Grid()));
+    // The periods of changes to come, the same: the next appears within one.
+    if(!m_Asset.Changes.Empty())
+        Period = std::min(Period, m_Asset.Changes.ShortestPeriod());
+    return Period;
 }
 
 void DashManifestWriter::WriteEventStream(std::string& Text, std::vector<AdBreak> const& Breaks, std::int64_t PeriodStart) const

@@ -9,6 +9,7 @@
 #include "presentation/DashContentProtection.h"
 #include "presentation/DashPeriod.h"
 #include "presentation/DashPeriodPlan.h"
+#include "presentation/UrlBuilder.h"
 #include <vector>
 
 namespace Application
@@ -100,6 +101,11 @@ private:
     void WriteLivePeriod(std::string& Text, std::uint32_t PeriodIndex, bool Last) const;
     std::int64_t DynamicOffsetOf(std::uint32_t PeriodIndex) const noexcept;
     std::int32_t DynamicBaseIndexOf(std::uint32_t PeriodIndex, std::int64_t SegmentDuration) const noexcept;
+    // How many segments of a track came before the decode timeline of a
+    // period restarted; the number of the initialisation segment's first
+    // segment where changes made it another ("at").
+    static std::int32_t OriginIndex(DashPeriodPlan const& Plan, std::int64_t SegmentDuration) noexcept;
+    void AddHeaderStart(UrlBuilder& Initialization, std::uint32_t PeriodIndex, std::uint32_t HeaderKinds, std::int64_t SegmentDuration) const;
 
     Configuration const& m_Asset;
     bool m_TrickPlay;

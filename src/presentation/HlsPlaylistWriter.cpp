@@ -6,6 +6,7 @@
 #include "presentation/Base64.h"
 #include "presentation/DecimalText.h"
 #include "presentation/HlsBreakTags.h"
+#include "presentation/HlsChangeTags.h"
 #include "presentation/LanguageTag.h"
 #include "presentation/LowLatencyPlaylist.h"
 #include "presentation/PlayReadyHeader.h"
@@ -32,15 +33,6 @@ private:
     std::string m_Text;
 };
 
-
-std::string UpperHexadecimal(std::span<std::uint8_t const> Bytes)
-{
-    std::string Text;
-    for(auto Byte : Bytes)
-        Text += StringFormat("%02X", Byte);
-    return Text;
-}
-
 AudioVariant const& FirstAudioVariant(Configuration const& Asset)
 {
     CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
@@ -64,6 +56,9 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
     std::vector<std::string> Codecs;
     if(!Variant.Codecs.empty())
         Codecs.push_back(Variant.Codecs);
+    // A codec switch puts both codecs in the variant's segments.
+    if(Variant.Index < Asset.OtherCodecVariants.size() && !Asset.OtherCodecVariants[Variant.Index].Codecs.empty())
+        Codecs.push_back(Asset.OtherCodecVariants[Variant.Index].Codecs);
     if(!Asset.NoAudio && !FirstAudioVariant(Asset).Codecs.empty())
         Codecs.push_back(FirstAudioVariant(Asset).Codecs);
     // Text in MP4 is a format of the stream too; WebVTT files are not.
@@ -132,9 +127,12 @@ struct MediaPlaylistForm
     FaultTrack Track;
     // Text stays clear in an encrypted asset: its playlists have no key tags.
     bool Clear = false;
-    // The track's segment duration, for the tags of the asset's breaks
-    // (none where zero).
+    // The track's segment duration (the tags of the asset's breaks and changes).
     std::int64_t SegmentDuration = 0;
+    // What the asset's changes mid-stream do to the track (ChangeSchedule.h).
+    std::uint32_t DiscontinuityKinds = 0;
+    std::uint32_t HeaderKinds = 0;
+    KeyTrack Keys = KeyTrack::Video;
 };
 
 // What a live playlist of a low-latency asset adds: its parts, and the
@@ -163,9 +161,11 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     // A delta update that leaves nothing out is the full playlist.
     std::size_t const Skipped = Parts ? Parts->SkippedSegments(List) : 0;
     Text.Line(StringFormat("#EXT-X-VERSION:%d", Skipped > 0 ? Parts->Version(Version) : Version));
-    if(!Form.Clear)
-        for(auto const& Tag : HlsPlaylistWriter::KeyTags(Asset))
-            Text.Line(Tag);
+    HlsChangeTags const Changes(Asset, Form.SegmentDuration, Form.DiscontinuityKinds, Form.HeaderKinds, Form.MapUri,
+                                Form.Clear ? std::nullopt : std::optional(Form.Keys));
+    std::uint32_t const First = List.Segments.empty() ? List.MediaSequence : List.Segments.front().Index;
+    for(auto const& Tag : Changes.KeyTags(First))
+        Text.Line(Tag);
     if(!Asset.Live)
         Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
     Text.Line("#EXT-X-TARGETDURATION:" + FormatSeconds(Form.TargetDuration));
@@ -173,16 +173,20 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
         for(auto const& Line : Parts->HeaderLines())
             Text.Line(Line);
     Text.Line(StringFormat("#EXT-X-MEDIA-SEQUENCE:%u", List.MediaSequence));
+    if(auto const Sequence = Changes.SequenceTag(First); !Sequence.empty())
+        Text.Line(Sequence);
     if(!Asset.Live && Form.IndependentSegments)
         Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
-    if(!Form.MapUri.empty())
-        Text.Line("#EXT-X-MAP:URI=\"" + Form.MapUri + "\"");
+    if(auto const Map = Changes.MapTag(First); !Map.empty())
+        Text.Line(Map);
     std::optional<HlsBreakTags> Breaks;
-    if(Asset.Breaks && Form.SegmentDuration > 0 && !List.Segments.empty())
+    if(Asset.Breaks && Form.Track != FaultTrack::Text && !List.Segments.empty())
         Breaks.emplace(Asset, Form.SegmentDuration, List.Segments.front().Index, List.Segments.back().Index);
     if(Skipped > 0)
     {
         Text.Line(Parts->SkipLine(Skipped));
+        for(auto const& Line : Changes.Restate(First, List.Segments[Skipped].Index))
+            Text.Line(Line);
         // A client that asked for "v2" keeps the date ranges it has; one that
         // asked for "YES" is sent those of the segments left out.
         if(Breaks && LowLatency->Skip == PlaylistSkip::Segments)
@@ -193,6 +197,9 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     for(std::size_t Position = Skipped; Position < List.Segments.size(); ++Position)
     {
         auto const& Segment = List.Segments[Position];
+        if(Position > Skipped)
+            for(auto const& Line : Changes.Before(Segment.Index))
+                Text.Line(Line);
         if(Breaks)
         {
             for(auto const& Line : Breaks->DateRanges(Segment.Index))
@@ -214,6 +221,9 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     if(Parts)
     {
         auto const Open = Parts->OpenSegmentParts();
+        if(!Open.empty() && !List.Segments.empty())
+            for(auto const& Line : Changes.Before(Parts->OpenSegment()))
+                Text.Line(Line);
         if(!Open.empty() && Parts->OpenParts() > 0)
             if(auto const DateTime = Timeline(Asset, Asset.BaseLiveTime + Elapsed).ProgramDateTimeOf(Parts->OpenSegment(), LowLatency->Layout.SegmentDuration());
                !DateTime.empty())
@@ -305,7 +315,8 @@ std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant co
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
                           StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments), false, FaultTrack::Video, false, Variant.SegmentDuration},
+                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments), false, FaultTrack::Video, false, Variant.SegmentDuration,
+                          VideoDiscontinuities, VideoHeaderChanges, KeyTrack::Video},
                          Clock.Elapsed(), LowLatency);
 }
 
@@ -319,7 +330,7 @@ std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t No
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.AudioTargetDuration, FirstAudioVariant(Asset).SegmentDuration),
                           StringFormat("audio-header.mp4?asset=%u", Asset.Asset), "audio-body.mp4?" + Asset.AssetQuery() + "&index=", true, FaultTrack::Audio,
-                          false, FirstAudioVariant(Asset).SegmentDuration},
+                          false, FirstAudioVariant(Asset).SegmentDuration, AudioDiscontinuities, AudioHeaderChanges, KeyTrack::Audio},
                          Clock.Elapsed(), LowLatency);
 }
 
@@ -337,29 +348,40 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
                            (Files ? "subtitles.vtt?" : "subtitles-body.mp4?") + Track + "&index=",
                            false,
                            FaultTrack::Text,
-                           true};
+                           true,
+                           Variant.SegmentDuration,
+                           TextDiscontinuities};
     return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), std::nullopt);
 }
 
-std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset)
+std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, KeyTrack Track, ChangeState const& State)
 {
     std::vector<std::string> Tags;
     if(Asset.Key.empty())
         return Tags;
+    if(State.Clear)
+    {
+        // Said only where encryption has not begun yet: a clear lead is the start.
+        return Tags;
+    }
+    auto const Key = ContentKeys::Of(Asset, Track, State.KeyEpoch);
+    // The first key keeps the address it always had.
+    std::string const KeyUri = Key.Id == FixedKeyId ? StringFormat("key?asset=%u", Asset.Asset)
+                                                     : StringFormat("key?asset=%u&kid=%s", Asset.Asset, Configuration::FormatBase16(Key.Id).c_str());
     // On fragmented MP4, SAMPLE-AES names the 'cbcs' scheme and SAMPLE-AES-CTR
     // the 'cenc' scheme (HLS, RFC 8216bis 4.4.4.4); a player that is told the
     // wrong one asks its decryptor for the wrong cipher.
     std::string const Method = Asset.EncryptionScheme == EncryptionScheme::Cbcs ? "METHOD=SAMPLE-AES" : "METHOD=SAMPLE-AES-CTR";
     if(Asset.KeyFormat.find('c') != std::string::npos)
     {
-        std::vector<std::string> Items{Method, StringFormat("URI=\"key?asset=%u\"", Asset.Asset), "KEYID=0x" + UpperHexadecimal(FixedKeyId)};
+        std::vector<std::string> Items{Method, "URI=\"" + KeyUri + "\"", "KEYID=0x" + Configuration::FormatBase16(Key.Id)};
         if(!Asset.InitializationVector.empty())
-            Items.push_back("IV=0x" + UpperHexadecimal(Asset.InitializationVector));
+            Items.push_back("IV=0x" + Configuration::FormatBase16(Asset.InitializationVector));
         Tags.push_back("#EXT-X-KEY:" + Join(Items, ","));
     }
     if(static_cast<std::uint32_t>(Asset.EncryptionScheme) != 0 && Asset.KeyFormat.find('p') == std::string::npos)
     {
-        auto const Object = PlayReadyHeader::BuildObject(Asset.EncryptionScheme, FixedKeyId, Asset.Key);
+        auto const Object = PlayReadyHeader::BuildObject(Asset.EncryptionScheme, Key.Id, Key.Key);
         std::vector<std::string> Items{Method, "URI=\"data:text/plain;charset=UTF-16;base64," + EncodeBase64(Object) + "\"",
                                        "KEYFORMAT=\"com.microsoft.playready\"", "KEYFORMATVERSIONS=\"1\""};
         Tags.push_back("#EXT-X-KEY:" + Join(Items, ","));

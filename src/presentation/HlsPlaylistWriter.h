@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "presentation/ChangeSchedule.h"
 #include "presentation/Configuration.h"
+#include "presentation/ContentKeys.h"
 #include "presentation/DeliveryDirectives.h"
 
 namespace Application
@@ -28,8 +30,9 @@ public:
     // asset's lists whole segments only.
     static std::string Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now);
 
-    // The EXT-X-KEY lines of an encrypted asset: the key-URI tag with "c" in
-    // "keyformat", the PlayReady tag unless "p" is in it.
-    static std::vector<std::string> KeyTags(Configuration const& Asset);
+    // The EXT-X-KEY lines of an encrypted asset's Track in State: the
+    // key-URI tag with "c" in "keyformat", the PlayReady tag unless "p" is
+    // in it; none within a clear lead.
+    static std::vector<std::string> KeyTags(Configuration const& Asset, KeyTrack Track = KeyTrack::Video, ChangeState const& State = {});
 };
 } // namespace Application

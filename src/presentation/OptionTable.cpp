@@ -7,6 +7,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/ChangeSchedule.h"
 #include "presentation/Configuration.h"
 #include "presentation/DashPeriod.h"
 #include "presentation/DeliveryDirectives.h"
@@ -26,6 +27,7 @@ constexpr OptionGroup GroupRows[]{
     {"codecs", "Codecs"},
     {"text", "Text and captions"},
     {"breaks", "Ad breaks and events"},
+    {"changes", "Changes mid-stream"},
     {"encryption", "Encryption"},
     {"faults", "Faults"},
     {"clock", "Clock and frame code"},
@@ -94,6 +96,15 @@ QueryOption HexRow(std::string_view Name, std::string_view Default, std::string_
     Option.Kind = OptionKind::Hex;
     Option.Bytes = 16;
     Option.Default = Default;
+    return Option;
+}
+
+QueryOption KeyIdRow(std::string_view Name, std::string_view Help)
+{
+    QueryOption Option = HexRow(Name, "", Help);
+    Option.Group = "addressing";
+    Option.Routes = {"key"};
+    Option.Failure = FailureCode::KeyUnknown;
     return Option;
 }
 
@@ -167,11 +178,23 @@ std::vector<QueryOption> MakeRows()
         NumberRow("ads", "breaks", OptionKind::Integer, 1, BreakSettings::MaximalAds, "", Manifests,
                "with breaks: that many generated ads fill each break (HLS interstitials, DASH ad periods)"),
 
+        NumberRow("disc", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
+               "every so many seconds of media the decode timeline restarts at 0 (HLS discontinuities, DASH periods)"),
+        TextRow("codecswitch", "changes", Manifests, FailureCode::ChangesInvalid,
+             "every so many seconds the video switches between H.264 and HEVC (S or S:hevc)", "30"),
+        NumberRow("sizeswitch", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
+               "every so many seconds every video row switches between its size and half of it"),
+        NumberRow("clearlead", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
+               "with key: the first so many seconds are clear, encryption begins after them"),
+        NumberRow("rotate", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
+               "with key: a new key and key ID every so many seconds, worked out from the key"),
+
         HexRow("key", "", "encrypts the media with this 16-byte key (key ID A3F1C6D2847B4E09B5E2D7C8196F3A40)"),
         ChoiceRow("scheme", "encryption", {"cenc", "cbcs"}, "cenc", Manifests, E_INVALIDARG, "with key: AES-CTR (cenc) or AES-CBC pattern encryption (cbcs)"),
         HexRow("initializationvector", "5C2E9A17B3D04F68E1A7C93B2D5F0A84", "with key: the initialisation vector"),
         TextRow("keyformat", "encryption", {"master.m3u8"}, E_INVALIDARG,
              "with key: the HLS key tags, c adds one naming the key route, p leaves out the PlayReady one", "cp"),
+        HexRow("audiokey", "", "with key: the audio's own 16-byte key (key ID of the video's with its first byte inverted)"),
         FlagRow("cp", "encryption", {"manifest.mpd"}, "with key: content protection descriptors in the manifest, so players need no key configuration"),
 
         FaultRow("fail", "answers the selected requests with a status (400 to 599), xN: the first N requests only", "503x1@video:5"),
@@ -195,6 +218,9 @@ std::vector<QueryOption> MakeRows()
                "subtracted from index (DASH periods that begin past segment 0)"),
         DigitsRow("part", 0, Int32Maximum, "", Segments, FailureCode::PartInvalid, "low latency: the part of the segment, from 0"),
         DigitsRow("period", 0, static_cast<double>(DashPeriods.size() - 1), "0", AllSegments, FailureCode::PeriodInvalid, "the DASH period"),
+        DigitsRow("at", 0, Uint32Maximum, "0", {"video-header.mp4", "audio-header.mp4"}, FailureCode::SegmentNumberMalformed,
+               "the initialisation segment of the media from this segment on (changes mid-stream)"),
+        KeyIdRow("kid", "the key of this key ID (key rotation, audiokey); the first key without"),
         TextRow("lang", "addressing", SubtitleRequests, FailureCode::SubtitleLanguageUnknown, "the subtitle track, by the language tag subs gave", "sv"),
         DigitsRow("break", 1, Uint32Maximum, "", {"adlist.json", "ad.m3u8", "video.m3u8", "audio.m3u8", "video-body.mp4", "audio-body.mp4"},
                FailureCode::BreakUnknown, "an ad break, from 1"),

@@ -5,26 +5,27 @@
 
 namespace Application
 {
-ProtectionDataProvider MakeProtectionDataProvider(EncryptionScheme Scheme, std::vector<std::uint8_t> Key)
+ProtectionDataProvider MakeProtectionDataProvider(EncryptionScheme Scheme, KeyBytes const& KeyId, std::vector<std::uint8_t> Key)
 {
-    return [Scheme, Key = std::move(Key)](ProtectionSystemId const& SystemId) -> std::vector<std::uint8_t>
+    return [Scheme, KeyId, Key = std::move(Key)](ProtectionSystemId const& SystemId) -> std::vector<std::uint8_t>
     {
         if(SystemId != PlayReadyHeader::SystemId)
             return {};
-        return PlayReadyHeader::BuildObject(Scheme, FixedKeyId, Key);
+        return PlayReadyHeader::BuildObject(Scheme, KeyId, Key);
     };
 }
 
-Mp4::ProtectionSettings MakeProtectionSettings(Configuration const& Asset)
+Mp4::ProtectionSettings MakeProtectionSettings(Configuration const& Asset, KeyTrack Track, ChangeState const& State)
 {
     Mp4::ProtectionSettings Settings;
-    if(Asset.Key.empty())
+    if(Asset.Key.empty() || State.Clear)
         return Settings;
+    auto const Key = ContentKeys::Of(Asset, Track, State.KeyEpoch);
     Settings.m_Scheme = Asset.EncryptionScheme == EncryptionScheme::Cbcs ? Mp4::ProtectionScheme::Cbcs : Mp4::ProtectionScheme::Cenc;
-    Settings.m_KeyIdentifier.assign(FixedKeyId.begin(), FixedKeyId.end());
-    Settings.m_Key = Asset.Key;
+    Settings.m_KeyIdentifier.assign(Key.Id.begin(), Key.Id.end());
+    Settings.m_Key = Key.Key;
     Settings.m_InitializationVector = Asset.InitializationVector;
-    Settings.m_DataProvider = MakeProtectionDataProvider(Asset.EncryptionScheme, Asset.Key);
+    Settings.m_DataProvider = MakeProtectionDataProvider(Asset.EncryptionScheme, Key.Id, Key.Key);
     return Settings;
 }
 } // namespace Application

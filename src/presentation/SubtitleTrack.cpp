@@ -65,15 +65,31 @@ std::string_view SubtitleTrack::Codecs(SubtitleFormat Format) noexcept
     return "";
 }
 
-std::string SubtitleTrack::WebVttSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index)
+SubtitleTrack::Segment SubtitleTrack::SegmentOf(Configuration const& Asset, std::string const& Language, std::uint32_t Index)
 {
     auto const Track = Cues(Asset, Language);
-    return WebVttWriter::Segment(Track.OfSegment(Index), Track.SegmentStart(Index), Track.SegmentEnd(Index), Asset.SubtitlesAtTop);
+    Segment Result{Track.OfSegment(Index), Track.SegmentStart(Index), Track.SegmentEnd(Index)};
+    // The texts keep naming the media's time, as the pictures do.
+    std::int64_t const Origin = Asset.Changes.At(Result.Start).Origin;
+    for(auto& Cue : Result.Cues)
+    {
+        Cue.Start -= Origin;
+        Cue.End -= Origin;
+    }
+    Result.Start -= Origin;
+    Result.End -= Origin;
+    return Result;
+}
+
+std::string SubtitleTrack::WebVttSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index)
+{
+    auto const Made = SegmentOf(Asset, Language, Index);
+    return WebVttWriter::Segment(Made.Cues, Made.Start, Made.End, Asset.SubtitlesAtTop);
 }
 
 std::string SubtitleTrack::ImscSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index)
 {
-    auto const Track = Cues(Asset, Language);
-    return ImscWriter::Document(Track.OfSegment(Index), Track.SegmentStart(Index), Track.SegmentEnd(Index), Language, Asset.SubtitlesAtTop);
+    auto const Made = SegmentOf(Asset, Language, Index);
+    return ImscWriter::Document(Made.Cues, Made.Start, Made.End, Language, Asset.SubtitlesAtTop);
 }
 } // namespace Application

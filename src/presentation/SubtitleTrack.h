@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <optional>
+#include <vector>
 
 #include "base/QueryStringNameValue.h"
 #include "presentation/Configuration.h"
@@ -32,6 +33,16 @@ public:
     // The RFC 6381 text of a track in MP4 ("stpp.ttml.im1t", "wvtt"); empty
     // for WebVTT files.
     static std::string_view Codecs(SubtitleFormat Format) noexcept;
+
+    // Segment Index's cues and bounds on its decode timeline: the media's
+    // less the origin where the asset's changes last restarted it ("disc").
+    struct Segment
+    {
+        std::vector<SubtitleCue> Cues;
+        std::int64_t Start = 0;
+        std::int64_t End = 0;
+    };
+    static Segment SegmentOf(Configuration const& Asset, std::string const& Language, std::uint32_t Index);
 
     // Segment Index as a WebVTT file, and as the IMSC1 document of its 'stpp' sample.
     static std::string WebVttSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index);

@@ -10,17 +10,6 @@
 
 namespace Application
 {
-namespace
-{
-std::string Hexadecimal(std::vector<std::uint8_t> const& Bytes)
-{
-    std::string Text;
-    for(std::uint8_t Byte : Bytes)
-        Text += StringFormat("%02X", Byte);
-    return Text;
-}
-} // namespace
-
 SegmentKey::SegmentKey(std::string_view Kind) : m_Text(Kind)
 {
 }
@@ -69,7 +58,7 @@ SegmentKey& SegmentKey::AddEncryption(Configuration const& Asset)
 {
     if(Asset.Key.empty())
         return *this;
-    return Add("scheme", static_cast<std::int64_t>(Asset.EncryptionScheme)).Add("key", Hexadecimal(Asset.Key)).Add("iv", Hexadecimal(Asset.InitializationVector));
+    return Add("scheme", static_cast<std::int64_t>(Asset.EncryptionScheme)).Add("key", Configuration::FormatBase16(Asset.Key)).Add("iv", Configuration::FormatBase16(Asset.InitializationVector));
 }
 
 SegmentKey& SegmentKey::AddBreakNotices(std::span<BreakNotice const> Notices)
@@ -99,6 +88,15 @@ SegmentKey& SegmentKey::AddEventMessages(std::span<std::uint8_t const> Boxes)
     for(auto Byte : Boxes)
         Text += StringFormat("%02x", Byte);
     return Add("emsg", Text);
+}
+
+SegmentKey& SegmentKey::AddChanges(Configuration const& Asset, ChangeState const& State, KeyTrack Track)
+{
+    if(!Asset.Changes.Empty())
+        Add("change", StringFormat("%lld,%u,%u,%u", static_cast<long long>(State.Origin), State.Number, State.Clear ? 1u : 0u, State.KeyEpoch));
+    if(Track == KeyTrack::Audio && ContentKeys::HasAudioKey(Asset))
+        Add("audiokey", Configuration::FormatBase16(Asset.AudioKey));
+    return *this;
 }
 
 SegmentKey SegmentKey::ForPart(std::uint32_t Part) const

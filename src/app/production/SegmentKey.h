@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "media/BreakNotice.h"
+#include "presentation/ChangeSchedule.h"
 #include "presentation/Configuration.h"
+#include "presentation/ContentKeys.h"
 
 namespace Application
 {
@@ -41,6 +43,10 @@ public:
     SegmentKey& AddAdvertTone(std::uint32_t Number);
     // The event message boxes a video body carries ahead of its fragments.
     SegmentKey& AddEventMessages(std::span<std::uint8_t const> Boxes);
+    // What the asset's changes mid-stream make of a track's media (the
+    // other codec and size are in the row already), named only for an asset
+    // that changes or has an audio key of its own.
+    SegmentKey& AddChanges(Configuration const& Asset, ChangeState const& State, KeyTrack Track);
 
     // A part of this segment (low-latency HLS): its own entity tag.
     SegmentKey ForPart(std::uint32_t Part) const;

@@ -102,6 +102,23 @@ AudioVariant const& FirstAudioVariant(Configuration const& Asset)
     CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
     return Asset.VariantSet.AudioVariants.front();
 }
+
+// What an initialisation segment depends on of the changes at "at", the
+// segment it is first needed for (the first of the track without).
+ChangeState HeaderChanges(Configuration const& Asset, QueryVector const& Query, SegmentTrack Track, std::uint32_t Variant, std::int64_t SegmentDuration)
+{
+    auto const At = QueryInteger(Query, "at").value_or(0);
+    if(!AssetHasSegment(Asset, Track, Variant, static_cast<std::uint32_t>(At)))
+        ThrowCheckFailure(FailureCode::SegmentOutsideAsset, TRACE_CONTEXT(), "at below the track's segment count",
+                          StringFormat("Segment %lld is not within asset %u", static_cast<long long>(At), Asset.Asset));
+    auto const State = Asset.Changes.At(At * SegmentDuration);
+    ChangeState Header;
+    Header.OtherCodec = State.OtherCodec;
+    Header.Smaller = State.Smaller;
+    Header.Clear = State.Clear;
+    Header.KeyEpoch = State.KeyEpoch;
+    return Header;
+}
 } // namespace
 
 MediaRoutes::MediaRoutes(ServerContext& Context, RouteTable& Table, MediaWork& Work) :
@@ -123,14 +140,17 @@ void MediaRoutes::Stop()
 void MediaRoutes::VideoHeader(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
-    VideoVariant Variant;
-    CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), FailureCode::VideoHeaderVariant);
+    VideoVariant Row;
+    CHECK_CONDITION(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Row), FailureCode::VideoHeaderVariant);
+    auto const Changes = HeaderChanges(Asset, Context.QueryVector, SegmentTrack::Video, Row.Index, Row.SegmentDuration);
+    auto const Variant = Asset.VideoVariantAt(Row, Changes);
     auto const Session = std::make_shared<VideoSession>(m_Work.GetVideoContext(), Variant);
-    Session->SetEncryption(MakeProtectionSettings(Asset));
+    Session->SetEncryption(MakeProtectionSettings(Asset, KeyTrack::Video, Changes));
     // The parameter sets depend on the key frame interval: the header is made with the segments' one.
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
-    auto const Key = SegmentKey::VideoHeader(Variant, Asset);
+    auto Key = SegmentKey::VideoHeader(Variant, Asset);
+    Key.AddChanges(Asset, Changes, KeyTrack::Video);
     if(auto* Record = Context.Record.get())
     {
         Record->Track = RequestTrack::Video;
@@ -161,9 +181,12 @@ void MediaRoutes::VideoBody(RouteContext& Context)
                  m_Work.GetVideoTasks());
 }
 
-MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index,
+MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset, VideoVariant const& Row, std::uint32_t Index,
                                                      std::optional<std::int32_t> Color) const
 {
+    std::int64_t const Start = static_cast<std::int64_t>(Index) * Row.SegmentDuration;
+    auto const Changes = Asset.Changes.At(Start);
+    auto const Variant = Asset.VideoVariantAt(Row, Changes);
     auto const Session = std::make_shared<VideoSession>(m_Work.GetVideoContext(), Variant, Index);
     std::optional<std::uint32_t> Colour;
     if(Color)
@@ -174,7 +197,12 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     std::optional<std::uint32_t> FrameCodeAsset;
     if(Asset.FrameCode)
         Session->SetFrameCode(*(FrameCodeAsset = Asset.Asset));
-    Session->SetEncryption(MakeProtectionSettings(Asset));
+    Session->SetEncryption(MakeProtectionSettings(Asset, KeyTrack::Video, Changes));
+    if(!Asset.Changes.Empty())
+    {
+        Session->SetTimeOrigin(Changes.Origin);
+        Session->SetChangeNotice({Changes.Number, Asset.Changes.Describe(Start, Variant)});
+    }
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
     // Every row, the one-picture-a-second one too: HLS players switch to it and keep showing captions.
@@ -185,7 +213,7 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     case CaptionServices::Cea608And708: Session->SetCaptions(VideoEncoderSettings::CaptionServices::Cea608And708); break;
     }
     auto Key = SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
-    std::int64_t const Start = static_cast<std::int64_t>(Index) * Variant.SegmentDuration;
+    Key.AddChanges(Asset, Changes, KeyTrack::Video);
     SharedBytes Events;
     if(Asset.Advert)
     {
@@ -211,9 +239,12 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
 void MediaRoutes::AudioHeader(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
-    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset));
-    Session->SetEncryption(MakeProtectionSettings(Asset));
-    auto const Key = SegmentKey::AudioHeader(FirstAudioVariant(Asset), Asset);
+    auto const& Variant = FirstAudioVariant(Asset);
+    auto const Changes = HeaderChanges(Asset, Context.QueryVector, SegmentTrack::Audio, 0, Variant.SegmentDuration);
+    auto const Session = std::make_shared<AudioSession>(Variant);
+    Session->SetEncryption(MakeProtectionSettings(Asset, KeyTrack::Audio, Changes));
+    auto Key = SegmentKey::AudioHeader(Variant, Asset);
+    Key.AddChanges(Asset, Changes, KeyTrack::Audio);
     if(auto* Record = Context.Record.get())
     {
         Record->Track = RequestTrack::Audio;
@@ -243,10 +274,15 @@ void MediaRoutes::AudioBody(RouteContext& Context)
 
 MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
 {
-    auto const Session = std::make_shared<AudioSession>(FirstAudioVariant(Asset), Index);
+    auto const& Variant = FirstAudioVariant(Asset);
+    auto const Changes = Asset.Changes.At(static_cast<std::int64_t>(Index) * Variant.SegmentDuration);
+    auto const Session = std::make_shared<AudioSession>(Variant, Index);
     Session->SetMarkerTone(Asset.FrameCode);
-    Session->SetEncryption(MakeProtectionSettings(Asset));
-    auto Key = SegmentKey::AudioBody(FirstAudioVariant(Asset), Index, Asset.FrameCode, Asset);
+    Session->SetEncryption(MakeProtectionSettings(Asset, KeyTrack::Audio, Changes));
+    if(!Asset.Changes.Empty())
+        Session->SetTimeOrigin(Changes.Origin);
+    auto Key = SegmentKey::AudioBody(Variant, Index, Asset.FrameCode, Asset);
+    Key.AddChanges(Asset, Changes, KeyTrack::Audio);
     if(Asset.Advert)
     {
         Session->SetAdvert(Asset.Advert->Number);

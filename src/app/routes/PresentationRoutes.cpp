@@ -16,6 +16,8 @@
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/BlockingReload.h"
+#include "presentation/ContentKeys.h"
+#include "presentation/OptionTable.h"
 #include "presentation/DashManifestWriter.h"
 #include "presentation/AdAssets.h"
 #include "presentation/DeliveryDirectives.h"
@@ -393,8 +395,18 @@ void PresentationRoutes::Key(RouteContext& Context)
 {
     if(Context.Record)
         Context.Record->Track = RequestTrack::Key;
-    auto const& Key = Context.Asset->Key;
-    CHECK_CONDITION(!Key.empty(), FailureCode::AssetWithoutKey);
-    WholeAnswer{"application/octet-stream", true, "key"}.Send(Context, Key);
+    auto const& Asset = *Context.Asset;
+    CHECK_CONDITION(!Asset.Key.empty(), FailureCode::AssetWithoutKey);
+    auto const KeyId = QueryHex(Context.QueryVector, OptionTable::Get("kid"));
+    if(!KeyId)
+    {
+        WholeAnswer{"application/octet-stream", true, "key"}.Send(Context, Asset.Key);
+        return;
+    }
+    auto const Found = ContentKeys::Find(Asset, *KeyId);
+    if(!Found)
+        ThrowCheckFailure(FailureCode::KeyUnknown, TRACE_CONTEXT(), "ContentKeys::Find", "Asset " + std::to_string(Asset.Asset) + " has no key with the ID " +
+                                                                                               Configuration::FormatBase16(*KeyId));
+    WholeAnswer{"application/octet-stream", true, "key"}.Send(Context, Found->Key);
 }
 } // namespace Application

@@ -99,8 +99,8 @@ void SubtitleRoutes::Body(RouteContext& Context)
     if(!Index)
         return;
     auto const Settings = TrackSettings(Asset, Language);
-    auto const Track = SubtitleTrack::Cues(Asset, Language);
-    std::int64_t const Start = Track.SegmentStart(*Index), End = Track.SegmentEnd(*Index);
+    auto const Made = SubtitleTrack::SegmentOf(Asset, Language, *Index);
+    std::int64_t const Start = Made.Start, End = Made.End;
     // Fragments are numbered by segment, from 1.
     std::uint32_t const Sequence = *Index + 1;
     std::vector<std::uint8_t> Bytes;
@@ -109,7 +109,7 @@ void SubtitleRoutes::Body(RouteContext& Context)
     else
     {
         std::vector<Mp4::TextCue> Cues;
-        for(auto const& Cue : Track.OfSegment(*Index))
+        for(auto const& Cue : Made.Cues)
             Cues.push_back({Cue.Start, Cue.End, Cue.Text, WebVttWriter::CueSettings(Asset.SubtitlesAtTop), WebVttWriter::CueIdentifier(Cue)});
         Bytes = Mp4::WriteWvttSegment(Settings, Sequence, Start, End, Cues);
     }

@@ -1,0 +1,113 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""Changes mid-stream ("disc", "codecswitch", "sizeswitch", "clearlead",
+"rotate", "audiokey") as readers written by others find them: hls-parser
+(strict) and m3u8-parser read the playlists, mpd-parser the manifests,
+ffprobe both sides of every change, and openssl works out the rotated keys
+the way the README tells testers to, which must decrypt the media. Where
+the changes fall and what each playlist line says is ChangeTest's."""
+
+import base64
+import json
+import os
+import re
+import unittest
+
+from media_client import MediaClient, decrypt_cenc
+from quorvel_harness import run_tool
+
+Here = os.path.dirname(os.path.abspath(__file__))
+Key = "00112233445566778899AABBCCDDEEFF"
+AudioKey = "0F0E0D0C0B0A09080706050403020100"
+FirstKeyId = "A3F1C6D2847B4E09B5E2D7C8196F3A40"
+ChangesInvalid = 0x80FF0E72
+KeyUnknown = 0x80FF0E73
+
+
+def key_id(epoch, audio=False):
+    """The key ID of an epoch, as the README describes it."""
+    value = bytearray.fromhex(FirstKeyId)
+    value[12:16] = ((int.from_bytes(value[12:16], "big") + epoch) % 2**32).to_bytes(4, "big")
+    if audio:
+        value[0] ^= 0xFF
+    return value.hex().upper()
+
+
+def derived_key(base, epoch, audio=False):
+    """The key of an epoch: AES-128 of its key ID under the track's key (openssl)."""
+    if epoch == 0:
+        return base
+    output, _ = run_tool(["openssl", "enc", "-aes-128-ecb", "-nopad", "-K", base], data=bytes.fromhex(key_id(epoch, audio)))
+    return output.hex().upper()
+
+
+class ChangeTest(MediaClient, unittest.TestCase):
+    def stream(self, header, segment):
+        """ffprobe's view of a segment, every frame decoded without a
+        complaint: codec, size and its first time."""
+        output, errors = run_tool(["ffprobe", "-v", "warning", "-count_frames", "-of", "json", "-show_entries",
+                                   "stream=codec_name,width,height,nb_read_frames:packet=pts_time", self.file(header + segment)])
+        self.assertEqual(errors, "")
+        view = json.loads(output)
+        self.assertGreater(int(view["streams"][0]["nb_read_frames"]), 0)
+        stream = view["streams"][0]
+        return stream["codec_name"], stream.get("width"), stream.get("height"), min(float(packet["pts_time"]) for packet in view["packets"])
+
+    def test_hls_restarts_and_switches_read_by_others(self):
+        asset, master = self.asset("?duration=24&disc=12&sizeswitch=12&codecswitch=12")
+        codecs = self.playlist_views(master)["hlsParser"]["variants"][0]["codecs"]
+        self.assertTrue(codecs.startswith("avc1.") and ",hvc1." in codecs, codecs)
+        playlist = self.fetch("video.m3u8?asset=%d&variant=0" % asset).decode()
+        self.playlist_views(playlist)
+        self.assertEqual(playlist.count("#EXT-X-DISCONTINUITY\r\n"), 1, playlist)
+        self.assertIn('#EXT-X-DISCONTINUITY\r\n#EXT-X-MAP:URI="video-header.mp4?asset=%d&variant=0&at=4"\r\n#EXTINF:3.000,\r\n'
+                      'video-body.mp4?asset=%d&variant=0&index=4\r\n' % (asset, asset), playlist)
+        before = self.stream(self.fetch("video-header.mp4?asset=%d&variant=0" % asset), self.fetch("video-body.mp4?asset=%d&variant=0&index=3" % asset))
+        after = self.stream(self.fetch("video-header.mp4?asset=%d&variant=0&at=4" % asset), self.fetch("video-body.mp4?asset=%d&variant=0&index=4" % asset))
+        self.assertEqual(before[:3], ("h264", 1280, 720))
+        self.assertEqual(after[:3], ("hevc", 640, 360))
+        self.assertAlmostEqual(before[3], 9, delta=0.2)
+        self.assertAlmostEqual(after[3], 0, delta=0.2, msg="the timeline restarts at 12 s")
+        audio = self.stream(self.fetch("audio-header.mp4?asset=%d" % asset), self.fetch("audio-body.mp4?asset=%d&index=2" % asset))
+        self.assertAlmostEqual(audio[3], 0, delta=0.05)
+
+    def test_keys_rotate_after_a_clear_lead_and_audio_has_its_own(self):
+        asset, _ = self.asset("?duration=36&key=%s&audiokey=%s&keyformat=c&clearlead=12&rotate=12" % (Key, AudioKey))
+        playlist = self.fetch("video.m3u8?asset=%d&variant=0" % asset).decode()
+        self.playlist_views(playlist)
+        self.assertEqual(re.findall(r"KEYID=0x(\w+)", playlist), [key_id(1), key_id(2)], "none in the clear lead, then one per epoch")
+        clear_header = self.fetch("video-header.mp4?asset=%d&variant=0" % asset)
+        self.assertNotIn(b"encv", clear_header)
+        self.assertEqual(self.stream(clear_header, self.fetch("video-body.mp4?asset=%d&variant=0&index=0" % asset))[0], "h264")
+        for track, epoch, index in (("video", 1, 4), ("video", 2, 8), ("audio", 1, 2)):
+            audio = track == "audio"
+            key = derived_key(AudioKey if audio else Key, epoch, audio)
+            self.assertEqual(self.fetch("key?asset=%d&kid=%s" % (asset, key_id(epoch, audio))).hex().upper(), key)
+            query = "asset=%d%s" % (asset, "" if audio else "&variant=0")
+            header = self.fetch("%s-header.mp4?%s&at=%d" % (track, query, index))
+            self.assertIn(bytes.fromhex(key_id(epoch, audio)), header, "the tenc names the epoch's key ID")
+            plain_header, plain = decrypt_cenc(header, self.fetch("%s-body.mp4?%s&index=%d" % (track, query, index)), key)
+            self.stream(plain_header, plain)
+        kids = [base64.urlsafe_b64encode(bytes.fromhex(key_id(1, audio))).decode().rstrip("=") for audio in (False, True)]
+        licence = json.loads(self.fetch("clearkey?asset=%d" % asset, method="POST", body=json.dumps({"kids": kids, "type": "temporary"}).encode()))
+        self.assertEqual([entry["kid"] for entry in licence["keys"]], kids)
+        self.failure("key?asset=%d&kid=%s" % (asset, key_id(3)), KeyUnknown)
+        self.failure("master.m3u8?rotate=12", ChangesInvalid)
+
+    def test_dash_periods_read_by_mpd_parser(self):
+        for query in ("?duration=24&disc=12&key=%s&cp&rotate=12" % Key, "?live&ll&disc=12&sizeswitch=6&lv=30"):
+            text = self.fetch("manifest.mpd" + query)
+            result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", self.file(text, ".mpd")])[0])
+            self.assertEqual((result.get("error"), result["warnings"]), (None, []), query)
+            video = [playlist for playlist in result["manifest"]["playlists"] if playlist["attributes"].get("RESOLUTION")]
+            self.assertTrue(video, query)
+            if "live" in query:
+                continue
+            # Every template number names the segment of its time, across the restart.
+            segments = video[0]["segments"]
+            numbers = [int(re.search(r"index=(\d+)", segment["uri"]).group(1)) - int(re.search(r"baseIndex=(-?\d+)", segment["uri"]).group(1)) for segment in segments]
+            self.assertEqual(numbers, list(range(8)), query)
+            self.assertEqual([segment.get("discontinuity", False) for segment in segments].count(True), 1, "one period join")
+
+
+if __name__ == "__main__":
+    unittest.main()
