@@ -14,6 +14,7 @@
 import { existsSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { breakChecks } from './lib/BreakChecks.mjs';
+import { changeChecks } from './lib/ChangeChecks.mjs';
 import { BrowserSession, ChromiumBinary } from './lib/BrowserSession.mjs';
 import { captionChecks } from './lib/CaptionChecks.mjs';
 import { homePageChecks } from './lib/HomePageChecks.mjs';
@@ -100,7 +101,7 @@ async function runChecks(checks) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...lowLatencyChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  const checks = [...playbackChecks(), ...lowLatencyChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
   if (!checksWanted() && !settings.only) {
     console.log(`Browser playback checks skipped: ${OffMarker} exists (QUORVEL_PLAYBACK_CHECKS=1 runs them).`);
     return 0;

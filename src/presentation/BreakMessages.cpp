@@ -15,6 +15,7 @@ std::vector<std::uint8_t> BreakMessages::ForSegment(Configuration const& Asset, 
         return {};
     auto const& Settings = *Asset.Breaks;
     std::int64_t const End = Start + Duration;
+    std::int64_t const Origin = Asset.Changes.At(Start).Origin;
     Mp4::BoxWriter Writer;
     // The breaks that start in the segment or a lead after it.
     for(auto const& Break : Settings.Schedule.Overlapping(Start, End + Settings.Lead + 1))
@@ -28,7 +29,8 @@ std::vector<std::uint8_t> BreakMessages::ForSegment(Configuration const& Asset, 
         Event.m_SchemeIdUri = std::string(Scheme);
         Event.m_Value = std::string(Value);
         Event.m_Timescale = static_cast<std::uint32_t>(EventTimescale);
-        Event.m_PresentationTime = static_cast<std::uint64_t>(MulDivRound(Break.Start, EventTimescale, TimeUnitsPerSecond));
+        // On the segment's decode timeline, which a change may have restarted.
+        Event.m_PresentationTime = static_cast<std::uint64_t>(MulDivRound(Break.Start - Origin, EventTimescale, TimeUnitsPerSecond));
         Event.m_EventDuration = static_cast<std::uint32_t>(MulDivRound(Break.Duration, EventTimescale, TimeUnitsPerSecond));
         Event.m_Id = Break.Number;
         Event.m_MessageData = BreakSections::Out(Asset, Break);

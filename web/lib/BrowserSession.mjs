@@ -31,7 +31,7 @@ export class BrowserSession {
     this.profile = await mkdtemp(join(tmpdir(), 'quorvel-chromium-'));
     this.problems = [];
     this.console = [];
-    // Every POST the pages made and its answer's status (licence requests).
+    // Every POST the pages made, its body and its answer's status (licence requests).
     this.posts = [];
     // playwright-core never downloads a browser; it drives the one given here.
     this.context = await chromium.launchPersistentContext(this.profile, {
@@ -59,7 +59,7 @@ export class BrowserSession {
     });
     page.on('pageerror', (error) => this.problems.push(`page: ${error.message}`));
     page.on('response', (response) => {
-      if (response.request().method() === 'POST') this.posts.push({ url: response.url(), status: response.status() });
+      if (response.request().method() === 'POST') this.posts.push({ url: response.url(), status: response.status(), body: response.request().postData() });
       // open() reports an error answer to the page itself.
       if (response.status() >= 400 && !incidental(response.url()) && !response.request().isNavigationRequest()) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
     });

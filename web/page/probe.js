@@ -81,6 +81,7 @@
         seeking: element.seeking,
         ended: element.ended,
         buffered: ranges(element.buffered),
+        size: `${element.videoWidth}x${element.videoHeight}`,
       });
       if (this.recordText) this.sampleText();
     }

@@ -201,7 +201,11 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     if(!Asset.Changes.Empty())
     {
         Session->SetTimeOrigin(Changes.Origin);
-        Session->SetChangeNotice({Changes.Number, Asset.Changes.Describe(Start, Variant)});
+        auto Text = Asset.Changes.Describe(Start, Variant);
+        if(auto const Kinds = Asset.Changes.KindsAt(Start))
+            TRACE("Asset %u, video variant %u, segment %u begins change %u (kinds 0x%x): \"%s\"\n", Asset.Asset, Variant.Index, Index, Changes.Number, Kinds,
+                  Text.c_str());
+        Session->SetChangeNotice({Changes.Number, std::move(Text)});
     }
     if(auto const Interval = PartLayout::KeyFrameIntervalOf(Asset, Variant))
         Session->SetKeyFrameInterval(*Interval);
