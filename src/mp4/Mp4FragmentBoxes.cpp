@@ -185,11 +185,82 @@ void SencBox::Write(BoxWriter& Writer) const
     });
 }
 
+std::size_t SbgpBox::GetSize() const noexcept
+{
+    return IsPresent() ? FullBoxHeaderSize + 4 + 4 + 8 * m_EntryVector.size() : 0;
+}
+
+void SbgpBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        // Version 0: no grouping_type_parameter.
+        ASSERT(m_Version == 0);
+        Writer.AppendU32(m_GroupingType);
+        Writer.AppendU32(static_cast<std::uint32_t>(m_EntryVector.size()));
+        for(auto const& Entry : m_EntryVector)
+        {
+            Writer.AppendU32(Entry.m_SampleCount);
+            Writer.AppendU32(Entry.m_GroupDescriptionIndex);
+        }
+    });
+}
+
+std::uint32_t SgpdBox::GetDefaultLength() const noexcept
+{
+    if(m_EntryVector.empty())
+        return 0;
+    std::size_t const Length = m_EntryVector.front().GetSize();
+    for(auto const& Entry : m_EntryVector)
+        if(Entry.GetSize() != Length)
+            return 0;
+    return static_cast<std::uint32_t>(Length);
+}
+
+std::size_t SgpdBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    std::size_t Size = FullBoxHeaderSize + 4 + 4 + 4;
+    bool const Lengths = GetDefaultLength() == 0;
+    for(auto const& Entry : m_EntryVector)
+        Size += (Lengths ? 4 : 0) + Entry.GetSize();
+    return Size;
+}
+
+void SgpdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        // Version 1 only: version 0 is deprecated, and 2 adds a default index
+        // this box has no use for.
+        ASSERT(m_Version == 1);
+        std::uint32_t const DefaultLength = GetDefaultLength();
+        Writer.AppendU32(m_GroupingType);
+        Writer.AppendU32(DefaultLength);
+        Writer.AppendU32(static_cast<std::uint32_t>(m_EntryVector.size()));
+        for(auto const& Entry : m_EntryVector)
+        {
+            if(DefaultLength == 0)
+                Writer.AppendU32(static_cast<std::uint32_t>(Entry.GetSize()));
+            ASSERT(Entry.m_ConstantIvSize <= std::size(Entry.m_ConstantIv));
+            Writer.AppendU8(0);
+            Writer.AppendU8(static_cast<std::uint8_t>((Entry.m_CryptByteBlock & 0x0F) << 4 | (Entry.m_SkipByteBlock & 0x0F)));
+            Writer.AppendU8(Entry.m_IsProtected);
+            Writer.AppendU8(Entry.m_PerSampleIvSize);
+            Writer.AppendBytes(Entry.m_Kid);
+            if(Entry.HasConstantIv())
+            {
+                Writer.AppendU8(Entry.m_ConstantIvSize);
+                Writer.AppendBytes({Entry.m_ConstantIv.data(), Entry.m_ConstantIvSize});
+            }
+        }
+    });
+}
+
 std::size_t TrafBox::GetSize() const noexcept
 {
     if(!IsPresent())
         return 0;
-    return BoxHeaderSize + m_TfhdBox.GetSize() + m_TfdtBox.GetSize() + m_TrunBox.GetSize() + m_SaizBox.GetSize() + m_SaioBox.GetSize() + m_SencBox.GetSize();
+    return BoxHeaderSize + m_TfhdBox.GetSize() + m_TfdtBox.GetSize() + m_TrunBox.GetSize() + m_SbgpBox.GetSize() + m_SgpdBox.GetSize() + m_SaizBox.GetSize() + m_SaioBox.GetSize() + m_SencBox.GetSize();
 }
 
 void TrafBox::Write(BoxWriter& Writer) const
@@ -198,6 +269,8 @@ void TrafBox::Write(BoxWriter& Writer) const
         m_TfhdBox.Write(Writer);
         m_TfdtBox.Write(Writer);
         m_TrunBox.Write(Writer);
+        m_SbgpBox.Write(Writer);
+        m_SgpdBox.Write(Writer);
         m_SaizBox.Write(Writer);
         m_SaioBox.Write(Writer);
         m_SencBox.Write(Writer);
@@ -209,6 +282,8 @@ std::size_t MoofBox::GetSize() const noexcept
     if(!IsPresent())
         return 0;
     std::size_t Size = BoxHeaderSize + m_MfhdBox.GetSize();
+    for(auto const& Pssh : m_PsshBoxList)
+        Size += Pssh.GetSize();
     for(auto const& TrafBox : m_TrafBoxList)
         Size += TrafBox.GetSize();
     return Size;
@@ -218,6 +293,8 @@ void MoofBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteBox(*this, [&] {
         m_MfhdBox.Write(Writer);
+        for(auto const& Pssh : m_PsshBoxList)
+            Pssh.Write(Writer);
         for(auto const& TrafBox : m_TrafBoxList)
             TrafBox.Write(Writer);
     });

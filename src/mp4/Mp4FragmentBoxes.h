@@ -5,6 +5,7 @@
 #include <span>
 
 #include "mp4/Mp4Box.h"
+#include "mp4/Mp4ProtectionBoxes.h"
 
 // The boxes of a media fragment: moof with its track fragments, and mdat.
 // GetSize gives the bytes a box writes (0 when absent) without writing them:
@@ -127,6 +128,58 @@ struct SencBox : FullBox
     std::vector<Sample> m_SampleVector;
 };
 
+// Sample to group: runs of samples and the group description each belongs to.
+struct SbgpBox : FullBox
+{
+    // A group_description_index above this counts from 1 in the sgpd of the
+    // same track fragment, not in the track's sample table.
+    static constexpr std::uint32_t FragmentLocalIndexBase = 0x10000;
+
+    struct Entry
+    {
+        std::uint32_t m_SampleCount = 0;
+        std::uint32_t m_GroupDescriptionIndex = 0; // 0: no group
+    };
+
+    SbgpBox() noexcept : FullBox(MakeFourCc("sbgp")) { }
+    void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
+
+    std::uint32_t m_GroupingType = 0;
+    std::vector<Entry> m_EntryVector;
+};
+
+// Sample group description of the grouping type 'seig' (ISO/IEC 23001-7):
+// the encryption of a group of samples where it differs from tenc. Written
+// as version 1, with a default length when every entry has the same size.
+struct SgpdBox : FullBox
+{
+    struct SeigEntry
+    {
+        std::uint8_t m_CryptByteBlock = 0;
+        std::uint8_t m_SkipByteBlock = 0;
+        std::uint8_t m_IsProtected = 0;
+        std::uint8_t m_PerSampleIvSize = 0;
+        Bytes16 m_Kid{};
+        // Written only for protected samples without per-sample IVs.
+        std::uint8_t m_ConstantIvSize = 0;
+        Bytes16 m_ConstantIv{};
+
+        bool HasConstantIv() const noexcept { return m_IsProtected && m_PerSampleIvSize == 0; }
+        std::size_t GetSize() const noexcept { return 20 + (HasConstantIv() ? 1 + m_ConstantIvSize : 0); }
+    };
+
+    SgpdBox() noexcept : FullBox(MakeFourCc("sgpd"), 1) { }
+    void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
+
+    std::uint32_t m_GroupingType = MakeFourCc("seig");
+    std::vector<SeigEntry> m_EntryVector;
+
+private:
+    std::uint32_t GetDefaultLength() const noexcept;
+};
+
 struct TrafBox : Box
 {
     TrafBox() noexcept : Box(MakeFourCc("traf")) { }
@@ -136,6 +189,8 @@ struct TrafBox : Box
     TfhdBox m_TfhdBox;
     TfdtBox m_TfdtBox;
     TrunBox m_TrunBox;
+    SbgpBox m_SbgpBox;
+    SgpdBox m_SgpdBox;
     SaizBox m_SaizBox;
     SaioBox m_SaioBox;
     SencBox m_SencBox;
@@ -148,6 +203,8 @@ struct MoofBox : Box
     std::size_t GetSize() const noexcept;
 
     MfhdBox m_MfhdBox;
+    // Protection systems' data for this fragment (its key), before the track fragments.
+    std::vector<PsshBox> m_PsshBoxList;
     std::list<TrafBox> m_TrafBoxList;
 };
 

@@ -68,7 +68,7 @@ FragmentBuilder::Fragment FragmentBuilder::BuildVideo(Sample const& Value, std::
     Trun.m_Version = Value.m_CompositionOffset < 0 ? 1 : 0;
     Trun.m_SampleVector = {{Value.m_Duration, GetSampleSize(Payload), Value.m_Flags, Value.m_CompositionOffset}};
     if(Encryptor)
-        Encryptor->EncryptVideoSample(Codec, Payload, Traf);
+        Encryptor->EncryptVideoSample(Codec, Payload, Moof);
     return Serialise(Moof, Payload);
 }
 
@@ -79,7 +79,7 @@ FragmentBuilder::Fragment FragmentBuilder::BuildAudio(Sample const& Value, std::
     Traf.m_TrunBox.m_Flags = AudioTrunFlags;
     Traf.m_TrunBox.m_SampleVector = {{Value.m_Duration, GetSampleSize(Payload), Value.m_Flags, 0}};
     if(Encryptor)
-        Encryptor->EncryptAudioSample(Payload, Traf);
+        Encryptor->EncryptAudioSample(Payload, Moof);
     return Serialise(Moof, Payload);
 }
 } // namespace Mp4

@@ -39,10 +39,10 @@ public:
     };
 
     // Payload: 4-byte length-prefixed NAL units; encrypted in place when an
-    // encryptor is given.
+    // encryptor is given (and its settings do not keep the samples clear).
     static Fragment BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor);
-    // Payload: one AAC access unit or FLAC frame; encrypted in place when an
-    // encryptor is given.
+    // Payload: one AAC access unit or FLAC frame; encrypted in place as
+    // above.
     static Fragment BuildAudio(Sample const& Value, std::span<std::uint8_t> Payload, SampleEncryptor const* Encryptor);
 
 private:

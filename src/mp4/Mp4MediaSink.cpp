@@ -39,6 +39,7 @@ void Mp4MediaSink::SetTimeOrigin(std::int64_t Origin)
 
 void Mp4MediaSink::SetProtection(ProtectionSettings Settings)
 {
+    CHECK_ARGUMENT(Settings.m_DefaultKeyIdentifier.empty() || Settings.m_DefaultKeyIdentifier.size() == 16);
     std::unique_lock Lock(GetLock());
     NotShutdownNeeded();
     m_Encryptor.reset();

@@ -50,7 +50,8 @@ public:
 
     // The sequence number of the run's first moof (1 unless set).
     void SetFirstSequenceNumber(std::uint32_t Value);
-    // Protection applies when the settings are active; otherwise the stream is clear.
+    // Protection applies when the settings are active; otherwise the stream is
+    // clear. A default key ID, when given, has 16 bytes.
     void SetProtection(ProtectionSettings Settings);
     // The media time (100-ns units, not negative) the fragments' timeline
     // starts from: every sample's decode and presentation time in the

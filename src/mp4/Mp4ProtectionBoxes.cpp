@@ -52,6 +52,13 @@ void SinfBox::Write(BoxWriter& Writer) const
     });
 }
 
+std::size_t PsshBox::GetSize() const noexcept
+{
+    if(!IsPresent())
+        return 0;
+    return FullBoxHeaderSize + 16 + (m_Version > 0 ? 4 + 16 * m_KidVector.size() : 0) + 4 + m_Data.size();
+}
+
 void PsshBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteFullBox(*this, [&] {

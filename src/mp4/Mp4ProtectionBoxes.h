@@ -60,11 +60,12 @@ struct SinfBox : Box
     SchiBox m_SchiBox;
 };
 
-// A protection system's data for the whole movie.
+// A protection system's data for the whole movie, or for one fragment.
 struct PsshBox : FullBox
 {
     PsshBox() noexcept : FullBox(MakeFourCc("pssh")) { }
     void Write(BoxWriter& Writer) const;
+    std::size_t GetSize() const noexcept;
 
     Bytes16 m_SystemId{};
     std::vector<Bytes16> m_KidVector; // written for version 1 and later

@@ -22,6 +22,24 @@ Bytes16 ToBytes16(std::vector<std::uint8_t> const& Value)
 }
 } // namespace
 
+SgpdBox::SeigEntry ProtectionSignalling::DescribeProtection(ProtectionSettings const& Settings, bool Video, Bytes16 const& KeyId)
+{
+    SgpdBox::SeigEntry Entry;
+    Entry.m_IsProtected = 1;
+    Entry.m_Kid = KeyId;
+    if(Settings.m_Scheme != ProtectionScheme::Cbcs)
+    {
+        Entry.m_PerSampleIvSize = CencIvSize;
+        return Entry;
+    }
+    Entry.m_CryptByteBlock = Video ? 1 : 0;
+    Entry.m_SkipByteBlock = Video ? 9 : 0;
+    Entry.m_PerSampleIvSize = 0;
+    Entry.m_ConstantIvSize = 16;
+    Entry.m_ConstantIv = ToBytes16(Settings.m_InitializationVector);
+    return Entry;
+}
+
 void ProtectionSignalling::FillSinf(SinfBox& Sinf, std::uint32_t OriginalFormat, bool Video, ProtectionSettings const& Settings)
 {
     bool const Cbcs = Settings.m_Scheme == ProtectionScheme::Cbcs;
@@ -32,22 +50,41 @@ void ProtectionSignalling::FillSinf(SinfBox& Sinf, std::uint32_t OriginalFormat,
     Sinf.m_SchmBox.m_SchemeType = Cbcs ? MakeFourCc("cbcs") : MakeFourCc("cenc");
     Sinf.m_SchmBox.m_SchemeVersion = SchemeVersion;
     Sinf.m_SchiBox.SetPresent();
+    auto const Entry = DescribeProtection(Settings, Video, ToBytes16(Settings.GetDefaultKeyIdentifier()));
     TencBox& Tenc = Sinf.m_SchiBox.m_TencBox;
     Tenc.SetPresent();
-    Tenc.m_DefaultIsProtected = 1;
-    Tenc.m_DefaultKid = ToBytes16(Settings.m_KeyIdentifier);
-    if(!Cbcs)
-    {
-        Tenc.m_Version = 0;
-        Tenc.m_DefaultPerSampleIvSize = CencIvSize;
-        return;
-    }
-    Tenc.m_Version = 1;
-    Tenc.m_DefaultCryptByteBlock = Video ? 1 : 0;
-    Tenc.m_DefaultSkipByteBlock = Video ? 9 : 0;
-    Tenc.m_DefaultPerSampleIvSize = 0;
-    Tenc.m_DefaultConstantIvSize = 16;
-    Tenc.m_DefaultConstantIv = ToBytes16(Settings.m_InitializationVector);
+    // Version 1 carries the pattern, which only cbcs has.
+    Tenc.m_Version = Cbcs ? 1 : 0;
+    Tenc.m_DefaultCryptByteBlock = Entry.m_CryptByteBlock;
+    Tenc.m_DefaultSkipByteBlock = Entry.m_SkipByteBlock;
+    Tenc.m_DefaultIsProtected = Entry.m_IsProtected;
+    Tenc.m_DefaultPerSampleIvSize = Entry.m_PerSampleIvSize;
+    Tenc.m_DefaultKid = Entry.m_Kid;
+    Tenc.m_DefaultConstantIvSize = Entry.m_ConstantIvSize;
+    Tenc.m_DefaultConstantIv = Entry.m_ConstantIv;
+}
+
+SgpdBox::SeigEntry ProtectionSignalling::MakeSampleGroupEntry(ProtectionSettings const& Settings, bool Video)
+{
+    ASSERT(Settings.IsActive());
+    // Clear samples: no key, no IV, no pattern.
+    if(Settings.m_ClearSamples)
+        return {};
+    return DescribeProtection(Settings, Video, ToBytes16(Settings.m_KeyIdentifier));
+}
+
+std::vector<PsshBox> ProtectionSignalling::MakeFragmentPsshBoxes(ProtectionSettings const& Settings)
+{
+    ASSERT(Settings.IsActive());
+    Bytes16 const KeyId = ToBytes16(Settings.m_KeyIdentifier);
+    std::vector<PsshBox> Result;
+    FillPssh(Result.emplace_back(), CommonSystemId, KeyId, {});
+    if(!Settings.m_DataProvider)
+        return Result;
+    for(auto const& SystemId : {PlayReadySystemId, EdefSystemId})
+        if(auto Data = Settings.m_DataProvider(SystemId); !Data.empty())
+            FillPssh(Result.emplace_back(), SystemId, KeyId, std::move(Data));
+    return Result;
 }
 
 void ProtectionSignalling::ProtectSampleEntry(StsdBox& Stsd, ProtectionSettings const& Settings)
@@ -81,7 +118,7 @@ void ProtectionSignalling::AddPsshBoxes(MoovBox& Moov, ProtectionSettings const&
         auto Data = Settings.m_DataProvider(SystemId);
         if(Data.empty())
             continue;
-        FillPssh(Moov.m_PsshBoxList.emplace_back(), SystemId, ToBytes16(Settings.m_KeyIdentifier), std::move(Data));
+        FillPssh(Moov.m_PsshBoxList.emplace_back(), SystemId, ToBytes16(Settings.GetDefaultKeyIdentifier()), std::move(Data));
     }
 }
 

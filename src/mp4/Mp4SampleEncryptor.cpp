@@ -8,6 +8,7 @@
 
 #include "base/Check.h"
 #include "mp4/Mp4AesCipher.h"
+#include "mp4/Mp4ProtectionSignalling.h"
 
 namespace Mp4
 {
@@ -21,11 +22,34 @@ constexpr std::size_t MaximalSampleInfoSize = 0xFF;
 std::size_t GetSubsampleInfoSize(std::uint8_t IvSize, std::size_t SubsampleCount) noexcept { return IvSize + 2 + 6 * SubsampleCount; }
 } // namespace
 
-SampleEncryptor::SampleEncryptor(ProtectionSettings const& Settings) : m_Scheme(Settings.m_Scheme)
+SampleEncryptor::SampleEncryptor(ProtectionSettings const& Settings) : m_Scheme(Settings.m_Scheme), m_ClearSamples(Settings.m_ClearSamples)
 {
     ASSERT(Settings.IsActive());
     std::copy_n(Settings.m_Key.begin(), m_Key.size(), m_Key.begin());
     std::copy_n(Settings.m_InitializationVector.begin(), m_InitializationVector.size(), m_InitializationVector.begin());
+    if(Settings.HasSampleGroup())
+    {
+        m_VideoGroupEntry = ProtectionSignalling::MakeSampleGroupEntry(Settings, true);
+        m_AudioGroupEntry = ProtectionSignalling::MakeSampleGroupEntry(Settings, false);
+    }
+    // Made once: the provider's data is the same for every fragment of the run.
+    if(Settings.m_FragmentPssh && !Settings.m_ClearSamples)
+        m_PsshBoxList = ProtectionSignalling::MakeFragmentPsshBoxes(Settings);
+}
+
+void SampleEncryptor::SignalFragment(MoofBox& Moof, std::optional<SgpdBox::SeigEntry> const& GroupEntry) const
+{
+    ASSERT(Moof.m_TrafBoxList.size() == 1);
+    Moof.m_PsshBoxList = m_PsshBoxList;
+    if(!GroupEntry)
+        return;
+    TrafBox& Traf = Moof.m_TrafBoxList.back();
+    // Every sample of the fragment in the one group its own sgpd describes.
+    Traf.m_SbgpBox.SetPresent();
+    Traf.m_SbgpBox.m_GroupingType = Traf.m_SgpdBox.m_GroupingType;
+    Traf.m_SbgpBox.m_EntryVector = {{static_cast<std::uint32_t>(Traf.m_TrunBox.m_SampleVector.size()), SbgpBox::FragmentLocalIndexBase + 1}};
+    Traf.m_SgpdBox.SetPresent();
+    Traf.m_SgpdBox.m_EntryVector = {*GroupEntry};
 }
 
 std::array<std::uint8_t, SampleEncryptor::CencIvSize> SampleEncryptor::DeriveSampleIv(std::span<std::uint8_t const> Sample) const
@@ -53,8 +77,12 @@ void SampleEncryptor::EncryptCounterMode(std::span<std::uint8_t> Sample, std::ve
         Cipher.Encrypt(Sample.subspan(Range.m_Offset, Range.m_Length));
 }
 
-void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, TrafBox& Traf) const
+void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof) const
 {
+    SignalFragment(Moof, m_VideoGroupEntry);
+    if(m_ClearSamples)
+        return;
+    TrafBox& Traf = Moof.m_TrafBoxList.back();
     bool const Cenc = m_Scheme == ProtectionScheme::Cenc;
     std::uint8_t const IvSize = Cenc ? CencIvSize : 0;
     auto Ranges = SubsampleLayout::FindProtectedRanges(Codec, m_Scheme, Sample);
@@ -85,8 +113,12 @@ void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_
     Traf.m_SaioBox.m_OffsetVector = {0};
 }
 
-void SampleEncryptor::EncryptAudioSample(std::span<std::uint8_t> Sample, TrafBox& Traf) const
+void SampleEncryptor::EncryptAudioSample(std::span<std::uint8_t> Sample, MoofBox& Moof) const
 {
+    SignalFragment(Moof, m_AudioGroupEntry);
+    if(m_ClearSamples)
+        return;
+    TrafBox& Traf = Moof.m_TrafBoxList.back();
     SencBox& Senc = Traf.m_SencBox;
     Senc.SetPresent();
     Senc.m_Flags = 0;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <optional>
 #include <span>
 
 #include "mp4/Mp4FragmentBoxes.h"
@@ -9,8 +10,11 @@
 
 namespace Mp4
 {
-// Encrypts samples in place and describes them in the track fragment (senc,
-// and saiz/saio for video).
+// Encrypts samples in place and describes them in the movie fragment of
+// their one track fragment (senc, and saiz/saio for video). Where the
+// fragment differs from what the initialisation segment says (clear samples,
+// another key), a 'seig' sample group says so; with fragment pssh, the moof
+// names its key for the protection systems.
 //
 // cenc: each sample's 8-byte IV is derived from the key, the configured IV
 // and the sample's clear bytes (a keyed hash), and the counter block is that
@@ -28,9 +32,10 @@ public:
     // The settings must be active.
     explicit SampleEncryptor(ProtectionSettings const& Settings);
 
-    // A sample of 4-byte length-prefixed NAL units.
-    void EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, TrafBox& Traf) const;
-    void EncryptAudioSample(std::span<std::uint8_t> Sample, TrafBox& Traf) const;
+    // A sample of 4-byte length-prefixed NAL units. The moof holds the
+    // sample's track fragment and nothing after it.
+    void EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof) const;
+    void EncryptAudioSample(std::span<std::uint8_t> Sample, MoofBox& Moof) const;
     // Given the moof's size, points saio at the
     // sample's auxiliary information: the senc entry at the very end of the
     // moof, whose only track fragment ends with senc.
@@ -39,10 +44,16 @@ public:
     std::array<std::uint8_t, CencIvSize> DeriveSampleIv(std::span<std::uint8_t const> Sample) const;
 
 private:
+    // The sample group and the pssh boxes of the fragment, where due.
+    void SignalFragment(MoofBox& Moof, std::optional<SgpdBox::SeigEntry> const& GroupEntry) const;
     void EncryptCounterMode(std::span<std::uint8_t> Sample, std::vector<ProtectedRange> const& Ranges, SencBox::Sample& Entry) const;
 
     ProtectionScheme m_Scheme;
     Bytes16 m_Key{};
     Bytes16 m_InitializationVector{};
+    bool m_ClearSamples = false;
+    std::optional<SgpdBox::SeigEntry> m_VideoGroupEntry;
+    std::optional<SgpdBox::SeigEntry> m_AudioGroupEntry;
+    std::vector<PsshBox> m_PsshBoxList;
 };
 } // namespace Mp4
