@@ -9,65 +9,18 @@
 
 #include "base/HResultError.h"
 #include "mp4/Mp4SinkTestTools.h"
+#include "mp4/Mp4TestBoxReader.h"
 #include "mp4/Mp4TestBytes.h"
 #include "mp4/Mp4TextSegments.h"
 
+using Mp4::Test::ReadBox;
+using Mp4::Test::ReadBoxes;
 using Mp4::Test::ReadU32;
 using namespace std::string_literals;
 
 namespace
 {
 using Bytes = std::vector<std::uint8_t>;
-
-// A box as read back: its type and content, and its children when it is a
-// container (the text-track boxes that hold boxes, with the bytes to skip
-// before the first child).
-struct ReadBox
-{
-    std::string m_Type;
-    Bytes m_Content;
-    std::vector<ReadBox> m_Children;
-
-    ReadBox const& Child(std::string const& Type) const
-    {
-        for(auto const& Value : m_Children)
-            if(Value.m_Type == Type)
-                return Value;
-        throw std::runtime_error("no " + Type + " in " + m_Type);
-    }
-    std::vector<std::string> ChildTypes() const
-    {
-        std::vector<std::string> Result;
-        for(auto const& Value : m_Children)
-            Result.push_back(Value.m_Type);
-        return Result;
-    }
-    std::string Text() const { return {m_Content.begin(), m_Content.end()}; }
-};
-
-std::map<std::string, std::size_t> const ContainerSkip = {{"moov", 0}, {"trak", 0}, {"mdia", 0}, {"minf", 0}, {"stbl", 0}, {"mvex", 0},
-                                                          {"moof", 0}, {"traf", 0}, {"vttc", 0}, {"stsd", 8}, {"wvtt", 8}};
-
-// Every box must end exactly where its parent does: sizes add up or this throws.
-std::vector<ReadBox> ReadBoxes(Bytes const& Data, std::size_t Begin, std::size_t End)
-{
-    std::vector<ReadBox> Result;
-    while(Begin < End)
-    {
-        if(End - Begin < 8)
-            throw std::runtime_error("truncated box header");
-        std::size_t const Size = ReadU32(Data, Begin);
-        if(Size < 8 || Size > End - Begin)
-            throw std::runtime_error("box size out of its parent");
-        ReadBox Value{{Data.begin() + Begin + 4, Data.begin() + Begin + 8}, {Data.begin() + Begin + 8, Data.begin() + Begin + Size}, {}};
-        if(auto const Skip = ContainerSkip.find(Value.m_Type); Skip != ContainerSkip.end())
-            Value.m_Children = ReadBoxes(Data, Begin + 8 + Skip->second, Begin + Size);
-        Result.push_back(std::move(Value));
-        Begin += Size;
-    }
-    return Result;
-}
-std::vector<ReadBox> ReadBoxes(Bytes const& Data) { return ReadBoxes(Data, 0, Data.size()); }
 
 std::uint64_t ReadU64(Bytes const& Data, std::size_t Offset) { return std::uint64_t{ReadU32(Data, Offset)} << 32 | ReadU32(Data, Offset + 4); }
 
