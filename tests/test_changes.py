@@ -14,6 +14,7 @@ import unittest
 
 from media_client import MediaClient, decrypt_cenc
 from quorvel_harness import run_tool
+from test_presentation_times import gstreamer_times, playback_checks_wanted
 
 Here = os.path.dirname(os.path.abspath(__file__))
 Key = "00112233445566778899AABBCCDDEEFF"
@@ -69,6 +70,32 @@ class ChangeTest(MediaClient, unittest.TestCase):
         self.assertAlmostEqual(after[3], 0, delta=0.2, msg="the timeline restarts at 12 s")
         audio = self.stream(self.fetch("audio-header.mp4?asset=%d" % asset), self.fetch("audio-body.mp4?asset=%d&index=2" % asset))
         self.assertAlmostEqual(audio[3], 0, delta=0.05)
+
+    @unittest.skipUnless(playback_checks_wanted(), "playback checks are off")
+    def test_gstreamer_plays_every_picture_across_the_changes(self):
+        """GStreamer's playbin plays every picture of 24 s on the grid across a
+        size switch in HLS, and across a restart, a size and a codec switch in
+        DASH. (Its HLS demuxer gives every picture after a restart one time,
+        and stops the video at a codec switch.)"""
+        for query in ("master.m3u8?duration=24&sizeswitch=12", "manifest.mpd?duration=24&disc=12&sizeswitch=12&codecswitch=12"):
+            video, audio = gstreamer_times(self.server.url(query))
+            self.assertEqual(len(video), 600, query)
+            self.assertEqual(video[300:302], [12 * 10**9, 12 * 10**9 + 4 * 10**7], query)
+            self.assertTrue(audio, query)
+
+    def test_live_windows_slide_across_the_changes(self):
+        """Playlists of a live window read by others as it slides past two
+        restarts, the low-latency form too: the count of discontinuities
+        before the window grows as they leave it."""
+        for extra in ("", "&ll"):
+            asset, _ = self.asset("?live&lv=12&disc=12&sizeswitch=6&key=%s&rotate=6&now=1700000000000%s" % (Key, extra))
+            counts = []
+            for seconds in (20, 32, 44):
+                text = self.fetch("video.m3u8?asset=%d&variant=0&now=%d" % (asset, 1700000000000 + seconds * 1000)).decode()
+                self.playlist_views(text)
+                counts.append(int(re.search(r"#EXT-X-DISCONTINUITY-SEQUENCE:(\d+)", text).group(1)))
+            self.assertEqual(counts, sorted(counts), extra)
+            self.assertGreater(counts[-1], counts[0], extra)
 
     def test_keys_rotate_after_a_clear_lead_and_audio_has_its_own(self):
         asset, _ = self.asset("?duration=36&key=%s&audiokey=%s&keyformat=c&clearlead=12&rotate=12" % (Key, AudioKey))

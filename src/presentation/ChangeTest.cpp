@@ -205,3 +205,15 @@ TEST_F(ChangeAssets, DashPeriodsBeginAtEveryChange)
     EXPECT_NE(Text.find("initialization=\"video-header.mp4?asset=1&amp;variant=0&amp;at=4\""), std::string::npos);
     EXPECT_NE(Text.find("initialization=\"audio-header.mp4?asset=1&amp;at=2\""), std::string::npos);
 }
+
+TEST_F(ChangeAssets, KeysSaidInTheFragmentsLeaveThePeriodsToTheOtherChanges)
+{
+    auto const& Asset = Create(std::string(Key) + "&duration=24&disc=12&clearlead=6&rotate=6&inband&cp", ManifestKind::Dash);
+    auto const Plans = DashPeriodPlan::ForAsset(Asset);
+    ASSERT_EQ(Plans.size(), 2u) << "the restart at 12 s only";
+    auto const Text = DashManifestWriter(Asset, false, false, "http://licence").Write();
+    // Every period names the first key, and one initialisation segment serves all.
+    EXPECT_EQ(Text.find("default_KID=\"a3f1c6d2-847b-4e09-b5e2-d7c8196f3a41\""), std::string::npos);
+    EXPECT_EQ(Text.find("&amp;at="), std::string::npos);
+    EXPECT_EQ(RaisedStatus([&] { Create(std::string(Key) + "&disc=12&inband", ManifestKind::Dash); }), FailureCode::ChangesInvalid);
+}

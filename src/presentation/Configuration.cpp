@@ -122,6 +122,9 @@ void Configuration::ParseChangeKeys(QueryReads& Query)
     }
     if(auto Audio = Query.Hex("audiokey"))
         AudioKey = std::move(*Audio);
+    InbandKeys = Query.Flag("inband");
+    if(InbandKeys && !Changes.HasAny(ChangeKind::ClearLead | ChangeKind::Key))
+        Refuse("\"inband\" says where the keys of \"clearlead\" or \"rotate\" are signalled, and neither is given");
     bool const Keyed = Changes.HasAny(ChangeKind::ClearLead | ChangeKind::Key) || !AudioKey.empty();
     if(Keyed && Key.empty())
         Refuse("\"clearlead\", \"rotate\" and \"audiokey\" change how the media is encrypted, and no \"key\" encrypts it");
@@ -192,6 +195,11 @@ std::int64_t Configuration::ChangeGrid() const
     std::int64_t const Video = VariantSet.VideoVariants.empty() ? 0 : VariantSet.VideoVariants.front().SegmentDuration;
     CHECK_LINE(Audio > 0 && Video > 0);
     return std::lcm(Video, Audio);
+}
+
+std::uint32_t Configuration::PeriodChanges() const noexcept
+{
+    return InbandKeys ? AllChanges & ~(ChangeKind::ClearLead | ChangeKind::Key) : AllChanges;
 }
 
 VideoVariant Configuration::VideoVariantAt(VideoVariant const& Variant, ChangeState const& State) const

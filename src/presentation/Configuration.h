@@ -136,6 +136,11 @@ struct Configuration
     std::vector<VideoVariant> OtherCodecVariants;
     // "audiokey": the audio's own key (ContentKeys); empty: the asset's.
     std::vector<std::uint8_t> AudioKey;
+    // "inband" (DASH): the clear lead and the keys are said in the
+    // fragments, not by periods.
+    bool InbandKeys = false;
+    // The kinds of change that begin a DASH period.
+    std::uint32_t PeriodChanges() const noexcept;
     // The segment duration changes snap to: the least common multiple of
     // the first video row's and the audio row's (6 s for the default rows).
     std::int64_t ChangeGrid() const;

@@ -223,7 +223,7 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
 {
     Numbers.MainVideoSet = Numbers.AdaptationSet;
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"video\">", Numbers.AdaptationSet++);
-    Text += m_ContentProtection.Descriptors(KeyTrack::Video, m_Periods[PeriodIndex].Changes);
+    Text += m_ContentProtection.Descriptors(KeyTrack::Video, KeysOf(PeriodIndex));
     // The caption services the pictures carry ("cc"), before the role as the schema orders them.
     if(m_Asset.Captions != CaptionServices::None)
         Text += "<Accessibility schemeIdUri=\"urn:scte:dash:cc:cea-608:2015\" value=\"CC1=eng\"/>";
@@ -249,7 +249,7 @@ void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIn
 void DashManifestWriter::WriteTrickPlaySet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const
 {
     Text += StringFormat("<AdaptationSet id=\"trickplay-%u\" contentType=\"video\">", Numbers.AdaptationSet++);
-    Text += m_ContentProtection.Descriptors(KeyTrack::Video, m_Periods[PeriodIndex].Changes);
+    Text += m_ContentProtection.Descriptors(KeyTrack::Video, KeysOf(PeriodIndex));
     // The value names the main adaptation set whose key frames this set
     // carries; players attach the trick-play set to the set with that id.
     Text += StringFormat("<EssentialProperty schemeIdUri=\"%s\" value=\"%u\" />", TrickModeScheme, Numbers.MainVideoSet);
@@ -273,7 +273,7 @@ void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIn
     CHECK_LINE(!m_Asset.VariantSet.AudioVariants.empty());
     auto const& Variant = m_Asset.VariantSet.AudioVariants.front();
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"audio\" lang=\"%s\">", Numbers.AdaptationSet++, Variant.Language.c_str());
-    Text += m_ContentProtection.Descriptors(KeyTrack::Audio, m_Periods[PeriodIndex].Changes);
+    Text += m_ContentProtection.Descriptors(KeyTrack::Audio, KeysOf(PeriodIndex));
     Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%s\" mimeType=\"audio/mp4\" audioSamplingRate=\"%u\">", Numbers.Representation++,
                          128'000u, Variant.Codecs.c_str(), AudioSampleRate);
     // The value of this scheme is the channel count (ISO/IEC 23009-1 5.8.5.4).
@@ -381,6 +381,14 @@ std::int32_t DashManifestWriter::DynamicBaseIndexOf(std::uint32_t PeriodIndex, s
     return static_cast<std::int32_t>(DynamicBaseIndex - (DynamicOffsetOf(PeriodIndex) + Origin) / SegmentDuration);
 }
 
+ChangeState DashManifestWriter::KeysOf(std::uint32_t PeriodIndex) const
+{
+    // Keys said in the fragments leave every period the first key.
+    if(m_Asset.InbandKeys)
+        return {};
+    return m_Periods[PeriodIndex].Changes;
+}
+
 std::int32_t DashManifestWriter::OriginIndex(DashPeriodPlan const& Plan, std::int64_t SegmentDuration) noexcept
 {
     // Segment numbers run on across a restart of the decode timeline.
@@ -393,7 +401,7 @@ void DashManifestWriter::AddHeaderStart(UrlBuilder& Initialization, std::uint32_
     // names it, as the HLS playlists do.
     if(m_Periods[PeriodIndex].Fixed || m_Periods[PeriodIndex].Ad != 0)
         return;
-    if(std::int64_t const Since = m_Asset.Changes.LastUpTo(m_Periods[PeriodIndex].Period.Start, HeaderKinds); Since > 0)
+    if(std::int64_t const Since = m_Asset.Changes.LastUpTo(m_Periods[PeriodIndex].Period.Start, HeaderKinds & m_Asset.PeriodChanges()); Since > 0)
         Initialization.Add("at", static_cast<std::int32_t>(Since / SegmentDuration));
 }
 

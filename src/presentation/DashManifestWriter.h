@@ -105,6 +105,8 @@ private:
     // period restarted; the number of the initialisation segment's first
     // segment where changes made it another ("at").
     static std::int32_t OriginIndex(DashPeriodPlan const& Plan, std::int64_t SegmentDuration) noexcept;
+    // The state whose keys a period's descriptors name.
+    ChangeState KeysOf(std::uint32_t PeriodIndex) const;
     void AddHeaderStart(UrlBuilder& Initialization, std::uint32_t PeriodIndex, std::uint32_t HeaderKinds, std::int64_t SegmentDuration) const;
 
     Configuration const& m_Asset;

@@ -38,7 +38,7 @@ std::vector<DashPeriodPlan> DashPeriodPlan::ForLive(Configuration const& Asset, 
                 Start = Last.back().End();
     }
     // Or where the last change before it began.
-    Start = std::max(Start, Asset.Changes.LastUpTo(From, AllChanges));
+    Start = std::max(Start, Asset.Changes.LastUpTo(From, Asset.PeriodChanges()));
     std::int64_t const Grid = Asset.Breaks ? Asset.BreakGrid() : Asset.Changes.Grid();
     return Cut(Asset, Start, std::max(To, Start + Grid));
 }
@@ -65,7 +65,7 @@ std::vector<DashPeriodPlan> DashPeriodPlan::Cut(Configuration const& Asset, std:
 void DashPeriodPlan::AddContent(std::vector<DashPeriodPlan>& Plans, Configuration const& Asset, std::int64_t Start, std::int64_t End,
                                 std::optional<AdBreak> Opens)
 {
-    auto Times = Asset.Changes.Between(Start, End, AllChanges);
+    auto Times = Asset.Changes.Between(Start, End, Asset.PeriodChanges());
     Times.push_back(End);
     for(auto const Time : Times)
     {

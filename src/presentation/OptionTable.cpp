@@ -188,6 +188,8 @@ std::vector<QueryOption> MakeRows()
                "with key: the first so many seconds are clear, encryption begins after them"),
         NumberRow("rotate", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
                "with key: a new key and key ID every so many seconds, worked out from the key"),
+        FlagRow("inband", "changes", {"manifest.mpd"},
+                "with clearlead or rotate: no period per key; the fragments name their keys ('seig' sample groups, a 'pssh' in each moof)"),
 
         HexRow("key", "", "encrypts the media with this 16-byte key (key ID A3F1C6D2847B4E09B5E2D7C8196F3A40)"),
         ChoiceRow("scheme", "encryption", {"cenc", "cbcs"}, "cenc", Manifests, E_INVALIDARG, "with key: AES-CTR (cenc) or AES-CBC pattern encryption (cbcs)"),

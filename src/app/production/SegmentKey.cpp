@@ -93,7 +93,8 @@ SegmentKey& SegmentKey::AddEventMessages(std::span<std::uint8_t const> Boxes)
 SegmentKey& SegmentKey::AddChanges(Configuration const& Asset, ChangeState const& State, KeyTrack Track)
 {
     if(!Asset.Changes.Empty())
-        Add("change", StringFormat("%lld,%u,%u,%u", static_cast<long long>(State.Origin), State.Number, State.Clear ? 1u : 0u, State.KeyEpoch));
+        Add("change", StringFormat("%lld,%u,%u,%u%s", static_cast<long long>(State.Origin), State.Number, State.Clear ? 1u : 0u, State.KeyEpoch,
+                                   Asset.InbandKeys ? ",inband" : ""));
     if(Track == KeyTrack::Audio && ContentKeys::HasAudioKey(Asset))
         Add("audiokey", Configuration::FormatBase16(Asset.AudioKey));
     return *this;

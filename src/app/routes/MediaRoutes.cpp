@@ -115,8 +115,12 @@ ChangeState HeaderChanges(Configuration const& Asset, QueryVector const& Query, 
     ChangeState Header;
     Header.OtherCodec = State.OtherCodec;
     Header.Smaller = State.Smaller;
-    Header.Clear = State.Clear;
-    Header.KeyEpoch = State.KeyEpoch;
+    // Keys said in the fragments leave one header with the first key.
+    if(!Asset.InbandKeys)
+    {
+        Header.Clear = State.Clear;
+        Header.KeyEpoch = State.KeyEpoch;
+    }
     return Header;
 }
 } // namespace
