@@ -18,7 +18,8 @@ namespace Application
 // A video encoder for one run (one segment, one header or one download): put
 // in the pictures in presentation order, then drain. Every picture put in
 // comes out as one sample; the first sample of the run carries the parameter
-// sets in front of its picture, and the first picture is an IDR picture.
+// sets in front of its picture (AV1: every key frame's carries the sequence
+// header), and the first picture is an IDR picture (a key frame).
 // Decode times lag the pictures put in by the reorder delay, as a decoder
 // needs them: no picture is shown before it is decoded. With captions in the
 // settings every access unit carries its picture's caption data in an SEI NAL
@@ -35,8 +36,8 @@ public:
     static std::unique_ptr<VideoEncoder> Create(VideoEncoderSettings const& Settings);
 
     VideoEncoderSettings const& Settings() const noexcept { return m_Settings; }
-    // The parameter sets in Annex B form: SPS and PPS, or VPS, SPS and PPS;
-    // for AV1 the sequence header OBU.
+    // The parameter sets in Annex B form: SPS and PPS, or VPS, SPS and PPS.
+    // Empty for AV1, whose samples carry the sequence header themselves.
     std::vector<std::uint8_t> const& SequenceHeader() const noexcept { return m_SequenceHeader; }
     // How many pictures a B-picture may be presented before the picture
     // decoded just before it: 0 without B-pictures, 1 with them, 2 when

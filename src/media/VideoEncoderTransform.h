@@ -16,7 +16,7 @@ namespace Application
 // Settings come through ICodecApi before the types: rate control mode
 // (quality-based, 3, is the one there is), quality, GOP size and B pictures.
 // Once both types are set the parameter sets are in the output type's
-// MF_MT_MPEG_SEQUENCE_HEADER. Each output carries its presentation and
+// MF_MT_MPEG_SEQUENCE_HEADER (empty for AV1: see VideoEncoder). Each output carries its presentation and
 // decode times, the clean-point flag of IDR pictures and the picture type.
 class VideoEncoderTransform final : public SynchronousTransform, public MF::ICodecApi
 {
