@@ -2,7 +2,8 @@
 """AV1 video ("av1", "codecswitch=S:av1") as others read it: ffprobe decodes
 the segments (libdav1d, the decoder it picks for AV1 here) with the stated
 size, frame count and key frames; mp4box and codem-isoboxer read the av01
-entry and the sync samples; hls-parser and mpd-parser read the manifests.
+entry and the sync samples; hls-parser and mpd-parser read the manifests;
+GStreamer (libaom) plays every picture on the grid.
 How av1C and the codecs text follow the sequence header is Mp4Av1Test's."""
 
 import json
@@ -13,6 +14,7 @@ import xml.etree.ElementTree as ElementTree
 
 from media_client import MediaClient
 from quorvel_harness import run_tool
+from test_presentation_times import gstreamer_times, playback_checks_wanted
 
 Here = os.path.dirname(os.path.abspath(__file__))
 Key = "00112233445566778899AABBCCDDEEFF"
@@ -83,6 +85,15 @@ class Av1Test(MediaClient, unittest.TestCase):
             base = len(self.server.url(""))
             decoded.append(self.decoded(self.fetch(segment["map"]["resolvedUri"][base:]), self.fetch(segment["resolvedUri"][base:]))[0])
         self.assertEqual(decoded, ["h264", "av1"])
+
+    @unittest.skipUnless(playback_checks_wanted(), "playback checks are off")
+    def test_gstreamer_plays_every_picture_on_the_grid(self):
+        """playbin plays every picture of AV1 HLS, and of DASH across the
+        switches from H.264 to AV1 and back, at its time."""
+        for query, seconds in (("master.m3u8?av1&duration=12", 12), ("manifest.mpd?duration=24&codecswitch=12:av1", 24)):
+            video, audio = gstreamer_times(self.server.url(query))
+            self.assertEqual(video, [index * 4 * 10**7 for index in range(seconds * 25)], query)
+            self.assertTrue(audio, query)
 
     def test_refused_with_a_key_or_captions(self):
         for query in ("master.m3u8?av1&key=" + Key, "manifest.mpd?codecswitch=12:av1&key=" + Key, "manifest.mpd?av1&cc=608", "master.m3u8?av1&hvc1"):
