@@ -29,7 +29,6 @@ void Check(EbErrorType Error, char const* What)
     if(Error != EB_ErrorNone)
         throw HResultError(E_FAIL, std::string("SVT-AV1 ") + What + " failed");
 }
-
 } // namespace
 
 std::uint32_t Av1Encoder::QuantizerFromQuality(std::uint32_t Quality)
