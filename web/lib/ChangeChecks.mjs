@@ -112,7 +112,13 @@ function av1SwitchCheck(player, manifest, options = {}) {
   };
 }
 
-function liveCheck(player, path, options = {}) {
+// dash.js 5.2.1 follows these live periods about one segment behind the
+// edge and asks for a segment only once it is complete (the periods offer
+// no availabilityTimeOffset): it pauses at segment boundaries, 1.3 s seen
+// alone and 2.4 s on a loaded machine. It is held to this bound.
+const DashJsLiveStallSeconds = 3;
+
+function liveCheck(player, path, options = {}, stallBound = 0) {
   return {
     name: `changes ${player} ${path} follows the live restarts for ${LiveSeconds} s`,
     timeoutSeconds: 100,
@@ -120,7 +126,7 @@ function liveCheck(player, path, options = {}) {
       const goal = { secondsAfterStart: LiveSeconds };
       const report = await playWithPlayer(session, environment, { player, path, options, goal, giveUpSeconds: 85 });
       const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report, LiveSettleSeconds));
+      result.failures.push(...stallFailures(report, LiveSettleSeconds, stallBound));
       if (result.figures.played < LiveSeconds - LiveSettleSeconds) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
       if (report.player.periods) result.figures.extra['period switches'] = report.player.periods.length;
       return result;
@@ -184,7 +190,7 @@ export function changeChecks() {
     av1SwitchCheck('hls.js', 'master.m3u8', { topLevel: true }),
     av1SwitchCheck('dash.js', 'manifest.mpd'),
     liveCheck('hls.js', 'master.m3u8?live&disc=12&sizeswitch=12'),
-    liveCheck('dash.js', 'manifest.mpd?live&ll&disc=12&sizeswitch=12'),
+    liveCheck('dash.js', 'manifest.mpd?live&ll&disc=12&sizeswitch=12', {}, DashJsLiveStallSeconds),
     licenceCheck('dash.js', DashJsLicenceJoinSeconds),
     licenceCheck('Shaka'),
     givenKeysCheck(`master.m3u8?${Keys}`),
