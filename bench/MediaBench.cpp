@@ -23,6 +23,7 @@
 #include "media/FlacEncoder.h"
 #include "media/FrameCodePainter.h"
 #include "media/H264Encoder.h"
+#include "media/Av1Encoder.h"
 #include "media/HevcEncoder.h"
 #include "media/ToneBurstSignal.h"
 #include "media/VideoEncoder.h"
@@ -228,13 +229,16 @@ int main(int ArgumentCount, char** Arguments)
     });
     std::printf("720p frames per second: drawing %.0f, ARGB32 to NV12 %.0f\n", Count / Draw, Count / Convert);
     FrameCodeCost(std::max(Rounds, 9), Frames);
-    std::printf("presets: H.264 %s, HEVC %s; %d rounds, medians\n\n", H264Encoder::Preset, HevcEncoder::Preset, Rounds);
+    std::printf("presets: H.264 %s, HEVC %s, AV1 %d; %d rounds, medians\n\n", H264Encoder::Preset, HevcEncoder::Preset, Av1Encoder::Preset, Rounds);
     std::printf("%-44s %12s %12s\n", "one 3 s segment at 720p25 (75 frames)", "ours", "ffmpeg");
 
     auto const H264 = SegmentSettings(VideoEncoderSettings::Codec::H264);
     auto const Hevc = SegmentSettings(VideoEncoderSettings::Codec::Hevc);
+    auto const Av1 = SegmentSettings(VideoEncoderSettings::Codec::Av1);
     std::string const X264 = " -c:v libx264 -preset veryfast -crf 24 -g 25 -keyint_min 25 -sc_threshold 0 -bf 4";
     std::string const X265 = " -c:v libx265 -preset ultrafast -x265-params log-level=error:keyint=25:min-keyint=25:scenecut=0:crf=24";
+    std::string const Svt = StringFormat(" -c:v libsvtav1 -preset %d -crf %u -g 25 -svtav1-params pred-struct=1:scd=0:lookahead=0:enable-tpl-la=0",
+                                         Av1Encoder::Preset, Av1Encoder::QuantizerFromQuality(70));
     std::string const Picture = FfmpegPicture(SegmentFrames);
 
     auto const [Pictures, PeerPictures] = Compare(Rounds, [&] {
@@ -275,12 +279,16 @@ int main(int ArgumentCount, char** Arguments)
     Line("H.264 encoder alone, same pictures", H264Alone, PeerH264Alone);
     auto const [HevcAlone, PeerHevcAlone] = Compare(Rounds, [&] { EncodeOnly(Hevc); }, [&] { RunFfmpeg(RawInput + X265); });
     Line("HEVC encoder alone, same pictures", HevcAlone, PeerHevcAlone);
+    auto const [Av1Alone, PeerAv1Alone] = Compare(Rounds, [&] { EncodeOnly(Av1); }, [&] { RunFfmpeg(RawInput + Svt); });
+    Line("AV1 encoder alone, same pictures", Av1Alone, PeerAv1Alone);
     std::remove(Raw.c_str());
 
     auto const [H264Segment, PeerH264Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, H264); }, [&] { RunFfmpeg(Picture + X264); });
     Line("H.264 segment (draw, convert, encode)", H264Segment, PeerH264Segment);
     auto const [HevcSegment, PeerHevcSegment] = Compare(Rounds, [&] { EncodeSegment(Frames, Hevc); }, [&] { RunFfmpeg(Picture + X265); });
     Line("HEVC segment (draw, convert, encode)", HevcSegment, PeerHevcSegment);
+    auto const [Av1Segment, PeerAv1Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, Av1); }, [&] { RunFfmpeg(Picture + Svt); });
+    Line("AV1 segment (draw, convert, encode)", Av1Segment, PeerAv1Segment);
     Line("AAC segment (6 s)", Median(Rounds, [&] {
         AacEncoder Encoder(48000, 2, 128000, 288000, 576000);
         EncodeAudio(Encoder, AacEncoder::InputStart(288000), AacEncoder::InputEnd(576000));
@@ -298,6 +306,7 @@ int main(int ArgumentCount, char** Arguments)
     }
     std::sort(FirstOutputs.begin(), FirstOutputs.end());
     Line("first H.264 sample out (from the run's start)", FirstOutputs[FirstOutputs.size() / 2], 0.0);
-    std::printf("\nH.264 segment %.1f times real time, HEVC segment %.1f times real time\n", 3.0 / H264Segment, 3.0 / HevcSegment);
+    std::printf("\nH.264 segment %.1f times real time, HEVC segment %.1f times real time, AV1 segment %.1f times real time\n", 3.0 / H264Segment,
+                3.0 / HevcSegment, 3.0 / Av1Segment);
     return 0;
 }

@@ -2,6 +2,7 @@
 #include "media/VideoEncoder.h"
 
 #include "base/Check.h"
+#include "media/Av1Encoder.h"
 #include "media/CaptionSei.h"
 #include "media/H264Encoder.h"
 #include "media/HevcEncoder.h"
@@ -23,6 +24,8 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Create(VideoEncoderSettings const& S
 {
     if(Settings.Format == VideoEncoderSettings::Codec::Hevc)
         return std::make_unique<HevcEncoder>(Settings);
+    if(Settings.Format == VideoEncoderSettings::Codec::Av1)
+        return std::make_unique<Av1Encoder>(Settings);
     return std::make_unique<H264Encoder>(Settings);
 }
 
@@ -55,7 +58,7 @@ void VideoEncoder::Deliver(CodedPicture& Coded, std::vector<EncodedSample>& Outp
     CHECK_LINE(Times != m_PendingTimes.end());
     ASSERT(!m_DecodeTimes.empty());
     EncodedSample Sample;
-    if(m_OutputCount++ == 0)
+    if(m_OutputCount++ == 0 && m_SequenceHeaderInFront)
     {
         Sample.Data.reserve(m_SequenceHeader.size() + Coded.Data.size());
         Sample.Data = m_SequenceHeader;

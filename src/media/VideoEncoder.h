@@ -18,7 +18,8 @@ namespace Application
 // A video encoder for one run (one segment, one header or one download): put
 // in the pictures in presentation order, then drain. Every picture put in
 // comes out as one sample; the first sample of the run carries the parameter
-// sets in front of its picture, and the first picture is an IDR picture.
+// sets in front of its picture (AV1: every key frame's carries the sequence
+// header), and the first picture is an IDR picture (a key frame).
 // Decode times lag the pictures put in by the reorder delay, as a decoder
 // needs them: no picture is shown before it is decoded. With captions in the
 // settings every access unit carries its picture's caption data in an SEI NAL
@@ -31,11 +32,12 @@ public:
     VideoEncoder(VideoEncoder const&) = delete;
     VideoEncoder& operator=(VideoEncoder const&) = delete;
 
-    // The H.264 or HEVC encoder the settings ask for.
+    // The H.264, HEVC or AV1 encoder the settings ask for.
     static std::unique_ptr<VideoEncoder> Create(VideoEncoderSettings const& Settings);
 
     VideoEncoderSettings const& Settings() const noexcept { return m_Settings; }
     // The parameter sets in Annex B form: SPS and PPS, or VPS, SPS and PPS.
+    // Empty for AV1, whose samples carry the sequence header themselves.
     std::vector<std::uint8_t> const& SequenceHeader() const noexcept { return m_SequenceHeader; }
     // How many pictures a B-picture may be presented before the picture
     // decoded just before it: 0 without B-pictures, 1 with them, 2 when
@@ -62,7 +64,13 @@ protected:
     // Result holds a coded picture.
     virtual bool EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result) = 0;
 
-    void SetSequenceHeader(std::vector<std::uint8_t> Value) { m_SequenceHeader = std::move(Value); }
+    // InFront: the base puts the header in front of the run's first sample;
+    // without it the encoder's own samples carry it.
+    void SetSequenceHeader(std::vector<std::uint8_t> Value, bool InFront = true)
+    {
+        m_SequenceHeader = std::move(Value);
+        m_SequenceHeaderInFront = InFront;
+    }
     // From the settings the library chose; the same for every run of the
     // same settings, so that the runs of a track agree.
     void SetReorderDelay(std::uint32_t Value) noexcept { m_ReorderDelay = Value; }
@@ -78,6 +86,7 @@ private:
 
     VideoEncoderSettings m_Settings;
     std::vector<std::uint8_t> m_SequenceHeader;
+    bool m_SequenceHeaderInFront = true;
     std::uint32_t m_ReorderDelay = 0;
     std::int64_t m_InputCount = 0;
     std::int64_t m_OutputCount = 0;

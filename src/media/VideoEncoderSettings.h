@@ -14,6 +14,7 @@ struct VideoEncoderSettings
     {
         H264,
         Hevc,
+        Av1,
     };
 
     // Caption data every picture carries (CaptionData).

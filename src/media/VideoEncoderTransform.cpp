@@ -84,7 +84,9 @@ MF::PropVariant VideoEncoderTransform::GetValue(MF::AttributeKey const& Key)
 void VideoEncoderTransform::CheckOutputType(MF::MediaType const& Type)
 {
     CHECK_CONDITION(Type.GetMajorType() == MF::MFMediaType_Video, MF_E_INVALIDMEDIATYPE);
-    CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_H264 || Type.GetSubtype() == MF::MFVideoFormat_HEVC, MF_E_INVALIDMEDIATYPE);
+    CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_H264 || Type.GetSubtype() == MF::MFVideoFormat_HEVC ||
+                        Type.GetSubtype() == MF::MFVideoFormat_AV1,
+                    MF_E_INVALIDMEDIATYPE);
     auto const [Width, Height] = Type.GetSize(MF::MF_MT_FRAME_SIZE);
     // 4:2:0 wants even sizes.
     CHECK_CONDITION(Width > 0 && Height > 0 && Width % 2 == 0 && Height % 2 == 0 && Width <= MaximalFrameSide && Height <= MaximalFrameSide,
@@ -104,7 +106,10 @@ void VideoEncoderTransform::Configure()
 {
     {
         std::lock_guard Lock(m_SettingsMutex);
-        m_Settings.Format = OutputType().GetSubtype() == MF::MFVideoFormat_HEVC ? VideoEncoderSettings::Codec::Hevc : VideoEncoderSettings::Codec::H264;
+        auto const Subtype = OutputType().GetSubtype();
+        m_Settings.Format = Subtype == MF::MFVideoFormat_HEVC  ? VideoEncoderSettings::Codec::Hevc
+                            : Subtype == MF::MFVideoFormat_AV1 ? VideoEncoderSettings::Codec::Av1
+                                                               : VideoEncoderSettings::Codec::H264;
         std::tie(m_Settings.Width, m_Settings.Height) = OutputType().GetSize(MF::MF_MT_FRAME_SIZE);
         std::tie(m_Settings.RateN, m_Settings.RateD) = OutputType().GetRatio(MF::MF_MT_FRAME_RATE);
         m_Settings.Bitrate = OutputType().GetUINT32(MF::MF_MT_AVG_BITRATE, 0);

@@ -28,7 +28,9 @@ std::shared_ptr<MF::MediaType> EncodedType(VideoVariant const& Variant)
 {
     auto Type = std::make_shared<MF::MediaType>();
     Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
-    Type->SetGUID(MF::MF_MT_SUBTYPE, Variant.Subtype == VideoSubtype::Hevc ? MF::MFVideoFormat_HEVC : MF::MFVideoFormat_H264);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, Variant.Subtype == VideoSubtype::Hevc  ? MF::MFVideoFormat_HEVC
+                                     : Variant.Subtype == VideoSubtype::Av1 ? MF::MFVideoFormat_AV1
+                                                                            : MF::MFVideoFormat_H264);
     Type->SetUINT32(MF::MF_MT_AVG_BITRATE, Variant.Bitrate);
     Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);
     Type->SetRatio(MF::MF_MT_FRAME_RATE, Variant.FrameRateN, Variant.FrameRateD);

@@ -17,6 +17,7 @@ char const* GuidName(Guid const& Value) noexcept
         {MFVideoFormat_I420, "MFVideoFormat_I420"},
         {MFVideoFormat_H264, "MFVideoFormat_H264"},
         {MFVideoFormat_HEVC, "MFVideoFormat_HEVC"},
+        {MFVideoFormat_AV1, "MFVideoFormat_AV1"},
         {MFAudioFormat_PCM, "MFAudioFormat_PCM"},
         {MFAudioFormat_Float, "MFAudioFormat_Float"},
         {MFAudioFormat_MP3, "MFAudioFormat_MP3"},

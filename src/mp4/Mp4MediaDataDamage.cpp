@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "base/HResultError.h"
+#include "mp4/Mp4Av1Obu.h"
 #include "mp4/Mp4BoxHeader.h"
 
 namespace Mp4
@@ -43,10 +45,36 @@ std::size_t DamageUnits(std::span<std::uint8_t> Payload)
     return Count;
 }
 
+// The coded pictures of a sample of AV1 OBUs; none when it is not one.
+std::vector<std::span<std::uint8_t>> FindPictureObus(std::span<std::uint8_t> Payload)
+{
+    std::vector<std::span<std::uint8_t>> Pictures;
+    try
+    {
+        for(auto const& Obu : Av1Obu::Split(Payload))
+            if(Obu.m_Type == Av1Obu::FrameType || Obu.m_Type == Av1Obu::TileGroupType)
+                Pictures.push_back(Payload.subspan(static_cast<std::size_t>(Obu.m_Payload.data() - Payload.data()), Obu.m_Payload.size()));
+    }
+    catch(HResultError const&)
+    {
+        return {};
+    }
+    return Pictures;
+}
+
 std::size_t DamagePayload(std::span<std::uint8_t> Payload, bool LengthPrefixedUnits)
 {
     if(LengthPrefixedUnits && AreLengthPrefixedUnits(Payload))
         return DamageUnits(Payload);
+    if(LengthPrefixedUnits)
+        if(auto const Pictures = FindPictureObus(Payload); !Pictures.empty())
+        {
+            std::size_t Count = 0;
+            for(auto const Picture : Pictures)
+                if(Picture.size() >= 8)
+                    Count += Invert(Picture.subspan(Picture.size() / 2));
+            return Count;
+        }
     return Payload.size() > 2 ? Invert(Payload.subspan(2)) : 0;
 }
 } // namespace

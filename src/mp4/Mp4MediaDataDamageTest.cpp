@@ -57,6 +57,26 @@ TEST(Mp4MediaDataDamage, OnlyMediaDataPayloadsChangeAndUnitLengthsStay)
     }
 }
 
+TEST(Mp4MediaDataDamage, Av1SamplesKeepTheirObuHeadersAndSequenceHeader)
+{
+    // A sequence header OBU (16 bytes), then a frame OBU of 100 payload bytes.
+    std::vector<std::uint8_t> Payload{0x0a, 0x0e};
+    Payload.resize(16, 0x55);
+    Payload.insert(Payload.end(), {0x32, 100});
+    Payload.resize(Payload.size() + 100, 0x66);
+    std::vector<std::uint8_t> Segment;
+    AppendBox(Segment, "mdat", Payload);
+    auto Damaged = Segment;
+    // The frame's payload from byte 50 on, every 24th byte: 50, 74, 98.
+    EXPECT_EQ(Mp4::DamageMediaData(Damaged, true), 3u);
+    std::size_t const Frame = 8 + 16 + 2;
+    for(std::size_t Index = 0; Index < Segment.size(); ++Index)
+    {
+        bool const Flipped = Index == Frame + 50 || Index == Frame + 74 || Index == Frame + 98;
+        EXPECT_EQ(Damaged[Index], Flipped ? static_cast<std::uint8_t>(~Segment[Index]) : Segment[Index]) << Index;
+    }
+}
+
 TEST(Mp4MediaDataDamage, FramesWithoutUnits)
 {
     std::vector<std::uint8_t> Segment;

@@ -29,7 +29,7 @@ class Mp4MediaSinkStreamSink;
 //   Sink->SetFirstSequenceNumber(76);            // before the clock starts
 //   Sink->SetProtection(Settings);               // optional, before the stream is added
 //   Sink->SetTimeOrigin(60'000'000);             // optional: the fragments' timeline starts at 6 s
-//   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AAC or FLAC
+//   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AV1, AAC or FLAC
 //   ... the session sets the clock, starts it and feeds the stream sink ...
 class Mp4MediaSink final : public MF::MediaSinkT<Mp4MediaSink>
 {
@@ -40,6 +40,7 @@ public:
     class VideoStreamSinkT;
     using H264StreamSink = VideoStreamSinkT<H264CodecRecord, VideoCodec::H264>;
     using HevcStreamSink = VideoStreamSinkT<HevcCodecRecord, VideoCodec::Hevc>;
+    class Av1StreamSink;
     class AudioStreamSink;
     class AacStreamSink;
     class FlacStreamSink;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "mf/Guids.h"
 #include "mf/MediaStatus.h"
 #include "mf/MfTestTools.h"
@@ -111,4 +113,42 @@ TEST(Mp4MediaSink, FlacHeaderPayloadsMakeTheSampleEntry)
     EXPECT_EQ(ReadU32(Writes[1], 64), 240000u + 4096);
     EXPECT_EQ(ReadU32(Writes[1], 48), 4096u);
     Run.m_Sink->Shutdown();
+}
+
+TEST(Mp4MediaSink, Av1SamplesKeepTheirObusLessTemporalDelimiters)
+{
+    // Temporal units as an encoder may give them: a key frame led by a
+    // temporal delimiter and the sequence header (ours at 720p), then a frame.
+    std::string const SequenceHeader = "0a0e 0000002d4cffb3cfbf9101010604";
+    auto const Key = Frame("1200 " + SequenceHeader + " 3203 102030", 0, true);
+    auto const Inter = Frame("1200 3202 4050", 400'000, false);
+    SinkRun Run;
+    Run.Start(MakeVideoType(MF::MFVideoFormat_AV1, {1280, 720, 25, 1}));
+    Run.m_StreamSink->ProcessSample(MakeSample(Key));
+    Run.m_StreamSink->ProcessSample(MakeSample(Inter));
+    EXPECT_EQ(Run.m_Sink->GetCodecsString(), "av01.0.05M.08.0.110.01.01.06.0");
+    auto const& Writes = Run.m_ByteStream->m_WriteVector;
+    ASSERT_EQ(Writes.size(), 3u);
+    auto const Configuration = Hex("61763143 81050c00 " + SequenceHeader);
+    EXPECT_NE(std::search(Writes[0].begin(), Writes[0].end(), Configuration.begin(), Configuration.end()), Writes[0].end()) << "av1C";
+    auto const Entry = Hex("61763031");
+    EXPECT_NE(std::search(Writes[0].begin(), Writes[0].end(), Entry.begin(), Entry.end()), Writes[0].end()) << "av01";
+    // Each mdat: the OBUs as they came, without the delimiter; sync flags.
+    EXPECT_EQ(std::vector<std::uint8_t>(Writes[1].end() - 29, Writes[1].end()), Hex("0000001d 6d646174 " + SequenceHeader + " 3203 102030"));
+    EXPECT_EQ(std::vector<std::uint8_t>(Writes[2].end() - 12, Writes[2].end()), Hex("0000000c 6d646174 3202 4050"));
+    EXPECT_EQ(ReadU32(Writes[1], 96), 0x02000000u);
+    EXPECT_EQ(ReadU32(Writes[2], 96), 0x01010000u);
+    // A size that runs past the sample fails it.
+    EXPECT_NE(Raised([&] { Run.m_StreamSink->ProcessSample(MakeSample(Frame("3209 4050", 800'000, false))); }), S_OK);
+    Run.m_Sink->Shutdown();
+
+    // Protection has no subsample layout for AV1: the first sample fails.
+    Mp4::ProtectionSettings Protection;
+    Protection.m_Scheme = Mp4::ProtectionScheme::Cenc;
+    Protection.m_KeyIdentifier = Protection.m_Key = Protection.m_InitializationVector = std::vector<std::uint8_t>(16, 1);
+    SinkRun Protected;
+    Protected.m_Sink->SetProtection(Protection);
+    Protected.Start(MakeVideoType(MF::MFVideoFormat_AV1, {1280, 720, 25, 1}));
+    EXPECT_EQ(Raised([&] { Protected.m_StreamSink->ProcessSample(MakeSample(Key)); }), E_NOTIMPL);
+    Protected.m_Sink->Shutdown();
 }

@@ -37,13 +37,10 @@ void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::
         auto const Format = GetVideoFormat();
         m_Timing.emplace(Format.m_FrameRateNumerator, Format.m_FrameRateDenominator, SampleTime, DecodeTimestamp);
     }
-    auto const NalUnits = SplitAnnexB(Payload);
-    if(Sink.IsInitializationSegmentDue())
-    {
-        CollectParameterSets(NalUnits);
+    bool const Describe = Sink.IsInitializationSegmentDue();
+    auto Prepared = PrepareSample(Payload, Describe);
+    if(Describe)
         Sink.WriteInitializationSegment();
-    }
-    auto LengthPrefixed = ToLengthPrefixed(NalUnits);
 
     auto const Timing = m_Timing->Next(SampleTime, DecodeTimestamp);
     double const Timescale = m_Timing->GetTimescale();
@@ -54,6 +51,6 @@ void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::
     bool const Sync = Sample.GetUINT32(MF::MFSampleExtension_CleanPoint, 1) != 0;
     FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, Timing.m_DecodeTime, m_Timing->GetFrameDuration(),
                                                    Timing.m_CompositionOffset, Sync ? FragmentBuilder::SyncSampleFlags : FragmentBuilder::NonSyncVideoFlags};
-    Sink.WriteFragment(FragmentBuilder::BuildVideo(Description, LengthPrefixed, m_Codec, Sink.GetEncryptor()));
+    Sink.WriteFragment(FragmentBuilder::BuildVideo(Description, Prepared, m_Codec, Sink.GetEncryptor()));
 }
 } // namespace Mp4

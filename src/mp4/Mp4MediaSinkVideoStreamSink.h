@@ -3,14 +3,12 @@
 
 #include "mp4/Mp4FragmentTiming.h"
 #include "mp4/Mp4MediaSinkStreamSink.h"
-#include "mp4/Mp4NalUnit.h"
 #include "mp4/Mp4StreamFormat.h"
 
 namespace Mp4
 {
-// What H.264 and HEVC streams share: Annex B samples become fragments of
-// length-prefixed NAL units on the frame-rate timescale, and the first
-// sample's parameter sets describe the track.
+// What video streams share: each sample becomes a fragment on the
+// frame-rate timescale, and the run's first sample describes the track.
 class Mp4MediaSink::VideoStreamSink : public Mp4MediaSink::StreamSink
 {
 public:
@@ -19,8 +17,9 @@ public:
     TrackKind GetTrackKind() const noexcept final { return TrackKind::Video; }
 
 protected:
-    // Keeps the parameter sets of the run's first sample.
-    virtual void CollectParameterSets(std::vector<NalUnitSpan> const& NalUnits) = 0;
+    // The sample as the fragment carries it. With Describe (the run's first
+    // sample) the codec configuration is kept from it first.
+    virtual std::vector<std::uint8_t> PrepareSample(std::span<std::uint8_t const> Payload, bool Describe) = 0;
     VideoFormat GetVideoFormat() const;
     // Known from the run's first sample, which comes before the initialisation segment.
     std::uint32_t GetTimescale() final;

@@ -2,11 +2,13 @@
 #pragma once
 
 #include "mp4/Mp4MediaSinkVideoStreamSink.h"
+#include "mp4/Mp4NalUnit.h"
 
 namespace Mp4
 {
-// A video stream sink whose codec record (H264CodecRecord, HevcCodecRecord)
-// keeps the first sample's parameter sets and describes the track.
+// A video stream sink of Annex B samples, which become length-prefixed NAL
+// units; its codec record (H264CodecRecord, HevcCodecRecord) keeps the
+// first sample's parameter sets and describes the track.
 template <typename RecordT, VideoCodec CodecValue>
 class Mp4MediaSink::VideoStreamSinkT final : public Mp4MediaSink::VideoStreamSink
 {
@@ -19,10 +21,15 @@ public:
     std::string GetCodecsString() override { return m_Record.GetCodecsString(); }
 
 private:
-    void CollectParameterSets(std::vector<NalUnitSpan> const& NalUnits) override
+    std::vector<std::uint8_t> PrepareSample(std::span<std::uint8_t const> Payload, bool Describe) override
     {
-        m_Record = {};
-        m_Record.CollectParameterSets(NalUnits);
+        auto const NalUnits = SplitAnnexB(Payload);
+        if(Describe)
+        {
+            m_Record = {};
+            m_Record.CollectParameterSets(NalUnits);
+        }
+        return ToLengthPrefixed(NalUnits);
     }
     void InitializeSampleEntry(StsdBox& Stsd) override { m_Record.InitializeSampleEntry(Stsd, GetVideoFormat()); }
 

@@ -102,6 +102,8 @@ void ProtectionSignalling::ProtectSampleEntry(StsdBox& Stsd, ProtectionSettings 
         ProtectVisual(Stsd.m_Avc1Box);
     if(Stsd.m_Hvc1Box.IsPresent())
         ProtectVisual(Stsd.m_Hvc1Box);
+    if(Stsd.m_Av01Box.IsPresent())
+        ProtectVisual(Stsd.m_Av01Box);
     if(Stsd.m_Mp4aBox.IsPresent())
         ProtectAudio(Stsd.m_Mp4aBox);
     if(Stsd.m_FlacBox.IsPresent())

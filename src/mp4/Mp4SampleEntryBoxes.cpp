@@ -70,6 +70,18 @@ void HvccBox::Write(BoxWriter& Writer) const
     });
 }
 
+void Av1cBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        Writer.AppendU8(0x81); // marker 1, version 1
+        Writer.AppendU8(static_cast<std::uint8_t>((m_SeqProfile & 0x07) << 5 | (m_SeqLevelIdx0 & 0x1F)));
+        Writer.AppendU8(static_cast<std::uint8_t>((m_SeqTier0 & 0x01) << 7 | (m_HighBitdepth ? 0x40 : 0) | (m_TwelveBit ? 0x20 : 0) | (m_Monochrome ? 0x10 : 0) |
+                                                  (m_ChromaSubsamplingX & 0x01) << 3 | (m_ChromaSubsamplingY & 0x01) << 2 | (m_ChromaSamplePosition & 0x03)));
+        Writer.AppendU8(0); // no initial presentation delay
+        Writer.AppendBytes(m_ConfigObus);
+    });
+}
+
 void Descriptor::AppendTo(std::vector<std::uint8_t>& Output) const
 {
     // Two 7-bit groups hold lengths up to 16,383.
@@ -128,6 +140,16 @@ void Hvc1Box::Write(BoxWriter& Writer) const
         ASSERT(m_HvccBox.IsPresent());
         WriteFields(Writer);
         m_HvccBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void Av01Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_Av1cBox.IsPresent());
+        WriteFields(Writer);
+        m_Av1cBox.Write(Writer);
         m_SinfBox.Write(Writer);
     });
 }

@@ -43,6 +43,25 @@ struct HvccBox : Box
     std::vector<std::uint8_t> m_PictureParameterSet;
 };
 
+// The AV1 codec configuration: what a decoder is set up with, all of it
+// from the sequence header, which configOBUs carries whole.
+struct Av1cBox : Box
+{
+    Av1cBox() noexcept : Box(MakeFourCc("av1C")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint8_t m_SeqProfile = 0;
+    std::uint8_t m_SeqLevelIdx0 = 0;
+    std::uint8_t m_SeqTier0 = 0;
+    bool m_HighBitdepth = false;
+    bool m_TwelveBit = false;
+    bool m_Monochrome = false;
+    std::uint8_t m_ChromaSubsamplingX = 1;
+    std::uint8_t m_ChromaSubsamplingY = 1;
+    std::uint8_t m_ChromaSamplePosition = 0;
+    std::vector<std::uint8_t> m_ConfigObus; // the sequence header OBU
+};
+
 // An MPEG-4 systems descriptor: tag, a length in two 7-bit groups, payload.
 // A parent's payload holds its children already encoded.
 struct Descriptor
@@ -98,6 +117,15 @@ struct Hvc1Box : VisualSampleEntryBox
     void Write(BoxWriter& Writer) const;
 
     HvccBox m_HvccBox;
+};
+
+// av01, or encv when protected.
+struct Av01Box : VisualSampleEntryBox
+{
+    Av01Box() noexcept : VisualSampleEntryBox(MakeFourCc("av01")) { }
+    void Write(BoxWriter& Writer) const;
+
+    Av1cBox m_Av1cBox;
 };
 
 struct AudioSampleEntryBox : Box

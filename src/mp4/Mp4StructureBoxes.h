@@ -147,6 +147,7 @@ struct StsdBox : FullBox
     // The builder makes exactly one of them present.
     Avc1Box m_Avc1Box;
     Hvc1Box m_Hvc1Box;
+    Av01Box m_Av01Box;
     Mp4aBox m_Mp4aBox;
     FlacBox m_FlacBox;
     StppBox m_StppBox;

@@ -80,6 +80,7 @@ std::optional<ProtectedRange> FindSliceRange(ProtectionScheme Scheme, std::uint8
 
 std::vector<ProtectedRange> SubsampleLayout::FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample)
 {
+    CHECK_CONDITION(Codec != VideoCodec::Av1, E_NOTIMPL);
     if(Codec == VideoCodec::Hevc && Scheme == ProtectionScheme::Cenc)
     {
         std::size_t const Head = HevcCencClearHeadOf(Sample);

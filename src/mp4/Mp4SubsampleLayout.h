@@ -13,6 +13,7 @@ enum class VideoCodec
 {
     H264,
     Hevc,
+    Av1,
 };
 
 // A byte range of a sample that a scheme encrypts.
@@ -31,7 +32,8 @@ public:
     // slice header); other NAL units stay clear. HEVC under cenc keeps a
     // clear head of 128 bytes, longer where the NAL units before the first
     // slice reach further, and protects whole blocks up to the end. A length
-    // that runs past the sample fails.
+    // that runs past the sample fails, and so do AV1 samples, whose layout
+    // is not made here (E_NOTIMPL).
     static std::vector<ProtectedRange> FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample);
     // Consecutive (clear, protected) pairs that together cover every byte of
     // the sample; a clear run longer than 16 bits can count is split.

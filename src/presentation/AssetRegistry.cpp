@@ -42,7 +42,10 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     // The routes of the text need not know the manifest's kind.
     if(!Record.SubtitleLanguages.empty())
         Record.SubtitleCarriage = Record.SubtitleFormatOf(Hls);
-    Record.VariantSet = Hls && Reads.Flag("hvc1") ? m_Defaults.Hevc : m_Defaults.H264;
+    bool const Av1 = Reads.Flag("av1");
+    if(Av1 && Hls && Reads.Flag("hvc1"))
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "av1 && hvc1", "\"av1\" and \"hvc1\" each choose the video codec: give one of them");
+    Record.VariantSet = Av1 ? m_Defaults.Av1 : Hls && Reads.Flag("hvc1") ? m_Defaults.Hevc : m_Defaults.H264;
     auto& AudioVariants = Record.VariantSet.AudioVariants;
     if(Hls && Reads.Flag("flac") && !AudioVariants.empty())
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
@@ -52,6 +55,14 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
     if(!Record.Changes.Empty())
         SettleChanges(Record, Hls);
+    // AV1 samples are packaged clear and without caption data only.
+    bool const UsesAv1 = (!Record.VariantSet.VideoVariants.empty() && Record.VariantSet.VideoVariants.front().Subtype == VideoSubtype::Av1) ||
+                         (!Record.OtherCodecVariants.empty() && Record.OtherCodecVariants.front().Subtype == VideoSubtype::Av1);
+    if(UsesAv1 && !Record.Key.empty())
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && key", "AV1 video (\"av1\", \"codecswitch=S:av1\") is served clear: \"key\" cannot encrypt it");
+    if(UsesAv1 && Record.Captions != CaptionServices::None)
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && captions",
+                          "AV1 video (\"av1\", \"codecswitch=S:av1\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
     if(!Record.NoAudio && !AudioVariants.empty() && m_AudioCodecsProbe)
         m_AudioCodecsProbe(AudioVariants.front());
     Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};
@@ -68,7 +79,12 @@ void AssetRegistry::SettleChanges(Configuration& Record, bool Hls) const
         Refuse("A live DASH manifest shows changes mid-stream with \"ll\" (its dynamic form) only");
     Record.Changes.Snap(Record.ChangeGrid());
     if(Record.Changes.Has(ChangeKind::Codec))
-        Record.OtherCodecVariants = (Record.VariantSet.VideoVariants.front().Subtype == VideoSubtype::Hevc ? m_Defaults.H264 : m_Defaults.Hevc).VideoVariants;
+    {
+        // The named codec, or H.264 where the asset's own rows are of it.
+        auto const& Target = Record.SwitchToAv1 ? m_Defaults.Av1 : m_Defaults.Hevc;
+        Record.OtherCodecVariants =
+            (Record.VariantSet.VideoVariants.front().Subtype == Target.VideoVariants.front().Subtype ? m_Defaults.H264 : Target).VideoVariants;
+    }
     // A DASH document has a period for every change it lists: as many as its
     // duration, or its live window, holds.
     std::int64_t const Span = Record.Live ? Record.LiveWindow.value_or(0) : Record.Duration.value_or(0);

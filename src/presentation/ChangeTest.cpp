@@ -162,11 +162,44 @@ TEST(ContentKeys, LaterKeysFollowFromTheFirst)
 
 TEST_F(ChangeAssets, RefusesWhatCannotChange)
 {
-    for(std::string_view Text : {"rotate=6", "clearlead=6", "audiokey=00112233445566778899AABBCCDDEEFF", "codecswitch=6:av1", "codecswitch=x"})
+    for(std::string_view Text : {"rotate=6", "clearlead=6", "audiokey=00112233445566778899AABBCCDDEEFF", "codecswitch=6:vp9", "codecswitch=x"})
         EXPECT_EQ(RaisedStatus([&] { Create(Text); }), FailureCode::ChangesInvalid) << Text;
     EXPECT_EQ(RaisedStatus([&] { Create("live&disc=30", ManifestKind::Dash); }), FailureCode::ChangesInvalid) << "the static live document";
     EXPECT_EQ(RaisedStatus([&] { Create("duration=7200&disc=6", ManifestKind::Dash); }), FailureCode::ChangesInvalid) << "1,200 periods";
     EXPECT_EQ(RaisedStatus([&] { Create("disc=0"); }), E_INVALIDARG);
+}
+
+TEST_F(ChangeAssets, Av1RowsComeWithTheFlagOrTheCodecSwitchAndStayClearWithoutCaptions)
+{
+    struct Case
+    {
+        std::string_view Text;
+        ManifestKind Kind;
+        VideoSubtype Rows;
+        std::optional<VideoSubtype> Other;
+    };
+    for(auto const& [Text, Kind, Rows, Other] : {
+            Case{"av1", ManifestKind::Hls, VideoSubtype::Av1, std::nullopt},
+            Case{"av1", ManifestKind::Dash, VideoSubtype::Av1, std::nullopt},
+            Case{"codecswitch=12", ManifestKind::Hls, VideoSubtype::H264, VideoSubtype::Hevc},
+            Case{"codecswitch=12:av1", ManifestKind::Hls, VideoSubtype::H264, VideoSubtype::Av1},
+            Case{"codecswitch=12:av1", ManifestKind::Dash, VideoSubtype::H264, VideoSubtype::Av1},
+            Case{"hvc1&codecswitch=12:av1", ManifestKind::Hls, VideoSubtype::Hevc, VideoSubtype::Av1},
+            // Already AV1: the switch alternates with H.264.
+            Case{"av1&codecswitch=12:av1", ManifestKind::Dash, VideoSubtype::Av1, VideoSubtype::H264},
+        })
+    {
+        auto const& Asset = Create(Text, Kind);
+        ASSERT_EQ(Asset.VariantSet.VideoVariants.size(), 2u) << Text;
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+            EXPECT_EQ(Variant.Subtype, Rows) << Text;
+        EXPECT_EQ(Asset.OtherCodecVariants.empty(), !Other) << Text;
+        for(auto const& Variant : Asset.OtherCodecVariants)
+            EXPECT_EQ(Variant.Subtype, *Other) << Text;
+    }
+    for(std::string const& Text : {std::string("av1&") + Key, std::string("codecswitch=12:av1&") + Key, std::string("av1&cc=608"), std::string("codecswitch=6:av1&cc=608"),
+                                  std::string("av1&hvc1")})
+        EXPECT_EQ(RaisedStatus([&] { Create(Text); }), E_INVALIDARG) << Text;
 }
 
 TEST_F(ChangeAssets, LivePlaylistsMarkEveryChangeAsTheWindowSlides)

@@ -111,8 +111,10 @@ void Configuration::ParseChangeKeys(QueryReads& Query)
         auto const Colon = Text.find(':');
         if(Colon != std::string_view::npos)
         {
-            if(Text.substr(Colon + 1) != "hevc")
-                Refuse("Invalid \"codecswitch\" \"" + Switch->Value + "\": the video alternates with HEVC (\"S\" or \"S:hevc\"), the one other codec there is");
+            auto const Codec = Text.substr(Colon + 1);
+            if(Codec != "hevc" && Codec != "av1")
+                Refuse("Invalid \"codecswitch\" \"" + Switch->Value + "\": the video alternates with HEVC (\"S\" or \"S:hevc\") or AV1 (\"S:av1\")");
+            SwitchToAv1 = Codec == "av1";
             Text = Text.substr(0, Colon);
         }
         auto const Seconds = ParseDecimal(Text, ChangeSchedule::MaximalSeconds);

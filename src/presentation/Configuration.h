@@ -134,6 +134,8 @@ struct Configuration
     // "codecswitch": the rows of the other video codec, one for each of
     // VariantSet's video rows, used in the schedule's odd periods.
     std::vector<VideoVariant> OtherCodecVariants;
+    // "codecswitch=S:av1": the other codec is AV1 rather than HEVC.
+    bool SwitchToAv1 = false;
     // "audiokey": the audio's own key (ContentKeys); empty: the asset's.
     std::vector<std::uint8_t> AudioKey;
     // "inband" (DASH): the clear lead and the keys are said in the

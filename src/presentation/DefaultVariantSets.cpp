@@ -15,7 +15,8 @@ VariantSet MakeDefaultSet(VideoSubtype Subtype)
 }
 } // namespace
 
-DefaultVariantSets::DefaultVariantSets() : H264(MakeDefaultSet(VideoSubtype::H264)), Hevc(MakeDefaultSet(VideoSubtype::Hevc))
+DefaultVariantSets::DefaultVariantSets() : H264(MakeDefaultSet(VideoSubtype::H264)), Hevc(MakeDefaultSet(VideoSubtype::Hevc)),
+    Av1(MakeDefaultSet(VideoSubtype::Av1))
 {
 }
 } // namespace Application

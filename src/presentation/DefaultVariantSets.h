@@ -5,13 +5,14 @@
 
 namespace Application
 {
-// The variant tables the server starts with: an H.264 set and an HEVC set,
-// each with its own copy of the audio list. The start-up encoding probes fill
+// The variant tables the server starts with: an H.264, an HEVC and an AV1
+// set, each with its own copy of the audio list. The start-up encoding probes fill
 // their codecs texts; assets copy them.
 struct DefaultVariantSets
 {
     VariantSet H264;
     VariantSet Hevc;
+    VariantSet Av1;
 
     DefaultVariantSets();
 };

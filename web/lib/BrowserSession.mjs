@@ -33,6 +33,8 @@ export class BrowserSession {
     this.console = [];
     // Every POST the pages made, its body and its answer's status (licence requests).
     this.posts = [];
+    // The addresses of every other answer the pages got, in order.
+    this.gets = [];
     // playwright-core never downloads a browser; it drives the one given here.
     this.context = await chromium.launchPersistentContext(this.profile, {
       executablePath: ChromiumBinary,
@@ -60,6 +62,7 @@ export class BrowserSession {
     page.on('pageerror', (error) => this.problems.push(`page: ${error.message}`));
     page.on('response', (response) => {
       if (response.request().method() === 'POST') this.posts.push({ url: response.url(), status: response.status(), body: response.request().postData() });
+      else this.gets.push(response.url());
       // open() reports an error answer to the page itself.
       if (response.status() >= 400 && !incidental(response.url()) && !response.request().isNavigationRequest()) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
     });

@@ -12,7 +12,9 @@
 //   data in the manifest, neither player asks for a key a 'pssh' in a
 //   'moof' names, though Chromium reports each: with "inband&cp" they stop
 //   at the first new key.)
-// The codec switch is checked by ffprobe only: this Chromium decodes no HEVC.
+// - hls.js and dash.js play across switches between H.264 and AV1 and back
+//   without standing still, having loaded the AV1 part's media.
+// The switch to HEVC is checked by ffprobe only: this Chromium decodes no HEVC.
 import { createCipheriv } from 'node:crypto';
 import { playWithPlayer } from './PlayerRun.mjs';
 import { findStalls, judgePlayback, startSample } from './Verdict.mjs';
@@ -83,6 +85,28 @@ function onDemandCheck(player, manifest, options = {}) {
       const sizes = sizesShown(report);
       result.figures.extra.sizes = sizes.join(' ') || 'none';
       if (!halvedAndBack(sizes)) result.failures.push('the picture did not halve and return');
+      return result;
+    },
+  };
+}
+
+// A switch to AV1 at 12 s and back at 24 s; the AV1 part's initialisation
+// segment is the one that serves from segment 4 on.
+const Av1Switch = 'duration=30&codecswitch=12:av1';
+const Av1Part = /\/video-header\.mp4\?.*&at=4$/;
+function av1SwitchCheck(player, manifest, options = {}) {
+  const path = `${manifest}?${Av1Switch}`;
+  return {
+    name: `changes ${player} ${path} plays across the switches to av1 and back`,
+    timeoutSeconds: 70,
+    async run(session, environment) {
+      const report = await playWithPlayer(session, environment, { player, path, options, goal: Goal });
+      const result = judgePlayback(report, Both, session.problems);
+      result.failures.push(...stallFailures(report));
+      if (result.figures.position < Goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${Goal.position} s`);
+      const loaded = session.gets.filter((url) => Av1Part.test(url)).length;
+      result.figures.extra['AV1 part requests'] = loaded;
+      if (!loaded) result.failures.push('the AV1 part was never loaded');
       return result;
     },
   };
@@ -163,6 +187,8 @@ export function changeChecks() {
     onDemandCheck('Shaka', 'master.m3u8'),
     onDemandCheck('dash.js', 'manifest.mpd'),
     onDemandCheck('Shaka', 'manifest.mpd'),
+    av1SwitchCheck('hls.js', 'master.m3u8', { topLevel: true }),
+    av1SwitchCheck('dash.js', 'manifest.mpd'),
     liveCheck('hls.js', 'master.m3u8?live&disc=12&sizeswitch=12'),
     liveCheck('dash.js', 'manifest.mpd?live&ll&disc=12&sizeswitch=12', {}, DashJsLiveStallSeconds),
     licenceCheck('dash.js', DashJsLicenceJoinSeconds),
