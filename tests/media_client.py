@@ -128,6 +128,20 @@ class MediaClient:
     def audio(self, asset, indexes):
         return self.fetch("audio-header.mp4?asset=%d" % asset), [self.fetch("audio-body.mp4?asset=%d&index=%d" % (asset, index)) for index in indexes]
 
+    def make_every_segment(self, manifest):
+        """Has the server make every segment of a DASH manifest before GStreamer
+        plays it. GStreamer 1.22's DASH demuxer at times never ends a period
+        whose last segments still arrive as they are made, whatever the
+        periods hold (the design's three periods too): served whole from the
+        cache, the periods play to their end."""
+        base = self.server.url("")
+        result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", self.file(self.fetch(manifest), ".mpd"), base + manifest])[0])
+        groups = result["manifest"]["mediaGroups"]["AUDIO"].values()
+        playlists = result["manifest"]["playlists"] + [playlist for group in groups for rendition in group.values() for playlist in rendition["playlists"]]
+        uris = {part["resolvedUri"] for playlist in playlists for segment in playlist["segments"] for part in (segment, segment["map"])}
+        for uri in sorted(uris):
+            self.fetch(uri[len(base):])
+
     def probe(self, data, entries):
         """ffprobe's entries of a whole file, read without an error or a warning."""
         output, errors = run_tool(["ffprobe", "-v", "warning", "-of", "json", "-show_entries", entries, self.file(data)])

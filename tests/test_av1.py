@@ -91,6 +91,8 @@ class Av1Test(MediaClient, unittest.TestCase):
         """playbin plays every picture of AV1 HLS, and of DASH across the
         switches from H.264 to AV1 and back, at its time."""
         for query, seconds in (("master.m3u8?av1&duration=12", 12), ("manifest.mpd?duration=24&codecswitch=12:av1", 24)):
+            if query.startswith("manifest.mpd"):
+                self.make_every_segment(query)
             video, audio = gstreamer_times(self.server.url(query))
             self.assertEqual(video, [index * 4 * 10**7 for index in range(seconds * 25)], query)
             self.assertTrue(audio, query)

@@ -78,6 +78,8 @@ class ChangeTest(MediaClient, unittest.TestCase):
         DASH. (Its HLS demuxer gives every picture after a restart one time,
         and stops the video at a codec switch.)"""
         for query in ("master.m3u8?duration=24&sizeswitch=12", "manifest.mpd?duration=24&disc=12&sizeswitch=12&codecswitch=12"):
+            if query.startswith("manifest.mpd"):
+                self.make_every_segment(query)
             video, audio = gstreamer_times(self.server.url(query))
             self.assertEqual(len(video), 600, query)
             self.assertEqual(video[300:302], [12 * 10**9, 12 * 10**9 + 4 * 10**7], query)
