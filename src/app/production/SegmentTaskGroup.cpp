@@ -105,17 +105,36 @@ void SegmentTaskGroup::Count(ServerMetrics::Gauge Which, std::int64_t Delta) con
         m_Gauges.Metrics->Add(Which, Delta);
 }
 
-void SegmentTaskGroup::ReleaseIdleMemory()
+bool SegmentTaskGroup::Idle() const
 {
+    return m_Tasks.empty() && m_Ahead.empty() && m_Running + m_AheadRunning == 0;
+}
+
+bool SegmentTaskGroup::WaitForTask(std::unique_lock<std::mutex>& Lock)
+{
+    auto const Ready = [this] { return m_Stopping || !m_Tasks.empty(); };
+    while(!Ready())
     {
-        std::lock_guard Lock(m_Mutex);
-        if(!m_Tasks.empty() || !m_Ahead.empty() || m_Running + m_AheadRunning > 0)
-            return;
+        if(m_TrimOwed && Idle())
+        {
+            if(!m_Condition.wait_for(Lock, IdleTrimDelay, Ready) && m_TrimOwed && Idle())
+                ReleaseIdleMemory(Lock);
+        }
+        else
+            m_Condition.wait(Lock);
     }
+    return !m_Tasks.empty();
+}
+
+void SegmentTaskGroup::ReleaseIdleMemory(std::unique_lock<std::mutex>& Lock)
+{
     // A pipeline allocates and frees hundreds of megabytes over the threads
     // of its encoders; the allocator would keep them for good in its
-    // per-thread arenas. Once the queue is empty they go back.
+    // per-thread arenas. Once the group has been idle a while they go back.
+    m_TrimOwed = false;
+    Lock.unlock();
     malloc_trim(0);
+    Lock.lock();
 }
 
 bool SegmentTaskGroup::AheadMayStart() const
@@ -143,10 +162,9 @@ void SegmentTaskGroup::Work()
         std::function<void()> Task;
         {
             std::unique_lock Lock(m_Mutex);
-            m_Condition.wait(Lock, [this] { return m_Stopping || !m_Tasks.empty(); });
             // Stopping still runs what was submitted: each holds a response
             // that must be completed.
-            if(m_Tasks.empty())
+            if(!WaitForTask(Lock))
                 return;
             Task = std::move(m_Tasks.front());
             m_Tasks.pop_front();
@@ -160,11 +178,11 @@ void SegmentTaskGroup::Work()
         {
             std::lock_guard Lock(m_Mutex);
             --m_Running;
+            m_TrimOwed = true;
         }
         // A worker is free: read-ahead may take it.
         m_Condition.notify_all();
         Count(m_Gauges.Running, -1);
-        ReleaseIdleMemory();
     }
 }
 
@@ -192,9 +210,9 @@ void SegmentTaskGroup::WorkAhead()
         {
             std::lock_guard Lock(m_Mutex);
             --m_AheadRunning;
+            m_TrimOwed = true;
         }
         m_Condition.notify_all();
-        ReleaseIdleMemory();
     }
 }
 } // namespace Application

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
-#include <memory>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -43,6 +44,10 @@ public:
     // The nice value of read-ahead workers: an asked-for thread weighs
     // about ten times as much.
     static constexpr int AheadNiceness = 10;
+    // How long the group stays idle before it gives the memory its
+    // pipelines freed back to the system: long enough for the answers'
+    // last references, released on other threads, to go too.
+    static constexpr std::chrono::milliseconds IdleTrimDelay{1000};
 
     // Where the group counts its waiting and running tasks, if anywhere.
     struct Gauges
@@ -86,7 +91,9 @@ private:
     void WorkAhead();
     void Execute(std::function<void()>& Task);
     bool AheadMayStart() const;
-    void ReleaseIdleMemory();
+    bool Idle() const;
+    bool WaitForTask(std::unique_lock<std::mutex>& Lock);
+    void ReleaseIdleMemory(std::unique_lock<std::mutex>& Lock);
     void Count(ServerMetrics::Gauge Which, std::int64_t Delta) const noexcept;
 
     Gauges const m_Gauges;
@@ -100,6 +107,8 @@ private:
     std::size_t m_Running = 0;
     std::size_t m_AheadRunning = 0;
     bool m_Stopping = false;
+    // A task ended since the memory was last given back.
+    bool m_TrimOwed = false;
     std::vector<std::thread> m_Workers;
 };
 } // namespace Application
