@@ -73,6 +73,10 @@
       // the probe measures as figures: on a busy machine they say more about
       // the machine than about the media.
       if (!data.fatal && StallNotices.includes(data.details)) return;
+      // An append refused for the buffer's state (an earlier append still
+      // in progress) is a race inside hls.js, which it classes as such and
+      // retries; seen once in low-latency live. Its fatal form still fails.
+      if (!data.fatal && data.details === Hls.ErrorDetails.BUFFER_APPEND_ERROR && data.error && data.error.name === 'InvalidStateError') return;
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
