@@ -132,7 +132,7 @@ class MediaClient:
         """Has the server make every segment of a DASH manifest before GStreamer
         plays it. GStreamer 1.22's DASH demuxer at times never ends a period
         whose last segments still arrive as they are made, whatever the
-        periods hold (the design's three periods too): served whole from the
+        periods hold (the default three periods too): served whole from the
         cache, the periods play to their end."""
         base = self.server.url("")
         result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", self.file(self.fetch(manifest), ".mpd"), base + manifest])[0])
