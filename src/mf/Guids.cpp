@@ -18,6 +18,7 @@ char const* GuidName(Guid const& Value) noexcept
         {MFVideoFormat_H264, "MFVideoFormat_H264"},
         {MFVideoFormat_HEVC, "MFVideoFormat_HEVC"},
         {MFVideoFormat_AV1, "MFVideoFormat_AV1"},
+        {MFVideoFormat_VP90, "MFVideoFormat_VP90"},
         {MFAudioFormat_PCM, "MFAudioFormat_PCM"},
         {MFAudioFormat_Float, "MFAudioFormat_Float"},
         {MFAudioFormat_MP3, "MFAudioFormat_MP3"},

@@ -19,6 +19,7 @@ inline constexpr Guid MFVideoFormat_I420 = Guid::FromFourCC(Guid::FourCC('I', '4
 inline constexpr Guid MFVideoFormat_H264 = Guid::FromFourCC(Guid::FourCC('H', '2', '6', '4'));
 inline constexpr Guid MFVideoFormat_HEVC = Guid::FromFourCC(Guid::FourCC('H', 'E', 'V', 'C'));
 inline constexpr Guid MFVideoFormat_AV1 = Guid::FromFourCC(Guid::FourCC('A', 'V', '0', '1'));
+inline constexpr Guid MFVideoFormat_VP90 = Guid::FromFourCC(Guid::FourCC('V', 'P', '9', '0'));
 
 inline constexpr Guid MFAudioFormat_PCM = Guid::FromFourCC(0x0001);
 inline constexpr Guid MFAudioFormat_Float = Guid::FromFourCC(0x0003);

@@ -38,9 +38,11 @@ public:
         std::span<std::uint8_t const> Mdat() const noexcept { return std::span(m_Bytes).subspan(m_MoofSize); }
     };
 
-    // Payload: 4-byte length-prefixed NAL units; encrypted in place when an
+    // Payload: 4-byte length-prefixed NAL units (or what SampleEncryptor
+    // takes of other codecs, with FrameWidth); encrypted in place when an
     // encryptor is given (and its settings do not keep the samples clear).
-    static Fragment BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor);
+    static Fragment BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor,
+                               std::uint32_t FrameWidth = 0);
     // Payload: one AAC access unit or FLAC frame; encrypted in place as
     // above.
     static Fragment BuildAudio(Sample const& Value, std::span<std::uint8_t> Payload, SampleEncryptor const* Encryptor);

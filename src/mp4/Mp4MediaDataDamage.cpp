@@ -2,10 +2,13 @@
 #include "mp4/Mp4MediaDataDamage.h"
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "base/HResultError.h"
 #include "mp4/Mp4Av1Obu.h"
 #include "mp4/Mp4BoxHeader.h"
+#include "mp4/Mp4Vp9FrameHeader.h"
 
 namespace Mp4
 {
@@ -62,7 +65,24 @@ std::vector<std::span<std::uint8_t>> FindPictureObus(std::span<std::uint8_t> Pay
     return Pictures;
 }
 
-std::size_t DamagePayload(std::span<std::uint8_t> Payload, bool LengthPrefixedUnits)
+// The tiles of a VP9 frame; none when it is not one. Inter frames take
+// their width from the last key frame before them in the segment (Width).
+std::vector<Vp9FrameHeader::Range> FindVp9Tiles(std::span<std::uint8_t const> Payload, std::optional<std::uint32_t>& Width)
+{
+    try
+    {
+        auto const Header = Vp9FrameHeader::Read(Payload, Width);
+        if(Header.m_KeyFrame)
+            Width = Header.m_Width;
+        return Header.FindTiles(Payload);
+    }
+    catch(HResultError const&)
+    {
+        return {};
+    }
+}
+
+std::size_t DamagePayload(std::span<std::uint8_t> Payload, bool LengthPrefixedUnits, std::optional<std::uint32_t>& Vp9Width)
 {
     if(LengthPrefixedUnits && AreLengthPrefixedUnits(Payload))
         return DamageUnits(Payload);
@@ -75,6 +95,15 @@ std::size_t DamagePayload(std::span<std::uint8_t> Payload, bool LengthPrefixedUn
                     Count += Invert(Picture.subspan(Picture.size() / 2));
             return Count;
         }
+    if(LengthPrefixedUnits)
+        if(auto const Tiles = FindVp9Tiles(Payload, Vp9Width); !Tiles.empty())
+        {
+            std::size_t Count = 0;
+            for(auto const& Tile : Tiles)
+                if(Tile.m_Length >= 8)
+                    Count += Invert(Payload.subspan(Tile.m_Offset + Tile.m_Length / 2, Tile.m_Length - Tile.m_Length / 2));
+            return Count;
+        }
     return Payload.size() > 2 ? Invert(Payload.subspan(2)) : 0;
 }
 } // namespace
@@ -83,6 +112,7 @@ std::size_t DamageMediaData(std::span<std::uint8_t> Segment, bool LengthPrefixed
 {
     std::size_t Count = 0;
     std::size_t Position = 0;
+    std::optional<std::uint32_t> Vp9Width;
     while(auto const Header = ReadBoxHeader(Segment.subspan(Position)))
     {
         std::size_t const Rest = Segment.size() - Position;
@@ -90,7 +120,7 @@ std::size_t DamageMediaData(std::span<std::uint8_t> Segment, bool LengthPrefixed
         if(Size < Header->HeaderSize || Size > Rest)
             break; // not a box: leave the rest as it is
         if(Header->Is("mdat"))
-            Count += DamagePayload(Segment.subspan(Position + Header->HeaderSize, static_cast<std::size_t>(Size) - Header->HeaderSize), LengthPrefixedUnits);
+            Count += DamagePayload(Segment.subspan(Position + Header->HeaderSize, static_cast<std::size_t>(Size) - Header->HeaderSize), LengthPrefixedUnits, Vp9Width);
         Position += static_cast<std::size_t>(Size);
     }
     return Count;

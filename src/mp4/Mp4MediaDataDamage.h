@@ -15,8 +15,10 @@ namespace Mp4
 // still finds each unit and decodes damaged pictures rather than dropping
 // the sample. Video samples of AV1 OBUs keep every OBU header and size and
 // the sequence header whole: bytes flip in the second half of the frame
-// and tile group OBUs' payloads. Otherwise (audio frames) bytes are flipped
-// from the payload's third byte on. Every DamageStride-th byte is inverted. Returns how many.
+// and tile group OBUs' payloads. VP9 frames keep their headers and tile
+// sizes: bytes flip in the second half of every tile. Otherwise (audio
+// frames) bytes are flipped from the payload's third byte on. Every
+// DamageStride-th byte is inverted. Returns how many.
 std::size_t DamageMediaData(std::span<std::uint8_t> Segment, bool LengthPrefixedUnits);
 
 constexpr std::size_t DamageStride = 24;

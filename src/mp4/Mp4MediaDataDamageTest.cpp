@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mp4/Mp4TestBytes.h"
+
 namespace
 {
 void AppendBigEndian(std::vector<std::uint8_t>& Data, std::uint32_t Value)
@@ -73,6 +75,28 @@ TEST(Mp4MediaDataDamage, Av1SamplesKeepTheirObuHeadersAndSequenceHeader)
     for(std::size_t Index = 0; Index < Segment.size(); ++Index)
     {
         bool const Flipped = Index == Frame + 50 || Index == Frame + 74 || Index == Frame + 98;
+        EXPECT_EQ(Damaged[Index], Flipped ? static_cast<std::uint8_t>(~Segment[Index]) : Segment[Index]) << Index;
+    }
+}
+
+TEST(Mp4MediaDataDamage, Vp9FramesKeepTheirHeadersAndTileSizes)
+{
+    // A 512×64 key frame of libvpx (18 + 2 header bytes, then two tiles of
+    // 14 bytes, the first behind its size), and an inter frame of two tiles
+    // of 40 bytes whose header takes the width from the key frame.
+    auto const Key = Mp4::Test::Hex("82498342001ff003f60638241c183e100010 4000 0000000e 6b38f7a69b004e0a701d12bb0580 6b38f7a69b004e0a701d12bb0580");
+    auto Inter = Mp4::Test::Hex("860040929c404f01000180 700000 00000028");
+    Inter.resize(Inter.size() + 80, 0x66);
+    std::vector<std::uint8_t> Segment;
+    AppendBox(Segment, "mdat", Key);
+    AppendBox(Segment, "mdat", Inter);
+    auto Damaged = Segment;
+    // The second half of every tile: one byte of each.
+    EXPECT_EQ(Mp4::DamageMediaData(Damaged, true), 4u);
+    std::size_t const InterAt = 8 + Key.size() + 8;
+    for(std::size_t Index = 0; Index < Segment.size(); ++Index)
+    {
+        bool const Flipped = Index == 8 + 24 + 7 || Index == 8 + 38 + 7 || Index == InterAt + 18 + 20 || Index == InterAt + 58 + 20;
         EXPECT_EQ(Damaged[Index], Flipped ? static_cast<std::uint8_t>(~Segment[Index]) : Segment[Index]) << Index;
     }
 }

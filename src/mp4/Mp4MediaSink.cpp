@@ -8,6 +8,7 @@
 #include "mp4/Mp4MediaSinkAacStreamSink.h"
 #include "mp4/Mp4MediaSinkAv1StreamSink.h"
 #include "mp4/Mp4MediaSinkFlacStreamSink.h"
+#include "mp4/Mp4MediaSinkVp9StreamSink.h"
 #include "mp4/Mp4H264CodecRecord.h"
 #include "mp4/Mp4HevcCodecRecord.h"
 #include "mp4/Mp4MediaSinkVideoStreamSinkT.h"
@@ -71,6 +72,8 @@ std::shared_ptr<Mp4MediaSink::StreamSink> Mp4MediaSink::CreateStreamSink(std::ui
         return std::make_shared<HevcStreamSink>(weak_from_this(), Identifier, Type);
     if(Subtype == MF::MFVideoFormat_AV1)
         return std::make_shared<Av1StreamSink>(weak_from_this(), Identifier, Type);
+    if(Subtype == MF::MFVideoFormat_VP90)
+        return std::make_shared<Vp9StreamSink>(weak_from_this(), Identifier, Type);
     if(Subtype == MF::MFAudioFormat_AAC)
         return std::make_shared<AacStreamSink>(weak_from_this(), Identifier, Type);
     if(Subtype == MF::MFAudioFormat_FLAC)

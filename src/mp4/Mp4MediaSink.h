@@ -29,7 +29,7 @@ class Mp4MediaSinkStreamSink;
 //   Sink->SetFirstSequenceNumber(76);            // before the clock starts
 //   Sink->SetProtection(Settings);               // optional, before the stream is added
 //   Sink->SetTimeOrigin(60'000'000);             // optional: the fragments' timeline starts at 6 s
-//   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AV1, AAC or FLAC
+//   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AV1, VP9, AAC or FLAC
 //   ... the session sets the clock, starts it and feeds the stream sink ...
 class Mp4MediaSink final : public MF::MediaSinkT<Mp4MediaSink>
 {
@@ -41,6 +41,7 @@ public:
     using H264StreamSink = VideoStreamSinkT<H264CodecRecord, VideoCodec::H264>;
     using HevcStreamSink = VideoStreamSinkT<HevcCodecRecord, VideoCodec::Hevc>;
     class Av1StreamSink;
+    class Vp9StreamSink;
     class AudioStreamSink;
     class AacStreamSink;
     class FlacStreamSink;

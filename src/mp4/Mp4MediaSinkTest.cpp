@@ -152,3 +152,32 @@ TEST(Mp4MediaSink, Av1SamplesKeepTheirObusLessTemporalDelimiters)
     EXPECT_EQ(Raised([&] { Protected.m_StreamSink->ProcessSample(MakeSample(Key)); }), E_NOTIMPL);
     Protected.m_Sink->Shutdown();
 }
+
+TEST(Mp4MediaSink, Vp9FramesAreCarriedAsTheyAreAndDescribedByTheFirstKeyFrame)
+{
+    // libvpx frames of 512×64: a key frame (2 tiles), then an inter frame.
+    std::string const KeyFrame = "82498342001ff003f60638241c183e100010 4000 0000000e 6b38f7a69b004e0a701d12bb0580 6b38f7a69b004e0a701d12bb0580";
+    std::string const InterFrame = "860040929c404f01000180 700000 00000004 5a20c000 5a20c000";
+    SinkRun Run;
+    Run.Start(MakeVideoType(MF::MFVideoFormat_VP90, {512, 64, 25, 1}));
+    Run.m_StreamSink->ProcessSample(MakeSample(Frame(KeyFrame, 0, true)));
+    Run.m_StreamSink->ProcessSample(MakeSample(Frame(InterFrame, 400'000, false)));
+    EXPECT_EQ(Run.m_Sink->GetCodecsString(), "vp09.00.10.08.00.02.02.02.00");
+    auto const& Writes = Run.m_ByteStream->m_WriteVector;
+    ASSERT_EQ(Writes.size(), 3u);
+    auto const Configuration = Hex("76706343 01000000 00 0a 80 02 02 02 0000");
+    EXPECT_NE(std::search(Writes[0].begin(), Writes[0].end(), Configuration.begin(), Configuration.end()), Writes[0].end()) << "vpcC";
+    EXPECT_EQ(std::vector<std::uint8_t>(Writes[1].end() - 52, Writes[1].end()), Hex(KeyFrame));
+    EXPECT_EQ(std::vector<std::uint8_t>(Writes[2].end() - 26, Writes[2].end()), Hex(InterFrame));
+    EXPECT_EQ(ReadU32(Writes[1], 96), 0x02000000u);
+    EXPECT_EQ(ReadU32(Writes[2], 96), 0x01010000u);
+    // A superframe: the inter frame twice, behind an index of their sizes.
+    EXPECT_EQ(Raised([&] { Run.m_StreamSink->ProcessSample(MakeSample(Frame(InterFrame + InterFrame + "c1 1a 1a c1", 800'000, false))); }), E_NOTIMPL);
+    Run.m_Sink->Shutdown();
+
+    // A run must begin with a key frame, which describes the track.
+    SinkRun Late;
+    Late.Start(MakeVideoType(MF::MFVideoFormat_VP90, {512, 64, 25, 1}));
+    EXPECT_EQ(Raised([&] { Late.m_StreamSink->ProcessSample(MakeSample(Frame(InterFrame, 0, false))); }), E_INVALIDARG);
+    Late.m_Sink->Shutdown();
+}

@@ -104,6 +104,8 @@ void ProtectionSignalling::ProtectSampleEntry(StsdBox& Stsd, ProtectionSettings 
         ProtectVisual(Stsd.m_Hvc1Box);
     if(Stsd.m_Av01Box.IsPresent())
         ProtectVisual(Stsd.m_Av01Box);
+    if(Stsd.m_Vp09Box.IsPresent())
+        ProtectVisual(Stsd.m_Vp09Box);
     if(Stsd.m_Mp4aBox.IsPresent())
         ProtectAudio(Stsd.m_Mp4aBox);
     if(Stsd.m_FlacBox.IsPresent())

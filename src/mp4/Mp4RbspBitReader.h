@@ -18,6 +18,8 @@ public:
     void SkipBits(std::size_t Count);
     // ue(v): unsigned Exp-Golomb code.
     std::uint32_t ReadUnsignedExpGolomb();
+    // Bits read or skipped so far.
+    std::size_t GetBitPosition() const noexcept { return m_BitPosition; }
 
 private:
     std::span<std::uint8_t const> m_Rbsp;

@@ -77,7 +77,7 @@ void SampleEncryptor::EncryptCounterMode(std::span<std::uint8_t> Sample, std::ve
         Cipher.Encrypt(Sample.subspan(Range.m_Offset, Range.m_Length));
 }
 
-void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof) const
+void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof, std::uint32_t FrameWidth) const
 {
     SignalFragment(Moof, m_VideoGroupEntry);
     if(m_ClearSamples)
@@ -85,7 +85,7 @@ void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_
     TrafBox& Traf = Moof.m_TrafBoxList.back();
     bool const Cenc = m_Scheme == ProtectionScheme::Cenc;
     std::uint8_t const IvSize = Cenc ? CencIvSize : 0;
-    auto Ranges = SubsampleLayout::FindProtectedRanges(Codec, m_Scheme, Sample);
+    auto Ranges = SubsampleLayout::FindProtectedRanges(Codec, m_Scheme, Sample, FrameWidth);
     auto Subsamples = SubsampleLayout::MakeSubsamples(Ranges, Sample.size());
     // Past what saiz can count, the last slices of the picture stay clear.
     while(GetSubsampleInfoSize(IvSize, Subsamples.size()) > MaximalSampleInfoSize)

@@ -82,6 +82,19 @@ void Av1cBox::Write(BoxWriter& Writer) const
     });
 }
 
+void VpccBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU8(m_Profile);
+        Writer.AppendU8(m_Level);
+        Writer.AppendU8(static_cast<std::uint8_t>((m_BitDepth & 0x0F) << 4 | (m_ChromaSubsampling & 0x07) << 1 | (m_FullRange ? 1 : 0)));
+        Writer.AppendU8(m_ColourPrimaries);
+        Writer.AppendU8(m_TransferCharacteristics);
+        Writer.AppendU8(m_MatrixCoefficients);
+        Writer.AppendU16(0); // codecInitializationDataSize
+    });
+}
+
 void Descriptor::AppendTo(std::vector<std::uint8_t>& Output) const
 {
     // Two 7-bit groups hold lengths up to 16,383.
@@ -150,6 +163,16 @@ void Av01Box::Write(BoxWriter& Writer) const
         ASSERT(m_Av1cBox.IsPresent());
         WriteFields(Writer);
         m_Av1cBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void Vp09Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_VpccBox.IsPresent());
+        WriteFields(Writer);
+        m_VpccBox.Write(Writer);
         m_SinfBox.Write(Writer);
     });
 }

@@ -62,6 +62,24 @@ struct Av1cBox : Box
     std::vector<std::uint8_t> m_ConfigObus; // the sequence header OBU
 };
 
+// The VP9 codec configuration (version 1): profile, level, bit depth,
+// chroma subsampling and colours, with no initialisation data, since key
+// frames describe the stream themselves.
+struct VpccBox : FullBox
+{
+    VpccBox() noexcept : FullBox(MakeFourCc("vpcC"), 1) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint8_t m_Profile = 0;
+    std::uint8_t m_Level = 0; // ten times the level: 31 for 3.1
+    std::uint8_t m_BitDepth = 8;
+    std::uint8_t m_ChromaSubsampling = 0; // 0 4:2:0 (chroma sited left), 1 4:2:0 co-sited, 2 4:2:2, 3 4:4:4
+    bool m_FullRange = false;
+    std::uint8_t m_ColourPrimaries = 2;
+    std::uint8_t m_TransferCharacteristics = 2;
+    std::uint8_t m_MatrixCoefficients = 2;
+};
+
 // An MPEG-4 systems descriptor: tag, a length in two 7-bit groups, payload.
 // A parent's payload holds its children already encoded.
 struct Descriptor
@@ -126,6 +144,15 @@ struct Av01Box : VisualSampleEntryBox
     void Write(BoxWriter& Writer) const;
 
     Av1cBox m_Av1cBox;
+};
+
+// vp09, or encv when protected.
+struct Vp09Box : VisualSampleEntryBox
+{
+    Vp09Box() noexcept : VisualSampleEntryBox(MakeFourCc("vp09")) { }
+    void Write(BoxWriter& Writer) const;
+
+    VpccBox m_VpccBox;
 };
 
 struct AudioSampleEntryBox : Box

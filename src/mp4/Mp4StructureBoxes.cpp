@@ -178,6 +178,7 @@ void StsdBox::Write(BoxWriter& Writer) const
         m_Avc1Box.Write(Writer);
         m_Hvc1Box.Write(Writer);
         m_Av01Box.Write(Writer);
+        m_Vp09Box.Write(Writer);
         m_Mp4aBox.Write(Writer);
         m_FlacBox.Write(Writer);
         m_StppBox.Write(Writer);

@@ -148,6 +148,7 @@ struct StsdBox : FullBox
     Avc1Box m_Avc1Box;
     Hvc1Box m_Hvc1Box;
     Av01Box m_Av01Box;
+    Vp09Box m_Vp09Box;
     Mp4aBox m_Mp4aBox;
     FlacBox m_FlacBox;
     StppBox m_StppBox;

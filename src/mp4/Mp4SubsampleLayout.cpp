@@ -6,6 +6,7 @@
 
 #include "base/Check.h"
 #include "mp4/Mp4NalUnit.h"
+#include "mp4/Mp4Vp9FrameHeader.h"
 
 namespace Mp4
 {
@@ -76,11 +77,23 @@ std::optional<ProtectedRange> FindSliceRange(ProtectionScheme Scheme, std::uint8
     std::size_t const Remainder = (Length - Leader) % BlockSize;
     return ProtectedRange{Offset + Leader + Remainder, Length - Leader - Remainder};
 }
+
+std::vector<ProtectedRange> FindVp9Ranges(std::span<std::uint8_t const> Sample, std::uint32_t FrameWidth)
+{
+    auto const Header = Vp9FrameHeader::Read(Sample, FrameWidth ? std::optional(FrameWidth) : std::nullopt);
+    std::size_t const Length = (Sample.size() - Header.m_UncompressedHeaderSize) / BlockSize * BlockSize;
+    if(Length == 0)
+        return {};
+    return {ProtectedRange{Sample.size() - Length, Length}};
+}
 } // namespace
 
-std::vector<ProtectedRange> SubsampleLayout::FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample)
+std::vector<ProtectedRange> SubsampleLayout::FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample,
+                                                                std::uint32_t FrameWidth)
 {
     CHECK_CONDITION(Codec != VideoCodec::Av1, E_NOTIMPL);
+    if(Codec == VideoCodec::Vp9)
+        return FindVp9Ranges(Sample, FrameWidth);
     if(Codec == VideoCodec::Hevc && Scheme == ProtectionScheme::Cenc)
     {
         std::size_t const Head = HevcCencClearHeadOf(Sample);

@@ -14,6 +14,7 @@ enum class VideoCodec
     H264,
     Hevc,
     Av1,
+    Vp9,
 };
 
 // A byte range of a sample that a scheme encrypts.
@@ -34,7 +35,15 @@ public:
     // slice reach further, and protects whole blocks up to the end. A length
     // that runs past the sample fails, and so do AV1 samples, whose layout
     // is not made here (E_NOTIMPL).
-    static std::vector<ProtectedRange> FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample);
+    // A VP9 sample (one frame) keeps its uncompressed header clear, which
+    // readers parse without the key, and protects whole blocks from the
+    // compressed header on, under either scheme; the bytes that do not fill
+    // a block stay clear in front of them. FrameWidth is the width of the
+    // track's pictures, which inter frames take from their references
+    // rather than say (Vp9FrameHeader; 0: not known); a header that cannot
+    // be read fails.
+    static std::vector<ProtectedRange> FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample,
+                                                           std::uint32_t FrameWidth = 0);
     // Consecutive (clear, protected) pairs that together cover every byte of
     // the sample; a clear run longer than 16 bits can count is split.
     static std::vector<SencBox::Subsample> MakeSubsamples(std::vector<ProtectedRange> const& Ranges, std::size_t SampleSize);
