@@ -21,21 +21,12 @@ namespace
 // environment, and only where the operator has not chosen a level.
 [[maybe_unused]] bool const QuietLibrary = (setenv("SVT_LOG", "1", 0), true);
 
-constexpr std::uint32_t MaximalAv1Quantizer = 63;
-constexpr std::uint32_t MaximalH26xQuantizer = 51;
-
 void Check(EbErrorType Error, char const* What)
 {
     if(Error != EB_ErrorNone)
         throw HResultError(E_FAIL, std::string("SVT-AV1 ") + What + " failed");
 }
 } // namespace
-
-std::uint32_t Av1Encoder::QuantizerFromQuality(std::uint32_t Quality)
-{
-    double const Scaled = VideoEncoderSettings::QuantizerFromQuality(Quality) * static_cast<double>(MaximalAv1Quantizer) / MaximalH26xQuantizer;
-    return static_cast<std::uint32_t>(std::lround(Scaled));
-}
 
 Av1Encoder::Av1Encoder(VideoEncoderSettings const& Settings) : VideoEncoder(Settings)
 {
@@ -85,7 +76,7 @@ void Av1Encoder::Open()
     Configuration.look_ahead_distance = 0;
     Configuration.enable_tpl_la = 0;
     Configuration.rate_control_mode = SVT_AV1_RC_MODE_CQP_OR_CRF;
-    Configuration.qp = QuantizerFromQuality(Settings().Quality);
+    Configuration.qp = VideoEncoderSettings::WideQuantizerFromQuality(Settings().Quality);
     Configuration.color_primaries = EB_CICP_CP_BT_709;
     Configuration.transfer_characteristics = EB_CICP_TC_BT_709;
     Configuration.matrix_coefficients = EB_CICP_MC_BT_601;
@@ -120,16 +111,6 @@ void Av1Encoder::Close() noexcept
     m_Handle = nullptr;
 }
 
-VideoPicture Av1Encoder::Repacked(VideoPicture const& Picture)
-{
-    if(Picture.Format == VideoPicture::Layout::I420)
-        return Picture;
-    m_RepackBuffer.resize(VideoPicture::ContiguousSize(Picture.Width, Picture.Height));
-    VideoPicture const Target = VideoPicture::Contiguous(VideoPicture::Layout::I420, Picture.Width, Picture.Height, m_RepackBuffer.data());
-    VideoFrameConverter::Convert(Picture, Target);
-    return Target;
-}
-
 void Av1Encoder::SendEndOfStream()
 {
     EbBufferHeaderType End{};
@@ -151,7 +132,7 @@ bool Av1Encoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, Co
         }
         CHECK_LINE(!m_EndSent);
         m_Sent = true;
-        VideoPicture const Planar = Repacked(*Picture);
+        VideoPicture const Planar = VideoFrameConverter::AsI420(*Picture, m_RepackBuffer);
         EbSvtIOFormat Planes{};
         Planes.luma = Planar.Planes[0];
         Planes.cb = Planar.Planes[1];

@@ -25,9 +25,6 @@ public:
     explicit Av1Encoder(VideoEncoderSettings const& Settings);
     ~Av1Encoder() override;
 
-    // The AV1 quantiser (0 to 63) on the scale of QuantizerFromQuality (0 to 51).
-    static std::uint32_t QuantizerFromQuality(std::uint32_t Quality);
-
 protected:
     bool EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result) override;
 
@@ -35,7 +32,6 @@ private:
     bool KeyFramesOnly() const noexcept { return Settings().GopSize == 1; }
     void Open();
     void Close() noexcept;
-    VideoPicture Repacked(VideoPicture const& Picture);
     void SendEndOfStream();
 
     EbComponentType* m_Handle = nullptr;

@@ -6,9 +6,6 @@
 #include "base/HResultError.h"
 #include "media/Av1Encoder.h"
 #include "media/MediaTestTools.h"
-#include "media/VideoFrameComposer.h"
-#include "media/VideoFrameConverter.h"
-#include "media/VideoFrameGrid.h"
 #include "mp4/Mp4Av1Obu.h"
 
 using namespace Application;
@@ -34,32 +31,11 @@ VideoEncoderSettings Settings(std::uint32_t RateN, std::uint32_t GopSize)
     return Value;
 }
 
-struct EncodedRun
-{
-    std::vector<EncodedSample> Samples;
-    std::vector<std::int64_t> Times;
-};
-
 EncodedRun Encode(VideoEncoderSettings const& Value, std::int64_t First, std::int64_t Count)
 {
-    VideoFrameComposer Composer({Value.Width, Value.Height, Value.RateN, Value.RateD});
-    VideoFrameGrid const Grid(Value.RateN, Value.RateD);
-    auto Encoder = VideoEncoder::Create(Value);
-    EXPECT_EQ(Encoder->ReorderDelay(), 0u) << "low delay: nothing to reorder";
-    EncodedRun Result;
-    EXPECT_TRUE(Encoder->SequenceHeader().empty()) << "the samples carry it";
-    std::vector<std::uint8_t> Argb(Value.Width * Value.Height * 4);
-    std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(Value.Width, Value.Height));
-    for(std::int64_t Index = First; Index < First + Count; ++Index)
-    {
-        std::int64_t const Time = Grid.FrameTime(Index);
-        Composer.Compose(Index, Time, Argb.data(), Value.Width * 4);
-        VideoPicture const Picture = VideoPicture::Contiguous(Value.InputFormat, Value.Width, Value.Height, Planar.data());
-        VideoFrameConverter::Convert(Argb.data(), static_cast<std::int32_t>(Value.Width * 4), Picture);
-        Result.Times.push_back(Time);
-        Encoder->Encode(Picture, Time, Grid.FrameDuration(Index), Result.Samples);
-    }
-    Encoder->Drain(Result.Samples);
+    auto Result = EncodeFrames(Value, First, Count);
+    EXPECT_EQ(Result.ReorderDelay, 0u) << "low delay: nothing to reorder";
+    EXPECT_TRUE(Result.SequenceHeader.empty()) << "the samples carry it";
     return Result;
 }
 
@@ -84,17 +60,6 @@ std::vector<std::uint8_t> ObuStream(std::vector<EncodedSample> const& Samples)
     return Stream;
 }
 } // namespace
-
-TEST(Av1Encoder, QualityMapsToTheAv1QuantiserScale)
-{
-    struct Case
-    {
-        std::uint32_t Quality;
-        std::uint32_t Quantizer;
-    };
-    for(auto const [Quality, Quantizer] : {Case{70, 30}, Case{50, 38}, Case{0, 63}, Case{100, 20}})
-        EXPECT_EQ(Av1Encoder::QuantizerFromQuality(Quality), Quantizer) << Quality;
-}
 
 TEST(Av1Encoder, PicturesComeOutInOrderWithKeyFramesLedByTheSequenceHeader)
 {

@@ -8,8 +8,8 @@
 namespace Application
 {
 // One compressed sample as an encoder gives it: a video access unit in Annex B
-// form or the OBUs of an AV1 temporal unit (no temporal delimiter), an AAC
-// access unit, or a FLAC frame, with its times in 100-ns units.
+// form, the OBUs of an AV1 temporal unit (no temporal delimiter) or one VP9
+// frame, an AAC access unit, or a FLAC frame, with its times in 100-ns units.
 struct EncodedSample
 {
     std::vector<std::uint8_t> Data;

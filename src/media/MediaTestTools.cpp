@@ -10,6 +10,9 @@
 #include <unistd.h>
 
 #include "media/CollectingMediaSink.h"
+#include "media/VideoFrameComposer.h"
+#include "media/VideoFrameConverter.h"
+#include "media/VideoFrameGrid.h"
 #include "media/MediaSessionHelper.h"
 #include "mf/AttributeKeys.h"
 #include "mf/Guids.h"
@@ -166,6 +169,30 @@ std::vector<std::int16_t> DecodeAudio(std::filesystem::path const& Path, std::st
 std::string Text(std::vector<std::uint8_t> const& Data)
 {
     return std::string(Data.begin(), Data.end());
+}
+
+EncodedRun EncodeFrames(VideoEncoderSettings const& Settings, std::int64_t First, std::int64_t Count)
+{
+    VideoFrameComposer Composer({Settings.Width, Settings.Height, Settings.RateN, Settings.RateD});
+    VideoFrameGrid const Grid(Settings.RateN, Settings.RateD);
+    auto Encoder = VideoEncoder::Create(Settings);
+    EncodedRun Result;
+    Result.SequenceHeader = Encoder->SequenceHeader();
+    Result.ReorderDelay = Encoder->ReorderDelay();
+    std::vector<std::uint8_t> Argb(Settings.Width * Settings.Height * 4);
+    std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(Settings.Width, Settings.Height));
+    for(std::int64_t Index = First; Index < First + Count; ++Index)
+    {
+        std::int64_t const Time = Grid.FrameTime(Index);
+        Composer.Compose(Index, Time, Argb.data(), Settings.Width * 4);
+        VideoPicture const Picture = VideoPicture::Contiguous(Settings.InputFormat, Settings.Width, Settings.Height, Planar.data());
+        VideoFrameConverter::Convert(Argb.data(), static_cast<std::int32_t>(Settings.Width * 4), Picture);
+        Result.Times.push_back(Time);
+        Encoder->Encode(Picture, Time, Grid.FrameDuration(Index), Result.Samples);
+        Result.SamplesAfter.push_back(Result.Samples.size());
+    }
+    Encoder->Drain(Result.Samples);
+    return Result;
 }
 
 std::vector<int> NalUnitTypes(std::vector<std::uint8_t> const& Data, bool Hevc)

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/Status.h"
+#include "media/VideoEncoder.h"
 #include "mf/IMediaSource.h"
 #include "mf/ITransform.h"
 #include "mf/Sample.h"
@@ -61,6 +62,20 @@ std::vector<std::uint8_t> Adts(std::vector<std::uint8_t> const& Unit);
 // Decodes an audio file with ffmpeg to interleaved 16-bit samples,
 // expecting neither an error nor a warning.
 std::vector<std::int16_t> DecodeAudio(std::filesystem::path const& Path, std::string const& Options);
+
+// A run of one video encoder over the composed pictures First to
+// First + Count - 1, as a segment run makes them: what came out, the
+// pictures' times, how many samples had come out after each picture, and
+// what the encoder says of its stream.
+struct EncodedRun
+{
+    std::vector<Application::EncodedSample> Samples;
+    std::vector<std::int64_t> Times;
+    std::vector<std::size_t> SamplesAfter;
+    std::vector<std::uint8_t> SequenceHeader;
+    std::uint32_t ReorderDelay = 0;
+};
+EncodedRun EncodeFrames(Application::VideoEncoderSettings const& Settings, std::int64_t First, std::int64_t Count);
 
 // The NAL unit types of an Annex B stream, in order (HEVC when Hevc is set).
 std::vector<int> NalUnitTypes(std::vector<std::uint8_t> const& Data, bool Hevc);

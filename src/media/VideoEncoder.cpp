@@ -6,6 +6,7 @@
 #include "media/CaptionSei.h"
 #include "media/H264Encoder.h"
 #include "media/HevcEncoder.h"
+#include "media/Vp9Encoder.h"
 
 namespace Application
 {
@@ -26,6 +27,8 @@ std::unique_ptr<VideoEncoder> VideoEncoder::Create(VideoEncoderSettings const& S
         return std::make_unique<HevcEncoder>(Settings);
     if(Settings.Format == VideoEncoderSettings::Codec::Av1)
         return std::make_unique<Av1Encoder>(Settings);
+    if(Settings.Format == VideoEncoderSettings::Codec::Vp9)
+        return std::make_unique<Vp9Encoder>(Settings);
     return std::make_unique<H264Encoder>(Settings);
 }
 

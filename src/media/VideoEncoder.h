@@ -19,7 +19,8 @@ namespace Application
 // in the pictures in presentation order, then drain. Every picture put in
 // comes out as one sample; the first sample of the run carries the parameter
 // sets in front of its picture (AV1: every key frame's carries the sequence
-// header), and the first picture is an IDR picture (a key frame).
+// header; VP9 has none, its key frames describe the stream), and the first
+// picture is an IDR picture (a key frame).
 // Decode times lag the pictures put in by the reorder delay, as a decoder
 // needs them: no picture is shown before it is decoded. With captions in the
 // settings every access unit carries its picture's caption data in an SEI NAL
@@ -32,12 +33,12 @@ public:
     VideoEncoder(VideoEncoder const&) = delete;
     VideoEncoder& operator=(VideoEncoder const&) = delete;
 
-    // The H.264, HEVC or AV1 encoder the settings ask for.
+    // The H.264, HEVC, AV1 or VP9 encoder the settings ask for.
     static std::unique_ptr<VideoEncoder> Create(VideoEncoderSettings const& Settings);
 
     VideoEncoderSettings const& Settings() const noexcept { return m_Settings; }
     // The parameter sets in Annex B form: SPS and PPS, or VPS, SPS and PPS.
-    // Empty for AV1, whose samples carry the sequence header themselves.
+    // Empty for AV1, whose samples carry the sequence header themselves, and VP9.
     std::vector<std::uint8_t> const& SequenceHeader() const noexcept { return m_SequenceHeader; }
     // How many pictures a B-picture may be presented before the picture
     // decoded just before it: 0 without B-pictures, 1 with them, 2 when

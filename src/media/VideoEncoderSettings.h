@@ -15,6 +15,7 @@ struct VideoEncoderSettings
         H264,
         Hevc,
         Av1,
+        Vp9,
     };
 
     // Caption data every picture carries (CaptionData).
@@ -47,5 +48,8 @@ struct VideoEncoderSettings
     // QP = truncate((10^(600 / (q + 565)) - 8) × 10 + 16.5): 70 gives 24,
     // 50 gives 31, 0 gives 51, 100 gives 16.
     static std::uint32_t QuantizerFromQuality(std::uint32_t Quality);
+    // The same on the 0 to 63 scale the AV1 and VP9 libraries take:
+    // 70 gives 30, 50 gives 38, 0 gives 63, 100 gives 20.
+    static std::uint32_t WideQuantizerFromQuality(std::uint32_t Quality);
 };
 } // namespace Application

@@ -6,9 +6,6 @@
 
 #include "media/MediaTestTools.h"
 #include "media/VideoEncoder.h"
-#include "media/VideoFrameComposer.h"
-#include "media/VideoFrameConverter.h"
-#include "media/VideoFrameGrid.h"
 
 using namespace Application;
 
@@ -18,14 +15,6 @@ namespace
 {
 constexpr std::uint32_t Width = 640;
 constexpr std::uint32_t Height = 360;
-
-struct EncodedRun
-{
-    std::vector<EncodedSample> Samples;
-    std::vector<std::uint8_t> SequenceHeader;
-    std::vector<std::int64_t> Times;
-    std::uint32_t ReorderDelay = 0;
-};
 
 VideoEncoderSettings Settings(VideoEncoderSettings::Codec Format, std::uint32_t RateN, std::uint32_t GopSize, std::optional<std::uint32_t> BPictures)
 {
@@ -41,30 +30,6 @@ VideoEncoderSettings Settings(VideoEncoderSettings::Codec Format, std::uint32_t 
     // NV12 into both: the HEVC encoder repacks it.
     Value.InputFormat = VideoPicture::Layout::Nv12;
     return Value;
-}
-
-// Draws, converts and encodes frames First to First + Count - 1 as one run.
-EncodedRun Encode(VideoEncoderSettings const& Value, std::int64_t First, std::int64_t Count)
-{
-    VideoFrameComposer Composer({Value.Width, Value.Height, Value.RateN, Value.RateD});
-    VideoFrameGrid const Grid(Value.RateN, Value.RateD);
-    auto Encoder = VideoEncoder::Create(Value);
-    EncodedRun Result;
-    Result.SequenceHeader = Encoder->SequenceHeader();
-    Result.ReorderDelay = Encoder->ReorderDelay();
-    std::vector<std::uint8_t> Argb(Value.Width * Value.Height * 4);
-    std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(Value.Width, Value.Height));
-    for(std::int64_t Index = First; Index < First + Count; ++Index)
-    {
-        std::int64_t const Time = Grid.FrameTime(Index);
-        Composer.Compose(Index, Time, Argb.data(), Value.Width * 4);
-        VideoPicture const Picture = VideoPicture::Contiguous(Value.InputFormat, Value.Width, Value.Height, Planar.data());
-        VideoFrameConverter::Convert(Argb.data(), static_cast<std::int32_t>(Value.Width * 4), Picture);
-        Result.Times.push_back(Time);
-        Encoder->Encode(Picture, Time, Grid.FrameDuration(Index), Result.Samples);
-    }
-    Encoder->Drain(Result.Samples);
-    return Result;
 }
 
 std::vector<std::uint8_t> AnnexB(std::vector<EncodedSample> const& Samples)
@@ -109,13 +74,20 @@ TEST(VideoEncoderSettings, QualityMapsToTheQuantiser)
     EXPECT_EQ(VideoEncoderSettings::QuantizerFromQuality(50), 31u);
     EXPECT_EQ(VideoEncoderSettings::QuantizerFromQuality(0), 51u);
     EXPECT_EQ(VideoEncoderSettings::QuantizerFromQuality(100), 16u);
+    struct Case
+    {
+        std::uint32_t Quality;
+        std::uint32_t Quantizer;
+    };
+    for(auto const [Quality, Quantizer] : {Case{70, 30}, Case{50, 38}, Case{0, 63}, Case{100, 20}})
+        EXPECT_EQ(VideoEncoderSettings::WideQuantizerFromQuality(Quality), Quantizer) << Quality;
 }
 
 TEST_P(VideoEncoderTest, EveryPictureComesOutOnceWithItsTimesAndKeyFramesOnTheGop)
 {
     bool const Hevc = GetParam() == VideoEncoderSettings::Codec::Hevc;
     // Frames 75 to 134: a segment that does not start at 0.
-    auto const Encoded = Encode(Settings(GetParam(), 25, 25, Hevc ? std::nullopt : std::optional<std::uint32_t>(4)), 75, 60);
+    auto const Encoded = EncodeFrames(Settings(GetParam(), 25, 25, Hevc ? std::nullopt : std::optional<std::uint32_t>(4)), 75, 60);
     ASSERT_EQ(Encoded.Samples.size(), 60u);
 
     // Both libraries keep B-pictures as references: two pictures of delay.
@@ -159,8 +131,8 @@ TEST_P(VideoEncoderTest, TwoRunsDecodeAsOneStreamWithKeyFramesOnTheGopAndColourS
     // Two runs as two consecutive 3 s segments: played back to back they
     // must decode as one stream with the same parameter sets.
     auto const Settings25 = Settings(GetParam(), 25, 25, Hevc ? std::nullopt : std::optional<std::uint32_t>(4));
-    auto const First = Encode(Settings25, 0, 75);
-    auto const Second = Encode(Settings25, 75, 75);
+    auto const First = EncodeFrames(Settings25, 0, 75);
+    auto const Second = EncodeFrames(Settings25, 75, 75);
     EXPECT_EQ(First.SequenceHeader, Second.SequenceHeader);
     auto Stream = AnnexB(First.Samples);
     auto const SecondStream = AnnexB(Second.Samples);
@@ -180,7 +152,7 @@ TEST_P(VideoEncoderTest, TwoRunsDecodeAsOneStreamWithKeyFramesOnTheGopAndColourS
 
 TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
 {
-    auto const Encoded = Encode(Settings(GetParam(), 1, 1, std::nullopt), 6, 3);
+    auto const Encoded = EncodeFrames(Settings(GetParam(), 1, 1, std::nullopt), 6, 3);
     ASSERT_EQ(Encoded.Samples.size(), 3u);
     EXPECT_EQ(Encoded.ReorderDelay, 0u) << "nothing to reorder";
     for(std::size_t Index = 0; Index < 3; ++Index)

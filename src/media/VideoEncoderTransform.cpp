@@ -85,7 +85,7 @@ void VideoEncoderTransform::CheckOutputType(MF::MediaType const& Type)
 {
     CHECK_CONDITION(Type.GetMajorType() == MF::MFMediaType_Video, MF_E_INVALIDMEDIATYPE);
     CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_H264 || Type.GetSubtype() == MF::MFVideoFormat_HEVC ||
-                        Type.GetSubtype() == MF::MFVideoFormat_AV1,
+                        Type.GetSubtype() == MF::MFVideoFormat_AV1 || Type.GetSubtype() == MF::MFVideoFormat_VP90,
                     MF_E_INVALIDMEDIATYPE);
     auto const [Width, Height] = Type.GetSize(MF::MF_MT_FRAME_SIZE);
     // 4:2:0 wants even sizes.
@@ -108,8 +108,9 @@ void VideoEncoderTransform::Configure()
         std::lock_guard Lock(m_SettingsMutex);
         auto const Subtype = OutputType().GetSubtype();
         m_Settings.Format = Subtype == MF::MFVideoFormat_HEVC  ? VideoEncoderSettings::Codec::Hevc
-                            : Subtype == MF::MFVideoFormat_AV1 ? VideoEncoderSettings::Codec::Av1
-                                                               : VideoEncoderSettings::Codec::H264;
+                            : Subtype == MF::MFVideoFormat_AV1  ? VideoEncoderSettings::Codec::Av1
+                            : Subtype == MF::MFVideoFormat_VP90 ? VideoEncoderSettings::Codec::Vp9
+                                                                : VideoEncoderSettings::Codec::H264;
         std::tie(m_Settings.Width, m_Settings.Height) = OutputType().GetSize(MF::MF_MT_FRAME_SIZE);
         std::tie(m_Settings.RateN, m_Settings.RateD) = OutputType().GetRatio(MF::MF_MT_FRAME_RATE);
         m_Settings.Bitrate = OutputType().GetUINT32(MF::MF_MT_AVG_BITRATE, 0);

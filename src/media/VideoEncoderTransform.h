@@ -10,13 +10,13 @@
 
 namespace Application
 {
-// The H.264, HEVC and AV1 encoder transform over VideoEncoder. The output type
-// names the codec (MFVideoFormat_H264, _HEVC or _AV1), frame size,
+// The H.264, HEVC, AV1 and VP9 encoder transform over VideoEncoder. The output
+// type names the codec (MFVideoFormat_H264, _HEVC, _AV1 or _VP90), frame size,
 // rate and average bitrate; the input type is NV12 or I420 of the same size.
 // Settings come through ICodecApi before the types: rate control mode
 // (quality-based, 3, is the one there is), quality, GOP size and B pictures.
 // Once both types are set the parameter sets are in the output type's
-// MF_MT_MPEG_SEQUENCE_HEADER (empty for AV1: see VideoEncoder). Each output carries its presentation and
+// MF_MT_MPEG_SEQUENCE_HEADER (empty for AV1 and VP9: see VideoEncoder). Each output carries its presentation and
 // decode times, the clean-point flag of IDR pictures and the picture type.
 class VideoEncoderTransform final : public SynchronousTransform, public MF::ICodecApi
 {

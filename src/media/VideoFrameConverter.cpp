@@ -36,4 +36,14 @@ void VideoFrameConverter::Convert(VideoPicture const& Source, VideoPicture const
                                           static_cast<int>(Target.Height));
     CHECK_LINE(Result == 0);
 }
+
+VideoPicture VideoFrameConverter::AsI420(VideoPicture const& Picture, std::vector<std::uint8_t>& Buffer)
+{
+    if(Picture.Format == VideoPicture::Layout::I420)
+        return Picture;
+    Buffer.resize(VideoPicture::ContiguousSize(Picture.Width, Picture.Height));
+    VideoPicture const Target = VideoPicture::Contiguous(VideoPicture::Layout::I420, Picture.Width, Picture.Height, Buffer.data());
+    Convert(Picture, Target);
+    return Target;
+}
 } // namespace Application

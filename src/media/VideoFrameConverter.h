@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "media/VideoPicture.h"
 
@@ -18,5 +19,8 @@ public:
     static void Convert(std::uint8_t const* Source, std::int32_t SourceStride, VideoPicture const& Target);
     // Repacks an NV12 picture as I420 of the same size.
     static void Convert(VideoPicture const& Source, VideoPicture const& Target);
+    // Picture as I420, for encoders that take nothing else: itself, or an
+    // NV12 picture repacked into Buffer.
+    static VideoPicture AsI420(VideoPicture const& Picture, std::vector<std::uint8_t>& Buffer);
 };
 } // namespace Application

@@ -30,6 +30,7 @@ std::shared_ptr<MF::MediaType> EncodedType(VideoVariant const& Variant)
     Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
     Type->SetGUID(MF::MF_MT_SUBTYPE, Variant.Subtype == VideoSubtype::Hevc  ? MF::MFVideoFormat_HEVC
                                      : Variant.Subtype == VideoSubtype::Av1 ? MF::MFVideoFormat_AV1
+                                     : Variant.Subtype == VideoSubtype::Vp9 ? MF::MFVideoFormat_VP90
                                                                             : MF::MFVideoFormat_H264);
     Type->SetUINT32(MF::MF_MT_AVG_BITRATE, Variant.Bitrate);
     Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);

@@ -16,7 +16,7 @@
 namespace Application
 {
 // A segment of one video variant: the synthetic picture, the conversion to
-// NV12, the H.264, HEVC or AV1 encoder and the fragmented MP4 sink. A header run
+// NV12, the H.264, HEVC, AV1 or VP9 encoder and the fragmented MP4 sink. A header run
 // makes 50 ms and keeps the initialisation segment; a body run makes
 // segment Index, exactly the frames presented in [Index×D, (Index+1)×D), the
 // first one an IDR picture. With the raw flag the encoded pictures are

@@ -11,6 +11,7 @@ enum class VideoSubtype
     H264,
     Hevc,
     Av1,
+    Vp9,
 };
 
 // One video row: what the encoder makes and how its timeline is cut into
