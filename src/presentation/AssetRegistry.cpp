@@ -13,6 +13,44 @@
 
 namespace Application
 {
+namespace
+{
+// "hvc1" (HLS only: DASH keeps H.264), "av1" and "vp9" each choose the rows' codec.
+VideoSubtype ChooseVideoCodec(QueryReads& Reads, bool Hls)
+{
+    bool const Hevc = Hls && Reads.Flag("hvc1");
+    bool const Av1 = Reads.Flag("av1");
+    bool const Vp9 = Reads.Flag("vp9");
+    if(Hevc + Av1 + Vp9 > 1)
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "one of hvc1, av1, vp9",
+                          "\"hvc1\", \"av1\" and \"vp9\" each choose the video codec: give one of them");
+    return Hevc ? VideoSubtype::Hevc : Av1 ? VideoSubtype::Av1 : Vp9 ? VideoSubtype::Vp9 : VideoSubtype::H264;
+}
+
+bool UsesCodec(Configuration const& Record, VideoSubtype Subtype)
+{
+    auto const Leads = [&](std::vector<VideoVariant> const& Rows) { return !Rows.empty() && Rows.front().Subtype == Subtype; };
+    return Leads(Record.VariantSet.VideoVariants) || Leads(Record.OtherCodecVariants);
+}
+
+// AV1 samples are packaged clear only; caption data travels in H.264 and
+// HEVC pictures only.
+void RefuseWhatTheCodecsCannotCarry(Configuration const& Record)
+{
+    bool const Av1 = UsesCodec(Record, VideoSubtype::Av1);
+    if(Av1 && !Record.Key.empty())
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && key", "AV1 video (\"av1\", \"codecswitch=S:av1\") is served clear: \"key\" cannot encrypt it");
+    if(Record.Captions == CaptionServices::None)
+        return;
+    if(Av1)
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && captions",
+                          "AV1 video (\"av1\", \"codecswitch=S:av1\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
+    if(UsesCodec(Record, VideoSubtype::Vp9))
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "VP9 && captions",
+                          "VP9 video (\"vp9\", \"codecswitch=S:vp9\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
+}
+} // namespace
+
 AssetRegistry::AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe, std::size_t MaximalAssets) :
     m_Defaults(Defaults), m_AudioCodecsProbe(std::move(Probe)), m_MaximalAssets(std::max<std::size_t>(MaximalAssets, 1))
 {
@@ -42,10 +80,7 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     // The routes of the text need not know the manifest's kind.
     if(!Record.SubtitleLanguages.empty())
         Record.SubtitleCarriage = Record.SubtitleFormatOf(Hls);
-    bool const Av1 = Reads.Flag("av1");
-    if(Av1 && Hls && Reads.Flag("hvc1"))
-        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "av1 && hvc1", "\"av1\" and \"hvc1\" each choose the video codec: give one of them");
-    Record.VariantSet = Av1 ? m_Defaults.Av1 : Hls && Reads.Flag("hvc1") ? m_Defaults.Hevc : m_Defaults.H264;
+    Record.VariantSet = m_Defaults.Of(ChooseVideoCodec(Reads, Hls));
     auto& AudioVariants = Record.VariantSet.AudioVariants;
     if(Hls && Reads.Flag("flac") && !AudioVariants.empty())
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
@@ -55,14 +90,7 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
     if(!Record.Changes.Empty())
         SettleChanges(Record, Hls);
-    // AV1 samples are packaged clear and without caption data only.
-    bool const UsesAv1 = (!Record.VariantSet.VideoVariants.empty() && Record.VariantSet.VideoVariants.front().Subtype == VideoSubtype::Av1) ||
-                         (!Record.OtherCodecVariants.empty() && Record.OtherCodecVariants.front().Subtype == VideoSubtype::Av1);
-    if(UsesAv1 && !Record.Key.empty())
-        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && key", "AV1 video (\"av1\", \"codecswitch=S:av1\") is served clear: \"key\" cannot encrypt it");
-    if(UsesAv1 && Record.Captions != CaptionServices::None)
-        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && captions",
-                          "AV1 video (\"av1\", \"codecswitch=S:av1\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
+    RefuseWhatTheCodecsCannotCarry(Record);
     if(!Record.NoAudio && !AudioVariants.empty() && m_AudioCodecsProbe)
         m_AudioCodecsProbe(AudioVariants.front());
     Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};
@@ -81,9 +109,8 @@ void AssetRegistry::SettleChanges(Configuration& Record, bool Hls) const
     if(Record.Changes.Has(ChangeKind::Codec))
     {
         // The named codec, or H.264 where the asset's own rows are of it.
-        auto const& Target = Record.SwitchToAv1 ? m_Defaults.Av1 : m_Defaults.Hevc;
-        Record.OtherCodecVariants =
-            (Record.VariantSet.VideoVariants.front().Subtype == Target.VideoVariants.front().Subtype ? m_Defaults.H264 : Target).VideoVariants;
+        bool const Same = Record.VariantSet.VideoVariants.front().Subtype == Record.SwitchCodec;
+        Record.OtherCodecVariants = m_Defaults.Of(Same ? VideoSubtype::H264 : Record.SwitchCodec).VideoVariants;
     }
     // A DASH document has a period for every change it lists: as many as its
     // duration, or its live window, holds.

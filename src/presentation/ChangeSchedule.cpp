@@ -168,7 +168,10 @@ std::string ChangeSchedule::Describe(std::int64_t Time, VideoVariant const& Vari
     if(Has(ChangeKind::Discontinuity))
         Items.push_back(StringFormat("DISC %lld", static_cast<long long>(CountUpTo(Time, static_cast<std::uint32_t>(ChangeKind::Discontinuity)))));
     if(Has(ChangeKind::Codec))
-        Items.push_back(Variant.Subtype == VideoSubtype::Hevc ? "HEVC" : Variant.Subtype == VideoSubtype::Av1 ? "AV1" : "H.264");
+        Items.push_back(Variant.Subtype == VideoSubtype::Hevc  ? "HEVC"
+                        : Variant.Subtype == VideoSubtype::Av1 ? "AV1"
+                        : Variant.Subtype == VideoSubtype::Vp9 ? "VP9"
+                                                               : "H.264");
     if(Has(ChangeKind::Size))
         Items.push_back(StringFormat("%ux%u", Variant.FrameSizeW, Variant.FrameSizeH));
     if(State.Clear)

@@ -162,14 +162,14 @@ TEST(ContentKeys, LaterKeysFollowFromTheFirst)
 
 TEST_F(ChangeAssets, RefusesWhatCannotChange)
 {
-    for(std::string_view Text : {"rotate=6", "clearlead=6", "audiokey=00112233445566778899AABBCCDDEEFF", "codecswitch=6:vp9", "codecswitch=x"})
+    for(std::string_view Text : {"rotate=6", "clearlead=6", "audiokey=00112233445566778899AABBCCDDEEFF", "codecswitch=6:vp8", "codecswitch=x"})
         EXPECT_EQ(RaisedStatus([&] { Create(Text); }), FailureCode::ChangesInvalid) << Text;
     EXPECT_EQ(RaisedStatus([&] { Create("live&disc=30", ManifestKind::Dash); }), FailureCode::ChangesInvalid) << "the static live document";
     EXPECT_EQ(RaisedStatus([&] { Create("duration=7200&disc=6", ManifestKind::Dash); }), FailureCode::ChangesInvalid) << "1,200 periods";
     EXPECT_EQ(RaisedStatus([&] { Create("disc=0"); }), E_INVALIDARG);
 }
 
-TEST_F(ChangeAssets, Av1RowsComeWithTheFlagOrTheCodecSwitchAndStayClearWithoutCaptions)
+TEST_F(ChangeAssets, Av1AndVp9RowsComeWithTheirFlagOrTheCodecSwitch)
 {
     struct Case
     {
@@ -187,6 +187,11 @@ TEST_F(ChangeAssets, Av1RowsComeWithTheFlagOrTheCodecSwitchAndStayClearWithoutCa
             Case{"hvc1&codecswitch=12:av1", ManifestKind::Hls, VideoSubtype::Hevc, VideoSubtype::Av1},
             // Already AV1: the switch alternates with H.264.
             Case{"av1&codecswitch=12:av1", ManifestKind::Dash, VideoSubtype::Av1, VideoSubtype::H264},
+            Case{"vp9", ManifestKind::Hls, VideoSubtype::Vp9, std::nullopt},
+            Case{"vp9&key=00112233445566778899AABBCCDDEEFF", ManifestKind::Dash, VideoSubtype::Vp9, std::nullopt},
+            Case{"codecswitch=12:vp9", ManifestKind::Dash, VideoSubtype::H264, VideoSubtype::Vp9},
+            Case{"vp9&codecswitch=12:vp9", ManifestKind::Hls, VideoSubtype::Vp9, VideoSubtype::H264},
+            Case{"vp9&codecswitch=12", ManifestKind::Hls, VideoSubtype::Vp9, VideoSubtype::Hevc},
         })
     {
         auto const& Asset = Create(Text, Kind);
@@ -197,8 +202,10 @@ TEST_F(ChangeAssets, Av1RowsComeWithTheFlagOrTheCodecSwitchAndStayClearWithoutCa
         for(auto const& Variant : Asset.OtherCodecVariants)
             EXPECT_EQ(Variant.Subtype, *Other) << Text;
     }
+    // AV1 is served clear; neither carries captions; one codec flag at most.
     for(std::string const& Text : {std::string("av1&") + Key, std::string("codecswitch=12:av1&") + Key, std::string("av1&cc=608"), std::string("codecswitch=6:av1&cc=608"),
-                                  std::string("av1&hvc1")})
+                                  std::string("av1&hvc1"), std::string("vp9&cc=608"), std::string("codecswitch=6:vp9&cc=608,708"), std::string("vp9&hvc1"),
+                                  std::string("vp9&av1")})
         EXPECT_EQ(RaisedStatus([&] { Create(Text); }), E_INVALIDARG) << Text;
 }
 

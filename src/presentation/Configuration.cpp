@@ -112,9 +112,10 @@ void Configuration::ParseChangeKeys(QueryReads& Query)
         if(Colon != std::string_view::npos)
         {
             auto const Codec = Text.substr(Colon + 1);
-            if(Codec != "hevc" && Codec != "av1")
-                Refuse("Invalid \"codecswitch\" \"" + Switch->Value + "\": the video alternates with HEVC (\"S\" or \"S:hevc\") or AV1 (\"S:av1\")");
-            SwitchToAv1 = Codec == "av1";
+            if(Codec != "hevc" && Codec != "av1" && Codec != "vp9")
+                Refuse("Invalid \"codecswitch\" \"" + Switch->Value +
+                       "\": the video alternates with HEVC (\"S\" or \"S:hevc\"), AV1 (\"S:av1\") or VP9 (\"S:vp9\")");
+            SwitchCodec = Codec == "av1" ? VideoSubtype::Av1 : Codec == "vp9" ? VideoSubtype::Vp9 : VideoSubtype::Hevc;
             Text = Text.substr(0, Colon);
         }
         auto const Seconds = ParseDecimal(Text, ChangeSchedule::MaximalSeconds);

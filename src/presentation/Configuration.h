@@ -134,8 +134,9 @@ struct Configuration
     // "codecswitch": the rows of the other video codec, one for each of
     // VariantSet's video rows, used in the schedule's odd periods.
     std::vector<VideoVariant> OtherCodecVariants;
-    // "codecswitch=S:av1": the other codec is AV1 rather than HEVC.
-    bool SwitchToAv1 = false;
+    // "codecswitch=S:CODEC": the codec the video alternates with (HEVC,
+    // AV1 or VP9; H.264 where the asset's own rows are of it already).
+    VideoSubtype SwitchCodec = VideoSubtype::Hevc;
     // "audiokey": the audio's own key (ContentKeys); empty: the asset's.
     std::vector<std::uint8_t> AudioKey;
     // "inband" (DASH): the clear lead and the keys are said in the

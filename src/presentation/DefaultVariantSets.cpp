@@ -15,8 +15,25 @@ VariantSet MakeDefaultSet(VideoSubtype Subtype)
 }
 } // namespace
 
-DefaultVariantSets::DefaultVariantSets() : H264(MakeDefaultSet(VideoSubtype::H264)), Hevc(MakeDefaultSet(VideoSubtype::Hevc)),
-    Av1(MakeDefaultSet(VideoSubtype::Av1))
+DefaultVariantSets::DefaultVariantSets() :
+    H264(MakeDefaultSet(VideoSubtype::H264)), Hevc(MakeDefaultSet(VideoSubtype::Hevc)), Av1(MakeDefaultSet(VideoSubtype::Av1)),
+    Vp9(MakeDefaultSet(VideoSubtype::Vp9))
 {
+}
+
+VariantSet const& DefaultVariantSets::Of(VideoSubtype Subtype) const noexcept
+{
+    switch(Subtype)
+    {
+    case VideoSubtype::Hevc:
+        return Hevc;
+    case VideoSubtype::Av1:
+        return Av1;
+    case VideoSubtype::Vp9:
+        return Vp9;
+    case VideoSubtype::H264:
+        break;
+    }
+    return H264;
 }
 } // namespace Application

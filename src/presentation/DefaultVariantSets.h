@@ -5,15 +5,18 @@
 
 namespace Application
 {
-// The variant tables the server starts with: an H.264, an HEVC and an AV1
-// set, each with its own copy of the audio list. The start-up encoding probes fill
-// their codecs texts; assets copy them.
+// The variant tables the server starts with: an H.264, an HEVC, an AV1 and
+// a VP9 set, each with its own copy of the audio list. The start-up encoding
+// probes fill their codecs texts; assets copy them.
 struct DefaultVariantSets
 {
     VariantSet H264;
     VariantSet Hevc;
     VariantSet Av1;
+    VariantSet Vp9;
 
     DefaultVariantSets();
+
+    VariantSet const& Of(VideoSubtype Subtype) const noexcept;
 };
 } // namespace Application

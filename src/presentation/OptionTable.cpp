@@ -156,6 +156,7 @@ std::vector<QueryOption> MakeRows()
 
         FlagRow("hvc1", "codecs", {"master.m3u8"}, "HEVC video instead of H.264"),
         FlagRow("av1", "codecs", Manifests, "AV1 video instead of H.264 (clear, without captions)"),
+        FlagRow("vp9", "codecs", Manifests, "VP9 video instead of H.264 (without captions)"),
         FlagRow("flac", "codecs", {"master.m3u8", "audio.mp4", "audio.mp4.html"}, "FLAC audio instead of AAC"),
 
         TextRow("subs", "text", Manifests, FailureCode::SubtitlesInvalid,
@@ -182,7 +183,7 @@ std::vector<QueryOption> MakeRows()
         NumberRow("disc", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
                "every so many seconds of media the decode timeline restarts at 0 (HLS discontinuities, DASH periods)"),
         TextRow("codecswitch", "changes", Manifests, FailureCode::ChangesInvalid,
-             "every so many seconds the video switches between H.264 and HEVC (S or S:hevc) or AV1 (S:av1)", "30"),
+             "every so many seconds the video switches between H.264 and HEVC (S or S:hevc), AV1 (S:av1) or VP9 (S:vp9)", "30"),
         NumberRow("sizeswitch", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
                "every so many seconds every video row switches between its size and half of it"),
         NumberRow("clearlead", "changes", OptionKind::Integer, 1, ChangeSchedule::MaximalSeconds, "", Manifests,
