@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <unistd.h>
 #include <utility>
@@ -25,6 +26,7 @@
 #include "media/H264Encoder.h"
 #include "media/Av1Encoder.h"
 #include "media/HevcEncoder.h"
+#include "media/Vp9Encoder.h"
 #include "media/ToneBurstSignal.h"
 #include "media/VideoEncoder.h"
 #include "media/VideoFrameComposer.h"
@@ -229,16 +231,23 @@ int main(int ArgumentCount, char** Arguments)
     });
     std::printf("720p frames per second: drawing %.0f, ARGB32 to NV12 %.0f\n", Count / Draw, Count / Convert);
     FrameCodeCost(std::max(Rounds, 9), Frames);
-    std::printf("presets: H.264 %s, HEVC %s, AV1 %d; %d rounds, medians\n\n", H264Encoder::Preset, HevcEncoder::Preset, Av1Encoder::Preset, Rounds);
+    std::printf("presets: H.264 %s, HEVC %s, AV1 %d, VP9 cpu-used %d; %d rounds, medians\n\n", H264Encoder::Preset, HevcEncoder::Preset, Av1Encoder::Preset,
+                Vp9Encoder::CpuUsed, Rounds);
     std::printf("%-44s %12s %12s\n", "one 3 s segment at 720p25 (75 frames)", "ours", "ffmpeg");
 
     auto const H264 = SegmentSettings(VideoEncoderSettings::Codec::H264);
     auto const Hevc = SegmentSettings(VideoEncoderSettings::Codec::Hevc);
     auto const Av1 = SegmentSettings(VideoEncoderSettings::Codec::Av1);
+    auto const Vp9 = SegmentSettings(VideoEncoderSettings::Codec::Vp9);
     std::string const X264 = " -c:v libx264 -preset veryfast -crf 24 -g 25 -keyint_min 25 -sc_threshold 0 -bf 4";
     std::string const X265 = " -c:v libx265 -preset ultrafast -x265-params log-level=error:keyint=25:min-keyint=25:scenecut=0:crf=24";
     std::string const Svt = StringFormat(" -c:v libsvtav1 -preset %d -crf %u -g 25 -svtav1-params pred-struct=1:scd=0:lookahead=0:enable-tpl-la=0",
-                                         Av1Encoder::Preset, Av1Encoder::QuantizerFromQuality(70));
+                                         Av1Encoder::Preset, VideoEncoderSettings::WideQuantizerFromQuality(70));
+    // Ours takes a thread for each processor, as ffmpeg does, with a tile column each.
+    std::string const Vpx = StringFormat(" -c:v libvpx-vp9 -deadline realtime -cpu-used %d -lag-in-frames 0 -auto-alt-ref 0 -crf %u -b:v 0 -g 25"
+                                         " -keyint_min 25 -row-mt 1 -tile-columns %d -colorspace smpte170m -color_range tv",
+                                         Vp9Encoder::CpuUsed, VideoEncoderSettings::WideQuantizerFromQuality(70),
+                                         Vp9Encoder::TileColumnsFor(std::thread::hardware_concurrency()));
     std::string const Picture = FfmpegPicture(SegmentFrames);
 
     auto const [Pictures, PeerPictures] = Compare(Rounds, [&] {
@@ -281,6 +290,8 @@ int main(int ArgumentCount, char** Arguments)
     Line("HEVC encoder alone, same pictures", HevcAlone, PeerHevcAlone);
     auto const [Av1Alone, PeerAv1Alone] = Compare(Rounds, [&] { EncodeOnly(Av1); }, [&] { RunFfmpeg(RawInput + Svt); });
     Line("AV1 encoder alone, same pictures", Av1Alone, PeerAv1Alone);
+    auto const [Vp9Alone, PeerVp9Alone] = Compare(Rounds, [&] { EncodeOnly(Vp9); }, [&] { RunFfmpeg(RawInput + Vpx); });
+    Line("VP9 encoder alone, same pictures", Vp9Alone, PeerVp9Alone);
     std::remove(Raw.c_str());
 
     auto const [H264Segment, PeerH264Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, H264); }, [&] { RunFfmpeg(Picture + X264); });
@@ -289,6 +300,8 @@ int main(int ArgumentCount, char** Arguments)
     Line("HEVC segment (draw, convert, encode)", HevcSegment, PeerHevcSegment);
     auto const [Av1Segment, PeerAv1Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, Av1); }, [&] { RunFfmpeg(Picture + Svt); });
     Line("AV1 segment (draw, convert, encode)", Av1Segment, PeerAv1Segment);
+    auto const [Vp9Segment, PeerVp9Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, Vp9); }, [&] { RunFfmpeg(Picture + Vpx); });
+    Line("VP9 segment (draw, convert, encode)", Vp9Segment, PeerVp9Segment);
     Line("AAC segment (6 s)", Median(Rounds, [&] {
         AacEncoder Encoder(48000, 2, 128000, 288000, 576000);
         EncodeAudio(Encoder, AacEncoder::InputStart(288000), AacEncoder::InputEnd(576000));
@@ -306,7 +319,8 @@ int main(int ArgumentCount, char** Arguments)
     }
     std::sort(FirstOutputs.begin(), FirstOutputs.end());
     Line("first H.264 sample out (from the run's start)", FirstOutputs[FirstOutputs.size() / 2], 0.0);
-    std::printf("\nH.264 segment %.1f times real time, HEVC segment %.1f times real time, AV1 segment %.1f times real time\n", 3.0 / H264Segment,
-                3.0 / HevcSegment, 3.0 / Av1Segment);
+    std::printf("\nH.264 segment %.1f times real time, HEVC segment %.1f times real time, AV1 segment %.1f times real time, VP9 segment %.1f times"
+                " real time\n",
+                3.0 / H264Segment, 3.0 / HevcSegment, 3.0 / Av1Segment, 3.0 / Vp9Segment);
     return 0;
 }

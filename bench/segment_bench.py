@@ -136,7 +136,7 @@ def wait_until_quiet(server, limit=120):
 
 def main():
     with QuorvelServer() as server:
-        h264, hevc, av1, flac = asset(server), asset(server, "&hvc1"), asset(server, "&av1"), asset(server, "&flac")
+        h264, hevc, av1, vp9, flac = asset(server), asset(server, "&hvc1"), asset(server, "&av1"), asset(server, "&vp9"), asset(server, "&flac")
         counter = iter(range(10**6))
 
         def index():
@@ -162,6 +162,7 @@ def main():
         peer_one = median_of(lambda: ffmpeg_segment_seconds("1"))
         hevc_seconds = median_of(lambda: alone(video(hevc))[1])
         av1_seconds = median_of(lambda: alone(video(av1))[1])
+        vp9_seconds = median_of(lambda: alone(video(vp9))[1])
         aac_seconds = median_of(lambda: alone("audio-body.mp4?asset=%d&index=%d" % (h264, index()))[1])
         flac_seconds = median_of(lambda: alone("audio-body.mp4?asset=%d&index=%d" % (flac, index()))[1])
         rates = {}
@@ -178,6 +179,7 @@ def main():
     print("%-52s %10.1f ms" % ("H.264 segment, first request after start-up", after_start * 1000))
     print("%-52s %10.1f ms   %.1fx real time (goal >= 2)" % ("HEVC 720p25 3 s segment", hevc_seconds * 1000, SegmentSeconds / hevc_seconds))
     print("%-52s %10.1f ms   %.1fx real time" % ("AV1 720p25 3 s segment", av1_seconds * 1000, SegmentSeconds / av1_seconds))
+    print("%-52s %10.1f ms   %.1fx real time" % ("VP9 720p25 3 s segment", vp9_seconds * 1000, SegmentSeconds / vp9_seconds))
     print("%-52s %10.1f ms   %.0fx real time" % ("AAC 6 s segment", aac_seconds * 1000, 6.0 / aac_seconds))
     print("%-52s %10.1f ms   %.0fx real time" % ("FLAC 6.4 s segment", flac_seconds * 1000, 6.4 / flac_seconds))
     for clients, rate in rates.items():
