@@ -10,6 +10,7 @@ import re
 import shutil
 import struct
 import tempfile
+import xml.etree.ElementTree as ElementTree
 
 from quorvel_harness import QuorvelServer, run_tool, top_level_boxes
 
@@ -21,15 +22,34 @@ def child_boxes(box, header=8):
     return top_level_boxes(box[header:])
 
 
+def decipher_cbcs(data, key, iv, pattern):
+    """A protected range of a cbcs sample in the clear: the blocks the
+    pattern (crypt, skip) encrypts are one AES-128-CBC chain from the
+    constant IV; a pattern of 0:0 encrypts every whole block."""
+    crypt, skip = pattern if pattern != (0, 0) else (1, 0)
+    blocks = [index for index in range(len(data) // 16) if index % (crypt + skip) < crypt]
+    ciphered = b"".join(data[index * 16:index * 16 + 16] for index in blocks)
+    plain, _ = run_tool(["openssl", "enc", "-d", "-aes-128-cbc", "-nopad", "-K", key, "-iv", iv.hex()], data=ciphered)
+    output = bytearray(data)
+    for number, index in enumerate(blocks):
+        output[index * 16:index * 16 + 16] = plain[number * 16:number * 16 + 16]
+    return bytes(output)
+
+
 def decrypt_cenc(header, segment, key):
     """Header and segment in the clear: every protected range of the samples
-    deciphered by openssl (AES-128-CTR, the counter running on over a
-    sample's ranges, IV per sample from senc) and the protection boxes made
-    free space, the sample entry named by its original format. ffmpeg 5.1
-    takes no key for fragments of one sample each ("Incorrect number of
-    samples in encryption info"), so openssl deciphers and ffmpeg reads."""
+    deciphered by openssl and the protection boxes made free space, the
+    sample entry named by its original format. cenc: AES-128-CTR, the
+    counter running on over a sample's ranges, IV per sample from senc;
+    cbcs: decipher_cbcs for each range, from the constant IV of tenc.
+    ffmpeg 5.1 takes no key for fragments of one sample each ("Incorrect
+    number of samples in encryption info") nor any for cbcs, so openssl
+    deciphers and ffmpeg reads."""
     tenc = header[header.index(b"tenc") + 4:]
     iv_size = tenc[7]
+    cbcs = header[header.index(b"schm") + 8:header.index(b"schm") + 12] == b"cbcs"
+    pattern = (tenc[5] >> 4, tenc[5] & 0x0F)
+    constant_iv = tenc[25:25 + tenc[24]] if cbcs else b""
     clear_header = bytearray(header)
     original = header[header.index(b"frma") + 4:header.index(b"frma") + 8]
     entry = header.index(b"encv") if b"encv" in header else header.index(b"enca")
@@ -68,6 +88,11 @@ def decrypt_cenc(header, segment, key):
                     ranges.append((cursor + clear, protected))
                     cursor += clear + protected
                 assert cursor == sample_start + size
+                if cbcs:
+                    for start, length in ranges:
+                        output[start:start + length] = decipher_cbcs(bytes(output[start:start + length]), key, constant_iv, pattern)
+                    sample_start += size
+                    continue
                 ciphered = b"".join(bytes(output[start:start + length]) for start, length in ranges)
                 plain, _ = run_tool(["openssl", "enc", "-d", "-aes-128-ctr", "-nopad", "-K", key, "-iv", (iv + bytes(16 - iv_size)).hex()], data=ciphered)
                 taken = 0
@@ -147,6 +172,45 @@ class MediaClient:
         output, errors = run_tool(["ffprobe", "-v", "warning", "-of", "json", "-show_entries", entries, self.file(data)])
         self.assertEqual(errors, "")
         return json.loads(output)
+
+    def decoded(self, header, segment):
+        """ffprobe's view of a segment, every frame decoded without a
+        complaint: codec, size, frame count and the key frames' positions."""
+        view = self.probe(header + segment, "stream=codec_name,width,height:frame=key_frame")
+        stream = view["streams"][0]
+        keys = [index for index, frame in enumerate(view["frames"]) if frame["key_frame"] == 1]
+        return stream["codec_name"], stream["width"], stream["height"], len(view["frames"]), keys
+
+    def expect_codec_switch(self, codec, sample_entry, decoder):
+        """"codecswitch=12:codec" over 24 s: the HLS rows name H.264 and the
+        codec, whose part has an initialisation segment of its own; the DASH
+        manifest has a period for each, read through mpd-parser's
+        addresses; ffprobe decodes both sides with the decoder it names."""
+        query = "duration=24&codecswitch=12:" + codec
+        asset, master = self.asset("?" + query)
+        codecs = self.playlist_views(master)["hlsParser"]["variants"][0]["codecs"]
+        self.assertTrue(codecs.startswith("avc1.") and "," + sample_entry + "." in codecs, codecs)
+        playlist = self.fetch("video.m3u8?asset=%d&variant=0" % asset).decode()
+        self.playlist_views(playlist)
+        self.assertIn('#EXT-X-MAP:URI="video-header.mp4?asset=%d&variant=0&at=4"' % asset, playlist)
+        for index, at, expected in ((3, "", "h264"), (4, "&at=4", decoder)):
+            header = self.fetch("video-header.mp4?asset=%d&variant=0%s" % (asset, at))
+            self.assertEqual(self.decoded(header, self.fetch("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, index))),
+                             (expected, 1280, 720, 75, [0, 25, 50]))
+
+        text = self.fetch("manifest.mpd?" + query)
+        result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", self.file(text, ".mpd"), self.server.url("manifest.mpd")])[0])
+        self.assertEqual((result.get("error"), result["warnings"]), (None, []))
+        space = {"mpd": "urn:mpeg:dash:schema:mpd:2011"}
+        periods = ElementTree.fromstring(text).findall("mpd:Period", space)
+        self.assertEqual([period.find("mpd:AdaptationSet/mpd:Representation", space).get("codecs")[:5] for period in periods], ["avc1.", sample_entry + "."])
+        video = [playlist for playlist in result["manifest"]["playlists"] if playlist["attributes"].get("RESOLUTION", {}).get("width") == 1280][0]
+        firsts = {}
+        for segment in video["segments"]:
+            firsts.setdefault(segment["timeline"], segment)
+        base = len(self.server.url(""))
+        decoded = [self.decoded(self.fetch(segment["map"]["resolvedUri"][base:]), self.fetch(segment["resolvedUri"][base:]))[0] for _, segment in sorted(firsts.items())]
+        self.assertEqual(decoded, ["h264", decoder])
 
     def playlist_views(self, text):
         """What hls-parser and m3u8-parser read of a playlist

@@ -12,7 +12,9 @@
 //     segments: [{ sequences: [n], samples: [[dts, cts, duration, size, sync]],
 //                  auxiliary: [{ saiz, saio, sencEntriesAt, senc }] }] }
 // (mp4box adds codecs, its codecs text for the sample entry, and
-// avcExtension, the avcC bytes after the PPS list).
+// avcExtension, the avcC bytes after the PPS list; both add vpcC, a VP9
+// entry's configuration: [profile, level, bit depth, chroma subsampling,
+// full range, colour primaries, transfer, matrix]).
 // with times in the track's timescale and byte strings as lowercase hex.
 //
 // Where a reader leaves a box's payload unread (mp4box: senc; codem-isoboxer:
@@ -108,6 +110,11 @@ function mp4boxView(init, segments) {
   // entry, and the bytes after the PPS list of an avcC.
   view.codecs = entry.getCodec();
   if (entry.avcC) view.avcExtension = hex(entry.avcC.ext || []);
+  const vpcC = entry.vpcC;
+  if (vpcC) {
+    view.vpcC = [vpcC.profile, vpcC.level, vpcC.bitDepth, vpcC.chromaSubsampling, vpcC.videoFullRangeFlag, vpcC.colourPrimaries, vpcC.transferCharacteristics,
+      vpcC.matrixCoefficients];
+  }
   const sinf = entry.sinf || (entry.sinfs && entry.sinfs[0]);
   if (sinf) {
     view.scheme = sinf.schm.scheme_type;
@@ -196,10 +203,23 @@ function incomplete(file, name) {
   return file._incomplete ? [`codem-isoboxer: ${name} is cut short`] : [];
 }
 
-// The boxes after a sample entry's fixed fields, which codem-isoboxer keeps as data.
+// The fields of a visual sample entry before its boxes.
+const VisualSampleEntryFieldsSize = 78;
+
+// The boxes after a sample entry's fixed fields, which codem-isoboxer keeps
+// as data; of a vp09 entry, which it does not know, the payload past them.
 function entryChildren(entry) {
-  const data = entry.type === 'encv' || entry.type === 'avc1' || entry.type === 'hvc1' ? entry.config : entry.esds;
+  let data = entry.type === 'encv' || entry.type === 'avc1' || entry.type === 'hvc1' ? entry.config : entry.esds;
+  if (entry.type === 'vp09') data = payloadOf(entry, 8).subarray(VisualSampleEntryFieldsSize);
   return data ? ISOBoxer.parseBuffer(arrayBufferOf(Buffer.from(data))) : null;
+}
+
+// A version 1 vpcC, which codem-isoboxer leaves unread.
+function isoboxerVpcc(box) {
+  const bytes = Buffer.from(payloadOf(box, 8));
+  if (bytes[0] !== 1) throw new Error(`vpcC version ${bytes[0]}`);
+  const packed = bytes[6];
+  return [bytes[4], bytes[5], packed >> 4, (packed >> 1) & 7, packed & 1, bytes[7], bytes[8], bytes[9]];
 }
 
 function isoboxerTenc(tenc) {
@@ -245,6 +265,8 @@ function isoboxerView(init, segments) {
   const trex = file.fetch('trex');
   const view = { errors, entry: entry.type, timescale: file.fetch('mdhd').timescale, scheme: null, tenc: null, pssh: [], segments: [] };
   const children = entryChildren(entry);
+  const vpcC = children && children.fetch('vpcC');
+  if (vpcC) view.vpcC = isoboxerVpcc(vpcC);
   const schm = children && children.fetch('schm');
   if (schm) {
     view.scheme = fourCc(schm.scheme_type);
