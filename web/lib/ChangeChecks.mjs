@@ -12,8 +12,9 @@
 //   data in the manifest, neither player asks for a key a 'pssh' in a
 //   'moof' names, though Chromium reports each: with "inband&cp" they stop
 //   at the first new key.)
-// - hls.js and dash.js play across switches between H.264 and AV1 and back
-//   without standing still, having loaded the AV1 part's media.
+// - hls.js and dash.js play across switches between H.264 and AV1, and
+//   between H.264 and VP9, and back without standing still, having loaded
+//   the other codec's media.
 // The switch to HEVC is checked by ffprobe only: this Chromium decodes no HEVC.
 import { createCipheriv } from 'node:crypto';
 import { playWithPlayer } from './PlayerRun.mjs';
@@ -90,23 +91,23 @@ function onDemandCheck(player, manifest, options = {}) {
   };
 }
 
-// A switch to AV1 at 12 s and back at 24 s; the AV1 part's initialisation
-// segment is the one that serves from segment 4 on.
-const Av1Switch = 'duration=30&codecswitch=12:av1';
-const Av1Part = /\/video-header\.mp4\?.*&at=4$/;
-function av1SwitchCheck(player, manifest, options = {}) {
-  const path = `${manifest}?${Av1Switch}`;
+// A switch to the codec (av1, vp9) at 12 s and back at 24 s; that codec's
+// initialisation segment is the one that serves from segment 4 on.
+const OtherCodecPart = /\/video-header\.mp4\?.*&at=4$/;
+function codecSwitchCheck(player, manifest, codec, options = {}) {
+  const path = `${manifest}?duration=30&codecswitch=12:${codec}`;
+  const name = codec.toUpperCase();
   return {
-    name: `changes ${player} ${path} plays across the switches to av1 and back`,
+    name: `changes ${player} ${path} plays across the switches to ${codec} and back`,
     timeoutSeconds: 70,
     async run(session, environment) {
       const report = await playWithPlayer(session, environment, { player, path, options, goal: Goal });
       const result = judgePlayback(report, Both, session.problems);
       result.failures.push(...stallFailures(report));
       if (result.figures.position < Goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${Goal.position} s`);
-      const loaded = session.gets.filter((url) => Av1Part.test(url)).length;
-      result.figures.extra['AV1 part requests'] = loaded;
-      if (!loaded) result.failures.push('the AV1 part was never loaded');
+      const loaded = session.gets.filter((url) => OtherCodecPart.test(url)).length;
+      result.figures.extra[`${name} part requests`] = loaded;
+      if (!loaded) result.failures.push(`the ${name} part was never loaded`);
       return result;
     },
   };
@@ -187,8 +188,7 @@ export function changeChecks() {
     onDemandCheck('Shaka', 'master.m3u8'),
     onDemandCheck('dash.js', 'manifest.mpd'),
     onDemandCheck('Shaka', 'manifest.mpd'),
-    av1SwitchCheck('hls.js', 'master.m3u8', { topLevel: true }),
-    av1SwitchCheck('dash.js', 'manifest.mpd'),
+    ...['av1', 'vp9'].flatMap((codec) => [codecSwitchCheck('hls.js', 'master.m3u8', codec, { topLevel: true }), codecSwitchCheck('dash.js', 'manifest.mpd', codec)]),
     liveCheck('hls.js', 'master.m3u8?live&disc=12&sizeswitch=12'),
     liveCheck('dash.js', 'manifest.mpd?live&ll&disc=12&sizeswitch=12', {}, DashJsLiveStallSeconds),
     licenceCheck('dash.js', DashJsLicenceJoinSeconds),

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The checks that play the server's presentations with hls.js, dash.js and
 // Shaka: HLS variants, the three-period DASH presentation, encrypted assets
-// decrypted with ClearKey.
+// decrypted with ClearKey, VP9 among them.
 import { playWithPlayer } from './PlayerRun.mjs';
 import { judgePlayback } from './Verdict.mjs';
 
@@ -54,9 +54,9 @@ function encrypted(scheme) {
 
 // A DASH presentation that signals its protection ("cp"): the player gets no
 // key, finds Clear Key and the licence address in the manifest and fetches
-// the licence from the server.
-function licenceFromManifest(player, scheme) {
-  const path = `manifest.mpd?key=${Key}&cp${scheme === 'cbcs' ? '&scheme=cbcs' : ''}`;
+// the licence from the server. Codec: "&vp9" for VP9 video, else H.264.
+function licenceFromManifest(player, scheme, codec = '') {
+  const path = `manifest.mpd?key=${Key}&cp${scheme === 'cbcs' ? '&scheme=cbcs' : ''}${codec}`;
   return {
     name: `${player} ${path}`,
     timeoutSeconds: 60,
@@ -84,6 +84,6 @@ export function playbackChecks() {
   for (const player of ['hls.js', 'Shaka']) for (const [path, expect] of hls) checks.push(playback(player, path, { played: HlsSeconds }, expect));
   for (const player of ['dash.js', 'Shaka']) for (const path of ['manifest.mpd', 'manifest.mpd?trickplay']) checks.push(playback(player, path, { position: DashPosition }, Both));
   checks.push(encrypted('cenc'), encrypted('cbcs'));
-  for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme));
+  for (const player of ['dash.js', 'Shaka']) for (const scheme of ['cenc', 'cbcs']) for (const codec of ['', '&vp9']) checks.push(licenceFromManifest(player, scheme, codec));
   return checks;
 }
