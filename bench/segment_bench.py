@@ -13,8 +13,8 @@ Runs the server in software mode on loopback and measures, median of N runs:
     4 B-pictures, fragmented MP4 with one fragment per picture; with all
     processors (-threads 0, ffmpeg's default) and with one encoder thread,
   - the first media request after start-up (once),
-  - the HEVC segment, the AAC and the FLAC audio segments, each asked for
-    alone as above,
+  - the HEVC, AV1 and VP9 segments, the AAC and the FLAC audio segments,
+    each asked for alone as above,
   - segments per second with 1, 2, 8 and 16 clients asking at once for
     distinct segments nobody asked for before (goal: 8 and 16 at least as
     many as 2).

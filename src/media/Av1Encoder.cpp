@@ -2,7 +2,6 @@
 #include "media/Av1Encoder.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <memory>
 
