@@ -162,11 +162,10 @@ TEST(Mp4MediaSink, Vp9FramesAreCarriedAsTheyAreAndDescribedByTheFirstKeyFrame)
     Run.Start(MakeVideoType(MF::MFVideoFormat_VP90, {512, 64, 25, 1}));
     Run.m_StreamSink->ProcessSample(MakeSample(Frame(KeyFrame, 0, true)));
     Run.m_StreamSink->ProcessSample(MakeSample(Frame(InterFrame, 400'000, false)));
+    // What vpcC and the codecs string say of the key frame is Mp4Vp9Test's.
     EXPECT_EQ(Run.m_Sink->GetCodecsString(), "vp09.00.10.08.00.02.02.02.00");
     auto const& Writes = Run.m_ByteStream->m_WriteVector;
     ASSERT_EQ(Writes.size(), 3u);
-    auto const Configuration = Hex("76706343 01000000 00 0a 80 02 02 02 0000");
-    EXPECT_NE(std::search(Writes[0].begin(), Writes[0].end(), Configuration.begin(), Configuration.end()), Writes[0].end()) << "vpcC";
     EXPECT_EQ(std::vector<std::uint8_t>(Writes[1].end() - 52, Writes[1].end()), Hex(KeyFrame));
     EXPECT_EQ(std::vector<std::uint8_t>(Writes[2].end() - 26, Writes[2].end()), Hex(InterFrame));
     EXPECT_EQ(ReadU32(Writes[1], 96), 0x02000000u);
