@@ -11,9 +11,14 @@ import shutil
 import struct
 import tempfile
 
-from quorvel_harness import QuorvelServer, run_tool, top_level_boxes
+from quorvel_harness import QuorvelServer, fragments, run_tool, top_level_boxes
 
 Here = os.path.dirname(os.path.abspath(__file__))
+
+
+def sample_bytes(segment, count=3):
+    """The first samples of a segment as its mdat boxes hold them."""
+    return [top_level_boxes(fragment)[1][1][8:] for fragment in fragments(segment)[:count]]
 
 
 def child_boxes(box, header=8):
@@ -141,6 +146,15 @@ class MediaClient:
         uris = {part["resolvedUri"] for playlist in playlists for segment in playlist["segments"] for part in (segment, segment["map"])}
         for uri in sorted(uris):
             self.fetch(uri[len(base):])
+
+    def samples(self, header, segment, key=None, count=3):
+        """The first samples of a segment as ffmpeg reads them, deciphered
+        with key (hexadecimal) when given, key frames or not: one fragment at
+        a time, as ffmpeg 5.1 applies a fragment's encryption information to
+        the samples of the fragment it read last."""
+        options = ["-decryption_key", key] if key else []
+        return [run_tool(["ffmpeg", "-v", "error"] + options + ["-i", self.file(header + fragment), "-map", "0:0", "-c", "copy", "-copyinkf", "-f", "data", "-"])[0]
+                for fragment in fragments(segment)[:count]]
 
     def probe(self, data, entries):
         """ffprobe's entries of a whole file, read without an error or a warning."""

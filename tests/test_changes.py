@@ -12,7 +12,7 @@ import os
 import re
 import unittest
 
-from media_client import MediaClient, decrypt_cenc
+from media_client import MediaClient, decrypt_cenc, sample_bytes
 from quorvel_harness import run_tool
 from test_presentation_times import gstreamer_times, playback_checks_wanted
 
@@ -41,7 +41,29 @@ def derived_key(base, epoch, audio=False):
     return output.hex().upper()
 
 
+def annex_b(samples):
+    """Samples of length-prefixed NAL units as one Annex B stream."""
+    stream = bytearray()
+    for sample in samples:
+        while sample:
+            size = int.from_bytes(sample[:4], "big")
+            stream += b"\0\0\0\1" + sample[4:4 + size]
+            sample = sample[4 + size:]
+    return bytes(stream)
+
+
 class ChangeTest(MediaClient, unittest.TestCase):
+    def expect_clear(self, track, samples, plain):
+        """Samples of a segment in the clear: pictures (the first led by the
+        parameter sets) that ffprobe decodes without a complaint (they show
+        the change, the plain asset's do not), audio as the plain asset has it."""
+        if track == "audio":
+            self.assertEqual(samples, sample_bytes(plain))
+            return
+        output, errors = run_tool(["ffprobe", "-v", "warning", "-f", "h264", "-count_frames", "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0",
+                                   self.file(annex_b(samples), ".h264")])
+        self.assertEqual((errors, int(output)), ("", len(samples)))
+
     def stream(self, header, segment):
         """ffprobe's view of a segment, every frame decoded without a
         complaint: codec, size and its first time."""
@@ -121,6 +143,31 @@ class ChangeTest(MediaClient, unittest.TestCase):
         self.assertEqual([entry["kid"] for entry in licence["keys"]], kids)
         self.failure("key?asset=%d&kid=%s" % (asset, key_id(3)), KeyUnknown)
         self.failure("master.m3u8?rotate=12", ChangesInvalid)
+
+    def test_keys_said_in_the_fragments_read_and_decipher(self):
+        """DASH with "inband": the fragments of a later epoch name their key
+        (a sample group and pssh boxes), which mp4box and codem-isoboxer
+        read, as they read the clear lead; ffmpeg deciphers the epoch with
+        its own key, not the header's, and the clear lead holds the clear
+        samples. (The boxes' bytes are Mp4FragmentProtectionTest's.)"""
+        asset, _ = self.asset("?duration=24&key=%s&clearlead=6&rotate=6&inband&cp" % Key, "manifest.mpd")
+        plain, _ = self.asset("?duration=24", "manifest.mpd")
+        # Video segments 0 and 4 and audio segments 0 and 2: the clear lead, and key epoch 2 (12 s to 18 s).
+        for track, query, later in (("video", "&variant=0", 4), ("audio", "", 2)):
+            with self.subTest(track=track):
+                media = lambda number, index: self.fetch("%s-body.mp4?asset=%d%s&index=%d" % (track, number, query, index))
+                header = self.fetch("%s-header.mp4?asset=%d%s" % (track, asset, query))
+                views = self.segment_views(header, [media(asset, 0), media(asset, later)])
+                for reader in ("mp4box", "isoboxer"):
+                    self.assertEqual(views[reader]["errors"], [], reader)
+                    lead, epoch = views[reader]["segments"]
+                    self.assertEqual({auxiliary["senc"] for auxiliary in lead["auxiliary"]}, {None}, reader)
+                    if track == "video":
+                        self.assertTrue(all(auxiliary["saio"] == [auxiliary["sencEntriesAt"]] for auxiliary in epoch["auxiliary"]), reader)
+                self.expect_clear(track, sample_bytes(media(asset, 0)), media(plain, 0))
+                deciphered = self.samples(header, media(asset, later), derived_key(Key, 2))
+                self.expect_clear(track, deciphered, media(plain, later))
+                self.assertNotEqual(self.samples(header, media(asset, later), Key), deciphered)
 
     def test_dash_periods_read_by_mpd_parser(self):
         for query in ("?duration=24&disc=12&key=%s&cp&rotate=12" % Key, "?live&ll&disc=12&sizeswitch=6&lv=30"):

@@ -4,7 +4,8 @@
 - Segments: mp4box and codem-isoboxer (segment_readers.mjs) parse every
   initialisation and media segment kind without an error, agree with each
   other, and see what the standards ask for: sample counts and durations,
-  and for encrypted segments tenc, pssh, senc, saiz and saio (ISO/IEC 23001-7).
+  and for encrypted segments tenc, pssh, senc, saiz and saio (ISO/IEC 23001-7);
+  ffmpeg, given the key, deciphers them back to the clear samples.
 - Playlists: hls-parser in strict mode and m3u8-parser (playlist_readers.mjs)
   read every playlist alike, key tags included (what they say is
   HlsPlaylistWriterTest's); xmllint and mpd-parser read every manifest.
@@ -26,7 +27,7 @@ import unittest
 import uuid
 import xml.etree.ElementTree as ElementTree
 
-from media_client import Here, MediaClient
+from media_client import Here, MediaClient, sample_bytes
 from quorvel_harness import run_tool
 
 Key = "000102030405060708090A0B0C0D0E0F"
@@ -146,6 +147,22 @@ class SegmentReaders(Client, unittest.TestCase):
                     # ISO/IEC 14496-15: High profile avcC ends with chroma format
                     # 1 (4:2:0), 8-bit luma and chroma, no SPS extensions.
                     self.assertEqual(view["avcExtension"], "fdf8f800")
+
+
+class Decryption(Client, unittest.TestCase):
+    def test_ffmpeg_deciphers_every_protected_kind_to_the_clear_samples(self):
+        # How the ranges of a sample are laid out and ciphered is
+        # Mp4EncryptionTest's; here another decryptor gets the samples back.
+        for scheme in ("cenc", "cbcs"):
+            for extra, variant in (("", 0), ("&hvc1", 0), ("", None)):
+                with self.subTest(scheme=scheme, codec=extra, variant=variant):
+                    def media(query):
+                        asset, _ = self.asset(query)
+                        return self.video(asset, variant, [1]) if variant is not None else self.audio(asset, [1])
+                    clear = sample_bytes(media("?" + extra)[1][0])
+                    header, (segment,) = media("?key=%s&scheme=%s%s" % (Key, scheme, extra))
+                    self.assertNotEqual(sample_bytes(segment), clear, "the samples are ciphered")
+                    self.assertEqual(self.samples(header, segment, Key), clear)
 
 
 class PlaylistReaders(Client, unittest.TestCase):

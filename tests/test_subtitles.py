@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """Generated subtitle tracks ("subs") as readers written by others see them:
 hls-parser (strict) and m3u8-parser every playlist, webvtt-parser every
-WebVTT file, xmllint every manifest and IMSC1 document, mp4box and
-codem-isoboxer every text segment in MP4; the cues name the media time
+WebVTT file, xmllint every manifest and IMSC1 document, mp4box,
+codem-isoboxer and ffprobe every text segment in MP4; the cues name the media time
 they show at, and the text segments line up with the video's."""
 
 import os
@@ -121,6 +121,11 @@ class Subtitles(MediaClient, unittest.TestCase):
                 header = self.fetch("subtitles-header.mp4?asset=%d&lang=de" % asset)
                 segments = [self.fetch(segment["uri"]) for segment in view["segments"][:2]]
                 self.expect_mp4(entry, header, segments, "de")
+                # ffprobe, which maps neither entry to a decoder (and says so), reads the track too.
+                output, _ = run_tool(["ffprobe", "-v", "error", "-of", "json", "-show_entries", "stream=codec_type,codec_tag_string:stream_tags=language",
+                                      self.file(header + b"".join(segments))])
+                stream = json.loads(output)["streams"][0]
+                self.assertEqual((stream["codec_type"], stream["codec_tag_string"], stream["tags"]["language"]), ("data", entry, "deu"))
 
     def expect_mp4(self, entry, header, segments, language):
         view = self.mp4_view(header, segments)
