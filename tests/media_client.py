@@ -169,8 +169,9 @@ class MediaClient:
         self.assertEqual((result["errors"], result["warnings"]), ([], []), text)
         return result
 
-    def segment_views(self, header, segments):
+    def segment_views(self, header, segments, payloads=False):
         """What mp4box and codem-isoboxer read of an initialisation segment
-        and its media segments (segment_readers.mjs)."""
+        and its media segments (segment_readers.mjs), with payloads the
+        samples' bytes too."""
         paths = [self.file(header)] + [self.file(segment) for segment in segments]
-        return json.loads(run_tool(["node", os.path.join(Here, "segment_readers.mjs")] + paths)[0])
+        return json.loads(run_tool(["node", os.path.join(Here, "segment_readers.mjs")] + ["--payloads"] * payloads + paths)[0])

@@ -5,14 +5,15 @@
 // to the same plain form, so that a test can require both to agree and to
 // match what the server meant to write:
 //
-//   node segment_readers.mjs <initialisation segment> <media segment>...
+//   node segment_readers.mjs [--payloads] <initialisation segment> <media segment>...
 //
 // prints {"mp4box": View, "isoboxer": View}, where View is
 //   { errors: [text], entry, timescale, scheme, tenc, pssh: [...],
 //     segments: [{ sequences: [n], samples: [[dts, cts, duration, size, sync]],
 //                  auxiliary: [{ saiz, saio, sencEntriesAt, senc }] }] }
-// (mp4box adds codecs, its codecs text for the sample entry, and
-// avcExtension, the avcC bytes after the PPS list).
+// (mp4box adds codecs, its codecs text for the sample entry, language, the
+// media header's, avcExtension, the avcC bytes after the PPS list, and with
+// --payloads every segment's payloads, the samples' bytes).
 // with times in the track's timescale and byte strings as lowercase hex.
 //
 // Where a reader leaves a box's payload unread (mp4box: senc; codem-isoboxer:
@@ -99,7 +100,7 @@ function mp4boxFile(buffers, samples) {
   return { file, errors };
 }
 
-function mp4boxView(init, segments) {
+function mp4boxView(init, segments, payloads) {
   const { file, errors } = mp4boxFile([init]);
   const trak = file.moov.traks[0];
   const entry = trak.mdia.minf.stbl.stsd.entries[0];
@@ -107,6 +108,7 @@ function mp4boxView(init, segments) {
   // Only mp4box reads these: the codecs text it derives from the sample
   // entry, and the bytes after the PPS list of an avcC.
   view.codecs = entry.getCodec();
+  view.language = trak.mdia.mdhd.languageString;
   if (entry.avcC) view.avcExtension = hex(entry.avcC.ext || []);
   const sinf = entry.sinf || (entry.sinfs && entry.sinfs[0]);
   if (sinf) {
@@ -142,6 +144,7 @@ function mp4boxView(init, segments) {
       sequences: parsed.file.moofs.map((moof) => moof.mfhd.sequence_number),
       samples: samples.map((sample) => [sample.dts, sample.cts, sample.duration, sample.size, Boolean(sample.is_sync)]),
       auxiliary,
+      ...(payloads ? { payloads: samples.map((sample) => hex(sample.data)) } : {}),
     });
   }
   return view;
@@ -287,9 +290,6 @@ function guarded(name, read) {
   }
 }
 
-if (process.argv[1] === fileURLToPath(import.meta.url)) {
-  const [initPath, ...segmentPaths] = process.argv.slice(2);
-  const init = readFileSync(initPath);
-  const segments = segmentPaths.map((path) => readFileSync(path));
-  process.stdout.write(JSON.stringify({ mp4box: guarded('mp4box', () => mp4boxView(init, segments)), isoboxer: guarded('codem-isoboxer', () => isoboxerView(init, segments)) }));
-}
+const payloads = process.argv[2] === '--payloads';
+const [init, ...segments] = process.argv.slice(payloads ? 3 : 2).map((path) => readFileSync(path));
+process.stdout.write(JSON.stringify({ mp4box: guarded('mp4box', () => mp4boxView(init, segments, payloads)), isoboxer: guarded('codem-isoboxer', () => isoboxerView(init, segments)) }));
