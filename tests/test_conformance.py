@@ -12,9 +12,10 @@
 - Manifests and media: channel count, sample rate, codecs and frame size in
   playlists and manifests equal what ffprobe and mp4box read from the
   segments, and the frame rate equals the spacing of the presentation times.
-- Video timing: decode times never decrease within a track and every picture
-  sits on the frame grid across segment joints, as codem-isoboxer and ffprobe
-  read them.
+- Video timing: decode times never decrease within a track, every picture
+  sits on the frame grid across segment joints and a key frame starts every
+  second, as codem-isoboxer and ffprobe read them; ffprobe reads the colour
+  signalling of every row.
 - The Clear Key licence route, and the DASH content protection descriptors
   ("cp") that name it.
 """
@@ -212,8 +213,9 @@ class ManifestsAndMedia(Client, unittest.TestCase):
         return self.fetch(template.get("initialization")), [self.fetch(first)]
 
     def expect_video(self, header, segments, width, height, rate, codecs):
-        stream = self.probe(header + segments[0], "stream=width,height,codec_tag_string")["streams"][0]
-        self.assertEqual((stream["width"], stream["height"]), (width, height))
+        stream = self.probe(header + segments[0], "stream=width,height,color_range,color_space")["streams"][0]
+        # Limited range, BT.601 matrix: what the encoders signal and the pictures are.
+        self.assertEqual((stream["width"], stream["height"], stream["color_range"], stream["color_space"]), (width, height, "tv", "smpte170m"))
         view = self.readers(header, segments)
         # Hexadecimal digits in either case (mp4box writes HEVC constraint bytes in lower case).
         self.assertEqual(view["codecs"].lower(), codecs.lower())
@@ -300,11 +302,13 @@ class VideoTiming(Client, unittest.TestCase):
                     self.assertEqual(segment["samples"][0][:2], [start, start])
                     self.assertTrue(all(sample[0] <= sample[1] for sample in segment["samples"]))
                     self.assertEqual(sorted(sample[1] for sample in segment["samples"]), [start + number * frame for number in range(75)])
-                # ffprobe reads the three segments as one file the same way.
-                packets = run(["ffprobe", "-v", "error", "-show_entries", "packet=pts,dts", "-of", "csv=p=0", self.file(header + b"".join(segments))]).decode()
-                rows = [tuple(int(field) for field in line.split(",")) for line in packets.split()]
-                self.assertEqual(sorted(pts for pts, dts in rows), [number * frame for number in range(225)])
-                self.assertEqual([dts for pts, dts in rows], sorted(dts for pts, dts in rows))
+                # ffprobe reads the three segments as one file the same way,
+                # with a key frame every second.
+                packets = run(["ffprobe", "-v", "error", "-show_entries", "packet=pts,dts,flags", "-of", "csv=p=0", self.file(header + b"".join(segments))]).decode()
+                rows = [line.split(",") for line in packets.split()]
+                self.assertEqual(sorted(int(pts) for pts, dts, flags in rows), [number * frame for number in range(225)])
+                self.assertEqual([int(dts) for pts, dts, flags in rows], sorted(int(dts) for pts, dts, flags in rows))
+                self.assertEqual(sorted(int(pts) for pts, dts, flags in rows if flags.startswith("K")), [second * 25 * frame for second in range(9)])
 
 
 class ClearKeyLicence(Client, unittest.TestCase):
