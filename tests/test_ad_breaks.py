@@ -11,42 +11,19 @@ AdBreakTest's."""
 import json
 import os
 import re
-import tempfile
 import unittest
 import urllib.parse
 import xml.etree.ElementTree as ElementTree
 
-from quorvel_harness import QuorvelServer, run_tool, top_level_boxes
+from media_client import Here, MediaClient
+from quorvel_harness import run_tool
 
-Here = os.path.dirname(os.path.abspath(__file__))
 Reader = os.path.join(Here, "..", "web", "tools", "scte35-read.mjs")
 Mpd = {"mpd": "urn:mpeg:dash:schema:mpd:2011", "scte35": "http://www.scte.org/schemas/35/2016"}
 Ticks = 90000
 
 
-class AdBreakTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer()
-        cls.server.start()
-        cls.folder = tempfile.TemporaryDirectory()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
-        cls.folder.cleanup()
-
-    def fetch(self, relative):
-        status, _, body = self.server.get(relative)
-        self.assertEqual(status, 200, (relative, body[:300]))
-        return body
-
-    def file(self, data, suffix=""):
-        handle = tempfile.NamedTemporaryFile(dir=self.folder.name, suffix=suffix, delete=False)
-        handle.write(data)
-        handle.close()
-        return handle.name
-
+class AdBreakTest(MediaClient, unittest.TestCase):
     def sections(self, *texts):
         """The decoded sections, each with a valid CRC and no complaint."""
         output, _ = run_tool(["node", Reader] + list(texts))

@@ -13,6 +13,7 @@ import subprocess
 import unittest
 import urllib.parse
 
+from media_client import MediaClient
 from quorvel_harness import QuorvelServer, binary_path, free_port
 
 CROSS_ORIGIN = {
@@ -37,15 +38,7 @@ def run_quorvel(*arguments, timeout=60):
     return subprocess.run([binary_path(), *arguments], capture_output=True, text=True, timeout=timeout, stdin=subprocess.DEVNULL)
 
 
-class Endpoints(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer().start()
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.server.stop() == 0, cls.server.stderr.text()
-
+class Endpoints(MediaClient, unittest.TestCase):
     def test_text_routes_and_errors(self):
         # How the route table answers unknown paths is RouteTableTest's, how
         # ".." and escapes in a path are read AbsolutePathTest's.

@@ -5,6 +5,7 @@ judged by what arrives and by what the server prints, never by time."""
 import subprocess
 import unittest
 
+from media_client import MediaClient
 from quorvel_harness import QuorvelServer, binary_path, free_port, head_of, read_answer
 
 HangGuard = 120
@@ -26,14 +27,8 @@ def forwarded(address):
     return "X-Forwarded-For: 203.0.113.1, %s\r\n" % address if address else ""
 
 
-class ClientsAndTheirShares(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer(["-Software", "-MaxConnectionsPerAddress", "2", "-TrustedProxy", "127.0.0.1"]).start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+class ClientsAndTheirShares(MediaClient, unittest.TestCase):
+    options = ("-Software", "-MaxConnectionsPerAddress", "2", "-TrustedProxy", "127.0.0.1")
 
     def test_each_client_has_its_own_connections(self):
         rows = [
