@@ -8,7 +8,6 @@ import json
 import os
 import re
 import shutil
-import struct
 import tempfile
 
 from quorvel_harness import QuorvelServer, fragments, run_tool, top_level_boxes
@@ -24,64 +23,6 @@ def sample_bytes(segment, count=3):
 def child_boxes(box, header=8):
     """(type, bytes) of the boxes inside a container box."""
     return top_level_boxes(box[header:])
-
-
-def decrypt_cenc(header, segment, key):
-    """Header and segment in the clear: every protected range of the samples
-    deciphered by openssl (AES-128-CTR, the counter running on over a
-    sample's ranges, IV per sample from senc) and the protection boxes made
-    free space, the sample entry named by its original format. ffmpeg 5.1
-    takes no key for fragments of one sample each ("Incorrect number of
-    samples in encryption info"), so openssl deciphers and ffmpeg reads."""
-    tenc = header[header.index(b"tenc") + 4:]
-    iv_size = tenc[7]
-    clear_header = bytearray(header)
-    original = header[header.index(b"frma") + 4:header.index(b"frma") + 8]
-    entry = header.index(b"encv") if b"encv" in header else header.index(b"enca")
-    clear_header[entry:entry + 4] = original
-    clear_header[header.index(b"sinf"):header.index(b"sinf") + 4] = b"free"
-    output, offset = bytearray(segment), 0
-    for kind, box in top_level_boxes(segment):
-        if kind == "moof":
-            traf_offset = offset + 8 + sum(len(child) for name, child in child_boxes(box)[:[name for name, _ in child_boxes(box)].index("traf")])
-            traf = dict(child_boxes(box))["traf"]
-            parts = dict(child_boxes(traf))
-            position = traf_offset + 8
-            for name, child in child_boxes(traf):
-                if name in ("senc", "saiz", "saio", "sbgp", "sgpd"):
-                    output[position + 4:position + 8] = b"free"
-                position += len(child)
-            trun = parts["trun"]
-            flags = int.from_bytes(trun[9:12], "big")
-            count, data_offset = struct.unpack(">Ii", trun[12:20])
-            assert flags & 0x1 and not flags & 0x4, hex(flags)
-            stride = 4 * sum(1 for field in (0x100, 0x200, 0x400, 0x800) if flags & field)
-            sizes = [struct.unpack(">I", trun[20 + index * stride + (4 if flags & 0x100 else 0):][:4])[0] for index in range(count)]
-            senc = parts["senc"]
-            position, sample_start = 16, offset + data_offset
-            subsamples = int.from_bytes(senc[9:12], "big") & 0x2
-            for size in sizes:
-                iv = senc[position:position + iv_size]
-                position += iv_size
-                # Without subsamples (audio) the whole sample is protected.
-                subsample_count = struct.unpack(">H", senc[position:position + 2])[0] if subsamples else 0
-                position += 2 if subsamples else 0
-                ranges, cursor = ([], sample_start) if subsamples else ([(sample_start, size)], sample_start + size)
-                for _ in range(subsample_count):
-                    clear, protected = struct.unpack(">HI", senc[position:position + 6])
-                    position += 6
-                    ranges.append((cursor + clear, protected))
-                    cursor += clear + protected
-                assert cursor == sample_start + size
-                ciphered = b"".join(bytes(output[start:start + length]) for start, length in ranges)
-                plain, _ = run_tool(["openssl", "enc", "-d", "-aes-128-ctr", "-nopad", "-K", key, "-iv", (iv + bytes(16 - iv_size)).hex()], data=ciphered)
-                taken = 0
-                for start, length in ranges:
-                    output[start:start + length] = plain[taken:taken + length]
-                    taken += length
-                sample_start += size
-        offset += len(box)
-    return bytes(clear_header), bytes(output)
 
 
 class MediaClient:

@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """Captions in the video ("cc=608", "cc=608,708") as readers written by
 others find them: ffmpeg's CEA-608 decoder (lavfi movie with subcc) reads
-the CC1 text back from a header and a segment of H.264 and HEVC, clear and
-decrypted; mux.js's caption parser reads CC1 and 708 service 1 from H.264,
+the CC1 text back from a header and a segment of H.264 and HEVC; mux.js's
+caption parser reads CC1 and 708 service 1 from H.264,
 of an encrypted segment without the key; the caption SEI of an encrypted
 segment is the clear one's byte for byte; hls-parser (strict) and the DASH
 manifest signal the services; the segment key and entity tags follow the
@@ -14,7 +14,7 @@ import re
 import struct
 import unittest
 
-from media_client import Here, MediaClient, decrypt_cenc
+from media_client import Here, MediaClient
 from quorvel_harness import run_tool, top_level_boxes
 
 Key = "000102030405060708090A0B0C0D0E0F"
@@ -52,14 +52,12 @@ class CaptionTest(MediaClient, unittest.TestCase):
             self.assertAlmostEqual(start, caption_seconds(text), delta=0.001, msg=text)
         self.assertEqual(sorted(round(start) for start, _ in captions), list(range(first, last + 1)))
 
-    def test_ffmpeg_reads_cc1_from_h264_and_hevc_clear_and_decrypted(self):
-        cases = [("", ""), ("&hvc1", ""), ("", "&key=%s" % Key), ("&hvc1", "&key=%s" % Key)]
-        for codec, encryption in cases:
-            with self.subTest(codec=codec, encryption=encryption):
-                header, (segment,) = self.video(self.asset("?cc=608" + codec + encryption)[0], 0, [1])
-                # Without the key the pictures do not decode, and ffmpeg reads captions from decoded pictures.
-                if encryption:
-                    header, segment = decrypt_cenc(header, segment, Key)
+    def test_ffmpeg_reads_cc1_from_h264_and_hevc(self):
+        # Enciphered, the caption SEI stays as it is (below), and ffmpeg
+        # deciphers the pictures to the clear ones (test_conformance.py).
+        for codec in ("", "&hvc1"):
+            with self.subTest(codec=codec):
+                header, (segment,) = self.video(self.asset("?cc=608" + codec)[0], 0, [1])
                 # Segment 1 covers 3 s to 6 s; the caption of 3 s was loaded in segment 0.
                 self.expect_media_time(self.ffmpeg_captions(self.file(header + segment)), 4, 5)
 
