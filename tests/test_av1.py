@@ -12,9 +12,8 @@ import re
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from media_client import MediaClient
+from media_client import MediaClient, gstreamer_times, playback_checks_wanted
 from quorvel_harness import run_tool
-from test_presentation_times import gstreamer_times, playback_checks_wanted
 
 Here = os.path.dirname(os.path.abspath(__file__))
 

@@ -5,8 +5,8 @@ Segments are judged from outside: an independent ISO BMFF reader
 (codem-isoboxer, through segment_readers.mjs) reads the time stamps and
 fragment numbers, and raw sockets watch how the bodies arrive. That the
 presentations play (encrypted ones with their key, live ones at the edge)
-is judged by test_presentation_times.py and the browser suite, what they
-hold by test_conformance.py.
+is judged by GStreamer (test_changes.py, test_av1.py) and the browser
+suite, what they hold by test_conformance.py.
 """
 
 import json
