@@ -7,6 +7,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/AudioCodecList.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/QueryReads.h"
 #include "presentation/Timeline.h"
@@ -47,7 +48,18 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "av1 && hvc1", "\"av1\" and \"hvc1\" each choose the video codec: give one of them");
     Record.VariantSet = Av1 ? m_Defaults.Av1 : Hls && Reads.Flag("hvc1") ? m_Defaults.Hevc : m_Defaults.H264;
     auto& AudioVariants = Record.VariantSet.AudioVariants;
-    if(Hls && Reads.Flag("flac") && !AudioVariants.empty())
+    bool const Flac = Hls && Reads.Flag("flac");
+    if(auto const* Codecs = Reads.Text("audio"); Codecs && !AudioVariants.empty())
+    {
+        if(Flac)
+            ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "audio && flac", "\"audio\" and \"flac\" each choose the audio codec: give one of them");
+        // The same row in each codec asked for, in that order.
+        auto const Row = AudioVariants.front();
+        AudioVariants.clear();
+        for(auto const Subtype : AudioCodecList::Parse(Codecs->Value))
+            AudioVariants.push_back(Row.Alternative(Subtype));
+    }
+    else if(Flac && !AudioVariants.empty())
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
     for(auto& Variant : AudioVariants)
         Variant.Duration = Record.Duration;
@@ -63,8 +75,9 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     if(UsesAv1 && Record.Captions != CaptionServices::None)
         ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && captions",
                           "AV1 video (\"av1\", \"codecswitch=S:av1\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
-    if(!Record.NoAudio && !AudioVariants.empty() && m_AudioCodecsProbe)
-        m_AudioCodecsProbe(AudioVariants.front());
+    if(!Record.NoAudio && m_AudioCodecsProbe)
+        for(auto& Variant : AudioVariants)
+            m_AudioCodecsProbe(Variant);
     Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};
     return Result;
 }
