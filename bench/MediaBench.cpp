@@ -123,6 +123,46 @@ void RunFfmpeg(std::string const& Arguments)
         std::fprintf(stderr, "failed: %s\n", Command.c_str());
 }
 
+// The pictures of a segment as raw NV12, for the peer to encode exactly what
+// our encoder gets.
+std::string WriteRawSegment(Buffers& Frames)
+{
+    std::string const Path = "/tmp/quorvel-media-bench-" + std::to_string(getpid()) + ".nv12";
+    FILE* File = std::fopen(Path.c_str(), "wb");
+    VideoFrameComposer Composer({Width, Height, 25, 1});
+    for(std::uint32_t Index = 150; Index < 150 + SegmentFrames; ++Index)
+    {
+        Composer.Compose(Index, Index * 400000LL, Frames.Argb.data(), Width * 4);
+        VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
+        std::fwrite(Frames.Planar.data(), 1, Frames.Planar.size(), File);
+    }
+    std::fclose(File);
+    return Path;
+}
+
+// Medians of ours and the peer's times, rounds alternating so that the load
+// of the machine weighs on both alike.
+std::pair<double, double> Compare(int Rounds, std::function<void()> const& Ours, std::function<void()> const& Peer)
+{
+    std::vector<double> OurTimes;
+    std::vector<double> PeerTimes;
+    for(int Round = 0; Round < Rounds; ++Round)
+    {
+        OurTimes.push_back(Seconds(Ours));
+        PeerTimes.push_back(Seconds(Peer));
+    }
+    std::sort(OurTimes.begin(), OurTimes.end());
+    std::sort(PeerTimes.begin(), PeerTimes.end());
+    return {OurTimes[OurTimes.size() / 2], PeerTimes[PeerTimes.size() / 2]};
+}
+
+void Line(char const* What, double Ours, double Peer)
+{
+    if(Peer > 0.0)
+        std::printf("%-44s %9.1f ms %9.1f ms   ratio %.2f\n", What, Ours * 1000.0, Peer * 1000.0, Ours / Peer);
+    else
+        std::printf("%-44s %9.1f ms\n", What, Ours * 1000.0);
+}
 // The audio of a segment as raw 16-bit stereo PCM, for the peer to encode
 // exactly what our encoders get: [First, End) of the tone-burst signal.
 std::string WriteRawAudio(std::int64_t First, std::int64_t End)
@@ -166,46 +206,6 @@ void AudioSegments(int Rounds)
     std::remove(Raw.c_str());
 }
 
-// The pictures of a segment as raw NV12, for the peer to encode exactly what
-// our encoder gets.
-std::string WriteRawSegment(Buffers& Frames)
-{
-    std::string const Path = "/tmp/quorvel-media-bench-" + std::to_string(getpid()) + ".nv12";
-    FILE* File = std::fopen(Path.c_str(), "wb");
-    VideoFrameComposer Composer({Width, Height, 25, 1});
-    for(std::uint32_t Index = 150; Index < 150 + SegmentFrames; ++Index)
-    {
-        Composer.Compose(Index, Index * 400000LL, Frames.Argb.data(), Width * 4);
-        VideoFrameConverter::Convert(Frames.Argb.data(), Width * 4, Frames.Picture);
-        std::fwrite(Frames.Planar.data(), 1, Frames.Planar.size(), File);
-    }
-    std::fclose(File);
-    return Path;
-}
-
-// Medians of ours and the peer's times, rounds alternating so that the load
-// of the machine weighs on both alike.
-std::pair<double, double> Compare(int Rounds, std::function<void()> const& Ours, std::function<void()> const& Peer)
-{
-    std::vector<double> OurTimes;
-    std::vector<double> PeerTimes;
-    for(int Round = 0; Round < Rounds; ++Round)
-    {
-        OurTimes.push_back(Seconds(Ours));
-        PeerTimes.push_back(Seconds(Peer));
-    }
-    std::sort(OurTimes.begin(), OurTimes.end());
-    std::sort(PeerTimes.begin(), PeerTimes.end());
-    return {OurTimes[OurTimes.size() / 2], PeerTimes[PeerTimes.size() / 2]};
-}
-
-void Line(char const* What, double Ours, double Peer)
-{
-    if(Peer > 0.0)
-        std::printf("%-44s %9.1f ms %9.1f ms   ratio %.2f\n", What, Ours * 1000.0, Peer * 1000.0, Ours / Peer);
-    else
-        std::printf("%-44s %9.1f ms\n", What, Ours * 1000.0);
-}
 // What the frame code adds to each picture: its text, the QR symbol and the
 // painting, beside the plain picture drawn by the same composer (rounds
 // alternate, so that the machine's load weighs on both alike); the code

@@ -84,7 +84,7 @@ std::vector<EncodedSample> EncodeAudioSegment(std::vector<std::uint8_t>& AudioSp
         Encoder.Encode(Samples.data(), 480, Index, Output);
     }
     Encoder.Drain(Output);
-    AudioSpecificConfig = Encoder.AudioSpecificConfig();
+    AudioSpecificConfig = Encoder.Extradata();
     return Output;
 }
 
