@@ -195,6 +195,9 @@ void AudioSegments(int Rounds)
         }, [&] { RunFfmpeg(Input + Peer); });
         Line(What, Ours, Theirs);
     };
+    // What the peer's times hold besides encoding: the process, reading the
+    // samples and passing them on unencoded.
+    Line("ffmpeg command line, same samples, no encoder", Median(Rounds, [&] { RunFfmpeg(Input + " -c:a pcm_s16le"); }), 0.0);
     Libav("AAC segment (6 s, 128 kbit/s)", LibavAudioCodec::Aac(), 128000, " -c:a aac -b:a 128k");
     auto const [Opus, PeerOpus] = Compare(Rounds, [&] {
         OpusAudioEncoder Encoder(2, 128000, First, End);
