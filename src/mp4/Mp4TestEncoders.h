@@ -41,11 +41,17 @@ std::vector<EncodedFrame> EncodeHevc(VideoSettings const& Settings);
 
 struct AudioStream
 {
-    std::vector<std::uint8_t> m_Header; // AAC: AudioSpecificConfig; FLAC: the "fLaC" stream header
+    std::vector<std::uint8_t> m_Header; // AAC: AudioSpecificConfig; FLAC: the "fLaC" stream header; Opus: "OpusHead"
     std::vector<EncodedFrame> m_FrameVector;
 };
 // libavcodec's AAC-LC encoder, 48 kHz stereo, 1024-sample frames on a grid from 0.
 AudioStream EncodeAac(std::uint32_t FrameCount);
+// libavcodec's AC-3 (192 kbit/s) or E-AC-3 (Enhanced, 128 kbit/s) encoder, 48
+// kHz stereo, 1536-sample frames on a grid from 0.
+AudioStream EncodeDolby(bool Enhanced, std::uint32_t FrameCount);
+// libopus, 48 kHz stereo, 20 ms frames on a grid from 0, with the
+// identification header of its look-ahead.
+AudioStream EncodeOpus(std::uint32_t FrameCount);
 // libFLAC, 48 kHz stereo, 16 bits, fixed 4096-sample blocks.
 AudioStream EncodeFlac(std::uint32_t SampleCount);
 } // namespace Mp4::Test
