@@ -5,16 +5,17 @@
 // to the same plain form, so that a test can require both to agree and to
 // match what the server meant to write:
 //
-//   node segment_readers.mjs <initialisation segment> <media segment>...
+//   node segment_readers.mjs [--payloads] <initialisation segment> <media segment>...
 //
 // prints {"mp4box": View, "isoboxer": View}, where View is
 //   { errors: [text], entry, timescale, scheme, tenc, pssh: [...],
 //     audio: { config, editMediaTime, rollDistance },
 //     segments: [{ sequences: [n], samples: [[dts, cts, duration, size, sync]],
 //                  auxiliary: [{ saiz, saio, sencEntriesAt, senc }], rolls: [[count, index]] }] }
-// (mp4box adds codecs, its codecs text for the sample entry, and
-// avcExtension, the avcC bytes after the PPS list; both add vpcC, a VP9
-// entry's configuration: [profile, level, bit depth, chroma subsampling,
+// (mp4box adds codecs, its codecs text for the sample entry, language, the
+// media header's, avcExtension, the avcC bytes after the PPS list, and with
+// --payloads every segment's payloads, the samples' bytes; both add vpcC, a
+// VP9 entry's configuration: [profile, level, bit depth, chroma subsampling,
 // full range, colour primaries, transfer, matrix]).
 // with times in the track's timescale and byte strings as lowercase hex.
 // audio.config is the first box inside an audio sample entry ("dOps:<hex of
@@ -130,7 +131,7 @@ function mp4boxFile(buffers, samples) {
   return { file, errors };
 }
 
-function mp4boxView(init, segments) {
+function mp4boxView(init, segments, payloads) {
   const { file, errors } = mp4boxFile([init]);
   const trak = file.moov.traks[0];
   const entry = trak.mdia.minf.stbl.stsd.entries[0];
@@ -138,6 +139,7 @@ function mp4boxView(init, segments) {
   // Only mp4box reads these: the codecs text it derives from the sample
   // entry, and the bytes after the PPS list of an avcC.
   view.codecs = entry.getCodec();
+  view.language = trak.mdia.mdhd.languageString;
   if (entry.avcC) view.avcExtension = hex(entry.avcC.ext || []);
   const vpcC = entry.vpcC;
   if (vpcC) {
@@ -183,6 +185,7 @@ function mp4boxView(init, segments) {
         const sbgp = (moof.trafs[0].sbgps || []).find((box) => box.grouping_type === 'roll');
         return sbgp ? sbgp.entries.map((entry) => [entry.sample_count, entry.group_description_index]) : null;
       }),
+      ...(payloads ? { payloads: samples.map((sample) => hex(sample.data)) } : {}),
     });
   }
   return view;
@@ -386,9 +389,6 @@ function guarded(name, read) {
   }
 }
 
-if (process.argv[1] === fileURLToPath(import.meta.url)) {
-  const [initPath, ...segmentPaths] = process.argv.slice(2);
-  const init = readFileSync(initPath);
-  const segments = segmentPaths.map((path) => readFileSync(path));
-  process.stdout.write(JSON.stringify({ mp4box: guarded('mp4box', () => mp4boxView(init, segments)), isoboxer: guarded('codem-isoboxer', () => isoboxerView(init, segments)) }));
-}
+const payloads = process.argv[2] === '--payloads';
+const [init, ...segments] = process.argv.slice(payloads ? 3 : 2).map((path) => readFileSync(path));
+process.stdout.write(JSON.stringify({ mp4box: guarded('mp4box', () => mp4boxView(init, segments, payloads)), isoboxer: guarded('codem-isoboxer', () => isoboxerView(init, segments)) }));
