@@ -108,6 +108,9 @@ std::string DashManifestWriter::WriteStatic() const
 std::string DashManifestWriter::WriteDynamic() const
 {
     std::int64_t const LongestSegment = LongestSegmentDuration(m_Asset);
+    // Periods offer their segments only when complete (see WriteNumberTemplate),
+    // so the latencies to keep start a longest segment further back.
+    std::int64_t const Wait = m_LivePeriods ? LongestSegment : 0;
     // The live timeline's segment 0 starts the one period, so segment i of
     // a track begins i segment durations after availabilityStartTime.
     std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
@@ -117,13 +120,14 @@ std::string DashManifestWriter::WriteDynamic() const
     Text += StringFormat(" availabilityStartTime=\"%s\" publishTime=\"%s\" minimumUpdatePeriod=\"%s\" timeShiftBufferDepth=\"%s\""
                          " suggestedPresentationDelay=\"%s\" maxSegmentDuration=\"%s\" minBufferTime=\"%s\">",
                          Timeline::FormatProgramDateTime(m_Asset.BaseLiveTime).c_str(), Timeline::FormatProgramDateTime(*m_PublishTime).c_str(),
-                         Duration(UpdatePeriod()).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(TargetLatency).c_str(),
+                         Duration(UpdatePeriod()).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(Wait + TargetLatency).c_str(),
                          Duration(LongestSegment).c_str(), Duration(m_Asset.PartDuration).c_str());
     Text += "<ProgramInformation moreInformationURL=\"about\"/>";
     Text += StringFormat("<ServiceDescription id=\"0\"><Latency target=\"%lld\" min=\"%lld\" max=\"%lld\"/><PlaybackRate min=\"%s\" max=\"%s\"/>"
                          "</ServiceDescription>",
-                         static_cast<long long>(TargetLatency / TimeUnitsPerMillisecond), static_cast<long long>(MinimalLatency / TimeUnitsPerMillisecond),
-                         static_cast<long long>(MaximalLatency / TimeUnitsPerMillisecond), MinimalPlaybackRate, MaximalPlaybackRate);
+                         static_cast<long long>((Wait + TargetLatency) / TimeUnitsPerMillisecond),
+                         static_cast<long long>((Wait + MinimalLatency) / TimeUnitsPerMillisecond),
+                         static_cast<long long>((Wait + MaximalLatency) / TimeUnitsPerMillisecond), MinimalPlaybackRate, MaximalPlaybackRate);
     if(m_LivePeriods)
     {
         // Those to come too: number templates offer each segment by the

@@ -167,6 +167,15 @@ TEST_F(DashManifestWriterTest, DynamicLowLatencyDocument)
     auto const Protected = Dynamic("live&ll&cp&key=000102030405060708090A0B0C0D0E0F");
     EXPECT_EQ(Count(Protected, "<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"cenc\""), 2u);
     EXPECT_NE(Protected.find("xmlns:cenc=\"urn:mpeg:cenc:2013\""), std::string::npos);
+    // Periods (ads, changes) offer segments only when complete: a player
+    // that kept the one period's latency would wait at every audio segment.
+    for(auto const* Periods : {"live&ll&breaks=18:12&ads=2", "live&ll&disc=12"})
+    {
+        auto const Text = Dynamic(Periods);
+        EXPECT_EQ(Count(Text, "availabilityTimeOffset"), 0u) << Periods;
+        EXPECT_NE(Text.find(" suggestedPresentationDelay=\"PT8.00S\""), std::string::npos) << Periods;
+        EXPECT_NE(Text.find("<Latency target=\"8000\" min=\"7000\" max=\"10000\"/>"), std::string::npos) << Periods;
+    }
 }
 
 TEST_F(DashManifestWriterTest, OnlyALiveLowLatencyAssetIsDynamic)
