@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Frames per second of drawing, colour conversion and encoding at 720p25, and
 // the time of one segment's worth of each codec, side by side with the ffmpeg
-// command line drawing an equivalent picture and encoding it in the same run.
+// command line drawing an equivalent picture (or taking the same audio
+// samples) and encoding it in the same run.
 //
 //   quorvel_media_bench [rounds]     (medians of rounds, 5 by default)
 
@@ -20,8 +21,9 @@
 #include <vector>
 
 #include "base/StringFormat.h"
-#include "media/AacEncoder.h"
 #include "media/FlacEncoder.h"
+#include "media/LibavAudioEncoder.h"
+#include "media/OpusAudioEncoder.h"
 #include "media/FrameCodePainter.h"
 #include "media/H264Encoder.h"
 #include "media/Av1Encoder.h"
@@ -163,6 +165,52 @@ void Line(char const* What, double Ours, double Peer)
     else
         std::printf("%-44s %9.1f ms\n", What, Ours * 1000.0);
 }
+// The audio of a segment as raw 16-bit stereo PCM, for the peer to encode
+// exactly what our encoders get: [First, End) of the tone-burst signal.
+std::string WriteRawAudio(std::int64_t First, std::int64_t End)
+{
+    std::string const Path = "/tmp/quorvel-media-bench-" + std::to_string(getpid()) + ".pcm";
+    ToneBurstSignal const Signal(48000);
+    std::vector<std::int16_t> Samples(static_cast<std::size_t>(End - First) * 2);
+    Signal.Write(First, static_cast<std::uint32_t>(End - First), 2, ToneBurstSignal::SampleFormat::Pcm16,
+                 {reinterpret_cast<std::uint8_t*>(Samples.data()), Samples.size() * 2});
+    FILE* File = std::fopen(Path.c_str(), "wb");
+    std::fwrite(Samples.data(), 2, Samples.size(), File);
+    std::fclose(File);
+    return Path;
+}
+
+// One default audio segment (6 s, the second of the presentation) of each
+// codec made as a segment run makes it, its pre- and post-roll included,
+// beside the ffmpeg command line encoding the same samples with the same
+// encoder and settings (that process's start-up included).
+void AudioSegments(int Rounds)
+{
+    constexpr std::int64_t First = 288000;
+    constexpr std::int64_t End = 576000;
+    std::string const Raw = WriteRawAudio(First, End);
+    std::string const Input = "-f s16le -ar 48000 -ac 2 -i " + Raw;
+    auto Libav = [&](char const* What, LibavAudioCodec const& Codec, std::uint32_t Bitrate, char const* Peer) {
+        auto const [Ours, Theirs] = Compare(Rounds, [&] {
+            LibavAudioEncoder Encoder(Codec, 48000, 2, Bitrate, First, End);
+            EncodeAudio(Encoder, LibavAudioEncoder::InputStart(Codec, First), LibavAudioEncoder::InputEnd(Codec, End));
+        }, [&] { RunFfmpeg(Input + Peer); });
+        Line(What, Ours, Theirs);
+    };
+    // What the peer's times hold besides encoding: the process, reading the
+    // samples and passing them on unencoded.
+    Line("ffmpeg command line, same samples, no encoder", Median(Rounds, [&] { RunFfmpeg(Input + " -c:a pcm_s16le"); }), 0.0);
+    Libav("AAC segment (6 s, 128 kbit/s)", LibavAudioCodec::Aac(), 128000, " -c:a aac -b:a 128k");
+    auto const [Opus, PeerOpus] = Compare(Rounds, [&] {
+        OpusAudioEncoder Encoder(2, 128000, First, End);
+        EncodeAudio(Encoder, OpusAudioEncoder::InputStart(First), OpusAudioEncoder::InputEnd(End));
+    }, [&] { RunFfmpeg(Input + " -c:a libopus -b:a 128k -frame_duration 20 -application audio"); });
+    Line("Opus segment (6 s, 128 kbit/s)", Opus, PeerOpus);
+    Libav("AC-3 segment (6 s, 192 kbit/s)", LibavAudioCodec::Ac3(), 192000, " -c:a ac3 -b:a 192k");
+    Libav("E-AC-3 segment (6 s, 128 kbit/s)", LibavAudioCodec::Ec3(), 128000, " -c:a eac3 -b:a 128k");
+    std::remove(Raw.c_str());
+}
+
 // What the frame code adds to each picture: its text, the QR symbol and the
 // painting, beside the plain picture drawn by the same composer (rounds
 // alternate, so that the machine's load weighs on both alike); the code
@@ -302,10 +350,7 @@ int main(int ArgumentCount, char** Arguments)
     Line("AV1 segment (draw, convert, encode)", Av1Segment, PeerAv1Segment);
     auto const [Vp9Segment, PeerVp9Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, Vp9); }, [&] { RunFfmpeg(Picture + Vpx); });
     Line("VP9 segment (draw, convert, encode)", Vp9Segment, PeerVp9Segment);
-    Line("AAC segment (6 s)", Median(Rounds, [&] {
-        AacEncoder Encoder(48000, 2, 128000, 288000, 576000);
-        EncodeAudio(Encoder, AacEncoder::InputStart(288000), AacEncoder::InputEnd(576000));
-    }), 0.0);
+    AudioSegments(Rounds);
     Line("FLAC segment (6.4 s)", Median(Rounds, [&] {
         FlacEncoder Encoder(48000, 2);
         EncodeAudio(Encoder, 307200, 614400);

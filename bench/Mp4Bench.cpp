@@ -21,7 +21,7 @@
 #include "mf/IStreamSink.h"
 #include "mf/Sample.h"
 #include "mf/PresentationClock.h"
-#include "media/AacEncoder.h"
+#include "media/LibavAudioEncoder.h"
 #include "media/ToneBurstSignal.h"
 #include "media/VideoEncoder.h"
 #include "media/VideoFrameComposer.h"
@@ -74,17 +74,17 @@ std::vector<EncodedSample> EncodeAudioSegment(std::vector<std::uint8_t>& AudioSp
 {
     std::int64_t const First = SegmentStart * AudioRate / 10'000'000;
     std::int64_t const End = First + 3 * AudioRate;
-    AacEncoder Encoder(AudioRate, 2, 128000, First, End);
+    LibavAudioEncoder Encoder(LibavAudioCodec::Aac(), AudioRate, 2, 128000, First, End);
     ToneBurstSignal const Signal(AudioRate);
     std::vector<std::int16_t> Samples(480 * 2);
     std::vector<EncodedSample> Output;
-    for(std::int64_t Index = AacEncoder::InputStart(First); Index < AacEncoder::InputEnd(End); Index += 480)
+    for(std::int64_t Index = LibavAudioEncoder::InputStart(LibavAudioCodec::Aac(), First); Index < LibavAudioEncoder::InputEnd(LibavAudioCodec::Aac(), End); Index += 480)
     {
         Signal.Write(Index, 480, 2, ToneBurstSignal::SampleFormat::Pcm16, {reinterpret_cast<std::uint8_t*>(Samples.data()), Samples.size() * 2});
         Encoder.Encode(Samples.data(), 480, Index, Output);
     }
     Encoder.Drain(Output);
-    AudioSpecificConfig = Encoder.AudioSpecificConfig();
+    AudioSpecificConfig = Encoder.Extradata();
     return Output;
 }
 

@@ -13,7 +13,8 @@ Runs the server in software mode on loopback and measures, median of N runs:
     4 B-pictures, fragmented MP4 with one fragment per picture; with all
     processors (-threads 0, ffmpeg's default) and with one encoder thread,
   - the first media request after start-up (once),
-  - the HEVC, AV1 and VP9 segments, the AAC and the FLAC audio segments,
+  - the HEVC, AV1 and VP9 segments, the AAC, FLAC, Opus, AC-3 and E-AC-3
+    audio segments,
     each asked for alone as above,
   - segments per second with 1, 2, 8 and 16 clients asking at once for
     distinct segments nobody asked for before (goal: 8 and 16 at least as
@@ -137,6 +138,7 @@ def wait_until_quiet(server, limit=120):
 def main():
     with QuorvelServer() as server:
         h264, hevc, av1, vp9, flac = asset(server), asset(server, "&hvc1"), asset(server, "&av1"), asset(server, "&vp9"), asset(server, "&flac")
+        others = asset(server, "&audio=opus,ac3,ec3")
         counter = iter(range(10**6))
 
         def index():
@@ -165,6 +167,8 @@ def main():
         vp9_seconds = median_of(lambda: alone(video(vp9))[1])
         aac_seconds = median_of(lambda: alone("audio-body.mp4?asset=%d&index=%d" % (h264, index()))[1])
         flac_seconds = median_of(lambda: alone("audio-body.mp4?asset=%d&index=%d" % (flac, index()))[1])
+        codec_seconds = {codec: median_of(lambda codec=codec: alone("audio-body.mp4?asset=%d&audio=%s&index=%d" % (others, codec, index()))[1])
+                         for codec in ("opus", "ac3", "ec3")}
         rates = {}
         for clients in (1, 2, 8, 16):
             wait_until_quiet(server)
@@ -182,6 +186,8 @@ def main():
     print("%-52s %10.1f ms   %.1fx real time" % ("VP9 720p25 3 s segment", vp9_seconds * 1000, SegmentSeconds / vp9_seconds))
     print("%-52s %10.1f ms   %.0fx real time" % ("AAC 6 s segment", aac_seconds * 1000, 6.0 / aac_seconds))
     print("%-52s %10.1f ms   %.0fx real time" % ("FLAC 6.4 s segment", flac_seconds * 1000, 6.4 / flac_seconds))
+    for codec, name in (("opus", "Opus"), ("ac3", "AC-3"), ("ec3", "E-AC-3")):
+        print("%-52s %10.1f ms   %.0fx real time" % (name + " 6 s segment", codec_seconds[codec] * 1000, 6.0 / codec_seconds[codec]))
     for clients, rate in rates.items():
         print("%-52s %10.2f /s" % ("H.264 segments, %d client%s at once" % (clients, "" if clients == 1 else "s"), rate))
 

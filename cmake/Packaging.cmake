@@ -67,8 +67,8 @@ set(CPACK_PACKAGE_CONTACT "${QuorvelMaintainer}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "test streaming server for adaptive-streaming players")
 # The synopsis line comes from the summary; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Quorvel serves HLS and MPEG-DASH presentations made on request: a
-synthesised picture and tone, encoded to H.264 or HEVC and AAC or FLAC,
-packaged as fragmented MP4, optionally encrypted with Common Encryption,
+synthesised picture and tone, encoded to H.264 or HEVC and AAC, FLAC, Opus,
+AC-3 or E-AC-3, packaged as fragmented MP4, optionally encrypted with Common Encryption,
 on demand or live. Any segment can be asked for at any time, in any order.
 .
 It runs in a console or as the systemd service pellumo-quorvel.service,

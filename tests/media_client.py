@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """What the end-to-end tests of the media share: a server for the test class
-with a scratch folder, the requests for assets and their segments, and the
+with a scratch folder, the requests for assets and their segments, the
 views of the independent playlist and segment readers (playlist_readers.mjs,
-segment_readers.mjs). The box and answer readers are the harness's."""
+segment_readers.mjs), and when GStreamer shows each picture. The box and
+answer readers are the harness's."""
 
 import json
 import os
@@ -12,9 +13,57 @@ import struct
 import tempfile
 import xml.etree.ElementTree as ElementTree
 
-from quorvel_harness import QuorvelServer, run_tool, top_level_boxes
+from quorvel_harness import REPOSITORY, QuorvelServer, fragments, run_tool, top_level_boxes
 
 Here = os.path.dirname(os.path.abspath(__file__))
+# Above the main row's bandwidth, so that GStreamer keeps to it (kbit/s).
+GStreamerSpeed = 100000
+Nanoseconds = 1_000_000_000
+
+
+def playback_checks_wanted():
+    """Whether players play the presentations: like the browser suite
+    (web/run-tests.mjs), not while web/playback-checks-off exists;
+    QUORVEL_PLAYBACK_CHECKS=1 plays them anyway, =0 never."""
+    setting = os.environ.get("QUORVEL_PLAYBACK_CHECKS")
+    if setting in ("0", "1"):
+        return setting == "1"
+    return not os.path.exists(os.path.join(REPOSITORY, "web", "playback-checks-off"))
+
+
+def gstreamer_times(url):
+    """Running times (ns) of the buffers that reach the video and the audio
+    sink of playbin, in the order they get there: GStreamer plays the
+    presentation as users run it, without an error or a warning. The times
+    come from its own trace of every buffer pushed into the queues in front
+    of the sinks, as pts - segment start + segment base (the last-message
+    property gst-launch -v prints is read some time after it changes and may
+    show one buffer twice and skip another)."""
+    environment = dict(os.environ, GST_TRACERS="log", GST_DEBUG="GST_BUFFER:7,GST_EVENT:7", GST_DEBUG_NO_COLOR="1")
+    output, trace = run_tool(["gst-launch-1.0", "playbin", "uri=" + url, f"connection-speed={GStreamerSpeed}",
+                              "video-sink=fakesink sync=false", "audio-sink=fakesink sync=false"], text=True, environment=environment)
+    assert 'Got EOS from element "playbin0"' in output, output[-500:]
+    assert not re.search(r"(?m)^(ERROR|WARNING)", output), output[-500:]
+    segments, times = {}, {"vqueue": [], "aqueue": []}
+    for line in trace.splitlines():
+        push = re.search(r"do_push_(buffer|event)_pre:<([av]queue):src>", line)
+        if not push:
+            continue
+        queue = push.group(2)
+        if push.group(1) == "event":
+            segment = re.search(r"GstEventSegment.*?base=\(guint64\)(\d+).*?start=\(guint64\)(\d+)", line)
+            if segment:
+                segments[queue] = (int(segment.group(1)), int(segment.group(2)))
+        else:
+            base, start = segments[queue]
+            hours, minutes, seconds = re.search(r" pts (\d+:\d+:[\d.]+)", line).group(1).split(":")
+            times[queue].append((int(hours) * 3600 + int(minutes) * 60) * Nanoseconds + round(float(seconds) * Nanoseconds) - start + base)
+    return times["vqueue"], times["aqueue"]
+
+
+def sample_bytes(segment, count=3):
+    """The first samples of a segment as its mdat boxes hold them."""
+    return [top_level_boxes(fragment)[1][1][8:] for fragment in fragments(segment)[:count]]
 
 
 def child_boxes(box, header=8):
@@ -42,9 +91,9 @@ def decrypt_cenc(header, segment, key):
     sample entry named by its original format. cenc: AES-128-CTR, the
     counter running on over a sample's ranges, IV per sample from senc;
     cbcs: decipher_cbcs for each range, from the constant IV of tenc.
-    ffmpeg 5.1 takes no key for fragments of one sample each ("Incorrect
-    number of samples in encryption info") nor any for cbcs, so openssl
-    deciphers and ffmpeg reads."""
+    ffmpeg 5.1 deciphers cenc fragment by fragment (MediaClient.samples) but
+    takes no key for cbcs, so where cbcs is read openssl deciphers and
+    ffmpeg reads."""
     tenc = header[header.index(b"tenc") + 4:]
     iv_size = tenc[7]
     cbcs = header[header.index(b"schm") + 8:header.index(b"schm") + 12] == b"cbcs"
@@ -167,6 +216,15 @@ class MediaClient:
         for uri in sorted(uris):
             self.fetch(uri[len(base):])
 
+    def samples(self, header, segment, key=None, count=3):
+        """The first samples of a segment as ffmpeg reads them, deciphered
+        with key (hexadecimal) when given, key frames or not: one fragment at
+        a time, as ffmpeg 5.1 applies a fragment's encryption information to
+        the samples of the fragment it read last."""
+        options = ["-decryption_key", key] if key else []
+        return [run_tool(["ffmpeg", "-v", "error"] + options + ["-i", self.file(header + fragment), "-map", "0:0", "-c", "copy", "-copyinkf", "-f", "data", "-"])[0]
+                for fragment in fragments(segment)[:count]]
+
     def probe(self, data, entries):
         """ffprobe's entries of a whole file, read without an error or a warning."""
         output, errors = run_tool(["ffprobe", "-v", "warning", "-of", "json", "-show_entries", entries, self.file(data)])
@@ -219,8 +277,9 @@ class MediaClient:
         self.assertEqual((result["errors"], result["warnings"]), ([], []), text)
         return result
 
-    def segment_views(self, header, segments):
+    def segment_views(self, header, segments, payloads=False):
         """What mp4box and codem-isoboxer read of an initialisation segment
-        and its media segments (segment_readers.mjs)."""
+        and its media segments (segment_readers.mjs), with payloads the
+        samples' bytes too."""
         paths = [self.file(header)] + [self.file(segment) for segment in segments]
-        return json.loads(run_tool(["node", os.path.join(Here, "segment_readers.mjs")] + paths)[0])
+        return json.loads(run_tool(["node", os.path.join(Here, "segment_readers.mjs")] + ["--payloads"] * payloads + paths)[0])

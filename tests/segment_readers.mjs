@@ -5,17 +5,24 @@
 // to the same plain form, so that a test can require both to agree and to
 // match what the server meant to write:
 //
-//   node segment_readers.mjs <initialisation segment> <media segment>...
+//   node segment_readers.mjs [--payloads] <initialisation segment> <media segment>...
 //
 // prints {"mp4box": View, "isoboxer": View}, where View is
 //   { errors: [text], entry, timescale, scheme, tenc, pssh: [...],
+//     audio: { config, editMediaTime, rollDistance },
 //     segments: [{ sequences: [n], samples: [[dts, cts, duration, size, sync]],
-//                  auxiliary: [{ saiz, saio, sencEntriesAt, senc }] }] }
-// (mp4box adds codecs, its codecs text for the sample entry, and
-// avcExtension, the avcC bytes after the PPS list; both add vpcC, a VP9
-// entry's configuration: [profile, level, bit depth, chroma subsampling,
+//                  auxiliary: [{ saiz, saio, sencEntriesAt, senc }], rolls: [[count, index]] }] }
+// (mp4box adds codecs, its codecs text for the sample entry, language, the
+// media header's, avcExtension, the avcC bytes after the PPS list, and with
+// --payloads every segment's payloads, the samples' bytes; both add vpcC, a
+// VP9 entry's configuration: [profile, level, bit depth, chroma subsampling,
 // full range, colour primaries, transfer, matrix]).
 // with times in the track's timescale and byte strings as lowercase hex.
+// audio.config is the first box inside an audio sample entry ("dOps:<hex of
+// its payload>"), editMediaTime the media time of the track's first edit,
+// rollDistance that of the sample table's 'roll' group description, and
+// rolls the sample counts and group indexes of each track fragment's 'roll'
+// sample to group box (null without one); each null where there is none.
 //
 // Where a reader leaves a box's payload unread (mp4box: senc; codem-isoboxer:
 // the children of sample entries, saiz, saio, senc, version 1 pssh), its own
@@ -76,6 +83,29 @@ function sampleIsSync(flags) {
   return (flags & 0x10000) === 0;
 }
 
+// The boxes one after the other in bytes: [type, payload].
+function boxesIn(bytes) {
+  const view = Buffer.from(bytes);
+  const boxes = [];
+  for (let offset = 0; offset + 8 <= view.length; ) {
+    const size = view.readUInt32BE(offset);
+    if (size < 8 || offset + size > view.length) throw new Error(`a box runs past its container at ${offset}`);
+    boxes.push([view.toString('latin1', offset + 4, offset + 8), view.subarray(offset + 8, offset + size)]);
+    offset += size;
+  }
+  return boxes;
+}
+
+// ISO/IEC 14496-12 8.9.2 and 8.9.3: a sample to group box's entries, and a
+// 'roll' description's one signed 16-bit distance.
+function rollEntries(payload) {
+  const view = Buffer.from(payload);
+  if (view.toString('latin1', 4, 8) !== 'roll') return null;
+  const entries = [];
+  for (let index = 0, count = view.readUInt32BE(8); index < count; index++) entries.push([view.readUInt32BE(12 + 8 * index), view.readUInt32BE(16 + 8 * index)]);
+  return entries;
+}
+
 // ---------------------------------------------------------------- mp4box
 
 // samples: receives every sample of the first track, when given.
@@ -101,7 +131,7 @@ function mp4boxFile(buffers, samples) {
   return { file, errors };
 }
 
-function mp4boxView(init, segments) {
+function mp4boxView(init, segments, payloads) {
   const { file, errors } = mp4boxFile([init]);
   const trak = file.moov.traks[0];
   const entry = trak.mdia.minf.stbl.stsd.entries[0];
@@ -109,6 +139,7 @@ function mp4boxView(init, segments) {
   // Only mp4box reads these: the codecs text it derives from the sample
   // entry, and the bytes after the PPS list of an avcC.
   view.codecs = entry.getCodec();
+  view.language = trak.mdia.mdhd.languageString;
   if (entry.avcC) view.avcExtension = hex(entry.avcC.ext || []);
   const vpcC = entry.vpcC;
   if (vpcC) {
@@ -128,6 +159,7 @@ function mp4boxView(init, segments) {
     };
   }
   view.pssh = (file.moov.psshs || []).map((box) => ({ version: box.version, systemId: box.system_id, kids: box.kid, data: hex(box.protection_data || []) }));
+  view.audio = mp4boxAudio(init, trak, entry);
   for (const segment of segments) {
     const samples = [];
     const parsed = mp4boxFile([init, segment], samples);
@@ -149,9 +181,26 @@ function mp4boxView(init, segments) {
       sequences: parsed.file.moofs.map((moof) => moof.mfhd.sequence_number),
       samples: samples.map((sample) => [sample.dts, sample.cts, sample.duration, sample.size, Boolean(sample.is_sync)]),
       auxiliary,
+      rolls: parsed.file.moofs.map((moof) => {
+        const sbgp = (moof.trafs[0].sbgps || []).find((box) => box.grouping_type === 'roll');
+        return sbgp ? sbgp.entries.map((entry) => [entry.sample_count, entry.group_description_index]) : null;
+      }),
+      ...(payloads ? { payloads: samples.map((sample) => hex(sample.data)) } : {}),
     });
   }
   return view;
+}
+
+function mp4boxAudio(init, trak, entry) {
+  if (trak.mdia.hdlr.handler !== 'soun') return null;
+  const child = (entry.boxes || [])[0];
+  const edit = trak.edts && trak.edts.elst ? trak.edts.elst.entries[0] : null;
+  const roll = (trak.mdia.minf.stbl.sgpds || []).find((box) => box.grouping_type === 'roll');
+  return {
+    config: child ? `${child.type}:${hex(init.subarray(child.start + child.hdr_size, child.start + child.size))}` : null,
+    editMediaTime: edit ? Number(edit.media_time) : null,
+    rollDistance: roll ? roll.entries[0].roll_distance : null,
+  };
 }
 
 // -------------------------------------------------------- codem-isoboxer
@@ -190,6 +239,22 @@ ISOBoxer.addBoxProcessor('pssh', function pssh() {
   this._procField('DataSize', 'uint', 32);
   this._procFieldArray('Data', this.DataSize, 'uint', 8);
 });
+
+// The audio sample entries it does not know, laid out as its mp4a
+// (ISO/IEC 14496-12 12.2.3), the boxes inside kept as data.
+for (const type of ['Opus', 'ac-3', 'ec-3']) {
+  ISOBoxer.addBoxProcessor(type, function audioSampleEntry() {
+    this._procFieldArray('reserved1', 6, 'uint', 8);
+    this._procField('data_reference_index', 'uint', 16);
+    this._procFieldArray('reserved2', 2, 'uint', 32);
+    this._procField('channelcount', 'uint', 16);
+    this._procField('samplesize', 'uint', 16);
+    this._procField('pre_defined', 'uint', 16);
+    this._procField('reserved3', 'uint', 16);
+    this._procField('samplerate', 'template', 32);
+    this._procField('esds', 'data', -1);
+  });
+}
 
 function isoboxerParse(data) {
   return ISOBoxer.parseBuffer(arrayBufferOf(data));
@@ -278,10 +343,11 @@ function isoboxerView(init, segments) {
     kids: (box.KID || []).map((kid) => hex(kid.bytes)),
     data: hex(box.Data),
   }));
+  view.audio = isoboxerAudio(file, entry);
   for (const segment of segments) {
     const parsed = isoboxerParse(segment);
     errors.push(...incomplete(parsed, 'a media segment'));
-    const result = { sequences: [], samples: [], auxiliary: [] };
+    const result = { sequences: [], samples: [], auxiliary: [], rolls: [] };
     for (const moof of parsed.fetchAll('moof')) {
       result.sequences.push(moof.boxes.find((box) => box.type === 'mfhd').sequence_number);
       const { traf, samples } = isoboxerSamples(moof, trex);
@@ -289,6 +355,8 @@ function isoboxerView(init, segments) {
       const saiz = traf.boxes.find((box) => box.type === 'saiz');
       const saio = traf.boxes.find((box) => box.type === 'saio');
       const senc = traf.boxes.find((box) => box.type === 'senc');
+      const rolls = traf.boxes.filter((box) => box.type === 'sbgp').map((box) => rollEntries(payloadOf(box, 8))).filter(Boolean);
+      result.rolls.push(rolls.length ? rolls[0] : null);
       result.auxiliary.push({
         saiz: saiz ? [saiz.default_sample_info_size, saiz.sample_count, saiz.sample_info_size || []] : null,
         saio: saio ? saio.offset.map(Number) : null,
@@ -301,6 +369,18 @@ function isoboxerView(init, segments) {
   return view;
 }
 
+function isoboxerAudio(file, entry) {
+  if (file.fetch('hdlr').handler_type !== 'soun') return null;
+  const first = entry.esds ? boxesIn(entry.esds)[0] : null;
+  const edit = file.fetch('elst');
+  const roll = file.fetchAll('sgpd').map((box) => Buffer.from(payloadOf(box, 8))).find((payload) => payload.toString('latin1', 4, 8) === 'roll');
+  return {
+    config: first ? `${first[0]}:${hex(first[1])}` : null,
+    editMediaTime: edit ? Number(edit.entries[0].media_time) : null,
+    rollDistance: roll ? roll.readInt16BE(16) : null,
+  };
+}
+
 function guarded(name, read) {
   try {
     return read();
@@ -309,9 +389,6 @@ function guarded(name, read) {
   }
 }
 
-if (process.argv[1] === fileURLToPath(import.meta.url)) {
-  const [initPath, ...segmentPaths] = process.argv.slice(2);
-  const init = readFileSync(initPath);
-  const segments = segmentPaths.map((path) => readFileSync(path));
-  process.stdout.write(JSON.stringify({ mp4box: guarded('mp4box', () => mp4boxView(init, segments)), isoboxer: guarded('codem-isoboxer', () => isoboxerView(init, segments)) }));
-}
+const payloads = process.argv[2] === '--payloads';
+const [init, ...segments] = process.argv.slice(payloads ? 3 : 2).map((path) => readFileSync(path));
+process.stdout.write(JSON.stringify({ mp4box: guarded('mp4box', () => mp4boxView(init, segments, payloads)), isoboxer: guarded('codem-isoboxer', () => isoboxerView(init, segments)) }));

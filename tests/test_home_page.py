@@ -10,21 +10,14 @@ import shutil
 import tempfile
 import unittest
 
+from media_client import MediaClient
 from quorvel_harness import QuorvelServer, binary_path
 
 PLAYER_FOLDER = os.path.join(os.path.dirname(binary_path()), "player")
 TYPES = {".js": "text/javascript; charset=utf-8", ".css": "text/css; charset=utf-8", ".txt": "text/plain; charset=utf-8"}
 
 
-class HomePage(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer().start()
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.server.stop() == 0, cls.server.stderr.text()
-
+class HomePage(MediaClient, unittest.TestCase):
     def assert_revalidated(self, path, tag):
         status, headers, body = self.server.get(path, headers={"If-None-Match": tag})
         self.assertEqual((status, body, headers["ETag"]), (304, b"", tag))

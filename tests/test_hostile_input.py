@@ -10,6 +10,7 @@ error body, and an end of the connection that is a FIN, never a reset.
 import socket
 import unittest
 
+from media_client import MediaClient
 from quorvel_harness import QuorvelServer
 from test_foundation import error_status
 
@@ -44,18 +45,14 @@ def chunked(body, size=16384):
     return b"".join(b"%x\r\n%s\r\n" % (len(body[start:start + size]), body[start:start + size]) for start in range(0, len(body), size)) + b"0\r\n\r\n"
 
 
-class HostileRequests(unittest.TestCase):
+class HostileRequests(MediaClient, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.server = QuorvelServer().start()
+        super().setUpClass()
         # 30 s: 10 video and 5 audio segments listed (the DASH periods ask for
         # no more than 7 and 4).
         cls.asset = cls.server.make_asset("duration=30")
         cls.failing = cls.server.make_asset("duration=30&fail=503@any:*")
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.server.stop() == 0, cls.server.stderr.text()
 
     def refused(self, path, status=400, headers=None):
         answer, _, body = self.server.get(path, headers=headers)

@@ -2,10 +2,10 @@
 """Connection limits from the command line, the clients a trusted proxy names
 in X-Forwarded-For, and the open-file limit the connection limit needs:
 judged by what arrives and by what the server prints, never by time."""
-import subprocess
 import unittest
 
-from quorvel_harness import QuorvelServer, binary_path, free_port, head_of, read_answer
+from media_client import MediaClient
+from quorvel_harness import QuorvelServer, binary_path, head_of, read_answer
 
 HangGuard = 120
 # Files the server keeps for itself besides its connections: the refused
@@ -26,14 +26,8 @@ def forwarded(address):
     return "X-Forwarded-For: 203.0.113.1, %s\r\n" % address if address else ""
 
 
-class ClientsAndTheirShares(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer(["-Software", "-MaxConnectionsPerAddress", "2", "-TrustedProxy", "127.0.0.1"]).start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+class ClientsAndTheirShares(MediaClient, unittest.TestCase):
+    options = ("-Software", "-MaxConnectionsPerAddress", "2", "-TrustedProxy", "127.0.0.1")
 
     def test_each_client_has_its_own_connections(self):
         rows = [
@@ -77,15 +71,7 @@ class ClientsAndTheirShares(unittest.TestCase):
                 self.assertTrue(head_of(another).startswith("HTTP/1.1 200 OK"))
 
 
-class StartUp(unittest.TestCase):
-    def test_a_limit_that_is_not_valid_stops_the_start(self):
-        # Which values are refused is CommandLineOptionsTest's: here, how.
-        result = subprocess.run([binary_path(), "-Software", "-MaxConnectionsPerAddress", "64k", "-Location", "http://127.0.0.1:%d/hls/" % free_port()],
-                                capture_output=True, text=True, timeout=HangGuard)
-        self.assertEqual(result.returncode, 1, result.stdout)
-        self.assertIn("Exception 0x80070057 -MaxConnectionsPerAddress 64k is not valid: expected a whole number from 2 to 1048576", result.stderr)
-        self.assertNotIn("Waiting for Request", result.stdout)
-
+class OpenFiles(unittest.TestCase):
     def test_the_open_file_limit_follows_the_connection_limit(self):
         rows = [
             # prlimit's open files (soft:hard), the server's options, the soft limit it then runs with, the line it prints

@@ -58,10 +58,12 @@ class LowLatency(MediaClient, unittest.TestCase):
         return flags.decode().split()[0].startswith("K")
 
     def test_parts_put_together_are_the_segment(self):
-        for query in ("live&ll&now=%s" % at(0), "live&ll&part=0.3&hvc1&flac&now=%s" % at(0), "live&ll&key=%s&scheme=cbcs&now=%s" % (Key, at(0))):
+        # Opus parts of 20 ms frames, AC-3 parts of 32 ms frames.
+        for query, audio in (("live&ll&now=%s" % at(0), [""]), ("live&ll&part=0.3&hvc1&flac&now=%s" % at(0), [""]),
+                             ("live&ll&key=%s&scheme=cbcs&now=%s" % (Key, at(0)), [""]), ("live&ll&audio=opus,ac3&now=%s" % at(0), ["&audio=opus", "&audio=ac3"])):
             with self.subTest(query=query):
                 asset = self.server.make_asset(query)
-                for playlist in ("video.m3u8?asset=%d&variant=0" % asset, "video.m3u8?asset=%d&variant=1" % asset, "audio.m3u8?asset=%d" % asset):
+                for playlist in ["video.m3u8?asset=%d&variant=0" % asset, "video.m3u8?asset=%d&variant=1" % asset] + ["audio.m3u8?asset=%d%s" % (asset, row) for row in audio]:
                     text = self.fetch("%s&now=%s" % (playlist, at(20))).decode()
                     parts = parts_of(text)
                     segment = min(number for number, _, _, _ in parts)
@@ -105,7 +107,7 @@ class LowLatency(MediaClient, unittest.TestCase):
         self.assertIn(answers["part"], self.fetch("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, first[0])))
 
     def test_every_low_latency_playlist_reads_alike(self):
-        for query in ("live&ll", "live&ll&part=0.2&flac", "live&ll&pdt=6&key=%s&keyformat=c" % Key, "live&ll&hvc1&part=1"):
+        for query in ("live&ll", "live&ll&part=0.2&flac", "live&ll&pdt=6&key=%s&keyformat=c" % Key, "live&ll&hvc1&part=1", "live&ll&audio=ec3,aac"):
             asset = self.server.make_asset(query + "&now=" + at(0))
             for playlist in ("video.m3u8?asset=%d&variant=0" % asset, "video.m3u8?asset=%d&variant=1" % asset, "audio.m3u8?asset=%d" % asset):
                 for extra in ("", "&_HLS_skip=YES", "&_HLS_skip=v2"):

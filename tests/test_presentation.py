@@ -2,8 +2,8 @@
 """End-to-end tests of the presentation routes: what the route adds to the
 texts the writers make (their lines are judged by the writers' unit tests,
 their syntax by the independent readers of test_conformance.py): content
-types, the route options, the key route, and bad input refused with 400
-without changing an asset.
+types, the route options, the key route, and every kind of bad input of
+every route refused with 400 without changing an asset.
 """
 
 import re
@@ -13,6 +13,8 @@ from media_client import MediaClient
 
 Key = "000102030405060708090A0B0C0D0E0F"
 InvalidArgument, AssetMissing, AssetUnknown, AssetWithoutKey, VariantUnknown = 0x80070057, 0x80FF0BFC, 0x80FF0BFE, 0x80FF0C06, 0x80FF0C16
+UnexpectedPath, SegmentMalformed, SegmentOutsideAsset, SessionQueryInvalid = 0x80FF0D82, 0x80FF0E40, 0x80FF0E41, 0x80FF0E50
+SubtitlesInvalid, LanguageUnknown, BreaksInvalid, BreakUnknown, ChangesInvalid, KeyUnknown = 0x80FF0E60, 0x80FF0E61, 0x80FF0E70, 0x80FF0E71, 0x80FF0E72, 0x80FF0E73
 
 
 class PresentationRoutes(MediaClient, unittest.TestCase):
@@ -25,27 +27,48 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
                 status, headers, _ = self.server.get(path)
                 self.assertEqual((status, headers["Content-Type"]), (200, content_type))
         self.assertEqual(self.fetch("key?asset=%d" % asset), bytes.fromhex(Key))
-        self.failure("key?asset=%d" % self.asset()[0], AssetWithoutKey)
         # Extra segments: listed with URLs that say so, and served.
         extra = re.findall(r"^video-body\.mp4\?\S+", self.fetch("video.m3u8?asset=%d&variant=0&extra-video-segments=2" % asset).decode(), re.M)
         self.assertEqual(len(extra), 8)
         self.assertEqual(extra[-1], "video-body.mp4?asset=%d&variant=0&extra-video-segments=2&index=7" % asset)
         self.fetch(extra[-1])
 
-    def test_bad_input_answers_400_and_changes_no_asset(self):
+    def test_every_kind_of_refusal_answers_400_naming_its_status(self):
+        # Which values each reader refuses is its unit test's (ConfigurationTest,
+        # OptionTableTest, TimelineTest, SubtitleTextTest, AdBreakTest,
+        # ChangeTest, ClearKeyLicenceTest); here, that each kind of refusal
+        # reaches the client of each route as 400 naming its status, and
+        # changes no asset.
         asset, _ = self.asset("?duration=12")
         before = self.fetch("video.m3u8?asset=%d&variant=0" % asset)
-        # The options are judged by the configuration's unit tests; here each
-        # kind of refusal reaches both manifests' answers.
-        for query, status in (("duration=0", InvalidArgument), ("key=" + Key[:31], 0x80FF01A0), ("key=" + Key[:30], 0x80FF01A1),
-                              ("key=" + Key[:30] + "0G", 0x80FF01A8), ("duration=0&" + "x" * 10000, InvalidArgument)):
-            self.failure("master.m3u8?" + query, status)
-            self.failure("manifest.mpd?" + query, status)
-        # Which variant and asset numbers name nothing is VariantSet's and AssetRegistry's.
-        self.failure("video.m3u8?asset=%d&variant=2" % asset, VariantUnknown)
-        self.failure("video.m3u8?asset=%d&variant=abc" % asset, InvalidArgument)
-        self.failure("audio.m3u8", AssetMissing)
-        self.failure("audio.m3u8?asset=999999", AssetUnknown)
+        numbers = {"a": asset, "s": self.asset("?subs=en")[0], "b": self.asset("?duration=30&breaks=@9:6&ads=2")[0],
+                   "r": self.asset("?duration=36&key=%s&rotate=12" % Key)[0]}
+        rows = [
+            # The options of both manifests.
+            ("master.m3u8?duration=0", InvalidArgument), ("manifest.mpd?duration=0&" + "x" * 10000, InvalidArgument),
+            ("master.m3u8?key=" + Key[:31], 0x80FF01A0), ("manifest.mpd?key=" + Key[:30] + "0G", 0x80FF01A8),
+            ("master.m3u8?subs=en_US", SubtitlesInvalid), ("manifest.mpd?subs=en&subsformat=vtt", SubtitlesInvalid),
+            ("master.m3u8?cc=708", InvalidArgument), ("manifest.mpd?av1&key=" + Key, InvalidArgument),
+            ("manifest.mpd?breaks=5:1", BreaksInvalid), ("master.m3u8?rotate=12", ChangesInvalid),
+            # Assets, variants, segments and keys.
+            ("audio.m3u8", AssetMissing), ("audio.m3u8?asset=999999", AssetUnknown), ("session", AssetMissing),
+            ("video.m3u8?asset={a}&variant=2", VariantUnknown), ("video.m3u8?asset={a}&variant=abc", InvalidArgument),
+            ("video-header.mp4?asset={a}&variant=9", 0x80FF0C76), ("video-body.mp4?asset={a}&variant=2&index=0", 0x80FF0C8B),
+            ("video-body.mp4?asset={a}&variant=0", 0x80FF0C8D), ("audio-body.mp4?asset={a}", 0x80FF0D51),
+            ("audio.mp4?duration=0", InvalidArgument), ("audio.mp4?duration=3601", InvalidArgument),
+            ("key?asset={a}", AssetWithoutKey), ("key?asset={r}&kid=A3F1C6D2847B4E09B5E2D7C8196F3A43", KeyUnknown),
+            ("clearkey?asset={r}", UnexpectedPath), ("clearkey?asset={r}", InvalidArgument, "POST", b"[" * 30000),
+            ("session?asset={a}&from=x", SessionQueryInvalid), ("session?asset={a}&format=xml", SessionQueryInvalid),
+            # Subtitle tracks and ad breaks the asset does not have.
+            ("subtitles.m3u8?asset={s}&lang=sv", LanguageUnknown), ("subtitles.vtt?asset={s}&index=0", LanguageUnknown),
+            ("subtitles-body.mp4?asset={s}&lang=en&index=0", LanguageUnknown), ("subtitles.m3u8?asset={a}&lang=en", LanguageUnknown),
+            ("subtitles.vtt?asset={s}&lang=en&index=99", SegmentOutsideAsset), ("subtitles.vtt?asset={s}&lang=en&index=1e0", SegmentMalformed),
+            ("adlist.json?asset={b}&break=2", BreakUnknown), ("video.m3u8?asset={b}&variant=0&break=1&ad=3", BreakUnknown),
+            ("video-body.mp4?asset={b}&variant=0&break=1&index=0", BreakUnknown),
+        ]
+        for path, code, *request in rows:
+            with self.subTest(path[:60]):
+                self.failure(path.format(**numbers), code, *request)
         self.assertEqual(self.fetch("video.m3u8?asset=%d&variant=0" % asset), before)
 
 

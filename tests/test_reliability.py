@@ -19,6 +19,7 @@ import socket
 import tempfile
 import unittest
 
+from media_client import MediaClient
 from quorvel_harness import FramesPerVideoSegment, QuorvelServer, binary_path, fragments, read_answer
 from test_foundation import error_status
 
@@ -28,16 +29,10 @@ CancelledLine = r"The receiver of the segment is gone|The client left while its 
 HangGuard = 300
 
 
-class DebugServer(unittest.TestCase):
+class DebugServer(MediaClient):
     """A server whose trace lines show on its standard output."""
 
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer(options=["-Software", "-Debug"]).start()
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.server.stop() == 0, cls.server.stderr.text()
+    options = ("-Software", "-Debug")
 
     def mark(self):
         return len(self.server.stdout.lines)
@@ -46,7 +41,7 @@ class DebugServer(unittest.TestCase):
         self.assertIsNotNone(self.server.stdout.wait_for(pattern, HangGuard, after), pattern)
 
 
-class RequestLoop(DebugServer):
+class RequestLoop(DebugServer, unittest.TestCase):
     def test_the_largest_page_is_made_aside_and_stops_when_its_client_leaves(self):
         mark = self.mark()
         page = self.server.send_get("webcodecs-videodecoder-A.html?FrameSizeW=3840&FrameSizeH=2160&FrameRateN=150&FrameRateD=1&SegmentDuration=10",
@@ -62,15 +57,11 @@ class RequestLoop(DebugServer):
         self.expect_line(ClientLeftLine, mark)
         self.expect_line(CancelledLine, mark)
         # Pages are made one at a time: this one is made once the abandoned
-        # one has stopped, and its frames are the ones served.
-        status, _, body = self.server.get("webcodecs-videodecoder-A.html?FrameSizeW=640&FrameSizeH=360&FrameRateN=30&FrameRateD=1&SegmentDuration=2",
-                                          timeout=HangGuard)
-        self.assertEqual(status, 200)
-        self.assertIn(b"const frameCount = 60;", body)
-        self.assertEqual(self.server.get("webcodecs-videodecoder-A?frame=60")[0], 400)
+        # one has stopped (what a page holds is test_segments.py's).
+        self.assertEqual(self.server.get("webcodecs-videodecoder-A.html?FrameSizeW=640&FrameSizeH=360", timeout=HangGuard)[0], 200)
 
 
-class SlowClients(DebugServer):
+class SlowClients(DebugServer, unittest.TestCase):
     def test_clients_that_read_nothing_do_not_hold_the_workers(self):
         # Two files bigger than what the sockets hold, for clients that do
         # not read: both audio workers make them.

@@ -12,6 +12,7 @@ sent whole with Content-Length, one being made in chunks.
 import time
 import unittest
 
+from media_client import MediaClient
 from quorvel_harness import QuorvelServer
 
 HangGuard = 300
@@ -45,16 +46,8 @@ def wait_for_metrics(server, condition, attempts=600):
     raise AssertionError("metrics never reached the condition: %s" % samples)
 
 
-class KeptMedia(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = QuorvelServer().start()
-
-    @classmethod
-    def tearDownClass(cls):
-        assert cls.server.stop() == 0, cls.server.stderr.text()
-
-    def fetch(self, relative, headers=None):
+class KeptMedia(MediaClient, unittest.TestCase):
+    def get(self, relative, headers=None):
         return self.server.get(relative, headers=headers, timeout=HangGuard)
 
     def test_entity_tags_answer_304_and_segments_are_immutable(self):
@@ -62,50 +55,50 @@ class KeptMedia(unittest.TestCase):
         for path in ("video-header.mp4?asset=%d&variant=0", "audio-header.mp4?asset=%d", "audio-body.mp4?asset=%d&index=1",
                      "video-body.mp4?asset=%d&variant=1&index=2"):
             with self.subTest(path):
-                status, headers, body = self.fetch(path % asset)
+                status, headers, body = self.get(path % asset)
                 self.assertEqual(status, 200)
                 tag = headers["ETag"]
                 self.assertRegex(tag, r'^"[0-9a-f]{32}"$')
                 self.assertEqual(headers["Cache-Control"], Immutable)
                 self.assertEqual(headers["Accept-Ranges"], "bytes")
                 self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
-                status, headers, body = self.fetch(path % asset, {"If-None-Match": 'W/"other", ' + tag})
+                status, headers, body = self.get(path % asset, {"If-None-Match": 'W/"other", ' + tag})
                 self.assertEqual((status, body), (304, b""))
                 self.assertEqual(headers["ETag"], tag)
                 self.assertEqual(headers["Cache-Control"], Immutable)
-                self.assertEqual(self.fetch(path % asset, {"If-None-Match": '"other"'})[0], 200)
+                self.assertEqual(self.get(path % asset, {"If-None-Match": '"other"'})[0], 200)
 
     def test_playlists_say_how_long_they_may_be_kept(self):
         for manifest in ("master.m3u8", "manifest.mpd"):
-            self.assertEqual(self.fetch(manifest)[1]["Cache-Control"], "no-store")
+            self.assertEqual(self.get(manifest)[1]["Cache-Control"], "no-store")
         asset = self.server.make_asset()
-        status, headers, body = self.fetch("video.m3u8?asset=%d&variant=0" % asset)
+        status, headers, body = self.get("video.m3u8?asset=%d&variant=0" % asset)
         self.assertEqual(headers["Cache-Control"], "no-cache")
         tag = headers["ETag"]
-        status, headers, again = self.fetch("video.m3u8?asset=%d&variant=0" % asset, {"If-None-Match": tag})
+        status, headers, again = self.get("video.m3u8?asset=%d&variant=0" % asset, {"If-None-Match": tag})
         self.assertEqual((status, again, headers["ETag"]), (304, b"", tag))
-        self.assertNotEqual(self.fetch("video.m3u8?asset=%d&variant=1" % asset)[1]["ETag"], tag)
+        self.assertNotEqual(self.get("video.m3u8?asset=%d&variant=1" % asset)[1]["ETag"], tag)
         live = self.server.make_asset("live")
-        status, headers, body = self.fetch("video.m3u8?asset=%d&variant=0" % live)
+        status, headers, body = self.get("video.m3u8?asset=%d&variant=0" % live)
         self.assertEqual(headers["Cache-Control"], "max-age=1") # half of 3 s
         self.assertIsNone(headers["ETag"])
-        self.assertEqual(self.fetch("audio.m3u8?asset=%d" % live)[1]["Cache-Control"], "max-age=3")
+        self.assertEqual(self.get("audio.m3u8?asset=%d" % live)[1]["Cache-Control"], "max-age=3")
 
     def test_byte_ranges_of_kept_and_new_media(self):
         path = "audio-body.mp4?asset=%d&index=2" % self.server.make_asset()
-        body = self.fetch(path)[2]
+        body = self.get(path)[2]
         for fields, status, part, content_range in (({"Range": "bytes=0-99"}, 206, body[:100], "bytes 0-99/%d" % len(body)),
                                                     ({"Range": "bytes=%d-" % len(body)}, 416, b"", "bytes */%d" % len(body)),
                                                     # A range for another version of the body gets the whole body.
                                                     ({"Range": "bytes=0-1", "If-Range": '"other"'}, 200, body, None)):
             with self.subTest(fields):
-                got, headers, received = self.fetch(path, fields)
+                got, headers, received = self.get(path, fields)
                 self.assertEqual((got, received, headers["Content-Range"]), (status, part, content_range))
         # What is not kept yet is made whole for a range: Safari's first ask.
-        status, headers, part = self.fetch("audio.mp4?duration=7", {"Range": "bytes=0-1"})
+        status, headers, part = self.get("audio.mp4?duration=7", {"Range": "bytes=0-1"})
         self.assertEqual((status, part), (206, b"\0\0"))
         total = int(headers["Content-Range"].split("/")[1])
-        status, headers, whole = self.fetch("audio.mp4?duration=7")
+        status, headers, whole = self.get("audio.mp4?duration=7")
         self.assertTrue(is_whole(headers))
         self.assertEqual(len(whole), total)
         self.assertEqual(headers["Cache-Control"], "no-cache")
@@ -115,18 +108,18 @@ class KeptMedia(unittest.TestCase):
         asset = self.server.make_asset()
         before = metrics(self.server)
         # Video segments of 3 s: the next two are made while the first plays.
-        self.assertEqual(self.fetch("video-body.mp4?asset=%d&variant=0&index=0" % asset)[0], 200)
+        self.assertEqual(self.get("video-body.mp4?asset=%d&variant=0&index=0" % asset)[0], 200)
         samples = wait_for_metrics(self.server, lambda now: now["quorvel_productions_in_progress"] == 0)
         self.assertEqual(samples["quorvel_readahead_made_total"] - before["quorvel_readahead_made_total"], 2)
         for index in (1, 2):
-            status, headers, _ = self.fetch("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, index))
+            status, headers, _ = self.get("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, index))
             self.assertTrue(status == 200 and is_whole(headers), index)
         samples = wait_for_metrics(self.server, lambda now: now["quorvel_productions_in_progress"] == 0)
         self.assertEqual(samples["quorvel_readahead_used_total"] - before["quorvel_readahead_used_total"], 2)
         # The last segment has nothing after it to make.
         made = samples["quorvel_readahead_made_total"]
         last = self.server.get("video.m3u8?asset=%d&variant=0" % asset)[2].decode().count("#EXTINF") - 1
-        self.assertEqual(self.fetch("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, last))[0], 200)
+        self.assertEqual(self.get("video-body.mp4?asset=%d&variant=0&index=%d" % (asset, last))[0], 200)
         samples = wait_for_metrics(self.server, lambda now: now["quorvel_productions_in_progress"] == 0)
         self.assertEqual(samples["quorvel_readahead_made_total"], made)
 

@@ -11,9 +11,8 @@ are protected, is Mp4Vp9Test's."""
 import re
 import unittest
 
-from media_client import MediaClient, decrypt_cenc
+from media_client import MediaClient, decrypt_cenc, gstreamer_times, playback_checks_wanted
 from quorvel_harness import top_level_boxes
-from test_presentation_times import gstreamer_times, playback_checks_wanted
 
 Key = "00112233445566778899AABBCCDDEEFF"
 InvalidArgument = 0x80070057

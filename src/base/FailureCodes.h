@@ -56,6 +56,8 @@ constexpr HRESULT BreaksInvalid = static_cast<HRESULT>(0x80FF0E70); // "breaks",
 constexpr HRESULT BreakUnknown = static_cast<HRESULT>(0x80FF0E71);  // "break" or "ad" names none of the asset's breaks or ads
 constexpr HRESULT ChangesInvalid = static_cast<HRESULT>(0x80FF0E72); // "disc", "codecswitch", "sizeswitch", "clearlead", "rotate", "audiokey"
 constexpr HRESULT KeyUnknown = static_cast<HRESULT>(0x80FF0E73);     // "kid" names none of the asset's keys
+// Audio rows: "audio" names no audio row of the asset
+constexpr HRESULT AudioRowUnknown = static_cast<HRESULT>(0x80FF0E80); // "audio" names none of the asset's codecs
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

@@ -5,11 +5,14 @@
 #include <cstring>
 #include <sstream>
 
-#include "media/AacEncoder.h"
 #include "media/FlacEncoder.h"
 #include "media/FlacFrameHeader.h"
+#include "media/LibavAudioEncoder.h"
 #include "media/MediaTestTools.h"
+#include "media/OpusAudioEncoder.h"
 #include "media/ToneBurstSignal.h"
+
+#include <opus/opus.h>
 
 using namespace Application;
 
@@ -45,15 +48,28 @@ std::vector<EncodedSample> Feed(EncoderT& Encoder, std::int64_t First, std::int6
     return Output;
 }
 
+// A segment run of one of libavcodec's encoders over [Start, End).
+std::vector<EncodedSample> LibavSegment(LibavAudioCodec const& Codec, std::uint32_t Bitrate, std::int64_t Start, std::int64_t End)
+{
+    LibavAudioEncoder Encoder(Codec, Rate, Channels, Bitrate, Start, End);
+    return Feed(Encoder, LibavAudioEncoder::InputStart(Codec, Start), LibavAudioEncoder::InputEnd(Codec, End));
+}
+
 std::vector<EncodedSample> AacSegment(std::int64_t Start, std::int64_t End)
 {
-    AacEncoder Encoder(Rate, Channels, 128000, Start, End);
     // AAC-LC (object type 2), 48000 Hz (index 3), two channels; the encoder
     // may add the explicit signalling that there is no SBR.
-    auto const& Config = Encoder.AudioSpecificConfig();
+    LibavAudioEncoder const Encoder(LibavAudioCodec::Aac(), Rate, Channels, 128000, Start, End);
+    auto const& Config = Encoder.Extradata();
     EXPECT_GE(Config.size(), 2u);
     EXPECT_EQ(std::vector<std::uint8_t>(Config.begin(), Config.begin() + 2), (std::vector<std::uint8_t>{0x11, 0x90}));
-    return Feed(Encoder, AacEncoder::InputStart(Start), AacEncoder::InputEnd(End));
+    return LibavSegment(LibavAudioCodec::Aac(), 128000, Start, End);
+}
+
+std::vector<EncodedSample> Joined(std::vector<EncodedSample> First, std::vector<EncodedSample> const& Second)
+{
+    First.insert(First.end(), Second.begin(), Second.end());
+    return First;
 }
 
 // Signal to error ratio in dB of Decoded against the signal over [First, End).
@@ -96,8 +112,7 @@ TEST(AacEncoder, SegmentsPutTheirFramesOnOneGridAndPlayBackToBackWithoutGaps)
     ASSERT_EQ(First.size(), 282u);
     ASSERT_EQ(Second.size(), 281u);
     EXPECT_EQ(Second.front().FirstSample, 282 * 1024);
-    std::vector<EncodedSample> All = First;
-    All.insert(All.end(), Second.begin(), Second.end());
+    auto const All = Joined(First, Second);
     ExpectTiling(All, 0, 1024);
 
     std::vector<std::uint8_t> Stream;
@@ -128,6 +143,71 @@ TEST(AacEncoder, SegmentsPutTheirFramesOnOneGridAndPlayBackToBackWithoutGaps)
     EXPECT_GT(SignalToError(Decoded, 6 * Rate - Rate / 2, 6 * Rate + Rate / 10), 20.0);
 }
 
+TEST(LibavAudioEncoder, Ac3AndEc3SegmentsPlayBackToBackWithoutGapsOrPriming)
+{
+    for(auto const* Codec : {&LibavAudioCodec::Ac3(), &LibavAudioCodec::Ec3()})
+    {
+        SCOPED_TRACE(Codec->EncoderName);
+        std::uint32_t const Bitrate = Codec == &LibavAudioCodec::Ac3() ? 192000 : 128000;
+        // 6 s is 187.5 frames of 1536: the first segment's last frame runs
+        // over its end, the second goes on with the next one.
+        auto const First = LibavSegment(*Codec, Bitrate, 0, 288000);
+        auto const Second = LibavSegment(*Codec, Bitrate, 288000, 576000);
+        ASSERT_EQ(First.size(), 188u);
+        ASSERT_EQ(Second.size(), 187u);
+        auto const All = Joined(First, Second);
+        ExpectTiling(All, 0, 1536);
+        // Sync frames need no container: one after the other they are the stream.
+        std::vector<std::uint8_t> Stream;
+        for(auto const& Frame : All)
+            Stream.insert(Stream.end(), Frame.Data.begin(), Frame.Data.end());
+        auto const Path = ScratchDirectory() / (std::string(Codec->EncoderName) + "-segments." + std::string(Codec->EncoderName));
+        WriteFile(Path, Stream);
+        auto const Decoded = DecodeAudio(Path, "");
+        ASSERT_EQ(Decoded.size(), All.size() * 1536 * Channels);
+        // The bursts where the signal has them, the first one from its first
+        // sample (the run heard silence before 0, not priming), and across
+        // the joint at frame 188 (6.016 s).
+        for(std::int64_t Second = 0; Second < 12; ++Second)
+            EXPECT_GT(SignalToError(Decoded, Second * Rate, Second * Rate + Rate / 10), 20.0) << Second;
+        EXPECT_GT(SignalToError(Decoded, 188 * 1536 - 1536, 188 * 1536 + 3072), 20.0);
+    }
+}
+
+TEST(OpusAudioEncoder, SegmentsPlayBackToBackOnceThePreSkipIsTakenOff)
+{
+    OpusAudioEncoder Encoder(Channels, 128000, 0, 288000);
+    auto const PreSkip = Encoder.PreSkip();
+    EXPECT_EQ(Encoder.IdentificationHeader(),
+              (std::vector<std::uint8_t>{'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 2, static_cast<std::uint8_t>(PreSkip), static_cast<std::uint8_t>(PreSkip >> 8),
+                                         0x80, 0xBB, 0, 0, 0, 0, 0}));
+    auto const First = Feed(Encoder, OpusAudioEncoder::InputStart(0), OpusAudioEncoder::InputEnd(288000));
+    OpusAudioEncoder SecondEncoder(Channels, 128000, 288000, 576000);
+    auto const Second = Feed(SecondEncoder, OpusAudioEncoder::InputStart(288000), OpusAudioEncoder::InputEnd(576000));
+    // 6 s is 300 frames of 20 ms exactly.
+    ASSERT_EQ(First.size(), 300u);
+    ASSERT_EQ(Second.size(), 300u);
+    auto const All = Joined(First, Second);
+    ExpectTiling(All, 0, 960);
+
+    // One decoder for both, as a player has.
+    int Error = OPUS_OK;
+    std::unique_ptr<OpusDecoder, void (*)(OpusDecoder*)> Decoder(opus_decoder_create(Rate, Channels, &Error), opus_decoder_destroy);
+    ASSERT_EQ(Error, OPUS_OK);
+    std::vector<std::int16_t> Decoded;
+    std::vector<std::int16_t> Frame(960 * Channels);
+    for(auto const& Packet : All)
+    {
+        ASSERT_EQ(opus_decode(Decoder.get(), Packet.Data.data(), static_cast<opus_int32>(Packet.Data.size()), Frame.data(), 960, 0), 960);
+        Decoded.insert(Decoded.end(), Frame.begin(), Frame.end());
+    }
+    // Output sample PreSkip + n is input sample n, every burst and the joint at 6 s.
+    Decoded.erase(Decoded.begin(), Decoded.begin() + static_cast<std::ptrdiff_t>(PreSkip) * Channels);
+    for(std::int64_t Second = 0; Second < 11; ++Second)
+        EXPECT_GT(SignalToError(Decoded, Second * Rate, Second * Rate + Rate / 10), 20.0) << Second;
+    EXPECT_GT(SignalToError(Decoded, 288000 - 1920, 288000 + 1920), 20.0);
+}
+
 TEST(FlacEncoder, SegmentsDecodeLosslesslyAsOneStreamWithFramesNumberedOnTheGrid)
 {
     FlacEncoder FirstEncoder(Rate, Channels);
@@ -147,8 +227,7 @@ TEST(FlacEncoder, SegmentsDecodeLosslesslyAsOneStreamWithFramesNumberedOnTheGrid
     auto const Second = Feed(SecondEncoder, 307200, 614400);
     ASSERT_EQ(First.size(), 75u);
     ASSERT_EQ(Second.size(), 75u);
-    std::vector<EncodedSample> All = First;
-    All.insert(All.end(), Second.begin(), Second.end());
+    auto const All = Joined(First, Second);
     ExpectTiling(All, 0, 4096);
     std::vector<std::uint8_t> Stream = Header;
     for(std::size_t Index = 0; Index < All.size(); ++Index)

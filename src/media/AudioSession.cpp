@@ -2,9 +2,10 @@
 #include "media/AudioSession.h"
 
 #include "base/Check.h"
-#include "media/AacEncoderTransform.h"
 #include "media/AudioMediaSource.h"
 #include "media/FlacEncoderTransform.h"
+#include "media/LibavEncoderTransform.h"
+#include "media/OpusEncoderTransform.h"
 #include "mf/Guids.h"
 
 namespace Application
@@ -12,8 +13,6 @@ namespace Application
 namespace
 {
 constexpr std::uint32_t BitsPerSample = 16;
-// 128 kbit/s.
-constexpr std::uint32_t AacBytesPerSecond = 16'000;
 
 std::shared_ptr<MF::MediaType> SourceType()
 {
@@ -29,29 +28,46 @@ std::shared_ptr<MF::MediaType> SourceType()
     return Type;
 }
 
+MF::Guid const& EncodedSubtype(AudioSubtype Subtype)
+{
+    switch(Subtype)
+    {
+    case AudioSubtype::Aac: return MF::MFAudioFormat_AAC;
+    case AudioSubtype::Flac: return MF::MFAudioFormat_FLAC;
+    case AudioSubtype::Opus: return MF::MFAudioFormat_Opus;
+    case AudioSubtype::Ac3: return MF::MFAudioFormat_Dolby_AC3;
+    case AudioSubtype::Ec3: return MF::MFAudioFormat_Dolby_DDPlus;
+    }
+    CHECK_LINE(false);
+    return MF::GUID_NULL;
+}
+
 std::shared_ptr<MF::MediaType> EncodedType(MF::MediaType const& Source, AudioSubtype Subtype)
 {
     auto Type = Source.Clone();
     Type->DeleteItem(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT);
     Type->DeleteItem(MF::MF_MT_ALL_SAMPLES_INDEPENDENT);
-    if(Subtype == AudioSubtype::Aac)
-    {
-        Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_AAC);
-        Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, AacBytesPerSecond);
-    }
-    else
-    {
-        Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_FLAC);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, EncodedSubtype(Subtype));
+    // FLAC is lossless: it takes what it needs.
+    if(Subtype == AudioSubtype::Flac)
         Type->DeleteItem(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND);
-    }
+    else
+        Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, AudioBitrate(Subtype) / 8);
     return Type;
 }
 
-std::shared_ptr<MF::ITransform> CreateEncoder(AudioSubtype Subtype, SegmentWindow const& Window)
+std::shared_ptr<PcmEncoderTransform> CreateEncoder(AudioSubtype Subtype, SegmentWindow const& Window)
 {
-    if(Subtype == AudioSubtype::Flac)
-        return FlacEncoderTransform::Create();
-    auto Encoder = AacEncoderTransform::Create();
+    std::shared_ptr<PcmEncoderTransform> Encoder;
+    switch(Subtype)
+    {
+    case AudioSubtype::Flac: return FlacEncoderTransform::Create();
+    case AudioSubtype::Aac: Encoder = LibavEncoderTransform::Create(LibavAudioCodec::Aac()); break;
+    case AudioSubtype::Ac3: Encoder = LibavEncoderTransform::Create(LibavAudioCodec::Ac3()); break;
+    case AudioSubtype::Ec3: Encoder = LibavEncoderTransform::Create(LibavAudioCodec::Ec3()); break;
+    case AudioSubtype::Opus: Encoder = OpusEncoderTransform::Create(); break;
+    }
+    CHECK_POINTER(Encoder);
     Encoder->SetOutputWindow(Window.Start, Window.End);
     return Encoder;
 }

@@ -9,11 +9,12 @@
 
 namespace Application
 {
-// A segment of the audio track: the tone-burst source, the AAC or FLAC
-// encoder and the fragmented MP4 sink. A header run makes 100 ms and keeps
-// the initialisation segment; a body run makes segment Index of the
-// variant's timeline (the last one cut at the variant's Duration), its AAC
-// frames on the one 1024-sample grid of the whole presentation.
+// A segment of an audio track: the tone-burst source, the row's encoder
+// (AAC, FLAC, Opus, AC-3 or E-AC-3) and the fragmented MP4 sink. A header run
+// makes 100 ms and keeps the initialisation segment; a body run makes segment
+// Index of the variant's timeline (the last one cut at the variant's
+// Duration), its frames on the codec's one frame grid of the whole
+// presentation.
 class AudioSession final : public SegmentSession
 {
 public:

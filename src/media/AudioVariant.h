@@ -4,18 +4,61 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace Application
 {
+// The values name the codec in segment keys: new codecs go at the end.
 enum class AudioSubtype
 {
     Aac,
     Flac,
+    Opus,
+    Ac3,
+    Ec3,
 };
 
 // Every audio row is encoded as 48 kHz stereo; the manifests say so.
 constexpr std::uint32_t AudioChannelCount = 2;
 constexpr std::uint32_t AudioSampleRate = 48'000;
+
+// The samples of one encoded frame: segments and parts cut the timeline on
+// this grid of absolute sample indices (frame f begins at sample f × length).
+constexpr std::uint32_t AudioFrameLength(AudioSubtype Subtype) noexcept
+{
+    switch(Subtype)
+    {
+    case AudioSubtype::Aac: return 1024;
+    case AudioSubtype::Flac: return 4096;
+    case AudioSubtype::Opus: return 960; // 20 ms
+    case AudioSubtype::Ac3:
+    case AudioSubtype::Ec3: return 1536; // six blocks of 256
+    }
+    return 1024;
+}
+
+// What the encoder is asked for, in bits per second; FLAC is lossless and
+// takes what it needs. AC-3 has a table of rates, of which 192 kbit/s is the
+// usual one for stereo.
+constexpr std::uint32_t AudioBitrate(AudioSubtype Subtype) noexcept
+{
+    return Subtype == AudioSubtype::Ac3 ? 192'000 : 128'000;
+}
+
+// The codec's name in the query ("audio=aac,ec3") and in the URLs of an
+// asset with several audio rows.
+constexpr std::string_view AudioCodecName(AudioSubtype Subtype) noexcept
+{
+    switch(Subtype)
+    {
+    case AudioSubtype::Aac: return "aac";
+    case AudioSubtype::Flac: return "flac";
+    case AudioSubtype::Opus: return "opus";
+    case AudioSubtype::Ac3: return "ac3";
+    case AudioSubtype::Ec3: return "ec3";
+    }
+    return "aac";
+}
 
 // One audio row: what the encoder makes and how its timeline is cut into
 // segments. Playlists and manifests list the rows; segment runs make them.
@@ -37,6 +80,19 @@ struct AudioVariant
         Variant.Codecs.clear();
         Variant.SequenceStride = 375;
         Variant.SegmentDuration = 64'000'000;
+        return Variant;
+    }
+    // The same row in another codec (FlacAlternative for FLAC). Opus, AC-3
+    // and E-AC-3 keep the segment duration: their frames are cut on their
+    // own grid like AAC's, 6 s holding 300 Opus frames exactly.
+    AudioVariant Alternative(AudioSubtype Other) const
+    {
+        if(Other == AudioSubtype::Flac)
+            return FlacAlternative();
+        AudioVariant Variant = *this;
+        if(Other != Subtype)
+            Variant.Codecs.clear();
+        Variant.Subtype = Other;
         return Variant;
     }
 };

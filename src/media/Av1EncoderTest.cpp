@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "base/HResultError.h"
 #include "media/Av1Encoder.h"
 #include "media/MediaTestTools.h"
@@ -47,18 +45,6 @@ std::vector<int> ObuTypes(std::vector<std::uint8_t> const& Data)
     return Types;
 }
 
-// The samples as a low-overhead bitstream, each temporal unit led by the
-// temporal delimiter that samples leave out.
-std::vector<std::uint8_t> ObuStream(std::vector<EncodedSample> const& Samples)
-{
-    std::vector<std::uint8_t> Stream;
-    for(auto const& Sample : Samples)
-    {
-        Stream.insert(Stream.end(), {0x12, 0x00});
-        Stream.insert(Stream.end(), Sample.Data.begin(), Sample.Data.end());
-    }
-    return Stream;
-}
 } // namespace
 
 TEST(Av1Encoder, PicturesComeOutInOrderWithKeyFramesLedByTheSequenceHeader)
@@ -88,37 +74,23 @@ TEST(Av1Encoder, PicturesComeOutInOrderWithKeyFramesLedByTheSequenceHeader)
     }
 }
 
-TEST(Av1Encoder, TwoRunsDecodeAsOneStreamWithKeyFramesOnTheGopAndColourSignalling)
+TEST(Av1Encoder, AHeaderRunCarriesTheSequenceHeaderOfEveryKeyFrame)
 {
-    auto const First = Encode(Settings(25, 25), 0, 75);
-    auto const Second = Encode(Settings(25, 25), 75, 75);
     // A header run of two pictures describes the segments with the same
-    // sequence header as every key frame of every run carries.
+    // sequence header as every key frame of every run carries. How the runs
+    // decode (key frames, sizes, colours) is judged end to end by ffprobe
+    // (test_av1.py).
     auto const Header = Encode(Settings(25, 25), 0, 2);
     auto const SequenceHeader = Mp4::Av1Obu::Split(Header.Samples[0].Data).front().m_Whole;
-    for(auto const* Run : {&First, &Second})
-        for(std::size_t Index = 0; Index < Run->Samples.size(); Index += 25)
+    for(std::int64_t First : {0, 75})
+    {
+        auto const Run = Encode(Settings(25, 25), First, 75);
+        for(std::size_t Index = 0; Index < Run.Samples.size(); Index += 25)
         {
-            auto const Obu = Mp4::Av1Obu::Split(Run->Samples[Index].Data).front().m_Whole;
-            EXPECT_TRUE(std::equal(Obu.begin(), Obu.end(), SequenceHeader.begin(), SequenceHeader.end())) << Index;
+            auto const Obu = Mp4::Av1Obu::Split(Run.Samples[Index].Data).front().m_Whole;
+            EXPECT_TRUE(std::equal(Obu.begin(), Obu.end(), SequenceHeader.begin(), SequenceHeader.end())) << First << " " << Index;
         }
-    auto Stream = ObuStream(First.Samples);
-    auto const SecondStream = ObuStream(Second.Samples);
-    Stream.insert(Stream.end(), SecondStream.begin(), SecondStream.end());
-    auto const Path = ScratchDirectory() / "segments.obu";
-    WriteFile(Path, Stream);
-
-    auto const Result = RunCommand("ffprobe -v error -f obu -select_streams v:0 -show_entries frame=key_frame,width,height,color_space,color_range -of csv=p=0 " +
-                                   Path.string());
-    ASSERT_EQ(Result.ExitCode, 0) << Result.Errors;
-    EXPECT_EQ(Result.Errors, "");
-    std::istringstream Lines(Text(Result.Output));
-    std::vector<std::string> Frames;
-    for(std::string Line; std::getline(Lines, Line);)
-        Frames.push_back(Line);
-    ASSERT_EQ(Frames.size(), 150u);
-    for(std::size_t Index = 0; Index < Frames.size(); ++Index)
-        EXPECT_EQ(Frames[Index], std::string(Index % 25 == 0 ? "1" : "0") + ",640,360,tv,smpte170m") << Index;
+    }
 }
 
 TEST(Av1Encoder, KeyFrameOnlyRunsMakeEveryPictureAKeyFrameAndCaptionsAreRefused)

@@ -103,8 +103,6 @@ TEST(Cea608Encoder, EveryByteHasOddParityAndKeepsItsSevenBits)
         EXPECT_EQ(Coded & 0x7F, Value);
         EXPECT_EQ(std::popcount(Coded) % 2, 1) << Value;
     }
-    EXPECT_EQ(Cea608Encoder::Padding(), (Cea608Encoder::BytePair{0x80, 0x80}));
-    EXPECT_EQ(Cea608Encoder::EndOfCaption(), (Cea608Encoder::BytePair{0x94, 0x2F}));
 }
 
 TEST(Cea608Encoder, PopOnLoadSendsEachCommandTwiceThenTheText)

@@ -16,10 +16,10 @@ namespace Application
 // encoding a little of a variant: a header run, whose sink reports the text
 // its codec records give ("avc1.64001F", "hvc1.1.6.L93.B0",
 // "av01.0.05M.08.0.110.01.01.06.0", "vp09.00.31.08.00.01.01.06.00",
-// "mp4a.40.2", "flac"). The start-up fills every default row before the
-// first request is accepted; manifest requests ask again for their audio
-// row. An audio text depends only on the codec, so it is learned once per
-// codec.
+// "mp4a.40.2", "flac", "opus", "ac-3", "ec-3"). The start-up fills every
+// default row before the first request is accepted; manifest requests ask
+// again for their audio row. An audio text depends only on the codec, so it
+// is learned once per codec.
 class CodecsProbe
 {
 public:

@@ -18,6 +18,23 @@ PcmEncoderTransform::PcmEncoderTransform(MF::Guid const& Subtype, std::uint32_t 
 {
 }
 
+void PcmEncoderTransform::SetOutputWindow(std::int64_t Start, std::int64_t End)
+{
+    CHECK_ARGUMENT(Start >= 0 && Start < End);
+    m_WindowStart = Start;
+    m_WindowEnd = End;
+}
+
+std::int64_t PcmEncoderTransform::WindowFirstSample() const
+{
+    return Grid().SampleIndex(m_WindowStart, true);
+}
+
+std::int64_t PcmEncoderTransform::WindowEndSample() const
+{
+    return m_WindowEnd == Unbounded ? Unbounded : Grid().SampleIndex(m_WindowEnd, true);
+}
+
 void PcmEncoderTransform::CheckOutputType(MF::MediaType const& Type)
 {
     CHECK_CONDITION(Type.GetMajorType() == MF::MFMediaType_Audio && Type.GetSubtype() == m_Subtype, MF_E_INVALIDMEDIATYPE);

@@ -17,7 +17,7 @@
 #include "mf/MfTestTools.h"
 #include "mf/Object.h"
 #include "mf/Platform.h"
-#include "mp4/Mp4TestBytes.h"
+#include "mp4/Mp4TestBoxReader.h"
 #include "presentation/DefaultVariantSets.h"
 
 using namespace Application;
@@ -35,17 +35,9 @@ AudioVariant Aac(std::optional<std::int64_t> Duration = std::nullopt)
 std::vector<std::uint32_t> SequenceNumbers(std::vector<std::uint8_t> const& Data)
 {
     std::vector<std::uint32_t> Result;
-    for(std::size_t Position = 0; Position + 8 <= Data.size();)
-    {
-        std::uint32_t const Size = Mp4::Test::ReadU32(Data, Position);
-        EXPECT_GE(Size, 8u);
-        if(Size < 8)
-            break;
-        // moof: its first child is mfhd (size, type, version and flags, sequence number).
-        if(std::string_view(reinterpret_cast<char const*>(Data.data()) + Position + 4, 4) == "moof")
-            Result.push_back(Mp4::Test::ReadU32(Data, Position + 8 + 12));
-        Position += Size;
-    }
+    for(auto const& Box : Mp4::Test::ReadBoxes(Data))
+        if(Box.m_Type == "moof")
+            Result.push_back(Mp4::Test::ReadU32(Box.Child("mfhd").m_Content, 4));
     return Result;
 }
 
@@ -53,35 +45,6 @@ std::vector<std::uint8_t> Produce(SegmentSession& Session)
 {
     Session.Run();
     return Session.GetOutput();
-}
-
-// The offset of the box at Path (each box a child of the one before, all
-// but the last plain containers) in Data; none: npos.
-std::size_t FindBox(std::vector<std::uint8_t> const& Data, std::initializer_list<std::string_view> Path)
-{
-    std::size_t Begin = 0, End = Data.size();
-    std::size_t Found = std::string_view::npos;
-    for(auto const Type : Path)
-    {
-        Found = std::string_view::npos;
-        for(std::size_t Position = Begin; Position + 8 <= End;)
-        {
-            std::uint32_t const Size = Mp4::Test::ReadU32(Data, Position);
-            if(Size < 8 || Position + Size > End)
-                return std::string_view::npos;
-            if(std::string_view(reinterpret_cast<char const*>(Data.data()) + Position + 4, 4) == Type)
-            {
-                Found = Position;
-                Begin = Position + 8;
-                End = Position + Size;
-                break;
-            }
-            Position += Size;
-        }
-        if(Found == std::string_view::npos)
-            break;
-    }
-    return Found;
 }
 
 // What a body's fragments say of their one sample each: its decode time,
@@ -98,30 +61,25 @@ Fragments Split(std::vector<SharedBytes> const& Writes)
     Fragments Result;
     for(auto const& Write : Writes)
     {
-        std::vector<std::uint8_t> const Bytes(Write->begin(), Write->end());
-        std::size_t const Tfdt = FindBox(Bytes, {"moof", "traf", "tfdt"}), Tfhd = FindBox(Bytes, {"moof", "traf", "tfhd"}),
-                          Trun = FindBox(Bytes, {"moof", "traf", "trun"});
-        if(Tfdt == std::string_view::npos || Tfhd == std::string_view::npos || Trun == std::string_view::npos)
-        {
-            ADD_FAILURE() << "a fragment without tfdt, tfhd or trun";
-            break;
-        }
-        auto const U32 = [&](std::size_t Offset) { return std::int64_t{Mp4::Test::ReadU32(Bytes, Offset)}; };
-        Result.DecodeTimes.push_back(Bytes[Tfdt + 8] == 1 ? U32(Tfdt + 12) << 32 | U32(Tfdt + 16) : U32(Tfdt + 12));
+        auto const Top = Mp4::Test::ReadBoxes({Write->begin(), Write->end()});
+        auto const& Traf = Top.at(0).Child("traf");
+        auto const& Tfdt = Traf.Child("tfdt").m_Content;
+        auto const U32 = [](std::vector<std::uint8_t> const& Bytes, std::size_t Offset) { return std::int64_t{Mp4::Test::ReadU32(Bytes, Offset)}; };
+        Result.DecodeTimes.push_back(Tfdt[0] == 1 ? U32(Tfdt, 4) << 32 | U32(Tfdt, 8) : U32(Tfdt, 4));
         // The optional fields of tfhd and of trun (one sample), in order as
         // their flags name them: {flag, size, which of the sample's fields}.
         std::array<std::int64_t, 3> Sample{};
-        auto const Read = [&](std::size_t Position, std::int64_t Flags, std::initializer_list<std::array<int, 3>> Fields) {
+        auto const Read = [&](std::vector<std::uint8_t> const& Box, std::size_t Position, std::initializer_list<std::array<int, 3>> Fields) {
             for(auto const& [Flag, Size, Field] : Fields)
-                if(Flags & Flag)
+                if(U32(Box, 0) & Flag)
                 {
                     if(Field >= 0)
-                        Sample[Field] = U32(Position);
+                        Sample[Field] = U32(Box, Position);
                     Position += Size;
                 }
         };
-        Read(Tfhd + 16, U32(Tfhd + 8), {{0x01, 8, -1}, {0x02, 4, -1}, {0x08, 4, 0}, {0x10, 4, -1}, {0x20, 4, 1}});
-        Read(Trun + 16, U32(Trun + 8), {{0x01, 4, -1}, {0x04, 4, 1}, {0x100, 4, 0}, {0x200, 4, -1}, {0x400, 4, 1}, {0x800, 4, 2}});
+        Read(Traf.Child("tfhd").m_Content, 8, {{0x01, 8, -1}, {0x02, 4, -1}, {0x08, 4, 0}, {0x10, 4, -1}, {0x20, 4, 1}});
+        Read(Traf.Child("trun").m_Content, 8, {{0x01, 4, -1}, {0x04, 4, 1}, {0x100, 4, 0}, {0x200, 4, -1}, {0x400, 4, 1}, {0x800, 4, 2}});
         Result.Rest.push_back(Sample);
     }
     return Result;
@@ -130,10 +88,8 @@ Fragments Split(std::vector<SharedBytes> const& Writes)
 // The media timescale of a header's one track (mdhd version 0).
 std::uint32_t TimescaleOf(SharedBytes const& Header)
 {
-    std::vector<std::uint8_t> const Bytes(Header->begin(), Header->end());
-    std::size_t const Mdhd = FindBox(Bytes, {"moov", "trak", "mdia", "mdhd"});
-    EXPECT_NE(Mdhd, std::string_view::npos);
-    return Mdhd == std::string_view::npos ? 0 : Mp4::Test::ReadU32(Bytes, Mdhd + 20);
+    auto const Top = Mp4::Test::ReadBoxes({Header->begin(), Header->end()});
+    return Mp4::Test::ReadU32(Top.at(1).Child("trak").Child("mdia").Child("mdhd").m_Content, 12);
 }
 
 Mp4::ProtectionSettings Cenc()

@@ -3,14 +3,36 @@
 
 #include "base/Check.h"
 #include "base/MulDiv.h"
-#include "media/AacEncoder.h"
-#include "media/AacEncoderTransform.h"
 #include "media/AudioSampleGrid.h"
-#include "media/FlacEncoder.h"
+#include "media/LibavAudioEncoder.h"
+#include "media/OpusAudioEncoder.h"
 #include "media/VideoFrameGrid.h"
 
 namespace Application
 {
+namespace
+{
+std::pair<std::int64_t, std::int64_t> LibavSpan(LibavAudioCodec const& Codec, std::int64_t First, std::int64_t End)
+{
+    return {LibavAudioEncoder::InputStart(Codec, First), LibavAudioEncoder::InputEnd(Codec, End)};
+}
+
+// The samples a run for the window [First, End) takes: the pre- and
+// post-roll of the codecs that keep only the frames starting inside it.
+std::pair<std::int64_t, std::int64_t> AudioSourceSpan(AudioSubtype Subtype, std::int64_t First, std::int64_t End)
+{
+    switch(Subtype)
+    {
+    case AudioSubtype::Aac: return LibavSpan(LibavAudioCodec::Aac(), First, End);
+    case AudioSubtype::Ac3: return LibavSpan(LibavAudioCodec::Ac3(), First, End);
+    case AudioSubtype::Ec3: return LibavSpan(LibavAudioCodec::Ec3(), First, End);
+    case AudioSubtype::Opus: return {OpusAudioEncoder::InputStart(First), OpusAudioEncoder::InputEnd(End)};
+    case AudioSubtype::Flac: break;
+    }
+    return {First, End};
+}
+} // namespace
+
 SegmentWindow SegmentWindow::ForVideo(VideoVariant const& Variant, std::optional<std::uint32_t> Index)
 {
     CHECK_ARGUMENT(Variant.SegmentDuration > 0 && Variant.FrameRateN > 0 && Variant.FrameRateD > 0);
@@ -38,13 +60,18 @@ SegmentWindow SegmentWindow::ForAudio(AudioVariant const& Variant, std::optional
     if(Index && Variant.Duration && Window.Start < *Variant.Duration)
         Window.End = std::min(Window.End, *Variant.Duration);
     AudioSampleGrid const Grid(AudioSampleRate);
-    bool const Aac = Variant.Subtype == AudioSubtype::Aac;
-    // AAC runs start early and end late (pre- and post-roll); only the frames
-    // that start inside the window come out. FLAC blocks start with the run.
-    Window.SourceStart = Aac ? AacEncoderTransform::InputStartTime(Window.Start, AudioSampleRate) : Window.Start;
-    Window.SourceEnd = Aac ? AacEncoderTransform::InputEndTime(Window.End, AudioSampleRate) : Window.End;
-    std::int64_t const FrameLength = Aac ? AacEncoder::FrameLength : FlacEncoder::BlockSize;
-    std::int64_t const FirstFrame = MulDivCeiling(Grid.SampleIndex(Window.Start, true), 1, FrameLength);
+    std::int64_t const First = Grid.SampleIndex(Window.Start, true);
+    std::int64_t const End = Grid.SampleIndex(Window.End, true);
+    // FLAC blocks start with the run.
+    Window.SourceStart = Window.Start;
+    Window.SourceEnd = Window.End;
+    if(Variant.Subtype != AudioSubtype::Flac)
+    {
+        auto const [SourceFirst, SourceEnd] = AudioSourceSpan(Variant.Subtype, First, End);
+        Window.SourceStart = Grid.SampleTime(SourceFirst);
+        Window.SourceEnd = Grid.SampleTime(SourceEnd);
+    }
+    std::int64_t const FirstFrame = CeilDivide(First, AudioFrameLength(Variant.Subtype));
     Window.FirstSequenceNumber = static_cast<std::uint32_t>(FirstFrame + 1);
     return Window;
 }

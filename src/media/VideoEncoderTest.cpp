@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 #include "media/MediaTestTools.h"
 #include "media/VideoEncoder.h"
@@ -30,37 +29,6 @@ VideoEncoderSettings Settings(VideoEncoderSettings::Codec Format, std::uint32_t 
     // NV12 into both: the HEVC encoder repacks it.
     Value.InputFormat = VideoPicture::Layout::Nv12;
     return Value;
-}
-
-std::vector<std::uint8_t> AnnexB(std::vector<EncodedSample> const& Samples)
-{
-    std::vector<std::uint8_t> Stream;
-    for(auto const& Sample : Samples)
-        Stream.insert(Stream.end(), Sample.Data.begin(), Sample.Data.end());
-    return Stream;
-}
-
-// Whether each frame of a raw stream is a key frame, in presentation order,
-// as ffprobe reads it; ColourInfo gets the stream's range and space.
-std::vector<bool> KeyFrames(std::filesystem::path const& Path, std::string& ColourInfo)
-{
-    auto const Result = RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,color_space,color_range -of csv=p=0 " + Path.string());
-    EXPECT_EQ(Result.ExitCode, 0) << Result.Errors;
-    EXPECT_EQ(Result.Errors, "");
-    std::vector<bool> Keys;
-    std::istringstream Lines(Text(Result.Output));
-    for(std::string Line; std::getline(Lines, Line);)
-    {
-        // key_frame,color_range,color_space
-        Keys.push_back(Line.starts_with("1,"));
-        ColourInfo = Line.substr(Line.find(',') + 1);
-    }
-    return Keys;
-}
-
-std::string Extension(VideoEncoderSettings::Codec Format)
-{
-    return Format == VideoEncoderSettings::Codec::Hevc ? "hevc" : "h264";
 }
 
 class VideoEncoderTest : public testing::TestWithParam<VideoEncoderSettings::Codec>
@@ -125,31 +93,6 @@ TEST_P(VideoEncoderTest, EveryPictureComesOutOnceWithItsTimesAndKeyFramesOnTheGo
             ASSERT_TRUE(std::find(Expected.begin(), Expected.end(), Type) == Expected.end()) << Index;
 }
 
-TEST_P(VideoEncoderTest, TwoRunsDecodeAsOneStreamWithKeyFramesOnTheGopAndColourSignalling)
-{
-    bool const Hevc = GetParam() == VideoEncoderSettings::Codec::Hevc;
-    // Two runs as two consecutive 3 s segments: played back to back they
-    // must decode as one stream with the same parameter sets.
-    auto const Settings25 = Settings(GetParam(), 25, 25, Hevc ? std::nullopt : std::optional<std::uint32_t>(4));
-    auto const First = EncodeFrames(Settings25, 0, 75);
-    auto const Second = EncodeFrames(Settings25, 75, 75);
-    EXPECT_EQ(First.SequenceHeader, Second.SequenceHeader);
-    auto Stream = AnnexB(First.Samples);
-    auto const SecondStream = AnnexB(Second.Samples);
-    Stream.insert(Stream.end(), SecondStream.begin(), SecondStream.end());
-    auto const Path = ScratchDirectory() / ("segments." + Extension(GetParam()));
-    WriteFile(Path, Stream);
-
-    std::string ColourInfo;
-    auto const Keys = KeyFrames(Path, ColourInfo);
-    ASSERT_EQ(Keys.size(), 150u);
-    EXPECT_EQ(ColourInfo, "tv,smpte170m");
-    // Which picture the decoder shows where is read back end to end from the
-    // frame codes (test_clock_and_frame_code.py).
-    for(std::size_t Index = 0; Index < Keys.size(); ++Index)
-        EXPECT_EQ(Keys[Index], Index % 25 == 0) << Index;
-}
-
 TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
 {
     auto const Encoded = EncodeFrames(Settings(GetParam(), 1, 1, std::nullopt), 6, 3);
@@ -163,7 +106,9 @@ TEST_P(VideoEncoderTest, KeyFrameOnlyRunsMakeEveryPictureAKeyFrame)
         EXPECT_EQ(Encoded.Samples[Index].Duration, 10000000);
     }
     // That a decoder sees every picture as a key frame is read back end to
-    // end by ffprobe (test_low_latency_hls.py, the trick-play row's parts).
+    // end by ffprobe (test_low_latency_hls.py, the trick-play row's parts), as
+    // are the key frames and colour signalling of the other rows, in runs
+    // played back to back (test_conformance.py).
 }
 
 INSTANTIATE_TEST_SUITE_P(Codecs, VideoEncoderTest, testing::Values(VideoEncoderSettings::Codec::H264, VideoEncoderSettings::Codec::Hevc),

@@ -24,6 +24,9 @@ char const* GuidName(Guid const& Value) noexcept
         {MFAudioFormat_MP3, "MFAudioFormat_MP3"},
         {MFAudioFormat_AAC, "MFAudioFormat_AAC"},
         {MFAudioFormat_FLAC, "MFAudioFormat_FLAC"},
+        {MFAudioFormat_Opus, "MFAudioFormat_Opus"},
+        {MFAudioFormat_Dolby_AC3, "MFAudioFormat_Dolby_AC3"},
+        {MFAudioFormat_Dolby_DDPlus, "MFAudioFormat_Dolby_DDPlus"},
     };
     for(auto const& [Key, Name] : Names)
         if(Key == Value)

@@ -26,6 +26,9 @@ inline constexpr Guid MFAudioFormat_Float = Guid::FromFourCC(0x0003);
 inline constexpr Guid MFAudioFormat_MP3 = Guid::FromFourCC(0x0055);
 inline constexpr Guid MFAudioFormat_AAC = Guid::FromFourCC(0x1610);
 inline constexpr Guid MFAudioFormat_FLAC = Guid::FromFourCC(0xF1AC);
+inline constexpr Guid MFAudioFormat_Opus = Guid::FromFourCC(0x704F);
+inline constexpr Guid MFAudioFormat_Dolby_AC3{0xE06D802C, 0xDB46, 0x11CF, {0xB4, 0xD1, 0x00, 0x80, 0x5F, 0x6C, 0xBB, 0xEA}};
+inline constexpr Guid MFAudioFormat_Dolby_DDPlus{0xA7FB87AF, 0x2D02, 0x42FB, {0xA4, 0xD4, 0x05, 0xCD, 0x93, 0x84, 0x3B, 0xDD}};
 
 // The name of a GUID above ("MFVideoFormat_H264"), or nullptr for another one.
 char const* GuidName(Guid const& Value) noexcept;

@@ -3,11 +3,15 @@
 
 #include "base/HResultError.h"
 #include "mp4/Mp4AacCodecRecord.h"
+#include "mp4/Mp4Ac3CodecRecord.h"
+#include "mp4/Mp4Ec3CodecRecord.h"
 #include "mp4/Mp4FlacCodecRecord.h"
 #include "mp4/Mp4H264CodecRecord.h"
 #include "mp4/Mp4HevcCodecRecord.h"
+#include "mp4/Mp4OpusCodecRecord.h"
 #include "mp4/Mp4StructureBoxes.h"
 #include "mp4/Mp4TestBytes.h"
+#include "mp4/Mp4TestEncoders.h"
 #include "mp4/Mp4TrackBuilder.h"
 
 using namespace Mp4;
@@ -149,6 +153,74 @@ TEST(CodecRecord, FlacStreamHeaderLengthIsTwentyFourBits)
     EXPECT_THROW(Refused.ParseStreamHeader(Hex("4f676753 80000000")), HResultError) << "not a FLAC stream";
     EXPECT_THROW(Refused.ParseStreamHeader(Hex("664c6143 84000000")), HResultError) << "first block is not STREAMINFO";
     EXPECT_THROW(Refused.InitializeSampleEntry(Stsd, AudioFormat{48000, 2, 0, {}}), HResultError);
+}
+
+// The records of Opus, AC-3 and E-AC-3 from what the encoders give, as the
+// specific boxes lay out their fields (Opus in ISO BMFF 4.3.2, ETSI TS 102
+// 366 F.4 and F.6).
+TEST(CodecRecord, OpusAc3AndEc3RecordsFromEncoderOutput)
+{
+    AudioFormat const Stereo{48000, 2, 0, {}};
+    OpusCodecRecord Opus;
+    Opus.ParseIdentificationHeader(Mp4::Test::EncodeOpus(1).m_Header);
+    StsdBox Stsd;
+    Opus.InitializeSampleEntry(Stsd, Stereo);
+    // Version 0, 2 channels, libopus's look-ahead of 6.5 ms (312) as pre-skip, 48 kHz, no gain, family 0.
+    auto const OpusEntry = Serialise(Stsd.m_OpusBox);
+    EXPECT_EQ(ReadU32(OpusEntry, 4), MakeFourCc("Opus"));
+    EXPECT_EQ(std::vector<std::uint8_t>(OpusEntry.begin() + 36, OpusEntry.end()), Hex("00000013 644f7073 00 02 0138 0000bb80 0000 00"));
+
+    // AC-3 at 192 kbit/s: 48 kHz (fscod 0), bsid 8, main service (bsmod 0),
+    // L R (acmod 2), no LFE, bit_rate_code 10.
+    Ac3CodecRecord Ac3;
+    Ac3.ParseFrame(Mp4::Test::EncodeDolby(false, 1).m_FrameVector.front().m_Data);
+    Ac3.InitializeSampleEntry(Stsd, Stereo);
+    auto const Ac3Entry = Serialise(Stsd.m_Ac3Box);
+    EXPECT_EQ(ReadU32(Ac3Entry, 4), MakeFourCc("ac-3"));
+    EXPECT_EQ(std::vector<std::uint8_t>(Ac3Entry.begin() + 36, Ac3Entry.end()), Hex("0000000b 64616333 101140"));
+
+    // E-AC-3 at 128 kbit/s: data_rate 128, one independent substream,
+    // 48 kHz, bsid 16, bsmod 0, acmod 2, no LFE, no dependent substreams.
+    Ec3CodecRecord Ec3;
+    auto const Ec3Frame = Mp4::Test::EncodeDolby(true, 1).m_FrameVector.front().m_Data;
+    Ec3.ParseFrame(Ec3Frame);
+    Ec3.InitializeSampleEntry(Stsd, Stereo);
+    auto const Ec3Entry = Serialise(Stsd.m_Ec3Box);
+    EXPECT_EQ(ReadU32(Ec3Entry, 4), MakeFourCc("ec-3"));
+    EXPECT_EQ(std::vector<std::uint8_t>(Ec3Entry.begin() + 36, Ec3Entry.end()), Hex("0000000d 64656333 0400 200400"));
+
+    // Each refuses the other's frames and what is not a frame or header at all.
+    Ac3CodecRecord Refused;
+    EXPECT_THROW(Refused.ParseFrame(Ec3Frame), HResultError) << "bsid 16 is not AC-3";
+    EXPECT_THROW(Refused.ParseFrame(Hex("0b77 0000")), HResultError) << "truncated";
+    EXPECT_THROW(Refused.InitializeSampleEntry(Stsd, Stereo), HResultError);
+    Ec3CodecRecord RefusedEc3;
+    EXPECT_THROW(RefusedEc3.ParseFrame(Mp4::Test::EncodeDolby(false, 1).m_FrameVector.front().m_Data), HResultError);
+    OpusCodecRecord RefusedOpus;
+    auto Header = Mp4::Test::EncodeOpus(1).m_Header;
+    Header[18] = 1;
+    EXPECT_THROW(RefusedOpus.ParseIdentificationHeader(Header), HResultError) << "channel mapping family 1 needs a table";
+    EXPECT_THROW(RefusedOpus.ParseIdentificationHeader(std::span(Header).first(18)), HResultError);
+}
+
+// The track of an Opus entry: one edit that starts the presentation
+// pre-skip samples into the media, of a duration the fragments give; the
+// roll group of 80 ms (four samples); no sync sample table.
+TEST(CodecRecord, OpusTrackTakesOffThePreSkipOnceAndRollsBackFourSamples)
+{
+    OpusCodecRecord Opus;
+    Opus.ParseIdentificationHeader(Mp4::Test::EncodeOpus(1).m_Header);
+    StsdBox Stsd;
+    Opus.InitializeSampleEntry(Stsd, AudioFormat{48000, 2, 0, {}});
+    TrakBox Trak;
+    TrexBox Trex;
+    TrackBuilder::Build(1, TrackKind::Audio, 48000, 0, 0, Stsd, Trak, Trex);
+    Opus.CompleteTrack(Trak);
+    auto const Track = Content(Serialise(Trak));
+    EXPECT_EQ(Find(Track, Hex("00000024 65647473 0000001c 656c7374 00000000 00000001 00000000 00000138 0001 0000")), 92u) << "edts after tkhd";
+    EXPECT_NE(Find(Track, Hex("0000001a 73677064 01000000 726f6c6c 00000002 00000001 fffc 00000014 73626770 00000000 726f6c6c 00000000")),
+              std::string::npos);
+    EXPECT_EQ(Find(Track, Hex("73747373")), std::string::npos);
 }
 
 TEST(CodecRecord, TrackBoxesPerKind)

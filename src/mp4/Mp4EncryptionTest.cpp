@@ -226,11 +226,10 @@ TEST(SubsampleLayout, SubsamplesCoverTheWholeSample)
     EXPECT_EQ(SubsampleLayout::MakeSubsamples({}, 100), SubsamplesOf({{100, 0}}));
 }
 
-// cbcs and audio samples are judged by what ffmpeg decrypts (Mp4SegmentTest)
-// and their signalling (sample entries, tenc, pssh) by the readers of
-// test_conformance.py; the cenc
-// counter across the ranges of one sample, which a picture of one slice
-// never shows, here.
+// cbcs and audio samples are judged by what ffmpeg deciphers and their
+// signalling (sample entries, tenc, pssh) by the readers of
+// test_conformance.py; the cenc counter across the ranges of one sample,
+// which a picture of one slice never shows, here.
 TEST(SampleEncryptor, CencVideoEncryptsEveryRangeWithTheSignalledIv)
 {
     auto const Clear = Concatenate({LengthPrefixedNalUnit(0x09, 2, 0xF0), LengthPrefixedNalUnit(0x65, 1000, 3), LengthPrefixedNalUnit(0x65, 500, 4)});

@@ -260,7 +260,7 @@ std::size_t TrafBox::GetSize() const noexcept
 {
     if(!IsPresent())
         return 0;
-    return BoxHeaderSize + m_TfhdBox.GetSize() + m_TfdtBox.GetSize() + m_TrunBox.GetSize() + m_SbgpBox.GetSize() + m_SgpdBox.GetSize() + m_SaizBox.GetSize() + m_SaioBox.GetSize() + m_SencBox.GetSize();
+    return BoxHeaderSize + m_TfhdBox.GetSize() + m_TfdtBox.GetSize() + m_TrunBox.GetSize() + m_RollSbgpBox.GetSize() + m_SbgpBox.GetSize() + m_SgpdBox.GetSize() + m_SaizBox.GetSize() + m_SaioBox.GetSize() + m_SencBox.GetSize();
 }
 
 void TrafBox::Write(BoxWriter& Writer) const
@@ -269,6 +269,7 @@ void TrafBox::Write(BoxWriter& Writer) const
         m_TfhdBox.Write(Writer);
         m_TfdtBox.Write(Writer);
         m_TrunBox.Write(Writer);
+        m_RollSbgpBox.Write(Writer);
         m_SbgpBox.Write(Writer);
         m_SgpdBox.Write(Writer);
         m_SaizBox.Write(Writer);

@@ -189,6 +189,7 @@ struct TrafBox : Box
     TfhdBox m_TfhdBox;
     TfdtBox m_TfdtBox;
     TrunBox m_TrunBox;
+    SbgpBox m_RollSbgpBox; // Opus: the samples' roll group
     SbgpBox m_SbgpBox;
     SgpdBox m_SgpdBox;
     SaizBox m_SaizBox;

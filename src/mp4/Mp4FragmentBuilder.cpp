@@ -79,6 +79,13 @@ FragmentBuilder::Fragment FragmentBuilder::BuildAudio(Sample const& Value, std::
     TrafBox& Traf = AddTrackFragment(Moof, Value);
     Traf.m_TrunBox.m_Flags = AudioTrunFlags;
     Traf.m_TrunBox.m_SampleVector = {{Value.m_Duration, GetSampleSize(Payload), Value.m_Flags, 0}};
+    if(Value.m_RollGroup)
+    {
+        // Group 1 of the sample table's description.
+        Traf.m_RollSbgpBox.SetPresent();
+        Traf.m_RollSbgpBox.m_GroupingType = MakeFourCc("roll");
+        Traf.m_RollSbgpBox.m_EntryVector = {{1, 1}};
+    }
     if(Encryptor)
         Encryptor->EncryptAudioSample(Payload, Moof);
     return Serialise(Moof, Payload);

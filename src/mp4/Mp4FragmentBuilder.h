@@ -28,6 +28,9 @@ public:
         std::uint32_t m_Duration = 0;
         std::int64_t m_CompositionOffset = 0; // video only
         std::uint32_t m_Flags = 0;
+        // Audio: the sample belongs to the roll group the track's sample
+        // table describes (Opus and its pre-roll).
+        bool m_RollGroup = false;
     };
     struct Fragment
     {
@@ -43,8 +46,8 @@ public:
     // encryptor is given (and its settings do not keep the samples clear).
     static Fragment BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor,
                                std::uint32_t FrameWidth = 0);
-    // Payload: one AAC access unit or FLAC frame; encrypted in place as
-    // above.
+    // Payload: one audio frame (AAC access unit, FLAC frame, Opus packet,
+    // AC-3 or E-AC-3 sync frame); encrypted in place as above.
     static Fragment BuildAudio(Sample const& Value, std::span<std::uint8_t> Payload, SampleEncryptor const* Encryptor);
 
 private:

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // What a protected fragment says where it differs from its initialisation
 // segment (clear samples, another key, the key named for the protection
-// systems), read back box by box. That the samples decrypt with the
-// fragment's key is judged by ffmpeg in Mp4SegmentTest.
+// systems), read back box by box. That box readers take them and ffmpeg
+// deciphers the samples with the fragment's key is judged end to end by
+// test_changes.py.
 #include <gtest/gtest.h>
 
 #include <algorithm>

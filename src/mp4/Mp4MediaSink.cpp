@@ -7,7 +7,11 @@
 #include "mp4/Mp4InitializationSegment.h"
 #include "mp4/Mp4MediaSinkAacStreamSink.h"
 #include "mp4/Mp4MediaSinkAv1StreamSink.h"
+#include "mp4/Mp4Ac3CodecRecord.h"
+#include "mp4/Mp4Ec3CodecRecord.h"
 #include "mp4/Mp4MediaSinkFlacStreamSink.h"
+#include "mp4/Mp4MediaSinkOpusStreamSink.h"
+#include "mp4/Mp4MediaSinkSyncFrameStreamSinkT.h"
 #include "mp4/Mp4MediaSinkVp9StreamSink.h"
 #include "mp4/Mp4H264CodecRecord.h"
 #include "mp4/Mp4HevcCodecRecord.h"
@@ -78,6 +82,12 @@ std::shared_ptr<Mp4MediaSink::StreamSink> Mp4MediaSink::CreateStreamSink(std::ui
         return std::make_shared<AacStreamSink>(weak_from_this(), Identifier, Type);
     if(Subtype == MF::MFAudioFormat_FLAC)
         return std::make_shared<FlacStreamSink>(weak_from_this(), Identifier, Type);
+    if(Subtype == MF::MFAudioFormat_Opus)
+        return std::make_shared<OpusStreamSink>(weak_from_this(), Identifier, Type);
+    if(Subtype == MF::MFAudioFormat_Dolby_AC3)
+        return std::make_shared<Ac3StreamSink>(weak_from_this(), Identifier, Type);
+    if(Subtype == MF::MFAudioFormat_Dolby_DDPlus)
+        return std::make_shared<Ec3StreamSink>(weak_from_this(), Identifier, Type);
     return nullptr;
 }
 

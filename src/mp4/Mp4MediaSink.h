@@ -17,6 +17,8 @@ namespace Mp4
 {
 class H264CodecRecord;
 class HevcCodecRecord;
+class Ac3CodecRecord;
+class Ec3CodecRecord;
 class Mp4MediaSinkStreamSink;
 
 // A media sink that turns the encoded samples of one stream into fragmented
@@ -29,7 +31,7 @@ class Mp4MediaSinkStreamSink;
 //   Sink->SetFirstSequenceNumber(76);            // before the clock starts
 //   Sink->SetProtection(Settings);               // optional, before the stream is added
 //   Sink->SetTimeOrigin(60'000'000);             // optional: the fragments' timeline starts at 6 s
-//   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AV1, VP9, AAC or FLAC
+//   Sink->AddStreamSink(1, EncodedType);         // H.264, HEVC, AV1, VP9, AAC, FLAC, Opus, AC-3 or E-AC-3
 //   ... the session sets the clock, starts it and feeds the stream sink ...
 class Mp4MediaSink final : public MF::MediaSinkT<Mp4MediaSink>
 {
@@ -45,6 +47,11 @@ public:
     class AudioStreamSink;
     class AacStreamSink;
     class FlacStreamSink;
+    class OpusStreamSink;
+    template <typename RecordT>
+    class SyncFrameStreamSinkT;
+    using Ac3StreamSink = SyncFrameStreamSinkT<Ac3CodecRecord>;
+    using Ec3StreamSink = SyncFrameStreamSinkT<Ec3CodecRecord>;
 
     explicit Mp4MediaSink(std::shared_ptr<MF::IByteStream> ByteStream);
     ~Mp4MediaSink() override;

@@ -17,15 +17,21 @@ AudioFormat Mp4MediaSink::AudioStreamSink::GetAudioFormat() const
     return Format;
 }
 
-void Mp4MediaSink::AudioStreamSink::WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload)
+void Mp4MediaSink::AudioStreamSink::WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload,
+                                                  bool RollGroup)
 {
     std::uint32_t const Timescale = GetTimescale();
     std::int64_t const DecodeTime = FragmentTiming::Scale(Time - Sink.GetTimeOrigin(), Timescale);
     std::int64_t const ScaledDuration = FragmentTiming::Scale(Duration, Timescale);
     CHECK_LINE(DecodeTime >= 0);
     CHECK_LINE(ScaledDuration >= 0 && ScaledDuration <= 0xFFFFFFFF);
-    FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, static_cast<std::uint64_t>(DecodeTime),
-                                                   static_cast<std::uint32_t>(ScaledDuration), 0, Sync ? 0 : FragmentBuilder::NonSyncAudioFlags};
+    FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(),
+                                              m_TrackId,
+                                              static_cast<std::uint64_t>(DecodeTime),
+                                              static_cast<std::uint32_t>(ScaledDuration),
+                                              0,
+                                              Sync ? 0 : FragmentBuilder::NonSyncAudioFlags,
+                                              RollGroup};
     Sink.WriteFragment(FragmentBuilder::BuildAudio(Description, Payload, Sink.GetEncryptor()));
 }
 } // namespace Mp4

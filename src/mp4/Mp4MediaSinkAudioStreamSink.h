@@ -6,7 +6,7 @@
 
 namespace Mp4
 {
-// What AAC and FLAC streams share: one fragment per encoded frame on the
+// What audio streams share: one fragment per encoded frame on the
 // sample-rate timescale, the whole frame encrypted when protected.
 class Mp4MediaSink::AudioStreamSink : public Mp4MediaSink::StreamSink
 {
@@ -19,7 +19,8 @@ protected:
     AudioFormat GetAudioFormat() const;
     std::uint32_t GetTimescale() final { return GetMediaType()->GetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND); }
     // Time and Duration in 100 ns units, Time on the media timeline (the
-    // fragment carries it less the sink's time origin).
-    void WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload);
+    // fragment carries it less the sink's time origin). RollGroup: the
+    // sample belongs to the roll group of the track's sample table.
+    void WriteFragment(Mp4MediaSink& Sink, std::int64_t Time, std::int64_t Duration, bool Sync, std::span<std::uint8_t> Payload, bool RollGroup = false);
 };
 } // namespace Mp4

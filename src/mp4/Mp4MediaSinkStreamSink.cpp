@@ -24,6 +24,7 @@ std::uint32_t Mp4MediaSinkStreamSink::InitializeHeaderBox(std::uint32_t TrackId,
     if(GetTrackKind() == TrackKind::Video)
         std::tie(Width, Height) = GetMediaType()->GetSize(MF::MF_MT_FRAME_SIZE);
     TrackBuilder::Build(TrackId, GetTrackKind(), Timescale, Width, Height, std::move(Stsd), Trak, Trex);
+    CompleteTrack(Trak);
     return Timescale;
 }
 } // namespace Mp4

@@ -26,6 +26,9 @@ public:
 
 protected:
     virtual void InitializeSampleEntry(StsdBox& Stsd) = 0;
+    // What a codec adds to its track beyond the sample entry (Opus: the edit
+    // list and the roll group); nothing by default.
+    virtual void CompleteTrack(TrakBox&) { }
     virtual std::uint32_t GetTimescale() = 0;
     virtual void ProcessCodecSample(MF::Sample& Sample, std::span<std::uint8_t> Payload, Mp4MediaSink& Sink) = 0;
 

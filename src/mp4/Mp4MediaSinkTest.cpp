@@ -90,22 +90,20 @@ TEST(Mp4MediaSink, FirstSampleWithoutParameterSetsFailsTheHeader)
 
 TEST(Mp4MediaSink, FlacHeaderPayloadsMakeTheSampleEntry)
 {
-    auto const Stream = EncodeFlac(48000);
     SinkRun Run;
     Run.Start(MakeAudioType(MF::MFAudioFormat_FLAC, {}), 50'000'000);
-    // The stream header comes as payloads without audio samples, here in two pieces.
-    EncodedFrame Head, Tail;
-    Head.m_Data.assign(Stream.m_Header.begin(), Stream.m_Header.begin() + 6);
-    Tail.m_Data.assign(Stream.m_Header.begin() + 6, Stream.m_Header.end());
-    for(auto const* Piece : {&Head, &Tail})
+    // The stream header ("fLaC" and STREAMINFO) comes as payloads without
+    // audio samples, here in two pieces.
+    for(auto const* Piece : {"664c6143 8000", "0022 1000 1000 00000e 0025a1 0bb802f000000000 d41d8cd98f00b204e9800998ecf8427e"})
     {
-        auto Sample = MakeSample(*Piece);
+        auto Sample = MakeSample(Frame(Piece, 0, true));
         Sample->SetUINT32(MF::MFSampleExtension_FlacSampleCount, 0);
         Run.m_StreamSink->ProcessSample(Sample);
     }
     EXPECT_TRUE(Run.m_ByteStream->m_WriteVector.empty());
-    auto Second = Stream.m_FrameVector[1];
-    Second.m_Time = 0; // the position decides, not the time the sample carries
+    // The position decides, not the time the sample carries.
+    auto Second = Frame("fff8 6918 00", 0, true);
+    Second.m_Position = Second.m_SampleCount = 4096;
     Run.m_StreamSink->ProcessSample(MakeSample(Second));
     auto const& Writes = Run.m_ByteStream->m_WriteVector;
     ASSERT_EQ(Writes.size(), 2u);

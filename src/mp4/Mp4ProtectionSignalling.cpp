@@ -110,6 +110,12 @@ void ProtectionSignalling::ProtectSampleEntry(StsdBox& Stsd, ProtectionSettings 
         ProtectAudio(Stsd.m_Mp4aBox);
     if(Stsd.m_FlacBox.IsPresent())
         ProtectAudio(Stsd.m_FlacBox);
+    if(Stsd.m_OpusBox.IsPresent())
+        ProtectAudio(Stsd.m_OpusBox);
+    if(Stsd.m_Ac3Box.IsPresent())
+        ProtectAudio(Stsd.m_Ac3Box);
+    if(Stsd.m_Ec3Box.IsPresent())
+        ProtectAudio(Stsd.m_Ec3Box);
 }
 
 void ProtectionSignalling::AddPsshBoxes(MoovBox& Moov, ProtectionSettings const& Settings)

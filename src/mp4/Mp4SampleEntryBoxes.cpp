@@ -119,6 +119,42 @@ void DflaBox::Write(BoxWriter& Writer) const
     });
 }
 
+void DopsBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        Writer.AppendU8(0); // Version
+        Writer.AppendU8(m_OutputChannelCount);
+        Writer.AppendU16(m_PreSkip);
+        Writer.AppendU32(m_InputSampleRate);
+        Writer.AppendU16(static_cast<std::uint16_t>(m_OutputGain));
+        // Family 0 has no channel mapping table; others are not written.
+        ASSERT(m_ChannelMappingFamily == 0);
+        Writer.AppendU8(m_ChannelMappingFamily);
+    });
+}
+
+void Dac3Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        // fscod 2, bsid 5, bsmod 3, acmod 3, lfeon 1, bit_rate_code 5, reserved 5
+        std::uint32_t const Bits = (m_Fscod & 0x03u) << 22 | (m_Bsid & 0x1Fu) << 17 | (m_Bsmod & 0x07u) << 14 | (m_Acmod & 0x07u) << 11 |
+                                   (m_Lfeon & 0x01u) << 10 | (m_BitRateCode & 0x1Fu) << 5;
+        Writer.AppendU24(Bits);
+    });
+}
+
+void Dec3Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        Writer.AppendU16(static_cast<std::uint16_t>((m_DataRate & 0x1FFFu) << 3)); // data_rate 13, num_ind_sub 3 (one substream)
+        // fscod 2, bsid 5, reserved 1, asvc 1, bsmod 3, acmod 3, lfeon 1,
+        // reserved 3, num_dep_sub 4, reserved 1
+        std::uint32_t const Bits = (m_Fscod & 0x03u) << 22 | (m_Bsid & 0x1Fu) << 17 | (m_Bsmod & 0x07u) << 12 | (m_Acmod & 0x07u) << 9 |
+                                   (m_Lfeon & 0x01u) << 8;
+        Writer.AppendU24(Bits);
+    });
+}
+
 void VisualSampleEntryBox::WriteFields(BoxWriter& Writer) const
 {
     ASSERT(m_CompressorName.size() < 32);
@@ -205,6 +241,36 @@ void FlacBox::Write(BoxWriter& Writer) const
         ASSERT(m_DflaBox.IsPresent());
         WriteFields(Writer);
         m_DflaBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void OpusBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_DopsBox.IsPresent());
+        WriteFields(Writer);
+        m_DopsBox.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void Ac3Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_Dac3Box.IsPresent());
+        WriteFields(Writer);
+        m_Dac3Box.Write(Writer);
+        m_SinfBox.Write(Writer);
+    });
+}
+
+void Ec3Box::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        ASSERT(m_Dec3Box.IsPresent());
+        WriteFields(Writer);
+        m_Dec3Box.Write(Writer);
         m_SinfBox.Write(Writer);
     });
 }

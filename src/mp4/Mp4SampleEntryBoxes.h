@@ -106,6 +106,51 @@ struct DflaBox : FullBox
     std::vector<std::uint8_t> m_StreamInfo; // STREAMINFO block data, written as the last metadata block
 };
 
+// The Opus decoder configuration record (Opus in ISO BMFF 4.3.2): version 0,
+// the fields of an Ogg identification header, big-endian. Channel mapping
+// family 0 (mono or stereo) has no mapping table.
+struct DopsBox : Box
+{
+    DopsBox() noexcept : Box(MakeFourCc("dOps")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint8_t m_OutputChannelCount = 0;
+    std::uint16_t m_PreSkip = 0;
+    std::uint32_t m_InputSampleRate = 0;
+    std::int16_t m_OutputGain = 0; // 8.8 fixed point
+    std::uint8_t m_ChannelMappingFamily = 0;
+};
+
+// The AC-3 specific box (ETSI TS 102 366 F.4): the bit stream information of
+// the frames, and their bit rate as the frame size code's half.
+struct Dac3Box : Box
+{
+    Dac3Box() noexcept : Box(MakeFourCc("dac3")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint8_t m_Fscod = 0;
+    std::uint8_t m_Bsid = 0;
+    std::uint8_t m_Bsmod = 0;
+    std::uint8_t m_Acmod = 0;
+    std::uint8_t m_Lfeon = 0;
+    std::uint8_t m_BitRateCode = 0;
+};
+
+// The E-AC-3 specific box (ETSI TS 102 366 F.6) of a stream of one
+// independent substream without dependent ones.
+struct Dec3Box : Box
+{
+    Dec3Box() noexcept : Box(MakeFourCc("dec3")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint16_t m_DataRate = 0; // kbit/s
+    std::uint8_t m_Fscod = 0;
+    std::uint8_t m_Bsid = 0;
+    std::uint8_t m_Bsmod = 0;
+    std::uint8_t m_Acmod = 0;
+    std::uint8_t m_Lfeon = 0;
+};
+
 struct VisualSampleEntryBox : Box
 {
     using Box::Box;
@@ -184,5 +229,32 @@ struct FlacBox : AudioSampleEntryBox
     void Write(BoxWriter& Writer) const;
 
     DflaBox m_DflaBox;
+};
+
+// Opus, or enca when protected.
+struct OpusBox : AudioSampleEntryBox
+{
+    OpusBox() noexcept : AudioSampleEntryBox(MakeFourCc("Opus")) { }
+    void Write(BoxWriter& Writer) const;
+
+    DopsBox m_DopsBox;
+};
+
+// ac-3, or enca when protected.
+struct Ac3Box : AudioSampleEntryBox
+{
+    Ac3Box() noexcept : AudioSampleEntryBox(MakeFourCc("ac-3")) { }
+    void Write(BoxWriter& Writer) const;
+
+    Dac3Box m_Dac3Box;
+};
+
+// ec-3, or enca when protected.
+struct Ec3Box : AudioSampleEntryBox
+{
+    Ec3Box() noexcept : AudioSampleEntryBox(MakeFourCc("ec-3")) { }
+    void Write(BoxWriter& Writer) const;
+
+    Dec3Box m_Dec3Box;
 };
 } // namespace Mp4

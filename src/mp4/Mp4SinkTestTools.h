@@ -3,7 +3,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "mf/IByteStream.h"
@@ -11,12 +10,28 @@
 #include "mf/MediaType.h"
 #include "mf/Sample.h"
 #include "mp4/Mp4MediaSink.h"
-#include "mp4/Mp4TestEncoders.h"
 
-// Running the MP4 sink in tests and judging what it wrote with ffprobe and
-// ffmpeg.
+// Running the MP4 sink in tests on samples they make.
 namespace Mp4::Test
 {
+struct EncodedFrame
+{
+    std::vector<std::uint8_t> m_Data; // Annex B for video
+    std::int64_t m_Time = 0;          // 100 ns units
+    std::int64_t m_Duration = 0;
+    bool m_KeyFrame = false;
+    std::uint64_t m_Position = 0; // FLAC: first audio sample
+    std::uint32_t m_SampleCount = 0;
+};
+
+struct VideoSettings
+{
+    std::uint32_t m_Width = 320;
+    std::uint32_t m_Height = 240;
+    std::uint32_t m_FrameRateNumerator = 25;
+    std::uint32_t m_FrameRateDenominator = 1;
+};
+
 // Keeps every write, in order.
 class RecordingByteStream final : public MF::IByteStream
 {
@@ -28,7 +43,7 @@ public:
 
 std::shared_ptr<MF::MediaType> MakeVideoType(MF::Guid const& Subtype, VideoSettings const& Settings);
 std::shared_ptr<MF::MediaType> MakeAudioType(MF::Guid const& Subtype, std::vector<std::uint8_t> UserData);
-std::shared_ptr<MF::Sample> MakeSample(EncodedFrame const& Frame, bool WithDecodeTime = true);
+std::shared_ptr<MF::Sample> MakeSample(EncodedFrame const& Frame);
 // The types of the events queued so far, taken off the queue.
 std::vector<std::uint32_t> TakeEvents(MF::IMediaEventGenerator& Generator);
 
@@ -41,35 +56,5 @@ struct SinkRun
 
     // Adds the stream and starts the clock at StartOffset.
     void Start(std::shared_ptr<MF::MediaType> const& Type, std::int64_t StartOffset = 0);
-    // Every write joined: what a player gets as initialisation segment plus media segment.
-    std::vector<std::uint8_t> GetFile() const;
-    // The event types queued on the stream sink so far.
-    std::vector<std::uint32_t> TakeStreamEvents();
 };
-
-// Packages the frames (decode order) with a fresh sink and returns the file.
-std::vector<std::uint8_t> Package(std::shared_ptr<MF::MediaType> const& Type, std::vector<std::shared_ptr<MF::Sample>> const& Samples,
-                                  ProtectionSettings const& Protection = {}, std::uint32_t FirstSequenceNumber = 1, std::int64_t StartOffset = 0);
-
-// A file in a temporary folder, removed with the object.
-class TemporaryFile
-{
-public:
-    explicit TemporaryFile(std::vector<std::uint8_t> const& Bytes);
-    ~TemporaryFile();
-    std::string const& GetPath() const noexcept { return m_Path; }
-
-private:
-    std::string m_Path;
-};
-
-// ffmpeg's MD5 of every decoded frame, with a decryption key when given.
-std::string DecodedFrameDigests(std::string const& Path, std::string const& KeyHex = {});
-// The sample payloads as ffmpeg reads them (decrypted when a key is given),
-// one fragment at a time: ffmpeg 5.1 applies a fragment's encryption
-// information to the samples of the fragment it read last, which breaks
-// files with several fragments; each fragment with the initialisation
-// segment on its own is read right.
-std::string ReadPayloads(std::vector<std::uint8_t> const& File, std::string const& KeyHex = {});
-std::string RunCommand(std::string const& Command);
 } // namespace Mp4::Test

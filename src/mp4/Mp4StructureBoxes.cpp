@@ -94,10 +94,28 @@ void MvexBox::Write(BoxWriter& Writer) const
     });
 }
 
+void ElstBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        ASSERT(m_Version == 0);
+        Writer.AppendU32(1);
+        Writer.AppendU32(m_SegmentDuration);
+        Writer.AppendU32(static_cast<std::uint32_t>(m_MediaTime));
+        Writer.AppendU16(1); // media_rate_integer
+        Writer.AppendU16(0); // media_rate_fraction
+    });
+}
+
+void EdtsBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] { m_ElstBox.Write(Writer); });
+}
+
 void TrakBox::Write(BoxWriter& Writer) const
 {
     Writer.WriteBox(*this, [&] {
         m_TkhdBox.Write(Writer);
+        m_EdtsBox.Write(Writer);
         m_MdiaBox.Write(Writer);
     });
 }
@@ -181,6 +199,9 @@ void StsdBox::Write(BoxWriter& Writer) const
         m_Vp09Box.Write(Writer);
         m_Mp4aBox.Write(Writer);
         m_FlacBox.Write(Writer);
+        m_OpusBox.Write(Writer);
+        m_Ac3Box.Write(Writer);
+        m_Ec3Box.Write(Writer);
         m_StppBox.Write(Writer);
         m_WvttBox.Write(Writer);
     });
@@ -208,6 +229,18 @@ void StblBox::Write(BoxWriter& Writer) const
         m_StszBox.Write(Writer);
         m_StcoBox.Write(Writer);
         m_StssBox.Write(Writer);
+        m_RollSgpdBox.Write(Writer);
+        m_RollSbgpBox.Write(Writer);
+    });
+}
+
+void RollSgpdBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteFullBox(*this, [&] {
+        Writer.AppendU32(MakeFourCc("roll"));
+        Writer.AppendU32(2); // default_length: one signed 16-bit field
+        Writer.AppendU32(1);
+        Writer.AppendU16(static_cast<std::uint16_t>(m_RollDistance));
     });
 }
 

@@ -4,6 +4,7 @@
 #include <list>
 #include <string>
 
+#include "mp4/Mp4FragmentBoxes.h"
 #include "mp4/Mp4SampleEntryBoxes.h"
 #include "mp4/Mp4TextSampleEntryBoxes.h"
 
@@ -60,6 +61,26 @@ struct TkhdBox : FullBox
     std::uint16_t m_Volume = 0; // FullVolume for audio, 0 for video
     std::uint16_t m_Width = 0;  // in pixels, written as 16.16
     std::uint16_t m_Height = 0;
+};
+
+// Edit list: one edit, the whole media from MediaTime on (version 0). A
+// segment duration of 0 says "as long as the media": fragments are added as
+// they come.
+struct ElstBox : FullBox
+{
+    ElstBox() noexcept : FullBox(MakeFourCc("elst")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint32_t m_SegmentDuration = 0; // in the movie timescale
+    std::int32_t m_MediaTime = 0;        // in the media timescale
+};
+
+struct EdtsBox : Box
+{
+    EdtsBox() noexcept : Box(MakeFourCc("edts")) { }
+    void Write(BoxWriter& Writer) const;
+
+    ElstBox m_ElstBox;
 };
 
 // Track extends: the defaults that the fragments of one track start from.
@@ -151,8 +172,22 @@ struct StsdBox : FullBox
     Vp09Box m_Vp09Box;
     Mp4aBox m_Mp4aBox;
     FlacBox m_FlacBox;
+    OpusBox m_OpusBox;
+    Ac3Box m_Ac3Box;
+    Ec3Box m_Ec3Box;
     StppBox m_StppBox;
     WvttBox m_WvttBox;
+};
+
+// The description of the audio roll recovery group ('roll', ISO/IEC
+// 14496-12 10.1; version 1, one entry): a decoder that starts at a sample
+// decodes the -RollDistance samples before it first.
+struct RollSgpdBox : FullBox
+{
+    RollSgpdBox() noexcept : FullBox(MakeFourCc("sgpd"), 1) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::int16_t m_RollDistance = 0;
 };
 
 // A sample table with no entries (stts, stsc, stco, stss): fragmented
@@ -181,6 +216,10 @@ struct StblBox : Box
     StszBox m_StszBox;
     EmptyTableBox m_StcoBox{MakeFourCc("stco")};
     EmptyTableBox m_StssBox{MakeFourCc("stss")};
+    // Opus: the roll group every sample of the fragments belongs to (their
+    // sbgp names it), and its sample to group box, empty like the tables.
+    RollSgpdBox m_RollSgpdBox;
+    SbgpBox m_RollSbgpBox;
 };
 
 struct MinfBox : Box
@@ -211,6 +250,7 @@ struct TrakBox : Box
     void Write(BoxWriter& Writer) const;
 
     TkhdBox m_TkhdBox;
+    EdtsBox m_EdtsBox;
     MdiaBox m_MdiaBox;
 };
 

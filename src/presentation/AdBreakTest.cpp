@@ -101,6 +101,13 @@ TEST_F(AdBreakAssets, AdsShareTheirBreakInWholeSegments)
         EXPECT_EQ(RaisedStatus([&] { AdAssets::Of(Asset, Query(Text)); }), FailureCode::BreakUnknown) << Text;
 }
 
+TEST_F(AdBreakAssets, RefusesBreakKeysWithoutBreaksAndUnknownSignals)
+{
+    for(std::string_view Text : {"ads=1", "signal=cue", "breaks=@9:6&signal=daterange,foo", "breaks=@9:6&signal=cue,cue"})
+        EXPECT_EQ(RaisedStatus([&] { Create(Text); }), FailureCode::BreaksInvalid) << Text;
+    EXPECT_EQ(RaisedStatus([&] { Create("breaks=9:3&lead=61"); }), E_INVALIDARG);
+}
+
 TEST_F(AdBreakAssets, DashPeriodsCutAtBreaks)
 {
     auto const Periods = [&](std::string_view Text) {

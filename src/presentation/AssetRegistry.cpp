@@ -7,6 +7,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/AudioCodecList.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/QueryReads.h"
 #include "presentation/Timeline.h"
@@ -82,7 +83,18 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         Record.SubtitleCarriage = Record.SubtitleFormatOf(Hls);
     Record.VariantSet = m_Defaults.Of(ChooseVideoCodec(Reads, Hls));
     auto& AudioVariants = Record.VariantSet.AudioVariants;
-    if(Hls && Reads.Flag("flac") && !AudioVariants.empty())
+    bool const Flac = Hls && Reads.Flag("flac");
+    if(auto const* Codecs = Reads.Text("audio"); Codecs && !AudioVariants.empty())
+    {
+        if(Flac)
+            ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "audio && flac", "\"audio\" and \"flac\" each choose the audio codec: give one of them");
+        // The same row in each codec asked for, in that order.
+        auto const Row = AudioVariants.front();
+        AudioVariants.clear();
+        for(auto const Subtype : AudioCodecList::Parse(Codecs->Value))
+            AudioVariants.push_back(Row.Alternative(Subtype));
+    }
+    else if(Flac && !AudioVariants.empty())
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
     for(auto& Variant : AudioVariants)
         Variant.Duration = Record.Duration;
@@ -91,8 +103,9 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     if(!Record.Changes.Empty())
         SettleChanges(Record, Hls);
     RefuseWhatTheCodecsCannotCarry(Record);
-    if(!Record.NoAudio && !AudioVariants.empty() && m_AudioCodecsProbe)
-        m_AudioCodecsProbe(AudioVariants.front());
+    if(!Record.NoAudio && m_AudioCodecsProbe)
+        for(auto& Variant : AudioVariants)
+            m_AudioCodecsProbe(Variant);
     Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};
     return Result;
 }

@@ -19,10 +19,10 @@ namespace Application
 enum class ManifestKind
 {
     Hls,  // "master.m3u8": honours "hvc1" and "flac"
-    Dash, // "manifest.mpd": always H.264 and AAC
+    Dash, // "manifest.mpd": H.264 or AV1, the audio of "audio" (AAC without)
 };
 
-// Learns the codecs text of an asset's audio row by encoding a little of it;
+// Learns the codecs text of an asset's audio rows by encoding a little of each;
 // segment production provides it. Without one the row keeps the text it was
 // copied with (empty after a switch to FLAC).
 using AudioCodecsProbe = std::function<void(AudioVariant& Variant)>;

@@ -222,7 +222,7 @@ TEST_F(ChangeAssets, LivePlaylistsMarkEveryChangeAsTheWindowSlides)
     EXPECT_EQ(Video(43 * Second), "KEY 45|SEQ 10|DSEQ 2|MAP at=10|10|11|DISC|KEY 46|MAP at=12|12|13");
     EXPECT_EQ(Video(52 * Second), "KEY 46|SEQ 13|DSEQ 3|MAP at=12|13|KEY 47|MAP at=14|14|15|DISC|KEY 48|MAP at=16|16");
     // Audio changes at the same times, on its own segment numbers.
-    EXPECT_EQ(Summary(HlsPlaylistWriter::Audio(Asset, Start + 40 * Second)), "KEY 44|SEQ 4|DSEQ 2|MAP at=4|4|KEY 45|MAP at=5|5");
+    EXPECT_EQ(Summary(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start + 40 * Second)), "KEY 44|SEQ 4|DSEQ 2|MAP at=4|4|KEY 45|MAP at=5|5");
 }
 
 TEST_F(ChangeAssets, DashPeriodsBeginAtEveryChange)

@@ -239,3 +239,35 @@ TEST(AssetRegistry, KeepsTheMostRecentlyUsedAssetsUpToItsLimit)
     EXPECT_EQ(RaisedStatus([&] { Registry.Find(Query("asset=13")); }), FailureCode::AssetUnknown);
     EXPECT_EQ(Registry.Find(Query("asset=14")).Asset, 14u);
 }
+
+// "audio": a row of the first audio row's timeline in each codec, in the
+// order given, each probed; HLS and DASH alike.
+TEST(AssetRegistry, AudioGivesARowInEachCodecAndTheRowsAreNamedByCodec)
+{
+    DefaultVariantSets const Defaults;
+    std::vector<AudioSubtype> Probed;
+    AssetRegistry Registry(Defaults, [&](AudioVariant& Variant) { Probed.push_back(Variant.Subtype); });
+    for(auto const Kind : {ManifestKind::Hls, ManifestKind::Dash})
+    {
+        auto const& Asset = Registry.Create(Kind, Query("audio=ec3,aac,opus&duration=20"), Base, Now);
+        auto const& Rows = Asset.VariantSet.AudioVariants;
+        ASSERT_EQ(Rows.size(), 3u);
+        EXPECT_EQ(Rows[0].Subtype, AudioSubtype::Ec3);
+        EXPECT_EQ(Rows[1].Subtype, AudioSubtype::Aac);
+        EXPECT_EQ(Rows[2].Subtype, AudioSubtype::Opus);
+        for(auto const& Row : Rows)
+            EXPECT_EQ(std::pair(Row.SegmentDuration, Row.Duration), std::pair(std::int64_t{60'000'000}, std::optional<std::int64_t>{200'000'000}));
+        EXPECT_EQ(Asset.VariantSet.AudioRowOf(Query("asset=1")), 0u);
+        EXPECT_EQ(Asset.VariantSet.AudioRowOf(Query("asset=1&audio=opus")), 2u);
+        EXPECT_EQ(Asset.VariantSet.AudioRowQuery(Rows[2]), "&audio=opus");
+        EXPECT_EQ(RaisedStatus([&] { Asset.VariantSet.AudioRowOf(Query("audio=ac3")); }), FailureCode::AudioRowUnknown);
+        EXPECT_EQ(RaisedStatus([&] { Asset.VariantSet.AudioRowOf(Query("audio=flac")); }), FailureCode::AudioRowUnknown);
+    }
+    EXPECT_EQ(Probed.size(), 6u);
+    // One codec alone: the URLs of one row need not name it.
+    auto const& Opus = Registry.Create(ManifestKind::Dash, Query("audio=opus"), Base, Now);
+    EXPECT_EQ(Opus.VariantSet.AudioVariants.at(0).Subtype, AudioSubtype::Opus);
+    EXPECT_EQ(Opus.VariantSet.AudioRowQuery(Opus.VariantSet.AudioVariants[0]), "");
+    for(auto const* Text : {"audio=", "audio=aac,", "audio=mp3", "audio=flac", "audio=aac,aac", "audio=aac,opus,ac3,ec3", "audio=AAC", "audio=aac&flac"})
+        EXPECT_EQ(RaisedStatus([&] { Registry.Create(ManifestKind::Hls, Query(Text), Base, Now); }), E_INVALIDARG) << Text;
+}

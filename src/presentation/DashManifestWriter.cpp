@@ -180,7 +180,8 @@ void DashManifestWriter::WriteSets(std::string& Text, std::uint32_t PeriodIndex)
     if(HasTrickPlaySet())
         WriteTrickPlaySet(Text, PeriodIndex, Numbers);
     if(!m_Asset.NoAudio)
-        WriteAudioSet(Text, PeriodIndex, Numbers);
+        for(std::uint32_t Row = 0; Row < m_Asset.VariantSet.AudioVariants.size(); ++Row)
+            WriteAudioSet(Text, PeriodIndex, Numbers, Row);
     // Ads have pictures and sound only.
     if(m_Periods[PeriodIndex].Ad == 0)
         for(auto const& Language : m_Asset.SubtitleLanguages)
@@ -272,17 +273,28 @@ void DashManifestWriter::WriteTrickPlaySet(std::string& Text, std::uint32_t Peri
     Text += "</AdaptationSet>";
 }
 
-void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const
+void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::uint32_t Row) const
 {
-    CHECK_LINE(!m_Asset.VariantSet.AudioVariants.empty());
-    auto const& Variant = m_Asset.VariantSet.AudioVariants.front();
+    auto const& Variant = m_Asset.VariantSet.AudioVariants.at(Row);
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"audio\" lang=\"%s\">", Numbers.AdaptationSet++, Variant.Language.c_str());
     Text += m_ContentProtection.Descriptors(KeyTrack::Audio, KeysOf(PeriodIndex));
     Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%s\" mimeType=\"audio/mp4\" audioSamplingRate=\"%u\">", Numbers.Representation++,
-                         128'000u, Variant.Codecs.c_str(), AudioSampleRate);
-    // The value of this scheme is the channel count (ISO/IEC 23009-1 5.8.5.4).
-    Text += StringFormat("<AudioChannelConfiguration schemeIdUri=\"urn:mpeg:dash:23003:3:audio_channel_configuration:2011\" value=\"%u\"/>", AudioChannelCount);
-    WriteAudioTemplate(Text, PeriodIndex);
+                         AudioBitrate(Variant.Subtype), Variant.Codecs.c_str(), AudioSampleRate);
+    if(Variant.Subtype == AudioSubtype::Ac3 || Variant.Subtype == AudioSubtype::Ec3)
+    {
+        // Dolby's scheme, as DASH-IF's guidelines give it for AC-3 and
+        // E-AC-3: the channels as a 16-bit mask of loudspeakers in four
+        // hexadecimal digits, left (0x8000) and right (0x2000) for stereo.
+        static_assert(AudioChannelCount == 2);
+        Text += "<AudioChannelConfiguration schemeIdUri=\"tag:dolby.com,2014:dash:audio_channel_configuration:2011\" value=\"A000\"/>";
+    }
+    else
+    {
+        // The value of this scheme is the channel count (ISO/IEC 23009-1 5.8.5.4).
+        Text += StringFormat("<AudioChannelConfiguration schemeIdUri=\"urn:mpeg:dash:23003:3:audio_channel_configuration:2011\" value=\"%u\"/>",
+                             AudioChannelCount);
+    }
+    WriteAudioTemplate(Text, PeriodIndex, Row);
     Text += "</Representation></AdaptationSet>";
 }
 
@@ -317,21 +329,29 @@ void DashManifestWriter::WriteVideoTemplate(std::string& Text, std::uint32_t Per
     WriteTemplate(Text, PeriodIndex, Variant.SegmentDuration, Range, Initialization.EscapedText(), Media.EscapedText(), Files);
 }
 
-void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex) const
+void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex, std::uint32_t Row) const
 {
-    std::int64_t const SegmentDuration = m_Asset.VariantSet.AudioVariants.front().SegmentDuration;
+    auto const& Variant = m_Asset.VariantSet.AudioVariants.at(Row);
+    std::int64_t const SegmentDuration = Variant.SegmentDuration;
     auto const Asset = static_cast<std::int32_t>(m_Asset.Asset);
+    // An asset of several rows names the row's codec in its addresses.
+    auto const AddRow = [&](UrlBuilder& Url) {
+        if(m_Asset.VariantSet.AudioVariants.size() > 1)
+            Url.Add("audio", std::string(AudioCodecName(Variant.Subtype)));
+    };
     UrlBuilder Initialization("audio-header.mp4");
     Initialization.Add("asset", Asset);
+    AddRow(Initialization);
     AddHeaderStart(Initialization, PeriodIndex, AudioHeaderChanges, SegmentDuration);
     std::string Files;
     if(m_WriteResponseFiles)
-        Files = StringFormat("__period=\"%u\" __initialization=\"audio-header-v%u.mp4\" __media=\"audio-body-v%u-p%u-i$Number$.mp4\"", PeriodIndex, 0u, 0u,
+        Files = StringFormat("__period=\"%u\" __initialization=\"audio-header-v%u.mp4\" __media=\"audio-body-v%u-p%u-i$Number$.mp4\"", PeriodIndex, Row, Row,
                              PeriodIndex);
     UrlBuilder Media("audio-body.mp4");
+    Media.Add("asset", Asset);
+    AddRow(Media);
     if(m_PublishTime)
     {
-        Media.Add("asset", Asset);
         AddAd(Media, m_Periods[PeriodIndex]);
         Media.Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, SegmentDuration)).Add("index", "$Number$");
         WriteNumberTemplate(Text, PeriodIndex, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
@@ -339,7 +359,6 @@ void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t Per
     }
     auto const& Plan = m_Periods[PeriodIndex];
     auto const Range = Plan.Period.Segments(PeriodIndex, SegmentDuration);
-    Media.Add("asset", Asset);
     if(Plan.Fixed)
         Media.Add("period", static_cast<std::int32_t>(PeriodIndex));
     AddAd(Media, Plan);

@@ -78,11 +78,12 @@ private:
     void WriteSets(std::string& Text, std::uint32_t PeriodIndex) const;
     void WriteVideoSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     void WriteTrickPlaySet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
-    void WriteAudioSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
+    // One set per audio row (its codec), each with its channel configuration.
+    void WriteAudioSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::uint32_t Row) const;
     // One set per language of "subs", after the audio.
     void WriteTextSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::string const& Language) const;
     void WriteVideoTemplate(std::string& Text, std::uint32_t PeriodIndex, VideoVariant const& Variant) const;
-    void WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex) const;
+    void WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex, std::uint32_t Row) const;
     void WriteTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, DashPeriod::SegmentRange const& Range,
                        std::string const& Initialization, std::string const& Media, std::string const& Files) const;
     void WriteNumberTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,

@@ -86,6 +86,30 @@ std::size_t Count(std::string const& Text, std::string_view Part)
 
 } // namespace
 
+// "audio=opus,ec3": an adaptation set per codec, with the channel scheme
+// each uses (MPEG's count for Opus, Dolby's loudspeaker mask for E-AC-3),
+// and addresses that name the row.
+TEST_F(DashManifestWriterTest, AudioAlternativesMakeASetEach)
+{
+    auto const Text = Manifest("audio=opus,ec3");
+    auto const First = Text.find("</Period>");
+    ASSERT_NE(First, std::string::npos);
+    auto const Period = Text.substr(0, First);
+    EXPECT_NE(Period.find("<AdaptationSet id=\"1\" contentType=\"audio\" lang=\"en\"><Representation id=\"1\" bandwidth=\"128000\" codecs=\"\" "
+                          "mimeType=\"audio/mp4\" audioSamplingRate=\"48000\"><AudioChannelConfiguration "
+                          "schemeIdUri=\"urn:mpeg:dash:23003:3:audio_channel_configuration:2011\" value=\"2\"/><SegmentTemplate timescale=\"10000000\" "
+                          "presentationTimeOffset=\"10000000\" initialization=\"audio-header.mp4?asset=1&amp;audio=opus\" "
+                          "media=\"audio-body.mp4?asset=1&amp;audio=opus&amp;period=0&amp;baseIndex=1&amp;index=$Number$\""),
+              std::string::npos)
+        << Period;
+    EXPECT_NE(Period.find("<AdaptationSet id=\"2\" contentType=\"audio\" lang=\"en\"><Representation id=\"2\" bandwidth=\"128000\" codecs=\"\" "
+                          "mimeType=\"audio/mp4\" audioSamplingRate=\"48000\"><AudioChannelConfiguration "
+                          "schemeIdUri=\"tag:dolby.com,2014:dash:audio_channel_configuration:2011\" value=\"A000\"/><SegmentTemplate timescale=\"10000000\" "
+                          "presentationTimeOffset=\"10000000\" initialization=\"audio-header.mp4?asset=1&amp;audio=ec3\""),
+              std::string::npos)
+        << Period;
+}
+
 TEST_F(DashManifestWriterTest, ContentProtectionOnlyOnRequestAndOnlyForEncryptedAssets)
 {
     std::string const Key = "key=000102030405060708090A0B0C0D0E0F";

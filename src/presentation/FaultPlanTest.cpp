@@ -175,7 +175,7 @@ TEST(FaultPlan, GapsAreMarkedInTheirTracksPlaylists)
     EXPECT_NE(Video.find("#EXT-X-GAP\r\n#EXTINF:3.000,\r\nvideo-body.mp4?asset=1&variant=0&index=3\r\n"), std::string::npos);
     EXPECT_NE(Video.find("#EXT-X-GAP\r\n#EXTINF:3.000,\r\nvideo-body.mp4?asset=1&variant=0&index=5\r\n"), std::string::npos);
     EXPECT_EQ(Video.find("#EXT-X-GAP\r\n#EXTINF:3.000,\r\nvideo-body.mp4?asset=1&variant=0&index=2\r\n"), std::string::npos);
-    auto const Audio = HlsPlaylistWriter::Audio(Asset, Start);
+    auto const Audio = HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start);
     EXPECT_NE(Audio.find("#EXT-X-VERSION:6\r\n"), std::string::npos);
     EXPECT_EQ(Audio.find("#EXT-X-GAP"), std::string::npos);
     EXPECT_EQ(RaisedStatus([&] { Registry.Create(ManifestKind::Hls, Query("gap=@vidoe:3"), Start, Start); }), FailureCode::FaultRuleInvalid);

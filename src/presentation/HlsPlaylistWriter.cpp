@@ -33,18 +33,22 @@ private:
     std::string m_Text;
 };
 
-AudioVariant const& FirstAudioVariant(Configuration const& Asset)
-{
-    CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
-    return Asset.VariantSet.AudioVariants.front();
-}
-
 std::string QuotedCodecs(std::string const& Codecs)
 {
     return "CODECS=\"" + Codecs + "\"";
 }
 
-std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant)
+// The group of an audio row's rendition: "audio", or with several rows one
+// group a row ("audio-ec3"), so that a variant names the codecs of its own.
+std::string AudioGroupId(Configuration const& Asset, AudioVariant const& Audio)
+{
+    if(Asset.VariantSet.AudioVariants.size() <= 1)
+        return "audio";
+    return "audio-" + std::string(AudioCodecName(Audio.Subtype));
+}
+
+// Audio: the row of the variant's audio group, none with "noaudio".
+std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant, AudioVariant const* Audio)
 {
     std::vector<std::string> Items;
     if(Variant.Bitrate != 0)
@@ -59,15 +63,15 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
     // A codec switch puts both codecs in the variant's segments.
     if(Variant.Index < Asset.OtherCodecVariants.size() && !Asset.OtherCodecVariants[Variant.Index].Codecs.empty())
         Codecs.push_back(Asset.OtherCodecVariants[Variant.Index].Codecs);
-    if(!Asset.NoAudio && !FirstAudioVariant(Asset).Codecs.empty())
-        Codecs.push_back(FirstAudioVariant(Asset).Codecs);
+    if(Audio && !Audio->Codecs.empty())
+        Codecs.push_back(Audio->Codecs);
     // Text in MP4 is a format of the stream too; WebVTT files are not.
     if(!Asset.SubtitleLanguages.empty() && Asset.SubtitleFormatOf(true) != SubtitleFormat::Vtt)
         Codecs.push_back(std::string(SubtitleTrack::Codecs(Asset.SubtitleFormatOf(true))));
     if(!Codecs.empty())
         Items.push_back(QuotedCodecs(Join(Codecs, ",")));
-    if(!Asset.NoAudio)
-        Items.push_back("AUDIO=\"audio\"");
+    if(Audio)
+        Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
     if(!Asset.SubtitleLanguages.empty())
         Items.push_back("SUBTITLES=\"subs\"");
     if(Asset.Captions != CaptionServices::None)
@@ -87,13 +91,24 @@ std::vector<std::string> CaptionRenditions(Configuration const& Asset)
     return Lines;
 }
 
+std::string AudioPlaylistUri(Configuration const& Asset, AudioVariant const& Variant)
+{
+    return "audio.m3u8?" + Asset.AssetQuery() + Asset.VariantSet.AudioRowQuery(Variant);
+}
+
 std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
 {
-    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"audio\"", "LANGUAGE=\"en\"", "NAME=\"English\"", "AUTOSELECT=YES", "DEFAULT=YES",
-                                   StringFormat("CHANNELS=\"%u\"", AudioChannelCount), "BANDWIDTH=128000"};
+    std::vector<std::string> Items{"TYPE=AUDIO",
+                                   "GROUP-ID=\"" + AudioGroupId(Asset, Variant) + "\"",
+                                   "LANGUAGE=\"en\"",
+                                   "NAME=\"English\"",
+                                   "AUTOSELECT=YES",
+                                   "DEFAULT=YES",
+                                   StringFormat("CHANNELS=\"%u\"", AudioChannelCount),
+                                   StringFormat("BANDWIDTH=%u", AudioBitrate(Variant.Subtype))};
     if(!Variant.Codecs.empty())
         Items.push_back(QuotedCodecs(Variant.Codecs));
-    Items.push_back("URI=\"audio.m3u8?" + Asset.AssetQuery() + "\"");
+    Items.push_back("URI=\"" + AudioPlaylistUri(Asset, Variant) + "\"");
     return Join(Items, ",");
 }
 
@@ -252,8 +267,9 @@ bool IsLowLatency(Configuration const& Asset)
     return Asset.Live && Asset.LowLatency;
 }
 
-// The renditions of the master playlist other than the one being written.
-std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional<std::uint32_t> VideoIndex)
+// The renditions of the master playlist other than the one being written,
+// a video playlist's (VideoIndex) or an audio playlist's (Audio).
+std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional<std::uint32_t> VideoIndex, AudioVariant const* Audio = nullptr)
 {
     std::vector<Rendition> Others;
     if(Asset.NoVideo)
@@ -261,8 +277,10 @@ std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional
     for(auto const& Variant : Asset.VariantSet.VideoVariants)
         if(!VideoIndex || Variant.Index != *VideoIndex)
             Others.push_back({StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
-    if(VideoIndex && !Asset.VariantSet.AudioVariants.empty())
-        Others.push_back({StringFormat("audio.m3u8?asset=%u", Asset.Asset), PartLayout::ForAudio(FirstAudioVariant(Asset), Asset.PartDuration)});
+    for(auto const& Variant : Asset.VariantSet.AudioVariants)
+        if(!Audio || Variant.Subtype != Audio->Subtype)
+            Others.push_back({StringFormat("audio.m3u8?asset=%u", Asset.Asset) + Asset.VariantSet.AudioRowQuery(Variant),
+                              PartLayout::ForAudio(Variant, Asset.PartDuration)});
     // The subtitle playlists list the video's segments once they are whole.
     for(auto const& Language : Asset.SubtitleLanguages)
         Others.push_back({StringFormat("subtitles.m3u8?asset=%u&lang=%s", Asset.Asset, Language.c_str()),
@@ -279,20 +297,29 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     // INSTREAM-ID "SERVICE1" takes protocol version 7; other masters name none.
     if(Asset.Captions == CaptionServices::Cea608And708 && !Asset.NoVideo)
         Text.Line("#EXT-X-VERSION:7");
+    auto const& AudioVariants = Asset.VariantSet.AudioVariants;
     if(Asset.NoVideo)
     {
-        std::vector<std::string> Items{"BANDWIDTH=128000"};
-        if(!FirstAudioVariant(Asset).Codecs.empty())
-            Items.push_back(QuotedCodecs(FirstAudioVariant(Asset).Codecs));
-        Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
-        Text.Line("audio.m3u8?" + Asset.AssetQuery());
+        // A variant of audio alone for each row.
+        for(auto const& Audio : AudioVariants)
+        {
+            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", AudioBitrate(Audio.Subtype))};
+            if(!Audio.Codecs.empty())
+                Items.push_back(QuotedCodecs(Audio.Codecs));
+            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
+            Text.Line(AudioPlaylistUri(Asset, Audio));
+        }
         return Text.Take();
     }
-    for(auto const& Variant : Asset.VariantSet.VideoVariants)
-    {
-        Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant));
-        Text.Line("video.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u", Variant.Index));
-    }
+    // Every video variant once with each audio group: the codecs of a
+    // variant are those of its pictures and of its group's audio.
+    std::size_t const Groups = Asset.NoAudio ? 1 : AudioVariants.size();
+    for(std::size_t Group = 0; Group < Groups; ++Group)
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+        {
+            Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Asset.NoAudio ? nullptr : &AudioVariants.at(Group)));
+            Text.Line("video.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u", Variant.Index));
+        }
     // Written with "noaudio" too: the rendition stays available, only the
     // streams stop referring to it.
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
@@ -320,17 +347,18 @@ std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant co
                          Clock.Elapsed(), LowLatency);
 }
 
-std::string HlsPlaylistWriter::Audio(Configuration const& Asset, std::int64_t Now, PlaylistSkip Skip)
+std::string HlsPlaylistWriter::Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip)
 {
     Timeline const Clock(Asset, Now);
     auto const List = Clock.AudioSegments();
     std::optional<LowLatencyForm> LowLatency;
     if(IsLowLatency(Asset))
-        LowLatency = LowLatencyForm{PartLayout::ForAudio(FirstAudioVariant(Asset), Asset.PartDuration), OtherRenditions(Asset, std::nullopt), Skip};
+        LowLatency = LowLatencyForm{PartLayout::ForAudio(Variant, Asset.PartDuration), OtherRenditions(Asset, std::nullopt, &Variant), Skip};
+    std::string const Row = Asset.VariantSet.AudioRowQuery(Variant);
     return MediaPlaylist(Asset, List,
-                         {Timeline::TargetDuration(Asset.AudioTargetDuration, FirstAudioVariant(Asset).SegmentDuration),
-                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset), "audio-body.mp4?" + Asset.AssetQuery() + "&index=", true, FaultTrack::Audio,
-                          false, FirstAudioVariant(Asset).SegmentDuration, AudioDiscontinuities, AudioHeaderChanges, KeyTrack::Audio},
+                         {Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
+                          StringFormat("audio-header.mp4?asset=%u", Asset.Asset) + Row, "audio-body.mp4?" + Asset.AssetQuery() + Row + "&index=", true,
+                          FaultTrack::Audio, false, Variant.SegmentDuration, AudioDiscontinuities, AudioHeaderChanges, KeyTrack::Audio},
                          Clock.Elapsed(), LowLatency);
 }
 

@@ -13,7 +13,9 @@
 namespace Application
 {
 // The HLS texts of an asset: the master playlist and the video and audio media
-// playlists. Every line ends with CR LF, the last one included.
+// playlists. Every line ends with CR LF, the last one included. An asset of
+// several audio rows ("audio") has an audio group a row, and lists every
+// video variant once with each.
 class HlsPlaylistWriter
 {
 public:
@@ -23,7 +25,8 @@ public:
     // such a playlist for a delta update.
     static std::string Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now,
                              PlaylistSkip Skip = PlaylistSkip::None);
-    static std::string Audio(Configuration const& Asset, std::int64_t Now, PlaylistSkip Skip = PlaylistSkip::None);
+    // The playlist of one of the asset's audio rows.
+    static std::string Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip = PlaylistSkip::None);
     // The subtitle playlist of one of the asset's languages: the video's
     // segments (numbers, durations, live window), as WebVTT files or as MP4
     // with its initialisation segment, never with key tags. A low-latency

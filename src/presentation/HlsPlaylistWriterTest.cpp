@@ -71,6 +71,31 @@ TEST_F(HlsPlaylistWriterTest, MasterPlaylistVariations)
                      "URI=\"audio.m3u8?asset=3\""}));
 }
 
+// "audio=ec3,aac": an audio group per codec, every video variant once with
+// each, its CODECS naming its group's audio; the rows' URLs name their codec.
+TEST_F(HlsPlaylistWriterTest, AudioAlternativesMakeAGroupEach)
+{
+    m_Defaults.H264.VideoVariants.pop_back();
+    auto& Asset = Create("audio=ec3,aac");
+    Asset.VariantSet.AudioVariants[0].Codecs = "ec-3";
+    EXPECT_EQ(HlsPlaylistWriter::Master(Asset, Start),
+              Lines({"#EXTM3U",
+                     "#EXT-X-STREAM-INF:BANDWIDTH=2400000,RESOLUTION=1280x720,FRAME-RATE=25.000,CODECS=\"VIDEO-CODECS,ec-3\",AUDIO=\"audio-ec3\"",
+                     "video.m3u8?asset=1&variant=0",
+                     "#EXT-X-STREAM-INF:BANDWIDTH=2400000,RESOLUTION=1280x720,FRAME-RATE=25.000,CODECS=\"VIDEO-CODECS,AUDIO-CODECS\",AUDIO=\"audio-aac\"",
+                     "video.m3u8?asset=1&variant=0",
+                     "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"audio-ec3\",LANGUAGE=\"en\",NAME=\"English\",AUTOSELECT=YES,DEFAULT=YES,CHANNELS=\"2\",BANDWIDTH=128000,"
+                     "CODECS=\"ec-3\",URI=\"audio.m3u8?asset=1&audio=ec3\"",
+                     "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"audio-aac\",LANGUAGE=\"en\",NAME=\"English\",AUTOSELECT=YES,DEFAULT=YES,CHANNELS=\"2\",BANDWIDTH=128000,"
+                     "CODECS=\"AUDIO-CODECS\",URI=\"audio.m3u8?asset=1&audio=aac\""}));
+    auto const Playlist = HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants[0], Start);
+    EXPECT_NE(Playlist.find("#EXT-X-MAP:URI=\"audio-header.mp4?asset=1&audio=ec3\"\r\n#EXTINF:6.000,\r\naudio-body.mp4?asset=1&audio=ec3&index=0\r\n"),
+              std::string::npos);
+    // Audio alone: a variant a row. AC-3 runs at 192 kbit/s.
+    EXPECT_EQ(Master("novideo&audio=aac,ac3"), Lines({"#EXTM3U", "#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"AUDIO-CODECS\"", "audio.m3u8?asset=2&audio=aac",
+                                                      "#EXT-X-STREAM-INF:BANDWIDTH=192000", "audio.m3u8?asset=2&audio=ac3"}));
+}
+
 TEST_F(HlsPlaylistWriterTest, OnDemandMediaPlaylists)
 {
     auto const& Asset = Create("atd=4.5");
@@ -80,12 +105,12 @@ TEST_F(HlsPlaylistWriterTest, OnDemandMediaPlaylists)
                      "video-body.mp4?asset=1&variant=1&index=1", "#EXTINF:3.000,", "video-body.mp4?asset=1&variant=1&index=2", "#EXTINF:3.000,",
                      "video-body.mp4?asset=1&variant=1&index=3", "#EXTINF:3.000,", "video-body.mp4?asset=1&variant=1&index=4", "#EXTINF:3.000,",
                      "video-body.mp4?asset=1&variant=1&index=5", "#EXT-X-ENDLIST"}));
-    EXPECT_EQ(HlsPlaylistWriter::Audio(Asset, Start),
+    EXPECT_EQ(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start),
               Lines({"#EXTM3U", "#EXT-X-VERSION:6", "#EXT-X-PLAYLIST-TYPE:VOD", "#EXT-X-TARGETDURATION:4.500", "#EXT-X-MEDIA-SEQUENCE:0",
                      "#EXT-X-INDEPENDENT-SEGMENTS", "#EXT-X-MAP:URI=\"audio-header.mp4?asset=1\"", "#EXTINF:6.000,", "audio-body.mp4?asset=1&index=0",
                      "#EXTINF:6.000,", "audio-body.mp4?asset=1&index=1", "#EXTINF:6.000,", "audio-body.mp4?asset=1&index=2", "#EXT-X-ENDLIST"}));
     auto const& Flac = Create("flac&vtd=2.25");
-    EXPECT_EQ(HlsPlaylistWriter::Audio(Flac, Start),
+    EXPECT_EQ(HlsPlaylistWriter::Audio(Flac, Flac.VariantSet.AudioVariants.front(), Start),
               Lines({"#EXTM3U", "#EXT-X-VERSION:6", "#EXT-X-PLAYLIST-TYPE:VOD", "#EXT-X-TARGETDURATION:6.400", "#EXT-X-MEDIA-SEQUENCE:0",
                      "#EXT-X-INDEPENDENT-SEGMENTS", "#EXT-X-MAP:URI=\"audio-header.mp4?asset=2\"", "#EXTINF:6.400,", "audio-body.mp4?asset=2&index=0",
                      "#EXTINF:6.400,", "audio-body.mp4?asset=2&index=1", "#EXTINF:5.200,", "audio-body.mp4?asset=2&index=2", "#EXT-X-ENDLIST"}));
@@ -105,7 +130,7 @@ TEST_F(HlsPlaylistWriterTest, LiveMediaPlaylists)
                      "#EXT-X-PROGRAM-DATE-TIME:2024-01-01T00:00:02.000Z", "#EXTINF:3.000,", "video-body.mp4?asset=1&variant=0&index=4", "#EXTINF:3.000,",
                      "video-body.mp4?asset=1&variant=0&index=5", "#EXT-X-PROGRAM-DATE-TIME:2024-01-01T00:00:08.000Z", "#EXTINF:3.000,",
                      "video-body.mp4?asset=1&variant=0&index=6"}));
-    EXPECT_EQ(HlsPlaylistWriter::Audio(Asset, Start + 33 * Second),
+    EXPECT_EQ(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start + 33 * Second),
               Lines({"#EXTM3U", "#EXT-X-VERSION:6", "#EXT-X-TARGETDURATION:6.000", "#EXT-X-MEDIA-SEQUENCE:5", "#EXT-X-MAP:URI=\"audio-header.mp4?asset=1\"",
                      "#EXT-X-PROGRAM-DATE-TIME:2024-01-01T00:00:20.000Z", "#EXTINF:6.000,", "audio-body.mp4?asset=1&index=5",
                      "#EXT-X-PROGRAM-DATE-TIME:2024-01-01T00:00:26.000Z", "#EXTINF:6.000,", "audio-body.mp4?asset=1&index=6", "#EXT-X-ENDLIST"}));
@@ -130,6 +155,6 @@ TEST_F(HlsPlaylistWriterTest, KeyTagsFollowTheKeyFormat)
 
     // The tags sit right after the version line of both media playlists.
     auto const& Asset = Create(Key + "&keyformat=c");
-    auto const Playlist = HlsPlaylistWriter::Audio(Asset, Start);
+    auto const Playlist = HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start);
     EXPECT_TRUE(Playlist.starts_with("#EXTM3U\r\n#EXT-X-VERSION:6\r\n#EXT-X-KEY:METHOD=SAMPLE-AES-CTR,URI=\"key?asset=7\"")) << Playlist;
 }

@@ -226,7 +226,7 @@ TEST_F(LowLatencyPlaylistTest, DefaultPartsAndTheAudioPlaylist)
     auto const TrickPlay = HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[1], 0, Start + 1 * Second);
     EXPECT_NE(TrickPlay.find("#EXT-X-RENDITION-REPORT:URI=\"video.m3u8?asset=1&variant=0\",LAST-MSN=3,LAST-PART=3\r\n"), std::string::npos);
 
-    auto const Audio = HlsPlaylistWriter::Audio(Asset, Start + 1 * Second);
+    auto const Audio = HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start + 1 * Second);
     EXPECT_NE(Audio.find("#EXT-X-PART:DURATION=0.49067,URI=\"audio-body.mp4?asset=1&index=0&part=0\",INDEPENDENT=YES\r\n"), std::string::npos);
     EXPECT_NE(Audio.find("#EXT-X-PART:DURATION=0.12800,URI=\"audio-body.mp4?asset=1&index=0&part=12\",INDEPENDENT=YES\r\n#EXTINF:6.000,\r\n"),
               std::string::npos);
@@ -255,10 +255,10 @@ TEST_F(LowLatencyPlaylistTest, SubtitlePlaylistsAreReportedByTheirLastWholeSegme
         auto const Reports = std::string("#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=en\",LAST-MSN=") + LastSegment +
                              "\r\n#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=sv\",LAST-MSN=" + LastSegment + "\r\n";
         EXPECT_TRUE(HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[0], 0, Now).ends_with(Reports));
-        EXPECT_TRUE(HlsPlaylistWriter::Audio(Asset, Now).ends_with(Reports));
+        EXPECT_TRUE(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Now).ends_with(Reports));
     }
     // Before the first segment is whole there is nothing to report but the playlist.
-    EXPECT_NE(HlsPlaylistWriter::Audio(Asset, Start - 9 * Second).find("#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=en\"\r\n"), std::string::npos);
+    EXPECT_NE(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start - 9 * Second).find("#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=en\"\r\n"), std::string::npos);
 }
 
 TEST_F(LowLatencyPlaylistTest, DeltaUpdatesSkipTheOlderSegments)

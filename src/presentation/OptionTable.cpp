@@ -158,6 +158,10 @@ std::vector<QueryOption> MakeRows()
         FlagRow("av1", "codecs", Manifests, "AV1 video instead of H.264 (clear, without captions)"),
         FlagRow("vp9", "codecs", Manifests, "VP9 video instead of H.264 (without captions)"),
         FlagRow("flac", "codecs", {"master.m3u8", "audio.mp4", "audio.mp4.html"}, "FLAC audio instead of AAC"),
+        TextRow("audio", "codecs", Manifests, E_INVALIDARG,
+                "the audio in 1 to 3 codecs of aac, opus, ac3, ec3, comma-separated, each the same content: an audio group (HLS) or adaptation set (DASH) each, "
+                "for players to choose among",
+                "aac,ec3"),
 
         TextRow("subs", "text", Manifests, FailureCode::SubtitlesInvalid,
              "1 to 8 BCP 47 language tags, comma-separated, each different: a generated subtitle track each, the first the default", "en,sv"),
@@ -230,6 +234,8 @@ std::vector<QueryOption> MakeRows()
                FailureCode::BreakUnknown, "an ad break, from 1"),
         DigitsRow("ad", 1, BreakSettings::MaximalAds, "", {"ad.m3u8", "video.m3u8", "audio.m3u8", "video-body.mp4", "audio-body.mp4"},
                FailureCode::BreakUnknown, "an ad of a break, from 1"),
+        ChoiceRow("audio", "addressing", {"aac", "opus", "ac3", "ec3"}, "", {"audio.m3u8", "audio-header.mp4", "audio-body.mp4"}, FailureCode::AudioRowUnknown,
+                  "the audio row of an asset with several, by its codec; the first without"),
         NumberRow("color", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video-body.mp4"}, "picks one of the three box colours"),
         DigitsRow(ExtraVideoSegmentsKey, 0, static_cast<double>(MaximalListedSegmentCount), "0", {"video.m3u8", "video-body.mp4"},
                FailureCode::SegmentNumberMalformed, "lists that many segments past the end, which makes them the asset's"),

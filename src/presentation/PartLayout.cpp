@@ -58,7 +58,7 @@ std::optional<std::uint32_t> PartLayout::KeyFrameIntervalOf(Configuration const&
 
 PartLayout PartLayout::ForAudio(AudioVariant const& Variant, std::int64_t PartDuration)
 {
-    std::int64_t const FrameLength = Variant.Subtype == AudioSubtype::Flac ? FlacBlockSize : AacFrameLength;
+    std::int64_t const FrameLength = AudioFrameLength(Variant.Subtype);
     return PartLayout(Variant.SegmentDuration, FrameLength * TimeUnitsPerSecond, AudioSampleRate, PartDuration, 1);
 }
 

@@ -52,12 +52,9 @@ public:
     // The key frame interval the encoder is given for the pictures of an
     // asset's row, when it is not the encoder's own (a live "ll" asset).
     static std::optional<std::uint32_t> KeyFrameIntervalOf(Configuration const& Asset, VideoVariant const& Variant);
-    // Frames of the asset's first audio row: AAC 1024 samples, FLAC blocks of
-    // 4096; each one decodes alone.
+    // Frames of an audio row (AudioFrameLength: AAC 1024 samples, FLAC
+    // blocks of 4096, Opus 960, AC-3 and E-AC-3 1536); each one decodes alone.
     static PartLayout ForAudio(AudioVariant const& Variant, std::int64_t PartDuration);
-
-    static constexpr std::int64_t AacFrameLength = 1024;
-    static constexpr std::int64_t FlacBlockSize = 4096;
 
     std::int64_t SegmentDuration() const noexcept { return m_SegmentDuration; }
     std::uint32_t FramesPerPart() const noexcept { return m_FramesPerPart; }

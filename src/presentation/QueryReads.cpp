@@ -54,6 +54,11 @@ std::optional<std::vector<std::uint8_t>> QueryReads::Hex(std::string_view Name)
     return QueryHex(m_Query, Note(Name, OptionKind::Hex));
 }
 
+QueryStringNameValue const* QueryReads::Text(std::string_view Name)
+{
+    return FindOption(m_Query, Note(Name, OptionKind::Text));
+}
+
 void QueryReads::NoteEvery(std::string_view Name)
 {
     Add(m_Every, OptionTable::Get(Name));

@@ -32,6 +32,8 @@ public:
     std::optional<std::int64_t> Time(std::string_view Name);
     std::optional<std::string_view> Choice(std::string_view Name);
     std::optional<std::vector<std::uint8_t>> Hex(std::string_view Name);
+    // The pair of a text option (the row of kind Text of a shared key).
+    QueryStringNameValue const* Text(std::string_view Name);
 
     // For a parser that goes through all pairs: it reads every pair of Name.
     void NoteEvery(std::string_view Name);

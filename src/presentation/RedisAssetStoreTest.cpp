@@ -18,7 +18,7 @@ namespace
 // What an instance answers of an asset: its playlists, key and fault rules.
 std::string Answers(Configuration& Asset)
 {
-    std::string Text = HlsPlaylistWriter::Master(Asset, Now) + HlsPlaylistWriter::Audio(Asset, Now);
+    std::string Text = HlsPlaylistWriter::Master(Asset, Now) + HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Now);
     for(auto const& Variant : Asset.VariantSet.VideoVariants)
         Text += HlsPlaylistWriter::Video(Asset, Variant, 0, Now);
     Text += std::string(Asset.Key.begin(), Asset.Key.end()) + Asset.KeyFormat;

@@ -2,6 +2,7 @@
 #include "presentation/VariantSet.h"
 
 #include "base/Check.h"
+#include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
@@ -24,5 +25,28 @@ bool VariantSet::ParseVideoVariant(QueryVector const& Query, VideoVariant& Varia
         return false;
     Variant = VideoVariants[Value];
     return true;
+}
+
+std::size_t VariantSet::AudioRowOf(QueryVector const& Query) const
+{
+    CHECK_LINE(!AudioVariants.empty());
+    auto const Name = QueryChoice(Query, OptionTable::Get("audio", OptionKind::Choice));
+    if(!Name)
+        return 0;
+    for(std::size_t Row = 0; Row < AudioVariants.size(); ++Row)
+        if(AudioCodecName(AudioVariants[Row].Subtype) == *Name)
+            return Row;
+    std::string Codecs;
+    for(auto const& Variant : AudioVariants)
+        Codecs += (Codecs.empty() ? "" : ", ") + std::string(AudioCodecName(Variant.Subtype));
+    ThrowCheckFailure(FailureCode::AudioRowUnknown, TRACE_CONTEXT(), "VariantSet::AudioRowOf",
+                      StringFormat("The asset has no %.*s audio: its audio is %s", static_cast<int>(Name->size()), Name->data(), Codecs.c_str()));
+}
+
+std::string VariantSet::AudioRowQuery(AudioVariant const& Variant) const
+{
+    if(AudioVariants.size() <= 1)
+        return {};
+    return "&audio=" + std::string(AudioCodecName(Variant.Subtype));
 }
 } // namespace Application

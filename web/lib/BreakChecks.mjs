@@ -9,10 +9,9 @@
 // - dash.js and Shaka play across the ad periods without a stall, on-demand
 //   and in the dynamic low-latency manifest.
 // One break of 12 s at 12 s of 30; the main content resumes at 24 s.
-import { playWithPlayer, sleep } from './PlayerRun.mjs';
-import { findStalls, judgePlayback, startSample } from './Verdict.mjs';
+import { playWithPlayer, sleep, startPlayer } from './PlayerRun.mjs';
+import { goalFailures, judgePlayback, stallFailures } from './Verdict.mjs';
 
-const Libraries = { 'hls.js': '/lib/hls.js', 'dash.js': '/lib/dash.js', Shaka: '/lib/shaka.js' };
 const Both = { video: true, audio: true };
 // Ads fill whole segments of every track (6 s), so the break is two of 6 s.
 const BreakStart = 12;
@@ -35,10 +34,7 @@ function eventText(events) {
 // hls.js: while an ad plays the element shows the ad's own time, so the
 // main content's position is the primary player's (probe.primaryTime).
 async function playInterstitial(session, environment, path) {
-  const page = await session.open(`${environment.pageOrigin}/player.html`);
-  await page.addScriptTag({ url: Libraries['hls.js'] });
-  const url = new URL(path, environment.location).href;
-  await page.evaluate(([address]) => window.startPlayer('hls.js', address, { events: true }), [url]);
+  const page = await startPlayer(session, environment, 'hls.js', path, { events: true });
   let state;
   for (;;) {
     await sleep(PollMs);
@@ -117,9 +113,7 @@ function periodCheck(player) {
       const goal = { position: ResumeAt + 4 };
       const report = await playWithPlayer(session, environment, { player, path, goal });
       const result = judgePlayback(report, Both, session.problems);
-      if (result.figures.position < goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${goal.position} s`);
-      const start = startSample(report.samples);
-      if (start) for (const stall of findStalls(report.samples, start)) result.failures.push(`stalled ${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`);
+      result.failures.push(...goalFailures(result.figures, goal), ...stallFailures(report));
       if (report.player.periods) result.figures.extra['period switches'] = report.player.periods.length;
       return result;
     },
@@ -133,6 +127,7 @@ function periodCheck(player) {
 // on the server's timeline: "ls" or "now" would move that timeline.
 const LiveSeconds = 30;
 const LiveSettleSeconds = 5;
+
 function livePeriodCheck(player, options) {
   const path = 'manifest.mpd?live&ll&breaks=18:12&ads=2';
   return {
@@ -142,11 +137,7 @@ function livePeriodCheck(player, options) {
       const goal = { secondsAfterStart: LiveSeconds };
       const report = await playWithPlayer(session, environment, { player, path, options, goal, giveUpSeconds: 85 });
       const result = judgePlayback(report, Both, session.problems);
-      const start = startSample(report.samples);
-      if (!start) return result;
-      const stalls = findStalls(report.samples, start).filter((stall) => stall.at - start.at > LiveSettleSeconds);
-      if (stalls.length) result.failures.push(`stalled ${stalls.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(', ')}`);
-      if (result.figures.played < LiveSeconds - LiveSettleSeconds) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+      result.failures.push(...stallFailures(report, LiveSettleSeconds), ...goalFailures(result.figures, { played: LiveSeconds - LiveSettleSeconds }));
       if (report.player.periods) {
         result.figures.extra['period switches'] = report.player.periods.length;
         if (report.player.periods.length < 3) result.failures.push(`${report.player.periods.length} period switches, not the 3 of a break`);

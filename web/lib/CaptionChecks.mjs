@@ -4,9 +4,8 @@
 // active cue names the media time being shown, on-demand, and hls.js live
 // (why the DASH players are not checked live: below). The cue is read from
 // video.textTracks, where each player puts its captions.
-import { sleep } from './PlayerRun.mjs';
+import { sleep, startPlayer } from './PlayerRun.mjs';
 
-const Libraries = { 'hls.js': '/lib/hls.js', 'dash.js': '/lib/dash.js', Shaka: '/lib/shaka.js' };
 const WatchSeconds = 20;
 const SampleMs = 500;
 // Samples whose cue must name the time shown, of those taken while playing.
@@ -93,11 +92,7 @@ function captions(player, manifest, live) {
     name: `${player} ${path} shows CC1 naming the media time`,
     timeoutSeconds: 90,
     async run(session, environment) {
-      const page = await session.open(`${environment.pageOrigin}/player.html`);
-      await page.addScriptTag({ url: Libraries[player] });
-      const url = new URL(path, environment.location).href;
-      const options = { captions: true };
-      await page.evaluate(([name, address, settings]) => window.startPlayer(name, address, settings), [player, url, options]);
+      const page = await startPlayer(session, environment, player, path, { captions: true });
       const result = judge(await sampleCues(page), live ? null : OnDemandOffsets[player], StrayShares[player]);
       const errors = await page.evaluate(() => window.PlaybackProbe.current.errors.map((error) => `${error.source}: ${error.detail}`));
       result.failures.push(...errors.slice(0, 3), ...session.problems.slice(0, 3));

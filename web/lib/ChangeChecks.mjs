@@ -18,7 +18,7 @@
 // The switch to HEVC is checked by ffprobe only: this Chromium decodes no HEVC.
 import { createCipheriv } from 'node:crypto';
 import { playWithPlayer } from './PlayerRun.mjs';
-import { findStalls, judgePlayback, startSample } from './Verdict.mjs';
+import { goalFailures, judgePlayback, stallFailures } from './Verdict.mjs';
 
 const Both = { video: true, audio: true };
 const Key = '00112233445566778899AABBCCDDEEFF';
@@ -48,14 +48,6 @@ function keyOf(epoch, audio) {
 }
 const base64Url = (bytes) => bytes.toString('base64').replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
 
-function stallFailures(report, settle = 0, bound = 0) {
-  const start = startSample(report.samples);
-  if (!start) return [];
-  return findStalls(report.samples, start)
-    .filter((stall) => stall.at - start.at > settle && stall.seconds > bound)
-    .map((stall) => `stalled ${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`);
-}
-
 // The picture sizes the element showed, in the order they came.
 function sizesShown(report) {
   const sizes = [];
@@ -81,8 +73,7 @@ function onDemandCheck(player, manifest, options = {}) {
     async run(session, environment) {
       const report = await playWithPlayer(session, environment, { player, path, options, goal: Goal });
       const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report));
-      if (result.figures.position < Goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${Goal.position} s`);
+      result.failures.push(...stallFailures(report), ...goalFailures(result.figures, Goal));
       const sizes = sizesShown(report);
       result.figures.extra.sizes = sizes.join(' ') || 'none';
       if (!halvedAndBack(sizes)) result.failures.push('the picture did not halve and return');
@@ -103,8 +94,7 @@ function codecSwitchCheck(player, manifest, codec, options = {}) {
     async run(session, environment) {
       const report = await playWithPlayer(session, environment, { player, path, options, goal: Goal });
       const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report));
-      if (result.figures.position < Goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${Goal.position} s`);
+      result.failures.push(...stallFailures(report), ...goalFailures(result.figures, Goal));
       const loaded = session.gets.filter((url) => OtherCodecPart.test(url)).length;
       result.figures.extra[`${name} part requests`] = loaded;
       if (!loaded) result.failures.push(`the ${name} part was never loaded`);
@@ -121,8 +111,7 @@ function liveCheck(player, path, options = {}) {
       const goal = { secondsAfterStart: LiveSeconds };
       const report = await playWithPlayer(session, environment, { player, path, options, goal, giveUpSeconds: 85 });
       const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report, LiveSettleSeconds));
-      if (result.figures.played < LiveSeconds - LiveSettleSeconds) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+      result.failures.push(...stallFailures(report, LiveSettleSeconds), ...goalFailures(result.figures, { played: LiveSeconds - LiveSettleSeconds }));
       if (report.player.periods) result.figures.extra['period switches'] = report.player.periods.length;
       return result;
     },
@@ -143,8 +132,7 @@ function licenceCheck(player, stallBound = 0) {
     async run(session, environment) {
       const report = await playWithPlayer(session, environment, { player, path, goal: Goal });
       const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report, 0, stallBound));
-      if (result.figures.position < Goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${Goal.position} s`);
+      result.failures.push(...stallFailures(report, 0, stallBound), ...goalFailures(result.figures, Goal));
       const asked = new Set();
       for (const post of session.posts.filter((post) => new URL(post.url).pathname.endsWith('/clearkey') && post.status === 200))
         for (const kid of JSON.parse(post.body || '{}').kids || []) asked.add(kid);
@@ -168,9 +156,8 @@ function givenKeysCheck(path) {
       for (const audio of [false, true]) for (let epoch = 0; epoch < KeyEpochs; epoch++) clearKeys[keyIdOf(epoch, audio).toString('hex')] = keyOf(epoch, audio).toString('hex');
       const report = await playWithPlayer(session, environment, { player: 'Shaka', path, options: { clearKeys }, goal: Goal });
       const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report));
+      result.failures.push(...stallFailures(report), ...goalFailures(result.figures, Goal));
       if (!report.mediaKeys) result.failures.push('the player set no MediaKeys: nothing was decrypted');
-      if (result.figures.position < Goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s before ${Goal.position} s`);
       return result;
     },
   };

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// The checks of the home page as people use it, against the real server:
-// the page at the location's root (and at "about"), its form drawn from
-// options.json and the addresses the form makes, each Play button playing
-// on the page with the server's own players, the plot of what the player
-// asked for against the server's session record, and axe-core on the page
-// at a desktop and a phone size.
+// The checks of the home page as people use it, against the real server
+// (its answers, at "about" too, are test_home_page.py's): its form drawn
+// from options.json and the addresses the form makes, each Play button
+// playing on the page with the server's own players, the plot of what the
+// player asked for against the server's session record, and axe-core on the
+// page at a desktop and a phone size.
 import { mkdirSync, readFileSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { sleep } from './PlayerRun.mjs';
@@ -74,8 +74,6 @@ const formCheck = {
     const page = await openWithForm(session, environment, failures);
     const build = await page.textContent('.build');
     if (!/^Build: \S/.test(build) || build.includes('$(')) failures.push(`the build line reads "${build}"`);
-    const about = await (await fetch(new URL('about', environment.location))).text();
-    if (about !== (await (await fetch(environment.location)).text())) failures.push('"about" is not the page of the location root');
     // Every option outside "addressing" has a labelled control, and only those.
     const answer = await fetch(new URL('options.json', environment.location));
     if (!answer.ok) return { failures: [...failures, `options.json answers ${answer.status}`], figures: {} };

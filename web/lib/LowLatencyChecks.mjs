@@ -5,7 +5,7 @@
 // manifest.mpd?live&ll, whose segments come picture by picture while they
 // are made. Each must stay close to the live edge without a stall.
 import { playWithPlayer } from './PlayerRun.mjs';
-import { findStalls, judgePlayback, startSample } from './Verdict.mjs';
+import { goalFailures, judgePlayback, stallFailures, startSample } from './Verdict.mjs';
 
 const Both = { video: true, audio: true };
 // Wall-clock seconds of playback watched.
@@ -76,10 +76,7 @@ const hlsFollow = {
     });
     if (!partsLoaded) result.failures.push('hls.js saw no parts');
     if (!(typical < HlsBoundSeconds)) result.failures.push(`latency ${typical.toFixed(2)} s, not below ${HlsBoundSeconds} s`);
-    const start = startSample(report.samples);
-    const following = start ? findStalls(report.samples, start).filter((stall) => stall.at - start.at > SettleSeconds) : [];
-    if (following.length) result.failures.push(`stalled while following: ${following.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(' ')}`);
-    if (result.figures.played < FollowSeconds - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+    result.failures.push(...stallFailures(report, SettleSeconds), ...goalFailures(result.figures, goal));
     return result;
   },
 };
@@ -105,9 +102,7 @@ function follow(player) {
       });
       if (!(latency.mean < DashBoundSeconds) || !(latency.last < DashBoundSeconds))
         result.failures.push(`latency ${latency.mean.toFixed(2)} s mean, ${latency.last.toFixed(2)} s last: not below ${DashBoundSeconds} s`);
-      const stalls = findStalls(report.samples, start);
-      if (stalls.length) result.failures.push(`stalled ${stalls.map((stall) => `${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`).join(', ')}`);
-      if (result.figures.played < FollowSeconds - SettleSeconds) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+      result.failures.push(...stallFailures(report), ...goalFailures(result.figures, { played: FollowSeconds - SettleSeconds }));
       return result;
     },
   };

@@ -54,10 +54,15 @@ export async function watchPlayback(page, session, goal, giveUpSeconds = GiveUpS
   });
 }
 
-export async function playWithPlayer(session, environment, { player, path, options = {}, goal, giveUpSeconds = GiveUpSeconds }) {
+// The check page with the player started on path (relative to the server's location).
+export async function startPlayer(session, environment, player, path, options = {}) {
   const page = await session.open(`${environment.pageOrigin}/player.html`);
   await page.addScriptTag({ url: Libraries[player] });
   const url = new URL(path, environment.location).href;
   await page.evaluate(([name, address, settings]) => window.startPlayer(name, address, settings), [player, url, options]);
-  return watchPlayback(page, session, goal, giveUpSeconds);
+  return page;
+}
+
+export async function playWithPlayer(session, environment, { player, path, options = {}, goal, giveUpSeconds = GiveUpSeconds }) {
+  return watchPlayback(await startPlayer(session, environment, player, path, options), session, goal, giveUpSeconds);
 }

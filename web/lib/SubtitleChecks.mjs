@@ -5,7 +5,7 @@
 // every whole second of media time, shows for 0.9 s and names the media
 // time (hh:mm:ss.mmm) and, live, the UTC time it shows at.
 import { playWithPlayer } from './PlayerRun.mjs';
-import { judgePlayback } from './Verdict.mjs';
+import { goalFailures, judgePlayback } from './Verdict.mjs';
 
 const Both = { video: true, audio: true };
 // Different cues to see before the verdict: a few seconds of playback.
@@ -94,9 +94,10 @@ function subtitleCheck(player, path, { live = false, options = {}, shown = true 
     timeoutSeconds: 60,
     async run(session, environment) {
       if (!shown) {
-        const report = await playWithPlayer(session, environment, { player, path, options: { ...options, subtitles: 'en' }, goal: { played: CuesWanted } });
+        const goal = { played: CuesWanted };
+        const report = await playWithPlayer(session, environment, { player, path, options: { ...options, subtitles: 'en' }, goal });
         const result = judgePlayback(report, Both, session.problems);
-        if (result.figures.played < CuesWanted - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
+        result.failures.push(...goalFailures(result.figures, goal));
         return result;
       }
       // A cue a second: live, the cues of the settling seconds come on top.

@@ -74,6 +74,24 @@ export function playedSeconds(played) {
   return played.reduce((sum, [start, end]) => sum + (end - start), 0);
 }
 
+// The stalls after the first settle seconds of playback that froze it longer
+// than bound, as failures.
+export function stallFailures(report, settle = 0, bound = 0) {
+  const start = startSample(report.samples);
+  if (!start) return [];
+  return findStalls(report.samples, start)
+    .filter((stall) => stall.at - start.at > settle && stall.seconds > bound)
+    .map((stall) => `stalled ${stall.seconds.toFixed(1)} s at ${stall.position.toFixed(2)} s`);
+}
+
+// What playback fell short of: the goal's seconds of media played, or its position.
+export function goalFailures(figures, goal) {
+  const failures = [];
+  if (goal.played !== undefined && figures.played < goal.played - 0.1) failures.push(`played only ${figures.played.toFixed(1)} s of ${goal.played} s`);
+  if (goal.position !== undefined && figures.position < goal.position) failures.push(`stopped at ${figures.position.toFixed(2)} s before ${goal.position} s`);
+  return failures;
+}
+
 // expect: { video: bool, audio: bool } which tracks must decode.
 export function judgePlayback(report, expect, problems = []) {
   const failures = [...report.errors.map((error) => `${error.source}: ${error.detail}`), ...problems];

@@ -4,8 +4,6 @@
 #include <algorithm>
 
 #include "base/MulDiv.h"
-#include "media/AacEncoder.h"
-#include "media/FlacEncoder.h"
 #include "media/SegmentWindow.h"
 
 namespace Application
@@ -27,7 +25,7 @@ FragmentSchedule FragmentSchedule::ForVideo(VideoVariant const& Variant, std::ui
 FragmentSchedule FragmentSchedule::ForAudio(AudioVariant const& Variant, std::uint32_t Index, std::int64_t BaseLiveTime)
 {
     auto const Window = SegmentWindow::ForAudio(Variant, Index);
-    std::int64_t const FrameLength = Variant.Subtype == AudioSubtype::Aac ? AacEncoder::FrameLength : FlacEncoder::BlockSize;
+    std::int64_t const FrameLength = AudioFrameLength(Variant.Subtype);
     return FragmentSchedule(BaseLiveTime, BaseLiveTime + Window.Start, BaseLiveTime + Window.End, std::int64_t{Window.FirstSequenceNumber} - 1,
                             FrameLength * TimeUnitsPerSecond, AudioSampleRate);
 }

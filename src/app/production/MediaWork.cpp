@@ -16,10 +16,8 @@ MediaWork::MediaWork(ServerContext& Server) :
     // Manifests ask for the codecs text of their audio row on the request
     // loop: every audio codec is learned here, before the first request.
     for(auto const& Variant : Server.Settings.DefaultVariants.H264.AudioVariants)
-    {
-        m_CodecsProbe.ProbeAudio(Variant);
-        m_CodecsProbe.ProbeAudio(Variant.FlacAlternative());
-    }
+        for(auto const Subtype : {AudioSubtype::Aac, AudioSubtype::Flac, AudioSubtype::Opus, AudioSubtype::Ac3, AudioSubtype::Ec3})
+            m_CodecsProbe.ProbeAudio(Variant.Alternative(Subtype));
 }
 
 void MediaWork::Stop()

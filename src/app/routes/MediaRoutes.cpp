@@ -97,12 +97,6 @@ std::optional<std::int32_t> PartOf(QueryVector const& Query)
     return std::nullopt;
 }
 
-AudioVariant const& FirstAudioVariant(Configuration const& Asset)
-{
-    CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
-    return Asset.VariantSet.AudioVariants.front();
-}
-
 // What an initialisation segment depends on of the changes at "at", the
 // segment it is first needed for (the first of the track without).
 ChangeState HeaderChanges(Configuration const& Asset, QueryVector const& Query, SegmentTrack Track, std::uint32_t Variant, std::int64_t SegmentDuration)
@@ -247,7 +241,8 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
 void MediaRoutes::AudioHeader(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
-    auto const& Variant = FirstAudioVariant(Asset);
+    auto const Row = static_cast<std::uint32_t>(Asset.VariantSet.AudioRowOf(Context.QueryVector));
+    auto const& Variant = Asset.VariantSet.AudioVariants[Row];
     auto const Changes = HeaderChanges(Asset, Context.QueryVector, SegmentTrack::Audio, 0, Variant.SegmentDuration);
     auto const Session = std::make_shared<AudioSession>(Variant);
     Session->SetEncryption(MakeProtectionSettings(Asset, KeyTrack::Audio, Changes));
@@ -256,10 +251,10 @@ void MediaRoutes::AudioHeader(RouteContext& Context)
     if(auto* Record = Context.Record.get())
     {
         Record->Track = RequestTrack::Audio;
-        Record->Variant = 0;
+        Record->Variant = Row;
     }
     MediaBodyAnswer Answer{"audio/mp4", Key.EntityTag()};
-    Answer.FileName = "audio-header-v0.mp4";
+    Answer.FileName = StringFormat("audio-header-v%u.mp4", Row);
     Serve(Context, Key, std::move(Answer), false, m_Work.GetAudioTasks(), [Session](SegmentProduction& Production) { MakeWhole(Production, *Session); }, true);
 }
 
@@ -268,21 +263,21 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const& Query = Context.QueryVector;
     auto const Ad = AdAssets::Of(*Context.Asset, Query);
     auto const& Asset = Ad ? *Ad : *Context.Asset;
+    auto const Row = static_cast<std::uint32_t>(Asset.VariantSet.AudioRowOf(Query));
     auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Audio);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
-    auto const& Variant = FirstAudioVariant(Asset);
-    auto const FileName = StringFormat("audio-body-v0-p%u-i%u.mp4", PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    auto const& Variant = Asset.VariantSet.AudioVariants[Row];
+    auto const FileName = StringFormat("audio-body-v%u-p%u-i%u.mp4", Row, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
     ServeSegment(Context,
-                 {FaultTrack::Audio, 0, *Index, PartOf(Query), AudioSegment(Asset, *Index), FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime),
+                 {FaultTrack::Audio, Row, *Index, PartOf(Query), AudioSegment(Asset, Variant, *Index), FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime),
                   PartLayout::ForAudio(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
                   {"audio/mp4", {}, MediaBodyAnswer::Immutable, FileName}, Variant.SegmentDuration,
-                  [this, &Asset](std::uint32_t Other) { return AudioSegment(Asset, Other); }},
+                  [this, &Asset, &Variant](std::uint32_t Other) { return AudioSegment(Asset, Variant, Other); }},
                  m_Work.GetAudioTasks());
 }
 
-MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, std::uint32_t Index) const
+MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset, AudioVariant const& Variant, std::uint32_t Index) const
 {
-    auto const& Variant = FirstAudioVariant(Asset);
     auto const Changes = Asset.Changes.At(static_cast<std::int64_t>(Index) * Variant.SegmentDuration);
     auto const Session = std::make_shared<AudioSession>(Variant, Index);
     Session->SetMarkerTone(Asset.FrameCode);
@@ -321,7 +316,8 @@ void MediaRoutes::AudioFile(RouteContext& Context)
 {
     auto const Asset = Configuration::ForAudioFile(Context.QueryVector, m_Context.Settings.DefaultVariants.H264.AudioVariants);
     CHECK_ARGUMENT(*Asset.Duration <= std::int64_t{MaximalAudioFileSeconds} * TimeUnitsPerSecond);
-    auto const& Variant = FirstAudioVariant(Asset);
+    CHECK_LINE(!Asset.VariantSet.AudioVariants.empty());
+    auto const& Variant = Asset.VariantSet.AudioVariants.front();
     auto const Key = SegmentKey::File("audio.mp4", SegmentKey::AudioHeader(Variant, Asset).Text());
     // The codecs text depends on the codec alone, learned at start-up.
     MediaBodyAnswer Answer{StringFormat("audio/mp4; codecs=\"%s\"", m_Work.GetCodecsProbe().ProbeAudio(Variant).c_str()), Key.EntityTag(),

@@ -74,7 +74,7 @@ private:
     void VideoFile(RouteContext& Context);
     void AudioFile(RouteContext& Context);
     SegmentMaking VideoSegment(Configuration const& Asset, VideoVariant const& Variant, std::uint32_t Index, std::optional<std::int32_t> Color) const;
-    SegmentMaking AudioSegment(Configuration const& Asset, std::uint32_t Index) const;
+    SegmentMaking AudioSegment(Configuration const& Asset, AudioVariant const& Variant, std::uint32_t Index) const;
     // Faults first, then the part, the live gate and the production.
     void ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentTaskGroup& Group);
     void ServePart(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group);

@@ -37,34 +37,20 @@ TEST(PlayerFiles, FindsTheFolderBesideTheProgramThenTheInstalledOne)
     EXPECT_EQ(PlayerFiles::FindFolder(Root.Path / "bin"), Root.Path / "bin/player");
 }
 
-TEST(PlayerFiles, ReadsEveryFileWithItsTypeAndTag)
+TEST(PlayerFiles, ReadsTheTopLevelOfTheFolderAndTypesWhatItDoesNotKnow)
 {
+    // The players' scripts, styles and licences as they are served are
+    // test_home_page.py's; here what the installed folder never holds.
     Folder const Player("player-files-read");
     Player.Write("hls.min.js", "var Hls;");
-    Player.Write("uPlot.min.css", ".u{}");
-    Player.Write("hls.js.LICENSE.txt", "licence");
     Player.Write("data.bin", std::string("\0\1", 2));
-    std::filesystem::create_directories(Player.Path / "nested"); // only the top level is served
+    std::filesystem::create_directories(Player.Path / "nested");
     auto const Files = PlayerFiles::Read(Player.Path).GetFiles();
-    ASSERT_EQ(Files.size(), 4u);
-    struct Row
-    {
-        char const* Name;
-        char const* ContentType;
-        std::string Text;
-    };
-    Row const Rows[] = {{"data.bin", "application/octet-stream", std::string("\0\1", 2)},
-                        {"hls.js.LICENSE.txt", "text/plain; charset=utf-8", "licence"},
-                        {"hls.min.js", "text/javascript; charset=utf-8", "var Hls;"},
-                        {"uPlot.min.css", "text/css; charset=utf-8", ".u{}"}};
-    for(std::size_t Index = 0; Index < Files.size(); ++Index)
-    {
-        SCOPED_TRACE(Rows[Index].Name);
-        EXPECT_EQ(Files[Index].Name, Rows[Index].Name);
-        EXPECT_EQ(Files[Index].ContentType, Rows[Index].ContentType);
-        EXPECT_EQ(std::string(Files[Index].Bytes->begin(), Files[Index].Bytes->end()), Rows[Index].Text);
-        EXPECT_EQ(Files[Index].EntityTag, EntityTagOf(Rows[Index].Text));
-    }
+    ASSERT_EQ(Files.size(), 2u);
+    EXPECT_EQ(Files[0].Name, "data.bin");
+    EXPECT_EQ(Files[0].ContentType, "application/octet-stream");
+    EXPECT_EQ(std::string(Files[0].Bytes->begin(), Files[0].Bytes->end()), std::string("\0\1", 2));
+    EXPECT_EQ(Files[0].EntityTag, EntityTagOf(std::string("\0\1", 2)));
 }
 
 TEST(PlayerFiles, RefusesNamesThatAreNoPlainSegmentAndTooManyFiles)

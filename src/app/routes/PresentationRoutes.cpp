@@ -242,29 +242,38 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)
 {
-    if(Context.Record)
-        Context.Record->Track = RequestTrack::Playlist;
+    auto const& Asset = *Context.Asset;
+    std::size_t const Row = Asset.VariantSet.AudioRowOf(Context.QueryVector);
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = RequestTrack::Playlist;
+        // The row, where there is more than one to tell apart.
+        if(Asset.VariantSet.AudioVariants.size() > 1)
+            Record->Variant = static_cast<std::uint32_t>(Row);
+    }
     if(FaultGate::Playlist(Context, "audio.m3u8"))
         return;
-    auto const& Asset = *Context.Asset;
-    auto const& AudioVariants = Asset.VariantSet.AudioVariants;
-    std::int64_t const SegmentDuration = AudioVariants.empty() ? 0 : AudioVariants.front().SegmentDuration;
+    auto const& Variant = Asset.VariantSet.AudioVariants[Row];
+    std::int64_t const SegmentDuration = Variant.SegmentDuration;
     if(auto const Ad = AdAssets::Of(Asset, Context.QueryVector))
     {
-        AnswerShared(Context, Ad->AssetQuery() + " audio.m3u8", MediaPlaylistAnswer("audio.m3u8", *Ad, SegmentDuration),
-                     [Identity = *Ad->Advert](Configuration const& Held, std::int64_t Now, PlaylistSkip) {
-                         return HlsPlaylistWriter::Audio(AdAssets::Make(Held, Identity.Break, Identity.Number), Now);
+        AnswerShared(Context, StringFormat("%s audio.m3u8 %zu", Ad->AssetQuery().c_str(), Row), MediaPlaylistAnswer("audio.m3u8", *Ad, SegmentDuration),
+                     [Identity = *Ad->Advert, Row](Configuration const& Held, std::int64_t Now, PlaylistSkip) {
+                         auto const Made = AdAssets::Make(Held, Identity.Break, Identity.Number);
+                         return HlsPlaylistWriter::Audio(Made, Made.VariantSet.AudioVariants[Row], Now);
                      });
         return;
     }
     auto const Answer = MediaPlaylistAnswer("audio.m3u8", Asset, SegmentDuration);
-    auto const Name = StringFormat("%u audio.m3u8", Asset.Asset);
-    PlaylistText const Write = [](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) { return HlsPlaylistWriter::Audio(Held, Now, Skip); };
-    if(!IsLowLatencyLive(Asset) || AudioVariants.empty())
+    auto const Name = StringFormat("%u audio.m3u8 %zu", Asset.Asset, Row);
+    PlaylistText const Write = [Row](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
+        return HlsPlaylistWriter::Audio(Held, Held.VariantSet.AudioVariants[Row], Now, Skip);
+    };
+    if(!IsLowLatencyLive(Asset))
         AnswerShared(Context, Name, Answer, Write);
     else
-        AnswerLowLatency(Context, PartLayout::ForAudio(AudioVariants.front(), Asset.PartDuration),
-                         Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration), Name, Answer, Write);
+        AnswerLowLatency(Context, PartLayout::ForAudio(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, SegmentDuration),
+                         Name, Answer, Write);
 }
 
 void PresentationRoutes::AdList(RouteContext& Context)
