@@ -52,6 +52,12 @@ Av1Encoder::~Av1Encoder()
     Close();
 }
 
+std::mutex& Av1Encoder::LibraryMutex()
+{
+    static std::mutex Mutex;
+    return Mutex;
+}
+
 void Av1Encoder::Open()
 {
     EbSvtAv1EncConfiguration Configuration{};
@@ -122,13 +128,15 @@ void Av1Encoder::SendEndOfStream()
 
 bool Av1Encoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result)
 {
+    // Drained and let go: nothing is left to come out.
+    if(!Picture && !m_Handle)
+        return false;
     if(Picture)
     {
         if(KeyFramesOnly() && m_Sent)
-        {
             Close();
+        if(!m_Handle)
             Open();
-        }
         CHECK_LINE(!m_EndSent);
         m_Sent = true;
         VideoPicture const Planar = VideoFrameConverter::AsI420(*Picture, m_RepackBuffer);

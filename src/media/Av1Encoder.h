@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #pragma once
 
+#include <mutex>
 #include <vector>
 
 #include "media/VideoEncoder.h"
@@ -16,6 +17,15 @@ namespace Application
 // limited range signalled in the sequence header. Each sample is a temporal
 // unit without its temporal delimiter; every key frame's carries the
 // sequence header in front. SVT-AV1 takes I420 only: NV12 is repacked.
+//
+// SVT-AV1 1.4 keeps tables of its coding tools in process-wide memory that
+// every encoder's initialisation rebuilds for its own picture size and
+// settings, and that the library's threads read while they code: encoders
+// at work at once corrupt each other (the 1 fps row made beside the main row
+// crashed the process within seconds, and two runs of one row now and then).
+// So a run that makes AV1 holds LibraryMutex from before its encoder is made
+// until its pipeline is gone, and an encoder lets its library instance go as
+// soon as it is drained, inside its run.
 class Av1Encoder final : public VideoEncoder
 {
 public:
@@ -25,8 +35,11 @@ public:
     explicit Av1Encoder(VideoEncoderSettings const& Settings);
     ~Av1Encoder() override;
 
+    static std::mutex& LibraryMutex();
+
 protected:
     bool EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result) override;
+    void Drained() override { Close(); }
 
 private:
     bool KeyFramesOnly() const noexcept { return Settings().GopSize == 1; }

@@ -41,6 +41,8 @@ void SegmentSession::Run()
 {
     ASSERT(!m_Ran);
     m_Ran = true;
+    // Before the runner: it and the pipeline are gone when the pass is.
+    auto const Admitted = AdmitRun();
     auto const Helper = MediaSessionHelper::Create();
     {
         std::lock_guard Lock(m_CancelMutex);

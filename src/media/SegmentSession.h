@@ -99,6 +99,10 @@ protected:
 
     // Builds source → (converter →) encoder and sets the start position.
     virtual Chain BuildChain(MediaSessionHelper& Helper) = 0;
+    // Held from before BuildChain until the pipeline is torn down, on the
+    // thread that runs it: empty unless the encoder's library takes one run
+    // at a time.
+    virtual std::unique_lock<std::mutex> AdmitRun() { return {}; }
     // The encoded samples go to the byte stream unchanged, one write each,
     // with no initialisation segment (the WebCodecs page's frames).
     void UseRawSink(std::string CodecsString);

@@ -53,6 +53,7 @@ void VideoEncoder::Drain(std::vector<EncodedSample>& Output)
         Deliver(Coded, Output);
     // Every picture put in must have come out.
     CHECK_LINE(m_PendingTimes.empty());
+    Drained();
 }
 
 void VideoEncoder::Deliver(CodedPicture& Coded, std::vector<EncodedSample>& Output)

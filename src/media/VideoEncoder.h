@@ -64,6 +64,8 @@ protected:
     // before it), or with no picture flushes one held back. Returns whether
     // Result holds a coded picture.
     virtual bool EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result) = 0;
+    // Every picture put in has come out: the encoder may let go of what it holds.
+    virtual void Drained() {}
 
     // InFront: the base puts the header in front of the run's first sample;
     // without it the encoder's own samples carry it.

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "base/Check.h"
+#include "media/Av1Encoder.h"
 #include "media/VideoEncoderTransform.h"
 #include "media/VideoMediaSource.h"
 #include "media/VideoProcessorTransform.h"
@@ -63,6 +64,13 @@ void VideoSession::SetChangeNotice(ChangeNotice Notice)
     CHECK_ARGUMENT(Notice.Text.size() <= ChangeNotice::MaximalTextLength);
     CHECK_ARGUMENT(std::all_of(Notice.Text.begin(), Notice.Text.end(), [](char Character) { return Character >= 0x20 && Character <= 0x7E; }));
     m_ChangeNotice = std::move(Notice);
+}
+
+std::unique_lock<std::mutex> VideoSession::AdmitRun()
+{
+    if(m_Variant.Subtype != VideoSubtype::Av1)
+        return {};
+    return std::unique_lock(Av1Encoder::LibraryMutex());
 }
 
 SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)

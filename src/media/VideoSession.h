@@ -62,6 +62,7 @@ public:
 
 private:
     Chain BuildChain(MediaSessionHelper& Helper) override;
+    std::unique_lock<std::mutex> AdmitRun() override;
     std::shared_ptr<MF::ITransform> CreateEncoder() const;
 
     VideoSessionContext const& m_Context;
