@@ -6,14 +6,17 @@ entry, and for Opus the edit that takes the pre-skip off and the roll groups;
 hls-parser and mpd-parser read the manifests of alternatives; an encrypted
 row, deciphered with its key, decodes as the clear one does. The fields of
 dOps, dac3 and dec3 are Mp4CodecRecordTest's, how segments join
-AudioEncoderTest's, how players choose the browser suite's."""
+AudioEncoderTest's, how players choose the browser suite's. With "ch=6"
+every codec carries 5.1 whose second s sounds from the s-th speaker of the
+round, as a decoder lays the channels out."""
 
+import array
 import json
 import os
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from media_client import MediaClient, decrypt_cenc
+from media_client import MediaClient, decrypt_cenc, gstreamer_times, playback_checks_wanted
 from quorvel_harness import run_tool
 
 Here = os.path.dirname(os.path.abspath(__file__))
@@ -127,6 +130,56 @@ class AudioCodecsTest(MediaClient, unittest.TestCase):
                     if scheme == "cenc":
                         clear_header, clear_bodies = self.row(clear, codec, [1])
                         self.assertEqual(self.decoded(b"".join(decrypt_cenc(header, bodies[0], Key))), self.decoded(clear_header + clear_bodies[0]))
+
+    def test_surround_sounds_each_second_from_the_next_speaker(self):
+        # 5.1 in every codec, 7 s: segment 0 holds the whole round of six speakers.
+        for query in ("?audio=aac,opus,ac3&ch=6&duration=7", "?audio=ec3&ch=6&duration=7"):
+            asset, master = self.asset(query)
+            renditions = self.playlist_views(master)["hlsParser"]["renditions"]
+            mpd = self.fetch("manifest.mpd" + query).decode()
+            sets = ElementTree.fromstring(mpd).find("mpd:Period", Space).findall("mpd:AdaptationSet[@contentType='audio']", Space)
+            for rendition, adaptation in zip(renditions, sets):
+                codec = rendition["uri"].rsplit("audio=", 1)[1] if "audio=" in rendition["uri"] else "ec3"
+                with self.subTest(codec=codec):
+                    self.assertEqual(rendition["channels"], "6")
+                    channels = adaptation.find("mpd:Representation/mpd:AudioChannelConfiguration", Space).get("value")
+                    # Dolby's mask: left, centre, right, both surrounds and the LFE.
+                    self.assertEqual(channels, "F801" if codec in ("ac3", "ec3") else "6")
+                    header, bodies = self.row(asset, codec, [0])
+                    data = header + bodies[0]
+                    stream = self.probe(data, "stream=channels,channel_layout")["streams"][0]
+                    self.assertEqual(stream["channels"], 6)
+                    # ffmpeg hands 5.1 over as front left, front right, centre, LFE, left and right surround.
+                    self.assertIn(stream["channel_layout"], ("5.1", "5.1(side)"))
+                    pcm, errors = run_tool(["ffmpeg", "-v", "warning", "-i", self.file(data), "-f", "f32le", "-"])
+                    self.assertEqual(errors, "")
+                    samples = array.array("f", pcm)
+                    loudest = []
+                    for second in range(6):
+                        burst = samples[second * 48000 * 6:(second * 48000 + 4800) * 6]
+                        energies = sorted(((sum(value * value for value in burst[channel::6]), channel) for channel in range(6)), reverse=True)
+                        loudest.append(energies[0][1])
+                        # The others stay silent but for what the codec lets through.
+                        self.assertGreater(energies[0][0], 30 * energies[1][0], (second, energies))
+                    if codec == "opus":
+                        config = self.segment_views(header, bodies)["mp4box"]["audio"]["config"][len("dOps:"):]
+                        # Six channels in channel mapping family 1, with the streams and the mapping table.
+                        self.assertEqual((config[2:4], config[20:22], len(config)), ("06", "01", 2 * 19))
+                    self.assertEqual(loudest, [0, 2, 1, 5, 4, 3])
+
+    @unittest.skipUnless(playback_checks_wanted(), "playback checks are off")
+    def test_gstreamer_plays_every_codec_in_5_1(self):
+        """playbin plays each codec's 5.1 to the end, from HLS and from the
+        three periods of DASH, every picture and 6 s of audio."""
+        for codec in Codecs:
+            for query in ("master.m3u8?audio=%s&ch=6&duration=6" % codec, "manifest.mpd?audio=%s&ch=6" % codec):
+                with self.subTest(query=query):
+                    seconds = 6 if query.startswith("master") else 18
+                    if query.startswith("manifest.mpd"):
+                        self.make_every_segment(query)
+                    video, audio = gstreamer_times(self.server.url(query))
+                    self.assertEqual(len(video), seconds * 25, query)
+                    self.assertGreater(audio[-1], (seconds - 0.2) * 10**9, query)
 
     def test_a_row_the_asset_lacks_is_refused(self):
         asset, _ = self.asset("?audio=aac,ec3")

@@ -14,15 +14,15 @@ namespace
 {
 constexpr std::uint32_t BitsPerSample = 16;
 
-std::shared_ptr<MF::MediaType> SourceType()
+std::shared_ptr<MF::MediaType> SourceType(std::uint32_t Channels)
 {
     auto Type = std::make_shared<MF::MediaType>();
     Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Audio);
     Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFAudioFormat_PCM);
-    Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, AudioChannelCount);
+    Type->SetUINT32(MF::MF_MT_AUDIO_NUM_CHANNELS, Channels);
     Type->SetUINT32(MF::MF_MT_AUDIO_SAMPLES_PER_SECOND, AudioSampleRate);
-    Type->SetUINT32(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT, AudioChannelCount * BitsPerSample / 8);
-    Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, AudioSampleRate * AudioChannelCount * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT, Channels * BitsPerSample / 8);
+    Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, AudioSampleRate * Channels * BitsPerSample / 8);
     Type->SetUINT32(MF::MF_MT_AUDIO_BITS_PER_SAMPLE, BitsPerSample);
     Type->SetUINT32(MF::MF_MT_ALL_SAMPLES_INDEPENDENT, 1);
     return Type;
@@ -42,8 +42,9 @@ MF::Guid const& EncodedSubtype(AudioSubtype Subtype)
     return MF::GUID_NULL;
 }
 
-std::shared_ptr<MF::MediaType> EncodedType(MF::MediaType const& Source, AudioSubtype Subtype)
+std::shared_ptr<MF::MediaType> EncodedType(MF::MediaType const& Source, AudioVariant const& Variant)
 {
+    auto const Subtype = Variant.Subtype;
     auto Type = Source.Clone();
     Type->DeleteItem(MF::MF_MT_AUDIO_BLOCK_ALIGNMENT);
     Type->DeleteItem(MF::MF_MT_ALL_SAMPLES_INDEPENDENT);
@@ -52,7 +53,7 @@ std::shared_ptr<MF::MediaType> EncodedType(MF::MediaType const& Source, AudioSub
     if(Subtype == AudioSubtype::Flac)
         Type->DeleteItem(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND);
     else
-        Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, AudioBitrate(Subtype) / 8);
+        Type->SetUINT32(MF::MF_MT_AUDIO_AVG_BYTES_PER_SECOND, Variant.Bitrate() / 8);
     return Type;
 }
 
@@ -87,7 +88,7 @@ void AudioSession::SetAdvert(std::uint32_t Number)
 SegmentSession::Chain AudioSession::BuildChain(MediaSessionHelper& Helper)
 {
     auto const Window = SegmentWindow::ForAudio(m_Variant, m_Index);
-    auto const Type = SourceType();
+    auto const Type = SourceType(m_Variant.Channels);
     auto const Source = AudioMediaSource::Create();
     Source->SetMediaType(Type);
     Source->SetMarkerTone(m_MarkerTone);
@@ -95,7 +96,7 @@ SegmentSession::Chain AudioSession::BuildChain(MediaSessionHelper& Helper)
         Source->SetAdvertTone(m_Advert);
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
     auto const Encoder = CreateEncoder(m_Variant.Subtype, Window);
-    Encoder->SetOutputType(EncodedType(*Type, m_Variant.Subtype));
+    Encoder->SetOutputType(EncodedType(*Type, m_Variant));
     Encoder->SetInputType(Type);
     Helper.SetStartPosition(Window.SourceStart);
     return {AddTransformNode(Helper, SourceNode, Encoder), Encoder->GetOutputCurrentType(), Window};

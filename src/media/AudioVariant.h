@@ -18,8 +18,10 @@ enum class AudioSubtype
     Ec3,
 };
 
-// Every audio row is encoded as 48 kHz stereo; the manifests say so.
+// Every audio row is encoded at 48 kHz, in stereo unless the asset asks
+// for 5.1 ("ch=6"); the manifests say so.
 constexpr std::uint32_t AudioChannelCount = 2;
+constexpr std::uint32_t SurroundChannelCount = 6;
 constexpr std::uint32_t AudioSampleRate = 48'000;
 
 // The samples of one encoded frame: segments and parts cut the timeline on
@@ -39,9 +41,12 @@ constexpr std::uint32_t AudioFrameLength(AudioSubtype Subtype) noexcept
 
 // What the encoder is asked for, in bits per second; FLAC is lossless and
 // takes what it needs. AC-3 has a table of rates, of which 192 kbit/s is the
-// usual one for stereo.
-constexpr std::uint32_t AudioBitrate(AudioSubtype Subtype) noexcept
+// usual one for stereo and 448 kbit/s for 5.1; the others' 5.1 rates are the
+// usual ones of streaming services.
+constexpr std::uint32_t AudioBitrate(AudioSubtype Subtype, std::uint32_t Channels = AudioChannelCount) noexcept
 {
+    if(Channels == SurroundChannelCount)
+        return Subtype == AudioSubtype::Ac3 ? 448'000 : Subtype == AudioSubtype::Aac ? 320'000 : 256'000;
     return Subtype == AudioSubtype::Ac3 ? 192'000 : 128'000;
 }
 
@@ -70,6 +75,8 @@ struct AudioVariant
     std::int64_t SegmentDuration = 0;
     std::optional<std::int64_t> Duration; // bounds the last segment
     std::string Language;
+    std::uint32_t Channels = AudioChannelCount;
+    std::uint32_t Bitrate() const noexcept { return AudioBitrate(Subtype, Channels); }
 
     // The same row encoded as FLAC. The codecs text is dropped because it
     // described the AAC encoding; the asset's codecs probe learns the new one.

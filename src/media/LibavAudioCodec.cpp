@@ -13,7 +13,7 @@ LibavAudioCodec const& LibavAudioCodec::Aac()
 {
     // Two frames each side: without them the frames around a joint of two
     // runs overlap less well than those within one (AudioEncoderTest).
-    static LibavAudioCodec const Codec{"aac", MF::MFAudioFormat_AAC, 1024, 1024, 2, 2, 96000, 2, FF_PROFILE_AAC_LOW};
+    static LibavAudioCodec const Codec{"aac", MF::MFAudioFormat_AAC, 1024, 1024, 2, 2, 96000, 6, FF_PROFILE_AAC_LOW};
     return Codec;
 }
 

@@ -3,35 +3,46 @@
 
 #include <algorithm>
 
-#include <opus/opus.h>
+#include <opus/opus_multistream.h>
 
 #include "base/Check.h"
 #include "base/MulDiv.h"
+#include "media/SurroundSpeakers.h"
 
 namespace Application
 {
 namespace
 {
-// The largest packet of one frame (RFC 6716 3.4: 1275 bytes a frame, three
-// frames and their lengths at most in one packet).
-constexpr std::size_t MaximalPacketSize = 4000;
+// The largest packet of one frame
+// (RFC 6716 3.4: 1275 bytes a frame, three frames and their lengths at most
+// in one packet), for each of at most four streams of 5.1.
+constexpr std::size_t MaximalPacketSize = 4 * 4000;
+
+// The channel of the interleaved 5.1 input (SurroundSpeakers) that each
+// channel in Vorbis order takes: front left, centre, front right, rear left,
+// rear right, LFE.
+constexpr std::uint32_t VorbisOrder[SurroundSpeakers::Channels] = {0, 2, 1, 4, 5, 3};
 } // namespace
 
-void OpusAudioEncoder::EncoderDeleter::operator()(::OpusEncoder* Encoder) const noexcept
+void OpusAudioEncoder::EncoderDeleter::operator()(::OpusMSEncoder* Encoder) const noexcept
 {
-    opus_encoder_destroy(Encoder);
+    opus_multistream_encoder_destroy(Encoder);
 }
 
 OpusAudioEncoder::OpusAudioEncoder(std::uint32_t Channels, std::uint32_t Bitrate, std::int64_t WindowStart, std::int64_t WindowEnd)
     : m_Grid(SampleRate), m_Channels(Channels), m_WindowStart(WindowStart), m_WindowEnd(WindowEnd)
 {
-    CHECK_ARGUMENT(Channels >= 1 && Channels <= 2 && WindowStart < WindowEnd);
+    CHECK_ARGUMENT((Channels >= 1 && Channels <= 2) || Channels == SurroundSpeakers::Channels);
+    CHECK_ARGUMENT(WindowStart < WindowEnd);
+    m_MappingFamily = Channels <= 2 ? 0 : 1;
+    m_Mapping.resize(Channels);
     int Error = OPUS_OK;
-    m_Encoder.reset(opus_encoder_create(static_cast<opus_int32>(SampleRate), static_cast<int>(Channels), OPUS_APPLICATION_AUDIO, &Error));
+    m_Encoder.reset(opus_multistream_surround_encoder_create(static_cast<opus_int32>(SampleRate), static_cast<int>(Channels), m_MappingFamily, &m_Streams,
+                                                             &m_CoupledStreams, m_Mapping.data(), OPUS_APPLICATION_AUDIO, &Error));
     CHECK_LINE(Error == OPUS_OK && m_Encoder);
-    CHECK_LINE(opus_encoder_ctl(m_Encoder.get(), OPUS_SET_BITRATE(static_cast<opus_int32>(Bitrate))) == OPUS_OK);
+    CHECK_LINE(opus_multistream_encoder_ctl(m_Encoder.get(), OPUS_SET_BITRATE(static_cast<opus_int32>(Bitrate))) == OPUS_OK);
     opus_int32 Lookahead = 0;
-    CHECK_LINE(opus_encoder_ctl(m_Encoder.get(), OPUS_GET_LOOKAHEAD(&Lookahead)) == OPUS_OK);
+    CHECK_LINE(opus_multistream_encoder_ctl(m_Encoder.get(), OPUS_GET_LOOKAHEAD(&Lookahead)) == OPUS_OK);
     CHECK_LINE(Lookahead > 0 && Lookahead < static_cast<opus_int32>(FrameLength));
     m_PreSkip = static_cast<std::uint32_t>(Lookahead);
     m_Frame.resize(static_cast<std::size_t>(FrameLength) * Channels);
@@ -58,7 +69,12 @@ std::vector<std::uint8_t> OpusAudioEncoder::IdentificationHeader() const
     Header.push_back(static_cast<std::uint8_t>(m_PreSkip >> 8));
     for(int Shift = 0; Shift < 32; Shift += 8)
         Header.push_back(static_cast<std::uint8_t>(SampleRate >> Shift));
-    Header.insert(Header.end(), {0, 0, 0}); // output gain, mapping family
+    Header.insert(Header.end(), {0, 0, static_cast<std::uint8_t>(m_MappingFamily)}); // output gain, mapping family
+    if(m_MappingFamily == 0)
+        return Header;
+    Header.push_back(static_cast<std::uint8_t>(m_Streams));
+    Header.push_back(static_cast<std::uint8_t>(m_CoupledStreams));
+    Header.insert(Header.end(), m_Mapping.begin(), m_Mapping.end());
     return Header;
 }
 
@@ -101,13 +117,26 @@ void OpusAudioEncoder::Drain(std::vector<EncodedSample>& Output)
     EncodeFrame(Output);
 }
 
+void OpusAudioEncoder::ToVorbisOrder()
+{
+    std::int16_t Ours[SurroundSpeakers::Channels];
+    for(auto Frame = m_Frame.begin(); Frame != m_Frame.end(); Frame += SurroundSpeakers::Channels)
+    {
+        std::copy_n(Frame, SurroundSpeakers::Channels, Ours);
+        for(std::uint32_t Channel = 0; Channel < SurroundSpeakers::Channels; ++Channel)
+            Frame[Channel] = Ours[VorbisOrder[Channel]];
+    }
+}
+
 void OpusAudioEncoder::EncodeFrame(std::vector<EncodedSample>& Output)
 {
     std::int64_t const Start = m_FrameStart;
     m_FrameStart += FrameLength;
     m_FrameFill = 0;
-    opus_int32 const Size = opus_encode(m_Encoder.get(), m_Frame.data(), static_cast<int>(FrameLength), m_Packet.data(),
-                                        static_cast<opus_int32>(m_Packet.size()));
+    if(m_Channels == SurroundSpeakers::Channels)
+        ToVorbisOrder();
+    opus_int32 const Size = opus_multistream_encode(m_Encoder.get(), m_Frame.data(), static_cast<int>(FrameLength), m_Packet.data(),
+                                                    static_cast<opus_int32>(m_Packet.size()));
     CHECK_LINE(Size > 0);
     if(Start < m_WindowStart || Start >= m_WindowEnd)
         return;

@@ -9,8 +9,8 @@
 #include "media/AudioSampleGrid.h"
 #include "media/EncodedSample.h"
 
-// libopus's encoder state, in the global namespace.
-struct OpusEncoder;
+// libopus's multistream encoder state, in the global namespace.
+struct OpusMSEncoder;
 
 namespace Application
 {
@@ -24,6 +24,10 @@ namespace Application
 // with AAC, a run puts its frames on that one grid and keeps those that begin
 // inside its window, and it starts PreRollFrames (80 ms) early so that the
 // first frame it keeps comes out as a continuous encoder would make it.
+//
+// Mono and stereo are one stream (channel mapping family 0); 5.1 is the
+// Vorbis layout of family 1, several streams in each packet, its channels
+// taken in the order SurroundSpeakers gives and handed over in Vorbis order.
 class OpusAudioEncoder
 {
 public:
@@ -45,7 +49,8 @@ public:
     // encoder's look-ahead): the same for every run.
     std::uint32_t PreSkip() const noexcept { return m_PreSkip; }
     // The identification header of an Opus stream (RFC 7845 5.1, "OpusHead"):
-    // channels, pre-skip, input rate, no gain, channel mapping family 0.
+    // channels, pre-skip, input rate, no gain, the channel mapping family
+    // and, for family 1, the streams and the mapping of channels to them.
     std::vector<std::uint8_t> IdentificationHeader() const;
 
     // Takes Count interleaved 16-bit sample frames whose first has the
@@ -57,7 +62,7 @@ public:
 private:
     struct EncoderDeleter
     {
-        void operator()(::OpusEncoder* Encoder) const noexcept;
+        void operator()(::OpusMSEncoder* Encoder) const noexcept;
     };
 
     void EncodeFrame(std::vector<EncodedSample>& Output);
@@ -66,7 +71,14 @@ private:
     std::uint32_t m_Channels;
     std::int64_t m_WindowStart;
     std::int64_t m_WindowEnd;
-    std::unique_ptr<::OpusEncoder, EncoderDeleter> m_Encoder;
+    // Reorders the frame's 5.1 samples from SurroundSpeakers' order to Vorbis's.
+    void ToVorbisOrder();
+
+    std::unique_ptr<::OpusMSEncoder, EncoderDeleter> m_Encoder;
+    int m_MappingFamily = 0;
+    int m_Streams = 0;
+    int m_CoupledStreams = 0;
+    std::vector<std::uint8_t> m_Mapping;
     std::uint32_t m_PreSkip = 0;
     std::vector<std::int16_t> m_Frame;
     std::vector<std::uint8_t> m_Packet;

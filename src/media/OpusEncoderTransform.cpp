@@ -7,7 +7,7 @@ namespace Application
 {
 namespace
 {
-constexpr std::uint32_t MaximalChannels = 2;
+constexpr std::uint32_t MaximalChannels = 6; // mono, stereo and 5.1
 // What libopus takes.
 constexpr std::uint32_t MinimalBitrate = 6'000;
 constexpr std::uint32_t MaximalBitrate = 510'000;

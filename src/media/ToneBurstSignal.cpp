@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "base/Check.h"
+#include "media/SurroundSpeakers.h"
 
 namespace Application
 {
@@ -76,21 +77,34 @@ std::uint32_t ToneBurstSignal::BytesPerSample(SampleFormat Format) noexcept
 
 float ToneBurstSignal::Value(std::int64_t Index) const noexcept
 {
+    return Burst(Index, 0.0f) + Marker(Index);
+}
+
+float ToneBurstSignal::Burst(std::int64_t Index, float Frequency) const noexcept
+{
     if(Index < 0)
         return 0.0f;
     std::int64_t const Second = Index / m_SampleRate;
-    std::int64_t const Offset = Index % m_SampleRate;
-    float const Fraction = static_cast<float>(Offset) / static_cast<float>(m_SampleRate);
+    float const Fraction = static_cast<float>(Index % m_SampleRate) / static_cast<float>(m_SampleRate);
     if(Fraction >= BurstLength)
         return 0.0f;
-    float Marker = 0.0f;
-    if(Offset < m_MarkerSamples)
-        Marker = MarkerAmplitude * std::sin(2.0f * std::numbers::pi_v<float> * MarkerFrequency * Fraction);
-    float const Frequency = m_AdvertFrequency > 0.0f ? m_AdvertFrequency : Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
+    if(Frequency <= 0.0f)
+        Frequency = m_AdvertFrequency > 0.0f ? m_AdvertFrequency : Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
     float const Distance = std::fabs(Fraction - BurstMiddle) / BurstMiddle;
     float const Square = Distance * Distance;
     float const Envelope = 1.0f - Square * Square * Square;
-    return Envelope * std::sin(2.0f * std::numbers::pi_v<float> * Frequency * Fraction) + Marker;
+    return Envelope * std::sin(2.0f * std::numbers::pi_v<float> * Frequency * Fraction);
+}
+
+float ToneBurstSignal::Marker(std::int64_t Index) const noexcept
+{
+    if(Index < 0)
+        return 0.0f;
+    std::int64_t const Offset = Index % m_SampleRate;
+    if(Offset >= m_MarkerSamples)
+        return 0.0f;
+    float const Fraction = static_cast<float>(Offset) / static_cast<float>(m_SampleRate);
+    return MarkerAmplitude * std::sin(2.0f * std::numbers::pi_v<float> * MarkerFrequency * Fraction);
 }
 
 void ToneBurstSignal::Write(std::int64_t First, std::uint32_t Count, std::uint32_t Channels, SampleFormat Format, std::span<std::uint8_t> Output) const
@@ -98,11 +112,27 @@ void ToneBurstSignal::Write(std::int64_t First, std::uint32_t Count, std::uint32
     std::uint32_t const SampleSize = BytesPerSample(Format);
     CHECK_ARGUMENT(Output.size() >= static_cast<std::size_t>(Count) * Channels * SampleSize);
     std::uint8_t* Position = Output.data();
+    if(Channels == SurroundSpeakers::Channels)
+        return WriteSurround(First, Count, Format, Position);
     for(std::uint32_t Frame = 0; Frame < Count; ++Frame)
     {
         float const Sample = Value(First + Frame);
         for(std::uint32_t Channel = 0; Channel < Channels; ++Channel, Position += SampleSize)
             StoreSample(Position, Sample, Format);
+    }
+}
+
+void ToneBurstSignal::WriteSurround(std::int64_t First, std::uint32_t Count, SampleFormat Format, std::uint8_t* Position) const
+{
+    std::uint32_t const SampleSize = BytesPerSample(Format);
+    for(std::uint32_t Frame = 0; Frame < Count; ++Frame)
+    {
+        std::int64_t const Index = First + Frame;
+        std::uint32_t const Sounding = SurroundSpeakers::Sounding(Index < 0 ? 0 : Index / m_SampleRate);
+        float const Tone = Burst(Index, Sounding == SurroundSpeakers::LfeChannel ? SurroundSpeakers::LfeFrequency : 0.0f);
+        float const Mark = Marker(Index);
+        for(std::uint32_t Channel = 0; Channel < SurroundSpeakers::Channels; ++Channel, Position += SampleSize)
+            StoreSample(Position, (Channel == Sounding ? Tone : 0.0f) + (Channel < 2 ? Mark : 0.0f), Format);
     }
 }
 } // namespace Application

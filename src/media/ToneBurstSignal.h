@@ -25,6 +25,9 @@ namespace Application
 // (AdvertFrequencies by the ad's number), apart from the three of the
 // programme, so that a capture tells which ad plays and when the programme
 // comes back; the marker is the same.
+//
+// On six channels (5.1) each second's burst sounds from one speaker only, in
+// the round SurroundSpeakers gives; the marker is on the front pair.
 class ToneBurstSignal
 {
 public:
@@ -55,10 +58,16 @@ public:
     // The value in [-1, 1] of sample Index.
     float Value(std::int64_t Index) const noexcept;
     // Writes Count sample frames from First on, each value on every one of
-    // Channels channels; Output holds at least Count × Channels samples.
+    // Channels channels (on six, the burst on its speaker's alone); Output
+    // holds at least Count × Channels samples.
     void Write(std::int64_t First, std::uint32_t Count, std::uint32_t Channels, SampleFormat Format, std::span<std::uint8_t> Output) const;
 
 private:
+    // The burst of sample Index at Frequency, or at its second's own with 0.
+    float Burst(std::int64_t Index, float Frequency) const noexcept;
+    float Marker(std::int64_t Index) const noexcept;
+    void WriteSurround(std::int64_t First, std::uint32_t Count, SampleFormat Format, std::uint8_t* Position) const;
+
     std::uint32_t m_SampleRate;
     // Samples of the marker at the start of each second; 0 without it.
     std::uint32_t m_MarkerSamples;

@@ -72,7 +72,8 @@ Extents LayoutExtents(PangoLayout* Layout)
 struct VideoFrameComposer::Resources
 {
     // The frame number, the time, the format; then the banners: the ad, the
-    // break notice and the change, a twelfth of the height as the time is,
+    // break notice, the change and the speaker of 5.1 audio, a twelfth of
+    // the height as the time is,
     // so that they read on a 640x360 capture.
     enum Line : std::size_t
     {
@@ -82,12 +83,14 @@ struct VideoFrameComposer::Resources
         AdvertLine,
         BreakLine,
         ChangeLine,
+        SpeakerLine,
         LineCount
     };
     static constexpr TextFormat Formats[LineCount] = {
         {PANGO_WEIGHT_SEMIBOLD, PANGO_STRETCH_NORMAL, 6, PANGO_ALIGN_LEFT},
         {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 12, PANGO_ALIGN_LEFT},
         {PANGO_WEIGHT_MEDIUM, PANGO_STRETCH_SEMI_CONDENSED, 32, PANGO_ALIGN_CENTER},
+        {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
         {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
         {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
         {PANGO_WEIGHT_BOLD, PANGO_STRETCH_NORMAL, 12, PANGO_ALIGN_CENTER},
@@ -205,6 +208,7 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
     std::string const FrameNumberText = VideoFrameText::FrameNumber(Index);
     std::string const TimeText = VideoFrameText::Time(Time, m_Parameters.BaseLiveTime);
     std::string const BreakText = Moment ? VideoFrameText::BreakNotice(*Moment) : std::string();
+    std::string const SpeakerText = m_Parameters.Surround ? VideoFrameText::Speaker(Time) : std::string();
     // The banners stack below the format line in this order, each only when it applies.
     struct Shown
     {
@@ -213,7 +217,7 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
     };
     Shown Lines[Resources::LineCount];
     std::string const* const Texts[Resources::LineCount] = {&FrameNumberText, &TimeText, &m_Resources->FormatText, &m_Resources->AdvertText, &BreakText,
-                                                            &m_Resources->ChangeText};
+                                                            &m_Resources->ChangeText, &SpeakerText};
     std::size_t LineCount = 0;
     for(std::size_t Line = 0; Line < Resources::LineCount; ++Line)
     {

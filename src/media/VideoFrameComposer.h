@@ -22,7 +22,8 @@ namespace Application
 // and pictures near an ad break count down to it or through it
 // (VideoFrameText::BreakNotice), and the pictures of a stream that changes
 // on a schedule name their change (ChangeNotice) on the line after those;
-// the lines above never move for them, so pictures without any stay exactly
+// the lines above never move for them, nor for the last line, which names
+// the speaker sounding when the audio is 5.1, so pictures without any stay exactly
 // as they were. One composer holds its font map,
 // layouts and fonts for many frames; it is used by one thread at a time, and
 // composers on different threads share nothing.
@@ -45,6 +46,8 @@ public:
         std::vector<BreakNotice> BreakNotices;
         std::optional<AdvertIdentity> Advert;
         std::optional<ChangeNotice> Change;
+        // The audio is 5.1: the pictures name the speaker sounding.
+        bool Surround = false;
     };
 
     // The bytes of a top-down picture: rows of Width pixels, each pixel B, G,

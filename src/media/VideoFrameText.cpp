@@ -8,6 +8,7 @@
 #include "base/MediaTimeText.h"
 #include "base/MulDiv.h"
 #include "base/StringFormat.h"
+#include "media/SurroundSpeakers.h"
 
 namespace Application
 {
@@ -56,5 +57,10 @@ std::string VideoFrameText::BreakNotice(BreakMoment const& Moment)
 std::string VideoFrameText::Advert(std::uint32_t Number, std::uint32_t Count)
 {
     return StringFormat("AD %u of %u", Number, Count);
+}
+
+std::string VideoFrameText::Speaker(std::int64_t Time)
+{
+    return "SPEAKER " + std::string(SurroundSpeakers::Name(FloorDivide(Time, TimeUnitsPerSecond)));
 }
 } // namespace Application

@@ -27,6 +27,8 @@ public:
     // The notice of an ad break: "AD BREAK IN 3 s" before it, "AD BREAK 2/10 s"
     // in its second second.
     static std::string BreakNotice(BreakMoment const& Moment);
+    // The speaker sounding at Time in 5.1 audio ("ch=6"): "SPEAKER front left".
+    static std::string Speaker(std::int64_t Time);
     // The picture of an ad: "AD 1 of 3".
     static std::string Advert(std::uint32_t Number, std::uint32_t Count);
 };

@@ -62,6 +62,13 @@ void VideoMediaSource::SetChangeNotice(ChangeNotice Notice)
     m_Settings->Change = std::move(Notice);
 }
 
+void VideoMediaSource::SetSurround()
+{
+    ASSERT(!HasWorkQueue());
+    std::unique_lock Lock(GetLock());
+    m_Settings->Surround = true;
+}
+
 std::uint32_t VideoMediaSource::AdvertColor(std::uint32_t Number) noexcept
 {
     return AdvertColors[(Number - 1) % std::size(AdvertColors)];

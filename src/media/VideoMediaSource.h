@@ -49,6 +49,8 @@ public:
     void SetAdvert(AdvertIdentity Identity);
     // The change epoch the pictures name, in their text and their frame code.
     void SetChangeNotice(ChangeNotice Notice);
+    // The audio is 5.1: every picture names the speaker sounding.
+    void SetSurround();
 
     static std::uint32_t AdvertColor(std::uint32_t Number) noexcept;
 

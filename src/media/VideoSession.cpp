@@ -92,6 +92,8 @@ SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
         Source->SetAdvert(*m_Advert);
     if(m_ChangeNotice)
         Source->SetChangeNotice(*m_ChangeNotice);
+    if(m_Surround)
+        Source->SetSurround();
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
 
     auto const Converter = VideoProcessorTransform::Create();

@@ -40,6 +40,7 @@ public:
     void SetBackgroundColor(std::uint32_t Value) { m_BackgroundColor = Value; }
     void SetBaseLiveTime(std::int64_t Value) { m_BaseLiveTime = Value; }
     void SetFrameCode(std::uint32_t Asset) { m_FrameCodeAsset = Asset; }
+    void SetSurround() { m_Surround = true; }
     void SetRaw(bool Value) { m_RawOutput = Value; }
     // A key frame every Frames pictures instead of every GopSize (the
     // low-latency parts of a row each begin with one).
@@ -71,6 +72,7 @@ private:
     std::optional<std::uint32_t> m_BackgroundColor;
     std::optional<std::int64_t> m_BaseLiveTime;
     std::optional<std::uint32_t> m_FrameCodeAsset;
+    bool m_Surround = false;
     bool m_RawOutput = false;
     std::uint32_t m_KeyFrameInterval = GopSize;
     VideoEncoderSettings::CaptionServices m_Captions = VideoEncoderSettings::CaptionServices::None;

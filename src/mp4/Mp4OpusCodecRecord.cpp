@@ -13,6 +13,8 @@ namespace
 {
 constexpr char Magic[8] = {'O', 'p', 'u', 's', 'H', 'e', 'a', 'd'};
 constexpr std::size_t HeaderSize = 19; // without a channel mapping table
+constexpr std::uint8_t VorbisFamily = 1;
+constexpr std::uint8_t MaximalVorbisChannels = 8;
 constexpr std::uint8_t Version = 1;
 constexpr std::uint32_t OpusRate = 48000;
 
@@ -27,15 +29,26 @@ std::uint32_t ReadLittleEndian(std::span<std::uint8_t const> Bytes)
 
 void OpusCodecRecord::ParseIdentificationHeader(std::span<std::uint8_t const> Header)
 {
-    CHECK_LINE(Header.size() == HeaderSize);
+    CHECK_LINE(Header.size() >= HeaderSize);
     CHECK_LINE(std::memcmp(Header.data(), Magic, sizeof Magic) == 0);
     CHECK_LINE(Header[8] == Version);
     m_ChannelCount = Header[9];
-    CHECK_LINE(m_ChannelCount == 1 || m_ChannelCount == 2);
     m_PreSkip = static_cast<std::uint16_t>(ReadLittleEndian(Header.subspan(10, 2)));
     m_InputSampleRate = ReadLittleEndian(Header.subspan(12, 4));
     m_OutputGain = static_cast<std::int16_t>(ReadLittleEndian(Header.subspan(16, 2)));
-    CHECK_LINE(Header[18] == 0); // channel mapping family 0
+    m_MappingFamily = Header[18];
+    if(m_MappingFamily == 0)
+    {
+        CHECK_LINE(Header.size() == HeaderSize && (m_ChannelCount == 1 || m_ChannelCount == 2));
+        return;
+    }
+    // Vorbis order: the stream count, the coupled ones, then each channel's stream.
+    CHECK_LINE(m_MappingFamily == VorbisFamily && m_ChannelCount >= 1 && m_ChannelCount <= MaximalVorbisChannels);
+    CHECK_LINE(Header.size() == HeaderSize + 2 + m_ChannelCount);
+    m_StreamCount = Header[19];
+    m_CoupledCount = Header[20];
+    CHECK_LINE(m_StreamCount >= 1 && m_CoupledCount <= m_StreamCount);
+    m_ChannelMapping.assign(Header.begin() + HeaderSize + 2, Header.end());
 }
 
 void OpusCodecRecord::InitializeSampleEntry(StsdBox& Stsd, AudioFormat const& Format) const
@@ -49,6 +62,10 @@ void OpusCodecRecord::InitializeSampleEntry(StsdBox& Stsd, AudioFormat const& Fo
     Dops.m_PreSkip = m_PreSkip;
     Dops.m_InputSampleRate = m_InputSampleRate;
     Dops.m_OutputGain = m_OutputGain;
+    Dops.m_ChannelMappingFamily = m_MappingFamily;
+    Dops.m_StreamCount = m_StreamCount;
+    Dops.m_CoupledCount = m_CoupledCount;
+    Dops.m_ChannelMapping = m_ChannelMapping;
 }
 
 void OpusCodecRecord::CompleteTrack(TrakBox& Trak) const

@@ -3,6 +3,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "mp4/Mp4StreamFormat.h"
 
@@ -24,7 +25,8 @@ public:
     static constexpr std::int16_t RollDistance = -4;
 
     // Reads the identification header with every field checked: version 1,
-    // channel mapping family 0 (one or two channels).
+    // channel mapping family 0 (one or two channels) or 1 (Vorbis order, up
+    // to eight channels, with its mapping table).
     void ParseIdentificationHeader(std::span<std::uint8_t const> Header);
     void InitializeSampleEntry(StsdBox& Stsd, AudioFormat const& Format) const;
     // Adds the edit list and the roll group to the track of the entry, whose
@@ -36,5 +38,9 @@ public:
     std::uint16_t m_PreSkip = 0;
     std::uint32_t m_InputSampleRate = 0;
     std::int16_t m_OutputGain = 0;
+    std::uint8_t m_MappingFamily = 0;
+    std::uint8_t m_StreamCount = 0;
+    std::uint8_t m_CoupledCount = 0;
+    std::vector<std::uint8_t> m_ChannelMapping;
 };
 } // namespace Mp4

@@ -127,9 +127,13 @@ void DopsBox::Write(BoxWriter& Writer) const
         Writer.AppendU16(m_PreSkip);
         Writer.AppendU32(m_InputSampleRate);
         Writer.AppendU16(static_cast<std::uint16_t>(m_OutputGain));
-        // Family 0 has no channel mapping table; others are not written.
-        ASSERT(m_ChannelMappingFamily == 0);
         Writer.AppendU8(m_ChannelMappingFamily);
+        if(m_ChannelMappingFamily == 0)
+            return;
+        ASSERT(m_ChannelMapping.size() == m_OutputChannelCount);
+        Writer.AppendU8(m_StreamCount);
+        Writer.AppendU8(m_CoupledCount);
+        Writer.AppendBytes(m_ChannelMapping);
     });
 }
 

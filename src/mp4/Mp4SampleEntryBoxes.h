@@ -108,7 +108,8 @@ struct DflaBox : FullBox
 
 // The Opus decoder configuration record (Opus in ISO BMFF 4.3.2): version 0,
 // the fields of an Ogg identification header, big-endian. Channel mapping
-// family 0 (mono or stereo) has no mapping table.
+// family 0 (mono or stereo) has no mapping table; family 1 (up to eight
+// channels in Vorbis order) names its streams and each channel's.
 struct DopsBox : Box
 {
     DopsBox() noexcept : Box(MakeFourCc("dOps")) { }
@@ -119,6 +120,9 @@ struct DopsBox : Box
     std::uint32_t m_InputSampleRate = 0;
     std::int16_t m_OutputGain = 0; // 8.8 fixed point
     std::uint8_t m_ChannelMappingFamily = 0;
+    std::uint8_t m_StreamCount = 0;
+    std::uint8_t m_CoupledCount = 0;
+    std::vector<std::uint8_t> m_ChannelMapping; // one per output channel
 };
 
 // The AC-3 specific box (ETSI TS 102 366 F.4): the bit stream information of

@@ -96,8 +96,13 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     }
     else if(Flac && !AudioVariants.empty())
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
+    if(Flac && Record.AudioChannels != AudioChannelCount)
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "ch && flac", "\"ch=6\" is 5.1 in AAC, Opus, AC-3 or E-AC-3: FLAC audio (\"flac\") stays stereo");
     for(auto& Variant : AudioVariants)
+    {
         Variant.Duration = Record.Duration;
+        Variant.Channels = Record.AudioChannels;
+    }
     if(Record.Breaks)
         Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
     if(!Record.Changes.Empty())

@@ -74,6 +74,8 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
 {
     NoAudio = Query.Flag("noaudio");
     NoVideo = Query.Flag("novideo");
+    if(Query.Choice("ch") == "6")
+        AudioChannels = SurroundChannelCount;
     Live = Query.Flag("live");
     ParseDuration(Query);
     // Fractional target durations are allowed on purpose; a target of zero

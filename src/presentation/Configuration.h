@@ -68,6 +68,10 @@ struct Configuration
     std::int64_t BaseLiveTime = 0; // absolute time of segment 0 of the live timeline
     bool NoAudio = false;
     bool NoVideo = false;
+    // "ch": the channels of every audio row, 2 or 6 (5.1, whose pictures
+    // name the speaker sounding: SurroundSpeakers).
+    std::uint32_t AudioChannels = AudioChannelCount;
+    bool Surround() const noexcept { return AudioChannels == SurroundChannelCount && !NoAudio; }
     Application::VariantSet VariantSet;
     std::optional<std::int64_t> Duration;
     std::optional<std::int64_t> AudioTargetDuration;

@@ -279,20 +279,23 @@ void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIn
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"audio\" lang=\"%s\">", Numbers.AdaptationSet++, Variant.Language.c_str());
     Text += m_ContentProtection.Descriptors(KeyTrack::Audio, KeysOf(PeriodIndex));
     Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%s\" mimeType=\"audio/mp4\" audioSamplingRate=\"%u\">", Numbers.Representation++,
-                         AudioBitrate(Variant.Subtype), Variant.Codecs.c_str(), AudioSampleRate);
+                         Variant.Bitrate(), Variant.Codecs.c_str(), AudioSampleRate);
     if(Variant.Subtype == AudioSubtype::Ac3 || Variant.Subtype == AudioSubtype::Ec3)
     {
         // Dolby's scheme, as DASH-IF's guidelines give it for AC-3 and
         // E-AC-3: the channels as a 16-bit mask of loudspeakers in four
-        // hexadecimal digits, left (0x8000) and right (0x2000) for stereo.
-        static_assert(AudioChannelCount == 2);
-        Text += "<AudioChannelConfiguration schemeIdUri=\"tag:dolby.com,2014:dash:audio_channel_configuration:2011\" value=\"A000\"/>";
+        // hexadecimal digits, left (0x8000) and right (0x2000) for stereo;
+        // 5.1 adds centre (0x4000), left and right surround (0x1000, 0x0800)
+        // and the LFE (0x0001).
+        static_assert(AudioChannelCount == 2 && SurroundChannelCount == 6);
+        Text += StringFormat("<AudioChannelConfiguration schemeIdUri=\"tag:dolby.com,2014:dash:audio_channel_configuration:2011\" value=\"%s\"/>",
+                             Variant.Channels == SurroundChannelCount ? "F801" : "A000");
     }
     else
     {
         // The value of this scheme is the channel count (ISO/IEC 23009-1 5.8.5.4).
         Text += StringFormat("<AudioChannelConfiguration schemeIdUri=\"urn:mpeg:dash:23003:3:audio_channel_configuration:2011\" value=\"%u\"/>",
-                             AudioChannelCount);
+                             Variant.Channels);
     }
     WriteAudioTemplate(Text, PeriodIndex, Row);
     Text += "</Representation></AdaptationSet>";

@@ -104,8 +104,8 @@ std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant co
                                    "NAME=\"English\"",
                                    "AUTOSELECT=YES",
                                    "DEFAULT=YES",
-                                   StringFormat("CHANNELS=\"%u\"", AudioChannelCount),
-                                   StringFormat("BANDWIDTH=%u", AudioBitrate(Variant.Subtype))};
+                                   StringFormat("CHANNELS=\"%u\"", Variant.Channels),
+                                   StringFormat("BANDWIDTH=%u", Variant.Bitrate())};
     if(!Variant.Codecs.empty())
         Items.push_back(QuotedCodecs(Variant.Codecs));
     Items.push_back("URI=\"" + AudioPlaylistUri(Asset, Variant) + "\"");
@@ -303,7 +303,7 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
         // A variant of audio alone for each row.
         for(auto const& Audio : AudioVariants)
         {
-            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", AudioBitrate(Audio.Subtype))};
+            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio.Bitrate())};
             if(!Audio.Codecs.empty())
                 Items.push_back(QuotedCodecs(Audio.Codecs));
             Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));

@@ -158,6 +158,8 @@ std::vector<QueryOption> MakeRows()
         FlagRow("av1", "codecs", Manifests, "AV1 video instead of H.264 (clear, without captions)"),
         FlagRow("vp9", "codecs", Manifests, "VP9 video instead of H.264 (without captions)"),
         FlagRow("flac", "codecs", {"master.m3u8", "audio.mp4", "audio.mp4.html"}, "FLAC audio instead of AAC"),
+        ChoiceRow("ch", "codecs", {"2", "6"}, "2", Manifests, E_INVALIDARG,
+                  "audio channels: 6 is 5.1, each second's tone from the next speaker round the room and the pictures naming it (not with flac)"),
         TextRow("audio", "codecs", Manifests, E_INVALIDARG,
                 "the audio in 1 to 3 codecs of aac, opus, ac3, ec3, comma-separated, each the same content: an audio group (HLS) or adaptation set (DASH) each, "
                 "for players to choose among",

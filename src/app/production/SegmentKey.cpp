@@ -51,6 +51,8 @@ SegmentKey& SegmentKey::AddKeyFrameInterval(VideoVariant const& Variant, Configu
 SegmentKey& SegmentKey::AddAudioVariant(AudioVariant const& Variant)
 {
     Add("codec", static_cast<std::int64_t>(Variant.Subtype)).Add("stride", Variant.SequenceStride).Add("d", Variant.SegmentDuration);
+    if(Variant.Channels != AudioChannelCount)
+        Add("ch", Variant.Channels);
     return Variant.Duration ? Add("end", *Variant.Duration) : *this;
 }
 

@@ -215,6 +215,11 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     case CaptionServices::Cea608And708: Session->SetCaptions(VideoEncoderSettings::CaptionServices::Cea608And708); break;
     }
     auto Key = SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
+    if(Asset.Surround())
+    {
+        Session->SetSurround();
+        Key.Add("surround", 1);
+    }
     Key.AddChanges(Asset, Changes, KeyTrack::Video);
     SharedBytes Events;
     if(Asset.Advert)
