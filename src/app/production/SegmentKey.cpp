@@ -129,6 +129,9 @@ SegmentKey SegmentKey::VideoBody(VideoVariant const& Variant, std::uint32_t Inde
     // Captions live in the pictures' SEI only: headers are the same with and without.
     if(Asset.Captions != CaptionServices::None)
         Key.Add("cc", static_cast<std::int64_t>(Asset.Captions));
+    // The pictures of 5.1 name the speaker sounding.
+    if(Asset.Surround())
+        Key.Add("surround", 1);
     Key.AddEncryption(Asset);
     return Key;
 }

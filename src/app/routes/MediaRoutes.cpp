@@ -216,10 +216,7 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     }
     auto Key = SegmentKey::VideoBody(Variant, Index, Colour, BaseLiveTime, FrameCodeAsset, Asset);
     if(Asset.Surround())
-    {
         Session->SetSurround();
-        Key.Add("surround", 1);
-    }
     Key.AddChanges(Asset, Changes, KeyTrack::Video);
     SharedBytes Events;
     if(Asset.Advert)
