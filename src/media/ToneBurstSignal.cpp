@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "media/ToneBurstSignal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -56,6 +57,13 @@ ToneBurstSignal::ToneBurstSignal(std::uint32_t SampleRate, bool Marker, std::uin
     CHECK_LINE(SampleRate > 0);
 }
 
+void ToneBurstSignal::SetVoice(Voice Value)
+{
+    CHECK_ARGUMENT(Value.Slot < std::size(VoiceFrequencies));
+    m_VoiceFrequency = VoiceFrequencies[Value.Slot];
+    m_Speech = std::move(Value.Speech);
+}
+
 float ToneBurstSignal::AdvertFrequency(std::uint32_t Number) noexcept
 {
     return AdvertFrequencies[(Number - 1) % std::size(AdvertFrequencies)];
@@ -74,6 +82,26 @@ std::uint32_t ToneBurstSignal::BytesPerSample(SampleFormat Format) noexcept
     return 0;
 }
 
+float ToneBurstSignal::BurstFrequency(std::int64_t Second) const noexcept
+{
+    if(m_AdvertFrequency > 0.0f)
+        return m_AdvertFrequency;
+    if(m_VoiceFrequency > 0.0f)
+        return Second % 10 == 0 ? 2.0f * m_VoiceFrequency : Second % 5 == 0 ? m_VoiceFrequency * 10.0f / 7.0f : m_VoiceFrequency;
+    return Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
+}
+
+float ToneBurstSignal::SpeechValue(std::int64_t Index) const noexcept
+{
+    if(!m_Speech)
+        return 0.0f;
+    std::int64_t const Period = std::int64_t{SpeechPeriodSeconds} * m_SampleRate;
+    std::int64_t const Position = Index % Period - m_SampleRate / SpeechDelayDivisor;
+    if(Position < 0 || Position >= static_cast<std::int64_t>(m_Speech->size()))
+        return 0.0f;
+    return (*m_Speech)[static_cast<std::size_t>(Position)];
+}
+
 float ToneBurstSignal::Value(std::int64_t Index) const noexcept
 {
     if(Index < 0)
@@ -81,16 +109,19 @@ float ToneBurstSignal::Value(std::int64_t Index) const noexcept
     std::int64_t const Second = Index / m_SampleRate;
     std::int64_t const Offset = Index % m_SampleRate;
     float const Fraction = static_cast<float>(Offset) / static_cast<float>(m_SampleRate);
+    float const Speech = SpeechValue(Index);
     if(Fraction >= BurstLength)
-        return 0.0f;
+        return Speech;
     float Marker = 0.0f;
     if(Offset < m_MarkerSamples)
         Marker = MarkerAmplitude * std::sin(2.0f * std::numbers::pi_v<float> * MarkerFrequency * Fraction);
-    float const Frequency = m_AdvertFrequency > 0.0f ? m_AdvertFrequency : Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
+    float const Frequency = BurstFrequency(Second);
     float const Distance = std::fabs(Fraction - BurstMiddle) / BurstMiddle;
     float const Square = Distance * Distance;
     float const Envelope = 1.0f - Square * Square * Square;
-    return Envelope * std::sin(2.0f * std::numbers::pi_v<float> * Frequency * Fraction) + Marker;
+    float const Burst = Envelope * std::sin(2.0f * std::numbers::pi_v<float> * Frequency * Fraction) + Marker;
+    // A long name reaches the next second's burst: the sum stays in range.
+    return m_Speech ? std::clamp(Burst + Speech, -1.0f, 1.0f) : Burst;
 }
 
 void ToneBurstSignal::Write(std::int64_t First, std::uint32_t Count, std::uint32_t Channels, SampleFormat Format, std::span<std::uint8_t> Output) const
