@@ -9,6 +9,7 @@
 #include "media/SyntheticMediaSource.h"
 #include "media/SyntheticMediaStream.h"
 #include "media/ToneBurstSignal.h"
+#include "mf/Object.h"
 
 namespace Application
 {
