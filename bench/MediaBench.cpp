@@ -24,6 +24,7 @@
 #include "media/FlacEncoder.h"
 #include "media/LibavAudioEncoder.h"
 #include "media/OpusAudioEncoder.h"
+#include "media/SpokenNames.h"
 #include "media/FrameCodePainter.h"
 #include "media/H264Encoder.h"
 #include "media/Av1Encoder.h"
@@ -89,9 +90,8 @@ void EncodeSegment(Buffers& Frames, VideoEncoderSettings const& Settings, double
 }
 
 template <typename EncoderT>
-void EncodeAudio(EncoderT& Encoder, std::int64_t First, std::int64_t End)
+void EncodeAudio(EncoderT& Encoder, std::int64_t First, std::int64_t End, ToneBurstSignal const& Signal = ToneBurstSignal(48000))
 {
-    ToneBurstSignal const Signal(48000);
     std::vector<std::int16_t> Samples(480 * 2);
     std::vector<EncodedSample> Output;
     for(std::int64_t Index = First; Index < End; Index += 480)
@@ -209,6 +209,30 @@ void AudioSegments(int Rounds)
     Libav("AC-3 segment (6 s, 192 kbit/s)", LibavAudioCodec::Ac3(), 192000, " -c:a ac3 -b:a 192k");
     Libav("E-AC-3 segment (6 s, 128 kbit/s)", LibavAudioCodec::Ec3(), 128000, " -c:a eac3 -b:a 128k");
     std::remove(Raw.c_str());
+}
+
+// What the spoken names of language renditions cost: making each name once
+// (espeak-ng's start-up in the first), and the AAC segment that holds a name
+// (6 to 12 s: the name from 10.2 s) beside the same segment without a voice.
+void SpokenNameFigures(int Rounds)
+{
+    Line("espeak-ng start-up and \"English\" (first name)", Seconds([] { SpokenNames::Render("en", "English", 48000); }), 0.0);
+    Line("\"English\", \"Français\", \"Deutsch\" made again", Median(Rounds, [] {
+        for(auto const& [Tag, Name] : {std::pair{"en", "English"}, std::pair{"fr", "Français"}, std::pair{"de", "Deutsch"}})
+            SpokenNames::Render(Tag, Name, 48000);
+    }), 0.0);
+    ToneBurstSignal Voiced(48000);
+    Voiced.SetVoice({1, SpokenNames::Of("fr", "Français", 48000)});
+    auto const Aac = LibavAudioCodec::Aac();
+    auto const [Spoken, Plain] = Compare(Rounds, [&] {
+        LibavAudioEncoder Encoder(Aac, 48000, 2, 128000, 288000, 576000);
+        EncodeAudio(Encoder, LibavAudioEncoder::InputStart(Aac, 288000), LibavAudioEncoder::InputEnd(Aac, 576000), Voiced);
+    }, [&] {
+        LibavAudioEncoder Encoder(Aac, 48000, 2, 128000, 288000, 576000);
+        EncodeAudio(Encoder, LibavAudioEncoder::InputStart(Aac, 288000), LibavAudioEncoder::InputEnd(Aac, 576000));
+    });
+    std::printf("%-44s %9.1f ms %9.1f ms   ratio %.2f   (against the segment without a voice)\n", "AAC segment with a spoken name (6 to 12 s)", Spoken * 1000.0,
+                Plain * 1000.0, Spoken / Plain);
 }
 
 // What the frame code adds to each picture: its text, the QR symbol and the
@@ -351,6 +375,7 @@ int main(int ArgumentCount, char** Arguments)
     auto const [Vp9Segment, PeerVp9Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, Vp9); }, [&] { RunFfmpeg(Picture + Vpx); });
     Line("VP9 segment (draw, convert, encode)", Vp9Segment, PeerVp9Segment);
     AudioSegments(Rounds);
+    SpokenNameFigures(Rounds);
     Line("FLAC segment (6.4 s)", Median(Rounds, [&] {
         FlacEncoder Encoder(48000, 2);
         EncodeAudio(Encoder, 307200, 614400);

@@ -9,7 +9,7 @@
 // prints {"hlsParser": View, "m3u8Parser": View, "errors": [text], "warnings": [text]},
 // where a master playlist's View is
 //   { variants: [{ uri, bandwidth, resolution, frameRate, codecs, audio }],
-//     renditions: [{ uri, channels, language, name }] }
+//     renditions: [{ uri, channels, language, name, isDefault, autoselect, characteristics }] }
 // and a media playlist's View is
 //   { targetDuration, mediaSequence, endList, map,
 //     segments: [{ uri, duration }] }, a segment marked missing (EXT-X-GAP) with gap: true.
@@ -31,7 +31,10 @@ function hlsParserView(text) {
   if (playlist.isMasterPlaylist) {
     const renditions = new Map();
     for (const variant of playlist.variants)
-      for (const rendition of variant.audio) renditions.set(rendition.uri, { uri: rendition.uri, channels: orNull(rendition.channels), language: rendition.language, name: rendition.name });
+      for (const rendition of variant.audio) renditions.set(rendition.uri, {
+          uri: rendition.uri, channels: orNull(rendition.channels), language: rendition.language, name: rendition.name,
+          isDefault: rendition.isDefault, autoselect: rendition.autoselect, characteristics: orNull(rendition.characteristics),
+        });
     return {
       variants: playlist.variants.map((variant) => ({
         uri: variant.uri,
@@ -64,7 +67,10 @@ function m3u8ParserView(text, warnings) {
   if (manifest.playlists) {
     const groups = (manifest.mediaGroups && manifest.mediaGroups.AUDIO) || {};
     const renditions = Object.values(groups).flatMap((group) =>
-      Object.entries(group).map(([name, rendition]) => ({ uri: rendition.uri, language: rendition.language, name })),
+      Object.entries(group).map(([name, rendition]) => ({
+        uri: rendition.uri, language: rendition.language, name,
+        isDefault: rendition.default, autoselect: rendition.autoselect, characteristics: orNull(rendition.characteristics),
+      })),
     );
     return {
       variants: manifest.playlists.map((variant) => ({

@@ -14,6 +14,7 @@
 import { existsSync } from 'node:fs';
 import { fileURLToPath } from 'node:url';
 import { audioCodecChecks } from './lib/AudioCodecChecks.mjs';
+import { languageChecks } from './lib/LanguageChecks.mjs';
 import { breakChecks } from './lib/BreakChecks.mjs';
 import { changeChecks } from './lib/ChangeChecks.mjs';
 import { BrowserSession, ChromiumBinary } from './lib/BrowserSession.mjs';
@@ -102,7 +103,7 @@ async function runChecks(checks) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...audioCodecChecks(), ...lowLatencyChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  const checks = [...playbackChecks(), ...audioCodecChecks(), ...languageChecks(), ...lowLatencyChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
   if (!checksWanted() && !settings.only) {
     console.log(`Browser playback checks skipped: ${OffMarker} exists (QUORVEL_PLAYBACK_CHECKS=1 runs them).`);
     return 0;

@@ -26,6 +26,12 @@ void AudioMediaSource::SetAdvertTone(std::uint32_t Number)
     SourceAttributes()->SetUINT32(AdvertTone, Number);
 }
 
+void AudioMediaSource::SetVoice(ToneBurstSignal::Voice Value)
+{
+    ASSERT(!HasWorkQueue());
+    SourceAttributes()->SetObject(LanguageVoice, std::make_shared<VoiceObject>(std::move(Value)));
+}
+
 std::shared_ptr<SyntheticMediaStream> AudioMediaSource::CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor)
 {
     return std::make_shared<Stream>(weak_from_this(), std::move(Descriptor), SourceAttributes());
@@ -54,6 +60,8 @@ void AudioMediaSource::Stream::OnActivate(MF::MediaType const& Type)
     }
     m_Grid.emplace(Rate);
     m_Signal.emplace(Rate, m_SourceAttributes->GetUINT32(MarkerTone, 0) != 0, m_SourceAttributes->GetUINT32(AdvertTone, 0));
+    if(m_SourceAttributes->HasItem(LanguageVoice))
+        m_Signal->SetVoice(m_SourceAttributes->GetObject<VoiceObject>(LanguageVoice)->Voice);
     m_SamplesPerBuffer = static_cast<std::uint32_t>(MulDivFloor(BufferDuration, Rate, TimeUnitsPerSecond));
     CHECK_LINE(m_SamplesPerBuffer > 0);
 }

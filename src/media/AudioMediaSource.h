@@ -9,6 +9,7 @@
 #include "media/SyntheticMediaSource.h"
 #include "media/SyntheticMediaStream.h"
 #include "media/ToneBurstSignal.h"
+#include "mf/Object.h"
 
 namespace Application
 {
@@ -20,6 +21,7 @@ class AudioMediaSource final : public SyntheticMediaSource
 {
 public:
     class Stream;
+    struct VoiceObject;
 
     // A source attribute (UINT32, 0 or 1): the signal carries the marker at
     // every whole second (ToneBurstSignal).
@@ -28,14 +30,26 @@ public:
     // signal carries (ToneBurstSignal); absent or 0, the programme's.
     static constexpr MF::AttributeKey AdvertTone{"AudioMediaSource_AdvertTone"};
 
+    // A source attribute (object): the voice of a language rendition
+    // (ToneBurstSignal::Voice); absent, the programme's tone.
+    static constexpr MF::AttributeKey LanguageVoice{"AudioMediaSource_LanguageVoice"};
+
     static std::shared_ptr<AudioMediaSource> Create();
 
     // Owner setting, before the first Start.
     void SetMarkerTone(bool Value);
     void SetAdvertTone(std::uint32_t Number);
+    void SetVoice(ToneBurstSignal::Voice Value);
 
 protected:
     std::shared_ptr<SyntheticMediaStream> CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor) override;
+};
+
+// The voice as an attribute value: it lives as long as the source.
+struct AudioMediaSource::VoiceObject final : MF::Object
+{
+    explicit VoiceObject(ToneBurstSignal::Voice Value) : Voice(std::move(Value)) {}
+    ToneBurstSignal::Voice const Voice;
 };
 
 class AudioMediaSource::Stream final : public SyntheticMediaStream

@@ -6,6 +6,7 @@
 #include "media/FlacEncoderTransform.h"
 #include "media/LibavEncoderTransform.h"
 #include "media/OpusEncoderTransform.h"
+#include "media/SpokenNames.h"
 #include "mf/Guids.h"
 
 namespace Application
@@ -94,6 +95,8 @@ SegmentSession::Chain AudioSession::BuildChain(MediaSessionHelper& Helper)
     Source->SetMarkerTone(m_MarkerTone);
     if(m_Advert)
         Source->SetAdvertTone(m_Advert);
+    else if(m_Variant.Voice)
+        Source->SetVoice({m_Variant.Voice->Slot, SpokenNames::Of(m_Variant.Language, m_Variant.Voice->Name, AudioSampleRate)});
     auto const SourceNode = AddSourceNode(Helper, Source, Window.SourceEnd);
     auto const Encoder = CreateEncoder(m_Variant.Subtype, Window);
     Encoder->SetOutputType(EncodedType(*Type, m_Variant));

@@ -65,6 +65,19 @@ constexpr std::string_view AudioCodecName(AudioSubtype Subtype) noexcept
     return "aac";
 }
 
+// The voice of a row asked for by language ("lang", "describes"): the slot
+// of its pitch pattern (ToneBurstSignal::VoiceFrequencies) and the name it
+// says every ten seconds in its language (SpokenNames). The programme's one
+// row has none: its signal stays the plain tone bursts.
+struct AudioVoice
+{
+    std::uint32_t Slot = 0;
+    std::string Name; // UTF-8, the language's own name for itself
+    bool Describes = false; // the audio description of its language
+
+    bool operator==(AudioVoice const&) const = default;
+};
+
 // One audio row: what the encoder makes and how its timeline is cut into
 // segments. Playlists and manifests list the rows; segment runs make them.
 struct AudioVariant
@@ -75,6 +88,7 @@ struct AudioVariant
     std::int64_t SegmentDuration = 0;
     std::optional<std::int64_t> Duration; // bounds the last segment
     std::string Language;
+    std::optional<AudioVoice> Voice;
     std::uint32_t Channels = AudioChannelCount;
     std::uint32_t Bitrate() const noexcept { return AudioBitrate(Subtype, Channels); }
 

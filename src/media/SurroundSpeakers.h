@@ -17,6 +17,7 @@ class SurroundSpeakers
 {
 public:
     static constexpr std::uint32_t Channels = 6;
+    static constexpr std::uint32_t CentreChannel = 2;
     static constexpr std::uint32_t LfeChannel = 3;
     // An LFE channel carries nothing above about 120 Hz: its burst is low.
     static constexpr float LfeFrequency = 80.0f;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "media/ToneBurstSignal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <iterator>
@@ -57,6 +58,13 @@ ToneBurstSignal::ToneBurstSignal(std::uint32_t SampleRate, bool Marker, std::uin
     CHECK_LINE(SampleRate > 0);
 }
 
+void ToneBurstSignal::SetVoice(Voice Value)
+{
+    CHECK_ARGUMENT(Value.Slot < std::size(VoiceFrequencies));
+    m_VoiceFrequency = VoiceFrequencies[Value.Slot];
+    m_Speech = std::move(Value.Speech);
+}
+
 float ToneBurstSignal::AdvertFrequency(std::uint32_t Number) noexcept
 {
     return AdvertFrequencies[(Number - 1) % std::size(AdvertFrequencies)];
@@ -75,9 +83,31 @@ std::uint32_t ToneBurstSignal::BytesPerSample(SampleFormat Format) noexcept
     return 0;
 }
 
+float ToneBurstSignal::BurstFrequency(std::int64_t Second) const noexcept
+{
+    if(m_AdvertFrequency > 0.0f)
+        return m_AdvertFrequency;
+    if(m_VoiceFrequency > 0.0f)
+        return Second % 10 == 0 ? 2.0f * m_VoiceFrequency : Second % 5 == 0 ? m_VoiceFrequency * 10.0f / 7.0f : m_VoiceFrequency;
+    return Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
+}
+
+float ToneBurstSignal::SpeechValue(std::int64_t Index) const noexcept
+{
+    if(!m_Speech)
+        return 0.0f;
+    std::int64_t const Period = std::int64_t{SpeechPeriodSeconds} * m_SampleRate;
+    std::int64_t const Position = Index % Period - m_SampleRate / SpeechDelayDivisor;
+    if(Position < 0 || Position >= static_cast<std::int64_t>(m_Speech->size()))
+        return 0.0f;
+    return (*m_Speech)[static_cast<std::size_t>(Position)];
+}
+
 float ToneBurstSignal::Value(std::int64_t Index) const noexcept
 {
-    return Burst(Index, 0.0f) + Marker(Index);
+    float const Sum = Burst(Index, 0.0f) + Marker(Index);
+    // A long name reaches the next second's burst: the sum stays in range.
+    return m_Speech ? std::clamp(Sum + SpeechValue(Index), -1.0f, 1.0f) : Sum;
 }
 
 float ToneBurstSignal::Burst(std::int64_t Index, float Frequency) const noexcept
@@ -89,7 +119,7 @@ float ToneBurstSignal::Burst(std::int64_t Index, float Frequency) const noexcept
     if(Fraction >= BurstLength)
         return 0.0f;
     if(Frequency <= 0.0f)
-        Frequency = m_AdvertFrequency > 0.0f ? m_AdvertFrequency : Second % 10 == 0 ? 1400.0f : Second % 5 == 0 ? 1000.0f : 700.0f;
+        Frequency = BurstFrequency(Second);
     float const Distance = std::fabs(Fraction - BurstMiddle) / BurstMiddle;
     float const Square = Distance * Distance;
     float const Envelope = 1.0f - Square * Square * Square;
@@ -131,8 +161,14 @@ void ToneBurstSignal::WriteSurround(std::int64_t First, std::uint32_t Count, Sam
         std::uint32_t const Sounding = SurroundSpeakers::Sounding(Index < 0 ? 0 : Index / m_SampleRate);
         float const Tone = Burst(Index, Sounding == SurroundSpeakers::LfeChannel ? SurroundSpeakers::LfeFrequency : 0.0f);
         float const Mark = Marker(Index);
+        float const Speech = SpeechValue(Index);
         for(std::uint32_t Channel = 0; Channel < SurroundSpeakers::Channels; ++Channel, Position += SampleSize)
-            StoreSample(Position, (Channel == Sounding ? Tone : 0.0f) + (Channel < 2 ? Mark : 0.0f), Format);
+        {
+            float Sample = (Channel == Sounding ? Tone : 0.0f) + (Channel < 2 ? Mark : 0.0f);
+            if(Channel == SurroundSpeakers::CentreChannel && m_Speech)
+                Sample = std::clamp(Sample + Speech, -1.0f, 1.0f);
+            StoreSample(Position, Sample, Format);
+        }
     }
 }
 } // namespace Application

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <vector>
 
 namespace Application
 {
@@ -26,8 +28,18 @@ namespace Application
 // programme, so that a capture tells which ad plays and when the programme
 // comes back; the marker is the same.
 //
+// The audio of a language rendition ("lang", "describes") has a voice: its
+// bursts sound on a base frequency of their own (VoiceFrequencies by the
+// rendition's slot) in the programme's pattern (the base on ordinary seconds,
+// 10/7 of it on every fifth, twice it on every tenth, as 700, 1000 and
+// 1400 Hz), so that an analysis tells the renditions apart by pitch; and
+// from SpeechDelay after every tenth second on it says the language's name
+// (SpokenNames). Both depend on the sample index alone, so a segment cut
+// across a spoken name joins its neighbour seamlessly.
+//
 // On six channels (5.1) each second's burst sounds from one speaker only, in
-// the round SurroundSpeakers gives; the marker is on the front pair.
+// the round SurroundSpeakers gives; the marker is on the front pair,
+// the spoken name on the centre.
 class ToneBurstSignal
 {
 public:
@@ -48,10 +60,27 @@ public:
     // Ads 1 to 6; more repeat them.
     static constexpr float AdvertFrequencies[] = {440.0f, 550.0f, 880.0f, 1200.0f, 1760.0f, 2200.0f};
 
+    // Slots 0 to 8: eight languages and an audio description. The steps of
+    // 125 Hz keep neighbours 8 % or more apart on every second's burst.
+    static constexpr float VoiceFrequencies[] = {500.0f, 625.0f, 750.0f, 875.0f, 1000.0f, 1125.0f, 1250.0f, 1375.0f, 1500.0f};
+    // The name starts 0.2 s into every tenth second, after that second's burst.
+    static constexpr std::uint32_t SpeechDelayDivisor = 5;
+    static constexpr std::uint32_t SpeechPeriodSeconds = 10;
+
+    struct Voice
+    {
+        std::uint32_t Slot = 0;
+        // Mono samples at the signal's rate; empty: the pitch pattern alone.
+        std::shared_ptr<std::vector<float> const> Speech;
+    };
+
     // Advert: the number (from 1) of the ad this is the audio of, 0 for the programme.
     explicit ToneBurstSignal(std::uint32_t SampleRate, bool Marker = false, std::uint32_t Advert = 0);
 
     static float AdvertFrequency(std::uint32_t Number) noexcept;
+
+    // Before the first Value; the ad's tone stays the ad's.
+    void SetVoice(Voice Value);
 
     static std::uint32_t BytesPerSample(SampleFormat Format) noexcept;
 
@@ -73,5 +102,11 @@ private:
     std::uint32_t m_MarkerSamples;
     // Every burst's frequency; 0 for the programme's three.
     float m_AdvertFrequency;
+    // The base of the voice's pattern; 0 without a voice.
+    float m_VoiceFrequency = 0.0f;
+    std::shared_ptr<std::vector<float> const> m_Speech;
+
+    float BurstFrequency(std::int64_t Second) const noexcept;
+    float SpeechValue(std::int64_t Index) const noexcept;
 };
 } // namespace Application

@@ -8,6 +8,7 @@
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/AudioCodecList.h"
+#include "presentation/AudioLanguageList.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/QueryReads.h"
 #include "presentation/Timeline.h"
@@ -98,6 +99,7 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         AudioVariants.front() = AudioVariants.front().FlacAlternative();
     if(Flac && Record.AudioChannels != AudioChannelCount)
         ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "ch && flac", "\"ch=6\" is 5.1 in AAC, Opus, AC-3 or E-AC-3: FLAC audio (\"flac\") stays stereo");
+    AddLanguages(Reads, AudioVariants);
     for(auto& Variant : AudioVariants)
     {
         Variant.Duration = Record.Duration;
@@ -113,6 +115,16 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
             m_AudioCodecsProbe(Variant);
     Result.Stored = {0, Kind, Reads.Read(), BaseLiveTime, Now};
     return Result;
+}
+
+void AssetRegistry::AddLanguages(QueryReads& Reads, std::vector<AudioVariant>& AudioVariants)
+{
+    auto const* Languages = Reads.Text("lang");
+    auto const* Describes = Reads.Text("describes");
+    if((!Languages && !Describes) || AudioVariants.empty())
+        return;
+    AudioVariants = AudioLanguageList::Renditions(AudioVariants, Languages ? AudioLanguageList::Parse(Languages->Value) : std::vector<std::string>{},
+                                                  Describes ? std::optional<std::string_view>(Describes->Value) : std::nullopt);
 }
 
 void AssetRegistry::SettleChanges(Configuration& Record, bool Hls) const

@@ -93,6 +93,8 @@ private:
     // Snaps the changes to the asset's grid and refuses what a manifest
     // of the kind cannot show.
     void SettleChanges(Configuration& Record, bool Hls) const;
+    // "lang" and "describes": the rows "audio" made as language renditions.
+    static void AddLanguages(QueryReads& Reads, std::vector<AudioVariant>& AudioVariants);
 
     struct Entry
     {

@@ -271,3 +271,40 @@ TEST(AssetRegistry, AudioGivesARowInEachCodecAndTheRowsAreNamedByCodec)
     for(auto const* Text : {"audio=", "audio=aac,", "audio=mp3", "audio=flac", "audio=aac,aac", "audio=aac,opus,ac3,ec3", "audio=AAC", "audio=aac&flac"})
         EXPECT_EQ(RaisedStatus([&] { Registry.Create(ManifestKind::Hls, Query(Text), Base, Now); }), E_INVALIDARG) << Text;
 }
+
+// "lang" and "describes": a rendition per language in each codec, in the
+// order given, with a voice slot each, the description the slot after the
+// languages; each named by codec, language and "describes".
+TEST(AssetRegistry, LanguagesGiveARenditionInEachCodecNamedByLanguage)
+{
+    DefaultVariantSets const Defaults;
+    AssetRegistry Registry(Defaults, {});
+    auto const& Asset = Registry.Create(ManifestKind::Dash, Query("audio=aac,opus&lang=en,fr-CA&describes=FR-ca"), Base, Now);
+    auto const& Rows = Asset.VariantSet.AudioVariants;
+    ASSERT_EQ(Rows.size(), 6u);
+    std::vector<std::string> Made;
+    for(auto const& Row : Rows)
+        Made.push_back(std::string(AudioCodecName(Row.Subtype)) + " " + Row.Language + " " + std::to_string(Row.Voice->Slot) + " " + Row.Voice->Name +
+                       (Row.Voice->Describes ? " AD" : ""));
+    EXPECT_EQ(Made, (std::vector<std::string>{"aac en 0 English", "aac fr-CA 1 Français", "aac fr-CA 2 Français AD", "opus en 0 English",
+                                              "opus fr-CA 1 Français", "opus fr-CA 2 Français AD"}));
+    auto const& Set = Asset.VariantSet;
+    EXPECT_EQ(Set.AudioRowOf(Query("asset=1")), 0u);
+    EXPECT_EQ(Set.AudioRowOf(Query("asset=1&lang=fr-CA")), 1u);
+    EXPECT_EQ(Set.AudioRowOf(Query("asset=1&lang=fr-CA&describes=1")), 2u);
+    EXPECT_EQ(Set.AudioRowOf(Query("asset=1&audio=opus&lang=fr-CA")), 4u);
+    EXPECT_EQ(Set.AudioRowQuery(Rows[5]), "&audio=opus&lang=fr-CA&describes=1");
+    for(auto const* Text : {"lang=de", "lang=en&describes", "lang=fr-ca", "audio=ac3&lang=en"})
+        EXPECT_EQ(RaisedStatus([&] { Set.AudioRowOf(Query(Text)); }), FailureCode::AudioRowUnknown) << Text;
+
+    // Without "lang" the programme's row stays as it is, its description beside it.
+    auto const& Described = Registry.Create(ManifestKind::Hls, Query("describes=en"), Base, Now);
+    ASSERT_EQ(Described.VariantSet.AudioVariants.size(), 2u);
+    EXPECT_FALSE(Described.VariantSet.AudioVariants[0].Voice.has_value());
+    EXPECT_EQ(Described.VariantSet.AudioVariants[1].Voice, (AudioVoice{0, "English", true}));
+    EXPECT_EQ(Described.VariantSet.AudioRowQuery(Described.VariantSet.AudioVariants[0]), "&lang=en");
+
+    for(auto const* Text : {"lang=", "lang=en,", "lang=e", "lang=en,EN", "lang=en,fr,de,sv,nl,it,es,pt,da", "describes=fr",
+                            "lang=en&describes=de", "lang=en_GB"})
+        EXPECT_EQ(RaisedStatus([&] { Registry.Create(ManifestKind::Hls, Query(Text), Base, Now); }), E_INVALIDARG) << Text;
+}

@@ -36,6 +36,18 @@ void AddAd(UrlBuilder& Media, DashPeriodPlan const& Plan)
         Media.Add("break", static_cast<std::int32_t>(Plan.Break)).Add("ad", static_cast<std::int32_t>(Plan.Ad));
 }
 constexpr std::int64_t TimeUnitsPerMillisecond = 10'000;
+
+// A language rendition's roles: the first language is the main one, the
+// others dubbed; a description says so twice, as the role and as the
+// accessibility purpose ("visually impaired", TV-Anytime's AudioPurposeCS
+// 1), the one players read for it, Accessibility first as the schema orders them.
+std::string AudioRoles(AudioVariant const& Variant)
+{
+    if(Variant.Voice->Describes)
+        return "<Accessibility schemeIdUri=\"urn:tva:metadata:cs:AudioPurposeCS:2007\" value=\"1\"/>"
+               "<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"description\"/>";
+    return StringFormat("<Role schemeIdUri=\"urn:mpeg:dash:role:2011\" value=\"%s\"/>", Variant.Voice->Slot == 0 ? "main" : "dub");
+}
 // Template numbers start at 1 and name segment index number - 1.
 constexpr std::int32_t DynamicBaseIndex = 1;
 } // namespace
@@ -278,6 +290,8 @@ void DashManifestWriter::WriteAudioSet(std::string& Text, std::uint32_t PeriodIn
     auto const& Variant = m_Asset.VariantSet.AudioVariants.at(Row);
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"audio\" lang=\"%s\">", Numbers.AdaptationSet++, Variant.Language.c_str());
     Text += m_ContentProtection.Descriptors(KeyTrack::Audio, KeysOf(PeriodIndex));
+    if(Variant.Voice)
+        Text += AudioRoles(Variant);
     Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" codecs=\"%s\" mimeType=\"audio/mp4\" audioSamplingRate=\"%u\">", Numbers.Representation++,
                          Variant.Bitrate(), Variant.Codecs.c_str(), AudioSampleRate);
     if(Variant.Subtype == AudioSubtype::Ac3 || Variant.Subtype == AudioSubtype::Ec3)
@@ -337,10 +351,14 @@ void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t Per
     auto const& Variant = m_Asset.VariantSet.AudioVariants.at(Row);
     std::int64_t const SegmentDuration = Variant.SegmentDuration;
     auto const Asset = static_cast<std::int32_t>(m_Asset.Asset);
-    // An asset of several rows names the row's codec in its addresses.
+    // An asset of several rows names the row's codec and language in its addresses.
     auto const AddRow = [&](UrlBuilder& Url) {
-        if(m_Asset.VariantSet.AudioVariants.size() > 1)
+        if(m_Asset.VariantSet.AudioCodecCount() > 1)
             Url.Add("audio", std::string(AudioCodecName(Variant.Subtype)));
+        if(m_Asset.VariantSet.HasAudioVoices())
+            Url.Add("lang", Variant.Language);
+        if(Variant.Voice && Variant.Voice->Describes)
+            Url.Add("describes", 1);
     };
     UrlBuilder Initialization("audio-header.mp4");
     Initialization.Add("asset", Asset);

@@ -38,11 +38,11 @@ std::string QuotedCodecs(std::string const& Codecs)
     return "CODECS=\"" + Codecs + "\"";
 }
 
-// The group of an audio row's rendition: "audio", or with several rows one
-// group a row ("audio-ec3"), so that a variant names the codecs of its own.
+// The group of an audio row's rendition: "audio", or with several codecs one
+// group a codec ("audio-ec3"), so that a variant names the codecs of its own.
 std::string AudioGroupId(Configuration const& Asset, AudioVariant const& Audio)
 {
-    if(Asset.VariantSet.AudioVariants.size() <= 1)
+    if(Asset.VariantSet.AudioCodecCount() <= 1)
         return "audio";
     return "audio-" + std::string(AudioCodecName(Audio.Subtype));
 }
@@ -96,16 +96,57 @@ std::string AudioPlaylistUri(Configuration const& Asset, AudioVariant const& Var
     return "audio.m3u8?" + Asset.AssetQuery() + Asset.VariantSet.AudioRowQuery(Variant);
 }
 
+// The first row of each codec: the rows of its group follow it.
+std::vector<AudioVariant const*> AudioGroupLeaders(Configuration const& Asset)
+{
+    std::vector<AudioVariant const*> Leaders;
+    for(auto const& Variant : Asset.VariantSet.AudioVariants)
+        if(Leaders.empty() || Leaders.back()->Subtype != Variant.Subtype)
+            Leaders.push_back(&Variant);
+    return Leaders;
+}
+
+// LANGUAGE, NAME, DEFAULT and CHARACTERISTICS of a row: the programme's is
+// English; a language rendition is named in its own language (the first of
+// its group the default), a description after its language.
+std::vector<std::string> AudioLanguageAttributes(Configuration const& Asset, AudioVariant const& Variant)
+{
+    if(!Variant.Voice)
+        return {"LANGUAGE=\"en\"", "NAME=\"English\"", "AUTOSELECT=YES", "DEFAULT=YES"};
+    std::vector<std::string> Tags;
+    std::size_t Index = 0;
+    bool First = true;
+    for(auto const& Other : Asset.VariantSet.AudioVariants)
+        if(Other.Subtype == Variant.Subtype && Other.Voice && Other.Voice->Describes == Variant.Voice->Describes)
+        {
+            if(&Other == &Variant)
+                Index = Tags.size();
+            Tags.push_back(Other.Language);
+        }
+    for(auto const& Other : Asset.VariantSet.AudioVariants)
+        if(Other.Subtype == Variant.Subtype)
+        {
+            First = &Other == &Variant;
+            break;
+        }
+    std::string Name = LanguageTag::DistinctName(Tags, Index);
+    std::vector<std::string> Items{"LANGUAGE=\"" + Variant.Language + "\"", "", "AUTOSELECT=YES", First ? "DEFAULT=YES" : "DEFAULT=NO"};
+    if(Variant.Voice->Describes)
+    {
+        Name += " (AD)";
+        Items.push_back("CHARACTERISTICS=\"public.accessibility.describes-video\"");
+    }
+    Items[1] = "NAME=\"" + Name + "\"";
+    return Items;
+}
+
 std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
 {
-    std::vector<std::string> Items{"TYPE=AUDIO",
-                                   "GROUP-ID=\"" + AudioGroupId(Asset, Variant) + "\"",
-                                   "LANGUAGE=\"en\"",
-                                   "NAME=\"English\"",
-                                   "AUTOSELECT=YES",
-                                   "DEFAULT=YES",
-                                   StringFormat("CHANNELS=\"%u\"", Variant.Channels),
-                                   StringFormat("BANDWIDTH=%u", Variant.Bitrate())};
+    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"" + AudioGroupId(Asset, Variant) + "\""};
+    for(auto& Item : AudioLanguageAttributes(Asset, Variant))
+        Items.push_back(std::move(Item));
+    Items.push_back(StringFormat("CHANNELS=\"%u\"", Variant.Channels));
+    Items.push_back(StringFormat("BANDWIDTH=%u", Variant.Bitrate()));
     if(!Variant.Codecs.empty())
         Items.push_back(QuotedCodecs(Variant.Codecs));
     Items.push_back("URI=\"" + AudioPlaylistUri(Asset, Variant) + "\"");
@@ -116,16 +157,9 @@ std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant co
 // ("en-US", "en-GB") add their tags.
 std::string SubtitleRenditionAttributes(Configuration const& Asset, std::size_t Index)
 {
-    auto const& Languages = Asset.SubtitleLanguages;
-    auto const& Language = Languages[Index];
-    std::string Name = LanguageTag::NativeName(Language);
-    for(std::size_t Other = 0; Other < Languages.size(); ++Other)
-        if(Other != Index && LanguageTag::NativeName(Languages[Other]) == Name)
-        {
-            Name += " (" + Language + ")";
-            break;
-        }
-    std::vector<std::string> Items{"TYPE=SUBTITLES", "GROUP-ID=\"subs\"", "LANGUAGE=\"" + Language + "\"", "NAME=\"" + Name + "\"",
+    auto const& Language = Asset.SubtitleLanguages[Index];
+    std::vector<std::string> Items{"TYPE=SUBTITLES", "GROUP-ID=\"subs\"", "LANGUAGE=\"" + Language + "\"",
+                                   "NAME=\"" + LanguageTag::DistinctName(Asset.SubtitleLanguages, Index) + "\"",
                                    Index == 0 ? "DEFAULT=YES" : "DEFAULT=NO", "AUTOSELECT=YES",
                                    StringFormat("URI=\"subtitles.m3u8?asset=%u&lang=%s\"", Asset.Asset, Language.c_str())};
     return Join(Items, ",");
@@ -278,7 +312,7 @@ std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional
         if(!VideoIndex || Variant.Index != *VideoIndex)
             Others.push_back({StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
-        if(!Audio || Variant.Subtype != Audio->Subtype)
+        if(!Audio || Asset.VariantSet.AudioRowQuery(Variant) != Asset.VariantSet.AudioRowQuery(*Audio))
             Others.push_back({StringFormat("audio.m3u8?asset=%u", Asset.Asset) + Asset.VariantSet.AudioRowQuery(Variant),
                               PartLayout::ForAudio(Variant, Asset.PartDuration)});
     // The subtitle playlists list the video's segments once they are whole.
@@ -298,6 +332,23 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     if(Asset.Captions == CaptionServices::Cea608And708 && !Asset.NoVideo)
         Text.Line("#EXT-X-VERSION:7");
     auto const& AudioVariants = Asset.VariantSet.AudioVariants;
+    if(Asset.NoVideo && Asset.VariantSet.HasAudioVoices())
+    {
+        // A variant of audio alone for each codec, its languages the
+        // renditions of its group.
+        for(auto const* Audio : AudioGroupLeaders(Asset))
+        {
+            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio->Bitrate())};
+            if(!Audio->Codecs.empty())
+                Items.push_back(QuotedCodecs(Audio->Codecs));
+            Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
+            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
+            Text.Line(AudioPlaylistUri(Asset, *Audio));
+        }
+        for(auto const& Variant : AudioVariants)
+            Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
+        return Text.Take();
+    }
     if(Asset.NoVideo)
     {
         // A variant of audio alone for each row.
@@ -313,11 +364,11 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     }
     // Every video variant once with each audio group: the codecs of a
     // variant are those of its pictures and of its group's audio.
-    std::size_t const Groups = Asset.NoAudio ? 1 : AudioVariants.size();
-    for(std::size_t Group = 0; Group < Groups; ++Group)
+    auto const Groups = Asset.NoAudio ? std::vector<AudioVariant const*>{nullptr} : AudioGroupLeaders(Asset);
+    for(auto const* Group : Groups)
         for(auto const& Variant : Asset.VariantSet.VideoVariants)
         {
-            Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Asset.NoAudio ? nullptr : &AudioVariants.at(Group)));
+            Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Group));
             Text.Line("video.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u", Variant.Index));
         }
     // Written with "noaudio" too: the rendition stays available, only the

@@ -123,3 +123,15 @@ std::string LanguageTag::NativeName(std::string_view Tag)
     return std::string(Tag);
 }
 } // namespace Application
+
+namespace Application
+{
+std::string LanguageTag::DistinctName(std::vector<std::string> const& Tags, std::size_t Index)
+{
+    std::string Name = NativeName(Tags.at(Index));
+    for(std::size_t Other = 0; Other < Tags.size(); ++Other)
+        if(Other != Index && NativeName(Tags[Other]) == Name)
+            return Name + " (" + Tags[Index] + ")";
+    return Name;
+}
+} // namespace Application

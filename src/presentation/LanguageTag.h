@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace Application
 {
@@ -26,5 +27,8 @@ public:
     // for "de-AT": by the primary language subtag, case-insensitively); the
     // tag itself for a language the table does not hold.
     static std::string NativeName(std::string_view Tag);
+    // NativeName of Tags[Index], which players show in one menu: names that
+    // two tags of the list share ("en-US", "en-GB") add the tag.
+    static std::string DistinctName(std::vector<std::string> const& Tags, std::size_t Index);
 };
 } // namespace Application

@@ -39,6 +39,8 @@ Names const Manifests{"master.m3u8", "manifest.mpd"};
 Names const Segments{"video-body.mp4", "audio-body.mp4"};
 Names const AllSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4"};
 Names const SubtitleRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4"};
+Names const AudioRequests{"audio.m3u8", "audio-header.mp4", "audio-body.mp4"};
+Names const LanguageRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "audio.m3u8", "audio-header.mp4", "audio-body.mp4"};
 Names const MediaRequests{"video.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
 Names const AssetRoutes{"video.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
                         "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "session", "adlist.json", "ad.m3u8"};
@@ -165,6 +167,12 @@ std::vector<QueryOption> MakeRows()
                 "for players to choose among",
                 "aac,ec3"),
 
+        TextRow("lang", "presentation", Manifests, E_INVALIDARG,
+                "1 to 8 BCP 47 language tags, comma-separated, each different: an audio rendition each (in each codec of audio), the first the default, "
+                "each with a pitch of its own and its name spoken every 10 s",
+                "en,fr,de"),
+        TextRow("describes", "presentation", Manifests, E_INVALIDARG,
+                "a language tag of lang (en without it): adds that language's audio description rendition", "en"),
         TextRow("subs", "text", Manifests, FailureCode::SubtitlesInvalid,
              "1 to 8 BCP 47 language tags, comma-separated, each different: a generated subtitle track each, the first the default", "en,sv"),
         NumberRow("subsdur", "text", OptionKind::Integer, 100, 1000, "900", Manifests, "with subs: how many milliseconds each cue shows (one starts every second)"),
@@ -231,12 +239,14 @@ std::vector<QueryOption> MakeRows()
         DigitsRow("at", 0, Uint32Maximum, "0", {"video-header.mp4", "audio-header.mp4"}, FailureCode::SegmentNumberMalformed,
                "the initialisation segment of the media from this segment on (changes mid-stream)"),
         KeyIdRow("kid", "the key of this key ID (key rotation, audiokey); the first key without"),
-        TextRow("lang", "addressing", SubtitleRequests, FailureCode::SubtitleLanguageUnknown, "the subtitle track, by the language tag subs gave", "sv"),
+        TextRow("lang", "addressing", LanguageRequests, FailureCode::SubtitleLanguageUnknown,
+                "the subtitle track or the audio rendition, by the language tag subs or lang gave", "sv"),
+        FlagRow("describes", "addressing", AudioRequests, "with lang: the audio description rendition of that language"),
         DigitsRow("break", 1, Uint32Maximum, "", {"adlist.json", "ad.m3u8", "video.m3u8", "audio.m3u8", "video-body.mp4", "audio-body.mp4"},
                FailureCode::BreakUnknown, "an ad break, from 1"),
         DigitsRow("ad", 1, BreakSettings::MaximalAds, "", {"ad.m3u8", "video.m3u8", "audio.m3u8", "video-body.mp4", "audio-body.mp4"},
                FailureCode::BreakUnknown, "an ad of a break, from 1"),
-        ChoiceRow("audio", "addressing", {"aac", "opus", "ac3", "ec3"}, "", {"audio.m3u8", "audio-header.mp4", "audio-body.mp4"}, FailureCode::AudioRowUnknown,
+        ChoiceRow("audio", "addressing", {"aac", "opus", "ac3", "ec3"}, "", AudioRequests, FailureCode::AudioRowUnknown,
                   "the audio row of an asset with several, by its codec; the first without"),
         NumberRow("color", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video-body.mp4"}, "picks one of the three box colours"),
         DigitsRow(ExtraVideoSegmentsKey, 0, static_cast<double>(MaximalListedSegmentCount), "0", {"video.m3u8", "video-body.mp4"},
@@ -322,12 +332,21 @@ std::span<QueryOption const> OptionTable::Options()
     return Rows();
 }
 
-QueryOption const& OptionTable::Get(std::string_view Name, std::optional<OptionKind> Kind)
+namespace
+{
+enum class RowUse
+{
+    Any,
+    Kept,
+    Addressing,
+};
+
+QueryOption const& Find(std::string_view Name, std::optional<OptionKind> Kind, RowUse Use)
 {
     QueryOption const* Found = nullptr;
     std::size_t Count = 0;
     for(auto const& Option : Rows())
-        if(Option.Named(Name) && (!Kind || Option.Kind == *Kind))
+        if(Option.Named(Name) && (!Kind || Option.Kind == *Kind) && (Use == RowUse::Any || (Option.Group == "addressing") == (Use == RowUse::Addressing)))
         {
             Found = &Option;
             ++Count;
@@ -338,6 +357,22 @@ QueryOption const& OptionTable::Get(std::string_view Name, std::optional<OptionK
                                        Kind ? (" (" + std::string(OptionKindName(*Kind)) + ")").c_str() : "",
                                        Count == 0 ? "has no row in the option table" : "names several rows of the option table"));
     return *Found;
+}
+} // namespace
+
+QueryOption const& OptionTable::Get(std::string_view Name, std::optional<OptionKind> Kind)
+{
+    return Find(Name, Kind, RowUse::Any);
+}
+
+QueryOption const& OptionTable::Kept(std::string_view Name, std::optional<OptionKind> Kind)
+{
+    return Find(Name, Kind, RowUse::Kept);
+}
+
+QueryOption const& OptionTable::Addressing(std::string_view Name, std::optional<OptionKind> Kind)
+{
+    return Find(Name, Kind, RowUse::Addressing);
 }
 
 std::string OptionTable::Json()

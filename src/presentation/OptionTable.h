@@ -35,6 +35,11 @@ public:
     // is told apart by its kind. Raises E_UNEXPECTED when there is no such
     // row, or more than one.
     static QueryOption const& Get(std::string_view Name, std::optional<OptionKind> Kind = std::nullopt);
+    // The same among the rows a manifest keeps with its asset, or among the
+    // "addressing" rows: a key of both with one kind ("lang": the asset's
+    // audio languages, the track a request names) is told apart so.
+    static QueryOption const& Kept(std::string_view Name, std::optional<OptionKind> Kind = std::nullopt);
+    static QueryOption const& Addressing(std::string_view Name, std::optional<OptionKind> Kind = std::nullopt);
 
     // options.json: {"groups":[{"id","title"}...],"options":[{"name","alias",
     // "group","kind","minimum","maximum","default","choices","routes",

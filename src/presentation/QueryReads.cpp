@@ -24,7 +24,7 @@ void Add(std::vector<QueryOption const*>& Options, QueryOption const& Option)
 
 QueryOption const& QueryReads::Note(std::string_view Name, std::optional<OptionKind> Kind)
 {
-    auto const& Option = OptionTable::Get(Name, Kind);
+    auto const& Option = OptionTable::Kept(Name, Kind);
     Add(m_First, Option);
     return Option;
 }
@@ -61,7 +61,7 @@ QueryStringNameValue const* QueryReads::Text(std::string_view Name)
 
 void QueryReads::NoteEvery(std::string_view Name)
 {
-    Add(m_Every, OptionTable::Get(Name));
+    Add(m_Every, OptionTable::Kept(Name));
 }
 
 QueryVector QueryReads::Read() const

@@ -6,6 +6,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "presentation/ImscWriter.h"
+#include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/WebVttWriter.h"
 
@@ -29,7 +30,7 @@ std::uint32_t SubtitleTrack::Position(Configuration const& Asset, std::string co
 
 std::string const& SubtitleTrack::LanguageFromQuery(QueryVector const& Query, Configuration const& Asset, std::optional<bool> Mp4)
 {
-    auto const* Pair = FindOption(Query, "lang");
+    auto const* Pair = FindOption(Query, OptionTable::Addressing("lang"));
     CheckCondition(Pair != nullptr, TRACE_CONTEXT(), FailureCode::SubtitleLanguageUnknown, "lang given");
     for(auto const& Language : Asset.SubtitleLanguages)
         if(Language == Pair->Value)

@@ -23,12 +23,19 @@ struct VariantSet
     // digits is accepted.
     bool ParseVideoVariant(QueryVector const& Query, VideoVariant& Variant) const;
 
-    // The audio row named by the query's "audio" (its codec), the first row
-    // without one; the failure code of the "audio" row (0x80FF0E80) when it
-    // names no row of the asset.
+    // The audio row named by the query's "audio" (its codec), "lang" (its
+    // language) and "describes" (the description rendition), each taken as
+    // the first row's when absent; the failure code of the "audio" row
+    // (0x80FF0E80) when they name no row of the asset.
     std::size_t AudioRowOf(QueryVector const& Query) const;
     // What the URLs of a row's playlist and segments add to name it:
-    // "&audio=ec3" in an asset of several rows, nothing in one of one.
+    // "&audio=ec3" in an asset of several codecs, "&lang=fr" in one of
+    // language renditions ("&lang=en&describes=1" for a description),
+    // nothing in one of one row.
     std::string AudioRowQuery(AudioVariant const& Variant) const;
+    // The different codecs of the audio rows.
+    std::size_t AudioCodecCount() const;
+    // Whether the rows are language renditions ("lang", "describes").
+    bool HasAudioVoices() const;
 };
 } // namespace Application

@@ -7,6 +7,8 @@
 // options.captions turns on the player's caption track (CEA-608 in the video);
 // options.events has the probe record the player's timed events (ad breaks,
 // timeline regions, event messages; for dash.js the schemes to subscribe to).
+// Each player gives the probe selectAudioLanguage(tag), which switches it to
+// the audio rendition of that language while it plays (false: none such).
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -88,6 +90,11 @@
     // The playing picture's wall-clock time, by the program date-time.
     if (options.subtitles) probe.clockOf = () => (hls.playingDate ? hls.playingDate.getTime() : null);
     if (options.events) recordInterstitials(probe, hls);
+    probe.selectAudioLanguage = (tag) => {
+      const index = hls.audioTracks.findIndex((track) => track.lang === tag);
+      if (index >= 0) hls.audioTrack = index;
+      return index >= 0;
+    };
     hls.loadSource(url);
     hls.attachMedia(probe.element);
     probe.playerFigures = () => ({
@@ -165,6 +172,11 @@
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
     });
     probe.playerFigures = () => ({ latencies });
+    probe.selectAudioLanguage = (tag) => {
+      if (!player.getAudioLanguages().includes(tag)) return false;
+      player.selectAudioLanguage(tag);
+      return true;
+    };
     if (options.events) {
       const region = (event) => ({ scheme: event.detail.schemeIdUri, id: event.detail.id, start: event.detail.startTime, end: event.detail.endTime });
       player.addEventListener('timelineregionadded', (event) => probe.event('timelineregionadded', region(event)));
@@ -222,6 +234,11 @@
       player.updateSettings({ streaming: { text: { defaultEnabled: true } } });
       probe.clockOf = () => (player.isDynamic() ? player.timeAsUTC() * 1000 : null);
     }
+    probe.selectAudioLanguage = (tag) => {
+      const track = player.getTracksFor('audio').find((each) => each.lang === tag);
+      if (track) player.setCurrentTrack(track);
+      return Boolean(track);
+    };
     player.initialize(probe.element, url, true);
     // dash.js renders IMSC1 itself, into this element; its cues carry the document.
     if (options.subtitles) player.attachTTMLRenderingDiv(document.getElementById('captions'));

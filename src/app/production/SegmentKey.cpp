@@ -84,6 +84,13 @@ SegmentKey& SegmentKey::AddAdvertTone(std::uint32_t Number)
     return Add("ad", std::int64_t{Number});
 }
 
+SegmentKey& SegmentKey::AddVoice(std::string_view Language, AudioVoice const& Voice)
+{
+    // A well-formed tag is letters, digits and '-', and names the spoken
+    // name (LanguageTag::NativeName) too.
+    return Add("voice", StringFormat("%.*s,%u%s", static_cast<int>(Language.size()), Language.data(), Voice.Slot, Voice.Describes ? ",describes" : ""));
+}
+
 SegmentKey& SegmentKey::AddEventMessages(std::span<std::uint8_t const> Boxes)
 {
     std::string Text;

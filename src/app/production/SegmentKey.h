@@ -41,6 +41,9 @@ public:
     SegmentKey& AddBreakNotices(std::span<BreakNotice const> Notices);
     SegmentKey& AddAdvert(std::uint32_t Number, std::uint32_t Count);
     SegmentKey& AddAdvertTone(std::uint32_t Number);
+    // The voice of a language rendition's audio body: its language (which
+    // names the spoken name), pitch slot and whether it is a description.
+    SegmentKey& AddVoice(std::string_view Language, AudioVoice const& Voice);
     // The event message boxes a video body carries ahead of its fragments.
     SegmentKey& AddEventMessages(std::span<std::uint8_t const> Boxes);
     // What the asset's changes mid-stream make of a track's media (the

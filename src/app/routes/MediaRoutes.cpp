@@ -288,11 +288,14 @@ MediaRoutes::SegmentMaking MediaRoutes::AudioSegment(Configuration const& Asset,
         Session->SetTimeOrigin(Changes.Origin);
     auto Key = SegmentKey::AudioBody(Variant, Index, Asset.FrameCode, Asset);
     Key.AddChanges(Asset, Changes, KeyTrack::Audio);
+    // An ad sounds its own tone in every language.
     if(Asset.Advert)
     {
         Session->SetAdvert(Asset.Advert->Number);
         Key.AddAdvertTone(Asset.Advert->Number);
     }
+    else if(Variant.Voice)
+        Key.AddVoice(Variant.Language, *Variant.Voice);
     return {std::move(Key), [Session](SegmentProduction& Production) { Stream(Production, *Session); }};
 }
 
