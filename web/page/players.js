@@ -173,9 +173,9 @@
     });
     probe.playerFigures = () => ({ latencies });
     probe.selectAudioLanguage = (tag) => {
-      if (!player.getAudioLanguages().includes(tag)) return false;
-      player.selectAudioLanguage(tag);
-      return true;
+      const track = player.getAudioTracks().find((each) => each.language === tag && !each.roles.includes('description'));
+      if (track) player.selectAudioTrack(track);
+      return Boolean(track);
     };
     if (options.events) {
       const region = (event) => ({ scheme: event.detail.schemeIdUri, id: event.detail.id, start: event.detail.startTime, end: event.detail.endTime });
