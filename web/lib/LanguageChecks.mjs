@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The audio languages of "lang" as players meet them: hls.js, Shaka and
 // dash.js start on the first language (en), are switched to French while
 // playing and play on. The server's record of the asset's requests proves
