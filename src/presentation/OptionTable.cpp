@@ -167,11 +167,11 @@ std::vector<QueryOption> MakeRows()
                 "for players to choose among",
                 "aac,ec3"),
 
-        TextRow("lang", "presentation", Manifests, E_INVALIDARG,
+        TextRow("lang", "codecs", Manifests, E_INVALIDARG,
                 "1 to 8 BCP 47 language tags, comma-separated, each different: an audio rendition each (in each codec of audio), the first the default, "
                 "each with a pitch of its own and its name spoken every 10 s",
                 "en,fr,de"),
-        TextRow("describes", "presentation", Manifests, E_INVALIDARG,
+        TextRow("describes", "codecs", Manifests, E_INVALIDARG,
                 "a language tag of lang (en without it): adds that language's audio description rendition", "en"),
         TextRow("subs", "text", Manifests, FailureCode::SubtitlesInvalid,
              "1 to 8 BCP 47 language tags, comma-separated, each different: a generated subtitle track each, the first the default", "en,sv"),

@@ -124,6 +124,14 @@ TEST(OptionTable, EveryRowIsWholeAndNamesAGroup)
         EXPECT_NO_THROW(Option.Group == "addressing" ? OptionTable::Addressing(Option.Name, Option.Kind) : OptionTable::Kept(Option.Name, Option.Kind))
             << Option.Name;
     }
+    // The home page draws a fieldset a group, in the table's order: a group's rows are together.
+    std::vector<std::string_view> Seen;
+    for(auto const& Option : OptionTable::Options())
+        if(Seen.empty() || Seen.back() != Option.Group)
+        {
+            EXPECT_EQ(std::find(Seen.begin(), Seen.end(), Option.Group), Seen.end()) << Option.Name << " is apart from the rest of " << Option.Group;
+            Seen.push_back(Option.Group);
+        }
 }
 
 TEST(OptionTable, AKeyReadWithoutARowIsAnErrorOfTheProgram)
