@@ -6,10 +6,12 @@
 #include <memory>
 
 #include <svt-av1/EbSvtAv1Enc.h>
+#include <svt-av1/EbSvtAv1Metadata.h>
 
 #include "base/Check.h"
 #include "media/VideoFrameConverter.h"
 #include "mp4/Mp4Av1Obu.h"
+#include "mp4/Mp4HdrStaticMetadata.h"
 
 namespace Application
 {
@@ -67,7 +69,7 @@ void Av1Encoder::Open()
     Configuration.source_height = Settings().Height;
     Configuration.frame_rate_numerator = Settings().RateN;
     Configuration.frame_rate_denominator = Settings().RateD;
-    Configuration.encoder_bit_depth = 8;
+    Configuration.encoder_bit_depth = IsHighDynamicRange(Settings().Range) ? 10 : 8;
     Configuration.encoder_color_format = EB_YUV420;
     Configuration.profile = MAIN_PROFILE;
     Configuration.intra_refresh_type = SVT_AV1_KF_REFRESH;
@@ -82,10 +84,7 @@ void Av1Encoder::Open()
     Configuration.enable_tpl_la = 0;
     Configuration.rate_control_mode = SVT_AV1_RC_MODE_CQP_OR_CRF;
     Configuration.qp = VideoEncoderSettings::WideQuantizerFromQuality(Settings().Quality);
-    Configuration.color_primaries = EB_CICP_CP_BT_709;
-    Configuration.transfer_characteristics = EB_CICP_TC_BT_709;
-    Configuration.matrix_coefficients = EB_CICP_MC_BT_601;
-    Configuration.color_range = EB_CR_STUDIO_RANGE;
+    SetColours(Configuration);
     if(Settings().Threads)
         Configuration.logical_processors = Settings().Threads;
     Check(svt_av1_enc_set_parameter(m_Handle, &Configuration), "set_parameter");
@@ -93,6 +92,32 @@ void Av1Encoder::Open()
     m_Initialised = true;
     m_EndSent = false;
     m_Sent = false;
+}
+
+void Av1Encoder::SetColours(EbSvtAv1EncConfiguration& Configuration) const
+{
+    Configuration.color_range = EB_CR_STUDIO_RANGE;
+    if(!IsHighDynamicRange(Settings().Range))
+    {
+        Configuration.color_primaries = EB_CICP_CP_BT_709;
+        Configuration.transfer_characteristics = EB_CICP_TC_BT_709;
+        Configuration.matrix_coefficients = EB_CICP_MC_BT_601;
+        return;
+    }
+    Configuration.color_primaries = EB_CICP_CP_BT_2020;
+    Configuration.matrix_coefficients = EB_CICP_MC_BT_2020_NCL;
+    if(Settings().Range == DynamicRange::Hlg)
+    {
+        Configuration.transfer_characteristics = EB_CICP_TC_HLG;
+        return;
+    }
+    Configuration.transfer_characteristics = EB_CICP_TC_SMPTE_2084;
+    // The library reads decimals (cd/m² for the luminances).
+    auto const& Metadata = Mp4::HdrStaticMetadata::Signalled;
+    std::string const Light = std::to_string(Metadata.m_MaximalContentLightLevel) + "," + std::to_string(Metadata.m_MaximalFrameAverageLightLevel);
+    if(!svt_aom_parse_mastering_display(&Configuration.mastering_display, Metadata.MasteringDisplayDecimalText().c_str()) ||
+       !svt_aom_parse_content_light_level(&Configuration.content_light_level, Light.c_str()))
+        throw HResultError(E_FAIL, "SVT-AV1 could not take the HDR metadata");
 }
 
 void Av1Encoder::Close() noexcept
@@ -139,7 +164,9 @@ bool Av1Encoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, Co
             Open();
         CHECK_LINE(!m_EndSent);
         m_Sent = true;
-        VideoPicture const Planar = VideoFrameConverter::AsI420(*Picture, m_RepackBuffer);
+        VideoPicture const Planar = VideoFrameConverter::AsPlanar(*Picture, m_RepackBuffer);
+        bool const Wide = VideoPicture::IsWide(Planar.Format);
+        CHECK_ARGUMENT(Wide == IsHighDynamicRange(Settings().Range));
         EbSvtIOFormat Planes{};
         Planes.luma = Planar.Planes[0];
         Planes.cb = Planar.Planes[1];
@@ -150,11 +177,11 @@ bool Av1Encoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, Co
         Planes.width = Planar.Width;
         Planes.height = Planar.Height;
         Planes.color_fmt = EB_YUV420;
-        Planes.bit_depth = EB_EIGHT_BIT;
+        Planes.bit_depth = Wide ? EB_TEN_BIT : EB_EIGHT_BIT;
         EbBufferHeaderType Input{};
         Input.size = sizeof Input;
         Input.p_buffer = reinterpret_cast<std::uint8_t*>(&Planes);
-        Input.n_filled_len = static_cast<std::uint32_t>(VideoPicture::ContiguousSize(Planar.Width, Planar.Height));
+        Input.n_filled_len = static_cast<std::uint32_t>(VideoPicture::ContiguousSize(Planar.Width, Planar.Height, Planar.Format));
         Input.n_alloc_len = Input.n_filled_len;
         Input.pts = Pts;
         Input.pic_type = EB_AV1_INVALID_PICTURE;

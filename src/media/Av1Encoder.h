@@ -7,6 +7,7 @@
 #include "media/VideoEncoder.h"
 
 struct EbComponentType;
+struct EbSvtAv1EncConfiguration;
 
 namespace Application
 {
@@ -14,9 +15,13 @@ namespace Application
 // picture refers only to pictures before it, so decode order is
 // presentation order), quality-based rate control at the AV1 quantiser the
 // quality maps to, a key frame exactly every GopSize pictures, BT.601
-// limited range signalled in the sequence header. Each sample is a temporal
+// limited range signalled in the sequence header; with PQ or HLG, 10-bit
+// 4:2:0 (still the main profile) with BT.2020 and the transfer, and with PQ
+// the mastering display and content light level metadata OBUs
+// (HdrStaticMetadata). Each sample is a temporal
 // unit without its temporal delimiter; every key frame's carries the
-// sequence header in front. SVT-AV1 takes I420 only: NV12 is repacked.
+// sequence header in front. SVT-AV1 takes planar pictures only: NV12 and
+// P010 are repacked.
 //
 // SVT-AV1 1.4 keeps tables of its coding tools in process-wide memory that
 // every encoder's initialisation rebuilds for its own picture size and
@@ -44,6 +49,7 @@ protected:
 private:
     bool KeyFramesOnly() const noexcept { return Settings().GopSize == 1; }
     void Open();
+    void SetColours(EbSvtAv1EncConfiguration& Configuration) const;
     void Close() noexcept;
     void SendEndOfStream();
 

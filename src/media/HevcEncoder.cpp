@@ -7,6 +7,8 @@
 
 #include "base/Check.h"
 #include "media/VideoFrameConverter.h"
+#include "mp4/Mp4ColourDescription.h"
+#include "mp4/Mp4HdrStaticMetadata.h"
 
 namespace Application
 {
@@ -22,11 +24,11 @@ constexpr int MatrixSmpte170m = 6;
 constexpr int VideoFormatUnspecified = 5;
 
 // libx265 decodes the first picture this many pictures before it presents.
-std::uint32_t ChosenReorderDelay(x265_encoder* Encoder)
+std::uint32_t ChosenReorderDelay(x265_api const& Api, x265_encoder* Encoder)
 {
-    std::unique_ptr<x265_param, void (*)(x265_param*)> const Actual(x265_param_alloc(), x265_param_free);
+    std::unique_ptr<x265_param, void (*)(x265_param*)> const Actual(Api.param_alloc(), Api.param_free);
     CHECK_POINTER(Actual.get());
-    x265_encoder_parameters(Encoder, Actual.get());
+    Api.encoder_parameters(Encoder, Actual.get());
     if(Actual->bframes == 0)
         return 0;
     return Actual->bBPyramid ? 2 : 1;
@@ -43,9 +45,13 @@ std::uint32_t PictureType(int Type)
 HevcEncoder::HevcEncoder(VideoEncoderSettings const& Settings) : VideoEncoder(Settings)
 {
     CHECK_ARGUMENT(Settings.Format == VideoEncoderSettings::Codec::Hevc);
-    m_Parameters = x265_param_alloc();
+    bool const Wide = IsHighDynamicRange(Settings.Range);
+    // 0: the build the program links, 8-bit.
+    m_Api = x265_api_get(Wide ? 10 : 0);
+    CHECK_POINTER(m_Api);
+    m_Parameters = m_Api->param_alloc();
     CHECK_POINTER(m_Parameters);
-    CHECK_LINE(x265_param_default_preset(m_Parameters, Preset, nullptr) == 0);
+    CHECK_LINE(m_Api->param_default_preset(m_Parameters, Preset, nullptr) == 0);
     x265_param& Value = *m_Parameters;
     Value.logLevel = X265_LOG_ERROR;
     Value.internalCsp = X265_CSP_I420;
@@ -67,22 +73,19 @@ HevcEncoder::HevcEncoder(VideoEncoderSettings const& Settings) : VideoEncoder(Se
     Value.vui.bEnableVideoSignalTypePresentFlag = 1;
     Value.vui.videoFormat = VideoFormatUnspecified;
     Value.vui.bEnableVideoFullRangeFlag = 0;
-    Value.vui.bEnableColorDescriptionPresentFlag = 1;
-    Value.vui.colorPrimaries = ColourPrimariesBt709;
-    Value.vui.transferCharacteristics = TransferBt709;
-    Value.vui.matrixCoeffs = MatrixSmpte170m;
+    SetColours(Value);
     if(Settings.Threads)
     {
         m_Pools = std::to_string(Settings.Threads);
         Value.numaPools = m_Pools.c_str();
     }
-    CHECK_LINE(x265_param_apply_profile(m_Parameters, "main") == 0);
-    m_Encoder = x265_encoder_open(m_Parameters);
+    CHECK_LINE(m_Api->param_apply_profile(m_Parameters, Wide ? "main10" : "main") == 0);
+    m_Encoder = m_Api->encoder_open(m_Parameters);
     CHECK_POINTER(m_Encoder);
-    SetReorderDelay(ChosenReorderDelay(m_Encoder));
+    SetReorderDelay(ChosenReorderDelay(*m_Api, m_Encoder));
     x265_nal* Units = nullptr;
     std::uint32_t UnitCount = 0;
-    CHECK_LINE(x265_encoder_headers(m_Encoder, &Units, &UnitCount) >= 0);
+    CHECK_LINE(m_Api->encoder_headers(m_Encoder, &Units, &UnitCount) >= 0);
     std::vector<std::uint8_t> Header;
     for(std::uint32_t Index = 0; Index < UnitCount; ++Index)
         if(Units[Index].type == VideoParameterSet || Units[Index].type == SequenceParameterSet || Units[Index].type == PictureParameterSet)
@@ -93,18 +96,36 @@ HevcEncoder::HevcEncoder(VideoEncoderSettings const& Settings) : VideoEncoder(Se
 HevcEncoder::~HevcEncoder()
 {
     if(m_Encoder)
-        x265_encoder_close(m_Encoder);
-    x265_param_free(m_Parameters);
+        m_Api->encoder_close(m_Encoder);
+    if(m_Parameters)
+        m_Api->param_free(m_Parameters);
 }
 
-VideoPicture HevcEncoder::Repacked(VideoPicture const& Picture)
+void HevcEncoder::SetColours(x265_param& Value)
 {
-    if(Picture.Format == VideoPicture::Layout::I420)
-        return Picture;
-    m_RepackBuffer.resize(VideoPicture::ContiguousSize(Picture.Width, Picture.Height));
-    VideoPicture const Target = VideoPicture::Contiguous(VideoPicture::Layout::I420, Picture.Width, Picture.Height, m_RepackBuffer.data());
-    VideoFrameConverter::Convert(Picture, Target);
-    return Target;
+    Value.vui.bEnableColorDescriptionPresentFlag = 1;
+    if(!IsHighDynamicRange(Settings().Range))
+    {
+        Value.vui.colorPrimaries = ColourPrimariesBt709;
+        Value.vui.transferCharacteristics = TransferBt709;
+        Value.vui.matrixCoeffs = MatrixSmpte170m;
+        return;
+    }
+    Value.vui.colorPrimaries = Mp4::ColourDescription::PrimariesBt2020;
+    Value.vui.matrixCoeffs = Mp4::ColourDescription::MatrixBt2020NonConstant;
+    if(Settings().Range == DynamicRange::Hlg)
+    {
+        Value.vui.transferCharacteristics = Mp4::ColourDescription::TransferHlg;
+        return;
+    }
+    Value.vui.transferCharacteristics = Mp4::ColourDescription::TransferPq;
+    auto const& Metadata = Mp4::HdrStaticMetadata::Signalled;
+    // The library keeps the pointer: the text lives as long as the encoder.
+    m_MasteringDisplay = Metadata.MasteringDisplayText();
+    Value.masteringDisplayColorVolume = m_MasteringDisplay.c_str();
+    Value.maxCLL = Metadata.m_MaximalContentLightLevel;
+    Value.maxFALL = Metadata.m_MaximalFrameAverageLightLevel;
+    Value.bEmitHDR10SEI = 1;
 }
 
 bool HevcEncoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, CodedPicture& Result)
@@ -113,10 +134,11 @@ bool HevcEncoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, C
     x265_picture* InputPointer = nullptr;
     if(Picture)
     {
-        VideoPicture const Planar = Repacked(*Picture);
-        x265_picture_init(m_Parameters, &Input);
+        VideoPicture const Planar = VideoFrameConverter::AsPlanar(*Picture, m_RepackBuffer);
+        CHECK_ARGUMENT(VideoPicture::IsWide(Planar.Format) == IsHighDynamicRange(Settings().Range));
+        m_Api->picture_init(m_Parameters, &Input);
         Input.pts = Pts;
-        Input.bitDepth = 8;
+        Input.bitDepth = VideoPicture::IsWide(Planar.Format) ? 10 : 8;
         Input.colorSpace = X265_CSP_I420;
         for(int Plane = 0; Plane < 3; ++Plane)
         {
@@ -128,7 +150,7 @@ bool HevcEncoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, C
     x265_nal* Units = nullptr;
     std::uint32_t UnitCount = 0;
     x265_picture Output;
-    int const Count = x265_encoder_encode(m_Encoder, &Units, &UnitCount, InputPointer, &Output);
+    int const Count = m_Api->encoder_encode(m_Encoder, &Units, &UnitCount, InputPointer, &Output);
     CHECK_LINE(Count >= 0);
     if(Count == 0)
         return false;

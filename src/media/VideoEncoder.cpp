@@ -15,6 +15,10 @@ VideoEncoder::VideoEncoder(VideoEncoderSettings const& Settings) : m_Settings(Se
     CHECK_ARGUMENT(Settings.Width > 0 && Settings.Height > 0);
     CHECK_ARGUMENT(Settings.RateN > 0 && Settings.RateD > 0);
     CHECK_ARGUMENT(Settings.GopSize > 0);
+    // 10-bit pictures are the wide-gamut streams', of HEVC and AV1 only.
+    CHECK_ARGUMENT(VideoPicture::IsWide(Settings.InputFormat) == IsHighDynamicRange(Settings.Range));
+    CHECK_ARGUMENT(!IsHighDynamicRange(Settings.Range) || Settings.Format == VideoEncoderSettings::Codec::Hevc ||
+                   Settings.Format == VideoEncoderSettings::Codec::Av1);
     if(Settings.Captions != VideoEncoderSettings::CaptionServices::None)
         m_Captions.emplace(Settings.Captions, Settings.RateN, Settings.RateD);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "media/DynamicRange.h"
 #include "media/VideoPicture.h"
 
 namespace Application
@@ -44,6 +45,8 @@ struct VideoEncoderSettings
     // What the pictures put in look like.
     VideoPicture::Layout InputFormat = VideoPicture::Layout::Nv12;
     CaptionServices Captions = CaptionServices::None;
+    // PQ and HLG: 10-bit BT.2020 video of P010 or I010 pictures.
+    DynamicRange Range = DynamicRange::Sdr;
 
     // QP = truncate((10^(600 / (q + 565)) - 8) × 10 + 16.5): 70 gives 24,
     // 50 gives 31, 0 gives 51, 100 gives 16.

@@ -18,6 +18,17 @@ std::uint32_t UInt32Value(MF::PropVariant const& Value)
 }
 } // namespace
 
+DynamicRange VideoEncoderTransform::RangeOf(MF::MediaType const& Type)
+{
+    auto const Transfer = Type.FindItem(MF::MF_MT_TRANSFER_FUNCTION);
+    if(!Transfer)
+        return DynamicRange::Sdr;
+    CHECK_CONDITION(Transfer->GetUInt32() == MF::MFVideoTransFunc_2084 || Transfer->GetUInt32() == MF::MFVideoTransFunc_HLG, MF_E_INVALIDMEDIATYPE);
+    CHECK_CONDITION(Type.GetUINT32(MF::MF_MT_VIDEO_PRIMARIES, 0) == MF::MFVideoPrimaries_BT2020, MF_E_INVALIDMEDIATYPE);
+    CHECK_CONDITION(Type.GetUINT32(MF::MF_MT_YUV_MATRIX, 0) == MF::MFVideoTransferMatrix_BT2020_10, MF_E_INVALIDMEDIATYPE);
+    return Transfer->GetUInt32() == MF::MFVideoTransFunc_2084 ? DynamicRange::Pq : DynamicRange::Hlg;
+}
+
 std::shared_ptr<VideoEncoderTransform> VideoEncoderTransform::Create()
 {
     return std::make_shared<VideoEncoderTransform>();
@@ -93,12 +104,19 @@ void VideoEncoderTransform::CheckOutputType(MF::MediaType const& Type)
                     MF_E_INVALIDMEDIATYPE);
     auto const [RateN, RateD] = Type.GetRatio(MF::MF_MT_FRAME_RATE);
     CHECK_CONDITION(RateN > 0 && RateD > 0, MF_E_INVALIDMEDIATYPE);
+    // PQ and HLG: HEVC Main10 or AV1 10-bit, BT.2020.
+    if(auto const Range = RangeOf(Type); IsHighDynamicRange(Range))
+        CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_HEVC || Type.GetSubtype() == MF::MFVideoFormat_AV1, MF_E_INVALIDMEDIATYPE);
 }
 
 void VideoEncoderTransform::CheckInputType(MF::MediaType const& Type)
 {
     CHECK_CONDITION(Type.GetMajorType() == MF::MFMediaType_Video, MF_E_INVALIDMEDIATYPE);
-    CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_NV12 || Type.GetSubtype() == MF::MFVideoFormat_I420, MF_E_INVALIDMEDIATYPE);
+    // 10-bit pictures for the wide-gamut streams, 8-bit ones for the others.
+    if(IsHighDynamicRange(RangeOf(OutputType())))
+        CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_P010, MF_E_INVALIDMEDIATYPE);
+    else
+        CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_NV12 || Type.GetSubtype() == MF::MFVideoFormat_I420, MF_E_INVALIDMEDIATYPE);
     CHECK_CONDITION(Type.GetSize(MF::MF_MT_FRAME_SIZE) == OutputType().GetSize(MF::MF_MT_FRAME_SIZE), MF_E_INVALIDMEDIATYPE);
 }
 
@@ -114,7 +132,11 @@ void VideoEncoderTransform::Configure()
         std::tie(m_Settings.Width, m_Settings.Height) = OutputType().GetSize(MF::MF_MT_FRAME_SIZE);
         std::tie(m_Settings.RateN, m_Settings.RateD) = OutputType().GetRatio(MF::MF_MT_FRAME_RATE);
         m_Settings.Bitrate = OutputType().GetUINT32(MF::MF_MT_AVG_BITRATE, 0);
-        m_Settings.InputFormat = InputType().GetSubtype() == MF::MFVideoFormat_NV12 ? VideoPicture::Layout::Nv12 : VideoPicture::Layout::I420;
+        auto const Input = InputType().GetSubtype();
+        m_Settings.InputFormat = Input == MF::MFVideoFormat_NV12   ? VideoPicture::Layout::Nv12
+                                 : Input == MF::MFVideoFormat_P010 ? VideoPicture::Layout::P010
+                                                                   : VideoPicture::Layout::I420;
+        m_Settings.Range = RangeOf(OutputType());
     }
     m_Encoder = VideoEncoder::Create(m_Settings);
     m_EncoderUsed = false;
@@ -130,7 +152,7 @@ void VideoEncoderTransform::StartStream()
 
 void VideoEncoderTransform::Process(MF::Sample& Input)
 {
-    auto const Buffer = InputBuffer(Input, VideoPicture::ContiguousSize(m_Settings.Width, m_Settings.Height));
+    auto const Buffer = InputBuffer(Input, VideoPicture::ContiguousSize(m_Settings.Width, m_Settings.Height, m_Settings.InputFormat));
     VideoPicture const Picture = VideoPicture::Contiguous(m_Settings.InputFormat, m_Settings.Width, m_Settings.Height, Buffer->GetData());
     std::vector<EncodedSample> Encoded;
     m_EncoderUsed = true;

@@ -13,6 +13,9 @@ namespace Application
 // The H.264, HEVC, AV1 and VP9 encoder transform over VideoEncoder. The output
 // type names the codec (MFVideoFormat_H264, _HEVC, _AV1 or _VP90), frame size,
 // rate and average bitrate; the input type is NV12 or I420 of the same size.
+// An HEVC or AV1 output type with the PQ or HLG MF_MT_TRANSFER_FUNCTION (and
+// BT.2020 MF_MT_VIDEO_PRIMARIES and MF_MT_YUV_MATRIX) makes 10-bit video of
+// P010 input.
 // Settings come through ICodecApi before the types: rate control mode
 // (quality-based, 3, is the one there is), quality, GOP size and B pictures.
 // Once both types are set the parameter sets are in the output type's
@@ -42,6 +45,8 @@ protected:
     void Drain() override;
 
 private:
+    // The range an output type asks for; other colours are refused.
+    static DynamicRange RangeOf(MF::MediaType const& Type);
     // The keys SetValue and GetValue take.
     static bool IsSupported(MF::AttributeKey const& Key);
     void EmitAll(std::vector<EncodedSample>& Encoded);

@@ -9,6 +9,7 @@
 #include "base/Check.h"
 #include "media/BreakMoment.h"
 #include "media/FrameCodePainter.h"
+#include "media/HdrPicturePainter.h"
 #include "media/VideoFrameText.h"
 
 namespace Application
@@ -105,9 +106,12 @@ struct VideoFrameComposer::Resources
     std::string AdvertText;
     std::string FormatText;
     std::string ChangeText;
+    std::optional<HdrPicturePainter> WidePainter;
 
     explicit Resources(Parameters const& Value)
     {
+        if(IsHighDynamicRange(Value.Range))
+            WidePainter.emplace(Value.Range);
         // A font map of its own: pango's objects are not to be shared
         // between threads.
         FontMap.reset(pango_cairo_font_map_new());
@@ -248,5 +252,7 @@ void VideoFrameComposer::Compose(std::int64_t Index, std::int64_t Time, std::uin
                                                          m_Parameters.Advert ? std::optional(m_Parameters.Advert->Number) : std::nullopt,
                                                          m_Parameters.Change ? std::optional(m_Parameters.Change->Number) : std::nullopt),
                                 Data, Stride, m_Parameters.Width, m_Parameters.Height);
+    if(m_Resources->WidePainter)
+        m_Resources->WidePainter->Paint(Data, Stride, m_Parameters.Width, m_Parameters.Height);
 }
 } // namespace Application

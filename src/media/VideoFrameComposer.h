@@ -10,6 +10,7 @@
 #include "media/AdvertIdentity.h"
 #include "media/BreakNotice.h"
 #include "media/ChangeNotice.h"
+#include "media/DynamicRange.h"
 #include "media/FrameCodePayload.h"
 
 namespace Application
@@ -24,7 +25,8 @@ namespace Application
 // on a schedule name their change (ChangeNotice) on the line after those;
 // the lines above never move for them, nor for the last line, which names
 // the speaker sounding when the audio is 5.1, so pictures without any stay exactly
-// as they were. One composer holds its font map,
+// as they were. With a high dynamic range the picture is then made 10-bit
+// with bars and a ramp below the box (HdrPicturePainter). One composer holds its font map,
 // layouts and fonts for many frames; it is used by one thread at a time, and
 // composers on different threads share nothing.
 class VideoFrameComposer
@@ -48,10 +50,13 @@ public:
         std::optional<ChangeNotice> Change;
         // The audio is 5.1: the pictures name the speaker sounding.
         bool Surround = false;
+        // PQ and HLG pictures are A2R10G10B10 (HdrPicturePainter).
+        DynamicRange Range = DynamicRange::Sdr;
     };
 
     // The bytes of a top-down picture: rows of Width pixels, each pixel B, G,
-    // R, A (a little-endian 0xAARRGGBB word, alpha 0xFF).
+    // R, A (a little-endian 0xAARRGGBB word, alpha 0xFF), or with a high
+    // dynamic range a little-endian word of 10-bit R, G and B from bit 20 down.
     static constexpr std::uint32_t BytesPerPixel = 4;
     static constexpr char const* FontFamily = "Open Sans";
 

@@ -88,7 +88,11 @@ VideoMediaSource::Stream::Stream(std::weak_ptr<SyntheticMediaSource> Source, std
 void VideoMediaSource::Stream::OnActivate(MF::MediaType const& Type)
 {
     CHECK_LINE(Type.GetMajorType() == MF::MFMediaType_Video);
-    CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_ARGB32, E_NOTIMPL);
+    // 10-bit pictures are wide-gamut ones: PQ or HLG.
+    bool const Wide = Type.GetSubtype() == MF::MFVideoFormat_A2R10G10B10;
+    CHECK_CONDITION(Wide || Type.GetSubtype() == MF::MFVideoFormat_ARGB32, E_NOTIMPL);
+    std::uint32_t const Transfer = Type.GetUINT32(MF::MF_MT_TRANSFER_FUNCTION, 0);
+    CHECK_CONDITION(!Wide || Transfer == MF::MFVideoTransFunc_2084 || Transfer == MF::MFVideoTransFunc_HLG, MF_E_INVALIDMEDIATYPE);
     auto const [RateN, RateD] = Type.GetRatio(MF::MF_MT_FRAME_RATE);
     CHECK_LINE(RateN > 0 && RateD > 0);
     auto const [Width, Height] = Type.GetSize(MF::MF_MT_FRAME_SIZE);
@@ -104,6 +108,7 @@ void VideoMediaSource::Stream::OnActivate(MF::MediaType const& Type)
     m_Parameters.Height = Height;
     m_Parameters.RateN = RateN;
     m_Parameters.RateD = RateD;
+    m_Parameters.Range = !Wide ? DynamicRange::Sdr : Transfer == MF::MFVideoTransFunc_2084 ? DynamicRange::Pq : DynamicRange::Hlg;
     m_Grid.emplace(RateN, RateD);
     // The composers are made when first needed: a run that draws one frame
     // at a time never pays for more than one.

@@ -13,7 +13,8 @@
 
 namespace Application
 {
-// The synthetic video source: ARGB32 frames drawn by VideoFrameComposer,
+// The synthetic video source: ARGB32 frames drawn by VideoFrameComposer (or
+// A2R10G10B10 ones with the PQ or HLG MF_MT_TRANSFER_FUNCTION of the type),
 // frame n at its place on the frame grid of the type's rate, from the frame
 // nearest to the start position up to the last one before the duration.
 // Frames are top-down: a type whose MF_MT_DEFAULT_STRIDE says otherwise is

@@ -31,13 +31,18 @@ std::shared_ptr<VideoProcessorTransform> VideoProcessorTransform::Create()
 void VideoProcessorTransform::CheckOutputType(MF::MediaType const& Type)
 {
     CheckVideoType(Type);
-    CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_NV12 || Type.GetSubtype() == MF::MFVideoFormat_I420, MF_E_INVALIDMEDIATYPE);
+    CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_NV12 || Type.GetSubtype() == MF::MFVideoFormat_I420 || Type.GetSubtype() == MF::MFVideoFormat_P010,
+                    MF_E_INVALIDMEDIATYPE);
 }
 
 void VideoProcessorTransform::CheckInputType(MF::MediaType const& Type)
 {
     CheckVideoType(Type);
-    CHECK_CONDITION(Type.GetSubtype() == MF::MFVideoFormat_ARGB32 || Type.GetSubtype() == MF::MFVideoFormat_RGB32, MF_E_INVALIDMEDIATYPE);
+    // 10 bits in, 10 bits out: the wide pictures stay wide.
+    bool const Wide = OutputType().GetSubtype() == MF::MFVideoFormat_P010;
+    CHECK_CONDITION(Wide ? Type.GetSubtype() == MF::MFVideoFormat_A2R10G10B10
+                         : Type.GetSubtype() == MF::MFVideoFormat_ARGB32 || Type.GetSubtype() == MF::MFVideoFormat_RGB32,
+                    MF_E_INVALIDMEDIATYPE);
     // The converter does not scale.
     CHECK_CONDITION(Type.GetSize(MF::MF_MT_FRAME_SIZE) == OutputType().GetSize(MF::MF_MT_FRAME_SIZE), MF_E_INVALIDMEDIATYPE);
 }
@@ -45,7 +50,10 @@ void VideoProcessorTransform::CheckInputType(MF::MediaType const& Type)
 void VideoProcessorTransform::Configure()
 {
     std::tie(m_Width, m_Height) = OutputType().GetSize(MF::MF_MT_FRAME_SIZE);
-    m_Layout = OutputType().GetSubtype() == MF::MFVideoFormat_NV12 ? VideoPicture::Layout::Nv12 : VideoPicture::Layout::I420;
+    auto const Subtype = OutputType().GetSubtype();
+    m_Layout = Subtype == MF::MFVideoFormat_NV12   ? VideoPicture::Layout::Nv12
+               : Subtype == MF::MFVideoFormat_P010 ? VideoPicture::Layout::P010
+                                                   : VideoPicture::Layout::I420;
     auto const RowSize = static_cast<std::int32_t>(m_Width * 4);
     m_InputStride = RowSize;
     if(auto const Stride = InputType().FindItem(MF::MF_MT_DEFAULT_STRIDE))
@@ -61,7 +69,7 @@ void VideoProcessorTransform::Process(MF::Sample& Input)
     auto const Source = InputBuffer(Input, RowBytes * m_Height);
     // A bottom-up picture starts with its last row.
     std::uint8_t const* TopRow = m_InputStride > 0 ? Source->GetData() : Source->GetData() + RowBytes * (m_Height - 1);
-    auto Target = MF::MediaBuffer::Create(VideoPicture::ContiguousSize(m_Width, m_Height));
+    auto Target = MF::MediaBuffer::Create(VideoPicture::ContiguousSize(m_Width, m_Height, m_Layout));
     VideoFrameConverter::Convert(TopRow, m_InputStride, VideoPicture::Contiguous(m_Layout, m_Width, m_Height, Target->GetData()));
     Target->SetCurrentLength(Target->GetMaxLength());
     auto Output = MF::Sample::Create();

@@ -7,7 +7,8 @@
 namespace Application
 {
 // The colour converter in front of the encoders: ARGB32 (or RGB32) frames in,
-// NV12 or I420 frames of the same size and rate out, in BT.601 limited range.
+// NV12 or I420 frames of the same size and rate out, in BT.601 limited range;
+// A2R10G10B10 frames in, P010 in BT.2020 limited range out.
 // Input rows are top-down unless the input type's MF_MT_DEFAULT_STRIDE is
 // negative. Times and sample attributes pass unchanged.
 class VideoProcessorTransform final : public SynchronousTransform

@@ -15,13 +15,25 @@ namespace Application
 {
 namespace
 {
+// The PQ and HLG rows' types say so at every step: the source draws 10-bit
+// pictures for the transfer, the encoder signals it, the sink writes colr.
+void SetColours(MF::MediaType& Type, DynamicRange Range)
+{
+    if(!IsHighDynamicRange(Range))
+        return;
+    Type.SetUINT32(MF::MF_MT_VIDEO_PRIMARIES, MF::MFVideoPrimaries_BT2020);
+    Type.SetUINT32(MF::MF_MT_TRANSFER_FUNCTION, Range == DynamicRange::Pq ? MF::MFVideoTransFunc_2084 : MF::MFVideoTransFunc_HLG);
+    Type.SetUINT32(MF::MF_MT_YUV_MATRIX, MF::MFVideoTransferMatrix_BT2020_10);
+}
+
 std::shared_ptr<MF::MediaType> SourceType(VideoVariant const& Variant)
 {
     auto Type = std::make_shared<MF::MediaType>();
     Type->SetGUID(MF::MF_MT_MAJOR_TYPE, MF::MFMediaType_Video);
-    Type->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_ARGB32);
+    Type->SetGUID(MF::MF_MT_SUBTYPE, IsHighDynamicRange(Variant.Range) ? MF::MFVideoFormat_A2R10G10B10 : MF::MFVideoFormat_ARGB32);
     Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);
     Type->SetRatio(MF::MF_MT_FRAME_RATE, Variant.FrameRateN, Variant.FrameRateD);
+    SetColours(*Type, Variant.Range);
     return Type;
 }
 
@@ -36,6 +48,7 @@ std::shared_ptr<MF::MediaType> EncodedType(VideoVariant const& Variant)
     Type->SetUINT32(MF::MF_MT_AVG_BITRATE, Variant.Bitrate);
     Type->SetSize(MF::MF_MT_FRAME_SIZE, Variant.FrameSizeW, Variant.FrameSizeH);
     Type->SetRatio(MF::MF_MT_FRAME_RATE, Variant.FrameRateN, Variant.FrameRateD);
+    SetColours(*Type, Variant.Range);
     return Type;
 }
 } // namespace
@@ -98,7 +111,7 @@ SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
 
     auto const Converter = VideoProcessorTransform::Create();
     auto ConverterType = Type->Clone();
-    ConverterType->SetGUID(MF::MF_MT_SUBTYPE, MF::MFVideoFormat_NV12);
+    ConverterType->SetGUID(MF::MF_MT_SUBTYPE, IsHighDynamicRange(m_Variant.Range) ? MF::MFVideoFormat_P010 : MF::MFVideoFormat_NV12);
     Converter->SetOutputType(ConverterType);
     Converter->SetInputType(Type);
     auto const ConverterNode = AddTransformNode(Helper, SourceNode, Converter);

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "media/DynamicRange.h"
+
 namespace Application
 {
 enum class VideoSubtype
@@ -28,5 +30,7 @@ struct VideoVariant
     std::string Codecs;
     std::int64_t SegmentDuration = 0;
     bool TrickPlay = false; // key frames only, at most one per second
+    // PQ and HLG rows are 10-bit HEVC or AV1.
+    DynamicRange Range = DynamicRange::Sdr;
 };
 } // namespace Application

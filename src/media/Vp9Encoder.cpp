@@ -100,7 +100,7 @@ bool Vp9Encoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, Co
     auto* const Context = m_Codec.get();
     if(Picture)
     {
-        VideoPicture const Planar = VideoFrameConverter::AsI420(*Picture, m_RepackBuffer);
+        VideoPicture const Planar = VideoFrameConverter::AsPlanar(*Picture, m_RepackBuffer);
         vpx_image_t Image;
         CHECK_POINTER(vpx_img_wrap(&Image, VPX_IMG_FMT_I420, Planar.Width, Planar.Height, 1, Planar.Planes[0]));
         for(int Plane = 0; Plane < 3; ++Plane)

@@ -22,6 +22,9 @@ QUORVEL_ATTRIBUTE_KEY(MF_MT_MPEG2_PROFILE)              // [UInt32]
 QUORVEL_PACKED_ATTRIBUTE_KEY(MF_MT_FRAME_SIZE)          // [UInt64] width:height
 QUORVEL_PACKED_ATTRIBUTE_KEY(MF_MT_FRAME_RATE)          // [UInt64] numerator:denominator
 QUORVEL_ATTRIBUTE_KEY(MF_MT_DEFAULT_STRIDE)             // [UInt32] bytes per row, as a signed value
+QUORVEL_ATTRIBUTE_KEY(MF_MT_VIDEO_PRIMARIES)            // [UInt32] MFVideoPrimaries_...
+QUORVEL_ATTRIBUTE_KEY(MF_MT_TRANSFER_FUNCTION)          // [UInt32] MFVideoTransFunc_...
+QUORVEL_ATTRIBUTE_KEY(MF_MT_YUV_MATRIX)                 // [UInt32] MFVideoTransferMatrix_...
 QUORVEL_ATTRIBUTE_KEY(MF_MT_AUDIO_NUM_CHANNELS)         // [UInt32]
 QUORVEL_ATTRIBUTE_KEY(MF_MT_AUDIO_SAMPLES_PER_SECOND)   // [UInt32]
 QUORVEL_ATTRIBUTE_KEY(MF_MT_AUDIO_AVG_BYTES_PER_SECOND) // [UInt32]
@@ -53,6 +56,13 @@ QUORVEL_ATTRIBUTE_KEY(CODECAPI_AVEncNumWorkerThreads)        // [UInt32] 0: the 
 
 #undef QUORVEL_ATTRIBUTE_KEY
 #undef QUORVEL_PACKED_ATTRIBUTE_KEY
+
+// Values of MF_MT_VIDEO_PRIMARIES, MF_MT_TRANSFER_FUNCTION and MF_MT_YUV_MATRIX
+// that the wide-gamut streams use; a type without them is BT.601 video.
+inline constexpr unsigned MFVideoPrimaries_BT2020 = 9;
+inline constexpr unsigned MFVideoTransFunc_2084 = 15;
+inline constexpr unsigned MFVideoTransFunc_HLG = 16;
+inline constexpr unsigned MFVideoTransferMatrix_BT2020_10 = 4;
 
 // Values of MF_EVENT_TOPOLOGY_STATUS.
 inline constexpr unsigned MF_TOPOSTATUS_INVALID = 0;

@@ -14,8 +14,12 @@ inline constexpr Guid MFMediaType_Audio = Guid::FromFourCC(Guid::FourCC('a', 'u'
 
 inline constexpr Guid MFVideoFormat_ARGB32 = Guid::FromFourCC(21);
 inline constexpr Guid MFVideoFormat_RGB32 = Guid::FromFourCC(22);
+// Ten bits a channel: R, G, B in the low 30 bits of a little-endian 32-bit word.
+inline constexpr Guid MFVideoFormat_A2R10G10B10 = Guid::FromFourCC(31);
 inline constexpr Guid MFVideoFormat_NV12 = Guid::FromFourCC(Guid::FourCC('N', 'V', '1', '2'));
 inline constexpr Guid MFVideoFormat_I420 = Guid::FromFourCC(Guid::FourCC('I', '4', '2', '0'));
+// NV12's layout in 16-bit little-endian words, the 10 bits in the high ones.
+inline constexpr Guid MFVideoFormat_P010 = Guid::FromFourCC(Guid::FourCC('P', '0', '1', '0'));
 inline constexpr Guid MFVideoFormat_H264 = Guid::FromFourCC(Guid::FourCC('H', '2', '6', '4'));
 inline constexpr Guid MFVideoFormat_HEVC = Guid::FromFourCC(Guid::FourCC('H', 'E', 'V', 'C'));
 inline constexpr Guid MFVideoFormat_AV1 = Guid::FromFourCC(Guid::FourCC('A', 'V', '0', '1'));

@@ -15,7 +15,7 @@ VideoFormat Mp4MediaSink::VideoStreamSink::GetVideoFormat() const
     auto const [Width, Height] = Type->GetSize(MF::MF_MT_FRAME_SIZE);
     auto const [Numerator, Denominator] = Type->GetRatio(MF::MF_MT_FRAME_RATE);
     CHECK_LINE(Numerator != 0 && Denominator != 0);
-    return {Width, Height, Numerator, Denominator};
+    return {Width, Height, Numerator, Denominator, ColourDescription::FromMediaType(*Type)};
 }
 
 std::uint32_t Mp4MediaSink::VideoStreamSink::GetTimescale()

@@ -178,11 +178,53 @@ void VisualSampleEntryBox::WriteFields(BoxWriter& Writer) const
     Writer.AppendU16(0xFFFF); // pre_defined
 }
 
+void ColrBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        Writer.AppendU32(MakeFourCc("nclx"));
+        Writer.AppendU16(m_Primaries);
+        Writer.AppendU16(m_Transfer);
+        Writer.AppendU16(m_Matrix);
+        Writer.AppendU8(m_FullRange ? 0x80 : 0); // full_range_flag, 7 bits reserved
+    });
+}
+
+void MdcvBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        for(std::size_t Index = 0; Index < 3; ++Index)
+        {
+            Writer.AppendU16(m_Metadata.m_PrimariesX[Index]);
+            Writer.AppendU16(m_Metadata.m_PrimariesY[Index]);
+        }
+        Writer.AppendU16(m_Metadata.m_WhitePointX);
+        Writer.AppendU16(m_Metadata.m_WhitePointY);
+        Writer.AppendU32(m_Metadata.m_MaximalLuminance);
+        Writer.AppendU32(m_Metadata.m_MinimalLuminance);
+    });
+}
+
+void ClliBox::Write(BoxWriter& Writer) const
+{
+    Writer.WriteBox(*this, [&] {
+        Writer.AppendU16(m_Metadata.m_MaximalContentLightLevel);
+        Writer.AppendU16(m_Metadata.m_MaximalFrameAverageLightLevel);
+    });
+}
+
+void VisualSampleEntryBox::WriteColourBoxes(BoxWriter& Writer) const
+{
+    m_ColrBox.Write(Writer);
+    m_MdcvBox.Write(Writer);
+    m_ClliBox.Write(Writer);
+}
+
 void Avc1Box::Write(BoxWriter& Writer) const
 {
     Writer.WriteBox(*this, [&] {
         WriteFields(Writer);
         m_AvccBox.Write(Writer);
+        WriteColourBoxes(Writer);
         m_SinfBox.Write(Writer);
     });
 }
@@ -193,6 +235,7 @@ void Hvc1Box::Write(BoxWriter& Writer) const
         ASSERT(m_HvccBox.IsPresent());
         WriteFields(Writer);
         m_HvccBox.Write(Writer);
+        WriteColourBoxes(Writer);
         m_SinfBox.Write(Writer);
     });
 }
@@ -203,6 +246,7 @@ void Av01Box::Write(BoxWriter& Writer) const
         ASSERT(m_Av1cBox.IsPresent());
         WriteFields(Writer);
         m_Av1cBox.Write(Writer);
+        WriteColourBoxes(Writer);
         m_SinfBox.Write(Writer);
     });
 }
@@ -213,6 +257,7 @@ void Vp09Box::Write(BoxWriter& Writer) const
         ASSERT(m_VpccBox.IsPresent());
         WriteFields(Writer);
         m_VpccBox.Write(Writer);
+        WriteColourBoxes(Writer);
         m_SinfBox.Write(Writer);
     });
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "mp4/Mp4HdrStaticMetadata.h"
 #include "mp4/Mp4ProtectionBoxes.h"
 
 // Sample entries and the codec configuration boxes inside them.
@@ -155,6 +156,37 @@ struct Dec3Box : Box
     std::uint8_t m_Lfeon = 0;
 };
 
+// The colour description of a visual sample entry, as code points
+// (ColourDescription): type nclx.
+struct ColrBox : Box
+{
+    ColrBox() noexcept : Box(MakeFourCc("colr")) { }
+    void Write(BoxWriter& Writer) const;
+
+    std::uint16_t m_Primaries = 2;
+    std::uint16_t m_Transfer = 2;
+    std::uint16_t m_Matrix = 2;
+    bool m_FullRange = false;
+};
+
+// The mastering display colour volume (HdrStaticMetadata's units).
+struct MdcvBox : Box
+{
+    MdcvBox() noexcept : Box(MakeFourCc("mdcv")) { }
+    void Write(BoxWriter& Writer) const;
+
+    HdrStaticMetadata m_Metadata{};
+};
+
+// The content light levels (HdrStaticMetadata's).
+struct ClliBox : Box
+{
+    ClliBox() noexcept : Box(MakeFourCc("clli")) { }
+    void Write(BoxWriter& Writer) const;
+
+    HdrStaticMetadata m_Metadata{};
+};
+
 struct VisualSampleEntryBox : Box
 {
     using Box::Box;
@@ -162,10 +194,15 @@ struct VisualSampleEntryBox : Box
     std::uint16_t m_Width = 0;
     std::uint16_t m_Height = 0;
     std::string m_CompressorName; // at most 31 characters
+    // After the codec configuration, where present: the wide-gamut streams'.
+    ColrBox m_ColrBox;
+    MdcvBox m_MdcvBox;
+    ClliBox m_ClliBox;
     SinfBox m_SinfBox;
 
 protected:
     void WriteFields(BoxWriter& Writer) const;
+    void WriteColourBoxes(BoxWriter& Writer) const;
 };
 
 // avc1, or encv when protected.

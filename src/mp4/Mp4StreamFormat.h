@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
+
+#include "mp4/Mp4ColourDescription.h"
 
 // What the packager needs to know of a stream's format; the sink fills these
 // from the stream's media type.
@@ -14,6 +17,8 @@ struct VideoFormat
     std::uint32_t m_Height = 0;
     std::uint32_t m_FrameRateNumerator = 0;   // the media timescale
     std::uint32_t m_FrameRateDenominator = 0; // the frame duration in that timescale
+    // Written as colr (and with PQ, mdcv and clli) where the type describes it.
+    std::optional<ColourDescription> m_Colour;
 };
 
 struct AudioFormat

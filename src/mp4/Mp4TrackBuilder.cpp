@@ -12,6 +12,21 @@ void TrackBuilder::InitializeVisualSampleEntry(VisualSampleEntryBox& Entry, Vide
     Entry.m_Width = static_cast<std::uint16_t>(Format.m_Width);
     Entry.m_Height = static_cast<std::uint16_t>(Format.m_Height);
     Entry.m_CompressorName = CompressorName;
+    if(!Format.m_Colour)
+        return;
+    auto const& Colour = *Format.m_Colour;
+    Entry.m_ColrBox.SetPresent();
+    Entry.m_ColrBox.m_Primaries = Colour.m_Primaries;
+    Entry.m_ColrBox.m_Transfer = Colour.m_Transfer;
+    Entry.m_ColrBox.m_Matrix = Colour.m_Matrix;
+    Entry.m_ColrBox.m_FullRange = Colour.m_FullRange;
+    // HLG needs none: its signal is relative to the display's own peak.
+    if(!Colour.IsPerceptualQuantizer())
+        return;
+    Entry.m_MdcvBox.SetPresent();
+    Entry.m_MdcvBox.m_Metadata = HdrStaticMetadata::Signalled;
+    Entry.m_ClliBox.SetPresent();
+    Entry.m_ClliBox.m_Metadata = HdrStaticMetadata::Signalled;
 }
 
 void TrackBuilder::InitializeAudioSampleEntry(AudioSampleEntryBox& Entry, AudioFormat const& Format)
