@@ -29,6 +29,25 @@ VideoSubtype ChooseVideoCodec(QueryReads& Reads, bool Hls)
     return Hevc ? VideoSubtype::Hevc : Av1 ? VideoSubtype::Av1 : Vp9 ? VideoSubtype::Vp9 : VideoSubtype::H264;
 }
 
+// "hdr=pq" or "hdr=hlg": 10-bit BT.2020 rows, HEVC Main10 on both manifests
+// (the players that take PQ and HLG take HEVC in DASH too) unless "av1"
+// asks for AV1.
+DynamicRange ChooseRange(QueryReads& Reads)
+{
+    auto const Choice = Reads.Choice("hdr");
+    if(!Choice)
+        return DynamicRange::Sdr;
+    return *Choice == "pq" ? DynamicRange::Pq : DynamicRange::Hlg;
+}
+
+VideoSubtype CodecOfRange(VideoSubtype Chosen)
+{
+    if(Chosen == VideoSubtype::Vp9)
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "hdr && vp9",
+                          "\"hdr\" makes 10-bit HEVC (or with \"av1\", AV1) video: VP9 is served in 8 bits only, so give \"hdr\" without \"vp9\"");
+    return Chosen == VideoSubtype::Av1 ? VideoSubtype::Av1 : VideoSubtype::Hevc;
+}
+
 bool UsesCodec(Configuration const& Record, VideoSubtype Subtype)
 {
     auto const Leads = [&](std::vector<VideoVariant> const& Rows) { return !Rows.empty() && Rows.front().Subtype == Subtype; };
@@ -82,7 +101,9 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     // The routes of the text need not know the manifest's kind.
     if(!Record.SubtitleLanguages.empty())
         Record.SubtitleCarriage = Record.SubtitleFormatOf(Hls);
-    Record.VariantSet = m_Defaults.Of(ChooseVideoCodec(Reads, Hls));
+    auto const Codec = ChooseVideoCodec(Reads, Hls);
+    auto const Range = ChooseRange(Reads);
+    Record.VariantSet = IsHighDynamicRange(Range) ? m_Defaults.Of(CodecOfRange(Codec), Range) : m_Defaults.Of(Codec);
     auto& AudioVariants = Record.VariantSet.AudioVariants;
     bool const Flac = Hls && Reads.Flag("flac");
     if(auto const* Codecs = Reads.Text("audio"); Codecs && !AudioVariants.empty())
@@ -136,6 +157,10 @@ void AssetRegistry::SettleChanges(Configuration& Record, bool Hls) const
     if(!Hls && Record.Live && !Record.LowLatency)
         Refuse("A live DASH manifest shows changes mid-stream with \"ll\" (its dynamic form) only");
     Record.Changes.Snap(Record.ChangeGrid());
+    // A switch would have to leave the 10-bit rows for 8-bit ones mid-stream,
+    // which the players that choose a range once do not follow.
+    if(Record.Changes.Has(ChangeKind::Codec) && IsHighDynamicRange(Record.VariantSet.VideoVariants.front().Range))
+        Refuse("\"codecswitch\" switches between 8-bit codecs: give it without \"hdr\"");
     if(Record.Changes.Has(ChangeKind::Codec))
     {
         // The named codec, or H.264 where the asset's own rows are of it.

@@ -6,6 +6,7 @@
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "base/MulDiv.h"
+#include "mp4/Mp4ColourDescription.h"
 #include "presentation/BreakMessages.h"
 #include "presentation/BreakSections.h"
 #include "presentation/DecimalText.h"
@@ -236,11 +237,33 @@ void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodInd
     Text += "</Representation></AdaptationSet>";
 }
 
+std::string DashManifestWriter::ColourProperties(bool Essential) const
+{
+    auto const& Rows = m_Asset.VariantSet.VideoVariants;
+    DynamicRange const Range = Rows.empty() ? DynamicRange::Sdr : Rows.front().Range;
+    if(!IsHighDynamicRange(Range))
+        return {};
+    auto const Property = [](char const* Element, char const* Name, unsigned Value) {
+        return StringFormat("<%s schemeIdUri=\"urn:mpeg:mpegB:cicp:%s\" value=\"%u\"/>", Element, Name, Value);
+    };
+    // A player that does not know PQ must not choose the set; HLG pictures
+    // still look right on a display that takes them for SDR ones.
+    bool const TransferEssential = Range == DynamicRange::Pq;
+    unsigned const Transfer = Range == DynamicRange::Pq ? Mp4::ColourDescription::TransferPq : Mp4::ColourDescription::TransferHlg;
+    if(Essential)
+        return TransferEssential ? Property("EssentialProperty", "TransferCharacteristics", Transfer) : std::string();
+    std::string Text = Property("SupplementalProperty", "ColourPrimaries", Mp4::ColourDescription::PrimariesBt2020);
+    if(!TransferEssential)
+        Text += Property("SupplementalProperty", "TransferCharacteristics", Transfer);
+    return Text + Property("SupplementalProperty", "MatrixCoefficients", Mp4::ColourDescription::MatrixBt2020NonConstant);
+}
+
 void DashManifestWriter::WriteVideoSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const
 {
     Numbers.MainVideoSet = Numbers.AdaptationSet;
     Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"video\">", Numbers.AdaptationSet++);
     Text += m_ContentProtection.Descriptors(KeyTrack::Video, KeysOf(PeriodIndex));
+    Text += ColourProperties(true) + ColourProperties(false);
     // The caption services the pictures carry ("cc"), before the role as the schema orders them.
     if(m_Asset.Captions != CaptionServices::None)
         Text += "<Accessibility schemeIdUri=\"urn:scte:dash:cc:cea-608:2015\" value=\"CC1=eng\"/>";
@@ -270,6 +293,7 @@ void DashManifestWriter::WriteTrickPlaySet(std::string& Text, std::uint32_t Peri
     // The value names the main adaptation set whose key frames this set
     // carries; players attach the trick-play set to the set with that id.
     Text += StringFormat("<EssentialProperty schemeIdUri=\"%s\" value=\"%u\" />", TrickModeScheme, Numbers.MainVideoSet);
+    Text += ColourProperties(true) + ColourProperties(false);
     for(auto const& Row : m_Asset.VariantSet.VideoVariants)
     {
         if(!Row.TrickPlay)

@@ -76,6 +76,9 @@ private:
     std::string WriteDynamic() const;
     void WritePeriod(std::string& Text, std::uint32_t PeriodIndex) const;
     void WriteSets(std::string& Text, std::uint32_t PeriodIndex) const;
+    // The PQ or HLG rows' colour descriptors: the EssentialProperty ones, or
+    // the SupplementalProperty ones, as the schema orders them.
+    std::string ColourProperties(bool Essential) const;
     void WriteVideoSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     void WriteTrickPlaySet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     // One set per audio row (its codec), each with its channel configuration.

@@ -70,6 +70,9 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
         Codecs.push_back(std::string(SubtitleTrack::Codecs(Asset.SubtitleFormatOf(true))));
     if(!Codecs.empty())
         Items.push_back(QuotedCodecs(Join(Codecs, ",")));
+    // Players that cannot show PQ or HLG leave these variants alone.
+    if(IsHighDynamicRange(Variant.Range))
+        Items.push_back(Variant.Range == DynamicRange::Pq ? "VIDEO-RANGE=PQ" : "VIDEO-RANGE=HLG");
     if(Audio)
         Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
     if(!Asset.SubtitleLanguages.empty())

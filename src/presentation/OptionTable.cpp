@@ -159,6 +159,9 @@ std::vector<QueryOption> MakeRows()
         FlagRow("hvc1", "codecs", {"master.m3u8"}, "HEVC video instead of H.264"),
         FlagRow("av1", "codecs", Manifests, "AV1 video instead of H.264 (clear, without captions)"),
         FlagRow("vp9", "codecs", Manifests, "VP9 video instead of H.264 (without captions)"),
+        ChoiceRow("hdr", "codecs", {"pq", "hlg"}, "", Manifests, E_INVALIDARG,
+                  "10-bit BT.2020 video with the PQ (HDR10: mastering display and light levels) or HLG transfer: HEVC Main10 in both manifests, "
+                  "or AV1 10-bit with av1; not with vp9 or codecswitch"),
         FlagRow("flac", "codecs", {"master.m3u8", "audio.mp4", "audio.mp4.html"}, "FLAC audio instead of AAC"),
         ChoiceRow("ch", "codecs", {"2", "6"}, "2", Manifests, E_INVALIDARG,
                   "audio channels: 6 is 5.1, each second's tone from the next speaker round the room and the pictures naming it (not with flac)"),

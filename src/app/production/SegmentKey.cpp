@@ -31,7 +31,7 @@ SegmentKey& SegmentKey::Add(std::string_view Name, std::int64_t Value)
 SegmentKey& SegmentKey::AddVideoVariant(VideoVariant const& Variant)
 {
     // The row index picks the default box colour.
-    return Add("row", Variant.Index)
+    Add("row", Variant.Index)
         .Add("codec", static_cast<std::int64_t>(Variant.Subtype))
         .Add("w", Variant.FrameSizeW)
         .Add("h", Variant.FrameSizeH)
@@ -39,6 +39,8 @@ SegmentKey& SegmentKey::AddVideoVariant(VideoVariant const& Variant)
         .Add("bitrate", Variant.Bitrate)
         .Add("d", Variant.SegmentDuration)
         .Add("trick", Variant.TrickPlay ? 1 : 0);
+    // Named only for PQ and HLG rows, so other keys stay as they were.
+    return IsHighDynamicRange(Variant.Range) ? Add("range", static_cast<std::int64_t>(Variant.Range)) : *this;
 }
 
 SegmentKey& SegmentKey::AddKeyFrameInterval(VideoVariant const& Variant, Configuration const& Asset)

@@ -46,7 +46,7 @@ Settings WithProbedCodecs(Settings const& Value)
         ConsoleLine("Video adapter %u is not used: pictures are drawn and encoded in software", *Adapter);
     Settings Probed = Value;
     CodecsProbe Probe(Context);
-    for(auto* Set : {&Probed.DefaultVariants.H264, &Probed.DefaultVariants.Hevc, &Probed.DefaultVariants.Av1, &Probed.DefaultVariants.Vp9})
+    for(auto* Set : Probed.DefaultVariants.All())
         Probe.Fill(Set->VideoVariants, Set->AudioVariants);
     return Probed;
 }
