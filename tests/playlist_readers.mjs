@@ -8,7 +8,7 @@
 //
 // prints {"hlsParser": View, "m3u8Parser": View, "errors": [text], "warnings": [text]},
 // where a master playlist's View is
-//   { variants: [{ uri, bandwidth, resolution, frameRate, codecs, audio }],
+//   { variants: [{ uri, bandwidth, resolution, frameRate, codecs, audio, videoRange }],
 //     renditions: [{ uri, channels, language, name, isDefault, autoselect, characteristics }] }
 // and a media playlist's View is
 //   { targetDuration, mediaSequence, endList, map,
@@ -43,6 +43,7 @@ function hlsParserView(text) {
         frameRate: orNull(variant.frameRate),
         codecs: orNull(variant.codecs),
         audio: variant.audio.length ? variant.audio[0].groupId : null,
+        videoRange: orNull(variant.videoRange),
       })),
       renditions: [...renditions.values()],
     };
@@ -80,6 +81,7 @@ function m3u8ParserView(text, warnings) {
         frameRate: orNull(variant.attributes['FRAME-RATE']),
         codecs: orNull(variant.attributes.CODECS),
         audio: orNull(variant.attributes.AUDIO),
+        videoRange: orNull(variant.attributes['VIDEO-RANGE']),
       })),
       renditions,
     };

@@ -16,7 +16,14 @@
 // media header's, avcExtension, the avcC bytes after the PPS list, and with
 // --payloads every segment's payloads, the samples' bytes; both add vpcC, a
 // VP9 entry's configuration: [profile, level, bit depth, chroma subsampling,
-// full range, colour primaries, transfer, matrix]).
+// full range, colour primaries, transfer, matrix]; hvcC, an HEVC entry's
+// [profile space, tier, profile, level, chroma format, luma bit depth,
+// chroma bit depth]; av1C, an AV1 entry's [profile, level, tier, high bit
+// depth, twelve bit, monochrome, subsampling x, subsampling y]; and colour,
+// the entry's colr [type, primaries, transfer, matrix, full range], mdcv
+// [green x, y, blue x, y, red x, y, white x, y, maximal and minimal
+// luminance] and clli [maximal content and frame average light level],
+// each null where the entry has none).
 // with times in the track's timescale and byte strings as lowercase hex.
 // audio.config is the first box inside an audio sample entry ("dOps:<hex of
 // its payload>"), editMediaTime the media time of the track's first edit,
@@ -141,6 +148,24 @@ function mp4boxView(init, segments, payloads) {
   view.codecs = entry.getCodec();
   view.language = trak.mdia.mdhd.languageString;
   if (entry.avcC) view.avcExtension = hex(entry.avcC.ext || []);
+  if (entry.hvcC) {
+    const h = entry.hvcC;
+    view.hvcC = [h.general_profile_space, h.general_tier_flag, h.general_profile_idc, h.general_level_idc, h.chroma_format_idc, h.bit_depth_luma_minus8 + 8,
+      h.bit_depth_chroma_minus8 + 8];
+  }
+  if (entry.av1C) {
+    const a = entry.av1C;
+    view.av1C = [a.seq_profile, a.seq_level_idx_0, a.seq_tier_0, a.high_bitdepth, a.twelve_bit, a.monochrome, a.chroma_subsampling_x, a.chroma_subsampling_y];
+  }
+  const colr = entry.colrs ? entry.colrs[0] : entry.colr;
+  view.colour = {
+    colr: colr ? [colr.colour_type, colr.colour_primaries, colr.transfer_characteristics, colr.matrix_coefficients, colr.full_range_flag] : null,
+    mdcv: entry.mdcv
+      ? [...entry.mdcv.display_primaries.flatMap((point) => [point.x, point.y]), entry.mdcv.white_point.x, entry.mdcv.white_point.y,
+        entry.mdcv.max_display_mastering_luminance, entry.mdcv.min_display_mastering_luminance]
+      : null,
+    clli: entry.clli ? [entry.clli.max_content_light_level, entry.clli.max_pic_average_light_level] : null,
+  };
   const vpcC = entry.vpcC;
   if (vpcC) {
     view.vpcC = [vpcC.profile, vpcC.level, vpcC.bitDepth, vpcC.chromaSubsampling, vpcC.videoFullRangeFlag, vpcC.colourPrimaries, vpcC.transferCharacteristics,
@@ -275,7 +300,7 @@ const VisualSampleEntryFieldsSize = 78;
 // as data; of a vp09 entry, which it does not know, the payload past them.
 function entryChildren(entry) {
   let data = entry.type === 'encv' || entry.type === 'avc1' || entry.type === 'hvc1' ? entry.config : entry.esds;
-  if (entry.type === 'vp09') data = payloadOf(entry, 8).subarray(VisualSampleEntryFieldsSize);
+  if (entry.type === 'vp09' || entry.type === 'av01') data = payloadOf(entry, 8).subarray(VisualSampleEntryFieldsSize);
   return data ? ISOBoxer.parseBuffer(arrayBufferOf(Buffer.from(data))) : null;
 }
 
@@ -285,6 +310,34 @@ function isoboxerVpcc(box) {
   if (bytes[0] !== 1) throw new Error(`vpcC version ${bytes[0]}`);
   const packed = bytes[6];
   return [bytes[4], bytes[5], packed >> 4, (packed >> 1) & 7, packed & 1, bytes[7], bytes[8], bytes[9]];
+}
+
+// The colour boxes and the HEVC and AV1 configurations, which codem-isoboxer
+// leaves unread: their fields as ISO/IEC 14496-12, 14496-15 and the AV1
+// ISO BMFF binding lay them out.
+function isoboxerColour(children) {
+  const bytesOf = (type) => {
+    const box = children && children.fetch(type);
+    return box ? Buffer.from(payloadOf(box, 8)) : null;
+  };
+  const colr = bytesOf('colr');
+  const mdcv = bytesOf('mdcv');
+  const clli = bytesOf('clli');
+  return {
+    colr: colr ? [colr.toString('latin1', 0, 4), colr.readUInt16BE(4), colr.readUInt16BE(6), colr.readUInt16BE(8), colr[10] >> 7] : null,
+    mdcv: mdcv ? [...Array.from({ length: 8 }, (_, index) => mdcv.readUInt16BE(2 * index)), mdcv.readUInt32BE(16), mdcv.readUInt32BE(20)] : null,
+    clli: clli ? [clli.readUInt16BE(0), clli.readUInt16BE(2)] : null,
+  };
+}
+
+function isoboxerHvcc(box) {
+  const b = Buffer.from(payloadOf(box, 8));
+  return [b[1] >> 6, (b[1] >> 5) & 1, b[1] & 31, b[12], b[16] & 3, (b[17] & 7) + 8, (b[18] & 7) + 8];
+}
+
+function isoboxerAv1c(box) {
+  const b = Buffer.from(payloadOf(box, 8));
+  return [b[1] >> 5, b[1] & 31, b[2] >> 7, (b[2] >> 6) & 1, (b[2] >> 5) & 1, (b[2] >> 4) & 1, (b[2] >> 3) & 1, (b[2] >> 2) & 1];
 }
 
 function isoboxerTenc(tenc) {
@@ -332,6 +385,11 @@ function isoboxerView(init, segments) {
   const children = entryChildren(entry);
   const vpcC = children && children.fetch('vpcC');
   if (vpcC) view.vpcC = isoboxerVpcc(vpcC);
+  const hvcC = children && children.fetch('hvcC');
+  if (hvcC) view.hvcC = isoboxerHvcc(hvcC);
+  const av1C = children && children.fetch('av1C');
+  if (av1C) view.av1C = isoboxerAv1c(av1C);
+  view.colour = isoboxerColour(children);
   const schm = children && children.fetch('schm');
   if (schm) {
     view.scheme = fourCc(schm.scheme_type);

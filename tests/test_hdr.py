@@ -1,0 +1,325 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""PQ and HLG video ("hdr=pq", "hdr=hlg"; HEVC Main10, or AV1 10-bit with
+"av1") as others read it: ffprobe decodes every picture as 10-bit 4:2:0
+with BT.2020 primaries and matrix and the transfer, PQ with the mastering
+display and light level side data, clear and deciphered; GStreamer decodes
+them to the end with the same format and colorimetry; mp4box and
+codem-isoboxer read hvcC or av1C and the colr, mdcv and clli boxes; the
+codecs texts are those an independent reading of the SPS or the sequence
+header gives; hls-parser reads VIDEO-RANGE and mpd-parser the DASH
+manifests, whose colour descriptors are checked here; the rows keep to
+live, low latency, "now", the faults and the cache, and what cannot be
+made is refused with the reason."""
+
+import json
+import os
+import re
+import unittest
+import xml.etree.ElementTree as ElementTree
+
+from media_client import MediaClient, decrypt_cenc, gstreamer_times, playback_checks_wanted
+from quorvel_harness import run_tool, top_level_boxes
+
+Key = "00112233445566778899AABBCCDDEEFF"
+InvalidArgument = 0x80070057
+# Transfer characteristics code points and the names ffprobe and GStreamer give them.
+Transfers = {"pq": (16, "smpte2084", "bt2100-pq"), "hlg": (18, "arib-std-b67", "bt2100-hlg")}
+# The mastering display (BT.2020 primaries green, blue, red, D65, 0.0001 to
+# 10,000 cd/m²) and light levels the PQ streams carry.
+Mastering = [8500, 39850, 6550, 2300, 35400, 14600, 15635, 16450, 100000000, 1]
+LightLevels = [10000, 650]
+Mpd = {"mpd": "urn:mpeg:dash:schema:mpd:2011"}
+Start = "1796551200000"  # 2026-12-06T10:00:00Z
+Later = "1796551220000"
+
+
+class Bits:
+    """An MSB-first reader of a raw byte sequence payload."""
+
+    def __init__(self, data):
+        self.data, self.position = data, 0
+
+    def read(self, count):
+        value = 0
+        for _ in range(count):
+            value = value << 1 | (self.data[self.position >> 3] >> (7 - (self.position & 7))) & 1
+            self.position += 1
+        return value
+
+    def golomb(self):
+        zeros = 0
+        while not self.read(1):
+            zeros += 1
+        return (1 << zeros) - 1 + self.read(zeros)
+
+
+def rbsp(nal_unit):
+    """A NAL unit's payload without its emulation prevention bytes."""
+    return re.sub(rb"\x00\x00\x03", b"\x00\x00", nal_unit)
+
+
+def box_payload(data, kind):
+    at = data.index(kind.encode())
+    return data[at + 4:at - 4 + int.from_bytes(data[at - 4:at], "big")]
+
+
+def hevc_codecs_of_sps(header):
+    """The codecs text and bit depths of the SPS in hvcC, as ISO/IEC
+    14496-15 E.3 builds the text from profile_tier_level."""
+    record = box_payload(header, "hvcC")
+    at = 23
+    for _ in range(record[22]):
+        kind, count = record[at] & 0x3F, int.from_bytes(record[at + 1:at + 3], "big")
+        at += 3
+        for _ in range(count):
+            size = int.from_bytes(record[at:at + 2], "big")
+            if kind == 33:
+                sps = record[at + 2:at + 2 + size]
+            at += 2 + size
+    bits = Bits(rbsp(sps[2:]))
+    bits.read(4)
+    sub_layers = bits.read(3)
+    bits.read(1)
+    space, tier, profile, compatibility = bits.read(2), bits.read(1), bits.read(5), bits.read(32)
+    constraints = [bits.read(8) for _ in range(6)]
+    level = bits.read(8)
+    present = [(bits.read(1), bits.read(1)) for _ in range(sub_layers)]
+    if sub_layers:
+        bits.read(2 * (8 - sub_layers))
+    for profile_present, level_present in present:
+        bits.read(88 * profile_present + 8 * level_present)
+    bits.golomb()
+    chroma = bits.golomb()
+    bits.golomb(), bits.golomb()
+    if bits.read(1):
+        for _ in range(4):
+            bits.golomb()
+    depths = (bits.golomb() + 8, bits.golomb() + 8)
+    while constraints and not constraints[-1]:
+        constraints.pop()
+    reversed_flags = int(format(compatibility, "032b")[::-1], 2)
+    codecs = "hvc1.%s%d.%X.%s%d" % (" ABC"[space].strip(), profile, reversed_flags, "LH"[tier], level) + "".join(".%X" % byte for byte in constraints)
+    return codecs, chroma, depths
+
+
+def av1_codecs_of_sequence_header(header):
+    """The codecs text of the sequence header OBU in av1C, as the AV1 ISO
+    BMFF binding builds it, with every colour field."""
+    obus = box_payload(header, "av1C")[4:]
+    has_extension = obus[0] >> 2 & 1
+    at, size, shift = 1 + has_extension, 0, 0
+    while True:
+        size |= (obus[at] & 0x7F) << shift
+        at, shift = at + 1, shift + 7
+        if not obus[at - 1] & 0x80:
+            break
+    bits = Bits(obus[at:at + size])
+    profile, _, reduced = bits.read(3), bits.read(1), bits.read(1)
+    assert not reduced, "a full sequence header"
+    timing = bits.read(1)
+    decoder_model = False
+    if timing:
+        bits.read(64)
+        if bits.read(1):
+            bits.golomb()
+        decoder_model = bits.read(1)
+        if decoder_model:
+            delay_length = bits.read(5) + 1
+            bits.read(32 + 10)
+    display_delay = bits.read(1)
+    points = bits.read(5) + 1
+    level = tier = None
+    for _ in range(points):
+        bits.read(12)
+        point_level = bits.read(5)
+        point_tier = bits.read(1) if point_level > 7 else 0
+        if level is None:
+            level, tier = point_level, point_tier
+        if decoder_model and bits.read(1):
+            bits.read(2 * delay_length + 1)
+        if display_delay and bits.read(1):
+            bits.read(4)
+    width_bits, height_bits = bits.read(4) + 1, bits.read(4) + 1
+    bits.read(width_bits + height_bits)
+    if bits.read(1):
+        bits.read(7)
+    bits.read(3 + 4)
+    order_hint = bits.read(1)
+    if order_hint:
+        bits.read(2)
+    screen_content = 2 if bits.read(1) else bits.read(1)
+    if screen_content and not bits.read(1):
+        bits.read(1)
+    if order_hint:
+        bits.read(3)
+    bits.read(3)
+    high_bitdepth = bits.read(1)
+    depth = 12 if profile == 2 and high_bitdepth and bits.read(1) else 10 if high_bitdepth else 8
+    monochrome = bits.read(1) if profile != 1 else 0
+    primaries, transfer, matrix = (bits.read(8), bits.read(8), bits.read(8)) if bits.read(1) else (2, 2, 2)
+    full_range = bits.read(1)
+    position = bits.read(2) if profile == 0 else 0
+    return "av01.%d.%02d%s.%02d.%d.11%d.%02d.%02d.%02d.%d" % (profile, level, "MH"[tier], depth, monochrome, position, primaries, transfer, matrix, full_range)
+
+
+class HdrTest(MediaClient, unittest.TestCase):
+    # Query, codec name, ffprobe profile, sample entry, the rows' codecs texts.
+    Rows = {
+        ("pq", "hevc"): ("hdr=pq", "hevc", "Main 10", "hvc1"),
+        ("hlg", "hevc"): ("hdr=hlg", "hevc", "Main 10", "hvc1"),
+        ("pq", "av1"): ("hdr=pq&av1", "av1", "Main", "av01"),
+        ("hlg", "av1"): ("hdr=hlg&av1", "av1", "Main", "av01"),
+    }
+
+    def frames(self, header, segment):
+        """ffprobe's stream and frames, every frame decoded without a complaint."""
+        view = self.probe(header + segment, "stream=codec_name,profile,width,height,pix_fmt:frame=key_frame,pix_fmt,color_range,color_space,"
+                                            "color_primaries,color_transfer:frame_side_data=side_data_type,max_content,max_average")
+        return view["streams"][0], view["frames"]
+
+    def expect_decoded(self, header, segment, transfer, codec, profile):
+        stream, frames = self.frames(header, segment)
+        self.assertEqual((stream["codec_name"], stream["profile"], stream["width"], stream["height"], stream["pix_fmt"]),
+                         (codec, profile, 1280, 720, "yuv420p10le"))
+        self.assertEqual(len(frames), 75)
+        self.assertEqual([index for index, frame in enumerate(frames) if frame["key_frame"]], [0, 25, 50])
+        # The bitstream's colours, picture by picture.
+        colours = {(frame["pix_fmt"], frame["color_range"], frame["color_space"], frame["color_primaries"], frame["color_transfer"]) for frame in frames}
+        self.assertEqual(colours, {("yuv420p10le", "tv", "bt2020nc", "bt2020", Transfers[transfer][1])})
+        # Static metadata rides with every key frame of PQ, never with HLG.
+        levels = [[data.get("max_content"), data.get("max_average")] for data in frames[0].get("side_data_list", [])
+                  if data["side_data_type"] == "Content light level metadata"]
+        types = {data["side_data_type"] for data in frames[0].get("side_data_list", [])}
+        if transfer == "pq":
+            self.assertEqual(levels, [LightLevels])
+            self.assertIn("Mastering display metadata", types)
+        else:
+            self.assertFalse(types & {"Mastering display metadata", "Content light level metadata"})
+
+    def expect_gstreamer_decodes(self, header, segment, transfer):
+        """GStreamer decodes the file to the end, as 10-bit 4:2:0 of the colorimetry."""
+        output, _ = run_tool(["gst-launch-1.0", "-v", "filesrc", "location=" + self.file(header + segment), "!", "decodebin", "!", "fakesink"], text=True)
+        self.assertIn("Got EOS from element", output)
+        self.assertNotRegex(output, r"(?m)^(ERROR|WARNING)")
+        caps = re.findall(r"fakesink0\.GstPad:sink: caps = (video/x-raw.*)", output)
+        self.assertTrue(caps, output[-500:])
+        self.assertIn("format=(string)I420_10LE", caps[-1])
+        self.assertIn("colorimetry=(string)" + Transfers[transfer][2], caps[-1])
+
+    def test_rows_decode_as_ten_bit_bt2020_with_their_transfer(self):
+        """Each row of each codec and transfer: ffprobe and GStreamer decode
+        the main row's segment; both readers see the codec record and the
+        colour boxes; the codecs texts of both manifests are those of the
+        bitstream's own headers."""
+        for (transfer, codec_key), (query, codec, profile, entry) in self.Rows.items():
+            with self.subTest(query=query):
+                asset, master = self.asset("?duration=12&" + query)
+                variants = self.playlist_views(master)["hlsParser"]["variants"]
+                header, bodies = self.video(asset, 0, [1])
+                self.expect_decoded(header, bodies[0], transfer, codec, profile)
+                self.expect_gstreamer_decodes(header, bodies[0], transfer)
+                views = self.segment_views(header, bodies)
+                colour = {"colr": ["nclx", 9, Transfers[transfer][0], 9, 0], "mdcv": Mastering if transfer == "pq" else None,
+                          "clli": LightLevels if transfer == "pq" else None}
+                if codec_key == "hevc":
+                    codecs, chroma, depths = hevc_codecs_of_sps(header)
+                    self.assertEqual((chroma, depths), (1, (10, 10)))
+                    self.assertTrue(codecs.startswith("hvc1.2.4.L"), codecs)
+                    record = ("hvcC", [0, 0, 2, int(codecs.split(".")[3][1:]), 1, 10, 10])
+                else:
+                    codecs = av1_codecs_of_sequence_header(header)
+                    self.assertEqual(codecs[:6] + codecs[9:], "av01.0M.10.0.110.09.%02d.09.0" % Transfers[transfer][0])
+                    record = ("av1C", [0, int(codecs[7:9]), 0, 1, 0, 0, 1, 1])
+                for reader in ("mp4box", "isoboxer"):
+                    view = views[reader]
+                    self.assertEqual((view["errors"], view["entry"], view[record[0]], view["colour"]), ([], entry, record[1], colour), reader)
+                self.assertEqual([variant["codecs"].split(",")[0] for variant in variants][:1], [codecs])
+                self.assertEqual(variants[0]["videoRange"], transfer.upper())
+                self.expect_dash_manifest(query, codecs, transfer)
+
+    def expect_dash_manifest(self, query, codecs, transfer):
+        """mpd-parser reads the DASH manifest; every video set names the
+        colours, PQ's transfer as a property a player must understand."""
+        text = self.fetch("manifest.mpd?duration=12&" + query)
+        self.dash_views(text)
+        sets = [adaptation for adaptation in ElementTree.fromstring(text).iter("{%s}AdaptationSet" % Mpd["mpd"]) if adaptation.get("contentType") == "video"]
+        self.assertTrue(sets)
+        self.assertEqual(sets[0].find("mpd:Representation", Mpd).get("codecs"), codecs)
+        for adaptation in sets:
+            properties = {(element.tag.split("}")[1], element.get("schemeIdUri").rsplit(":", 1)[1], element.get("value"))
+                          for element in adaptation if element.get("schemeIdUri", "").startswith("urn:mpeg:mpegB:cicp:")}
+            transfer_kind = "EssentialProperty" if transfer == "pq" else "SupplementalProperty"
+            self.assertEqual(properties, {("SupplementalProperty", "ColourPrimaries", "9"), (transfer_kind, "TransferCharacteristics", str(Transfers[transfer][0])),
+                                          ("SupplementalProperty", "MatrixCoefficients", "9")})
+
+    def dash_views(self, text):
+        result = json.loads(run_tool(["node", os.path.join(os.path.dirname(os.path.abspath(__file__)), "manifest_parsers.mjs"), "mpd", self.file(text, ".mpd"),
+                                      self.server.url("manifest.mpd")])[0])
+        self.assertEqual((result.get("error"), result["warnings"]), (None, []))
+        return result
+
+    def test_encrypted_hevc_deciphers_to_pictures_that_decode(self):
+        """cenc and cbcs HEVC PQ: the protected entry keeps its colour
+        boxes; deciphered with the key, the segment decodes in both decoders."""
+        for scheme in ("cenc", "cbcs"):
+            with self.subTest(scheme=scheme):
+                asset, _ = self.asset("?duration=12&hdr=pq&key=%s&scheme=%s" % (Key, scheme))
+                header, bodies = self.video(asset, 0, [1])
+                view = self.segment_views(header, bodies)["mp4box"]
+                self.assertEqual((view["errors"], view["entry"], view["scheme"], view["colour"]["colr"]), ([], "encv", scheme, ["nclx", 9, 16, 9, 0]))
+                plain_header, plain = decrypt_cenc(header, bodies[0], Key)
+                self.expect_decoded(plain_header, plain, "pq", "hevc", "Main 10")
+                self.expect_gstreamer_decodes(plain_header, plain, "pq")
+
+    def test_cache_keeps_each_range_apart(self):
+        """The same row, segment and codec made in 8 bits first, then PQ,
+        then HLG: each answer is of its own range, not the cached other's."""
+        made = []
+        for query, transfer in (("hvc1", "bt709"), ("hdr=pq", "smpte2084"), ("hdr=hlg", "arib-std-b67"), ("hdr=pq", "smpte2084")):
+            asset, _ = self.asset("?duration=12&" + query)
+            header, bodies = self.video(asset, 0, [2])
+            _, frames = self.frames(header, bodies[0])
+            self.assertEqual(frames[0]["color_transfer"], transfer, query)
+            made.append(bodies[0])
+        self.assertEqual(made[1], made[3])
+        self.assertEqual(len(set(made)), 3)
+
+    def test_live_low_latency_parts_and_the_corrupt_fault(self):
+        """Live low-latency PQ at a fixed "now": an independent part decodes
+        as 10-bit PQ; the corrupt fault damages the media data of the same
+        segment and keeps every box."""
+        asset, master = self.asset("?live&ll&hdr=pq&now=" + Start)
+        self.assertIn("VIDEO-RANGE=PQ", master)
+        playlist = self.fetch("video.m3u8?asset=%d&variant=0&now=%s" % (asset, Later)).decode()
+        part = re.findall(r'URI="(video-body\.mp4\?[^"]*&part=\d+)",INDEPENDENT=YES', playlist)[0]
+        header = self.fetch(re.search(r'#EXT-X-MAP:URI="([^"]+)"', playlist).group(1))
+        stream, frames = self.frames(header, self.fetch(part))
+        self.assertEqual((stream["pix_fmt"], frames[0]["color_transfer"]), ("yuv420p10le", "smpte2084"))
+        whole = part.rsplit("&part=", 1)[0]
+        faulty = self.server.make_asset("live&ll&hdr=pq&corrupt=@video:*&now=" + Start)
+        clean, damaged = self.fetch(whole), self.fetch(whole.replace("asset=%d&" % asset, "asset=%d&" % faulty))
+        self.assertEqual([kind for kind, _ in top_level_boxes(damaged)], [kind for kind, _ in top_level_boxes(clean)])
+        self.assertNotEqual(damaged, clean)
+
+    @unittest.skipUnless(playback_checks_wanted(), "playback checks are off")
+    def test_gstreamer_plays_every_picture_on_the_grid(self):
+        """playbin plays HLS HEVC PQ and DASH AV1 HLG to the end, every picture at its time."""
+        for query in ("master.m3u8?hdr=pq&duration=8", "manifest.mpd?hdr=hlg&av1&duration=8"):
+            if query.startswith("manifest.mpd"):
+                self.make_every_segment(query)
+            video, audio = gstreamer_times(self.server.url(query))
+            self.assertEqual(video, [index * 4 * 10**7 for index in range(8 * 25)], query)
+            self.assertTrue(audio, query)
+
+    def test_what_cannot_be_made_is_refused_with_the_reason(self):
+        for query, reason in (("manifest.mpd?hdr=pq&vp9", b"VP9 is served in 8 bits only"),
+                              ("master.m3u8?hdr=hlg&codecswitch=12", b"switches between 8-bit codecs"),
+                              ("master.m3u8?hdr=hdr10", b"hdr"),
+                              ("manifest.mpd?hdr=pq&av1&key=" + Key, b"AV1 video")):
+            with self.subTest(query=query):
+                data = self.fetch(query, 400)
+                self.assertIn(reason, data)
+
+
+if __name__ == "__main__":
+    unittest.main()
