@@ -35,6 +35,7 @@
 #include "media/VideoFrameComposer.h"
 #include "media/VideoFrameConverter.h"
 #include "media/VideoFrameGrid.h"
+#include "mp4/Mp4HdrStaticMetadata.h"
 
 using namespace Application;
 
@@ -85,6 +86,30 @@ void EncodeSegment(Buffers& Frames, VideoEncoderSettings const& Settings, double
         Encoder->Encode(Frames.Picture, Grid.FrameTime(Index), Grid.FrameDuration(Index), Output);
         if(FirstOutput && !Output.empty() && *FirstOutput < 0.0)
             *FirstOutput = std::chrono::duration<double>(std::chrono::steady_clock::now() - Start).count();
+    }
+    Encoder->Drain(Output);
+}
+
+// The same for a PQ row: 10-bit pictures (HdrPicturePainter), BT.2020 P010,
+// the Main10 or 10-bit AV1 encoder.
+void EncodeWideSegment(VideoEncoderSettings Settings)
+{
+    Settings.Range = DynamicRange::Pq;
+    Settings.InputFormat = VideoPicture::Layout::P010;
+    VideoFrameComposer::Parameters Parameters{Width, Height, 25, 1};
+    Parameters.Range = DynamicRange::Pq;
+    VideoFrameComposer Composer(Parameters);
+    VideoFrameGrid const Grid(25, 1);
+    std::vector<std::uint8_t> Argb(Width * Height * 4);
+    std::vector<std::uint8_t> Planar(VideoPicture::ContiguousSize(Width, Height, VideoPicture::Layout::P010));
+    auto const Picture = VideoPicture::Contiguous(VideoPicture::Layout::P010, Width, Height, Planar.data());
+    auto Encoder = VideoEncoder::Create(Settings);
+    std::vector<EncodedSample> Output;
+    for(std::int64_t Index = 150; Index < 150 + SegmentFrames; ++Index)
+    {
+        Composer.Compose(Index, Grid.FrameTime(Index), Argb.data(), Width * 4);
+        VideoFrameConverter::Convert(Argb.data(), Width * 4, Picture);
+        Encoder->Encode(Picture, Grid.FrameTime(Index), Grid.FrameDuration(Index), Output);
     }
     Encoder->Drain(Output);
 }
@@ -374,6 +399,19 @@ int main(int ArgumentCount, char** Arguments)
     Line("AV1 segment (draw, convert, encode)", Av1Segment, PeerAv1Segment);
     auto const [Vp9Segment, PeerVp9Segment] = Compare(Rounds, [&] { EncodeSegment(Frames, Vp9); }, [&] { RunFfmpeg(Picture + Vpx); });
     Line("VP9 segment (draw, convert, encode)", Vp9Segment, PeerVp9Segment);
+    // The PQ rows beside the same command lines in 10 bits with the same colours and metadata.
+    auto const& Metadata = Mp4::HdrStaticMetadata::Signalled;
+    std::string const WidePicture = Picture.substr(0, Picture.rfind("-pix_fmt")) + "-pix_fmt yuv420p10le";
+    std::string const X265Pq = X265 + StringFormat(":colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc:master-display=%s:max-cll=%u,%u -profile:v main10",
+                                                   Metadata.MasteringDisplayText().c_str(), Metadata.m_MaximalContentLightLevel,
+                                                   Metadata.m_MaximalFrameAverageLightLevel);
+    std::string const SvtPq = Svt + StringFormat(":color-primaries=9:transfer-characteristics=16:matrix-coefficients=9:mastering-display=%s:content-light=%u,%u",
+                                                 Metadata.MasteringDisplayDecimalText().c_str(), Metadata.m_MaximalContentLightLevel,
+                                                 Metadata.m_MaximalFrameAverageLightLevel);
+    auto const [HevcPqSegment, PeerHevcPqSegment] = Compare(Rounds, [&] { EncodeWideSegment(Hevc); }, [&] { RunFfmpeg(WidePicture + X265Pq); });
+    Line("HEVC Main10 PQ segment (draw, convert, encode)", HevcPqSegment, PeerHevcPqSegment);
+    auto const [Av1PqSegment, PeerAv1PqSegment] = Compare(Rounds, [&] { EncodeWideSegment(Av1); }, [&] { RunFfmpeg(WidePicture + SvtPq); });
+    Line("AV1 10-bit PQ segment (draw, convert, encode)", Av1PqSegment, PeerAv1PqSegment);
     AudioSegments(Rounds);
     SpokenNameFigures(Rounds);
     Line("FLAC segment (6.4 s)", Median(Rounds, [&] {
