@@ -171,9 +171,11 @@ bool Av1Encoder::EncodePicture(VideoPicture const* Picture, std::int64_t Pts, Co
         Planes.luma = Planar.Planes[0];
         Planes.cb = Planar.Planes[1];
         Planes.cr = Planar.Planes[2];
-        Planes.y_stride = Planar.Strides[0];
-        Planes.cb_stride = Planar.Strides[1];
-        Planes.cr_stride = Planar.Strides[2];
+        // The library counts strides in samples, 16-bit words in 10 bits.
+        std::uint32_t const Sample = VideoPicture::BytesPerSample(Planar.Format);
+        Planes.y_stride = Planar.Strides[0] / Sample;
+        Planes.cb_stride = Planar.Strides[1] / Sample;
+        Planes.cr_stride = Planar.Strides[2] / Sample;
         Planes.width = Planar.Width;
         Planes.height = Planar.Height;
         Planes.color_fmt = EB_YUV420;
