@@ -209,6 +209,35 @@ TEST_F(ChangeAssets, Av1AndVp9RowsComeWithTheirFlagOrTheCodecSwitch)
         EXPECT_EQ(RaisedStatus([&] { Create(Text); }), E_INVALIDARG) << Text;
 }
 
+TEST_F(ChangeAssets, HdrRowsAreHevcUnlessAv1IsAskedFor)
+{
+    struct Case
+    {
+        std::string_view Text;
+        ManifestKind Kind;
+        VideoSubtype Rows;
+        DynamicRange Range;
+    };
+    for(auto const& [Text, Kind, Rows, Range] : {
+            Case{"hdr=pq", ManifestKind::Hls, VideoSubtype::Hevc, DynamicRange::Pq},
+            Case{"hdr=hlg", ManifestKind::Dash, VideoSubtype::Hevc, DynamicRange::Hlg},
+            Case{"hdr=pq&hvc1", ManifestKind::Hls, VideoSubtype::Hevc, DynamicRange::Pq},
+            Case{"hdr=hlg&av1", ManifestKind::Hls, VideoSubtype::Av1, DynamicRange::Hlg},
+            Case{"hdr=pq&av1", ManifestKind::Dash, VideoSubtype::Av1, DynamicRange::Pq},
+        })
+    {
+        auto const& Asset = Create(Text, Kind);
+        ASSERT_EQ(Asset.VariantSet.VideoVariants.size(), 2u) << Text;
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+            EXPECT_EQ(std::pair(Variant.Subtype, Variant.Range), std::pair(Rows, Range)) << Text;
+    }
+    // VP9 and the codec switch stay 8-bit; the choice is one of two.
+    for(std::string_view Text : {"hdr=pq&vp9", "hdr=hdr10", "hdr="})
+        EXPECT_EQ(RaisedStatus([&] { Create(Text); }), E_INVALIDARG) << Text;
+    for(std::string_view Text : {"hdr=hlg&codecswitch=12", "hdr=pq&av1&codecswitch=12:av1"})
+        EXPECT_EQ(RaisedStatus([&] { Create(Text); }), FailureCode::ChangesInvalid) << Text;
+}
+
 TEST_F(ChangeAssets, LivePlaylistsMarkEveryChangeAsTheWindowSlides)
 {
     // Timestamps restart every 12 s, a new key every 6 s; a window of 12 s.
