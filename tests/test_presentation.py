@@ -48,7 +48,7 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
             ("master.m3u8?duration=0", InvalidArgument), ("manifest.mpd?duration=0&" + "x" * 10000, InvalidArgument),
             ("master.m3u8?key=" + Key[:31], 0x80FF01A0), ("manifest.mpd?key=" + Key[:30] + "0G", 0x80FF01A8),
             ("master.m3u8?subs=en_US", SubtitlesInvalid), ("manifest.mpd?subs=en&subsformat=vtt", SubtitlesInvalid),
-            ("master.m3u8?cc=708", InvalidArgument), ("manifest.mpd?av1&key=" + Key, InvalidArgument),
+            ("master.m3u8?cc=708", InvalidArgument), ("manifest.mpd?av1&cc=608", InvalidArgument),
             ("master.m3u8?ch=4", InvalidArgument), ("master.m3u8?ch=6&flac", InvalidArgument),
             ("manifest.mpd?breaks=5:1", BreaksInvalid), ("master.m3u8?rotate=12", ChangesInvalid),
             # Assets, variants, segments and keys.

@@ -5,6 +5,7 @@
 #include "media/Av1Encoder.h"
 #include "media/MediaTestTools.h"
 #include "mp4/Mp4Av1Obu.h"
+#include "mp4/Mp4Av1TileLocator.h"
 
 using namespace Application;
 using namespace MediaTestTools;
@@ -106,4 +107,44 @@ TEST(Av1Encoder, KeyFrameOnlyRunsMakeEveryPictureAKeyFrameAndCaptionsAreRefused)
     auto WithCaptions = Settings(25, 25);
     WithCaptions.Captions = VideoEncoderSettings::CaptionServices::Cea608;
     EXPECT_THROW(VideoEncoder::Create(WithCaptions), HResultError);
+}
+
+// The encoder's frames, followed from a key frame through two groups: each
+// has one tile, which runs from the end of the frame header to the end of
+// the sample (its frame OBU is the last); cbcs protects it whole, cenc its
+// whole blocks up to its end, the rest of the sample clear in front.
+TEST(Av1TileLocator, EncoderFramesProtectTheirTileDataOnly)
+{
+    auto const Encoded = Encode(Settings(25, 25), 0, 30);
+    Mp4::Av1TileLocator Locator;
+    for(std::size_t Index = 0; Index < Encoded.Samples.size(); ++Index)
+    {
+        auto const& Data = Encoded.Samples[Index].Data;
+        auto const Units = Mp4::Av1Obu::Split(Data);
+        ASSERT_EQ(Units.back().m_Type, Mp4::Av1Obu::FrameType) << Index;
+        auto const Tiles = Locator.FindTiles(Data);
+        ASSERT_EQ(Tiles.size(), 1u) << Index;
+        std::size_t const FrameStart = static_cast<std::size_t>(Units.back().m_Payload.data() - Data.data());
+        // Key frames' headers are longer than inter frames' (no references),
+        // and every header is at least its fixed fields.
+        EXPECT_GT(Tiles[0].m_Offset, FrameStart + 4) << Index;
+        EXPECT_EQ(Tiles[0].m_Offset + Tiles[0].m_Length, Data.size()) << Index;
+        auto const Cbcs = Mp4::SubsampleLayout::FindProtectedRanges(Mp4::VideoCodec::Av1, Mp4::ProtectionScheme::Cbcs, Data, 0, Tiles);
+        ASSERT_EQ(Cbcs.size(), 1u);
+        EXPECT_EQ((std::pair{Cbcs[0].m_Offset, Cbcs[0].m_Length}), (std::pair{Tiles[0].m_Offset, Tiles[0].m_Length})) << Index;
+        auto const Cenc = Mp4::SubsampleLayout::FindProtectedRanges(Mp4::VideoCodec::Av1, Mp4::ProtectionScheme::Cenc, Data, 0, Tiles);
+        ASSERT_EQ(Cenc.size(), 1u);
+        EXPECT_EQ(Cenc[0].m_Length % 16, 0u) << Index;
+        EXPECT_EQ(Cenc[0].m_Offset + Cenc[0].m_Length, Data.size()) << Index;
+        EXPECT_LT(Cenc[0].m_Offset - Tiles[0].m_Offset, 16u) << Index;
+        auto const Subsamples = Mp4::SubsampleLayout::MakeSubsamples(Cenc, Data.size());
+        ASSERT_EQ(Subsamples.size(), 1u);
+        EXPECT_EQ(Subsamples[0].m_BytesOfClearData, Cenc[0].m_Offset) << Index;
+    }
+    // A frame that needs a sequence header not seen fails, and so does one cut short.
+    Mp4::Av1TileLocator Fresh;
+    EXPECT_THROW(Fresh.FindTiles(Encoded.Samples[1].Data), HResultError);
+    auto Cut = Encoded.Samples[0].Data;
+    Cut.resize(Cut.size() / 2);
+    EXPECT_THROW(Fresh.FindTiles(Cut), HResultError);
 }

@@ -15,7 +15,6 @@ namespace
 constexpr std::uint8_t Bt709 = 1;
 constexpr std::uint8_t Srgb = 13;
 constexpr std::uint8_t Identity = 0;
-constexpr unsigned SelectScreenContentTools = 2;
 
 // uvlc(): leading zeros, a one, then as many value bits.
 std::uint32_t ReadUnsignedVariableLength(RbspBitReader& Reader)
@@ -53,6 +52,7 @@ void ReadColorConfig(RbspBitReader& Reader, Av1SequenceHeader& Header)
     {
         Header.m_FullRange = true;
         Header.m_ChromaSubsamplingX = Header.m_ChromaSubsamplingY = 0;
+        Header.m_SeparateUvDeltaQ = Reader.ReadFlag();
         return;
     }
     Header.m_FullRange = Reader.ReadFlag();
@@ -72,6 +72,64 @@ void ReadColorConfig(RbspBitReader& Reader, Av1SequenceHeader& Header)
     }
     if(Header.m_ChromaSubsamplingX && Header.m_ChromaSubsamplingY)
         Header.m_ChromaSamplePosition = static_cast<std::uint8_t>(Reader.ReadBits(2));
+    Header.m_SeparateUvDeltaQ = Reader.ReadFlag();
+}
+
+void ReadOperatingPoints(RbspBitReader& Reader, Av1SequenceHeader& Header)
+{
+    unsigned BufferDelayLength = 0;
+    if(Reader.ReadFlag()) // timing_info_present_flag
+    {
+        Reader.SkipBits(32 + 32); // num_units_in_display_tick, time_scale
+        Header.m_EqualPictureInterval = Reader.ReadFlag();
+        if(Header.m_EqualPictureInterval)
+            ReadUnsignedVariableLength(Reader);
+        Header.m_DecoderModelInfoPresent = Reader.ReadFlag();
+        if(Header.m_DecoderModelInfoPresent)
+        {
+            BufferDelayLength = Reader.ReadBits(5) + 1;
+            Reader.SkipBits(32); // num_units_in_decoding_tick
+            Header.m_BufferRemovalTimeLength = static_cast<std::uint8_t>(Reader.ReadBits(5) + 1);
+            Header.m_FramePresentationTimeLength = static_cast<std::uint8_t>(Reader.ReadBits(5) + 1);
+        }
+    }
+    bool const InitialDisplayDelayPresent = Reader.ReadFlag();
+    unsigned const OperatingPoints = Reader.ReadBits(5) + 1;
+    for(unsigned Index = 0; Index < OperatingPoints; ++Index)
+    {
+        auto& Point = Header.m_OperatingPoints.emplace_back();
+        Point.m_Idc = static_cast<std::uint16_t>(Reader.ReadBits(12));
+        auto const Level = static_cast<std::uint8_t>(Reader.ReadBits(5));
+        std::uint8_t const Tier = Level > 7 ? static_cast<std::uint8_t>(Reader.ReadBits(1)) : 0;
+        if(Index == 0)
+        {
+            Header.m_SeqLevelIdx0 = Level;
+            Header.m_SeqTier0 = Tier;
+        }
+        Point.m_DecoderModelPresent = Header.m_DecoderModelInfoPresent && Reader.ReadFlag();
+        if(Point.m_DecoderModelPresent)
+            Reader.SkipBits(2 * BufferDelayLength + 1); // decoder and encoder buffer delays, low_delay_mode_flag
+        if(InitialDisplayDelayPresent && Reader.ReadFlag())
+            Reader.SkipBits(4);
+    }
+}
+
+void ReadInterTools(RbspBitReader& Reader, Av1SequenceHeader& Header)
+{
+    Reader.SkipBits(2); // enable_interintra_compound, enable_masked_compound
+    Header.m_EnableWarpedMotion = Reader.ReadFlag();
+    Reader.SkipBits(1); // enable_dual_filter
+    Header.m_EnableOrderHint = Reader.ReadFlag();
+    if(Header.m_EnableOrderHint)
+    {
+        Reader.SkipBits(1); // enable_jnt_comp
+        Header.m_EnableRefFrameMvs = Reader.ReadFlag();
+    }
+    Header.m_SeqForceScreenContentTools = Reader.ReadFlag() ? Av1SequenceHeader::SelectedPerFrame : static_cast<std::uint8_t>(Reader.ReadBits(1));
+    if(Header.m_SeqForceScreenContentTools > 0)
+        Header.m_SeqForceIntegerMv = Reader.ReadFlag() ? Av1SequenceHeader::SelectedPerFrame : static_cast<std::uint8_t>(Reader.ReadBits(1));
+    if(Header.m_EnableOrderHint)
+        Header.m_OrderHintBits = static_cast<std::uint8_t>(Reader.ReadBits(3) + 1);
 }
 } // namespace
 
@@ -84,64 +142,33 @@ Av1SequenceHeader Av1SequenceHeader::Read(std::span<std::uint8_t const> Obu)
     Header.m_SeqProfile = static_cast<std::uint8_t>(Reader.ReadBits(3));
     CHECK_ARGUMENT(Header.m_SeqProfile <= 2);
     Reader.SkipBits(1); // still_picture
-    bool const ReducedStillPictureHeader = Reader.ReadFlag();
-    if(ReducedStillPictureHeader)
+    Header.m_ReducedStillPictureHeader = Reader.ReadFlag();
+    if(Header.m_ReducedStillPictureHeader)
+    {
         Header.m_SeqLevelIdx0 = static_cast<std::uint8_t>(Reader.ReadBits(5));
+        Header.m_OperatingPoints.resize(1);
+    }
     else
+        ReadOperatingPoints(Reader, Header);
+    Header.m_FrameWidthBits = static_cast<std::uint8_t>(Reader.ReadBits(4) + 1);
+    Header.m_FrameHeightBits = static_cast<std::uint8_t>(Reader.ReadBits(4) + 1);
+    Header.m_MaxFrameWidth = Reader.ReadBits(Header.m_FrameWidthBits) + 1;
+    Header.m_MaxFrameHeight = Reader.ReadBits(Header.m_FrameHeightBits) + 1;
+    Header.m_FrameIdNumbersPresent = !Header.m_ReducedStillPictureHeader && Reader.ReadFlag();
+    if(Header.m_FrameIdNumbersPresent)
     {
-        bool DecoderModelInfoPresent = false;
-        unsigned BufferDelayLength = 0;
-        if(Reader.ReadFlag()) // timing_info_present_flag
-        {
-            Reader.SkipBits(32 + 32); // num_units_in_display_tick, time_scale
-            if(Reader.ReadFlag())     // equal_picture_interval
-                ReadUnsignedVariableLength(Reader);
-            DecoderModelInfoPresent = Reader.ReadFlag();
-            if(DecoderModelInfoPresent)
-            {
-                BufferDelayLength = Reader.ReadBits(5) + 1;
-                Reader.SkipBits(32 + 5 + 5); // decoding tick, removal time and presentation time lengths
-            }
-        }
-        bool const InitialDisplayDelayPresent = Reader.ReadFlag();
-        unsigned const OperatingPoints = Reader.ReadBits(5) + 1;
-        for(unsigned Index = 0; Index < OperatingPoints; ++Index)
-        {
-            Reader.SkipBits(12); // operating_point_idc
-            auto const Level = static_cast<std::uint8_t>(Reader.ReadBits(5));
-            std::uint8_t const Tier = Level > 7 ? static_cast<std::uint8_t>(Reader.ReadBits(1)) : 0;
-            if(Index == 0)
-            {
-                Header.m_SeqLevelIdx0 = Level;
-                Header.m_SeqTier0 = Tier;
-            }
-            if(DecoderModelInfoPresent && Reader.ReadFlag())
-                Reader.SkipBits(2 * BufferDelayLength + 1); // decoder and encoder buffer delays, low_delay_mode_flag
-            if(InitialDisplayDelayPresent && Reader.ReadFlag())
-                Reader.SkipBits(4);
-        }
+        Header.m_DeltaFrameIdLength = static_cast<std::uint8_t>(Reader.ReadBits(4) + 2);
+        Header.m_AdditionalFrameIdLength = static_cast<std::uint8_t>(Reader.ReadBits(3) + 1);
     }
-    unsigned const WidthBits = Reader.ReadBits(4) + 1;
-    unsigned const HeightBits = Reader.ReadBits(4) + 1;
-    Header.m_MaxFrameWidth = Reader.ReadBits(WidthBits) + 1;
-    Header.m_MaxFrameHeight = Reader.ReadBits(HeightBits) + 1;
-    if(!ReducedStillPictureHeader && Reader.ReadFlag()) // frame_id_numbers_present_flag
-        Reader.SkipBits(4 + 3);
-    Reader.SkipBits(3); // use_128x128_superblock, enable_filter_intra, enable_intra_edge_filter
-    if(!ReducedStillPictureHeader)
-    {
-        Reader.SkipBits(4); // interintra and masked compound, warped motion, dual filter
-        bool const OrderHint = Reader.ReadFlag();
-        if(OrderHint)
-            Reader.SkipBits(2); // enable_jnt_comp, enable_ref_frame_mvs
-        unsigned const ForceScreenContentTools = Reader.ReadFlag() ? SelectScreenContentTools : Reader.ReadBits(1);
-        if(ForceScreenContentTools > 0 && !Reader.ReadFlag()) // seq_choose_integer_mv
-            Reader.SkipBits(1);                               // seq_force_integer_mv
-        if(OrderHint)
-            Reader.SkipBits(3);
-    }
-    Reader.SkipBits(3); // enable_superres, enable_cdef, enable_restoration
+    Header.m_Use128x128Superblock = Reader.ReadFlag();
+    Reader.SkipBits(2); // enable_filter_intra, enable_intra_edge_filter
+    if(!Header.m_ReducedStillPictureHeader)
+        ReadInterTools(Reader, Header);
+    Header.m_EnableSuperres = Reader.ReadFlag();
+    Header.m_EnableCdef = Reader.ReadFlag();
+    Header.m_EnableRestoration = Reader.ReadFlag();
     ReadColorConfig(Reader, Header);
+    Header.m_FilmGrainParamsPresent = Reader.ReadFlag();
     return Header;
 }
 

@@ -4,16 +4,27 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace Mp4
 {
 struct Av1cBox;
 
-// What an AV1 sequence header says of the stream, as far as av1C and the
-// codecs string ("av01.0.08M.08") need it, read from the sequence header
-// OBU itself so that both always agree with the bitstream.
+// What an AV1 sequence header says of the stream, as far as av1C, the
+// codecs string ("av01.0.08M.08") and the reading of frame headers
+// (Av1TileLocator) need it, read from the sequence header OBU itself so that
+// all of them always agree with the bitstream.
 struct Av1SequenceHeader
 {
+    // Sentinel of the screen content and integer motion vector choices: each frame says.
+    static constexpr std::uint8_t SelectedPerFrame = 2;
+
+    struct OperatingPoint
+    {
+        std::uint16_t m_Idc = 0;
+        bool m_DecoderModelPresent = false;
+    };
+
     std::uint8_t m_SeqProfile = 0;
     std::uint8_t m_SeqLevelIdx0 = 0;
     std::uint8_t m_SeqTier0 = 0;
@@ -29,6 +40,31 @@ struct Av1SequenceHeader
     bool m_FullRange = false;
     std::uint32_t m_MaxFrameWidth = 0;
     std::uint32_t m_MaxFrameHeight = 0;
+
+    // What frame headers depend on.
+    bool m_ReducedStillPictureHeader = false;
+    bool m_DecoderModelInfoPresent = false;
+    bool m_EqualPictureInterval = false;
+    std::uint8_t m_BufferRemovalTimeLength = 0;
+    std::uint8_t m_FramePresentationTimeLength = 0;
+    std::vector<OperatingPoint> m_OperatingPoints;
+    std::uint8_t m_FrameWidthBits = 0;
+    std::uint8_t m_FrameHeightBits = 0;
+    bool m_FrameIdNumbersPresent = false;
+    std::uint8_t m_DeltaFrameIdLength = 0;
+    std::uint8_t m_AdditionalFrameIdLength = 0;
+    bool m_Use128x128Superblock = false;
+    bool m_EnableWarpedMotion = false;
+    bool m_EnableOrderHint = false;
+    bool m_EnableRefFrameMvs = false;
+    std::uint8_t m_SeqForceScreenContentTools = SelectedPerFrame;
+    std::uint8_t m_SeqForceIntegerMv = SelectedPerFrame;
+    std::uint8_t m_OrderHintBits = 0;
+    bool m_EnableSuperres = false;
+    bool m_EnableCdef = false;
+    bool m_EnableRestoration = false;
+    bool m_SeparateUvDeltaQ = false;
+    bool m_FilmGrainParamsPresent = false;
 
     // Obu: one whole sequence header OBU (header, size, payload). A header
     // of another type or one that ends early fails (E_INVALIDARG).

@@ -60,7 +60,7 @@ FragmentBuilder::Fragment FragmentBuilder::Serialise(MoofBox& Moof, std::span<st
 }
 
 FragmentBuilder::Fragment FragmentBuilder::BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor,
-                                                      std::uint32_t FrameWidth)
+                                                      std::uint32_t FrameWidth, std::span<ProtectedRange const> Av1Tiles)
 {
     MoofBox Moof;
     TrafBox& Traf = AddTrackFragment(Moof, Value);
@@ -69,7 +69,7 @@ FragmentBuilder::Fragment FragmentBuilder::BuildVideo(Sample const& Value, std::
     Trun.m_Version = Value.m_CompositionOffset < 0 ? 1 : 0;
     Trun.m_SampleVector = {{Value.m_Duration, GetSampleSize(Payload), Value.m_Flags, Value.m_CompositionOffset}};
     if(Encryptor)
-        Encryptor->EncryptVideoSample(Codec, Payload, Moof, FrameWidth);
+        Encryptor->EncryptVideoSample(Codec, Payload, Moof, FrameWidth, Av1Tiles);
     return Serialise(Moof, Payload);
 }
 

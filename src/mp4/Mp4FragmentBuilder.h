@@ -42,10 +42,11 @@ public:
     };
 
     // Payload: 4-byte length-prefixed NAL units (or what SampleEncryptor
-    // takes of other codecs, with FrameWidth); encrypted in place when an
-    // encryptor is given (and its settings do not keep the samples clear).
+    // takes of other codecs, with FrameWidth or Av1Tiles); encrypted in
+    // place when an encryptor is given (and its settings do not keep the
+    // samples clear).
     static Fragment BuildVideo(Sample const& Value, std::span<std::uint8_t> Payload, VideoCodec Codec, SampleEncryptor const* Encryptor,
-                               std::uint32_t FrameWidth = 0);
+                               std::uint32_t FrameWidth = 0, std::span<ProtectedRange const> Av1Tiles = {});
     // Payload: one audio frame (AAC access unit, FLAC frame, Opus packet,
     // AC-3 or E-AC-3 sync frame); encrypted in place as above.
     static Fragment BuildAudio(Sample const& Value, std::span<std::uint8_t> Payload, SampleEncryptor const* Encryptor);

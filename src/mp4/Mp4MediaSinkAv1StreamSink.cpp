@@ -16,4 +16,10 @@ std::vector<std::uint8_t> Mp4MediaSink::Av1StreamSink::PrepareSample(std::span<s
         m_Record.CollectSequenceHeader(Payload);
     return Av1Obu::WithoutDelimiters(Payload);
 }
+
+void Mp4MediaSink::Av1StreamSink::OnStart()
+{
+    VideoStreamSink::OnStart();
+    m_TileLocator = {};
+}
 } // namespace Mp4

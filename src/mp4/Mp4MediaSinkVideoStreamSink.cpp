@@ -51,6 +51,8 @@ void Mp4MediaSink::VideoStreamSink::ProcessCodecSample(MF::Sample& Sample, std::
     bool const Sync = Sample.GetUINT32(MF::MFSampleExtension_CleanPoint, 1) != 0;
     FragmentBuilder::Sample const Description{Sink.TakeSequenceNumber(), m_TrackId, Timing.m_DecodeTime, m_Timing->GetFrameDuration(),
                                                    Timing.m_CompositionOffset, Sync ? FragmentBuilder::SyncSampleFlags : FragmentBuilder::NonSyncVideoFlags};
-    Sink.WriteFragment(FragmentBuilder::BuildVideo(Description, Prepared, m_Codec, Sink.GetEncryptor(), GetVideoFormat().m_Width));
+    auto const* Encryptor = Sink.GetEncryptor();
+    auto const Tiles = Encryptor ? FindTiles(Prepared) : std::vector<ProtectedRange>{};
+    Sink.WriteFragment(FragmentBuilder::BuildVideo(Description, Prepared, m_Codec, Encryptor, GetVideoFormat().m_Width, Tiles));
 }
 } // namespace Mp4

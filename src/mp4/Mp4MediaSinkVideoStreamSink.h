@@ -20,6 +20,9 @@ protected:
     // The sample as the fragment carries it. With Describe (the run's first
     // sample) the codec configuration is kept from it first.
     virtual std::vector<std::uint8_t> PrepareSample(std::span<std::uint8_t const> Payload, bool Describe) = 0;
+    // The tiles of a prepared sample, where the codec's encryption protects
+    // tiles (AV1); asked of every sample of an encrypted run, in order.
+    virtual std::vector<ProtectedRange> FindTiles(std::span<std::uint8_t const> /*Prepared*/) { return {}; }
     VideoFormat GetVideoFormat() const;
     // Known from the run's first sample, which comes before the initialisation segment.
     std::uint32_t GetTimescale() final;

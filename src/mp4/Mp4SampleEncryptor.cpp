@@ -77,7 +77,8 @@ void SampleEncryptor::EncryptCounterMode(std::span<std::uint8_t> Sample, std::ve
         Cipher.Encrypt(Sample.subspan(Range.m_Offset, Range.m_Length));
 }
 
-void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof, std::uint32_t FrameWidth) const
+void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof, std::uint32_t FrameWidth,
+                                         std::span<ProtectedRange const> Av1Tiles) const
 {
     SignalFragment(Moof, m_VideoGroupEntry);
     if(m_ClearSamples)
@@ -85,9 +86,9 @@ void SampleEncryptor::EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_
     TrafBox& Traf = Moof.m_TrafBoxList.back();
     bool const Cenc = m_Scheme == ProtectionScheme::Cenc;
     std::uint8_t const IvSize = Cenc ? CencIvSize : 0;
-    auto Ranges = SubsampleLayout::FindProtectedRanges(Codec, m_Scheme, Sample, FrameWidth);
+    auto Ranges = SubsampleLayout::FindProtectedRanges(Codec, m_Scheme, Sample, FrameWidth, Av1Tiles);
     auto Subsamples = SubsampleLayout::MakeSubsamples(Ranges, Sample.size());
-    // Past what saiz can count, the last slices of the picture stay clear.
+    // Past what saiz can count, the last slices (or tiles) of the picture stay clear.
     while(GetSubsampleInfoSize(IvSize, Subsamples.size()) > MaximalSampleInfoSize)
     {
         Ranges.pop_back();

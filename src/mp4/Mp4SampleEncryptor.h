@@ -32,10 +32,12 @@ public:
     // The settings must be active.
     explicit SampleEncryptor(ProtectionSettings const& Settings);
 
-    // A sample of 4-byte length-prefixed NAL units, or a VP9 frame of a track
-    // of pictures FrameWidth wide (SubsampleLayout). The moof holds the
-    // sample's track fragment and nothing after it.
-    void EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof, std::uint32_t FrameWidth = 0) const;
+    // A sample of 4-byte length-prefixed NAL units, a VP9 frame of a track
+    // of pictures FrameWidth wide, or an AV1 temporal unit with its tiles
+    // (SubsampleLayout). The moof holds the sample's track fragment and
+    // nothing after it.
+    void EncryptVideoSample(VideoCodec Codec, std::span<std::uint8_t> Sample, MoofBox& Moof, std::uint32_t FrameWidth = 0,
+                            std::span<ProtectedRange const> Av1Tiles = {}) const;
     void EncryptAudioSample(std::span<std::uint8_t> Sample, MoofBox& Moof) const;
     // Given the moof's size, points saio at the
     // sample's auxiliary information: the senc entry at the very end of the

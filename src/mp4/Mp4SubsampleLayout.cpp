@@ -78,6 +78,24 @@ std::optional<ProtectedRange> FindSliceRange(ProtectionScheme Scheme, std::uint8
     return ProtectedRange{Offset + Leader + Remainder, Length - Leader - Remainder};
 }
 
+// Each tile of an AV1 frame is a range of its own. cbcs protects it whole
+// (the pattern leaves a partial last block clear); cenc protects its whole
+// blocks, the bytes that do not fill one staying clear in front of them, and
+// a tile shorter than a block stays clear.
+std::vector<ProtectedRange> FindAv1Ranges(ProtectionScheme Scheme, std::span<ProtectedRange const> Tiles)
+{
+    if(Scheme == ProtectionScheme::Cbcs)
+        return {Tiles.begin(), Tiles.end()};
+    std::vector<ProtectedRange> Ranges;
+    for(auto const& Tile : Tiles)
+    {
+        std::size_t const Length = Tile.m_Length / BlockSize * BlockSize;
+        if(Length)
+            Ranges.push_back({Tile.m_Offset + Tile.m_Length - Length, Length});
+    }
+    return Ranges;
+}
+
 std::vector<ProtectedRange> FindVp9Ranges(std::span<std::uint8_t const> Sample, std::uint32_t FrameWidth)
 {
     auto const Header = Vp9FrameHeader::Read(Sample, FrameWidth ? std::optional(FrameWidth) : std::nullopt);
@@ -89,9 +107,10 @@ std::vector<ProtectedRange> FindVp9Ranges(std::span<std::uint8_t const> Sample, 
 } // namespace
 
 std::vector<ProtectedRange> SubsampleLayout::FindProtectedRanges(VideoCodec Codec, ProtectionScheme Scheme, std::span<std::uint8_t const> Sample,
-                                                                std::uint32_t FrameWidth)
+                                                                std::uint32_t FrameWidth, std::span<ProtectedRange const> Av1Tiles)
 {
-    CHECK_CONDITION(Codec != VideoCodec::Av1, E_NOTIMPL);
+    if(Codec == VideoCodec::Av1)
+        return FindAv1Ranges(Scheme, Av1Tiles);
     if(Codec == VideoCodec::Vp9)
         return FindVp9Ranges(Sample, FrameWidth);
     if(Codec == VideoCodec::Hevc && Scheme == ProtectionScheme::Cenc)

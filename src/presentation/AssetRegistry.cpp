@@ -58,12 +58,9 @@ bool UsesCodec(Configuration const& Record, VideoSubtype Subtype)
 // HEVC pictures only.
 void RefuseWhatTheCodecsCannotCarry(Configuration const& Record)
 {
-    bool const Av1 = UsesCodec(Record, VideoSubtype::Av1);
-    if(Av1 && !Record.Key.empty())
-        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && key", "AV1 video (\"av1\", \"codecswitch=S:av1\") is served clear: \"key\" cannot encrypt it");
     if(Record.Captions == CaptionServices::None)
         return;
-    if(Av1)
+    if(UsesCodec(Record, VideoSubtype::Av1))
         ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "AV1 && captions",
                           "AV1 video (\"av1\", \"codecswitch=S:av1\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
     if(UsesCodec(Record, VideoSubtype::Vp9))

@@ -202,8 +202,8 @@ TEST_F(ChangeAssets, Av1AndVp9RowsComeWithTheirFlagOrTheCodecSwitch)
         for(auto const& Variant : Asset.OtherCodecVariants)
             EXPECT_EQ(Variant.Subtype, *Other) << Text;
     }
-    // AV1 is served clear; neither carries captions; one codec flag at most.
-    for(std::string const& Text : {std::string("av1&") + Key, std::string("codecswitch=12:av1&") + Key, std::string("av1&cc=608"), std::string("codecswitch=6:av1&cc=608"),
+    // Neither carries captions; one codec flag at most.
+    for(std::string const& Text : {std::string("av1&cc=608"), std::string("codecswitch=6:av1&cc=608"),
                                   std::string("av1&hvc1"), std::string("vp9&cc=608"), std::string("codecswitch=6:vp9&cc=608,708"), std::string("vp9&hvc1"),
                                   std::string("vp9&av1")})
         EXPECT_EQ(RaisedStatus([&] { Create(Text); }), E_INVALIDARG) << Text;

@@ -157,7 +157,7 @@ std::vector<QueryOption> MakeRows()
         NumberRow("part", "live", OptionKind::Time, static_cast<double>(MinimalPartDuration) / Ratio, static_cast<double>(MaximalPartDuration) / Ratio, "0.5", Manifests, "with ll: the length of a part"),
 
         FlagRow("hvc1", "codecs", {"master.m3u8"}, "HEVC video instead of H.264"),
-        FlagRow("av1", "codecs", Manifests, "AV1 video instead of H.264 (clear, without captions)"),
+        FlagRow("av1", "codecs", Manifests, "AV1 video instead of H.264 (without captions)"),
         FlagRow("vp9", "codecs", Manifests, "VP9 video instead of H.264 (without captions)"),
         ChoiceRow("hdr", "codecs", {"pq", "hlg"}, "", Manifests, E_INVALIDARG,
                   "10-bit BT.2020 video with the PQ (HDR10: mastering display and light levels) or HLG transfer: HEVC Main10 in both manifests, "

@@ -196,7 +196,7 @@ TEST(OptionTable, AManifestReadsEveryOptionOfItsRouteAndKeepsThemAll)
     AssetRegistry Registry(Defaults, {}, 4);
     // Read by the routes themselves, not by the asset's parse.
     std::vector<std::string_view> const ByRoute{"trickplay", "now"};
-    // Refuse "cc" (AV1 "key" too) and each other, which the others give:
+    // Refuse "cc" and each other, which the others give:
     // read in ChangeTest.
     std::vector<std::string_view> const Apart{"av1", "vp9"};
     // Refuses "flac", which HLS reads too: read here for DASH.

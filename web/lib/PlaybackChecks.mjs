@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The checks that play the server's presentations with hls.js, dash.js and
 // Shaka: HLS variants, the three-period DASH presentation with its
-// trick-play set, cbcs assets and VP9 under both schemes decrypted with
-// ClearKey. The plain presentations play in the subtitle, break and change
+// trick-play set, cbcs assets, VP9 and AV1 under both schemes decrypted
+// with ClearKey. The plain presentations play in the subtitle, break and change
 // checks, cenc with its keys and licences in the change checks.
 import { playWithPlayer } from './PlayerRun.mjs';
 import { goalFailures, judgePlayback } from './Verdict.mjs';
@@ -55,7 +55,7 @@ function encrypted(scheme) {
 
 // A DASH presentation that signals its protection ("cp"): the player gets no
 // key, finds Clear Key and the licence address in the manifest and fetches
-// the licence from the server. Codec: "&vp9" for VP9 video, else H.264.
+// the licence from the server. Codec: "&vp9" or "&av1", else H.264.
 function licenceFromManifest(player, scheme, codec = '') {
   const path = `manifest.mpd?key=${Key}&cp${scheme === 'cbcs' ? '&scheme=cbcs' : ''}${codec}`;
   return {
@@ -86,6 +86,7 @@ export function playbackChecks() {
     checks.push(playback(player, 'manifest.mpd?trickplay', { position: DashPosition }, Both), licenceFromManifest(player, 'cbcs'));
     for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest(player, scheme, '&vp9'));
   }
+  for (const scheme of ['cenc', 'cbcs']) checks.push(licenceFromManifest('Shaka', scheme, '&av1'));
   checks.push(encrypted('cbcs'));
   return checks;
 }
