@@ -278,17 +278,17 @@ class HdrTest(MediaClient, unittest.TestCase):
         self.assertEqual((result.get("error"), result["warnings"]), (None, []))
         return result
 
-    def test_encrypted_hevc_deciphers_to_pictures_that_decode(self):
-        """cenc and cbcs HEVC PQ: the protected entry keeps its colour
+    def test_encrypted_rows_decipher_to_pictures_that_decode(self):
+        """cenc HEVC PQ and cbcs AV1 PQ: the protected entry keeps its colour
         boxes; deciphered with the key, the segment decodes as the clear one."""
-        for scheme in ("cenc", "cbcs"):
-            with self.subTest(scheme=scheme):
-                asset, _ = self.asset("?duration=12&hdr=pq&key=%s&scheme=%s" % (Key, scheme))
+        for scheme, (query, codec, profile, _) in (("cenc", self.Rows["pq", "hevc"]), ("cbcs", self.Rows["pq", "av1"])):
+            with self.subTest(scheme=scheme, query=query):
+                asset, _ = self.asset("?duration=12&%s&key=%s&scheme=%s" % (query, Key, scheme))
                 header, bodies = self.video(asset, 0, [1])
                 view = self.segment_views(header, bodies)["mp4box"]
                 self.assertEqual((view["errors"], view["entry"], view["scheme"], view["colour"]["colr"]), ([], "encv", scheme, ["nclx", 9, 16, 9, 0]))
                 plain_header, plain = decrypt_cenc(header, bodies[0], Key)
-                self.expect_decoded(plain_header, plain, "pq", "hevc", "Main 10")
+                self.expect_decoded(plain_header, plain, "pq", codec, profile)
 
     def test_cache_keeps_each_range_apart(self):
         """The same row, segment and codec made in 8 bits first, then PQ,

@@ -54,8 +54,7 @@ bool UsesCodec(Configuration const& Record, VideoSubtype Subtype)
     return Leads(Record.VariantSet.VideoVariants) || Leads(Record.OtherCodecVariants);
 }
 
-// AV1 samples are packaged clear only; caption data travels in H.264 and
-// HEVC pictures only.
+// Caption data travels in H.264 and HEVC pictures only.
 void RefuseWhatTheCodecsCannotCarry(Configuration const& Record)
 {
     if(Record.Captions == CaptionServices::None)

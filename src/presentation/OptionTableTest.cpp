@@ -196,9 +196,9 @@ TEST(OptionTable, AManifestReadsEveryOptionOfItsRouteAndKeepsThemAll)
     AssetRegistry Registry(Defaults, {}, 4);
     // Read by the routes themselves, not by the asset's parse.
     std::vector<std::string_view> const ByRoute{"trickplay", "now"};
-    // Refuse "cc" and each other, which the others give:
-    // read in ChangeTest.
-    std::vector<std::string_view> const Apart{"av1", "vp9"};
+    // Refuse "cc" and each other ("hdr": "codecswitch"), which the others
+    // give: read in ChangeTest.
+    std::vector<std::string_view> const Apart{"av1", "vp9", "hdr"};
     // Refuses "flac", which HLS reads too: read here for DASH.
     std::string_view const HlsApart = "audio";
     for(auto const& [Kind, Route] : {std::pair{ManifestKind::Hls, "master.m3u8"}, std::pair{ManifestKind::Dash, "manifest.mpd"}})
