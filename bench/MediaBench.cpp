@@ -402,10 +402,11 @@ int main(int ArgumentCount, char** Arguments)
     // The PQ rows beside the same command lines in 10 bits with the same colours and metadata.
     auto const& Metadata = Mp4::HdrStaticMetadata::Signalled;
     std::string const WidePicture = Picture.substr(0, Picture.rfind("-pix_fmt")) + "-pix_fmt yuv420p10le";
-    std::string const X265Pq = X265 + StringFormat(":colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc:master-display=%s:max-cll=%u,%u -profile:v main10",
+    // Quoted for the shell: the mastering display's text has parentheses.
+    std::string const X265Pq = X265 + StringFormat("':colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc:master-display=%s:max-cll=%u,%u' -profile:v main10",
                                                    Metadata.MasteringDisplayText().c_str(), Metadata.m_MaximalContentLightLevel,
                                                    Metadata.m_MaximalFrameAverageLightLevel);
-    std::string const SvtPq = Svt + StringFormat(":color-primaries=9:transfer-characteristics=16:matrix-coefficients=9:mastering-display=%s:content-light=%u,%u",
+    std::string const SvtPq = Svt + StringFormat("':color-primaries=9:transfer-characteristics=16:matrix-coefficients=9:mastering-display=%s:content-light=%u,%u'",
                                                  Metadata.MasteringDisplayDecimalText().c_str(), Metadata.m_MaximalContentLightLevel,
                                                  Metadata.m_MaximalFrameAverageLightLevel);
     auto const [HevcPqSegment, PeerHevcPqSegment] = Compare(Rounds, [&] { EncodeWideSegment(Hevc); }, [&] { RunFfmpeg(WidePicture + X265Pq); });
