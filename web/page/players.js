@@ -79,6 +79,10 @@
       // in progress) is a race inside hls.js, which it classes as such and
       // retries; seen once in low-latency live. Its fatal form still fails.
       if (!data.fatal && data.details === Hls.ErrorDetails.BUFFER_APPEND_ERROR && data.error && data.error.name === 'InvalidStateError') return;
+      // Joining live, hls.js may begin at 0 and then jump to where its first
+      // fragment's media begins: a placement, not a hole in the media. A jump
+      // once anything has played still fails.
+      if (!data.fatal && data.details === Hls.ErrorDetails.BUFFER_SEEK_OVER_HOLE && probe.element.played.length === 0) return;
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
