@@ -51,11 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* Data, std::size_t Size
             Fuzz::Failing([&] {
                 auto const Segment = Application::SegmentIndexFromQuery(Query, Asset, Track);
                 Fuzz::Expect(!Segment || *Segment < Application::MaximalLiveSegmentCount, "a segment taken has a successor");
+                if(Segment)
+                    Application::ResponseFileSegmentNumber(Query, *Segment);
             });
     });
     Fuzz::Failing([&] { Application::PartNumberFromQuery(Query); });
     Fuzz::Failing([&] { Application::PeriodNumberFromQuery(Query); });
-    Application::ResponseFileSegmentNumber(Query);
     // Every integer key the server reads, through its row of the option
     // table: refused or read, never a key without a row (E_UNEXPECTED).
     for(auto const& Option : Application::OptionTable::Options())

@@ -66,6 +66,29 @@ void RefuseWhatTheCodecsCannotCarry(Configuration const& Record)
         ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "VP9 && captions",
                           "VP9 video (\"vp9\", \"codecswitch=S:vp9\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
 }
+
+// "dynamic" and "segtimeline" shape a live DASH manifest only. The timeline
+// lists complete segments, which the low-latency document offers before
+// they are: it goes with the regular form alone.
+void ReadDynamicForm(QueryReads& Reads, Configuration& Record)
+{
+    auto const Refuse = [](char const* Condition, std::string const& Message) { ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), Condition, Message); };
+    Record.Dynamic = Reads.Flag("dynamic");
+    if(auto const Timeline = Reads.Choice("segtimeline"))
+        Record.Timeline = *Timeline == "number" ? DashTimeline::Number : DashTimeline::Time;
+    if(Record.Timeline != DashTimeline::None && !Record.Dynamic)
+        Refuse("!segtimeline || dynamic", "\"segtimeline\" lists the segments of the regular dynamic manifest: give it with \"live&dynamic\"");
+    if(!Record.Dynamic)
+        return;
+    if(!Record.Live)
+        Refuse("!dynamic || live", "\"dynamic\" makes a live presentation's manifest dynamic: give it with \"live\"");
+    if(Record.LowLatency)
+        Refuse("!(dynamic && ll)", "\"dynamic\" is the regular live manifest and \"ll\" the low-latency one, both dynamic: give one of them");
+    // Its one period would have to become periods of their own.
+    if(!Record.Changes.Empty() || (Record.Breaks && Record.Breaks->Ads > 0))
+        Refuse("!dynamic || (!changes && !ads)", "\"dynamic\" lists one period: changes mid-stream and ads, which make periods, are in the dynamic manifest of "
+                                               "\"ll\"");
+}
 } // namespace
 
 AssetRegistry::AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe, std::size_t MaximalAssets) :
@@ -124,6 +147,8 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
     }
     if(Record.Breaks)
         Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
+    if(!Hls)
+        ReadDynamicForm(Reads, Record);
     if(!Record.Changes.Empty())
         SettleChanges(Record, Hls);
     RefuseWhatTheCodecsCannotCarry(Record);

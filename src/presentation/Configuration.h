@@ -60,6 +60,14 @@ enum class CaptionServices : std::uint32_t
     Cea608And708,
 };
 
+// "segtimeline": how a regular dynamic DASH manifest addresses its segments.
+enum class DashTimeline : std::uint32_t
+{
+    None,   // a template by number, no timeline
+    Time,   // a SegmentTimeline, segments named by their start ($Time$)
+    Number, // a SegmentTimeline, segments named by number ($Number$)
+};
+
 // One asset: the options of the manifest request that created it, its copy
 // of the variant rows, and the live end point the master playlist sets.
 struct Configuration
@@ -94,6 +102,11 @@ struct Configuration
     // PartDuration ("part", seconds, default half a second) and answer
     // blocking reloads, the DASH manifest is dynamic.
     bool LowLatency = false;
+    // "dynamic" (DASH, live only): the regular dynamic manifest, without
+    // low latency; its segments are offered once complete. Timeline is
+    // "segtimeline", which it alone takes.
+    bool Dynamic = false;
+    Application::DashTimeline Timeline = Application::DashTimeline::None;
     std::int64_t PartDuration = DefaultPartDuration;
     // "subs": one generated subtitle track per language (BCP 47 tags, in
     // the order given, the first the default); empty: none. Each cue lasts

@@ -73,6 +73,15 @@ std::int64_t DashManifestWriter::LongestSegmentDuration(Configuration const& Ass
     return Longest;
 }
 
+std::int64_t DashManifestWriter::ShortestSegmentDuration() const noexcept
+{
+    std::int64_t Shortest = LongestSegmentDuration(m_Asset);
+    if(!m_Asset.NoVideo)
+        for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
+            Shortest = std::min(Shortest, Variant.SegmentDuration);
+    return Shortest;
+}
+
 std::int64_t DashManifestWriter::AvailabilityTimeOffset(Configuration const& Asset) noexcept
 {
     return std::max<std::int64_t>(LongestSegmentDuration(Asset) - Asset.PartDuration, 0);
@@ -121,43 +130,65 @@ std::string DashManifestWriter::WriteStatic() const
 std::string DashManifestWriter::WriteDynamic() const
 {
     std::int64_t const LongestSegment = LongestSegmentDuration(m_Asset);
-    // Periods offer their segments only when complete (see WriteNumberTemplate),
+    if(m_Asset.Dynamic)
+    {
+        // Segments are offered once complete: a player that starts a longest
+        // segment behind the clock finds the segments of every track it
+        // needs, and the margin is its buffer.
+        std::string Text = DynamicHead("urn:mpeg:dash:profile:isoff-live:2011", LongestSegment + RegularDelayMargin, MinimalBufferTime);
+        WriteOnePeriod(Text);
+        return Text + "</MPD>";
+    }
+    // Periods offer their segments only when complete (see WriteLiveTemplate),
     // so the latencies to keep start a longest segment further back.
     std::int64_t const Wait = m_LivePeriods ? LongestSegment : 0;
-    // The live timeline's segment 0 starts the one period, so segment i of
-    // a track begins i segment durations after availabilityStartTime.
-    std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-    Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
-            EventNamespace() + " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\""
-            " profiles=\"urn:mpeg:dash:profile:isoff-live:2011,http://www.dashif.org/guidelines/low-latency-live-v5\" type=\"dynamic\"";
-    Text += StringFormat(" availabilityStartTime=\"%s\" publishTime=\"%s\" minimumUpdatePeriod=\"%s\" timeShiftBufferDepth=\"%s\""
-                         " suggestedPresentationDelay=\"%s\" maxSegmentDuration=\"%s\" minBufferTime=\"%s\">",
-                         Timeline::FormatProgramDateTime(m_Asset.BaseLiveTime).c_str(), Timeline::FormatProgramDateTime(*m_PublishTime).c_str(),
-                         Duration(UpdatePeriod()).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(Wait + TargetLatency).c_str(),
-                         Duration(LongestSegment).c_str(), Duration(m_Asset.PartDuration).c_str());
-    Text += "<ProgramInformation moreInformationURL=\"about\"/>";
+    std::string Text =
+        DynamicHead("urn:mpeg:dash:profile:isoff-live:2011,http://www.dashif.org/guidelines/low-latency-live-v5", Wait + TargetLatency, m_Asset.PartDuration);
     Text += StringFormat("<ServiceDescription id=\"0\"><Latency target=\"%lld\" min=\"%lld\" max=\"%lld\"/><PlaybackRate min=\"%s\" max=\"%s\"/>"
                          "</ServiceDescription>",
                          static_cast<long long>((Wait + TargetLatency) / TimeUnitsPerMillisecond),
                          static_cast<long long>((Wait + MinimalLatency) / TimeUnitsPerMillisecond),
                          static_cast<long long>((Wait + MaximalLatency) / TimeUnitsPerMillisecond), MinimalPlaybackRate, MaximalPlaybackRate);
-    if(m_LivePeriods)
+    if(!m_LivePeriods)
     {
-        // Those to come too: number templates offer each segment by the
-        // clock. The last goes on until an update adds the next.
-        for(std::uint32_t Index = 0; Index < m_Periods.size(); ++Index)
-            WriteLivePeriod(Text, Index, Index + 1 == m_Periods.size());
+        WriteOnePeriod(Text);
+        return Text + "</MPD>";
     }
-    else
-    {
-        Text += "<Period id=\"0\" start=\"PT0.00S\">";
-        WriteLiveEvents(Text);
-        WriteSets(Text, 0);
-        Text += "</Period>";
-    }
+    // Those to come too: number templates offer each segment by the
+    // clock. The last goes on until an update adds the next.
+    for(std::uint32_t Index = 0; Index < m_Periods.size(); ++Index)
+        WriteLivePeriod(Text, Index, Index + 1 == m_Periods.size());
+    WriteClock(Text);
+    return Text + "</MPD>";
+}
+
+std::string DashManifestWriter::DynamicHead(char const* Profiles, std::int64_t PresentationDelay, std::int64_t BufferTime) const
+{
+    // The live timeline's segment 0 starts the first period, so segment i
+    // of a track begins i segment durations after availabilityStartTime.
+    std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
+            EventNamespace() + " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\" profiles=\"" + Profiles + "\" type=\"dynamic\"";
+    Text += StringFormat(" availabilityStartTime=\"%s\" publishTime=\"%s\" minimumUpdatePeriod=\"%s\" timeShiftBufferDepth=\"%s\""
+                         " suggestedPresentationDelay=\"%s\" maxSegmentDuration=\"%s\" minBufferTime=\"%s\">",
+                         Timeline::FormatProgramDateTime(m_Asset.BaseLiveTime).c_str(), Timeline::FormatProgramDateTime(*m_PublishTime).c_str(),
+                         Duration(UpdatePeriod()).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(PresentationDelay).c_str(),
+                         Duration(LongestSegmentDuration(m_Asset)).c_str(), Duration(BufferTime).c_str());
+    return Text + "<ProgramInformation moreInformationURL=\"about\"/>";
+}
+
+void DashManifestWriter::WriteOnePeriod(std::string& Text) const
+{
+    Text += "<Period id=\"0\" start=\"PT0.00S\">";
+    WriteLiveEvents(Text);
+    WriteSets(Text, 0);
+    Text += "</Period>";
+    WriteClock(Text);
+}
+
+void DashManifestWriter::WriteClock(std::string& Text) const
+{
     Text += StringFormat("<UTCTiming schemeIdUri=\"urn:mpeg:dash:utc:http-iso:2014\" value=\"%s\"/>", m_TimeUrl.c_str());
-    Text += "</MPD>";
-    return Text;
 }
 
 void DashManifestWriter::WriteLivePeriod(std::string& Text, std::uint32_t PeriodIndex, bool Last) const
@@ -222,8 +253,9 @@ void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodInd
     UrlBuilder Media("subtitles-body.mp4");
     if(m_PublishTime)
     {
-        Media.Add("asset", Asset).Add("lang", Language).Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, SegmentDuration)).Add("index", "$Number$");
-        WriteNumberTemplate(Text, PeriodIndex, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        Media.Add("asset", Asset).Add("lang", Language);
+        AddLiveAddress(Media, PeriodIndex, SegmentDuration);
+        WriteLiveTemplate(Text, PeriodIndex, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
     }
     else
     {
@@ -356,8 +388,8 @@ void DashManifestWriter::WriteVideoTemplate(std::string& Text, std::uint32_t Per
     {
         Media.Add("asset", Asset).Add("variant", Index);
         AddAd(Media, m_Periods[PeriodIndex]);
-        Media.Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, Variant.SegmentDuration)).Add("index", "$Number$");
-        WriteNumberTemplate(Text, PeriodIndex, Variant.SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        AddLiveAddress(Media, PeriodIndex, Variant.SegmentDuration);
+        WriteLiveTemplate(Text, PeriodIndex, Variant.SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
         return;
     }
     auto const& Plan = m_Periods[PeriodIndex];
@@ -398,8 +430,8 @@ void DashManifestWriter::WriteAudioTemplate(std::string& Text, std::uint32_t Per
     if(m_PublishTime)
     {
         AddAd(Media, m_Periods[PeriodIndex]);
-        Media.Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, SegmentDuration)).Add("index", "$Number$");
-        WriteNumberTemplate(Text, PeriodIndex, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
+        AddLiveAddress(Media, PeriodIndex, SegmentDuration);
+        WriteLiveTemplate(Text, PeriodIndex, SegmentDuration, Initialization.EscapedText(), Media.EscapedText(), Files);
         return;
     }
     auto const& Plan = m_Periods[PeriodIndex];
@@ -422,17 +454,54 @@ void DashManifestWriter::WriteTemplate(std::string& Text, std::uint32_t PeriodIn
                          static_cast<unsigned long long>(SegmentDuration), static_cast<unsigned long long>(Range.First * SegmentDuration), Range.RepeatCount);
 }
 
-void DashManifestWriter::WriteNumberTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,
-                                             std::string const& Media, std::string const& Files) const
+void DashManifestWriter::AddLiveAddress(UrlBuilder& Media, std::uint32_t PeriodIndex, std::int64_t SegmentDuration) const
 {
+    if(m_Asset.Timeline == DashTimeline::Time)
+        Media.Add("time", "$Time$");
+    else
+        Media.Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, SegmentDuration)).Add("index", "$Number$");
+}
+
+void DashManifestWriter::WriteLiveTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,
+                                           std::string const& Media, std::string const& Files) const
+{
+    if(m_Asset.Timeline != DashTimeline::None)
+    {
+        WriteLiveTimeline(Text, SegmentDuration, Initialization, Media, Files);
+        return;
+    }
     Text += StringFormat("<SegmentTemplate timescale=\"%llu\" duration=\"%llu\" startNumber=\"1\"", static_cast<unsigned long long>(TimeUnitsPerSecond),
                          static_cast<unsigned long long>(SegmentDuration));
     if(auto const Offset = DynamicOffsetOf(PeriodIndex); Offset > 0)
         Text += StringFormat(" presentationTimeOffset=\"%llu\"", static_cast<unsigned long long>(Offset));
-    if(auto const Offset = AvailabilityTimeOffset(m_Asset); Offset > 0 && !m_LivePeriods)
+    if(auto const Offset = AvailabilityTimeOffset(m_Asset); Offset > 0 && !m_LivePeriods && !m_Asset.Dynamic)
         Text += StringFormat(" availabilityTimeOffset=\"%s\" availabilityTimeComplete=\"false\"",
                              FormatDecimal(static_cast<double>(Offset) / static_cast<double>(TimeUnitsPerSecond), 3).c_str());
     Text += StringFormat(" initialization=\"%s\" media=\"%s\"%s%s/>", Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
+}
+
+void DashManifestWriter::WriteLiveTimeline(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
+                                           std::string const& Files) const
+{
+    // The complete segments from the oldest that begins inside the
+    // time-shift window; the live edge's segment always, even when the
+    // window is shorter than a segment.
+    std::int64_t const Elapsed = *m_PublishTime - m_Asset.BaseLiveTime;
+    std::int64_t const Complete = Elapsed >= 0 ? Elapsed / SegmentDuration : 0;
+    std::int64_t const WindowStart = Elapsed - m_Asset.LiveWindow.value_or(0);
+    std::int64_t const First = std::clamp<std::int64_t>((WindowStart + SegmentDuration - 1) / SegmentDuration, 0, std::max<std::int64_t>(Complete - 1, 0));
+    // Numbers name segment index + 1, as the number templates' do, from
+    // the first listed.
+    Text += StringFormat("<SegmentTemplate timescale=\"%llu\" startNumber=\"%lld\" initialization=\"%s\" media=\"%s\"%s%s>",
+                         static_cast<unsigned long long>(TimeUnitsPerSecond), static_cast<long long>(First + DynamicBaseIndex), Initialization.c_str(),
+                         Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
+    // Before the first segment is complete, an empty timeline: the next
+    // update lists it.
+    Text += "<SegmentTimeline>";
+    if(Complete > First)
+        Text += StringFormat("<S t=\"%lld\" d=\"%lld\" r=\"%lld\"/>", static_cast<long long>(First * SegmentDuration), static_cast<long long>(SegmentDuration),
+                             static_cast<long long>(Complete - First - 1));
+    Text += "</SegmentTimeline></SegmentTemplate>";
 }
 
 std::int64_t DashManifestWriter::DynamicOffsetOf(std::uint32_t PeriodIndex) const noexcept
@@ -486,6 +555,11 @@ std::int64_t DashManifestWriter::UpdatePeriod() const
     // players read the document again within a lead time.
     // The same for the periods of ads, which it lists that far ahead.
     std::int64_t Period = MinimumUpdatePeriod;
+    // A timeline grows by a segment of each track: players read it again
+    // after the shortest. The regular document keeps that rhythm without
+    // one too, as players expect of a dynamic document.
+    if(m_Asset.Dynamic)
+        Period = ShortestSegmentDuration();
     if(m_Asset.Breaks && (m_Asset.Breaks->Has(BreakSignal::EventStream) || m_Asset.Breaks->Ads > 0))
         Period = std::min(Period, std::max(m_Asset.Breaks->Lead, m_Asset.Breaks->Schedule.Grid()));
     // The periods of changes to come, the same: the next appears within one.

@@ -25,6 +25,11 @@ namespace Application
 // offered while it is made (availabilityTimeOffset, availabilityTimeComplete
 // "false") and sent picture by picture as the pictures fall due (PacedEdge),
 // with the latency a player should keep and a clock to keep it by.
+//
+// A live asset with "dynamic" gets the regular dynamic MPD: the one period,
+// each segment offered once complete, addressed by number, or listed in a
+// SegmentTimeline of the time-shift window ("segtimeline") and addressed
+// by its start time or number; a presentation delay instead of a latency.
 class DashManifestWriter
 {
 public:
@@ -38,6 +43,10 @@ public:
     // The document never changes but for its publish time, and a reload
     // makes a new asset: players need not ask again often.
     static constexpr std::int64_t MinimumUpdatePeriod = 600'000'000;
+    // The regular dynamic document's presentation delay beyond its longest
+    // segment, the buffer players keep ahead, and its minimal buffer.
+    static constexpr std::int64_t RegularDelayMargin = 40'000'000;
+    static constexpr std::int64_t MinimalBufferTime = 20'000'000;
     // The breaks' events a dynamic document lists at most (the latest).
     static constexpr std::size_t MaximalLiveEvents = 1'000;
 
@@ -56,7 +65,7 @@ public:
     // LicenceUrl is the absolute address of the asset's Clear Key licence.
     DashManifestWriter(Configuration const& Asset, bool TrickPlay, bool WriteResponseFiles, std::string LicenceUrl = {});
 
-    // Makes the document the dynamic one of a low-latency live asset, as
+    // Makes the document the dynamic one of a live asset ("ll" or "dynamic"), as
     // of PublishTime; TimeUrl is the absolute address of the server's clock.
     void SetDynamic(std::int64_t PublishTime, std::string TimeUrl);
 
@@ -74,6 +83,12 @@ private:
 
     std::string WriteStatic() const;
     std::string WriteDynamic() const;
+    // The dynamic document's MPD element and programme information.
+    std::string DynamicHead(char const* Profiles, std::int64_t PresentationDelay, std::int64_t BufferTime) const;
+    // The one period from the start of the live timeline, and the clock.
+    void WriteOnePeriod(std::string& Text) const;
+    void WriteClock(std::string& Text) const;
+    std::int64_t ShortestSegmentDuration() const noexcept;
     void WritePeriod(std::string& Text, std::uint32_t PeriodIndex) const;
     void WriteSets(std::string& Text, std::uint32_t PeriodIndex) const;
     // The PQ or HLG rows' colour descriptors: the EssentialProperty ones, or
@@ -89,8 +104,14 @@ private:
     void WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex, std::uint32_t Row) const;
     void WriteTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, DashPeriod::SegmentRange const& Range,
                        std::string const& Initialization, std::string const& Media, std::string const& Files) const;
-    void WriteNumberTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,
-                             std::string const& Media, std::string const& Files) const;
+    // A dynamic document's template: by number, or with "segtimeline" a
+    // timeline of the window's complete segments (WriteLiveTimeline),
+    // whose media addresses AddLiveAddress writes.
+    void WriteLiveTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,
+                           std::string const& Media, std::string const& Files) const;
+    void WriteLiveTimeline(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
+                           std::string const& Files) const;
+    void AddLiveAddress(UrlBuilder& Media, std::uint32_t PeriodIndex, std::int64_t SegmentDuration) const;
     bool HasTrickPlaySet() const;
     // The breaks' signals: the namespace of their sections, the events of
     // Breaks (times relative to PeriodStart), a dynamic document's events

@@ -185,3 +185,57 @@ TEST_F(DashManifestWriterTest, OnlyALiveLowLatencyAssetIsDynamic)
     EXPECT_EQ(Manifest("ll"), Expected("default.mpd"));
     EXPECT_EQ(Manifest("live&ll&part=2"), Expected("default.mpd"));
 }
+
+TEST_F(DashManifestWriterTest, RegularDynamicDocuments)
+{
+    // The three forms of a small case at 65.5 s: number templates; a
+    // timeline of the window's complete segments (36 s to 63 s of video,
+    // 36 s to 60 s of audio) by start time; the same timeline by number.
+    // No low-latency attribute, a presentation delay of the longest segment
+    // and a margin, an update after every video segment.
+    EXPECT_EQ(Dynamic("live&dynamic&lv=30&trickplay"), Expected("live-dynamic.mpd"));
+    EXPECT_EQ(Dynamic("live&dynamic&segtimeline&lv=30"), Expected("live-segtimeline.mpd"));
+    EXPECT_EQ(Dynamic("live&dynamic&segtimeline=number&lv=30", true), Expected("live-segtimeline-number.mpd"));
+    // Subtitles follow the video's timeline; audio alone updates after its own segment.
+    auto const Text = Dynamic("live&dynamic&segtimeline&lv=30&subs=en");
+    EXPECT_EQ(Count(Text, "<S t=\"360000000\" d=\"30000000\" r=\"8\"/>"), 2u);
+    EXPECT_NE(Text.find("media=\"subtitles-body.mp4?asset=1&amp;lang=en&amp;time=$Time$\""), std::string::npos);
+    EXPECT_NE(Dynamic("live&dynamic&novideo").find(" minimumUpdatePeriod=\"PT6.00S\""), std::string::npos);
+    // A window shorter than a segment still lists the live edge's; before
+    // the first segment is complete the timeline is empty.
+    EXPECT_EQ(Count(Dynamic("live&dynamic&segtimeline&lv=0"), "<SegmentTimeline><S t=\"600000000\" d=\"30000000\" r=\"0\"/></SegmentTimeline>"), 1u);
+    auto const Early = Manifest("live&dynamic&segtimeline", false, "", Start + 20'000'000);
+    EXPECT_EQ(Count(Early, "<SegmentTimeline></SegmentTimeline>"), 2u);
+    // Protection and breaks' events as in the other dynamic document.
+    auto const Protected = Dynamic("live&dynamic&segtimeline&cp&key=000102030405060708090A0B0C0D0E0F");
+    EXPECT_EQ(Count(Protected, "<ContentProtection schemeIdUri=\"urn:mpeg:dash:mp4protection:2011\" value=\"cenc\""), 2u);
+    EXPECT_EQ(Count(Dynamic("live&dynamic&breaks=18:12&signal=eventstream"), "<EventStream schemeIdUri=\"urn:scte:scte35:2014:xml+bin\""), 1u);
+}
+
+TEST_F(DashManifestWriterTest, RegularDynamicFormsAreRefusedWhereTheyCannotApply)
+{
+    for(auto const& [Text, Message] : std::vector<std::pair<std::string_view, std::string_view>>{
+            {"dynamic", R"("dynamic" makes a live presentation's manifest dynamic: give it with "live")"},
+            {"live&segtimeline", R"("segtimeline" lists the segments of the regular dynamic manifest: give it with "live&dynamic")"},
+            {"live&ll&segtimeline", R"(give it with "live&dynamic")"},
+            {"live&ll&dynamic", R"("dynamic" is the regular live manifest and "ll" the low-latency one, both dynamic: give one of them)"},
+            {"live&dynamic&breaks=18:12&ads=2", R"(changes mid-stream and ads, which make periods, are in the dynamic manifest of "ll")"},
+            {"live&dynamic&disc=12", R"(changes mid-stream and ads, which make periods, are in the dynamic manifest of "ll")"},
+            {"live&dynamic&segtimeline=times", R"(Invalid "segtimeline" "times": one of time, number)"},
+        })
+    {
+        std::string Raised;
+        try
+        {
+            Manifest(Text);
+        }
+        catch(HResultError const& Error)
+        {
+            Raised = Error.Message();
+        }
+        EXPECT_NE(Raised.find(Message), std::string::npos) << Text << ": " << Raised;
+    }
+    // The HLS playlists do not read them.
+    AssetRegistry Registry(m_Defaults);
+    EXPECT_FALSE(Registry.Create(ManifestKind::Hls, Query("dynamic&segtimeline"), Start, Start).Dynamic);
+}

@@ -49,6 +49,8 @@ constexpr double MaximalSeconds = MaximalTimeSeconds;
 constexpr double Int32Maximum = std::numeric_limits<std::int32_t>::max();
 constexpr double Int32Minimum = std::numeric_limits<std::int32_t>::min();
 constexpr double Uint32Maximum = std::numeric_limits<std::uint32_t>::max();
+// The largest integer a double holds exactly: 28 years in 100 ns units.
+constexpr double MaximalSegmentTime = 9'007'199'254'740'992.0;
 // A time's smallest step, 100 ns: "above zero".
 constexpr double OneTimeUnit = 1.0 / TimeUnitsPerSecond;
 
@@ -154,6 +156,10 @@ std::vector<QueryOption> MakeRows()
         NumberRow("pdt", "live", OptionKind::Time, -MaximalSeconds, MaximalSeconds, "", Manifests,
                "live only: EXT-X-PROGRAM-DATE-TIME on a segment every so many seconds (0: on every segment)"),
         FlagRow("ll", "live", Manifests, "live only: low latency, HLS parts and blocking reloads, a dynamic DASH manifest"),
+        FlagRow("dynamic", "live", {"manifest.mpd"},
+                "live only: a regular dynamic DASH manifest (no low latency), segments by number, each offered once complete; not with ll, ads or changes"),
+        ChoiceRow("segtimeline", "live", {"time", "number"}, "time", {"manifest.mpd"}, E_INVALIDARG,
+                  "with dynamic: a SegmentTimeline of the window's segments, addressed by their start time ($Time$) or by number"),
         NumberRow("part", "live", OptionKind::Time, static_cast<double>(MinimalPartDuration) / Ratio, static_cast<double>(MaximalPartDuration) / Ratio, "0.5", Manifests, "with ll: the length of a part"),
 
         FlagRow("hvc1", "codecs", {"master.m3u8"}, "HEVC video instead of H.264"),
@@ -237,6 +243,8 @@ std::vector<QueryOption> MakeRows()
         DigitsRow("index", 0, Uint32Maximum, "", AllSegments, FailureCode::SegmentNumberMalformed, "the segment number"),
         DigitsRow("baseIndex", Int32Minimum, Int32Maximum, "0", AllSegments, FailureCode::SegmentNumberMalformed,
                "subtracted from index (DASH periods that begin past segment 0)"),
+        DigitsRow("time", 0, MaximalSegmentTime, "", {"video-body.mp4", "audio-body.mp4", "subtitles-body.mp4"}, FailureCode::SegmentNumberMalformed,
+                  "instead of index: the segment's start in 100 ns units ($Time$ of a SegmentTimeline)"),
         DigitsRow("part", 0, Int32Maximum, "", Segments, FailureCode::PartInvalid, "low latency: the part of the segment, from 0"),
         DigitsRow("period", 0, static_cast<double>(DashPeriods.size() - 1), "0", AllSegments, FailureCode::PeriodInvalid, "the DASH period"),
         DigitsRow("at", 0, Uint32Maximum, "0", {"video-header.mp4", "audio-header.mp4"}, FailureCode::SegmentNumberMalformed,

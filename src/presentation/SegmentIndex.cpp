@@ -55,12 +55,23 @@ std::int64_t SegmentDurationOf(Configuration const& Asset, SegmentTrack Track, s
 
 std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query, Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant)
 {
+    std::int64_t const SegmentDuration = SegmentDurationOf(Asset, Track, Variant);
     auto const Index = Digits(Query, "index");
-    if(!Index)
+    auto const Time = Digits(Query, "time");
+    if(!Index && !Time)
         return std::nullopt;
-    std::int64_t const Segment = *Index - Digits(Query, "baseIndex").value_or(0);
+    if(Index && Time)
+        ThrowCheckFailure(FailureCode::SegmentNumberMalformed, TRACE_CONTEXT(), "index || time",
+                          "\"index\" and \"time\" each name the segment: give one of them");
+    // A timeline's $Time$ is a segment's start on the track's time scale,
+    // which is ours (TimeUnitsPerSecond), from the live timeline's start.
+    if(Time && *Time % SegmentDuration != 0)
+        ThrowCheckFailure(FailureCode::SegmentNumberMalformed, TRACE_CONTEXT(), "time % SegmentDuration == 0",
+                          StringFormat("Invalid \"time\" \"%lld\": no segment begins then, they begin every %lld units of 100 ns",
+                                       static_cast<long long>(*Time), static_cast<long long>(SegmentDuration)));
+    std::int64_t const Segment = Time ? *Time / SegmentDuration : *Index - Digits(Query, "baseIndex").value_or(0);
     auto const Extra = Track == SegmentTrack::Video ? ExtraVideoSegmentsFromQuery(Query) : 0;
-    std::int64_t const Limit = SegmentLimit(Asset, Track, SegmentDurationOf(Asset, Track, Variant), Extra);
+    std::int64_t const Limit = SegmentLimit(Asset, Track, SegmentDuration, Extra);
     if(Segment < 0 || Segment >= Limit)
     {
         std::string const Name = Track == SegmentTrack::Video ? StringFormat("video variant %u", Variant) : std::string("the audio track");
@@ -98,14 +109,10 @@ std::int32_t ExtraVideoSegmentsFromQuery(QueryVector const& Query)
     return static_cast<std::int32_t>(Digits(Query, ExtraVideoSegmentsKey).value_or(0));
 }
 
-std::optional<std::uint32_t> ResponseFileSegmentNumber(QueryVector const& Query)
+std::uint32_t ResponseFileSegmentNumber(QueryVector const& Query, std::uint32_t Segment)
 {
-    auto const* Pair = FindOption(Query, "index");
-    if(!Pair)
-        return std::nullopt;
-    auto const Index = static_cast<std::uint32_t>(ParseDecimal(Pair->Value, std::numeric_limits<std::uint32_t>::max()).value_or(0));
-    if(QueryFlag(Query, "baseIndex"))
-        return Index;
-    return Index + 1;
+    // "index" itself where a base is given; a template of times numbers
+    // its segments from 1 as the number templates do (startNumber).
+    return static_cast<std::uint32_t>(Segment + Digits(Query, "baseIndex").value_or(1));
 }
 } // namespace Application

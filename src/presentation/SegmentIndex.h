@@ -23,7 +23,9 @@ enum class SegmentTrack
 constexpr std::string_view ExtraVideoSegmentsKey = "extra-video-segments";
 
 // The segment a media request asks for: "index" − "baseIndex" (0 when
-// absent); nothing when "index" is absent. "index" is decimal digits only
+// absent), or "time" (a timeline's $Time$) over the track's segment
+// duration, which must divide it; nothing when both are absent, refused
+// when both are given. "index" is decimal digits only
 // (no sign, blank or exponent) within 32 bits, "baseIndex" the same with an
 // optional leading '-' (DASH periods that begin past segment 0 write
 // negative ones) within 32 bits signed; anything else raises
@@ -57,10 +59,11 @@ std::uint32_t PeriodNumberFromQuery(QueryVector const& Query);
 // when absent.
 std::int32_t ExtraVideoSegmentsFromQuery(QueryVector const& Query);
 
-// The number in the file name a saved media segment gets. HLS requests carry
-// no "baseIndex" and their files are numbered from 1 (index + 1); DASH
-// requests are numbered by their template number ("index" itself), which is
-// what the manifest's "__media" pattern says, so the two always agree. For a
-// request SegmentIndexFromQuery took.
-std::optional<std::uint32_t> ResponseFileSegmentNumber(QueryVector const& Query);
+// The number in the file name a saved media segment gets, for Segment,
+// which SegmentIndexFromQuery took. HLS requests carry no "baseIndex" and
+// their files are numbered from 1 (Segment + 1); DASH requests are numbered
+// by their template number ("index" itself, or Segment + 1 in a template of
+// times), which is what the manifest's "__media" pattern says, so the two
+// always agree.
+std::uint32_t ResponseFileSegmentNumber(QueryVector const& Query, std::uint32_t Segment);
 } // namespace Application

@@ -196,6 +196,13 @@ TEST_F(TimelineTest, SegmentNumbersAreStrictDecimalAndWithinTheAsset)
         {&Live, Video, "index=4294967294", 4294967294},
         {&Live, Audio, "index=4294967295", Outside},
         {&Live, Audio, "index=4294967294&baseIndex=-1", Outside},
+        // A timeline's start times: a multiple of the track's segment
+        // duration (3 s video, 6 s audio), and one form of address at a time.
+        {&Live, Video, "time=630000000", 21},
+        {&Live, Audio, "time=600000000", 10},
+        {&Live, Audio, "time=630000000", Malformed},
+        {&Live, Video, "time=0&index=0", Malformed},
+        {&Live, Video, "time=-30000000", Malformed},
         {&Ending, Video, "index=13", 13},
         {&Ending, Audio, "index=4294967295", Outside},
     };

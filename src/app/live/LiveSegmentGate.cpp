@@ -27,10 +27,19 @@ void RefuseEarly(RouteContext& Context, std::int64_t Offered)
 
 bool LiveSegmentGate::Admit(RouteContext& Context, Configuration const& Asset, FragmentSchedule const& Schedule, Clock const& Now)
 {
-    if(!Asset.Live || !Asset.LowLatency)
+    if(!Asset.Live || (!Asset.LowLatency && !Asset.Dynamic))
         return true;
     auto const& Given = Context.GivenTime;
     std::int64_t const Time = Given ? *Given : Now();
+    if(Asset.Dynamic)
+    {
+        // The regular dynamic manifest offers a segment once it is complete.
+        if(Time >= Schedule.End())
+            return true;
+        TRACE("A segment asked for %.3f s before it is complete\n", static_cast<double>(Schedule.End() - Time) / 1e7);
+        RefuseEarly(Context, Schedule.End());
+        return false;
+    }
     std::int64_t const Offered = Schedule.End() - DashManifestWriter::AvailabilityTimeOffset(Asset);
     if(Time < Offered - DashManifestWriter::LongestSegmentDuration(Asset))
     {

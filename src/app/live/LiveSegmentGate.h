@@ -19,6 +19,8 @@ namespace Application
 //   - offered and not complete (being made, or about to begin): sent
 //     through a PacedEdge, each fragment when due;
 //   - complete: sent as any segment is.
+// A segment of a regular dynamic asset ("dynamic") is refused with 404
+// until it is complete, then sent as any segment is.
 // A request with "now" is answered as of that time and at once: refused
 // or sent whole, so that a URL always gives the same bytes. Any other asset
 // passes unchanged.

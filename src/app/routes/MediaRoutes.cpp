@@ -170,7 +170,7 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Video, Variant.Index);
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
     auto const Color = QueryInteger(Query, "color");
-    auto const FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    auto const FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), ResponseFileSegmentNumber(Query, *Index));
     ServeSegment(Context,
                  {FaultTrack::Video, Variant.Index, *Index, PartOf(Query), VideoSegment(Asset, Variant, *Index, Color),
                   FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime), PartLayout::ForVideo(Variant, Asset.PartDuration),
@@ -269,7 +269,7 @@ void MediaRoutes::AudioBody(RouteContext& Context)
     auto const Index = SegmentIndexFromQuery(Query, Asset, SegmentTrack::Audio);
     CHECK_CONDITION(Index.has_value(), FailureCode::AudioBodyIndexMissing);
     auto const& Variant = Asset.VariantSet.AudioVariants[Row];
-    auto const FileName = StringFormat("audio-body-v%u-p%u-i%u.mp4", Row, PeriodNumber(Query), *ResponseFileSegmentNumber(Query));
+    auto const FileName = StringFormat("audio-body-v%u-p%u-i%u.mp4", Row, PeriodNumber(Query), ResponseFileSegmentNumber(Query, *Index));
     ServeSegment(Context,
                  {FaultTrack::Audio, Row, *Index, PartOf(Query), AudioSegment(Asset, Variant, *Index), FragmentSchedule::ForAudio(Variant, *Index, Asset.BaseLiveTime),
                   PartLayout::ForAudio(Variant, Asset.PartDuration), Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),

@@ -199,7 +199,7 @@ void PresentationRoutes::DashManifest(RouteContext& Context)
     MakeAsset(Context, ManifestKind::Dash, Now, [this, Now](RouteContext& Request, Configuration& Asset) {
         DashManifestWriter Writer(Asset, QueryFlag(Request.QueryVector, "trickplay"), m_Context.Settings.WriteResponseBody,
                                   ClearKeyRoutes::LicenceUrl(Request, Asset.Asset));
-        if(IsLowLatencyLive(Asset))
+        if(IsLowLatencyLive(Asset) || Asset.Dynamic)
             Writer.SetDynamic(Now, RouteAddress(Request, TimePath));
         WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Request, Writer.Write());
     });

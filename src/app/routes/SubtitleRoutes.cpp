@@ -114,7 +114,7 @@ void SubtitleRoutes::Body(RouteContext& Context)
         Bytes = Mp4::WriteWvttSegment(Settings, Sequence, Start, End, Cues);
     }
     SegmentAnswer("application/mp4", StringFormat("subtitles-body-%s-p%u-i%u.mp4", Language.c_str(), PeriodNumberFromQuery(Context.QueryVector),
-                                                  *ResponseFileSegmentNumber(Context.QueryVector)))
+                                                  ResponseFileSegmentNumber(Context.QueryVector, *Index)))
         .Send(Context, std::move(Bytes));
 }
 } // namespace Application
