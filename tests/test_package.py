@@ -64,7 +64,7 @@ class DebianPackage(unittest.TestCase):
         self.assertTrue(self.field("Description").startswith("test streaming server for adaptive-streaming players\n"))
         # Computed from the libraries the program links, and the font.
         depends = [item.split(" ")[0] for item in self.field("Depends").split(", ")]
-        for package in ["libc6", "libstdc++6", "libx264-164", "libx265-199", "libavcodec59", "libflac12", "libopus0", "libespeak-ng1", "libssl3",
+        for package in ["libc6", "libstdc++6", "libx264-164", "libx265-199", "libavcodec59", "libflac12", "libopus0", "libespeak-ng1", "libjpeg62-turbo", "libssl3",
                         "libsystemd0", "libdw1", "libpangocairo-1.0-0", "fonts-open-sans"]:
             self.assertIn(package, depends)
         self.assertRegex(self.field("Depends"), r"libc6 \(>= [\d.]+\)")

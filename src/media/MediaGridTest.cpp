@@ -40,6 +40,12 @@ TEST(VideoFrameGrid, FramesSitOnTheGridWhereverARunStarts)
         ASSERT_TRUE(Duration == 333666 || Duration == 333667) << Index;
         ASSERT_EQ(Ntsc.FrameTime(Index), Index * 1001 * TimeUnitsPerSecond / 30000);
     }
+    // The frame shown at a time began at or before it, even where the
+    // nearest one is later, and at a frame's own (rounded down) time it is that frame.
+    EXPECT_EQ(Ntsc.FrameAt(20000000), 59);
+    EXPECT_EQ(Ntsc.StartIndex(20000000), 60);
+    for(std::int64_t Index = 0; Index < 3000; ++Index)
+        ASSERT_EQ(Ntsc.FrameAt(Ntsc.FrameTime(Index)), Index) << Index;
     // Trick play: one frame a second, three in a 3 s segment.
     EXPECT_EQ(VideoFrameGrid(1, 1).FrameCount(30000000), 3);
     EXPECT_THROW(VideoFrameGrid(25, 0), HResultError);

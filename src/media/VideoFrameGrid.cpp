@@ -26,6 +26,16 @@ std::int64_t VideoFrameGrid::StartIndex(std::int64_t Time) const noexcept
     return MulDivRound(Time, m_RateN, static_cast<std::int64_t>(m_RateD) * TimeUnitsPerSecond);
 }
 
+std::int64_t VideoFrameGrid::FrameAt(std::int64_t Time) const noexcept
+{
+    // Frame times are rounded down, so the next frame may begin exactly at
+    // Time although the exact quotient lies below it.
+    std::int64_t Index = MulDivFloor(Time, m_RateN, static_cast<std::int64_t>(m_RateD) * TimeUnitsPerSecond);
+    while(FrameTime(Index + 1) <= Time)
+        ++Index;
+    return Index;
+}
+
 std::int64_t VideoFrameGrid::FrameCount(std::int64_t Duration) const noexcept
 {
     return MulDivFloor(Duration, m_RateN, static_cast<std::int64_t>(m_RateD) * TimeUnitsPerSecond);

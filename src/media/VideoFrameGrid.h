@@ -19,6 +19,8 @@ public:
     std::int64_t FrameDuration(std::int64_t Index) const noexcept;
     // The frame a start position begins with: the nearest one.
     std::int64_t StartIndex(std::int64_t Time) const noexcept;
+    // The frame shown at Time (not negative): the last that begins at or before it.
+    std::int64_t FrameAt(std::int64_t Time) const noexcept;
     // Whole frames in a duration (75 for 3 s at 25/1).
     std::int64_t FrameCount(std::int64_t Duration) const noexcept;
 

@@ -74,6 +74,17 @@ std::uint32_t VideoMediaSource::AdvertColor(std::uint32_t Number) noexcept
     return AdvertColors[(Number - 1) % std::size(AdvertColors)];
 }
 
+std::uint32_t VideoMediaSource::VariantColor(std::uint32_t Index) noexcept
+{
+    return BackgroundColors[Index % std::size(BackgroundColors)];
+}
+
+std::uint32_t VideoMediaSource::ChosenColor(std::int64_t Value) noexcept
+{
+    constexpr std::int64_t Count = 3;
+    return BackgroundColors[((Value % Count) + Count) % Count];
+}
+
 std::shared_ptr<SyntheticMediaStream> VideoMediaSource::CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor)
 {
     return std::make_shared<Stream>(weak_from_this(), std::move(Descriptor), m_Settings, SourceAttributes());

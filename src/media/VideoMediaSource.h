@@ -54,6 +54,10 @@ public:
     void SetSurround();
 
     static std::uint32_t AdvertColor(std::uint32_t Number) noexcept;
+    // The box colour of a variant (longer lists repeat the table), and the
+    // one of the first three a chosen number picks, whatever its sign.
+    static std::uint32_t VariantColor(std::uint32_t Index) noexcept;
+    static std::uint32_t ChosenColor(std::int64_t Value) noexcept;
 
 protected:
     std::shared_ptr<SyntheticMediaStream> CreateStream(std::shared_ptr<MF::StreamDescriptor> Descriptor) override;

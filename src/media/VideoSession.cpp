@@ -93,8 +93,7 @@ SegmentSession::Chain VideoSession::BuildChain(MediaSessionHelper& Helper)
     auto const Type = SourceType(m_Variant);
     auto const Source = VideoMediaSource::Create();
     Source->SetMediaType(Type);
-    // Lists longer than the colour table repeat it.
-    Source->SetBackgroundColor(m_BackgroundColor.value_or(VideoMediaSource::BackgroundColors[m_Variant.Index % std::size(VideoMediaSource::BackgroundColors)]));
+    Source->SetBackgroundColor(m_BackgroundColor.value_or(VideoMediaSource::VariantColor(m_Variant.Index)));
     if(m_BaseLiveTime)
         Source->SetBaseLiveTime(*m_BaseLiveTime);
     if(m_FrameCodeAsset)
