@@ -58,6 +58,9 @@ constexpr HRESULT ChangesInvalid = static_cast<HRESULT>(0x80FF0E72); // "disc", 
 constexpr HRESULT KeyUnknown = static_cast<HRESULT>(0x80FF0E73);     // "kid" names none of the asset's keys
 // Audio rows: "audio" names no audio row of the asset
 constexpr HRESULT AudioRowUnknown = static_cast<HRESULT>(0x80FF0E80); // "audio" names none of the asset's codecs
+// Thumbnails: a "thumbs" that does not parse or goes with "novideo"; a thumbnail request of an asset without them
+constexpr HRESULT ThumbnailsInvalid = static_cast<HRESULT>(0x80FF0EB0); // "thumbs"
+constexpr HRESULT ThumbnailsAbsent = static_cast<HRESULT>(0x80FF0EB1);  // "thumbs.m3u8", "thumbs.jpg" of an asset made without "thumbs"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

@@ -94,6 +94,18 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
     ParseSubtitleKeys(Query);
     ParseBreakKeys(Query);
     ParseChangeKeys(Query);
+    ParseThumbnails(Query);
+}
+
+void Configuration::ParseThumbnails(QueryReads& Query)
+{
+    auto const* Value = Query.Text("thumbs");
+    if(!Value)
+        return;
+    Thumbnails = ThumbnailLayout::Parse(Value->Value);
+    if(NoVideo)
+        ThrowCheckFailure(FailureCode::ThumbnailsInvalid, TRACE_CONTEXT(), "Configuration::ParseThumbnails",
+                          "\"thumbs\" makes thumbnails of the video, and \"novideo\" leaves it out");
 }
 
 void Configuration::ParseChangeKeys(QueryReads& Query)

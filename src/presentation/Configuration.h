@@ -17,6 +17,7 @@
 #include "presentation/FaultPlan.h"
 #include "presentation/QueryReads.h"
 #include "presentation/SubtitleFormat.h"
+#include "presentation/ThumbnailLayout.h"
 #include "presentation/VariantSet.h"
 
 namespace Application
@@ -168,6 +169,9 @@ struct Configuration
     // other codec's, and half the size, where the schedule says so.
     VideoVariant VideoVariantAt(VideoVariant const& Variant, ChangeState const& State) const;
 
+    // "thumbs": tiles of thumbnails of the pictures (ThumbnailTrack); none without.
+    std::optional<ThumbnailLayout> Thumbnails;
+
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole
     // second (FrameCodePayload, ToneBurstSignal).
@@ -203,5 +207,6 @@ private:
     void ParseSubtitleKeys(QueryReads& Query);
     void ParseBreakKeys(QueryReads& Query);
     void ParseChangeKeys(QueryReads& Query);
+    void ParseThumbnails(QueryReads& Query);
 };
 } // namespace Application

@@ -13,6 +13,7 @@
 #include "presentation/Scte35Section.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SubtitleTrack.h"
+#include "presentation/ThumbnailTrack.h"
 #include "presentation/Timeline.h"
 #include "presentation/UrlBuilder.h"
 
@@ -26,6 +27,8 @@ std::string Duration(std::int64_t Value)
 }
 
 constexpr char const* TrickModeScheme = "http://dashif.org/guidelines/trickmode";
+// DASH-IF's thumbnail tiles; the value is the grid, columns x rows.
+constexpr char const* ThumbnailTileScheme = "http://dashif.org/thumbnail_tile";
 // SCTE-35 sections in the MPD (XML with the binary section) and in emsg
 // boxes; players match an emsg to its InbandEventStream by scheme and value.
 constexpr char const* EventScheme = "urn:scte:scte35:2014:xml+bin";
@@ -230,6 +233,49 @@ void DashManifestWriter::WriteSets(std::string& Text, std::uint32_t PeriodIndex)
     if(m_Periods[PeriodIndex].Ad == 0)
         for(auto const& Language : m_Asset.SubtitleLanguages)
             WriteTextSet(Text, PeriodIndex, Numbers, Language);
+    if(m_Asset.Thumbnails && m_Periods[PeriodIndex].Ad == 0 && !m_LivePeriods)
+        WriteImageSet(Text, PeriodIndex, Numbers);
+}
+
+void DashManifestWriter::WriteImageSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const
+{
+    std::int64_t const TileDuration = m_Asset.Thumbnails->TileDuration();
+    Text += StringFormat("<AdaptationSet id=\"%u\" contentType=\"image\" mimeType=\"image/jpeg\">", Numbers.AdaptationSet++);
+    // The representation's size is the whole tile's; it carries the grid,
+    // where players look for it.
+    Text += StringFormat("<Representation id=\"%u\" bandwidth=\"%u\" width=\"%u\" height=\"%u\">", Numbers.Representation++,
+                         ThumbnailTrack::Bandwidth(m_Asset), ThumbnailTrack::TileWidth(m_Asset), ThumbnailTrack::TileHeight(m_Asset));
+    Text += StringFormat("<EssentialProperty schemeIdUri=\"%s\" value=\"%s\"/>", ThumbnailTileScheme, m_Asset.Thumbnails->GridText().c_str());
+    std::string Files;
+    if(m_WriteResponseFiles)
+        Files = StringFormat(" __period=\"%u\" __media=\"thumbs-p%u-i$Number$.jpg\"", PeriodIndex, PeriodIndex);
+    UrlBuilder Media("thumbs.jpg");
+    Media.Add("asset", static_cast<std::int32_t>(m_Asset.Asset));
+    auto const Timescale = static_cast<unsigned long long>(TimeUnitsPerSecond);
+    if(m_PublishTime)
+    {
+        // By number whatever the other sets use: each tile is offered once complete.
+        Media.Add("baseIndex", DynamicBaseIndexOf(PeriodIndex, TileDuration)).Add("index", "$Number$");
+        Text += StringFormat("<SegmentTemplate timescale=\"%llu\" duration=\"%llu\" startNumber=\"1\" media=\"%s\"%s/>", Timescale,
+                             static_cast<unsigned long long>(TileDuration), Media.EscapedText().c_str(), Files.c_str());
+    }
+    else
+    {
+        // Where the whole presentation's timeline stands at the period's
+        // start: the fixed periods begin inside the media, the others where
+        // they are on it (a restarted decode timeline leaves the pictures' times).
+        auto const& Plan = m_Periods[PeriodIndex];
+        std::int64_t const Origin = Plan.Fixed ? Plan.Period.Offset : Plan.Period.Start;
+        auto const Range = DashPeriod{Plan.Period.Start, Plan.Period.Duration, Origin}.Segments(PeriodIndex, TileDuration);
+        if(Plan.Fixed)
+            Media.Add("period", static_cast<std::int32_t>(PeriodIndex)).Add("color", static_cast<std::int32_t>(PeriodIndex));
+        Media.Add("baseIndex", Range.BaseIndex).Add("index", "$Number$");
+        Text += StringFormat("<SegmentTemplate timescale=\"%llu\" presentationTimeOffset=\"%llu\" media=\"%s\"%s>", Timescale,
+                             static_cast<unsigned long long>(Origin), Media.EscapedText().c_str(), Files.c_str());
+        Text += StringFormat("<SegmentTimeline><S d=\"%llu\" t=\"%llu\" r=\"%u\" /></SegmentTimeline></SegmentTemplate>",
+                             static_cast<unsigned long long>(TileDuration), static_cast<unsigned long long>(Range.First * TileDuration), Range.RepeatCount);
+    }
+    Text += "</Representation></AdaptationSet>";
 }
 
 void DashManifestWriter::WriteTextSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::string const& Language) const

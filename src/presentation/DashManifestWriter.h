@@ -20,6 +20,11 @@ namespace Application
 // duration and live flag do not change it; its encryption is signalled only
 // when the asset asked for it ("cp", DashContentProtection).
 //
+// With "thumbs" a content period ends with an image set of thumbnail tiles
+// on the timeline of the whole presentation (ThumbnailTrack); a dynamic
+// document offers them by number once complete, and one of several
+// periods (live ads or changes) has none.
+//
 // A live asset with "ll" gets a dynamic MPD instead (SetDynamic): one period
 // from the start of the live timeline, segments addressed by number, each
 // offered while it is made (availabilityTimeOffset, availabilityTimeComplete
@@ -100,6 +105,8 @@ private:
     void WriteAudioSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::uint32_t Row) const;
     // One set per language of "subs", after the audio.
     void WriteTextSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers, std::string const& Language) const;
+    // The thumbnail tiles of "thumbs" (ThumbnailTrack), last.
+    void WriteImageSet(std::string& Text, std::uint32_t PeriodIndex, Counters& Numbers) const;
     void WriteVideoTemplate(std::string& Text, std::uint32_t PeriodIndex, VideoVariant const& Variant) const;
     void WriteAudioTemplate(std::string& Text, std::uint32_t PeriodIndex, std::uint32_t Row) const;
     void WriteTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, DashPeriod::SegmentRange const& Range,

@@ -13,6 +13,7 @@
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
 #include "presentation/SubtitleTrack.h"
+#include "presentation/ThumbnailTrack.h"
 #include "presentation/Timeline.h"
 
 namespace Application
@@ -382,6 +383,11 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
         Text.Line("#EXT-X-MEDIA:" + SubtitleRenditionAttributes(Asset, Index));
     for(auto const& Line : CaptionRenditions(Asset))
         Text.Line(Line);
+    // RESOLUTION is one thumbnail's, as players read it (they multiply it
+    // by the layout of the tiles for the tile image).
+    if(Asset.Thumbnails)
+        Text.Line(StringFormat("#EXT-X-IMAGE-STREAM-INF:BANDWIDTH=%u,RESOLUTION=%ux%u,CODECS=\"jpeg\",URI=\"%s\"", ThumbnailTrack::Bandwidth(Asset),
+                               ThumbnailTrack::ThumbnailWidth(Asset), ThumbnailTrack::ThumbnailHeight(Asset), ThumbnailTrack::PlaylistUri(Asset).c_str()));
     return Text.Take();
 }
 
@@ -434,6 +440,36 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
                            Variant.SegmentDuration,
                            TextDiscontinuities};
     return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), std::nullopt);
+}
+
+std::string HlsPlaylistWriter::Thumbnails(Configuration const& Asset, std::int64_t Now)
+{
+    CHECK_LINE(Asset.Thumbnails.has_value());
+    auto const& Layout = *Asset.Thumbnails;
+    Timeline const Clock(Asset, Now);
+    auto const List = Clock.ImageSegments(Layout.TileDuration());
+    PlaylistText Text;
+    Text.Line("#EXTM3U");
+    Text.Line("#EXT-X-VERSION:7");
+    if(!Asset.Live)
+        Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
+    Text.Line("#EXT-X-TARGETDURATION:" + FormatSeconds(Layout.TileDuration()));
+    Text.Line(StringFormat("#EXT-X-MEDIA-SEQUENCE:%u", List.MediaSequence));
+    Text.Line("#EXT-X-IMAGES-ONLY");
+    // A short last tile holds fewer thumbnails, each as long as the others.
+    std::string const Tiles = StringFormat("#EXT-X-TILES:RESOLUTION=%ux%u,LAYOUT=%s,DURATION=%s", ThumbnailTrack::ThumbnailWidth(Asset),
+                                           ThumbnailTrack::ThumbnailHeight(Asset), Layout.GridText().c_str(), FormatSeconds(Layout.Interval).c_str());
+    for(auto const& Segment : List.Segments)
+    {
+        if(!Segment.ProgramDateTime.empty())
+            Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + Segment.ProgramDateTime);
+        Text.Line(Tiles);
+        Text.Line("#EXTINF:" + FormatSeconds(Segment.Duration) + ",");
+        Text.Line(StringFormat("thumbs.jpg?asset=%u&index=%u", Asset.Asset, Segment.Index));
+    }
+    if(List.EndList)
+        Text.Line("#EXT-X-ENDLIST");
+    return Text.Take();
 }
 
 std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, KeyTrack Track, ChangeState const& State)

@@ -32,6 +32,9 @@ public:
     // with its initialisation segment, never with key tags. A low-latency
     // asset's lists whole segments only.
     static std::string Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now);
+    // The image playlist of an asset with "thumbs" (ThumbnailTrack): its
+    // tiles, each with the layout it holds (EXT-X-TILES), never with key tags.
+    static std::string Thumbnails(Configuration const& Asset, std::int64_t Now);
 
     // The EXT-X-KEY lines of an encrypted asset's Track in State: the
     // key-URI tag with "c" in "keyformat", the PlayReady tag unless "p" is

@@ -37,13 +37,14 @@ constexpr OptionGroup GroupRows[]{
 
 Names const Manifests{"master.m3u8", "manifest.mpd"};
 Names const Segments{"video-body.mp4", "audio-body.mp4"};
-Names const AllSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4"};
+Names const AllSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "thumbs.jpg"};
 Names const SubtitleRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4"};
 Names const AudioRequests{"audio.m3u8", "audio-header.mp4", "audio-body.mp4"};
 Names const LanguageRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "audio.m3u8", "audio-header.mp4", "audio-body.mp4"};
 Names const MediaRequests{"video.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
 Names const AssetRoutes{"video.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
-                        "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "session", "adlist.json", "ad.m3u8"};
+                        "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "thumbs.m3u8", "thumbs.jpg", "session", "adlist.json",
+                        "ad.m3u8"};
 
 constexpr double MaximalSeconds = MaximalTimeSeconds;
 constexpr double Int32Maximum = std::numeric_limits<std::int32_t>::max();
@@ -147,6 +148,10 @@ std::vector<QueryOption> MakeRows()
         NumberRow("vtd", "presentation", OptionKind::Time, OneTimeUnit, MaximalSeconds, "the segment duration", Manifests,
                "video target duration: the longest a video segment is said to last"),
         FlagRow("trickplay", "presentation", {"manifest.mpd"}, "adds the 1 fps trick-play video representation"),
+        TextRow("thumbs", "presentation", Manifests, FailureCode::ThumbnailsInvalid,
+                "JPEG tiles of thumbnails of the pictures, CxR@S: C columns and R rows (1 to 10) of 256-pixel-wide thumbnails, one every S whole "
+                "seconds (1 to 60); either part may be left out, empty is 5x5@2 (an HLS image playlist, a DASH image adaptation set)",
+                "5x5@2"),
 
         FlagRow("live", "live", Manifests, "a live presentation: playlists list a window that slides with the clock"),
         NumberRow("lv", "live", OptionKind::Time, 0, static_cast<double>(MaximalLiveWindow) / Ratio, "30", Manifests,
@@ -233,7 +238,8 @@ std::vector<QueryOption> MakeRows()
         FaultRow("gap", "EXT-X-GAP on the segment in the HLS playlists, 404 on its request", "@video:3"),
         FaultRow("stale", "answers a playlist asked for within so many milliseconds with the last one again", "6000@playlist:*"),
 
-        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "audio.m3u8", "subtitles.m3u8", "video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "time"}, FailureCode::NowInvalid,
+        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "audio.m3u8", "subtitles.m3u8", "thumbs.m3u8", "video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "thumbs.jpg", "time"},
+             FailureCode::NowInvalid,
              "the time to take instead of the clock, milliseconds since 1970 or UTC (any route refuses a malformed one)", "2026-12-06T10:00:00Z"),
         FlagRow("framecode", "clock", Manifests, "every picture carries a QR code saying which frame it is, the audio a marker every second"),
 
@@ -243,7 +249,7 @@ std::vector<QueryOption> MakeRows()
         DigitsRow("index", 0, Uint32Maximum, "", AllSegments, FailureCode::SegmentNumberMalformed, "the segment number"),
         DigitsRow("baseIndex", Int32Minimum, Int32Maximum, "0", AllSegments, FailureCode::SegmentNumberMalformed,
                "subtracted from index (DASH periods that begin past segment 0)"),
-        DigitsRow("time", 0, MaximalSegmentTime, "", {"video-body.mp4", "audio-body.mp4", "subtitles-body.mp4"}, FailureCode::SegmentNumberMalformed,
+        DigitsRow("time", 0, MaximalSegmentTime, "", {"video-body.mp4", "audio-body.mp4", "subtitles-body.mp4", "thumbs.jpg"}, FailureCode::SegmentNumberMalformed,
                   "instead of index: the segment's start in 100 ns units ($Time$ of a SegmentTimeline)"),
         DigitsRow("part", 0, Int32Maximum, "", Segments, FailureCode::PartInvalid, "low latency: the part of the segment, from 0"),
         DigitsRow("period", 0, static_cast<double>(DashPeriods.size() - 1), "0", AllSegments, FailureCode::PeriodInvalid, "the DASH period"),
@@ -259,7 +265,7 @@ std::vector<QueryOption> MakeRows()
                FailureCode::BreakUnknown, "an ad of a break, from 1"),
         ChoiceRow("audio", "addressing", {"aac", "opus", "ac3", "ec3"}, "", AudioRequests, FailureCode::AudioRowUnknown,
                   "the audio row of an asset with several, by its codec; the first without"),
-        NumberRow("color", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video-body.mp4"}, "picks one of the three box colours"),
+        NumberRow("color", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video-body.mp4", "thumbs.jpg"}, "picks one of the three box colours"),
         DigitsRow(ExtraVideoSegmentsKey, 0, static_cast<double>(MaximalListedSegmentCount), "0", {"video.m3u8", "video-body.mp4"},
                FailureCode::SegmentNumberMalformed, "lists that many segments past the end, which makes them the asset's"),
         DigitsRow(DeliveryDirectives::MsnKey, 0, Uint32Maximum, "", {"video.m3u8", "audio.m3u8"}, FailureCode::DeliveryDirectiveInvalid,

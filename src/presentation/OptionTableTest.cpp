@@ -197,8 +197,8 @@ TEST(OptionTable, AManifestReadsEveryOptionOfItsRouteAndKeepsThemAll)
     // Read by the routes themselves, not by the asset's parse.
     std::vector<std::string_view> const ByRoute{"trickplay", "now"};
     // Refuse "cc" and each other ("hdr": "codecswitch"), which the others
-    // give: read in ChangeTest.
-    std::vector<std::string_view> const Apart{"av1", "vp9", "hdr"};
+    // give: read in ChangeTest; "thumbs" refuses "novideo": read after the loop.
+    std::vector<std::string_view> const Apart{"av1", "vp9", "hdr", "thumbs"};
     // Refuse "ll", ads and changes, which the others give: read after the loop.
     std::vector<std::string_view> const DynamicForms{"dynamic", "segtimeline"};
     // Refuses "flac", which HLS reads too: read here for DASH.
@@ -229,4 +229,5 @@ TEST(OptionTable, AManifestReadsEveryOptionOfItsRouteAndKeepsThemAll)
         EXPECT_EQ(Registry.Parse(Kind, Made.Stored.Query, Base, Now).Stored.Query.size(), Made.Stored.Query.size()) << Route;
     }
     EXPECT_EQ(Registry.Parse(ManifestKind::Dash, Query("live&dynamic&segtimeline=number"), Base, Now).Stored.Query.size(), 3u);
+    EXPECT_EQ(Registry.Parse(ManifestKind::Hls, Query("thumbs=4x4&other=1"), Base, Now).Stored.Query.size(), 1u);
 }

@@ -28,7 +28,10 @@ std::int64_t SegmentLimit(Configuration const& Asset, SegmentTrack Track, std::i
 {
     CHECK_LINE(SegmentDuration > 0);
     auto const Video = Track == SegmentTrack::Video ? std::optional<std::int32_t>(ExtraVideoSegments) : std::nullopt;
-    // A live window keeps sliding past its end point: what it lists may be asked for.
+    // A live window keeps sliding past its end point: what it lists may be
+    // asked for. Tiles are long: their times stay within the query's times.
+    if(Asset.Live && Track == SegmentTrack::Image)
+        return std::min<std::int64_t>(MaximalLiveSegmentCount, static_cast<std::int64_t>(MaximalTimeSeconds) * TimeUnitsPerSecond / SegmentDuration);
     if(Asset.Live)
         return MaximalLiveSegmentCount;
     std::int64_t const Duration = Asset.Duration.value();
@@ -43,6 +46,11 @@ std::int64_t SegmentLimit(Configuration const& Asset, SegmentTrack Track, std::i
 std::int64_t SegmentDurationOf(Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant)
 {
     auto const& Rows = Asset.VariantSet;
+    if(Track == SegmentTrack::Image)
+    {
+        CHECK_LINE(Asset.Thumbnails.has_value());
+        return Asset.Thumbnails->TileDuration();
+    }
     if(Track == SegmentTrack::Audio)
     {
         CHECK_LINE(!Rows.AudioVariants.empty());
@@ -74,7 +82,9 @@ std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query, Con
     std::int64_t const Limit = SegmentLimit(Asset, Track, SegmentDuration, Extra);
     if(Segment < 0 || Segment >= Limit)
     {
-        std::string const Name = Track == SegmentTrack::Video ? StringFormat("video variant %u", Variant) : std::string("the audio track");
+        std::string const Name = Track == SegmentTrack::Video   ? StringFormat("video variant %u", Variant)
+                                 : Track == SegmentTrack::Audio ? std::string("the audio track")
+                                                                : std::string("the thumbnail track");
         ThrowCheckFailure(FailureCode::SegmentOutsideAsset, TRACE_CONTEXT(), "index - baseIndex below the track's segment count",
                           StringFormat("Segment %lld is not within asset %u: %s has %lld segments, numbered from 0", static_cast<long long>(Segment),
                                        Asset.Asset, Name.c_str(), static_cast<long long>(Limit)));

@@ -15,6 +15,7 @@ enum class SegmentTrack
 {
     Video,
     Audio,
+    Image, // the thumbnail tiles ("thumbs"): segments of the tile duration, the last one may be short
 };
 
 // The query key of a video playlist request that lists extra segments past

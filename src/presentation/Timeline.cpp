@@ -49,6 +49,16 @@ SegmentList Timeline::VideoSegments(VideoVariant const& Variant, std::int32_t Ex
     return DateOnDemand(OnDemandSegments(VideoSegmentCount(m_Asset.Duration.value(), D, ExtraSegments), [&](std::int64_t) { return D; }));
 }
 
+SegmentList Timeline::ImageSegments(std::int64_t TileDuration) const
+{
+    CHECK_LINE(TileDuration > 0);
+    if(m_Asset.Live)
+        return LiveSegments(TileDuration, LiveSegmentCount(m_Asset, TileDuration, std::nullopt));
+    std::int64_t const Duration = m_Asset.Duration.value();
+    return DateOnDemand(OnDemandSegments(AudioSegmentCount(Duration, TileDuration),
+                                         [&](std::int64_t Index) { return std::min(TileDuration, Duration - Index * TileDuration); }));
+}
+
 SegmentList Timeline::DateOnDemand(SegmentList List) const
 {
     // The dates of an on-demand asset's breaks need a program date-time to

@@ -48,6 +48,9 @@ public:
 
     SegmentList AudioSegments() const;
     SegmentList VideoSegments(VideoVariant const& Variant, std::int32_t ExtraSegments) const;
+    // The thumbnail tiles of TileDuration: as the audio's segments, the
+    // last one of an on-demand asset short, a live window's complete ones.
+    SegmentList ImageSegments(std::int64_t TileDuration) const;
 
     // The master playlist fixes the end of a live asset that has a duration.
     static void SetLiveEndTime(Configuration& Asset, std::int64_t Now);

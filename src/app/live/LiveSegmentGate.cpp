@@ -29,17 +29,11 @@ bool LiveSegmentGate::Admit(RouteContext& Context, Configuration const& Asset, F
 {
     if(!Asset.Live || (!Asset.LowLatency && !Asset.Dynamic))
         return true;
+    // The regular dynamic manifest offers a segment once it is complete.
+    if(Asset.Dynamic)
+        return AdmitComplete(Context, Asset, Schedule.End(), Now);
     auto const& Given = Context.GivenTime;
     std::int64_t const Time = Given ? *Given : Now();
-    if(Asset.Dynamic)
-    {
-        // The regular dynamic manifest offers a segment once it is complete.
-        if(Time >= Schedule.End())
-            return true;
-        TRACE("A segment asked for %.3f s before it is complete\n", static_cast<double>(Schedule.End() - Time) / 1e7);
-        RefuseEarly(Context, Schedule.End());
-        return false;
-    }
     std::int64_t const Offered = Schedule.End() - DashManifestWriter::AvailabilityTimeOffset(Asset);
     if(Time < Offered - DashManifestWriter::LongestSegmentDuration(Asset))
     {
@@ -51,5 +45,16 @@ bool LiveSegmentGate::Admit(RouteContext& Context, Configuration const& Asset, F
     if(!Given && Time < Schedule.End() && !Context.IsHead())
         Context.Response->SetEdge(std::make_shared<PacedEdge>(Schedule, Now, Context.Response->GetEdge()));
     return true;
+}
+bool LiveSegmentGate::AdmitComplete(RouteContext& Context, Configuration const& Asset, std::int64_t End, Clock const& Now)
+{
+    if(!Asset.Live)
+        return true;
+    std::int64_t const Time = Context.GivenTime ? *Context.GivenTime : Now();
+    if(Time >= End)
+        return true;
+    TRACE("A segment asked for %.3f s before it is complete\n", static_cast<double>(End - Time) / 1e7);
+    RefuseEarly(Context, End);
+    return false;
 }
 } // namespace Application

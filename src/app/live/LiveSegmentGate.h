@@ -29,5 +29,8 @@ class LiveSegmentGate
 public:
     // false: the request was refused here.
     static bool Admit(RouteContext& Context, Configuration const& Asset, FragmentSchedule const& Schedule, Clock const& Now = SystemAbsoluteTime);
+    // Media of any live asset that is only offered whole (a thumbnail tile):
+    // refused with 404 until End (absolute), at the request's time.
+    static bool AdmitComplete(RouteContext& Context, Configuration const& Asset, std::int64_t End, Clock const& Now = SystemAbsoluteTime);
 };
 } // namespace Application

@@ -159,6 +159,28 @@ SegmentKey SegmentKey::AudioBody(AudioVariant const& Variant, std::uint32_t Inde
     return Key;
 }
 
+SegmentKey SegmentKey::ThumbnailTile(VideoVariant const& Row, ThumbnailLayout const& Layout, std::uint32_t ThumbnailHeight, std::uint32_t Index,
+                                     std::uint32_t Colour, std::span<BreakNotice const> Notices, Configuration const& Asset)
+{
+    SegmentKey Key("thumbs");
+    Key.AddVideoVariant(Row)
+        .Add("grid", StringFormat("%u/%u/%lld", Layout.Columns, Layout.Rows, static_cast<long long>(Layout.Interval)))
+        .Add("size", StringFormat("%u/%u", ThumbnailLayout::ThumbnailWidth, ThumbnailHeight))
+        .Add("index", Index)
+        .Add("colour", Colour);
+    if(Asset.Live)
+        Key.Add("live", Asset.BaseLiveTime);
+    if(Asset.FrameCode)
+        Key.Add("framecode", Asset.Asset);
+    Key.AddBreakNotices(Notices);
+    // The schedule's text is names, digits and commas.
+    if(!Asset.Changes.Empty())
+        Key.Add("changes", Asset.Changes.Text()).Add("switch", static_cast<std::int64_t>(Asset.SwitchCodec));
+    if(Asset.Surround())
+        Key.Add("surround", 1);
+    return Key;
+}
+
 SegmentKey SegmentKey::File(std::string_view Route, std::string_view Options)
 {
     SegmentKey Key(Route);

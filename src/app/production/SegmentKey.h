@@ -31,6 +31,12 @@ public:
                                 std::optional<std::int64_t> BaseLiveTime, std::optional<std::uint32_t> FrameCodeAsset, Configuration const& Asset);
     static SegmentKey AudioHeader(AudioVariant const& Variant, Configuration const& Asset);
     static SegmentKey AudioBody(AudioVariant const& Variant, std::uint32_t Index, bool MarkerTone, Configuration const& Asset);
+    // A thumbnail tile of the asset's source row (its first video row):
+    // the layout and thumbnail size, the tile, the box colour, and what the
+    // pictures show beyond the row (the live clock, the frame code, the
+    // breaks, the changes' schedule, the speaker of 5.1).
+    static SegmentKey ThumbnailTile(VideoVariant const& Row, ThumbnailLayout const& Layout, std::uint32_t ThumbnailHeight, std::uint32_t Index,
+                                    std::uint32_t Colour, std::span<BreakNotice const> Notices, Configuration const& Asset);
     // A progressive file named by its route and the options that shape it.
     static SegmentKey File(std::string_view Route, std::string_view Options);
 

@@ -7,6 +7,7 @@
 #include "app/faults/FaultGate.h"
 #include "app/live/LiveSegmentGate.h"
 #include "app/live/PartAnswer.h"
+#include "app/production/BreakNoticesOf.h"
 #include "app/answers/WholeAnswer.h"
 #include "base/Check.h"
 #include "base/FailureCodes.h"
@@ -16,7 +17,6 @@
 #include "media/AudioSession.h"
 #include "media/VideoMediaSource.h"
 #include "media/VideoSession.h"
-#include "media/BreakMoment.h"
 #include "presentation/AdAssets.h"
 #include "presentation/BreakMessages.h"
 #include "presentation/ProtectionDataProvider.h"
@@ -28,13 +28,6 @@ namespace Application
 {
 namespace
 {
-// "color" picks one of the first three box colours, whatever its sign.
-std::uint32_t OverrideColor(std::int32_t Value)
-{
-    constexpr std::int32_t Count = 3;
-    return VideoMediaSource::BackgroundColors[((Value % Count) + Count) % Count];
-}
-
 // The period number of a saved segment's file name, 0 without "period".
 unsigned PeriodNumber(QueryVector const& Query)
 {
@@ -69,16 +62,6 @@ void Stream(SegmentProduction& Production, SegmentSession& Session, SharedBytes 
         return Production.Deliver(std::move(Fragments));
     });
     Production.RunSession(Session);
-}
-
-// The breaks whose countdown or duration a segment's pictures show.
-std::vector<BreakNotice> NoticesOf(Configuration const& Asset, std::int64_t Start, std::int64_t End)
-{
-    std::vector<BreakNotice> Notices;
-    if(Asset.Breaks)
-        for(auto const& Break : Asset.Breaks->Schedule.Overlapping(Start, End + BreakMoment::CountdownDuration))
-            Notices.push_back({Break.Number, Break.Start, Break.Duration});
-    return Notices;
 }
 
 // Progressive files stay at one address from build to build: caches ask
@@ -188,7 +171,7 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     auto const Session = std::make_shared<VideoSession>(m_Work.GetVideoContext(), Variant, Index);
     std::optional<std::uint32_t> Colour;
     if(Color)
-        Session->SetBackgroundColor(*(Colour = OverrideColor(*Color)));
+        Session->SetBackgroundColor(*(Colour = VideoMediaSource::ChosenColor(*Color)));
     std::optional<std::int64_t> BaseLiveTime;
     if(Asset.Live)
         Session->SetBaseLiveTime(*(BaseLiveTime = Asset.BaseLiveTime));
@@ -226,7 +209,7 @@ MediaRoutes::SegmentMaking MediaRoutes::VideoSegment(Configuration const& Asset,
     }
     else if(Asset.Breaks)
     {
-        if(auto Notices = NoticesOf(Asset, Start, Start + Variant.SegmentDuration); !Notices.empty())
+        if(auto Notices = BreakNoticesOf(Asset, Start, Start + Variant.SegmentDuration); !Notices.empty())
         {
             Key.AddBreakNotices(Notices);
             Session->SetBreakNotices(std::move(Notices));

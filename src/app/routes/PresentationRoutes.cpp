@@ -73,6 +73,7 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
     Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
     Table.AddAssetRoute("subtitles.m3u8", [this](RouteContext& Request) { SubtitlePlaylist(Request); });
+    Table.AddAssetRoute("thumbs.m3u8", [this](RouteContext& Request) { ThumbnailPlaylist(Request); });
     Table.AddAssetRoute("adlist.json", [this](RouteContext& Request) { AdList(Request); });
     Table.AddAssetRoute("ad.m3u8", [this](RouteContext& Request) { AdPlaylist(Request); });
 }
@@ -312,6 +313,19 @@ void PresentationRoutes::SubtitlePlaylist(RouteContext& Context)
     // player takes a subtitle playlist without them beside the others.
     AnswerShared(Context, StringFormat("%u subtitles.m3u8 %s", Asset.Asset, Language.c_str()), Answer,
                  [Language](Configuration const& Held, std::int64_t Now, PlaylistSkip) { return HlsPlaylistWriter::Subtitles(Held, Language, Now); });
+}
+
+void PresentationRoutes::ThumbnailPlaylist(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    if(!Asset.Thumbnails)
+        ThrowCheckFailure(FailureCode::ThumbnailsAbsent, TRACE_CONTEXT(), "Asset.Thumbnails",
+                          StringFormat("Asset %u has no thumbnails: its manifest was asked for without \"thumbs\"", Asset.Asset));
+    if(auto* Record = Context.Record.get())
+        Record->Track = RequestTrack::Playlist;
+    // Whole tiles, low latency or not: they have no parts.
+    AnswerShared(Context, StringFormat("%u thumbs.m3u8", Asset.Asset), MediaPlaylistAnswer("thumbs.m3u8", Asset, Asset.Thumbnails->TileDuration()),
+                 [](Configuration const& Held, std::int64_t Now, PlaylistSkip) { return HlsPlaylistWriter::Thumbnails(Held, Now); });
 }
 
 void PresentationRoutes::AnswerShared(RouteContext& Context, std::string const& Name, WholeAnswer const& Answer, PlaylistText const& Write)

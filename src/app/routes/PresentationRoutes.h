@@ -18,7 +18,7 @@
 namespace Application
 {
 // The manifests and what they refer to besides media: "master.m3u8" and
-// "manifest.mpd" create assets, "video.m3u8", "audio.m3u8" and "key" read
+// "manifest.mpd" create assets, "video.m3u8", "audio.m3u8", "thumbs.m3u8" and "key" read
 // them. The group owns the asset registry and finds the asset of every asset
 // route. Each request reads the clock once, or takes its "now" instead;
 // "time" tells that reading (ISO 8601, UTC, milliseconds), so that players
@@ -61,6 +61,8 @@ private:
     void VideoPlaylist(RouteContext& Context);
     void AudioPlaylist(RouteContext& Context);
     void SubtitlePlaylist(RouteContext& Context);
+    // "thumbs.m3u8?asset=N": the image playlist of an asset with "thumbs".
+    void ThumbnailPlaylist(RouteContext& Context);
     // "adlist.json?asset=N&break=K": the ads of a break, as HLS interstitials
     // name their assets; "ad.m3u8?asset=N&break=K&ad=I": an ad's master playlist.
     void AdList(RouteContext& Context);

@@ -10,6 +10,7 @@
 #include "app/routes/PresentationRoutes.h"
 #include "app/routes/TestPageRoutes.h"
 #include "app/routes/TextRoutes.h"
+#include "app/routes/ThumbnailRoutes.h"
 
 namespace Application
 {
@@ -27,6 +28,7 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     Groups.push_back(std::make_unique<SessionRoutes>(Context, Table));
     Groups.push_back(std::make_unique<MediaRoutes>(Context, Table, Work));
     Groups.push_back(std::make_unique<SubtitleRoutes>(Context, Table));
+    Groups.push_back(std::make_unique<ThumbnailRoutes>(Context, Table, Work));
     return Groups;
 }
 } // namespace Application
