@@ -15,6 +15,7 @@ Key = "000102030405060708090A0B0C0D0E0F"
 InvalidArgument, AssetMissing, AssetUnknown, AssetWithoutKey, VariantUnknown = 0x80070057, 0x80FF0BFC, 0x80FF0BFE, 0x80FF0C06, 0x80FF0C16
 UnexpectedPath, SegmentMalformed, SegmentOutsideAsset, SessionQueryInvalid = 0x80FF0D82, 0x80FF0E40, 0x80FF0E41, 0x80FF0E50
 SubtitlesInvalid, LanguageUnknown, BreaksInvalid, BreakUnknown, ChangesInvalid, KeyUnknown = 0x80FF0E60, 0x80FF0E61, 0x80FF0E70, 0x80FF0E71, 0x80FF0E72, 0x80FF0E73
+ThumbnailsInvalid, ThumbnailsAbsent = 0x80FF0EB0, 0x80FF0EB1
 
 
 class PresentationRoutes(MediaClient, unittest.TestCase):
@@ -36,13 +37,13 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
     def test_every_kind_of_refusal_answers_400_naming_its_status(self):
         # Which values each reader refuses is its unit test's (ConfigurationTest,
         # OptionTableTest, TimelineTest, SubtitleTextTest, AdBreakTest,
-        # ChangeTest, ClearKeyLicenceTest); here, that each kind of refusal
+        # ChangeTest, ClearKeyLicenceTest, ThumbnailTest); here, that each kind of refusal
         # reaches the client of each route as 400 naming its status, and
         # changes no asset.
         asset, _ = self.asset("?duration=12")
         before = self.fetch("video.m3u8?asset=%d&variant=0" % asset)
         numbers = {"a": asset, "s": self.asset("?subs=en")[0], "b": self.asset("?duration=30&breaks=@9:6&ads=2")[0],
-                   "r": self.asset("?duration=36&key=%s&rotate=12" % Key)[0]}
+                   "r": self.asset("?duration=36&key=%s&rotate=12" % Key)[0], "t": self.asset("?thumbs&duration=18")[0]}
         rows = [
             # The options of both manifests.
             ("master.m3u8?duration=0", InvalidArgument), ("manifest.mpd?duration=0&" + "x" * 10000, InvalidArgument),
@@ -51,6 +52,7 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
             ("master.m3u8?cc=708", InvalidArgument), ("manifest.mpd?av1&cc=608", InvalidArgument),
             ("master.m3u8?ch=4", InvalidArgument), ("master.m3u8?ch=6&flac", InvalidArgument),
             ("manifest.mpd?breaks=5:1", BreaksInvalid), ("master.m3u8?rotate=12", ChangesInvalid),
+            ("master.m3u8?thumbs=11x1", ThumbnailsInvalid), ("manifest.mpd?thumbs&novideo", ThumbnailsInvalid),
             # Assets, variants, segments and keys.
             ("audio.m3u8", AssetMissing), ("audio.m3u8?asset=999999", AssetUnknown), ("session", AssetMissing),
             ("video.m3u8?asset={a}&variant=2", VariantUnknown), ("video.m3u8?asset={a}&variant=abc", InvalidArgument),
@@ -66,6 +68,9 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
             ("subtitles.vtt?asset={s}&lang=en&index=99", SegmentOutsideAsset), ("subtitles.vtt?asset={s}&lang=en&index=1e0", SegmentMalformed),
             ("adlist.json?asset={b}&break=2", BreakUnknown), ("video.m3u8?asset={b}&variant=0&break=1&ad=3", BreakUnknown),
             ("video-body.mp4?asset={b}&variant=0&break=1&index=0", BreakUnknown),
+            # Thumbnails of an asset without them, and tiles it does not have (the DASH periods reach 19 s: one tile of 50 s).
+            ("thumbs.m3u8?asset={a}", ThumbnailsAbsent), ("thumbs.jpg?asset={a}&index=0", ThumbnailsAbsent),
+            ("thumbs.jpg?asset={t}", SegmentMalformed), ("thumbs.jpg?asset={t}&index=1", SegmentOutsideAsset),
         ]
         for path, code, *request in rows:
             with self.subTest(path[:60]):

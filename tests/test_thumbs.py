@@ -112,19 +112,6 @@ class Thumbnails(MediaClient, unittest.TestCase):
         self.assertIn(b"available from 2030-01-01T00:00:26.000Z", self.fetch(tile, 404))
         self.assertEqual(self.fetch(tile.replace("25999", "26000"))[:2], b"\xff\xd8")
 
-    def test_bad_requests_name_their_failure(self):
-        for value in ("0x5", "11x1", "5x5@0", "5x5@61", "5x5@1.5", "5", "5x5x5"):
-            self.failure("master.m3u8?thumbs=" + value, 0x80FF0EB0)
-        self.failure("manifest.mpd?thumbs&novideo", 0x80FF0EB0)
-        plain, _ = self.asset()
-        self.failure("thumbs.jpg?asset=%d&index=0" % plain, 0x80FF0EB1)
-        self.failure("thumbs.m3u8?asset=%d" % plain, 0x80FF0EB1)
-        asset, _ = self.asset("?thumbs&duration=18")
-        self.failure("thumbs.jpg?asset=%d" % asset, 0x80FF0E40)
-        self.failure("thumbs.jpg?asset=%d&index=-1" % asset, 0x80FF0E40)
-        # The DASH periods reach 19 s: one tile of 50 s.
-        self.failure("thumbs.jpg?asset=%d&index=1" % asset, 0x80FF0E41)
-
 
 if __name__ == "__main__":
     unittest.main()

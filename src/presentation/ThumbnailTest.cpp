@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
+#include "presentation/AdAssets.h"
 #include "presentation/AssetRegistry.h"
 #include "presentation/DashManifestWriter.h"
 #include "presentation/HlsPlaylistWriter.h"
@@ -79,8 +80,10 @@ TEST_F(ThumbnailTest, HlsMasterNamesTheImagePlaylistWhichListsTheTiles)
     EXPECT_EQ(HlsPlaylistWriter::Thumbnails(Asset, Start),
               Lines({"#EXTM3U", "#EXT-X-VERSION:7", "#EXT-X-PLAYLIST-TYPE:VOD", "#EXT-X-TARGETDURATION:50.000", "#EXT-X-MEDIA-SEQUENCE:0", "#EXT-X-IMAGES-ONLY",
                      Tiles, "#EXTINF:50.000,", "thumbs.jpg?asset=1&index=0", Tiles, "#EXTINF:10.000,", "thumbs.jpg?asset=1&index=1", "#EXT-X-ENDLIST"}));
-    // Without "thumbs" the master is as it always was.
+    // Without "thumbs" the master is as it always was; an ad's thumbnails would be the content's: it has none.
     EXPECT_EQ(HlsPlaylistWriter::Master(Create("duration=60"), Start).find("IMAGE"), std::string::npos);
+    auto Ad = AdAssets::Make(Create("thumbs&duration=30&breaks=@12:6&ads=1"), 1, 1);
+    EXPECT_EQ(HlsPlaylistWriter::Master(Ad, Start).find("IMAGE"), std::string::npos);
 }
 
 TEST_F(ThumbnailTest, LiveImagePlaylistListsTheCompleteTilesOfTheWindow)
