@@ -9,6 +9,9 @@
 // timeline regions, event messages; for dash.js the schemes to subscribe to).
 // Each player gives the probe selectAudioLanguage(tag), which switches it to
 // the audio rendition of that language while it plays (false: none such).
+// Shaka gives it thumbnailAt(seconds) too: the thumbnail it would show for
+// that position (its tile's address and place in the tile, null for none),
+// with the tile loaded as an image and its natural size.
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -203,6 +206,17 @@
       if (!probe.errors.length) probe.fail('Shaka', `load: code ${error.code}: ${describe(error.data)}`);
       return;
     }
+    probe.thumbnailAt = async (seconds) => {
+      const thumbnail = await player.getThumbnails(null, seconds);
+      if (!thumbnail) return null;
+      const image = new Image();
+      image.src = thumbnail.uris[0];
+      const loaded = await image.decode().then(() => null, (error) => describe(error));
+      return {
+        uri: thumbnail.uris[0], startTime: thumbnail.startTime, duration: thumbnail.duration, positionX: thumbnail.positionX, positionY: thumbnail.positionY,
+        width: thumbnail.width, height: thumbnail.height, imageWidth: image.naturalWidth, imageHeight: image.naturalHeight, loadError: loaded,
+      };
+    };
     if (options.captions) {
       // The closed-caption track the manifest names: selecting it shows it.
       const track = player.getTextTracks()[0];
