@@ -4,7 +4,8 @@
 // command line drawing an equivalent picture (or taking the same audio
 // samples) and encoding it in the same run.
 //
-//   quorvel_media_bench [rounds]     (medians of rounds, 5 by default)
+//   quorvel_media_bench [rounds]          (medians of rounds, 5 by default)
+//   quorvel_media_bench [rounds] thumbs   one thumbnail tile only
 
 #include "BenchTiming.h"
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "media/LibavAudioEncoder.h"
 #include "media/OpusAudioEncoder.h"
 #include "media/SpokenNames.h"
+#include "media/ThumbnailTilePainter.h"
 #include "media/FrameCodePainter.h"
 #include "media/H264Encoder.h"
 #include "media/Av1Encoder.h"
@@ -311,9 +313,35 @@ void FrameCodeCost(int Rounds, Buffers& Frames)
 }
 } // namespace
 
+// One default thumbnail tile as the thumbnail route makes it: 25 pictures
+// drawn at 720p, each scaled to 256x144 into a 5x5 grid, the grid encoded
+// as JPEG; beside the ffmpeg command line drawing the same 25 pictures,
+// scaling and tiling them with its filters and encoding the tile.
+void ThumbnailTile(int Rounds)
+{
+    constexpr std::uint32_t Columns = 5;
+    constexpr std::uint32_t Rows = 5;
+    auto const Settings = std::make_shared<VideoFrameComposer::Parameters const>(VideoFrameComposer::Parameters{Width, Height, 25, 1});
+    std::size_t Bytes = 0;
+    std::string const Tile = FfmpegPicture(Columns * Rows) + StringFormat(" -vf scale=256:144:flags=area,tile=%ux%u -c:v mjpeg -q:v 5 -frames:v 1", Columns, Rows);
+    auto const [Ours, Peer] = Compare(Rounds, [&] {
+        ThumbnailTilePainter Painter(Columns, Rows, 256, 144);
+        for(std::uint32_t Position = 0; Position < Columns * Rows; ++Position)
+            Painter.Paint(Position, {Settings, Position * 20'000'000LL});
+        Bytes = Painter.Encode(75).size();
+    }, [&] { RunFfmpeg(Tile); });
+    Line("thumbnail tile, 5x5 of 256x144 from 720p", Ours, Peer);
+    std::printf("thumbnail tile of %zu bytes, %.1f ms a thumbnail\n", Bytes, Ours * 1000.0 / (Columns * Rows));
+}
+
 int main(int ArgumentCount, char** Arguments)
 {
     int const Rounds = ArgumentCount > 1 ? std::max(1, std::atoi(Arguments[1])) : 5;
+    if(ArgumentCount > 2 && std::string(Arguments[2]) == "thumbs")
+    {
+        ThumbnailTile(Rounds);
+        return 0;
+    }
     Buffers Frames;
     VideoFrameComposer Composer({Width, Height, 25, 1});
     constexpr std::uint32_t Count = 250;
@@ -413,6 +441,7 @@ int main(int ArgumentCount, char** Arguments)
     Line("HEVC Main10 PQ segment (draw, convert, encode)", HevcPqSegment, PeerHevcPqSegment);
     auto const [Av1PqSegment, PeerAv1PqSegment] = Compare(Rounds, [&] { EncodeWideSegment(Av1); }, [&] { RunFfmpeg(WidePicture + SvtPq); });
     Line("AV1 10-bit PQ segment (draw, convert, encode)", Av1PqSegment, PeerAv1PqSegment);
+    ThumbnailTile(Rounds);
     AudioSegments(Rounds);
     SpokenNameFigures(Rounds);
     Line("FLAC segment (6.4 s)", Median(Rounds, [&] {
