@@ -58,6 +58,8 @@ constexpr HRESULT ChangesInvalid = static_cast<HRESULT>(0x80FF0E72); // "disc", 
 constexpr HRESULT KeyUnknown = static_cast<HRESULT>(0x80FF0E73);     // "kid" names none of the asset's keys
 // Audio rows: "audio" names no audio row of the asset
 constexpr HRESULT AudioRowUnknown = static_cast<HRESULT>(0x80FF0E80); // "audio" names none of the asset's codecs
+// HLS I-frame playlists: asked of an asset made without "iframes"
+constexpr HRESULT IFramesAbsent = static_cast<HRESULT>(0x80FF0EB0); // "iframes.m3u8", or "iframe" on a segment
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

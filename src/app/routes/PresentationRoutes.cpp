@@ -71,6 +71,7 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     Table.AddRoute(TimePath, [this](RouteContext& Request) { Time(Request); });
     Table.AddAssetRoute("key", [this](RouteContext& Request) { Key(Request); });
     Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
+    Table.AddAssetRoute("iframes.m3u8", [this](RouteContext& Request) { IFramePlaylist(Request); });
     Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
     Table.AddAssetRoute("subtitles.m3u8", [this](RouteContext& Request) { SubtitlePlaylist(Request); });
     Table.AddAssetRoute("adlist.json", [this](RouteContext& Request) { AdList(Request); });
@@ -238,6 +239,26 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     else
         AnswerLowLatency(Context, PartLayout::ForVideo(Variant, Asset.PartDuration),
                          Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration), Name, Answer, Write);
+}
+
+void PresentationRoutes::IFramePlaylist(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    if(!Asset.IFrames)
+        ThrowCheckFailure(FailureCode::IFramesAbsent, TRACE_CONTEXT(), "Asset.IFrames",
+                          StringFormat("Asset %u has no I-frame playlists: its master playlist was asked for without \"iframes\"", Asset.Asset));
+    VideoVariant Variant;
+    CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
+                   "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = RequestTrack::Playlist;
+        Record->Variant = Variant.Index;
+    }
+    if(FaultGate::Playlist(Context, StringFormat("iframes.m3u8?variant=%u", Variant.Index)))
+        return;
+    AnswerShared(Context, StringFormat("%u iframes.m3u8 %u", Asset.Asset, Variant.Index), MediaPlaylistAnswer("iframes.m3u8", Asset, Variant.SegmentDuration),
+                 [Variant](Configuration const& Held, std::int64_t Now, PlaylistSkip) { return HlsPlaylistWriter::IFrames(Held, Variant, Now); });
 }
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)

@@ -59,6 +59,7 @@ private:
     void MasterPlaylist(RouteContext& Context);
     void DashManifest(RouteContext& Context);
     void VideoPlaylist(RouteContext& Context);
+    void IFramePlaylist(RouteContext& Context);
     void AudioPlaylist(RouteContext& Context);
     void SubtitlePlaylist(RouteContext& Context);
     // "adlist.json?asset=N&break=K": the ads of a break, as HLS interstitials
