@@ -9,9 +9,10 @@
 // prints {"hlsParser": View, "m3u8Parser": View, "errors": [text], "warnings": [text]},
 // where a master playlist's View is
 //   { variants: [{ uri, bandwidth, resolution, frameRate, codecs, audio, videoRange }],
+//     iFrames: [{ uri, bandwidth, resolution, codecs, videoRange }],
 //     renditions: [{ uri, channels, language, name, isDefault, autoselect, characteristics }] }
 // and a media playlist's View is
-//   { targetDuration, mediaSequence, endList, map,
+//   { targetDuration, mediaSequence, endList, map, iFramesOnly,
 //     segments: [{ uri, duration }] }, a segment marked missing (EXT-X-GAP) with gap: true.
 // m3u8-parser reports no CHANNELS. What the key tags say is judged by the
 // playlist writer's unit tests; here they must only be read without a complaint.
@@ -35,8 +36,16 @@ function hlsParserView(text) {
           uri: rendition.uri, channels: orNull(rendition.channels), language: rendition.language, name: rendition.name,
           isDefault: rendition.isDefault, autoselect: rendition.autoselect, characteristics: orNull(rendition.characteristics),
         });
+    const iFrames = playlist.variants.filter((variant) => variant.isIFrameOnly);
     return {
-      variants: playlist.variants.map((variant) => ({
+      iFrames: iFrames.map((variant) => ({
+        uri: variant.uri,
+        bandwidth: variant.bandwidth,
+        resolution: variant.resolution ? [variant.resolution.width, variant.resolution.height] : null,
+        codecs: orNull(variant.codecs),
+        videoRange: orNull(variant.videoRange),
+      })),
+      variants: playlist.variants.filter((variant) => !variant.isIFrameOnly).map((variant) => ({
         uri: variant.uri,
         bandwidth: variant.bandwidth,
         resolution: variant.resolution ? [variant.resolution.width, variant.resolution.height] : null,
@@ -53,6 +62,7 @@ function hlsParserView(text) {
     mediaSequence: playlist.mediaSequenceBase ?? 0,
     endList: playlist.endlist,
     map: playlist.segments.length && playlist.segments[0].map ? playlist.segments[0].map.uri : null,
+    iFramesOnly: Boolean(playlist.isIFrame),
     segments: playlist.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration, ...(segment.gap ? { gap: true } : {}) })),
   };
 }
@@ -74,6 +84,13 @@ function m3u8ParserView(text, warnings) {
       })),
     );
     return {
+      iFrames: (manifest.iFramePlaylists || []).map((variant) => ({
+        uri: variant.uri,
+        bandwidth: variant.attributes.BANDWIDTH,
+        resolution: variant.attributes.RESOLUTION ? [variant.attributes.RESOLUTION.width, variant.attributes.RESOLUTION.height] : null,
+        codecs: orNull(variant.attributes.CODECS),
+        videoRange: orNull(variant.attributes['VIDEO-RANGE']),
+      })),
       variants: manifest.playlists.map((variant) => ({
         uri: variant.uri,
         bandwidth: variant.attributes.BANDWIDTH,
@@ -91,6 +108,7 @@ function m3u8ParserView(text, warnings) {
     mediaSequence: manifest.mediaSequence ?? 0,
     endList: Boolean(manifest.endList),
     map: manifest.segments.length && manifest.segments[0].map ? manifest.segments[0].map.uri : null,
+    iFramesOnly: Boolean(manifest.iFramesOnly),
     segments: manifest.segments.map((segment) => ({ uri: segment.uri, duration: segment.duration, ...(segment.custom && segment.custom.gap ? { gap: true } : {}) })),
   };
 }

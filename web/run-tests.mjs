@@ -20,6 +20,7 @@ import { changeChecks } from './lib/ChangeChecks.mjs';
 import { BrowserSession, ChromiumBinary } from './lib/BrowserSession.mjs';
 import { captionChecks } from './lib/CaptionChecks.mjs';
 import { homePageChecks } from './lib/HomePageChecks.mjs';
+import { iframeChecks } from './lib/IFrameChecks.mjs';
 import { lowLatencyChecks } from './lib/LowLatencyChecks.mjs';
 import { dynamicDashChecks } from './lib/DynamicDashChecks.mjs';
 import { pageChecks } from './lib/PageChecks.mjs';
@@ -105,7 +106,7 @@ async function runChecks(checks) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...audioCodecChecks(), ...languageChecks(), ...lowLatencyChecks(), ...dynamicDashChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks(), ...thumbnailChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  const checks = [...playbackChecks(), ...audioCodecChecks(), ...languageChecks(), ...lowLatencyChecks(), ...dynamicDashChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks(), ...thumbnailChecks(), ...iframeChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
   if (!checksWanted() && !settings.only) {
     console.log(`Browser playback checks skipped: ${OffMarker} exists (QUORVEL_PLAYBACK_CHECKS=1 runs them).`);
     return 0;

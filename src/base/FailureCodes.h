@@ -61,6 +61,8 @@ constexpr HRESULT AudioRowUnknown = static_cast<HRESULT>(0x80FF0E80); // "audio"
 // Thumbnails: a "thumbs" that does not parse or goes with "novideo"; a thumbnail request of an asset without them
 constexpr HRESULT ThumbnailsInvalid = static_cast<HRESULT>(0x80FF0EB0); // "thumbs"
 constexpr HRESULT ThumbnailsAbsent = static_cast<HRESULT>(0x80FF0EB1);  // "thumbs.m3u8", "thumbs.jpg" of an asset made without "thumbs"
+// HLS I-frame playlists: asked of an asset made without "iframes"
+constexpr HRESULT IFramesAbsent = static_cast<HRESULT>(0x80FF0EC0); // "iframes.m3u8", or "iframe" on a segment
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

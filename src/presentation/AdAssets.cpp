@@ -61,6 +61,9 @@ Configuration AdAssets::Make(Configuration const& Asset, std::uint32_t Break, st
     Ad.Captions = CaptionServices::None;
     // The content's thumbnails are of the content: an ad has none.
     Ad.Thumbnails.reset();
+    // An ad's master playlist names no I-frame playlists: a player seeks
+    // within the primary presentation, not within an ad.
+    Ad.IFrames = false;
     Ad.Advert = Configuration::AdvertIdentity{Break, Number, static_cast<std::uint32_t>(Slots.size())};
     // A live asset's ad is due as its slot comes: its segments are offered
     // and sent as the content's would be in its place.

@@ -89,6 +89,22 @@ void ReadDynamicForm(QueryReads& Reads, Configuration& Record)
         Refuse("!dynamic || (!changes && !ads)", "\"dynamic\" lists one period: changes mid-stream and ads, which make periods, are in the dynamic manifest of "
                                                "\"ll\"");
 }
+// "iframes" names HLS I-frame playlists, one for each video row, which list
+// the key picture every whole segment begins with. A low-latency asset has
+// a key picture at every part and a live edge that moves by parts, which
+// they would not follow.
+void ReadIFrames(QueryReads& Reads, Configuration& Record)
+{
+    Record.IFrames = Reads.Flag("iframes");
+    if(!Record.IFrames)
+        return;
+    auto const Refuse = [](char const* Condition, std::string const& Message) { ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), Condition, Message); };
+    if(Record.NoVideo)
+        Refuse("!(iframes && novideo)", "\"iframes\" lists key pictures of the video, which \"novideo\" leaves out: give one of them");
+    if(Record.Live && Record.LowLatency)
+        Refuse("!(iframes && ll)", "\"iframes\" lists the key picture each whole segment begins with; with \"ll\" every part begins with one and the live edge "
+                                   "moves by parts: give \"iframes\" without \"ll\"");
+}
 } // namespace
 
 AssetRegistry::AssetRegistry(DefaultVariantSets const& Defaults, AudioCodecsProbe Probe, std::size_t MaximalAssets) :
@@ -149,6 +165,8 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
     if(!Hls)
         ReadDynamicForm(Reads, Record);
+    else
+        ReadIFrames(Reads, Record);
     if(!Record.Changes.Empty())
         SettleChanges(Record, Hls);
     RefuseWhatTheCodecsCannotCarry(Record);

@@ -109,6 +109,10 @@ struct Configuration
     bool Dynamic = false;
     Application::DashTimeline Timeline = Application::DashTimeline::None;
     std::int64_t PartDuration = DefaultPartDuration;
+    // "iframes" (HLS only): the master playlist names an I-frame playlist
+    // for every video row, listing the key picture each segment begins with
+    // ("iframes.m3u8", the segment route's "iframe").
+    bool IFrames = false;
     // "subs": one generated subtitle track per language (BCP 47 tags, in
     // the order given, the first the default); empty: none. Each cue lasts
     // SubtitleCueDuration ("subsdur") and shows at the top with "subsreg=top".

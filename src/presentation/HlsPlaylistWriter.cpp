@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "presentation/HlsPlaylistWriter.h"
 
+#include <algorithm>
+
 #include "base/Check.h"
 #include "base/StringFormat.h"
 #include "presentation/Base64.h"
@@ -48,6 +50,29 @@ std::string AudioGroupId(Configuration const& Asset, AudioVariant const& Audio)
     return "audio-" + std::string(AudioCodecName(Audio.Subtype));
 }
 
+// The codecs of a video row's pictures: a codec switch puts both codecs in
+// its segments.
+std::vector<std::string> PictureCodecs(Configuration const& Asset, VideoVariant const& Variant)
+{
+    std::vector<std::string> Codecs;
+    if(!Variant.Codecs.empty())
+        Codecs.push_back(Variant.Codecs);
+    if(Variant.Index < Asset.OtherCodecVariants.size() && !Asset.OtherCodecVariants[Variant.Index].Codecs.empty())
+        Codecs.push_back(Asset.OtherCodecVariants[Variant.Index].Codecs);
+    return Codecs;
+}
+
+std::string Resolution(VideoVariant const& Variant)
+{
+    return StringFormat("RESOLUTION=%ux%u", Variant.FrameSizeW, Variant.FrameSizeH);
+}
+
+// Players that cannot show PQ or HLG leave these variants alone.
+std::string VideoRange(VideoVariant const& Variant)
+{
+    return Variant.Range == DynamicRange::Pq ? "VIDEO-RANGE=PQ" : "VIDEO-RANGE=HLG";
+}
+
 // Audio: the row of the variant's audio group, none with "noaudio".
 std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant, AudioVariant const* Audio)
 {
@@ -55,15 +80,10 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
     if(Variant.Bitrate != 0)
         Items.push_back(StringFormat("BANDWIDTH=%u", Variant.Bitrate));
     if(Variant.FrameSizeW != 0 && Variant.FrameSizeH != 0)
-        Items.push_back(StringFormat("RESOLUTION=%ux%u", Variant.FrameSizeW, Variant.FrameSizeH));
+        Items.push_back(Resolution(Variant));
     if(Variant.FrameRateN != 0 && Variant.FrameRateD != 0)
         Items.push_back("FRAME-RATE=" + FormatDecimal(static_cast<double>(Variant.FrameRateN) / Variant.FrameRateD, 3));
-    std::vector<std::string> Codecs;
-    if(!Variant.Codecs.empty())
-        Codecs.push_back(Variant.Codecs);
-    // A codec switch puts both codecs in the variant's segments.
-    if(Variant.Index < Asset.OtherCodecVariants.size() && !Asset.OtherCodecVariants[Variant.Index].Codecs.empty())
-        Codecs.push_back(Asset.OtherCodecVariants[Variant.Index].Codecs);
+    std::vector<std::string> Codecs = PictureCodecs(Asset, Variant);
     if(Audio && !Audio->Codecs.empty())
         Codecs.push_back(Audio->Codecs);
     // Text in MP4 is a format of the stream too; WebVTT files are not.
@@ -71,15 +91,52 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
         Codecs.push_back(std::string(SubtitleTrack::Codecs(Asset.SubtitleFormatOf(true))));
     if(!Codecs.empty())
         Items.push_back(QuotedCodecs(Join(Codecs, ",")));
-    // Players that cannot show PQ or HLG leave these variants alone.
     if(IsHighDynamicRange(Variant.Range))
-        Items.push_back(Variant.Range == DynamicRange::Pq ? "VIDEO-RANGE=PQ" : "VIDEO-RANGE=HLG");
+        Items.push_back(VideoRange(Variant));
     if(Audio)
         Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
     if(!Asset.SubtitleLanguages.empty())
         Items.push_back("SUBTITLES=\"subs\"");
     if(Asset.Captions != CaptionServices::None)
         Items.push_back("CLOSED-CAPTIONS=\"cc\"");
+    return Join(Items, ",");
+}
+
+// A row's I-frame playlist moves one key picture a segment duration D: its
+// bits a second are the key picture's share of the row's segment, of
+// Bitrate x D bits, over D, the row's BANDWIDTH times that share. The
+// encoders work at constant quality, so a row's BANDWIDTH bounds what its
+// segments hold rather than setting it, and the share makes the same bound
+// of the key picture. In a row of key pictures alone (the one picture a
+// second) they share a segment about equally: a quarter above an equal
+// share covers their differences (the first of three holds up to 35 %).
+// Elsewhere the key picture a segment begins with, one of three in it,
+// holds 5 to 11 % of it (the most in the PQ rows, whose other pictures
+// cost the least): MixedKeyPictureShare bounds it with that margin too.
+std::uint32_t KeyPictureBandwidth(VideoVariant const& Variant)
+{
+    constexpr double MixedKeyPictureShare = 0.15;
+    constexpr double EqualShareMargin = 1.25;
+    double Share = MixedKeyPictureShare;
+    if(Variant.TrickPlay && Variant.FrameRateD != 0)
+    {
+        double const Pictures = static_cast<double>(Variant.SegmentDuration) * Variant.FrameRateN / (static_cast<double>(Variant.FrameRateD) * TimeUnitsPerSecond);
+        Share = std::min(1.0, EqualShareMargin / std::max(Pictures, 1.0));
+    }
+    return static_cast<std::uint32_t>(Variant.Bitrate * Share);
+}
+
+// BANDWIDTH: the bits a second of the I-frame playlist, one key picture a
+// segment (KeyPictureBandwidth); RESOLUTION, CODECS and VIDEO-RANGE those
+// of the row's pictures.
+std::string IFrameStreamAttributes(Configuration const& Asset, VideoVariant const& Variant)
+{
+    std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", KeyPictureBandwidth(Variant)), Resolution(Variant)};
+    if(auto const Codecs = PictureCodecs(Asset, Variant); !Codecs.empty())
+        Items.push_back(QuotedCodecs(Join(Codecs, ",")));
+    if(IsHighDynamicRange(Variant.Range))
+        Items.push_back(VideoRange(Variant));
+    Items.push_back("URI=\"iframes.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u\"", Variant.Index));
     return Join(Items, ",");
 }
 
@@ -186,6 +243,10 @@ struct MediaPlaylistForm
     std::uint32_t DiscontinuityKinds = 0;
     std::uint32_t HeaderKinds = 0;
     KeyTrack Keys = KeyTrack::Video;
+    // An I-frame playlist: the key pictures of the track's segments. It
+    // leaves the break tags to the media playlists, as a trick-play view
+    // schedules no ads.
+    bool IFramesOnly = false;
 };
 
 // What a live playlist of a low-latency asset adds: its parts, and the
@@ -228,12 +289,14 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     Text.Line(StringFormat("#EXT-X-MEDIA-SEQUENCE:%u", List.MediaSequence));
     if(auto const Sequence = Changes.SequenceTag(First); !Sequence.empty())
         Text.Line(Sequence);
+    if(Form.IFramesOnly)
+        Text.Line("#EXT-X-I-FRAMES-ONLY");
     if(!Asset.Live && Form.IndependentSegments)
         Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
     if(auto const Map = Changes.MapTag(First); !Map.empty())
         Text.Line(Map);
     std::optional<HlsBreakTags> Breaks;
-    if(Asset.Breaks && Form.Track != FaultTrack::Text && !List.Segments.empty())
+    if(Asset.Breaks && Form.Track != FaultTrack::Text && !Form.IFramesOnly && !List.Segments.empty())
         Breaks.emplace(Asset, Form.SegmentDuration, List.Segments.front().Index, List.Segments.back().Index);
     if(Skipped > 0)
     {
@@ -291,13 +354,30 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     return Text.Take();
 }
 
-// Segments listed past the end are within the asset for the URLs that say so.
-std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments)
+// Segments listed past the end are within the asset for the URLs that say
+// so. KeyPicture: the URLs name the key picture of each segment alone.
+std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, bool KeyPicture = false)
 {
     std::string Prefix = "video-body.mp4?" + Asset.AssetQuery() + StringFormat("&variant=%u&", Variant.Index);
     if(ExtraSegments > 0)
         Prefix += StringFormat("%.*s=%d&", static_cast<int>(ExtraVideoSegmentsKey.size()), ExtraVideoSegmentsKey.data(), ExtraSegments);
+    if(KeyPicture)
+        Prefix += "iframe&";
     return Prefix + "index=";
+}
+
+MediaPlaylistForm VideoPlaylistForm(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments)
+{
+    return {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
+            StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
+            VideoSegmentUriPrefix(Asset, Variant, ExtraSegments),
+            false,
+            FaultTrack::Video,
+            false,
+            Variant.SegmentDuration,
+            VideoDiscontinuities,
+            VideoHeaderChanges,
+            KeyTrack::Video};
 }
 
 bool IsLowLatency(Configuration const& Asset)
@@ -375,6 +455,10 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
             Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Group));
             Text.Line("video.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u", Variant.Index));
         }
+    // Once a row, whatever the audio groups: key pictures have no sound.
+    if(Asset.IFrames)
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+            Text.Line("#EXT-X-I-FRAME-STREAM-INF:" + IFrameStreamAttributes(Asset, Variant));
     // Written with "noaudio" too: the rendition stays available, only the
     // streams stop referring to it.
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
@@ -399,12 +483,18 @@ std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant co
     std::optional<LowLatencyForm> LowLatency;
     if(IsLowLatency(Asset))
         LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Variant.Index), Skip};
-    return MediaPlaylist(Asset, List,
-                         {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
-                          StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments), false, FaultTrack::Video, false, Variant.SegmentDuration,
-                          VideoDiscontinuities, VideoHeaderChanges, KeyTrack::Video},
-                         Clock.Elapsed(), LowLatency);
+    return MediaPlaylist(Asset, List, VideoPlaylistForm(Asset, Variant, ExtraSegments), Clock.Elapsed(), LowLatency);
+}
+
+std::string HlsPlaylistWriter::IFrames(Configuration const& Asset, VideoVariant const& Variant, std::int64_t Now)
+{
+    // Each segment begins with a key picture, the only one listed of it: the
+    // entry lasts until the next segment's, the segment's duration.
+    Timeline const Clock(Asset, Now);
+    auto Form = VideoPlaylistForm(Asset, Variant, 0);
+    Form.SegmentUriPrefix = VideoSegmentUriPrefix(Asset, Variant, 0, true);
+    Form.IFramesOnly = true;
+    return MediaPlaylist(Asset, Clock.VideoSegments(Variant, 0), Form, Clock.Elapsed(), std::nullopt);
 }
 
 std::string HlsPlaylistWriter::Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip)

@@ -25,6 +25,10 @@ public:
     // such a playlist for a delta update.
     static std::string Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now,
                              PlaylistSkip Skip = PlaylistSkip::None);
+    // The I-frame playlist of a video row ("iframes"): the row's playlist
+    // (window, numbers, date-times, discontinuities, maps and keys) with
+    // each segment's key picture for the segment, "iframe" in its URL.
+    static std::string IFrames(Configuration const& Asset, VideoVariant const& Variant, std::int64_t Now);
     // The playlist of one of the asset's audio rows.
     static std::string Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip = PlaylistSkip::None);
     // The subtitle playlist of one of the asset's languages: the video's

@@ -158,3 +158,64 @@ TEST_F(HlsPlaylistWriterTest, KeyTagsFollowTheKeyFormat)
     auto const Playlist = HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start);
     EXPECT_TRUE(Playlist.starts_with("#EXTM3U\r\n#EXT-X-VERSION:6\r\n#EXT-X-KEY:METHOD=SAMPLE-AES-CTR,URI=\"key?asset=7\"")) << Playlist;
 }
+
+// "iframes": after the streams, one I-frame stream a video row (not one a
+// stream: key pictures have no audio), with the row's pictures' size and
+// codecs alone.
+TEST_F(HlsPlaylistWriterTest, IFrameStreamsFollowTheVariants)
+{
+    EXPECT_EQ(Master("iframes"),
+              Lines({"#EXTM3U",
+                     "#EXT-X-STREAM-INF:BANDWIDTH=2400000,RESOLUTION=1280x720,FRAME-RATE=25.000,CODECS=\"VIDEO-CODECS,AUDIO-CODECS\",AUDIO=\"audio\"",
+                     "video.m3u8?asset=1&variant=0",
+                     "#EXT-X-STREAM-INF:BANDWIDTH=995000,RESOLUTION=960x540,FRAME-RATE=1.000,CODECS=\"VIDEO-CODECS,AUDIO-CODECS\",AUDIO=\"audio\"",
+                     "video.m3u8?asset=1&variant=1",
+                     "#EXT-X-I-FRAME-STREAM-INF:BANDWIDTH=360000,RESOLUTION=1280x720,CODECS=\"VIDEO-CODECS\",URI=\"iframes.m3u8?asset=1&variant=0\"",
+                     "#EXT-X-I-FRAME-STREAM-INF:BANDWIDTH=414583,RESOLUTION=960x540,CODECS=\"VIDEO-CODECS\",URI=\"iframes.m3u8?asset=1&variant=1\"",
+                     "#EXT-X-MEDIA:TYPE=AUDIO,GROUP-ID=\"audio\",LANGUAGE=\"en\",NAME=\"English\",AUTOSELECT=YES,DEFAULT=YES,CHANNELS=\"2\",BANDWIDTH=128000,"
+                     "CODECS=\"AUDIO-CODECS\",URI=\"audio.m3u8?asset=1\""}));
+    for(std::string_view Refused : {"iframes&novideo", "iframes&live&ll"})
+        EXPECT_EQ(Application::Test::RaisedStatus([&] { Create(Refused); }), E_INVALIDARG) << Refused;
+    // An on-demand "ll" is no low latency.
+    EXPECT_TRUE(Create("iframes&ll").IFrames);
+}
+
+TEST_F(HlsPlaylistWriterTest, IFramePlaylistOfAnOnDemandAsset)
+{
+    auto const& Asset = Create("iframes&duration=6");
+    EXPECT_EQ(HlsPlaylistWriter::IFrames(Asset, Asset.VariantSet.VideoVariants[0], Start),
+              Lines({"#EXTM3U", "#EXT-X-VERSION:6", "#EXT-X-PLAYLIST-TYPE:VOD", "#EXT-X-TARGETDURATION:3.000", "#EXT-X-MEDIA-SEQUENCE:0", "#EXT-X-I-FRAMES-ONLY",
+                     "#EXT-X-MAP:URI=\"video-header.mp4?asset=1&variant=0\"", "#EXTINF:3.000,", "video-body.mp4?asset=1&variant=0&iframe&index=0", "#EXTINF:3.000,",
+                     "video-body.mp4?asset=1&variant=0&iframe&index=1", "#EXT-X-ENDLIST"}));
+    // The breaks stay with the media playlists: a trick-play view schedules no ads.
+    auto const& Breaks = Create("iframes&breaks=6:3");
+    EXPECT_NE(HlsPlaylistWriter::Video(Breaks, Breaks.VariantSet.VideoVariants[0], 0, Start).find("#EXT-X-DATERANGE:"), std::string::npos);
+    EXPECT_EQ(HlsPlaylistWriter::IFrames(Breaks, Breaks.VariantSet.VideoVariants[0], Start).find("#EXT-X-DATERANGE:"), std::string::npos);
+}
+
+// An I-frame playlist is its row's playlist with the I-frames-only tag and
+// the key pictures' URLs: the same window, numbers, date-times,
+// discontinuities, maps and keys, live or not.
+TEST_F(HlsPlaylistWriterTest, IFramePlaylistsFollowTheirRowsPlaylist)
+{
+    auto const Expected = [](std::string Video) {
+        std::size_t At = Video.find("\r\n", Video.find("#EXT-X-MEDIA-SEQUENCE:")) + 2;
+        if(Video.compare(At, 30, "#EXT-X-DISCONTINUITY-SEQUENCE:") == 0)
+            At = Video.find("\r\n", At) + 2;
+        Video.insert(At, "#EXT-X-I-FRAMES-ONLY\r\n");
+        for(At = Video.find("&index="); At != std::string::npos; At = Video.find("&index=", At + 14))
+            Video.replace(At, 7, "&iframe&index=");
+        return Video;
+    };
+    std::string const Key = "&key=000102030405060708090A0B0C0D0E0F";
+    for(std::string const& Query : {std::string("iframes"), std::string("iframes&live&pdt=3&lv=12"), "iframes&live&lv=30&disc=12&codecswitch=24&rotate=12" + Key,
+                                   "iframes&duration=30&sizeswitch=12&clearlead=6" + Key})
+    {
+        auto& Asset = Create(Query);
+        HlsPlaylistWriter::Master(Asset, Start);
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+            for(std::int64_t const Later : {std::int64_t{0}, 41 * Second})
+                EXPECT_EQ(HlsPlaylistWriter::IFrames(Asset, Variant, Start + Later), Expected(HlsPlaylistWriter::Video(Asset, Variant, 0, Start + Later)))
+                    << Query << " variant " << Variant.Index << " at " << Later;
+    }
+}

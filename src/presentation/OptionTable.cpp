@@ -41,8 +41,8 @@ Names const AllSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "su
 Names const SubtitleRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4"};
 Names const AudioRequests{"audio.m3u8", "audio-header.mp4", "audio-body.mp4"};
 Names const LanguageRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "audio.m3u8", "audio-header.mp4", "audio-body.mp4"};
-Names const MediaRequests{"video.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
-Names const AssetRoutes{"video.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
+Names const MediaRequests{"video.m3u8", "iframes.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
+Names const AssetRoutes{"video.m3u8", "iframes.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
                         "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "thumbs.m3u8", "thumbs.jpg", "session", "adlist.json",
                         "ad.m3u8"};
 
@@ -152,6 +152,8 @@ std::vector<QueryOption> MakeRows()
                 "JPEG tiles of thumbnails of the pictures, CxR@S: C columns and R rows (1 to 10) of 256-pixel-wide thumbnails, one every S whole "
                 "seconds (1 to 60); either part may be left out, empty is 5x5@2 (an HLS image playlist, a DASH image adaptation set)",
                 "5x5@2"),
+        FlagRow("iframes", "presentation", {"master.m3u8"},
+                "an I-frame playlist for every video variant, listing the key picture each segment begins with (not with ll or novideo)"),
 
         FlagRow("live", "live", Manifests, "a live presentation: playlists list a window that slides with the clock"),
         NumberRow("lv", "live", OptionKind::Time, 0, static_cast<double>(MaximalLiveWindow) / Ratio, "30", Manifests,
@@ -238,14 +240,15 @@ std::vector<QueryOption> MakeRows()
         FaultRow("gap", "EXT-X-GAP on the segment in the HLS playlists, 404 on its request", "@video:3"),
         FaultRow("stale", "answers a playlist asked for within so many milliseconds with the last one again", "6000@playlist:*"),
 
-        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "audio.m3u8", "subtitles.m3u8", "thumbs.m3u8", "video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "thumbs.jpg", "time"},
+        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "iframes.m3u8", "audio.m3u8", "subtitles.m3u8", "thumbs.m3u8", "video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "thumbs.jpg", "time"},
              FailureCode::NowInvalid,
              "the time to take instead of the clock, milliseconds since 1970 or UTC (any route refuses a malformed one)", "2026-12-06T10:00:00Z"),
         FlagRow("framecode", "clock", Manifests, "every picture carries a QR code saying which frame it is, the audio a marker every second"),
 
         NumberRow("asset", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", AssetRoutes, "the asset a manifest made"),
-        NumberRow("variant", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video.m3u8", "video-header.mp4", "video-body.mp4"},
+        NumberRow("variant", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video.m3u8", "iframes.m3u8", "video-header.mp4", "video-body.mp4"},
                "the video variant, from 0"),
+        FlagRow("iframe", "addressing", {"video-body.mp4"}, "the segment's key picture alone, its first fragment: an entry of an I-frame playlist"),
         DigitsRow("index", 0, Uint32Maximum, "", AllSegments, FailureCode::SegmentNumberMalformed, "the segment number"),
         DigitsRow("baseIndex", Int32Minimum, Int32Maximum, "0", AllSegments, FailureCode::SegmentNumberMalformed,
                "subtracted from index (DASH periods that begin past segment 0)"),

@@ -12,6 +12,9 @@
 // Shaka gives it thumbnailAt(seconds) too: the thumbnail it would show for
 // that position (its tile's address and place in the tile, null for none),
 // with the tile loaded as an image and its natural size.
+// hls.js gives it showKeyPicture(time) and keyPictureShown(), the key
+// picture of an I-frame playlist at that time in an element of its own;
+// Shaka gives it trickPlay(rate) and cancelTrickPlay().
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -97,6 +100,7 @@
     // The playing picture's wall-clock time, by the program date-time.
     if (options.subtitles) probe.clockOf = () => (hls.playingDate ? hls.playingDate.getTime() : null);
     if (options.events) recordInterstitials(probe, hls);
+    showKeyPictures(probe, hls);
     probe.selectAudioLanguage = (tag) => {
       const index = hls.audioTracks.findIndex((track) => track.lang === tag);
       if (index >= 0) hls.audioTrack = index;
@@ -112,6 +116,42 @@
       jumps,
       partsLoaded: hls.levels && hls.currentLevel >= 0 && hls.levels[hls.currentLevel].details ? Boolean(hls.levels[hls.currentLevel].details.partList) : false,
     });
+  }
+
+  // hls.js shows the key pictures of the master playlist's I-frame streams
+  // through a player of their own (createIFramePlayer) on an element of
+  // their own, as a scrubbing preview does. showKeyPicture(time) has it
+  // load and show the picture of that time (false: no I-frame streams);
+  // keyPictureShown() says what its element shows. The I-frame player is
+  // asked once its element is attached: asked before, hls.js 1.7 at times
+  // loads nothing for that request.
+  function showKeyPictures(probe, hls) {
+    let viewer = null;
+    let element = null;
+    let attached = false;
+    let wanted = null;
+    probe.showKeyPicture = (time) => {
+      if (!viewer) {
+        viewer = hls.createIFramePlayer();
+        if (!viewer) return false;
+        element = document.createElement('video');
+        element.muted = true;
+        element.width = 320;
+        element.height = 180;
+        document.body.appendChild(element);
+        viewer.on(Hls.Events.ERROR, (event, data) => probe.fail('hls.js I-frame player', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}`));
+        viewer.once(Hls.Events.MEDIA_ATTACHED, () => {
+          attached = true;
+          if (wanted !== null) viewer.loadMediaAt(wanted);
+        });
+        viewer.attachMedia(element);
+      }
+      if (attached) viewer.loadMediaAt(time);
+      else wanted = time;
+      return true;
+    };
+    probe.keyPictureShown = () =>
+      element && { position: element.currentTime, seeking: element.seeking, readyState: element.readyState, width: element.videoWidth, height: element.videoHeight };
   }
 
   // hls.js plays an interstitial's assets in players of their own on the
@@ -179,6 +219,9 @@
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
     });
     probe.playerFigures = () => ({ latencies });
+    // Shaka plays the variants' trick-mode video (an HLS I-frame stream) at a rate other than 1.
+    probe.trickPlay = (rate) => player.trickPlay(rate);
+    probe.cancelTrickPlay = () => player.cancelTrickPlay();
     probe.selectAudioLanguage = (tag) => {
       const track = player.getAudioTracks().find((each) => each.language === tag && !each.roles.includes('description'));
       if (track) player.selectAudioTrack(track);

@@ -11,11 +11,12 @@
 
 namespace Application
 {
-// The answer to a request for one part of a segment (low-latency HLS): the
-// fragments of the part's frames, one fragment per frame, taken from the
-// segment as its production makes them or from its cache entry (shared, not
-// copied), and sent whole once they are there and the part is due. Used on
-// the I/O thread only.
+// The answer to a request for one part of a segment (low-latency HLS), or
+// for the key picture it begins with (the first fragment, an entry of an
+// I-frame playlist): the fragments of the span's frames, one fragment per
+// frame, taken from the segment as its production makes them or from its
+// cache entry (shared, not copied), and sent whole once they are there and
+// the part is due. Used on the I/O thread only.
 class PartAnswer : public std::enable_shared_from_this<PartAnswer>
 {
 public:

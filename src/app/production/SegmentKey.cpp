@@ -117,6 +117,12 @@ SegmentKey SegmentKey::ForPart(std::uint32_t Part) const
     return Key.Add("part", std::int64_t{Part});
 }
 
+SegmentKey SegmentKey::ForKeyPicture() const
+{
+    SegmentKey Key(*this);
+    return Key.Add("keypicture", std::int64_t{0});
+}
+
 SegmentKey SegmentKey::VideoHeader(VideoVariant const& Variant, Configuration const& Asset)
 {
     SegmentKey Key("video-header");

@@ -59,6 +59,8 @@ public:
 
     // A part of this segment (low-latency HLS): its own entity tag.
     SegmentKey ForPart(std::uint32_t Part) const;
+    // The key picture this segment begins with (I-frame playlists): its own entity tag.
+    SegmentKey ForKeyPicture() const;
 
     std::string const& Text() const noexcept { return m_Text; }
     // The strong entity tag: a digest of the build and the key, quoted.

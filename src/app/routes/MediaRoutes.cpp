@@ -80,6 +80,17 @@ std::optional<std::int32_t> PartOf(QueryVector const& Query)
     return std::nullopt;
 }
 
+// "iframe" names an entry of the asset's I-frame playlists, a whole key
+// picture: no part of one.
+void CheckKeyPictureRequest(Configuration const& Asset, bool Part)
+{
+    if(!Asset.IFrames)
+        ThrowCheckFailure(FailureCode::IFramesAbsent, TRACE_CONTEXT(), "Asset.IFrames",
+                          StringFormat("Asset %u has no I-frame playlists: \"iframe\" names their entries, made with \"iframes\"", Asset.Asset));
+    if(Part)
+        ThrowCheckFailure(E_INVALIDARG, TRACE_CONTEXT(), "!(iframe && part)", "\"iframe\" and \"part\" each name a piece of the segment: give one of them");
+}
+
 // What an initialisation segment depends on of the changes at "at", the
 // segment it is first needed for (the first of the track without).
 ChangeState HeaderChanges(Configuration const& Asset, QueryVector const& Query, SegmentTrack Track, std::uint32_t Variant, std::int64_t SegmentDuration)
@@ -154,11 +165,15 @@ void MediaRoutes::VideoBody(RouteContext& Context)
     CHECK_CONDITION(Index.has_value(), FailureCode::VideoBodyIndexMissing);
     auto const Color = QueryInteger(Query, "color");
     auto const FileName = StringFormat("video-body-v%u-p%u-i%u.mp4", Variant.Index, PeriodNumber(Query), ResponseFileSegmentNumber(Query, *Index));
+    bool const KeyPicture = QueryFlag(Query, "iframe");
+    if(KeyPicture)
+        CheckKeyPictureRequest(Asset, PartOf(Query).has_value());
     ServeSegment(Context,
                  {FaultTrack::Video, Variant.Index, *Index, PartOf(Query), VideoSegment(Asset, Variant, *Index, Color),
                   FragmentSchedule::ForVideo(Variant, *Index, Asset.BaseLiveTime), PartLayout::ForVideo(Variant, Asset.PartDuration),
                   Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration), {"video/mp4", {}, MediaBodyAnswer::Immutable, FileName},
-                  Variant.SegmentDuration, [this, &Asset, &Variant, Color](std::uint32_t Other) { return VideoSegment(Asset, Variant, Other, Color); }},
+                  Variant.SegmentDuration, [this, &Asset, &Variant, Color](std::uint32_t Other) { return VideoSegment(Asset, Variant, Other, Color); },
+                  KeyPicture},
                  m_Work.GetVideoTasks());
 }
 
@@ -344,6 +359,8 @@ void MediaRoutes::ServeSegment(RouteContext& Context, SegmentRequest Request, Se
         return;
     if(Request.Part)
         ServePart(Context, Request, Group);
+    else if(Request.KeyPicture)
+        ServeKeyPicture(Context, Request, Group);
     else if(LiveSegmentGate::Admit(Context, *Context.Asset, Request.Schedule))
         Serve(Context, Request.Segment.Key, std::move(Request.Answer), true, Group, std::move(Request.Segment.Make));
     else
@@ -371,19 +388,10 @@ void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest const& Request
     auto const& Asset = *Context.Asset;
     CHECK_CONDITION(*Request.Part >= 0 && static_cast<std::uint32_t>(*Request.Part) < Request.Layout.PartCount(Request.Index), FailureCode::PartInvalid);
     auto const Part = static_cast<std::uint32_t>(*Request.Part);
-    auto const& Key = Request.Segment.Key;
     auto const Span = Request.Layout.Part(Request.Index, Part);
-    auto Answer = Request.Answer;
-    Answer.EntityTag = Key.ForPart(Part).EntityTag();
-    Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + StringFormat("-part%u.mp4", Part);
-    Answer.TakeConditions(Context.Request);
-    if(Answer.IsNotModified())
-    {
-        Answer.SendNotModified(*Context.Response);
-        if(Context.Record)
-            Context.Record->Cache = CacheOutcome::Revalidated;
+    auto const Answerer = FragmentsAnswer(Context, Request, Request.Segment.Key.ForPart(Part), Span, StringFormat("-part%u.mp4", Part));
+    if(!Answerer)
         return;
-    }
     // A live part is held until its last frame is due; with "now" the
     // request is answered as of that time, whose bytes are the same.
     std::optional<std::int64_t> Due;
@@ -393,17 +401,51 @@ void MediaRoutes::ServePart(RouteContext& Context, SegmentRequest const& Request
             CHECK_CONDITION(Time - Now <= PartHoldTargets * Request.TargetDuration, FailureCode::PartTooFarAhead);
             Due = Time;
         }
-    auto const Answerer = std::make_shared<PartAnswer>(m_Context, Context.Response, std::move(Answer), Span);
     if(Due && !m_HeldParts.Hold(Context.Response, *Due, [Answerer] { Answerer->MarkDue(); }))
     {
         AnswerUnavailable(*Context.Response, "Too many requests are waiting for their parts");
         return;
     }
     // Made now even when held, so that the part is ready when it is due.
-    auto const Outcome = m_Work.GetProductions().Observe(Context.Response->GetExecutor(), Key, Group, Request.Segment.Make, Answerer->Observer());
-    if(Context.Record)
-        Context.Record->Cache = Outcome;
+    ObserveSegment(Context, Request, Group, *Answerer);
     if(!Due)
         Answerer->MarkDue();
+}
+
+void MediaRoutes::ServeKeyPicture(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group)
+{
+    // Cut from the segment's making or its cache entry, never encoded apart:
+    // the same bytes as the segment's start, due as soon as they are made.
+    PartSpan Span;
+    Span.FrameCount = 1;
+    auto const Answerer = FragmentsAnswer(Context, Request, Request.Segment.Key.ForKeyPicture(), Span, "-iframe.mp4");
+    if(!Answerer)
+        return;
+    ObserveSegment(Context, Request, Group, *Answerer);
+    Answerer->MarkDue();
+}
+
+std::shared_ptr<PartAnswer> MediaRoutes::FragmentsAnswer(RouteContext& Context, SegmentRequest const& Request, SegmentKey const& Key, PartSpan const& Span,
+                                                         std::string const& FileSuffix)
+{
+    auto Answer = Request.Answer;
+    Answer.EntityTag = Key.EntityTag();
+    Answer.FileName = Answer.FileName.substr(0, Answer.FileName.size() - 4) + FileSuffix;
+    Answer.TakeConditions(Context.Request);
+    if(Answer.IsNotModified())
+    {
+        Answer.SendNotModified(*Context.Response);
+        if(Context.Record)
+            Context.Record->Cache = CacheOutcome::Revalidated;
+        return nullptr;
+    }
+    return std::make_shared<PartAnswer>(m_Context, Context.Response, std::move(Answer), Span);
+}
+
+void MediaRoutes::ObserveSegment(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group, PartAnswer& Answerer)
+{
+    auto const Outcome = m_Work.GetProductions().Observe(Context.Response->GetExecutor(), Request.Segment.Key, Group, Request.Segment.Make, Answerer.Observer());
+    if(Context.Record)
+        Context.Record->Cache = Outcome;
 }
 } // namespace Application

@@ -8,6 +8,7 @@
 
 #include "app/live/FragmentSchedule.h"
 #include "app/live/HeldRequests.h"
+#include "app/live/PartAnswer.h"
 #include "app/production/MediaWork.h"
 #include "app/routing/RouteGroup.h"
 #include "presentation/FaultRule.h"
@@ -26,7 +27,9 @@ namespace Application
 // (SegmentRequest) that names its bytes, its schedule on the live timeline
 // and what fault rules see. With "part" a segment request asks for one part
 // of the segment (low-latency HLS): taken from the segment's making, and
-// held until the part's last frame is due.
+// held until the part's last frame is due. With "iframe" a video segment
+// request asks for the key picture the segment begins with, its first
+// fragment (an entry of an I-frame playlist), taken so too.
 class MediaRoutes : public RouteGroup
 {
 public:
@@ -65,6 +68,7 @@ private:
         // track, for read-ahead.
         std::int64_t SegmentDuration;
         std::function<SegmentMaking(std::uint32_t Index)> MakingOf;
+        bool KeyPicture = false;
     };
 
     void VideoHeader(RouteContext& Context);
@@ -78,6 +82,14 @@ private:
     // Faults first, then the part, the live gate and the production.
     void ServeSegment(RouteContext& Context, SegmentRequest Request, SegmentTaskGroup& Group);
     void ServePart(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group);
+    void ServeKeyPicture(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group);
+    // The answer of a run of the segment's fragments (Span), with Key's
+    // entity tag and the segment's file name ending in FileSuffix; null when
+    // the client's copy is current, which is answered 304 here.
+    std::shared_ptr<PartAnswer> FragmentsAnswer(RouteContext& Context, SegmentRequest const& Request, SegmentKey const& Key, PartSpan const& Span,
+                                                std::string const& FileSuffix);
+    // Hands the segment's fragments to Answerer as it is made (or kept).
+    void ObserveSegment(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group, PartAnswer& Answerer);
     // The segments a player of this track asks for next, made while it
     // plays this one.
     void ReadAhead(RouteContext& Context, SegmentRequest const& Request, SegmentTaskGroup& Group);

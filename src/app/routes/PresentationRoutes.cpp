@@ -56,6 +56,23 @@ bool IsLowLatencyLive(Configuration const& Asset)
 {
     return Asset.Live && Asset.LowLatency;
 }
+
+// The video row a playlist request of Route names, noted in its record;
+// nothing when a fault rule has answered the request.
+std::optional<VideoVariant> VideoPlaylistRow(RouteContext& Context, char const* Route)
+{
+    VideoVariant Variant;
+    CheckCondition(Context.Asset->VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
+                   "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
+    if(auto* Record = Context.Record.get())
+    {
+        Record->Track = RequestTrack::Playlist;
+        Record->Variant = Variant.Index;
+    }
+    if(FaultGate::Playlist(Context, StringFormat("%s?variant=%u", Route, Variant.Index)))
+        return std::nullopt;
+    return Variant;
+}
 } // namespace
 
 PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table, AudioCodecsProbe Probe, Clock Now) :
@@ -71,6 +88,7 @@ PresentationRoutes::PresentationRoutes(ServerContext& Context, RouteTable& Table
     Table.AddRoute(TimePath, [this](RouteContext& Request) { Time(Request); });
     Table.AddAssetRoute("key", [this](RouteContext& Request) { Key(Request); });
     Table.AddAssetRoute("video.m3u8", [this](RouteContext& Request) { VideoPlaylist(Request); });
+    Table.AddAssetRoute("iframes.m3u8", [this](RouteContext& Request) { IFramePlaylist(Request); });
     Table.AddAssetRoute("audio.m3u8", [this](RouteContext& Request) { AudioPlaylist(Request); });
     Table.AddAssetRoute("subtitles.m3u8", [this](RouteContext& Request) { SubtitlePlaylist(Request); });
     Table.AddAssetRoute("thumbs.m3u8", [this](RouteContext& Request) { ThumbnailPlaylist(Request); });
@@ -209,16 +227,10 @@ void PresentationRoutes::DashManifest(RouteContext& Context)
 void PresentationRoutes::VideoPlaylist(RouteContext& Context)
 {
     auto const& Asset = *Context.Asset;
-    VideoVariant Variant;
-    CheckCondition(Asset.VariantSet.ParseVideoVariant(Context.QueryVector, Variant), TRACE_CONTEXT(), FailureCode::VideoPlaylistVariant,
-                   "CurrentAsset->VariantSet.ParseVideoVariant(QueryVector, Variant)");
-    if(auto* Record = Context.Record.get())
-    {
-        Record->Track = RequestTrack::Playlist;
-        Record->Variant = Variant.Index;
-    }
-    if(FaultGate::Playlist(Context, StringFormat("video.m3u8?variant=%u", Variant.Index)))
+    auto const Row = VideoPlaylistRow(Context, "video.m3u8");
+    if(!Row)
         return;
+    auto const& Variant = *Row;
     std::int32_t const ExtraSegments = ExtraVideoSegmentsFromQuery(Context.QueryVector);
     if(auto const Ad = AdAssets::Of(Asset, Context.QueryVector))
     {
@@ -239,6 +251,19 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
     else
         AnswerLowLatency(Context, PartLayout::ForVideo(Variant, Asset.PartDuration),
                          Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration), Name, Answer, Write);
+}
+
+void PresentationRoutes::IFramePlaylist(RouteContext& Context)
+{
+    auto const& Asset = *Context.Asset;
+    if(!Asset.IFrames)
+        ThrowCheckFailure(FailureCode::IFramesAbsent, TRACE_CONTEXT(), "Asset.IFrames",
+                          StringFormat("Asset %u has no I-frame playlists: its master playlist was asked for without \"iframes\"", Asset.Asset));
+    auto const Row = VideoPlaylistRow(Context, "iframes.m3u8");
+    if(!Row)
+        return;
+    AnswerShared(Context, StringFormat("%u iframes.m3u8 %u", Asset.Asset, Row->Index), MediaPlaylistAnswer("iframes.m3u8", Asset, Row->SegmentDuration),
+                 [Variant = *Row](Configuration const& Held, std::int64_t Now, PlaylistSkip) { return HlsPlaylistWriter::IFrames(Held, Variant, Now); });
 }
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)

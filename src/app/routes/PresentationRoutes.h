@@ -59,6 +59,7 @@ private:
     void MasterPlaylist(RouteContext& Context);
     void DashManifest(RouteContext& Context);
     void VideoPlaylist(RouteContext& Context);
+    void IFramePlaylist(RouteContext& Context);
     void AudioPlaylist(RouteContext& Context);
     void SubtitlePlaylist(RouteContext& Context);
     // "thumbs.m3u8?asset=N": the image playlist of an asset with "thumbs".
