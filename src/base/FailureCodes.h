@@ -58,6 +58,9 @@ constexpr HRESULT ChangesInvalid = static_cast<HRESULT>(0x80FF0E72); // "disc", 
 constexpr HRESULT KeyUnknown = static_cast<HRESULT>(0x80FF0E73);     // "kid" names none of the asset's keys
 // Audio rows: "audio" names no audio row of the asset
 constexpr HRESULT AudioRowUnknown = static_cast<HRESULT>(0x80FF0E80); // "audio" names none of the asset's codecs
+// Content steering: options that do not go together, a pathway the asset does not have
+constexpr HRESULT SteeringInvalid = static_cast<HRESULT>(0x80FF0EA0); // "steer", "steerrotate", "steerttl", the steering route's reports
+constexpr HRESULT PathwayUnknown = static_cast<HRESULT>(0x80FF0EA1);  // "pathway" or "prefer" names none of the asset's pathways
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

@@ -149,6 +149,8 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         Record.Breaks->Schedule.Snap(Record.BreakGrid(), Record.Live ? std::nullopt : Record.Duration);
     if(!Hls)
         ReadDynamicForm(Reads, Record);
+    if(Record.Steering)
+        Record.Steering->Dash = !Hls;
     if(!Record.Changes.Empty())
         SettleChanges(Record, Hls);
     RefuseWhatTheCodecsCannotCarry(Record);

@@ -16,6 +16,7 @@
 #include "presentation/ChangeSchedule.h"
 #include "presentation/FaultPlan.h"
 #include "presentation/QueryReads.h"
+#include "presentation/SteeringSettings.h"
 #include "presentation/SubtitleFormat.h"
 #include "presentation/VariantSet.h"
 
@@ -168,6 +169,10 @@ struct Configuration
     // other codec's, and half the size, where the schedule says so.
     VideoVariant VideoVariantAt(VideoVariant const& Variant, ChangeState const& State) const;
 
+    // "steer": the pathways of content steering and how the steering
+    // route orders them; nothing without.
+    std::optional<SteeringSettings> Steering;
+
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole
     // second (FrameCodePayload, ToneBurstSignal).
@@ -203,5 +208,8 @@ private:
     void ParseSubtitleKeys(QueryReads& Query);
     void ParseBreakKeys(QueryReads& Query);
     void ParseChangeKeys(QueryReads& Query);
+    void ParseSteeringKeys(QueryReads& Query);
+    // A fault rule limited to a pathway names one of "steer".
+    void RefuseUnknownPathways() const;
 };
 } // namespace Application

@@ -68,6 +68,11 @@ public:
     // Makes the document the dynamic one of a live asset ("ll" or "dynamic"), as
     // of PublishTime; TimeUrl is the absolute address of the server's clock.
     void SetDynamic(std::int64_t PublishTime, std::string TimeUrl);
+    // Content steering ("steer"): a BaseURL per pathway, "pathway/NAME/"
+    // with the pathway as its serviceLocation, the first the default, and
+    // the ContentSteering element naming ServerUrl, the absolute address of
+    // the asset's steering manifest (players load it against their page).
+    void SetSteering(std::string ServerUrl);
 
     std::string Write() const;
 
@@ -85,6 +90,9 @@ private:
     std::string WriteDynamic() const;
     // The dynamic document's MPD element and programme information.
     std::string DynamicHead(char const* Profiles, std::int64_t PresentationDelay, std::int64_t BufferTime) const;
+    // What follows the programme information in either document: the
+    // pathways' BaseURLs and the steering element, when steered.
+    std::string SteeringElements() const;
     // The one period from the start of the live timeline, and the clock.
     void WriteOnePeriod(std::string& Text) const;
     void WriteClock(std::string& Text) const;
@@ -142,5 +150,6 @@ private:
     bool m_LivePeriods = false;
     std::optional<std::int64_t> m_PublishTime; // set: the dynamic document
     std::string m_TimeUrl;
+    std::string m_SteeringUrl;
 };
 } // namespace Application

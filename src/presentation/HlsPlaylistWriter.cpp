@@ -38,17 +38,30 @@ std::string QuotedCodecs(std::string const& Codecs)
     return "CODECS=\"" + Codecs + "\"";
 }
 
+// "&pathway=a" in every address of a pathway's playlists; nothing without.
+std::string PathwayQuery(std::string const& Pathway)
+{
+    return Pathway.empty() ? std::string() : "&pathway=" + Pathway;
+}
+
+// A pathway has rendition groups of its own ("audio-a"): a player that moves
+// to another pathway moves its renditions with its variants.
+std::string GroupOf(std::string Group, std::string const& Pathway)
+{
+    return Pathway.empty() ? Group : Group + "-" + Pathway;
+}
+
 // The group of an audio row's rendition: "audio", or with several codecs one
 // group a codec ("audio-ec3"), so that a variant names the codecs of its own.
-std::string AudioGroupId(Configuration const& Asset, AudioVariant const& Audio)
+std::string AudioGroupId(Configuration const& Asset, AudioVariant const& Audio, std::string const& Pathway)
 {
     if(Asset.VariantSet.AudioCodecCount() <= 1)
-        return "audio";
-    return "audio-" + std::string(AudioCodecName(Audio.Subtype));
+        return GroupOf("audio", Pathway);
+    return GroupOf("audio-" + std::string(AudioCodecName(Audio.Subtype)), Pathway);
 }
 
 // Audio: the row of the variant's audio group, none with "noaudio".
-std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant, AudioVariant const* Audio)
+std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant, AudioVariant const* Audio, std::string const& Pathway)
 {
     std::vector<std::string> Items;
     if(Variant.Bitrate != 0)
@@ -74,11 +87,14 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
     if(IsHighDynamicRange(Variant.Range))
         Items.push_back(Variant.Range == DynamicRange::Pq ? "VIDEO-RANGE=PQ" : "VIDEO-RANGE=HLG");
     if(Audio)
-        Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
+        Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio, Pathway) + "\"");
     if(!Asset.SubtitleLanguages.empty())
-        Items.push_back("SUBTITLES=\"subs\"");
+        Items.push_back("SUBTITLES=\"" + GroupOf("subs", Pathway) + "\"");
+    // The captions travel in the pictures: one group serves every pathway.
     if(Asset.Captions != CaptionServices::None)
         Items.push_back("CLOSED-CAPTIONS=\"cc\"");
+    if(!Pathway.empty())
+        Items.push_back("PATHWAY-ID=\"" + Pathway + "\"");
     return Join(Items, ",");
 }
 
@@ -94,9 +110,9 @@ std::vector<std::string> CaptionRenditions(Configuration const& Asset)
     return Lines;
 }
 
-std::string AudioPlaylistUri(Configuration const& Asset, AudioVariant const& Variant)
+std::string AudioPlaylistUri(Configuration const& Asset, AudioVariant const& Variant, std::string const& Pathway)
 {
-    return "audio.m3u8?" + Asset.AssetQuery() + Asset.VariantSet.AudioRowQuery(Variant);
+    return "audio.m3u8?" + Asset.AssetQuery() + PathwayQuery(Pathway) + Asset.VariantSet.AudioRowQuery(Variant);
 }
 
 // The first row of each codec: the rows of its group follow it.
@@ -143,28 +159,28 @@ std::vector<std::string> AudioLanguageAttributes(Configuration const& Asset, Aud
     return Items;
 }
 
-std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
+std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant, std::string const& Pathway)
 {
-    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"" + AudioGroupId(Asset, Variant) + "\""};
+    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"" + AudioGroupId(Asset, Variant, Pathway) + "\""};
     for(auto& Item : AudioLanguageAttributes(Asset, Variant))
         Items.push_back(std::move(Item));
     Items.push_back(StringFormat("CHANNELS=\"%u\"", Variant.Channels));
     Items.push_back(StringFormat("BANDWIDTH=%u", Variant.Bitrate()));
     if(!Variant.Codecs.empty())
         Items.push_back(QuotedCodecs(Variant.Codecs));
-    Items.push_back("URI=\"" + AudioPlaylistUri(Asset, Variant) + "\"");
+    Items.push_back("URI=\"" + AudioPlaylistUri(Asset, Variant, Pathway) + "\"");
     return Join(Items, ",");
 }
 
 // The names of a group's renditions must differ: languages of one name
 // ("en-US", "en-GB") add their tags.
-std::string SubtitleRenditionAttributes(Configuration const& Asset, std::size_t Index)
+std::string SubtitleRenditionAttributes(Configuration const& Asset, std::size_t Index, std::string const& Pathway)
 {
     auto const& Language = Asset.SubtitleLanguages[Index];
-    std::vector<std::string> Items{"TYPE=SUBTITLES", "GROUP-ID=\"subs\"", "LANGUAGE=\"" + Language + "\"",
+    std::vector<std::string> Items{"TYPE=SUBTITLES", "GROUP-ID=\"" + GroupOf("subs", Pathway) + "\"", "LANGUAGE=\"" + Language + "\"",
                                    "NAME=\"" + LanguageTag::DistinctName(Asset.SubtitleLanguages, Index) + "\"",
                                    Index == 0 ? "DEFAULT=YES" : "DEFAULT=NO", "AUTOSELECT=YES",
-                                   StringFormat("URI=\"subtitles.m3u8?asset=%u&lang=%s\"", Asset.Asset, Language.c_str())};
+                                   StringFormat("URI=\"subtitles.m3u8?asset=%u%s&lang=%s\"", Asset.Asset, PathwayQuery(Pathway).c_str(), Language.c_str())};
     return Join(Items, ",");
 }
 
@@ -185,6 +201,8 @@ struct MediaPlaylistForm
     std::uint32_t DiscontinuityKinds = 0;
     std::uint32_t HeaderKinds = 0;
     KeyTrack Keys = KeyTrack::Video;
+    // The pathway whose addresses the playlist holds (content steering).
+    std::string Pathway;
 };
 
 // What a live playlist of a low-latency asset adds: its parts, and the
@@ -208,13 +226,13 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     PlaylistText Text;
     Text.Line("#EXTM3U");
     // Gap rules mark missing segments, which takes protocol version 8.
-    bool const Gaps = Asset.Faults && Asset.Faults->HasGaps(Form.Track);
+    bool const Gaps = Asset.Faults && Asset.Faults->HasGaps(Form.Track, Form.Pathway);
     int const Version = Gaps ? 8 : 6;
     // A delta update that leaves nothing out is the full playlist.
     std::size_t const Skipped = Parts ? Parts->SkippedSegments(List) : 0;
     Text.Line(StringFormat("#EXT-X-VERSION:%d", Skipped > 0 ? Parts->Version(Version) : Version));
     HlsChangeTags const Changes(Asset, Form.SegmentDuration, Form.DiscontinuityKinds, Form.HeaderKinds, Form.MapUri,
-                                Form.Clear ? std::nullopt : std::optional(Form.Keys));
+                                Form.Clear ? std::nullopt : std::optional(Form.Keys), Form.Pathway);
     std::uint32_t const First = List.Segments.empty() ? List.MediaSequence : List.Segments.front().Index;
     for(auto const& Tag : Changes.KeyTags(First))
         Text.Line(Tag);
@@ -261,7 +279,7 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
         }
         if(!Segment.ProgramDateTime.empty())
             Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + Segment.ProgramDateTime);
-        bool const Gap = Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index);
+        bool const Gap = Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index, Form.Pathway);
         if(Gap)
             Text.Line("#EXT-X-GAP");
         if(Parts)
@@ -291,9 +309,9 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
 }
 
 // Segments listed past the end are within the asset for the URLs that say so.
-std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments)
+std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::string const& Pathway)
 {
-    std::string Prefix = "video-body.mp4?" + Asset.AssetQuery() + StringFormat("&variant=%u&", Variant.Index);
+    std::string Prefix = "video-body.mp4?" + Asset.AssetQuery() + PathwayQuery(Pathway) + StringFormat("&variant=%u&", Variant.Index);
     if(ExtraSegments > 0)
         Prefix += StringFormat("%.*s=%d&", static_cast<int>(ExtraVideoSegmentsKey.size()), ExtraVideoSegmentsKey.data(), ExtraSegments);
     return Prefix + "index=";
@@ -306,23 +324,77 @@ bool IsLowLatency(Configuration const& Asset)
 
 // The renditions of the master playlist other than the one being written,
 // a video playlist's (VideoIndex) or an audio playlist's (Audio).
-std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional<std::uint32_t> VideoIndex, AudioVariant const* Audio = nullptr)
+// The reports name the renditions of the same pathway.
+std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::string const& Pathway, std::optional<std::uint32_t> VideoIndex,
+                                       AudioVariant const* Audio = nullptr)
 {
     std::vector<Rendition> Others;
     if(Asset.NoVideo)
         return Others;
+    std::string const Named = StringFormat("asset=%u", Asset.Asset) + PathwayQuery(Pathway);
     for(auto const& Variant : Asset.VariantSet.VideoVariants)
         if(!VideoIndex || Variant.Index != *VideoIndex)
-            Others.push_back({StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
+            Others.push_back({StringFormat("video.m3u8?%s&variant=%u", Named.c_str(), Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
         if(!Audio || Asset.VariantSet.AudioRowQuery(Variant) != Asset.VariantSet.AudioRowQuery(*Audio))
-            Others.push_back({StringFormat("audio.m3u8?asset=%u", Asset.Asset) + Asset.VariantSet.AudioRowQuery(Variant),
-                              PartLayout::ForAudio(Variant, Asset.PartDuration)});
+            Others.push_back({"audio.m3u8?" + Named + Asset.VariantSet.AudioRowQuery(Variant), PartLayout::ForAudio(Variant, Asset.PartDuration)});
     // The subtitle playlists list the video's segments once they are whole.
     for(auto const& Language : Asset.SubtitleLanguages)
-        Others.push_back({StringFormat("subtitles.m3u8?asset=%u&lang=%s", Asset.Asset, Language.c_str()),
+        Others.push_back({StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Language.c_str()),
                           PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration), true});
     return Others;
+}
+
+// The variants and renditions of one pathway (all of them without steering).
+void WriteVariants(PlaylistText& Text, Configuration const& Asset, std::string const& Pathway)
+{
+    auto const& AudioVariants = Asset.VariantSet.AudioVariants;
+    std::string const PathwayId = Pathway.empty() ? std::string() : ",PATHWAY-ID=\"" + Pathway + "\"";
+    if(Asset.NoVideo && Asset.VariantSet.HasAudioVoices())
+    {
+        // A variant of audio alone for each codec, its languages the
+        // renditions of its group.
+        for(auto const* Audio : AudioGroupLeaders(Asset))
+        {
+            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio->Bitrate())};
+            if(!Audio->Codecs.empty())
+                Items.push_back(QuotedCodecs(Audio->Codecs));
+            Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio, Pathway) + "\"");
+            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ",") + PathwayId);
+            Text.Line(AudioPlaylistUri(Asset, *Audio, Pathway));
+        }
+        for(auto const& Variant : AudioVariants)
+            Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant, Pathway));
+        return;
+    }
+    if(Asset.NoVideo)
+    {
+        // A variant of audio alone for each row.
+        for(auto const& Audio : AudioVariants)
+        {
+            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio.Bitrate())};
+            if(!Audio.Codecs.empty())
+                Items.push_back(QuotedCodecs(Audio.Codecs));
+            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ",") + PathwayId);
+            Text.Line(AudioPlaylistUri(Asset, Audio, Pathway));
+        }
+        return;
+    }
+    // Every video variant once with each audio group: the codecs of a
+    // variant are those of its pictures and of its group's audio.
+    auto const Groups = Asset.NoAudio ? std::vector<AudioVariant const*>{nullptr} : AudioGroupLeaders(Asset);
+    for(auto const* Group : Groups)
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+        {
+            Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Group, Pathway));
+            Text.Line("video.m3u8?" + Asset.AssetQuery() + PathwayQuery(Pathway) + StringFormat("&variant=%u", Variant.Index));
+        }
+    // Written with "noaudio" too: the rendition stays available, only the
+    // streams stop referring to it.
+    for(auto const& Variant : Asset.VariantSet.AudioVariants)
+        Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant, Pathway));
+    for(std::size_t Index = 0; Index < Asset.SubtitleLanguages.size(); ++Index)
+        Text.Line("#EXT-X-MEDIA:" + SubtitleRenditionAttributes(Asset, Index, Pathway));
 }
 } // namespace
 
@@ -334,89 +406,55 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     // INSTREAM-ID "SERVICE1" takes protocol version 7; other masters name none.
     if(Asset.Captions == CaptionServices::Cea608And708 && !Asset.NoVideo)
         Text.Line("#EXT-X-VERSION:7");
-    auto const& AudioVariants = Asset.VariantSet.AudioVariants;
-    if(Asset.NoVideo && Asset.VariantSet.HasAudioVoices())
+    if(!Asset.Steering)
+        WriteVariants(Text, Asset, {});
+    else
     {
-        // A variant of audio alone for each codec, its languages the
-        // renditions of its group.
-        for(auto const* Audio : AudioGroupLeaders(Asset))
-        {
-            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio->Bitrate())};
-            if(!Audio->Codecs.empty())
-                Items.push_back(QuotedCodecs(Audio->Codecs));
-            Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
-            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
-            Text.Line(AudioPlaylistUri(Asset, *Audio));
-        }
-        for(auto const& Variant : AudioVariants)
-            Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
-        return Text.Take();
+        // Players start on the first pathway and ask the steering route
+        // (relative to this playlist) which to use.
+        Text.Line(StringFormat("#EXT-X-CONTENT-STEERING:SERVER-URI=\"steering?asset=%u\",PATHWAY-ID=\"%s\"", Asset.Asset,
+                               Asset.Steering->Pathways.front().c_str()));
+        for(auto const& Pathway : Asset.Steering->Pathways)
+            WriteVariants(Text, Asset, Pathway);
     }
-    if(Asset.NoVideo)
-    {
-        // A variant of audio alone for each row.
-        for(auto const& Audio : AudioVariants)
-        {
-            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio.Bitrate())};
-            if(!Audio.Codecs.empty())
-                Items.push_back(QuotedCodecs(Audio.Codecs));
-            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
-            Text.Line(AudioPlaylistUri(Asset, Audio));
-        }
-        return Text.Take();
-    }
-    // Every video variant once with each audio group: the codecs of a
-    // variant are those of its pictures and of its group's audio.
-    auto const Groups = Asset.NoAudio ? std::vector<AudioVariant const*>{nullptr} : AudioGroupLeaders(Asset);
-    for(auto const* Group : Groups)
-        for(auto const& Variant : Asset.VariantSet.VideoVariants)
-        {
-            Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Group));
-            Text.Line("video.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u", Variant.Index));
-        }
-    // Written with "noaudio" too: the rendition stays available, only the
-    // streams stop referring to it.
-    for(auto const& Variant : Asset.VariantSet.AudioVariants)
-        Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
-    for(std::size_t Index = 0; Index < Asset.SubtitleLanguages.size(); ++Index)
-        Text.Line("#EXT-X-MEDIA:" + SubtitleRenditionAttributes(Asset, Index));
-    for(auto const& Line : CaptionRenditions(Asset))
-        Text.Line(Line);
+    if(!Asset.NoVideo)
+        for(auto const& Line : CaptionRenditions(Asset))
+            Text.Line(Line);
     return Text.Take();
 }
 
 std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now,
-                                     PlaylistSkip Skip)
+                                     PlaylistSkip Skip, std::string const& Pathway)
 {
     Timeline const Clock(Asset, Now);
     auto const List = Clock.VideoSegments(Variant, ExtraSegments);
     std::optional<LowLatencyForm> LowLatency;
     if(IsLowLatency(Asset))
-        LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Variant.Index), Skip};
+        LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Pathway, Variant.Index), Skip};
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
-                          StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments), false, FaultTrack::Video, false, Variant.SegmentDuration,
-                          VideoDiscontinuities, VideoHeaderChanges, KeyTrack::Video},
+                          StringFormat("video-header.mp4?asset=%u%s&variant=%u", Asset.Asset, PathwayQuery(Pathway).c_str(), Variant.Index),
+                          VideoSegmentUriPrefix(Asset, Variant, ExtraSegments, Pathway), false, FaultTrack::Video, false, Variant.SegmentDuration,
+                          VideoDiscontinuities, VideoHeaderChanges, KeyTrack::Video, Pathway},
                          Clock.Elapsed(), LowLatency);
 }
 
-std::string HlsPlaylistWriter::Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip)
+std::string HlsPlaylistWriter::Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip, std::string const& Pathway)
 {
     Timeline const Clock(Asset, Now);
     auto const List = Clock.AudioSegments();
     std::optional<LowLatencyForm> LowLatency;
     if(IsLowLatency(Asset))
-        LowLatency = LowLatencyForm{PartLayout::ForAudio(Variant, Asset.PartDuration), OtherRenditions(Asset, std::nullopt, &Variant), Skip};
-    std::string const Row = Asset.VariantSet.AudioRowQuery(Variant);
+        LowLatency = LowLatencyForm{PartLayout::ForAudio(Variant, Asset.PartDuration), OtherRenditions(Asset, Pathway, std::nullopt, &Variant), Skip};
+    std::string const Row = PathwayQuery(Pathway) + Asset.VariantSet.AudioRowQuery(Variant);
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
                           StringFormat("audio-header.mp4?asset=%u", Asset.Asset) + Row, "audio-body.mp4?" + Asset.AssetQuery() + Row + "&index=", true,
-                          FaultTrack::Audio, false, Variant.SegmentDuration, AudioDiscontinuities, AudioHeaderChanges, KeyTrack::Audio},
+                          FaultTrack::Audio, false, Variant.SegmentDuration, AudioDiscontinuities, AudioHeaderChanges, KeyTrack::Audio, Pathway},
                          Clock.Elapsed(), LowLatency);
 }
 
-std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now)
+std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now, std::string const& Pathway)
 {
     // The video's segments, as its first variant lists them: the same
     // numbers, durations, window and program date-times.
@@ -424,7 +462,7 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
     Timeline const Clock(Asset, Now);
     auto const List = Clock.VideoSegments(Variant, 0);
     bool const Files = Asset.SubtitleFormatOf(true) == SubtitleFormat::Vtt;
-    std::string const Track = StringFormat("asset=%u&lang=%s", Asset.Asset, Language.c_str());
+    std::string const Track = StringFormat("asset=%u%s&lang=%s", Asset.Asset, PathwayQuery(Pathway).c_str(), Language.c_str());
     MediaPlaylistForm Form{Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
                            Files ? std::string() : "subtitles-header.mp4?" + Track,
                            (Files ? "subtitles.vtt?" : "subtitles-body.mp4?") + Track + "&index=",
@@ -433,10 +471,11 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
                            true,
                            Variant.SegmentDuration,
                            TextDiscontinuities};
+    Form.Pathway = Pathway;
     return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), std::nullopt);
 }
 
-std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, KeyTrack Track, ChangeState const& State)
+std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, KeyTrack Track, ChangeState const& State, std::string const& Pathway)
 {
     std::vector<std::string> Tags;
     if(Asset.Key.empty())
@@ -448,8 +487,8 @@ std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, 
     }
     auto const Key = ContentKeys::Of(Asset, Track, State.KeyEpoch);
     // The first key keeps the address it always had.
-    std::string const KeyUri = Key.Id == FixedKeyId ? StringFormat("key?asset=%u", Asset.Asset)
-                                                     : StringFormat("key?asset=%u&kid=%s", Asset.Asset, Configuration::FormatBase16(Key.Id).c_str());
+    std::string const Named = StringFormat("key?asset=%u", Asset.Asset) + PathwayQuery(Pathway);
+    std::string const KeyUri = Key.Id == FixedKeyId ? Named : Named + "&kid=" + Configuration::FormatBase16(Key.Id);
     // On fragmented MP4, SAMPLE-AES names the 'cbcs' scheme and SAMPLE-AES-CTR
     // the 'cenc' scheme (HLS, RFC 8216bis 4.4.4.4); a player that is told the
     // wrong one asks its decryptor for the wrong cipher.
