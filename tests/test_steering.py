@@ -76,11 +76,11 @@ class ContentSteering(MediaClient, unittest.TestCase):
     def test_the_steering_manifest_has_the_fields_both_specifications_name(self):
         hls, _ = self.asset("?steer=a,b&steerttl=7")
         dash, _ = self.asset("?steer=a,b", "manifest.mpd")
-        self.assertEqual(self.steering(hls), {"VERSION": 1, "TTL": 7, "RELOAD-URI": "steering?asset=%d" % hls, "PATHWAY-PRIORITY": ["a", "b"]})
-        self.assertEqual(self.steering(dash), {"VERSION": 1, "TTL": 10, "RELOAD-URI": "steering?asset=%d" % dash, "PATHWAY-PRIORITY": ["a", "b"],
-                                               "SERVICE-LOCATION-PRIORITY": ["a", "b"]})
+        self.assertEqual(self.steering(hls), {"VERSION": 1, "TTL": 7, "RELOAD-URI": self.server.url("steering?asset=%d" % hls), "PATHWAY-PRIORITY": ["a", "b"]})
+        self.assertEqual(self.steering(dash), {"VERSION": 1, "TTL": 10, "RELOAD-URI": self.server.url("steering?asset=%d" % dash),
+                                               "PATHWAY-PRIORITY": ["a", "b"], "SERVICE-LOCATION-PRIORITY": ["a", "b"]})
         # A test's preference holds for the players' own requests, which say where they are.
-        self.assertEqual(self.steering(hls, "&prefer=b")["RELOAD-URI"], "steering?asset=%d&prefer=b" % hls)
+        self.assertEqual(self.steering(hls, "&prefer=b")["RELOAD-URI"], self.server.url("steering?asset=%d&prefer=b" % hls))
         self.assertEqual(self.steering(hls, "&_HLS_pathway=a&_HLS_throughput=5140000")["PATHWAY-PRIORITY"], ["b", "a"])
         self.assertEqual(self.steering(dash, "&_DASH_pathway=%22a%22&_DASH_throughput=4800000")["PATHWAY-PRIORITY"], ["a", "b"])
         self.assertEqual(self.steering(hls, "&prefer=")["PATHWAY-PRIORITY"], ["a", "b"])

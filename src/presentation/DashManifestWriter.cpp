@@ -178,9 +178,10 @@ std::string DashManifestWriter::DynamicHead(char const* Profiles, std::int64_t P
     return Text + "<ProgramInformation moreInformationURL=\"about\"/>" + SteeringElements();
 }
 
-void DashManifestWriter::SetSteering(std::string ServerUrl)
+void DashManifestWriter::SetSteering(std::string ServerUrl, std::string Location)
 {
     m_SteeringUrl = std::move(ServerUrl);
+    m_Location = std::move(Location);
 }
 
 std::string DashManifestWriter::SteeringElements() const
@@ -191,7 +192,7 @@ std::string DashManifestWriter::SteeringElements() const
     // pathway is named in the path: "pathway/a/video-body.mp4?asset=1&...".
     std::string Text;
     for(auto const& Pathway : m_Asset.Steering->Pathways)
-        Text += StringFormat("<BaseURL serviceLocation=\"%s\">pathway/%s/</BaseURL>", Pathway.c_str(), Pathway.c_str());
+        Text += StringFormat("<BaseURL serviceLocation=\"%s\">%spathway/%s/</BaseURL>", Pathway.c_str(), EscapeXmlText(m_Location).c_str(), Pathway.c_str());
     // Players begin on the default and ask once playing.
     return Text + StringFormat("<ContentSteering defaultServiceLocation=\"%s\" queryBeforeStart=\"false\">%s</ContentSteering>",
                                m_Asset.Steering->Pathways.front().c_str(), EscapeXmlText(m_SteeringUrl).c_str());

@@ -68,11 +68,13 @@ public:
     // Makes the document the dynamic one of a live asset ("ll" or "dynamic"), as
     // of PublishTime; TimeUrl is the absolute address of the server's clock.
     void SetDynamic(std::int64_t PublishTime, std::string TimeUrl);
-    // Content steering ("steer"): a BaseURL per pathway, "pathway/NAME/"
-    // with the pathway as its serviceLocation, the first the default, and
-    // the ContentSteering element naming ServerUrl, the absolute address of
-    // the asset's steering manifest (players load it against their page).
-    void SetSteering(std::string ServerUrl);
+    // Content steering ("steer"): a BaseURL per pathway, Location (the
+    // server's absolute address) with "pathway/NAME/", the pathway its
+    // serviceLocation, the first the default, and the ContentSteering
+    // element naming ServerUrl, the absolute address of the asset's steering
+    // manifest (players load it against their page). Absolute BaseURLs:
+    // dash.js takes the first of several relative ones alone.
+    void SetSteering(std::string ServerUrl, std::string Location);
 
     std::string Write() const;
 
@@ -151,5 +153,6 @@ private:
     std::optional<std::int64_t> m_PublishTime; // set: the dynamic document
     std::string m_TimeUrl;
     std::string m_SteeringUrl;
+    std::string m_Location;
 };
 } // namespace Application

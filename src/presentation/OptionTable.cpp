@@ -11,6 +11,7 @@
 #include "presentation/Configuration.h"
 #include "presentation/DashPeriod.h"
 #include "presentation/DeliveryDirectives.h"
+#include "presentation/JsonText.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
 #include "presentation/Timeline.h"
@@ -315,22 +316,6 @@ std::vector<QueryOption> const& Rows()
 {
     static std::vector<QueryOption> const Made = MakeRows();
     return Made;
-}
-
-std::string JsonString(std::string_view Text)
-{
-    std::string Result = "\"";
-    for(char Character : Text)
-    {
-        auto const Code = static_cast<unsigned char>(Character);
-        if(Character == '"' || Character == '\\')
-            (Result += '\\') += Character;
-        else if(Code < 0x20)
-            Result += StringFormat("\\u%04x", Code);
-        else
-            Result += Character;
-    }
-    return Result + "\"";
 }
 
 std::string JsonNumber(std::optional<double> Value)

@@ -6,6 +6,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/JsonText.h"
 #include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 
@@ -99,7 +100,7 @@ std::optional<SteeringManifest::Report> SteeringManifest::ReportOf(QueryVector c
     return Result;
 }
 
-std::string SteeringManifest::Write(Configuration const& Asset, std::int64_t Now, std::optional<std::string_view> Prefer)
+std::string SteeringManifest::Write(Configuration const& Asset, std::int64_t Now, std::optional<std::string_view> Prefer, std::string const& Address)
 {
     CHECK_CONDITION(Asset.Steering.has_value(), FailureCode::PathwayUnknown);
     auto const& Settings = *Asset.Steering;
@@ -110,11 +111,11 @@ std::string SteeringManifest::Write(Configuration const& Asset, std::int64_t Now
     Priority += "]";
     // A client that was told what to prefer keeps saying so; one that
     // cleared the preference does not clear it again at every reload.
-    std::string Reload = StringFormat("steering?asset=%u", Asset.Asset);
+    std::string Reload = StringFormat("%s?asset=%u", Address.c_str(), Asset.Asset);
     if(Prefer && !Prefer->empty())
         Reload += "&prefer=" + std::string(*Prefer);
-    std::string Text = StringFormat("{\"VERSION\":1,\"TTL\":%lld,\"RELOAD-URI\":\"%s\",\"PATHWAY-PRIORITY\":%s", static_cast<long long>(Settings.TimeToLive),
-                                    Reload.c_str(), Priority.c_str());
+    std::string Text = StringFormat("{\"VERSION\":1,\"TTL\":%lld,\"RELOAD-URI\":%s,\"PATHWAY-PRIORITY\":%s", static_cast<long long>(Settings.TimeToLive),
+                                    JsonString(Reload).c_str(), Priority.c_str());
     if(Settings.Dash)
         Text += ",\"SERVICE-LOCATION-PRIORITY\":" + Priority;
     return Text + "}\n";

@@ -14,7 +14,7 @@ namespace Application
 {
 // The steering manifest of an asset with "steer" (the "steering" route):
 // JSON with VERSION 1, the TTL a player keeps it, the RELOAD-URI it asks
-// next (relative, keeping the asset and any "prefer" of the request) and
+// next (absolute, keeping the asset and any "prefer" of the request) and
 // the pathways in order of preference, PATHWAY-PRIORITY as HLS names it and
 // the players read it for DASH too, and for a DASH asset as well
 // SERVICE-LOCATION-PRIORITY, the DASH content steering guidelines' name.
@@ -36,7 +36,9 @@ public:
     static std::optional<Report> ReportOf(QueryVector const& Query, Configuration const& Asset);
 
     // The manifest as of Now (absolute time: the rotation's clock), for a
-    // request whose "prefer" was Prefer (already applied to the asset).
-    static std::string Write(Configuration const& Asset, std::int64_t Now, std::optional<std::string_view> Prefer);
+    // request whose "prefer" was Prefer (already applied to the asset) to
+    // Address, the steering route's absolute address: Shaka takes a
+    // RELOAD-URI as it stands, and a relative one fails it.
+    static std::string Write(Configuration const& Asset, std::int64_t Now, std::optional<std::string_view> Prefer, std::string const& Address);
 };
 } // namespace Application

@@ -35,7 +35,7 @@ protected:
     {
         if(Prefer)
             Asset.Steering->Prefer(*Prefer);
-        return SteeringManifest::Write(Asset, Now, Prefer);
+        return SteeringManifest::Write(Asset, Now, Prefer, "http://example.net:8080/hls/steering");
     }
 
     DefaultVariantSets m_Defaults;
@@ -126,16 +126,16 @@ TEST_F(SteeringTest, AFaultRuleOfAPathwayKeepsToIt)
 TEST_F(SteeringTest, DashNamesAServiceLocationAPathway)
 {
     auto const& Asset = Create("steer=a,b", ManifestKind::Dash);
-    std::string const Steering = "<ProgramInformation moreInformationURL=\"about\"/><BaseURL serviceLocation=\"a\">pathway/a/</BaseURL>"
-                                 "<BaseURL serviceLocation=\"b\">pathway/b/</BaseURL><ContentSteering defaultServiceLocation=\"a\" "
+    std::string const Steering = "<ProgramInformation moreInformationURL=\"about\"/><BaseURL serviceLocation=\"a\">http://example.net:8080/hls/pathway/a/</BaseURL>"
+                                 "<BaseURL serviceLocation=\"b\">http://example.net:8080/hls/pathway/b/</BaseURL><ContentSteering defaultServiceLocation=\"a\" "
                                  "queryBeforeStart=\"false\">http://example.net:8080/hls/steering?asset=1&amp;x</ContentSteering><Period ";
     DashManifestWriter Static(Asset, false, false);
-    Static.SetSteering("http://example.net:8080/hls/steering?asset=1&x");
+    Static.SetSteering("http://example.net:8080/hls/steering?asset=1&x", "http://example.net:8080/hls/");
     EXPECT_TRUE(Holds(Static.Write(), Steering)) << Static.Write();
     auto const& Live = Create("steer=a,b&live&ll", ManifestKind::Dash);
     DashManifestWriter Dynamic(Live, false, false);
     Dynamic.SetDynamic(Start + 30 * Second, "http://example.net:8080/hls/time");
-    Dynamic.SetSteering("s");
+    Dynamic.SetSteering("s", "h/");
     EXPECT_TRUE(Holds(Dynamic.Write(), "</BaseURL><ContentSteering defaultServiceLocation=\"a\" queryBeforeStart=\"false\">s</ContentSteering><ServiceDescription"))
         << Dynamic.Write();
 }
@@ -145,17 +145,21 @@ TEST_F(SteeringTest, DashNamesAServiceLocationAPathway)
 TEST_F(SteeringTest, TheSteeringManifestOrdersThePathways)
 {
     auto& Asset = Create("steer=a,b,c");
-    EXPECT_EQ(Manifest(Asset, Start), "{\"VERSION\":1,\"TTL\":10,\"RELOAD-URI\":\"steering?asset=1\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"]}\n");
-    EXPECT_EQ(Manifest(Asset, Start, "c"), "{\"VERSION\":1,\"TTL\":10,\"RELOAD-URI\":\"steering?asset=1&prefer=c\",\"PATHWAY-PRIORITY\":[\"c\",\"a\",\"b\"]}\n");
+    EXPECT_EQ(Manifest(Asset, Start),
+              "{\"VERSION\":1,\"TTL\":10,\"RELOAD-URI\":\"http://example.net:8080/hls/steering?asset=1\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"]}\n");
+    EXPECT_EQ(Manifest(Asset, Start, "c"),
+              "{\"VERSION\":1,\"TTL\":10,\"RELOAD-URI\":\"http://example.net:8080/hls/steering?asset=1&prefer=c\",\"PATHWAY-PRIORITY\":[\"c\",\"a\",\"b\"]}\n");
     // Kept for the players' own requests, until cleared.
-    EXPECT_TRUE(Holds(Manifest(Asset, Start), "\"steering?asset=1\",\"PATHWAY-PRIORITY\":[\"c\",\"a\",\"b\"]"));
-    EXPECT_TRUE(Holds(Manifest(Asset, Start, ""), "\"steering?asset=1\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"]"));
+    EXPECT_TRUE(Holds(Manifest(Asset, Start), "steering?asset=1\",\"PATHWAY-PRIORITY\":[\"c\",\"a\",\"b\"]"));
+    EXPECT_TRUE(Holds(Manifest(Asset, Start, ""), "steering?asset=1\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"]"));
+    // The address comes from the request's Host field: quoted as JSON.
+    EXPECT_TRUE(Holds(SteeringManifest::Write(Asset, Start, std::nullopt, "http://a\"b/steering"), "\"RELOAD-URI\":\"http://a\\\"b/steering?asset=1\""));
     EXPECT_EQ(RaisedStatus([&] { Asset.Steering->Prefer("d"); }), FailureCode::PathwayUnknown);
 
     auto& Rotating = Create("steer=a,b,c&steerrotate=10&steerttl=4", ManifestKind::Dash);
     auto const Order = [&](std::int64_t Elapsed) { return Manifest(Rotating, Origin + Elapsed); };
-    EXPECT_EQ(Order(9 * Second),
-              "{\"VERSION\":1,\"TTL\":4,\"RELOAD-URI\":\"steering?asset=2\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"],\"SERVICE-LOCATION-PRIORITY\":[\"a\",\"b\",\"c\"]}\n");
+    EXPECT_EQ(Order(9 * Second), "{\"VERSION\":1,\"TTL\":4,\"RELOAD-URI\":\"http://example.net:8080/hls/steering?asset=2\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"],"
+                                  "\"SERVICE-LOCATION-PRIORITY\":[\"a\",\"b\",\"c\"]}\n");
     EXPECT_TRUE(Holds(Order(10 * Second), "\"PATHWAY-PRIORITY\":[\"b\",\"c\",\"a\"]"));
     EXPECT_TRUE(Holds(Order(25 * Second), "\"PATHWAY-PRIORITY\":[\"c\",\"a\",\"b\"]"));
     EXPECT_TRUE(Holds(Order(30 * Second), "\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"]"));

@@ -203,7 +203,7 @@ void PresentationRoutes::DashManifest(RouteContext& Context)
         if(IsLowLatencyLive(Asset) || Asset.Dynamic)
             Writer.SetDynamic(Now, RouteAddress(Request, TimePath));
         if(Asset.Steering)
-            Writer.SetSteering(SteeringRoutes::ServerUrl(Request, Asset.Asset));
+            Writer.SetSteering(SteeringRoutes::ServerUrl(Request, Asset.Asset), RouteAddress(Request, ""));
         WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Request, Writer.Write());
     });
 }

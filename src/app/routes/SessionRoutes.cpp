@@ -8,6 +8,7 @@
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/Configuration.h"
+#include "presentation/JsonText.h"
 #include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 
@@ -62,23 +63,6 @@ char const* CacheName(CacheOutcome Cache)
 std::string Milliseconds(std::int64_t Microseconds)
 {
     return StringFormat("%lld.%03lld", static_cast<long long>(Microseconds / 1000), static_cast<long long>(Microseconds % 1000));
-}
-
-// The interned strings are printable ASCII (CmcdReader, route paths);
-// quotes and backslashes are escaped all the same.
-std::string JsonString(std::string_view Text)
-{
-    std::string Result = "\"";
-    for(char const Character : Text)
-    {
-        if(Character == '"' || Character == '\\')
-            Result += '\\';
-        if(static_cast<unsigned char>(Character) < 0x20)
-            Result += StringFormat("\\u%04x", static_cast<unsigned>(Character));
-        else
-            Result += Character;
-    }
-    return Result + "\"";
 }
 
 std::string CsvCell(std::string_view Text)

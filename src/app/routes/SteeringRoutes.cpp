@@ -42,7 +42,7 @@ void SteeringRoutes::Steering(RouteContext& Context)
     }
     // Asked for again at each TTL, and different after a "prefer": never kept.
     WholeAnswer{"application/json", true, {}, false, "no-store"}.Send(
-        Context, SteeringManifest::Write(Asset, Context.GivenTime.value_or(SystemAbsoluteTime()), Prefer));
+        Context, SteeringManifest::Write(Asset, Context.GivenTime.value_or(SystemAbsoluteTime()), Prefer, RouteAddress(Context, Path)));
 }
 
 std::string SteeringRoutes::ServerUrl(RouteContext const& Context, std::uint32_t Asset)
