@@ -149,9 +149,6 @@ TEST_F(SteeringTest, TheSteeringManifestOrdersThePathways)
               "{\"VERSION\":1,\"TTL\":10,\"RELOAD-URI\":\"http://example.net:8080/hls/steering?asset=1\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"]}\n");
     EXPECT_EQ(Manifest(Asset, Start, "c"),
               "{\"VERSION\":1,\"TTL\":10,\"RELOAD-URI\":\"http://example.net:8080/hls/steering?asset=1&prefer=c\",\"PATHWAY-PRIORITY\":[\"c\",\"a\",\"b\"]}\n");
-    // Kept for the players' own requests, until cleared.
-    EXPECT_TRUE(Holds(Manifest(Asset, Start), "steering?asset=1\",\"PATHWAY-PRIORITY\":[\"c\",\"a\",\"b\"]"));
-    EXPECT_TRUE(Holds(Manifest(Asset, Start, ""), "steering?asset=1\",\"PATHWAY-PRIORITY\":[\"a\",\"b\",\"c\"]"));
     // The address comes from the request's Host field: quoted as JSON.
     EXPECT_TRUE(Holds(SteeringManifest::Write(Asset, Start, std::nullopt, "http://a\"b/steering"), "\"RELOAD-URI\":\"http://a\\\"b/steering?asset=1\""));
     EXPECT_EQ(RaisedStatus([&] { Asset.Steering->Prefer("d"); }), FailureCode::PathwayUnknown);
