@@ -14,7 +14,9 @@
 // and a media playlist's View is
 //   { targetDuration, mediaSequence, endList, map, iFramesOnly,
 //     segments: [{ uri, duration }] }, a segment marked missing (EXT-X-GAP) with gap: true.
-// m3u8-parser reports no CHANNELS. What the key tags say is judged by the
+// m3u8-parser reports no CHANNELS. With content steering m3u8-parser's View
+// of a master playlist has steering: { serverUri, pathwayId, pathways } too,
+// pathways the PATHWAY-ID of each variant in order. What the key tags say is judged by the
 // playlist writer's unit tests; here they must only be read without a complaint.
 import { createRequire } from 'node:module';
 import { readFileSync } from 'node:fs';
@@ -83,7 +85,7 @@ function m3u8ParserView(text, warnings) {
         isDefault: rendition.default, autoselect: rendition.autoselect, characteristics: orNull(rendition.characteristics),
       })),
     );
-    return {
+    const view = {
       iFrames: (manifest.iFramePlaylists || []).map((variant) => ({
         uri: variant.uri,
         bandwidth: variant.attributes.BANDWIDTH,
@@ -102,6 +104,10 @@ function m3u8ParserView(text, warnings) {
       })),
       renditions,
     };
+    // hls-parser 0.16 reads neither the steering tag nor PATHWAY-ID.
+    if (manifest.contentSteering)
+      view.steering = { ...manifest.contentSteering, pathways: manifest.playlists.map((variant) => orNull(variant.attributes['PATHWAY-ID'])) };
+    return view;
   }
   return {
     targetDuration: manifest.targetDuration,

@@ -63,7 +63,7 @@ class Endpoints(MediaClient, unittest.TestCase):
         self.assertEqual((status, headers["Content-Type"], headers["Cache-Control"]), (200, "application/json; charset=utf-8", "no-cache"))
         self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
         table = json.loads(body)
-        self.assertEqual([group["id"] for group in table["groups"]], ["presentation", "live", "codecs", "text", "breaks", "changes", "encryption", "faults", "clock", "addressing"])
+        self.assertEqual([group["id"] for group in table["groups"]], ["presentation", "live", "codecs", "text", "breaks", "changes", "encryption", "steering", "faults", "clock", "addressing"])
         # What the rows say is OptionTableTest's; here, how they are written.
         fields = ["name", "alias", "group", "kind", "minimum", "maximum", "default", "choices", "routes", "choiceRoutes", "help", "example"]
         for option in table["options"]:

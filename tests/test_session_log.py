@@ -81,13 +81,13 @@ class SessionLogTest(MediaClient, unittest.TestCase):
         status, headers, body = self.server.get("session?asset=%d&format=csv&from=2" % asset)
         self.assertEqual((status, headers["Content-Type"]), (200, "text/csv; charset=utf-8"))
         table = list(csv.reader(io.StringIO(body.decode())))
-        self.assertEqual(table[0], "seq,time,route,track,variant,segment,part,status,bytes,ttfb,ttlb,cache,fault,bl,mtp,br,bs,sid,ot,su".split(","))
+        self.assertEqual(table[0], "seq,time,route,track,variant,segment,part,status,bytes,ttfb,ttlb,cache,fault,pathway,bl,mtp,br,bs,sid,ot,su".split(","))
         self.assertEqual([line[:9] + line[11:] for line in table[1:]],
-                         [["2", table[1][1], "video-body.mp4", "video", "0", "7", "", "200", str(len(bodies[0])), "made", "", "1200", "5000", "800", "true",
-                           "player-7", "v", ""],
-                          ["3", table[2][1], "video-body.mp4", "video", "0", "7", "", "200", str(len(bodies[1])), "hit", "", "1200", "5000", "800", "true",
-                           "player-7", "v", ""],
-                          ["4", table[3][1], "audio-body.mp4", "audio", "0", "1", "", "200", str(len(audio)), "made", "", "300", "", "", "", "", "a",
+                         [["2", table[1][1], "video-body.mp4", "video", "0", "7", "", "200", str(len(bodies[0])), "made", "", "", "1200", "5000", "800",
+                           "true", "player-7", "v", ""],
+                          ["3", table[2][1], "video-body.mp4", "video", "0", "7", "", "200", str(len(bodies[1])), "hit", "", "", "1200", "5000", "800",
+                           "true", "player-7", "v", ""],
+                          ["4", table[3][1], "audio-body.mp4", "audio", "0", "1", "", "200", str(len(audio)), "made", "", "", "300", "", "", "", "", "a",
                            "true"]])
         self.assertEqual(float(table[1][1]), rows[2]["time"])
 

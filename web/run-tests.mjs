@@ -27,6 +27,7 @@ import { pageChecks } from './lib/PageChecks.mjs';
 import { playbackChecks } from './lib/PlaybackChecks.mjs';
 import { QuorvelProcess } from './lib/QuorvelProcess.mjs';
 import { StaticServer } from './lib/StaticServer.mjs';
+import { steeringChecks } from './lib/SteeringChecks.mjs';
 import { subtitleChecks } from './lib/SubtitleChecks.mjs';
 import { thumbnailChecks } from './lib/ThumbnailChecks.mjs';
 import { figureText } from './lib/Verdict.mjs';
@@ -106,7 +107,7 @@ async function runChecks(checks) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...audioCodecChecks(), ...languageChecks(), ...lowLatencyChecks(), ...dynamicDashChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks(), ...thumbnailChecks(), ...iframeChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  const checks = [...playbackChecks(), ...audioCodecChecks(), ...languageChecks(), ...lowLatencyChecks(), ...dynamicDashChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks(), ...thumbnailChecks(), ...iframeChecks(), ...steeringChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
   if (!checksWanted() && !settings.only) {
     console.log(`Browser playback checks skipped: ${OffMarker} exists (QUORVEL_PLAYBACK_CHECKS=1 runs them).`);
     return 0;

@@ -63,6 +63,9 @@ constexpr HRESULT ThumbnailsInvalid = static_cast<HRESULT>(0x80FF0EB0); // "thum
 constexpr HRESULT ThumbnailsAbsent = static_cast<HRESULT>(0x80FF0EB1);  // "thumbs.m3u8", "thumbs.jpg" of an asset made without "thumbs"
 // HLS I-frame playlists: asked of an asset made without "iframes"
 constexpr HRESULT IFramesAbsent = static_cast<HRESULT>(0x80FF0EC0); // "iframes.m3u8", or "iframe" on a segment
+// Content steering: options that do not go together, a pathway the asset does not have
+constexpr HRESULT SteeringInvalid = static_cast<HRESULT>(0x80FF0EA0); // "steer", "steerrotate", "steerttl", the steering route's reports
+constexpr HRESULT PathwayUnknown = static_cast<HRESULT>(0x80FF0EA1);  // "pathway" or "prefer" names none of the asset's pathways
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

@@ -64,6 +64,9 @@ Configuration AdAssets::Make(Configuration const& Asset, std::uint32_t Break, st
     // An ad's master playlist names no I-frame playlists: a player seeks
     // within the primary presentation, not within an ad.
     Ad.IFrames = false;
+    // An interstitial's own master playlist names no pathways: the ad is
+    // the ad server's, not the content's CDNs'.
+    Ad.Steering.reset();
     Ad.Advert = Configuration::AdvertIdentity{Break, Number, static_cast<std::uint32_t>(Slots.size())};
     // A live asset's ad is due as its slot comes: its segments are offered
     // and sent as the content's would be in its place.

@@ -167,6 +167,8 @@ AssetRegistry::Parsed AssetRegistry::Parse(ManifestKind Kind, QueryVector const&
         ReadDynamicForm(Reads, Record);
     else
         ReadIFrames(Reads, Record);
+    if(Record.Steering)
+        Record.Steering->Dash = !Hls;
     if(!Record.Changes.Empty())
         SettleChanges(Record, Hls);
     RefuseWhatTheCodecsCannotCarry(Record);

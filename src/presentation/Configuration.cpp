@@ -95,6 +95,8 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
     ParseBreakKeys(Query);
     ParseChangeKeys(Query);
     ParseThumbnails(Query);
+    ParseSteeringKeys(Query);
+    RefuseUnknownPathways();
 }
 
 void Configuration::ParseThumbnails(QueryReads& Query)
@@ -106,6 +108,37 @@ void Configuration::ParseThumbnails(QueryReads& Query)
     if(NoVideo)
         ThrowCheckFailure(FailureCode::ThumbnailsInvalid, TRACE_CONTEXT(), "Configuration::ParseThumbnails",
                           "\"thumbs\" makes thumbnails of the video, and \"novideo\" leaves it out");
+}
+
+void Configuration::ParseSteeringKeys(QueryReads& Query)
+{
+    auto const* Names = Query.Text("steer");
+    // Whole seconds within their rows' bounds.
+    auto const Rotate = Query.Integer("steerrotate");
+    auto const TimeToLive = Query.Integer("steerttl");
+    if(!Names)
+    {
+        if(Rotate || TimeToLive)
+            ThrowCheckFailure(FailureCode::SteeringInvalid, TRACE_CONTEXT(), "Configuration::ParseSteeringKeys",
+                              "\"steerrotate\" and \"steerttl\" shape the content steering \"steer\" asks for, and it is not given");
+        return;
+    }
+    auto& Settings = Steering.emplace();
+    Settings.Pathways = SteeringSettings::ParseNames(Names->Value);
+    if(Rotate)
+        Settings.RotatePeriod = *Rotate * TimeUnitsPerSecond;
+    if(TimeToLive)
+        Settings.TimeToLive = *TimeToLive;
+}
+
+void Configuration::RefuseUnknownPathways() const
+{
+    if(!Faults)
+        return;
+    for(auto const& Rule : Faults->GetRules())
+        if(!Rule.Pathway.empty() && !(Steering && Steering->Has(Rule.Pathway)))
+            ThrowCheckFailure(FailureCode::FaultRuleInvalid, TRACE_CONTEXT(), "Configuration::RefuseUnknownPathways",
+                              "Malformed fault rule \"" + Rule.Text + "\": the asset has no pathway \"" + Rule.Pathway + "\" (give it in \"steer\")");
 }
 
 void Configuration::ParseChangeKeys(QueryReads& Query)

@@ -16,6 +16,7 @@
 #include "presentation/ChangeSchedule.h"
 #include "presentation/FaultPlan.h"
 #include "presentation/QueryReads.h"
+#include "presentation/SteeringSettings.h"
 #include "presentation/SubtitleFormat.h"
 #include "presentation/ThumbnailLayout.h"
 #include "presentation/VariantSet.h"
@@ -175,6 +176,9 @@ struct Configuration
 
     // "thumbs": tiles of thumbnails of the pictures (ThumbnailTrack); none without.
     std::optional<ThumbnailLayout> Thumbnails;
+    // "steer": the pathways of content steering and how the steering
+    // route orders them; nothing without.
+    std::optional<SteeringSettings> Steering;
 
     // Test aids kept with the asset. "framecode": every picture carries a QR
     // code saying which frame it is, and the audio a marker at every whole
@@ -212,5 +216,8 @@ private:
     void ParseBreakKeys(QueryReads& Query);
     void ParseChangeKeys(QueryReads& Query);
     void ParseThumbnails(QueryReads& Query);
+    void ParseSteeringKeys(QueryReads& Query);
+    // A fault rule limited to a pathway names one of "steer".
+    void RefuseUnknownPathways() const;
 };
 } // namespace Application

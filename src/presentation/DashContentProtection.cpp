@@ -6,30 +6,10 @@
 #include "mp4/Mp4ProtectionSignalling.h"
 #include "presentation/Base64.h"
 #include "presentation/PlayReadyHeader.h"
+#include "presentation/XmlText.h"
 
 namespace Application
 {
-namespace
-{
-// Element text: the licence address comes from the request's Host field.
-std::string EscapeXmlText(std::string_view Text)
-{
-    std::string Result;
-    for(char Character : Text)
-    {
-        switch(Character)
-        {
-        case '&': Result += "&amp;"; break;
-        case '<': Result += "&lt;"; break;
-        case '>': Result += "&gt;"; break;
-        case '"': Result += "&quot;"; break;
-        default: Result += Character;
-        }
-    }
-    return Result;
-}
-} // namespace
-
 DashContentProtection::DashContentProtection(Configuration const& Asset, std::string LicenceUrl) : m_Asset(Asset), m_LicenceUrl(std::move(LicenceUrl))
 {
 }

@@ -16,6 +16,7 @@
 #include "presentation/ThumbnailTrack.h"
 #include "presentation/Timeline.h"
 #include "presentation/UrlBuilder.h"
+#include "presentation/XmlText.h"
 
 namespace Application
 {
@@ -123,7 +124,7 @@ std::string DashManifestWriter::WriteStatic() const
             " minBufferTime=\"PT2.00S\" type=\"static\" mediaPresentationDuration=\"" +
             Duration(TotalDuration) + "\">";
     // The server's own about page, relative to the manifest.
-    Text += "<ProgramInformation moreInformationURL=\"about\"/>";
+    Text += "<ProgramInformation moreInformationURL=\"about\"/>" + SteeringElements();
     for(std::uint32_t Index = 0; Index < m_Periods.size(); ++Index)
         WritePeriod(Text, Index);
     Text += "</MPD>";
@@ -177,7 +178,27 @@ std::string DashManifestWriter::DynamicHead(char const* Profiles, std::int64_t P
                          Timeline::FormatProgramDateTime(m_Asset.BaseLiveTime).c_str(), Timeline::FormatProgramDateTime(*m_PublishTime).c_str(),
                          Duration(UpdatePeriod()).c_str(), Duration(m_Asset.LiveWindow.value_or(0)).c_str(), Duration(PresentationDelay).c_str(),
                          Duration(LongestSegmentDuration(m_Asset)).c_str(), Duration(BufferTime).c_str());
-    return Text + "<ProgramInformation moreInformationURL=\"about\"/>";
+    return Text + "<ProgramInformation moreInformationURL=\"about\"/>" + SteeringElements();
+}
+
+void DashManifestWriter::SetSteering(std::string ServerUrl, std::string Location)
+{
+    m_SteeringUrl = std::move(ServerUrl);
+    m_Location = std::move(Location);
+}
+
+std::string DashManifestWriter::SteeringElements() const
+{
+    if(!m_Asset.Steering)
+        return {};
+    // A BaseURL's query would be lost under the templates' own, so a
+    // pathway is named in the path: "pathway/a/video-body.mp4?asset=1&...".
+    std::string Text;
+    for(auto const& Pathway : m_Asset.Steering->Pathways)
+        Text += StringFormat("<BaseURL serviceLocation=\"%s\">%spathway/%s/</BaseURL>", Pathway.c_str(), EscapeXmlText(m_Location).c_str(), Pathway.c_str());
+    // Players begin on the default and ask once playing.
+    return Text + StringFormat("<ContentSteering defaultServiceLocation=\"%s\" queryBeforeStart=\"false\">%s</ContentSteering>",
+                               m_Asset.Steering->Pathways.front().c_str(), EscapeXmlText(m_SteeringUrl).c_str());
 }
 
 void DashManifestWriter::WriteOnePeriod(std::string& Text) const

@@ -73,6 +73,13 @@ public:
     // Makes the document the dynamic one of a live asset ("ll" or "dynamic"), as
     // of PublishTime; TimeUrl is the absolute address of the server's clock.
     void SetDynamic(std::int64_t PublishTime, std::string TimeUrl);
+    // Content steering ("steer"): a BaseURL per pathway, Location (the
+    // server's absolute address) with "pathway/NAME/", the pathway its
+    // serviceLocation, the first the default, and the ContentSteering
+    // element naming ServerUrl, the absolute address of the asset's steering
+    // manifest (players load it against their page). Absolute BaseURLs:
+    // dash.js takes the first of several relative ones alone.
+    void SetSteering(std::string ServerUrl, std::string Location);
 
     std::string Write() const;
 
@@ -90,6 +97,9 @@ private:
     std::string WriteDynamic() const;
     // The dynamic document's MPD element and programme information.
     std::string DynamicHead(char const* Profiles, std::int64_t PresentationDelay, std::int64_t BufferTime) const;
+    // What follows the programme information in either document: the
+    // pathways' BaseURLs and the steering element, when steered.
+    std::string SteeringElements() const;
     // The one period from the start of the live timeline, and the clock.
     void WriteOnePeriod(std::string& Text) const;
     void WriteClock(std::string& Text) const;
@@ -149,5 +159,7 @@ private:
     bool m_LivePeriods = false;
     std::optional<std::int64_t> m_PublishTime; // set: the dynamic document
     std::string m_TimeUrl;
+    std::string m_SteeringUrl;
+    std::string m_Location;
 };
 } // namespace Application

@@ -9,6 +9,7 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "presentation/SteeringSettings.h"
 
 namespace Application
 {
@@ -160,16 +161,25 @@ FaultRule FaultParser::ParseRule(FaultKind Kind, std::string_view Key, std::stri
     Rule.Text = std::string(Key) + "=" + std::string(Text);
     auto const At = Text.rfind('@');
     if(At == std::string_view::npos)
-        Refuse(Rule.Text, "the form is KIND=ARG@TRACK:SELECTION");
+        Refuse(Rule.Text, "the form is KIND=ARG@TRACK:SELECTION or KIND=ARG@TRACK:SELECTION:PATHWAY");
     std::string_view const Target = Text.substr(At + 1);
     auto const Colon = Target.find(':');
     if(Colon == std::string_view::npos)
-        Refuse(Rule.Text, "the form is KIND=ARG@TRACK:SELECTION");
+        Refuse(Rule.Text, "the form is KIND=ARG@TRACK:SELECTION or KIND=ARG@TRACK:SELECTION:PATHWAY");
     auto const RuleTrack = Track(Target.substr(0, Colon));
     if(!RuleTrack)
         Refuse(Rule.Text, "the track must be video, audio, text, any or playlist");
     Rule.Track = *RuleTrack;
-    auto const RuleSelection = Selection(Target.substr(Colon + 1));
+    // A third field limits the rule to one pathway of content steering.
+    std::string_view Selected = Target.substr(Colon + 1);
+    if(auto const Second = Selected.find(':'); Second != std::string_view::npos)
+    {
+        Rule.Pathway = Selected.substr(Second + 1);
+        if(!SteeringSettings::IsName(Rule.Pathway))
+            Refuse(Rule.Text, "the pathway after the selection is a name of letters and digits");
+        Selected = Selected.substr(0, Second);
+    }
+    auto const RuleSelection = Selection(Selected);
     if(!RuleSelection)
         Refuse(Rule.Text, "the selection must be a number, a range N-M, * or %K");
     Rule.Selection = *RuleSelection;

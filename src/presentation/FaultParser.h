@@ -20,7 +20,9 @@ namespace Application
 //   gap=@video:3   stale=6000@playlist:*
 //
 // TRACK is video, audio, any (both media tracks) or playlist; SELECTION is a
-// number, a range N-M, "*" or "%K" (every number divisible by K). In a URL
+// number, a range N-M, "*" or "%K" (every number divisible by K); a third
+// field names the one pathway of content steering whose requests the rule
+// is about ("fail=503@any:*:a"). In a URL
 // "%" is written "%25". Anything else raises FailureCode::FaultRuleInvalid
 // with a message that quotes the rule and says what is wrong with it.
 class FaultParser

@@ -10,13 +10,13 @@ FaultPlan::FaultPlan(std::vector<FaultRule> Rules, FaultCounters& Counters) :
 {
 }
 
-std::vector<FaultRule> FaultPlan::Fire(FaultTrack Track, std::uint32_t Variant, std::uint32_t Number)
+std::vector<FaultRule> FaultPlan::Fire(FaultTrack Track, std::uint32_t Variant, std::uint32_t Number, std::string_view Pathway)
 {
     std::vector<FaultRule> Fired;
     for(std::size_t Index = 0; Index < m_Rules.size(); ++Index)
     {
         auto const& Rule = m_Rules[Index];
-        if(Rule.Kind == FaultKind::Stale || !Rule.Matches(Track, Number))
+        if(Rule.Kind == FaultKind::Stale || !Rule.Matches(Track, Number, Pathway))
             continue;
         if(Rule.Count != 0 && !CountRequest(Index, Track, Variant, Number))
             continue;
@@ -30,16 +30,16 @@ bool FaultPlan::CountRequest(std::size_t Rule, FaultTrack Track, std::uint32_t V
     return m_Counters.Count({m_CounterPlan, static_cast<std::uint32_t>(Rule), Track, Variant, Number}, m_Rules[Rule].Count);
 }
 
-bool FaultPlan::IsGap(FaultTrack Track, std::uint32_t Number) const
+bool FaultPlan::IsGap(FaultTrack Track, std::uint32_t Number, std::string_view Pathway) const
 {
     return std::any_of(m_Rules.begin(), m_Rules.end(),
-                       [&](FaultRule const& Rule) { return Rule.Kind == FaultKind::Gap && Rule.Matches(Track, Number); });
+                       [&](FaultRule const& Rule) { return Rule.Kind == FaultKind::Gap && Rule.Matches(Track, Number, Pathway); });
 }
 
-bool FaultPlan::HasGaps(FaultTrack Track) const
+bool FaultPlan::HasGaps(FaultTrack Track, std::string_view Pathway) const
 {
     return std::any_of(m_Rules.begin(), m_Rules.end(), [&](FaultRule const& Rule) {
-        return Rule.Kind == FaultKind::Gap && (Rule.Track == Track || Rule.Track == FaultTrack::Any);
+        return Rule.Kind == FaultKind::Gap && (Rule.Track == Track || Rule.Track == FaultTrack::Any) && Rule.OnPathway(Pathway);
     });
 }
 
@@ -49,10 +49,10 @@ std::uint32_t FaultPlan::NextPlaylistRequest()
     return ++m_PlaylistRequests;
 }
 
-std::optional<FaultRule> FaultPlan::StaleRule(std::uint32_t Number) const
+std::optional<FaultRule> FaultPlan::StaleRule(std::uint32_t Number, std::string_view Pathway) const
 {
     for(auto const& Rule : m_Rules)
-        if(Rule.Kind == FaultKind::Stale && Rule.Matches(FaultTrack::Playlist, Number))
+        if(Rule.Kind == FaultKind::Stale && Rule.Matches(FaultTrack::Playlist, Number, Pathway))
             return Rule;
     return std::nullopt;
 }

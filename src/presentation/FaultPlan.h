@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "presentation/FaultCounters.h"
@@ -28,16 +29,17 @@ public:
 
     // The rules that fire for one request of a segment (Number after
     // baseIndex) of a video variant or the audio track, or for playlist
-    // request Number. Counts the request for rules with a count. Gap rules
-    // fire as a 404; stale rules are left to RepeatedPlaylist.
-    std::vector<FaultRule> Fire(FaultTrack Track, std::uint32_t Variant, std::uint32_t Number);
-    // Whether a media playlist of Track marks segment Number as missing.
-    bool IsGap(FaultTrack Track, std::uint32_t Number) const;
-    bool HasGaps(FaultTrack Track) const;
+    // request Number, by Pathway (empty: the request names none). Counts
+    // the request for rules with a count. Gap rules fire as a 404; stale
+    // rules are left to RepeatedPlaylist.
+    std::vector<FaultRule> Fire(FaultTrack Track, std::uint32_t Variant, std::uint32_t Number, std::string_view Pathway = {});
+    // Whether a media playlist of Track (of Pathway) marks segment Number as missing.
+    bool IsGap(FaultTrack Track, std::uint32_t Number, std::string_view Pathway = {}) const;
+    bool HasGaps(FaultTrack Track, std::string_view Pathway = {}) const;
     // Playlist requests are numbered from 1 in the order they arrive.
     std::uint32_t NextPlaylistRequest();
-    // The stale rule that selects playlist request Number, if any.
-    std::optional<FaultRule> StaleRule(std::uint32_t Number) const;
+    // The stale rule that selects playlist request Number (of Pathway), if any.
+    std::optional<FaultRule> StaleRule(std::uint32_t Number, std::string_view Pathway = {}) const;
     bool HasStaleRules() const;
 
     // The last playlist made for Key, when it was made (absolute time) less

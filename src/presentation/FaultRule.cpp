@@ -19,9 +19,9 @@ bool FaultSelection::Contains(std::uint32_t Number) const noexcept
     return false;
 }
 
-bool FaultRule::Matches(FaultTrack RequestTrack, std::uint32_t Number) const noexcept
+bool FaultRule::Matches(FaultTrack RequestTrack, std::uint32_t Number, std::string_view RequestPathway) const noexcept
 {
     bool const TrackMatches = Track == RequestTrack || (Track == FaultTrack::Any && RequestTrack != FaultTrack::Playlist);
-    return TrackMatches && Selection.Contains(Number);
+    return TrackMatches && Selection.Contains(Number) && OnPathway(RequestPathway);
 }
 } // namespace Application

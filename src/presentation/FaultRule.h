@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace Application
 {
@@ -49,8 +50,8 @@ struct FaultSelection
     bool Contains(std::uint32_t Number) const noexcept;
 };
 
-// One rule of the form KIND=ARG@TRACK:SELECTION, as it was written and as
-// it was understood.
+// One rule of the form KIND=ARG@TRACK:SELECTION[:PATHWAY], as it was
+// written and as it was understood.
 struct FaultRule
 {
     FaultKind Kind = FaultKind::Fail;
@@ -62,10 +63,14 @@ struct FaultRule
     std::uint32_t Count = 0;
     FaultTrack Track = FaultTrack::Any;
     FaultSelection Selection;
+    // Content steering: only the requests of this pathway; empty: of any.
+    std::string Pathway;
     // "kind=rule", as the request wrote it: the name the fault is traced
     // and reported by.
     std::string Text;
 
-    bool Matches(FaultTrack RequestTrack, std::uint32_t Number) const noexcept;
+    // Pathway: the request's, empty when it names none.
+    bool Matches(FaultTrack RequestTrack, std::uint32_t Number, std::string_view RequestPathway = {}) const noexcept;
+    bool OnPathway(std::string_view RequestPathway) const noexcept { return Pathway.empty() || Pathway == RequestPathway; }
 };
 } // namespace Application

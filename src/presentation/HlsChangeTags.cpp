@@ -7,13 +7,14 @@
 namespace Application
 {
 HlsChangeTags::HlsChangeTags(Configuration const& Asset, std::int64_t SegmentDuration, std::uint32_t DiscontinuityKinds, std::uint32_t HeaderKinds,
-                             std::string MapUri, std::optional<KeyTrack> Keys) :
+                             std::string MapUri, std::optional<KeyTrack> Keys, std::string Pathway) :
     m_Asset(Asset),
     m_SegmentDuration(SegmentDuration),
     m_DiscontinuityKinds(DiscontinuityKinds),
     m_HeaderKinds(HeaderKinds),
     m_MapUri(std::move(MapUri)),
-    m_Keys(Keys)
+    m_Keys(Keys),
+    m_Pathway(std::move(Pathway))
 {
 }
 
@@ -21,7 +22,7 @@ std::vector<std::string> HlsChangeTags::KeyTags(std::uint32_t Index) const
 {
     if(!m_Keys)
         return {};
-    return HlsPlaylistWriter::KeyTags(m_Asset, *m_Keys, m_Asset.Changes.At(StartOf(Index)));
+    return HlsPlaylistWriter::KeyTags(m_Asset, *m_Keys, m_Asset.Changes.At(StartOf(Index)), m_Pathway);
 }
 
 std::string HlsChangeTags::MapTag(std::uint32_t Index) const

@@ -24,9 +24,10 @@ class HlsChangeTags
 public:
     // The track's segments last SegmentDuration; MapUri is its first
     // initialisation segment's address (empty: none); Keys names the track
-    // whose keys it uses, nothing for a track that stays clear.
+    // whose keys it uses, nothing for a track that stays clear; the key
+    // tags name the key route by Pathway (content steering), if any.
     HlsChangeTags(Configuration const& Asset, std::int64_t SegmentDuration, std::uint32_t DiscontinuityKinds, std::uint32_t HeaderKinds,
-                  std::string MapUri, std::optional<KeyTrack> Keys);
+                  std::string MapUri, std::optional<KeyTrack> Keys, std::string Pathway = {});
 
     // The key tags of segment Index's key (none where it is clear).
     std::vector<std::string> KeyTags(std::uint32_t Index) const;
@@ -51,5 +52,6 @@ private:
     std::uint32_t m_HeaderKinds;
     std::string m_MapUri;
     std::optional<KeyTrack> m_Keys;
+    std::string m_Pathway;
 };
 } // namespace Application

@@ -41,13 +41,26 @@ std::string QuotedCodecs(std::string const& Codecs)
     return "CODECS=\"" + Codecs + "\"";
 }
 
+// "&pathway=a" in every address of a pathway's playlists; nothing without.
+std::string PathwayQuery(std::string const& Pathway)
+{
+    return Pathway.empty() ? std::string() : "&pathway=" + Pathway;
+}
+
+// A pathway has rendition groups of its own ("audio-a"): a player that moves
+// to another pathway moves its renditions with its variants.
+std::string GroupOf(std::string Group, std::string const& Pathway)
+{
+    return Pathway.empty() ? Group : Group + "-" + Pathway;
+}
+
 // The group of an audio row's rendition: "audio", or with several codecs one
 // group a codec ("audio-ec3"), so that a variant names the codecs of its own.
-std::string AudioGroupId(Configuration const& Asset, AudioVariant const& Audio)
+std::string AudioGroupId(Configuration const& Asset, AudioVariant const& Audio, std::string const& Pathway)
 {
     if(Asset.VariantSet.AudioCodecCount() <= 1)
-        return "audio";
-    return "audio-" + std::string(AudioCodecName(Audio.Subtype));
+        return GroupOf("audio", Pathway);
+    return GroupOf("audio-" + std::string(AudioCodecName(Audio.Subtype)), Pathway);
 }
 
 // The codecs of a video row's pictures: a codec switch puts both codecs in
@@ -74,7 +87,7 @@ std::string VideoRange(VideoVariant const& Variant)
 }
 
 // Audio: the row of the variant's audio group, none with "noaudio".
-std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant, AudioVariant const* Audio)
+std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const& Variant, AudioVariant const* Audio, std::string const& Pathway)
 {
     std::vector<std::string> Items;
     if(Variant.Bitrate != 0)
@@ -94,11 +107,14 @@ std::string VideoStreamAttributes(Configuration const& Asset, VideoVariant const
     if(IsHighDynamicRange(Variant.Range))
         Items.push_back(VideoRange(Variant));
     if(Audio)
-        Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
+        Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio, Pathway) + "\"");
     if(!Asset.SubtitleLanguages.empty())
-        Items.push_back("SUBTITLES=\"subs\"");
+        Items.push_back("SUBTITLES=\"" + GroupOf("subs", Pathway) + "\"");
+    // The captions travel in the pictures: one group serves every pathway.
     if(Asset.Captions != CaptionServices::None)
         Items.push_back("CLOSED-CAPTIONS=\"cc\"");
+    if(!Pathway.empty())
+        Items.push_back("PATHWAY-ID=\"" + Pathway + "\"");
     return Join(Items, ",");
 }
 
@@ -129,14 +145,16 @@ std::uint32_t KeyPictureBandwidth(VideoVariant const& Variant)
 // BANDWIDTH: the bits a second of the I-frame playlist, one key picture a
 // segment (KeyPictureBandwidth); RESOLUTION, CODECS and VIDEO-RANGE those
 // of the row's pictures.
-std::string IFrameStreamAttributes(Configuration const& Asset, VideoVariant const& Variant)
+std::string IFrameStreamAttributes(Configuration const& Asset, VideoVariant const& Variant, std::string const& Pathway)
 {
     std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", KeyPictureBandwidth(Variant)), Resolution(Variant)};
     if(auto const Codecs = PictureCodecs(Asset, Variant); !Codecs.empty())
         Items.push_back(QuotedCodecs(Join(Codecs, ",")));
     if(IsHighDynamicRange(Variant.Range))
         Items.push_back(VideoRange(Variant));
-    Items.push_back("URI=\"iframes.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u\"", Variant.Index));
+    Items.push_back("URI=\"iframes.m3u8?" + Asset.AssetQuery() + PathwayQuery(Pathway) + StringFormat("&variant=%u\"", Variant.Index));
+    if(!Pathway.empty())
+        Items.push_back("PATHWAY-ID=\"" + Pathway + "\"");
     return Join(Items, ",");
 }
 
@@ -152,9 +170,9 @@ std::vector<std::string> CaptionRenditions(Configuration const& Asset)
     return Lines;
 }
 
-std::string AudioPlaylistUri(Configuration const& Asset, AudioVariant const& Variant)
+std::string AudioPlaylistUri(Configuration const& Asset, AudioVariant const& Variant, std::string const& Pathway)
 {
-    return "audio.m3u8?" + Asset.AssetQuery() + Asset.VariantSet.AudioRowQuery(Variant);
+    return "audio.m3u8?" + Asset.AssetQuery() + PathwayQuery(Pathway) + Asset.VariantSet.AudioRowQuery(Variant);
 }
 
 // The first row of each codec: the rows of its group follow it.
@@ -201,28 +219,28 @@ std::vector<std::string> AudioLanguageAttributes(Configuration const& Asset, Aud
     return Items;
 }
 
-std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant)
+std::string AudioRenditionAttributes(Configuration const& Asset, AudioVariant const& Variant, std::string const& Pathway)
 {
-    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"" + AudioGroupId(Asset, Variant) + "\""};
+    std::vector<std::string> Items{"TYPE=AUDIO", "GROUP-ID=\"" + AudioGroupId(Asset, Variant, Pathway) + "\""};
     for(auto& Item : AudioLanguageAttributes(Asset, Variant))
         Items.push_back(std::move(Item));
     Items.push_back(StringFormat("CHANNELS=\"%u\"", Variant.Channels));
     Items.push_back(StringFormat("BANDWIDTH=%u", Variant.Bitrate()));
     if(!Variant.Codecs.empty())
         Items.push_back(QuotedCodecs(Variant.Codecs));
-    Items.push_back("URI=\"" + AudioPlaylistUri(Asset, Variant) + "\"");
+    Items.push_back("URI=\"" + AudioPlaylistUri(Asset, Variant, Pathway) + "\"");
     return Join(Items, ",");
 }
 
 // The names of a group's renditions must differ: languages of one name
 // ("en-US", "en-GB") add their tags.
-std::string SubtitleRenditionAttributes(Configuration const& Asset, std::size_t Index)
+std::string SubtitleRenditionAttributes(Configuration const& Asset, std::size_t Index, std::string const& Pathway)
 {
     auto const& Language = Asset.SubtitleLanguages[Index];
-    std::vector<std::string> Items{"TYPE=SUBTITLES", "GROUP-ID=\"subs\"", "LANGUAGE=\"" + Language + "\"",
+    std::vector<std::string> Items{"TYPE=SUBTITLES", "GROUP-ID=\"" + GroupOf("subs", Pathway) + "\"", "LANGUAGE=\"" + Language + "\"",
                                    "NAME=\"" + LanguageTag::DistinctName(Asset.SubtitleLanguages, Index) + "\"",
                                    Index == 0 ? "DEFAULT=YES" : "DEFAULT=NO", "AUTOSELECT=YES",
-                                   StringFormat("URI=\"subtitles.m3u8?asset=%u&lang=%s\"", Asset.Asset, Language.c_str())};
+                                   StringFormat("URI=\"subtitles.m3u8?asset=%u%s&lang=%s\"", Asset.Asset, PathwayQuery(Pathway).c_str(), Language.c_str())};
     return Join(Items, ",");
 }
 
@@ -243,6 +261,8 @@ struct MediaPlaylistForm
     std::uint32_t DiscontinuityKinds = 0;
     std::uint32_t HeaderKinds = 0;
     KeyTrack Keys = KeyTrack::Video;
+    // The pathway whose addresses the playlist holds (content steering).
+    std::string Pathway;
     // An I-frame playlist: the key pictures of the track's segments. It
     // leaves the break tags to the media playlists, as a trick-play view
     // schedules no ads.
@@ -270,13 +290,13 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     PlaylistText Text;
     Text.Line("#EXTM3U");
     // Gap rules mark missing segments, which takes protocol version 8.
-    bool const Gaps = Asset.Faults && Asset.Faults->HasGaps(Form.Track);
+    bool const Gaps = Asset.Faults && Asset.Faults->HasGaps(Form.Track, Form.Pathway);
     int const Version = Gaps ? 8 : 6;
     // A delta update that leaves nothing out is the full playlist.
     std::size_t const Skipped = Parts ? Parts->SkippedSegments(List) : 0;
     Text.Line(StringFormat("#EXT-X-VERSION:%d", Skipped > 0 ? Parts->Version(Version) : Version));
     HlsChangeTags const Changes(Asset, Form.SegmentDuration, Form.DiscontinuityKinds, Form.HeaderKinds, Form.MapUri,
-                                Form.Clear ? std::nullopt : std::optional(Form.Keys));
+                                Form.Clear ? std::nullopt : std::optional(Form.Keys), Form.Pathway);
     std::uint32_t const First = List.Segments.empty() ? List.MediaSequence : List.Segments.front().Index;
     for(auto const& Tag : Changes.KeyTags(First))
         Text.Line(Tag);
@@ -325,7 +345,7 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
         }
         if(!Segment.ProgramDateTime.empty())
             Text.Line("#EXT-X-PROGRAM-DATE-TIME:" + Segment.ProgramDateTime);
-        bool const Gap = Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index);
+        bool const Gap = Gaps && Asset.Faults->IsGap(Form.Track, Segment.Index, Form.Pathway);
         if(Gap)
             Text.Line("#EXT-X-GAP");
         if(Parts)
@@ -356,9 +376,10 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
 
 // Segments listed past the end are within the asset for the URLs that say
 // so. KeyPicture: the URLs name the key picture of each segment alone.
-std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, bool KeyPicture = false)
+std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::string const& Pathway,
+                                  bool KeyPicture = false)
 {
-    std::string Prefix = "video-body.mp4?" + Asset.AssetQuery() + StringFormat("&variant=%u&", Variant.Index);
+    std::string Prefix = "video-body.mp4?" + Asset.AssetQuery() + PathwayQuery(Pathway) + StringFormat("&variant=%u&", Variant.Index);
     if(ExtraSegments > 0)
         Prefix += StringFormat("%.*s=%d&", static_cast<int>(ExtraVideoSegmentsKey.size()), ExtraVideoSegmentsKey.data(), ExtraSegments);
     if(KeyPicture)
@@ -366,18 +387,19 @@ std::string VideoSegmentUriPrefix(Configuration const& Asset, VideoVariant const
     return Prefix + "index=";
 }
 
-MediaPlaylistForm VideoPlaylistForm(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments)
+MediaPlaylistForm VideoPlaylistForm(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::string const& Pathway)
 {
     return {Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
-            StringFormat("video-header.mp4?asset=%u&variant=%u", Asset.Asset, Variant.Index),
-            VideoSegmentUriPrefix(Asset, Variant, ExtraSegments),
+            StringFormat("video-header.mp4?asset=%u%s&variant=%u", Asset.Asset, PathwayQuery(Pathway).c_str(), Variant.Index),
+            VideoSegmentUriPrefix(Asset, Variant, ExtraSegments, Pathway),
             false,
             FaultTrack::Video,
             false,
             Variant.SegmentDuration,
             VideoDiscontinuities,
             VideoHeaderChanges,
-            KeyTrack::Video};
+            KeyTrack::Video,
+            Pathway};
 }
 
 bool IsLowLatency(Configuration const& Asset)
@@ -387,23 +409,81 @@ bool IsLowLatency(Configuration const& Asset)
 
 // The renditions of the master playlist other than the one being written,
 // a video playlist's (VideoIndex) or an audio playlist's (Audio).
-std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::optional<std::uint32_t> VideoIndex, AudioVariant const* Audio = nullptr)
+// The reports name the renditions of the same pathway.
+std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::string const& Pathway, std::optional<std::uint32_t> VideoIndex,
+                                       AudioVariant const* Audio = nullptr)
 {
     std::vector<Rendition> Others;
     if(Asset.NoVideo)
         return Others;
+    std::string const Named = StringFormat("asset=%u", Asset.Asset) + PathwayQuery(Pathway);
     for(auto const& Variant : Asset.VariantSet.VideoVariants)
         if(!VideoIndex || Variant.Index != *VideoIndex)
-            Others.push_back({StringFormat("video.m3u8?asset=%u&variant=%u", Asset.Asset, Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
+            Others.push_back({StringFormat("video.m3u8?%s&variant=%u", Named.c_str(), Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
         if(!Audio || Asset.VariantSet.AudioRowQuery(Variant) != Asset.VariantSet.AudioRowQuery(*Audio))
-            Others.push_back({StringFormat("audio.m3u8?asset=%u", Asset.Asset) + Asset.VariantSet.AudioRowQuery(Variant),
-                              PartLayout::ForAudio(Variant, Asset.PartDuration)});
+            Others.push_back({"audio.m3u8?" + Named + Asset.VariantSet.AudioRowQuery(Variant), PartLayout::ForAudio(Variant, Asset.PartDuration)});
     // The subtitle playlists list the video's segments once they are whole.
     for(auto const& Language : Asset.SubtitleLanguages)
-        Others.push_back({StringFormat("subtitles.m3u8?asset=%u&lang=%s", Asset.Asset, Language.c_str()),
+        Others.push_back({StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Language.c_str()),
                           PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration), true});
     return Others;
+}
+
+// The variants and renditions of one pathway (all of them without steering).
+void WriteVariants(PlaylistText& Text, Configuration const& Asset, std::string const& Pathway)
+{
+    auto const& AudioVariants = Asset.VariantSet.AudioVariants;
+    std::string const PathwayId = Pathway.empty() ? std::string() : ",PATHWAY-ID=\"" + Pathway + "\"";
+    if(Asset.NoVideo && Asset.VariantSet.HasAudioVoices())
+    {
+        // A variant of audio alone for each codec, its languages the
+        // renditions of its group.
+        for(auto const* Audio : AudioGroupLeaders(Asset))
+        {
+            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio->Bitrate())};
+            if(!Audio->Codecs.empty())
+                Items.push_back(QuotedCodecs(Audio->Codecs));
+            Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio, Pathway) + "\"");
+            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ",") + PathwayId);
+            Text.Line(AudioPlaylistUri(Asset, *Audio, Pathway));
+        }
+        for(auto const& Variant : AudioVariants)
+            Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant, Pathway));
+        return;
+    }
+    if(Asset.NoVideo)
+    {
+        // A variant of audio alone for each row.
+        for(auto const& Audio : AudioVariants)
+        {
+            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio.Bitrate())};
+            if(!Audio.Codecs.empty())
+                Items.push_back(QuotedCodecs(Audio.Codecs));
+            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ",") + PathwayId);
+            Text.Line(AudioPlaylistUri(Asset, Audio, Pathway));
+        }
+        return;
+    }
+    // Every video variant once with each audio group: the codecs of a
+    // variant are those of its pictures and of its group's audio.
+    auto const Groups = Asset.NoAudio ? std::vector<AudioVariant const*>{nullptr} : AudioGroupLeaders(Asset);
+    for(auto const* Group : Groups)
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+        {
+            Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Group, Pathway));
+            Text.Line("video.m3u8?" + Asset.AssetQuery() + PathwayQuery(Pathway) + StringFormat("&variant=%u", Variant.Index));
+        }
+    // Once a row, whatever the audio groups: key pictures have no sound.
+    if(Asset.IFrames)
+        for(auto const& Variant : Asset.VariantSet.VideoVariants)
+            Text.Line("#EXT-X-I-FRAME-STREAM-INF:" + IFrameStreamAttributes(Asset, Variant, Pathway));
+    // Written with "noaudio" too: the rendition stays available, only the
+    // streams stop referring to it.
+    for(auto const& Variant : Asset.VariantSet.AudioVariants)
+        Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant, Pathway));
+    for(std::size_t Index = 0; Index < Asset.SubtitleLanguages.size(); ++Index)
+        Text.Line("#EXT-X-MEDIA:" + SubtitleRenditionAttributes(Asset, Index, Pathway));
 }
 } // namespace
 
@@ -415,60 +495,23 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
     // INSTREAM-ID "SERVICE1" takes protocol version 7; other masters name none.
     if(Asset.Captions == CaptionServices::Cea608And708 && !Asset.NoVideo)
         Text.Line("#EXT-X-VERSION:7");
-    auto const& AudioVariants = Asset.VariantSet.AudioVariants;
-    if(Asset.NoVideo && Asset.VariantSet.HasAudioVoices())
+    if(!Asset.Steering)
+        WriteVariants(Text, Asset, {});
+    else
     {
-        // A variant of audio alone for each codec, its languages the
-        // renditions of its group.
-        for(auto const* Audio : AudioGroupLeaders(Asset))
-        {
-            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio->Bitrate())};
-            if(!Audio->Codecs.empty())
-                Items.push_back(QuotedCodecs(Audio->Codecs));
-            Items.push_back("AUDIO=\"" + AudioGroupId(Asset, *Audio) + "\"");
-            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
-            Text.Line(AudioPlaylistUri(Asset, *Audio));
-        }
-        for(auto const& Variant : AudioVariants)
-            Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
-        return Text.Take();
+        // Players start on the first pathway and ask the steering route
+        // (relative to this playlist) which to use.
+        Text.Line(StringFormat("#EXT-X-CONTENT-STEERING:SERVER-URI=\"steering?asset=%u\",PATHWAY-ID=\"%s\"", Asset.Asset,
+                               Asset.Steering->Pathways.front().c_str()));
+        for(auto const& Pathway : Asset.Steering->Pathways)
+            WriteVariants(Text, Asset, Pathway);
     }
-    if(Asset.NoVideo)
-    {
-        // A variant of audio alone for each row.
-        for(auto const& Audio : AudioVariants)
-        {
-            std::vector<std::string> Items{StringFormat("BANDWIDTH=%u", Audio.Bitrate())};
-            if(!Audio.Codecs.empty())
-                Items.push_back(QuotedCodecs(Audio.Codecs));
-            Text.Line("#EXT-X-STREAM-INF:" + Join(Items, ","));
-            Text.Line(AudioPlaylistUri(Asset, Audio));
-        }
-        return Text.Take();
-    }
-    // Every video variant once with each audio group: the codecs of a
-    // variant are those of its pictures and of its group's audio.
-    auto const Groups = Asset.NoAudio ? std::vector<AudioVariant const*>{nullptr} : AudioGroupLeaders(Asset);
-    for(auto const* Group : Groups)
-        for(auto const& Variant : Asset.VariantSet.VideoVariants)
-        {
-            Text.Line("#EXT-X-STREAM-INF:" + VideoStreamAttributes(Asset, Variant, Group));
-            Text.Line("video.m3u8?" + Asset.AssetQuery() + StringFormat("&variant=%u", Variant.Index));
-        }
-    // Once a row, whatever the audio groups: key pictures have no sound.
-    if(Asset.IFrames)
-        for(auto const& Variant : Asset.VariantSet.VideoVariants)
-            Text.Line("#EXT-X-I-FRAME-STREAM-INF:" + IFrameStreamAttributes(Asset, Variant));
-    // Written with "noaudio" too: the rendition stays available, only the
-    // streams stop referring to it.
-    for(auto const& Variant : Asset.VariantSet.AudioVariants)
-        Text.Line("#EXT-X-MEDIA:" + AudioRenditionAttributes(Asset, Variant));
-    for(std::size_t Index = 0; Index < Asset.SubtitleLanguages.size(); ++Index)
-        Text.Line("#EXT-X-MEDIA:" + SubtitleRenditionAttributes(Asset, Index));
-    for(auto const& Line : CaptionRenditions(Asset))
-        Text.Line(Line);
+    if(!Asset.NoVideo)
+        for(auto const& Line : CaptionRenditions(Asset))
+            Text.Line(Line);
     // RESOLUTION is one thumbnail's, as players read it (they multiply it
-    // by the layout of the tiles for the tile image).
+    // by the layout of the tiles for the tile image). One image stream
+    // serves every pathway: tiles are not steered.
     if(Asset.Thumbnails)
         Text.Line(StringFormat("#EXT-X-IMAGE-STREAM-INF:BANDWIDTH=%u,RESOLUTION=%ux%u,CODECS=\"jpeg\",URI=\"%s\"", ThumbnailTrack::Bandwidth(Asset),
                                ThumbnailTrack::ThumbnailWidth(Asset), ThumbnailTrack::ThumbnailHeight(Asset), ThumbnailTrack::PlaylistUri(Asset).c_str()));
@@ -476,43 +519,43 @@ std::string HlsPlaylistWriter::Master(Configuration& Asset, std::int64_t Now)
 }
 
 std::string HlsPlaylistWriter::Video(Configuration const& Asset, VideoVariant const& Variant, std::int32_t ExtraSegments, std::int64_t Now,
-                                     PlaylistSkip Skip)
+                                     PlaylistSkip Skip, std::string const& Pathway)
 {
     Timeline const Clock(Asset, Now);
     auto const List = Clock.VideoSegments(Variant, ExtraSegments);
     std::optional<LowLatencyForm> LowLatency;
     if(IsLowLatency(Asset))
-        LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Variant.Index), Skip};
-    return MediaPlaylist(Asset, List, VideoPlaylistForm(Asset, Variant, ExtraSegments), Clock.Elapsed(), LowLatency);
+        LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Pathway, Variant.Index), Skip};
+    return MediaPlaylist(Asset, List, VideoPlaylistForm(Asset, Variant, ExtraSegments, Pathway), Clock.Elapsed(), LowLatency);
 }
 
-std::string HlsPlaylistWriter::IFrames(Configuration const& Asset, VideoVariant const& Variant, std::int64_t Now)
+std::string HlsPlaylistWriter::IFrames(Configuration const& Asset, VideoVariant const& Variant, std::int64_t Now, std::string const& Pathway)
 {
     // Each segment begins with a key picture, the only one listed of it: the
     // entry lasts until the next segment's, the segment's duration.
     Timeline const Clock(Asset, Now);
-    auto Form = VideoPlaylistForm(Asset, Variant, 0);
-    Form.SegmentUriPrefix = VideoSegmentUriPrefix(Asset, Variant, 0, true);
+    auto Form = VideoPlaylistForm(Asset, Variant, 0, Pathway);
+    Form.SegmentUriPrefix = VideoSegmentUriPrefix(Asset, Variant, 0, Pathway, true);
     Form.IFramesOnly = true;
     return MediaPlaylist(Asset, Clock.VideoSegments(Variant, 0), Form, Clock.Elapsed(), std::nullopt);
 }
 
-std::string HlsPlaylistWriter::Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip)
+std::string HlsPlaylistWriter::Audio(Configuration const& Asset, AudioVariant const& Variant, std::int64_t Now, PlaylistSkip Skip, std::string const& Pathway)
 {
     Timeline const Clock(Asset, Now);
     auto const List = Clock.AudioSegments();
     std::optional<LowLatencyForm> LowLatency;
     if(IsLowLatency(Asset))
-        LowLatency = LowLatencyForm{PartLayout::ForAudio(Variant, Asset.PartDuration), OtherRenditions(Asset, std::nullopt, &Variant), Skip};
-    std::string const Row = Asset.VariantSet.AudioRowQuery(Variant);
+        LowLatency = LowLatencyForm{PartLayout::ForAudio(Variant, Asset.PartDuration), OtherRenditions(Asset, Pathway, std::nullopt, &Variant), Skip};
+    std::string const Row = PathwayQuery(Pathway) + Asset.VariantSet.AudioRowQuery(Variant);
     return MediaPlaylist(Asset, List,
                          {Timeline::TargetDuration(Asset.AudioTargetDuration, Variant.SegmentDuration),
                           StringFormat("audio-header.mp4?asset=%u", Asset.Asset) + Row, "audio-body.mp4?" + Asset.AssetQuery() + Row + "&index=", true,
-                          FaultTrack::Audio, false, Variant.SegmentDuration, AudioDiscontinuities, AudioHeaderChanges, KeyTrack::Audio},
+                          FaultTrack::Audio, false, Variant.SegmentDuration, AudioDiscontinuities, AudioHeaderChanges, KeyTrack::Audio, Pathway},
                          Clock.Elapsed(), LowLatency);
 }
 
-std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now)
+std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now, std::string const& Pathway)
 {
     // The video's segments, as its first variant lists them: the same
     // numbers, durations, window and program date-times.
@@ -520,7 +563,7 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
     Timeline const Clock(Asset, Now);
     auto const List = Clock.VideoSegments(Variant, 0);
     bool const Files = Asset.SubtitleFormatOf(true) == SubtitleFormat::Vtt;
-    std::string const Track = StringFormat("asset=%u&lang=%s", Asset.Asset, Language.c_str());
+    std::string const Track = StringFormat("asset=%u%s&lang=%s", Asset.Asset, PathwayQuery(Pathway).c_str(), Language.c_str());
     MediaPlaylistForm Form{Timeline::TargetDuration(Asset.VideoTargetDuration, Variant.SegmentDuration),
                            Files ? std::string() : "subtitles-header.mp4?" + Track,
                            (Files ? "subtitles.vtt?" : "subtitles-body.mp4?") + Track + "&index=",
@@ -529,6 +572,7 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
                            true,
                            Variant.SegmentDuration,
                            TextDiscontinuities};
+    Form.Pathway = Pathway;
     return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), std::nullopt);
 }
 
@@ -562,7 +606,7 @@ std::string HlsPlaylistWriter::Thumbnails(Configuration const& Asset, std::int64
     return Text.Take();
 }
 
-std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, KeyTrack Track, ChangeState const& State)
+std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, KeyTrack Track, ChangeState const& State, std::string const& Pathway)
 {
     std::vector<std::string> Tags;
     if(Asset.Key.empty())
@@ -574,8 +618,8 @@ std::vector<std::string> HlsPlaylistWriter::KeyTags(Configuration const& Asset, 
     }
     auto const Key = ContentKeys::Of(Asset, Track, State.KeyEpoch);
     // The first key keeps the address it always had.
-    std::string const KeyUri = Key.Id == FixedKeyId ? StringFormat("key?asset=%u", Asset.Asset)
-                                                     : StringFormat("key?asset=%u&kid=%s", Asset.Asset, Configuration::FormatBase16(Key.Id).c_str());
+    std::string const Named = StringFormat("key?asset=%u", Asset.Asset) + PathwayQuery(Pathway);
+    std::string const KeyUri = Key.Id == FixedKeyId ? Named : Named + "&kid=" + Configuration::FormatBase16(Key.Id);
     // On fragmented MP4, SAMPLE-AES names the 'cbcs' scheme and SAMPLE-AES-CTR
     // the 'cenc' scheme (HLS, RFC 8216bis 4.4.4.4); a player that is told the
     // wrong one asks its decryptor for the wrong cipher.

@@ -11,6 +11,7 @@
 #include "presentation/Configuration.h"
 #include "presentation/DashPeriod.h"
 #include "presentation/DeliveryDirectives.h"
+#include "presentation/JsonText.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/SegmentIndex.h"
 #include "presentation/Timeline.h"
@@ -29,6 +30,7 @@ constexpr OptionGroup GroupRows[]{
     {"breaks", "Ad breaks and events"},
     {"changes", "Changes mid-stream"},
     {"encryption", "Encryption"},
+    {"steering", "Content steering"},
     {"faults", "Faults"},
     {"clock", "Clock and frame code"},
     // Keys that name things after the manifest; the home page's form leaves them out.
@@ -44,7 +46,10 @@ Names const LanguageRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-heade
 Names const MediaRequests{"video.m3u8", "iframes.m3u8", "audio.m3u8", "video-header.mp4", "video-body.mp4", "audio-header.mp4", "audio-body.mp4"};
 Names const AssetRoutes{"video.m3u8", "iframes.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "clearkey", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
                         "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4", "thumbs.m3u8", "thumbs.jpg", "session", "adlist.json",
-                        "ad.m3u8"};
+                        "ad.m3u8", "steering"};
+// What a pathway serves: the playlists, keys and media, never the asset's own routes.
+Names const PathwayRoutes{"video.m3u8", "iframes.m3u8", "audio.m3u8", "subtitles.m3u8", "key", "video-header.mp4", "video-body.mp4", "audio-header.mp4",
+                          "audio-body.mp4", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4"};
 
 constexpr double MaximalSeconds = MaximalTimeSeconds;
 constexpr double Int32Maximum = std::numeric_limits<std::int32_t>::max();
@@ -231,6 +236,14 @@ std::vector<QueryOption> MakeRows()
         HexRow("audiokey", "", "with key: the audio's own 16-byte key (key ID of the video's with its first byte inverted)"),
         FlagRow("cp", "encryption", {"manifest.mpd"}, "with key: content protection descriptors in the manifest, so players need no key configuration"),
 
+        TextRow("steer", "steering", Manifests, FailureCode::SteeringInvalid,
+                "content steering: 1 to 4 pathways (CDNs), names of letters and digits, comma-separated, the first the default; every variant "
+                "and rendition once per pathway (HLS), a BaseURL each (DASH), and the steering route",
+                "a,b"),
+        NumberRow("steerrotate", "steering", OptionKind::Integer, 1, MaximalDurationSeconds, "", Manifests,
+                  "with steer: the steering manifest puts the next pathway first every so many seconds of the asset's clock"),
+        NumberRow("steerttl", "steering", OptionKind::Integer, 1, 3600, "10", Manifests, "with steer: the seconds a player keeps a steering manifest (TTL)"),
+
         FaultRow("fail", "answers the selected requests with a status (400 to 599), xN: the first N requests only", "503x1@video:5"),
         FaultRow("delay", "sends the first byte so many milliseconds later (up to 600000)", "800@audio:*"),
         FaultRow("throttle", "sends at most so many bytes per second", "64000@video:%3"),
@@ -240,7 +253,7 @@ std::vector<QueryOption> MakeRows()
         FaultRow("gap", "EXT-X-GAP on the segment in the HLS playlists, 404 on its request", "@video:3"),
         FaultRow("stale", "answers a playlist asked for within so many milliseconds with the last one again", "6000@playlist:*"),
 
-        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "iframes.m3u8", "audio.m3u8", "subtitles.m3u8", "thumbs.m3u8", "video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "thumbs.jpg", "time"},
+        TextRow("now", "clock", {"master.m3u8", "manifest.mpd", "video.m3u8", "iframes.m3u8", "audio.m3u8", "subtitles.m3u8", "thumbs.m3u8", "video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "thumbs.jpg", "time", "steering"},
              FailureCode::NowInvalid,
              "the time to take instead of the clock, milliseconds since 1970 or UTC (any route refuses a malformed one)", "2026-12-06T10:00:00Z"),
         FlagRow("framecode", "clock", Manifests, "every picture carries a QR code saying which frame it is, the audio a marker every second"),
@@ -291,6 +304,17 @@ std::vector<QueryOption> MakeRows()
         NumberRow("frame", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A"}, "a picture of the last page, from 0"),
         ChoiceRow("format", "addressing", {"json", "csv"}, "json", {"session"}, FailureCode::SessionQueryInvalid, "the form of the requests' record"),
         DigitsRow("from", 0, Uint32Maximum, "0", {"session"}, FailureCode::SessionQueryInvalid, "only records numbered from this one on"),
+        TextRow("pathway", "addressing", PathwayRoutes, FailureCode::PathwayUnknown,
+                "with steer: the pathway the request came by (DASH puts it in the path, pathway/NAME/)", "b"),
+        TextRow("prefer", "addressing", {"steering"}, FailureCode::PathwayUnknown,
+                "puts this pathway first in the asset's steering manifests from now on (empty: the order of steer again)", "b"),
+        TextRow("_HLS_pathway", "addressing", {"steering"}, FailureCode::SteeringInvalid, "the pathway the HLS player is on (the player adds it)", "a"),
+        DigitsRow("_HLS_throughput", 0, MaximalSegmentTime, "", {"steering"}, FailureCode::SteeringInvalid,
+                  "the HLS player's throughput in bits per second (the player adds it)"),
+        TextRow("_DASH_pathway", "addressing", {"steering"}, FailureCode::SteeringInvalid,
+                "the service locations the DASH player used, quoted, the latest last (the player adds it)", "\"a,b\""),
+        TextRow("_DASH_throughput", "addressing", {"steering"}, FailureCode::SteeringInvalid,
+                "the DASH player's throughput on each of them in bits per second, empty where unknown (the player adds it)", "4800000,"),
         TextRow("CMCD", "addressing", MediaRequests, E_INVALIDARG, "Common Media Client Data of the player, recorded with the request (never changes the answer)",
              "bl=12300,br=2400,ot=v,sid=\"6e2c\""),
     };
@@ -301,22 +325,6 @@ std::vector<QueryOption> const& Rows()
 {
     static std::vector<QueryOption> const Made = MakeRows();
     return Made;
-}
-
-std::string JsonString(std::string_view Text)
-{
-    std::string Result = "\"";
-    for(char Character : Text)
-    {
-        auto const Code = static_cast<unsigned char>(Character);
-        if(Character == '"' || Character == '\\')
-            (Result += '\\') += Character;
-        else if(Code < 0x20)
-            Result += StringFormat("\\u%04x", Code);
-        else
-            Result += Character;
-    }
-    return Result + "\"";
 }
 
 std::string JsonNumber(std::optional<double> Value)

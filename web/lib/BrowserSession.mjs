@@ -35,6 +35,11 @@ export class BrowserSession {
     this.posts = [];
     // The addresses of every other answer the pages got, in order.
     this.gets = [];
+    // Every answer with its status and when it came (Date.now()), in order.
+    this.answers = [];
+    // A check that fails requests on purpose says which error answers it
+    // expects: (url, status) => true leaves them out of the problems.
+    this.expectedError = null;
     // playwright-core never downloads a browser; it drives the one given here.
     this.context = await chromium.launchPersistentContext(this.profile, {
       executablePath: ChromiumBinary,
@@ -63,8 +68,10 @@ export class BrowserSession {
     page.on('response', (response) => {
       if (response.request().method() === 'POST') this.posts.push({ url: response.url(), status: response.status(), body: response.request().postData() });
       else this.gets.push(response.url());
+      this.answers.push({ url: response.url(), status: response.status(), at: Date.now() });
       // open() reports an error answer to the page itself.
-      if (response.status() >= 400 && !incidental(response.url()) && !response.request().isNavigationRequest()) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
+      const expected = this.expectedError && this.expectedError(response.url(), response.status());
+      if (response.status() >= 400 && !expected && !incidental(response.url()) && !response.request().isNavigationRequest()) this.problems.push(`HTTP ${response.status()} for ${response.url()}`);
     });
     page.on('requestfailed', (request) => {
       const reason = request.failure() ? request.failure().errorText : 'failed';

@@ -7,6 +7,10 @@
 // options.captions turns on the player's caption track (CEA-608 in the video);
 // options.events has the probe record the player's timed events (ad breaks,
 // timeline regions, event messages; for dash.js the schemes to subscribe to).
+// options.pathwayFaults: a pathway of content steering fails on purpose, so
+// the requests the player makes of it fail and it moves to another; those
+// failures (hls.js's non-fatal network errors, dash.js's download errors)
+// are recorded as events, not as faults of the media.
 // Each player gives the probe selectAudioLanguage(tag), which switches it to
 // the audio rendition of that language while it plays (false: none such).
 // Shaka gives it thumbnailAt(seconds) too: the thumbnail it would show for
@@ -89,6 +93,10 @@
       // fragment's media begins: a placement, not a hole in the media. A jump
       // once anything has played still fails.
       if (!data.fatal && data.details === Hls.ErrorDetails.BUFFER_SEEK_OVER_HOLE && probe.element.played.length === 0) return;
+      if (options.pathwayFaults && !data.fatal && data.type === Hls.ErrorTypes.NETWORK_ERROR) {
+        probe.event('network error', { details: data.details, url: data.frag ? data.frag.url : data.url || null });
+        return;
+      }
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
@@ -282,7 +290,15 @@
     if (options.lowLatency) player.updateSettings({ streaming: { liveCatchup: { enabled: true }, abr: { autoSwitchBitrate: { video: false, audio: false } } } });
     const latencies = options.lowLatency ? sampleLatency(probe, () => player.getCurrentLiveLatency()) : null;
     const periods = [];
-    player.on(dashjs.MediaPlayer.events.ERROR, (event) => probe.fail('dash.js', describe(event.error)));
+    // dash.js's codes of a failed download: content, initialisation segment.
+    const DownloadErrors = [27, 28];
+    player.on(dashjs.MediaPlayer.events.ERROR, (event) => {
+      if (options.pathwayFaults && event.error && DownloadErrors.includes(event.error.code)) {
+        probe.event('download error', { code: event.error.code, message: event.error.message || null });
+        return;
+      }
+      probe.fail('dash.js', describe(event.error));
+    });
     player.on(dashjs.MediaPlayer.events.PLAYBACK_ERROR, (event) => probe.fail('dash.js playback', describe(event.error)));
     player.on(dashjs.MediaPlayer.events.PERIOD_SWITCH_COMPLETED, (event) => periods.push(event.toStreamInfo && event.toStreamInfo.id));
     // Each scheme twice: when the event arrives and when its time comes.

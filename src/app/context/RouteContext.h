@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/context/ServerContext.h"
@@ -46,6 +47,10 @@ struct RouteContext : std::enable_shared_from_this<RouteContext>
     // The request's "now", when it says what time it is: it is then
     // answered as of that time, whatever the clock says.
     std::optional<std::int64_t> GivenTime;
+    // The pathway of content steering the request came by ("pathway", or
+    // the path's "pathway/NAME/"), one of its asset's; empty: none. Set for
+    // asset routes only.
+    std::string Pathway;
     // What the request log learns of this request; null when nothing is logged.
     std::shared_ptr<RequestRecord> Record;
 

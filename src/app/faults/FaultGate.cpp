@@ -90,11 +90,11 @@ void AnswerStatus(RouteContext& Context, unsigned Status, FaultRule const& Rule)
 // Fires the rules for Target; true when the request was answered here.
 bool Apply(RouteContext& Context, FaultPlan& Plan, FaultTarget const& Target)
 {
-    auto Fired = Plan.Fire(Target.Track, Target.Variant, Target.Number);
+    auto Fired = Plan.Fire(Target.Track, Target.Variant, Target.Number, Context.Pathway);
     std::optional<std::string> Repeated;
     std::int64_t const Now = Context.GivenTime.value_or(SystemAbsoluteTime());
     if(Target.Track == FaultTrack::Playlist)
-        if(auto const Stale = Plan.StaleRule(Target.Number))
+        if(auto const Stale = Plan.StaleRule(Target.Number, Context.Pathway))
             if((Repeated = Plan.RepeatedPlaylist(Target.PlaylistKey, Now, std::int64_t{Stale->Value} * TimeUnitsPerMillisecond)))
                 Fired.push_back(*Stale);
     auto Effects = EffectsOf(Fired, Target);
@@ -110,7 +110,8 @@ bool Apply(RouteContext& Context, FaultPlan& Plan, FaultTarget const& Target)
         Context.Record->Fault = FaultParser::KeyOf((Deciding != Fired.end() ? *Deciding : Fired.front()).Kind);
     }
     for(auto const& Rule : Fired)
-        TRACE("Fault %s on %.*s, number %u\n", Rule.Text.c_str(), static_cast<int>(Context.Path.size()), Context.Path.data(), Target.Number);
+        TRACE("Fault %s on %.*s, number %u%s%s\n", Rule.Text.c_str(), static_cast<int>(Context.Path.size()), Context.Path.data(), Target.Number,
+              Context.Pathway.empty() ? "" : ", pathway ", Context.Pathway.c_str());
     // A client holds only its share of answers held back on purpose.
     if(Effects.Holds() && !Context.Response->Hold(true))
     {
@@ -142,6 +143,9 @@ bool FaultGate::Segment(RouteContext& Context, FaultTrack Track, std::uint32_t V
 bool FaultGate::Playlist(RouteContext& Context, std::string PlaylistKey)
 {
     auto const Plan = Context.Asset->Faults;
+    // Each pathway's playlists name its own addresses: a stale one repeats its own.
+    if(!Context.Pathway.empty())
+        PlaylistKey += "&pathway=" + Context.Pathway;
     return Plan && Apply(Context, *Plan, {FaultTrack::Playlist, 0, Plan->NextPlaylistRequest(), std::move(PlaylistKey)});
 }
 } // namespace Application

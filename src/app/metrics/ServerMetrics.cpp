@@ -22,6 +22,21 @@ void ServerMetrics::CountProduction(double Seconds)
     m_Productions.Sum += Seconds;
 }
 
+void ServerMetrics::CountPathwayRequest(std::string_view Pathway, std::string_view Route)
+{
+    std::lock_guard Lock(m_Mutex);
+    if(!m_PathwayNames.contains(Pathway) && m_PathwayNames.size() < MaximalPathwayNames)
+        m_PathwayNames.emplace(Pathway);
+    std::string Name = m_PathwayNames.contains(Pathway) ? std::string(Pathway) : OtherPathways;
+    ++m_PathwayRequests[{std::move(Name), std::string(Route)}];
+}
+
+std::map<std::pair<std::string, std::string>, std::uint64_t> ServerMetrics::GetPathwayRequests() const
+{
+    std::lock_guard Lock(m_Mutex);
+    return m_PathwayRequests;
+}
+
 std::map<std::pair<std::string, unsigned>, std::uint64_t> ServerMetrics::GetAnswers() const
 {
     std::lock_guard Lock(m_Mutex);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -71,9 +72,17 @@ public:
     std::uint64_t Get(Counter Which) const noexcept { return m_Counters[Index(Which)]; }
     std::int64_t Get(Gauge Which) const noexcept { return m_Gauges[Index(Which)]; }
 
+    // Requests of playlists, keys and media by the pathway of content
+    // steering they came by, and route. Clients name pathways: beyond this
+    // many names the rest are counted together as "other".
+    static constexpr std::size_t MaximalPathwayNames = 64;
+    static constexpr char const* OtherPathways = "other";
+
     void CountAnswer(std::string_view Route, unsigned Status);
     void CountProduction(double Seconds);
+    void CountPathwayRequest(std::string_view Pathway, std::string_view Route);
     std::map<std::pair<std::string, unsigned>, std::uint64_t> GetAnswers() const;
+    std::map<std::pair<std::string, std::string>, std::uint64_t> GetPathwayRequests() const;
     Histogram GetProductions() const;
 
 private:
@@ -87,6 +96,8 @@ private:
     std::array<std::atomic<std::int64_t>, static_cast<unsigned>(Gauge::Count)> m_Gauges{};
     mutable std::mutex m_Mutex;
     std::map<std::pair<std::string, unsigned>, std::uint64_t> m_Answers;
+    std::map<std::pair<std::string, std::string>, std::uint64_t> m_PathwayRequests;
+    std::set<std::string, std::less<>> m_PathwayNames;
     Histogram m_Productions;
 };
 } // namespace Application

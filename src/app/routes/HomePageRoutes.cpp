@@ -8,6 +8,7 @@
 #include "app/routes/Resources.h"
 #include "base/BuildInfo.h"
 #include "base/StringFormat.h"
+#include "presentation/XmlText.h"
 
 namespace Application
 {
@@ -18,21 +19,6 @@ constexpr char PlayerCacheControl[] = "public, max-age=86400";
 // The page names the build, which changes only with the program.
 constexpr char PageCacheControl[] = "no-cache";
 
-// A commit subject may hold "<" or "&".
-std::string HtmlEscape(std::string_view Text)
-{
-    std::string Escaped;
-    for(char const Character : Text)
-        switch(Character)
-        {
-        case '<': Escaped += "&lt;"; break;
-        case '>': Escaped += "&gt;"; break;
-        case '&': Escaped += "&amp;"; break;
-        case '"': Escaped += "&quot;"; break;
-        default: Escaped += Character;
-        }
-    return Escaped;
-}
 } // namespace
 
 HomePageRoutes::HomePageRoutes(ServerContext& Context, RouteTable& Table)
@@ -82,7 +68,7 @@ std::string HomePageRoutes::PageText(bool PlayersInstalled)
         Build = Information.GitLog.substr(0, Information.GitLog.find('\n')) + "; " + Information.Configuration;
     // The build first: the style and the script are inserted last, so that
     // nothing in them is taken for a placeholder.
-    return ReplacePlaceholders(std::string(Resources::HomePage()), {{"Build", HtmlEscape(Build)},
+    return ReplacePlaceholders(std::string(Resources::HomePage()), {{"Build", EscapeXmlText(Build)},
                                                                     {"Players", PlayersInstalled ? "installed" : "missing"},
                                                                     {"Style", std::string(Resources::HomePageStyle())},
                                                                     {"Script", std::string(Resources::HomePageScript())}});

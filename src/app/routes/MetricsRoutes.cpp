@@ -85,6 +85,11 @@ std::string MetricsRoutes::Format() const
     Text.Sample("production_seconds_sum", {}, Histogram.Sum);
     Text.Sample("production_seconds_count", {}, static_cast<double>(Histogram.Count));
 
+    // Pathway names are letters and digits (SteeringSettings).
+    Text.Family("pathway_requests_total", "counter", "Requests of playlists, keys and media by the pathway of content steering they came by, and route.");
+    for(auto const& [Key, Requests] : Metrics.GetPathwayRequests())
+        Text.Sample("pathway_requests_total", Label("pathway", Key.first) + "," + Label("route", Key.second), static_cast<double>(Requests));
+
     Text.Single("cache_hits_total", "counter", "Requests answered from the segment cache.", Count(Counter::CacheHits));
     Text.Single("cache_misses_total", "counter", "Requests the segment cache could not answer.", Count(Counter::CacheMisses));
     Text.Single("cache_insertions_total", "counter", "Bodies kept in the segment cache.", Count(Counter::CacheInsertions));

@@ -8,6 +8,7 @@
 #include <boost/asio/post.hpp>
 
 #include "app/routes/ClearKeyRoutes.h"
+#include "app/routes/SteeringRoutes.h"
 #include "app/answers/ErrorAnswer.h"
 #include "app/faults/FaultGate.h"
 #include "app/routing/RouteAddress.h"
@@ -220,6 +221,8 @@ void PresentationRoutes::DashManifest(RouteContext& Context)
                                   ClearKeyRoutes::LicenceUrl(Request, Asset.Asset));
         if(IsLowLatencyLive(Asset) || Asset.Dynamic)
             Writer.SetDynamic(Now, RouteAddress(Request, TimePath));
+        if(Asset.Steering)
+            Writer.SetSteering(SteeringRoutes::ServerUrl(Request, Asset.Asset), RouteAddress(Request, ""));
         WholeAnswer{"application/dash+xml", true, "manifest.mpd.xml", true, NoStore}.Send(Request, Writer.Write());
     });
 }
@@ -242,9 +245,9 @@ void PresentationRoutes::VideoPlaylist(RouteContext& Context)
         return;
     }
     auto const Answer = MediaPlaylistAnswer("video.m3u8", Asset, Variant.SegmentDuration);
-    auto const Name = StringFormat("%u video.m3u8 %u %d", Asset.Asset, Variant.Index, ExtraSegments);
-    PlaylistText const Write = [Variant, ExtraSegments](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
-        return HlsPlaylistWriter::Video(Held, Variant, ExtraSegments, Now, Skip);
+    auto const Name = StringFormat("%u video.m3u8 %u %d %s", Asset.Asset, Variant.Index, ExtraSegments, Context.Pathway.c_str());
+    PlaylistText const Write = [Variant, ExtraSegments, Pathway = Context.Pathway](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
+        return HlsPlaylistWriter::Video(Held, Variant, ExtraSegments, Now, Skip, Pathway);
     };
     if(!IsLowLatencyLive(Asset))
         AnswerShared(Context, Name, Answer, Write);
@@ -262,8 +265,11 @@ void PresentationRoutes::IFramePlaylist(RouteContext& Context)
     auto const Row = VideoPlaylistRow(Context, "iframes.m3u8");
     if(!Row)
         return;
-    AnswerShared(Context, StringFormat("%u iframes.m3u8 %u", Asset.Asset, Row->Index), MediaPlaylistAnswer("iframes.m3u8", Asset, Row->SegmentDuration),
-                 [Variant = *Row](Configuration const& Held, std::int64_t Now, PlaylistSkip) { return HlsPlaylistWriter::IFrames(Held, Variant, Now); });
+    AnswerShared(Context, StringFormat("%u iframes.m3u8 %u %s", Asset.Asset, Row->Index, Context.Pathway.c_str()),
+                 MediaPlaylistAnswer("iframes.m3u8", Asset, Row->SegmentDuration),
+                 [Variant = *Row, Pathway = Context.Pathway](Configuration const& Held, std::int64_t Now, PlaylistSkip) {
+                     return HlsPlaylistWriter::IFrames(Held, Variant, Now, Pathway);
+                 });
 }
 
 void PresentationRoutes::AudioPlaylist(RouteContext& Context)
@@ -291,9 +297,9 @@ void PresentationRoutes::AudioPlaylist(RouteContext& Context)
         return;
     }
     auto const Answer = MediaPlaylistAnswer("audio.m3u8", Asset, SegmentDuration);
-    auto const Name = StringFormat("%u audio.m3u8 %zu", Asset.Asset, Row);
-    PlaylistText const Write = [Row](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
-        return HlsPlaylistWriter::Audio(Held, Held.VariantSet.AudioVariants[Row], Now, Skip);
+    auto const Name = StringFormat("%u audio.m3u8 %zu %s", Asset.Asset, Row, Context.Pathway.c_str());
+    PlaylistText const Write = [Row, Pathway = Context.Pathway](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
+        return HlsPlaylistWriter::Audio(Held, Held.VariantSet.AudioVariants[Row], Now, Skip, Pathway);
     };
     if(!IsLowLatencyLive(Asset))
         AnswerShared(Context, Name, Answer, Write);
@@ -336,8 +342,10 @@ void PresentationRoutes::SubtitlePlaylist(RouteContext& Context)
     auto const Answer = MediaPlaylistAnswer("subtitles.m3u8", Asset, SubtitleTrack::VideoRow(Asset).SegmentDuration);
     // Whole segments only, low latency or not: text has no parts, and a
     // player takes a subtitle playlist without them beside the others.
-    AnswerShared(Context, StringFormat("%u subtitles.m3u8 %s", Asset.Asset, Language.c_str()), Answer,
-                 [Language](Configuration const& Held, std::int64_t Now, PlaylistSkip) { return HlsPlaylistWriter::Subtitles(Held, Language, Now); });
+    AnswerShared(Context, StringFormat("%u subtitles.m3u8 %s %s", Asset.Asset, Language.c_str(), Context.Pathway.c_str()), Answer,
+                 [Language, Pathway = Context.Pathway](Configuration const& Held, std::int64_t Now, PlaylistSkip) {
+                     return HlsPlaylistWriter::Subtitles(Held, Language, Now, Pathway);
+                 });
 }
 
 void PresentationRoutes::ThumbnailPlaylist(RouteContext& Context)

@@ -8,6 +8,7 @@
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
 #include "presentation/Configuration.h"
+#include "presentation/JsonText.h"
 #include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 
@@ -64,23 +65,6 @@ std::string Milliseconds(std::int64_t Microseconds)
     return StringFormat("%lld.%03lld", static_cast<long long>(Microseconds / 1000), static_cast<long long>(Microseconds % 1000));
 }
 
-// The interned strings are printable ASCII (CmcdReader, route paths);
-// quotes and backslashes are escaped all the same.
-std::string JsonString(std::string_view Text)
-{
-    std::string Result = "\"";
-    for(char const Character : Text)
-    {
-        if(Character == '"' || Character == '\\')
-            Result += '\\';
-        if(static_cast<unsigned char>(Character) < 0x20)
-            Result += StringFormat("\\u%04x", static_cast<unsigned>(Character));
-        else
-            Result += Character;
-    }
-    return Result + "\"";
-}
-
 std::string CsvCell(std::string_view Text)
 {
     if(Text.find_first_of(",\"\r\n") == std::string_view::npos)
@@ -94,7 +78,7 @@ std::string CsvCell(std::string_view Text)
 // What one record says, as text without quoting: empty for null.
 struct Cells
 {
-    std::string Variant, Segment, Part, Status, FirstByte, LastByte, Route, Fault, SessionId, ContentId, ObjectType;
+    std::string Variant, Segment, Part, Status, FirstByte, LastByte, Route, Fault, Pathway, SessionId, ContentId, ObjectType;
     char const* Cache;
 
     Cells(RequestLogRecord const& Record, std::vector<std::string> const& Strings)
@@ -110,6 +94,7 @@ struct Cells
         LastByte = Time(Record.LastByte);
         Route = Text(Record.Route);
         Fault = Text(Record.Fault);
+        Pathway = Text(Record.Pathway);
         SessionId = Text(Record.SessionId);
         ContentId = Text(Record.ContentId);
         ObjectType = std::string(Record.ObjectType.data(), Record.ObjectType[1] ? 2 : Record.ObjectType[0] ? 1 : 0);
@@ -185,13 +170,13 @@ std::string SessionRoutes::FormatJson(std::uint32_t Asset, RequestLog::Excerpt c
     {
         Cells const Cell(Record, Excerpt.Strings);
         Text += StringFormat("%s\n{\"seq\":%llu,\"time\":%s,\"route\":%s,\"track\":\"%s\",\"variant\":%s,\"segment\":%s,\"part\":%s,\"status\":%s,"
-                             "\"bytes\":%llu,\"ttfb\":%s,\"ttlb\":%s,\"cache\":%s,\"fault\":%s,\"complete\":%s,\"cmcd\":%s}",
+                             "\"bytes\":%llu,\"ttfb\":%s,\"ttlb\":%s,\"cache\":%s,\"fault\":%s,\"pathway\":%s,\"complete\":%s,\"cmcd\":%s}",
                              First ? "" : ",", static_cast<unsigned long long>(Record.Sequence), Milliseconds(Record.ArrivalTime).c_str(),
                              JsonOrNull(Cell.Route, true).c_str(), TrackName(Record.Track), JsonOrNull(Cell.Variant, false).c_str(),
                              JsonOrNull(Cell.Segment, false).c_str(), JsonOrNull(Cell.Part, false).c_str(), JsonOrNull(Cell.Status, false).c_str(),
                              static_cast<unsigned long long>(Record.BodyBytes), JsonOrNull(Cell.FirstByte, false).c_str(),
                              JsonOrNull(Cell.LastByte, false).c_str(), Cell.Cache ? JsonString(Cell.Cache).c_str() : "null",
-                             JsonOrNull(Cell.Fault, true).c_str(), Record.Completed ? "true" : "false", CmcdJson(Record, Cell).c_str());
+                             JsonOrNull(Cell.Fault, true).c_str(), JsonOrNull(Cell.Pathway, true).c_str(), Record.Completed ? "true" : "false", CmcdJson(Record, Cell).c_str());
         First = false;
     }
     return Text + "]}\n";
@@ -199,16 +184,16 @@ std::string SessionRoutes::FormatJson(std::uint32_t Asset, RequestLog::Excerpt c
 
 std::string SessionRoutes::FormatCsv(RequestLog::Excerpt const& Excerpt)
 {
-    std::string Text = "seq,time,route,track,variant,segment,part,status,bytes,ttfb,ttlb,cache,fault,bl,mtp,br,bs,sid,ot,su\r\n";
+    std::string Text = "seq,time,route,track,variant,segment,part,status,bytes,ttfb,ttlb,cache,fault,pathway,bl,mtp,br,bs,sid,ot,su\r\n";
     for(auto const& Record : Excerpt.Records)
     {
         Cells const Cell(Record, Excerpt.Strings);
         auto const Number = [&](RequestLogRecord::CmcdKey Key, std::uint32_t Value) { return Record.Has(Key) ? std::to_string(Value) : std::string(); };
         auto const Flag = [&](RequestLogRecord::CmcdKey Key, bool Value) { return Record.Has(Key) ? std::string(Value ? "true" : "false") : std::string(); };
-        Text += StringFormat("%llu,%s,%s,%s,%s,%s,%s,%s,%llu,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\r\n", static_cast<unsigned long long>(Record.Sequence),
+        Text += StringFormat("%llu,%s,%s,%s,%s,%s,%s,%s,%llu,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\r\n", static_cast<unsigned long long>(Record.Sequence),
                              Milliseconds(Record.ArrivalTime).c_str(), CsvCell(Cell.Route).c_str(), TrackName(Record.Track), Cell.Variant.c_str(),
                              Cell.Segment.c_str(), Cell.Part.c_str(), Cell.Status.c_str(), static_cast<unsigned long long>(Record.BodyBytes),
-                             Cell.FirstByte.c_str(), Cell.LastByte.c_str(), Cell.Cache ? Cell.Cache : "", CsvCell(Cell.Fault).c_str(),
+                             Cell.FirstByte.c_str(), Cell.LastByte.c_str(), Cell.Cache ? Cell.Cache : "", CsvCell(Cell.Fault).c_str(), Cell.Pathway.c_str(),
                              Number(RequestLogRecord::BufferLengthKey, Record.BufferLength).c_str(),
                              Number(RequestLogRecord::MeasuredThroughputKey, Record.MeasuredThroughput).c_str(),
                              Number(RequestLogRecord::EncodedBitrateKey, Record.EncodedBitrate).c_str(),

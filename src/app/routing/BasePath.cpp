@@ -22,4 +22,16 @@ std::optional<std::string_view> RemoveBasePath(std::string_view Path, std::vecto
             return Path.substr(BasePath.size());
     return std::nullopt;
 }
+
+RoutePath RemovePathwayPrefix(std::string_view Path)
+{
+    constexpr std::string_view Prefix = "pathway/";
+    if(!Path.starts_with(Prefix))
+        return {Path, {}};
+    auto const Slash = Path.find('/', Prefix.size());
+    // "pathway/" alone, or an empty name: a path no route has.
+    if(Slash == std::string_view::npos || Slash == Prefix.size())
+        return {Path, {}};
+    return {Path.substr(Slash + 1), Path.substr(Prefix.size(), Slash - Prefix.size())};
+}
 } // namespace Application

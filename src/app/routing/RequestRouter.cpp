@@ -67,7 +67,19 @@ void RequestRouter::Route(std::shared_ptr<HttpServer::Request> const& Request, s
     CHECK_CONDITION(BasePathRemoved, FailureCode::PathOutsideBasePaths);
     QueryVector QueryVector;
     Request->GetQueryStringNameValueVector(QueryVector);
-    auto const Context = std::make_shared<RouteContext>(Request, Response, *Path, std::move(QueryVector), m_Context);
+    auto const [RoutePath, Pathway] = RemovePathwayPrefix(*Path);
+    if(!Pathway.empty())
+    {
+        // The path names the pathway as "pathway=NAME" would: the routes read it so.
+        auto const* Named = FindQueryValue(QueryVector, "pathway");
+        if(Named && Named->Value != Pathway)
+            ThrowCheckFailure(FailureCode::PathwayUnknown, TRACE_CONTEXT(), "one pathway",
+                              StringFormat("The path names the pathway \"%.*s\" and the query \"pathway\" another", static_cast<int>(Pathway.size()),
+                                           Pathway.data()));
+        if(!Named)
+            QueryVector.push_back({"pathway", std::string(Pathway)});
+    }
+    auto const Context = std::make_shared<RouteContext>(Request, Response, RoutePath, std::move(QueryVector), m_Context);
     BeginRecord(*Context);
     if(Request->GetVerb() == HttpServer::Verb::Post)
         m_Routes.DispatchPost(*Context);
@@ -79,8 +91,9 @@ void RequestRouter::CountAnswer(HttpServer::Request const& Request, HttpServer::
 {
     // Paths no route has are counted together: clients choose them.
     auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
-    std::string Route = Path && m_Routes.HasPath(*Path) ? std::string(*Path) : "other";
-    Response.OnHeadSent([Metrics = m_Context.Metrics, Route = std::move(Route)](unsigned Status) { Metrics->CountAnswer(Route, Status); });
+    auto const Route = Path ? RemovePathwayPrefix(*Path).Route : std::string_view();
+    std::string Counted = Path && m_Routes.HasPath(Route) ? std::string(Route) : "other";
+    Response.OnHeadSent([Metrics = m_Context.Metrics, Route = std::move(Counted)](unsigned Status) { Metrics->CountAnswer(Route, Status); });
 }
 
 void RequestRouter::BeginRecord(RouteContext& Context) const
@@ -103,7 +116,7 @@ void RequestRouter::BeginRecord(RouteContext& Context) const
 bool RequestRouter::TakesPost(HttpServer::Request const& Request) const
 {
     auto const Path = RemoveBasePath(Request.GetAbsPath(), m_BasePaths);
-    return Path && m_Routes.HasPostRoute(*Path);
+    return Path && m_Routes.HasPostRoute(RemovePathwayPrefix(*Path).Route);
 }
 
 void RequestRouter::AnswerOptions(HttpServer::Response& Response)

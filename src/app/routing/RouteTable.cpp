@@ -4,9 +4,11 @@
 #include "base/Check.h"
 #include "base/FailureCodes.h"
 #include "base/StringFormat.h"
+#include "base/Trace.h"
 #include "presentation/Configuration.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
+#include "presentation/SteeringSettings.h"
 
 namespace Application
 {
@@ -58,11 +60,29 @@ void RouteTable::Dispatch(RouteContext& Context) const
         return;
     }
     m_AssetFinder(Context, [this, &Context](Configuration& Asset) {
-        Context.Asset = &Asset;
-        if(Context.Record)
-            Context.Record->Asset = Asset.Asset;
+        EnterAsset(Context, Asset);
         DispatchAssetRoute(Context);
     });
+}
+
+void RouteTable::EnterAsset(RouteContext& Context, Configuration& Asset)
+{
+    Context.Asset = &Asset;
+    if(Context.Record)
+        Context.Record->Asset = Asset.Asset;
+    // A pathway is one of the asset's, whichever route the request takes.
+    Context.Pathway = RequestPathway(Context.QueryVector, Asset);
+}
+
+void RouteTable::NotePathway(RouteContext& Context)
+{
+    if(Context.Pathway.empty())
+        return;
+    if(Context.Record)
+        Context.Record->Pathway = Context.Pathway;
+    // Counted by route once the route is known: paths are the clients' to choose.
+    Context.Server.Metrics->CountPathwayRequest(Context.Pathway, Context.Path);
+    TRACE("Asset %u: %.*s by pathway %s\n", Context.Asset->Asset, static_cast<int>(Context.Path.size()), Context.Path.data(), Context.Pathway.c_str());
 }
 
 void RouteTable::DispatchAssetRoute(RouteContext& Context) const
@@ -71,6 +91,7 @@ void RouteTable::DispatchAssetRoute(RouteContext& Context) const
     if(Found == m_AssetRoutes.end())
         ThrowCheckFailure(FailureCode::UnexpectedPath, TRACE_CONTEXT(), "AssetRoute",
                           StringFormat("Unexpected HTTP request path, Request->AbsPath %.*s", static_cast<int>(Context.Path.size()), Context.Path.data()));
+    NotePathway(Context);
     Found->second(Context);
 }
 
@@ -89,9 +110,8 @@ void RouteTable::DispatchPost(RouteContext& Context) const
     auto const Found = m_AssetPostRoutes.find(Context.Path);
     ASSERT(Found != m_AssetPostRoutes.end());
     m_AssetFinder(Context, [&Context, &Handler = Found->second](Configuration& Asset) {
-        Context.Asset = &Asset;
-        if(Context.Record)
-            Context.Record->Asset = Asset.Asset;
+        EnterAsset(Context, Asset);
+        NotePathway(Context);
         Handler(Context);
     });
 }

@@ -16,7 +16,8 @@ namespace Application
 // an unknown one with 0x80FF0BFE) before its path is looked at; a valid asset
 // on a path no route has fails with 0x80FF0D82 naming the path. "now" is
 // read here, once, for every route (RouteContext::GivenTime); a malformed
-// one fails any route with 0x80FF0E10 (RequestTime). HEAD is routed as GET:
+// one fails any route with 0x80FF0E10 (RequestTime), and a "pathway" its
+// asset does not have any asset route with 0x80FF0EA1. HEAD is routed as GET:
 // the connection sends the head alone. The asset step may finish later (an
 // asset the shared store has to find first): the rest of the dispatch then
 // runs on the I/O thread when it does, and plain routes never wait for it.
@@ -50,6 +51,11 @@ public:
     void DispatchPost(RouteContext& Context) const;
 
 private:
+    // What every asset route learns once its asset is found: the asset
+    // and the request's pathway (0x80FF0EA1 for one the asset lacks).
+    static void EnterAsset(RouteContext& Context, Configuration& Asset);
+    // Records and counts the pathway of a request whose route is known.
+    static void NotePathway(RouteContext& Context);
     void DispatchAssetRoute(RouteContext& Context) const;
 
     std::map<std::string, Handler, std::less<>> m_Routes;

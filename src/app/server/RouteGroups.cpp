@@ -6,6 +6,7 @@
 #include "app/routes/MediaRoutes.h"
 #include "app/routes/MetricsRoutes.h"
 #include "app/routes/SessionRoutes.h"
+#include "app/routes/SteeringRoutes.h"
 #include "app/routes/SubtitleRoutes.h"
 #include "app/routes/PresentationRoutes.h"
 #include "app/routes/TestPageRoutes.h"
@@ -23,6 +24,7 @@ std::vector<std::unique_ptr<RouteGroup>> CreateRouteGroups(ServerContext& Contex
     Groups.push_back(std::make_unique<HomePageRoutes>(Context, Table));
     Groups.push_back(std::make_unique<PresentationRoutes>(Context, Table, std::move(AudioCodecs)));
     Groups.push_back(std::make_unique<ClearKeyRoutes>(Context, Table));
+    Groups.push_back(std::make_unique<SteeringRoutes>(Context, Table));
     Groups.push_back(std::make_unique<TestPageRoutes>(Context, Table, Work));
     Groups.push_back(std::make_unique<MetricsRoutes>(Context, Table));
     Groups.push_back(std::make_unique<SessionRoutes>(Context, Table));

@@ -84,6 +84,7 @@ void RequestLog::Append(RequestRecord const& Record, HttpServer::AnswerOutcome c
         Ring& Target = Use(*Record.Asset, Dropped);
         Entry.Route = Intern(Target, Record.Route);
         Entry.Fault = Intern(Target, Record.Fault);
+        Entry.Pathway = Intern(Target, Record.Pathway);
         Entry.SessionId = Intern(Target, Record.Cmcd.SessionId);
         Entry.ContentId = Intern(Target, Record.Cmcd.ContentId);
         Entry.Sequence = Target.Next++;

@@ -49,6 +49,7 @@ struct RequestLogRecord
     std::uint16_t Status = 0;
     std::uint16_t Route = NoString;
     std::uint16_t Fault = NoString;
+    std::uint16_t Pathway = NoString;
     std::uint16_t SessionId = NoString;
     std::uint16_t ContentId = NoString;
     std::uint16_t Present = 0;

@@ -53,6 +53,9 @@ struct RequestRecord
     CacheOutcome Cache = CacheOutcome::None;
     // The kind of the fault that fired ("fail", "delay"...); empty: none.
     std::string Fault;
+    // The pathway of content steering the request came by (a steering
+    // request: the one the player says it is on); empty: none.
+    std::string Pathway;
     CmcdData Cmcd;
 };
 } // namespace Application
