@@ -58,6 +58,8 @@ constexpr HRESULT ChangesInvalid = static_cast<HRESULT>(0x80FF0E72); // "disc", 
 constexpr HRESULT KeyUnknown = static_cast<HRESULT>(0x80FF0E73);     // "kid" names none of the asset's keys
 // Audio rows: "audio" names no audio row of the asset
 constexpr HRESULT AudioRowUnknown = static_cast<HRESULT>(0x80FF0E80); // "audio" names none of the asset's codecs
+// Live events: "start" or "stop" that names no time, or that does not go with the other options
+constexpr HRESULT EventInvalid = static_cast<HRESULT>(0x80FF0E90); // "start", "stop"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close
