@@ -1,0 +1,112 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
+"""End-to-end tests of live events ("start" and "stop" on a live manifest).
+
+At clock readings before an event's start, during it and after its stop,
+hls-parser (strict) and m3u8-parser read every HLS playlist, and xmllint and
+mpd-parser every DASH document (dynamic, then static; number templates, a
+SegmentTimeline, the low-latency form), without a complaint. What the
+readers list is served, and after the stop the segment after the event's
+last is refused. What the texts hold is LiveEventTest's; players joining
+an event before it begins are the browser suite's.
+"""
+
+import datetime
+import json
+import os
+import unittest
+import urllib.parse
+
+from media_client import Here, MediaClient
+from quorvel_harness import run_tool, top_level_boxes
+
+# The event: 22:00:00 to 22:00:30, the manifests asked for at 21:59:40.
+EventStart = datetime.datetime(2026, 12, 8, 22, 0, 0, tzinfo=datetime.timezone.utc)
+Asked = -20
+Readings = {"before": -10, "during": 16, "after": 40}
+SegmentOutsideAsset = 0x80FF0E41
+
+
+def clock(seconds):
+    """The "now" of seconds from the event's start, in milliseconds."""
+    return int((EventStart.timestamp() + seconds) * 1000)
+
+
+def utc(seconds):
+    return (EventStart + datetime.timedelta(seconds=seconds)).strftime("%Y-%m-%dT%H:%M:%SZ")
+
+
+class LiveEvents(MediaClient, unittest.TestCase):
+    def served(self, address, reading):
+        """The status and body of a media address at a clock reading."""
+        path = urllib.parse.urlsplit(address)
+        got, _, body = self.server.get("%s?%s&now=%d" % (path.path.rsplit("/", 1)[-1], path.query, clock(reading)))
+        return got, body
+
+    def expect_media(self, address, reading):
+        got, body = self.served(address, reading)
+        self.assertEqual(got, 200, (address, body[:200]))
+        self.assertEqual([kind for kind, _ in top_level_boxes(body)][-2:], ["moof", "mdat"])
+
+    def expect_outside(self, address, reading):
+        got, body = self.served(address, reading)
+        self.assertEqual(got, 400, address)
+        self.assertTrue(body.startswith(b"Exception 0x%08X" % SegmentOutsideAsset), body[:120])
+
+    def test_hls_playlists_before_during_and_after(self):
+        # Seconds from the manifest's clock reading.
+        master = self.fetch("master.m3u8?live&lv=60&start=%d&stop=%d&now=%d" % (-Asked, 30 - Asked, clock(Asked))).decode()
+        self.playlist_views(master)
+        asset = int(master.split("asset=")[1].split("&")[0])
+        for name, reading in Readings.items():
+            for track, last in (("video.m3u8?asset=%d&variant=0" % asset, 9), ("audio.m3u8?asset=%d" % asset, 4)):
+                with self.subTest(reading=name, track=track):
+                    text = self.fetch("%s&now=%d" % (track, clock(reading))).decode()
+                    view = self.playlist_views(text)["hlsParser"]
+                    self.assertEqual(view["endList"], name == "after")
+                    segments = [segment["uri"] for segment in view["segments"]]
+                    if name == "before":
+                        self.assertEqual(segments, [])
+                        continue
+                    self.assertTrue(segments[0].endswith("index=0"), segments)
+                    for uri in (segments[0], segments[-1]):
+                        self.expect_media(self.server.url(uri), reading)
+                    if name == "after":
+                        self.assertTrue(segments[-1].endswith("index=%d" % last), segments)
+                        self.expect_outside(self.server.url(segments[-1].replace("index=%d" % last, "index=%d" % (last + 1))), reading)
+
+    def test_dash_documents_before_during_and_after(self):
+        # UTC times: every manifest request makes its asset anew.
+        for form in ("live&dynamic", "live&dynamic&segtimeline", "live&ll"):
+            for name, reading in Readings.items():
+                with self.subTest(form=form, reading=name):
+                    query = "%s&start=%s&stop=%s&now=%d" % (form, utc(0), utc(30), clock(reading))
+                    text = self.fetch("manifest.mpd?" + query)
+                    self.assertIn(b' type="static"' if name == "after" else b' type="dynamic"', text)
+                    path = self.file(text, ".mpd")
+                    run_tool(["xmllint", "--noout", path])
+                    result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd"), str(clock(reading))])[0])
+                    self.assertEqual((result["warnings"], result.get("error")), ([], None))
+                    manifest = result["manifest"]
+                    video = manifest["playlists"][0]["segments"]
+                    audio = next(iter(manifest["mediaGroups"]["AUDIO"]["audio"].values()))["playlists"][0]["segments"]
+                    if name == "before":
+                        continue
+                    for segments, duration in ((video, 3), (audio, 6)):
+                        self.expect_media(segments[0]["resolvedUri"], reading)
+                        self.expect_media(segments[-1]["resolvedUri"], reading)
+                        if name == "after":
+                            count = 30 // duration
+                            self.assertEqual(len(segments), count)
+                            self.expect_outside(self.following(segments[-1]["resolvedUri"], count, duration), reading)
+
+    def following(self, address, count, duration):
+        """The address of the segment after the last of count, by number or by start time."""
+        last, end = "time=%d" % ((count - 1) * duration * 10**7), "time=%d" % (count * duration * 10**7)
+        if last in address:
+            return address.replace(last, end)
+        self.assertIn("index=%d" % count, address)
+        return address.replace("index=%d" % count, "index=%d" % (count + 1))
+
+
+if __name__ == "__main__":
+    unittest.main()
