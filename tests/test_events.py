@@ -63,7 +63,9 @@ class LiveEvents(MediaClient, unittest.TestCase):
                     text = self.fetch("%s&now=%d" % (track, clock(reading))).decode()
                     view = self.playlist_views(text)["hlsParser"]
                     self.assertEqual(view["endList"], name == "after")
-                    segments = [segment["uri"] for segment in view["segments"]]
+                    # hls-parser counts the map of a playlist without a
+                    # segment as the beginning of a segment to come.
+                    segments = [segment["uri"] for segment in view["segments"] if segment["uri"]]
                     if name == "before":
                         self.assertEqual(segments, [])
                         continue

@@ -578,7 +578,8 @@ void DashManifestWriter::WriteTimelineTemplate(std::string& Text, std::int64_t S
                          static_cast<unsigned long long>(TimeUnitsPerSecond), static_cast<long long>(First + DynamicBaseIndex), Offset.c_str(),
                          Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
     // Before the first segment is complete, an empty timeline: the next
-    // update lists it.
+    // update lists it. Shaka waits on it; a segment listed before it is
+    // complete it would ask for at once.
     Text += "<SegmentTimeline>";
     if(End > First)
         Text += StringFormat("<S t=\"%lld\" d=\"%lld\" r=\"%lld\"/>", static_cast<long long>(First * SegmentDuration), static_cast<long long>(SegmentDuration),

@@ -218,13 +218,8 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
     HlsChangeTags const Changes(Asset, Form.SegmentDuration, Form.DiscontinuityKinds, Form.HeaderKinds, Form.MapUri,
                                 Form.Clear ? std::nullopt : std::optional(Form.Keys));
     std::uint32_t const First = List.Segments.empty() ? List.MediaSequence : List.Segments.front().Index;
-    // Key and map tags describe the segments (or parts) after them: a
-    // playlist without any, as an event's before it begins, has none, so
-    // that no reader takes them for a segment without its address.
-    bool const Describes = !List.Segments.empty() || Parts;
-    if(Describes)
-        for(auto const& Tag : Changes.KeyTags(First))
-            Text.Line(Tag);
+    for(auto const& Tag : Changes.KeyTags(First))
+        Text.Line(Tag);
     if(!Asset.Live)
         Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
     else if(List.Event)
@@ -238,7 +233,7 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
         Text.Line(Sequence);
     if(!Asset.Live && Form.IndependentSegments)
         Text.Line("#EXT-X-INDEPENDENT-SEGMENTS");
-    if(auto const Map = Changes.MapTag(First); !Map.empty() && Describes)
+    if(auto const Map = Changes.MapTag(First); !Map.empty())
         Text.Line(Map);
     std::optional<HlsBreakTags> Breaks;
     if(Asset.Breaks && Form.Track != FaultTrack::Text && !List.Segments.empty())

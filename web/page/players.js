@@ -7,8 +7,11 @@
 // options.captions turns on the player's caption track (CEA-608 in the video);
 // options.events has the probe record the player's timed events (ad breaks,
 // timeline regions, event messages; for dash.js the schemes to subscribe to).
-// Each player gives the probe selectAudioLanguage(tag), which switches it to
-// the audio rendition of that language while it plays (false: none such).
+// options.eventAhead: the presentation is a live event that begins later;
+// its HLS playlists list no segment until then, which neither player waits
+// on by itself (below). Each player gives the probe selectAudioLanguage(tag),
+// which switches it to the audio rendition of that language while it plays
+// (false: none such).
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -38,10 +41,20 @@
   // hls.js places it at; with dash.js and Shaka, their own figure.
   const LatencySampleMs = 500;
 
+  // How long a page waits for a live event to begin (options.eventAhead).
+  const EventWaitSeconds = 60;
+
   function startHls(probe, url, options) {
     const settings = { abrEwmaDefaultEstimate: StartBitsPerSecond };
     if (options.lowLatency !== undefined) settings.lowLatencyMode = options.lowLatency;
     if (options.liveDurationInfinity) settings.liveDurationInfinity = true;
+    // hls.js reloads a live playlist without segments as a failed one: twice,
+    // then on another level, then it gives up, seconds later. Waiting for an
+    // event, it reloads every second for as long as the wait may be.
+    if (options.eventAhead) {
+      const retry = { maxNumRetry: EventWaitSeconds, retryDelayMs: 1000, maxRetryDelayMs: 1000 };
+      settings.playlistLoadPolicy = { default: { maxTimeToFirstByteMs: 10000, maxLoadTimeMs: 20000, timeoutRetry: retry, errorRetry: retry } };
+    }
     // hls.js makes a text track of CC1 and fills it with cues; shown, so that it keeps active cues.
     if (options.captions) Object.assign(settings, { enableCEA708Captions: true, renderTextTracksNatively: true, subtitleDisplay: true });
     // Up to this rate, hls.js plays faster to reach its target latency.
@@ -83,6 +96,8 @@
       // fragment's media begins: a placement, not a hole in the media. A jump
       // once anything has played still fails.
       if (!data.fatal && data.details === Hls.ErrorDetails.BUFFER_SEEK_OVER_HOLE && probe.element.played.length === 0) return;
+      // The playlists of an event that has not begun yet, reloaded until it has.
+      if (!data.fatal && data.details === Hls.ErrorDetails.LEVEL_EMPTY_ERROR && options.eventAhead) return;
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
@@ -171,8 +186,14 @@
     const latencies = options.lowLatency ? sampleLatency(probe, () => player.getStats().liveLatency) : null;
     // Without keys here the player takes its licence from the manifest.
     if (options.clearKeys) player.configure({ drm: { clearKeys: options.clearKeys } });
+    // Shaka refuses a media playlist without segments (HLS_EMPTY_MEDIA_PLAYLIST),
+    // as an HLS event's are until it begins: the page loads it again a
+    // second later, until it has begun.
+    let waitingForEvent = Boolean(options.eventAhead);
+    const EmptyPlaylist = shaka.util.Error.Code.HLS_EMPTY_MEDIA_PLAYLIST;
     player.addEventListener('error', (event) => {
       const error = event.detail;
+      if (waitingForEvent && error.code === EmptyPlaylist) return;
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
     });
     probe.playerFigures = () => ({ latencies });
@@ -196,12 +217,20 @@
       probe.clockOf = () => (player.isLive() ? player.getPlayheadTimeAsDate().getTime() : null);
     }
     if (options.captions) player.configure({ preferredTextLanguage: 'en' });
-    try {
-      await player.load(url);
-    } catch (error) {
-      // A failed load was already reported through the error event.
-      if (!probe.errors.length) probe.fail('Shaka', `load: code ${error.code}: ${describe(error.data)}`);
-      return;
+    for (let attempt = 0; ; attempt++) {
+      try {
+        await player.load(url);
+        waitingForEvent = false;
+        break;
+      } catch (error) {
+        if (waitingForEvent && error.code === EmptyPlaylist && attempt < EventWaitSeconds) {
+          await new Promise((resolve) => setTimeout(resolve, 1000));
+          continue;
+        }
+        // A failed load was already reported through the error event.
+        if (!probe.errors.length) probe.fail('Shaka', `load: code ${error.code}: ${describe(error.data)}`);
+        return;
+      }
     }
     if (options.captions) {
       // The closed-caption track the manifest names: selecting it shows it.
