@@ -4,10 +4,10 @@
 At clock readings before an event's start, during it and after its stop,
 hls-parser (strict) and m3u8-parser read every HLS playlist, and xmllint and
 mpd-parser every DASH document (dynamic, then static; number templates, a
-SegmentTimeline, the low-latency form), without a complaint. What the
-readers list is served, and after the stop the segment after the event's
-last is refused. What the texts hold is LiveEventTest's; players joining
-an event before it begins are the browser suite's.
+SegmentTimeline, the low-latency form), without a complaint, and the first
+and last segments they list are served. What the texts hold, and which
+segments are the event's, is LiveEventTest's; players joining an event
+before it begins are the browser suite's.
 """
 
 import datetime
@@ -23,7 +23,6 @@ from quorvel_harness import run_tool, top_level_boxes
 EventStart = datetime.datetime(2026, 12, 8, 22, 0, 0, tzinfo=datetime.timezone.utc)
 Asked = -20
 Readings = {"before": -10, "during": 16, "after": 40}
-SegmentOutsideAsset = 0x80FF0E41
 
 
 def clock(seconds):
@@ -36,21 +35,12 @@ def utc(seconds):
 
 
 class LiveEvents(MediaClient, unittest.TestCase):
-    def served(self, address, reading):
-        """The status and body of a media address at a clock reading."""
+    def expect_media(self, address, reading):
+        """A media segment's address (absolute) answers with a segment at a clock reading."""
         path = urllib.parse.urlsplit(address)
         got, _, body = self.server.get("%s?%s&now=%d" % (path.path.rsplit("/", 1)[-1], path.query, clock(reading)))
-        return got, body
-
-    def expect_media(self, address, reading):
-        got, body = self.served(address, reading)
         self.assertEqual(got, 200, (address, body[:200]))
         self.assertEqual([kind for kind, _ in top_level_boxes(body)][-2:], ["moof", "mdat"])
-
-    def expect_outside(self, address, reading):
-        got, body = self.served(address, reading)
-        self.assertEqual(got, 400, address)
-        self.assertTrue(body.startswith(b"Exception 0x%08X" % SegmentOutsideAsset), body[:120])
 
     def test_hls_playlists_before_during_and_after(self):
         # Seconds from the manifest's clock reading.
@@ -58,23 +48,16 @@ class LiveEvents(MediaClient, unittest.TestCase):
         self.playlist_views(master)
         asset = int(master.split("asset=")[1].split("&")[0])
         for name, reading in Readings.items():
-            for track, last in (("video.m3u8?asset=%d&variant=0" % asset, 9), ("audio.m3u8?asset=%d" % asset, 4)):
+            for track in ("video.m3u8?asset=%d&variant=0" % asset, "audio.m3u8?asset=%d" % asset):
                 with self.subTest(reading=name, track=track):
                     text = self.fetch("%s&now=%d" % (track, clock(reading))).decode()
                     view = self.playlist_views(text)["hlsParser"]
-                    self.assertEqual(view["endList"], name == "after")
                     # hls-parser counts the map of a playlist without a
                     # segment as the beginning of a segment to come.
                     segments = [segment["uri"] for segment in view["segments"] if segment["uri"]]
-                    if name == "before":
-                        self.assertEqual(segments, [])
-                        continue
-                    self.assertTrue(segments[0].endswith("index=0"), segments)
-                    for uri in (segments[0], segments[-1]):
+                    self.assertEqual(segments == [], name == "before", segments)
+                    for uri in segments[:1] + segments[-1:]:
                         self.expect_media(self.server.url(uri), reading)
-                    if name == "after":
-                        self.assertTrue(segments[-1].endswith("index=%d" % last), segments)
-                        self.expect_outside(self.server.url(segments[-1].replace("index=%d" % last, "index=%d" % (last + 1))), reading)
 
     def test_dash_documents_before_during_and_after(self):
         # UTC times: every manifest request makes its asset anew.
@@ -93,21 +76,9 @@ class LiveEvents(MediaClient, unittest.TestCase):
                     audio = next(iter(manifest["mediaGroups"]["AUDIO"]["audio"].values()))["playlists"][0]["segments"]
                     if name == "before":
                         continue
-                    for segments, duration in ((video, 3), (audio, 6)):
+                    for segments in (video, audio):
                         self.expect_media(segments[0]["resolvedUri"], reading)
                         self.expect_media(segments[-1]["resolvedUri"], reading)
-                        if name == "after":
-                            count = 30 // duration
-                            self.assertEqual(len(segments), count)
-                            self.expect_outside(self.following(segments[-1]["resolvedUri"], count, duration), reading)
-
-    def following(self, address, count, duration):
-        """The address of the segment after the last of count, by number or by start time."""
-        last, end = "time=%d" % ((count - 1) * duration * 10**7), "time=%d" % (count * duration * 10**7)
-        if last in address:
-            return address.replace(last, end)
-        self.assertIn("index=%d" % count, address)
-        return address.replace("index=%d" % count, "index=%d" % (count + 1))
 
 
 if __name__ == "__main__":
