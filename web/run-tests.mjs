@@ -23,6 +23,7 @@ import { homePageChecks } from './lib/HomePageChecks.mjs';
 import { iframeChecks } from './lib/IFrameChecks.mjs';
 import { lowLatencyChecks } from './lib/LowLatencyChecks.mjs';
 import { dynamicDashChecks } from './lib/DynamicDashChecks.mjs';
+import { eventChecks } from './lib/EventChecks.mjs';
 import { pageChecks } from './lib/PageChecks.mjs';
 import { playbackChecks } from './lib/PlaybackChecks.mjs';
 import { QuorvelProcess } from './lib/QuorvelProcess.mjs';
@@ -107,7 +108,7 @@ async function runChecks(checks) {
 
 async function main() {
   const settings = options(process.argv.slice(2));
-  const checks = [...playbackChecks(), ...audioCodecChecks(), ...languageChecks(), ...lowLatencyChecks(), ...dynamicDashChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks(), ...thumbnailChecks(), ...iframeChecks(), ...steeringChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
+  const checks = [...playbackChecks(), ...audioCodecChecks(), ...languageChecks(), ...lowLatencyChecks(), ...dynamicDashChecks(), ...eventChecks(), ...subtitleChecks(), ...captionChecks(), ...pageChecks(), ...homePageChecks(), ...breakChecks(), ...changeChecks(), ...thumbnailChecks(), ...iframeChecks(), ...steeringChecks()].filter((check) => !settings.only || check.name.includes(settings.only));
   if (!checksWanted() && !settings.only) {
     console.log(`Browser playback checks skipped: ${OffMarker} exists (QUORVEL_PLAYBACK_CHECKS=1 runs them).`);
     return 0;

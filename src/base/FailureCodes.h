@@ -66,6 +66,8 @@ constexpr HRESULT IFramesAbsent = static_cast<HRESULT>(0x80FF0EC0); // "iframes.
 // Content steering: options that do not go together, a pathway the asset does not have
 constexpr HRESULT SteeringInvalid = static_cast<HRESULT>(0x80FF0EA0); // "steer", "steerrotate", "steerttl", the steering route's reports
 constexpr HRESULT PathwayUnknown = static_cast<HRESULT>(0x80FF0EA1);  // "pathway" or "prefer" names none of the asset's pathways
+// Live events: "start" or "stop" that names no time, or that does not go with the other options
+constexpr HRESULT EventInvalid = static_cast<HRESULT>(0x80FF0E90); // "start", "stop"
 // Segment production: a pipeline that stopped making progress
 constexpr HRESULT PipelineStreamingStall = static_cast<HRESULT>(0x80FF008F); // "Pipeline streaming stall suspicion"
 // Segment production: a pipeline that does not close

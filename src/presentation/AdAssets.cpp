@@ -49,6 +49,7 @@ Configuration AdAssets::Make(Configuration const& Asset, std::uint32_t Break, st
     Ad.LowLatency = false;
     Ad.LiveWindow.reset();
     Ad.LiveEndTime.reset();
+    Ad.EventEnd.reset();
     Ad.ProgramDateTimePeriod.reset();
     Ad.Duration = Slots[Number - 1].Duration;
     for(auto& Variant : Ad.VariantSet.AudioVariants)

@@ -67,6 +67,21 @@ void RefuseWhatTheCodecsCannotCarry(Configuration const& Record)
                           "VP9 video (\"vp9\", \"codecswitch=S:vp9\") carries no captions: CEA-608 and 708 travel in H.264 and HEVC pictures");
 }
 
+// A live event's DASH manifest is a dynamic one of one period, which turns
+// static when the event ends: the design's static live document has
+// periods of its own, and so do ads and changes.
+void RefuseEventsWithoutOnePeriod(QueryReads& Reads, Configuration const& Record)
+{
+    if(!Reads.Find("start") && !Record.EventEnd)
+        return;
+    auto const Refuse = [](char const* Condition, std::string const& Message) { ThrowCheckFailure(FailureCode::EventInvalid, TRACE_CONTEXT(), Condition, Message); };
+    if(!Record.Dynamic && !Record.LowLatency)
+        Refuse("dynamic || ll", "A live event (\"start\", \"stop\") is described by the dynamic DASH manifest: give it with \"dynamic\" or \"ll\"");
+    if(!Record.Changes.Empty() || (Record.Breaks && Record.Breaks->Ads > 0))
+        Refuse("!changes && !ads", "A live event's DASH manifest (\"start\", \"stop\") lists one period: changes mid-stream and ads, which make periods, "
+                                   "are in its HLS playlists");
+}
+
 // "dynamic" and "segtimeline" shape a live DASH manifest only. The timeline
 // lists complete segments, which the low-latency document offers before
 // they are: it goes with the regular form alone.
@@ -78,6 +93,7 @@ void ReadDynamicForm(QueryReads& Reads, Configuration& Record)
         Record.Timeline = *Timeline == "number" ? DashTimeline::Number : DashTimeline::Time;
     if(Record.Timeline != DashTimeline::None && !Record.Dynamic)
         Refuse("!segtimeline || dynamic", "\"segtimeline\" lists the segments of the regular dynamic manifest: give it with \"live&dynamic\"");
+    RefuseEventsWithoutOnePeriod(Reads, Record);
     if(!Record.Dynamic)
         return;
     if(!Record.Live)

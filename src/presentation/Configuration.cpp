@@ -10,9 +10,11 @@
 #include "base/StringFormat.h"
 #include "presentation/FaultParser.h"
 #include "presentation/LanguageTag.h"
+#include "presentation/LiveEvent.h"
 #include "presentation/OptionTable.h"
 #include "presentation/QueryNumbers.h"
 #include "presentation/RequestTime.h"
+#include "presentation/Timeline.h"
 
 namespace Application
 {
@@ -85,6 +87,7 @@ Configuration::Configuration(std::uint32_t Asset, std::int64_t BaseLiveTime, Que
     VideoTargetDuration = Query.Time("vtd");
     if(Live)
         ParseLiveKeys(Query, Now);
+    ParseEventKeys(Query, Now);
     ParseEncryptionKeys(Query);
     ParseTestAids(Query);
     ContentProtection = Query.Flag("cp");
@@ -343,6 +346,44 @@ void Configuration::ParseLiveKeys(QueryReads& Query, std::int64_t Now)
         BaseLiveTime = Now - *Lead;
     }
     ProgramDateTimePeriod = Query.Time("pdt");
+}
+
+void Configuration::ParseEventKeys(QueryReads& Query, std::int64_t Now)
+{
+    auto const* Start = Query.Text("start");
+    auto const* Stop = Query.Text("stop");
+    if(!Start && !Stop)
+        return;
+    auto const Refuse = [](std::string const& Message) {
+        ThrowCheckFailure(FailureCode::EventInvalid, TRACE_CONTEXT(), "Configuration::ParseEventKeys", Message);
+    };
+    if(!Live)
+        Refuse("\"start\" and \"stop\" make a live event: give them with \"live\"");
+    // Both would place the timeline's start; both would end it.
+    if(Start && Query.Find("ls"))
+        Refuse("\"start\" and \"ls\" each say where the live timeline begins: give one of them");
+    if(Stop && Duration)
+        Refuse("\"stop\" and \"duration\" each end the live presentation: give one of them");
+    auto const TimeOf = [Now](QueryStringNameValue const& Pair) {
+        auto const Time = LiveEvent::ParseTime(Pair.Value, Now);
+        if(!Time)
+            OptionTable::Get(Pair.Name, OptionKind::Text).Refuse(Pair.Value);
+        return *Time;
+    };
+    if(Start)
+    {
+        BaseLiveTime = TimeOf(*Start);
+        // As for "ls": the dates of the segments and pictures begin in 1970.
+        if(BaseLiveTime < UnixEpochAbsoluteTime)
+            Refuse("Invalid \"start\" \"" + Start->Value + "\": the event would begin before 1970-01-01");
+    }
+    if(Stop)
+    {
+        std::int64_t const End = TimeOf(*Stop);
+        if(End <= BaseLiveTime)
+            Refuse("Invalid \"stop\" \"" + Stop->Value + "\": the event must end after it begins, " + Timeline::FormatProgramDateTime(BaseLiveTime));
+        EventEnd = End - BaseLiveTime;
+    }
 }
 
 void Configuration::ParseEncryptionKeys(QueryReads& Query)

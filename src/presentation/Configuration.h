@@ -97,6 +97,11 @@ struct Configuration
     // Relative to BaseLiveTime; set by the master playlist of a live asset
     // with a duration (Timeline::SetLiveEndTime), nothing until then.
     std::optional<std::int64_t> LiveEndTime;
+    // "stop": the end of a live event, relative to BaseLiveTime ("start"
+    // moves BaseLiveTime to the event's beginning). Its playlists list the
+    // segments that begin before it and end there (Timeline), its dynamic
+    // DASH manifest turns static.
+    std::optional<std::int64_t> EventEnd;
     // "cp": the DASH manifest of an encrypted asset signals its protection
     // (DashContentProtection); by default players learn it from the media.
     bool ContentProtection = false;
@@ -209,6 +214,7 @@ struct Configuration
 private:
     void ParseDuration(QueryReads& Query);
     void ParseLiveKeys(QueryReads& Query, std::int64_t Now);
+    void ParseEventKeys(QueryReads& Query, std::int64_t Now);
     void ParseEncryptionKeys(QueryReads& Query);
     void ParseTestAids(QueryReads& Query);
     void ParseLowLatencyKeys(QueryReads& Query);

@@ -2,6 +2,7 @@
 #include "presentation/DashManifestWriter.h"
 
 #include <algorithm>
+#include <numeric>
 
 #include "base/Check.h"
 #include "base/StringFormat.h"
@@ -91,10 +92,50 @@ std::int64_t DashManifestWriter::AvailabilityTimeOffset(Configuration const& Ass
     return std::max<std::int64_t>(LongestSegmentDuration(Asset) - Asset.PartDuration, 0);
 }
 
+std::vector<std::int64_t> DashManifestWriter::TrackSegmentDurations() const
+{
+    std::vector<std::int64_t> Durations;
+    if(!m_Asset.NoVideo)
+        for(auto const& Variant : m_Asset.VariantSet.VideoVariants)
+            Durations.push_back(Variant.SegmentDuration);
+    if(!m_Asset.NoAudio && !m_Asset.VariantSet.AudioVariants.empty())
+        Durations.push_back(m_Asset.VariantSet.AudioVariants.front().SegmentDuration);
+    if(!m_Asset.SubtitleLanguages.empty())
+        Durations.push_back(SubtitleTrack::VideoRow(m_Asset).SegmentDuration);
+    return Durations;
+}
+
+void DashManifestWriter::SetEnded()
+{
+    // Once every track's last segment is complete the event is whole.
+    auto const Durations = TrackSegmentDurations();
+    std::int64_t Complete = 0;
+    std::int64_t Grid = 1;
+    for(auto const Duration : Durations)
+    {
+        Complete = std::max(Complete, Timeline::EventTrackEnd(m_Asset, Duration).value_or(0));
+        Grid = std::lcm(Grid, Duration);
+    }
+    if(*m_PublishTime - m_Asset.BaseLiveTime < Complete)
+        return;
+    // The window's segments, from a start every track has a segment boundary
+    // at, so that one offset places them all; the last ones at least.
+    std::int64_t const Length = *m_Asset.EventEnd;
+    std::int64_t const Window = m_Asset.LiveWindow.value_or(0);
+    std::int64_t const From = Length > Window ? CeilDivide(Length - Window, Grid) * Grid : 0;
+    m_EndedFrom = std::min(From, (Length - 1) / Grid * Grid);
+}
+
 void DashManifestWriter::SetDynamic(std::int64_t PublishTime, std::string TimeUrl)
 {
     m_PublishTime = PublishTime;
     m_TimeUrl = std::move(TimeUrl);
+    if(m_Asset.EventEnd)
+    {
+        SetEnded();
+        if(m_EndedFrom)
+            return;
+    }
     // Ads are periods of their own: the document lists those of its window
     // and of the next updates, each addressed by its own timeline.
     // So are the changes mid-stream.
@@ -110,7 +151,33 @@ void DashManifestWriter::SetDynamic(std::int64_t PublishTime, std::string TimeUr
 
 std::string DashManifestWriter::Write() const
 {
-    return m_PublishTime ? WriteDynamic() : WriteStatic();
+    if(!m_PublishTime)
+        return WriteStatic();
+    return m_EndedFrom ? WriteEnded() : WriteDynamic();
+}
+
+std::string DashManifestWriter::WriteEnded() const
+{
+    // What players of the dynamic document knew as the event, from
+    // m_EndedFrom on: the document's time 0 is that media time.
+    std::int64_t const From = *m_EndedFrom;
+    std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
+            EventNamespace() + " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\" profiles=\"urn:mpeg:dash:profile:isoff-live:2011\"";
+    Text += StringFormat(" type=\"static\" mediaPresentationDuration=\"%s\" maxSegmentDuration=\"%s\" minBufferTime=\"%s\">",
+                         Duration(*m_Asset.EventEnd - From).c_str(), Duration(LongestSegmentDuration(m_Asset)).c_str(), Duration(MinimalBufferTime).c_str());
+    Text += "<ProgramInformation moreInformationURL=\"about\"/><Period id=\"0\" start=\"PT0.00S\">";
+    if(m_Asset.Breaks && m_Asset.Breaks->Has(BreakSignal::EventStream))
+    {
+        // Those that begin inside: an event's time in the period is not negative.
+        auto Breaks = m_Asset.Breaks->Schedule.Overlapping(From, *m_Asset.EventEnd);
+        std::erase_if(Breaks, [From](AdBreak const& Break) { return Break.Start < From; });
+        if(Breaks.size() > MaximalLiveEvents)
+            Breaks.erase(Breaks.begin(), Breaks.end() - MaximalLiveEvents);
+        WriteEventStream(Text, Breaks, From);
+    }
+    WriteSets(Text, 0);
+    return Text + "</Period></MPD>";
 }
 
 std::string DashManifestWriter::WriteStatic() const
@@ -173,6 +240,9 @@ std::string DashManifestWriter::DynamicHead(char const* Profiles, std::int64_t P
     std::string Text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
     Text += "<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"" + m_ContentProtection.Namespaces() +
             EventNamespace() + " xsi:schemaLocation=\"urn:mpeg:dash:schema:mpd:2011 DASH-MPD.xsd\" profiles=\"" + Profiles + "\" type=\"dynamic\"";
+    // An event says how long it lasts, so that players end there between updates.
+    if(m_Asset.EventEnd)
+        Text += StringFormat(" mediaPresentationDuration=\"%s\"", Duration(*m_Asset.EventEnd).c_str());
     Text += StringFormat(" availabilityStartTime=\"%s\" publishTime=\"%s\" minimumUpdatePeriod=\"%s\" timeShiftBufferDepth=\"%s\""
                          " suggestedPresentationDelay=\"%s\" maxSegmentDuration=\"%s\" minBufferTime=\"%s\">",
                          Timeline::FormatProgramDateTime(m_Asset.BaseLiveTime).c_str(), Timeline::FormatProgramDateTime(*m_PublishTime).c_str(),
@@ -532,6 +602,11 @@ void DashManifestWriter::AddLiveAddress(UrlBuilder& Media, std::uint32_t PeriodI
 void DashManifestWriter::WriteLiveTemplate(std::string& Text, std::uint32_t PeriodIndex, std::int64_t SegmentDuration, std::string const& Initialization,
                                            std::string const& Media, std::string const& Files) const
 {
+    if(m_EndedFrom)
+    {
+        WriteEndedTemplate(Text, SegmentDuration, Initialization, Media, Files);
+        return;
+    }
     if(m_Asset.Timeline != DashTimeline::None)
     {
         WriteLiveTimeline(Text, SegmentDuration, Initialization, Media, Files);
@@ -557,18 +632,44 @@ void DashManifestWriter::WriteLiveTimeline(std::string& Text, std::int64_t Segme
     std::int64_t const Complete = Elapsed >= 0 ? Elapsed / SegmentDuration : 0;
     std::int64_t const WindowStart = Elapsed - m_Asset.LiveWindow.value_or(0);
     std::int64_t const First = std::clamp<std::int64_t>((WindowStart + SegmentDuration - 1) / SegmentDuration, 0, std::max<std::int64_t>(Complete - 1, 0));
+    WriteTimelineTemplate(Text, SegmentDuration, First, Complete, "", Initialization, Media, Files);
+}
+
+void DashManifestWriter::WriteTimelineTemplate(std::string& Text, std::int64_t SegmentDuration, std::int64_t First, std::int64_t End,
+                                               std::string const& Offset, std::string const& Initialization, std::string const& Media,
+                                               std::string const& Files)
+{
     // Numbers name segment index + 1, as the number templates' do, from
     // the first listed.
-    Text += StringFormat("<SegmentTemplate timescale=\"%llu\" startNumber=\"%lld\" initialization=\"%s\" media=\"%s\"%s%s>",
-                         static_cast<unsigned long long>(TimeUnitsPerSecond), static_cast<long long>(First + DynamicBaseIndex), Initialization.c_str(),
-                         Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
+    Text += StringFormat("<SegmentTemplate timescale=\"%llu\" startNumber=\"%lld\"%s initialization=\"%s\" media=\"%s\"%s%s>",
+                         static_cast<unsigned long long>(TimeUnitsPerSecond), static_cast<long long>(First + DynamicBaseIndex), Offset.c_str(),
+                         Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ", Files.c_str());
     // Before the first segment is complete, an empty timeline: the next
-    // update lists it.
+    // update lists it. Shaka waits on it; a segment listed before it is
+    // complete it would ask for at once.
     Text += "<SegmentTimeline>";
-    if(Complete > First)
+    if(End > First)
         Text += StringFormat("<S t=\"%lld\" d=\"%lld\" r=\"%lld\"/>", static_cast<long long>(First * SegmentDuration), static_cast<long long>(SegmentDuration),
-                             static_cast<long long>(Complete - First - 1));
+                             static_cast<long long>(End - First - 1));
     Text += "</SegmentTimeline></SegmentTemplate>";
+}
+
+void DashManifestWriter::WriteEndedTemplate(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
+                                            std::string const& Files) const
+{
+    // Every track has a segment boundary at the document's time 0.
+    std::int64_t const From = *m_EndedFrom;
+    std::int64_t const First = From / SegmentDuration;
+    std::string const Offset = From > 0 ? StringFormat(" presentationTimeOffset=\"%lld\"", static_cast<long long>(From)) : std::string();
+    if(m_Asset.Timeline != DashTimeline::None)
+    {
+        WriteTimelineTemplate(Text, SegmentDuration, First, CeilDivide(*m_Asset.EventEnd, SegmentDuration), Offset, Initialization, Media, Files);
+        return;
+    }
+    Text += StringFormat("<SegmentTemplate timescale=\"%llu\" duration=\"%llu\" startNumber=\"%lld\"%s initialization=\"%s\" media=\"%s\"%s%s/>",
+                         static_cast<unsigned long long>(TimeUnitsPerSecond), static_cast<unsigned long long>(SegmentDuration),
+                         static_cast<long long>(First + DynamicBaseIndex), Offset.c_str(), Initialization.c_str(), Media.c_str(), Files.empty() ? "" : " ",
+                         Files.c_str());
 }
 
 std::int64_t DashManifestWriter::DynamicOffsetOf(std::uint32_t PeriodIndex) const noexcept

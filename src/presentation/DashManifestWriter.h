@@ -35,6 +35,11 @@ namespace Application
 // each segment offered once complete, addressed by number, or listed in a
 // SegmentTimeline of the time-shift window ("segtimeline") and addressed
 // by its start time or number; a presentation delay instead of a latency.
+//
+// A live event with an end ("stop") says its length in the dynamic
+// document; once every track's last segment is complete the document is
+// static: the event's segments inside the time-shift window, as an
+// on-demand presentation.
 class DashManifestWriter
 {
 public:
@@ -95,6 +100,10 @@ private:
 
     std::string WriteStatic() const;
     std::string WriteDynamic() const;
+    // An event that has ended, and where what it lists begins (SetEnded).
+    std::string WriteEnded() const;
+    void SetEnded();
+    std::vector<std::int64_t> TrackSegmentDurations() const;
     // The dynamic document's MPD element and programme information.
     std::string DynamicHead(char const* Profiles, std::int64_t PresentationDelay, std::int64_t BufferTime) const;
     // What follows the programme information in either document: the
@@ -128,6 +137,12 @@ private:
                            std::string const& Media, std::string const& Files) const;
     void WriteLiveTimeline(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
                            std::string const& Files) const;
+    // Segments First to End - 1 in a timeline; Offset: the presentation
+    // time offset attribute, or nothing.
+    static void WriteTimelineTemplate(std::string& Text, std::int64_t SegmentDuration, std::int64_t First, std::int64_t End, std::string const& Offset,
+                                      std::string const& Initialization, std::string const& Media, std::string const& Files);
+    void WriteEndedTemplate(std::string& Text, std::int64_t SegmentDuration, std::string const& Initialization, std::string const& Media,
+                            std::string const& Files) const;
     void AddLiveAddress(UrlBuilder& Media, std::uint32_t PeriodIndex, std::int64_t SegmentDuration) const;
     bool HasTrickPlaySet() const;
     // The breaks' signals: the namespace of their sections, the events of
@@ -158,6 +173,7 @@ private:
     std::vector<DashPeriodPlan> m_Periods; // the static document's, or a live one's with ads
     bool m_LivePeriods = false;
     std::optional<std::int64_t> m_PublishTime; // set: the dynamic document
+    std::optional<std::int64_t> m_EndedFrom;   // set: an ended event's static one
     std::string m_TimeUrl;
     std::string m_SteeringUrl;
     std::string m_Location;

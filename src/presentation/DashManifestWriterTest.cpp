@@ -15,15 +15,9 @@ namespace
 {
 constexpr std::int64_t Start = Application::Test::January2024;
 
-// An expected manifest from testdata/, its line breaks removed.
 std::string Expected(char const* Name)
 {
-    std::ifstream File(std::string(PRESENTATION_TEST_DATA) + "/" + Name);
-    EXPECT_TRUE(File.good()) << Name;
-    std::string Text, Line;
-    while(std::getline(File, Line))
-        Text += Line;
-    return Text;
+    return Application::Test::ExpectedDocument(Name);
 }
 
 class DashManifestWriterTest : public ::testing::Test

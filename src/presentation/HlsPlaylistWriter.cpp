@@ -2,6 +2,7 @@
 #include "presentation/HlsPlaylistWriter.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "base/Check.h"
 #include "base/StringFormat.h"
@@ -302,6 +303,8 @@ std::string MediaPlaylist(Configuration const& Asset, SegmentList const& List, M
         Text.Line(Tag);
     if(!Asset.Live)
         Text.Line("#EXT-X-PLAYLIST-TYPE:VOD");
+    else if(List.Event)
+        Text.Line("#EXT-X-PLAYLIST-TYPE:EVENT");
     Text.Line("#EXT-X-TARGETDURATION:" + FormatSeconds(Form.TargetDuration));
     if(Parts)
         for(auto const& Line : Parts->HeaderLines())
@@ -416,17 +419,22 @@ std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::string c
     std::vector<Rendition> Others;
     if(Asset.NoVideo)
         return Others;
+    // An event's renditions report no segment past their last.
+    auto const Add = [&](std::string Uri, PartLayout const& Layout, bool WholeSegments) {
+        auto const End = Timeline::EventTrackEnd(Asset, Layout.SegmentDuration());
+        Others.push_back({std::move(Uri), Layout, WholeSegments, End.value_or(std::numeric_limits<std::int64_t>::max())});
+    };
     std::string const Named = StringFormat("asset=%u", Asset.Asset) + PathwayQuery(Pathway);
     for(auto const& Variant : Asset.VariantSet.VideoVariants)
         if(!VideoIndex || Variant.Index != *VideoIndex)
-            Others.push_back({StringFormat("video.m3u8?%s&variant=%u", Named.c_str(), Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration)});
+            Add(StringFormat("video.m3u8?%s&variant=%u", Named.c_str(), Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration), false);
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
         if(!Audio || Asset.VariantSet.AudioRowQuery(Variant) != Asset.VariantSet.AudioRowQuery(*Audio))
-            Others.push_back({"audio.m3u8?" + Named + Asset.VariantSet.AudioRowQuery(Variant), PartLayout::ForAudio(Variant, Asset.PartDuration)});
+            Add("audio.m3u8?" + Named + Asset.VariantSet.AudioRowQuery(Variant), PartLayout::ForAudio(Variant, Asset.PartDuration), false);
     // The subtitle playlists list the video's segments once they are whole.
     for(auto const& Language : Asset.SubtitleLanguages)
-        Others.push_back({StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Language.c_str()),
-                          PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration), true});
+        Add(StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Language.c_str()), PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration),
+            true);
     return Others;
 }
 

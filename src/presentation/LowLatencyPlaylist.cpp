@@ -153,7 +153,7 @@ std::vector<std::string> LowLatencyPlaylist::OpenSegmentParts() const
 std::string LowLatencyPlaylist::RenditionReport(Rendition const& Other, std::int64_t Elapsed)
 {
     std::string Line = "#EXT-X-RENDITION-REPORT:URI=\"" + Other.Uri + "\"";
-    auto const Last = Other.Layout.LastComplete(Elapsed);
+    auto const Last = Other.Layout.LastComplete(std::min(Elapsed, Other.End));
     if(!Last)
         return Line;
     if(!Other.WholeSegments)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct Rendition
     // A playlist of whole segments only (the subtitles, on the video's
     // segments): its report names the last complete segment and no part.
     bool WholeSegments = false;
+    // Media time where its last segment ends: a live event's reports stop there.
+    std::int64_t End = std::numeric_limits<std::int64_t>::max();
 };
 
 // The low-latency lines of one live media playlist (HLS, RFC 8216bis): the

@@ -165,6 +165,14 @@ std::vector<QueryOption> MakeRows()
                "live only: the window, in seconds, the playlists list"),
         NumberRow("ls", "live", OptionKind::Time, -MaximalSeconds, MaximalSeconds, "10 (with now)", Manifests,
                "live only: the timeline begins this many seconds before the manifest's clock reading (else before the server's start)"),
+        TextRow("start", "live", Manifests, FailureCode::EventInvalid,
+                "live only: a live event begins then (segment 0), a UTC time or seconds from the manifest's clock reading, within a day of it; "
+                "DASH with dynamic or ll; not with ls",
+                "2026-12-08T22:00:00Z"),
+        TextRow("stop", "live", Manifests, FailureCode::EventInvalid,
+                "live only: the live event ends then, a UTC time or seconds from the manifest's clock reading, within a day of it and after start: "
+                "the playlists end, the DASH manifest turns static; DASH with dynamic or ll; not with duration",
+                "3600"),
         NumberRow("pdt", "live", OptionKind::Time, -MaximalSeconds, MaximalSeconds, "", Manifests,
                "live only: EXT-X-PROGRAM-DATE-TIME on a segment every so many seconds (0: on every segment)"),
         FlagRow("ll", "live", Manifests, "live only: low latency, HLS parts and blocking reloads, a dynamic DASH manifest"),

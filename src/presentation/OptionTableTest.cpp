@@ -201,6 +201,8 @@ TEST(OptionTable, AManifestReadsEveryOptionOfItsRouteAndKeepsThemAll)
     std::vector<std::string_view> const Apart{"av1", "vp9", "hdr", "thumbs"};
     // Refuse "ll", ads and changes, which the others give: read after the loop.
     std::vector<std::string_view> const DynamicForms{"dynamic", "segtimeline"};
+    // Refuse "ls" and "duration", which the others give: read after the loop.
+    std::vector<std::string_view> const EventTimes{"start", "stop"};
     // Refuses "flac", which HLS reads too: read here for DASH.
     std::string_view const HlsApart = "audio";
     // Refuses "ll" and "novideo", which the others give: read after the loop.
@@ -214,7 +216,8 @@ TEST(OptionTable, AManifestReadsEveryOptionOfItsRouteAndKeepsThemAll)
             if(std::find(Option.Routes.begin(), Option.Routes.end(), Route) == Option.Routes.end() ||
                std::find(ByRoute.begin(), ByRoute.end(), Option.Name) != ByRoute.end() ||
                std::find(Apart.begin(), Apart.end(), Option.Name) != Apart.end() ||
-               std::find(DynamicForms.begin(), DynamicForms.end(), Option.Name) != DynamicForms.end() || (Kind == ManifestKind::Hls && Option.Name == HlsApart) ||
+               std::find(DynamicForms.begin(), DynamicForms.end(), Option.Name) != DynamicForms.end() ||
+               std::find(EventTimes.begin(), EventTimes.end(), Option.Name) != EventTimes.end() || (Kind == ManifestKind::Hls && Option.Name == HlsApart) ||
                Option.Name == IFrames)
                 continue;
             Expected.emplace_back(Option.Name);
@@ -234,4 +237,5 @@ TEST(OptionTable, AManifestReadsEveryOptionOfItsRouteAndKeepsThemAll)
     EXPECT_EQ(Registry.Parse(ManifestKind::Dash, Query("live&dynamic&segtimeline=number"), Base, Now).Stored.Query.size(), 3u);
     EXPECT_EQ(Registry.Parse(ManifestKind::Hls, Query("thumbs=4x4&other=1"), Base, Now).Stored.Query.size(), 1u);
     EXPECT_EQ(Registry.Parse(ManifestKind::Hls, Query("live&iframes"), Base, Now).Stored.Query.size(), 2u);
+    EXPECT_EQ(Registry.Parse(ManifestKind::Hls, Query("live&start=30&stop=60"), Base, Now).Stored.Query.size(), 3u);
 }

@@ -56,8 +56,10 @@ std::optional<std::int64_t> ParseFraction(std::string_view Text)
     return Units;
 }
 
+} // namespace
+
 // "YYYY-MM-DDTHH:MM:SS" then optional ".fraction", then "Z".
-std::optional<std::int64_t> ParseUtc(std::string_view Text)
+std::optional<std::int64_t> RequestTime::ParseUtc(std::string_view Text)
 {
     constexpr std::string_view Pattern = "dddd-dd-ddTdd:dd:dd";
     if(Text.size() < Pattern.size() + 1 || Text.back() != 'Z')
@@ -90,7 +92,6 @@ std::optional<std::int64_t> ParseUtc(std::string_view Text)
     std::int64_t const Seconds = ((Days * 24 + Hour) * 60 + Minute) * 60 + Second;
     return UnixEpochAbsoluteTime + Seconds * TimeUnitsPerSecond + Fraction;
 }
-} // namespace
 
 std::optional<std::int64_t> RequestTime::Parse(std::string_view Text)
 {

@@ -25,6 +25,8 @@ public:
 
     // The absolute time a "now" value names, or nothing when it is not one.
     static std::optional<std::int64_t> Parse(std::string_view Text);
+    // The UTC form alone.
+    static std::optional<std::int64_t> ParseUtc(std::string_view Text);
     // The "now" of the query: nothing when absent, FailureCode::NowInvalid
     // when malformed.
     static std::optional<std::int64_t> FromQuery(QueryVector const& Query);

@@ -29,11 +29,12 @@ std::int64_t SegmentLimit(Configuration const& Asset, SegmentTrack Track, std::i
     CHECK_LINE(SegmentDuration > 0);
     auto const Video = Track == SegmentTrack::Video ? std::optional<std::int32_t>(ExtraVideoSegments) : std::nullopt;
     // A live window keeps sliding past its end point: what it lists may be
-    // asked for. Tiles are long: their times stay within the query's times.
-    if(Asset.Live && Track == SegmentTrack::Image)
+    // asked for, and an event's ends with it. Tiles are long: their times
+    // stay within the query's times.
+    if(Asset.Live && Track == SegmentTrack::Image && !Asset.EventEnd)
         return std::min<std::int64_t>(MaximalLiveSegmentCount, static_cast<std::int64_t>(MaximalTimeSeconds) * TimeUnitsPerSecond / SegmentDuration);
     if(Asset.Live)
-        return MaximalLiveSegmentCount;
+        return Asset.EventEnd ? *Timeline::LiveSegmentCount(Asset, SegmentDuration, Video) : MaximalLiveSegmentCount;
     std::int64_t const Duration = Asset.Duration.value();
     std::int64_t const Listed =
         Video ? Timeline::VideoSegmentCount(Duration, SegmentDuration, *Video) : Timeline::AudioSegmentCount(Duration, SegmentDuration);

@@ -36,7 +36,8 @@ constexpr std::string_view ExtraVideoSegmentsKey = "extra-video-segments";
 //     plus the "extra-video-segments" the playlist wrote into the URL; audio:
 //     the last one may be short) or the DASH periods cover, whichever is more;
 //   - live, below MaximalLiveSegmentCount (the window keeps sliding past an
-//     end point).
+//     end point); a live event's, below the count of segments that begin
+//     before its end (plus the extra video segments).
 std::optional<std::uint32_t> SegmentIndexFromQuery(QueryVector const& Query, Configuration const& Asset, SegmentTrack Track, std::uint32_t Variant = 0);
 
 // Whether the asset's playlists list segment Index on the track (of video

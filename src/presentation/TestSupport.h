@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -39,6 +40,18 @@ inline std::string Lines(std::initializer_list<std::string_view> List)
     std::string Text;
     for(auto Line : List)
         (Text += Line) += "\r\n";
+    return Text;
+}
+
+// An expected document from testdata/, its line breaks removed (they are
+// there for people to read it).
+inline std::string ExpectedDocument(char const* Name)
+{
+    std::ifstream File(std::string(PRESENTATION_TEST_DATA) + "/" + Name);
+    EXPECT_TRUE(File.good()) << Name;
+    std::string Text, Line;
+    while(std::getline(File, Line))
+        Text += Line;
     return Text;
 }
 

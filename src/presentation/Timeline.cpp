@@ -72,7 +72,10 @@ SegmentList Timeline::LiveSegments(std::int64_t SegmentDuration, std::optional<s
 {
     // Once the end point has passed, the window keeps sliding and every
     // playlist ends with the end-of-list tag.
-    std::int64_t const Available = std::max<std::int64_t>(FloorDivide(m_Elapsed, SegmentDuration), 0);
+    std::int64_t Available = std::max<std::int64_t>(FloorDivide(m_Elapsed, SegmentDuration), 0);
+    // An event's window stops with its last segment.
+    if(m_Asset.EventEnd)
+        Available = std::clamp<std::int64_t>(Available, 0, *Stop);
     std::int64_t const Window = CeilDivide(m_Asset.LiveWindow.value_or(0), SegmentDuration);
     std::int64_t const First = std::max<std::int64_t>(Available - Window, 0);
     CHECK_ARGUMENT(Available - First <= MaximalListedSegmentCount);
@@ -84,6 +87,8 @@ SegmentList Timeline::LiveSegments(std::int64_t SegmentDuration, std::optional<s
     for(std::int64_t Index = First; Index < Available; ++Index)
         List.Segments.push_back({static_cast<std::uint32_t>(Index), SegmentDuration, ProgramDateTimeOf(Index, SegmentDuration)});
     List.EndList = Stop && Available >= *Stop;
+    // Segments are never removed where the window holds every one of them.
+    List.Event = m_Asset.EventEnd && Window >= *Stop;
     return List;
 }
 
@@ -121,12 +126,24 @@ std::int64_t Timeline::AudioSegmentCount(std::int64_t Duration, std::int64_t Seg
 std::optional<std::int64_t> Timeline::LiveSegmentCount(Configuration const& Asset, std::int64_t SegmentDuration,
                                                        std::optional<std::int32_t> ExtraVideoSegments) noexcept
 {
+    if(Asset.EventEnd)
+    {
+        std::int64_t const Count = CeilDivide(*Asset.EventEnd, SegmentDuration);
+        return ExtraVideoSegments ? Count + *ExtraVideoSegments : Count;
+    }
     // An asset with a duration ends; one whose end the master playlist did
     // not set (a DASH manifest made it) ends at its start.
     if(!Asset.Duration)
         return std::nullopt;
     std::int64_t const End = Asset.LiveEndTime.value_or(0);
     return ExtraVideoSegments ? VideoSegmentCount(End, SegmentDuration, *ExtraVideoSegments) : AudioSegmentCount(End, SegmentDuration);
+}
+
+std::optional<std::int64_t> Timeline::EventTrackEnd(Configuration const& Asset, std::int64_t SegmentDuration) noexcept
+{
+    if(!Asset.EventEnd)
+        return std::nullopt;
+    return CeilDivide(*Asset.EventEnd, SegmentDuration) * SegmentDuration;
 }
 
 std::int64_t Timeline::TargetDuration(std::optional<std::int64_t> Override, std::int64_t SegmentDuration) noexcept

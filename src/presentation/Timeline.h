@@ -31,11 +31,17 @@ struct SegmentList
     std::uint32_t MediaSequence = 0; // number of the first listed segment
     std::vector<SegmentEntry> Segments;
     bool EndList = false;
+    // A live event's list that holds all its segments from the first: it
+    // will only ever grow (an HLS playlist of type EVENT).
+    bool Event = false;
 };
 
 // Which segments one playlist request lists: on-demand, every segment of the
 // presentation; live, the window that ends at the last complete segment at
-// the request's clock reading; past the end point it keeps sliding.
+// the request's clock reading; past the end point it keeps sliding. A live
+// event ("stop") holds the segments that begin before its end: its list
+// ends with the last of them, and once that is complete the window stays
+// where it is, on the event's last segments.
 // Segment i of a track covers [i * D, (i + 1) * D) of its timeline, D the
 // track's segment duration.
 class Timeline
@@ -60,9 +66,14 @@ public:
     static std::int64_t VideoSegmentCount(std::int64_t Duration, std::int64_t SegmentDuration, std::int32_t ExtraSegments) noexcept;
     static std::int64_t AudioSegmentCount(std::int64_t Duration, std::int64_t SegmentDuration) noexcept;
     // The segments of a live asset's track up to its end point (video with
-    // ExtraVideoSegments, audio without); nothing for an asset without a duration.
+    // ExtraVideoSegments, audio without); nothing for an asset without a
+    // duration or an event's end. An event holds every segment that begins
+    // before its end, on every track.
     static std::optional<std::int64_t> LiveSegmentCount(Configuration const& Asset, std::int64_t SegmentDuration,
                                                         std::optional<std::int32_t> ExtraVideoSegments) noexcept;
+    // Where the last segment of an event's track ends (its end, up to the
+    // track's next segment boundary); nothing for an asset that is no event.
+    static std::optional<std::int64_t> EventTrackEnd(Configuration const& Asset, std::int64_t SegmentDuration) noexcept;
     // The override when present, else the segment duration.
     static std::int64_t TargetDuration(std::optional<std::int64_t> Override, std::int64_t SegmentDuration) noexcept;
     // "2024-05-01T12:00:03.000Z" for an absolute time.

@@ -19,6 +19,9 @@
 // hls.js gives it showKeyPicture(time) and keyPictureShown(), the key
 // picture of an I-frame playlist at that time in an element of its own;
 // Shaka gives it trickPlay(rate) and cancelTrickPlay().
+// options.eventAhead: the presentation is a live event that begins later;
+// its HLS playlists list no segment until then, which neither player waits
+// on by itself (below).
 (() => {
   function describe(value) {
     if (value === undefined || value === null) return 'unknown';
@@ -48,10 +51,20 @@
   // hls.js places it at; with dash.js and Shaka, their own figure.
   const LatencySampleMs = 500;
 
+  // How long a page waits for a live event to begin (options.eventAhead).
+  const EventWaitSeconds = 60;
+
   function startHls(probe, url, options) {
     const settings = { abrEwmaDefaultEstimate: StartBitsPerSecond };
     if (options.lowLatency !== undefined) settings.lowLatencyMode = options.lowLatency;
     if (options.liveDurationInfinity) settings.liveDurationInfinity = true;
+    // hls.js reloads a live playlist without segments as a failed one: twice,
+    // then on another level, then it gives up, seconds later. Waiting for an
+    // event, it reloads every second for as long as the wait may be.
+    if (options.eventAhead) {
+      const retry = { maxNumRetry: EventWaitSeconds, retryDelayMs: 1000, maxRetryDelayMs: 1000 };
+      settings.playlistLoadPolicy = { default: { maxTimeToFirstByteMs: 10000, maxLoadTimeMs: 20000, timeoutRetry: retry, errorRetry: retry } };
+    }
     // hls.js makes a text track of CC1 and fills it with cues; shown, so that it keeps active cues.
     if (options.captions) Object.assign(settings, { enableCEA708Captions: true, renderTextTracksNatively: true, subtitleDisplay: true });
     // Up to this rate, hls.js plays faster to reach its target latency.
@@ -97,6 +110,8 @@
         probe.event('network error', { details: data.details, url: data.frag ? data.frag.url : data.url || null });
         return;
       }
+      // The playlists of an event that has not begun yet, reloaded until it has.
+      if (!data.fatal && data.details === Hls.ErrorDetails.LEVEL_EMPTY_ERROR && options.eventAhead) return;
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
@@ -222,8 +237,14 @@
     const latencies = options.lowLatency ? sampleLatency(probe, () => player.getStats().liveLatency) : null;
     // Without keys here the player takes its licence from the manifest.
     if (options.clearKeys) player.configure({ drm: { clearKeys: options.clearKeys } });
+    // Shaka refuses a media playlist without segments (HLS_EMPTY_MEDIA_PLAYLIST),
+    // as an HLS event's are until it begins: the page loads it again a
+    // second later, until it has begun.
+    let waitingForEvent = Boolean(options.eventAhead);
+    const EmptyPlaylist = shaka.util.Error.Code.HLS_EMPTY_MEDIA_PLAYLIST;
     player.addEventListener('error', (event) => {
       const error = event.detail;
+      if (waitingForEvent && error.code === EmptyPlaylist) return;
       probe.fail('Shaka', `code ${error.code}, category ${error.category}, severity ${error.severity}: ${describe(error.data)}`);
     });
     probe.playerFigures = () => ({ latencies });
@@ -250,12 +271,20 @@
       probe.clockOf = () => (player.isLive() ? player.getPlayheadTimeAsDate().getTime() : null);
     }
     if (options.captions) player.configure({ preferredTextLanguage: 'en' });
-    try {
-      await player.load(url);
-    } catch (error) {
-      // A failed load was already reported through the error event.
-      if (!probe.errors.length) probe.fail('Shaka', `load: code ${error.code}: ${describe(error.data)}`);
-      return;
+    for (let attempt = 0; ; attempt++) {
+      try {
+        await player.load(url);
+        waitingForEvent = false;
+        break;
+      } catch (error) {
+        if (waitingForEvent && error.code === EmptyPlaylist && attempt < EventWaitSeconds) {
+          await new Promise((resolve) => setTimeout(resolve, 1000));
+          continue;
+        }
+        // A failed load was already reported through the error event.
+        if (!probe.errors.length) probe.fail('Shaka', `load: code ${error.code}: ${describe(error.data)}`);
+        return;
+      }
     }
     probe.thumbnailAt = async (seconds) => {
       const thumbnail = await player.getThumbnails(null, seconds);
