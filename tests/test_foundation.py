@@ -23,8 +23,6 @@ CROSS_ORIGIN = {
     "Access-Control-Expose-Headers": "Content-Length, Range",
     "Access-Control-Max-Age": "86400",
 }
-# The server's limit on a request head (HttpServer::Limits, README).
-MaximalHeaderBytes = 16 * 1024
 
 
 def error_status(body):
@@ -63,8 +61,8 @@ class Endpoints(MediaClient, unittest.TestCase):
         self.assertEqual((status, headers["Content-Type"], headers["Cache-Control"]), (200, "application/json; charset=utf-8", "no-cache"))
         self.assertEqual(headers["Access-Control-Allow-Origin"], "*")
         table = json.loads(body)
-        self.assertEqual([group["id"] for group in table["groups"]], ["presentation", "live", "codecs", "text", "breaks", "changes", "encryption", "faults", "clock", "addressing"])
-        # What the rows say is OptionTableTest's; here, how they are written.
+        # What the groups and rows say is OptionTableTest's; here, how they are written.
+        self.assertEqual({option["group"] for option in table["options"]}, {group["id"] for group in table["groups"]})
         fields = ["name", "alias", "group", "kind", "minimum", "maximum", "default", "choices", "routes", "choiceRoutes", "help", "example"]
         for option in table["options"]:
             with self.subTest(option=option["name"]):
@@ -72,12 +70,6 @@ class Endpoints(MediaClient, unittest.TestCase):
                 self.assertIn(option["kind"], ("flag", "integer", "time", "hex", "choice", "text"))
                 for bound in ("minimum", "maximum"):
                     self.assertTrue(option[bound] is None or isinstance(option[bound], (int, float)))
-        rows = {(option["name"], option["group"]): option for option in table["options"]}
-        duration = rows[("duration", "presentation")]
-        self.assertEqual((duration["kind"], duration["minimum"], duration["maximum"], duration["default"]), ("integer", 1, 86400, "18 (on-demand)"))
-        self.assertEqual(rows[("part", "live")]["minimum"], 0.1)
-        self.assertEqual(rows[("scheme", "encryption")]["choices"], ["cenc", "cbcs"])
-        self.assertEqual(rows[("fail", "faults")]["kind"], "text")
         # The examples the page shows are values the server takes.
         for option in table["options"]:
             if option["group"] in ("faults", "clock") and option["example"]:
@@ -108,12 +100,6 @@ class Endpoints(MediaClient, unittest.TestCase):
         connection.request("GET", self.server.path("version"))
         self.assertEqual(connection.getresponse().read(), body)
         connection.close()
-
-    def test_a_request_head_may_be_as_long_as_the_limit(self):
-        start = "GET /hls/version HTTP/1.1\r\nHost: a\r\nConnection: close\r\nX-Fill: "
-        for size, status in ((MaximalHeaderBytes, b"200"), (MaximalHeaderBytes + 1, b"431")):
-            with self.subTest(size):
-                self.assertTrue(self.server.raw((start + "f" * (size - len(start) - 4) + "\r\n\r\n").encode()).startswith(b"HTTP/1.1 " + status))
 
 
 class Shutdown(unittest.TestCase):
