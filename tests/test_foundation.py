@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """The server's own endpoints, its error answers, its command line and its
 shutdown, through the real program. How a connection reads, limits and
-refuses requests is judged by the HTTP unit tests (ConnectionTest,
-ServerTest), the error text by AppTextTest, the console and trace lines by
-HostTest and TraceTest (test_reliability.py follows the server by them)."""
+refuses requests, and answers HEAD, is judged by the HTTP unit tests
+(ConnectionTest, ServerTest) and SegmentProductionTest, the error text by
+AppTextTest, the console and trace lines by HostTest and TraceTest
+(test_reliability.py follows the server by them)."""
 
 import json
 import os
@@ -85,21 +86,6 @@ class Endpoints(MediaClient, unittest.TestCase):
         for method in ("POST", "DELETE"):
             status, _, body = self.server.get("version", method=method, body=b"payload")
             self.assertEqual((status, error_status(body)), (400, "0x80FF0D92"))
-
-    def test_head_gets_the_head_a_get_gets_and_the_connection_goes_on(self):
-        connection = self.server.connection()
-        connection.request("GET", self.server.path("version"))
-        whole = connection.getresponse()
-        body = whole.read()
-        connection.request("HEAD", self.server.path("version"))
-        response = connection.getresponse()
-        self.assertEqual(response.status, 200)
-        self.assertEqual(response.getheader("Content-Length"), str(len(body)))
-        self.assertEqual(response.getheader("Content-Type"), whole.getheader("Content-Type"))
-        self.assertEqual(response.read(), b"")
-        connection.request("GET", self.server.path("version"))
-        self.assertEqual(connection.getresponse().read(), body)
-        connection.close()
 
 
 class Shutdown(unittest.TestCase):
