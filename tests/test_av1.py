@@ -1,12 +1,12 @@
 # SPDX-License-Identifier: GPL-2.0-or-later
 """AV1 video ("av1", "codecswitch=S:av1") as others read it: ffprobe decodes
 the segments (libdav1d, the decoder it picks for AV1 here) with the stated
-size, frame count, key frames and colours; mp4box and codem-isoboxer read the av01
-entry and the sync samples; hls-parser and mpd-parser read the manifests;
-cenc and cbcs segments, deciphered with the key, hold the clear segments'
-frames, which ffmpeg decodes without a complaint, and protect exactly the
-tile data ffmpeg's own reading of the frame headers finds; GStreamer
-(libaom) plays every picture of HLS on the grid.
+size, frame count, key frames and colours; mp4box and codem-isoboxer read
+the av01 entry and the sync samples; hls-parser and mpd-parser read the
+manifests; cenc and cbcs segments, deciphered with the key, hold the clear
+segments' frames, which ffmpeg decodes without a complaint, and protect
+exactly the tile data ffmpeg's own reading of the frame headers finds;
+GStreamer (libaom) plays every picture of HLS on the grid.
 How av1C and the codecs text follow the sequence header is Mp4Av1Test's."""
 
 import re
@@ -52,7 +52,7 @@ class Av1Test(MediaClient, unittest.TestCase):
         rows = self.expect_rows("av1", "av01", "av1")
         dash = self.fetch("manifest.mpd?av1&duration=12").decode()
         dash_codecs = re.findall(r'<Representation id="\d+" bandwidth="\d+" codecs="(av01[^"]*)" width', dash)
-        for variant, (codecs, views) in enumerate(rows):
+        for codecs, views in rows:
             # The text the manifests give begins with what mp4box derives
             # from av1C, and adds the colours (BT.601 matrix, limited range).
             self.assertEqual(codecs, views["mp4box"]["codecs"] + ".0.110.01.01.06.0")
