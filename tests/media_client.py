@@ -66,6 +66,11 @@ def sample_bytes(segment, count=3):
     return [top_level_boxes(fragment)[1][1][8:] for fragment in fragments(segment)[:count]]
 
 
+def media_data(segment):
+    """The payloads of a segment's mdat boxes, one after the other."""
+    return b"".join(box[8:] for kind, box in top_level_boxes(segment) if kind == "mdat")
+
+
 def child_boxes(box, header=8):
     """(type, bytes) of the boxes inside a container box."""
     return top_level_boxes(box[header:])
@@ -209,9 +214,9 @@ class MediaClient:
         periods hold (the default three periods too): served whole from the
         cache, the periods play to their end."""
         base = self.server.url("")
-        result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", self.file(self.fetch(manifest), ".mpd"), base + manifest])[0])
-        groups = result["manifest"]["mediaGroups"]["AUDIO"].values()
-        playlists = result["manifest"]["playlists"] + [playlist for group in groups for rendition in group.values() for playlist in rendition["playlists"]]
+        result = self.mpd_views(self.fetch(manifest))
+        groups = result["mediaGroups"]["AUDIO"].values()
+        playlists = result["playlists"] + [playlist for group in groups for rendition in group.values() for playlist in rendition["playlists"]]
         uris = {part["resolvedUri"] for playlist in playlists for segment in playlist["segments"] for part in (segment, segment["map"])}
         for uri in sorted(uris):
             self.fetch(uri[len(base):])
@@ -257,18 +262,86 @@ class MediaClient:
                              (expected, 1280, 720, 75, [0, 25, 50]))
 
         text = self.fetch("manifest.mpd?" + query)
-        result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", self.file(text, ".mpd"), self.server.url("manifest.mpd")])[0])
-        self.assertEqual((result.get("error"), result["warnings"]), (None, []))
+        result = self.mpd_views(text)
         space = {"mpd": "urn:mpeg:dash:schema:mpd:2011"}
         periods = ElementTree.fromstring(text).findall("mpd:Period", space)
         self.assertEqual([period.find("mpd:AdaptationSet/mpd:Representation", space).get("codecs")[:5] for period in periods], ["avc1.", sample_entry + "."])
-        video = [playlist for playlist in result["manifest"]["playlists"] if playlist["attributes"].get("RESOLUTION", {}).get("width") == 1280][0]
+        video = [playlist for playlist in result["playlists"] if playlist["attributes"].get("RESOLUTION", {}).get("width") == 1280][0]
         firsts = {}
         for segment in video["segments"]:
             firsts.setdefault(segment["timeline"], segment)
         base = len(self.server.url(""))
         decoded = [self.decoded(self.fetch(segment["map"]["resolvedUri"][base:]), self.fetch(segment["resolvedUri"][base:]))[0] for _, segment in sorted(firsts.items())]
         self.assertEqual(decoded, ["h264", decoder])
+
+    def expect_rows(self, codec, entry, decoder):
+        """The rows of "codec" over 12 s: the main row at 25 fps (a key frame
+        every second) and the 1 fps trick-play row of key frames only, which
+        ffprobe decodes with decoder at their size, and whose sample entry
+        and sync samples mp4box and codem-isoboxer read. Both rows signal
+        limited range and the BT.601 matrix, what the pictures are. Per row:
+        the codecs text hls-parser reads in the master playlist, and the
+        readers' views."""
+        asset, master = self.asset("?%s&duration=12" % codec)
+        variants = self.playlist_views(master)["hlsParser"]["variants"]
+        rows = []
+        for variant, size, frames, keys in ((0, (1280, 720), 75, [0, 25, 50]), (1, (960, 540), 3, [0, 1, 2])):
+            header, bodies = self.video(asset, variant, [1 - variant])
+            view = self.probe(header + bodies[0], "stream=codec_name,width,height,color_range,color_space:frame=key_frame")
+            stream = view["streams"][0]
+            self.assertEqual((stream["codec_name"], stream["width"], stream["height"], stream["color_range"], stream["color_space"]),
+                             (decoder,) + size + ("tv", "smpte170m"))
+            self.assertEqual([index for index, frame in enumerate(view["frames"]) if frame["key_frame"] == 1], keys)
+            self.assertEqual(len(view["frames"]), frames)
+            views = self.segment_views(header, bodies)
+            for reader in ("mp4box", "isoboxer"):
+                view = views[reader]
+                self.assertEqual((view["errors"], view["entry"]), ([], entry), reader)
+                self.assertEqual([index for index, sample in enumerate(view["segments"][0]["samples"]) if sample[4]], keys, reader)
+            rows.append((variants[variant]["codecs"].split(",")[0], views))
+        return rows
+
+    def expect_deciphered(self, query, key, check):
+        """Under cenc and cbcs, segment 1 of the main row of query: mp4box
+        reads its encv entry; its samples differ from the clear row's and,
+        deciphered with key, are those very samples, which decode at 720p
+        with a key frame a second. check(scheme, view, header) adds what the
+        codec's entry and samples say."""
+        _, (clear,) = self.video(self.asset("?" + query)[0], 0, [1])
+        for scheme in ("cenc", "cbcs"):
+            with self.subTest(scheme=scheme):
+                header, (segment,) = self.video(self.asset("?%s&key=%s&scheme=%s" % (query, key, scheme))[0], 0, [1])
+                view = self.segment_views(header, [segment])["mp4box"]
+                self.assertEqual((view["errors"], view["entry"], view["scheme"]), ([], "encv", scheme))
+                check(scheme, view, header)
+                self.assertNotEqual(media_data(segment), media_data(clear))
+                plain_header, plain = decrypt_cenc(header, segment, key)
+                self.assertEqual(media_data(plain), media_data(clear))
+                self.assertEqual(self.decoded(plain_header, plain)[1:], (1280, 720, 75, [0, 25, 50]))
+
+    def expect_pictures_on_the_grid(self, path, seconds):
+        """GStreamer's playbin shows every picture of path's seconds at its
+        place on the 40 ms grid, in order, none twice and none missing (a
+        DASH presentation served whole from the cache: make_every_segment),
+        and plays audio; the audio's running times."""
+        if path.startswith("manifest.mpd"):
+            self.make_every_segment(path)
+        video, audio = gstreamer_times(self.server.url(path))
+        self.assertEqual(video, [index * 4 * 10**7 for index in range(seconds * 25)], path)
+        self.assertTrue(audio, path)
+        return audio
+
+    def mpd_views(self, data, clock=None):
+        """What mpd-parser reads of a DASH manifest (manifest_parsers.mjs),
+        without an error or a warning, once xmllint found it well formed:
+        addresses resolved against the manifest route, and for a dynamic
+        manifest the segments as of clock (ms) when given."""
+        path = self.file(data, ".mpd")
+        run_tool(["xmllint", "--noout", path])
+        arguments = [path, self.server.url("manifest.mpd")] + ([str(clock)] if clock is not None else [])
+        result = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd"] + arguments)[0])
+        self.assertEqual((result.get("error"), result["warnings"]), (None, []))
+        return result["manifest"]
 
     def playlist_views(self, text):
         """What hls-parser and m3u8-parser read of a playlist

@@ -280,19 +280,3 @@ class QuorvelServer:
             return response.status, response.headers, response.read()
         finally:
             connection.close()
-
-    def raw(self, data, timeout=10):
-        """Sends raw bytes and returns everything received until the server
-        closes the connection (or the time runs out)."""
-        with socket.create_connection(("127.0.0.1", self.port), timeout=timeout) as client:
-            client.sendall(data)
-            received = b""
-            try:
-                while True:
-                    piece = client.recv(65536)
-                    if not piece:
-                        break
-                    received += piece
-            except socket.timeout:
-                pass
-            return received

@@ -14,7 +14,6 @@ follows "now". The audio marker: ffmpeg decodes the FLAC presentation to
 PCM, and a marker starts at every whole second.
 """
 
-import math
 import os
 import re
 import struct

@@ -6,7 +6,6 @@ functions, beside the program; without -Debug nothing changes."""
 import ctypes
 import glob
 import os
-import re
 import shutil
 import signal
 import subprocess

@@ -16,15 +16,13 @@ PacedEdgeTest's.
 """
 
 import datetime
-import json
-import os
 import re
 import time
 import unittest
 import xml.etree.ElementTree as ElementTree
 
-from media_client import Here, MediaClient
-from quorvel_harness import read_answer, run_tool, top_level_boxes
+from media_client import MediaClient
+from quorvel_harness import read_answer, top_level_boxes
 
 Space = {"mpd": "urn:mpeg:dash:schema:mpd:2011"}
 # 2030-01-01T00:00:00Z: a "now" far from the real clock.
@@ -68,14 +66,11 @@ class LowLatencyDash(MediaClient, unittest.TestCase):
         # parser (which lists segments up to its own clock) lists a few.
         now = round(time.time() * 1000)
         text, document = self.manifest("live&ll&now=%d" % now)
-        path = self.file(text.encode(), ".mpd")
-        run_tool(["xmllint", "--noout", path])
-        parsed = json.loads(run_tool(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd")])[0])
-        self.assertEqual((parsed["warnings"], parsed.get("error")), ([], None))
+        parsed = self.mpd_views(text.encode())
         # The parser lists what has begun by its own clock. The rest of the
         # document is the writer's (DashManifestWriterTest); here what the
         # route gives it: times, the clock's address, working addresses.
-        self.assertGreaterEqual(len(parsed["manifest"]["playlists"][0]["segments"]), 3)
+        self.assertGreaterEqual(len(parsed["playlists"][0]["segments"]), 3)
         self.assertEqual(document.get("type"), "dynamic")
         self.assertEqual(parse_time(document.get("availabilityStartTime")), now - 10000)
         self.assertEqual(parse_time(document.get("publishTime")), now)

@@ -16,6 +16,7 @@ InvalidArgument, AssetMissing, AssetUnknown, AssetWithoutKey, VariantUnknown = 0
 UnexpectedPath, SegmentMalformed, SegmentOutsideAsset, SessionQueryInvalid = 0x80FF0D82, 0x80FF0E40, 0x80FF0E41, 0x80FF0E50
 SubtitlesInvalid, LanguageUnknown, BreaksInvalid, BreakUnknown, ChangesInvalid, KeyUnknown = 0x80FF0E60, 0x80FF0E61, 0x80FF0E70, 0x80FF0E71, 0x80FF0E72, 0x80FF0E73
 ThumbnailsInvalid, ThumbnailsAbsent = 0x80FF0EB0, 0x80FF0EB1
+PartInvalid, PeriodInvalid, AudioRowUnknown = 0x80FF0E32, 0x80FF0E42, 0x80FF0E80
 
 
 class PresentationRoutes(MediaClient, unittest.TestCase):
@@ -38,29 +39,43 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
         # Which values each reader refuses is its unit test's (ConfigurationTest,
         # OptionTableTest, TimelineTest, SubtitleTextTest, AdBreakTest,
         # ChangeTest, ClearKeyLicenceTest, ThumbnailTest); here, that each kind of refusal
-        # reaches the client of each route as 400 naming its status, and
-        # changes no asset.
-        asset, _ = self.asset("?duration=12")
+        # reaches the client of each route as 400 naming its status (and,
+        # where given, what was refused), and changes no asset.
+        # 30 s: 10 video and 5 audio segments listed (the DASH periods ask
+        # for no more than 7 and 4).
+        asset, _ = self.asset("?duration=30")
         before = self.fetch("video.m3u8?asset=%d&variant=0" % asset)
         numbers = {"a": asset, "s": self.asset("?subs=en")[0], "b": self.asset("?duration=30&breaks=@9:6&ads=2")[0],
-                   "r": self.asset("?duration=36&key=%s&rotate=12" % Key)[0], "t": self.asset("?thumbs&duration=18")[0]}
+                   "r": self.asset("?duration=36&key=%s&rotate=12" % Key)[0], "l": self.asset("?audio=aac,ec3&lang=en,fr")[0],
+                   "f": self.asset("?duration=30&fail=503@any:*")[0],
+                   "t": self.asset("?thumbs&duration=18")[0]}
         rows = [
             # The options of both manifests.
             ("master.m3u8?duration=0", InvalidArgument), ("manifest.mpd?duration=0&" + "x" * 10000, InvalidArgument),
             ("master.m3u8?key=" + Key[:31], 0x80FF01A0), ("manifest.mpd?key=" + Key[:30] + "0G", 0x80FF01A8),
             ("master.m3u8?subs=en_US", SubtitlesInvalid), ("manifest.mpd?subs=en&subsformat=vtt", SubtitlesInvalid),
-            ("master.m3u8?cc=708", InvalidArgument), ("manifest.mpd?av1&cc=608", InvalidArgument),
+            ("master.m3u8?cc=708", InvalidArgument), ("manifest.mpd?av1&cc=608", InvalidArgument, "AV1 video"),
+            ("manifest.mpd?codecswitch=12:vp9&cc=608", InvalidArgument, "VP9 video"),
             ("master.m3u8?ch=4", InvalidArgument), ("master.m3u8?ch=6&flac", InvalidArgument),
             ("manifest.mpd?breaks=5:1", BreaksInvalid), ("master.m3u8?rotate=12", ChangesInvalid),
             ("master.m3u8?thumbs=11x1", ThumbnailsInvalid), ("manifest.mpd?thumbs&novideo", ThumbnailsInvalid),
-            # Assets, variants, segments and keys.
+            # Assets, variants, rows, segments, parts, periods and keys.
             ("audio.m3u8", AssetMissing), ("audio.m3u8?asset=999999", AssetUnknown), ("session", AssetMissing),
             ("video.m3u8?asset={a}&variant=2", VariantUnknown), ("video.m3u8?asset={a}&variant=abc", InvalidArgument),
+            ("audio.m3u8?asset={l}&audio=opus", AudioRowUnknown), ("audio-body.mp4?asset={l}&lang=en&describes=1&index=0", AudioRowUnknown),
             ("video-header.mp4?asset={a}&variant=9", 0x80FF0C76), ("video-body.mp4?asset={a}&variant=2&index=0", 0x80FF0C8B),
             ("video-body.mp4?asset={a}&variant=0", 0x80FF0C8D), ("audio-body.mp4?asset={a}", 0x80FF0D51),
+            ("audio-body.mp4?asset={a}&index=%2B1", SegmentMalformed, '"index" "+1"'),
+            ("audio-body.mp4?asset={a}&index=5", SegmentOutsideAsset, "the audio track has 5 segments"),
+            ("video-body.mp4?asset={a}&variant=0&index=10", SegmentOutsideAsset, "video variant 0 has 10 segments"),
+            ("video-body.mp4?asset={a}&variant=0&index=0&baseIndex=1", SegmentOutsideAsset, "Segment -1 "),
+            ("video-body.mp4?asset={a}&variant=0&index=1&part=1e0", PartInvalid, '"part" "1e0"'),
+            ("video-body.mp4?asset={a}&variant=0&index=1&period=3", PeriodInvalid, '"period" "3"'),
+            # Fault rules apply to the asset's segments only: this one is refused, not failed.
+            ("audio-body.mp4?asset={f}&index=99", SegmentOutsideAsset),
             ("audio.mp4?duration=0", InvalidArgument), ("audio.mp4?duration=3601", InvalidArgument),
             ("key?asset={a}", AssetWithoutKey), ("key?asset={r}&kid=A3F1C6D2847B4E09B5E2D7C8196F3A43", KeyUnknown),
-            ("clearkey?asset={r}", UnexpectedPath), ("clearkey?asset={r}", InvalidArgument, "POST", b"[" * 30000),
+            ("clearkey?asset={r}", UnexpectedPath), ("clearkey?asset={r}", InvalidArgument, None, "POST", b"[" * 30000),
             ("session?asset={a}&from=x", SessionQueryInvalid), ("session?asset={a}&format=xml", SessionQueryInvalid),
             # Subtitle tracks and ad breaks the asset does not have.
             ("subtitles.m3u8?asset={s}&lang=sv", LanguageUnknown), ("subtitles.vtt?asset={s}&index=0", LanguageUnknown),
@@ -72,9 +87,11 @@ class PresentationRoutes(MediaClient, unittest.TestCase):
             ("thumbs.m3u8?asset={a}", ThumbnailsAbsent), ("thumbs.jpg?asset={a}&index=0", ThumbnailsAbsent),
             ("thumbs.jpg?asset={t}", SegmentMalformed), ("thumbs.jpg?asset={t}&index=1", SegmentOutsideAsset),
         ]
-        for path, code, *request in rows:
+        for path, code, named, *request in (row + (None,) * (3 - len(row)) for row in rows):
             with self.subTest(path[:60]):
-                self.failure(path.format(**numbers), code, *request)
+                body = self.fetch(path.format(**numbers), 400, *request)
+                self.assertTrue(body.startswith(b"Exception 0x%08X" % code), body[:120])
+                self.assertIn((named or "").encode(), body)
         self.assertEqual(self.fetch("video.m3u8?asset=%d&variant=0" % asset), before)
 
 

@@ -20,7 +20,7 @@ import unittest
 import xml.etree.ElementTree as ElementTree
 
 import quorvel_harness
-from media_client import Here, MediaClient
+from media_client import MediaClient
 from quorvel_harness import FramesPerVideoSegment, fragments, read_answer, top_level_boxes
 from quorvel_harness import ToolLimit, run_tool
 
@@ -33,9 +33,7 @@ class Presentations(MediaClient, unittest.TestCase):
     def test_dash_periods_name_segments_that_start_where_the_manifest_says(self):
         text = self.fetch("manifest.mpd").decode()
         timelines = self.period_timelines(text)
-        path = self.file(text.encode(), ".mpd")
-        output, _ = run(["node", os.path.join(Here, "manifest_parsers.mjs"), "mpd", path, self.server.url("manifest.mpd")])
-        manifest = json.loads(output)["manifest"]
+        manifest = self.mpd_views(text.encode())
         playlists = {"video": manifest["playlists"][0], "audio": manifest["mediaGroups"]["AUDIO"]["audio"]["en"]["playlists"][0]}
         for kind, playlist in playlists.items():
             periods = {}

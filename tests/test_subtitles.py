@@ -153,7 +153,7 @@ class Subtitles(MediaClient, unittest.TestCase):
         for query, entry in (("", "stpp"), ("&subsformat=wvtt", "wvtt"), ("&live&ll", "stpp")):
             with self.subTest(query=query):
                 asset, manifest = self.asset("?subs=fr,sv" + query, "manifest.mpd")
-                run_tool(["xmllint", "--noout", self.file(manifest.encode(), ".mpd")])
+                self.mpd_views(manifest.encode())
                 root = ElementTree.fromstring(manifest.encode())
                 sets = [node for node in root.iter("{%s}AdaptationSet" % Mpd["mpd"]) if node.get("contentType") == "text"]
                 periods = len(root.findall("mpd:Period", Mpd))

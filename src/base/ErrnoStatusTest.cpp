@@ -6,16 +6,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(ErrnoStatus, CommonErrorsKeepThePlatformMeaning)
-{
-    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(EACCES)), 0x80070005u);
-    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(EADDRINUSE)), 0x800700B7u);
-    EXPECT_EQ(HResultFromErrno(ENOMEM), E_OUTOFMEMORY);
-    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(ENOENT)), 0x80070002u);
-    EXPECT_EQ(HResultFromErrno(EINVAL), E_INVALIDARG);
-    EXPECT_EQ(static_cast<unsigned>(HResultFromErrno(EADDRNOTAVAIL)), 0x80072741u);
-}
-
 TEST(ErrnoStatus, UnnamedNumbersAreAPlainFailure)
 {
     EXPECT_EQ(HResultFromErrno(0), E_FAIL);

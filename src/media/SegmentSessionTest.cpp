@@ -114,15 +114,12 @@ TEST(SegmentWindow, SegmentsCoverTheirTimeAndNumberFragmentsByTheirPlaceOnTheGri
 {
     DefaultVariantSets const Defaults;
     auto const& Video = Defaults.H264.VideoVariants;
-    auto const Body = SegmentWindow::ForVideo(Video[0], 2);
-    EXPECT_EQ(Body.Start, 6 * Second);
-    EXPECT_EQ(Body.End, 9 * Second);
-    EXPECT_EQ(Body.SourceStart, 6 * Second);
-    EXPECT_EQ(Body.FirstSequenceNumber, 151u);
+    // Start, end, where the run starts and the first fragment's number.
+    auto const Window = [](SegmentWindow const& Value) { return std::tuple(Value.Start, Value.End, Value.SourceStart, Value.FirstSequenceNumber); };
+    EXPECT_EQ(Window(SegmentWindow::ForVideo(Video[0], 2)), std::tuple(6 * Second, 9 * Second, 6 * Second, 151u));
     EXPECT_EQ(SegmentWindow::ForVideo(Video[1], 2).FirstSequenceNumber, 7u);
     auto const Header = SegmentWindow::ForVideo(Video[0], std::nullopt);
-    EXPECT_EQ(Header.End, 500'000);
-    EXPECT_EQ(Header.FirstSequenceNumber, 1u);
+    EXPECT_EQ(std::pair(Header.End, Header.FirstSequenceNumber), std::pair(std::int64_t{500'000}, 1u));
 
     // 29.97 fps in 6 s segments: segment 6 starts between frames 1078 and
     // 1079 and begins with the later one, which segment 5 does not have.
@@ -139,10 +136,7 @@ TEST(SegmentWindow, SegmentsCoverTheirTimeAndNumberFragmentsByTheirPlaceOnTheGri
     // AAC: 6 s is 281.25 frames; the frames of segment 1 start at frame 282,
     // and its run starts two frames early.
     auto const Audio = SegmentWindow::ForAudio(Aac(), 1);
-    EXPECT_EQ(Audio.Start, 6 * Second);
-    EXPECT_EQ(Audio.End, 12 * Second);
-    EXPECT_EQ(Audio.FirstSequenceNumber, 283u);
-    EXPECT_EQ(Audio.SourceStart, 280 * 1024 * Second / 48000);
+    EXPECT_EQ(Window(Audio), std::tuple(6 * Second, 12 * Second, 280 * 1024 * Second / 48000, 283u));
     EXPECT_GT(Audio.SourceEnd, 12 * Second);
     EXPECT_EQ(SegmentWindow::ForAudio(Aac(), 0).FirstSequenceNumber, 1u);
     // The last segment ends with the presentation; one past it is whole.
@@ -150,13 +144,10 @@ TEST(SegmentWindow, SegmentsCoverTheirTimeAndNumberFragmentsByTheirPlaceOnTheGri
     EXPECT_EQ(SegmentWindow::ForAudio(Aac(20 * Second), 4).End, 30 * Second);
     // FLAC: 6.4 s is 75 blocks of 4096 samples.
     auto const Flac = SegmentWindow::ForAudio(Aac().FlacAlternative(), 1);
-    EXPECT_EQ(Flac.SourceStart, 64'000'000);
-    EXPECT_EQ(Flac.SourceEnd, 128'000'000);
-    EXPECT_EQ(Flac.FirstSequenceNumber, 76u);
+    EXPECT_EQ(std::tuple(Flac.SourceStart, Flac.SourceEnd, Flac.FirstSequenceNumber), std::tuple(64'000'000, 128'000'000, 76u));
     // Far segments of a live timeline wrap the 32-bit numbers and stay exact.
     auto const Far = SegmentWindow::ForVideo(Video[0], 0xFFFFFFFFu);
-    EXPECT_EQ(Far.Start, std::int64_t{0xFFFFFFFF} * 3 * Second);
-    EXPECT_EQ(Far.FirstSequenceNumber, static_cast<std::uint32_t>(std::int64_t{0xFFFFFFFF} * 75 + 1));
+    EXPECT_EQ(std::pair(Far.Start, Far.FirstSequenceNumber), std::pair(std::int64_t{0xFFFFFFFF} * 3 * Second, static_cast<std::uint32_t>(std::int64_t{0xFFFFFFFF} * 75 + 1)));
 }
 
 // That video runs number their fragments on from each other, H.264 and

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "base/HResultError.h"
 #include "media/MediaTestTools.h"
 #include "mp4/Mp4Vp9FrameHeader.h"
@@ -41,33 +39,6 @@ EncodedRun Encode(VideoEncoderSettings const& Value, std::int64_t First, std::in
     return Result;
 }
 
-void AppendLittleEndian(std::vector<std::uint8_t>& Data, std::uint64_t Value, unsigned Bytes)
-{
-    for(unsigned Index = 0; Index < Bytes; ++Index)
-        Data.push_back(static_cast<std::uint8_t>(Value >> (8 * Index)));
-}
-
-// The samples as an IVF file, the plain container of VP9 frames.
-std::vector<std::uint8_t> Ivf(std::vector<EncodedSample> const& Samples)
-{
-    std::vector<std::uint8_t> File{'D', 'K', 'I', 'F'};
-    AppendLittleEndian(File, 0, 2);  // version
-    AppendLittleEndian(File, 32, 2); // header size
-    File.insert(File.end(), {'V', 'P', '9', '0'});
-    AppendLittleEndian(File, Width, 2);
-    AppendLittleEndian(File, Height, 2);
-    AppendLittleEndian(File, 25, 4); // time base: 1/25 s
-    AppendLittleEndian(File, 1, 4);
-    AppendLittleEndian(File, Samples.size(), 4);
-    AppendLittleEndian(File, 0, 4);
-    for(std::size_t Index = 0; Index < Samples.size(); ++Index)
-    {
-        AppendLittleEndian(File, Samples[Index].Data.size(), 4);
-        AppendLittleEndian(File, Index, 8);
-        File.insert(File.end(), Samples[Index].Data.begin(), Samples[Index].Data.end());
-    }
-    return File;
-}
 } // namespace
 
 TEST(Vp9Encoder, EachPictureIsOneShownFrameWithKeyFramesOnTheGop)
@@ -90,39 +61,15 @@ TEST(Vp9Encoder, EachPictureIsOneShownFrameWithKeyFramesOnTheGop)
         EXPECT_TRUE(Header.m_ShowFrame && !Header.m_ShowExistingFrame) << Index;
         EXPECT_EQ(Header.m_TileColumnsLog2, 1u) << Index;
         EXPECT_EQ(Header.FindTiles(Sample.Data).size(), 2u) << Index;
+        // Profile 0, 8 bits, 4:2:0, SMPTE 170M at limited range (how a
+        // decoder reads the colours is test_vp9.py's).
         if(Key)
         {
-            // Profile 0, 8 bits, 4:2:0, SMPTE 170M at limited range.
-            EXPECT_EQ(Header.m_Profile, 0u);
-            EXPECT_EQ(Header.m_BitDepth, 8u);
-            EXPECT_EQ(Header.m_ColorSpace, 3u);
-            EXPECT_FALSE(Header.m_FullRange);
-            EXPECT_EQ(Header.m_SubsamplingX + Header.m_SubsamplingY, 2);
-            EXPECT_EQ(Header.m_Width, Width);
-            EXPECT_EQ(Header.m_Height, Height);
+            EXPECT_EQ(std::tuple(Header.m_Profile, Header.m_BitDepth, Header.m_ColorSpace, Header.m_FullRange, Header.m_SubsamplingX + Header.m_SubsamplingY,
+                                 Header.m_Width, Header.m_Height),
+                      std::tuple(0u, 8u, 3u, false, 2, Width, Height));
         }
     }
-}
-
-TEST(Vp9Encoder, TwoRunsDecodeAsOneStreamWithKeyFramesOnTheGopAndColourSignalling)
-{
-    auto Samples = Encode(Settings(25, 25), 0, 75).Samples;
-    auto const Second = Encode(Settings(25, 25), 75, 75).Samples;
-    Samples.insert(Samples.end(), Second.begin(), Second.end());
-    auto const Path = ScratchDirectory() / "segments.ivf";
-    WriteFile(Path, Ivf(Samples));
-
-    auto const Result = RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=key_frame,width,height,color_space,color_range -of csv=p=0 " +
-                                   Path.string());
-    ASSERT_EQ(Result.ExitCode, 0) << Result.Errors;
-    EXPECT_EQ(Result.Errors, "");
-    std::istringstream Lines(Text(Result.Output));
-    std::vector<std::string> Frames;
-    for(std::string Line; std::getline(Lines, Line);)
-        Frames.push_back(Line);
-    ASSERT_EQ(Frames.size(), 150u);
-    for(std::size_t Index = 0; Index < Frames.size(); ++Index)
-        EXPECT_EQ(Frames[Index], std::string(Index % 25 == 0 ? "1" : "0") + ",640,360,tv,smpte170m") << Index;
 }
 
 TEST(Vp9Encoder, KeyFrameOnlyRunsMakeEveryPictureAKeyFrameAndCaptionsAreRefused)

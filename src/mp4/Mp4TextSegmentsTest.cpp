@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "base/HResultError.h"
+#include "mf/MfTestTools.h"
 #include "mp4/Mp4TestBoxReader.h"
 #include "mp4/Mp4TestBytes.h"
 #include "mp4/Mp4TextSegments.h"
@@ -270,16 +270,5 @@ TEST(TextSegments, RefusesWhatNoTrackCanCarry)
         {"language too long", [&] { Mp4::WriteTextInitializationSegment(With(Wvtt, [](auto& Value) { Value.Language = "en-" + std::string(80, 'a'); })); }},
     };
     for(auto const& [Name, Call] : Table)
-    {
-        SCOPED_TRACE(Name);
-        try
-        {
-            Call();
-            ADD_FAILURE() << "accepted";
-        }
-        catch(HResultError const& Error)
-        {
-            EXPECT_EQ(Error.Code(), E_INVALIDARG);
-        }
-    }
+        EXPECT_EQ(MF::Testing::Raised(Call), E_INVALIDARG) << Name;
 }

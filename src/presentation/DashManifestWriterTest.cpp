@@ -218,15 +218,7 @@ TEST_F(DashManifestWriterTest, RegularDynamicFormsAreRefusedWhereTheyCannotApply
             {"live&dynamic&segtimeline=times", R"(Invalid "segtimeline" "times": one of time, number)"},
         })
     {
-        std::string Raised;
-        try
-        {
-            Manifest(Text);
-        }
-        catch(HResultError const& Error)
-        {
-            Raised = Error.Message();
-        }
+        auto const Raised = Application::Test::Raised([&] { Manifest(Text); }).second;
         EXPECT_NE(Raised.find(Message), std::string::npos) << Text << ": " << Raised;
     }
     // The HLS playlists do not read them.

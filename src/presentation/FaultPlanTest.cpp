@@ -24,16 +24,9 @@ FaultPlan MakePlan(std::string_view Text)
 // The message of the failure a query raises, or "" when it parses.
 std::string Refusal(std::string_view Text)
 {
-    try
-    {
-        FaultParser::Parse(Query(Text));
-    }
-    catch(HResultError const& Error)
-    {
-        EXPECT_EQ(Error.Code(), FailureCode::FaultRuleInvalid);
-        return Error.Message();
-    }
-    return {};
+    auto const [Status, Message] = Application::Test::Raised([&] { FaultParser::Parse(Query(Text)); });
+    EXPECT_TRUE(Status == S_OK || Status == FailureCode::FaultRuleInvalid) << Message;
+    return Message;
 }
 
 std::vector<std::string> FiredNames(FaultPlan& Plan, FaultTrack Track, std::uint32_t Number, std::uint32_t Variant = 0)

@@ -56,20 +56,6 @@ std::string ReadFile(char const* Path)
     return Text.str();
 }
 
-// The message a body raises with its status, or "" when it raises none.
-std::pair<HRESULT, std::string> Raised(std::function<void()> const& Body)
-{
-    try
-    {
-        Body();
-    }
-    catch(HResultError const& Error)
-    {
-        return {Error.Code(), Error.Message()};
-    }
-    return {S_OK, {}};
-}
-
 // A value each row takes: the manifest is made with all of them at once.
 std::string GoodValue(QueryOption const& Option)
 {

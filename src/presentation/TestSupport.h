@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/HResultError.h"
 #include "base/QueryStringNameValue.h"
@@ -27,6 +28,21 @@ HRESULT RaisedStatus(BodyT&& Body)
     }
     ADD_FAILURE() << "nothing raised";
     return S_OK;
+}
+
+// The status and message a body raises, {S_OK, ""} when it raises none.
+template <typename BodyT>
+std::pair<HRESULT, std::string> Raised(BodyT&& Body)
+{
+    try
+    {
+        Body();
+    }
+    catch(HResultError const& Error)
+    {
+        return {Error.Code(), Error.Message()};
+    }
+    return {S_OK, {}};
 }
 
 inline QueryVector Query(std::string_view Text)

@@ -3,10 +3,8 @@
 // decodes Opus but not AC-3 or E-AC-3: hls.js, Shaka and dash.js play Opus,
 // clear and (Shaka, with ClearKey) encrypted; offered E-AC-3 and AAC as
 // alternatives, each chooses AAC, asks for no E-AC-3 segment and plays.
-import { playWithPlayer } from './PlayerRun.mjs';
-import { judgePlayback } from './Verdict.mjs';
+import { playbackCheck } from './PlaybackChecks.mjs';
 
-const Both = { video: true, audio: true };
 const Key = '00112233445566778899AABBCCDDEEFF';
 const KeyId = 'a3f1c6d2847b4e09b5e2d7c8196f3a40';
 const HlsSeconds = 10;
@@ -25,21 +23,12 @@ function audioCodecsAsked(session) {
 }
 
 function audioCheck(player, path, goal, { options = {}, codecs = null, encrypted = false } = {}) {
-  return {
-    name: `${player} ${path}`,
-    timeoutSeconds: 60,
-    async run(session, environment) {
-      const report = await playWithPlayer(session, environment, { player, path, options, goal });
-      const result = judgePlayback(report, Both, session.problems);
-      if (goal.played !== undefined && result.figures.played < goal.played - 0.1) result.failures.push(`played only ${result.figures.played.toFixed(1)} s`);
-      if (goal.position !== undefined && result.figures.position < goal.position) result.failures.push(`stopped at ${result.figures.position.toFixed(2)} s`);
-      const asked = audioCodecsAsked(session);
-      result.figures.extra['audio asked'] = asked.join(',') || 'none';
-      if (codecs && asked.join(',') !== codecs.join(',')) result.failures.push(`asked for the audio of ${asked.join(', ') || 'no codec'}, not of ${codecs.join(', ')}`);
-      if (encrypted && !report.mediaKeys) result.failures.push('the player set no MediaKeys: nothing was decrypted');
-      return result;
-    },
+  const more = (result, session) => {
+    const asked = audioCodecsAsked(session);
+    result.figures.extra['audio asked'] = asked.join(',') || 'none';
+    if (codecs && asked.join(',') !== codecs.join(',')) result.failures.push(`asked for the audio of ${asked.join(', ') || 'no codec'}, not of ${codecs.join(', ')}`);
   };
+  return playbackCheck(player, path, goal, { options, encrypted, more });
 }
 
 export function audioCodecChecks() {

@@ -10,7 +10,8 @@
 //   and in the dynamic low-latency manifest.
 // One break of 12 s at 12 s of 30; the main content resumes at 24 s.
 import { playWithPlayer, sleep, startPlayer } from './PlayerRun.mjs';
-import { goalFailures, judgePlayback, stallFailures } from './Verdict.mjs';
+import { LiveSeconds, liveCheck, playbackCheck } from './PlaybackChecks.mjs';
+import { judgePlayback } from './Verdict.mjs';
 
 const Both = { video: true, audio: true };
 // Ads fill whole segments of every track (6 s), so the break is two of 6 s.
@@ -106,45 +107,20 @@ function signalCheck(player, path, options, wanted) {
 // them without the position standing still for more than a second.
 function periodCheck(player) {
   const path = `manifest.mpd?${Break}&ads=2`;
-  return {
-    name: `breaks ${player} ${path} plays across the ad periods`,
-    timeoutSeconds: 70,
-    async run(session, environment) {
-      const goal = { position: ResumeAt + 4 };
-      const report = await playWithPlayer(session, environment, { player, path, goal });
-      const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...goalFailures(result.figures, goal), ...stallFailures(report));
-      if (report.player.periods) result.figures.extra['period switches'] = report.player.periods.length;
-      return result;
-    },
-  };
+  return playbackCheck(player, path, { position: ResumeAt + 4 }, { name: `breaks ${player} ${path} plays across the ad periods`, timeoutSeconds: 70, stallBound: 0 });
 }
 
 // Live, low latency: a 12 s break of two ads every 18 s, each ad a period of
-// the dynamic manifest between the content's. Followed for LiveSeconds at
-// the live edge, the player crosses a break or more without a stall. The
-// players read the manifest again every few seconds, each time a new asset
-// on the server's timeline: "ls" or "now" would move that timeline.
-const LiveSeconds = 30;
-const LiveSettleSeconds = 5;
-
-function livePeriodCheck(player, options) {
+// the dynamic manifest between the content's. Followed at the live edge, the
+// player crosses a break or more without a stall. The players read the
+// manifest again every few seconds, each time a new asset on the server's
+// timeline: "ls" or "now" would move that timeline.
+function livePeriodCheck(player) {
   const path = 'manifest.mpd?live&ll&breaks=18:12&ads=2';
-  return {
-    name: `breaks ${player} ${path} follows the live ad periods for ${LiveSeconds} s`,
-    timeoutSeconds: 100,
-    async run(session, environment) {
-      const goal = { secondsAfterStart: LiveSeconds };
-      const report = await playWithPlayer(session, environment, { player, path, options, goal, giveUpSeconds: 85 });
-      const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report, LiveSettleSeconds), ...goalFailures(result.figures, { played: LiveSeconds - LiveSettleSeconds }));
-      if (report.player.periods) {
-        result.figures.extra['period switches'] = report.player.periods.length;
-        if (report.player.periods.length < 3) result.failures.push(`${report.player.periods.length} period switches, not the 3 of a break`);
-      }
-      return result;
-    },
+  const more = (result, report) => {
+    if (report.player.periods && report.player.periods.length < 3) result.failures.push(`${report.player.periods.length} period switches, not the 3 of a break`);
   };
+  return liveCheck(player, path, `breaks ${player} ${path} follows the live ad periods for ${LiveSeconds} s`, { more });
 }
 
 export function breakChecks() {
@@ -166,7 +142,7 @@ export function breakChecks() {
     ]),
     periodCheck('dash.js'),
     periodCheck('Shaka'),
-    livePeriodCheck('dash.js', {}),
-    livePeriodCheck('Shaka', {}),
+    livePeriodCheck('dash.js'),
+    livePeriodCheck('Shaka'),
   ];
 }

@@ -17,18 +17,14 @@
 //   the other codec's media.
 // The switch to HEVC is checked by ffprobe only: this Chromium decodes no HEVC.
 import { createCipheriv } from 'node:crypto';
-import { playWithPlayer } from './PlayerRun.mjs';
-import { goalFailures, judgePlayback, stallFailures } from './Verdict.mjs';
+import { LiveSeconds, liveCheck, playbackCheck } from './PlaybackChecks.mjs';
 
-const Both = { video: true, audio: true };
 const Key = '00112233445566778899AABBCCDDEEFF';
 const AudioKey = '0F0E0D0C0B0A09080706050403020100';
 const FirstKeyId = 'A3F1C6D2847B4E09B5E2D7C8196F3A40';
 // A change every 12 s of 30; the pictures halve at 12 s and return at 24 s.
 const Changes = 'duration=30&disc=12&sizeswitch=12';
 const Goal = { position: 27 };
-const LiveSeconds = 30;
-const LiveSettleSeconds = 5;
 // The clear lead, and a new key every 12 s: epochs 0 (6-12 s), 1 and 2.
 const Keys = `duration=30&key=${Key}&clearlead=6&rotate=12&audiokey=${AudioKey}`;
 const KeyEpochs = 3;
@@ -67,19 +63,12 @@ function halvedAndBack(sizes) {
 
 function onDemandCheck(player, manifest, options = {}) {
   const path = `${manifest}?${Changes}`;
-  return {
-    name: `changes ${player} ${path} plays across the restarts and sizes`,
-    timeoutSeconds: 70,
-    async run(session, environment) {
-      const report = await playWithPlayer(session, environment, { player, path, options, goal: Goal });
-      const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report), ...goalFailures(result.figures, Goal));
-      const sizes = sizesShown(report);
-      result.figures.extra.sizes = sizes.join(' ') || 'none';
-      if (!halvedAndBack(sizes)) result.failures.push('the picture did not halve and return');
-      return result;
-    },
+  const more = (result, session, report) => {
+    const sizes = sizesShown(report);
+    result.figures.extra.sizes = sizes.join(' ') || 'none';
+    if (!halvedAndBack(sizes)) result.failures.push('the picture did not halve and return');
   };
+  return playbackCheck(player, path, Goal, { name: `changes ${player} ${path} plays across the restarts and sizes`, timeoutSeconds: 70, options, stallBound: 0, more });
 }
 
 // A switch to the codec (av1, vp9) at 12 s and back at 24 s; that codec's
@@ -87,35 +76,13 @@ function onDemandCheck(player, manifest, options = {}) {
 const OtherCodecPart = /\/video-header\.mp4\?.*&at=4$/;
 function codecSwitchCheck(player, manifest, codec, options = {}) {
   const path = `${manifest}?duration=30&codecswitch=12:${codec}`;
-  const name = codec.toUpperCase();
-  return {
-    name: `changes ${player} ${path} plays across the switches to ${codec} and back`,
-    timeoutSeconds: 70,
-    async run(session, environment) {
-      const report = await playWithPlayer(session, environment, { player, path, options, goal: Goal });
-      const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report), ...goalFailures(result.figures, Goal));
-      const loaded = session.gets.filter((url) => OtherCodecPart.test(url)).length;
-      result.figures.extra[`${name} part requests`] = loaded;
-      if (!loaded) result.failures.push(`the ${name} part was never loaded`);
-      return result;
-    },
+  const more = (result, session) => {
+    const loaded = session.gets.filter((url) => OtherCodecPart.test(url)).length;
+    result.figures.extra[`${codec.toUpperCase()} part requests`] = loaded;
+    if (!loaded) result.failures.push(`the ${codec.toUpperCase()} part was never loaded`);
   };
-}
-
-function liveCheck(player, path, options = {}) {
-  return {
-    name: `changes ${player} ${path} follows the live restarts for ${LiveSeconds} s`,
-    timeoutSeconds: 100,
-    async run(session, environment) {
-      const goal = { secondsAfterStart: LiveSeconds };
-      const report = await playWithPlayer(session, environment, { player, path, options, goal, giveUpSeconds: 85 });
-      const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report, LiveSettleSeconds), ...goalFailures(result.figures, { played: LiveSeconds - LiveSettleSeconds }));
-      if (report.player.periods) result.figures.extra['period switches'] = report.player.periods.length;
-      return result;
-    },
-  };
+  const name = `changes ${player} ${path} plays across the switches to ${codec} and back`;
+  return playbackCheck(player, path, Goal, { name, timeoutSeconds: 70, options, stallBound: 0, more });
 }
 
 // dash.js 5.2.1 asks for the licence of a period's key only as it enters
@@ -126,41 +93,25 @@ const DashJsLicenceJoinSeconds = 2;
 // DASH with "cp": the players take every key from the licence route.
 function licenceCheck(player, stallBound = 0) {
   const path = `manifest.mpd?${Keys}&cp`;
-  return {
-    name: `changes ${player} ${path} asks for every key`,
-    timeoutSeconds: 70,
-    async run(session, environment) {
-      const report = await playWithPlayer(session, environment, { player, path, goal: Goal });
-      const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report, 0, stallBound), ...goalFailures(result.figures, Goal));
-      const asked = new Set();
-      for (const post of session.posts.filter((post) => new URL(post.url).pathname.endsWith('/clearkey') && post.status === 200))
-        for (const kid of JSON.parse(post.body || '{}').kids || []) asked.add(kid);
-      result.figures.extra['key IDs asked'] = asked.size;
-      for (const audio of [false, true])
-        for (let epoch = 0; epoch < KeyEpochs; epoch++)
-          if (!asked.has(base64Url(keyIdOf(epoch, audio)))) result.failures.push(`no licence asked for the ${audio ? 'audio' : 'video'} key of epoch ${epoch}`);
-      return result;
-    },
+  const more = (result, session) => {
+    const asked = new Set();
+    for (const post of session.posts.filter((post) => new URL(post.url).pathname.endsWith('/clearkey') && post.status === 200))
+      for (const kid of JSON.parse(post.body || '{}').kids || []) asked.add(kid);
+    result.figures.extra['key IDs asked'] = asked.size;
+    for (const audio of [false, true])
+      for (let epoch = 0; epoch < KeyEpochs; epoch++)
+        if (!asked.has(base64Url(keyIdOf(epoch, audio)))) result.failures.push(`no licence asked for the ${audio ? 'audio' : 'video'} key of epoch ${epoch}`);
   };
+  return playbackCheck(player, path, Goal, { name: `changes ${player} ${path} asks for every key`, timeoutSeconds: 70, stallBound, more });
 }
 
 // Shaka given every key the asset has: the HLS key tags, or DASH keys said
 // in the fragments.
 function givenKeysCheck(path) {
-  return {
-    name: `changes Shaka ${path} plays the clear lead and every key given`,
-    timeoutSeconds: 70,
-    async run(session, environment) {
-      const clearKeys = {};
-      for (const audio of [false, true]) for (let epoch = 0; epoch < KeyEpochs; epoch++) clearKeys[keyIdOf(epoch, audio).toString('hex')] = keyOf(epoch, audio).toString('hex');
-      const report = await playWithPlayer(session, environment, { player: 'Shaka', path, options: { clearKeys }, goal: Goal });
-      const result = judgePlayback(report, Both, session.problems);
-      result.failures.push(...stallFailures(report), ...goalFailures(result.figures, Goal));
-      if (!report.mediaKeys) result.failures.push('the player set no MediaKeys: nothing was decrypted');
-      return result;
-    },
-  };
+  const clearKeys = {};
+  for (const audio of [false, true]) for (let epoch = 0; epoch < KeyEpochs; epoch++) clearKeys[keyIdOf(epoch, audio).toString('hex')] = keyOf(epoch, audio).toString('hex');
+  const name = `changes Shaka ${path} plays the clear lead and every key given`;
+  return playbackCheck('Shaka', path, Goal, { name, timeoutSeconds: 70, options: { clearKeys }, encrypted: true, stallBound: 0 });
 }
 
 export function changeChecks() {
@@ -170,8 +121,10 @@ export function changeChecks() {
     onDemandCheck('dash.js', 'manifest.mpd'),
     onDemandCheck('Shaka', 'manifest.mpd'),
     ...['av1', 'vp9'].flatMap((codec) => [codecSwitchCheck('hls.js', 'master.m3u8', codec, { topLevel: true }), codecSwitchCheck('dash.js', 'manifest.mpd', codec)]),
-    liveCheck('hls.js', 'master.m3u8?live&disc=12&sizeswitch=12'),
-    liveCheck('dash.js', 'manifest.mpd?live&ll&disc=12&sizeswitch=12'),
+    ...['master.m3u8?live&disc=12&sizeswitch=12', 'manifest.mpd?live&ll&disc=12&sizeswitch=12'].map((path) => {
+      const player = path.startsWith('master') ? 'hls.js' : 'dash.js';
+      return liveCheck(player, path, `changes ${player} ${path} follows the live restarts for ${LiveSeconds} s`);
+    }),
     licenceCheck('dash.js', DashJsLicenceJoinSeconds),
     licenceCheck('Shaka'),
     givenKeysCheck(`master.m3u8?${Keys}`),

@@ -3,6 +3,7 @@
 #include "app/context/Console.h"
 #include "app/answers/ErrorBody.h"
 #include "base/FailureCodes.h"
+#include "mf/MfTestTools.h"
 
 #include <gtest/gtest.h>
 
@@ -21,19 +22,8 @@ TEST(BasePath, LocationPathAndItsFailures)
 {
     EXPECT_EQ(ComputeBasePath("http://+:80/hls/"), "/hls/");
     EXPECT_EQ(ComputeBasePath("http://[::1]:9000/a/b/"), "/a/b/");
-    auto CodeOf = [](char const* Location) {
-        try
-        {
-            ComputeBasePath(Location);
-        }
-        catch(HResultError const& Error)
-        {
-            return Error.Code();
-        }
-        return S_OK;
-    };
-    EXPECT_EQ(CodeOf("+:80/hls/"), FailureCode::LocationWithoutSchemeSeparator);
-    EXPECT_EQ(CodeOf("http://+:80"), FailureCode::LocationWithoutPath);
+    EXPECT_EQ(MF::Testing::Raised([] { ComputeBasePath("+:80/hls/"); }), FailureCode::LocationWithoutSchemeSeparator);
+    EXPECT_EQ(MF::Testing::Raised([] { ComputeBasePath("http://+:80"); }), FailureCode::LocationWithoutPath);
     std::vector<std::string> const BasePaths{"/hls/", "/other/"};
     EXPECT_EQ(RemoveBasePath("/hls/version", BasePaths), "version");
     EXPECT_EQ(RemoveBasePath("/other/", BasePaths), "");
