@@ -102,22 +102,26 @@ function trickPlayCheck() {
       await page.evaluate((rate) => window.PlaybackProbe.current.trickPlay(rate), TrickRate);
       const trickEnd = await pollPage(page, position, (at) => at >= TrickUntil);
       await page.evaluate(() => window.PlaybackProbe.current.cancelTrickPlay());
+      const cancelledAt = await page.evaluate(position);
       const duringTrickPlay = keyPicturesAsked(session);
       // Played on at the normal rate from where trick play left it.
       const goal = { position: trickEnd + 4 };
       const report = await watchPlayback(page, session, goal);
-      // In trick play the key pictures stand alone in the buffer, a second
-      // apart: what it crossed there is no hole in the media.
+      // In trick play the key pictures stand alone in the buffer, a segment
+      // apart: what it crossed there is no hole in the media. Cancelled,
+      // Shaka plays on through the key picture it had buffered last before
+      // the normal rate's segments take over: up to a segment past where
+      // trick play was cancelled.
       const result = judgePlayback(report, Both, session.problems);
       result.failures = result.failures.filter((failure) => !failure.startsWith('playback crossed a gap'));
       for (const [start, end] of findCrossedGaps(report.samples, startSample(report.samples) || report.samples[0]))
-        if (start < began || end > trickEnd) result.failures.push(`playback crossed a gap in the buffered media at ${start.toFixed(3)}-${end.toFixed(3)} s outside trick play`);
+        if (start < began || start > Math.max(trickEnd, cancelledAt) + SegmentSeconds) result.failures.push(`playback crossed a gap in the buffered media at ${start.toFixed(3)}-${end.toFixed(3)} s outside trick play`);
       result.failures.push(...goalFailures(result.figures, goal));
       if (trickEnd < TrickUntil) result.failures.push(`trick play stopped at ${trickEnd.toFixed(2)} s before ${TrickUntil} s`);
       if (!duringTrickPlay.playlists) result.failures.push('no I-frame playlist was asked for');
       if (!duringTrickPlay.entries.length) result.failures.push('trick play asked for no I-frame entry');
       Object.assign(result.figures.extra, {
-        'trick play': `${began.toFixed(2)}-${trickEnd.toFixed(2)} s`,
+        'trick play': `${began.toFixed(2)}-${trickEnd.toFixed(2)} s, cancelled at ${cancelledAt.toFixed(2)} s`,
         'I-frame playlists': duringTrickPlay.playlists,
         entries: `${duringTrickPlay.entries.join(',') || 'none'} of variant ${[...duringTrickPlay.variants].join(',')}`,
       });
