@@ -91,6 +91,11 @@
     }, LatencySampleMs);
     hls.on(Hls.Events.DESTROYING, () => clearInterval(sampler));
     const StallNotices = [Hls.ErrorDetails.BUFFER_STALLED_ERROR, Hls.ErrorDetails.BUFFER_NUDGE_ON_STALL];
+    const pathwayOf = (url) => new URL(url, location.href).searchParams.get('pathway');
+    const movedUnder = (frag) => {
+      const level = hls.levels[frag.level];
+      return Boolean(level && pathwayOf(frag.url) !== pathwayOf(level.url));
+    };
     hls.on(Hls.Events.ERROR, (event, data) => {
       // hls.js cancelling its own request (say, to switch down a level) is no fault of the media.
       if (data.details === Hls.ErrorDetails.INTERNAL_ABORTED) return;
@@ -112,6 +117,15 @@
       }
       // The playlists of an event that has not begun yet, reloaded until it has.
       if (!data.fatal && data.details === Hls.ErrorDetails.LEVEL_EMPTY_ERROR && options.eventAhead) return;
+      // Moving pathway, hls.js swaps its levels for the other pathway's under
+      // a fragment still in flight, and may parse that fragment of the old
+      // pathway as one of the new, finding no media in it (seen once in
+      // thirty moves). It skips the fragment; whether playback goes on is for
+      // the check to judge.
+      if (!data.fatal && data.details === Hls.ErrorDetails.FRAG_PARSING_ERROR && data.frag && movedUnder(data.frag)) {
+        probe.event('fragment parsed across a pathway move', { url: data.frag.url });
+        return;
+      }
       const reason = data.reason || (data.error && data.error.message) || '';
       probe.fail('hls.js', `${data.type} ${data.details}${data.fatal ? ' (fatal)' : ''}${reason ? ': ' + reason : ''}`);
     });
