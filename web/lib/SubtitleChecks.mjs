@@ -15,7 +15,10 @@ const CuesWanted = 4;
 const ToleranceSeconds = 1.5;
 // Samples taken while a busy player catches up (a live player jumping to
 // its target latency, a stall) may pair a cue with a position it has just
-// left; a carriage that places its cues wrongly misses on every sample.
+// left. A carriage that places its cues wrongly misses on every sample and
+// every cue, so misses fail the check when they are more than this share of
+// the samples and name more than one cue: a run that reaches its goal in
+// the middle of one such stray episode is not failed for it.
 const StraySamplesAllowed = 0.1;
 // A live player that has just joined may still be jumping to its target
 // latency with a cue of the old position showing: the first seconds after
@@ -51,6 +54,7 @@ export function judgeCues(samples, live, zero = 0) {
   let judged = 0;
   let worst = 0;
   const misses = [];
+  const missedCues = new Set();
   const firstCue = samples.find((sample) => sample.cues.length);
   for (const sample of samples) {
     const settling = live && firstCue && sample.at - firstCue.at < LiveSettleSeconds;
@@ -61,7 +65,10 @@ export function judgeCues(samples, live, zero = 0) {
         continue;
       }
       named.add(media[0]);
-      if (settling) continue;
+      // While the element seeks, its position is the new one but the cues
+      // stay those of the old until the seek completes (the media element's
+      // "time marches on" runs then).
+      if (settling || sample.seeking) continue;
       let offset;
       if (live) {
         const utc = UtcTime.exec(cue.text);
@@ -76,11 +83,13 @@ export function judgeCues(samples, live, zero = 0) {
       }
       judged++;
       if (Math.abs(offset) > Math.abs(worst)) worst = offset;
-      if (Math.abs(offset) > ToleranceSeconds)
+      if (Math.abs(offset) > ToleranceSeconds) {
+        missedCues.add(media[0]);
         misses.push(`at ${live ? new Date(sample.clock).toISOString() : (sample.position + zero).toFixed(2) + ' s'} the cue names ${live ? UtcTime.exec(cue.text)[1] : media[0]}`);
+      }
     }
   }
-  if (misses.length > judged * StraySamplesAllowed) failures.push(...misses);
+  if (misses.length > judged * StraySamplesAllowed && missedCues.size > 1) failures.push(...misses);
   if (named.size < CuesWanted) failures.push(`${named.size} different cues shown, not ${CuesWanted}`);
   if (!judged) failures.push('no cue could be held to the position');
   return { failures: [...new Set(failures)], figures: { cues: named.size, 'samples judged': judged, 'samples off': misses.length, 'worst offset': `${worst.toFixed(2)} s` } };

@@ -101,7 +101,7 @@
         }
       }
       const clock = this.clockOf ? this.clockOf() : null;
-      this.textSamples.push({ at: this.now(), position: element.currentTime, clock, cues, tracks: element.textTracks.length });
+      this.textSamples.push({ at: this.now(), position: element.currentTime, seeking: element.seeking, clock, cues, tracks: element.textTracks.length });
     }
 
     quality() {
