@@ -109,6 +109,35 @@ class Subtitles(MediaClient, unittest.TestCase):
         self.fetch("subtitles.vtt?asset=%d&lang=ja&index=%d&now=%s" % (low, index + 5, now), 404)
         self.fetch("video-body.mp4?asset=%d&variant=0&index=%d&now=%s" % (low, index + 5, now), 404)
 
+    def test_hls_low_latency_parts(self):
+        """With ll a subtitle playlist has the video row's parts: a WebVTT part
+        holds the cues that begin in it, an MP4 part its stretch of the track,
+        and together they hold what the whole segment does."""
+        now = "2026-12-06T10:00:00Z"
+        for form in ("vtt", "wvtt"):
+            with self.subTest(form=form):
+                asset, _ = self.asset("?live&ll&subs=ja&subsformat=%s&now=%s" % (form, now))
+                playlist = self.fetch("subtitles.m3u8?asset=%d&lang=ja&now=%s" % (asset, now)).decode()
+                video = self.fetch("video.m3u8?asset=%d&variant=0&now=%s" % (asset, now)).decode()
+                self.playlist_views(playlist)
+                durations = lambda text: re.findall(r"#EXT-X-PART:DURATION=([0-9.]+)", text)
+                self.assertEqual(durations(playlist), durations(video))
+                whole = [line for line in playlist.splitlines() if line.startswith("subtitles")][-1]
+                parts = re.findall(r'#EXT-X-PART:DURATION=[0-9.]+,URI="(%s&part=\d+)"' % re.escape(whole), playlist)
+                self.assertGreater(len(parts), 1)
+                pieces = [self.fetch(uri + "&now=" + now) for uri in parts]
+                segment = self.fetch(whole + "&now=" + now)
+                if form == "vtt":
+                    cues = lambda files: sorted((round(int(re.search(rb"MPEGTS:(\d+)", data).group(1)) / 90000 + cue["start"], 3), cue["text"])
+                                                for data, view in zip(files, self.vtt_views(files)) for cue in view["cues"])
+                    self.assertEqual(cues(pieces), cues([segment]))
+                    continue
+                header = self.fetch("subtitles-header.mp4?asset=%d&lang=ja" % asset)
+                stretches = [(sample[0], sample[2]) for piece in self.mp4_view(header, pieces)["segments"] for sample in piece["samples"]]
+                self.assertEqual([start + length for start, length in stretches[:-1]], [start for start, _ in stretches[1:]])
+                expected = self.mp4_view(header, [segment])["segments"][0]["samples"]
+                self.assertEqual((stretches[0][0], sum(length for _, length in stretches)), (expected[0][0], sum(sample[2] for sample in expected)))
+
     def test_hls_text_in_mp4(self):
         for form, entry in (("wvtt", "wvtt"), ("stpp", "stpp")):
             with self.subTest(form=form):

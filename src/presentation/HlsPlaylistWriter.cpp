@@ -411,30 +411,30 @@ bool IsLowLatency(Configuration const& Asset)
 }
 
 // The renditions of the master playlist other than the one being written,
-// a video playlist's (VideoIndex) or an audio playlist's (Audio).
-// The reports name the renditions of the same pathway.
+// a video playlist's (VideoIndex), an audio playlist's (Audio) or a subtitle
+// playlist's (Language). The reports name the renditions of the same pathway.
 std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::string const& Pathway, std::optional<std::uint32_t> VideoIndex,
-                                       AudioVariant const* Audio = nullptr)
+                                       AudioVariant const* Audio = nullptr, std::string const* Language = nullptr)
 {
     std::vector<Rendition> Others;
     if(Asset.NoVideo)
         return Others;
     // An event's renditions report no segment past their last.
-    auto const Add = [&](std::string Uri, PartLayout const& Layout, bool WholeSegments) {
+    auto const Add = [&](std::string Uri, PartLayout const& Layout) {
         auto const End = Timeline::EventTrackEnd(Asset, Layout.SegmentDuration());
-        Others.push_back({std::move(Uri), Layout, WholeSegments, End.value_or(std::numeric_limits<std::int64_t>::max())});
+        Others.push_back({std::move(Uri), Layout, End.value_or(std::numeric_limits<std::int64_t>::max())});
     };
     std::string const Named = StringFormat("asset=%u", Asset.Asset) + PathwayQuery(Pathway);
     for(auto const& Variant : Asset.VariantSet.VideoVariants)
         if(!VideoIndex || Variant.Index != *VideoIndex)
-            Add(StringFormat("video.m3u8?%s&variant=%u", Named.c_str(), Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration), false);
+            Add(StringFormat("video.m3u8?%s&variant=%u", Named.c_str(), Variant.Index), PartLayout::ForVideo(Variant, Asset.PartDuration));
     for(auto const& Variant : Asset.VariantSet.AudioVariants)
         if(!Audio || Asset.VariantSet.AudioRowQuery(Variant) != Asset.VariantSet.AudioRowQuery(*Audio))
-            Add("audio.m3u8?" + Named + Asset.VariantSet.AudioRowQuery(Variant), PartLayout::ForAudio(Variant, Asset.PartDuration), false);
-    // The subtitle playlists list the video's segments once they are whole.
-    for(auto const& Language : Asset.SubtitleLanguages)
-        Add(StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Language.c_str()), PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration),
-            true);
+            Add("audio.m3u8?" + Named + Asset.VariantSet.AudioRowQuery(Variant), PartLayout::ForAudio(Variant, Asset.PartDuration));
+    // The subtitle playlists have the parts of the video row they follow.
+    for(auto const& Other : Asset.SubtitleLanguages)
+        if(!Language || Other != *Language)
+            Add(StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Other.c_str()), PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration));
     return Others;
 }
 
@@ -563,7 +563,8 @@ std::string HlsPlaylistWriter::Audio(Configuration const& Asset, AudioVariant co
                          Clock.Elapsed(), LowLatency);
 }
 
-std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now, std::string const& Pathway)
+std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now, PlaylistSkip Skip,
+                                         std::string const& Pathway)
 {
     // The video's segments, as its first variant lists them: the same
     // numbers, durations, window and program date-times.
@@ -581,7 +582,10 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
                            Variant.SegmentDuration,
                            TextDiscontinuities};
     Form.Pathway = Pathway;
-    return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), std::nullopt);
+    std::optional<LowLatencyForm> LowLatency;
+    if(IsLowLatency(Asset))
+        LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Pathway, std::nullopt, nullptr, &Language), Skip};
+    return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), LowLatency);
 }
 
 std::string HlsPlaylistWriter::Thumbnails(Configuration const& Asset, std::int64_t Now)

@@ -41,8 +41,10 @@ public:
     // The subtitle playlist of one of the asset's languages: the video's
     // segments (numbers, durations, live window), as WebVTT files or as MP4
     // with its initialisation segment, never with key tags. A low-latency
-    // asset's lists whole segments only.
-    static std::string Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now, std::string const& Pathway = {});
+    // asset's has the video row's parts, as its media playlists do: a player
+    // at low latency plays the open segment before a whole one is listed.
+    static std::string Subtitles(Configuration const& Asset, std::string const& Language, std::int64_t Now, PlaylistSkip Skip = PlaylistSkip::None,
+                                 std::string const& Pathway = {});
     // The image playlist of an asset with "thumbs" (ThumbnailTrack): its
     // tiles, each with the layout it holds (EXT-X-TILES), never with key tags.
     static std::string Thumbnails(Configuration const& Asset, std::int64_t Now);

@@ -156,13 +156,6 @@ std::string LowLatencyPlaylist::RenditionReport(Rendition const& Other, std::int
     auto const Last = Other.Layout.LastComplete(std::min(Elapsed, Other.End));
     if(!Last)
         return Line;
-    if(!Other.WholeSegments)
-        return Line + StringFormat(",LAST-MSN=%u,LAST-PART=%u", Last->Segment, Last->Part);
-    // LAST-PART is left out: that rendition has no parts.
-    if(Last->Part + 1 == Other.Layout.PartCount(Last->Segment))
-        return Line + StringFormat(",LAST-MSN=%u", Last->Segment);
-    if(Last->Segment > 0)
-        return Line + StringFormat(",LAST-MSN=%u", Last->Segment - 1);
-    return Line;
+    return Line + StringFormat(",LAST-MSN=%u,LAST-PART=%u", Last->Segment, Last->Part);
 }
 } // namespace Application

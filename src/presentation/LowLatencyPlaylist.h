@@ -18,9 +18,6 @@ struct Rendition
 {
     std::string Uri;
     PartLayout Layout;
-    // A playlist of whole segments only (the subtitles, on the video's
-    // segments): its report names the last complete segment and no part.
-    bool WholeSegments = false;
     // Media time where its last segment ends: a live event's reports stop there.
     std::int64_t End = std::numeric_limits<std::int64_t>::max();
 };

@@ -236,29 +236,28 @@ TEST_F(LowLatencyPlaylistTest, DefaultPartsAndTheAudioPlaylist)
     EXPECT_EQ(Audio.find("audio.m3u8"), std::string::npos);
 }
 
-TEST_F(LowLatencyPlaylistTest, SubtitlePlaylistsAreReportedByTheirLastWholeSegment)
+TEST_F(LowLatencyPlaylistTest, SubtitlePlaylistsHaveTheVideoRowsParts)
 {
-    // Parts of a second. At 10 s segment 3 (9 s to 12 s) is open, so the
-    // subtitles list segment 2 last; at 12 s its last part is complete and
-    // so is the segment. The report names what the subtitle playlist lists.
+    // Parts of a second. At 10 s segment 3 (9 s to 12 s) is open with its
+    // first part complete: the subtitles list it as the video does, so a
+    // player 1.5 s behind the edge has its cues before it shows them.
     auto& Asset = Create("live&ll&part=1&lv=6&subs=en,sv");
-    struct Case
-    {
-        std::int64_t Now;
-        char const* LastSegment;
-    };
-    for(auto const& [Now, LastSegment] : {Case{Start, "2"}, Case{Start + 2 * Second, "3"}})
-    {
-        SCOPED_TRACE(LastSegment);
-        auto const Subtitles = HlsPlaylistWriter::Subtitles(Asset, "sv", Now);
-        EXPECT_TRUE(Subtitles.ends_with(std::string("subtitles.vtt?asset=1&lang=sv&index=") + LastSegment + "\r\n"));
-        auto const Reports = std::string("#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=en\",LAST-MSN=") + LastSegment +
-                             "\r\n#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=sv\",LAST-MSN=" + LastSegment + "\r\n";
-        EXPECT_TRUE(HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[0], 0, Now).ends_with(Reports));
-        EXPECT_TRUE(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Now).ends_with(Reports));
-    }
-    // Before the first segment is whole there is nothing to report but the playlist.
-    EXPECT_NE(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start - 9 * Second).find("#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=en\"\r\n"), std::string::npos);
+    auto const Subtitles = HlsPlaylistWriter::Subtitles(Asset, "sv", Start);
+    EXPECT_NE(Subtitles.find("#EXT-X-SERVER-CONTROL:CAN-BLOCK-RELOAD=YES,"), std::string::npos);
+    EXPECT_NE(Subtitles.find("subtitles.vtt?asset=1&lang=sv&index=2\r\n#EXT-X-PROGRAM-DATE-TIME:2023-12-31T23:59:59.000Z\r\n"
+                             "#EXT-X-PART:DURATION=1.00000,URI=\"subtitles.vtt?asset=1&lang=sv&index=3&part=0\",INDEPENDENT=YES\r\n"
+                             "#EXT-X-PRELOAD-HINT:TYPE=PART,URI=\"subtitles.vtt?asset=1&lang=sv&index=3&part=1\"\r\n"
+                             "#EXT-X-RENDITION-REPORT:URI=\"video.m3u8?asset=1&variant=0\",LAST-MSN=3,LAST-PART=0\r\n"),
+              std::string::npos);
+    // Every other rendition reports on it; it reports on the other language, not itself.
+    auto const Report = "#EXT-X-RENDITION-REPORT:URI=\"subtitles.m3u8?asset=1&lang=sv\",LAST-MSN=3,LAST-PART=0\r\n";
+    EXPECT_NE(HlsPlaylistWriter::Video(Asset, Asset.VariantSet.VideoVariants[0], 0, Start).find(Report), std::string::npos);
+    EXPECT_NE(HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants.front(), Start).find(Report), std::string::npos);
+    EXPECT_NE(Subtitles.find("subtitles.m3u8?asset=1&lang=en\",LAST-MSN=3,LAST-PART=0"), std::string::npos);
+    EXPECT_EQ(Subtitles.find("subtitles.m3u8?asset=1&lang=sv"), std::string::npos);
+    // In MP4, the parts are fragments of the text track.
+    auto& Fragments = Create("live&ll&part=1&lv=6&subs=en&subsformat=wvtt");
+    EXPECT_NE(HlsPlaylistWriter::Subtitles(Fragments, "en", Start).find("URI=\"subtitles-body.mp4?asset=2&lang=en&index=3&part=0\""), std::string::npos);
 }
 
 TEST_F(LowLatencyPlaylistTest, DeltaUpdatesSkipTheOlderSegments)

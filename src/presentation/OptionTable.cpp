@@ -38,7 +38,9 @@ constexpr OptionGroup GroupRows[]{
 };
 
 Names const Manifests{"master.m3u8", "manifest.mpd"};
-Names const Segments{"video-body.mp4", "audio-body.mp4"};
+// The playlists that block and skip at low latency, and the segments they list in parts.
+Names const LowLatencyPlaylists{"video.m3u8", "audio.m3u8", "subtitles.m3u8"};
+Names const PartedSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4"};
 Names const AllSegments{"video-body.mp4", "audio-body.mp4", "subtitles.vtt", "subtitles-body.mp4", "thumbs.jpg"};
 Names const SubtitleRequests{"subtitles.m3u8", "subtitles.vtt", "subtitles-header.mp4", "subtitles-body.mp4"};
 Names const AudioRequests{"audio.m3u8", "audio-header.mp4", "audio-body.mp4"};
@@ -275,7 +277,7 @@ std::vector<QueryOption> MakeRows()
                "subtracted from index (DASH periods that begin past segment 0)"),
         DigitsRow("time", 0, MaximalSegmentTime, "", {"video-body.mp4", "audio-body.mp4", "subtitles-body.mp4", "thumbs.jpg"}, FailureCode::SegmentNumberMalformed,
                   "instead of index: the segment's start in 100 ns units ($Time$ of a SegmentTimeline)"),
-        DigitsRow("part", 0, Int32Maximum, "", Segments, FailureCode::PartInvalid, "low latency: the part of the segment, from 0"),
+        DigitsRow("part", 0, Int32Maximum, "", PartedSegments, FailureCode::PartInvalid, "low latency: the part of the segment, from 0"),
         DigitsRow("period", 0, static_cast<double>(DashPeriods.size() - 1), "0", AllSegments, FailureCode::PeriodInvalid, "the DASH period"),
         DigitsRow("at", 0, Uint32Maximum, "0", {"video-header.mp4", "audio-header.mp4"}, FailureCode::SegmentNumberMalformed,
                "the initialisation segment of the media from this segment on (changes mid-stream)"),
@@ -292,11 +294,11 @@ std::vector<QueryOption> MakeRows()
         NumberRow("color", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"video-body.mp4", "thumbs.jpg"}, "picks one of the three box colours"),
         DigitsRow(ExtraVideoSegmentsKey, 0, static_cast<double>(MaximalListedSegmentCount), "0", {"video.m3u8", "video-body.mp4"},
                FailureCode::SegmentNumberMalformed, "lists that many segments past the end, which makes them the asset's"),
-        DigitsRow(DeliveryDirectives::MsnKey, 0, Uint32Maximum, "", {"video.m3u8", "audio.m3u8"}, FailureCode::DeliveryDirectiveInvalid,
+        DigitsRow(DeliveryDirectives::MsnKey, 0, Uint32Maximum, "", LowLatencyPlaylists, FailureCode::DeliveryDirectiveInvalid,
                "low latency: answer once the playlist holds this segment"),
-        DigitsRow(DeliveryDirectives::PartKey, 0, Uint32Maximum, "", {"video.m3u8", "audio.m3u8"}, FailureCode::DeliveryDirectiveInvalid,
+        DigitsRow(DeliveryDirectives::PartKey, 0, Uint32Maximum, "", LowLatencyPlaylists, FailureCode::DeliveryDirectiveInvalid,
                "low latency, with the segment number: answer once the playlist holds this part of it"),
-        ChoiceRow(DeliveryDirectives::SkipKey, "addressing", {"YES", "v2"}, "", {"video.m3u8", "audio.m3u8"}, FailureCode::DeliveryDirectiveInvalid,
+        ChoiceRow(DeliveryDirectives::SkipKey, "addressing", {"YES", "v2"}, "", LowLatencyPlaylists, FailureCode::DeliveryDirectiveInvalid,
                "low latency: a delta update, without the older segments (v2: and date ranges)"),
         NumberRow("Variant", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "0", {"webcodecs-videodecoder-A.html"}, "the default H.264 variant whose settings the page starts from"),
         NumberRow("FrameSizeW", "addressing", OptionKind::Integer, std::nullopt, std::nullopt, "", {"webcodecs-videodecoder-A.html"},

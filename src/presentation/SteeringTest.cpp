@@ -89,7 +89,7 @@ TEST_F(SteeringTest, APathwaysMediaPlaylistsNameItInEveryAddress)
     auto const Audio = HlsPlaylistWriter::Audio(Asset, Asset.VariantSet.AudioVariants[0], Start, PlaylistSkip::None, "a");
     EXPECT_TRUE(Holds(Audio, Lines({"#EXT-X-MAP:URI=\"audio-header.mp4?asset=1&pathway=a\"", "#EXTINF:6.000,", "audio-body.mp4?asset=1&pathway=a&index=0"})))
         << Audio;
-    EXPECT_TRUE(Holds(HlsPlaylistWriter::Subtitles(Asset, "sv", Start, "a"), "subtitles.vtt?asset=1&pathway=a&lang=sv&index=0\r\n"));
+    EXPECT_TRUE(Holds(HlsPlaylistWriter::Subtitles(Asset, "sv", Start, PlaylistSkip::None, "a"), "subtitles.vtt?asset=1&pathway=a&lang=sv&index=0\r\n"));
 
     auto& Live = Create("steer=a,b&live&ll");
     auto const Parts = HlsPlaylistWriter::Video(Live, Live.VariantSet.VideoVariants[0], 0, Start + 20 * Second, PlaylistSkip::None, "b");

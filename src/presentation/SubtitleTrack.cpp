@@ -66,12 +66,29 @@ std::string_view SubtitleTrack::Codecs(SubtitleFormat Format) noexcept
     return "";
 }
 
-SubtitleTrack::Segment SubtitleTrack::SegmentOf(Configuration const& Asset, std::string const& Language, std::uint32_t Index)
+PartLayout SubtitleTrack::Parts(Configuration const& Asset)
+{
+    return PartLayout::ForVideo(VideoRow(Asset), Asset.PartDuration);
+}
+
+SubtitleTrack::Segment SubtitleTrack::SegmentOf(Configuration const& Asset, std::string const& Language, std::uint32_t Index,
+                                                std::optional<std::uint32_t> Part)
 {
     auto const Track = Cues(Asset, Language);
     Segment Result{Track.OfSegment(Index), Track.SegmentStart(Index), Track.SegmentEnd(Index)};
+    if(Part)
+    {
+        // The segment's first part begins with it and its last ends with it,
+        // so that the parts tile the segment whatever the frame grid.
+        auto const Layout = Parts(Asset);
+        auto const Span = Layout.Part(Index, *Part);
+        if(*Part > 0)
+            Result.Start = Span.Start;
+        if(*Part + 1 < Layout.PartCount(Index))
+            Result.End = Span.Start + Span.Duration;
+    }
     // The texts keep naming the media's time, as the pictures do.
-    std::int64_t const Origin = Asset.Changes.At(Result.Start).Origin;
+    std::int64_t const Origin = Asset.Changes.At(Track.SegmentStart(Index)).Origin;
     for(auto& Cue : Result.Cues)
     {
         Cue.Start -= Origin;
@@ -82,15 +99,15 @@ SubtitleTrack::Segment SubtitleTrack::SegmentOf(Configuration const& Asset, std:
     return Result;
 }
 
-std::string SubtitleTrack::WebVttSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index)
+std::string SubtitleTrack::WebVttSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index, std::optional<std::uint32_t> Part)
 {
-    auto const Made = SegmentOf(Asset, Language, Index);
+    auto const Made = SegmentOf(Asset, Language, Index, Part);
     return WebVttWriter::Segment(Made.Cues, Made.Start, Made.End, Asset.SubtitlesAtTop);
 }
 
-std::string SubtitleTrack::ImscSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index)
+std::string SubtitleTrack::ImscSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index, std::optional<std::uint32_t> Part)
 {
-    auto const Made = SegmentOf(Asset, Language, Index);
+    auto const Made = SegmentOf(Asset, Language, Index, Part);
     return ImscWriter::Document(Made.Cues, Made.Start, Made.End, Language, Asset.SubtitlesAtTop);
 }
 } // namespace Application

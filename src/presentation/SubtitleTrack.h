@@ -9,6 +9,7 @@
 
 #include "base/QueryStringNameValue.h"
 #include "presentation/Configuration.h"
+#include "presentation/PartLayout.h"
 #include "presentation/SubtitleCues.h"
 
 namespace Application
@@ -42,10 +43,18 @@ public:
         std::int64_t Start = 0;
         std::int64_t End = 0;
     };
-    static Segment SegmentOf(Configuration const& Asset, std::string const& Language, std::uint32_t Index);
+    // With Part, that part of the segment on the video row's part layout
+    // (low-latency HLS): the segment's cues, the part's bounds. Part must be
+    // below the layout's PartCount(Index).
+    static Segment SegmentOf(Configuration const& Asset, std::string const& Language, std::uint32_t Index,
+                             std::optional<std::uint32_t> Part = std::nullopt);
+    static PartLayout Parts(Configuration const& Asset);
 
-    // Segment Index as a WebVTT file, and as the IMSC1 document of its 'stpp' sample.
-    static std::string WebVttSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index);
-    static std::string ImscSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index);
+    // Segment Index (or its part) as a WebVTT file, and as the IMSC1
+    // document of its 'stpp' sample.
+    static std::string WebVttSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index,
+                                     std::optional<std::uint32_t> Part = std::nullopt);
+    static std::string ImscSegment(Configuration const& Asset, std::string const& Language, std::uint32_t Index,
+                                   std::optional<std::uint32_t> Part = std::nullopt);
 };
 } // namespace Application

@@ -339,13 +339,18 @@ void PresentationRoutes::SubtitlePlaylist(RouteContext& Context)
     }
     if(FaultGate::Playlist(Context, "subtitles.m3u8?lang=" + Language))
         return;
-    auto const Answer = MediaPlaylistAnswer("subtitles.m3u8", Asset, SubtitleTrack::VideoRow(Asset).SegmentDuration);
-    // Whole segments only, low latency or not: text has no parts, and a
-    // player takes a subtitle playlist without them beside the others.
-    AnswerShared(Context, StringFormat("%u subtitles.m3u8 %s %s", Asset.Asset, Language.c_str(), Context.Pathway.c_str()), Answer,
-                 [Language, Pathway = Context.Pathway](Configuration const& Held, std::int64_t Now, PlaylistSkip) {
-                     return HlsPlaylistWriter::Subtitles(Held, Language, Now, Pathway);
-                 });
+    auto const& Row = SubtitleTrack::VideoRow(Asset);
+    auto const Answer = MediaPlaylistAnswer("subtitles.m3u8", Asset, Row.SegmentDuration);
+    auto const Name = StringFormat("%u subtitles.m3u8 %s %s", Asset.Asset, Language.c_str(), Context.Pathway.c_str());
+    PlaylistText const Write = [Language, Pathway = Context.Pathway](Configuration const& Held, std::int64_t Now, PlaylistSkip Skip) {
+        return HlsPlaylistWriter::Subtitles(Held, Language, Now, Skip, Pathway);
+    };
+    // Low latency: the video row's parts, and blocking reloads as for the media.
+    if(!IsLowLatencyLive(Asset))
+        AnswerShared(Context, Name, Answer, Write);
+    else
+        AnswerLowLatency(Context, PartLayout::ForVideo(Row, Asset.PartDuration), Timeline::TargetDuration(Asset.VideoTargetDuration, Row.SegmentDuration),
+                         Name, Answer, Write);
 }
 
 void PresentationRoutes::ThumbnailPlaylist(RouteContext& Context)

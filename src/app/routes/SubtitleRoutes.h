@@ -19,7 +19,9 @@ namespace Application
 // with a strong entity tag from its bytes. Text is never encrypted. Fault
 // rules see it as the track "text" (the variant: the language's position).
 // A live low-latency segment is offered, refused (404) and paced on the
-// video segment's schedule (LiveSegmentGate).
+// video segment's schedule (LiveSegmentGate). With "part" a request names
+// one part of the segment, on the video row's part layout: the cues that
+// begin in it (WebVTT) or the part of the track (MP4), on that part's schedule.
 class SubtitleRoutes : public RouteGroup
 {
 public:
@@ -33,9 +35,15 @@ private:
     void WebVttSegment(RouteContext& Context);
     void Header(RouteContext& Context);
     void Body(RouteContext& Context);
-    // The segment number, told to the fault rules and the request log; nothing
-    // when the request was answered here (a fault, a segment not begun).
-    std::optional<std::uint32_t> Admit(RouteContext& Context, std::string const& Language);
+    // The segment number and part, told to the fault rules and the request
+    // log; nothing when the request was answered here (a fault, a segment
+    // not begun).
+    struct Piece
+    {
+        std::uint32_t Index = 0;
+        std::optional<std::uint32_t> Part;
+    };
+    std::optional<Piece> Admit(RouteContext& Context, std::string const& Language);
 
     Clock m_Clock;
 };
