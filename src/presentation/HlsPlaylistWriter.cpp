@@ -434,7 +434,7 @@ std::vector<Rendition> OtherRenditions(Configuration const& Asset, std::string c
     // The subtitle playlists have the parts of the video row they follow.
     for(auto const& Other : Asset.SubtitleLanguages)
         if(!Language || Other != *Language)
-            Add(StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Other.c_str()), PartLayout::ForVideo(SubtitleTrack::VideoRow(Asset), Asset.PartDuration));
+            Add(StringFormat("subtitles.m3u8?%s&lang=%s", Named.c_str(), Other.c_str()), SubtitleTrack::Parts(Asset));
     return Others;
 }
 
@@ -584,7 +584,7 @@ std::string HlsPlaylistWriter::Subtitles(Configuration const& Asset, std::string
     Form.Pathway = Pathway;
     std::optional<LowLatencyForm> LowLatency;
     if(IsLowLatency(Asset))
-        LowLatency = LowLatencyForm{PartLayout::ForVideo(Variant, Asset.PartDuration), OtherRenditions(Asset, Pathway, std::nullopt, nullptr, &Language), Skip};
+        LowLatency = LowLatencyForm{SubtitleTrack::Parts(Asset), OtherRenditions(Asset, Pathway, std::nullopt, nullptr, &Language), Skip};
     return MediaPlaylist(Asset, List, Form, Clock.Elapsed(), LowLatency);
 }
 

@@ -48,6 +48,7 @@ public:
     // below the layout's PartCount(Index).
     static Segment SegmentOf(Configuration const& Asset, std::string const& Language, std::uint32_t Index,
                              std::optional<std::uint32_t> Part = std::nullopt);
+    // The parts of a low-latency asset's subtitle playlists: the video row's.
     static PartLayout Parts(Configuration const& Asset);
 
     // Segment Index (or its part) as a WebVTT file, and as the IMSC1

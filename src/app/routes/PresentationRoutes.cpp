@@ -349,7 +349,7 @@ void PresentationRoutes::SubtitlePlaylist(RouteContext& Context)
     if(!IsLowLatencyLive(Asset))
         AnswerShared(Context, Name, Answer, Write);
     else
-        AnswerLowLatency(Context, PartLayout::ForVideo(Row, Asset.PartDuration), Timeline::TargetDuration(Asset.VideoTargetDuration, Row.SegmentDuration),
+        AnswerLowLatency(Context, SubtitleTrack::Parts(Asset), Timeline::TargetDuration(Asset.VideoTargetDuration, Row.SegmentDuration),
                          Name, Answer, Write);
 }
 
